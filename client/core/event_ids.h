@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+
+// Every event id of the main client. All travel on the numbered chain but
+// SEVENTCHAIN_MESSAGE (42), which travels on the window-message chain.
+enum EventId : int32_t {
+  SEVENT_RESPONSE_UserLogin = 0,
+  SEVENT_RESPONSE_UserLoginByTicket = 1,
+  SEVENT_RESPONSE_BeforeUserLogout = 3,
+  SEVENT_RESPONSE_UserLogout = 4,
+  SEVENT_RESPONSE_GetUserAccountByAccount = 5,
+  SEVENT_RESPONSE_SearchByNickAndProfile = 6,
+  SEVENT_RESPONSE_UpdateUserInfo = 10,
+  SEVENT_RESPONSE_UpdateUserHeadImage = 11,
+  SEVENT_RESPONSE_GetDataPrompt = 12,
+  SEVENT_RESPONSE_ResetAboutUserCount = 13,
+  SEVENT_RESPONSE_ResetMessageCount = 14,
+  SEVENT_RESPONSE_ResetFansCount = 15,
+  SEVENT_RESPONSE_ResetMirrorBlogCount = 16,
+  SEVENT_RESPONSE_AddFollowList = 17,
+  SEVENT_RESPONSE_Upload = 18,
+  SEVENT_RESPONSE_Addblog = 19,
+  SEVENT_RESPONSE_GetWYGameUserFriend = 20,
+  SEVENT_RESPONSE_GameDownloadFile = 21,
+  SEVENT_RESPONSE_GetGameUserProfileList = 23,
+  SEVENT_RESPONSE_GetServerDateTime = 30,
+  SEVENT_RESPONSE_GetCurrentUserQtidByEncrypt = 31,
+  SEVENT_RESPONSE_DownloadServerConfig = 32,
+  SEVENT_RESPONSE_RecommendedAdd = 33,
+  SEVENT_CONFIG_CHANGE_SYSTEM = 34,
+  SEVENT_CONFIG_CHANGE_GAME = 35,
+  SEVENT_USERINFO_SETNICKNAME = 39,
+  SEVENT_USERINFO_REQUESTLOGIN = 40,
+  SEVENT_KICKOUT = 41,
+  SEVENTCHAIN_MESSAGE = 42,
+  SEVENT_GAME_DETACH = 43,
+  SEVENT_GETONLINEFRIEND = 44,
+  SEVENT_GETONLINEFRIENDHEADICON = 45,
+  SEVENT_VIDEO_INVITE = 46,
+  SEVENT_VIDEO_REPLY = 47,
+  SEVENT_VIDEO_STOP = 48,
+  SEVENT_VIDEO_STREAM = 49,
+  SEVENT_VIDEO_READY = 50,
+};

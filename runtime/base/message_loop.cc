@@ -1,0 +1,92 @@
+#include "runtime/base/message_loop.h"
+
+#include <atomic>
+
+#include "runtime/platform/tick_clock.h"
+
+namespace brx::base {
+
+namespace {
+std::atomic<int64_t> g_next_task_id{0};
+}  // namespace
+
+MessageLoop::MessageLoop(std::string name) : ThreadBase(std::move(name)) {
+  RegisterEvent(&wake_);
+  Start();
+}
+
+MessageLoop::~MessageLoop() {
+  // Refuse new posts first, so none can slip in after the cancel.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  CancelAllTasks();
+  Stop();
+  // The thread has ended: its deferred tasks never ran and die here.
+  deferred_.clear();
+}
+
+int64_t MessageLoop::PostTask(std::unique_ptr<Task> task) {
+  if (!task) return -1;
+  if (IsStopping()) return -1;
+  if (task->run_at_once) {
+    task->Run(this, -1);
+    if (!task->delete_after_run) task.release();
+    return -1;
+  }
+  uint32_t now = platform::GetTickCount();
+  int64_t id;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) return -1;
+    id = ++g_next_task_id;
+    pending_.emplace(id, Pending{now, std::move(task)});
+  }
+  wake_.Set();
+  return id;
+}
+
+void MessageLoop::CancelAllTasks() {
+  TaskMap dropped;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    dropped.swap(pending_);
+  }
+  // Task destructors run outside the lock: they may post again.
+}
+
+int MessageLoop::ThreadProc() {
+  RunLoop();
+  return 0;
+}
+
+void MessageLoop::RunLoop() {
+  while (true) {
+    Wait();
+    if (IsStopping()) return;
+    TaskMap batch;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      batch.swap(pending_);
+    }
+    batch.merge(deferred_);
+    deferred_.clear();
+    for (auto& [id, entry] : batch) {
+      if (IsStopping()) {
+        deferred_.insert_or_assign(id, std::move(entry));
+        continue;
+      }
+      uint32_t age = platform::GetTickCount() - entry.post_time;
+      if (age < entry.task->delay_ms) {
+        deferred_.emplace(id, std::move(entry));
+        continue;
+      }
+      std::unique_ptr<Task> task = std::move(entry.task);
+      task->Run(this, id);
+      if (!task->delete_after_run) task.release();
+    }
+  }
+}
+
+}  // namespace brx::base

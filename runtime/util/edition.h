@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace brx::util {
+
+// The edition values of the outside edition library OBVerCustom.dll, read
+// once and cached for the process. The cache counts as filled when the key
+// is non-empty; until then every getter tries to load the library again.
+// Thread-safe.
+void LoadEditionLibrary();
+std::wstring GetEditionGameId();
+std::wstring GetEditionKey();
+std::wstring GetEditionKeyDesc();
+std::wstring GetEditionVersion();
+std::wstring GetEditionGlobalConfig();
+bool GetEditionInstallHook();
+
+// The library file: OBVerCustom.dll in the program folder.
+std::string EditionLibraryPath();
+
+void SetEditionLibraryPathForTesting(const std::string& path);
+void ResetEditionCacheForTesting();
+
+}  // namespace brx::util

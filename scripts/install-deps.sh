@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building, testing and the demo need on Debian 12. Idempotent:
+# when every package is present it does nothing; otherwise it runs
+# apt-get update once and installs the missing ones. Run as root (or with sudo).
+set -euo pipefail
+
+packages=(
+  # build
+  g++ cmake ninja-build pkg-config
+  # libraries the code calls
+  libtinyxml-dev libjsoncpp-dev zlib1g-dev libfontconfig-dev
+  # tests, stand-in services, fuzzing and benchmarks
+  libgtest-dev libgmock-dev python3 clang libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"

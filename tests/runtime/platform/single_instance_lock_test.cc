@@ -1,0 +1,61 @@
+#include "runtime/platform/single_instance_lock.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/test_support.h"
+
+namespace brx::platform {
+namespace {
+
+using ombrix::test::ScopedEnv;
+using ombrix::test::TempDir;
+
+TEST(SingleInstanceLockTest, SecondAcquireSeesItHeldUntilReleased) {
+  TempDir dir;
+  ScopedEnv env("OMBRIX_LOCK_DIR", dir.path());
+  std::unique_ptr<SingleInstanceLock> first, second;
+  ASSERT_EQ(SingleInstanceLock::Acquire("Global\\OBHOST_MUTEX", &first), SingleInstanceLock::Result::kAcquired);
+  EXPECT_EQ(first->path(), dir.Sub("OBHOST_MUTEX.lock"));
+  EXPECT_EQ(SingleInstanceLock::Acquire("OBHOST_MUTEX", &second), SingleInstanceLock::Result::kAlreadyHeld);
+  EXPECT_FALSE(second);
+  first.reset();
+  EXPECT_EQ(SingleInstanceLock::Acquire("OBHOST_MUTEX", &second), SingleInstanceLock::Result::kAcquired);
+}
+
+TEST(SingleInstanceLockTest, HeldAcrossProcessesAndFreedWhenHolderDies) {
+  TempDir dir;
+  ScopedEnv env("OMBRIX_LOCK_DIR", dir.path());
+  int to_child[2], from_child[2];
+  ASSERT_EQ(pipe(to_child), 0);
+  ASSERT_EQ(pipe(from_child), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    std::unique_ptr<SingleInstanceLock> lock;
+    char r = SingleInstanceLock::Acquire("OBDAEMONEXE_MUTEX", &lock) == SingleInstanceLock::Result::kAcquired ? 'y' : 'n';
+    (void)!write(from_child[1], &r, 1);
+    char c;
+    (void)!read(to_child[0], &c, 1);
+    _exit(0);  // dies holding the lock
+  }
+  char r = 0;
+  ASSERT_EQ(read(from_child[0], &r, 1), 1);
+  ASSERT_EQ(r, 'y');
+  std::unique_ptr<SingleInstanceLock> lock;
+  EXPECT_EQ(SingleInstanceLock::Acquire("OBDAEMONEXE_MUTEX", &lock), SingleInstanceLock::Result::kAlreadyHeld);
+  char go = 'x';
+  ASSERT_EQ(write(to_child[1], &go, 1), 1);
+  waitpid(pid, nullptr, 0);
+  EXPECT_EQ(SingleInstanceLock::Acquire("OBDAEMONEXE_MUTEX", &lock), SingleInstanceLock::Result::kAcquired);
+  for (int fd : {to_child[0], to_child[1], from_child[0], from_child[1]}) close(fd);
+}
+
+TEST(SingleInstanceLockTest, UnusableFolderFails) {
+  ScopedEnv env("OMBRIX_LOCK_DIR", "/proc/definitely/not/here");
+  std::unique_ptr<SingleInstanceLock> lock;
+  EXPECT_EQ(SingleInstanceLock::Acquire("X", &lock), SingleInstanceLock::Result::kFailed);
+}
+
+}  // namespace
+}  // namespace brx::platform
