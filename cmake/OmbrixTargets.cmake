@@ -52,3 +52,23 @@ function(ombrix_test name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT})
 endfunction()
+
+# ombrix_bench(name DEPS <targets...>): bench/<name>.cc as a program in
+# build*/bench/. Benchmarks print their figures; they are not tests.
+function(ombrix_bench name)
+  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
+  add_executable(${name} ${CMAKE_SOURCE_DIR}/bench/${name}.cc)
+  target_link_libraries(${name} PRIVATE ${A_DEPS} ombrix_warnings)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()
+
+# ombrix_fuzz(name DEPS <targets...>): tests/fuzz/<name>.cc as a libFuzzer
+# target in build*/fuzz/ (clang only; scripts/fuzz.sh builds and runs them).
+function(ombrix_fuzz name)
+  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
+  add_executable(${name} ${CMAKE_SOURCE_DIR}/tests/fuzz/${name}.cc)
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+endfunction()
