@@ -27,13 +27,13 @@ for t in $targets; do
   mkdir -p "$corpus"
   seeds="tests/fuzz/seeds/$t"
   echo "fuzz: $t for ${seconds}s"
-  if [ -d "$seeds" ]; then
-    "$build/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 "$corpus" "$seeds" 2>&1 | tail -n 3
-  else
-    "$build/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 "$corpus" 2>&1 | tail -n 3
-  fi
-  rc=${PIPESTATUS[0]}
+  dirs=("$corpus")
+  [ -d "$seeds" ] && dirs+=("$seeds")
+  rc=0
+  "$build/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 "${dirs[@]}" > "$build/fuzz/$t.log" 2>&1 || rc=$?
+  tail -n 3 "$build/fuzz/$t.log"
   if [ "$rc" -ne 0 ]; then
+    cat "$build/fuzz/$t.log" | tail -n 60
     echo "fuzz: $t failed (exit $rc)"
     exit 1
   fi
