@@ -12,6 +12,7 @@
 
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/logmaker/log.h"
+#include "runtime/platform/alt_signal_stack.h"
 #include "runtime/util/text_convert.h"
 
 namespace brx::base {
@@ -71,6 +72,7 @@ class ThreadImpl {
   void Main() {
     // Linux allows 15 characters; the full name stays on the object.
     pthread_setname_np(pthread_self(), owner_->name().substr(0, 15).c_str());
+    platform::EnsureAltSignalStack();
     {
       std::lock_guard<std::mutex> lock(mutex_);
       tid_ = CurrentThreadId();
