@@ -12,7 +12,10 @@ std::atomic<int64_t> g_next_task_id{0};
 
 MessageLoop::MessageLoop(std::string name) : ThreadBase(std::move(name)) {
   RegisterEvent(&wake_);
-  Start();
+  StartWith([this] {
+    RunLoop();
+    return 0;
+  });
 }
 
 MessageLoop::~MessageLoop() {
@@ -31,8 +34,9 @@ int64_t MessageLoop::PostTask(std::unique_ptr<Task> task) {
   if (!task) return -1;
   if (IsStopping()) return -1;
   if (task->run_at_once) {
+    bool owned = task->delete_after_run;
     task->Run(this, -1);
-    if (!task->delete_after_run) task.release();
+    if (!owned) task.release();
     return -1;
   }
   uint32_t now = platform::GetTickCount();
@@ -83,8 +87,11 @@ void MessageLoop::RunLoop() {
         continue;
       }
       std::unique_ptr<Task> task = std::move(entry.task);
+      // Read before Run: a task that hands itself on may be freed by its
+      // new owner before Run returns.
+      bool owned = task->delete_after_run;
       task->Run(this, id);
-      if (!task->delete_after_run) task.release();
+      if (!owned) task.release();
     }
   }
 }

@@ -27,7 +27,8 @@ class Task {
   // Run in the posting thread instead of the loop.
   bool run_at_once = false;
   // The loop deletes the task after running it. A task that clears this
-  // has handed itself on during Run (its new owner frees it).
+  // (before it is posted) hands itself on during Run; its new owner frees
+  // it, possibly before Run has returned.
   bool delete_after_run = true;
   // The least time between posting and running.
   uint32_t delay_ms = 0;

@@ -25,8 +25,9 @@ class ThreadImpl {
   explicit ThreadImpl(ThreadBase* owner) : owner_(owner) {}
   ~ThreadImpl() { Join(); }
 
-  bool Start() {
+  bool Start(std::function<int()> body) {
     if (thread_.joinable()) return true;
+    body_ = std::move(body);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       finished_ = false;
@@ -78,7 +79,7 @@ class ThreadImpl {
       tid_ = CurrentThreadId();
     }
     cv_.notify_all();
-    owner_->ThreadProc();
+    body_();
     {
       std::lock_guard<std::mutex> lock(mutex_);
       finished_ = true;
@@ -91,6 +92,7 @@ class ThreadImpl {
   }
 
   ThreadBase* owner_;
+  std::function<int()> body_;
   std::thread thread_;
   std::mutex mutex_;
   std::condition_variable cv_;
@@ -105,10 +107,14 @@ ThreadBase::ThreadBase(std::string name) : name_(std::move(name)), impl_(std::ma
 ThreadBase::~ThreadBase() { Stop(); }
 
 bool ThreadBase::Start() {
+  return StartWith([this] { return ThreadProc(); });
+}
+
+bool ThreadBase::StartWith(std::function<int()> body) {
   if (impl_->running()) return true;
   stop_.store(false, std::memory_order_release);
   stop_event_.Reset();
-  return impl_->Start();
+  return impl_->Start(std::move(body));
 }
 
 void ThreadBase::Stop() {

@@ -56,6 +56,10 @@ class ThreadBase {
  protected:
   // The thread body; its result is the thread's exit code.
   virtual int ThreadProc() = 0;
+  // Starts the thread on `body` instead of ThreadProc. For a class that
+  // starts its thread inside its own constructor: the thread must not make
+  // a virtual call while derived constructors still run.
+  bool StartWith(std::function<int()> body);
 
  private:
   friend class ThreadImpl;
