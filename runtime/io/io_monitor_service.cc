@@ -1,0 +1,179 @@
+#include "runtime/io/io_monitor_service.h"
+
+#include <errno.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace brx::io {
+
+namespace {
+
+// Markers for the two events of the reactor itself.
+char kWakeMarker;
+char kStopMarker;
+
+uint32_t EventsFor(const IOOperation* operation) {
+  return (operation->kind == IOOperation::Kind::kConnect ? EPOLLOUT : EPOLLIN) | EPOLLONESHOT;
+}
+
+}  // namespace
+
+IOMonitorService::IOMonitorService(std::string name, IIOHandler* handler)
+    : ThreadRun(std::move(name)), handler_(handler), epoll_(epoll_create1(EPOLL_CLOEXEC)) {
+  if (!epoll_.valid()) {
+    perror("epoll_create1");
+    abort();
+  }
+  epoll_event wake{EPOLLIN, {.ptr = &kWakeMarker}};
+  epoll_event stop{EPOLLIN, {.ptr = &kStopMarker}};
+  if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, wake_.fd(), &wake) != 0 ||
+      epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, stop_event().fd(), &stop) != 0) {
+    perror("epoll_ctl");
+    abort();
+  }
+}
+
+IOMonitorService::~IOMonitorService() { Stop(); }
+
+bool IOMonitorService::Post(IOOperation* operation) {
+  epoll_event event{EventsFor(operation), {.ptr = operation}};
+  if (operation->registered && epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, operation->fd, &event) == 0) return true;
+  if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, operation->fd, &event) == 0) {
+    operation->registered = true;
+    return true;
+  }
+  if (errno == EEXIST && epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, operation->fd, &event) == 0) {
+    operation->registered = true;
+    return true;
+  }
+  return false;
+}
+
+void IOMonitorService::Remove(IOOperation* operation) {
+  if (operation->registered) {
+    epoll_event unused{};
+    epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, operation->fd, &unused);
+    operation->registered = false;
+  }
+  if (IsCurrentThread()) removed_in_batch_.insert(operation);
+}
+
+bool IOMonitorService::PostTask(std::function<void()> task) {
+  if (!IsRunning() || IsStopping()) return false;
+  {
+    std::lock_guard<std::mutex> lock(tasks_mutex_);
+    tasks_.push_back(std::move(task));
+  }
+  wake_.Set();
+  return true;
+}
+
+void IOMonitorService::RunOnIoThread(std::function<void()> task) {
+  if (IsCurrentThread() || !IsRunning()) {
+    task();
+    return;
+  }
+  PostTask(std::move(task));
+}
+
+bool IOMonitorService::IsCurrentThread() const {
+  uint32_t id = GetThreadId();
+  return id != 0 && id == base::CurrentThreadId();
+}
+
+void IOMonitorService::RunTasks() {
+  std::vector<std::function<void()>> tasks;
+  {
+    std::lock_guard<std::mutex> lock(tasks_mutex_);
+    tasks.swap(tasks_);
+  }
+  for (auto& task : tasks) {
+    if (IsStopping()) break;
+    task();
+  }
+}
+
+void IOMonitorService::Rearm(IOOperation* operation) {
+  epoll_event event{EventsFor(operation), {.ptr = operation}};
+  epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, operation->fd, &event);
+}
+
+void IOMonitorService::Perform(IOOperation* operation) {
+  switch (operation->kind) {
+    case IOOperation::Kind::kRead: {
+      ssize_t n = recv(operation->fd, operation->buffer, operation->size, MSG_DONTWAIT);
+      if (n > 0) {
+        handler_->OnComplete(0, operation, static_cast<uint32_t>(n));
+      } else if (n == 0) {
+        handler_->OnComplete(kErrorBrokenPipe, operation, 0);
+      } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        Rearm(operation);
+      } else {
+        handler_->OnComplete(errno, operation, 0);
+      }
+      return;
+    }
+    case IOOperation::Kind::kAccept: {
+      int fd = accept4(operation->fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      if (fd >= 0) {
+        operation->accepted_fd = fd;
+        handler_->OnComplete(0, operation, 0);
+      } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED) {
+        Rearm(operation);
+      } else {
+        handler_->OnComplete(errno, operation, 0);
+      }
+      return;
+    }
+    case IOOperation::Kind::kConnect: {
+      int error = 0;
+      socklen_t length = sizeof error;
+      if (getsockopt(operation->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+      handler_->OnComplete(error, operation, 0);
+      return;
+    }
+  }
+}
+
+int IOMonitorService::Run() {
+  constexpr int kMaxEvents = 64;
+  epoll_event events[kMaxEvents];
+  int error = 0;
+  while (!IsStopping()) {
+    int n = epoll_wait(epoll_.get(), events, kMaxEvents, -1);
+    if (IsStopping()) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      if (!handler_->OnError(error)) break;
+      continue;
+    }
+    removed_in_batch_.clear();
+    for (int i = 0; i < n && !IsStopping(); ++i) {
+      void* tag = events[i].data.ptr;
+      if (tag == &kStopMarker) continue;
+      if (tag == &kWakeMarker) {
+        wake_.TryTake();
+        RunTasks();
+        continue;
+      }
+      auto* operation = static_cast<IOOperation*>(tag);
+      if (removed_in_batch_.count(operation)) continue;
+      Perform(operation);
+    }
+  }
+  removed_in_batch_.clear();
+  std::vector<std::function<void()>> dropped;
+  {
+    std::lock_guard<std::mutex> lock(tasks_mutex_);
+    dropped.swap(tasks_);
+  }
+  dropped.clear();
+  handler_->OnStop(error);
+  return 0;
+}
+
+}  // namespace brx::io

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "runtime/base/thread.h"
+#include "runtime/io/scoped_fd.h"
+#include "runtime/platform/event.h"
+
+namespace brx::io {
+
+// Error code a read completes with when the peer closed its end (0 bytes),
+// as a broken pipe did on the original platform.
+inline constexpr int kErrorBrokenPipe = 109;
+// Error code of a connection closed because its stream was corrupt.
+inline constexpr int kErrorBadFrame = -1;
+
+// One operation a service waits for on a descriptor: what an OVERLAPPED
+// was on the original platform. Services embed it first in their
+// per-connection record, so a completion's operation pointer finds the
+// record. The reactor performs the operation when the descriptor is ready
+// and then reports it, so handlers stay completion-shaped:
+//   kRead:    recv into `buffer` (up to `size` bytes); bytes 0 with
+//             kErrorBrokenPipe when the peer closed, or an errno value.
+//   kAccept:  accept4; the new descriptor (non-blocking, close-on-exec) is
+//             left in `accepted_fd` for the handler to take.
+//   kConnect: the descriptor became writable; error is SO_ERROR.
+struct IOOperation {
+  enum class Kind : uint8_t { kRead, kAccept, kConnect };
+  int fd = -1;
+  Kind kind = Kind::kRead;
+  uint8_t* buffer = nullptr;
+  uint32_t size = 0;
+  int accepted_fd = -1;
+  bool registered = false;  // kept by the reactor
+};
+
+// The completion thread of a stream service: an epoll reactor with an
+// eventfd wake-up, standing in for an I/O completion port.
+//
+// Each posted operation completes once (one-shot); the handler re-posts it
+// to keep reading. Handlers run on the reactor thread, one at a time, so
+// the operations of one connection are handled in order. Remove must be
+// called on the reactor thread (or while it is stopped); an operation
+// removed during a batch is never reported from that batch, so its record
+// may be freed right after Remove. Closing a connection from another
+// thread is done by PostTask, never directly.
+//
+// The owner starts it (ThreadBase::Start) and stops it (ThreadBase::Stop,
+// which wakes epoll_wait through the stop event); tasks still queued when
+// the thread ends are dropped unrun.
+class IOMonitorService : public base::ThreadRun {
+ public:
+  class IIOHandler {
+   public:
+    virtual ~IIOHandler() = default;
+    // epoll_wait failed with `error`; false ends the thread.
+    virtual bool OnError(int error) = 0;
+    // An operation completed (see IOOperation for error and bytes).
+    virtual void OnComplete(int error, IOOperation* operation, uint32_t bytes) = 0;
+    // The thread is about to end; `error` is the last wait error or 0.
+    virtual void OnStop(int error) = 0;
+  };
+
+  IOMonitorService(std::string name, IIOHandler* handler);
+  ~IOMonitorService() override;
+
+  // Any thread: arms the operation on its descriptor. False when epoll
+  // refuses the descriptor.
+  bool Post(IOOperation* operation);
+  // Reactor thread (or stopped): stops watching the operation's descriptor.
+  void Remove(IOOperation* operation);
+
+  // Runs `task` on the reactor thread after the current callback. False
+  // (task dropped) when the thread is not running.
+  bool PostTask(std::function<void()> task);
+  // Runs `task` now when called on the reactor thread or while the thread
+  // is not running, else hands it to the thread.
+  void RunOnIoThread(std::function<void()> task);
+  // An empty completion: wakes the thread without reporting anything.
+  void Wake() { wake_.Set(); }
+
+  bool IsCurrentThread() const;
+
+ protected:
+  int Run() override;
+
+ private:
+  void Perform(IOOperation* operation);
+  void Rearm(IOOperation* operation);
+  void RunTasks();
+
+  IIOHandler* handler_;
+  ScopedFd epoll_;
+  platform::Event wake_;
+  std::mutex tasks_mutex_;
+  std::vector<std::function<void()>> tasks_;
+  std::unordered_set<IOOperation*> removed_in_batch_;  // reactor thread only
+};
+
+}  // namespace brx::io

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "runtime/base/thread.h"
+#include "runtime/io/queued_message.h"
+#include "runtime/platform/event.h"
+
+namespace brx::io {
+
+// The write thread of a stream service: any thread queues whole messages,
+// the thread writes them through the service's writer, one at a time and
+// in queued order, so messages on one service reach each peer whole and in
+// order.
+//
+// Stop ends the thread (a writer blocked on a full connection is woken
+// through the cancel descriptor) and frees every message not yet written,
+// including those the thread had already taken. Messages queued while
+// stopped are dropped. The owner starts and stops it; the destructor stops.
+class IOWriteService : public base::ThreadRun {
+ public:
+  // Writes one message to its connection. One writer per service kind
+  // (pipe, TCP, UDT); it is called only on the write thread.
+  class IWriteServiceImpl {
+   public:
+    virtual ~IWriteServiceImpl() = default;
+    // Writes the whole buffer, blocking until it is written, the write
+    // fails, or `cancel_fd` becomes readable (the service is stopping).
+    // Returns the byte count of the last successful call, or a negative
+    // error; the service does not examine it. A writer must never leave a
+    // stream with half a frame and go on with the next message: on a
+    // partial failure it closes (or shuts down) that connection.
+    virtual int Write(const QueuedMessage& message, int cancel_fd) = 0;
+  };
+
+  IOWriteService(std::string name, std::unique_ptr<IWriteServiceImpl> writer);
+  ~IOWriteService() override;
+
+  // Any thread: queues header and body joined in one buffer. False when
+  // the service is stopped (the message is dropped).
+  bool Write(ConnectionId connection, const uint8_t* header, uint32_t header_length, const uint8_t* body,
+             uint32_t body_length);
+  // Stops the thread and frees every unwritten message. Safe twice.
+  void Stop();
+
+  IWriteServiceImpl* writer() { return writer_.get(); }
+
+ protected:
+  int Run() override;
+
+ private:
+  std::unique_ptr<IWriteServiceImpl> writer_;
+  platform::Event data_;
+  std::mutex mutex_;
+  std::deque<std::unique_ptr<QueuedMessage>> queue_;
+};
+
+}  // namespace brx::io
