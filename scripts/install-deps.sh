@@ -9,8 +9,10 @@ packages=(
   g++ cmake ninja-build pkg-config
   # libraries the code calls
   libtinyxml-dev libjsoncpp-dev zlib1g-dev libfontconfig-dev
+  libcurl4-openssl-dev
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libbenchmark-dev
+  curl
 )
 
 missing=()

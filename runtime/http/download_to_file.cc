@@ -1,0 +1,92 @@
+#include "runtime/http/download_to_file.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace brx::http {
+
+namespace {
+
+// The temporary file, removed unless it was renamed onto the target.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& target) : path_(target + ".part-XXXXXX") {
+    int fd = mkstemp(path_.data());
+    if (fd < 0) return;
+    fchmod(fd, 0644);  // mkstemp makes it private; a download is an ordinary file
+    file_ = fdopen(fd, "wb");
+    if (!file_) close(fd);
+  }
+  ~TempFile() {
+    if (file_) fclose(file_);
+    if (!committed_ && !path_.empty()) unlink(path_.c_str());
+  }
+  FILE* file() const { return file_; }
+  bool CommitAs(const std::string& target) {
+    bool flushed = fflush(file_) == 0 && fsync(fileno(file_)) == 0;
+    bool closed = fclose(file_) == 0;
+    file_ = nullptr;
+    if (!flushed || !closed || rename(path_.c_str(), target.c_str()) != 0) return false;
+    committed_ = true;
+    return true;
+  }
+
+ private:
+  std::string path_;
+  FILE* file_ = nullptr;
+  bool committed_ = false;
+};
+
+size_t WriteToFile(char* data, size_t size, size_t count, void* user) {
+  return fwrite(data, size, count, static_cast<FILE*>(user)) * size;
+}
+
+}  // namespace
+
+bool DownloadToFile(const std::string& url, const std::string& path, const DownloadOptions& options,
+                    DownloadResult* result) {
+  DownloadResult local;
+  DownloadResult& out = result ? *result : local;
+  out = DownloadResult();
+  EnsureCurlInitialized();
+  if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
+    out.error = CURLE_UNSUPPORTED_PROTOCOL;
+    return false;
+  }
+  TempFile temp(path);
+  if (!temp.file()) {
+    out.error = CURLE_WRITE_ERROR;
+    return false;
+  }
+  CURL* easy = curl_easy_init();
+  if (!easy) {
+    out.error = CURLE_FAILED_INIT;
+    return false;
+  }
+  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(easy, CURLOPT_PROXY, "");
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &WriteToFile);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, temp.file());
+  out.error = RunTransfer(easy, options.limits, options.abort, options.progress);
+  long status = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  out.http_status = static_cast<int>(status);
+  curl_easy_cleanup(easy);
+  if (out.error == CURLE_OK && status >= 400) out.error = CURLE_HTTP_RETURNED_ERROR;
+  if (out.error != CURLE_OK) return false;
+  if (!temp.CommitAs(path)) {
+    out.error = CURLE_WRITE_ERROR;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace brx::http

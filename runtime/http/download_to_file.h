@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/http/curl_transfer.h"
+
+namespace brx::http {
+
+struct DownloadOptions {
+  TransferLimits limits;
+  // Told how far the download has come; returning false aborts it.
+  ProgressCallback progress;
+  AbortSignal abort;
+};
+
+struct DownloadResult {
+  int error = 0;        // CURLcode; 0 on success
+  int http_status = 0;  // 0 when no reply came
+};
+
+// Fetches `url` with GET (following up to five redirects) into `path`. The
+// bytes go to a temporary file beside the target, which replaces the
+// target only when the whole reply arrived with a status below 400; on any
+// failure (transport, time-out, abort, HTTP error, unwritable folder) the
+// temporary file is removed and an existing target stays as it was.
+// Blocks the calling thread.
+bool DownloadToFile(const std::string& url, const std::string& path, const DownloadOptions& options,
+                    DownloadResult* result = nullptr);
+
+}  // namespace brx::http

@@ -1,0 +1,648 @@
+#!/usr/bin/env python3
+"""Stand-in for the Ombrix web service and its static content host.
+
+One HTTP server on 127.0.0.1 answers everything the client programs ask:
+
+  GET  /gsc                 the server configuration (every node points here,
+                            except IceServer, which --ice-server names)
+  GET  /head/..., /uploads/..., any file below --static-dir
+  POST /ClientInterface.axd the JSON commands (CommandName picks one)
+  POST /UploadFile.axd      blog image upload, XML reply
+  POST /news.ashx           data-collection reports
+  POST /UploadFileDMP.ashx  crash dump upload (stored under <data>/dumps)
+
+Replies are gzip-compressed when the request carries zip=gzip and accepts
+gzip. Users, sessions, tickets, posts, follows and uploads live in memory
+and, with --state, in a JSON file. Every request (control requests aside)
+is appended to the request log (--request-log, one JSON object per line)
+before it is answered, so a test holding a reply finds its request there.
+
+Tests steer the service through /__control/<action>?... (GET or POST):
+  fault     path=/ClientInterface.axd [command=UserLogin] mode=M [count=N]
+            modes: timeout (hold without answering, hold_ms), slow (delay_ms,
+            then answer), http500, garbage, empty, drop (close, no reply),
+            notfound, status (answer with status_json / message), raw (body),
+            badgzip (labelled gzip, not gzip); encoding=GZIP|none overrides
+            the Content-Encoding of the answer. count -1: every time.
+  clear     remove every fault
+  user      account, password [, nick, id, ticket]: add or replace a user
+  ticket    ticket, account
+  prompt    account, about, mirror, message, fans: new-item counters
+  settings  gzip=0|1
+  gsc       POST body: serve this text as "gsc" (empty body: back to normal)
+  state     the whole state as JSON
+  log       the request log as a JSON array
+"""
+
+import argparse
+import datetime
+import gzip
+import hashlib
+import json
+import os
+import secrets
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+NICK_SENSITIVE = ("badword", "敏感")
+SESSION_EXPIRED = (-2, "会话已过期,请重新登录")
+
+
+def cipher_of(account, password):
+    """The stored-password token the service hands out when asked to remember."""
+    return hashlib.sha256(("ombrix-cipher:%s:%s" % (account, password)).encode()).hexdigest()[:32]
+
+
+def now_text():
+    return datetime.datetime.now().strftime("%Y-%m-%d %H:%M:%S")
+
+
+class Store:
+    """Everything the service remembers, under one lock."""
+
+    def __init__(self, path, data_dir):
+        self.lock = threading.RLock()
+        self.path = path
+        self.data_dir = data_dir
+        self.users = {}  # account -> user
+        self.sessions = {}  # session id -> account
+        self.tickets = {}  # ticket -> account
+        self.blogs = []
+        self.feedback = []
+        self.reports = []
+        self.next_id = 1001
+        if path and os.path.exists(path):
+            with open(path, encoding="utf-8") as f:
+                saved = json.load(f)
+            for key in ("users", "sessions", "tickets", "blogs", "feedback", "reports", "next_id"):
+                if key in saved:
+                    setattr(self, key, saved[key])
+
+    def save(self):
+        if not self.path:
+            return
+        data = {k: getattr(self, k) for k in
+                ("users", "sessions", "tickets", "blogs", "feedback", "reports", "next_id")}
+        tmp = self.path + ".tmp"
+        with open(tmp, "w", encoding="utf-8") as f:
+            json.dump(data, f, ensure_ascii=False, indent=1)
+        os.replace(tmp, self.path)
+
+    def add_user(self, account, password, nick="", user_id=None, ticket=None):
+        with self.lock:
+            old = self.users.get(account)
+            if user_id is None:
+                user_id = old["UserAccountId"] if old else str(self.next_id)
+                if not old:
+                    self.next_id += 1
+            user = {
+                "UserAccountId": str(user_id), "Account": account, "password": password,
+                "DisplayRoleId": "", "DisplayRoleName": "", "NickName": nick,
+                "HeadImageUrl": "", "BlogCount": 0, "FollowCount": 0, "FollowByOtherCount": 0,
+                "Email": account + "@example.invalid", "Mood": "", "IsCertificated": 0,
+                "RegisterTime": now_text(), "RegisterIP": "127.0.0.1", "LastLoginTime": "",
+                "LastLoginIP": "", "Birthday": "", "Province": "", "City": "", "Status": "1",
+                "RegFrom": "client", "IsSetRelevanceUser": 0, "OnlineTimeHours": 0,
+                "LastOnlineTimeStatDate": "", "PrivateDomain": account,
+                "TGNickName": nick or account, "follows": [],
+                "counters": {"NewAboutUserBlogCount": 0, "NewMirrorBlogCount": 0,
+                             "NewMessageCount": 0, "NewFansCount": 0},
+                "roles": [
+                    {"ID": "%s-r1" % user_id, "GameId": "other", "GameName": "Demo Game",
+                     "GameArea": "East", "GameServer": "East-Server 1", "CharacterName": "Hero",
+                     "JobName": "Warrior", "CharacterLevel": "42", "Privacy": "1"},
+                    {"ID": "%s-r2" % user_id, "GameId": "other", "GameName": "Demo Game",
+                     "GameArea": "West", "GameServer": "West-Server 2", "CharacterName": "Mage",
+                     "JobName": "Mage", "CharacterLevel": "7", "Privacy": "2"},
+                ],
+            }
+            if old:
+                for keep in ("follows", "counters", "BlogCount", "FollowCount", "FollowByOtherCount",
+                             "HeadImageUrl", "roles"):
+                    user[keep] = old[keep]
+            self.users[account] = user
+            if ticket:
+                self.tickets[ticket] = account
+            self.save()
+            return user
+
+    def user_by_id(self, user_id):
+        for user in self.users.values():
+            if user["UserAccountId"] == user_id:
+                return user
+        return None
+
+
+ACCOUNT_KEYS = ("UserAccountId", "Account", "DisplayRoleId", "DisplayRoleName", "NickName", "HeadImageUrl",
+                "BlogCount", "FollowCount", "FollowByOtherCount", "Email", "Mood", "IsCertificated",
+                "RegisterTime", "RegisterIP", "LastLoginTime", "LastLoginIP", "Birthday", "Province", "City",
+                "Status", "RegFrom", "IsSetRelevanceUser", "OnlineTimeHours", "LastOnlineTimeStatDate",
+                "PrivateDomain")
+
+
+class Service:
+    def __init__(self, args):
+        self.args = args
+        self.host = "127.0.0.1"
+        self.port = 0
+        self.store = Store(args.state, args.data_dir)
+        self.faults = []
+        self.fault_lock = threading.Lock()
+        self.gzip = True
+        self.gsc_override = None
+        self.log_lock = threading.Lock()
+        self.log = []
+        self.seq = 0
+        self.stopping = threading.Event()
+
+    # ---- addresses -------------------------------------------------------
+    def self_address(self):
+        return "%s:%d" % (self.host, self.port)
+
+    def head_urls(self, user):
+        if user["HeadImageUrl"]:
+            return user["HeadImageUrl"]
+        base = "http://%s/head/%s" % (self.self_address(), user["UserAccountId"])
+        return "%s_small.jpg,%s_mid.jpg,%s_big.jpg" % (base, base, base)
+
+    def gsc_text(self):
+        if self.gsc_override is not None:
+            return self.gsc_override
+        me = self.self_address()
+        dc = self.args.dc_server or me
+        image = self.args.image_server or me
+        return ('<?xml version="1.0" encoding="utf-8"?>\n<Node>\n'
+                "  <ClientInterfaceServer><Rule><Server>%s</Server></Rule></ClientInterfaceServer>\n"
+                "  <ImageStorageServer><Rule><Server>%s</Server></Rule></ImageStorageServer>\n"
+                "  <DCServer><Rule><Server>%s</Server></Rule></DCServer>\n"
+                "  <IceServer><Rule><Server>%s</Server></Rule></IceServer>\n"
+                "</Node>\n" % (me, image, dc, self.args.ice_server))
+
+    # ---- request log -------------------------------------------------------
+    def record(self, entry):
+        with self.log_lock:
+            self.seq += 1
+            entry["seq"] = self.seq
+            self.log.append(entry)
+            if self.args.request_log:
+                with open(self.args.request_log, "a", encoding="utf-8") as f:
+                    f.write(json.dumps(entry, ensure_ascii=False) + "\n")
+
+    # ---- faults -----------------------------------------------------------
+    def take_fault(self, path, command):
+        with self.fault_lock:
+            for fault in self.faults:
+                if fault["path"] != path:
+                    continue
+                if fault.get("command") and fault["command"] != command:
+                    continue
+                if fault["count"] > 0:
+                    fault["count"] -= 1
+                    if fault["count"] == 0:
+                        self.faults.remove(fault)
+                return dict(fault)
+        return None
+
+    # ---- the user of a session -------------------------------------------
+    def session_user(self, params, key):
+        account = self.store.sessions.get(params.get(key, ""))
+        return self.store.users.get(account) if account else None
+
+    # ---- commands ----------------------------------------------------------
+    def login_object(self, user, session, cipher):
+        account = {k: user[k] for k in ACCOUNT_KEYS}
+        account["HeadImageUrl"] = self.head_urls(user)
+        return {"SessionID": session, "CipherPassword": cipher, "BindBlogIds": "",
+                "TGNickName": user["TGNickName"], "UserAccount": account}
+
+    def start_session(self, user):
+        session = secrets.token_hex(16)
+        self.store.sessions[session] = user["Account"]
+        user["LastLoginTime"] = now_text()
+        user["LastLoginIP"] = "127.0.0.1"
+        return session
+
+    def bare_account(self, user):
+        account = {k: user[k] for k in ACCOUNT_KEYS}
+        account["HeadImageUrl"] = self.head_urls(user)
+        return account
+
+    def user_entry(self, user):
+        return {"UserAccountId": user["UserAccountId"], "NickName": user["NickName"] or user["Account"],
+                "HeadImageUrl": self.head_urls(user), "ProfileName": user["roles"][0]["CharacterName"]
+                if user["roles"] else "", "IsCertificated": user["IsCertificated"]}
+
+    def command(self, name, p):
+        """Returns (status, message, data)."""
+        st = self.store
+        with st.lock:
+            if name == "UserLogin":
+                user = st.users.get(p.get("Account", ""))
+                kind = p.get("PaswordType", "")
+                password = p.get("Password", "")
+                good = user is not None and (
+                    (kind == "simple" and password == user["password"]) or
+                    (kind == "cipher" and password == cipher_of(user["Account"], user["password"])))
+                if not good:
+                    return -1, "帐号或密码错误", ""
+                session = self.start_session(user)
+                cipher = cipher_of(user["Account"], user["password"]) if p.get("RequireCipher") == "true" else ""
+                st.save()
+                return 0, "", self.login_object(user, session, cipher)
+            if name == "UserLoginByTicket":
+                account = st.tickets.get(p.get("Ticket", ""))
+                if not account or account not in st.users:
+                    return -3, "票据无效", ""
+                user = st.users[account]
+                session = self.start_session(user)
+                st.save()
+                return 0, "", self.login_object(user, session, "")
+            if name == "GetServerDateTime":
+                return 0, "", now_text()
+            if name == "RecommendedAdd":
+                if not p.get("Content"):
+                    return 1, "内容不能为空", ""
+                user = self.session_user(p, "SessionId")
+                st.feedback.append({"Title": p.get("Title", ""), "Content": p["Content"],
+                                    "Account": user["Account"] if user else "", "Time": now_text()})
+                st.save()
+                return 0, "", ""
+            if name == "GetCurrentUserQtidByEncrypt":
+                user = self.session_user(p, "SessionId")
+                if not user:
+                    return SESSION_EXPIRED + ("",)
+                return 0, "", hashlib.sha1(("qtid:" + user["Account"]).encode()).hexdigest()[:24]
+
+            key = "SessionID" if name in ("AddFollowList", "GetWYGameUserFriend", "GetGameUserProfileList",
+                                         "UpdateGameProfile") else "SessionId"
+            user = self.session_user(p, key)
+            if name not in COMMANDS_WITH_SESSION:
+                return -100, "未知命令 " + name, ""
+            if not user:
+                return SESSION_EXPIRED + ("",)
+            if name == "UserLogout":
+                st.sessions.pop(p.get("SessionId", ""), None)
+                st.save()
+                return 0, "", ""
+            if name == "GetUserAccountByAccount":
+                other = st.user_by_id(p.get("UserAccountId", ""))
+                if not other:
+                    return 1, "用户不存在", ""
+                return 0, "", self.bare_account(other)
+            if name == "SearchByNickAndProfile":
+                keyword = p.get("Keyword", "")
+                found = [u for u in st.users.values() if keyword in u["NickName"] or keyword in u["Account"]]
+                page = max(int(p.get("Page", "1") or 1), 1)
+                size = max(int(p.get("PageSize", "20") or 20), 1)
+                return 0, "", [self.user_entry(u) for u in found[(page - 1) * size: page * size]]
+            if p.get("UserAccountId") is not None and p.get("UserAccountId") != user["UserAccountId"] \
+                    and name != "GetUserAccountByAccount":
+                return 1, "帐号不符", ""
+            if name == "UpdateUserInfo":
+                nick = p.get("NickName")
+                if nick is not None:
+                    if any(word in nick for word in NICK_SENSITIVE):
+                        return -9, "昵称含有敏感词", ""
+                    if any(u["NickName"] == nick and u is not user for u in st.users.values()):
+                        return -10, "昵称已被使用", ""
+                for field in ("NickName", "Mood", "Province", "City", "DisplayRoleId", "DisplayRoleName"):
+                    if field in p:
+                        user[field] = p[field]
+                st.save()
+                return 0, "", ""
+            if name == "UpdateUserHeadImage":
+                user["HeadImageUrl"] = p.get("HeadImageUrl", "")
+                st.save()
+                return 0, "", ""
+            if name == "GetDataPrompt":
+                return 0, "", dict(user["counters"])
+            if name == "AddFollowList":
+                added = 0
+                for target_id in filter(None, p.get("FollowUserAccountIds", "").split(",")):
+                    target = st.user_by_id(target_id)
+                    if not target or target is user or target_id in user["follows"]:
+                        continue
+                    user["follows"].append(target_id)
+                    target["FollowByOtherCount"] += 1
+                    target["counters"]["NewFansCount"] += 1
+                    added += 1
+                user["FollowCount"] = len(user["follows"])
+                st.save()
+                return 0, "", str(added)
+            if name == "AddBlog":
+                blog = {"BlogId": str(len(st.blogs) + 1), "UserAccountId": user["UserAccountId"],
+                        "CreateTime": now_text()}
+                for field in ("BlogType", "GameCharacterID", "GameMapID", "Status", "ContentImageUrl",
+                              "GameId", "PostFrom", "Content", "ShareOtherBlogIds", "QuoteBlogID",
+                              "SourceBlogId", "TargetUserAccountID"):
+                    blog[field] = p.get(field, "")
+                st.blogs.append(blog)
+                user["BlogCount"] += 1
+                st.save()
+                return 0, "", blog
+            if name == "GetWYGameUserFriend":
+                return 0, "", [self.user_entry(u) for u in st.users.values() if u is not user]
+            if name == "GetGameUserProfileList":
+                return 0, "", list(user["roles"])
+            if name == "UpdateGameProfile":
+                try:
+                    changes = json.loads(p.get("json", ""))
+                    for change in changes:
+                        for role in user["roles"]:
+                            if role["ID"] == change["ID"]:
+                                role["Privacy"] = str(change["Privacy"])
+                except (ValueError, TypeError, KeyError):
+                    return 1, "参数错误", ""
+                st.save()
+                return 0, "", ""
+            return -100, "未知命令 " + name, ""
+
+    def upload(self, params, body):
+        if params.get("CommandName") != "BlogImage":
+            return "1", "", "unknown upload kind"
+        if not body:
+            return "2", "", "empty file"
+        folder = os.path.join(self.args.data_dir, "uploads")
+        os.makedirs(folder, exist_ok=True)
+        with self.store.lock:
+            name = "%d_%s.jpg" % (len(os.listdir(folder)) + 1, hashlib.sha256(body).hexdigest()[:12])
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(body)
+        return "0", "http://%s/uploads/%s" % (self.self_address(), name), ""
+
+    def store_dump(self, params, body):
+        name = os.path.basename(params.get("fileName", "")) or "unnamed.dmp.gz"
+        folder = os.path.join(self.args.data_dir, "dumps")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(body)
+        return name
+
+    def static_file(self, path):
+        """The bytes of a GET path, or None."""
+        if path == "/" + self.args.gsc_path:
+            return self.gsc_text().encode("utf-8")
+        if path.startswith("/head/"):
+            return b"\xff\xd8\xff\xe0JFIF-standin " + path[6:].encode() + b"\xff\xd9"
+        parts = [part for part in path.split("/") if part]
+        if not parts or any(part in (".", "..") for part in parts):
+            return None
+        for root in (self.args.data_dir, self.args.static_dir):
+            if not root:
+                continue
+            full = os.path.join(root, *parts)
+            if os.path.isfile(full):
+                with open(full, "rb") as f:
+                    return f.read()
+        return None
+
+
+COMMANDS_WITH_SESSION = {
+    "UserLogout", "GetUserAccountByAccount", "SearchByNickAndProfile", "UpdateUserInfo", "UpdateUserHeadImage",
+    "GetDataPrompt", "AddFollowList", "AddBlog", "GetWYGameUserFriend", "GetGameUserProfileList",
+    "UpdateGameProfile",
+}
+
+
+class Handler(BaseHTTPRequestHandler):
+    server_version = "OmbrixStandin/1.0"
+    sys_version = ""
+
+    def log_message(self, fmt, *args):  # the request log replaces the console chatter
+        pass
+
+    # ---- plumbing ---------------------------------------------------------
+    @property
+    def service(self):
+        return self.server.service
+
+    def read_body(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        return self.rfile.read(length) if length > 0 else b""
+
+    def reply(self, status, body, content_type="text/plain; charset=utf-8", params=None, fault=None):
+        encoding = None
+        wants_gzip = (params or {}).get("zip") == "gzip" and "gzip" in (self.headers.get("Accept-Encoding") or "")
+        if self.service.gzip and wants_gzip and body:
+            body = gzip.compress(body)
+            encoding = "gzip"
+        if fault:
+            if fault.get("mode") == "badgzip":
+                body, encoding = b"this is not a gzip stream", "gzip"
+            if fault.get("encoding") == "none":
+                if encoding:
+                    body = gzip.decompress(body)
+                encoding = None
+            elif fault.get("encoding"):
+                if encoding is None and body:
+                    body = gzip.compress(body)
+                encoding = fault["encoding"]
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        if encoding:
+            self.send_header("Content-Encoding", encoding)
+        self.end_headers()
+        self.wfile.write(body)
+
+    def envelope(self, status, message, data):
+        out = {}
+        if status is not None:
+            out["Status"] = status
+        out["Message"] = message
+        out["Data"] = data
+        return json.dumps(out, ensure_ascii=False).encode("utf-8")
+
+    def do_GET(self):
+        self.handle_any("GET")
+
+    def do_POST(self):
+        self.handle_any("POST")
+
+    def handle_any(self, method):
+        url = urllib.parse.urlsplit(self.path)
+        pairs = urllib.parse.parse_qsl(url.query, keep_blank_values=True)
+        params = dict(pairs)
+        body = self.read_body()
+        if url.path.startswith("/__control/"):
+            return self.control(url.path[len("/__control/"):], params, body)
+        command = params.get("CommandName", "")
+        self.service.record({
+            "method": method, "path": url.path, "query": url.query, "params": [list(p) for p in pairs],
+            "headers": [[k, v] for k, v in self.headers.items()], "body_length": len(body),
+            "body_sha256": hashlib.sha256(body).hexdigest(), "command": command, "time": time.time()})
+        fault = self.service.take_fault(url.path, command)
+        if fault and self.apply_fault(fault, params):
+            return
+        if method == "GET":
+            data = self.service.static_file(url.path)
+            if data is None:
+                return self.reply(404, b"not found")
+            return self.reply(200, data, "application/octet-stream", fault=fault)
+        if url.path == "/ClientInterface.axd":
+            status, message, data = self.service.command(command, params)
+            if fault and fault.get("mode") == "status":
+                raw = fault.get("status_json", "1")
+                status = None if raw == "missing" else json.loads(raw)
+                message = fault.get("message", message)
+            return self.reply(200, self.envelope(status, message, data), "application/json; charset=utf-8",
+                              params, fault)
+        if url.path == "/UploadFile.axd":
+            status, data, message = self.service.upload(params, body)
+            if fault and fault.get("mode") == "status":
+                status = fault.get("status_json", "1")
+            xml = "<Result><Status>%s</Status><Data>%s</Data><Message>%s</Message></Result>" % (
+                status, data, message)
+            return self.reply(200, xml.encode("utf-8"), "text/xml; charset=utf-8", params, fault)
+        if url.path == "/news.ashx":
+            with self.service.store.lock:
+                self.service.store.reports.append({k: params.get(k, "") for k in ("d", "mac", "version", "vkey")})
+                self.service.store.save()
+            return self.reply(200, self.envelope(0, "", ""), "application/json; charset=utf-8", params, fault)
+        if url.path == "/UploadFileDMP.ashx":
+            self.service.store_dump(params, body)
+            return self.reply(200, self.envelope(0, "", ""), "application/json; charset=utf-8", params, fault)
+        return self.reply(404, b"not found")
+
+    def apply_fault(self, fault, params):
+        """Acts out a fault; True when the request needs nothing more."""
+        mode = fault.get("mode")
+        if mode == "timeout":
+            deadline = time.time() + int(fault.get("hold_ms", 30000)) / 1000.0
+            while time.time() < deadline and not self.service.stopping.is_set():
+                time.sleep(0.02)
+            self.close_connection = True
+            return True
+        if mode == "slow":
+            time.sleep(int(fault.get("delay_ms", 1000)) / 1000.0)
+            return False
+        if mode == "http500":
+            body = fault.get("body") or self.envelope(-500, "服务器内部错误", "").decode("utf-8")
+            self.reply(500, body.encode("utf-8"), "application/json; charset=utf-8", params, fault)
+            return True
+        if mode == "garbage":
+            self.reply(200, b"<html><body>502 Bad Gateway</body></html>", "text/html", params, fault)
+            return True
+        if mode == "empty":
+            self.reply(200, b"", "text/plain", params, fault)
+            return True
+        if mode == "raw":
+            self.reply(200, fault.get("body", "").encode("utf-8"), "application/json; charset=utf-8", params, fault)
+            return True
+        if mode == "notfound":
+            self.reply(404, b"not found", "text/plain", None, None)
+            return True
+        if mode == "drop":
+            self.close_connection = True
+            try:
+                self.connection.shutdown(2)
+            except OSError:
+                pass
+            return True
+        return False  # status, badgzip and encoding faults shape the normal reply
+
+    # ---- control ----------------------------------------------------------
+    def control(self, action, params, body):
+        svc = self.service
+        st = svc.store
+        result = {"ok": True}
+        if action == "fault":
+            fault = dict(params)
+            fault["count"] = int(params.get("count", "1"))
+            fault.setdefault("path", "/ClientInterface.axd")
+            with svc.fault_lock:
+                svc.faults.append(fault)
+        elif action == "clear":
+            with svc.fault_lock:
+                svc.faults.clear()
+        elif action == "user":
+            user = st.add_user(params["account"], params["password"], params.get("nick", ""),
+                               params.get("id"), params.get("ticket"))
+            result["UserAccountId"] = user["UserAccountId"]
+            result["cipher"] = cipher_of(user["Account"], user["password"])
+        elif action == "ticket":
+            with st.lock:
+                st.tickets[params["ticket"]] = params["account"]
+                st.save()
+        elif action == "prompt":
+            with st.lock:
+                counters = st.users[params["account"]]["counters"]
+                for key, name in (("about", "NewAboutUserBlogCount"), ("mirror", "NewMirrorBlogCount"),
+                                  ("message", "NewMessageCount"), ("fans", "NewFansCount")):
+                    if key in params:
+                        counters[name] = int(params[key])
+                st.save()
+        elif action == "settings":
+            if "gzip" in params:
+                svc.gzip = params["gzip"] == "1"
+        elif action == "gsc":
+            svc.gsc_override = body.decode("utf-8") if body else None
+        elif action == "state":
+            with st.lock:
+                result = {k: getattr(st, k) for k in ("users", "sessions", "tickets", "blogs", "feedback",
+                                                      "reports")}
+        elif action == "log":
+            with svc.log_lock:
+                result = list(svc.log)
+        else:
+            return self.reply(404, b"unknown control action")
+        return self.reply(200, json.dumps(result, ensure_ascii=False).encode("utf-8"), "application/json")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--port", type=int, default=18080, help="0 picks a free port")
+    parser.add_argument("--port-file", help="write the port here once listening")
+    parser.add_argument("--data-dir", default=None, help="uploads and dumps (default: a folder in /tmp)")
+    parser.add_argument("--static-dir", default=None, help="more files to serve by GET")
+    parser.add_argument("--state", default=None, help="keep users and sessions in this JSON file")
+    parser.add_argument("--request-log", default=None, help="append every request here (JSON lines)")
+    parser.add_argument("--gsc-path", default="gsc", help="GET path of the server configuration")
+    parser.add_argument("--ice-server", default="127.0.0.1:19000", help="host:port of the IceServer node")
+    parser.add_argument("--dc-server", default=None, help="host:port of the DCServer node (default: here)")
+    parser.add_argument("--image-server", default=None, help="host:port of ImageStorageServer (default: here)")
+    parser.add_argument("--user", action="append", default=[], help="account:password[:nick], repeatable")
+    parser.add_argument("--demo-user", action="store_true", help="add the demo user and a friend")
+    parser.add_argument("--demo-account", default="demo")
+    parser.add_argument("--demo-password", default="ombrix2024")
+    args = parser.parse_args()
+    if args.data_dir is None:
+        import tempfile
+        args.data_dir = tempfile.mkdtemp(prefix="ombrix-web-")
+    os.makedirs(args.data_dir, exist_ok=True)
+
+    service = Service(args)
+    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server.daemon_threads = True
+    server.service = service
+    service.port = server.server_address[1]
+
+    for spec in args.user:
+        account, password, *rest = spec.split(":")
+        service.store.add_user(account, password, rest[0] if rest else "")
+    if args.demo_user:
+        service.store.add_user(args.demo_account, args.demo_password, "演示玩家", ticket="demo-ticket")
+        service.store.add_user("buddy", "buddy2024", "好友小明")
+        print("Ombrix web stand-in: demo user account '%s', password '%s' (ticket 'demo-ticket')"
+              % (args.demo_account, args.demo_password), flush=True)
+    print("Ombrix web stand-in listening on http://%s/ (gsc at /%s, data in %s)"
+          % (service.self_address(), args.gsc_path, args.data_dir), flush=True)
+    if args.port_file:
+        tmp = args.port_file + ".tmp"
+        with open(tmp, "w") as f:
+            f.write("%d\n" % service.port)
+        os.replace(tmp, args.port_file)
+    try:
+        server.serve_forever(poll_interval=0.1)
+    except KeyboardInterrupt:
+        pass
+    finally:
+        service.stopping.set()
+        server.server_close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
