@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+// One friend online, as the rendezvous server lists it.
+struct OnlineFriendInfo {
+  std::wstring user_account;
+  std::wstring user_name;
+  std::wstring head_icon;  // a URL, later a local file path; may be empty
+};

@@ -1,0 +1,376 @@
+#include "client/video/ice_client.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/base/thread_message_queue.h"
+#include "runtime/platform/tick_clock.h"
+#include "tests/support/rendezvous_standin.h"
+#include "tests/support/test_support.h"
+
+namespace ice {
+namespace {
+
+using ombrix::test::RendezvousStandin;
+using ombrix::test::WaitUntil;
+
+// A UDP socket on 127.0.0.1 bound to `port` (0: any); -1 when taken.
+int BindUdp(uint16_t port) {
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// A run of `count` UDP ports free right now, away from 15000-15019 so that
+// tests running in parallel do not take each other's ports.
+uint16_t FreePortRange(int count) {
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    uint16_t base = static_cast<uint16_t>(20000 + ((getpid() * 7 + attempt * 131) % 900) * 40);
+    std::vector<int> fds;
+    for (int i = 0; i < count; ++i) {
+      int fd = BindUdp(static_cast<uint16_t>(base + i));
+      if (fd < 0) break;
+      fds.push_back(fd);
+    }
+    bool free = static_cast<int>(fds.size()) == count;
+    for (int fd : fds) close(fd);
+    if (free) return base;
+  }
+  return 0;
+}
+
+// Everything the observer heard, one line per event, in order.
+class Recorder : public IceClientObersver {
+ public:
+  std::vector<std::string> lines;
+  std::vector<OnlineFriendInfo> friends;
+  std::wstring last_data;
+  int last_error = 0;
+
+  void OnIceError(const ICEEvent_error* e) override {
+    last_error = e->error_code;
+    Add("error " + std::to_string(e->error_code));
+  }
+  void OnIceLogin(const ICEEvent_ice_login* e) override {
+    last_error = e->error_code;
+    Add("login " + std::to_string(e->result) + " " + Narrow(e->public_ip));
+  }
+  void OnIceKickout(const ICEEvent_ice_kickout* e) override {
+    Add("kickout " + Narrow(e->new_public_ip) + ":" + std::to_string(e->new_public_port));
+  }
+  void OnIceLogout(const ICEEvent_ice_logout*) override { Add("logout"); }
+  void OnIceInvite(const ICEEvent_ice_invite* e) override {
+    last_data = e->data;
+    Add("invite " + Narrow(e->id) + " from " + Narrow(e->from) + " " + Narrow(e->from_name));
+  }
+  void OnIceReply(const ICEEvent_ice_reply* e) override {
+    last_data = e->data;
+    Add("reply " + Narrow(e->id) + " " + std::to_string(e->result));
+  }
+  void OnIceHangup(const ICEEvent_ice_hangup* e) override { Add("hangup " + Narrow(e->id)); }
+  void OnRelayReply(const ICEEvent_relay_reply* e) override {
+    Add("relay " + Narrow(e->id) + " " + Narrow(e->relay_ip));
+  }
+  void OnIceGetOnlineFriend(const ICEEvent_ice_getonlinefriend* e) override {
+    friends = e->friends;
+    Add("friends " + std::to_string(e->record_count) + " page " + std::to_string(e->page));
+  }
+
+  bool Has(const std::string& line) const {
+    for (auto& l : lines) {
+      if (l == line) return true;
+    }
+    return false;
+  }
+
+ private:
+  const uint32_t main_thread_ = brx::base::CurrentThreadId();
+  static std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+  void Add(std::string line) {
+    // Handlers run on the test's main thread only.
+    EXPECT_EQ(brx::base::CurrentThreadId(), main_thread_);
+    lines.push_back(std::move(line));
+  }
+};
+
+class IceClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.ok());
+    base_port_ = FreePortRange(4);
+    ASSERT_NE(base_port_, 0);
+  }
+
+  std::unique_ptr<IceClient> MakeClient(Recorder* recorder) {
+    auto client = std::make_unique<IceClient>(recorder, clock_);
+    client->SetPortRangeForTesting(base_port_, 4);
+    clients_.push_back(client.get());
+    return client;
+  }
+
+  // Pumps the main thread's queue, as the main loop does, until `line` was
+  // heard (10 s at most).
+  bool WaitFor(Recorder& r, const std::string& line) {
+    return WaitUntil([&] {
+      Pump();
+      return r.Has(line);
+    });
+  }
+  void Pump() {
+    brx::base::Message m;
+    while (queue_.Peek(&m, true)) {
+      if (m.message == WM_ICE_EVENT) {
+        for (IceClient* c : clients_) c->DispatchEvents();
+      }
+    }
+  }
+  bool ServerSaw(const std::string& fragment) {
+    return WaitUntil([&] { return server_.Control("requests").find(fragment) != std::string::npos; });
+  }
+  void LogIn(IceClient& client, Recorder& r, const std::wstring& account, const std::wstring& name) {
+    client.Login(L"127.0.0.1", server_.ice_port(), L"sid-" + account, account, name);
+    ASSERT_TRUE(WaitFor(r, "login 1 127.0.0.1"));
+    ASSERT_EQ(client.state(), ICE_STATE_LOGGED_IN);
+  }
+
+  brx::base::ThreadMessageQueue queue_;
+  RendezvousStandin server_;
+  brx::platform::ManualTickClock clock_{1000};
+  uint16_t base_port_ = 0;
+  std::vector<IceClient*> clients_;
+};
+
+TEST_F(IceClientTest, LogsInListsFriendsKeepsAliveAndLogsOut) {
+  Recorder ra, rb;
+  auto a = MakeClient(&ra);
+  auto b = MakeClient(&rb);
+  ASSERT_TRUE(a->Initial());
+  ASSERT_TRUE(b->Initial());
+  EXPECT_EQ(a->local_port(), base_port_);
+  EXPECT_EQ(b->local_port(), base_port_ + 1);
+  EXPECT_EQ(ra.ice_client(), a.get());
+
+  LogIn(*a, ra, L"alice", L"Alice");
+  EXPECT_EQ(a->public_port(), a->local_port());
+  EXPECT_EQ(ntohs(a->stun_server_address().sin_port), server_.stun_port());
+  EXPECT_EQ(a->local_ip(), "127.0.0.1");
+  LogIn(*b, rb, L"bob", L"Bob");
+
+  a->GetOnlineFriend(1, 10);
+  ASSERT_TRUE(WaitFor(ra, "friends 2 page 1"));
+  ASSERT_EQ(ra.friends.size(), 2u);
+  EXPECT_EQ(ra.friends[1].user_account, L"bob");
+  EXPECT_EQ(ra.friends[1].user_name, L"Bob");
+
+  // The keep-alive runs on the logic tick's clock: the first tick starts
+  // the count, a keep-alive goes out once 5000 ms have passed.
+  a->KeepAliveTick();
+  clock_.Advance(4999);
+  a->KeepAliveTick();
+  clock_.Advance(1);
+  a->KeepAliveTick();
+  a->KeepAliveTick();
+  ASSERT_TRUE(ServerSaw("step=\\\"KEEPALIVE\\\" sid=\\\"sid-alice\\\""));
+  std::string requests = server_.Control("requests");
+  size_t count = 0;
+  for (size_t at = 0; (at = requests.find("KEEPALIVE", at)) != std::string::npos; ++at) ++count;
+  EXPECT_EQ(count, 1u);
+
+  // Rename: only while logged in and only when the name changes.
+  a->Rename(L"Alice");
+  a->Rename(L"Alice 2");
+  ASSERT_TRUE(ServerSaw("step=\\\"RENAME\\\""));
+
+  EXPECT_GE(a->Logout(), 0);
+  EXPECT_EQ(a->state(), ICE_STATE_OFFLINE);
+  ASSERT_TRUE(WaitUntil([&] { return server_.Control("online") == R"({"ok": true, "online": ["bob"]})"; }));
+  a->Rename(L"Alice 3");  // offline: kept as it was, nothing sent
+  EXPECT_EQ(a->display_name(), L"Alice 2");
+}
+
+TEST_F(IceClientTest, InvitationsAndAnswersReachTheOtherSide) {
+  Recorder ra, rb;
+  auto a = MakeClient(&ra);
+  auto b = MakeClient(&rb);
+  ASSERT_TRUE(a->Initial());
+  ASSERT_TRUE(b->Initial());
+  LogIn(*a, ra, L"alice", L"Al & \"Ice\"");
+  LogIn(*b, rb, L"bob", L"Bob");
+
+  const std::wstring payload = L"{\n   \"sender\" : \"alice\",\n   \"x\" : \"]]>\"\n}\n";
+  a->Invite(payload, L"i1", L"bob");
+  ASSERT_TRUE(WaitFor(rb, "invite i1 from alice Al & \"Ice\""));
+  EXPECT_EQ(rb.last_data, payload);
+
+  b->Reply(L"i1", L"alice", 0, L"{\"type\": \"video\"}");
+  ASSERT_TRUE(WaitFor(ra, "reply i1 4"));
+  EXPECT_EQ(ra.last_data, L"{\"type\": \"video\"}");
+
+  struct {
+    const wchar_t* id;
+    int answer;
+    const char* heard;
+  } answers[] = {{L"i2", 1, "reply i2 5"}, {L"i3", 2, "reply i3 6"}, {L"i4", 3, "reply i4 7"}};
+  for (auto& c : answers) {
+    a->Invite(payload, c.id, L"bob");
+    b->Reply(c.id, L"alice", c.answer, L"");
+    ASSERT_TRUE(WaitFor(ra, c.heard)) << c.heard;
+  }
+
+  // A hang-up reaches the other party, also when the invited side names
+  // itself as the target: the server routes by invitation id.
+  b->Hangup(L"bob", L"i1");
+  ASSERT_TRUE(WaitFor(ra, "hangup i1"));
+  a->Hangup(L"bob", L"i1");
+  ASSERT_TRUE(WaitFor(rb, "hangup i1"));
+
+  // An invitation to someone offline is answered OFFLINE by the server.
+  a->Invite(payload, L"i5", L"carol");
+  ASSERT_TRUE(WaitFor(ra, "reply i5 1"));
+
+  // Relay requests are answered to both parties, once each.
+  b->RelayInvite(L"i1", L"alice");
+  ASSERT_TRUE(WaitFor(ra, "relay i1 127.0.0.1"));
+  ASSERT_TRUE(WaitFor(rb, "relay i1 127.0.0.1"));
+}
+
+TEST_F(IceClientTest, KickoutAndServerLogout) {
+  Recorder ra, rb, rc;
+  auto a = MakeClient(&ra);
+  auto b = MakeClient(&rb);
+  auto c = MakeClient(&rc);
+  ASSERT_TRUE(a->Initial());
+  ASSERT_TRUE(b->Initial());
+  ASSERT_TRUE(c->Initial());
+  LogIn(*a, ra, L"alice", L"Alice");
+  LogIn(*b, rb, L"bob", L"Bob");
+
+  // A server-side logout is only reported; the state stays.
+  EXPECT_EQ(server_.Control("logout bob"), R"({"ok": true})");
+  ASSERT_TRUE(WaitFor(rb, "logout"));
+  EXPECT_EQ(b->state(), ICE_STATE_LOGGED_IN);
+
+  // The same account logging in elsewhere kicks the first login out.
+  c->Login(L"127.0.0.1", server_.ice_port(), L"sid-alice-2", L"alice", L"Alice");
+  ASSERT_TRUE(WaitFor(rc, "login 1 127.0.0.1"));
+  ASSERT_TRUE(WaitFor(ra, "kickout 127.0.0.1:" + std::to_string(c->local_port())));
+  EXPECT_EQ(a->state(), ICE_STATE_OFFLINE);
+
+  EXPECT_EQ(server_.Control("kickout alice 10.0.0.9 4242"), R"({"ok": true})");
+  ASSERT_TRUE(WaitFor(rc, "kickout 10.0.0.9:4242"));
+  EXPECT_EQ(c->state(), ICE_STATE_OFFLINE);
+  // Offline, invitations are not even sent.
+  c->Invite(L"{}", L"i9", L"bob");
+  a->Invite(L"{}", L"i9", L"bob");
+  EXPECT_TRUE(server_.Control("requests").find("i9") == std::string::npos);
+}
+
+TEST_F(IceClientTest, RejectedLoginAndStaleReplies) {
+  Recorder ra;
+  auto a = MakeClient(&ra);
+  ASSERT_TRUE(a->Initial());
+  server_.Control("reject alice");
+  a->Login(L"127.0.0.1", server_.ice_port(), L"sid", L"alice", L"Alice");
+  ASSERT_TRUE(WaitFor(ra, "login 0 "));
+  EXPECT_EQ(a->state(), ICE_STATE_OFFLINE);
+
+  // A login reply that comes after the client gave up must not log it in.
+  std::string reply =
+      "<command name=\"ICE\" step=\"LOGIN\" result=\"OK\"><host server_port_udp=\"1\" local_pub_ip=\"1.1.1.1\" "
+      "local_pub_port=\"1\"/></command>";
+  server_.Control("sendto 127.0.0.1 " + std::to_string(a->local_port()) + " " + reply);
+  server_.Control("sendto 127.0.0.1 " + std::to_string(a->local_port()) + " <command name=\"ICE\" step=\"LOGOUT\"/>");
+  ASSERT_TRUE(WaitFor(ra, "logout"));  // sent after the stale reply, so that one was read
+  EXPECT_EQ(a->state(), ICE_STATE_OFFLINE);
+  EXPECT_FALSE(ra.Has("login 1 1.1.1.1"));
+
+  // Login rules: no name, nothing; no session id, logging in but silent.
+  a->Login(L"127.0.0.1", server_.ice_port(), L"sid", L"alice", L"");
+  EXPECT_EQ(a->state(), ICE_STATE_OFFLINE);
+  a->Login(L"127.0.0.1", server_.ice_port(), L"", L"alice", L"Alice");
+  EXPECT_EQ(a->state(), ICE_STATE_LOGGING_IN);
+}
+
+TEST_F(IceClientTest, LoginWhereNothingListensFailsOnceAndTheReceiverGoesOn) {
+  Recorder ra;
+  auto a = MakeClient(&ra);
+  ASSERT_TRUE(a->Initial());
+  int probe = BindUdp(0);
+  sockaddr_in bound{};
+  socklen_t length = sizeof(bound);
+  getsockname(probe, reinterpret_cast<sockaddr*>(&bound), &length);
+  int dead_port = ntohs(bound.sin_port);
+  close(probe);
+
+  a->Login(L"127.0.0.1", dead_port, L"sid", L"alice", L"Alice");
+  ASSERT_TRUE(WaitFor(ra, "login 0 "));
+  EXPECT_EQ(ra.last_error, ECONNREFUSED);
+  EXPECT_EQ(a->state(), ICE_STATE_LOGGING_IN);
+
+  // Offline, the same answer is an error event; the receiver keeps going.
+  a->Logout();
+  ASSERT_TRUE(WaitFor(ra, "error " + std::to_string(ECONNREFUSED)));
+  a->Login(L"127.0.0.1", server_.ice_port(), L"sid", L"alice", L"Alice");
+  ASSERT_TRUE(WaitFor(ra, "login 1 127.0.0.1"));
+  EXPECT_EQ(ra.lines, (std::vector<std::string>{"login 0 ", "error " + std::to_string(ECONNREFUSED),
+                                                "login 1 127.0.0.1"}));
+}
+
+TEST_F(IceClientTest, EventsKeepTheirOrderAcrossOneWakeUp) {
+  Recorder ra;
+  auto a = MakeClient(&ra);
+  for (int i = 0; i < 5; ++i) {
+    auto e = std::make_unique<ICEEvent_ice_hangup>();
+    e->id = std::to_wstring(i);
+    a->PostEvent(std::move(e));
+  }
+  a->PostEvent(std::make_unique<ICEEvent_stun_reply>());  // no handler: freed
+  EXPECT_TRUE(a->DispatchEvents());
+  EXPECT_EQ(ra.lines, (std::vector<std::string>{"hangup 0", "hangup 1", "hangup 2", "hangup 3", "hangup 4"}));
+  EXPECT_TRUE(a->DispatchEvents());
+  EXPECT_EQ(ra.lines.size(), 5u);
+}
+
+TEST_F(IceClientTest, InitialFailsWhenEveryPortIsTaken) {
+  Recorder ra;
+  std::vector<int> taken;
+  for (int i = 0; i < 4; ++i) taken.push_back(BindUdp(static_cast<uint16_t>(base_port_ + i)));
+  auto a = MakeClient(&ra);
+  EXPECT_FALSE(a->Initial());
+  close(taken[2]);
+  auto b = MakeClient(&ra);
+  EXPECT_TRUE(b->Initial());
+  EXPECT_EQ(b->local_port(), base_port_ + 2);
+  for (int fd : taken) close(fd);
+}
+
+TEST_F(IceClientTest, OversizedDocumentIsNotSent) {
+  Recorder ra, rb;
+  auto a = MakeClient(&ra);
+  ASSERT_TRUE(a->Initial());
+  LogIn(*a, ra, L"alice", L"Alice");
+  EXPECT_EQ(a->SendData(std::string(4097, 'x')), -1);
+  EXPECT_EQ(errno, EMSGSIZE);
+  a->Invite(std::wstring(5000, L'x'), L"big", L"bob");
+  a->Invite(L"{}", L"small", L"bob");
+  ASSERT_TRUE(ServerSaw("small"));
+  EXPECT_EQ(server_.Control("requests").find("\\\"big\\\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ice
