@@ -18,6 +18,8 @@ namespace brx::io {
 inline constexpr int kErrorBrokenPipe = 109;
 // Error code of a connection closed because its stream was corrupt.
 inline constexpr int kErrorBadFrame = -1;
+// Error code of a connection that this side closed on purpose.
+inline constexpr int kErrorConnectionAborted = 1236;
 
 // One operation a service waits for on a descriptor: what an OVERLAPPED
 // was on the original platform. Services embed it first in their

@@ -1,0 +1,232 @@
+#include "runtime/io/ipc/ipc_service_server.h"
+
+#include <errno.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "runtime/io/ipc/pipe_address.h"
+#include "runtime/logmaker/log.h"
+#include "runtime/util/text_convert.h"
+
+namespace brx::io::ipc {
+
+namespace {
+
+// Clients waiting beyond the one an instance serves are turned away.
+constexpr int kBacklog = 4;
+
+enum State { kWaiting = 0, kReading = 1, kClosing = 3 };
+
+// True when a live process accepts connections on `address`.
+bool IsServed(const sockaddr_un& address, socklen_t length) {
+  ScopedFd probe(socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!probe.valid()) return false;
+  if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), length) == 0) return true;
+  return errno == EAGAIN || errno == EINPROGRESS;  // a full backlog is still a listener
+}
+
+}  // namespace
+
+// One pipe instance; the operation comes first so a completion finds it.
+struct IPCServiceServer::PipeConnection : IOOperation {
+  ConnectionId id = 0;
+  int state = kWaiting;
+  std::wstring name;
+  std::string path;
+  bool relisten = false;
+  ScopedFd listener;
+  dev_t bound_device = 0;  // identifies our socket file, so we never
+  ino_t bound_inode = 0;   // unlink a path another process bound since
+  SharedSocket socket;
+  ReassemblyBuffer* buffer = nullptr;  // owned by the cache
+
+  // Closes the listener and removes its path if it is still ours.
+  void CloseListener() {
+    if (!listener.valid()) return;
+    listener.Reset();
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && st.st_dev == bound_device && st.st_ino == bound_inode) unlink(path.c_str());
+  }
+};
+
+IPCServiceServer::IPCServiceServer() = default;
+
+IPCServiceServer::~IPCServiceServer() {
+  Stop();
+  CloseAllPipes();
+}
+
+bool IPCServiceServer::IsWaitingOn(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const auto& [id, pipe] : pipes_)
+    if (pipe->state == kWaiting && pipe->path == path) return true;
+  return false;
+}
+
+bool IPCServiceServer::Listen(const std::wstring& name, bool relisten) {
+  if (!IsRunning()) return false;
+  std::string path = PipePath(name);
+  sockaddr_un address;
+  socklen_t length;
+  if (!MakePipeAddress(path, &address, &length)) return false;
+  if (IsWaitingOn(path)) {
+    LogWarnA("%s:%d:already waiting for a client on %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str());
+    return false;
+  }
+  ScopedFd listener(socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!listener.valid()) return false;
+  if (bind(listener.get(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
+    if (errno != EADDRINUSE) {
+      LogWarnA("%s:%d:bind %s failed: %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str(), strerror(errno));
+      return false;
+    }
+    if (IsServed(address, length)) {
+      LogWarnA("%s:%d:%s is served by another process\n", "IPCServiceServer::Listen", __LINE__, path.c_str());
+      return false;
+    }
+    unlink(path.c_str());  // a stale socket file of a process that is gone
+    if (bind(listener.get(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
+      LogWarnA("%s:%d:bind %s failed: %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str(), strerror(errno));
+      return false;
+    }
+  }
+  auto pipe = std::make_unique<PipeConnection>();
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) {
+    pipe->bound_device = st.st_dev;
+    pipe->bound_inode = st.st_ino;
+  }
+  pipe->id = NewConnectionId();
+  pipe->name = name;
+  pipe->path = path;
+  pipe->relisten = relisten;
+  pipe->listener = std::move(listener);
+  if (listen(pipe->listener.get(), kBacklog) != 0) {
+    pipe->CloseListener();
+    return false;
+  }
+  pipe->fd = pipe->listener.get();
+  pipe->kind = IOOperation::Kind::kAccept;
+  PipeConnection* raw = pipe.get();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pipes_[raw->id] = std::move(pipe);
+  }
+  if (!read_service().Post(raw)) {
+    ConnectionId id = raw->id;
+    read_service().RunOnIoThread([this, id] { Close(id, 0, false); });
+    return false;
+  }
+  return true;
+}
+
+void IPCServiceServer::OnIO(int error, IOOperation* operation, uint32_t bytes) {
+  auto* pipe = static_cast<PipeConnection*>(operation);
+  switch (pipe->state) {
+    case kWaiting:
+      if (error != 0) {
+        LogWarnA("%s:%d:accept on %s failed: %s\n", "IPCServiceServer::OnIO", __LINE__, pipe->path.c_str(),
+                 strerror(error));
+        Close(pipe->id, error, false);
+        return;
+      }
+      OnAccepted(pipe);
+      return;
+    case kReading:
+      if (bytes == 0) {
+        Close(pipe->id, error, true);
+      } else if (!CompleteRead(pipe->id, pipe->buffer, bytes)) {
+        Close(pipe->id, kErrorBadFrame, true);
+      } else if (!PostRead(pipe, pipe->buffer)) {
+        Close(pipe->id, errno, true);
+      }
+      return;
+    default:
+      Close(pipe->id, error, true);
+      return;
+  }
+}
+
+void IPCServiceServer::OnAccepted(PipeConnection* pipe) {
+  int client = pipe->accepted_fd;
+  pipe->accepted_fd = -1;
+  // One client per instance: turn away whoever else is already waiting,
+  // then take the name off the file system until this client leaves.
+  while (true) {
+    int extra = accept4(pipe->listener.get(), nullptr, nullptr, SOCK_CLOEXEC);
+    if (extra < 0) break;
+    close(extra);
+  }
+  read_service().Remove(pipe);
+  pipe->CloseListener();
+
+  pipe->socket = std::make_shared<ScopedFd>(client);
+  pipe->buffer = cache_.Create(pipe->id, kBufferSize, kMaxFrameLength);
+  pipe->state = kReading;
+  pipe->fd = client;
+  writer().Attach(pipe->id, pipe->socket);
+  if (!PostRead(pipe, pipe->buffer)) {
+    Close(pipe->id, errno, true);
+    return;
+  }
+  OnConnect(pipe->id, pipe->name);
+}
+
+void IPCServiceServer::Close(ConnectionId connection, int error, bool notify) {
+  std::unique_ptr<PipeConnection> pipe;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = pipes_.find(connection);
+    if (it == pipes_.end()) return;
+    pipe = std::move(it->second);
+    pipes_.erase(it);
+  }
+  read_service().Remove(pipe.get());
+  bool was_connected = pipe->state != kWaiting;
+  if (pipe->socket) {
+    // The write thread may still hold the socket; shutting it down ends
+    // any write in progress, and the descriptor closes when both let go.
+    shutdown(pipe->socket->get(), SHUT_RDWR);
+    writer().Detach(connection);
+    pipe->socket.reset();
+  }
+  pipe->CloseListener();
+  cache_.Remove(connection);
+  if (!notify) return;
+  if (was_connected) OnDisconnect(connection, error);
+  if (pipe->relisten && IsRunning()) Listen(pipe->name, true);
+}
+
+void IPCServiceServer::ClosePipe(ConnectionId connection) {
+  read_service().RunOnIoThread([this, connection] { Close(connection, 0, false); });
+}
+
+void IPCServiceServer::DisconnectPipe(ConnectionId connection) {
+  read_service().RunOnIoThread([this, connection] { Close(connection, kErrorConnectionAborted, true); });
+}
+
+void IPCServiceServer::CloseAllPipes() {
+  read_service().RunOnIoThread([this] { CloseAllNow(); });
+}
+
+void IPCServiceServer::CloseAllNow() {
+  std::map<ConnectionId, std::unique_ptr<PipeConnection>> pipes;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pipes.swap(pipes_);
+  }
+  for (auto& [id, pipe] : pipes) {
+    read_service().Remove(pipe.get());
+    if (pipe->socket) shutdown(pipe->socket->get(), SHUT_RDWR);
+    pipe->CloseListener();
+  }
+  writer().DetachAll();
+  cache_.Clear();
+}
+
+ReassemblyBuffer* IPCServiceServer::GetReassemblyBuffer(ConnectionId connection) { return cache_.Get(connection); }
+
+}  // namespace brx::io::ipc
