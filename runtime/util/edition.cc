@@ -86,7 +86,9 @@ void SetEditionLibraryPathForTesting(const std::string& path) {
   c.library_override = path;
 }
 
-void ResetEditionCacheForTesting() {
+void ResetEditionCacheForTesting() { ForgetEditionValues(); }
+
+void ForgetEditionValues() {
   EditionCache& c = Cache();
   std::lock_guard<std::mutex> lock(c.mutex);
   c.game_id.clear();

@@ -16,6 +16,11 @@ std::wstring GetEditionVersion();
 std::wstring GetEditionGlobalConfig();
 bool GetEditionInstallHook();
 
+// Drops the cached values, so that the next getter reads the library
+// again: for a program that has just replaced the library file with a
+// waiting update.
+void ForgetEditionValues();
+
 // The library file: OBVerCustom.dll in the program folder.
 std::string EditionLibraryPath();
 

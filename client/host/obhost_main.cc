@@ -1,0 +1,66 @@
+#include "client/host/obhost_main.h"
+
+#include <unistd.h>
+
+#include <string>
+
+#include "client/app/main_loop.h"
+#include "client/app/ob_application.h"
+#include "client/core/ui_string_table.h"
+#include "client/host/app_parts.h"
+#include "client/host/edition_update.h"
+#include "client/host/headless_user_interface.h"
+#include "runtime/base/quit_signal_watcher.h"
+#include "runtime/base/thread_message_queue.h"
+#include "runtime/logmaker/log.h"
+#include "runtime/util/edition.h"
+#include "runtime/util/module_path.h"
+#include "runtime/util/text_convert.h"
+
+namespace {
+
+// The arguments after the program name, joined by blanks.
+std::string CommandLineOf(int argc, char** argv) {
+  std::string line;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) line += ' ';
+    line += argv[i];
+  }
+  return line;
+}
+
+}  // namespace
+
+int OBHostMain(int argc, char** argv) {
+  // SIGTERM and SIGINT become WM_QUIT on this (the GUI) thread's queue, so
+  // that being asked to quit shuts the client down in its normal order. The
+  // queue exists before the watcher, so an early signal waits in it.
+  brx::base::BlockQuitSignals();
+  brx::base::ThreadMessageQueue gui_queue;
+  brx::base::QuitSignalWatcher quit_watcher(gui_queue.thread_id());
+
+  std::wstring folder = brx::util::GetModuleDirectory(nullptr);
+  if (chdir(brx::util::WideToUtf8(folder).c_str()) != 0) {
+    // Every relative file name below would miss; the logic finds its files
+    // by the full folder anyway.
+  }
+  ApplyEditionUpdate(folder);
+  UIStringTable::Build();
+
+  HeadlessUserInterface ui;
+  OBApplication::Options options;
+  options.program_folder = folder;
+  options.parts = HostAppParts();
+  if (!OBApplication::InitialApplication(&ui, CommandLineOf(argc, argv), std::move(options))) {
+    UIStringTable::Destroy();
+    return -1;
+  }
+  LogWarn(L"[%ls]%ls start\n", L"OBHost.exe", brx::util::GetEditionVersion().c_str());
+
+  CreateUserInterface(&ui);
+  ExitApplication();
+
+  LogWarn(L"[%ls]%ls exit\n", L"OBHost.exe", brx::util::GetEditionVersion().c_str());
+  UIStringTable::Destroy();
+  return 0;
+}
