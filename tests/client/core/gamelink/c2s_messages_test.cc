@@ -129,10 +129,14 @@ TEST(C2SMessagesTest, VideoFrameWithAWrongNegativeOrTruncatedCountIsDropped) {
   EXPECT_FALSE(Read<COBMSG_C2S_VEDIO_STREAM>(Packet::Header(38).str(u"i").u16(30).u16(0).u16(0).i32(0).bytes).HasFrame());
 }
 
-// The string reader's rules, through a plain message.
-class StringReader : public IPCMessage {
+// The string reader's rules, through a plain message that keeps its packet.
+struct PacketHolder {
+  Bytes packet;
+};
+class StringReader : private PacketHolder, public IPCMessage {
  public:
-  explicit StringReader(const Bytes& b) : IPCMessage(b.data(), static_cast<uint32_t>(b.size())) {}
+  explicit StringReader(Bytes b)
+      : PacketHolder{std::move(b)}, IPCMessage(packet.data(), static_cast<uint32_t>(packet.size())) {}
 };
 
 TEST(C2SMessagesTest, OverLongStringIsCutButTheWholeCountIsSkipped) {
