@@ -40,23 +40,22 @@ IOMonitorService::~IOMonitorService() { Stop(); }
 
 bool IOMonitorService::Post(IOOperation* operation) {
   epoll_event event{EventsFor(operation), {.ptr = operation}};
-  if (operation->registered && epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, operation->fd, &event) == 0) return true;
-  if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, operation->fd, &event) == 0) {
-    operation->registered = true;
-    return true;
+  // Marked before the descriptor is added, because the reactor may report
+  // (and a handler remove) it before epoll_ctl even returns here.
+  if (!operation->registered.exchange(true)) {
+    if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, operation->fd, &event) == 0) return true;
+    if (errno != EEXIST) {
+      operation->registered = false;
+      return false;
+    }
   }
-  if (errno == EEXIST && epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, operation->fd, &event) == 0) {
-    operation->registered = true;
-    return true;
-  }
-  return false;
+  return epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, operation->fd, &event) == 0;
 }
 
 void IOMonitorService::Remove(IOOperation* operation) {
-  if (operation->registered) {
+  if (operation->registered.exchange(false)) {
     epoll_event unused{};
     epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, operation->fd, &unused);
-    operation->registered = false;
   }
   if (IsCurrentThread()) removed_in_batch_.insert(operation);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -38,7 +39,7 @@ struct IOOperation {
   uint8_t* buffer = nullptr;
   uint32_t size = 0;
   int accepted_fd = -1;
-  bool registered = false;  // kept by the reactor
+  std::atomic<bool> registered{false};  // kept by the reactor
 };
 
 // The completion thread of a stream service: an epoll reactor with an

@@ -76,7 +76,6 @@ bool IPCServiceClient::BlockConnect(const std::wstring& name, int wait_ms) {
   buffer_.Clear();
   connection_.store(id, std::memory_order_release);
   writer().Attach(id, socket);
-  read_ = IOOperation{};
   read_.fd = socket->get();
   connected_.store(true, std::memory_order_release);
   if (!PostRead(&read_, &buffer_)) {

@@ -165,7 +165,10 @@ void IPCServiceServer::OnAccepted(PipeConnection* pipe) {
 
   pipe->socket = std::make_shared<ScopedFd>(client);
   pipe->buffer = cache_.Create(pipe->id, kBufferSize, kMaxFrameLength);
-  pipe->state = kReading;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pipe->state = kReading;
+  }
   pipe->fd = client;
   writer().Attach(pipe->id, pipe->socket);
   if (!PostRead(pipe, pipe->buffer)) {
