@@ -10,6 +10,7 @@ packages=(
   # libraries the code calls
   libtinyxml-dev libjsoncpp-dev zlib1g-dev libfontconfig-dev
   libcurl4-openssl-dev
+  libudt-dev
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libbenchmark-dev
   curl
