@@ -1,0 +1,79 @@
+#include "client/web/jober_web.h"
+
+#include "client/web/web_envelope.h"
+#include "runtime/http/download_to_file.h"
+#include "runtime/http/url_redact.h"
+#include "runtime/logmaker/log.h"
+#include "runtime/util/text_convert.h"
+
+using brx::util::WideToUtf8;
+
+namespace {
+
+std::unique_ptr<JoberDescReturn_Web> NewResult(std::unique_ptr<JoberDesc_Web> job) {
+  auto result = std::make_unique<JoberDescReturn_Web>();
+  result->job = std::move(job);
+  return result;
+}
+
+}  // namespace
+
+void Jober_WebNormal::Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener* listener,
+                              const brx::http::AbortSignal& abort) {
+  auto result = NewResult(std::move(job));
+  JoberDesc_Web* desc = result->job.get();
+  std::wstring copy;
+  PostRequest(desc, nullptr, 0, &result->reply, &copy, abort);
+  switch (OBGetReturnData_Json(copy, &result->text)) {
+    case 1:
+      result->ok = true;
+      break;
+    case 2:
+      result->rejected = true;
+      break;
+    default:
+      result->text = desc->request.unknown_error_text;
+      break;
+  }
+  listener->OnResult(std::move(result));
+}
+
+void Jober_WebUpload::Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener* listener,
+                              const brx::http::AbortSignal& abort) {
+  auto result = NewResult(std::move(job));
+  JoberDesc_Web* desc = result->job.get();
+  std::wstring copy;
+  if (SendRequest_Upload(desc, &result->reply, &copy, abort)) {
+    std::wstring message, status, data;
+    if (!ParseXmlReturn(&message, copy, &status, &data)) {
+      result->text = desc->request.unknown_error_text;
+    } else if (wcstol(status.c_str(), nullptr, 10) != 0) {
+      result->text = desc->request.unknown_error_text;
+      result->rejected = true;
+    } else {
+      result->ok = true;
+      result->text = data;
+    }
+  }
+  listener->OnResult(std::move(result));
+}
+
+void Jober_WebDownload::Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener* listener,
+                                const brx::http::AbortSignal& abort) {
+  auto result = NewResult(std::move(job));
+  JoberDesc_Web* desc = result->job.get();
+  std::string url = WideToUtf8(desc->url.GetUrl(true));
+  brx::http::DownloadOptions options;
+  options.limits.connect_ms = desc->request.timeout_ms;
+  options.limits.idle_ms = desc->request.timeout_ms;
+  options.abort = abort;
+  brx::http::DownloadResult outcome;
+  result->ok = brx::http::DownloadToFile(url, WideToUtf8(desc->file), options, &outcome);
+  if (!result->ok) {
+    LogWarnA("[%s]download failed[0x%x][%s]\n", WideToUtf8(desc->request.command_name).c_str(),
+             static_cast<unsigned>(outcome.error), brx::http::RedactUrlSecrets(url).c_str());
+  }
+  result->reply = desc->url.GetUrl(true);
+  result->text = desc->file;
+  listener->OnResult(std::move(result));
+}

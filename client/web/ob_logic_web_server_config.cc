@@ -1,0 +1,144 @@
+#include "client/web/ob_logic_web_server_config.h"
+
+#include <tinyxml.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include <random>
+
+#include "client/core/event_chain.h"
+#include "client/web/jober_web.h"
+#include "client/web/server_config_address.h"
+#include "client/web/web_events.h"
+#include "client/web/web_logic_manager.h"
+#include "runtime/logmaker/log.h"
+#include "runtime/platform/tick_clock.h"
+#include "runtime/util/edition.h"
+#include "runtime/util/file_util.h"
+#include "runtime/util/text_convert.h"
+
+namespace {
+
+struct CommandNode {
+  const wchar_t* command;
+  const wchar_t* node;
+};
+
+constexpr wchar_t kClient[] = L"ClientInterfaceServer";
+
+// Which node serves each command. Rows whose command nobody sends stay, so
+// the table reads the same as the service's own list.
+constexpr CommandNode kCommandNodes[] = {
+    {L"ClientInterfaceServer", kClient},
+    {L"UserLogin", kClient},
+    {L"UserLoginByTicket", kClient},
+    {L"UserLogout", kClient},
+    {L"ModfyNickName", kClient},
+    {L"GetUserFriends", kClient},
+    {L"GetUserAccountByAccount", kClient},
+    {L"SearchByNickAndProfile", kClient},
+    {L"UserAdvancedSearch", kClient},
+    {L"GetUserAccountByUserAccountId", kClient},
+    {L"GetUserAccountByGameUserProfile", kClient},
+    {L"UpdateUserInfo", kClient},
+    {L"UpdateUserHeadImage", kClient},
+    {L"GetDataPrompt", kClient},
+    {L"AddFollowList", kClient},
+    {L"Upload", L"ImageStorageServer"},
+    {L"AddBlog", kClient},
+    {L"GetServerDateTime", kClient},
+    {L"GetCurrentUserQtidByEncrypt", kClient},
+    {L"CheckNewData", kClient},
+    {L"RecommendedAdd", kClient},
+    {L"GetWYGameUserFriend", kClient},
+    {L"GetUserGameProfilePageListByPrivacy", kClient},
+    {L"GetGameUserProfileList", kClient},
+    {L"UpdateGameProfile", kClient},
+    {L"GetServerByProfile", kClient},
+    {L"GetServerByCity", kClient},
+    {L"GetServerByGuild", kClient},
+    {L"GetServerByGameJob", kClient},
+    {L"GetGameCharacterAreaList", kClient},
+    {L"GetGameCharacterServerList", kClient},
+    {L"WhenStart", L"DCServer"},
+    {L"CommitShot", L"DCServer"},
+    {L"IceServer", L"IceServer"},
+};
+
+bool IsServerConfigText(const std::string& text) {
+  TiXmlDocument doc;
+  doc.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+  return !doc.Error() && doc.RootElement() && doc.RootElement()->ValueStr() == "Node";
+}
+
+}  // namespace
+
+int64_t OBLogicWeb_ServerConfig::DownloadServerConfig() {
+  ServerConfigAddress address =
+      GetServerConfigAddress(brx::util::GetEditionGlobalConfig(), StaticContentHostOverride());
+  auto job = std::make_unique<JoberDesc_Web>([this](const JoberDescReturn_Web* r) { OnDownloaded(r); }, FromHandle{});
+  job->request.command_name = L"DownloadServerConfig";
+  job->url.base = address.base;
+  job->url.path = address.path;
+  // Fetched beside "gsc" and moved over it only once it reads as a server
+  // configuration, so a broken download never costs the good file.
+  job->file = manager_->ProgramFile(L"gsc.download");
+  return manager_->PostJob(WebLogicManager::kDownloadWorker, std::make_unique<Jober_WebDownload>(), std::move(job));
+}
+
+void OBLogicWeb_ServerConfig::OnDownloaded(const JoberDescReturn_Web* result) {
+  if (!result->ok) return;
+  std::string text;
+  std::string downloaded = brx::util::WideToUtf8(result->text);
+  if (!brx::util::ReadWholeFile(result->text, &text) || !IsServerConfigText(text)) {
+    LogWarnA("%s:%d:downloaded server configuration is not readable, kept the old one\n", "OnDownloaded", __LINE__);
+    unlink(downloaded.c_str());
+    return;
+  }
+  std::wstring target = manager_->ProgramFile(L"gsc");
+  if (rename(downloaded.c_str(), brx::util::WideToUtf8(target).c_str()) != 0) {
+    unlink(downloaded.c_str());
+    return;
+  }
+  LoadLocalConfig(target);
+}
+
+void OBLogicWeb_ServerConfig::LoadLocalConfig(const std::wstring& path) {
+  std::wstring test = manager_->ProgramFile(L"gsc.test");
+  std::wstring chosen = brx::util::FileExists(test) && !brx::util::IsDirectory(test) ? test : path;
+  std::string text;
+  if (brx::util::ReadWholeFile(chosen, &text)) ParseServerConfig(text);
+}
+
+bool OBLogicWeb_ServerConfig::ParseServerConfig(const std::string& text) {
+  TiXmlDocument doc;
+  doc.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+  const TiXmlElement* root = doc.RootElement();
+  if (doc.Error() || !root || root->ValueStr() != "Node") return false;
+  for (const TiXmlElement* node = root->FirstChildElement(); node; node = node->NextSiblingElement()) {
+    std::vector<std::wstring> found;
+    const TiXmlElement* rule = node->FirstChildElement("Rule");
+    const TiXmlElement* server = rule ? rule->FirstChildElement("Server") : nullptr;
+    for (; server; server = server->NextSiblingElement())
+      if (server->GetText() && *server->GetText()) found.push_back(brx::util::AnsiToWide(server->GetText()));
+    if (found.empty()) continue;
+    // A fresh generator seeded with the tick count for each node: nodes read
+    // within one tick pick the same index modulo their sizes.
+    std::minstd_rand pick(manager_->clock().Now());
+    servers_[brx::util::AnsiToWide(node->ValueStr())] = {found[pick() % found.size()]};
+  }
+  payload::SEVENT_RESPONSE_DownloadServerConfig event;
+  manager_->chain()->FireEvent(&event);
+  return true;
+}
+
+std::wstring OBLogicWeb_ServerConfig::GetServerUrlForCommand(const std::wstring& command) const {
+  for (const CommandNode& row : kCommandNodes) {
+    if (command != row.command) continue;
+    auto it = servers_.find(row.node);
+    if (it == servers_.end() || it->second.empty()) return std::wstring();
+    return L"http://" + it->second.front();
+  }
+  return std::wstring();
+}

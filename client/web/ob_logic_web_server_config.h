@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct JoberDescReturn_Web;
+class WebLogicManager;
+
+// The server configuration: downloads "gsc" from the static content host
+// into the program folder, reads it (or "gsc.test" when that file lies in
+// the program folder) and answers, for every command, the address of the
+// server that serves it. Each node keeps one server, picked at random at
+// every read. A download or a file that fails leaves the table as it was.
+//
+// Main thread only (the download runs as a job on "OBLogicWeb_Download").
+class OBLogicWeb_ServerConfig {
+ public:
+  void SetManager(WebLogicManager* manager) { manager_ = manager; }
+
+  // Posts the download; the task id, or -1 when it could not be posted.
+  int64_t DownloadServerConfig();
+  // Reads the file at `path`, or "gsc.test" in the program folder instead
+  // when it exists, and parses it.
+  void LoadLocalConfig(const std::wstring& path);
+  // Reads the configuration text. False, with nothing changed and no
+  // event, when it does not parse or has no root "Node"; else the table is
+  // updated and event 32 fires.
+  bool ParseServerConfig(const std::string& text);
+  // "http://" + the server of the command's node; empty when the command
+  // is unknown (exact, case-sensitive match) or its node has no server.
+  std::wstring GetServerUrlForCommand(const std::wstring& command) const;
+
+  // The node's servers as last read (one each), for tests and diagnostics.
+  const std::map<std::wstring, std::vector<std::wstring>>& servers() const { return servers_; }
+
+ private:
+  void OnDownloaded(const JoberDescReturn_Web* result);
+
+  WebLogicManager* manager_ = nullptr;
+  std::map<std::wstring, std::vector<std::wstring>> servers_;
+};

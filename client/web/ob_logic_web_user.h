@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "client/core/event_chain.h"
+#include "client/web/user_account_record.h"
+
+struct JoberDescReturn_Web;
+class JoberDesc_Web;
+class WebLogicManager;
+
+// The signed-in user of the main client: the session and account record
+// the web service returned, the head images on disk and the new-item
+// counters. Sends the "UserAccount" commands, keeps the record current
+// from their replies and fires the reply events (0 to 16).
+//
+// A failed sign-in leaves a signed-in user as it was; only a sign-in the
+// service refused (Status not 0) clears the remembered account and
+// password and turns auto-login off; a failed exchange keeps them.
+//
+// Main thread only. Commands that need a session do nothing while nobody
+// is signed in; a command whose server is unknown sends nothing.
+class OBLogicWeb_User {
+ public:
+  OBLogicWeb_User() = default;
+  OBLogicWeb_User(const OBLogicWeb_User&) = delete;
+  OBLogicWeb_User& operator=(const OBLogicWeb_User&) = delete;
+
+  // Keeps the manager and subscribes to events 0, 1, 3 and 4.
+  void RegisterEvents(WebLogicManager* manager);
+  // Shut-down: signs a signed-in user out without a request (events 3 and
+  // 4), then unsubscribes.
+  void Stop();
+
+  // "PaswordType" is "cipher" when `cipher` is set and the password is not
+  // empty; "RequireCipher" asks the service for a password to remember.
+  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin, bool cipher,
+                 bool require_cipher);
+  // The reply event 1 carries `origin`, so a game that handed over the
+  // ticket hears of the outcome.
+  void UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin);
+  // Cancels the queued commands and uploads, tells the service and signs
+  // out at once: event 3, the record cleared, event 4.
+  void UserLogout();
+  void GetUserAccountByAccount();
+  void SearchByNickAndProfile(const std::wstring& keyword, const std::wstring& page, const std::wstring& page_size);
+  void UpdateNickName(const std::wstring& nick_name);
+  // Sends every entry of `fields` (name -> value) besides the session.
+  void UpdateUserInfo(const std::map<std::wstring, std::wstring>& fields);
+  void UpdateUserHeadImage(const std::wstring& image_url);
+  void GetDataPrompt();
+
+  // Local resets of the new-item counters; each fires its event (16, 13,
+  // 14, 15) only when the counter was not 0. Return 0.
+  int ResetMirrorBlogCount();
+  int ResetAboutUserCount();
+  int ResetMessageCount();
+  int ResetFansCount();
+
+  bool IsLoggedIn() const { return !record_.SessionID.empty(); }
+  const UserAccountRecord& record() const { return record_; }
+  // "Users/<account>" while signed in, else "Users/All Users"; below the
+  // program folder or the screenshot store.
+  std::wstring GetUserFolder() const;
+  int32_t new_mirror_blog_count() const { return new_mirror_blog_count_; }
+  int32_t new_about_user_count() const { return new_about_user_count_; }
+  int32_t new_message_count() const { return new_message_count_; }
+  int32_t new_fans_count() const { return new_fans_count_; }
+
+ private:
+  using Reply = void (OBLogicWeb_User::*)(const JoberDescReturn_Web*);
+  enum HeadImage { kSmall, kMid, kBig };
+
+  // A command job, or null when its server is unknown.
+  std::unique_ptr<JoberDesc_Web> NewCommand(const wchar_t* command, const FromHandle& origin, Reply reply);
+  void Post(std::unique_ptr<JoberDesc_Web> job);
+
+  void OnUserLoginReply(const JoberDescReturn_Web* result);
+  void OnUserLoginByTicketReply(const JoberDescReturn_Web* result);
+  // Takes a successful sign-in reply as the new user; false (nothing
+  // changed) when the reply does not hold a readable account.
+  bool AcceptLogin(const JoberDescReturn_Web* result, uint8_t by_ticket);
+  void OnGetUserAccountReply(const JoberDescReturn_Web* result);
+  void OnSearchReply(const JoberDescReturn_Web* result);
+  void OnUpdateUserInfoReply(const JoberDescReturn_Web* result);
+  void OnUpdateUserHeadImageReply(const JoberDescReturn_Web* result);
+  void OnGetDataPromptReply(const JoberDescReturn_Web* result);
+  void OnHeadImageDownloaded(const JoberDescReturn_Web* result, HeadImage which);
+
+  void OnUserLogin(const EventParameter* event);
+  void OnUserLoginByTicket(const EventParameter* event);
+  void OnBeforeUserLogout(const EventParameter* event);
+  void OnUserLogout(const EventParameter*) {}
+  void CreateUserFolder();
+
+  void DownloadHeadImages(const FromHandle& origin, std::wstring list);
+  void SignOutLocally();
+  void ClearUserState();
+  void MoveSharedShots();
+  int ResetCounter(int32_t* counter, int32_t event_id);
+
+  WebLogicManager* manager_ = nullptr;
+  UserAccountRecord record_;
+  EventChain::Handle subscriptions_[4] = {};
+  int32_t new_mirror_blog_count_ = 0;
+  int32_t new_about_user_count_ = 0;
+  int32_t new_message_count_ = 0;
+  int32_t new_fans_count_ = 0;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+// What the web logic needs from the rest of the main client: the system
+// configuration (where a sign-in remembers its account and password) and
+// the screenshot store. The logic holder implements it; main thread only.
+class IWebClientHost {
+ public:
+  virtual ~IWebClientHost() = default;
+  // Sets a system configuration value by key path ("root.user.account");
+  // the holder saves the configuration when it sees fit.
+  virtual void SetSystemConfigValue(const std::wstring& key, const std::wstring& value) = 0;
+  // The screenshot store folder.
+  virtual std::wstring GetSnapshotDirectory() = 0;
+  // Forgets every catalogued screenshot (before the user's folder changes).
+  virtual void ClearAllShots() = 0;
+};

@@ -1,0 +1,100 @@
+#include "client/web/web_envelope.h"
+
+#include <errno.h>
+#include <json/json.h>
+#include <tinyxml.h>
+
+#include <memory>
+
+#include "client/web/jober.h"
+#include "runtime/http/http_session.h"
+#include "runtime/http/url_redact.h"
+#include "runtime/logmaker/log.h"
+#include "runtime/util/file_util.h"
+#include "runtime/util/gzip.h"
+#include "runtime/util/key_path.h"
+#include "runtime/util/text_convert.h"
+
+using brx::util::Utf8ToWide;
+using brx::util::WideToUtf8;
+
+namespace {
+
+bool InflateGzip(const void* data, size_t length, std::string* out) {
+  return brx::util::InflateGzipBody(data, length, out);
+}
+
+std::string ElementText(const TiXmlElement* root, const char* name) {
+  const TiXmlElement* e = root->FirstChildElement(name);
+  return e && e->GetText() ? e->GetText() : "";
+}
+
+}  // namespace
+
+bool PostRequest(JoberDesc_Web* job, const void* body, size_t length, std::wstring* reply, std::wstring* copy,
+                 const brx::http::AbortSignal& abort) {
+  reply->clear();
+  copy->clear();
+  job->url.SetParam(L"zip", L"gzip");
+  uint32_t timeout = job->request.timeout_ms;
+  brx::http::HttpSession session;
+  session.SetTimeouts(timeout, timeout, timeout, timeout);
+  session.SetGzipDecoder(&InflateGzip);
+  session.SetAbortSignal(abort);
+  std::string url = WideToUtf8(job->url.GetUrl(true));
+  if (session.Open(url) && session.AddGzipAcceptHeader() && session.SendRequest(body, length)) {
+    *reply = Utf8ToWide(session.body());
+    *copy = *reply;
+    return true;
+  }
+  LogWarnA("[%s]OpenRequest failed:[%s][%d]\n", WideToUtf8(job->request.command_name).c_str(),
+           brx::http::RedactUrlSecrets(url).c_str(), session.last_error());
+  return true;
+}
+
+int OBGetReturnData_Json(const std::wstring& reply, std::wstring* out) {
+  std::string text = WideToUtf8(reply);
+  Json::CharReaderBuilder builder;
+  builder["collectComments"] = true;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  Json::Value root;
+  std::string errors;
+  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) {
+    LogWarnA("%s:%d:Json Error:%s:%s\n", "OBGetReturnData_Json", 74, errors.c_str(), text.c_str());
+    return 0;
+  }
+  std::string value;
+  brx::util::JsonPathGet("Status", &value, root, "");
+  if (atoi(value.c_str()) != 0) {
+    brx::util::JsonPathGet("Message", &value, root, "");
+    *out = Utf8ToWide(value);
+    return 2;
+  }
+  brx::util::JsonPathGet("Data", &value, root, "");
+  *out = Utf8ToWide(value);
+  return 1;
+}
+
+bool SendRequest_Upload(JoberDesc_Web* job, std::wstring* reply, std::wstring* copy,
+                        const brx::http::AbortSignal& abort) {
+  std::string bytes;
+  if (!brx::util::ReadWholeFile(job->file, &bytes)) {
+    LogWarnA("%s:%d:read file(%s)=%d failed!\n", "SendRequest_Upload", 149, WideToUtf8(job->file).c_str(), errno);
+    return false;
+  }
+  return PostRequest(job, bytes.data(), bytes.size(), reply, copy, abort);
+}
+
+bool ParseXmlReturn(std::wstring* message, const std::wstring& reply, std::wstring* status, std::wstring* data) {
+  message->clear();
+  status->clear();
+  data->clear();
+  TiXmlDocument doc;
+  doc.Parse(brx::util::WideToAnsi(reply).c_str(), nullptr, TIXML_ENCODING_LEGACY);
+  const TiXmlElement* root = doc.RootElement();
+  if (doc.Error() || !root) return false;
+  *status = brx::util::AnsiToWide(ElementText(root, "Status"));
+  *data = brx::util::AnsiToWide(ElementText(root, "Data"));
+  *message = brx::util::AnsiToWide(ElementText(root, "Message"));
+  return true;
+}
