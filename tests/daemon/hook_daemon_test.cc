@@ -1,0 +1,150 @@
+// The hook daemon as a real process in a private install folder, with the
+// real hook library stand-in (its calls recorded) and a pipe server of the
+// test's own standing in for the main client's end.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <filesystem>
+
+#include "runtime/io/ipc/ipc_service_server.h"
+#include "runtime/platform/process.h"
+#include "runtime/platform/single_instance_lock.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using ombrix::test::ScopedEnv;
+using ombrix::test::TempDir;
+using ombrix::test::WaitUntil;
+
+class ClientEnd : public brx::io::ipc::IPCServiceServer {
+ public:
+  ~ClientEnd() override { Stop(); }
+  std::atomic<brx::io::ConnectionId> connected{0};
+  std::atomic<int> disconnects{0};
+
+ protected:
+  void OnConnect(brx::io::ConnectionId c, const std::wstring&) override { connected = c; }
+  void OnDisconnect(brx::io::ConnectionId, int) override { disconnects++; }
+  void NotifyBatch() override {}
+  void OnMessage(const brx::io::QueuedMessage&) override {}
+};
+
+class HookDaemonProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(dir_.Sub("app"));
+    for (const char* f : {"OBDaemon.exe", "OBDaemon.dll", "OBVerCustom.dll"})
+      std::filesystem::copy_file(ombrix::test::DistDir() + "/" + f, dir_.Sub(std::string("app/") + f));
+    SetInstallHook(true);
+  }
+  void SetInstallHook(bool on) {
+    ombrix::test::WriteFile(dir_.Sub("app/OBVerCustom.ini"),
+                            std::string("Key=OB-TEST\nVersion=1.0.0.1\nInstallHook=") + (on ? "1" : "0") + "\n");
+  }
+  std::unique_ptr<brx::platform::ChildProcess> StartDaemon() {
+    auto child = brx::platform::ChildProcess::Spawn({dir_.Sub("app/OBDaemon.exe"), {}, ""});
+    EXPECT_TRUE(child);
+    return child;
+  }
+  int ExitCode(brx::platform::ChildProcess* child) {
+    int status = -1;
+    EXPECT_TRUE(child->Wait(20000, &status));
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    return WEXITSTATUS(status);
+  }
+  std::string Calls() {
+    std::string text = ombrix::test::ReadFile(dir_.Sub("calls"));
+    std::string names;
+    for (size_t pos = 0; pos < text.size();) {
+      size_t end = text.find('\n', pos);
+      names += text.substr(pos, text.find(' ', pos) - pos) + ";";
+      pos = end + 1;
+    }
+    return names;
+  }
+  std::string Log() { return ombrix::test::ReadFile(dir_.Sub("app/Log/1.0.0.1--c--OBDaemon.exe.log")); }
+
+  TempDir dir_;
+  ScopedEnv pipes_{"OMBRIX_PIPE_DIR", dir_.Sub("pipes")};
+  ScopedEnv locks_{"OMBRIX_LOCK_DIR", dir_.Sub("locks")};
+  ScopedEnv record_{"OMBRIX_HOOK_RECORD", dir_.Sub("calls")};
+  ScopedEnv fail_{"OMBRIX_HOOK_FAIL", std::nullopt};
+  ScopedEnv crash_{"OMBRIX_HOOK_CRASH", std::nullopt};
+};
+
+TEST_F(HookDaemonProcessTest, HoldsTheHookUntilTheClientPipeCloses) {
+  ClientEnd client;
+  ASSERT_TRUE(client.Start());
+  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
+  auto daemon = StartDaemon();
+  ASSERT_TRUE(WaitUntil([&] { return client.connected.load() != 0; }));
+  EXPECT_EQ(Calls(), "CalcDX9FuncRVA;InstallGlobalHook;");
+  EXPECT_FALSE(daemon->HasExited());
+  // The main client goes away: its end of the pipe closes.
+  client.Stop();
+  client.CloseAllPipes();
+  EXPECT_EQ(ExitCode(daemon.get()), 0);
+  EXPECT_EQ(Calls(), "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;");
+}
+
+TEST_F(HookDaemonProcessTest, QuitRequestRemovesTheHook) {
+  ClientEnd client;
+  ASSERT_TRUE(client.Start());
+  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
+  auto daemon = StartDaemon();
+  ASSERT_TRUE(WaitUntil([&] { return client.connected.load() != 0; }));
+  daemon->Signal(SIGTERM);
+  EXPECT_EQ(ExitCode(daemon.get()), 0);
+  EXPECT_EQ(Calls(), "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;");
+  EXPECT_TRUE(WaitUntil([&] { return client.disconnects.load() == 1; }));
+}
+
+TEST_F(HookDaemonProcessTest, NoClientPipeMeansHookRemovedAndBlockConnectLogged) {
+  auto daemon = StartDaemon();
+  EXPECT_EQ(ExitCode(daemon.get()), 0);
+  EXPECT_EQ(Calls(), "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;");
+  EXPECT_NE(Log().find("BlockConnect failed!\n"), std::string::npos) << Log();
+}
+
+TEST_F(HookDaemonProcessTest, EditionWithoutHookExitsAfterTheOffsets) {
+  SetInstallHook(false);
+  auto daemon = StartDaemon();
+  EXPECT_EQ(ExitCode(daemon.get()), 0);
+  EXPECT_EQ(Calls(), "CalcDX9FuncRVA;");
+}
+
+TEST_F(HookDaemonProcessTest, SecondDaemonExitsSilently) {
+  std::unique_ptr<brx::platform::SingleInstanceLock> held;
+  ASSERT_EQ(brx::platform::SingleInstanceLock::Acquire("Global\\OBDAEMONEXE_MUTEX", &held),
+            brx::platform::SingleInstanceLock::Result::kAcquired);
+  auto daemon = StartDaemon();
+  EXPECT_EQ(ExitCode(daemon.get()), 0);
+  EXPECT_EQ(Calls(), "");
+  EXPECT_EQ(Log().find("failed"), std::string::npos);
+}
+
+TEST_F(HookDaemonProcessTest, LibraryFailuresAreLoggedAndNothingIsInstalled) {
+  {
+    ScopedEnv fail("OMBRIX_HOOK_FAIL", "calc");
+    auto daemon = StartDaemon();
+    EXPECT_EQ(ExitCode(daemon.get()), 0);
+  }
+  EXPECT_NE(Log().find("CalcDX9FuncRVA(17,42) failed!\n"), std::string::npos) << Log();
+  {
+    ScopedEnv fail("OMBRIX_HOOK_FAIL", "install");
+    auto daemon = StartDaemon();
+    EXPECT_EQ(ExitCode(daemon.get()), 0);
+  }
+  EXPECT_NE(Log().find("InstallGlobalHook failed!\n"), std::string::npos) << Log();
+  std::filesystem::remove(dir_.Sub("app/OBDaemon.dll"));
+  auto daemon = StartDaemon();
+  EXPECT_EQ(ExitCode(daemon.get()), 0);
+  EXPECT_NE(Log().find("Load OBDaemon.dll failed!\n"), std::string::npos) << Log();
+  EXPECT_EQ(Calls(), "CalcDX9FuncRVA;CalcDX9FuncRVA;InstallGlobalHook;");
+}
+
+}  // namespace
