@@ -14,6 +14,8 @@ packages=(
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libbenchmark-dev
   curl
+  # the main client refuses to start without a font that covers Chinese
+  fonts-noto-cjk
 )
 
 missing=()
