@@ -12,7 +12,9 @@
 #include "runtime/io/ipc/ipc_service_server.h"
 #include "runtime/platform/process.h"
 #include "runtime/platform/single_instance_lock.h"
+#include "runtime/util/gzip.h"
 #include "tests/support/test_support.h"
+#include "tests/support/web_standin.h"
 
 namespace {
 
@@ -145,6 +147,33 @@ TEST_F(HookDaemonProcessTest, LibraryFailuresAreLoggedAndNothingIsInstalled) {
   EXPECT_EQ(ExitCode(daemon.get()), 0);
   EXPECT_NE(Log().find("Load OBDaemon.dll failed!\n"), std::string::npos) << Log();
   EXPECT_EQ(Calls(), "CalcDX9FuncRVA;CalcDX9FuncRVA;InstallGlobalHook;");
+}
+
+TEST_F(HookDaemonProcessTest, CrashWritesReportAndTheUploaderSendsIt) {
+  ombrix::test::WebStandin web;
+  ASSERT_TRUE(web.running());
+  std::filesystem::copy_file(ombrix::test::DistDir() + "/OBBugreporter.exe", dir_.Sub("app/OBBugreporter.exe"));
+  ombrix::test::WriteFile(dir_.Sub("app/gsc"), web.GscXml());
+  ScopedEnv crash("OMBRIX_HOOK_CRASH", "install");
+  auto daemon = StartDaemon();
+  EXPECT_EQ(ExitCode(daemon.get()), 0);
+  ASSERT_TRUE(web.WaitForRequests("/UploadFileDMP.ashx"));
+  std::string report;
+  for (const auto& e : std::filesystem::directory_iterator(dir_.Sub("app")))
+    if (e.path().extension() == ".dmp") report = e.path();
+  ASSERT_FALSE(report.empty());
+  std::string name = std::filesystem::path(report).filename();
+  EXPECT_EQ(name.rfind("1.0.0.1.OBDaemon.exe.", 0), 0u) << name;
+  auto posts = web.RequestsTo("/UploadFileDMP.ashx");
+  EXPECT_EQ(posts[0].Param("fileName"), name + ".gz");
+  std::string gz = ombrix::test::ReadFile(web.data_dir() + "/dumps/" + name + ".gz"), plain;
+  ASSERT_TRUE(brx::util::InflateGzipBody(gz.data(), gz.size(), &plain));
+  EXPECT_EQ(plain, ombrix::test::ReadFile(report));
+  EXPECT_NE(plain.find("signal: 11"), std::string::npos);
+  // The uploader runs on after the daemon: wait for it to tidy up.
+  EXPECT_TRUE(WaitUntil([&] { return !ombrix::test::PathExists(report + ".gz"); }));
+  EXPECT_NE(Log().find("[FATAL]"), std::string::npos);
+  EXPECT_NE(Log().find("[OBDaemon.exe]1.0.0.1 crash[" + report + "]!\n"), std::string::npos) << Log();
 }
 
 }  // namespace
