@@ -19,10 +19,16 @@ bool IOWriteService::Write(ConnectionId connection, const uint8_t* header, uint3
   message->body.reset(new uint8_t[message->length ? message->length : 1]);
   if (header_length) memcpy(message->body.get(), header, header_length);
   if (body_length) memcpy(message->body.get() + header_length, body, body_length);
+  return Queue({connection, std::move(message)});
+}
+
+bool IOWriteService::Shutdown(ConnectionId connection) { return Queue({connection, nullptr}); }
+
+bool IOWriteService::Queue(Item item) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (IsStopping()) return false;
-    queue_.push_back(std::move(message));
+    queue_.push_back(std::move(item));
   }
   data_.Set();
   return true;
@@ -30,13 +36,13 @@ bool IOWriteService::Write(ConnectionId connection, const uint8_t* header, uint3
 
 void IOWriteService::Stop() {
   ThreadRun::Stop();
-  std::deque<std::unique_ptr<QueuedMessage>> unwritten;
+  std::deque<Item> unwritten;
   std::lock_guard<std::mutex> lock(mutex_);
   unwritten.swap(queue_);
 }
 
 int IOWriteService::Run() {
-  std::deque<std::unique_ptr<QueuedMessage>> taken;
+  std::deque<Item> taken;
   while (!IsStopping()) {
     Wait();
     {
@@ -44,7 +50,9 @@ int IOWriteService::Run() {
       taken.swap(queue_);
     }
     while (!taken.empty() && !IsStopping()) {
-      writer_->Write(*taken.front(), stop_event().fd());
+      Item& item = taken.front();
+      if (item.message) writer_->Write(*item.message, stop_event().fd());
+      else writer_->Shutdown(item.connection);
       taken.pop_front();
     }
   }

@@ -35,6 +35,9 @@ class IOWriteService : public base::ThreadRun {
     // stream with half a frame and go on with the next message: on a
     // partial failure it closes (or shuts down) that connection.
     virtual int Write(const QueuedMessage& message, int cancel_fd) = 0;
+    // Ends the connection's sending side once everything queued before it
+    // is written (the peer reads the rest, then the end of the stream).
+    virtual void Shutdown(ConnectionId) {}
   };
 
   IOWriteService(std::string name, std::unique_ptr<IWriteServiceImpl> writer);
@@ -44,6 +47,9 @@ class IOWriteService : public base::ThreadRun {
   // the service is stopped (the message is dropped).
   bool Write(ConnectionId connection, const uint8_t* header, uint32_t header_length, const uint8_t* body,
              uint32_t body_length);
+  // Any thread: queues the end of the connection's sending side behind its
+  // messages. False when the service is stopped.
+  bool Shutdown(ConnectionId connection);
   // Stops the thread and frees every unwritten message. Safe twice.
   void Stop();
 
@@ -56,7 +62,14 @@ class IOWriteService : public base::ThreadRun {
   std::unique_ptr<IWriteServiceImpl> writer_;
   platform::Event data_;
   std::mutex mutex_;
-  std::deque<std::unique_ptr<QueuedMessage>> queue_;
+  // A null message is the shutdown of `connection`.
+  struct Item {
+    ConnectionId connection;
+    std::unique_ptr<QueuedMessage> message;
+  };
+  bool Queue(Item item);
+
+  std::deque<Item> queue_;
 };
 
 }  // namespace brx::io

@@ -31,6 +31,16 @@ void SocketWriteServiceImpl::DetachAll() {
   released.swap(sockets_);
 }
 
+void SocketWriteServiceImpl::Shutdown(ConnectionId connection) {
+  SharedSocket socket;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = sockets_.find(connection);
+    if (it != sockets_.end()) socket = it->second;
+  }
+  if (socket && socket->valid()) shutdown(socket->get(), SHUT_WR);
+}
+
 int SocketWriteServiceImpl::Write(const QueuedMessage& message, int cancel_fd) {
   SharedSocket socket;
   {

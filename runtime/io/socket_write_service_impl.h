@@ -32,6 +32,8 @@ class SocketWriteServiceImpl : public IOWriteService::IWriteServiceImpl {
   void DetachAll();
 
   int Write(const QueuedMessage& message, int cancel_fd) override;
+  // Half-closes the socket: the peer reads what was written, then the end.
+  void Shutdown(ConnectionId connection) override;
 
  private:
   const int stall_timeout_ms_;

@@ -45,6 +45,10 @@ bool IPCServiceBase::Send(ConnectionId connection, const uint8_t* header, uint32
   return write_service_.Write(connection, header, header_length, body, body_length);
 }
 
+bool IPCServiceBase::QueueShutdown(ConnectionId connection) {
+  return IsRunning() && write_service_.Shutdown(connection);
+}
+
 bool IPCServiceBase::OnError(int error) { return error != EBADF; }
 
 void IPCServiceBase::OnComplete(int error, IOOperation* operation, uint32_t bytes) {

@@ -64,6 +64,9 @@ class IPCServiceBase : public IOMonitorService::IIOHandler, public IOStreamMessa
   // False when the stream is corrupt.
   bool CompleteRead(ConnectionId connection, ReassemblyBuffer* buffer, uint32_t bytes);
 
+  // Queues the end of the connection's sending side behind its messages.
+  bool QueueShutdown(ConnectionId connection);
+
   IOMonitorService& read_service() { return read_service_; }
   IPCIOWriteServiceImpl& writer() { return *writer_; }
 

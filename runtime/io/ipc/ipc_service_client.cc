@@ -92,7 +92,7 @@ bool IPCServiceClient::BlockConnect(const std::wstring& name, int wait_ms) {
 }
 
 void IPCServiceClient::Close() {
-  // The read thread sees the end of the stream and disconnects the normal way.
+  if (IsConnected() && QueueShutdown(connection())) return;
   std::lock_guard<std::mutex> lock(socket_mutex_);
   if (socket_) shutdown(socket_->get(), SHUT_RDWR);
 }

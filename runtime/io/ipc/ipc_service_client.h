@@ -36,8 +36,10 @@ class IPCServiceClient : public IPCServiceBase {
   // Otherwise OnConnect(0) and true, or OnConnect(error) and false.
   bool BlockConnect(const std::wstring& name, int wait_ms = kDefaultWaitMs);
 
-  // Ends the connection; OnDisconnect(kErrorConnectionAborted) follows on
-  // the read thread once it is closed.
+  // Ends the connection gracefully: messages already sent are written
+  // first, then the sending side closes; the server answers by closing its
+  // end, and OnDisconnect follows on the read thread. When the service is
+  // not running the socket is shut down at once.
   void Close();
 
   bool IsConnected() const { return connected_.load(std::memory_order_acquire); }

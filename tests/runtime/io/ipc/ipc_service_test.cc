@@ -158,6 +158,26 @@ TEST_F(IPCServiceTest, ClientThatClosesAfterOneMessageHasItQueuedBeforeTheDiscon
   EXPECT_EQ(server.journal.Count("message:" + std::to_string(server.Connected()[0]) + ":last words"), 1u);
 }
 
+TEST_F(IPCServiceTest, ClientCloseWritesWhatWasSentBeforeIt) {
+  TestServer server;
+  ASSERT_TRUE(server.Start());
+  ASSERT_TRUE(server.Listen(Name(1), true));
+  TestClient client;
+  ASSERT_TRUE(client.StartService());
+  ASSERT_TRUE(client.BlockConnect(Name(1)));
+  ASSERT_TRUE(client.Send(std::string(2'000'000, 'q')));
+  ASSERT_TRUE(client.Send("goodbye"));
+  client.Close();
+  ASSERT_TRUE(WaitUntil([&] { return server.Disconnected().size() == 1; }));
+  EXPECT_EQ(server.Disconnected()[0].second, kErrorBrokenPipe);
+  auto events = server.journal.Snapshot();
+  EXPECT_EQ(events.back().rfind("disconnect:", 0), 0u);
+  server.DispatchMessages();
+  EXPECT_EQ(server.journal.Count("message:"), 2u);
+  EXPECT_EQ(server.journal.Count("message:" + std::to_string(server.Connected()[0]) + ":goodbye"), 1u);
+  ASSERT_TRUE(WaitUntil([&] { return client.journal.Count("disconnect:") == 1; }));
+}
+
 TEST_F(IPCServiceTest, StopWithClientsConnectedEndsBothThreadsAndCloseAllGivesNoCallbacks) {
   auto server = std::make_unique<TestServer>();
   ASSERT_TRUE(server->Start());

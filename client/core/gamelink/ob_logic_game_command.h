@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "client/core/event_chain.h"
+#include "client/core/gamelink/game_link_web_state.h"
+#include "client/core/gamelink/ipc_server.h"
+
+class ConfigStore;
+class IPCMessage;
+struct SystemConfigValues;
+struct GameConfigValues;
+
+// The game link server: serves the in-game hook library on five pipes,
+// keeps the table of connected games, runs the attach handshake that pushes
+// the whole state to a new game, and turns every pipe close into a detach
+// (SEVENT_GAME_DETACH on the numbered chain) handled in order behind the
+// game's last messages.
+//
+// Threads: the pipe service's read thread calls OnConnect, OnDisconnect and
+// NotifyBatch, which posts kNotifyMessage (2124) to the GUI thread; the GUI
+// loop then calls DispatchMessages, and every handler runs on the GUI
+// thread. Sends may come from any thread (video frames come from the codec
+// thread).
+//
+// Locks, in the order they may nest: the handler map (held while pipe
+// handlers run), an event chain, the client table (held during every send
+// and table access). No event is fired while the client table is held.
+//
+// Ownership: borrows the event chain, the configuration store and the web
+// state, which must outlive it. Stop (also run by the destructor) ends both
+// pipe threads and closes every pipe without detach events.
+class OBLogicGameCommand : public IPCServer {
+ public:
+  static constexpr uint32_t kNotifyMessage = 2124;
+  static constexpr int kPipeCount = 5;
+  // The five pipe names; with the install-hook flag off each has the
+  // current game id appended.
+  static const wchar_t* const kPipeNames[kPipeCount];
+
+  // `web_state` may be null: nobody is signed in.
+  OBLogicGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web_state = nullptr);
+  ~OBLogicGameCommand() override;
+
+  // Registers the attach and detach handlers, starts the pipe threads,
+  // listens on the five names (a failed listen is logged and skipped) and
+  // subscribes to the server date-time reply. False when the threads do not
+  // start.
+  bool Start(uint32_t gui_thread_id);
+  // Unsubscribes, removes every handler, stops the pipe threads and closes
+  // every pipe. Messages still queued are dropped. Safe twice.
+  void Stop();
+
+  // The names Start listens on, with the edition's install-hook rule.
+  std::wstring PipeName(int index) const;
+
+  // Sends to one connection, attached or not; false for an unknown one.
+  bool SendToClient(brx::io::ConnectionId connection, const IPCMessage& message);
+  // Sends to every attached client but `except` (0: none).
+  void SendToAll(const IPCMessage& message, brx::io::ConnectionId except = 0);
+  // Sends to every client attached as `game_name` (exact match) but `except`.
+  void SendToGame(const std::wstring& game_name, const IPCMessage& message, brx::io::ConnectionId except = 0);
+  // The client's game name (empty until attached); "other" when unknown.
+  std::wstring GetClientGameName(brx::io::ConnectionId connection);
+  // Connected clients, attached or not.
+  size_t GetClientCount();
+
+  // The values the handshake and the settings messages carry.
+  SystemConfigValues CurrentSystemConfig() const;
+  GameConfigValues CurrentGameConfig(const std::wstring& game_name) const;
+  // Creates store folder + "/" + the user's folder part (failures ignored)
+  // and returns the system values with that part.
+  SystemConfigValues PrepareSystemConfig() const;
+
+ protected:
+  void OnConnect(brx::io::ConnectionId connection, const std::wstring& pipe_name) override;
+  void OnDisconnect(brx::io::ConnectionId connection, int error) override;
+  void NotifyBatch() override;
+  bool IPCFilter(brx::io::ConnectionId connection, const uint8_t* message, uint32_t length) override;
+
+ private:
+  struct ClientRecord {
+    std::wstring pipe_name;
+    std::wstring game_name;  // empty until the client attached
+  };
+
+  void OnAttach(brx::io::ConnectionId connection, const uint8_t* message, uint32_t length);
+  void OnDetach(brx::io::ConnectionId connection, const uint8_t* message, uint32_t length);
+  void OnServerTime(const EventParameter* reply);
+  // Under the client-table lock.
+  void WriteTo(brx::io::ConnectionId connection, const IPCMessage& message);
+
+  EventChain& chain_;
+  ConfigStore& config_;
+  SignedOutWebState signed_out_;
+  const IGameLinkWebState& web_;
+  uint32_t gui_thread_id_ = 0;
+  std::wstring server_time_;  // GUI thread; empty until known
+  EventChain::Handle server_time_subscription_ = 0;
+
+  // Re-entrant: the handshake holds it while it sends.
+  std::recursive_mutex clients_mutex_;
+  std::map<brx::io::ConnectionId, ClientRecord> clients_;
+};

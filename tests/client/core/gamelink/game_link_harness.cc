@@ -1,0 +1,151 @@
+#include "tests/client/core/gamelink/game_link_harness.h"
+
+#include <filesystem>
+
+#include "client/core/config_store.h"
+#include "client/core/core_events.h"
+#include "runtime/base/thread.h"
+#include "runtime/base/thread_message_queue.h"
+#include "runtime/util/edition.h"
+#include "runtime/util/text_convert.h"
+
+namespace gamelink_test {
+
+namespace {
+
+constexpr uint32_t kRunTask = brx::base::WM_USER + 77;
+
+const char kGameFile[] =
+    "<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>\n"
+    "<root><game id=\"g1\" name=\"Game One\"><shortcut>"
+    "<oneshot key=\"F5\" /><manyshot key=\"F6\"><duration>7</duration><interval>0.5</interval></manyshot>"
+    "<regiononeshot key=\"F7\" /><regionmanyshot key=\"F8\" /><showhide key=\"F9\" /><quickpublish key=\"F2\" />"
+    "<timeshot enable=\"1\"><interval>9</interval></timeshot><quality>77</quality>"
+    "</shortcut></game></root>\n";
+
+}  // namespace
+
+GameLinkFolder::GameLinkFolder(bool install_hook) {
+  namespace fs = std::filesystem;
+  fs::copy_file(ombrix::test::DistDir() + "/OBVerCustom.dll", dir_.Sub("OBVerCustom.dll"));
+  ombrix::test::WriteFile(dir_.Sub("OBVerCustom.ini"), std::string("GameId=g1\nKey=OB-TEST\nInstallHook=") +
+                                                           (install_hook ? "1" : "0") + "\n");
+  brx::util::ResetEditionCacheForTesting();
+  brx::util::SetEditionLibraryPathForTesting(dir_.Sub("OBVerCustom.dll"));
+  fs::create_directories(dir_.Sub("OBSkin/g1"));
+  fs::create_directories(dir_.Sub("games"));
+  ombrix::test::WriteFile(dir_.Sub("games/g1.xml"), kGameFile);
+  pipe_env_ = std::make_unique<ombrix::test::ScopedEnv>("OMBRIX_PIPE_DIR", dir_.Sub("pipes"));
+}
+
+GameLinkFolder::~GameLinkFolder() {
+  brx::util::ResetEditionCacheForTesting();
+  brx::util::SetEditionLibraryPathForTesting("");
+}
+
+std::wstring GameLinkFolder::wpath() const { return brx::util::Utf8ToWide(dir_.path()); }
+
+bool FakeWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const {
+  const auto& r = static_cast<const FakeServerTimeReply&>(reply);
+  if (!r.ok) return false;
+  *text = r.text;
+  return true;
+}
+
+GuiThread::GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web) {
+  thread_ = std::thread([this, path = folder.wpath(), web] { Main(path, web); });
+  std::unique_lock<std::mutex> lock(mutex_);
+  cv_.wait(lock, [this] { return ready_; });
+}
+
+GuiThread::~GuiThread() {
+  Release();
+  brx::base::PostThreadMessage(tid_, brx::base::WM_QUIT, 0, 0);
+  thread_.join();
+}
+
+void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web) {
+  brx::base::ThreadMessageQueue queue;
+  ConfigStore config(folder, L"g1");
+  config.LoadSystemConfig();
+  config.CheckSkinAndLoadGameConfigs();
+  EventChain chain;
+  OBLogicGameCommand server(chain, config, web);
+  chain.Subscribe(SEVENT_GAME_DETACH, [this](const EventParameter* p) {
+    auto* d = static_cast<const payload::SEVENT_GAME_DETACH*>(p);
+    std::lock_guard<std::mutex> lock(mutex_);
+    detaches_.emplace_back(d->game_name, d->connection);
+  });
+  bool started = server.Start(queue.thread_id());
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    chain_ = &chain;
+    tid_ = queue.thread_id();
+    started_ = started;
+    ready_ = true;
+  }
+  cv_.notify_all();
+  brx::base::Message m;
+  while (queue.Get(&m)) {
+    if (m.message == OBLogicGameCommand::kNotifyMessage) {
+      server.DispatchMessages();
+    } else if (m.message == kRunTask) {
+      auto* task = reinterpret_cast<std::function<void(OBLogicGameCommand&)>*>(m.wParam);
+      (*task)(server);
+      std::lock_guard<std::mutex> lock(mutex_);
+      delete task;
+      cv_.notify_all();
+    }
+  }
+  server.Stop();
+}
+
+void GuiThread::Run(const std::function<void(OBLogicGameCommand&)>& task) {
+  bool done = false;
+  auto* wrapped = new std::function<void(OBLogicGameCommand&)>([&](OBLogicGameCommand& s) {
+    task(s);
+    done = true;
+  });
+  brx::base::PostThreadMessage(tid_, kRunTask, reinterpret_cast<uintptr_t>(wrapped), 0);
+  std::unique_lock<std::mutex> lock(mutex_);
+  cv_.wait(lock, [&] { return done; });
+}
+
+void GuiThread::Block() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    blocked_ = true;
+  }
+  auto* task = new std::function<void(OBLogicGameCommand&)>([this](OBLogicGameCommand&) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait(lock, [this] { return !blocked_; });
+  });
+  brx::base::PostThreadMessage(tid_, kRunTask, reinterpret_cast<uintptr_t>(task), 0);
+}
+
+void GuiThread::Release() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  blocked_ = false;
+  cv_.notify_all();
+}
+
+std::vector<std::pair<std::wstring, int32_t>> GuiThread::Detaches() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return detaches_;
+}
+
+std::vector<std::pair<uint32_t, uint16_t>> GuiThread::Handled() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return handled_;
+}
+
+void GuiThread::RecordId(uint16_t id) {
+  Run([this, id](OBLogicGameCommand& s) {
+    s.Register(id, [this, id](brx::io::ConnectionId c, const uint8_t*, uint32_t) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      handled_.emplace_back(c, id);
+    });
+  });
+}
+
+}  // namespace gamelink_test

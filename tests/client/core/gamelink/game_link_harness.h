@@ -1,0 +1,96 @@
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "client/core/event_ids.h"
+#include "client/core/gamelink/game_link_web_state.h"
+#include "client/core/gamelink/ob_logic_game_command.h"
+#include "tests/support/test_support.h"
+
+namespace gamelink_test {
+
+// An install folder for the game link: the edition stand-in with its own
+// values (game id "g1"), a skin folder and a game file for "g1" whose
+// values differ from the fallback's, and a private pipe folder.
+class GameLinkFolder {
+ public:
+  explicit GameLinkFolder(bool install_hook);
+  ~GameLinkFolder();
+  const std::string& path() const { return dir_.path(); }
+  std::wstring wpath() const;
+  std::string PipeDir() const { return dir_.Sub("pipes"); }
+
+ private:
+  ombrix::test::TempDir dir_;
+  std::unique_ptr<ombrix::test::ScopedEnv> pipe_env_;
+};
+
+// A web state the tests set.
+class FakeWebState : public IGameLinkWebState {
+ public:
+  bool signed_in = false;
+  uint8_t login_kind = 0;
+  bool nick = false;
+  std::wstring folder = L"Users/All Users";
+  std::array<int32_t, 4> counters{0, 0, 0, 0};
+  bool IsSignedIn() const override { return signed_in; }
+  uint8_t GetLoginKind() const override { return login_kind; }
+  bool HasNickName() const override { return nick; }
+  std::wstring GetUserFolder() const override { return folder; }
+  std::array<int32_t, 4> GetDataPromptCounters() const override { return counters; }
+  bool ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const override;
+};
+
+// The reply the fake web state reads.
+struct FakeServerTimeReply : EventParameter {
+  FakeServerTimeReply(bool ok_flag, std::wstring t)
+      : EventParameter(SEVENT_RESPONSE_GetServerDateTime), ok(ok_flag), text(std::move(t)) {}
+  bool ok;
+  std::wstring text;
+};
+
+// The main client's GUI thread with its message loop, running the game
+// link server: 2124 drains the pipe queue, as the real main loop does.
+class GuiThread {
+ public:
+  GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web = nullptr);
+  ~GuiThread();  // WM_QUIT, then the server stops on its thread
+
+  bool started() const { return started_; }
+  // Runs `task` on the GUI thread and waits for it.
+  void Run(const std::function<void(OBLogicGameCommand&)>& task);
+  // Holds the GUI thread until Release (its queue fills meanwhile).
+  void Block();
+  void Release();
+
+  // Every SEVENT_GAME_DETACH so far: (game name, connection).
+  std::vector<std::pair<std::wstring, int32_t>> Detaches();
+  // Every message the test's extra handlers saw: (connection, id).
+  std::vector<std::pair<uint32_t, uint16_t>> Handled();
+  // Registers a recording handler for `id` (on the GUI thread).
+  void RecordId(uint16_t id);
+  EventChain& chain() { return *chain_; }
+
+ private:
+  void Main(std::wstring folder, const IGameLinkWebState* web);
+
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool ready_ = false;
+  bool started_ = false;
+  bool blocked_ = false;
+  uint32_t tid_ = 0;
+  EventChain* chain_ = nullptr;
+  std::vector<std::pair<std::wstring, int32_t>> detaches_;
+  std::vector<std::pair<uint32_t, uint16_t>> handled_;
+};
+
+}  // namespace gamelink_test

@@ -1,0 +1,354 @@
+#include "client/core/gamelink/ob_logic_game_command.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+#include "client/core/gamelink/s2c_messages.h"
+#include "runtime/util/text_convert.h"
+#include "standin/game/game_simulator.h"
+#include "tests/client/core/gamelink/game_link_harness.h"
+
+namespace gamelink_test {
+namespace {
+
+using gamesim::GameSimulator;
+using gamesim::WireMessage;
+using ombrix::test::PathExists;
+using ombrix::test::WaitUntil;
+using namespace std::chrono_literals;
+
+constexpr auto kWait = 10000ms;
+
+GameSimulator::Options Suffix(const std::wstring& suffix) {
+  GameSimulator::Options o;
+  o.name_suffix = suffix;
+  return o;
+}
+
+std::vector<std::string> Names(GameSimulator& sim, size_t count) {
+  std::vector<std::string> names;
+  while (names.size() < count) {
+    auto m = sim.Receive(kWait);
+    if (!m) break;
+    names.push_back(m->name);
+  }
+  return names;
+}
+
+// Attaches and reads the handshake to its end (DATAPROMPT).
+void AttachAndDrain(GameSimulator& sim, const std::string& game) {
+  ASSERT_TRUE(sim.Attach(game));
+  std::vector<std::string> names;
+  while (names.empty() || names.back() != "DATAPROMPT") {
+    auto m = sim.Receive(kWait);
+    ASSERT_TRUE(m) << "handshake cut short";
+    names.push_back(m->name);
+  }
+}
+
+class GameLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::make_unique<GameLinkFolder>(install_hook_);
+  }
+  bool install_hook_ = false;
+  std::unique_ptr<GameLinkFolder> folder_;
+};
+
+TEST_F(GameLinkTest, HandshakeOfAFreshInstallSendsExactlyTheSpecifiedSequence) {
+  GuiThread gui(*folder_);
+  ASSERT_TRUE(gui.started());
+  GameSimulator sim(Suffix(L"g1"));
+  ASSERT_EQ(sim.Connect(), 1);
+  ASSERT_TRUE(sim.Attach("g1"));
+  auto welcome = sim.Expect("WELCOME", kWait);
+  auto system = sim.Expect("SYSTEMCONFIG", kWait);
+  auto game = sim.Expect("GAMECONFIG", kWait);
+  auto ok = sim.Expect("CONFIGOK", kWait);
+  auto prompt = sim.Expect("DATAPROMPT", kWait);
+  ASSERT_TRUE(welcome && system && game && ok && prompt) << sim.errors().front();
+  EXPECT_EQ(system->ToString(), "SYSTEMCONFIG one_shot_sound=1 many_shot_sound=1 show_help=1 first_run=1 x=4800 "
+                                "y=2550 user_folder=\"Users/All Users\" store_folder=\"" +
+                                    folder_->path() + "/OBSnapshot\"");
+  EXPECT_EQ(game->ToString(), "GAMECONFIG many_duration=7 many_interval=0.5 quality=77 timed_shot=1 "
+                              "timed_interval=9 key_one_shot=\"F5\" key_many_shot=\"F6\" key_show_hide=\"F9\" "
+                              "key_region_one_shot=\"F7\" key_region_many_shot=\"F8\" key_quick_publish=\"F2\"");
+  EXPECT_EQ(prompt->ToString(), "DATAPROMPT counter0=0 counter1=0 counter2=0 counter3=0");
+  // No server time is known: nothing more comes.
+  EXPECT_FALSE(sim.Receive(200ms));
+  EXPECT_TRUE(PathExists(folder_->path() + "/OBSnapshot/Users/All Users"));
+  EXPECT_TRUE(sim.errors().empty());
+  gui.Run([](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientGameName(1u << 31), L"other"); });
+}
+
+TEST_F(GameLinkTest, SignedInUserAndKnownServerTimeJoinTheHandshake) {
+  FakeWebState web;
+  web.signed_in = true;
+  web.login_kind = 1;
+  web.nick = true;
+  web.folder = L"Users/alice";
+  web.counters = {1, 2, 3, 4};
+  GuiThread gui(*folder_, &web);
+  gui.Run([&](OBLogicGameCommand&) {
+    FakeServerTimeReply failed(false, L"ignored");
+    gui.chain().FireEvent(&failed);
+    FakeServerTimeReply reply(true, L"2024-05-01 12:00:00");
+    gui.chain().FireEvent(&reply);
+  });
+  GameSimulator sim(Suffix(L"g1"));
+  ASSERT_NE(sim.Connect(), 0);
+  ASSERT_TRUE(sim.Attach("g1"));
+  EXPECT_EQ(Names(sim, 8), (std::vector<std::string>{"WELCOME", "LOGIN", "USERINFO", "SYSTEMCONFIG", "GAMECONFIG",
+                                                      "CONFIGOK", "DATAPROMPT", "SERVERTIME"}));
+  EXPECT_TRUE(PathExists(folder_->path() + "/OBSnapshot/Users/alice"));
+  EXPECT_TRUE(sim.errors().empty());
+}
+
+TEST_F(GameLinkTest, HandshakeMessagesCarryTheUserState) {
+  FakeWebState web;
+  web.signed_in = true;
+  web.login_kind = 1;
+  web.nick = true;
+  web.counters = {1, 2, 3, 4};
+  GuiThread gui(*folder_, &web);
+  GameSimulator sim(Suffix(L"g1"));
+  ASSERT_NE(sim.Connect(), 0);
+  ASSERT_TRUE(sim.Attach("g1"));
+  ASSERT_TRUE(sim.Expect("WELCOME", kWait));
+  auto login = sim.Expect("LOGIN", kWait);
+  auto info = sim.Expect("USERINFO", kWait);
+  ASSERT_TRUE(login && info);
+  EXPECT_EQ(login->ToString(), "LOGIN kind=1 signed_in=1 text=\"\"");
+  EXPECT_EQ(info->ToString(), "USERINFO has_nick=1");
+  Names(sim, 3);
+  auto prompt = sim.Expect("DATAPROMPT", kWait);
+  ASSERT_TRUE(prompt);
+  EXPECT_EQ(prompt->ToString(), "DATAPROMPT counter0=1 counter1=2 counter2=3 counter3=4");
+}
+
+TEST_F(GameLinkTest, MessagesBeforeAttachAreDroppedAndAfterwardsHandled) {
+  GuiThread gui(*folder_);
+  gui.RecordId(3);
+  GameSimulator sim(Suffix(L"g1"));
+  ASSERT_NE(sim.Connect(), 0);
+  WireMessage m;
+  m.fields = {{"kind", int64_t{1}}, {"value", int64_t{5}}};
+  ASSERT_TRUE(sim.Send("SYSTEMCONFIG", m));
+  AttachAndDrain(sim, "g1");
+  ASSERT_TRUE(sim.Send("SYSTEMCONFIG", m));
+  ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 1; }));
+  // The message sent before ATTACH never reached a handler.
+  gui.Run([](OBLogicGameCommand&) {});
+  EXPECT_EQ(gui.Handled().size(), 1u);
+}
+
+TEST_F(GameLinkTest, AnotherGamesAttachIsClosedWithoutAReplyAndTheNameIsServedAgain) {
+  GuiThread gui(*folder_);
+  GameSimulator wrong(Suffix(L"g1"));
+  ASSERT_EQ(wrong.Connect(), 1);
+  ASSERT_TRUE(wrong.Attach("g2"));
+  EXPECT_FALSE(wrong.Receive(kWait));  // closed, nothing sent
+  EXPECT_TRUE(wrong.WaitDisconnected(kWait));
+  // The record went the normal way: one detach with no game name ...
+  ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 1; }));
+  EXPECT_EQ(gui.Detaches()[0].first, L"");
+  gui.Run([](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientCount(), 0u); });
+  // ... and name 1 is served again.
+  GameSimulator right(Suffix(L"g1"));
+  GameSimulator::Options wait = Suffix(L"g1");
+  ASSERT_TRUE(WaitUntil([&] { return right.ConnectTo(1); }));
+  AttachAndDrain(right, "g1");
+}
+
+TEST_F(GameLinkTest, FiveGamesAttachAtOnceAndASixthFindsEveryNameBusyUntilOneLeaves) {
+  GuiThread gui(*folder_);
+  std::vector<std::unique_ptr<GameSimulator>> games;
+  for (int i = 1; i <= 5; ++i) {
+    games.push_back(std::make_unique<GameSimulator>(Suffix(L"g1")));
+    ASSERT_EQ(games.back()->Connect(), i);
+    AttachAndDrain(*games.back(), "g1");
+  }
+  GameSimulator sixth(Suffix(L"g1"));
+  EXPECT_EQ(sixth.Connect(), 0);
+  games[3]->Detach();
+  ASSERT_TRUE(games[3]->WaitDisconnected(kWait));
+  ASSERT_TRUE(WaitUntil([&] { return sixth.Connect() == 4; }));
+  AttachAndDrain(sixth, "g1");
+  ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 1; }));
+  EXPECT_EQ(gui.Detaches()[0].first, L"g1");
+  gui.Run([](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientCount(), 5u); });
+}
+
+TEST_F(GameLinkTest, LengthThreeDropsThatGameOnlyAndItsNameIsServedAgainAtOnce) {
+  GuiThread gui(*folder_);
+  GameSimulator good(Suffix(L"g1")), bad(Suffix(L"g1"));
+  ASSERT_EQ(good.Connect(), 1);
+  AttachAndDrain(good, "g1");
+  ASSERT_EQ(bad.Connect(), 2);
+  AttachAndDrain(bad, "g1");
+  ASSERT_TRUE(bad.SendBytes({3, 0, 0, 0}));
+  ASSERT_TRUE(bad.WaitDisconnected(kWait));
+  EXPECT_EQ(bad.disconnect_error(), 109);  // the server closed it
+  ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 1; }));
+  GameSimulator next(Suffix(L"g1"));
+  ASSERT_TRUE(WaitUntil([&] { return next.ConnectTo(2); }));
+  AttachAndDrain(next, "g1");
+  gui.RecordId(22);
+  WireMessage open;
+  open.fields = {{"which", int64_t{0}}};
+  ASSERT_TRUE(good.Send("OPENURL", open));
+  ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 1; }));
+}
+
+TEST_F(GameLinkTest, GameThatClosesAfterOneMessageHasItDispatchedThenItsDetach) {
+  GuiThread gui(*folder_);
+  GameSimulator sim(Suffix(L"g1"));
+  ASSERT_NE(sim.Connect(), 0);
+  AttachAndDrain(sim, "g1");
+  std::vector<std::string> order;
+  gui.Run([&](OBLogicGameCommand& s) {
+    s.Register(22, [&](brx::io::ConnectionId, const uint8_t*, uint32_t) { order.push_back("OPENURL"); });
+    gui.chain().Subscribe(SEVENT_GAME_DETACH, [&](const EventParameter*) { order.push_back("detach"); });
+  });
+  gui.Block();  // both arrive before the GUI thread looks
+  WireMessage open;
+  open.fields = {{"which", int64_t{1}}};
+  ASSERT_TRUE(sim.Send("OPENURL", open));
+  sim.Close();
+  ASSERT_TRUE(sim.WaitDisconnected(kWait));
+  gui.Release();
+  ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 1; }));
+  gui.Run([&](OBLogicGameCommand&) { EXPECT_EQ(order, (std::vector<std::string>{"OPENURL", "detach"})); });
+}
+
+TEST_F(GameLinkTest, ExplicitDetachThenCloseGivesExactlyOneDetachEvent) {
+  GuiThread gui(*folder_);
+  GameSimulator sim(Suffix(L"g1"));
+  ASSERT_NE(sim.Connect(), 0);
+  AttachAndDrain(sim, "g1");
+  sim.Detach();
+  ASSERT_TRUE(sim.WaitDisconnected(kWait));
+  ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 1; }));
+  gui.Run([](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientCount(), 0u); });
+  EXPECT_EQ(gui.Detaches().size(), 1u);
+}
+
+TEST_F(GameLinkTest, StaleDetachOfALeftGameNeverErasesTheGameThatTookItsName) {
+  GuiThread gui(*folder_);
+  gui.RecordId(22);
+  GameSimulator first(Suffix(L"g1"));
+  ASSERT_EQ(first.Connect(), 1);
+  AttachAndDrain(first, "g1");
+  // The GUI thread is busy while the first game leaves and a second one
+  // takes the name and attaches: the first's detach is still queued when
+  // the second connects.
+  gui.Block();
+  first.Close();
+  ASSERT_TRUE(first.WaitDisconnected(kWait));
+  GameSimulator second(Suffix(L"g1"));
+  ASSERT_TRUE(WaitUntil([&] { return second.ConnectTo(1); }));
+  ASSERT_TRUE(second.Attach("g1"));
+  WireMessage open;
+  open.fields = {{"which", int64_t{2}}};
+  ASSERT_TRUE(second.Send("OPENURL", open));
+  gui.Release();
+  EXPECT_EQ(Names(second, 5),
+            (std::vector<std::string>{"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK", "DATAPROMPT"}));
+  ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 1; }));
+  gui.Run([&](OBLogicGameCommand& s) {
+    EXPECT_EQ(s.GetClientCount(), 1u);
+    EXPECT_EQ(s.GetClientGameName(gui.Handled()[0].first), L"g1");
+    EXPECT_NE(static_cast<uint32_t>(gui.Detaches()[0].second), gui.Handled()[0].first);
+  });
+}
+
+TEST_F(GameLinkTest, SendToAllAndSendToGameSkipTheExceptedAndTheUnattached) {
+  GuiThread gui(*folder_);
+  gui.RecordId(22);
+  std::vector<std::unique_ptr<GameSimulator>> games;
+  for (int i = 0; i < 3; ++i) {
+    games.push_back(std::make_unique<GameSimulator>(Suffix(L"g1")));
+    ASSERT_NE(games.back()->Connect(), 0);
+  }
+  AttachAndDrain(*games[0], "g1");
+  AttachAndDrain(*games[1], "g1");  // games[2] stays unattached
+  WireMessage open;
+  ASSERT_TRUE(games[0]->Send("OPENURL", open));
+  ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 1; }));
+  brx::io::ConnectionId first = gui.Handled()[0].first;
+  gui.Run([&](OBLogicGameCommand& s) {
+    s.SendToAll(COBMSG_S2C_LOGOUT(), first);
+    s.SendToGame(L"g1", COBMSG_S2C_IMAGESYN(1, 2, 3));
+    s.SendToGame(L"other", COBMSG_S2C_CONFIGOK());
+    EXPECT_TRUE(s.SendToClient(first, COBMSG_S2C_WELCOME()));
+    EXPECT_FALSE(s.SendToClient(first + 1000, COBMSG_S2C_WELCOME()));
+  });
+  EXPECT_EQ(Names(*games[0], 2), (std::vector<std::string>{"IMAGESYN", "WELCOME"}));
+  EXPECT_EQ(Names(*games[1], 2), (std::vector<std::string>{"LOGOUT", "IMAGESYN"}));
+  EXPECT_FALSE(games[2]->Receive(200ms));
+}
+
+TEST_F(GameLinkTest, SecondAttachRepeatsTheHandshakeAndRenamesTheGame) {
+  GuiThread gui(*folder_);
+  gui.RecordId(22);
+  GameSimulator sim(Suffix(L"g1"));
+  ASSERT_NE(sim.Connect(), 0);
+  AttachAndDrain(sim, "g1");
+  AttachAndDrain(sim, "g1");
+  ASSERT_TRUE(sim.Send("OPENURL"));
+  ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 1; }));
+  gui.Run([&](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientGameName(gui.Handled()[0].first), L"g1"); });
+}
+
+TEST_F(GameLinkTest, StopWithGamesConnectedEndsTheThreadsWithoutDetachEvents) {
+  auto gui = std::make_unique<GuiThread>(*folder_);
+  std::vector<std::unique_ptr<GameSimulator>> games;
+  for (int i = 0; i < 3; ++i) {
+    games.push_back(std::make_unique<GameSimulator>(Suffix(L"g1")));
+    ASSERT_NE(games.back()->Connect(), 0);
+    AttachAndDrain(*games.back(), "g1");
+  }
+  ASSERT_TRUE(games[0]->PushVideoFrame("v", 640, 480));
+  gui->Run([](OBLogicGameCommand& s) {
+    s.Stop();
+    EXPECT_EQ(s.GetClientCount(), 0u);
+  });
+  for (auto& g : games) EXPECT_TRUE(g->WaitDisconnected(kWait));
+  EXPECT_TRUE(gui->Detaches().empty());
+  for (int i = 1; i <= 5; ++i)
+    EXPECT_FALSE(PathExists(folder_->PipeDir() + "/ombrix.ipc.obdaemondll_" + std::to_string(i) + "_g1"));
+  gui.reset();
+}
+
+class GameLinkWithHookTest : public GameLinkTest {
+ protected:
+  void SetUp() override {
+    install_hook_ = true;
+    GameLinkTest::SetUp();
+  }
+};
+
+TEST_F(GameLinkWithHookTest, PipeNamesHaveNoSuffixAndAnUnknownGameAttachesAsOther) {
+  GuiThread gui(*folder_);
+  gui.RecordId(22);
+  GameSimulator sim;  // plain names
+  ASSERT_EQ(sim.Connect(), 1);
+  ASSERT_TRUE(sim.Attach("unknown-game"));
+  ASSERT_TRUE(sim.Expect("WELCOME", kWait));
+  ASSERT_TRUE(sim.Expect("SYSTEMCONFIG", kWait));
+  auto game = sim.Expect("GAMECONFIG", kWait);
+  ASSERT_TRUE(game);
+  // The fallback's built-in values, not those of "g1".
+  EXPECT_EQ(game->Int("quality"), 90);
+  EXPECT_EQ(game->Utf8("key_one_shot"), "HOME");
+  ASSERT_TRUE(sim.Expect("CONFIGOK", kWait));
+  ASSERT_TRUE(sim.Send("OPENURL"));
+  ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 1; }));
+  gui.Run([&](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientGameName(gui.Handled()[0].first), L"other"); });
+}
+
+}  // namespace
+}  // namespace gamelink_test
