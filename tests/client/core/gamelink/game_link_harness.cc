@@ -92,8 +92,8 @@ void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web) {
     } else if (m.message == kRunTask) {
       auto* task = reinterpret_cast<std::function<void(OBLogicGameCommand&)>*>(m.wParam);
       (*task)(server);
-      std::lock_guard<std::mutex> lock(mutex_);
       delete task;
+      std::lock_guard<std::mutex> lock(mutex_);
       cv_.notify_all();
     }
   }
@@ -104,6 +104,7 @@ void GuiThread::Run(const std::function<void(OBLogicGameCommand&)>& task) {
   bool done = false;
   auto* wrapped = new std::function<void(OBLogicGameCommand&)>([&](OBLogicGameCommand& s) {
     task(s);
+    std::lock_guard<std::mutex> lock(mutex_);
     done = true;
   });
   brx::base::PostThreadMessage(tid_, kRunTask, reinterpret_cast<uintptr_t>(wrapped), 0);
