@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr uint32_t kLoginTimeoutMs = 60000;
 constexpr FromHandle kFromClient{FromHandle::kClient, 0};
 
 // Numbers the head-image download rounds of the whole process.
@@ -74,7 +73,7 @@ void OBLogicWeb_User::UserLogin(const std::wstring& account, const std::wstring&
                                 bool cipher, bool require_cipher) {
   auto job = NewCommand(L"UserLogin", origin, &OBLogicWeb_User::OnUserLoginReply);
   if (!job) return;
-  job->request.timeout_ms = kLoginTimeoutMs;
+  job->request.timeout_ms = login_timeout_ms_;
   job->url.SetParam(L"Account", account);
   job->url.SetParam(L"Password", password);
   job->url.SetParam(L"PaswordType", cipher && !password.empty() ? L"cipher" : L"simple");
@@ -85,7 +84,7 @@ void OBLogicWeb_User::UserLogin(const std::wstring& account, const std::wstring&
 void OBLogicWeb_User::UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin) {
   auto job = NewCommand(L"UserLoginByTicket", origin, &OBLogicWeb_User::OnUserLoginByTicketReply);
   if (!job) return;
-  job->request.timeout_ms = kLoginTimeoutMs;
+  job->request.timeout_ms = login_timeout_ms_;
   job->url.SetParam(L"Ticket", ticket);
   Post(std::move(job));
 }

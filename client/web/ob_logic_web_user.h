@@ -70,6 +70,8 @@ class OBLogicWeb_User {
   int32_t new_message_count() const { return new_message_count_; }
   int32_t new_fans_count() const { return new_fans_count_; }
 
+  void SetLoginTimeoutForTesting(uint32_t ms) { login_timeout_ms_ = ms; }
+
  private:
   using Reply = void (OBLogicWeb_User::*)(const JoberDescReturn_Web*);
   enum HeadImage { kSmall, kMid, kBig };
@@ -109,4 +111,5 @@ class OBLogicWeb_User {
   int32_t new_about_user_count_ = 0;
   int32_t new_message_count_ = 0;
   int32_t new_fans_count_ = 0;
+  uint32_t login_timeout_ms_ = 60000;
 };
