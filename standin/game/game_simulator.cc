@@ -1,5 +1,7 @@
 #include "standin/game/game_simulator.h"
 
+#include <thread>
+
 #include "runtime/io/ipc/ipc_service_client.h"
 
 namespace gamesim {
@@ -86,6 +88,27 @@ bool GameSimulator::Attach(const std::string& game_id) {
   WireMessage m;
   m.fields.emplace_back("game_id", Utf8ToUtf16(game_id));
   return Send("ATTACH", m);
+}
+
+bool GameSimulator::ConnectAndAttach(const std::string& game_id, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (Connect() == 0) {
+      // Every name is busy: wait a little for one to be served again.
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      continue;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (Attach(game_id)) {
+      if (std::optional<WireMessage> first = Receive(left)) {
+        inbox_.push_front(std::move(*first));
+        return true;
+      }
+    }
+    Close();
+    WaitDisconnected(left);
+  }
+  return false;
 }
 
 bool GameSimulator::SendFrame(const std::vector<uint8_t>& body) {

@@ -56,6 +56,13 @@ class GameSimulator {
   // unknown or the pipe is not connected.
   bool Send(const std::string& name, const WireMessage& fields = {});
   bool Attach(const std::string& game_id);
+  // Connects and attaches, and keeps trying names until a reply comes or
+  // `timeout` passes. A name becomes free for everybody at once, so two
+  // games may connect to it together: the main client serves one and
+  // turns the other away, whose pipe then closes before any reply, as a
+  // busy pipe would; such a game simply tries again. The first reply stays
+  // queued for Receive.
+  bool ConnectAndAttach(const std::string& game_id, std::chrono::milliseconds timeout);
   // A raw frame: the body framed with its length.
   bool SendFrame(const std::vector<uint8_t>& body);
   // Bytes exactly as given, without a frame (to play a broken stream).

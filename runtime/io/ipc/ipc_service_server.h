@@ -15,7 +15,9 @@ namespace brx::io::ipc {
 // connects, the listener is closed and the path unlinked, so the name is
 // busy (a second client finds nothing to connect to and tries the next
 // name) until that client leaves; a relisten instance then binds a fresh
-// listener. Each instance gets a new connection id.
+// listener. Each instance gets a new connection id. A client that connects
+// while the instance is taking another one is turned away: its connection
+// closes before any reply, and it tries again as it would on a busy name.
 //
 // Threads: OnConnect, OnDisconnect and NotifyBatch run on the read thread;
 // OnMessage on whatever thread the owner drains the queue on. ClosePipe
