@@ -56,6 +56,12 @@ void WebLogicManager::Stop() {
   StopWorkers();
 }
 
+void WebLogicManager::RunStartUpJobs() {
+  server_config_->DownloadServerConfig();
+  other_->GetServerDateTime();
+  data_collect_->WhenStart();
+}
+
 void WebLogicManager::StopWorkers() {
   // Stopping a worker aborts its transfer in flight; then nothing is left
   // to finish, and whatever finished already is dropped unrun.

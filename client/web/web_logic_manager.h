@@ -68,6 +68,9 @@ class WebLogicManager {
   // subscribes the user logic. True.
   bool Start(uint32_t main_thread_id);
   void Stop();
+  // The start-up work once the windows exist, in this order: the server
+  // configuration download, the server time query and the start report.
+  void RunStartUpJobs();
   // The 1-second tick: the configuration refresh every 900000 ms and, while
   // signed in, "GetDataPrompt" every 30000 ms.
   void Tick();
@@ -77,6 +80,7 @@ class WebLogicManager {
   uint32_t FinishedJobsMessageId() const { return WM_WEB_JOB_FINISHED; }
 
   OBLogicWeb_User& User() { return *user_; }
+  const OBLogicWeb_User& User() const { return *user_; }
   OBLogicWeb_Follow& Follow() { return *follow_; }
   OBLogicWeb_Blog& Blog() { return *blog_; }
   OBLogicWeb_Game& Game() { return *game_; }

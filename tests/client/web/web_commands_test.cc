@@ -223,5 +223,14 @@ TEST_F(WebCommandsTest, DataCollectionReportsCarryAddressVersionAndEditionKey) {
   EXPECT_EQ(LogCapture::Get().CountContaining("Json Error"), 0u);  // the service answers JSON
 }
 
+TEST_F(WebCommandsTest, StartUpJobsFetchTheConfigurationAskTheTimeAndReportTheStart) {
+  ScopedEnv host("OMBRIX_STATIC_HOST", standin_.base_url());
+  manager_->RunStartUpJobs();
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(32) == 1 && events_.Count(30) == 1; }));
+  ASSERT_TRUE(standin_.WaitForRequests("/news.ashx"));
+  EXPECT_EQ(standin_.RequestsTo("/gsc").size(), 1u);
+  EXPECT_EQ(standin_.RequestsTo("/news.ashx").at(0).Param("d"), "R3|0");
+}
+
 }  // namespace
 }  // namespace ombrix::test

@@ -1,0 +1,83 @@
+// The web stand-in's own promises that the client tests and other
+// programs' tests lean on: state kept across a restart, uploads stored as
+// sent, faults applied exactly as often as asked.
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include "runtime/http/http_session.h"
+#include "tests/support/web_standin.h"
+
+namespace ombrix::test {
+namespace {
+
+// Posts to the stand-in; the reply body, or "" on a transport failure.
+std::string Post(const WebStandin& s, const std::string& path_and_query, const std::string& body = "") {
+  brx::http::HttpSession session;
+  if (!session.Open(s.base_url() + path_and_query)) return "";
+  if (!session.SendRequest(body.data(), body.size())) return "";
+  return session.body();
+}
+
+Json::Value Parse(const std::string& text) {
+  Json::Value v;
+  EXPECT_TRUE(Json::Reader().parse(text, v)) << text;
+  return v;
+}
+
+TEST(WebStandinTest, UsersAndSessionsSurviveARestartWithAStateFile) {
+  TempDir dir;
+  std::string state = dir.Sub("state.json");
+  std::string session;
+  {
+    WebStandin first(WebStandin::Options{false, {"--state", state}});
+    ASSERT_TRUE(first.running());
+    first.Control("user", "account=carol&password=pw1&nick=Carol");
+    Json::Value login = Parse(Post(first, "/ClientInterface.axd?Account=carol&CommandName=UserLogin&Password=pw1"
+                                          "&PaswordType=simple&RequireCipher=false"));
+    ASSERT_EQ(login["Status"].asInt(), 0);
+    session = login["Data"]["SessionID"].asString();
+    EXPECT_EQ(login["Data"]["UserAccount"]["IsCertificated"].asInt(), 0);  // flags go out as numbers
+  }
+  WebStandin second(WebStandin::Options{false, {"--state", state}});
+  ASSERT_TRUE(second.running());
+  Json::Value prompt = Parse(Post(second, "/ClientInterface.axd?CommandName=GetDataPrompt&SessionId=" + session +
+                                              "&UserAccountId=1001"));
+  EXPECT_EQ(prompt["Status"].asInt(), 0);
+  EXPECT_EQ(prompt["Data"]["NewFansCount"].asInt(), 0);
+  Json::Value refused = Parse(Post(second, "/ClientInterface.axd?CommandName=GetDataPrompt&SessionID=" + session));
+  EXPECT_NE(refused["Status"].asInt(), 0);  // the session parameter's spelling matters
+}
+
+TEST(WebStandinTest, UploadsAreStoredAsSentUnderTheirOwnNamesOnly) {
+  WebStandin s;
+  std::string dump("\x1f\x8b\x08\x00 dump bytes \x00\xff", 16);
+  Parse(Post(s, "/UploadFileDMP.ashx?fileName=..%2F..%2Fcrash.dmp.gz&random_ticket=1", dump));
+  EXPECT_EQ(ReadFile(s.data_dir() + "/dumps/crash.dmp.gz"), dump);
+  EXPECT_EQ(s.RequestsTo("/UploadFileDMP.ashx").at(0).body_length, dump.size());
+
+  std::string xml = Post(s, "/UploadFile.axd?CommandName=BlogImage", "jpeg bytes");
+  size_t b = xml.find("<Data>"), e = xml.find("</Data>");
+  ASSERT_NE(b, std::string::npos) << xml;
+  std::string address = xml.substr(b + 6, e - b - 6);
+  EXPECT_EQ(ReadFile(s.data_dir() + address.substr(s.base_url().size())), "jpeg bytes");
+  EXPECT_NE(Post(s, "/UploadFile.axd?CommandName=BlogImage", "").find("<Status>2</Status>"), std::string::npos);
+}
+
+TEST(WebStandinTest, FaultsApplyAsOftenAsAskedAndOnlyToTheirCommand) {
+  WebStandin s;
+  s.Fault("command=GetServerDateTime&mode=garbage&count=2");
+  const std::string time = "/ClientInterface.axd?CommandName=GetServerDateTime";
+  EXPECT_EQ(Post(s, "/ClientInterface.axd?CommandName=RecommendedAdd&Content=x").rfind("{", 0), 0u);
+  EXPECT_EQ(Post(s, time).rfind("<html>", 0), 0u);
+  EXPECT_EQ(Post(s, time).rfind("<html>", 0), 0u);
+  EXPECT_EQ(Post(s, time).rfind("{", 0), 0u);
+  s.Fault("command=GetServerDateTime&mode=empty&count=-1");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Post(s, time), "");
+  s.Control("clear");
+  EXPECT_EQ(Post(s, time).rfind("{", 0), 0u);
+  EXPECT_EQ(s.RequestsFor("GetServerDateTime").size(), 7u);  // control requests are not logged
+}
+
+}  // namespace
+}  // namespace ombrix::test
