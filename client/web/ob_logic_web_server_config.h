@@ -9,17 +9,22 @@ struct JoberDescReturn_Web;
 class WebLogicManager;
 
 // The server configuration: downloads "gsc" from the static content host
-// into the program folder, reads it (or "gsc.test" when that file lies in
-// the program folder) and answers, for every command, the address of the
-// server that serves it. Each node keeps one server, picked at random at
-// every read. A download or a file that fails leaves the table as it was.
+// (see server_config_address.h) into the program folder, reads it (or
+// "gsc.test" when that file lies in the program folder) and answers, for
+// every command, the address of the server that serves it. Each node keeps
+// one server, picked at random at every read.
+//
+// The download lands in "gsc.download" and replaces "gsc" only when it
+// reads as a server configuration, so a failed, cut or garbled download
+// leaves both the file and the table as they were.
 //
 // Main thread only (the download runs as a job on "OBLogicWeb_Download").
 class OBLogicWeb_ServerConfig {
  public:
   void SetManager(WebLogicManager* manager) { manager_ = manager; }
 
-  // Posts the download; the task id, or -1 when it could not be posted.
+  // Posts the download on "OBLogicWeb_Download"; the task id, or -1 when
+  // it could not be posted.
   int64_t DownloadServerConfig();
   // Reads the file at `path`, or "gsc.test" in the program folder instead
   // when it exists, and parses it.
