@@ -45,7 +45,7 @@ class Sink : public brx::net::udt::UDTServiceServer {
   void OnMessage(const QueuedMessage& m) override { bytes += m.length; }
   void OnStop(int) override {}
   void OnAccept(ConnectionId, const sockaddr*, int) override { accepted++; }
-  void OnClose(ConnectionId, int error) override { fprintf(stderr, "udt: peer closed (%d)\n", error); }
+  void OnClose(ConnectionId, int) override {}
 };
 
 class Source : public brx::net::udt::UDTServiceClient {

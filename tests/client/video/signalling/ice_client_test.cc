@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "client/video/ice_datagrams.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/platform/tick_clock.h"
 #include "tests/support/rendezvous_standin.h"
@@ -83,6 +85,11 @@ class Recorder : public IceClientObersver {
     Add("reply " + Narrow(e->id) + " " + std::to_string(e->result));
   }
   void OnIceHangup(const ICEEvent_ice_hangup* e) override { Add("hangup " + Narrow(e->id)); }
+  void OnStunInvite(const ICEEvent_stun_invite* e) override {
+    Add("stun_invite " + Narrow(e->id) + " " + std::to_string(e->port_type) + " " + Narrow(e->remote_private_ip) +
+        ":" + std::to_string(e->remote_private_port) + " " + Narrow(e->remote_public_ip) + ":" +
+        std::to_string(e->remote_public_port));
+  }
   void OnRelayReply(const ICEEvent_relay_reply* e) override {
     Add("relay " + Narrow(e->id) + " " + Narrow(e->relay_ip));
   }
@@ -353,10 +360,13 @@ TEST_F(IceClientTest, InitialFailsWhenEveryPortIsTaken) {
   auto a = MakeClient(&ra);
   EXPECT_FALSE(a->Initial());
   close(taken[2]);
+  taken[2] = -1;
   auto b = MakeClient(&ra);
   EXPECT_TRUE(b->Initial());
   EXPECT_EQ(b->local_port(), base_port_ + 2);
-  for (int fd : taken) close(fd);
+  for (int fd : taken) {
+    if (fd >= 0) close(fd);
+  }
 }
 
 TEST_F(IceClientTest, OversizedDocumentIsNotSent) {
@@ -370,6 +380,62 @@ TEST_F(IceClientTest, OversizedDocumentIsNotSent) {
   a->Invite(L"{}", L"small", L"bob");
   ASSERT_TRUE(ServerSaw("small"));
   EXPECT_EQ(server_.Control("requests").find("\\\"big\\\""), std::string::npos);
+}
+
+// Reads one datagram (5 s at most); empty when none came.
+std::string ReceiveOn(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  if (poll(&p, 1, 5000) != 1) return {};
+  char buf[4097];
+  ssize_t n = recv(fd, buf, 4096, 0);
+  return n > 0 ? std::string(buf, n) : std::string();
+}
+
+uint16_t PortOf(int fd) {
+  sockaddr_in a{};
+  socklen_t length = sizeof(a);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+  return ntohs(a.sin_port);
+}
+
+// The binding announcements go to the server's STUN port from the binding
+// sockets (played here by plain UDP sockets); the server passes the
+// inviter's to the invited client and the invited side's back to the
+// inviter's binding socket.
+TEST_F(IceClientTest, StunPortPassesBindingAnnouncements) {
+  Recorder ra, rb;
+  auto a = MakeClient(&ra);
+  auto b = MakeClient(&rb);
+  ASSERT_TRUE(a->Initial());
+  ASSERT_TRUE(b->Initial());
+  LogIn(*a, ra, L"alice", L"Alice");
+  LogIn(*b, rb, L"bob", L"Bob");
+  a->Invite(L"{}", L"i1", L"bob");
+  ASSERT_TRUE(WaitFor(rb, "invite i1 from alice Alice"));
+
+  sockaddr_in stun = a->stun_server_address();
+  ASSERT_EQ(ntohs(stun.sin_port), server_.stun_port());
+  auto send_to_stun = [&](int fd, const std::string& doc) {
+    sendto(fd, doc.data(), doc.size(), 0, reinterpret_cast<sockaddr*>(&stun), sizeof(stun));
+  };
+  int uac = BindUdp(0);
+  int uas = BindUdp(0);
+  send_to_stun(uac, StunInviteDatagram(L"sid-alice", L"bob", L"i1", 1, L"10.1.0.2", 14001));
+  EXPECT_EQ(ReceiveOn(uac), std::string(kXmlDeclaration) + "<command name=\"STUN\" step=\"TRYING\" id=\"i1\"/>");
+  ASSERT_TRUE(WaitFor(rb, "stun_invite i1 1 10.1.0.2:14001 127.0.0.1:" + std::to_string(PortOf(uac))));
+
+  send_to_stun(uas, StunRingingDatagram(L"sid-bob", L"alice", L"i1", L"10.2.0.2", 14003, L"127.0.0.1", PortOf(uac)));
+  std::string ringing = ReceiveOn(uac);
+  EXPECT_NE(ringing.find("step=\"RINGING\" id=\"i1\"><host remote_pri_ip=\"10.2.0.2\" remote_pri_port=\"14003\" "
+                         "remote_pub_ip=\"127.0.0.1\" remote_pub_port=\"" + std::to_string(PortOf(uas)) + "\"/>"),
+            std::string::npos)
+      << ringing;
+
+  // An announcement for someone offline is answered OFFLINE.
+  send_to_stun(uac, StunInviteDatagram(L"sid-alice", L"carol", L"i2", 2, L"10.1.0.2", 14001));
+  EXPECT_EQ(ReceiveOn(uac), std::string(kXmlDeclaration) + "<command name=\"STUN\" step=\"OFFLINE\" id=\"i2\"/>");
+  close(uac);
+  close(uas);
 }
 
 }  // namespace
