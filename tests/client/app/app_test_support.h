@@ -96,11 +96,15 @@ class FakeDaemonLink : public DaemonLinkPart {
   FakeDaemonLink(Journal* journal, OBApplication* app) : journal_(journal), app_(app) {}
   bool Start() override;
   void DispatchMessages() override { journal_->Add("daemon.Dispatch"); }
-  void Stop() override { journal_->Add("daemon.Stop"); }
+  void Stop() override {
+    journal_->Add("daemon.Stop");
+    if (on_stop) on_stop();
+  }
 
   bool start_result = true;
   // Plays a daemon that connects at once.
   bool connect_on_start = true;
+  std::function<void()> on_stop;
 
  private:
   Journal* journal_;

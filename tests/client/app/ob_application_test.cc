@@ -11,6 +11,7 @@
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/platform/single_instance_lock.h"
 #include "runtime/util/file_util.h"
+#include "runtime/util/process_util.h"
 #include "runtime/util/registry.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/app/app_test_support.h"
@@ -187,15 +188,24 @@ TEST_F(OBApplicationTest, TheHookDaemonIsStartedInTheProgramFolderAndToldToQuitA
 TEST_F(OBApplicationTest, ADaemonThatNeverConnectsFailsTheStartAndIsToldToQuit) {
   Install(kHookIni);
   InstallFakeDaemon();
-  ombrix::test::ScopedEnv report("FAKE_OBDAEMON_REPORT", install_->Sub("daemon.log"));
-  install_->configure_daemon = [](FakeDaemonLink* link) { link->connect_on_start = false; };
+  const std::wstring daemon_path = brx::util::Utf8ToWide(install_->Sub("OBDaemon.exe"));
+  auto daemon_running = [&] {
+    pid_t pid = 0;
+    return brx::util::FindProcessByPath(daemon_path, &pid);
+  };
+  bool running_when_link_stopped = false;
+  install_->configure_daemon = [&](FakeDaemonLink* link) {
+    link->connect_on_start = false;
+    link->on_stop = [&] { running_when_link_stopped = daemon_running(); };
+  };
   EXPECT_FALSE(Start("--gui", /*with_daemon_link=*/true, /*timeout_ms=*/200));
   EXPECT_EQ(OBApplication::Get(), nullptr);
   EXPECT_TRUE(journal_.Has("daemon.Stop"));
   EXPECT_TRUE(StoppedEveryPart());
   EXPECT_TRUE(LockIsFree());
   // It was started, and then told to quit.
-  ASSERT_TRUE(WaitUntil([&] { return ReadFile(install_->Sub("daemon.log")).find("started") != std::string::npos; }));
+  EXPECT_TRUE(running_when_link_stopped);
+  EXPECT_TRUE(WaitUntil([&] { return !daemon_running(); }));
 }
 
 TEST_F(OBApplicationTest, ADaemonThatCannotBeStartedFailsTheStart) {

@@ -38,24 +38,6 @@ TEST(EventChainTest, HandlersRunInSubscriptionOrderAndOnlyForTheirId) {
   EXPECT_TRUE(calls.empty());
 }
 
-TEST(EventChainTest, MemberFunctionHandlersGetThePayload) {
-  struct Listener {
-    std::wstring game;
-    int32_t connection = 0;
-    void OnDetach(const EventParameter* p) {
-      auto* detach = static_cast<const payload::SEVENT_GAME_DETACH*>(p);
-      game = detach->game_name;
-      connection = detach->connection;
-    }
-  } listener;
-  EventChain chain;
-  chain.Subscribe(SEVENT_GAME_DETACH, &listener, &Listener::OnDetach);
-  payload::SEVENT_GAME_DETACH detach(L"wow", 42);
-  chain.FireEvent(&detach);
-  EXPECT_EQ(listener.game, L"wow");
-  EXPECT_EQ(listener.connection, 42);
-}
-
 TEST(EventChainTest, FireUntilHandledStopsAtTheFirstHandlerThatTakesIt) {
   MessageEventChain chain;
   std::vector<int> called;
