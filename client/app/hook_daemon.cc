@@ -49,7 +49,7 @@ int StopStaleHookDaemons(const std::wstring& daemon_path, int max_rounds, int ro
   return sent;
 }
 
-std::unique_ptr<brx::platform::ChildProcess> StartHookDaemon(const std::wstring& daemon_path,
+std::unique_ptr<brx::platform::ChildProcess> SpawnHookDaemon(const std::wstring& daemon_path,
                                                               const std::wstring& program_folder) {
   brx::platform::SpawnOptions options;
   options.path = brx::util::WideToUtf8(daemon_path);

@@ -21,5 +21,5 @@ int StopStaleHookDaemons(const std::wstring& daemon_path, int max_rounds = 40, i
 
 // Starts the daemon without arguments in the program folder; logs and
 // returns null when it cannot be started.
-std::unique_ptr<brx::platform::ChildProcess> StartHookDaemon(const std::wstring& daemon_path,
+std::unique_ptr<brx::platform::ChildProcess> SpawnHookDaemon(const std::wstring& daemon_path,
                                                               const std::wstring& program_folder);

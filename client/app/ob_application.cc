@@ -159,7 +159,7 @@ bool OBApplication::StartHookDaemon() {
 
   std::wstring path = HookDaemonPath(program_folder_);
   StopStaleHookDaemons(path);
-  daemon_ = ::StartHookDaemon(path, program_folder_);
+  daemon_ = SpawnHookDaemon(path, program_folder_);
   if (!daemon_) return false;
   if (!daemon_connected_->Wait(daemon_connect_timeout_ms_)) {
     LogWarn(L"WaitForSingleObject %ls failed\n", path.c_str());

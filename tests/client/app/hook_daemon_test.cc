@@ -74,7 +74,7 @@ TEST_F(HookDaemonTest, OnlyTheDaemonImageItselfIsEverSignalled) {
 }
 
 TEST_F(HookDaemonTest, ADaemonThatCannotBeStartedGivesNothing) {
-  EXPECT_EQ(StartHookDaemon(HookDaemonPath(Folder()), Folder()), nullptr);
+  EXPECT_EQ(SpawnHookDaemon(HookDaemonPath(Folder()), Folder()), nullptr);
 }
 
 }  // namespace
