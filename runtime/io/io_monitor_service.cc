@@ -39,6 +39,14 @@ IOMonitorService::IOMonitorService(std::string name, IIOHandler* handler)
 IOMonitorService::~IOMonitorService() { Stop(); }
 
 bool IOMonitorService::Post(IOOperation* operation) {
+  if (IsCurrentThread() && operation == current_) {
+    current_reposted_ = true;  // Dispatch tries it again or arms it
+    return true;
+  }
+  return Arm(operation);
+}
+
+bool IOMonitorService::Arm(IOOperation* operation) {
   epoll_event event{EventsFor(operation), {.ptr = operation}};
   // Marked before the descriptor is added, because the reactor may report
   // (and a handler remove) it before epoll_ctl even returns here.
@@ -57,7 +65,11 @@ void IOMonitorService::Remove(IOOperation* operation) {
     epoll_event unused{};
     epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, operation->fd, &unused);
   }
-  if (IsCurrentThread()) removed_in_batch_.insert(operation);
+  if (IsCurrentThread()) {
+    removed_in_batch_.insert(operation);
+    // Removed while being completed: it may be freed once its handler returns.
+    if (operation == current_) current_reposted_ = false;
+  }
 }
 
 bool IOMonitorService::PostTask(std::function<void()> task) {
@@ -95,43 +107,48 @@ void IOMonitorService::RunTasks() {
   }
 }
 
-void IOMonitorService::Rearm(IOOperation* operation) {
-  epoll_event event{EventsFor(operation), {.ptr = operation}};
-  epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, operation->fd, &event);
-}
-
-void IOMonitorService::Perform(IOOperation* operation) {
+bool IOMonitorService::Perform(IOOperation* operation) {
   switch (operation->kind) {
     case IOOperation::Kind::kRead: {
       ssize_t n = recv(operation->fd, operation->buffer, operation->size, MSG_DONTWAIT);
-      if (n > 0) {
-        handler_->OnComplete(0, operation, static_cast<uint32_t>(n));
-      } else if (n == 0) {
-        handler_->OnComplete(kErrorBrokenPipe, operation, 0);
-      } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-        Rearm(operation);
-      } else {
-        handler_->OnComplete(errno, operation, 0);
-      }
-      return;
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return false;
+      if (n > 0) handler_->OnComplete(0, operation, static_cast<uint32_t>(n));
+      else if (n == 0) handler_->OnComplete(kErrorBrokenPipe, operation, 0);
+      else handler_->OnComplete(errno, operation, 0);
+      return true;
     }
     case IOOperation::Kind::kAccept: {
       int fd = accept4(operation->fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      if (fd < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)) return false;
       if (fd >= 0) {
         operation->accepted_fd = fd;
         handler_->OnComplete(0, operation, 0);
-      } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED) {
-        Rearm(operation);
       } else {
         handler_->OnComplete(errno, operation, 0);
       }
-      return;
+      return true;
     }
     case IOOperation::Kind::kConnect: {
       int error = 0;
       socklen_t length = sizeof error;
       if (getsockopt(operation->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
       handler_->OnComplete(error, operation, 0);
+      return true;
+    }
+  }
+  return true;
+}
+
+void IOMonitorService::Dispatch(IOOperation* operation) {
+  constexpr int kRounds = 8;  // then the other descriptors get their turn
+  for (int round = 1;; ++round) {
+    current_ = operation;
+    current_reposted_ = false;
+    bool completed = Perform(operation);
+    current_ = nullptr;
+    if (completed && !current_reposted_) return;  // the handler is done with it
+    if (!completed || operation->kind != IOOperation::Kind::kRead || round == kRounds || IsStopping()) {
+      Arm(operation);
       return;
     }
   }
@@ -161,7 +178,7 @@ int IOMonitorService::Run() {
       }
       auto* operation = static_cast<IOOperation*>(tag);
       if (removed_in_batch_.count(operation)) continue;
-      Perform(operation);
+      Dispatch(operation);
     }
   }
   removed_in_batch_.clear();

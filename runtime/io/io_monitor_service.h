@@ -46,7 +46,9 @@ struct IOOperation {
 // eventfd wake-up, standing in for an I/O completion port.
 //
 // Each posted operation completes once (one-shot); the handler re-posts it
-// to keep reading. Handlers run on the reactor thread, one at a time, so
+// to keep reading. A read re-posted from its own completion is tried again
+// at once (a few rounds) before the descriptor is armed again, so a stream
+// that keeps coming is read without a trip through epoll for each chunk. Handlers run on the reactor thread, one at a time, so
 // the operations of one connection are handled in order. Remove must be
 // called on the reactor thread (or while it is stopped); an operation
 // removed during a batch is never reported from that batch, so its record
@@ -93,8 +95,10 @@ class IOMonitorService : public base::ThreadRun {
   int Run() override;
 
  private:
-  void Perform(IOOperation* operation);
-  void Rearm(IOOperation* operation);
+  // Completes the operation; false when it would block (nothing reported).
+  bool Perform(IOOperation* operation);
+  void Dispatch(IOOperation* operation);
+  bool Arm(IOOperation* operation);
   void RunTasks();
 
   IIOHandler* handler_;
@@ -103,6 +107,8 @@ class IOMonitorService : public base::ThreadRun {
   std::mutex tasks_mutex_;
   std::vector<std::function<void()>> tasks_;
   std::unordered_set<IOOperation*> removed_in_batch_;  // reactor thread only
+  IOOperation* current_ = nullptr;                     // being completed; reactor thread only
+  bool current_reposted_ = false;
 };
 
 }  // namespace brx::io

@@ -24,6 +24,15 @@ void IOStreamMessageQueue::Push(ConnectionId connection, const uint8_t* body, ui
   queue_.push_back(std::move(message));
 }
 
+void IOStreamMessageQueue::Push(ConnectionId connection, std::unique_ptr<uint8_t[]> body, uint32_t length) {
+  auto message = std::make_unique<QueuedMessage>();
+  message->connection = connection;
+  message->length = length;
+  message->body = std::move(body);
+  std::lock_guard<std::mutex> lock(mutex_);
+  queue_.push_back(std::move(message));
+}
+
 void IOStreamMessageQueue::DispatchMessages() {
   std::deque<std::unique_ptr<QueuedMessage>> taken;
   {

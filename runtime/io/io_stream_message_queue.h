@@ -28,6 +28,8 @@ class IOStreamMessageQueue {
   bool SendMessage(ConnectionId connection, const uint8_t* body, uint32_t length);
   // Any thread: queues a copy of the body.
   void Push(ConnectionId connection, const uint8_t* body, uint32_t length);
+  // Any thread: queues the body itself.
+  void Push(ConnectionId connection, std::unique_ptr<uint8_t[]> body, uint32_t length);
   // Read thread: at least one message was pushed since the last call.
   virtual void NotifyBatch() = 0;
   // Read thread: the connection's reassembly buffer, or null when unknown.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <errno.h>
+
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -15,7 +17,10 @@ namespace brx::io {
 // The write thread of a stream service: any thread queues whole messages,
 // the thread writes them through the service's writer, one at a time and
 // in queued order, so messages on one service reach each peer whole and in
-// order.
+// order. When nothing is queued or being written, a writer that can write
+// without blocking is given the message at once on the caller's thread, and
+// only what the connection does not take now goes to the thread: the common
+// small message then costs one system call and no thread hand-off.
 //
 // Stop ends the thread (a writer blocked on a full connection is woken
 // through the cancel descriptor) and frees every message not yet written,
@@ -35,6 +40,16 @@ class IOWriteService : public base::ThreadRun {
     // stream with half a frame and go on with the next message: on a
     // partial failure it closes (or shuts down) that connection.
     virtual int Write(const QueuedMessage& message, int cancel_fd) = 0;
+    // Writes header then body as far as the connection takes them now,
+    // never blocking. Returns 0 when everything was written; EAGAIN when
+    // only `*written` bytes were (the rest is written later, before
+    // anything else); ENOTSUP when this writer cannot write without
+    // blocking (nothing was written); any other errno when the write
+    // failed (the message is dropped, as a failed Write is).
+    virtual int TryWrite(ConnectionId, const uint8_t*, uint32_t, const uint8_t*, uint32_t, size_t* written) {
+      *written = 0;
+      return ENOTSUP;
+    }
     // Ends the connection's sending side once everything queued before it
     // is written (the peer reads the rest, then the end of the stream).
     virtual void Shutdown(ConnectionId) {}
@@ -70,6 +85,7 @@ class IOWriteService : public base::ThreadRun {
   bool Queue(Item item);
 
   std::deque<Item> queue_;
+  bool busy_ = false;  // the thread holds taken items; guarded by mutex_
 };
 
 }  // namespace brx::io

@@ -13,34 +13,49 @@ namespace brx::io {
 // few reallocations, and never shrinks while the connection lives. Frames
 // announcing more than `max_frame` bytes are refused by the parser, so a
 // peer can never make it grow without bound.
+//
+// A large frame (kDirectFrameBytes or more) is received straight into a
+// body of its own once its length is known: Reserve and free_space then
+// point readers at the rest of that body, and the parser hands the body to
+// the queue without copying it.
 class ReassemblyBuffer {
  public:
+  static constexpr size_t kDirectFrameBytes = 64 * 1024;
+
   ReassemblyBuffer(size_t capacity, size_t max_frame);
   ReassemblyBuffer(const ReassemblyBuffer&) = delete;
   ReassemblyBuffer& operator=(const ReassemblyBuffer&) = delete;
 
+  // The buffered bytes (those of a large frame in progress are apart).
   uint8_t* data() { return bytes_.get(); }
   size_t used() const { return used_; }
   size_t capacity() const { return capacity_; }
   size_t max_frame() const { return max_frame_; }
 
-  // Appends `length` bytes, growing to 2 x (used + length) when they do not fit.
+  // Appends `length` received bytes, growing to 2 x (used + length) when
+  // they do not fit.
   void Append(const uint8_t* bytes, size_t length);
 
-  // For reading straight into the buffer: makes room for at least
-  // `min_free` more bytes (growing as Append does) and returns the free
-  // tail; Commit then counts the bytes written there.
+  // For reading straight into the buffer: where the next bytes go (making
+  // room for at least `min_free` of them), how many may go there, and how
+  // many did.
   uint8_t* Reserve(size_t min_free);
-  size_t free_space() const { return capacity_ - used_; }
-  void Commit(size_t length) { used_ += length; }
+  size_t free_space() const;
+  void Commit(size_t length);
 
   // How much a read should make room for: the rest of a frame whose length
   // is already buffered (when it is sane), at least `read_size`.
   size_t WantedReadSpace(size_t read_size) const;
 
-  // Drops the first `length` bytes, moving the rest to the start.
+  // Drops the first `length` buffered bytes, moving the rest to the start.
   void Consume(size_t length);
-  void Clear() { used_ = 0; }
+  void Clear();
+
+  // The parser's side of a large frame: starts one with `body_length`
+  // bytes, the first `have` of which are given; takes it once complete.
+  bool InLargeFrame() const { return large_ != nullptr; }
+  void StartLargeFrame(uint32_t body_length, const uint8_t* have, size_t have_length);
+  bool TakeLargeFrame(std::unique_ptr<uint8_t[]>* body, uint32_t* length);
 
  private:
   void Grow(size_t needed);
@@ -49,6 +64,9 @@ class ReassemblyBuffer {
   size_t used_ = 0;
   size_t capacity_;
   size_t max_frame_;
+  std::unique_ptr<uint8_t[]> large_;  // body of the large frame in progress
+  uint32_t large_length_ = 0;
+  uint32_t large_filled_ = 0;
 };
 
 }  // namespace brx::io

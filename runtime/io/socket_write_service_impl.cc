@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 
 #include "runtime/io/socket_write.h"
 
@@ -39,6 +40,43 @@ void SocketWriteServiceImpl::Shutdown(ConnectionId connection) {
     if (it != sockets_.end()) socket = it->second;
   }
   if (socket && socket->valid()) shutdown(socket->get(), SHUT_WR);
+}
+
+int SocketWriteServiceImpl::TryWrite(ConnectionId connection, const uint8_t* header, uint32_t header_length,
+                                     const uint8_t* body, uint32_t body_length, size_t* written) {
+  *written = 0;
+  SharedSocket socket;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = sockets_.find(connection);
+    if (it != sockets_.end()) socket = it->second;
+  }
+  if (!socket || !socket->valid()) return ENOTCONN;
+  size_t total = size_t{header_length} + body_length;
+  while (*written < total) {
+    iovec parts[2];
+    int count = 0;
+    if (*written < header_length) {
+      parts[count++] = {const_cast<uint8_t*>(header) + *written, header_length - *written};
+      if (body_length) parts[count++] = {const_cast<uint8_t*>(body), body_length};
+    } else {
+      parts[count++] = {const_cast<uint8_t*>(body) + (*written - header_length), total - *written};
+    }
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = static_cast<size_t>(count);
+    ssize_t n = sendmsg(socket->get(), &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      *written += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return EAGAIN;
+    int error = n < 0 ? errno : EPIPE;
+    if (*written > 0) shutdown(socket->get(), SHUT_RDWR);  // never leave half a frame
+    return error;
+  }
+  return 0;
 }
 
 int SocketWriteServiceImpl::Write(const QueuedMessage& message, int cancel_fd) {

@@ -32,6 +32,8 @@ class SocketWriteServiceImpl : public IOWriteService::IWriteServiceImpl {
   void DetachAll();
 
   int Write(const QueuedMessage& message, int cancel_fd) override;
+  int TryWrite(ConnectionId connection, const uint8_t* header, uint32_t header_length, const uint8_t* body,
+               uint32_t body_length, size_t* written) override;
   // Half-closes the socket: the peer reads what was written, then the end.
   void Shutdown(ConnectionId connection) override;
 

@@ -14,24 +14,42 @@ bool ReassembleStreamPackets(IOStreamMessageQueue& queue, ConnectionId connectio
 }
 
 bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, ReassemblyBuffer& buffer) {
-  const uint8_t* bytes = buffer.data();
-  size_t used = buffer.used();
-  size_t offset = 0;
   size_t pushed = 0;
-  bool sound = true;
-  while (used - offset >= kFrameHeaderSize) {
-    uint32_t length = ReadFrameLength(bytes + offset);
-    if (length < kFrameHeaderSize || length > buffer.max_frame()) {
-      sound = false;
-      break;
-    }
-    if (length > used - offset) break;  // wait for the rest
-    queue.Push(connection, bytes + offset + kFrameHeaderSize, length - kFrameHeaderSize);
-    offset += length;
+  std::unique_ptr<uint8_t[]> large;
+  uint32_t large_length = 0;
+  if (buffer.TakeLargeFrame(&large, &large_length)) {
+    queue.Push(connection, std::move(large), large_length);
     ++pushed;
   }
-  if (sound) buffer.Consume(offset);
-  else buffer.Clear();  // nothing more is delivered from this stream
+  bool sound = true;
+  if (!buffer.InLargeFrame()) {
+    const uint8_t* bytes = buffer.data();
+    size_t used = buffer.used();
+    size_t offset = 0;
+    while (used - offset >= kFrameHeaderSize) {
+      uint32_t length = ReadFrameLength(bytes + offset);
+      if (length < kFrameHeaderSize || length > buffer.max_frame()) {
+        sound = false;
+        break;
+      }
+      size_t left = used - offset;
+      if (length > left) {
+        // Wait for the rest; a large frame gets a body of its own to
+        // receive into, so it is never copied out of the buffer.
+        if (length - kFrameHeaderSize >= ReassemblyBuffer::kDirectFrameBytes) {
+          buffer.StartLargeFrame(length - static_cast<uint32_t>(kFrameHeaderSize), bytes + offset + kFrameHeaderSize,
+                                 left - kFrameHeaderSize);
+          offset = used;
+        }
+        break;
+      }
+      queue.Push(connection, bytes + offset + kFrameHeaderSize, length - static_cast<uint32_t>(kFrameHeaderSize));
+      offset += length;
+      ++pushed;
+    }
+    if (sound) buffer.Consume(offset);
+    else buffer.Clear();  // nothing more is delivered from this stream
+  }
   if (pushed) queue.NotifyBatch();
   return sound;
 }

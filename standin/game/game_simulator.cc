@@ -160,6 +160,18 @@ std::optional<WireMessage> GameSimulator::Receive(std::chrono::milliseconds time
   }
 }
 
+bool GameSimulator::Pump(std::chrono::milliseconds timeout) {
+  bool closed;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!changed_.wait_for(lock, timeout, [this] { return batch_pending_ || disconnected_; })) return false;
+    closed = disconnected_ && !batch_pending_;
+    batch_pending_ = false;
+  }
+  pipe_->DispatchMessages();
+  return !closed;
+}
+
 std::optional<WireMessage> GameSimulator::Expect(const std::string& name, std::chrono::milliseconds timeout) {
   std::optional<WireMessage> m = Receive(timeout);
   if (!m) {

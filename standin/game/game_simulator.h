@@ -78,6 +78,11 @@ class GameSimulator {
   // or time-out records an error and returns nullopt.
   std::optional<WireMessage> Expect(const std::string& name, std::chrono::milliseconds timeout);
 
+  // Waits up to `timeout` for messages and hands them to the raw tap (or
+  // decodes them into the queue Receive reads). False on time-out or once
+  // the pipe closed with nothing left.
+  bool Pump(std::chrono::milliseconds timeout);
+
   // Sends DETACH and closes this end.
   void Detach();
   // Closes this end; WaitDisconnected tells when the close is done.

@@ -1,6 +1,7 @@
 #include "runtime/io/ipc/ipc_service_base.h"
 
 #include <errno.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <limits>
@@ -56,6 +57,11 @@ void IPCServiceBase::OnComplete(int error, IOOperation* operation, uint32_t byte
 }
 
 void IPCServiceBase::OnStop(int) {}
+
+void IPCServiceBase::SizeBuffers(int fd) {
+  int size = static_cast<int>(kBufferSize);
+  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);  // capped by the system; best effort
+}
 
 bool IPCServiceBase::PostRead(IOOperation* read, ReassemblyBuffer* buffer) {
   read->kind = IOOperation::Kind::kRead;

@@ -58,6 +58,9 @@ class IPCServiceBase : public IOMonitorService::IIOHandler, public IOStreamMessa
   void OnStop(int error) override;
   virtual void OnIO(int error, IOOperation* operation, uint32_t bytes) = 0;
 
+  // Gives a connected pipe the out buffer of the buffer size (as far as the
+  // system allows), so a video frame mostly goes out in one call.
+  static void SizeBuffers(int fd);
   // Arms `read` to receive straight into the free tail of `buffer`.
   bool PostRead(IOOperation* read, ReassemblyBuffer* buffer);
   // Counts `bytes` received into `buffer` and queues every whole frame.

@@ -63,6 +63,7 @@ bool IPCServiceClient::BlockConnect(const std::wstring& name, int wait_ms) {
     OnConnect(error);
     return false;
   }
+  SizeBuffers(fd.get());
   if (fcntl(fd.get(), F_SETFL, O_NONBLOCK) != 0) {
     OnConnect(errno);
     return false;

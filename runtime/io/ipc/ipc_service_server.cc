@@ -163,6 +163,7 @@ void IPCServiceServer::OnAccepted(PipeConnection* pipe) {
   read_service().Remove(pipe);
   pipe->CloseListener();
 
+  SizeBuffers(client);
   pipe->socket = std::make_shared<ScopedFd>(client);
   pipe->buffer = cache_.Create(pipe->id, kBufferSize, kMaxFrameLength);
   {

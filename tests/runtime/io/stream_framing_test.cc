@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "tests/runtime/io/test_queue.h"
 
 namespace brx::io {
@@ -104,6 +107,63 @@ TEST(StreamFramingTest, ReadingInPlaceReservesRoomForTheRestOfAFrame) {
   b.Commit(want);
   ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b));
   EXPECT_EQ(q.Drain().at(0).size(), 10000u);
+}
+
+TEST(StreamFramingTest, LargeFrameIsReceivedStraightIntoItsOwnBody) {
+  RecordingQueue q(4096);
+  ReassemblyBuffer& b = q.buffer();
+  std::string body(900000, 'v');
+  for (size_t i = 0; i < body.size(); i += 997) body[i] = static_cast<char>(i);
+  std::string bytes = Frame(body) + Frame("small after");
+  // The first read brings the header and a little of the body.
+  memcpy(b.Reserve(b.WantedReadSpace(1000)), bytes.data(), 1000);
+  b.Commit(1000);
+  ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b));
+  ASSERT_TRUE(b.InLargeFrame());
+  EXPECT_EQ(b.used(), 0u);
+  size_t at = 1000;
+  uint8_t* first_tail = nullptr;
+  while (at < bytes.size()) {
+    uint8_t* room = b.Reserve(b.WantedReadSpace(65536));
+    if (!first_tail) first_tail = room;
+    size_t n = std::min({b.free_space(), bytes.size() - at, size_t{70000}});
+    memcpy(room, bytes.data() + at, n);
+    b.Commit(n);
+    at += n;
+    ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b));
+  }
+  q.bodies.clear();
+  q.DispatchMessages();
+  ASSERT_EQ(q.bodies.size(), 2u);
+  EXPECT_EQ(q.bodies[0], body);
+  EXPECT_EQ(q.bodies[1], "small after");
+  ASSERT_TRUE(first_tail);
+  EXPECT_EQ(q.notifies, 2);
+}
+
+TEST(StreamFramingTest, LargeFrameThroughAppendKeepsOrderWithWhatFollows) {
+  RecordingQueue q(64);
+  std::string large(200000, 'L');
+  std::string bytes = Frame("first") + Frame(large) + Frame("last");
+  for (size_t at = 0; at < bytes.size(); at += 30001)
+    ASSERT_TRUE(Feed(q, bytes.substr(at, 30001)));
+  EXPECT_EQ(q.Drain(), (std::vector<std::string>{"first", large, "last"}));
+  EXPECT_FALSE(q.buffer().InLargeFrame());
+}
+
+TEST(StreamFramingTest, BodyOfALargeFrameIsHandedOverWithoutACopy) {
+  RecordingQueue q(64);
+  ReassemblyBuffer& b = q.buffer();
+  std::string bytes = Frame(std::string(100000, 'z'));
+  memcpy(b.Reserve(8), bytes.data(), 8);
+  b.Commit(8);
+  ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b));
+  uint8_t* tail = b.Reserve(0);  // where the body's 5th byte goes
+  memcpy(tail, bytes.data() + 8, b.free_space());
+  b.Commit(b.free_space());
+  ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b));
+  q.DispatchMessages();
+  EXPECT_EQ(q.last_body + 4, tail);
 }
 
 }  // namespace

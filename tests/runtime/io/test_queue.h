@@ -31,10 +31,12 @@ class RecordingQueue : public IOStreamMessageQueue {
   static constexpr ConnectionId kKnown = 7;
   int notifies = 0;
   std::vector<std::string> bodies;
+  const uint8_t* last_body = nullptr;
   ReassemblyBuffer& buffer() { return buffer_; }
 
  protected:
   void OnMessage(const QueuedMessage& message) override {
+    last_body = message.body.get();
     bodies.emplace_back(reinterpret_cast<const char*>(message.body.get()), message.length);
   }
 

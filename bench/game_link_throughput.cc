@@ -1,0 +1,330 @@
+// Round trips and one-way throughput of 64-byte and video-frame sized
+// (640 x 480 x 3) messages through the game link server (the real
+// OBLogicGameCommand on a GUI thread with its message loop) and the game
+// simulator's pipe client, side by side with a raw Unix socketpair in the
+// same run. Prints each figure and the ratio to raw.
+//
+// Targets: throughput >= 0.8 x raw, p99 round trip <= 2 x raw.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "client/core/config_store.h"
+#include "client/core/gamelink/ob_logic_game_command.h"
+#include "client/core/gamelink/s2c_messages.h"
+#include "runtime/base/thread_message_queue.h"
+#include "runtime/util/text_convert.h"
+#include "standin/game/game_simulator.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr uint16_t kWidth = 640, kHeight = 480;
+constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 3;
+
+struct Latency {
+  double p50_us, p99_us;
+};
+
+Latency Percentiles(std::vector<double> us) {
+  std::sort(us.begin(), us.end());
+  return {us[us.size() / 2], us[us.size() * 99 / 100]};
+}
+
+// ---- raw socketpair -------------------------------------------------------
+
+// The same socket buffer size the pipes ask for, so the comparison is of
+// the transport code, not of buffer sizes.
+void SocketPair(int fds[2]) {
+  socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds);
+  int size = 0x100000;
+  for (int i = 0; i < 2; ++i) setsockopt(fds[i], SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+}
+
+bool ReadAll(int fd, uint8_t* p, size_t n) {
+  while (n) {
+    ssize_t r = read(fd, p, n);
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<size_t>(r);
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const uint8_t* p, size_t n) {
+  while (n) {
+    ssize_t r = send(fd, p, n, MSG_NOSIGNAL);
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<size_t>(r);
+  }
+  return true;
+}
+
+Latency RawRoundTrips(size_t size, int count) {
+  int fds[2];
+  SocketPair(fds);
+  std::vector<uint8_t> out(size, 1), in(size);
+  std::thread echo([&] {
+    std::vector<uint8_t> b(size);
+    for (int i = 0; i < count; ++i)
+      if (!ReadAll(fds[1], b.data(), size) || !WriteAll(fds[1], b.data(), size)) return;
+  });
+  std::vector<double> us;
+  for (int i = 0; i < count; ++i) {
+    auto start = Clock::now();
+    WriteAll(fds[0], out.data(), size);
+    ReadAll(fds[0], in.data(), size);
+    us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  }
+  echo.join();
+  close(fds[0]);
+  close(fds[1]);
+  return Percentiles(us);
+}
+
+double RawThroughput(size_t size, int count) {  // MB/s
+  int fds[2];
+  SocketPair(fds);
+  std::vector<uint8_t> out(size, 1);
+  auto start = Clock::now();
+  std::thread reader([&] {
+    std::vector<uint8_t> b(size);
+    for (int i = 0; i < count; ++i)
+      if (!ReadAll(fds[1], b.data(), size)) return;
+  });
+  for (int i = 0; i < count; ++i) WriteAll(fds[0], out.data(), size);
+  reader.join();
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  close(fds[0]);
+  close(fds[1]);
+  return double(size) * count / seconds / 1e6;
+}
+
+// ---- the game link --------------------------------------------------------
+
+// The main client's GUI thread running the game link server.
+class GameLinkHost {
+ public:
+  explicit GameLinkHost(const std::string& folder) {
+    thread_ = std::thread([this, folder] { Main(brx::util::Utf8ToWide(folder)); });
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait(lock, [this] { return server_ != nullptr; });
+  }
+  ~GameLinkHost() {
+    brx::base::PostThreadMessage(tid_, brx::base::WM_QUIT, 0, 0);
+    thread_.join();
+  }
+  OBLogicGameCommand& server() { return *server_; }
+  // Messages the GUI thread's handlers have seen.
+  uint64_t handled() const { return handled_.load(std::memory_order_acquire); }
+  void WaitHandled(uint64_t at_least) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait(lock, [&] { return handled() >= at_least; });
+  }
+  brx::io::ConnectionId client() const { return client_.load(); }
+  // What the handler of a POSTBLOG answers with; null: nothing.
+  void SetReply(const IPCMessage* reply) { reply_ = reply; }
+
+ private:
+  void Main(std::wstring folder) {
+    brx::base::ThreadMessageQueue queue;
+    ConfigStore config(folder, L"g1");
+    config.LoadSystemConfig();
+    EventChain chain;
+    OBLogicGameCommand server(chain, config);
+    auto count = [this](brx::io::ConnectionId c, const uint8_t*, uint32_t) {
+      client_ = c;
+      if (const IPCMessage* reply = reply_.load()) server_.load()->SendToClient(c, *reply);
+      std::lock_guard<std::mutex> lock(mutex_);
+      handled_.fetch_add(1, std::memory_order_release);
+      cv_.notify_all();
+    };
+    server.Register(16, count);  // POSTBLOG: the small message
+    server.Register(38, count);  // VEDIO_STREAM: the large one
+    if (!server.Start(queue.thread_id())) {
+      fprintf(stderr, "the game link server did not start\n");
+      exit(1);
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      tid_ = queue.thread_id();
+      server_ = &server;
+    }
+    cv_.notify_all();
+    brx::base::Message m;
+    while (queue.Get(&m))
+      if (m.message == OBLogicGameCommand::kNotifyMessage) server.DispatchMessages();
+    server.Stop();
+  }
+
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  uint32_t tid_ = 0;
+  std::atomic<OBLogicGameCommand*> server_{nullptr};
+  std::atomic<uint64_t> handled_{0};
+  std::atomic<brx::io::ConnectionId> client_{0};
+  std::atomic<const IPCMessage*> reply_{nullptr};
+};
+
+// A 64-byte frame: POSTBLOG with 24 characters of text and no picture.
+std::vector<uint8_t> SmallBody() {
+  std::vector<uint8_t> b = {16, 0, 0, 0, 48, 0, 0, 0};
+  for (int i = 0; i < 24; ++i) b.insert(b.end(), {'x', 0});
+  b.insert(b.end(), {0, 0, 0, 0});
+  return b;  // + 4-byte frame header = 64
+}
+
+// A VEDIO_STREAM of one 640 x 480 frame.
+std::vector<uint8_t> LargeBody() {
+  gamesim::WireMessage m;
+  m.fields = {{"invitation_id", std::u16string(u"bench")},
+              {"frame_rate", int64_t{25}},
+              {"width", int64_t{kWidth}},
+              {"height", int64_t{kHeight}},
+              {"frame", std::vector<uint8_t>(kFrameBytes, 0x80)}};
+  return gamesim::EncodeMessage(*gamesim::FindMessage(gamesim::HookToClientMessages(), "VEDIO_STREAM"), m);
+}
+
+struct Link {
+  GameLinkHost* host;
+  gamesim::GameSimulator* sim;
+  std::atomic<uint64_t> received{0};  // messages the simulator got
+  uint64_t received_bytes = 0;
+  std::mutex mutex;
+  std::condition_variable cv;
+  void Received(uint32_t length) {
+    received_bytes += length;
+    std::lock_guard<std::mutex> lock(mutex);
+    received.fetch_add(1, std::memory_order_release);
+    cv.notify_all();
+  }
+  void WaitReceived(uint64_t at_least) {
+    std::unique_lock<std::mutex> lock(mutex);
+    cv.wait(lock, [&] { return received >= at_least; });
+  }
+};
+
+// Waits until `condition` holds, pumping the simulator's messages meanwhile.
+void PumpUntil(Link& link, const std::function<bool()>& condition) {
+  while (!condition()) link.sim->Pump(std::chrono::milliseconds(1));
+}
+
+Latency LinkRoundTrips(Link& link, const std::vector<uint8_t>& body, const IPCMessage& reply, int count) {
+  link.host->SetReply(&reply);
+  std::vector<double> us;
+  for (int i = 0; i < count; ++i) {
+    uint64_t want = link.received + 1;
+    auto start = Clock::now();
+    link.sim->SendFrame(body);
+    while (link.received < want) link.sim->Pump(std::chrono::milliseconds(100));
+    us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  }
+  link.host->SetReply(nullptr);
+  return Percentiles(us);
+}
+
+// Game to client: the simulator sends, the GUI thread's handler counts.
+double LinkThroughputToClient(Link& link, const std::vector<uint8_t>& body, int count, int window) {
+  uint64_t base = link.host->handled();
+  auto start = Clock::now();
+  for (int i = 0; i < count; ++i) {
+    if (link.host->handled() + window <= base + i) link.host->WaitHandled(base + i - window + 1);
+    link.sim->SendFrame(body);
+  }
+  link.host->WaitHandled(base + count);
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return double(body.size() + 4) * count / seconds / 1e6;
+}
+
+// Client to game: another thread sends (as the codec thread sends frames),
+// the simulator receives.
+double LinkThroughputToGame(Link& link, const IPCMessage& message, int count, int window) {
+  uint64_t base = link.received;
+  auto start = Clock::now();
+  std::thread sender([&] {
+    for (int i = 0; i < count; ++i) {
+      if (link.received + window <= base + i) link.WaitReceived(base + i - window + 1);
+      link.host->server().SendToClient(link.host->client(), message);
+    }
+  });
+  PumpUntil(link, [&] { return link.received >= base + count; });
+  sender.join();
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return double(message.size() + 4) * count / seconds / 1e6;
+}
+
+void Row(const char* what, double link, double raw, const char* unit, bool higher_is_better) {
+  printf("%-38s %12.1f %12.1f %s   ratio %.2f%s\n", what, link, raw, unit, link / raw,
+         higher_is_better ? " (target >= 0.80)" : " (target <= 2.00)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int scale = argc > 1 ? std::max(1, atoi(argv[1])) : 1;
+  std::string folder = std::filesystem::temp_directory_path() / ("ombrix-bench-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder + "/pipes");
+  setenv("OMBRIX_PIPE_DIR", (folder + "/pipes").c_str(), 1);
+
+  const int small_rt = 20000 * scale, large_rt = 300 * scale;
+  const int small_tp = 300000 * scale, large_tp = 1000 * scale;
+  {
+    GameLinkHost host(folder);
+    gamesim::GameSimulator::Options options;
+    options.name_suffix = L"g1";
+    gamesim::GameSimulator sim(options);
+    Link link{&host, &sim};
+    if (!sim.ConnectAndAttach("g1", std::chrono::seconds(10))) {
+      fprintf(stderr, "the simulator could not attach\n");
+      return 1;
+    }
+    for (int i = 0; i < 5; ++i) sim.Receive(std::chrono::seconds(10));  // the handshake
+    sim.SetRawTap([&](const uint8_t*, uint32_t length) {
+      link.Received(length);
+      return true;
+    });
+
+    std::vector<uint8_t> small = SmallBody(), large = LargeBody();
+    COBMSG_S2C_SERVERTIME small_reply(std::wstring(26, L'y'));  // 64 bytes framed
+    std::vector<uint8_t> pixels(kFrameBytes, 0x40);
+    COBMSG_S2C_VEDIO_STREAM large_reply(false, 25, kWidth, kHeight, pixels.data(),
+                                        static_cast<uint32_t>(pixels.size()), L"bench");
+
+    // Warm-up, then the measurements, each next to its raw counterpart.
+    LinkRoundTrips(link, small, small_reply, 2000);
+    RawRoundTrips(64, 2000);
+    printf("%-38s %12s %12s\n", "", "game link", "raw");
+    Latency raw_small = RawRoundTrips(64, small_rt);
+    Latency link_small = LinkRoundTrips(link, small, small_reply, small_rt);
+    Row("round trip 64 B, p50", link_small.p50_us, raw_small.p50_us, "us", false);
+    Row("round trip 64 B, p99", link_small.p99_us, raw_small.p99_us, "us", false);
+    Latency raw_large = RawRoundTrips(large.size() + 4, large_rt);
+    Latency link_large = LinkRoundTrips(link, large, large_reply, large_rt);
+    Row("round trip 0.9 MB, p50", link_large.p50_us, raw_large.p50_us, "us", false);
+    Row("round trip 0.9 MB, p99", link_large.p99_us, raw_large.p99_us, "us", false);
+
+    double raw_small_tp = RawThroughput(64, small_tp);
+    Row("game -> client 64 B", LinkThroughputToClient(link, small, small_tp, 4096), raw_small_tp, "MB/s", true);
+    Row("client -> game 64 B", LinkThroughputToGame(link, small_reply, small_tp, 4096), raw_small_tp, "MB/s", true);
+    double raw_large_tp = RawThroughput(large.size() + 4, large_tp);
+    Row("game -> client 0.9 MB", LinkThroughputToClient(link, large, large_tp, 8), raw_large_tp, "MB/s", true);
+    Row("client -> game 0.9 MB", LinkThroughputToGame(link, large_reply, large_tp, 8), raw_large_tp, "MB/s", true);
+    if (!sim.errors().empty()) fprintf(stderr, "simulator: %s\n", sim.errors().front().c_str());
+  }
+  std::filesystem::remove_all(folder);
+  return 0;
+}
