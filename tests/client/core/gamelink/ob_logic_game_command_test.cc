@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <memory>
+#include <sstream>
 
 #include "client/core/gamelink/s2c_messages.h"
 #include "runtime/util/text_convert.h"
 #include "standin/game/game_simulator.h"
+#include "standin/game/simulator_script.h"
 #include "tests/client/core/gamelink/game_link_harness.h"
 
 namespace gamelink_test {
@@ -348,6 +350,40 @@ TEST_F(GameLinkWithHookTest, PipeNamesHaveNoSuffixAndAnUnknownGameAttachesAsOthe
   ASSERT_TRUE(sim.Send("OPENURL"));
   ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 1; }));
   gui.Run([&](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientGameName(gui.Handled()[0].first), L"other"); });
+}
+
+}  // namespace
+}  // namespace gamelink_test
+
+namespace gamelink_test {
+namespace {
+
+TEST_F(GameLinkTest, SimulatorScriptPlaysTheGameAndReportsTheFirstMismatch) {
+  GuiThread gui(*folder_);
+  gui.RecordId(38);
+  GameSimulator sim(Suffix(L"g1"));
+  std::istringstream script(
+      "# a game that attaches, checks its settings and sends video\n"
+      "attach g1\n"
+      "expect WELCOME\n"
+      "expect SYSTEMCONFIG x=4800 y=2550 user_folder=\"Users/All Users\"\n"
+      "expect GAMECONFIG quality=77 many_interval=0.5 key_one_shot=F5\n"
+      "expect CONFIGOK\n"
+      "recv\n"
+      "video inv 4 2 3\n"
+      "send SYSTEMCONFIG kind=0 value=1\n"
+      "expect CONFIGOK\n");
+  std::ostringstream out;
+  std::string error;
+  EXPECT_FALSE(gamesim::RunScript(sim, script, out, 2000ms, &error));
+  EXPECT_EQ(error, "line 10: expected CONFIGOK, got nothing");  // nothing answers a setting yet
+  EXPECT_NE(out.str().find("DATAPROMPT counter0=0"), std::string::npos);
+  ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 3; }));
+
+  GameSimulator other(Suffix(L"g1"));
+  std::istringstream wrong("attach g1\nexpect WELCOME\nexpect SYSTEMCONFIG x=1\n");
+  EXPECT_FALSE(gamesim::RunScript(other, wrong, out, 2000ms, &error));
+  EXPECT_EQ(error.rfind("line 3: field x differs", 0), 0u) << error;
 }
 
 }  // namespace
