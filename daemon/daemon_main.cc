@@ -30,12 +30,16 @@ constexpr uint32_t kWebJobsMessage = 2024;
 
 // Installed before main, so a crash during start-up is reported too.
 const bool g_crash_handler =
-    brx::util::InstallProgramCrashHandler("OBDaemon.exe", brx::logmaker::AppLogPath());
+    brx::util::InstallProgramCrashHandler("OBDaemon.exe", brx::logmaker::AppLogPath(false));
 
-void RemoveHook(HookLibrary* hook) {
+// Once the hook is gone the instance lock goes too: a daemon that a new
+// client starts while this one waits out its grace period must be able to
+// take over at once, or that client's start fails.
+void RemoveHook(HookLibrary* hook, std::unique_ptr<brx::platform::SingleInstanceLock>* instance) {
   bool found = false;
   hook->UninstallGlobalHook(&found);
   if (!found) LogWarnA("GetProcAddress(UninstallGlobalHook) failed!\n");
+  instance->reset();
   std::this_thread::sleep_for(kUnhookGrace);
   hook->Unload();
 }
@@ -84,7 +88,7 @@ int main() {
   if (!pipe->StartService()) failure = "StartService failed!\n";
   else if (!pipe->BlockConnect(OBDaemonExeIPC::kPipeName)) failure = "BlockConnect failed!\n";
   if (failure) {
-    RemoveHook(&hook);
+    RemoveHook(&hook, &instance);
     LogWarnA("%s", failure);
     return 0;
   }
@@ -96,8 +100,7 @@ int main() {
     if (msg.message == kWebJobsMessage) continue;
   }
 
-  RemoveHook(&hook);
-  instance.reset();
+  RemoveHook(&hook, &instance);
   pipe->Stop();
   pipe.reset();
   return static_cast<int>(msg.wParam);

@@ -1,9 +1,12 @@
 #include "client/host/app_parts.h"
 
+#include "client/host/daemon_link_adapter.h"
+#include "client/host/web_logic_adapter.h"
+
 AppParts HostAppParts() {
-  // The web client, the video chat, the game link and the daemon pipe
-  // server join here as their layers are built. Until then the client runs
-  // without them, and an edition that asks for the hook daemon fails to
-  // start.
-  return AppParts{};
+  AppParts parts;
+  parts.make_web_logic = [](OBApplication* app) { return std::make_unique<WebLogicAdapter>(app); };
+  parts.make_daemon_link = [](OBApplication* app) { return std::make_unique<DaemonLinkAdapter>(app); };
+  // The video chat joins here with its layer.
+  return parts;
 }

@@ -34,10 +34,10 @@ void WriteWide(int level, const wchar_t* format, va_list args) {
 
 }  // namespace
 
-std::string AppLogPath() {
+std::string AppLogPath(bool create_folder) {
   LogLayoutNormal layout;
   std::string folder = util::WideToUtf8(util::GetModuleDirectory(nullptr)) + "/" + layout.FolderName();
-  mkdir(folder.c_str(), 0755);
+  if (create_folder) mkdir(folder.c_str(), 0755);
   return folder + "/" + util::WideToUtf8(util::GetEditionVersion()) + "--c--" +
          util::WideToUtf8(layout.FileName(L""));
 }

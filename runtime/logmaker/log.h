@@ -21,9 +21,9 @@ inline constexpr size_t kMaxLogText = 40959;
 // then write nothing instead of touching freed memory.
 Logger* GetAppLogger();
 
-// <program folder>/Log/<version>--c--<image name>.log; creates the one
-// "Log" folder (not its parents).
-std::string AppLogPath();
+// <program folder>/Log/<version>--c--<image name>.log. With
+// `create_folder`, creates the one "Log" folder (not its parents).
+std::string AppLogPath(bool create_folder = true);
 
 // printf into a string, cut at kMaxLogText characters.
 std::string FormatNarrow(const char* format, va_list args);

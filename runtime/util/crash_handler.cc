@@ -3,6 +3,7 @@
 #include <execinfo.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -266,6 +267,13 @@ void PrepareCrashReportUpload(const std::string& uploader_path, const std::strin
 
 void ReportCrashAndExit(const char* dump_path) {
   if (g_record.log_path[0]) {
+    // The log folder may not exist yet when the crash comes early.
+    char folder[PATH_MAX];
+    memcpy(folder, g_record.log_path, sizeof folder);
+    if (char* slash = strrchr(folder, '/')) {
+      *slash = '\0';
+      mkdir(folder, 0755);
+    }
     int fd = open(g_record.log_path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd >= 0) {
       LocalTime t = Now();
@@ -296,11 +304,14 @@ void ReportCrashAndExit(const char* dump_path) {
   _exit(0);
 }
 
+std::string CrashUploaderPath() {
+  std::string exe = platform::ExecutablePath();
+  return exe.substr(0, exe.rfind('/')) + "/OBBugreporter.exe";
+}
+
 bool InstallProgramCrashHandler(const std::string& program_name, const std::string& log_path) {
   std::wstring version = GetEditionVersion();
-  std::string exe = platform::ExecutablePath();
-  std::string folder = exe.substr(0, exe.rfind('/'));
-  PrepareCrashReportUpload(folder + "/OBBugreporter.exe", log_path, program_name, version);
+  PrepareCrashReportUpload(CrashUploaderPath(), log_path, program_name, version);
   return InstallCrashHandler(version, ReportCrashAndExit);
 }
 

@@ -30,9 +30,11 @@ void PrepareCrashReportUpload(const std::string& uploader_path, const std::strin
 // argument, and ends the process with exit code 0. Async-signal-safe.
 [[noreturn]] void ReportCrashAndExit(const char* dump_path);
 
+// The uploader beside the running program: "<program folder>/OBBugreporter.exe".
+std::string CrashUploaderPath();
+
 // Installs the handler with ReportCrashAndExit as callback and the uploader
-// "OBBugreporter.exe" from the program folder; `log_path` is the program's
-// application log.
+// from CrashUploaderPath(); `log_path` is the program's application log.
 bool InstallProgramCrashHandler(const std::string& program_name, const std::string& log_path);
 
 }  // namespace brx::util

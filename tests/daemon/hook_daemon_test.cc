@@ -105,6 +105,25 @@ TEST_F(HookDaemonProcessTest, QuitRequestRemovesTheHook) {
   EXPECT_TRUE(WaitUntil([&] { return client.disconnects.load() == 1; }));
 }
 
+TEST_F(HookDaemonProcessTest, AQuittingDaemonLetsTheNextOneTakeOverAtOnce) {
+  ClientEnd client;
+  ASSERT_TRUE(client.Start());
+  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
+  auto first = StartDaemon();
+  ASSERT_TRUE(WaitUntil([&] { return client.connected.load() != 0; }));
+  first->Signal(SIGTERM);
+  ASSERT_TRUE(WaitUntil([&] { return Calls() == "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;"; }));
+  // The first one still waits out its grace period, without its lock.
+  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
+  auto second = StartDaemon();
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Calls() == "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;CalcDX9FuncRVA;InstallGlobalHook;"; }));
+  EXPECT_FALSE(first->HasExited());
+  EXPECT_EQ(ExitCode(first.get()), 0);
+  second->Signal(SIGTERM);
+  EXPECT_EQ(ExitCode(second.get()), 0);
+}
+
 TEST_F(HookDaemonProcessTest, NoClientPipeMeansHookRemovedAndBlockConnectLogged) {
   auto daemon = StartDaemon();
   EXPECT_EQ(ExitCode(daemon.get()), 0);

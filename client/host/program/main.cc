@@ -1,3 +1,17 @@
 #include "client/host/obhost_main.h"
+#include "runtime/logmaker/log.h"
+#include "runtime/util/crash_handler.h"
 
-int main(int argc, char** argv) { return OBHostMain(argc, argv); }
+namespace {
+
+// Installed before main, so a crash during start-up is reported too. On a
+// crash the report is written beside the program, the crash is logged, the
+// uploader is started on the report and the process ends with exit code 0.
+const bool g_crash_handler = brx::util::InstallProgramCrashHandler("OBHost.exe", brx::logmaker::AppLogPath(false));
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  (void)g_crash_handler;
+  return OBHostMain(argc, argv);
+}
