@@ -7,6 +7,7 @@
 # Stand-in services join through start_service, which keeps their pids so
 # that they are stopped on the way out.
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 dist=$(cd "${1:-build/dist}" && pwd)
 state=$(mktemp -d /tmp/ombrix-demo-XXXXXX)
 export OMBRIX_PIPE_DIR=$state/pipes OMBRIX_LOCK_DIR=$state/locks OMBRIX_REGISTRY_DIR=$state/registry
@@ -57,6 +58,22 @@ show_log() {
 }
 
 echo "Ombrix demo: install folder $dist, state in $state"
+
+# The web service stand-in on the address the demo edition names
+# (GlobalConfig=http://127.0.0.1:18080/), with the demo user.
+echo "Starting the web service stand-in on 127.0.0.1:18080"
+start_service "$root/standin/web/run_demo_service.sh" "$state" 18080
+for _ in $(seq 100); do
+  [ -s "$state/web.port" ] && break
+  kill -0 "${services[0]}" 2>/dev/null || break
+  sleep 0.1
+done
+if [ ! -s "$state/web.port" ]; then
+  echo "The web stand-in did not come up (is port 18080 taken?)" >&2
+  exit 1
+fi
+echo "Demo user: account demo, password ombrix2024 (a friend: buddy / buddy2024)"
+
 echo "Starting OBHost.exe --gui (headless)"
 "$dist/OBHost.exe" --gui &
 host=$!
@@ -81,6 +98,16 @@ wait "$host" || status=$?
 host=""
 show_log
 echo "OBHost.exe ended with exit code $status"
+if [ -f "$state/web-requests.log" ]; then
+  echo "What the client asked of the web stand-in:"
+  python3 - "$state/web-requests.log" <<'PY'
+import json, sys
+for line in open(sys.argv[1], encoding="utf-8"):
+    r = json.loads(line)
+    print("  %s %s %s" % (r.get("method", ""), r.get("path", ""), r.get("command", "")))
+PY
+fi
+[ -f "$dist/gsc" ] && echo "Server configuration downloaded to $dist/gsc"
 if [ -f "$OMBRIX_REGISTRY_DIR/HKCU.xml" ]; then
   echo "Registry values it wrote (HKCU):"
   grep -o 'name="[A-Za-z]*" type="REG_[A-Z]*" data="[^"]*"' "$OMBRIX_REGISTRY_DIR/HKCU.xml" | sed 's/^/  /'
