@@ -6,12 +6,58 @@
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <fstream>
 
 extern char** environ;
 
 namespace ombrix::test {
 
 namespace fs = std::filesystem;
+
+HostProcess::HostProcess(const std::string& exe, const std::vector<std::string>& args, std::string stderr_path)
+    : stderr_path_(std::move(stderr_path)) {
+  std::vector<std::string> strings{exe};
+  strings.insert(strings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& s : strings) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, stderr_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+HostProcess::~HostProcess() {
+  if (pid_ > 0 && !HasExited()) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+bool HostProcess::Signal(int signal) { return pid_ > 0 && !exited_ && kill(pid_, signal) == 0; }
+
+bool HostProcess::HasExited() {
+  if (pid_ <= 0) return true;
+  if (!exited_ && waitpid(pid_, &status_, WNOHANG) == pid_) exited_ = true;
+  return exited_;
+}
+
+int HostProcess::WaitForExit(std::chrono::milliseconds timeout) {
+  if (pid_ <= 0 || !WaitUntil([this] { return HasExited(); }, timeout)) return -1000;
+  if (WIFSIGNALED(status_)) return -2000 - WTERMSIG(status_);
+  return WEXITSTATUS(status_);
+}
+
+std::string HostProcess::Stderr() const { return ReadFile(stderr_path_); }
+
+long HostProcess::MainThreadWakeUps() const {
+  std::ifstream in("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::stol(line.substr(24));
+  return -1;
+}
 
 InstalledHost::InstalledHost() : program_(dir_.Sub("program")) {
   fs::create_directories(program_);
@@ -26,12 +72,7 @@ InstalledHost::InstalledHost() : program_(dir_.Sub("program")) {
   env_.push_back(std::make_unique<ScopedEnv>("OMBRIX_FONT_CHECK", "present"));
 }
 
-InstalledHost::~InstalledHost() {
-  if (pid_ > 0 && !exited_) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-}
+InstalledHost::~InstalledHost() = default;
 
 void InstalledHost::CopyFromDist(const std::string& name) {
   fs::copy_file(DistDir() + "/" + name, Path(name), fs::copy_options::overwrite_existing);
@@ -39,38 +80,9 @@ void InstalledHost::CopyFromDist(const std::string& name) {
 
 void InstalledHost::WriteEditionValues(const std::string& ini) { WriteFile(Path("OBVerCustom.ini"), ini); }
 
-bool InstalledHost::Start(const std::vector<std::string>& args) {
-  std::string exe = Path("OBHost.exe");
-  std::string err = dir_.Sub("stderr." + std::to_string(runs_++));
-  std::vector<char*> argv{exe.data()};
-  std::vector<std::string> copies = args;
-  for (std::string& a : copies) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  int rc = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  exited_ = false;
-  if (rc != 0) pid_ = -1;
-  return rc == 0;
+std::unique_ptr<HostProcess> InstalledHost::Run(const std::vector<std::string>& args) {
+  return std::make_unique<HostProcess>(Path("OBHost.exe"), args, dir_.Sub("stderr." + std::to_string(runs_++)));
 }
-
-bool InstalledHost::Signal(int signal) { return pid_ > 0 && !exited_ && kill(pid_, signal) == 0; }
-
-bool InstalledHost::HasExited() {
-  if (pid_ <= 0) return true;
-  if (!exited_ && waitpid(pid_, &status_, WNOHANG) == pid_) exited_ = true;
-  return exited_;
-}
-
-int InstalledHost::WaitForExit(std::chrono::milliseconds timeout) {
-  if (!WaitUntil([this] { return HasExited(); }, timeout)) return -1000;
-  if (WIFSIGNALED(status_)) return -2000 - WTERMSIG(status_);
-  return WEXITSTATUS(status_);
-}
-
-std::string InstalledHost::Stderr() const { return ReadFile(dir_.Sub("stderr." + std::to_string(runs_ - 1))); }
 
 std::string InstalledHost::Log(const std::string& version) const {
   return ReadFile(Path("Log/" + version + "--c--OBHost.exe.log"));

@@ -11,12 +11,38 @@
 
 namespace ombrix::test {
 
-// The main client OBHost.exe run as a separate process from a private copy
-// of the install folder (program, edition library and values, skins, the
-// default game file), with private pipe, lock, registry and autostart
-// folders set in this process's environment for the object's life, so the
-// client and every program it starts use them. Stderr goes to a file.
-// A process still running at destruction is killed.
+// One run of a program: its stderr goes to a file. A process still running
+// when the object dies is killed.
+class HostProcess {
+ public:
+  HostProcess(const std::string& exe, const std::vector<std::string>& args, std::string stderr_path);
+  ~HostProcess();
+  HostProcess(const HostProcess&) = delete;
+  HostProcess& operator=(const HostProcess&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
+  bool Signal(int signal);
+  bool HasExited();
+  // The exit code once it ended by itself within `timeout`; -1000 when it
+  // did not end in time, -2000 - signal when a signal ended it.
+  int WaitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+  std::string Stderr() const;
+  // Voluntary context switches of its main thread: one per wake-up.
+  long MainThreadWakeUps() const;
+
+ private:
+  std::string stderr_path_;
+  pid_t pid_ = -1;
+  bool exited_ = false;
+  int status_ = 0;
+};
+
+// The main client's install folder copied privately (program, edition
+// library and values, skins, the default game file), with private pipe,
+// lock, registry and autostart folders set in this process's environment
+// for the object's life, so OBHost.exe and every program it starts use
+// them. The Chinese font check is forced to pass.
 class InstalledHost {
  public:
   InstalledHost();
@@ -27,7 +53,7 @@ class InstalledHost {
   // The copy of the install folder, and a path inside it.
   const std::string& program() const { return program_; }
   std::string Path(const std::string& name) const { return program_ + "/" + name; }
-  // Folders of the private state.
+  // Folders of the private state, and scratch space beside them.
   std::string PipeDir() const { return dir_.Sub("state/pipes"); }
   std::string LockDir() const { return dir_.Sub("state/locks"); }
   std::string RegistryDir() const { return dir_.Sub("state/registry"); }
@@ -38,16 +64,9 @@ class InstalledHost {
   // Replaces the edition values ("Name=value" lines).
   void WriteEditionValues(const std::string& ini);
 
-  // Starts OBHost.exe with `args`; false when it could not be started.
-  bool Start(const std::vector<std::string>& args = {"--gui"});
-  pid_t pid() const { return pid_; }
-  bool Signal(int signal);
-  bool HasExited();
-  // The exit code once it ended by itself within `timeout`; -1000 when it
-  // did not end in time, -2000 - signal when a signal ended it.
-  int WaitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+  // Starts OBHost.exe of the copy with `args`.
+  std::unique_ptr<HostProcess> Run(const std::vector<std::string>& args = {"--gui"});
 
-  std::string Stderr() const;
   // The client's log for the given edition version.
   std::string Log(const std::string& version = "2.3.109.05") const;
   bool LogHas(const std::string& text, const std::string& version = "2.3.109.05") const {
@@ -58,9 +77,6 @@ class InstalledHost {
   TempDir dir_;
   std::string program_;
   std::vector<std::unique_ptr<ScopedEnv>> env_;
-  pid_t pid_ = -1;
-  bool exited_ = false;
-  int status_ = 0;
   int runs_ = 0;
 };
 

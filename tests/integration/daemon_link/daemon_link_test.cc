@@ -43,7 +43,7 @@ class DaemonLinkTest : public ::testing::Test {
     pid_t pid = 0;
     return brx::util::FindProcessByPath(brx::util::Utf8ToWide(host_.Path("OBDaemon.exe")), &pid) ? pid : 0;
   }
-  bool Running() { return !host_.HasExited() && host_.LogHas("[OBHost.exe]2.3.109.05 start"); }
+  bool Running(ombrix::test::HostProcess* host) { return !host->HasExited() && host_.LogHas("[OBHost.exe]2.3.109.05 start"); }
 
   InstalledHost host_;
   ScopedEnv record_{"OMBRIX_HOOK_RECORD", host_.Scratch("calls")};
@@ -53,23 +53,23 @@ class DaemonLinkTest : public ::testing::Test {
 };
 
 TEST_F(DaemonLinkTest, ADaemonThatDiesEndsTheClientInOrder) {
-  ASSERT_TRUE(host_.Start());
-  ASSERT_TRUE(WaitUntil([&] { return Running(); }, std::chrono::seconds(20))) << host_.Log();
+  auto host = host_.Run();
+  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(20))) << host_.Log();
   EXPECT_EQ(Calls(), "CalcDX9FuncRVA;InstallGlobalHook;");
   pid_t daemon = DaemonPid();
   ASSERT_NE(daemon, 0);
   kill(daemon, SIGKILL);
-  EXPECT_EQ(host_.WaitForExit(), 0);
+  EXPECT_EQ(host->WaitForExit(), 0);
   EXPECT_TRUE(host_.LogHas("[OBHost.exe]2.3.109.05 exit"));
 }
 
 TEST_F(DaemonLinkTest, EndingTheClientMakesTheDaemonRemoveTheHookAndQuit) {
-  ASSERT_TRUE(host_.Start());
-  ASSERT_TRUE(WaitUntil([&] { return Running(); }, std::chrono::seconds(20))) << host_.Log();
+  auto host = host_.Run();
+  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(20))) << host_.Log();
   pid_t daemon = DaemonPid();
   ASSERT_NE(daemon, 0);
-  host_.Signal(SIGTERM);
-  EXPECT_EQ(host_.WaitForExit(), 0);
+  host->Signal(SIGTERM);
+  EXPECT_EQ(host->WaitForExit(), 0);
   EXPECT_TRUE(WaitUntil([&] { return DaemonPid() == 0; }, std::chrono::seconds(15)));
   EXPECT_EQ(Calls(), "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;");
 }
@@ -96,8 +96,8 @@ TEST_F(DaemonLinkTest, AStaleDaemonIsStoppedBeforeTheNewOneStarts) {
   ASSERT_TRUE(stale);
   ASSERT_TRUE(WaitUntil([&] { return old_client.connected.load(); }));
 
-  ASSERT_TRUE(host_.Start());
-  ASSERT_TRUE(WaitUntil([&] { return Running(); }, std::chrono::seconds(30))) << host_.Log();
+  auto host = host_.Run();
+  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(30))) << host_.Log();
   EXPECT_TRUE(stale->Wait(10000));
   std::string calls = ombrix::test::ReadFile(host_.Scratch("calls"));
   std::string stale_pid = "pid=" + std::to_string(stale->pid());
@@ -106,27 +106,27 @@ TEST_F(DaemonLinkTest, AStaleDaemonIsStoppedBeforeTheNewOneStarts) {
   size_t installed_again = calls.rfind("InstallGlobalHook pid=");
   ASSERT_NE(removed, std::string::npos) << calls;
   EXPECT_GT(installed_again, removed) << calls;
-  host_.Signal(SIGTERM);
-  EXPECT_EQ(host_.WaitForExit(), 0);
+  host->Signal(SIGTERM);
+  EXPECT_EQ(host->WaitForExit(), 0);
 }
 
 TEST_F(DaemonLinkTest, ADaemonThatNeverConnectsFailsTheStart) {
   ScopedEnv fail("OMBRIX_HOOK_FAIL", "calc");  // the daemon gives up before connecting
-  ASSERT_TRUE(host_.Start());
-  EXPECT_EQ(host_.WaitForExit(std::chrono::seconds(40)), 255);
+  auto host = host_.Run();
+  EXPECT_EQ(host->WaitForExit(std::chrono::seconds(40)), 255);
   EXPECT_TRUE(host_.LogHas("WaitForSingleObject " + host_.Path("OBDaemon.exe") + " failed\n")) << host_.Log();
   EXPECT_FALSE(host_.LogHas("[OBHost.exe]2.3.109.05 start"));
 }
 
 TEST_F(DaemonLinkTest, WithoutTheHookFlagThereIsNoDaemonNoPipeAndNoWait) {
   host_.WriteEditionValues("GameId=other\nKey=OB-DEMO\nInstallHook=0\n");
-  ASSERT_TRUE(host_.Start());
-  ASSERT_TRUE(WaitUntil([&] { return Running(); }, std::chrono::seconds(10))) << host_.Log();
+  auto host = host_.Run();
+  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(10))) << host_.Log();
   EXPECT_EQ(DaemonPid(), 0);
   EXPECT_FALSE(ombrix::test::PathExists(host_.PipeDir() + "/ombrix.ipc.obdaemonexe"));
   EXPECT_EQ(Calls(), "");
-  host_.Signal(SIGTERM);
-  EXPECT_EQ(host_.WaitForExit(), 0);
+  host->Signal(SIGTERM);
+  EXPECT_EQ(host->WaitForExit(), 0);
 }
 
 TEST_F(DaemonLinkTest, ACrashOfTheClientIsReportedAndUploaded) {
@@ -134,10 +134,10 @@ TEST_F(DaemonLinkTest, ACrashOfTheClientIsReportedAndUploaded) {
   ombrix::test::WebStandin web;
   ASSERT_TRUE(web.running());
   ombrix::test::WriteFile(host_.Path("gsc"), web.GscXml());
-  ASSERT_TRUE(host_.Start());
-  ASSERT_TRUE(WaitUntil([&] { return Running(); }, std::chrono::seconds(10))) << host_.Log();
-  host_.Signal(SIGSEGV);
-  EXPECT_EQ(host_.WaitForExit(), 0);
+  auto host = host_.Run();
+  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(10))) << host_.Log();
+  host->Signal(SIGSEGV);
+  EXPECT_EQ(host->WaitForExit(), 0);
   ASSERT_TRUE(web.WaitForRequests("/UploadFileDMP.ashx"));
   std::string report;
   for (const auto& e : fs::directory_iterator(host_.program()))
