@@ -4,7 +4,9 @@
 // simulator's pipe client, side by side with a raw Unix socketpair in the
 // same run. Prints each figure and the ratio to raw.
 //
-// Targets: throughput >= 0.8 x raw, p99 round trip <= 2 x raw.
+// Targets: throughput >= 0.8 x raw, p99 round trip <= 2 x raw. Large
+// messages are sent with at most two in flight, as a video source that
+// produces frames as they are taken; more only thrashes the caches.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -334,8 +336,8 @@ int main(int argc, char** argv) {
       figures[4].raw.push_back(raw_small), figures[4].link.push_back(LinkThroughputToClient(link, small, small_tp, 4096));
       figures[5].raw.push_back(raw_small), figures[5].link.push_back(LinkThroughputToGame(link, small_reply, small_tp, 4096));
       double raw_large = RawThroughput(large.size() + 4, large_tp);
-      figures[6].raw.push_back(raw_large), figures[6].link.push_back(LinkThroughputToClient(link, large, large_tp, 8));
-      figures[7].raw.push_back(raw_large), figures[7].link.push_back(LinkThroughputToGame(link, large_reply, large_tp, 8));
+      figures[6].raw.push_back(raw_large), figures[6].link.push_back(LinkThroughputToClient(link, large, large_tp, 2));
+      figures[7].raw.push_back(raw_large), figures[7].link.push_back(LinkThroughputToGame(link, large_reply, large_tp, 2));
     }
     if (!sim.errors().empty()) fprintf(stderr, "simulator: %s\n", sim.errors().front().c_str());
   }
