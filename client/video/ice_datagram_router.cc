@@ -8,6 +8,7 @@
 #include "client/video/ice_datagrams.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
+#include "runtime/util/xml_parse.h"
 
 namespace ice {
 namespace {
@@ -237,8 +238,7 @@ RouteResult RouteDatagram(const char* data, size_t length, int32_t state, const 
   // Stop at a NUL as the terminated receive buffer does.
   std::string text(data, strnlen(data, std::min(length, kMaxDatagramBytes)));
   TiXmlDocument doc;
-  doc.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-  if (doc.Error()) return out;
+  if (!brx::util::ParseUntrustedXml(text, &doc)) return out;
   const TiXmlElement* command = doc.FirstChildElement("command");
   const char* name_attr = command ? command->Attribute("name") : nullptr;
   if (!name_attr) {

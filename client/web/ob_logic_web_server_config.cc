@@ -14,6 +14,7 @@
 #include "client/web/web_logic_manager.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/platform/tick_clock.h"
+#include "runtime/util/xml_parse.h"
 #include "runtime/util/edition.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
@@ -68,8 +69,7 @@ constexpr CommandNode kCommandNodes[] = {
 
 bool IsServerConfigText(const std::string& text) {
   TiXmlDocument doc;
-  doc.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-  return !doc.Error() && doc.RootElement() && doc.RootElement()->ValueStr() == "Node";
+  return brx::util::ParseUntrustedXml(text, &doc) && doc.RootElement() && doc.RootElement()->ValueStr() == "Node";
 }
 
 }  // namespace
@@ -113,9 +113,9 @@ void OBLogicWeb_ServerConfig::LoadLocalConfig(const std::wstring& path) {
 
 bool OBLogicWeb_ServerConfig::ParseServerConfig(const std::string& text) {
   TiXmlDocument doc;
-  doc.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+  bool parsed = brx::util::ParseUntrustedXml(text, &doc);
   const TiXmlElement* root = doc.RootElement();
-  if (doc.Error() || !root || root->ValueStr() != "Node") return false;
+  if (!parsed || !root || root->ValueStr() != "Node") return false;
   for (const TiXmlElement* node = root->FirstChildElement(); node; node = node->NextSiblingElement()) {
     std::vector<std::wstring> found;
     const TiXmlElement* rule = node->FirstChildElement("Rule");

@@ -112,6 +112,17 @@ std::wstring Utf8ToWide(const std::string& text) {
   return out;
 }
 
+bool IsValidUtf8(const std::string& text) {
+  // A valid text decodes without a single replacement, unless it carried
+  // U+FFFD itself; count those to tell the two apart.
+  size_t own = 0;
+  for (size_t pos = 0; (pos = text.find("\xEF\xBF\xBD", pos)) != std::string::npos; pos += 3) ++own;
+  std::wstring wide = Utf8ToWide(text);
+  size_t replacements = 0;
+  for (wchar_t c : wide) replacements += c == kReplacement;
+  return replacements == own;
+}
+
 std::u16string WideToUtf16(const std::wstring& text) {
   std::u16string out;
   out.reserve(text.size());

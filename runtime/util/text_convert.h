@@ -17,6 +17,10 @@ std::string WideToUtf8(const std::wstring& text);
 // string that carries the UTF-8 encoding. Equals a plain widening on ASCII.
 std::wstring AnsiToUtf8Wide(const std::string& text);
 
+// Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or
+// values above U+10FFFF, no sequence cut short).
+bool IsValidUtf8(const std::string& text);
+
 // UTF-16 for the wire and binary files; surrogate pairs both ways, a lone
 // surrogate becomes U+FFFD.
 std::u16string WideToUtf16(const std::wstring& text);

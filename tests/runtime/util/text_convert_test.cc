@@ -52,3 +52,22 @@ TEST(TextConvertTest, AnsiToUtf8WideOnDottedAddressIsPlainWidening) {
 
 }  // namespace
 }  // namespace brx::util
+
+namespace brx::util {
+namespace {
+
+TEST(TextConvertTest, Utf8Validity) {
+  EXPECT_TRUE(IsValidUtf8(""));
+  EXPECT_TRUE(IsValidUtf8("plain <xml/>"));
+  EXPECT_TRUE(IsValidUtf8("\xe7\xbf\x8e\xf0\x9f\x98\x80"));
+  EXPECT_TRUE(IsValidUtf8("\xef\xbf\xbd"));  // a replacement character of its own is text
+  EXPECT_FALSE(IsValidUtf8("ab\xea"));       // cut short at the end
+  EXPECT_FALSE(IsValidUtf8("\xea\xea" "a"));
+  EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));
+  EXPECT_FALSE(IsValidUtf8("\xed\xa0\x80"));
+  EXPECT_FALSE(IsValidUtf8("\xf4\x90\x80\x80"));  // above U+10FFFF
+  EXPECT_FALSE(IsValidUtf8("\xef\xbf\xbd\xff"));
+}
+
+}  // namespace
+}  // namespace brx::util
