@@ -70,6 +70,9 @@ InstalledHost::InstalledHost() : program_(dir_.Sub("program")) {
   env_.push_back(std::make_unique<ScopedEnv>("OMBRIX_REGISTRY_DIR", RegistryDir()));
   env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", dir_.Sub("state/config")));
   env_.push_back(std::make_unique<ScopedEnv>("OMBRIX_FONT_CHECK", "present"));
+  // The static content host: nothing answers here, so the client's
+  // downloads fail at once and quietly unless a test names a stand-in.
+  env_.push_back(std::make_unique<ScopedEnv>("OMBRIX_STATIC_HOST", "http://127.0.0.1:9"));
 }
 
 InstalledHost::~InstalledHost() = default;

@@ -48,8 +48,6 @@ class DaemonLinkTest : public ::testing::Test {
   InstalledHost host_;
   ScopedEnv record_{"OMBRIX_HOOK_RECORD", host_.Scratch("calls")};
   ScopedEnv fail_{"OMBRIX_HOOK_FAIL", std::nullopt};
-  // Nothing answers here: the client's downloads fail quickly and quietly.
-  ScopedEnv static_host_{"OMBRIX_STATIC_HOST", "http://127.0.0.1:9"};
 };
 
 TEST_F(DaemonLinkTest, ADaemonThatDiesEndsTheClientInOrder) {
