@@ -44,7 +44,9 @@ bool IPCServiceClient::BlockConnect(const std::wstring& name, int wait_ms) {
   ScopedFd fd;
   int error = 0;
   while (true) {
-    fd.Reset(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // Non-blocking: a name whose one instance is taking another client
+    // refuses at once (EAGAIN) instead of queueing us behind it.
+    fd.Reset(socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd.valid()) {
       error = errno;
       break;

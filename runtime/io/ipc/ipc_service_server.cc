@@ -15,8 +15,11 @@ namespace brx::io::ipc {
 
 namespace {
 
-// Clients waiting beyond the one an instance serves are turned away.
-constexpr int kBacklog = 4;
+// An instance takes one client: with no backlog beyond it, a second
+// client's (non-blocking) connect is refused at once while the first waits
+// to be accepted, so it tries the next name instead of being turned away
+// after it thought itself connected.
+constexpr int kBacklog = 0;
 
 enum State { kWaiting = 0, kReading = 1, kClosing = 3 };
 
@@ -46,7 +49,12 @@ struct IPCServiceServer::PipeConnection : IOOperation {
   // Closes the listener and removes its path if it is still ours.
   void CloseListener() {
     if (!listener.valid()) return;
+    UnlinkPath();
     listener.Reset();
+  }
+  // Removes the socket file, only when it still is the one this instance
+  // bound: never another live process's.
+  void UnlinkPath() {
     struct stat st;
     if (stat(path.c_str(), &st) == 0 && st.st_dev == bound_device && st.st_ino == bound_inode) unlink(path.c_str());
   }
@@ -153,8 +161,9 @@ void IPCServiceServer::OnIO(int error, IOOperation* operation, uint32_t bytes) {
 void IPCServiceServer::OnAccepted(PipeConnection* pipe) {
   int client = pipe->accepted_fd;
   pipe->accepted_fd = -1;
-  // One client per instance: turn away whoever else is already waiting,
-  // then take the name off the file system until this client leaves.
+  // One client per instance: take the name off the file system until this
+  // client leaves, then turn away whoever slipped in meanwhile.
+  pipe->UnlinkPath();
   while (true) {
     int extra = accept4(pipe->listener.get(), nullptr, nullptr, SOCK_CLOEXEC);
     if (extra < 0) break;

@@ -1,7 +1,10 @@
 #include "tests/client/web/web_test_fixture.h"
 
+#include <atomic>
+
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_events.h"
+#include "runtime/base/message_loop.h"
 #include "runtime/base/thread.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/edition.h"
@@ -170,6 +173,26 @@ void WebTestFixture::PumpPending() {
       manager_->DispatchFinishedJobs();
     }
   }
+}
+
+namespace {
+// Runs after every job posted before it on the same worker.
+class MarkerTask : public brx::base::Task {
+ public:
+  explicit MarkerTask(std::atomic<bool>* ran) : Task("MarkerTask"), ran_(ran) {}
+  void Run(brx::base::MessageLoop*, int64_t) override { *ran_ = true; }
+
+ private:
+  std::atomic<bool>* ran_;
+};
+}  // namespace
+
+bool WebTestFixture::DrainWorker(WebLogicManager::Worker which) {
+  auto ran = std::make_shared<std::atomic<bool>>(false);
+  if (manager_->worker(which).PostTask(std::make_unique<MarkerTask>(ran.get())) < 0) return false;
+  if (!WaitUntil([&] { return ran->load(); })) return false;
+  PumpPending();
+  return true;
 }
 
 bool WebTestFixture::PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

@@ -92,6 +92,9 @@ class WebTestFixture : public ::testing::Test {
                  std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
   // Dispatches what has arrived so far.
   void PumpPending();
+  // Waits until every job posted to the worker so far has run, then
+  // dispatches their results.
+  bool DrainWorker(WebLogicManager::Worker which);
   // Signs the demo user in with a password; true when event 0 said ok.
   bool SignInDemo();
   std::wstring ProgramPath(const std::string& name) const;
