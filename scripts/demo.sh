@@ -78,6 +78,19 @@ echo "Starting OBHost.exe --gui (headless)"
 "$dist/OBHost.exe" --gui &
 host=$!
 
+# A game comes and goes: the game simulator plays the in-game hook library
+# on the client's game pipes (the demo edition's game id is "other").
+simulator=$(dirname "$dist")/standin/game-simulator
+if [ -x "$simulator" ]; then
+  for _ in $(seq 100); do
+    [ -S "$OMBRIX_PIPE_DIR/ombrix.ipc.obdaemondll_1_other" ] && break
+    sleep 0.1
+  done
+  echo "A game attaches on the game pipes (game simulator):"
+  "$simulator" --suffix other --timeout 5000 -e "attach other; handshake; detach" \
+    2>&1 | sed 's/^/  game| /' || echo "  the game simulator failed"
+fi
+
 if [ "$seconds" -gt 0 ]; then
   echo "It runs for $seconds seconds (Ctrl-C stops it sooner)."
 else
