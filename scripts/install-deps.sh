@@ -12,7 +12,7 @@ packages=(
   libcurl4-openssl-dev
   libudt-dev
   # tests, stand-in services, fuzzing and benchmarks
-  libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev libbenchmark-dev
+  libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev
   curl
   # the main client refuses to start without a font that covers Chinese
   fonts-noto-cjk
