@@ -13,6 +13,7 @@
 #include "runtime/base/quit_signal_watcher.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/logmaker/log.h"
+#include "runtime/util/crash_handler.h"
 #include "runtime/util/edition.h"
 #include "runtime/util/module_path.h"
 #include "runtime/util/text_convert.h"
@@ -44,7 +45,12 @@ int OBHostMain(int argc, char** argv) {
     // Every relative file name below would miss; the logic finds its files
     // by the full folder anyway.
   }
-  ApplyEditionUpdate(folder);
+  if (ApplyEditionUpdate(folder)) {
+    // The crash handler was installed before main with the old version;
+    // a crash from now on belongs to the new one (its report name, its log).
+    brx::util::PrepareCrashReportUpload(brx::util::CrashUploaderPath(), brx::logmaker::AppLogPath(false),
+                                        "OBHost.exe", brx::util::GetEditionVersion());
+  }
   UIStringTable::Build();
 
   HeadlessUserInterface ui;

@@ -1,6 +1,7 @@
 #include "runtime/util/crash_handler.h"
 
 #include <execinfo.h>
+#include <sched.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -11,6 +12,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <exception>
+#include <typeinfo>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -34,6 +37,8 @@ struct CrashRecord {
   char dump_path[PATH_MAX];
   long utc_offset_seconds;
   CrashCallback callback;
+  // What an uncaught exception said, when one ended the process.
+  char exception[512];
   // For ReportCrashAndExit.
   char uploader[PATH_MAX];
   char log_path[PATH_MAX];
@@ -42,7 +47,9 @@ struct CrashRecord {
 
 CrashRecord g_record;
 std::atomic<bool> g_installed{false};
-std::atomic<int> g_crashing{0};
+// The thread writing the report (0: none yet), and whether the callback ran.
+std::atomic<pid_t> g_reporter{0};
+std::atomic<bool> g_called_back{false};
 
 void CopyTo(char* dst, size_t size, const std::string& src) {
   size_t n = src.size() < size - 1 ? src.size() : size - 1;
@@ -103,19 +110,20 @@ class SafeText {
   size_t len_ = 0;
 };
 
-void WriteAll(int fd, const char* data, size_t size) {
+bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return;
+      return false;
     }
     data += n;
     size -= static_cast<size_t>(n);
   }
+  return true;
 }
 
-void WriteText(int fd, const SafeText& text) { WriteAll(fd, text.c_str(), text.size()); }
+bool WriteText(int fd, const SafeText& text) { return WriteAll(fd, text.c_str(), text.size()); }
 
 struct LocalTime {
   int64_t year, month, day, hour, minute, second;
@@ -160,7 +168,8 @@ void BuildDumpPath() {
   g_record.dump_path[n] = '\0';
 }
 
-void WriteRegisters(int fd, const ucontext_t* uc) {
+bool WriteRegisters(int fd, const ucontext_t* uc) {
+  bool ok = true;
 #if defined(__x86_64__)
   static const struct {
     const char* name;
@@ -172,60 +181,127 @@ void WriteRegisters(int fd, const ucontext_t* uc) {
   for (const auto& r : kRegs) {
     SafeText line;
     line.Add("  ").Add(r.name).Add(" ").Hex(static_cast<uint64_t>(uc->uc_mcontext.gregs[r.index])).Add("\n");
-    WriteText(fd, line);
+    ok = WriteText(fd, line) && ok;
   }
 #else
   (void)fd;
   (void)uc;
 #endif
+  return ok;
 }
 
-void CopyFileTo(int fd, const char* path) {
+bool CopyFileTo(int fd, const char* path) {
   int in = open(path, O_RDONLY | O_CLOEXEC);
-  if (in < 0) return;
+  if (in < 0) return false;
   char buf[4096];
   ssize_t n;
-  while ((n = read(in, buf, sizeof buf)) > 0) WriteAll(fd, buf, static_cast<size_t>(n));
+  bool ok = true;
+  while ((n = read(in, buf, sizeof buf)) > 0) ok = WriteAll(fd, buf, static_cast<size_t>(n)) && ok;
   close(in);
+  return ok;
+}
+
+// Reported where a debugger would see it: standard error.
+void ReportFailure(const char* what, const char* path, int error) {
+  SafeText msg;
+  msg.Add(what).Add(path).Add("' (error ").Dec(error).Add(")\n");
+  WriteText(STDERR_FILENO, msg);
 }
 
 bool WriteReport(int sig, const siginfo_t* info, const ucontext_t* uc) {
   int fd = open(g_record.dump_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
-    SafeText msg;
-    msg.Add("Failed to create the crash report file '").Add(g_record.dump_path).Add("' (error ").Dec(errno).Add(")\n");
-    WriteText(STDERR_FILENO, msg);
+    ReportFailure("Failed to create the mini-dump file '", g_record.dump_path, errno);
     return false;
   }
   SafeText head;
   head.Add("Ombrix crash report\nprogram: ").Add(g_record.file_name).Add("\nversion: ").Add(g_record.version);
   head.Add("\npid: ").Dec(getpid()).Add("\nthread: ").Dec(static_cast<int64_t>(syscall(SYS_gettid)));
   head.Add("\nsignal: ").Dec(sig).Add(" code ").Dec(info ? info->si_code : 0);
-  head.Add("\naddress: ").Hex(info ? reinterpret_cast<uintptr_t>(info->si_addr) : 0).Add("\nregisters:\n");
-  WriteText(fd, head);
-  if (uc) WriteRegisters(fd, uc);
-  WriteAll(fd, "backtrace:\n", 11);
+  head.Add("\naddress: ").Hex(info ? reinterpret_cast<uintptr_t>(info->si_addr) : 0).Add("\n");
+  if (g_record.exception[0]) head.Add("exception: ").Add(g_record.exception).Add("\n");
+  head.Add("registers:\n");
+  bool ok = WriteText(fd, head);
+  if (uc) ok = WriteRegisters(fd, uc) && ok;
+  ok = WriteAll(fd, "backtrace:\n", 11) && ok;
   void* frames[64];
   int n = backtrace(frames, 64);
   backtrace_symbols_fd(frames, n, fd);
-  WriteAll(fd, "maps:\n", 6);
-  CopyFileTo(fd, "/proc/self/maps");
-  close(fd);
-  return true;
+  ok = WriteAll(fd, "maps:\n", 6) && ok;
+  ok = CopyFileTo(fd, "/proc/self/maps") && ok;
+  int error = errno;
+  ok = close(fd) == 0 && ok;
+  if (!ok) ReportFailure("Failed to save the mini-dump file to '", g_record.dump_path, error);
+  return ok;
+}
+
+// The uploader's child runs on a stack of its own; it only resets its
+// signal state and replaces itself with the uploader.
+alignas(16) char g_child_stack[64 * 1024];
+const char* g_child_report = nullptr;
+
+int UploaderChild(void*) {
+  // A new session, so the uploader outlives whatever ends our group.
+  setsid();
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  char* argv[] = {g_record.uploader, const_cast<char*>(g_child_report), nullptr};
+  execve(g_record.uploader, argv, environ);
+  _exit(127);
+}
+
+// Not fork: fork takes the allocator's locks, which a crash inside the
+// allocator may hold for ever. A child sharing our memory on its own stack
+// needs no lock and leaves our stack alone until it has called execve.
+void StartUploader(const char* dump_path) {
+  g_child_report = dump_path;
+  clone(UploaderChild, g_child_stack + sizeof g_child_stack, CLONE_VM | CLONE_VFORK | SIGCHLD, nullptr);
+}
+
+void CallBackOnce() {
+  if (!g_called_back.exchange(true) && g_record.callback) g_record.callback(g_record.dump_path);
 }
 
 void HandleCrash(int sig, siginfo_t* info, void* context) {
-  if (g_crashing.fetch_add(1) != 0) {
+  pid_t me = static_cast<pid_t>(syscall(SYS_gettid));
+  pid_t reporter = 0;
+  if (!g_reporter.compare_exchange_strong(reporter, me)) {
+    if (reporter == me) {
+      // A fault while writing the report: go straight to the callback with
+      // what was written.
+      CallBackOnce();
+      _exit(128 + sig);
+    }
     // Another thread is reporting; it ends the process.
     while (true) pause();
   }
   BuildDumpPath();
   WriteReport(sig, info, static_cast<ucontext_t*>(context));
-  if (g_record.callback) g_record.callback(g_record.dump_path);
+  CallBackOnce();
   // The callback returned: die of the original signal.
   signal(sig, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
   raise(sig);
   _exit(128 + sig);
+}
+
+// An uncaught exception: keep what it said for the report, then end as the
+// default handler does, through abort and so through the crash handler.
+[[noreturn]] void OnTerminate() {
+  if (std::exception_ptr e = std::current_exception()) {
+    try {
+      std::rethrow_exception(e);
+    } catch (const std::exception& ex) {
+      CopyTo(g_record.exception, sizeof g_record.exception, std::string(typeid(ex).name()) + ": " + ex.what());
+    } catch (...) {
+      CopyTo(g_record.exception, sizeof g_record.exception, "an exception of unknown type");
+    }
+  }
+  abort();
 }
 
 }  // namespace
@@ -247,9 +323,12 @@ bool InstallCrashHandler(const std::wstring& version, CrashCallback callback) {
   backtrace(warm, 4);
   platform::EnsureAltSignalStack();
 
+  std::set_terminate(OnTerminate);
   struct sigaction sa {};
   sa.sa_sigaction = HandleCrash;
-  sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  // No deferring: a fault inside the handler itself must reach it again
+  // (and end the process) rather than be fatal while blocked.
+  sa.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
   sigemptyset(&sa.sa_mask);
   bool ok = true;
   for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) ok = sigaction(sig, &sa, nullptr) == 0 && ok;
@@ -288,19 +367,7 @@ void ReportCrashAndExit(const char* dump_path) {
       close(fd);
     }
   }
-  if (g_record.uploader[0]) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      // A new session, so the uploader outlives whatever ends our group.
-      setsid();
-      sigset_t none;
-      sigemptyset(&none);
-      sigprocmask(SIG_SETMASK, &none, nullptr);
-      char* argv[] = {g_record.uploader, const_cast<char*>(dump_path), nullptr};
-      execve(g_record.uploader, argv, environ);
-      _exit(127);
-    }
-  }
+  if (g_record.uploader[0]) StartUploader(dump_path);
   _exit(0);
 }
 

@@ -143,12 +143,31 @@ TEST_F(DaemonLinkTest, ACrashOfTheClientIsReportedAndUploaded) {
   ASSERT_FALSE(report.empty());
   std::string name = fs::path(report).filename();
   EXPECT_EQ(name.rfind("2.3.109.05.OBHost.exe.", 0), 0u) << name;
-  EXPECT_EQ(web.RequestsTo("/UploadFileDMP.ashx")[0].Param("fileName"), name + ".gz");
+  auto upload = web.RequestsTo("/UploadFileDMP.ashx")[0];
+  EXPECT_EQ(upload.ParamKeys(), (std::vector<std::string>{"fileName", "random_ticket"}));
+  EXPECT_EQ(upload.Param("fileName"), name + ".gz");
   std::string gz = ombrix::test::ReadFile(web.data_dir() + "/dumps/" + name + ".gz"), plain;
   ASSERT_TRUE(brx::util::InflateGzipBody(gz.data(), gz.size(), &plain));
   EXPECT_EQ(plain, ombrix::test::ReadFile(report));
   EXPECT_TRUE(WaitUntil([&] { return !ombrix::test::PathExists(report + ".gz"); }));
   EXPECT_TRUE(host_.LogHas("[OBHost.exe]2.3.109.05 crash[" + report + "]!\n")) << host_.Log();
+}
+
+TEST_F(DaemonLinkTest, ACrashAfterAnEditionUpdateBelongsToTheNewVersion) {
+  host_.WriteEditionValues("GameId=other\nKey=OB-DEMO\nInstallHook=0\n");
+  fs::copy_file(ombrix::test::BinaryDir() + "/standin/edition-next/OBVerCustom.dll",
+                host_.Path("OBVerCustom.dll.update"));
+  auto host = host_.Run();
+  ASSERT_TRUE(WaitUntil([&] { return host_.LogHas("[OBHost.exe]2.3.110.01 start", "2.3.110.01"); },
+                        std::chrono::seconds(10)));
+  host->Signal(SIGSEGV);
+  EXPECT_EQ(host->WaitForExit(), 0);
+  std::string report;
+  for (const auto& e : fs::directory_iterator(host_.program()))
+    if (e.path().extension() == ".dmp") report = e.path();
+  EXPECT_EQ(fs::path(report).filename().string().rfind("2.3.110.01.OBHost.exe.", 0), 0u) << report;
+  EXPECT_TRUE(host_.LogHas("[OBHost.exe]2.3.110.01 crash[" + report + "]!\n", "2.3.110.01"))
+      << host_.Log("2.3.110.01");
 }
 
 }  // namespace

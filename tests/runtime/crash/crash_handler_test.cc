@@ -56,12 +56,23 @@ TEST(CrashHandlerTest, SegfaultWritesNamedReportAndCallsBack) {
   EXPECT_NE(report.find("[stack]"), std::string::npos);
 }
 
-TEST(CrashHandlerTest, UncaughtExceptionOnAWorkerIsReported) {
+TEST(CrashHandlerTest, UncaughtExceptionOnAWorkerIsReportedWithWhatItSaid) {
   TempDir dir;
   CrashRun run = RunCrasher(dir, "throw");
   ASSERT_EQ(run.reports.size(), 1u);
-  EXPECT_NE(ombrix::test::ReadFile(run.reports[0]).find("signal: 6"), std::string::npos);
+  std::string report = ombrix::test::ReadFile(run.reports[0]);
+  EXPECT_NE(report.find("signal: 6"), std::string::npos);
+  EXPECT_NE(report.find("runtime_error: uncaught on a worker\n"), std::string::npos) << report.substr(0, 400);
   EXPECT_EQ(run.marker, run.reports[0] + "\n");
+}
+
+TEST(CrashHandlerTest, AFaultInsideTheHandlerEndsTheProcessInsteadOfHanging) {
+  TempDir dir;
+  CrashRun run = RunCrasher(dir, "fault-in-callback");
+  ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
+  EXPECT_EQ(WEXITSTATUS(run.status), 128 + SIGSEGV);
+  ASSERT_EQ(run.reports.size(), 1u);
+  EXPECT_EQ(run.marker, run.reports[0] + "\n");  // the callback ran once
 }
 
 TEST(CrashHandlerTest, TwoThreadsCrashingAtOnceGiveOneReport) {

@@ -1,5 +1,5 @@
 // A program that crashes on request, for the crash handler's tests.
-//   crasher segv|orphan|abort|throw|two-threads [marker-file]
+//   crasher segv|orphan|abort|fault-in-callback|throw|two-threads [marker-file]
 // Its callback writes the report's path to the marker file (async-signal-
 // safely) and exits 0, as the real programs' callbacks end the process.
 
@@ -21,6 +21,10 @@
 namespace {
 
 const char* g_marker = nullptr;
+bool g_fault_in_callback = false;
+
+// A page no one may touch: a real fault the sanitizers don't intercept.
+volatile int* g_forbidden = nullptr;
 
 void OnCrash(const char* dump_path) {
   if (g_marker) {
@@ -31,11 +35,9 @@ void OnCrash(const char* dump_path) {
       close(fd);
     }
   }
+  if (g_fault_in_callback) *g_forbidden = 2;  // a second fault, inside the handler
   _exit(0);
 }
-
-// A page no one may touch: a real fault the sanitizers don't intercept.
-volatile int* g_forbidden = nullptr;
 
 [[gnu::noinline]] void Segv() { *g_forbidden = 1; }
 
@@ -57,6 +59,10 @@ int main(int argc, char** argv) {
   g_forbidden = static_cast<volatile int*>(mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
   std::string mode = argv[1];
   if (mode == "segv") Segv();
+  if (mode == "fault-in-callback") {
+    g_fault_in_callback = true;
+    abort();
+  }
   if (mode == "orphan") {
     // Its folder vanishes before the crash, so no report can be written.
     std::string self = argv[0];
