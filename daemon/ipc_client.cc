@@ -3,7 +3,7 @@
 #include <cstring>
 
 void IPCClient::RegisterHandler(uint16_t message_id, Handler handler) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   handlers_.emplace(message_id, std::move(handler));
 }
 
@@ -16,7 +16,7 @@ void IPCClient::OnMessage(const brx::io::QueuedMessage& message) {
   uint16_t id;
   memcpy(&id, message.body.get(), sizeof id);
   if (id == 0xFFFF || IPCFilter(message.body.get())) return;
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   auto range = handlers_.equal_range(id);
   for (auto it = range.first; it != range.second; ++it) it->second(message.body.get(), message.length);
 }

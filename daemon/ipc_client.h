@@ -22,6 +22,6 @@ class IPCClient : public brx::io::ipc::IPCServiceClient {
   void OnMessage(const brx::io::QueuedMessage& message) override;
 
  private:
-  std::mutex mutex_;
+  std::recursive_mutex mutex_;  // held while handlers run; a handler may register more
   std::multimap<uint16_t, Handler> handlers_;
 };

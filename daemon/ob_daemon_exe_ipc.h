@@ -16,7 +16,8 @@ class OBDaemonExeIPC : public IPCClient {
  protected:
   void OnConnect(int) override {}
   void OnDisconnect(int error) override;
-  void NotifyBatch() override {}
+  // Nothing the main client sends is acted on; it must not pile up either.
+  void NotifyBatch() override { Clear(); }
 
  private:
   uint32_t main_thread_id_;

@@ -2,6 +2,8 @@
 // it records every call, one line each, so tests can prove what the hook
 // daemon did:
 //   $OMBRIX_HOOK_RECORD, else OBDaemon.calls beside the library.
+// Builds that lack one entry (OMBRIX_HOOK_WITHOUT_<entry>) play a broken
+// library.
 // Test switches (environment):
 //   OMBRIX_HOOK_FAIL=calc|install   that call returns false
 //   OMBRIX_HOOK_CRASH=calc|install|uninstall   that call crashes the process
@@ -48,6 +50,7 @@ void Enter(const char* call, const char* name) {
 
 extern "C" {
 
+#ifndef OMBRIX_HOOK_WITHOUT_CalcDX9FuncRVA
 __attribute__((visibility("default"))) bool CalcDX9FuncRVA(int* first, int* second) {
   Enter("calc", "CalcDX9FuncRVA");
   if (Switched("OMBRIX_HOOK_FAIL", "calc")) {
@@ -59,11 +62,16 @@ __attribute__((visibility("default"))) bool CalcDX9FuncRVA(int* first, int* seco
   *second = 0x2000;
   return true;
 }
+#endif
 
+#ifndef OMBRIX_HOOK_WITHOUT_InstallGlobalHook
 __attribute__((visibility("default"))) bool InstallGlobalHook() {
   Enter("install", "InstallGlobalHook");
   return !Switched("OMBRIX_HOOK_FAIL", "install");
 }
+#endif
 
+#ifndef OMBRIX_HOOK_WITHOUT_UninstallGlobalHook
 __attribute__((visibility("default"))) void UninstallGlobalHook() { Enter("uninstall", "UninstallGlobalHook"); }
+#endif
 }

@@ -168,6 +168,60 @@ TEST_F(HookDaemonProcessTest, LibraryFailuresAreLoggedAndNothingIsInstalled) {
   EXPECT_EQ(Calls(), "CalcDX9FuncRVA;CalcDX9FuncRVA;InstallGlobalHook;");
 }
 
+TEST_F(HookDaemonProcessTest, ALibraryLackingAnEntryIsLogged) {
+  auto use = [&](const char* without) {
+    std::filesystem::copy_file(ombrix::test::BinaryDir() + "/standin/hook-without-" + without + "/OBDaemon.dll",
+                               dir_.Sub("app/OBDaemon.dll"), std::filesystem::copy_options::overwrite_existing);
+  };
+  use("CalcDX9FuncRVA");
+  EXPECT_EQ(ExitCode(StartDaemon().get()), 0);
+  EXPECT_NE(Log().find("GetProcAddress(CalcDX9FuncRVA) failed!\n"), std::string::npos) << Log();
+  use("InstallGlobalHook");
+  EXPECT_EQ(ExitCode(StartDaemon().get()), 0);
+  EXPECT_NE(Log().find("GetProcAddress(InstallGlobalHook) failed!\n"), std::string::npos) << Log();
+  EXPECT_EQ(Calls(), "CalcDX9FuncRVA;");
+  // Without its removal entry the daemon still shuts down in order.
+  use("UninstallGlobalHook");
+  ClientEnd client;
+  ASSERT_TRUE(client.Start());
+  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
+  auto daemon = StartDaemon();
+  ASSERT_TRUE(WaitUntil([&] { return client.connected.load() != 0; }));
+  daemon->Signal(SIGTERM);
+  EXPECT_EQ(ExitCode(daemon.get()), 0);
+  EXPECT_NE(Log().find("GetProcAddress(UninstallGlobalHook) failed!\n"), std::string::npos) << Log();
+}
+
+TEST_F(HookDaemonProcessTest, MessagesAreIgnoredAndABrokenFrameEndsTheLink) {
+  ClientEnd client;
+  ASSERT_TRUE(client.Start());
+  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
+  auto daemon = StartDaemon();
+  ASSERT_TRUE(WaitUntil([&] { return client.connected.load() != 0; }));
+  // Whole messages change nothing; then a frame shorter than its own length
+  // field breaks the stream, and only that ends the daemon (it reads in order).
+  const uint8_t message[] = {0x34, 0x08, 0, 0, 1, 2, 3, 4};
+  for (int i = 0; i < 100; ++i) ASSERT_TRUE(client.SendMessage(client.connected.load(), message, sizeof message));
+  const uint8_t broken[] = {3, 0, 0, 0};
+  ASSERT_TRUE(client.Send(client.connected.load(), broken, sizeof broken, nullptr, 0));
+  EXPECT_EQ(ExitCode(daemon.get()), 0);
+
+  EXPECT_EQ(Calls(), "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;");
+}
+
+TEST_F(HookDaemonProcessTest, AQuitThatComesBeforeTheLoopIsKeptForIt) {
+  ClientEnd client;
+  ASSERT_TRUE(client.Start());
+  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
+  auto daemon = StartDaemon();
+  // The hook is in; the pipe may or may not be connected yet, the loop may
+  // not run yet: the quit must still reach it and take the hook away.
+  ASSERT_TRUE(WaitUntil([&] { return Calls() == "CalcDX9FuncRVA;InstallGlobalHook;"; }));
+  daemon->Signal(SIGTERM);
+  EXPECT_EQ(ExitCode(daemon.get()), 0);
+  EXPECT_EQ(Calls(), "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;");
+}
+
 TEST_F(HookDaemonProcessTest, CrashWritesReportAndTheUploaderSendsIt) {
   ombrix::test::WebStandin web;
   ASSERT_TRUE(web.running());
@@ -184,6 +238,7 @@ TEST_F(HookDaemonProcessTest, CrashWritesReportAndTheUploaderSendsIt) {
   std::string name = std::filesystem::path(report).filename();
   EXPECT_EQ(name.rfind("1.0.0.1.OBDaemon.exe.", 0), 0u) << name;
   auto posts = web.RequestsTo("/UploadFileDMP.ashx");
+  EXPECT_EQ(posts[0].ParamKeys(), (std::vector<std::string>{"fileName", "random_ticket"}));
   EXPECT_EQ(posts[0].Param("fileName"), name + ".gz");
   std::string gz = ombrix::test::ReadFile(web.data_dir() + "/dumps/" + name + ".gz"), plain;
   ASSERT_TRUE(brx::util::InflateGzipBody(gz.data(), gz.size(), &plain));
