@@ -40,10 +40,9 @@ int StopStaleHookDaemons(const std::wstring& daemon_path, int max_rounds, int ro
     pid_t pid = 0;
     pid_t thread = 0;
     if (!brx::util::FindProcessByPath(daemon_path, &pid) || !brx::util::FindFirstThreadOfProcess(pid, &thread)) break;
-    // The image is checked again through a pidfd, so a pid that was reused
-    // in between is never hit.
-    std::string image = brx::platform::ReadProcessImagePath(pid);
-    if (!image.empty() && brx::platform::SignalProcessIfImage(pid, image, SIGTERM)) ++sent;
+    // The image is checked against the daemon's path again through a pidfd,
+    // so a pid that was reused in between is never hit.
+    if (brx::util::SignalProcessByPath(pid, daemon_path, SIGTERM)) ++sent;
     WaitForExit(pid, round_wait_ms);
   }
   return sent;

@@ -17,8 +17,15 @@ std::string Env(const char* name) {
   return v && *v ? v : "";
 }
 
+// A folder that other users must not reach into: it must be ours, a real
+// folder (not a link someone planted) and closed to everybody else. A
+// folder of ours that is too open is closed; one of another user's fails.
 std::string EnsurePrivate(const std::string& path) {
-  return MakeDirectories(path, 0700) ? path : "";
+  if (!MakeDirectories(path, 0700)) return "";
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return "";
+  if ((st.st_mode & 077) != 0 && chmod(path.c_str(), st.st_mode & 0700) != 0) return "";
+  return path;
 }
 
 }  // namespace

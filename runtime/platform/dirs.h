@@ -5,7 +5,8 @@
 namespace brx::platform {
 
 // Folders of the user's private run-time state. Each is created (0700) on
-// first use; an empty result means it could not be created.
+// first use; an empty result means it could not be created, or that what
+// stands there is not a folder of this user's own.
 
 // Where named pipes live: $OMBRIX_PIPE_DIR, else $XDG_RUNTIME_DIR/ombrix,
 // else /tmp/ombrix-<uid>.

@@ -157,12 +157,17 @@ pid_t FirstThreadOfProcess(pid_t pid) {
   return first;
 }
 
-bool SignalProcessIfImage(pid_t pid, const std::string& path, int signal) {
+bool SignalProcessIf(pid_t pid, const std::function<bool(const std::string& image)>& matches, int signal) {
   int fd = pidfd_open(pid, 0);
   if (fd < 0) return false;
-  bool ok = ReadProcessImagePath(pid) == path && pidfd_send_signal(fd, signal, nullptr, 0) == 0;
+  std::string image = ReadProcessImagePath(pid);
+  bool ok = !image.empty() && matches(image) && pidfd_send_signal(fd, signal, nullptr, 0) == 0;
   close(fd);
   return ok;
+}
+
+bool SignalProcessIfImage(pid_t pid, const std::string& path, int signal) {
+  return SignalProcessIf(pid, [&](const std::string& image) { return image == path; }, signal);
 }
 
 }  // namespace brx::platform

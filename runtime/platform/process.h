@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,9 +62,11 @@ std::string ReadProcessImagePath(pid_t pid);
 // The lowest thread id of a process (its main thread); 0 when it has none.
 pid_t FirstThreadOfProcess(pid_t pid);
 
-// Sends `signal` to the process `pid` only when its image still is `path`,
-// through a pidfd opened before the check, so that a pid reused between
-// the check and the signal is never hit.
+// Sends `signal` to the process `pid` only when `matches` accepts its
+// image path, through a pidfd opened before the check, so that a pid
+// reused between the check and the signal is never hit.
+bool SignalProcessIf(pid_t pid, const std::function<bool(const std::string& image)>& matches, int signal);
+// The same for an exact image path.
 bool SignalProcessIfImage(pid_t pid, const std::string& path, int signal);
 
 }  // namespace brx::platform

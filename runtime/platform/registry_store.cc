@@ -12,6 +12,7 @@
 #include <functional>
 #include <vector>
 
+#include "runtime/platform/atomic_file.h"
 #include "runtime/platform/dirs.h"
 
 namespace brx::platform::registry {
@@ -117,36 +118,9 @@ bool LoadHive(Hive hive, TiXmlDocument* doc) {
 }
 
 bool SaveHive(Hive hive, TiXmlDocument* doc) {
-  std::string path = HiveFilePath(hive);
-  std::string tmp = path + ".tmp." + std::to_string(getpid());
   TiXmlPrinter printer;
   doc->Accept(&printer);
-  const std::string& text = printer.Str();
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      close(fd);
-      unlink(tmp.c_str());
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  bool ok = fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (!ok || rename(tmp.c_str(), path.c_str()) != 0) {
-    unlink(tmp.c_str());
-    return false;
-  }
-  int dfd = open(RegistryDirectory().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    fsync(dfd);
-    close(dfd);
-  }
-  return true;
+  return WriteFileAtomically(HiveFilePath(hive), printer.Str(), 0600);
 }
 
 bool Read(Hive hive, const std::function<bool(TiXmlElement* root)>& reader) {
@@ -157,14 +131,18 @@ bool Read(Hive hive, const std::function<bool(TiXmlElement* root)>& reader) {
   return reader(doc.RootElement());
 }
 
-// `change` returns whether it changed anything; only then is the hive saved.
-bool Modify(Hive hive, const std::function<bool(TiXmlElement* root)>& change) {
+// `change` returns whether it changed anything; only then is the hive
+// saved. `after_save`, when given, runs while the hive is still locked, so
+// what it mirrors follows the hive's order of writes.
+bool Modify(Hive hive, const std::function<bool(TiXmlElement* root)>& change,
+            const std::function<bool()>& after_save = nullptr) {
   HiveLock lock(hive, true);
   if (!lock.ok()) return false;
   TiXmlDocument doc;
   if (!LoadHive(hive, &doc)) return false;
   if (!change(doc.RootElement())) return false;
-  return SaveHive(hive, &doc);
+  if (!SaveHive(hive, &doc)) return false;
+  return !after_save || after_save();
 }
 
 bool IsRunKey(Hive hive, const std::string& key, const std::string& name) {
@@ -184,28 +162,20 @@ std::string DesktopExec(const std::string& command) {
   return out + "\"";
 }
 
-void MirrorAutostart(bool present, const std::string& command) {
+bool MirrorAutostart(bool present, const std::string& command) {
   std::string dir = AutostartDirectory();
-  if (dir.empty()) return;
+  if (dir.empty()) return false;
   std::string path = dir + "/Ombrix.desktop";
-  if (!present) {
-    unlink(path.c_str());
-    return;
-  }
-  std::string text =
-      "[Desktop Entry]\nType=Application\nName=Ombrix\nExec=" + DesktopExec(command) +
-      "\nX-GNOME-Autostart-enabled=true\n";
-  std::string tmp = path + ".tmp";
-  FILE* f = fopen(tmp.c_str(), "w");
-  if (!f) return;
-  bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = fclose(f) == 0 && ok;
-  if (!ok || rename(tmp.c_str(), path.c_str()) != 0) unlink(tmp.c_str());
+  if (!present) return unlink(path.c_str()) == 0 || errno == ENOENT;
+  return WriteFileAtomically(path, "[Desktop Entry]\nType=Application\nName=Ombrix\nExec=" + DesktopExec(command) +
+                                       "\nX-GNOME-Autostart-enabled=true\n");
 }
 
 bool WriteValue(Hive hive, const std::string& key, const std::string& name, const char* type,
                 const std::string& data) {
-  bool ok = Modify(hive, [&](TiXmlElement* root) {
+  std::function<bool()> mirror;
+  if (IsRunKey(hive, key, name)) mirror = [&] { return MirrorAutostart(true, data); };
+  return Modify(hive, [&](TiXmlElement* root) {
     TiXmlElement* k = FindKey(root, key, true);
     TiXmlElement* v = FindChild(k, "value", name);
     if (!v) {
@@ -216,9 +186,7 @@ bool WriteValue(Hive hive, const std::string& key, const std::string& name, cons
     v->SetAttribute("type", type);
     v->SetAttribute("data", data);
     return true;
-  });
-  if (ok && IsRunKey(hive, key, name)) MirrorAutostart(true, data);
-  return ok;
+  }, mirror);
 }
 
 bool ReadValue(Hive hive, const std::string& key, const std::string& name, const char* type, std::string* data) {
@@ -264,13 +232,13 @@ bool WriteDword(Hive hive, const std::string& key, const std::string& name, uint
 }
 
 bool DeleteValue(Hive hive, const std::string& key, const std::string& name) {
-  bool ok = Modify(hive, [&](TiXmlElement* root) {
+  std::function<bool()> mirror;
+  if (IsRunKey(hive, key, name)) mirror = [] { return MirrorAutostart(false, ""); };
+  return Modify(hive, [&](TiXmlElement* root) {
     TiXmlElement* k = FindKey(root, key, false);
     TiXmlElement* v = k ? FindChild(k, "value", name) : nullptr;
     return v && k->RemoveChild(v);
-  });
-  if (ok && IsRunKey(hive, key, name)) MirrorAutostart(false, "");
-  return ok;
+  }, mirror);
 }
 
 bool DeleteKey(Hive hive, const std::string& key) {

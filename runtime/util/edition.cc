@@ -28,11 +28,13 @@ EditionCache& Cache() {
 using StringExport = const wchar_t* (*)();
 using FlagExport = int (*)();
 
-void CopyExport(void* lib, const char* name, std::wstring* value) {
-  if (auto fn = reinterpret_cast<StringExport>(dlsym(lib, name))) {
-    const wchar_t* text = fn();
-    *value = text ? text : L"";
-  }
+// False when the library lacks the export.
+bool CopyExport(void* lib, const char* name, std::wstring* value) {
+  auto fn = reinterpret_cast<StringExport>(dlsym(lib, name));
+  if (!fn) return false;
+  const wchar_t* text = fn();
+  *value = text ? text : L"";
+  return true;
 }
 
 template <typename T>
@@ -63,14 +65,23 @@ void LoadEditionLibrary() {
   std::string path = EditionLibraryPath();
   void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!lib) return;
-  std::lock_guard<std::mutex> lock(c.mutex);
-  CopyExport(lib, "GetGameId", &c.game_id);
-  CopyExport(lib, "GetKey", &c.key);
-  CopyExport(lib, "GetKeyDesc", &c.key_desc);
-  CopyExport(lib, "GetCurrentVersion", &c.version);
-  CopyExport(lib, "GetGlobalConfig", &c.global_config);
-  if (auto fn = reinterpret_cast<FlagExport>(dlsym(lib, "GetInstallHook"))) c.install_hook = fn() != 0;
+  // The library's own code runs without our lock held.
+  std::wstring game_id, key, key_desc, version, global_config;
+  bool has[5] = {CopyExport(lib, "GetGameId", &game_id), CopyExport(lib, "GetKey", &key),
+                 CopyExport(lib, "GetKeyDesc", &key_desc), CopyExport(lib, "GetCurrentVersion", &version),
+                 CopyExport(lib, "GetGlobalConfig", &global_config)};
+  auto flag = reinterpret_cast<FlagExport>(dlsym(lib, "GetInstallHook"));
+  bool install_hook = flag && flag() != 0;
   dlclose(lib);
+  std::lock_guard<std::mutex> lock(c.mutex);
+  if (!c.key.empty()) return;  // another thread filled it meanwhile
+  // A missing export leaves its value as it was.
+  if (has[0]) c.game_id = game_id;
+  if (has[1]) c.key = key;
+  if (has[2]) c.key_desc = key_desc;
+  if (has[3]) c.version = version;
+  if (has[4]) c.global_config = global_config;
+  if (flag) c.install_hook = install_hook;
 }
 
 std::wstring GetEditionGameId() { return Locked(&EditionCache::game_id); }

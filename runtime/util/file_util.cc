@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "runtime/platform/atomic_file.h"
 #include "runtime/platform/dirs.h"
 #include "runtime/util/text_convert.h"
 
@@ -169,28 +170,7 @@ bool ReadWholeFile(const std::wstring& path, std::string* out) {
 }
 
 bool WriteWholeFileAtomic(const std::wstring& path, const std::string& data) {
-  std::string target = Narrow(path);
-  std::string tmp = target + ".tmp." + std::to_string(getpid());
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  size_t done = 0;
-  bool ok = true;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  ok = fsync(fd) == 0 && ok;
-  ok = close(fd) == 0 && ok;
-  if (!ok || rename(tmp.c_str(), target.c_str()) != 0) {
-    unlink(tmp.c_str());
-    return false;
-  }
-  return true;
+  return platform::WriteFileAtomically(Narrow(path), data);
 }
 
 bool CopyFileOver(const std::wstring& from, const std::wstring& to) {

@@ -29,6 +29,11 @@ bool FindProcessByPath(const std::wstring& image_path, pid_t* pid) {
   return false;
 }
 
+bool SignalProcessByPath(pid_t pid, const std::wstring& image_path, int signal) {
+  return platform::SignalProcessIf(
+      pid, [&](const std::string& image) { return SamePathNoCase(Utf8ToWide(image), image_path); }, signal);
+}
+
 bool FindFirstThreadOfProcess(pid_t pid, pid_t* thread_id) {
   pid_t tid = platform::FirstThreadOfProcess(pid);
   if (tid == 0) return false;

@@ -41,7 +41,7 @@ bool OBLogicGameCommand::Start(uint32_t gui_thread_id) {
   }
   for (int i = 0; i < kPipeCount; ++i) {
     std::wstring name = PipeName(i);
-    if (!Listen(name, true)) LogWarn(L"%s:%d:Listen(%ls) failed\n", L"OBLogicGameCommand::Start", __LINE__, name.c_str());
+    if (!Listen(name, true)) LogWarn(L"%ls:%d:Listen(%ls) failed\n", L"OBLogicGameCommand::Start", __LINE__, name.c_str());
   }
   server_time_subscription_ =
       chain_.Subscribe(SEVENT_RESPONSE_GetServerDateTime, this, &OBLogicGameCommand::OnServerTime);

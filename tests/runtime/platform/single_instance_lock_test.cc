@@ -1,9 +1,11 @@
 #include "runtime/platform/single_instance_lock.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "runtime/platform/dirs.h"
 #include "tests/support/test_support.h"
 
 namespace brx::platform {
@@ -54,6 +56,33 @@ TEST(SingleInstanceLockTest, HeldAcrossProcessesAndFreedWhenHolderDies) {
 TEST(SingleInstanceLockTest, UnusableFolderFails) {
   ScopedEnv env("OMBRIX_LOCK_DIR", "/proc/definitely/not/here");
   std::unique_ptr<SingleInstanceLock> lock;
+  EXPECT_EQ(SingleInstanceLock::Acquire("X", &lock), SingleInstanceLock::Result::kFailed);
+}
+
+}  // namespace
+}  // namespace brx::platform
+
+namespace brx::platform {
+namespace {
+
+TEST(PrivateFoldersTest, AnOpenFolderOfOursIsClosedAndALinkIsRefused) {
+  ombrix::test::TempDir dir;
+  std::string open = dir.Sub("open");
+  ASSERT_EQ(mkdir(open.c_str(), 0777), 0);
+  chmod(open.c_str(), 0777);
+  {
+    ombrix::test::ScopedEnv env("OMBRIX_PIPE_DIR", open);
+    EXPECT_EQ(PipeDirectory(), open);
+  }
+  struct stat st {};
+  ASSERT_EQ(stat(open.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  std::string link = dir.Sub("link");
+  ASSERT_EQ(symlink(open.c_str(), link.c_str()), 0);
+  ombrix::test::ScopedEnv env("OMBRIX_PIPE_DIR", link);
+  EXPECT_EQ(PipeDirectory(), "");
+  std::unique_ptr<SingleInstanceLock> lock;
+  ombrix::test::ScopedEnv locks("OMBRIX_LOCK_DIR", std::nullopt);
   EXPECT_EQ(SingleInstanceLock::Acquire("X", &lock), SingleInstanceLock::Result::kFailed);
 }
 
