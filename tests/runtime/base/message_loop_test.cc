@@ -154,6 +154,40 @@ TEST(MessageLoopTest, DestructionDeletesPendingAndDeferredTasksUnrun) {
   EXPECT_EQ(probe.destroyed.load(), 6);
 }
 
+// Posts from its destructor, which runs while the loop is being destroyed
+// (the loop thread is held by a gate until then), then opens the gate.
+class PostOnDestroyTask : public Task {
+ public:
+  PostOnDestroyTask(MessageLoop* loop, Probe* probe, std::atomic<int64_t>* result, platform::Event* gate)
+      : Task("PostOnDestroyTask"), loop_(loop), probe_(probe), result_(result), gate_(gate) {}
+  ~PostOnDestroyTask() override {
+    *result_ = loop_->PostTask(std::make_unique<ProbeTask>(probe_, 1));
+    gate_->Set();
+  }
+
+ private:
+  MessageLoop* loop_;
+  Probe* probe_;
+  std::atomic<int64_t>* result_;
+  platform::Event* gate_;
+};
+
+TEST(MessageLoopTest, PostingToAStoppingLoopIsRefusedAndTheTaskDeletedUnrun) {
+  Probe probe;
+  platform::Event release;
+  std::atomic<bool> entered{false};
+  std::atomic<int64_t> result{0};
+  {
+    MessageLoop loop("test.stopping");
+    loop.PostTask(std::make_unique<GateTask>(&entered, &release));
+    ASSERT_TRUE(WaitUntil([&] { return entered.load(); }));
+    loop.PostTask(std::make_unique<PostOnDestroyTask>(&loop, &probe, &result, &release));
+  }
+  EXPECT_EQ(result.load(), -1);
+  EXPECT_EQ(probe.runs.load(), 0);
+  EXPECT_EQ(probe.destroyed.load(), 1);
+}
+
 TEST(MessageLoopTest, CancelAllTasksDropsOnlyWhatIsPending) {
   Probe probe;
   platform::Event release;

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstdarg>
+#include <filesystem>
+#include <mutex>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -10,6 +12,7 @@
 #include "runtime/logmaker/log.h"
 #include "runtime/logmaker/log_layout_normal.h"
 #include "runtime/logmaker/log_writer_file.h"
+#include "runtime/platform/process.h"
 #include "tests/support/test_support.h"
 
 namespace brx::logmaker {
@@ -147,14 +150,66 @@ TEST(FrontEndTest, LongTextIsCutAt40959) {
   EXPECT_EQ(Wide(L"%ls:%d:%ls\n", L"Fn", 380, L"\u7fce"), L"Fn:380:\u7fce\n");
 }
 
-TEST(FrontEndTest, FirstLogCreatesFolderAndFile) {
-  // The application log lands beside this test program.
-  std::string path = AppLogPath();
-  LogError(L"%ls:%d:front end check %ls\n", L"FrontEndTest", 1, L"\u5c9a");
-  std::string text = ombrix::test::ReadFile(path);
-  EXPECT_NE(text.find("[ERROR]"), std::string::npos);
-  EXPECT_NE(text.find("FrontEndTest:1:front end check \xe5\xb2\x9a\n"), std::string::npos);
-  EXPECT_NE(path.find("/Log/--c--runtime_logmaker_test.log"), std::string::npos) << path;
+TEST(FrontEndTest, FirstLogCallCreatesTheFolderAndTheNamedFile) {
+  // A program of its own in a fresh folder, beside the edition library.
+  TempDir dir;
+  std::filesystem::copy_file(ombrix::test::BinaryDir() + "/tests/runtime/log_probe", dir.Sub("log_probe"));
+  std::filesystem::copy_file(ombrix::test::DistDir() + "/OBVerCustom.dll", dir.Sub("OBVerCustom.dll"));
+  auto probe = brx::platform::ChildProcess::Spawn({dir.Sub("log_probe"), {}, ""});
+  ASSERT_TRUE(probe);
+  int status = -1;
+  ASSERT_TRUE(probe->Wait(20000, &status));
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  std::string text = ombrix::test::ReadFile(dir.Sub("Log/2.3.109.05--c--log_probe.log"));
+  auto lines = Lines(text);
+  ASSERT_EQ(lines.size(), 4u + 4u) << text;  // banner, the line, and the four line ends of the close
+  EXPECT_TRUE(std::regex_match(lines[3], std::regex("\\[ERROR\\]\\[\\d+ *\\]\\[[^\\]]+\\]log_probe:1:first line \xe7\xbf\x8e\xe5\xb2\x9a")))
+      << lines[3];
+}
+
+// Collects what the application logger writes, for the life of the object.
+class CaptureWriter : public ILogWriter {
+ public:
+  explicit CaptureWriter(std::vector<std::string>* lines, std::mutex* mutex) : lines_(lines), mutex_(mutex) {}
+  void Write(const LogRecord& record) override {
+    std::lock_guard<std::mutex> lock(*mutex_);
+    lines_->push_back(record.line);
+  }
+  void WriteText(const char*) override {}
+
+ private:
+  std::vector<std::string>* lines_;
+  std::mutex* mutex_;
+};
+
+TEST(FrontEndTest, ThreadsFormattingAtOnceNeverMixTheirText) {
+  std::vector<std::string> lines;
+  std::mutex mutex;
+  GetAppLogger()->AddWriter(std::make_unique<CaptureWriter>(&lines, &mutex));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([t] {
+      std::wstring mine(200, static_cast<wchar_t>(L'a' + t));
+      std::string narrow(200, static_cast<char>('A' + t));
+      for (int i = 0; i < 300; ++i) {
+        LogWarn(L"w%d:%ls:%d\n", t, mine.c_str(), i);
+        LogWarnA("n%d:%s:%d\n", t, narrow.c_str(), i);
+      }
+    });
+  for (auto& th : threads) th.join();
+  std::lock_guard<std::mutex> lock(mutex);
+  int wide = 0, narrow = 0;
+  std::regex line("\\[WARN \\]\\[\\d+ *\\]\\[[^\\]]+\\]([wn])(\\d):(.+):\\d+\n");
+  for (const std::string& l : lines) {
+    std::smatch m;
+    if (!std::regex_match(l, m, line)) continue;
+    int t = std::stoi(m[2].str());
+    char expect = m[1].str() == "w" ? static_cast<char>('a' + t) : static_cast<char>('A' + t);
+    EXPECT_EQ(m[3].str(), std::string(200, expect)) << l;
+    (m[1].str() == "w" ? wide : narrow)++;
+  }
+  EXPECT_EQ(wide, 8 * 300);
+  EXPECT_EQ(narrow, 8 * 300);
 }
 
 }  // namespace
