@@ -34,7 +34,9 @@ bool Stat(const std::string& path, FindData* data) {
   data->is_directory = S_ISDIR(sx.stx_mode);
   data->size = sx.stx_size;
   data->write_time = sx.stx_mtime.tv_sec;
-  data->creation_time = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_ctime.tv_sec;
+  // Without a birth time the write time stands in: the change time moves on
+  // every rename or chmod, which would re-date a moved screenshot.
+  data->creation_time = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
   return true;
 }
 

@@ -12,7 +12,7 @@ struct FindData {
   std::wstring name;  // the entry's own name, no folder
   bool is_directory = false;
   uint64_t size = 0;
-  time_t creation_time = 0;  // birth time where the file system keeps one, else the change time
+  time_t creation_time = 0;  // birth time where the file system keeps one, else the write time
   time_t write_time = 0;
 };
 

@@ -39,8 +39,7 @@ std::string XmlPathGet(const std::string& path, const TiXmlNode* start, const st
   }
   const TiXmlNode* child = element->FirstChild();
   const TiXmlText* text = child ? child->ToText() : nullptr;
-  if (!text || !*text->Value()) return default_value;
-  return text->Value();
+  return text ? text->Value() : default_value;
 }
 
 void XmlPathSet(const std::string& path, const char* value, TiXmlNode* start) {

@@ -20,7 +20,7 @@ struct KeyPath {
 KeyPath SplitKeyPath(const std::string& path);
 
 // The element's text or attribute; `default_value` when anything on the way
-// is missing or the text is empty.
+// is missing (an element without text counts as missing).
 std::string XmlPathGet(const std::string& path, const TiXmlNode* start, const std::string& default_value);
 // Sets the element's text or attribute, creating missing elements. A null
 // value counts as empty text. Nothing is saved; the caller saves.

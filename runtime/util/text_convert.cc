@@ -157,7 +157,7 @@ std::wstring Utf16ToWide(const std::u16string& text) {
 }
 
 std::string WideToAnsi(const std::wstring& text) {
-  thread_local Iconv to_gbk("GBK", "UTF-32LE");
+  thread_local Iconv to_gbk("GB18030", "UTF-32LE");
   std::string out;
   if (!to_gbk.ok()) {
     for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
@@ -178,7 +178,7 @@ std::string WideToAnsi(const std::wstring& text) {
 }
 
 std::wstring AnsiToWide(const std::string& text) {
-  thread_local Iconv from_gbk("UTF-32LE", "GBK");
+  thread_local Iconv from_gbk("UTF-32LE", "GB18030");
   std::wstring out;
   if (!from_gbk.ok()) {
     for (char c : text) out += static_cast<unsigned char>(c) < 0x80 ? static_cast<wchar_t>(c) : kReplacement;

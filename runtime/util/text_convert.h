@@ -5,9 +5,11 @@
 namespace brx::util {
 
 // The program's text is std::wstring (UTF-32 on Linux). "ANSI" is the code
-// page of the system's own files and peers, GBK (code page 936). Text the
-// target cannot represent becomes '?' (to GBK) or U+FFFD (to wide); no
-// conversion ever fails or throws.
+// page of the system's own files and peers, GBK (code page 936), written as
+// GB18030: the same bytes for every character GBK has, and four-byte codes
+// for the rest (an accented letter in a folder name), which GBK would lose.
+// Input that cannot be decoded becomes U+FFFD; no conversion ever fails or
+// throws.
 
 std::string WideToAnsi(const std::wstring& text);
 std::wstring AnsiToWide(const std::string& text);

@@ -106,6 +106,11 @@ TEST_F(RegistryStoreTest, RunValueIsMirroredToAutostart) {
   EXPECT_NE(text.find("[Desktop Entry]"), std::string::npos);
   ASSERT_TRUE(DeleteValue(Hive::kLocalMachine, run, "Ombrix"));
   EXPECT_FALSE(ombrix::test::PathExists(desktop));
+  // The user's own Run key is mirrored the same way.
+  ASSERT_TRUE(WriteString(Hive::kCurrentUser, run, "Ombrix", "/opt/ombrix/Ombrix.exe"));
+  EXPECT_NE(ombrix::test::ReadFile(desktop).find("Exec=\"/opt/ombrix/Ombrix.exe\"\n"), std::string::npos);
+  ASSERT_TRUE(DeleteValue(Hive::kCurrentUser, run, "Ombrix"));
+  EXPECT_FALSE(ombrix::test::PathExists(desktop));
   // Other values under Run are not ours to mirror.
   ASSERT_TRUE(WriteString(Hive::kLocalMachine, run, "Other", "/bin/true"));
   EXPECT_FALSE(ombrix::test::PathExists(desktop));

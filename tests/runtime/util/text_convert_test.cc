@@ -41,8 +41,10 @@ TEST(TextConvertTest, AnsiIsGbk) {
   EXPECT_EQ(WideToAnsi(L"plain"), "plain");
 }
 
-TEST(TextConvertTest, AnsiReplacesWhatGbkLacks) {
-  EXPECT_EQ(WideToAnsi(L"a\U0001F600b"), "a?b");
+TEST(TextConvertTest, AnsiKeepsWhatGbkLacks) {
+  // GBK has no such characters; they survive the round trip all the same.
+  std::wstring beyond = L"/home/j\u00f6rg/\U0001F600";
+  EXPECT_EQ(AnsiToWide(WideToAnsi(beyond)), beyond);
   EXPECT_EQ(AnsiToWide("a\x81"), L"a\ufffd");  // lead byte without trail
 }
 
