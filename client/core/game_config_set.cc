@@ -64,9 +64,10 @@ void GameConfigSet::LoadGameConfigs() {
   fallback_ = std::make_unique<TiXmlDocument>();
   fallback_loaded_ = false;
   std::string text;
+  // The file's own id and name stay in the document (the file is listed
+  // and saved like every other game file); the fallback's fixed id and
+  // name are given by the readers instead.
   if (brx::util::ReadWholeFile(FallbackFilePath(), &text) && config_xml::ParseLegacy(fallback_.get(), text)) {
-    config_xml::Set(fallback_.get(), kGameId, kFallbackId);
-    config_xml::Set(fallback_.get(), kGameName, kDefaultGameName);
     fallback_loaded_ = true;
   } else {
     fallback_ = std::make_unique<TiXmlDocument>();
@@ -107,9 +108,12 @@ void GameConfigSet::LoadGameConfigs() {
 void GameConfigSet::Save() {
   // An empty fallback (no readable "other.xml" and nothing set since) would
   // only write an empty, unreadable file.
-  if (fallback_->FirstChild()) config_xml::Save(*fallback_, FallbackFilePath());
+  if (fallback_->FirstChild()) {
+    config_xml::EnsureDeclaration(fallback_.get());
+    config_xml::Save(*fallback_, FallbackFilePath());
+  }
   for (auto& [id, file] : games_) {
-    if (file.doc == fallback_.get()) continue;
+    if (file.doc == fallback_.get()) continue;  // written above, once
     config_xml::EnsureDeclaration(file.doc);
     config_xml::Save(*file.doc, file.path);
   }
@@ -127,7 +131,11 @@ TiXmlDocument* GameConfigSet::Find(const std::wstring& game_id) {
 
 std::wstring GameConfigSet::GetGameConfigValue(const std::wstring& game_id, const std::wstring& key,
                                                const std::wstring& default_value) const {
-  return config_xml::Get(Find(game_id), key, default_value);
+  auto it = games_.find(game_id);
+  if (it != games_.end()) return config_xml::Get(it->second.doc, key, default_value);
+  if (fallback_loaded_ && key == kGameId) return kFallbackId;
+  if (fallback_loaded_ && key == kGameName) return kDefaultGameName;
+  return config_xml::Get(fallback_.get(), key, default_value);
 }
 
 void GameConfigSet::SetGameConfigValue(const std::wstring& game_id, const std::wstring& key,

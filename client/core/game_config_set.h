@@ -11,9 +11,11 @@ class ConfigStore;
 // The per-game settings: one XML document per file directly in the
 // "games" folder, keyed by the document's game id, plus a fallback document
 // from "games/other.xml" that answers for every game without a file of its
-// own. Each file has exactly one document in memory, so a change made
+// own. "games/other.xml" is also listed under its own id like any other
+// game file; both names share its one document in memory, so a change made
 // through the fallback is saved once and never overwritten by a second
-// copy of the same file.
+// copy of the same file. Read through the fallback, the id is always
+// "other" and the name the default one, whatever the file holds.
 //
 // GUI thread only.
 class GameConfigSet {

@@ -4,9 +4,13 @@
 #include <tinyxml.h>
 
 #include <clocale>
+#include <cstdio>
+#include <mutex>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
 
@@ -19,6 +23,39 @@ using ombrix::test::WriteFile;
 
 std::string Gbk(const std::wstring& text) { return brx::util::WideToAnsi(text); }
 
+// The log lines this process writes from the first use on.
+class LogLines : public brx::logmaker::ILogWriter {
+ public:
+  static LogLines& Get() {
+    static LogLines* lines = [] {
+      auto writer = std::make_unique<LogLines>();
+      LogLines* raw = writer.get();
+      brx::logmaker::GetAppLogger()->AddWriter(std::move(writer));  // the logger owns it until exit
+      return raw;
+    }();
+    return *lines;
+  }
+  void Write(const brx::logmaker::LogRecord& record) override { WriteText(record.line.c_str()); }
+  void WriteText(const char* text) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.push_back(text);
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
+  }
+  int Count(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int n = 0;
+    for (const std::string& line : lines_) n += line.find(text) != std::string::npos;
+    return n;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
 std::string GameFile(const std::string& id, const std::string& inner = "") {
   return "<?xml version=\"1.0\" encoding=\"gb2312\" ?>\n<root><game id=\"" + id + "\">" + inner + "</game></root>\n";
 }
@@ -26,6 +63,7 @@ std::string GameFile(const std::string& id, const std::string& inner = "") {
 class GameConfigSetTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    LogLines::Get().Clear();
     TiXmlBase::SetCondenseWhiteSpace(false);
     mkdir(dir_.Sub("OBSkin").c_str(), 0755);
     mkdir(dir_.Sub("OBSkin/other").c_str(), 0755);
@@ -136,6 +174,67 @@ TEST_F(GameConfigSetTest, ChangesMadeThroughTheFallbackAreSaved) {
   EXPECT_EQ(set->GetQuality(L"no-file-of-its-own"), 55);
   EXPECT_EQ(set->GetQuality(L"other"), 55);
   EXPECT_EQ(set->GetShowHideKey(L"no-file-of-its-own"), L"F11");
+}
+
+TEST_F(GameConfigSetTest, TheFallbackFileIsListedUnderItsOwnIdLikeAnyOtherGameFile) {
+  WriteFile(dir_.Sub("games/other.xml"), GameFile("", "<shortcut><quality>70</quality></shortcut>"));
+  {
+    auto set = Load();
+    std::vector<std::wstring> ids;
+    set->GetGameIds(&ids);
+    EXPECT_EQ(ids, std::vector<std::wstring>{});
+    EXPECT_FALSE(set->HasGame(L"other"));
+    EXPECT_EQ(LogLines::Get().Count("empty gameid in file[games/other.xml]"), 1);
+    EXPECT_EQ(set->GetQuality(L"unknown"), 70);  // still the fallback
+  }
+
+  WriteFile(dir_.Sub("games/other.xml"), GameFile("mine", "<shortcut><quality>70</quality></shortcut>"));
+  WriteFile(dir_.Sub("games/a.xml"), GameFile("dup"));
+  WriteFile(dir_.Sub("games/p.xml"), GameFile("dup"));
+  WriteFile(dir_.Sub("games/z.xml"), GameFile("last"));
+  auto set = Load();
+  std::vector<std::wstring> ids;
+  set->GetGameIds(&ids);
+  EXPECT_EQ(ids, (std::vector<std::wstring>{L"dup", L"last", L"mine"}));
+  EXPECT_FALSE(set->HasGame(L"other"));
+  EXPECT_EQ(set->GetGameConfigValue(L"mine", L"root.game:id", L""), L"mine");
+  EXPECT_EQ(set->GetGameConfigValue(L"unknown", L"root.game:id", L""), L"other");
+  EXPECT_EQ(LogLines::Get().Count("same gameid in file[games/p.xml]"), 1);
+
+  // One document behind both names, written once, keeping the file's own id.
+  set->SetQuality(L"mine", 61);
+  set->SetOneShotKey(L"unknown", L"F9");
+  set->Save();
+  auto again = Load();
+  EXPECT_EQ(again->GetQuality(L"mine"), 61);
+  EXPECT_EQ(again->GetOneShotKey(L"mine"), L"F9");
+  EXPECT_EQ(again->GetOneShotKey(L"unknown"), L"F9");
+  EXPECT_TRUE(again->HasGame(L"mine"));
+}
+
+TEST_F(GameConfigSetTest, TheFallbackFileIsSavedWithTheDeclarationOfEveryGameFile) {
+  WriteFile(dir_.Sub("games/other.xml"), "<root><game id=\"other\" name=\"" + Gbk(L"别名") + "\" /></root>");
+  {
+    auto set = Load();
+    set->SetQuality(L"unknown", 66);
+    set->Save();
+  }
+  std::string text = ReadFile(dir_.Sub("games/other.xml"));
+  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u) << text;
+  EXPECT_NE(text.find("<quality>66</quality>"), std::string::npos) << text;
+  // The file keeps its own name; only readers through the fallback see the fixed one.
+  EXPECT_NE(text.find(Gbk(L"别名")), std::string::npos) << text;
+  auto set = Load();
+  EXPECT_EQ(set->GetGameName(L"other"), L"别名");
+  EXPECT_EQ(set->GetGameName(L"unknown"), L"翎岚社区");
+
+  // A fallback that starts from nothing gets it too.
+  std::remove(dir_.Sub("games/other.xml").c_str());
+  auto fresh = Load();
+  fresh->SetQuality(L"unknown", 44);
+  fresh->Save();
+  text = ReadFile(dir_.Sub("games/other.xml"));
+  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u) << text;
 }
 
 TEST_F(GameConfigSetTest, AFallbackWithoutFileIsWrittenOnlyOnceItHoldsSomething) {
