@@ -14,19 +14,19 @@
 
 namespace brx::io {
 
-// Error code a read completes with when the peer closed its end (0 bytes),
-// as a broken pipe did on the original platform.
+// Error code a read completes with when the peer closed its end (0 bytes).
+// Callbacks pass it on as the reason of the disconnection.
 inline constexpr int kErrorBrokenPipe = 109;
 // Error code of a connection closed because its stream was corrupt.
 inline constexpr int kErrorBadFrame = -1;
 // Error code of a connection that this side closed on purpose.
 inline constexpr int kErrorConnectionAborted = 1236;
 
-// One operation a service waits for on a descriptor: what an OVERLAPPED
-// was on the original platform. Services embed it first in their
-// per-connection record, so a completion's operation pointer finds the
-// record. The reactor performs the operation when the descriptor is ready
-// and then reports it, so handlers stay completion-shaped:
+// One operation a service waits for on a descriptor. Services embed it
+// first in their per-connection record, so a completion's operation
+// pointer finds the record. The reactor performs the operation when the
+// descriptor is ready and then reports it, so handlers see each operation
+// once, finished, with its result:
 //   kRead:    recv into `buffer` (up to `size` bytes); bytes 0 with
 //             kErrorBrokenPipe when the peer closed, or an errno value.
 //   kAccept:  accept4; the new descriptor (non-blocking, close-on-exec) is
@@ -43,12 +43,13 @@ struct IOOperation {
 };
 
 // The completion thread of a stream service: an epoll reactor with an
-// eventfd wake-up, standing in for an I/O completion port.
+// eventfd wake-up.
 //
 // Each posted operation completes once (one-shot); the handler re-posts it
 // to keep reading. A read re-posted from its own completion is tried again
 // at once (a few rounds) before the descriptor is armed again, so a stream
-// that keeps coming is read without a trip through epoll for each chunk. Handlers run on the reactor thread, one at a time, so
+// that keeps coming is read without a trip through epoll for each chunk.
+// Handlers run on the reactor thread, one at a time, so
 // the operations of one connection are handled in order. Remove must be
 // called on the reactor thread (or while it is stopped); an operation
 // removed during a batch is never reported from that batch, so its record
