@@ -106,6 +106,29 @@ TEST_F(SystemConfigTest, EveryKeyRoundTripsThroughTheFile) {
   EXPECT_NE(ReadFile(File()).find(brx::util::WideToAnsi(L"玩家一号")), std::string::npos);
 }
 
+TEST_F(SystemConfigTest, TheCustomStorePathRoundTripsThroughTheFile) {
+  // Blanks, markup characters and Chinese text in a folder name.
+  const std::wstring chosen = L"/data/游戏  截图 & \"<shots>\"'/";
+  const std::wstring stored = L"/data/游戏  截图 & \"<shots>\"'/OBSnapshot";
+  {
+    SystemConfig config(Folder());
+    config.Load();
+    config.SetStoreType(L"custom");
+    config.SetStorePath(chosen);
+    ASSERT_TRUE(config.Save());
+  }
+  for (int round = 0; round < 2; ++round) {  // a second save keeps it as it is
+    SystemConfig config(Folder());
+    config.Load();
+    EXPECT_EQ(config.GetStoreType(), L"custom") << round;
+    EXPECT_EQ(config.GetStorePath(), stored) << round;
+    EXPECT_EQ(config.GetSnapshotDirectory(), stored) << round;
+    ASSERT_TRUE(config.Save());
+  }
+  EXPECT_NE(ReadFile(File()).find(brx::util::WideToAnsi(L"游戏  截图 &amp; &quot;&lt;shots&gt;&quot;")), std::string::npos)
+      << ReadFile(File());
+}
+
 TEST_F(SystemConfigTest, FlagsAreSetOnlyByTheValueOne) {
   SystemConfig config(Folder());
   config.Load();
