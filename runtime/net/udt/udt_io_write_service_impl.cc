@@ -4,7 +4,6 @@
 
 #include <chrono>
 
-#include "runtime/io/socket_write.h"
 
 namespace brx::net::udt {
 
@@ -43,6 +42,7 @@ int UDTIOWriteServiceImpl::Write(const io::QueuedMessage& message, int cancel_fd
   const char* data = reinterpret_cast<const char*>(message.body.get());
   uint32_t written = 0;
   int last = 0;
+  const auto stall_limit = std::chrono::milliseconds(stall_timeout_ms_.load(std::memory_order_relaxed));
   auto stalled_since = std::chrono::steady_clock::now();
   while (written < message.length) {
     int n = UDT::send(socket, data + written, static_cast<int>(message.length - written), 0);
@@ -54,8 +54,7 @@ int UDTIOWriteServiceImpl::Write(const io::QueuedMessage& message, int cancel_fd
     }
     int code = n == 0 ? CUDTException::ETIMEOUT : UDT::getlasterror_code();
     bool full = code == CUDTException::ETIMEOUT || code == CUDTException::EASYNCSND;
-    bool stuck = std::chrono::steady_clock::now() - stalled_since >
-                 std::chrono::milliseconds(io::kWriteStallTimeoutMs);
+    bool stuck = std::chrono::steady_clock::now() - stalled_since > stall_limit;
     if (full && !stuck && !Cancelled(cancel_fd)) continue;
     if (written > 0 || stuck) UDT::close(socket);
     return -code;

@@ -2,10 +2,12 @@
 
 #include <udt/udt.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
 #include "runtime/io/io_write_service.h"
+#include "runtime/io/socket_write.h"
 
 namespace brx::net::udt {
 
@@ -22,7 +24,8 @@ class UDTIOWriteServiceImpl : public io::IOWriteService::IWriteServiceImpl {
   // The send time-out the services set on their sockets.
   static constexpr int kSendTimeoutMs = 100;
 
-  // Any thread.
+  // Any thread. The stall limit applies to writes that start afterwards.
+  void set_stall_timeout_ms(int ms) { stall_timeout_ms_.store(ms, std::memory_order_relaxed); }
   void Attach(io::ConnectionId connection, UDTSOCKET socket);
   void Detach(io::ConnectionId connection);
   void DetachAll();
@@ -31,6 +34,7 @@ class UDTIOWriteServiceImpl : public io::IOWriteService::IWriteServiceImpl {
   int Write(const io::QueuedMessage& message, int cancel_fd) override;
 
  private:
+  std::atomic<int> stall_timeout_ms_{io::kWriteStallTimeoutMs};
   std::mutex mutex_;
   std::map<io::ConnectionId, UDTSOCKET> sockets_;
 };

@@ -55,6 +55,12 @@ UDTSOCKET UDTServiceBase::NewSocket() {
   // sockets, and a port search would never move past a taken port.
   bool reuse = false;
   UDT::setsockopt(socket, 0, UDT_REUSEADDR, &reuse, sizeof(reuse));
+  // UDT's default linger makes a close with unsent data wait up to 180 s
+  // for a peer that may never read it; every close here (stop, a failed
+  // peer, a stalled write) means the data is no longer wanted. Accepted
+  // sockets inherit it from the listener.
+  linger no_linger{0, 0};
+  UDT::setsockopt(socket, 0, UDT_LINGER, &no_linger, sizeof(no_linger));
   return socket;
 }
 

@@ -49,6 +49,9 @@ class UDTServiceBase : public io::IOStreamMessageQueue {
   void SetBindAddress(const std::string& address) { bind_address_ = address; }
 
   bool IsRunning() const { return running_.load(std::memory_order_acquire); }
+  // How long a send may make no progress before the writer gives up on
+  // the connection (kWriteStallTimeoutMs otherwise).
+  void SetWriteStallTimeoutForTesting(int ms) { writer_->set_stall_timeout_ms(ms); }
   const sockaddr_in& local_address() const { return local_address_; }
   uint16_t local_port() const { return ntohs(local_address_.sin_port); }
 
@@ -66,7 +69,8 @@ class UDTServiceBase : public io::IOStreamMessageQueue {
   virtual void OnSocketError(io::ConnectionId connection, int error) = 0;
 
   // A fresh UDT stream socket that will not share its UDP port with other
-  // sockets of the process, or UDT::INVALID_SOCK.
+  // sockets of the process and that closes at once, dropping unsent data;
+  // or UDT::INVALID_SOCK.
   static UDTSOCKET NewSocket();
   // Binds `socket` to the bind address and `port`, or when `port` is 0 to
   // the first free port from `first_port` to 65534. Fills local_address_.

@@ -74,7 +74,7 @@ void UDTServiceClient::ConnectRoutine() {
   if (UDT::connect(socket, reinterpret_cast<sockaddr*>(&peer_address_), sizeof(peer_address_)) == UDT::ERROR) {
     return OnConnectResult(UDT::getlasterror_code());
   }
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(connect_timeout_ms_);
   for (;;) {
     UDTSTATUS state = UDT::getsockstate(socket);
     if (state == CONNECTED) return OnConnectResult(0);

@@ -44,6 +44,8 @@ class UDTServiceClient : public UDTServiceBase {
   int connect_delay_ms() const { return connect_delay_ms_; }
 
   void SetConnectDelayForTesting(int delay_ms) { next_connect_delay_ms_ = delay_ms; }
+  // In place of kConnectTimeoutMs; set before Connect.
+  void SetConnectTimeoutForTesting(int timeout_ms) { connect_timeout_ms_ = timeout_ms; }
 
  protected:
   virtual void OnConnect(int error) = 0;
@@ -65,6 +67,7 @@ class UDTServiceClient : public UDTServiceBase {
   sockaddr_in peer_address_{};
   int connect_delay_ms_ = 0;
   int next_connect_delay_ms_ = kConnectDelayMs;
+  int connect_timeout_ms_ = kConnectTimeoutMs;
   std::atomic<bool> connecting_{false};
   std::atomic<bool> connected_{false};
   base::ThreadMethod connecter_service_;

@@ -4,8 +4,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -120,12 +122,92 @@ bool Send(UDTServiceBase& service, io::ConnectionId connection, const std::strin
                              static_cast<uint32_t>(body.size()));
 }
 
+// A bare UDT endpoint on 127.0.0.1 that reads only when asked, with a
+// receive buffer of UDT's least size: whatever a service sends beyond a
+// few tens of KiB stays unsent in the service's own buffers.
+class SlowReader {
+ public:
+  SlowReader() { UDT::startup(); }
+  ~SlowReader() {
+    linger no{0, 0};
+    for (UDTSOCKET s : {conn_, listener_}) {
+      if (s == UDT::INVALID_SOCK) continue;
+      UDT::setsockopt(s, 0, UDT_LINGER, &no, sizeof(no));
+      UDT::close(s);
+    }
+    UDT::cleanup();
+  }
+
+  // Listens on a free port, for a service's client.
+  uint16_t Listen() {
+    listener_ = NewSocket();
+    sockaddr_in a = Loopback(0);
+    if (UDT::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == UDT::ERROR) return 0;
+    if (UDT::listen(listener_, 1) == UDT::ERROR) return 0;
+    int length = sizeof(a);
+    UDT::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length);
+    return ntohs(a.sin_port);
+  }
+  bool Accept() {
+    bool blocking = false;
+    UDT::setsockopt(listener_, 0, UDT_RCVSYN, &blocking, sizeof(blocking));
+    return WaitUntil([&] {
+      conn_ = UDT::accept(listener_, nullptr, nullptr);
+      return conn_ != UDT::INVALID_SOCK;
+    });
+  }
+  // Connects to a service's server.
+  bool Connect(uint16_t port) {
+    conn_ = NewSocket();
+    sockaddr_in a = Loopback(port);
+    return UDT::connect(conn_, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != UDT::ERROR;
+  }
+  // Reads `n` bytes (10 s at most); fewer when the stream ended.
+  std::string Read(size_t n) {
+    bool blocking = true;
+    UDT::setsockopt(conn_, 0, UDT_RCVSYN, &blocking, sizeof(blocking));
+    int timeout = 10000;
+    UDT::setsockopt(conn_, 0, UDT_RCVTIMEO, &timeout, sizeof(timeout));
+    std::string out;
+    char buffer[4096];
+    while (out.size() < n) {
+      int got = UDT::recv(conn_, buffer, static_cast<int>(std::min(sizeof(buffer), n - out.size())), 0);
+      if (got <= 0) break;
+      out.append(buffer, static_cast<size_t>(got));
+    }
+    return out;
+  }
+  UDTSTATUS state() const { return UDT::getsockstate(conn_); }
+
+ private:
+  static UDTSOCKET NewSocket() {
+    UDTSOCKET s = UDT::socket(AF_INET, SOCK_STREAM, 0);
+    int least = 1;  // UDT rounds this up to its minimum
+    UDT::setsockopt(s, 0, UDT_RCVBUF, &least, sizeof(least));
+    return s;
+  }
+  static sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+  }
+
+  UDTSOCKET listener_ = UDT::INVALID_SOCK;
+  UDTSOCKET conn_ = UDT::INVALID_SOCK;
+};
+
+auto Elapsed(Clock::time_point since) { return Clock::now() - since; }
+
 // The server waits on an empty epoll set until its first peer comes; UDT
 // refuses an unbounded wait on an empty set, which must not end the loop.
 TEST(UDTServiceTest, IdleServerStaysUpAndThenServes) {
   Server server;
   ASSERT_TRUE(server.Initial(0));
-  EXPECT_FALSE(WaitUntil([&] { return server.heard.stops.load() > 0; }, std::chrono::milliseconds(3000)));
+  // Ten rounds of the receive loop's bounded wait.
+  EXPECT_FALSE(WaitUntil([&] { return server.heard.stops.load() > 0; },
+                         std::chrono::milliseconds(10 * UDTServiceBase::kWaitMs)));
   Client client;
   Connect(client, server);
   ASSERT_TRUE(Send(client, client.connection(), "after a long wait"));
@@ -213,14 +295,16 @@ TEST(UDTServiceTest, ConnectWaitsItsDelayAndFailsWhereNothingListens) {
   getsockname(probe, reinterpret_cast<sockaddr*>(&a), &length);
   close(probe);
 
-  Client client(UDTServiceClient::kConnectDelayMs);
+  constexpr int kDelayMs = 300;
+  Client client(kDelayMs);
+  client.SetConnectTimeoutForTesting(300);
   ASSERT_TRUE(client.Initial(0));
   EXPECT_GE(client.local_port(), UDTServiceClient::kFirstPort);
   auto asked = Clock::now();
   client.Connect("127.0.0.1", ntohs(a.sin_port));
   client.Connect("127.0.0.1", ntohs(a.sin_port));  // pending: ignored, not restarted
   ASSERT_TRUE(WaitUntil([&] { return client.heard.connects.load() == 1; }));
-  EXPECT_GE(client.heard.connected_at - asked, std::chrono::milliseconds(UDTServiceClient::kConnectDelayMs));
+  EXPECT_GE(client.heard.connected_at - asked, std::chrono::milliseconds(kDelayMs));
   EXPECT_EQ(client.heard.last_error.load(), CUDTException::ENOSERVER);
   EXPECT_FALSE(client.IsConnected());
   EXPECT_FALSE(WaitUntil([&] { return client.heard.connects.load() > 1; }, std::chrono::milliseconds(200)));
@@ -279,5 +363,64 @@ TEST(UDTServiceTest, PortSearchAndExplicitPorts) {
   EXPECT_EQ(loopback.local_address().sin_addr.s_addr, htonl(INADDR_LOOPBACK));
 }
 
+// A peer that stops reading leaves data unsent in UDT's buffers; closing
+// must drop it at once rather than wait for the peer (UDT's default linger
+// waits up to 180 s).
+TEST(UDTServiceTest, StopAndDestructionArePromptWithUnsentDataQueued) {
+  const std::string big = Pattern(4 << 20, 7);
+  {
+    SlowReader peer;
+    uint16_t port = peer.Listen();
+    ASSERT_NE(port, 0);
+    auto client = std::make_unique<Client>();
+    ASSERT_TRUE(client->Initial(0));
+    client->Connect("127.0.0.1", port);
+    ASSERT_TRUE(peer.Accept());
+    ASSERT_TRUE(WaitUntil([&] { return client->heard.connects.load() == 1; }));
+    ASSERT_EQ(client->heard.last_error.load(), 0);
+    ASSERT_TRUE(Send(*client, client->connection(), big));
+    ASSERT_EQ(peer.Read(1000).size(), 1000u);  // flowing; the rest waits
+    auto start = Clock::now();
+    client->Stop();
+    EXPECT_LT(Elapsed(start), std::chrono::milliseconds(500));
+    start = Clock::now();
+    client.reset();
+    EXPECT_LT(Elapsed(start), std::chrono::milliseconds(500));
+  }
+  {
+    auto server = std::make_unique<Server>();
+    ASSERT_TRUE(server->Initial(0));
+    SlowReader peer;
+    ASSERT_TRUE(peer.Connect(server->local_port()));
+    ASSERT_TRUE(WaitUntil([&] { return server->heard.accepts.load() == 1; }));
+    ASSERT_TRUE(Send(*server, server->heard.accepted.load(), big));
+    ASSERT_EQ(peer.Read(1000).size(), 1000u);
+    auto start = Clock::now();
+    server.reset();  // stops, then closes the peer's socket
+    EXPECT_LT(Elapsed(start), std::chrono::milliseconds(500));
+  }
+}
+
+// A message the peer does not take for the stall limit closes the
+// connection from the send thread; that close must not wait for the peer
+// either, or the receive loop never hears of it and Stop waits too.
+TEST(UDTServiceTest, StalledWriteClosesTheConnectionPromptly) {
+  SlowReader peer;
+  uint16_t port = peer.Listen();
+  ASSERT_NE(port, 0);
+  Client client;
+  client.SetWriteStallTimeoutForTesting(200);
+  ASSERT_TRUE(client.Initial(0));
+  client.Connect("127.0.0.1", port);
+  ASSERT_TRUE(peer.Accept());
+  ASSERT_TRUE(WaitUntil([&] { return client.heard.connects.load() == 1; }));
+  // More than UDT's send buffer (8192 packets) holds.
+  ASSERT_TRUE(Send(client, client.connection(), Pattern(16 << 20, 9)));
+  ASSERT_TRUE(WaitUntil([&] { return client.heard.closes.load() == 1; }));
+  EXPECT_FALSE(client.IsConnected());
+  auto start = Clock::now();
+  client.Stop();
+  EXPECT_LT(Elapsed(start), std::chrono::milliseconds(500));
+}
 }  // namespace
 }  // namespace brx::net::udt
