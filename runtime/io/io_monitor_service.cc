@@ -1,11 +1,16 @@
 #include "runtime/io/io_monitor_service.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "runtime/logmaker/log.h"
 
 namespace brx::io {
 
@@ -22,7 +27,7 @@ uint32_t EventsFor(const IOOperation* operation) {
 }  // namespace
 
 IOMonitorService::IOMonitorService(std::string name, IIOHandler* handler)
-    : ThreadRun(std::move(name)), handler_(handler), epoll_(epoll_create1(EPOLL_CLOEXEC)) {
+    : ThreadRun(std::move(name)), handler_(handler), epoll_(epoll_create1(EPOLL_CLOEXEC)), wait_(&epoll_wait) {
   if (!epoll_.valid()) {
     perror("epoll_create1");
     abort();
@@ -82,6 +87,16 @@ bool IOMonitorService::PostTask(std::function<void()> task) {
   return true;
 }
 
+bool IOMonitorService::PostDelayedTask(uint32_t delay_ms, std::function<void()> task) {
+  if (!IsRunning() || IsStopping()) return false;
+  {
+    std::lock_guard<std::mutex> lock(tasks_mutex_);
+    delayed_.emplace(std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms), std::move(task));
+  }
+  wake_.Set();  // the wait's time-out may have to be shorter now
+  return true;
+}
+
 void IOMonitorService::RunOnIoThread(std::function<void()> task) {
   if (IsCurrentThread() || !IsRunning()) {
     task();
@@ -104,6 +119,36 @@ void IOMonitorService::RunTasks() {
   for (auto& task : tasks) {
     if (IsStopping()) break;
     task();
+  }
+}
+
+int IOMonitorService::NextTimeout() {
+  std::lock_guard<std::mutex> lock(tasks_mutex_);
+  if (delayed_.empty()) return -1;
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(delayed_.begin()->first - std::chrono::steady_clock::now());
+  return static_cast<int>(std::max<int64_t>(0, left.count()));
+}
+
+void IOMonitorService::RunDueTasks() {
+  std::vector<std::function<void()>> due;
+  {
+    std::lock_guard<std::mutex> lock(tasks_mutex_);
+    auto end = delayed_.upper_bound(std::chrono::steady_clock::now());
+    for (auto it = delayed_.begin(); it != end; ++it) due.push_back(std::move(it->second));
+    delayed_.erase(delayed_.begin(), end);
+  }
+  for (auto& task : due) {
+    if (IsStopping()) break;
+    task();
+  }
+}
+
+void IOMonitorService::PauseAfterError() {
+  pollfd stop{stop_event().fd(), POLLIN, 0};
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kErrorRetryMs);
+  while (!IsStopping()) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
+    if (left <= 0 || poll(&stop, 1, static_cast<int>(left)) > 0) return;
   }
 }
 
@@ -158,15 +203,22 @@ int IOMonitorService::Run() {
   constexpr int kMaxEvents = 64;
   epoll_event events[kMaxEvents];
   int error = 0;
+  bool failing = false;
   while (!IsStopping()) {
-    int n = epoll_wait(epoll_.get(), events, kMaxEvents, -1);
+    int n = wait_(epoll_.get(), events, kMaxEvents, NextTimeout());
     if (IsStopping()) break;
     if (n < 0) {
       if (errno == EINTR) continue;
       error = errno;
+      if (!failing) LogWarnA("%s:%d:%s: epoll_wait failed: %s\n", "IOMonitorService::Run", __LINE__, name().c_str(),
+                             strerror(error));
+      failing = true;
       if (!handler_->OnError(error)) break;
+      // The same call would most likely fail again at once.
+      PauseAfterError();
       continue;
     }
+    failing = false;
     removed_in_batch_.clear();
     for (int i = 0; i < n && !IsStopping(); ++i) {
       void* tag = events[i].data.ptr;
@@ -180,14 +232,18 @@ int IOMonitorService::Run() {
       if (removed_in_batch_.count(operation)) continue;
       Dispatch(operation);
     }
+    RunDueTasks();
   }
   removed_in_batch_.clear();
   std::vector<std::function<void()>> dropped;
+  std::multimap<TimePoint, std::function<void()>> dropped_delayed;
   {
     std::lock_guard<std::mutex> lock(tasks_mutex_);
     dropped.swap(tasks_);
+    dropped_delayed.swap(delayed_);
   }
   dropped.clear();
+  dropped_delayed.clear();
   handler_->OnStop(error);
   return 0;
 }

@@ -1,12 +1,16 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <unordered_set>
 #include <vector>
+
+struct epoll_event;
 
 #include "runtime/base/thread.h"
 #include "runtime/io/scoped_fd.h"
@@ -56,15 +60,21 @@ struct IOOperation {
 // may be freed right after Remove. Closing a connection from another
 // thread is done by PostTask, never directly.
 //
+// A failed epoll_wait is reported to the handler; when it keeps the thread
+// going, the next wait comes only after kErrorRetryMs (or the stop), so a
+// lasting failure never spins the thread.
+//
 // The owner starts it (ThreadBase::Start) and stops it (ThreadBase::Stop,
 // which wakes epoll_wait through the stop event); tasks still queued when
-// the thread ends are dropped unrun.
+// the thread ends, delayed ones too, are dropped unrun.
 class IOMonitorService : public base::ThreadRun {
  public:
+  static constexpr int kErrorRetryMs = 100;
+
   class IIOHandler {
    public:
     virtual ~IIOHandler() = default;
-    // epoll_wait failed with `error`; false ends the thread.
+    // epoll_wait failed with `error` (never EINTR); false ends the thread.
     virtual bool OnError(int error) = 0;
     // An operation completed (see IOOperation for error and bytes).
     virtual void OnComplete(int error, IOOperation* operation, uint32_t bytes) = 0;
@@ -84,6 +94,9 @@ class IOMonitorService : public base::ThreadRun {
   // Runs `task` on the reactor thread after the current callback. False
   // (task dropped) when the thread is not running.
   bool PostTask(std::function<void()> task);
+  // Runs `task` on the reactor thread once `delay_ms` have passed. False
+  // (task dropped) when the thread is not running.
+  bool PostDelayedTask(uint32_t delay_ms, std::function<void()> task);
   // Runs `task` now when called on the reactor thread or while the thread
   // is not running, else hands it to the thread.
   void RunOnIoThread(std::function<void()> task);
@@ -92,10 +105,21 @@ class IOMonitorService : public base::ThreadRun {
 
   bool IsCurrentThread() const;
 
+  // Replaces epoll_wait, to make it fail in tests. Call before Start.
+  using WaitFunction = int (*)(int epoll_fd, epoll_event* events, int max_events, int timeout_ms);
+  void SetWaitFunctionForTesting(WaitFunction wait) { wait_ = wait; }
+
  protected:
   int Run() override;
 
  private:
+  using TimePoint = std::chrono::steady_clock::time_point;
+
+  // Milliseconds until the first delayed task is due; -1 when none.
+  int NextTimeout();
+  void RunDueTasks();
+  // After a wait error: waits kErrorRetryMs, or until the stop.
+  void PauseAfterError();
   // Completes the operation; false when it would block (nothing reported).
   bool Perform(IOOperation* operation);
   void Dispatch(IOOperation* operation);
@@ -105,8 +129,10 @@ class IOMonitorService : public base::ThreadRun {
   IIOHandler* handler_;
   ScopedFd epoll_;
   platform::Event wake_;
+  WaitFunction wait_;
   std::mutex tasks_mutex_;
   std::vector<std::function<void()>> tasks_;
+  std::multimap<TimePoint, std::function<void()>> delayed_;  // guarded by tasks_mutex_
   std::unordered_set<IOOperation*> removed_in_batch_;  // reactor thread only
   IOOperation* current_ = nullptr;                     // being completed; reactor thread only
   bool current_reposted_ = false;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -154,6 +155,71 @@ TEST(IOMonitorServiceTest, AcceptAndConnectComplete) {
     }
   }
   ScopedFd accepted(accept_op.accepted_fd);
+}
+
+// An epoll_wait that always fails, as one on a broken descriptor would.
+int FailingWait(int, epoll_event*, int, int) {
+  errno = EINVAL;
+  return -1;
+}
+
+TEST(IOMonitorServiceTest, LastingWaitErrorIsRetriedWithPausesNotInALoop) {
+  struct Handler : RecordingHandler {
+    bool OnError(int error) override {
+      std::lock_guard<std::mutex> lock(mutex);
+      errors.push_back(error);
+      times.push_back(std::chrono::steady_clock::now());
+      return true;  // keep going
+    }
+    size_t error_count() {
+      std::lock_guard<std::mutex> lock(mutex);
+      return errors.size();
+    }
+    std::vector<int> errors;
+    std::vector<std::chrono::steady_clock::time_point> times;
+  } handler;
+  IOMonitorService reactor("test.reactor", &handler);
+  reactor.SetWaitFunctionForTesting(&FailingWait);
+  ASSERT_TRUE(reactor.Start());
+  ASSERT_TRUE(WaitUntil([&] { return handler.error_count() >= 3; }));
+  reactor.Stop();  // wakes the pause at once
+  EXPECT_EQ(handler.stops, 1);
+  std::lock_guard<std::mutex> lock(handler.mutex);
+  EXPECT_EQ(handler.errors[0], EINVAL);
+  for (size_t i = 1; i < handler.times.size(); ++i)
+    EXPECT_GE(handler.times[i] - handler.times[i - 1], std::chrono::milliseconds(IOMonitorService::kErrorRetryMs))
+        << "error " << i << " came right after the one before";
+}
+
+TEST(IOMonitorServiceTest, DelayedTasksRunInDueOrderOnTheReactorThreadAndAreDroppedAtStop) {
+  RecordingHandler handler;
+  IOMonitorService reactor("test.reactor", &handler);
+  EXPECT_FALSE(reactor.PostDelayedTask(0, [] {}));  // not running
+  ASSERT_TRUE(reactor.Start());
+  std::mutex mutex;
+  std::vector<int> order;
+  std::vector<uint32_t> threads;
+  auto record = [&](int i) {
+    return [&, i] {
+      std::lock_guard<std::mutex> lock(mutex);
+      order.push_back(i);
+      threads.push_back(base::CurrentThreadId());
+    };
+  };
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(reactor.PostDelayedTask(60, record(2)));
+  ASSERT_TRUE(reactor.PostDelayedTask(30, record(1)));
+  bool dropped_ran = false;
+  ASSERT_TRUE(reactor.PostDelayedTask(3'600'000, [&] { dropped_ran = true; }));
+  ASSERT_TRUE(WaitUntil([&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    return order.size() == 2;
+  }));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+  reactor.Stop();
+  EXPECT_FALSE(dropped_ran);
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  for (uint32_t t : threads) EXPECT_NE(t, base::CurrentThreadId());
 }
 
 }  // namespace
