@@ -23,6 +23,10 @@ constexpr int kBacklog = 0;
 
 enum State { kWaiting = 0, kReading = 1, kClosing = 3 };
 
+// How long a listener rests after a failed accept (most likely no
+// descriptor or memory to spare) before it tries again.
+constexpr uint32_t kAcceptRetryMs = 100;
+
 // True when a live process accepts connections on `address`.
 bool IsServed(const sockaddr_un& address, socklen_t length) {
   ScopedFd probe(socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
@@ -40,6 +44,7 @@ struct IPCServiceServer::PipeConnection : IOOperation {
   std::wstring name;
   std::string path;
   bool relisten = false;
+  bool accept_failing = false;  // logged once until an accept succeeds again
   ScopedFd listener;
   dev_t bound_device = 0;  // identifies our socket file, so we never
   ino_t bound_inode = 0;   // unlink a path another process bound since
@@ -136,11 +141,16 @@ void IPCServiceServer::OnIO(int error, IOOperation* operation, uint32_t bytes) {
   switch (pipe->state) {
     case kWaiting:
       if (error != 0) {
-        LogWarnA("%s:%d:accept on %s failed: %s\n", "IPCServiceServer::OnIO", __LINE__, pipe->path.c_str(),
-                 strerror(error));
-        Close(pipe->id, error, false);
+        // The client stays queued on the listener, and the name stays
+        // served: a descriptor shortage passes, and then it is accepted.
+        if (!pipe->accept_failing)
+          LogWarnA("%s:%d:accept on %s failed: %s; trying again\n", "IPCServiceServer::OnIO", __LINE__,
+                   pipe->path.c_str(), strerror(error));
+        pipe->accept_failing = true;
+        RetryAcceptLater(pipe->id);
         return;
       }
+      pipe->accept_failing = false;
       OnAccepted(pipe);
       return;
     case kReading:
@@ -156,6 +166,19 @@ void IPCServiceServer::OnIO(int error, IOOperation* operation, uint32_t bytes) {
       Close(pipe->id, error, true);
       return;
   }
+}
+
+void IPCServiceServer::RetryAcceptLater(ConnectionId connection) {
+  read_service().PostDelayedTask(kAcceptRetryMs, [this, connection] {
+    PipeConnection* pipe = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto it = pipes_.find(connection);
+      if (it != pipes_.end() && it->second->state == kWaiting) pipe = it->second.get();
+    }
+    // Only this thread frees records, so `pipe` stays valid here.
+    if (pipe && !read_service().Post(pipe)) RetryAcceptLater(connection);
+  });
 }
 
 void IPCServiceServer::OnAccepted(PipeConnection* pipe) {

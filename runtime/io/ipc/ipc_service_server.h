@@ -19,6 +19,10 @@ namespace brx::io::ipc {
 // while the instance is taking another one is turned away: its connection
 // closes before any reply, and it tries again as it would on a busy name.
 //
+// An accept that fails (descriptors or memory short) leaves the instance
+// listening, its client queued, and is tried again after a pause, so the
+// name never goes off the air.
+//
 // Threads: OnConnect, OnDisconnect and NotifyBatch run on the read thread;
 // OnMessage on whatever thread the owner drains the queue on. ClosePipe
 // and DisconnectPipe may be called from any thread: the close is handed to
@@ -59,6 +63,8 @@ class IPCServiceServer : public IPCServiceBase {
   struct PipeConnection;
 
   void OnAccepted(PipeConnection* pipe);
+  // Read thread: watches the instance's listener again after a pause.
+  void RetryAcceptLater(ConnectionId connection);
   // Read thread (or stopped): closes the instance; with `notify`,
   // OnDisconnect follows and a relisten instance is created again.
   void Close(ConnectionId connection, int error, bool notify);

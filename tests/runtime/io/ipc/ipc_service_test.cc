@@ -1,14 +1,20 @@
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "runtime/io/stream_framing.h"
 #include "tests/runtime/io/ipc/pipe_test_peers.h"
+#include "tests/runtime/io/log_tap.h"
 
 namespace brx::io::ipc {
 namespace {
@@ -127,18 +133,103 @@ TEST_F(IPCServiceTest, LengthThreeDropsOnlyThatClientAndTheNameIsServedAgainAtOn
 }
 
 TEST_F(IPCServiceTest, FrameAboveTheCapClosesThatConnection) {
+  constexpr uint32_t kCap = 16'777'216;  // 16 MiB: a raw full-HD video frame fits
   TestServer server;
   ASSERT_TRUE(server.Start());
   ASSERT_TRUE(server.Listen(Name(1), false));
   ScopedFd raw(RawConnect(Name(1)));
   ASSERT_TRUE(raw.valid());
+  // A frame of exactly the cap is delivered ...
+  std::string frame(kCap, 'v');
+  WriteFrameLength(reinterpret_cast<uint8_t*>(frame.data()), kCap);
+  for (size_t sent = 0; sent < frame.size();) {
+    ssize_t n = send(raw.get(), frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+    ASSERT_GT(n, 0);
+    sent += static_cast<size_t>(n);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return (server.DispatchMessages(), server.journal.Count("message:") == 1); }));
+  // ... one byte more closes the connection.
   std::string header(4, '\0');
-  WriteFrameLength(reinterpret_cast<uint8_t*>(header.data()), IPCServiceBase::kMaxFrameLength + 1);
+  WriteFrameLength(reinterpret_cast<uint8_t*>(header.data()), kCap + 1);
   ASSERT_EQ(send(raw.get(), header.data(), 4, MSG_NOSIGNAL), 4);
   ASSERT_TRUE(WaitUntil([&] { return server.Disconnected().size() == 1; }));
   EXPECT_EQ(server.Disconnected()[0].second, kErrorBadFrame);
   // Without relisten the name is gone.
   EXPECT_FALSE(PathExists(dir_.Sub("test.pipe_1_")));
+}
+
+// Lowers this process's descriptor limit to just above what is open and
+// fills every free descriptor below it, until destroyed.
+class DescriptorShortage {
+ public:
+  DescriptorShortage() {
+    int highest = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+      highest = std::max(highest, std::stoi(entry.path().filename().string()));
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = static_cast<rlim_t>(highest) + 8;
+    EXPECT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    while (true) {
+      int fd = fcntl(0, F_DUPFD_CLOEXEC, 0);
+      if (fd < 0) break;
+      fillers_.emplace_back(fd);
+    }
+    EXPECT_EQ(errno, EMFILE);
+  }
+  ~DescriptorShortage() {
+    fillers_.clear();
+    setrlimit(RLIMIT_NOFILE, &saved_);
+  }
+
+ private:
+  rlimit saved_{};
+  std::vector<ScopedFd> fillers_;
+};
+
+TEST_F(IPCServiceTest, AcceptFailingForWantOfDescriptorsKeepsTheNameAndServesTheClientOnceTheyAreFree) {
+  ombrix::test::LogTap log;
+  TestServer server;
+  ASSERT_TRUE(server.Start());
+  ASSERT_TRUE(server.Listen(Name(1), true));
+  // One whole client and one log line first: the sanitizers check a call's
+  // dynamic type the first time they meet it, with a pipe of their own,
+  // which they could not open in the shortage.
+  {
+    ScopedFd first(RawConnect(Name(1)));
+    ASSERT_TRUE(WaitUntil([&] { return server.Connected().size() == 1; }));
+  }
+  ASSERT_TRUE(WaitUntil([&] { return server.Disconnected().size() == 1; }));
+  LogWarnA("%s:%d:before the shortage\n", "IPCServiceTest", __LINE__);
+  sockaddr_un address;
+  socklen_t length;
+  ASSERT_TRUE(MakePipeAddress(PipePath(Name(1)), &address, &length));
+  ScopedFd raw(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));  // made while descriptors are free
+  ASSERT_TRUE(WaitUntil([&] { return PathExists(PipePath(Name(1))); }));  // served again
+  // Checked after the shortage: a failure message needs descriptors too.
+  bool connected, failed, still_one, still_served;
+  {
+    DescriptorShortage shortage;
+    connected = connect(raw.get(), reinterpret_cast<sockaddr*>(&address), length) == 0;
+    failed = WaitUntil([&] { return log.Has("accept on " + PipePath(Name(1)) + " failed"); });
+    still_one = server.Connected().size() == 1;
+    still_served = PathExists(PipePath(Name(1)));
+  }
+  ASSERT_TRUE(connected);
+  ASSERT_TRUE(failed);
+  EXPECT_TRUE(still_one);
+  EXPECT_TRUE(still_served);
+  // Descriptors are free again: the queued client is served.
+  ASSERT_TRUE(WaitUntil([&] { return server.Connected().size() == 2; }));
+  std::string bytes = RawFrame("after the shortage");
+  ASSERT_EQ(send(raw.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+  ASSERT_TRUE(WaitUntil([&] { return (server.DispatchMessages(), server.journal.Count("message:") == 1); }));
+  EXPECT_EQ(server.journal.Snapshot().back(),
+            "message:" + std::to_string(server.Connected()[1]) + ":after the shortage");
+  // The failure was logged once, not for every try.
+  size_t failures = 0;
+  for (const std::string& line : log.Lines()) failures += line.find("accept on") != std::string::npos;
+  EXPECT_EQ(failures, 1u);
 }
 
 TEST_F(IPCServiceTest, ClientThatClosesAfterOneMessageHasItQueuedBeforeTheDisconnect) {
