@@ -55,8 +55,13 @@ void OBLogicGameCommand::Stop() {
   IPCServiceServer::Stop();
   CloseAllPipes();
   Clear();
-  std::lock_guard<std::recursive_mutex> lock(clients_mutex_);
-  clients_.clear();
+  size_t left;
+  {
+    std::lock_guard<std::recursive_mutex> lock(clients_mutex_);
+    left = clients_.size();
+    clients_.clear();
+  }
+  if (left) LogWarn(L"%ls:%d:%zu game clients were still connected\n", L"OBLogicGameCommand::Stop", __LINE__, left);
 }
 
 void OBLogicGameCommand::OnConnect(ConnectionId connection, const std::wstring& pipe_name) {
@@ -131,7 +136,8 @@ void OBLogicGameCommand::OnAttach(ConnectionId connection, const uint8_t* messag
   brx::util::LoadEditionLibrary();
   if (!brx::util::GetEditionInstallHook() && attach.game_id != config_.games().GetCurrentGameId()) {
     // Another game's hook library: closed the normal way, so its record
-    // goes and the name is served again.
+    // goes (without a detach event: it never attached) and the name is
+    // served again.
     DisconnectPipe(connection);
     return;
   }
@@ -160,8 +166,16 @@ void OBLogicGameCommand::OnDetach(ConnectionId connection, const uint8_t*, uint3
     std::lock_guard<std::recursive_mutex> lock(clients_mutex_);
     auto it = clients_.find(connection);
     if (it == clients_.end()) return;
+    if (it->second.game_name.empty()) {
+      // Never attached (or turned away for another game's id): no game has
+      // left, and the detach event's handlers may end the client with it.
+      clients_.erase(it);
+      return;
+    }
     game_name = it->second.game_name;
   }
+  LogWarn(L"%ls:%d:game %ls left, IPC=0x%x\n", L"OBLogicGameCommand::OnDetach", __LINE__, game_name.c_str(),
+          connection);
   // Fired without the client table held: the video frame handler takes the
   // chain's lock before the table's.
   payload::SEVENT_GAME_DETACH detach(game_name, static_cast<int32_t>(connection));

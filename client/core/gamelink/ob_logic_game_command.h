@@ -18,8 +18,10 @@ struct GameConfigValues;
 // The game link server: serves the in-game hook library on five pipes,
 // keeps the table of connected games, runs the attach handshake that pushes
 // the whole state to a new game, and turns every pipe close into a detach
-// (SEVENT_GAME_DETACH on the numbered chain) handled in order behind the
-// game's last messages.
+// handled in order behind the game's last messages. A game that attached
+// leaves with exactly one SEVENT_GAME_DETACH on the numbered chain; one that
+// never attached (or was turned away for another game's id) leaves
+// silently, because the event's handlers may end the client with its game.
 //
 // Threads: the pipe service's read thread calls OnConnect, OnDisconnect and
 // NotifyBatch, which posts kNotifyMessage (2124) to the GUI thread; the GUI

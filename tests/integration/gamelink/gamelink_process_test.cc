@@ -43,8 +43,20 @@ std::vector<std::string> ReadHandshake(GameSimulator& sim) {
 
 const std::vector<std::string> kHandshake = {"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK", "DATAPROMPT"};
 
+// How often the text occurs.
+size_t Count(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++count;
+  return count;
+}
+
+// The log line of each SEVENT_GAME_DETACH the client fires.
+constexpr char kDetachLine[] = "game other left, IPC=";
+
 class GameLinkProcessTest : public ::testing::Test {
  protected:
+  explicit GameLinkProcessTest(HostUnderTest::ExitWithGame exit_with_game = HostUnderTest::ExitWithGame::kOff)
+      : host_(exit_with_game) {}
   void SetUp() override {
     ASSERT_TRUE(host_.Start());
     // The game pipes are served before the main loop starts.
@@ -59,6 +71,12 @@ class GameLinkProcessTest : public ::testing::Test {
   }
 
   HostUnderTest host_;
+};
+
+// The install as shipped: the client ends when its game leaves.
+class GameLinkExitWithGameTest : public GameLinkProcessTest {
+ protected:
+  GameLinkExitWithGameTest() : GameLinkProcessTest(HostUnderTest::ExitWithGame::kKeep) {}
 };
 
 TEST_F(GameLinkProcessTest, FreshInstallHandshakeIsExactlyTheSpecifiedSequence) {
@@ -121,17 +139,27 @@ TEST_F(GameLinkProcessTest, FiveGamesBusyNamesBrokenAndShortLivedGames) {
   EXPECT_TRUE(WaitUntil([&] { return after.Connect() != 0; }, kWait));
 }
 
-TEST_F(GameLinkProcessTest, AnotherGamesAttachIsClosedWithoutReplyAndTheNameServedAgain) {
+TEST_F(GameLinkExitWithGameTest, GamesThatNeverAttachLeaveWithoutADetachAndTheNameIsServedAgain) {
+  // Set-up's probe already connected and left without attaching.
   GameSimulator wrong(OtherGame());
   ASSERT_NE(wrong.Connect(), 0);
   int name = wrong.name_index();
   ASSERT_TRUE(wrong.Attach("some-other-game"));
   EXPECT_FALSE(wrong.Receive(kWait));
   EXPECT_TRUE(wrong.WaitDisconnected(kWait));
+  GameSimulator silent(OtherGame());
+  ASSERT_TRUE(WaitUntil([&] { return silent.Connect() != 0; }, kWait));
+  silent.Close();
+  ASSERT_TRUE(silent.WaitDisconnected(kWait));
   GameSimulator right(OtherGame());
   ASSERT_TRUE(WaitUntil([&] { return right.ConnectTo(name); }, kWait));
   ASSERT_TRUE(right.Attach("other"));
+  // Once this handshake is answered, the detaches of the three games that
+  // left before it have been handled: none of them fired the detach event,
+  // which would end a client that exits with its game.
   EXPECT_EQ(ReadHandshake(right), kHandshake);
+  EXPECT_EQ(Count(host_.Log(), " left, IPC="), 0u) << host_.Log();
+  EXPECT_FALSE(host_.HasExited());
 }
 
 TEST_F(GameLinkProcessTest, FiveGamesTimesAThousandAttachDetachCyclesLoseNothing) {
@@ -159,12 +187,25 @@ TEST_F(GameLinkProcessTest, FiveGamesTimesAThousandAttachDetachCyclesLoseNothing
   for (auto& t : threads) t.join();
   for (int g = 0; g < kGames; ++g) EXPECT_EQ(failures[g], "") << "game " << g;
   EXPECT_EQ(done.load(), kGames * kCycles);
-  // The client is still fine afterwards.
+  // The client is still fine afterwards: a game is served and a message
+  // from it is answered (a second ATTACH repeats the handshake).
   GameSimulator last(OtherGame());
   ASSERT_TRUE(WaitUntil([&] { return last.Connect() != 0; }, kWait));
   ASSERT_TRUE(last.Attach("other"));
   EXPECT_EQ(ReadHandshake(last), kHandshake);
-  // TearDown checks that the client ends in order with no leak reported.
+  ASSERT_TRUE(last.Attach("other"));
+  EXPECT_EQ(ReadHandshake(last), kHandshake);
+  // Every game that left was detached exactly once, in order behind its
+  // messages (the handshakes above were answered after every earlier
+  // detach) ...
+  EXPECT_EQ(Count(host_.Log(), kDetachLine), size_t{kGames * kCycles});
+  // ... and left no record behind: at shut-down the one game still
+  // attached is the only client.
+  ASSERT_TRUE(host_.Signal(SIGTERM));
+  EXPECT_EQ(host_.WaitForExit(60s), 0);
+  EXPECT_EQ(Count(host_.Log(), "game clients were still connected"), 1u) << host_.Log();
+  EXPECT_NE(host_.Log().find(":1 game clients were still connected"), std::string::npos);
+  // TearDown checks that no leak was reported.
 }
 
 TEST_F(GameLinkProcessTest, ShutDownWithGamesAttachedClosesEveryPipe) {

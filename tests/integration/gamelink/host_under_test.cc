@@ -10,10 +10,12 @@ using ombrix::test::ReadFile;
 using ombrix::test::ScopedEnv;
 using ombrix::test::WaitUntil;
 
-HostUnderTest::HostUnderTest() {
-  std::string other = ReadFile(installed_.Path("games/other.xml"));
-  other = std::regex_replace(other, std::regex("<ExitWithGame enable=\"1\""), "<ExitWithGame enable=\"0\"");
-  ombrix::test::WriteFile(installed_.Path("games/other.xml"), other);
+HostUnderTest::HostUnderTest(ExitWithGame exit_with_game) {
+  if (exit_with_game == ExitWithGame::kOff) {
+    std::string other = ReadFile(installed_.Path("games/other.xml"));
+    other = std::regex_replace(other, std::regex("<ExitWithGame enable=\"1\""), "<ExitWithGame enable=\"0\"");
+    ombrix::test::WriteFile(installed_.Path("games/other.xml"), other);
+  }
   env_.push_back(std::make_unique<ScopedEnv>("HOME", installed_.Scratch("state/home")));
   env_.push_back(std::make_unique<ScopedEnv>("LANG", "en_US.UTF-8"));
   env_.push_back(std::make_unique<ScopedEnv>("LC_ALL", std::nullopt));

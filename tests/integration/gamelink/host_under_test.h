@@ -9,12 +9,14 @@
 
 namespace gamelink_it {
 
-// OBHost.exe from a private install (see ombrix::test::InstalledHost). The
-// copy's fallback game file keeps the client running when a game leaves
-// (ExitWithGame off), because these tests make games come and go.
+// OBHost.exe from a private install (see ombrix::test::InstalledHost). By
+// default the copy's fallback game file keeps the client running when a
+// game leaves (ExitWithGame off), because most tests make games come and
+// go; kKeep leaves the install's own setting (on).
 class HostUnderTest {
  public:
-  HostUnderTest();
+  enum class ExitWithGame { kOff, kKeep };
+  explicit HostUnderTest(ExitWithGame exit_with_game = ExitWithGame::kOff);
 
   bool Start();
   // True once a game pipe accepts a connection within `timeout`.
@@ -22,6 +24,7 @@ class HostUnderTest {
   bool Signal(int signal) { return process_ && process_->Signal(signal); }
   // Exit code once it ended by itself within `timeout`; -1000 otherwise.
   int WaitForExit(std::chrono::milliseconds timeout) { return process_ ? process_->WaitForExit(timeout) : -1000; }
+  bool HasExited() { return !process_ || process_->HasExited(); }
   std::string Stderr() const { return process_ ? process_->Stderr() : ""; }
   std::string Log() const { return installed_.Log(); }
 

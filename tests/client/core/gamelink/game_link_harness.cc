@@ -23,6 +23,24 @@ const char kGameFile[] =
     "<timeshot enable=\"1\"><interval>9</interval></timeshot><quality>77</quality>"
     "</shortcut></game></root>\n";
 
+// The game link server, telling the test of every connection it serves.
+class RecordingGameCommand : public OBLogicGameCommand {
+ public:
+  RecordingGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web,
+                       std::function<void(brx::io::ConnectionId)> on_connect)
+      : OBLogicGameCommand(chain, config, web), on_connect_(std::move(on_connect)) {}
+  ~RecordingGameCommand() override { Stop(); }
+
+ protected:
+  void OnConnect(brx::io::ConnectionId connection, const std::wstring& pipe_name) override {
+    OBLogicGameCommand::OnConnect(connection, pipe_name);
+    on_connect_(connection);
+  }
+
+ private:
+  std::function<void(brx::io::ConnectionId)> on_connect_;
+};
+
 }  // namespace
 
 GameLinkFolder::GameLinkFolder(bool install_hook) {
@@ -70,7 +88,10 @@ void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web) {
   config.LoadSystemConfig();
   config.CheckSkinAndLoadGameConfigs();
   EventChain chain;
-  OBLogicGameCommand server(chain, config, web);
+  RecordingGameCommand server(chain, config, web, [this](brx::io::ConnectionId connection) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    connections_.push_back(connection);
+  });
   chain.Subscribe(SEVENT_GAME_DETACH, [this](const EventParameter* p) {
     auto* d = static_cast<const payload::SEVENT_GAME_DETACH*>(p);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -138,6 +159,17 @@ std::vector<std::pair<std::wstring, int32_t>> GuiThread::Detaches() {
 std::vector<std::pair<uint32_t, uint16_t>> GuiThread::Handled() {
   std::lock_guard<std::mutex> lock(mutex_);
   return handled_;
+}
+
+std::vector<brx::io::ConnectionId> GuiThread::Connections() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return connections_;
+}
+
+size_t GuiThread::ClientCount() {
+  size_t count = 0;
+  Run([&](OBLogicGameCommand& s) { count = s.GetClientCount(); });
+  return count;
 }
 
 void GuiThread::RecordId(uint16_t id) {

@@ -74,6 +74,10 @@ class GuiThread {
   std::vector<std::pair<std::wstring, int32_t>> Detaches();
   // Every message the test's extra handlers saw: (connection, id).
   std::vector<std::pair<uint32_t, uint16_t>> Handled();
+  // Every connection the server was told of, in order.
+  std::vector<brx::io::ConnectionId> Connections();
+  // The server's client count, read on the GUI thread.
+  size_t ClientCount();
   // Registers a recording handler for `id` (on the GUI thread).
   void RecordId(uint16_t id);
   EventChain& chain() { return *chain_; }
@@ -91,6 +95,7 @@ class GuiThread {
   EventChain* chain_ = nullptr;
   std::vector<std::pair<std::wstring, int32_t>> detaches_;
   std::vector<std::pair<uint32_t, uint16_t>> handled_;
+  std::vector<brx::io::ConnectionId> connections_;
 };
 
 }  // namespace gamelink_test

@@ -146,22 +146,50 @@ TEST_F(GameLinkTest, MessagesBeforeAttachAreDroppedAndAfterwardsHandled) {
   EXPECT_EQ(gui.Handled().size(), 1u);
 }
 
-TEST_F(GameLinkTest, AnotherGamesAttachIsClosedWithoutAReplyAndTheNameIsServedAgain) {
+TEST_F(GameLinkTest, AnotherGamesAttachIsClosedWithoutAReplyOrDetachAndTheNameIsServedAgain) {
   GuiThread gui(*folder_);
   GameSimulator wrong(Suffix(L"g1"));
   ASSERT_EQ(wrong.Connect(), 1);
   ASSERT_TRUE(wrong.Attach("g2"));
   EXPECT_FALSE(wrong.Receive(kWait));  // closed, nothing sent
   EXPECT_TRUE(wrong.WaitDisconnected(kWait));
-  // The record went the normal way: one detach with no game name ...
-  ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 1; }));
-  EXPECT_EQ(gui.Detaches()[0].first, L"");
-  gui.Run([](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientCount(), 0u); });
-  // ... and name 1 is served again.
+  // The record goes, but a game that never attached has nothing to
+  // detach: no SEVENT_GAME_DETACH, whose handlers may end the client.
+  ASSERT_TRUE(WaitUntil([&] { return gui.ClientCount() == 0; }));
+  EXPECT_TRUE(gui.Detaches().empty());
+  // Name 1 is served again.
   GameSimulator right(Suffix(L"g1"));
-  GameSimulator::Options wait = Suffix(L"g1");
   ASSERT_TRUE(WaitUntil([&] { return right.ConnectTo(1); }));
   AttachAndDrain(right, "g1");
+  EXPECT_TRUE(gui.Detaches().empty());
+}
+
+TEST_F(GameLinkTest, GameThatNeverAttachesIsServedAndLeavesWithoutADetachEvent) {
+  GuiThread gui(*folder_);
+  GameSimulator sim(Suffix(L"g1"));
+  ASSERT_EQ(sim.Connect(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return gui.Connections().size() == 1; }));
+  brx::io::ConnectionId connection = gui.Connections()[0];
+  gui.Run([&](OBLogicGameCommand& s) {
+    EXPECT_EQ(s.GetClientCount(), 1u);
+    EXPECT_EQ(s.GetClientGameName(connection), L"");  // connected, not attached
+    EXPECT_TRUE(s.SendToClient(connection, COBMSG_S2C_CONFIGOK()));
+  });
+  EXPECT_TRUE(sim.Expect("CONFIGOK", kWait));
+  sim.Close();
+  ASSERT_TRUE(sim.WaitDisconnected(kWait));
+  ASSERT_TRUE(WaitUntil([&] { return gui.ClientCount() == 0; }));
+  gui.Run([&](OBLogicGameCommand& s) {
+    EXPECT_EQ(s.GetClientGameName(connection), L"other");
+    EXPECT_FALSE(s.SendToClient(connection, COBMSG_S2C_CONFIGOK()));
+  });
+  EXPECT_TRUE(gui.Detaches().empty());
+  GameSimulator next(Suffix(L"g1"));
+  ASSERT_TRUE(WaitUntil([&] { return next.ConnectTo(1); }));
+  AttachAndDrain(next, "g1");
+  next.Close();
+  ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 1; }));
+  EXPECT_EQ(gui.Detaches()[0].first, L"g1");  // an attached game does detach
 }
 
 TEST_F(GameLinkTest, FiveGamesAttachAtOnceAndASixthFindsEveryNameBusyUntilOneLeaves) {
