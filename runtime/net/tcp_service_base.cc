@@ -46,6 +46,8 @@ void TCPServiceBase::OnComplete(int error, io::IOOperation* operation, uint32_t 
   if (operation) OnIO(error, operation, bytes);
 }
 
-void TCPServiceBase::OnStop(int) {}
+// Also when the thread ends by itself: nothing is received any more, so
+// nothing is sent either.
+void TCPServiceBase::OnStop(int) { running_.store(false, std::memory_order_release); }
 
 }  // namespace brx::net

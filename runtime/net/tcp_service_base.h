@@ -28,7 +28,8 @@ class TCPIOWriteServiceImpl : public io::SocketWriteServiceImpl {
 // run on the receive thread; Send may be called from any thread. The owner
 // starts and stops the service; derived classes must call Stop() in their
 // own destructor, because the receive thread calls their virtual
-// operations.
+// operations. A receive thread that ends by itself leaves the service not
+// running.
 class TCPServiceBase : public io::IOMonitorService::IIOHandler, public io::IOStreamMessageQueue {
  public:
   // The least room made for each read, and the first reassembly buffer.

@@ -43,6 +43,7 @@ bool TCPServiceClient::Initial() {
     return false;
   }
   connection_ = io::NewConnectionId();
+  connect_requested_.store(false);
   operation_.fd = fd;
   writer().Attach(connection_, socket_);
   phase_ = Phase::kBound;
@@ -50,16 +51,39 @@ bool TCPServiceClient::Initial() {
 }
 
 void TCPServiceClient::Connect(const std::string& ip, uint16_t port) {
+  // Marked before the running check, so a receive thread that ends by
+  // itself in between either sees the mark or is seen not running.
+  connect_requested_.store(true);
   if (!IsRunning()) return;
   recv_service().PostTask([this, ip, port] { StartConnect(ip, port); });
 }
 
 void TCPServiceClient::Close() {
+  // The same pairing with OnStop: either the receive thread takes this
+  // task, or its end sees the request, or this sees its end.
+  close_requested_.store(true);
+  if (reactor_ended_.load()) {
+    Clear();  // OnStop closed and reported already
+    return;
+  }
   recv_service().RunOnIoThread([this] {
-    CloseConnection(0);
+    Shut(ECONNABORTED, 0);
     // The owner asked: what was received and not yet taken is dropped.
     Clear();
   });
+}
+
+void TCPServiceClient::OnStop(int error) {
+  TCPServiceBase::OnStop(error);
+  if (recv_service().IsStopping()) return;  // the owner stopped it: no reports
+  // The thread ends by itself, and tasks posted from now on never run:
+  // close here, and tell the owner as if the connection had failed.
+  int reason = error != 0 ? error : EBADF;
+  bool connect_waiting = phase_ == Phase::kBound && connect_requested_.load();
+  Shut(reason, reason);
+  if (connect_waiting) OnConnect(reason);
+  if (close_requested_.load()) Clear();
+  reactor_ended_.store(true);
 }
 
 io::ReassemblyBuffer* TCPServiceClient::GetReassemblyBuffer(io::ConnectionId connection) {
@@ -126,10 +150,29 @@ void TCPServiceClient::OnIO(int error, io::IOOperation* operation, uint32_t byte
 }
 
 void TCPServiceClient::CloseConnection(int error) {
-  bool report = phase_ == Phase::kConnected || phase_ == Phase::kConnecting || phase_ == Phase::kBound;
+  bool report = phase_ == Phase::kConnected;
   CloseSocket();
   phase_ = Phase::kClosed;
   if (report) OnClose(error);
+}
+
+void TCPServiceClient::Shut(int connect_error, int close_error) {
+  switch (phase_) {
+    case Phase::kConnecting:
+      OnConnectDone(connect_error);
+      return;
+    case Phase::kConnected:
+      CloseConnection(close_error);
+      return;
+    case Phase::kBound:
+      // No connect was made: nothing to report.
+      CloseSocket();
+      phase_ = Phase::kClosed;
+      return;
+    case Phase::kNone:
+    case Phase::kClosed:
+      return;
+  }
 }
 
 void TCPServiceClient::CloseSocket() {

@@ -16,12 +16,18 @@ namespace brx::net {
 // not reconnected, the owner makes a new one.
 //
 // Every report runs on the receive thread: OnConnect once per Connect (0,
-// or an errno value such as ECONNREFUSED; a failed connect never reports
-// OnClose), then, for a connection that was made, exactly one OnClose:
-// 0 when the peer closed or Close was called, kErrorBadFrame (-1) for a
-// corrupt stream, else the errno value of the failure. Messages received
-// before a peer close or a corrupt frame stay queued for the owner; Close
-// drops them.
+// or an errno value such as ECONNREFUSED, ECONNABORTED when Close came
+// first; a failed connect never reports OnClose), then, for a connection
+// that was made, exactly one OnClose: 0 when the peer closed or Close was
+// called, kErrorBadFrame (-1) for a corrupt stream, else the errno value
+// of the failure. Close before any Connect reports nothing. Messages
+// received before a peer close or a corrupt frame stay queued for the
+// owner; Close drops them.
+//
+// Should the receive thread end by itself (its wait failed), the client
+// closes what it has, reports it with that error the same way, and stops
+// running. Stop ends the reports: a connect or connection still open at
+// Stop is closed without one.
 //
 // Close may be called from any thread: the receive thread does the
 // closing, so it never races a read in progress. Derived classes must
@@ -61,6 +67,7 @@ class TCPServiceClient : public TCPServiceBase {
 
   io::ReassemblyBuffer* GetReassemblyBuffer(io::ConnectionId connection) override;
   void OnIO(int error, io::IOOperation* operation, uint32_t bytes) override;
+  void OnStop(int error) override;
 
  private:
   enum class Phase { kNone, kBound, kConnecting, kConnected, kClosed };
@@ -69,9 +76,11 @@ class TCPServiceClient : public TCPServiceBase {
   void StartConnect(const std::string& ip, uint16_t port);
   void OnConnectDone(int error);
   bool PostRead();
-  // Closes the socket and reports OnClose once when a connection was made
-  // (or being made).
+  // Closes the socket; reports OnClose(error) when connected.
   void CloseConnection(int error);
+  // Closes whatever is open and reports it by phase: a pending connect
+  // fails with `connect_error`, a connection closes with `close_error`.
+  void Shut(int connect_error, int close_error);
   void CloseSocket();
 
   uint16_t first_port_ = kFirstPort;
@@ -81,6 +90,11 @@ class TCPServiceClient : public TCPServiceBase {
   io::ReassemblyBuffer buffer_;
   Phase phase_ = Phase::kNone;  // receive thread (or stopped)
   std::atomic<bool> connected_{false};
+  // Pair the owner's Connect and Close with a receive thread that ends by
+  // itself (see OnStop).
+  std::atomic<bool> connect_requested_{false};
+  std::atomic<bool> close_requested_{false};
+  std::atomic<bool> reactor_ended_{false};
 };
 
 }  // namespace brx::net

@@ -2,8 +2,10 @@
 
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -95,7 +98,67 @@ class Peer {
   uint16_t port_ = 0;
 };
 
-class Client : public TCPServiceClient {
+// A loopback listener that never accepts, its accept queue full: the
+// kernel drops further SYNs, so a connect to it stays in progress.
+class FullListener {
+ public:
+  FullListener() {
+    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    address_.sin_family = AF_INET;
+    address_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address_), sizeof(address_));
+    listen(listener_, 0);
+    socklen_t length = sizeof(address_);
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address_), &length);
+    while (!Full() && fillers_.size() < 8) {
+      int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      timeval limit{1, 0};  // a filler that would itself wait gives up
+      setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
+      connect(fd, reinterpret_cast<sockaddr*>(&address_), sizeof(address_));
+      fillers_.push_back(fd);
+    }
+  }
+  ~FullListener() {
+    for (int fd : fillers_) close(fd);
+    close(listener_);
+  }
+  uint16_t port() const { return ntohs(address_.sin_port); }
+  // More connections wait than the backlog allows.
+  bool Full() const {
+    tcp_info info{};
+    socklen_t length = sizeof(info);
+    return getsockopt(listener_, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 && info.tcpi_unacked > info.tcpi_sacked;
+  }
+
+ private:
+  int listener_ = -1;
+  sockaddr_in address_{};
+  std::vector<int> fillers_;
+};
+
+// The epoll descriptors open in this process.
+std::set<int> EpollFds() {
+  std::set<int> fds;
+  DIR* dir = opendir("/proc/self/fd");
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    char target[64] = {};
+    std::string path = std::string("/proc/self/fd/") + entry->d_name;
+    if (readlink(path.c_str(), target, sizeof(target) - 1) > 0 && std::string(target) == "anon_inode:[eventpoll]") {
+      fds.insert(atoi(entry->d_name));
+    }
+  }
+  closedir(dir);
+  return fds;
+}
+
+// The epoll descriptors open before a client is made (a base listed
+// first, so it is built before the client's receive thread).
+struct EpollFdsBefore {
+  std::set<int> epoll_fds_before = EpollFds();
+};
+
+class Client : private EpollFdsBefore, public TCPServiceClient {
  public:
   ~Client() override { Stop(); }
   std::atomic<int> connects{0}, closes{0}, batches{0};
@@ -114,6 +177,15 @@ class Client : public TCPServiceClient {
     std::lock_guard<std::mutex> lock(mutex);
     return messages;
   }
+  // Makes the receive thread's next wait fail with EINVAL, as a broken
+  // epoll descriptor would, which ends the thread by itself.
+  void BreakReactor() {
+    ASSERT_GE(epoll_fd_, 0);
+    int null_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(dup2(null_fd, epoll_fd_), epoll_fd_);
+    close(null_fd);
+    recv_service().Wake();  // the wait in progress still holds the old epoll
+  }
 
  protected:
   void NotifyBatch() override { batches++; }
@@ -129,6 +201,18 @@ class Client : public TCPServiceClient {
     close_error = error;
     closes++;
   }
+
+ private:
+  // The receive thread's epoll descriptor: the one the client added.
+  int NewEpollFd() const {
+    std::set<int> now = EpollFds();
+    for (int fd : now) {
+      if (!epoll_fds_before.count(fd)) return fd;
+    }
+    return -1;
+  }
+
+  const int epoll_fd_ = NewEpollFd();
 };
 
 void ConnectTo(Client& client, Peer& peer) {
@@ -256,14 +340,85 @@ TEST(TCPServiceClientTest, StopWhileConnectingOrConnectedReturnsPromptly) {
   Peer peer;
   Client connected;
   ConnectTo(connected, peer);
+  FullListener full;
+  ASSERT_TRUE(full.Full());
   Client connecting;
   ASSERT_TRUE(connecting.Initial());
-  connecting.Connect("10.255.255.1", 9);  // unroutable: stays connecting
+  connecting.Connect("127.0.0.1", full.port());
+  connecting.Sync();
+  ASSERT_EQ(connecting.connects.load(), 0);  // still in progress
   auto start = std::chrono::steady_clock::now();
   connecting.Stop();
   connected.Stop();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  // Stop ends the reports.
+  EXPECT_EQ(connecting.connects.load(), 0);
+  EXPECT_EQ(connected.closes.load(), 0);
   EXPECT_FALSE(connected.SendMessage(connected.connection(), reinterpret_cast<const uint8_t*>("x"), 1));
+}
+
+// OnConnect once per Connect, OnClose only for a connection that was made.
+TEST(TCPServiceClientTest, CloseBeforeOrDuringAConnectKeepsTheReportContract) {
+  Peer peer;
+  Client unused;
+  ASSERT_TRUE(unused.Initial());
+  unused.Close();
+  unused.Connect("127.0.0.1", peer.port());  // closed: ignored
+  unused.Sync();
+  EXPECT_EQ(unused.connects.load(), 0);
+  EXPECT_EQ(unused.closes.load(), 0);
+
+  FullListener full;
+  ASSERT_TRUE(full.Full());
+  Client client;
+  ASSERT_TRUE(client.Initial());
+  int fds_bound = CountOpenFds();
+  client.Connect("127.0.0.1", full.port());
+  client.Sync();
+  ASSERT_EQ(client.connects.load(), 0);  // still in progress
+  client.Close();
+  client.Sync();
+  EXPECT_EQ(client.connects.load(), 1);
+  EXPECT_EQ(client.connect_error.load(), ECONNABORTED);
+  EXPECT_EQ(client.closes.load(), 0);
+  EXPECT_FALSE(client.IsConnected());
+  EXPECT_EQ(CountOpenFds(), fds_bound - 1);
+  client.Close();
+  client.Sync();
+  EXPECT_EQ(client.connects.load(), 1);
+  EXPECT_EQ(client.closes.load(), 0);
+}
+
+// When the receive thread ends by itself, nothing posted to it runs any
+// more: the client closes and reports there, and a later Close is harmless.
+TEST(TCPServiceClientTest, ReceiveThreadEndingByItselfClosesAndReports) {
+  Peer peer;
+  Client client;
+  ConnectTo(client, peer);
+  int fds_connected = CountOpenFds();
+  client.BreakReactor();
+  ASSERT_TRUE(WaitUntil([&] { return client.closes.load() == 1; }));
+  EXPECT_EQ(client.close_error.load(), EINVAL);
+  EXPECT_TRUE(peer.SeesEnd());
+  EXPECT_FALSE(client.IsRunning());
+  EXPECT_FALSE(client.SendMessage(client.connection(), reinterpret_cast<const uint8_t*>("x"), 1));
+  client.Close();
+  EXPECT_EQ(client.closes.load(), 1);
+  EXPECT_EQ(CountOpenFds(), fds_connected - 1);
+
+  // A connect still in progress is reported failed instead.
+  FullListener full;
+  ASSERT_TRUE(full.Full());
+  Client connecting;
+  ASSERT_TRUE(connecting.Initial());
+  connecting.Connect("127.0.0.1", full.port());
+  connecting.Sync();
+  connecting.BreakReactor();
+  ASSERT_TRUE(WaitUntil([&] { return connecting.connects.load() == 1; }));
+  EXPECT_EQ(connecting.connect_error.load(), EINVAL);
+  connecting.Close();
+  EXPECT_EQ(connecting.connects.load(), 1);
+  EXPECT_EQ(connecting.closes.load(), 0);
 }
 
 }  // namespace
