@@ -84,14 +84,15 @@ void OBLogicGameCommand::NotifyBatch() {
 bool OBLogicGameCommand::IPCFilter(ConnectionId connection, const uint8_t* message, uint32_t) {
   uint16_t id = static_cast<uint16_t>(message[0] | message[1] << 8);
   if (id == COBMSG_C2S_ATTACH::kId || id == COBMSG_C2S_DETACH::kId) return false;
-  std::lock_guard<std::recursive_mutex> lock(clients_mutex_);
-  auto it = clients_.find(connection);
-  if (it == clients_.end()) return true;
-  if (it->second.game_name.empty()) {
-    LogWarnA("[IPC]IPCFilter IPC=0x%x;msg:%d is not attached yet\n", connection, id);
-    return true;
+  bool attached;
+  {
+    std::lock_guard<std::recursive_mutex> lock(clients_mutex_);
+    auto it = clients_.find(connection);
+    if (it == clients_.end()) return true;
+    attached = !it->second.game_name.empty();
   }
-  return false;
+  if (!attached) LogWarnA("[IPC]IPCFilter IPC=0x%x;msg:%d is not attached yet\n", connection, id);
+  return !attached;
 }
 
 SystemConfigValues OBLogicGameCommand::CurrentSystemConfig() const {

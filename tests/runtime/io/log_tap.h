@@ -15,7 +15,8 @@ namespace ombrix::test {
 // and the tap goes quiet once this object is gone.
 class LogTap {
  public:
-  // `on_line` (optional) runs on the logging thread, inside the logger.
+  // `on_line` (optional) runs on the logging thread, inside the logger; it
+  // must not log, nor call this tap.
   explicit LogTap(std::function<void(const std::string&)> on_line = nullptr)
       : state_(std::make_shared<State>()) {
     state_->on_line = std::move(on_line);
@@ -50,15 +51,13 @@ class LogTap {
    public:
     explicit Writer(std::shared_ptr<State> state) : state_(std::move(state)) {}
     void Write(const brx::logmaker::LogRecord& record) override { WriteText(record.line.c_str()); }
+    // Under the tap's lock, so the tap's end waits for a callback that
+    // still runs.
     void WriteText(const char* text) override {
-      std::function<void(const std::string&)> on_line;
-      {
-        std::lock_guard<std::mutex> lock(state_->mutex);
-        if (!state_->live) return;
-        state_->lines.push_back(text);
-        on_line = state_->on_line;
-      }
-      if (on_line) on_line(text);
+      std::lock_guard<std::mutex> lock(state_->mutex);
+      if (!state_->live) return;
+      state_->lines.push_back(text);
+      if (state_->on_line) state_->on_line(text);
     }
 
    private:

@@ -2,15 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "client/core/gamelink/s2c_messages.h"
 #include "runtime/util/text_convert.h"
 #include "standin/game/game_simulator.h"
 #include "standin/game/simulator_script.h"
 #include "tests/client/core/gamelink/game_link_harness.h"
+#include "tests/runtime/io/log_tap.h"
 
 namespace gamelink_test {
 namespace {
@@ -144,6 +148,39 @@ TEST_F(GameLinkTest, MessagesBeforeAttachAreDroppedAndAfterwardsHandled) {
   // The message sent before ATTACH never reached a handler.
   gui.Run([](OBLogicGameCommand&) {});
   EXPECT_EQ(gui.Handled().size(), 1u);
+}
+
+TEST_F(GameLinkTest, NotAttachedLogLineIsWrittenWithTheClientTableFree) {
+  GuiThread gui(*folder_);
+  OBLogicGameCommand* server = nullptr;
+  gui.Run([&](OBLogicGameCommand& s) { server = &s; });
+  // While the line is written, another thread reads the client table: it
+  // gets through at once unless the writer holds the table.
+  std::mutex mutex;
+  std::vector<std::thread> probes;
+  std::vector<bool> table_free;
+  ombrix::test::LogTap log([&](const std::string& line) {
+    if (line.find("is not attached yet") == std::string::npos) return;
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread probe([server, done] {
+      server->GetClientCount();
+      *done = true;
+    });
+    bool free = WaitUntil([&] { return done->load(); }, 2000ms);
+    std::lock_guard<std::mutex> lock(mutex);
+    probes.push_back(std::move(probe));
+    table_free.push_back(free);
+  });
+  GameSimulator sim(Suffix(L"g1"));
+  ASSERT_NE(sim.Connect(), 0);
+  ASSERT_TRUE(sim.Send("OPENURL"));
+  ASSERT_TRUE(WaitUntil([&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    return table_free.size() == 1;
+  }));
+  std::lock_guard<std::mutex> lock(mutex);
+  for (std::thread& probe : probes) probe.join();
+  EXPECT_TRUE(table_free[0]);
 }
 
 TEST_F(GameLinkTest, AnotherGamesAttachIsClosedWithoutAReplyOrDetachAndTheNameIsServedAgain) {
