@@ -68,6 +68,7 @@ bool IPCMessage::ReadByteFieldInPlace(const uint8_t** bytes, uint32_t* count) {
 
 uint32_t WriteFramedMessage(const IPCMessage& message, brx::io::IOStreamMessageQueue& server,
                             brx::io::ConnectionId connection) {
+  if (message.refused()) return 0;
   uint8_t header[brx::io::kFrameHeaderSize];
   brx::io::WriteFrameLength(header, message.size() + static_cast<uint32_t>(brx::io::kFrameHeaderSize));
   if (!server.Send(connection, header, sizeof header, message.data(), message.size())) return 0;

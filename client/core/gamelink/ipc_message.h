@@ -30,6 +30,9 @@ class IPCMessage : public MessageSerialize {
 
   uint16_t message_id() const { return message_id_; }
   uint16_t flag() const { return flag_; }
+  // A message whose fields could not be built as the wire demands; it is
+  // never sent.
+  bool refused() const { return refused_; }
 
   // Writes str(capacity): at most capacity-1 units of `text`.
   void WriteString(uint32_t capacity, const std::wstring& text);
@@ -47,13 +50,17 @@ class IPCMessage : public MessageSerialize {
   // stays behind the count.
   bool ReadByteFieldInPlace(const uint8_t** bytes, uint32_t* count);
 
+ protected:
+  void Refuse() { refused_ = true; }
+
  private:
   uint16_t message_id_;
   uint16_t flag_;
+  bool refused_ = false;
 };
 
 // Queues [u32 length + 4][message bytes] for `connection` on the service.
 // Returns the message length, 0 when nothing was queued (the service is
-// not running).
+// not running, or the message was refused).
 uint32_t WriteFramedMessage(const IPCMessage& message, brx::io::IOStreamMessageQueue& server,
                             brx::io::ConnectionId connection);

@@ -195,6 +195,7 @@ void OBLogicGameCommand::WriteTo(ConnectionId connection, const IPCMessage& mess
 }
 
 bool OBLogicGameCommand::SendToClient(ConnectionId connection, const IPCMessage& message) {
+  if (message.refused()) return false;
   std::lock_guard<std::recursive_mutex> lock(clients_mutex_);
   if (!clients_.count(connection)) return false;
   WriteTo(connection, message);

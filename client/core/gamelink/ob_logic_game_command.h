@@ -60,7 +60,8 @@ class OBLogicGameCommand : public IPCServer {
   // The names Start listens on, with the edition's install-hook rule.
   std::wstring PipeName(int index) const;
 
-  // Sends to one connection, attached or not; false for an unknown one.
+  // Sends to one connection, attached or not; false for an unknown one or
+  // a refused message (which no send operation ever sends).
   bool SendToClient(brx::io::ConnectionId connection, const IPCMessage& message);
   // Sends to every attached client but `except` (0: none).
   void SendToAll(const IPCMessage& message, brx::io::ConnectionId except = 0);

@@ -1,5 +1,7 @@
 #include "client/core/gamelink/s2c_messages.h"
 
+#include "runtime/logmaker/log.h"
+
 COBMSG_S2C_SYSTEMCONFIG::COBMSG_S2C_SYSTEMCONFIG(const SystemConfigValues& v) : IPCMessage(kId) {
   WriteU8(v.one_shot_sound);
   WriteU8(v.many_shot_sound);
@@ -102,6 +104,13 @@ COBMSG_S2C_VEDIO_STREAM::COBMSG_S2C_VEDIO_STREAM(bool reinitialised, uint16_t fr
                                                  uint16_t height, const uint8_t* frame, uint32_t frame_size,
                                                  const std::wstring& invitation_id)
     : IPCMessage(kId) {
+  if (uint64_t{width} * height * 3 != frame_size || (frame_size && !frame)) {
+    // The game would read width x height x 3 bytes, whatever came.
+    LogWarn(L"%ls:%d:frame of %u bytes for %ux%u refused\n", L"COBMSG_S2C_VEDIO_STREAM", __LINE__, frame_size,
+            unsigned{width}, unsigned{height});
+    Refuse();
+    return;
+  }
   WriteU8(reinitialised);
   WriteU16(frame_rate);
   WriteU16(width);

@@ -154,7 +154,9 @@ class COBMSG_S2C_VIDEO_READY : public IPCMessage {
 };
 
 // A decoded frame for the game to show: `frame` holds width x height x 3
-// bytes (24-bit pixels, rows bottom-up), appended in one piece.
+// bytes (24-bit pixels, rows bottom-up), appended in one piece. A frame of
+// any other byte count is refused (logged, never sent), because the game
+// reads exactly width x height x 3 bytes.
 class COBMSG_S2C_VEDIO_STREAM : public IPCMessage {
  public:
   static constexpr uint16_t kId = 39;

@@ -358,6 +358,29 @@ TEST_F(GameLinkTest, SendToAllAndSendToGameSkipTheExceptedAndTheUnattached) {
   EXPECT_FALSE(games[2]->Receive(200ms));
 }
 
+TEST_F(GameLinkTest, VideoFrameOfTheWrongSizeIsNeverSentToAGame) {
+  GuiThread gui(*folder_);
+  gui.RecordId(22);
+  GameSimulator sim(Suffix(L"g1"));
+  ASSERT_NE(sim.Connect(), 0);
+  AttachAndDrain(sim, "g1");
+  ASSERT_TRUE(sim.Send("OPENURL"));
+  ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 1; }));
+  brx::io::ConnectionId game = gui.Handled()[0].first;
+  std::vector<uint8_t> pixels(4 * 2 * 3, 0x11);
+  gui.Run([&](OBLogicGameCommand& s) {
+    EXPECT_FALSE(s.SendToClient(game, COBMSG_S2C_VEDIO_STREAM(false, 25, 4, 2, pixels.data(), 23, L"inv")));
+    s.SendToAll(COBMSG_S2C_VEDIO_STREAM(false, 25, 4, 3, pixels.data(), 24, L"inv"));
+    s.SendToGame(L"g1", COBMSG_S2C_VEDIO_STREAM(false, 25, 3, 2, pixels.data(), 24, L"inv"));
+    EXPECT_TRUE(s.SendToClient(game, COBMSG_S2C_VEDIO_STREAM(true, 25, 4, 2, pixels.data(), 24, L"inv")));
+  });
+  // One pipe keeps the order: the first message to come is the last one sent.
+  auto frame = sim.Expect("VEDIO_STREAM", kWait);
+  ASSERT_TRUE(frame) << sim.errors().front();
+  EXPECT_EQ(frame->ToString(), "VEDIO_STREAM reinit=1 frame_rate=25 width=4 height=2 frame=24B invitation_id=\"inv\"");
+  EXPECT_TRUE(sim.errors().empty());
+}
+
 TEST_F(GameLinkTest, SecondAttachRepeatsTheHandshakeAndRenamesTheGame) {
   GuiThread gui(*folder_);
   gui.RecordId(22);

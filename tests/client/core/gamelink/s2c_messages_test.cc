@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/io/io_stream_message_queue.h"
 #include "tests/client/core/gamelink/wire_bytes.h"
 
 namespace {
@@ -82,6 +83,44 @@ TEST(S2CMessagesTest, VideoFrameIsWrittenInOnePieceBeforeTheInvitation) {
   EXPECT_EQ(big.data()[15], 0x5a);
   EXPECT_EQ(big.data()[15 + frame.size() - 1], 0x5a);
   EXPECT_EQ(big.data()[15 + frame.size()], 2);  // the invitation's count follows the frame
+}
+
+// Counts what would go to the pipe.
+class CountingQueue : public brx::io::IOStreamMessageQueue {
+ public:
+  int sent = 0;
+  void NotifyBatch() override {}
+  brx::io::ReassemblyBuffer* GetReassemblyBuffer(brx::io::ConnectionId) override { return nullptr; }
+  bool Send(brx::io::ConnectionId, const uint8_t*, uint32_t, const uint8_t*, uint32_t) override {
+    ++sent;
+    return true;
+  }
+
+ protected:
+  void OnMessage(const brx::io::QueuedMessage&) override {}
+};
+
+TEST(S2CMessagesTest, VideoFrameWhoseByteCountIsNotWidthTimesHeightTimesThreeIsRefused) {
+  const uint8_t pixels[7] = {1, 2, 3, 4, 5, 6, 7};
+  CountingQueue queue;
+  COBMSG_S2C_VEDIO_STREAM whole(false, 25, 2, 1, pixels, 6, L"i");
+  EXPECT_FALSE(whole.refused());
+  EXPECT_EQ(WriteFramedMessage(whole, queue, 1), whole.size());
+  EXPECT_EQ(queue.sent, 1);
+  COBMSG_S2C_VEDIO_STREAM empty(false, 25, 0, 0, nullptr, 0, L"i");
+  EXPECT_FALSE(empty.refused());
+  // Short, long, missing, and a size whose product does not fit 32 bits.
+  COBMSG_S2C_VEDIO_STREAM short_frame(false, 25, 2, 1, pixels, 5, L"i");
+  COBMSG_S2C_VEDIO_STREAM long_frame(false, 25, 2, 1, pixels, 7, L"i");
+  COBMSG_S2C_VEDIO_STREAM missing(false, 25, 2, 1, nullptr, 6, L"i");
+  COBMSG_S2C_VEDIO_STREAM huge(false, 25, 65535, 65535, pixels, static_cast<uint32_t>(65535ull * 65535 * 3), L"i");
+  for (const COBMSG_S2C_VEDIO_STREAM* m : {&short_frame, &long_frame, &missing, &huge}) {
+    EXPECT_TRUE(m->refused());
+    EXPECT_EQ(WriteFramedMessage(*m, queue, 1), 0u);
+  }
+  EXPECT_EQ(queue.sent, 1);
+  // Other messages are never refused.
+  EXPECT_FALSE(COBMSG_S2C_WELCOME().refused());
 }
 
 TEST(S2CMessagesTest, TextsAreCutToCapacityMinusOneUnits) {
