@@ -245,6 +245,7 @@ std::optional<WireMessage> DecodeMessage(const std::vector<MessageSpec>& sheet, 
     *error = std::string(spec->name) + ": " + why;
     return std::nullopt;
   };
+  if (flag != 0) return fail("flag " + std::to_string(flag) + " is not 0");
   for (const FieldSpec& f : spec->fields) {
     uint64_t v;
     switch (f.type) {
@@ -299,6 +300,13 @@ std::optional<WireMessage> DecodeMessage(const std::vector<MessageSpec>& sheet, 
     }
   }
   if (r.left() != 0) return fail(std::to_string(r.left()) + " bytes left over");
+  if (const std::vector<uint8_t>* frame = m.Bytes("frame")) {
+    // 24-bit pixels: a frame is exactly width x height x 3 bytes.
+    uint64_t width = static_cast<uint64_t>(m.Int("width")), height = static_cast<uint64_t>(m.Int("height"));
+    if (frame->size() != width * height * 3)
+      return fail("frame of " + std::to_string(frame->size()) + " bytes is not " + std::to_string(width) + " x " +
+                  std::to_string(height) + " x 3");
+  }
   return m;
 }
 

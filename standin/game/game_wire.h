@@ -66,9 +66,10 @@ const MessageSpec* FindMessage(const std::vector<MessageSpec>& sheet, uint16_t i
 // (the simulator can play a misbehaving game). Empty when the name is unknown.
 std::vector<uint8_t> EncodeMessage(const MessageSpec& spec, const WireMessage& values);
 
-// Decodes a client-to-hook message body strictly: every field present,
-// every count within its field's capacity, nothing left over. On failure
-// `*error` says why.
+// Decodes a client-to-hook message body strictly: flag 0, every field
+// present, every count within its field's capacity, a video frame of
+// exactly width x height x 3 bytes, nothing left over. On failure `*error`
+// says why.
 std::optional<WireMessage> DecodeMessage(const std::vector<MessageSpec>& sheet, const uint8_t* body,
                                          uint32_t length, std::string* error);
 

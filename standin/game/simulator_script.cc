@@ -65,6 +65,20 @@ bool ParseFields(const MessageSpec& spec, const std::vector<std::string>& words,
   return true;
 }
 
+// The attach handshake: with a user signed in, LOGIN and USERINFO come
+// after WELCOME. A known server time follows as SERVERTIME, which the
+// script expects on its own, because nothing tells when it is not coming.
+const std::vector<std::string> kHandshake = {"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK", "DATAPROMPT"};
+const std::vector<std::string> kSignedInHandshake = {"WELCOME",    "LOGIN",    "USERINFO",  "SYSTEMCONFIG",
+                                                     "GAMECONFIG", "CONFIGOK", "DATAPROMPT"};
+
+// " A B C".
+std::string Joined(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& name : names) out += " " + name;
+  return out;
+}
+
 bool Matches(const WireMessage& got, const WireMessage& want, std::string* error) {
   for (const auto& [name, value] : want.fields) {
     const WireValue* have = got.Find(name);
@@ -132,10 +146,12 @@ bool RunScript(GameSimulator& sim, std::istream& script, std::ostream& out, std:
       std::vector<std::string> names;
       while (names.empty() || names.back() != "DATAPROMPT") {
         std::optional<WireMessage> m = receive();
-        if (!m) return fail("handshake ended early");
+        if (!m) return fail("handshake ended early after" + Joined(names));
         names.push_back(m->name);
       }
-      if (names.front() != "WELCOME") return fail("handshake did not start with WELCOME");
+      if (names != kHandshake && names != kSignedInHandshake)
+        return fail("handshake was" + Joined(names) +
+                    ", expected WELCOME [LOGIN USERINFO] SYSTEMCONFIG GAMECONFIG CONFIGOK DATAPROMPT");
     } else if (cmd == "video") {
       if (w.size() < 5) return fail("video <invitation> <w> <h> <count>");
       for (int i = 0; i < std::atoi(w[4].c_str()); ++i)

@@ -17,7 +17,10 @@ class GameSimulator;
 //                                    a bytes field takes @<count>
 //   expect <NAME> [field=value ...]  the next message must match
 //   recv                             prints the next message
-//   handshake                        expects WELCOME ... CONFIGOK, DATAPROMPT
+//   handshake                        expects exactly WELCOME, [LOGIN,
+//                                    USERINFO,] SYSTEMCONFIG, GAMECONFIG,
+//                                    CONFIGOK, DATAPROMPT (a SERVERTIME
+//                                    that may follow is left to `expect`)
 //   video <invitation> <w> <h> <count>
 //   raw <hex bytes>                  sent as they are, without a frame
 //   detach | close | expect-closed
