@@ -121,11 +121,20 @@ TEST(StreamFramingTest, LargeFrameIsReceivedStraightIntoItsOwnBody) {
   ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b));
   ASSERT_TRUE(b.InLargeFrame());
   EXPECT_EQ(b.used(), 0u);
+  // The rest of the frame has room in one read.
+  EXPECT_EQ(b.free_space(), body.size() - 996);
   size_t at = 1000;
   uint8_t* first_tail = nullptr;
   while (at < bytes.size()) {
+    bool large = b.InLargeFrame();
     uint8_t* room = b.Reserve(b.WantedReadSpace(65536));
     if (!first_tail) first_tail = room;
+    // Each read of the frame lands right behind the one before, in the
+    // same body; the reassembly buffer itself never grows for it.
+    if (large) {
+      EXPECT_EQ(room, first_tail + (at - 1000)) << at;
+      EXPECT_EQ(b.capacity(), 4096u);
+    }
     size_t n = std::min({b.free_space(), bytes.size() - at, size_t{70000}});
     memcpy(room, bytes.data() + at, n);
     b.Commit(n);
@@ -137,7 +146,9 @@ TEST(StreamFramingTest, LargeFrameIsReceivedStraightIntoItsOwnBody) {
   ASSERT_EQ(q.bodies.size(), 2u);
   EXPECT_EQ(q.bodies[0], body);
   EXPECT_EQ(q.bodies[1], "small after");
+  // The body handed over is the one the reads went into: never copied.
   ASSERT_TRUE(first_tail);
+  EXPECT_EQ(q.body_addresses[0], first_tail - 996);
   EXPECT_EQ(q.notifies, 2);
 }
 

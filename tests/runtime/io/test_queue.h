@@ -32,11 +32,13 @@ class RecordingQueue : public IOStreamMessageQueue {
   int notifies = 0;
   std::vector<std::string> bodies;
   const uint8_t* last_body = nullptr;
+  std::vector<const uint8_t*> body_addresses;  // where each dispatched body lay
   ReassemblyBuffer& buffer() { return buffer_; }
 
  protected:
   void OnMessage(const QueuedMessage& message) override {
     last_body = message.body.get();
+    body_addresses.push_back(message.body.get());
     bodies.emplace_back(reinterpret_cast<const char*>(message.body.get()), message.length);
   }
 
