@@ -56,8 +56,13 @@ bool HttpSession::Open(const std::string& url) {
 
 bool HttpSession::AddGzipAcceptHeader() {
   if (!easy_) return false;
-  headers_ = curl_slist_append(headers_, "Accept-Encoding: gzip");
-  return headers_ != nullptr;
+  // Adding replaces: the header goes out once however often it is asked for.
+  if (gzip_header_added_) return true;
+  curl_slist* list = curl_slist_append(headers_, "Accept-Encoding: gzip");
+  if (!list) return false;
+  headers_ = list;
+  gzip_header_added_ = true;
+  return true;
 }
 
 size_t HttpSession::OnHeader(char* data, size_t size, size_t count, void* user) {
@@ -139,6 +144,7 @@ void HttpSession::Close() {
   easy_ = nullptr;
   if (headers_) curl_slist_free_all(headers_);
   headers_ = nullptr;
+  gzip_header_added_ = false;
 }
 
 }  // namespace brx::http

@@ -45,6 +45,7 @@ class HttpSession {
   // Prepares a request to an http:// or https:// address; false for any
   // other address.
   bool Open(const std::string& url);
+  // Asks for a gzip reply; a second call changes nothing.
   bool AddGzipAcceptHeader();
   // Posts the body (may be empty) and reads the whole reply. False on a
   // transport failure, a time-out, an abort or a body that failed to decode.
@@ -67,6 +68,7 @@ class HttpSession {
 
   void* easy_ = nullptr;  // CURL*
   curl_slist* headers_ = nullptr;
+  bool gzip_header_added_ = false;
   std::string url_;
   uint32_t resolve_ms_ = kDefaultTimeoutMs;
   uint32_t connect_ms_ = kDefaultTimeoutMs;
