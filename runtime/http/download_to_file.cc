@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "runtime/http/url_escape.h"
+
 namespace brx::http {
 
 namespace {
@@ -67,7 +69,8 @@ bool DownloadToFile(const std::string& url, const std::string& path, const Downl
     out.error = CURLE_FAILED_INIT;
     return false;
   }
-  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+  std::string address = EscapeUrlForTransfer(url);
+  curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
   curl_easy_setopt(easy, CURLOPT_PROXY, "");
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);

@@ -19,11 +19,13 @@ struct DownloadResult {
   int http_status = 0;  // 0 when no reply came
 };
 
-// Fetches `url` with GET (following up to five redirects) into `path`. The
-// bytes go to a temporary file beside the target, which replaces the
-// target only when the whole reply arrived with a status below 400; on any
-// failure (transport, time-out, abort, HTTP error, unwritable folder) the
-// temporary file is removed and an existing target stays as it was.
+// Fetches `url` with GET (following up to five redirects) into `path`; bytes
+// an address may not hold (a blank in a file name) are escaped first (see
+// EscapeUrlForTransfer). The bytes go to a temporary file beside the
+// target, which replaces the target only when the whole reply arrived with
+// a status below 400; on any failure (transport, time-out, abort, HTTP
+// error, unwritable folder) the temporary file is removed and an existing
+// target stays as it was.
 // Blocks the calling thread.
 bool DownloadToFile(const std::string& url, const std::string& path, const DownloadOptions& options,
                     DownloadResult* result = nullptr);

@@ -62,6 +62,14 @@ TEST_F(DownloadToFileTest, ReplacesTheTargetAndReportsProgress) {
   ExpectNoLeftovers();
 }
 
+TEST_F(DownloadToFileTest, AnAddressWithABlankOrRawUtf8IsEscapedAsABrowserWould) {
+  DownloadResult result;
+  ASSERT_TRUE(DownloadToFile(standin_.base_url() + "/head/my friend \xe4\xb8\xad.jpg", target_, {}, &result))
+      << result.error;
+  EXPECT_NE(ReadFile(target_).find("my%20friend%20%E4%B8%AD.jpg"), std::string::npos) << ReadFile(target_);
+  EXPECT_EQ(standin_.RequestsTo("/head/my%20friend%20%E4%B8%AD.jpg").size(), 1u);
+}
+
 TEST_F(DownloadToFileTest, AFailedDownloadNeverTouchesTheGoodFile) {
   DownloadResult result;
   EXPECT_FALSE(DownloadToFile(standin_.base_url() + "/missing", target_, {}, &result));
