@@ -1,24 +1,16 @@
 #include "runtime/http/url_redact.h"
 
-#include <array>
-#include <string_view>
+#include <cctype>
 
 #include "runtime/util/text_convert.h"
 
 namespace brx::http {
 
-namespace {
-
-constexpr std::array<std::string_view, 5> kSecretKeys = {"Password", "CipherPassword", "Ticket", "SessionId",
-                                                         "SessionID"};
-
-bool IsSecret(std::string_view key) {
-  for (std::string_view secret : kSecretKeys)
-    if (key == secret) return true;
-  return false;
+bool IsSecretParameterName(std::string_view name) {
+  std::string lower;
+  for (char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower == "ticket" || lower == "sessionid" || lower.find("password") != std::string::npos;
 }
-
-}  // namespace
 
 std::string RedactUrlSecrets(const std::string& url) {
   size_t query = url.find('?');
@@ -32,7 +24,7 @@ std::string RedactUrlSecrets(const std::string& url) {
     if (amp == std::string::npos || amp > end) amp = end;
     std::string_view pair(url.data() + pos, amp - pos);
     size_t eq = pair.find('=');
-    if (eq != std::string_view::npos && IsSecret(pair.substr(0, eq))) {
+    if (eq != std::string_view::npos && IsSecretParameterName(pair.substr(0, eq))) {
       out.append(pair.substr(0, eq + 1));
       out += "***";
     } else {
