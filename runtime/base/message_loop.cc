@@ -57,7 +57,9 @@ void MessageLoop::CancelAllTasks() {
     std::lock_guard<std::mutex> lock(mutex_);
     dropped.swap(pending_);
   }
-  // Task destructors run outside the lock: they may post again.
+  // Task destructors run outside the lock: they may post again. Oldest
+  // first, so a task that reports its cancellation does so in post order.
+  while (!dropped.empty()) dropped.erase(dropped.begin());
 }
 
 int MessageLoop::ThreadProc() {

@@ -26,7 +26,8 @@ class MessageLoop : public ThreadBase {
   // Takes the task. Returns its id; -1 when it ran at once in the calling
   // thread, or when the loop is stopping (the task is then deleted unrun).
   int64_t PostTask(std::unique_ptr<Task> task);
-  // Deletes every task posted but not yet taken by the loop thread.
+  // Deletes every task posted but not yet taken by the loop thread, in
+  // the order they were posted.
   void CancelAllTasks();
 
  private:
