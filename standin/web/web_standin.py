@@ -20,18 +20,24 @@ before it is answered, so a test holding a reply finds its request there.
 Tests steer the service through /__control/<action>?... (GET or POST):
   fault     path=/ClientInterface.axd [command=UserLogin] mode=M [count=N]
             modes: timeout (hold without answering, hold_ms), slow (delay_ms,
-            then answer), http500, garbage, empty, drop (close, no reply),
+            then answer), http500 (http_status, default 500; body), garbage,
+            empty, drop (close, no reply),
             notfound, status (answer with status_json / message), raw (body),
             badgzip (labelled gzip, not gzip); encoding=GZIP|none overrides
             the Content-Encoding of the answer. count -1: every time.
   clear     remove every fault
-  user      account, password [, nick, id, ticket]: add or replace a user
+  user      account, password [, nick, id, ticket, and any profile field of
+            the login reply: Birthday, Province, FollowByOtherCount,
+            BindBlogIds, ...]: add or replace a user
   ticket    ticket, account
   prompt    account, about, mirror, message, fans: new-item counters
   settings  gzip=0|1
   gsc       POST body: serve this text as "gsc" (empty body: back to normal)
   state     the whole state as JSON
   log       the request log as a JSON array
+A control request that lacks a parameter or carries a malformed one is
+answered 400 with {"ok": false, "error": ...}; a command with a malformed
+parameter gets an envelope with a non-zero Status, never a dropped line.
 """
 
 import argparse
@@ -48,6 +54,7 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 NICK_SENSITIVE = ("badword", "敏感")
+BAD_PARAMETER = (1, "参数错误")
 SESSION_EXPIRED = (-2, "会话已过期,请重新登录")
 
 
@@ -91,7 +98,7 @@ class Store:
             json.dump(data, f, ensure_ascii=False, indent=1)
         os.replace(tmp, self.path)
 
-    def add_user(self, account, password, nick="", user_id=None, ticket=None):
+    def add_user(self, account, password, nick="", user_id=None, ticket=None, profile=None):
         with self.lock:
             old = self.users.get(account)
             if user_id is None:
@@ -119,10 +126,12 @@ class Store:
                      "JobName": "Mage", "CharacterLevel": "7", "Privacy": "2"},
                 ],
             }
+            user["BindBlogIds"] = ""
             if old:
                 for keep in ("follows", "counters", "BlogCount", "FollowCount", "FollowByOtherCount",
                              "HeadImageUrl", "roles"):
                     user[keep] = old[keep]
+            user.update(profile or {})
             self.users[account] = user
             if ticket:
                 self.tickets[ticket] = account
@@ -141,6 +150,30 @@ ACCOUNT_KEYS = ("UserAccountId", "Account", "DisplayRoleId", "DisplayRoleName", 
                 "RegisterTime", "RegisterIP", "LastLoginTime", "LastLoginIP", "Birthday", "Province", "City",
                 "Status", "RegFrom", "IsSetRelevanceUser", "OnlineTimeHours", "LastOnlineTimeStatDate",
                 "PrivateDomain")
+NUMBER_KEYS = ("BlogCount", "FollowCount", "FollowByOtherCount", "IsCertificated", "IsSetRelevanceUser",
+               "OnlineTimeHours")
+# What the "user" control may set besides account and password.
+PROFILE_KEYS = tuple(k for k in ACCOUNT_KEYS if k not in ("UserAccountId", "Account")) + ("BindBlogIds",
+                                                                                          "TGNickName")
+
+
+class BadRequest(Exception):
+    """A control request the stand-in cannot act on: answered 400."""
+
+
+def int_param(params, key, default):
+    value = params.get(key, default)
+    try:
+        return int(value)
+    except (TypeError, ValueError):
+        raise BadRequest("%s must be a whole number, not %r" % (key, value))
+
+
+def required(params, *keys):
+    missing = [k for k in keys if not params.get(k)]
+    if missing:
+        raise BadRequest("missing " + ", ".join(missing))
+    return [params[k] for k in keys]
 
 
 class Service:
@@ -215,7 +248,7 @@ class Service:
     def login_object(self, user, session, cipher):
         account = {k: user[k] for k in ACCOUNT_KEYS}
         account["HeadImageUrl"] = self.head_urls(user)
-        return {"SessionID": session, "CipherPassword": cipher, "BindBlogIds": "",
+        return {"SessionID": session, "CipherPassword": cipher, "BindBlogIds": user.get("BindBlogIds", ""),
                 "TGNickName": user["TGNickName"], "UserAccount": account}
 
     def start_session(self, user):
@@ -295,8 +328,11 @@ class Service:
             if name == "SearchByNickAndProfile":
                 keyword = p.get("Keyword", "")
                 found = [u for u in st.users.values() if keyword in u["NickName"] or keyword in u["Account"]]
-                page = max(int(p.get("Page", "1") or 1), 1)
-                size = max(int(p.get("PageSize", "20") or 20), 1)
+                try:
+                    page = max(int(p.get("Page", "1") or 1), 1)
+                    size = max(int(p.get("PageSize", "20") or 20), 1)
+                except ValueError:
+                    return BAD_PARAMETER + ("",)
                 return 0, "", [self.user_entry(u) for u in found[(page - 1) * size: page * size]]
             if p.get("UserAccountId") is not None and p.get("UserAccountId") != user["UserAccountId"] \
                     and name != "GetUserAccountByAccount":
@@ -420,7 +456,11 @@ class Handler(BaseHTTPRequestHandler):
         return self.server.service
 
     def read_body(self):
-        length = int(self.headers.get("Content-Length") or 0)
+        """The request body; None when its length is not a number."""
+        try:
+            length = int(self.headers.get("Content-Length") or 0)
+        except ValueError:
+            return None
         return self.rfile.read(length) if length > 0 else b""
 
     def reply(self, status, body, content_type="text/plain; charset=utf-8", params=None, fault=None):
@@ -467,6 +507,9 @@ class Handler(BaseHTTPRequestHandler):
         pairs = urllib.parse.parse_qsl(url.query, keep_blank_values=True)
         params = dict(pairs)
         body = self.read_body()
+        if body is None:
+            self.close_connection = True
+            return self.reply(400, b"bad Content-Length")
         if url.path.startswith("/__control/"):
             return self.control(url.path[len("/__control/"):], params, body)
         command = params.get("CommandName", "")
@@ -483,7 +526,11 @@ class Handler(BaseHTTPRequestHandler):
                 return self.reply(404, b"not found")
             return self.reply(200, data, "application/octet-stream", fault=fault)
         if url.path == "/ClientInterface.axd":
-            status, message, data = self.service.command(command, params)
+            try:
+                status, message, data = self.service.command(command, params)
+            except Exception as error:  # a stand-in bug shows as a server error, not a dropped line
+                return self.reply(500, self.envelope(-500, "stand-in error: %r" % (error,), ""),
+                                  "application/json; charset=utf-8", params)
             if fault and fault.get("mode") == "status":
                 raw = fault.get("status_json", "1")
                 status = None if raw == "missing" else json.loads(raw)
@@ -521,7 +568,8 @@ class Handler(BaseHTTPRequestHandler):
             return False
         if mode == "http500":
             body = fault.get("body") or self.envelope(-500, "服务器内部错误", "").decode("utf-8")
-            self.reply(500, body.encode("utf-8"), "application/json; charset=utf-8", params, fault)
+            self.reply(int(fault.get("http_status", 500)), body.encode("utf-8"), "application/json; charset=utf-8",
+                       params, fault)
             return True
         if mode == "garbage":
             self.reply(200, b"<html><body>502 Bad Gateway</body></html>", "text/html", params, fault)
@@ -546,12 +594,25 @@ class Handler(BaseHTTPRequestHandler):
 
     # ---- control ----------------------------------------------------------
     def control(self, action, params, body):
+        try:
+            result = self.act(action, params, body)
+        except BadRequest as error:
+            return self.reply(400, json.dumps({"ok": False, "error": str(error)}, ensure_ascii=False).encode("utf-8"),
+                              "application/json")
+        if result is None:
+            return self.reply(404, b"unknown control action")
+        return self.reply(200, json.dumps(result, ensure_ascii=False).encode("utf-8"), "application/json")
+
+    def act(self, action, params, body):
+        """Carries out a control request; its JSON answer, None for an unknown action."""
         svc = self.service
         st = svc.store
         result = {"ok": True}
         if action == "fault":
             fault = dict(params)
-            fault["count"] = int(params.get("count", "1"))
+            fault["count"] = int_param(params, "count", "1")
+            for key, default in (("hold_ms", "30000"), ("delay_ms", "1000"), ("http_status", "500")):
+                int_param(params, key, default)
             fault.setdefault("path", "/ClientInterface.axd")
             with svc.fault_lock:
                 svc.faults.append(fault)
@@ -559,21 +620,31 @@ class Handler(BaseHTTPRequestHandler):
             with svc.fault_lock:
                 svc.faults.clear()
         elif action == "user":
-            user = st.add_user(params["account"], params["password"], params.get("nick", ""),
-                               params.get("id"), params.get("ticket"))
+            account, password = required(params, "account", "password")
+            profile = {k: params[k] for k in PROFILE_KEYS if k in params}
+            for key in NUMBER_KEYS:
+                if key in profile:
+                    profile[key] = int_param(profile, key, "0")
+            user_id = params.get("id")
+            if user_id is not None and not user_id:
+                raise BadRequest("id must not be empty")
+            user = st.add_user(account, password, params.get("nick", ""), user_id, params.get("ticket"), profile)
             result["UserAccountId"] = user["UserAccountId"]
             result["cipher"] = cipher_of(user["Account"], user["password"])
         elif action == "ticket":
+            ticket, account = required(params, "ticket", "account")
             with st.lock:
-                st.tickets[params["ticket"]] = params["account"]
+                st.tickets[ticket] = account
                 st.save()
         elif action == "prompt":
+            (account,) = required(params, "account")
+            changes = {name: int_param(params, key, "0") for key, name in (
+                ("about", "NewAboutUserBlogCount"), ("mirror", "NewMirrorBlogCount"),
+                ("message", "NewMessageCount"), ("fans", "NewFansCount")) if key in params}
             with st.lock:
-                counters = st.users[params["account"]]["counters"]
-                for key, name in (("about", "NewAboutUserBlogCount"), ("mirror", "NewMirrorBlogCount"),
-                                  ("message", "NewMessageCount"), ("fans", "NewFansCount")):
-                    if key in params:
-                        counters[name] = int(params[key])
+                if account not in st.users:
+                    raise BadRequest("no user %r" % account)
+                st.users[account]["counters"].update(changes)
                 st.save()
         elif action == "settings":
             if "gzip" in params:
@@ -588,8 +659,8 @@ class Handler(BaseHTTPRequestHandler):
             with svc.log_lock:
                 result = list(svc.log)
         else:
-            return self.reply(404, b"unknown control action")
-        return self.reply(200, json.dumps(result, ensure_ascii=False).encode("utf-8"), "application/json")
+            return None
+        return result
 
 
 def main():

@@ -12,10 +12,12 @@ namespace ombrix::test {
 namespace {
 
 // Posts to the stand-in; the reply body, or "" on a transport failure.
-std::string Post(const WebStandin& s, const std::string& path_and_query, const std::string& body = "") {
+std::string Post(const WebStandin& s, const std::string& path_and_query, const std::string& body = "",
+                 int* status = nullptr) {
   brx::http::HttpSession session;
   if (!session.Open(s.base_url() + path_and_query)) return "";
   if (!session.SendRequest(body.data(), body.size())) return "";
+  if (status) session.GetStatusCode(status);
   return session.body();
 }
 
@@ -77,6 +79,30 @@ TEST(WebStandinTest, FaultsApplyAsOftenAsAskedAndOnlyToTheirCommand) {
   s.Control("clear");
   EXPECT_EQ(Post(s, time).rfind("{", 0), 0u);
   EXPECT_EQ(s.RequestsFor("GetServerDateTime").size(), 7u);  // control requests are not logged
+}
+
+TEST(WebStandinTest, BadInputGetsAClearErrorInsteadOfADroppedLine) {
+  WebStandin s;
+  Json::Value login = Parse(Post(s, "/ClientInterface.axd?Account=demo&CommandName=UserLogin&Password=ombrix2024"
+                                    "&PaswordType=simple&RequireCipher=false"));
+  std::string search = "/ClientInterface.axd?CommandName=SearchByNickAndProfile&Keyword=d&SessionId=" +
+                       login["Data"]["SessionID"].asString();
+  EXPECT_EQ(Parse(Post(s, search + "&Page=1&PageSize=10"))["Status"].asInt(), 0);
+  for (const char* paging : {"&Page=abc&PageSize=100", "&Page=1&PageSize=1.5"}) {
+    Json::Value reply = Parse(Post(s, search + paging));
+    EXPECT_NE(reply["Status"].asInt(), 0) << paging;
+    EXPECT_FALSE(reply["Message"].asString().empty()) << paging;
+  }
+  // Control requests that lack a parameter or carry a malformed one.
+  for (const char* bad : {"user?password=x", "user?account=a", "user?account=a&password=b&BlogCount=lots",
+                          "ticket?ticket=t", "ticket?account=demo", "prompt?fans=1", "prompt?account=nobody&fans=1",
+                          "prompt?account=demo&fans=many", "fault?mode=slow&delay_ms=soon", "fault?count=x"}) {
+    int status = 0;
+    std::string body = Post(s, std::string("/__control/") + bad, "", &status);
+    EXPECT_EQ(status, 400) << bad;
+    EXPECT_FALSE(Parse(body)["error"].asString().empty()) << bad;
+  }
+  EXPECT_EQ(Parse(Post(s, "/ClientInterface.axd?CommandName=GetServerDateTime"))["Status"].asInt(), 0);
 }
 
 }  // namespace
