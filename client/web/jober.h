@@ -32,10 +32,9 @@ using WebJobCallback = std::function<void(const JoberDescReturn_Web*)>;
 
 // The description of one request. Created on the main thread, owned by its
 // task while queued and by its result afterwards; the callback runs on the
-// main thread only.
+// main thread only. Made as one of the kinds below.
 class JoberDesc_Web : public FromHandle {
  public:
-  JoberDesc_Web(WebJobCallback callback, const FromHandle& origin) : FromHandle(origin), callback(std::move(callback)) {}
   virtual ~JoberDesc_Web() = default;
   JoberDesc_Web(const JoberDesc_Web&) = delete;
   JoberDesc_Web& operator=(const JoberDesc_Web&) = delete;
@@ -46,8 +45,43 @@ class JoberDesc_Web : public FromHandle {
   brx::http::UrlBuilder url;
   WebJobCallback callback;
   std::wstring label;  // no creator sets one
-  // Uploads: the file to send. Downloads: the file to write.
+  // A requester that waits for the reply event (a game's post, the main
+  // window's upload) must hear of a job cancelled before it ran: such a job
+  // then comes back as a failed result, text = the unknown-error text.
+  // Jobs dropped by a shut-down never come back.
+  bool report_when_cancelled = false;
+
+ protected:
+  JoberDesc_Web(WebJobCallback callback, const FromHandle& origin) : FromHandle(origin), callback(std::move(callback)) {}
+};
+
+// A JSON command (Jober_WebNormal).
+class JoberDesc_WebNormal : public JoberDesc_Web {
+ public:
+  JoberDesc_WebNormal(WebJobCallback callback, const FromHandle& origin) : JoberDesc_Web(std::move(callback), origin) {}
+};
+
+// A job with a local file.
+class JoberDesc_WebString_Param1 : public JoberDesc_Web {
+ public:
   std::wstring file;
+
+ protected:
+  using JoberDesc_Web::JoberDesc_Web;
+};
+
+// An upload (Jober_WebUpload): `file` is the file to send.
+class JoberDesc_WebUpload : public JoberDesc_WebString_Param1 {
+ public:
+  JoberDesc_WebUpload(WebJobCallback callback, const FromHandle& origin)
+      : JoberDesc_WebString_Param1(std::move(callback), origin) {}
+};
+
+// A download (Jober_WebDownload): `file` is the file to write.
+class JoberDesc_WebDownload : public JoberDesc_WebString_Param1 {
+ public:
+  JoberDesc_WebDownload(WebJobCallback callback, const FromHandle& origin)
+      : JoberDesc_WebString_Param1(std::move(callback), origin) {}
 };
 
 // The result of a finished job, made on the worker thread. Deleting it
@@ -60,8 +94,9 @@ struct JoberDescReturn_Web {
   std::wstring text;
   // The whole reply text, or for a download the address fetched.
   std::wstring reply;
-  // The service understood the request and refused it (Status not 0), as
-  // opposed to a failure of the exchange or an unreadable reply.
+  // The service answered (HTTP status below 500) and refused the request
+  // (Status not 0), as opposed to a failed exchange, a server error or an
+  // unreadable reply.
   bool rejected = false;
 };
 
@@ -85,10 +120,13 @@ class Jober {
 
 // The task a worker runs: the job, how to perform it and who hears of it.
 // A task deleted unrun (cancelled, or its worker stopped) ends without a
-// result, so its callback never runs.
+// result, so its callback never runs, unless the job asks to be reported
+// when cancelled (see JoberDesc_Web); the listener then gets a failed
+// result from the thread that deleted the task.
 class JoberTask : public brx::base::Task {
  public:
   JoberTask(std::unique_ptr<Jober> jober, std::unique_ptr<JoberDesc_Web> job, JoberListener* listener);
+  ~JoberTask() override;
   void Run(brx::base::MessageLoop* loop, int64_t task_id) override;
 
  private:
@@ -97,7 +135,16 @@ class JoberTask : public brx::base::Task {
   JoberListener* listener_;
 };
 
+// A named worker thread of web jobs ("OBLogicWeb_Normal", ...): a message
+// loop and nothing more.
+using JobWorker = brx::base::MessageLoop;
+
+// A result that never reached the network (ok false, text = the job's
+// unknown-error text), queued like any other so that a requester waiting
+// on a reply event hears of the failure.
+std::unique_ptr<JoberDescReturn_Web> NewUnsentResult(std::unique_ptr<JoberDesc_Web> job);
+
 // Posts the job to the worker; the task id, or -1 when the worker is
 // stopping (the job is then dropped without a result).
-int64_t PostWebJob(brx::base::MessageLoop* worker, std::unique_ptr<Jober> jober, std::unique_ptr<JoberDesc_Web> job,
+int64_t PostWebJob(JobWorker* worker, std::unique_ptr<Jober> jober, std::unique_ptr<JoberDesc_Web> job,
                    JoberListener* listener);

@@ -1,5 +1,7 @@
 #include "client/web/jober_web.h"
 
+#include <cassert>
+
 #include "client/web/web_envelope.h"
 #include "runtime/http/download_to_file.h"
 #include "runtime/http/url_redact.h"
@@ -16,6 +18,19 @@ std::unique_ptr<JoberDescReturn_Web> NewResult(std::unique_ptr<JoberDesc_Web> jo
   return result;
 }
 
+// The jobs with a local file; an upload or download jober is only ever
+// given one of those.
+JoberDesc_WebString_Param1* WithFile(JoberDesc_Web* job) {
+  auto* with_file = dynamic_cast<JoberDesc_WebString_Param1*>(job);
+  assert(with_file && "upload and download jobs carry their file");
+  return with_file;
+}
+
+// A refusal is an answer of the service itself. A server error (5xx)
+// whose body happens to be an envelope with a Status is a failed exchange
+// like a time-out: it must not cost the user the remembered sign-in.
+bool AnsweredByTheService(int http_status) { return http_status > 0 && http_status < 500; }
+
 }  // namespace
 
 void Jober_WebNormal::Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener* listener,
@@ -23,13 +38,14 @@ void Jober_WebNormal::Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener*
   auto result = NewResult(std::move(job));
   JoberDesc_Web* desc = result->job.get();
   std::wstring copy;
-  PostRequest(desc, nullptr, 0, &result->reply, &copy, abort);
+  int http_status = 0;
+  PostRequest(desc, nullptr, 0, &result->reply, &copy, abort, &http_status);
   switch (OBGetReturnData_Json(copy, &result->text)) {
     case 1:
       result->ok = true;
       break;
     case 2:
-      result->rejected = true;
+      result->rejected = AnsweredByTheService(http_status);
       break;
     default:
       result->text = desc->request.unknown_error_text;
@@ -41,15 +57,16 @@ void Jober_WebNormal::Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener*
 void Jober_WebUpload::Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener* listener,
                               const brx::http::AbortSignal& abort) {
   auto result = NewResult(std::move(job));
-  JoberDesc_Web* desc = result->job.get();
+  JoberDesc_WebString_Param1* desc = WithFile(result->job.get());
   std::wstring copy;
-  if (SendRequest_Upload(desc, &result->reply, &copy, abort)) {
+  int http_status = 0;
+  if (SendRequest_Upload(desc, &result->reply, &copy, abort, &http_status)) {
     std::wstring message, status, data;
     if (!ParseXmlReturn(&message, copy, &status, &data)) {
       result->text = desc->request.unknown_error_text;
     } else if (wcstol(status.c_str(), nullptr, 10) != 0) {
       result->text = desc->request.unknown_error_text;
-      result->rejected = true;
+      result->rejected = AnsweredByTheService(http_status);
     } else {
       result->ok = true;
       result->text = data;
@@ -61,7 +78,7 @@ void Jober_WebUpload::Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener*
 void Jober_WebDownload::Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener* listener,
                                 const brx::http::AbortSignal& abort) {
   auto result = NewResult(std::move(job));
-  JoberDesc_Web* desc = result->job.get();
+  JoberDesc_WebString_Param1* desc = WithFile(result->job.get());
   std::string url = WideToUtf8(desc->url.GetUrl(true));
   brx::http::DownloadOptions options;
   options.limits.connect_ms = desc->request.timeout_ms;

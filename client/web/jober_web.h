@@ -11,9 +11,10 @@ class Jober_WebNormal : public Jober {
                const brx::http::AbortSignal& abort) override;
 };
 
-// The job's file posted as the body; the reply is the XML envelope. ok
-// when Status is 0 (text = Data, the stored file's address); text is empty
-// when the file could not be read, else the unknown-error text.
+// The file of a JoberDesc_WebUpload posted as the body; the reply is the
+// XML envelope. ok when Status is 0 (text = Data, the stored file's
+// address); text is empty when the file could not be read, else the
+// unknown-error text.
 class Jober_WebUpload : public Jober {
  public:
   void Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener* listener,
@@ -21,8 +22,9 @@ class Jober_WebUpload : public Jober {
 };
 
 // A GET of the job's address (with the random ticket, unless the builder
-// holds a complete address) into the job's file, which an unfinished or
-// failed download never replaces. text = the file, reply = the address.
+// holds a complete address) into the file of a JoberDesc_WebDownload,
+// which an unfinished or failed download never replaces. text = the file,
+// reply = the address.
 class Jober_WebDownload : public Jober {
  public:
   void Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener* listener,

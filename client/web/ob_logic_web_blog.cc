@@ -14,6 +14,7 @@ void OBLogicWeb_Blog::AddBlog(const std::wstring& content, const std::wstring& p
   std::wstring server = manager_->ServerConfig().GetServerUrlForCommand(L"AddBlog");
   auto job = NewInterfaceCommand(server, L"Blog", L"AddBlog", origin,
                                  [this](const JoberDescReturn_Web* r) { OnAddBlogReply(r); });
+  job->report_when_cancelled = true;
   if (!user.IsLoggedIn() || server.empty()) {
     manager_->finished_jobs().OnResult(NewUnsentResult(std::move(job)));
     return;
@@ -37,8 +38,9 @@ void OBLogicWeb_Blog::AddBlog(const std::wstring& content, const std::wstring& p
 
 void OBLogicWeb_Blog::Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) {
   std::wstring server = manager_->ServerConfig().GetServerUrlForCommand(L"Upload");
-  auto job = std::make_unique<JoberDesc_Web>([this](const JoberDescReturn_Web* r) { OnUploadReply(r); }, origin);
+  auto job = std::make_unique<JoberDesc_WebUpload>([this](const JoberDescReturn_Web* r) { OnUploadReply(r); }, origin);
   job->request.command_name = L"Upload";
+  job->report_when_cancelled = true;
   job->request.timeout_ms = timeout_ms;
   job->file = local_file;
   if (!manager_->User().IsLoggedIn() || server.empty()) {
@@ -57,7 +59,7 @@ void OBLogicWeb_Blog::OnAddBlogReply(const JoberDescReturn_Web* result) {
 }
 
 void OBLogicWeb_Blog::OnUploadReply(const JoberDescReturn_Web* result) {
-  payload::SEVENT_RESPONSE_Upload event(result->job->origin(), result->reply, result->ok, result->job->file,
-                                        result->text);
+  const auto* job = static_cast<const JoberDesc_WebUpload*>(result->job.get());
+  payload::SEVENT_RESPONSE_Upload event(job->origin(), result->reply, result->ok, job->file, result->text);
   manager_->chain()->FireEvent(&event);
 }

@@ -9,9 +9,10 @@ struct JoberDescReturn_Web;
 class WebLogicManager;
 
 // Screenshot upload and blog posts (events 18 and 19). A post or an
-// upload that cannot be sent (nobody signed in, no server known) still
-// answers with its reply event, ok 0, so a waiting game or window is
-// never left hanging. Main thread only.
+// upload that cannot be sent (nobody signed in, no server known) or that a
+// sign-out cancels before it ran still answers with its reply event, ok 0
+// and the unknown-error text, so a waiting game or window is never left
+// hanging. Main thread only.
 class OBLogicWeb_Blog {
  public:
   void SetManager(WebLogicManager* manager) { manager_ = manager; }

@@ -39,8 +39,8 @@ void OBLogicWeb_Game::UpdateGameProfile(const std::wstring& json, const FromHand
 }
 
 int64_t OBLogicWeb_Game::GameDownloadFile(const std::wstring& url, const std::wstring& local_file) {
-  auto job = std::make_unique<JoberDesc_Web>([this](const JoberDescReturn_Web* r) { OnDownloadReply(r); },
-                                             FromHandle{});
+  auto job = std::make_unique<JoberDesc_WebDownload>([this](const JoberDescReturn_Web* r) { OnDownloadReply(r); },
+                                                     FromHandle{});
   job->request.command_name = L"GameDownloadFile";
   job->url.use_raw_url = true;
   job->url.raw_url = url;

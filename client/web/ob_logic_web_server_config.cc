@@ -77,7 +77,8 @@ bool IsServerConfigText(const std::string& text) {
 int64_t OBLogicWeb_ServerConfig::DownloadServerConfig() {
   ServerConfigAddress address =
       GetServerConfigAddress(brx::util::GetEditionGlobalConfig(), StaticContentHostOverride());
-  auto job = std::make_unique<JoberDesc_Web>([this](const JoberDescReturn_Web* r) { OnDownloaded(r); }, FromHandle{});
+  auto job =
+      std::make_unique<JoberDesc_WebDownload>([this](const JoberDescReturn_Web* r) { OnDownloaded(r); }, FromHandle{});
   job->request.command_name = L"DownloadServerConfig";
   job->url.base = address.base;
   job->url.path = address.path;
@@ -91,22 +92,28 @@ void OBLogicWeb_ServerConfig::OnDownloaded(const JoberDescReturn_Web* result) {
   if (!result->ok) return;
   std::string text;
   std::string downloaded = brx::util::WideToUtf8(result->text);
-  if (!brx::util::ReadWholeFile(result->text, &text) || !IsServerConfigText(text)) {
-    LogWarnA("%s:%d:downloaded server configuration is not readable, kept the old one\n", "OnDownloaded", __LINE__);
-    unlink(downloaded.c_str());
-    return;
-  }
   std::wstring target = manager_->ProgramFile(L"gsc");
-  if (rename(downloaded.c_str(), brx::util::WideToUtf8(target).c_str()) != 0) {
+  bool readable = brx::util::ReadWholeFile(result->text, &text) && IsServerConfigText(text);
+  bool stored = readable && rename(downloaded.c_str(), brx::util::WideToUtf8(target).c_str()) == 0;
+  if (!stored) {
+    if (!readable)
+      LogWarnA("%s:%d:downloaded server configuration is not readable, kept the old one\n", "OnDownloaded", __LINE__);
     unlink(downloaded.c_str());
-    return;
   }
-  LoadLocalConfig(target);
+  // Every download that arrives is followed by a read, as at start: of
+  // "gsc.test" when it lies there, else of the new "gsc". Without
+  // "gsc.test" a broken download is not followed by a read of the old
+  // file, which would only pick its servers again.
+  if (stored || TestOverridePresent()) LoadLocalConfig(target);
+}
+
+bool OBLogicWeb_ServerConfig::TestOverridePresent() const {
+  std::wstring test = manager_->ProgramFile(L"gsc.test");
+  return brx::util::FileExists(test) && !brx::util::IsDirectory(test);
 }
 
 void OBLogicWeb_ServerConfig::LoadLocalConfig(const std::wstring& path) {
-  std::wstring test = manager_->ProgramFile(L"gsc.test");
-  std::wstring chosen = brx::util::FileExists(test) && !brx::util::IsDirectory(test) ? test : path;
+  std::wstring chosen = TestOverridePresent() ? manager_->ProgramFile(L"gsc.test") : path;
   std::string text;
   if (brx::util::ReadWholeFile(chosen, &text)) ParseServerConfig(text);
 }

@@ -16,7 +16,8 @@ class WebLogicManager;
 //
 // The download lands in "gsc.download" and replaces "gsc" only when it
 // reads as a server configuration, so a failed, cut or garbled download
-// leaves both the file and the table as they were.
+// leaves both the file and the table as they were (though with "gsc.test"
+// present, that file is read again after every download that arrived).
 //
 // Main thread only (the download runs as a job on "OBLogicWeb_Download").
 class OBLogicWeb_ServerConfig {
@@ -39,9 +40,12 @@ class OBLogicWeb_ServerConfig {
 
   // The node's servers as last read (one each), for tests and diagnostics.
   const std::map<std::wstring, std::vector<std::wstring>>& servers() const { return servers_; }
+  // Forgets every server, which no file read can do.
+  void ClearServersForTesting() { servers_.clear(); }
 
  private:
   void OnDownloaded(const JoberDescReturn_Web* result);
+  bool TestOverridePresent() const;
 
   WebLogicManager* manager_ = nullptr;
   std::map<std::wstring, std::vector<std::wstring>> servers_;

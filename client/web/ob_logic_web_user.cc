@@ -31,26 +31,32 @@ std::wstring LoginFailureText(const JoberDescReturn_Web* result) {
 
 }  // namespace
 
+OBLogicWeb_User::~OBLogicWeb_User() { Unsubscribe(); }
+
 void OBLogicWeb_User::RegisterEvents(WebLogicManager* manager) {
   manager_ = manager;
-  EventChain* chain = manager_->chain();
-  subscriptions_[0] = chain->Subscribe(SEVENT_RESPONSE_UserLogin, this, &OBLogicWeb_User::OnUserLogin);
-  subscriptions_[1] = chain->Subscribe(SEVENT_RESPONSE_UserLoginByTicket, this, &OBLogicWeb_User::OnUserLoginByTicket);
-  subscriptions_[2] = chain->Subscribe(SEVENT_RESPONSE_BeforeUserLogout, this, &OBLogicWeb_User::OnBeforeUserLogout);
-  subscriptions_[3] = chain->Subscribe(SEVENT_RESPONSE_UserLogout, this, &OBLogicWeb_User::OnUserLogout);
+  chain_ = manager_->chain();
+  subscriptions_[0] = chain_->Subscribe(SEVENT_RESPONSE_UserLogin, this, &OBLogicWeb_User::OnUserLogin);
+  subscriptions_[1] = chain_->Subscribe(SEVENT_RESPONSE_UserLoginByTicket, this, &OBLogicWeb_User::OnUserLoginByTicket);
+  subscriptions_[2] = chain_->Subscribe(SEVENT_RESPONSE_BeforeUserLogout, this, &OBLogicWeb_User::OnBeforeUserLogout);
+  subscriptions_[3] = chain_->Subscribe(SEVENT_RESPONSE_UserLogout, this, &OBLogicWeb_User::OnUserLogout);
 }
 
 void OBLogicWeb_User::Stop() {
   if (!manager_) return;
   if (IsLoggedIn()) SignOutLocally();
+  Unsubscribe();
+}
+
+void OBLogicWeb_User::Unsubscribe() {
   for (auto& handle : subscriptions_) {
-    if (handle) manager_->chain()->Unsubscribe(handle);
+    if (handle) chain_->Unsubscribe(handle);
     handle = 0;
   }
 }
 
 std::wstring OBLogicWeb_User::GetUserFolder() const {
-  return IsLoggedIn() ? L"Users/" + record_.Account : L"Users/All Users";
+  return IsLoggedIn() ? L"Users/" + UserFolderName(record_.Account) : L"Users/All Users";
 }
 
 // ---- sending ---------------------------------------------------------------
@@ -147,8 +153,12 @@ void OBLogicWeb_User::UpdateUserHeadImage(const std::wstring& image_url) {
 
 void OBLogicWeb_User::GetDataPrompt() {
   if (!IsLoggedIn()) return;
-  auto job = NewCommand(L"GetDataPrompt", kFromClient, &OBLogicWeb_User::OnGetDataPromptReply);
-  if (!job) return;
+  std::wstring server = manager_->ServerConfig().GetServerUrlForCommand(L"GetDataPrompt");
+  if (server.empty()) return;
+  auto job = NewInterfaceCommand(server, L"UserAccount", L"GetDataPrompt", kFromClient,
+                                 [this, sign_in = sign_in_](const JoberDescReturn_Web* r) {
+                                   OnGetDataPromptReply(r, sign_in);
+                                 });
   job->url.SetParam(L"SessionId", record_.SessionID);
   job->url.SetParam(L"UserAccountId", record_.UserAccountId);
   Post(std::move(job));
@@ -243,8 +253,9 @@ void OBLogicWeb_User::OnUpdateUserHeadImageReply(const JoberDescReturn_Web* resu
   manager_->chain()->FireEvent(&event);
 }
 
-void OBLogicWeb_User::OnGetDataPromptReply(const JoberDescReturn_Web* result) {
-  if (!result->ok) return;
+void OBLogicWeb_User::OnGetDataPromptReply(const JoberDescReturn_Web* result, uint64_t sign_in) {
+  // The counters of a user who has signed out since are nobody's.
+  if (!result->ok || sign_in != sign_in_) return;
   std::string text = brx::util::WideToUtf8(result->text);
   Json::CharReaderBuilder builder;
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
@@ -302,7 +313,8 @@ void OBLogicWeb_User::CreateUserFolder() { brx::util::CreateDirectories(manager_
 
 void OBLogicWeb_User::DownloadHeadImages(const FromHandle& origin, std::wstring list) {
   if (!IsLoggedIn() || list.empty()) return;
-  std::wstring round = std::to_wstring(g_head_image_round++);
+  head_image_round_ = g_head_image_round++;
+  std::wstring round = std::to_wstring(head_image_round_);
   list += L',';
   // Only the latest round's images are kept on disk.
   std::wstring folder = manager_->ProgramFile(GetUserFolder() + L"/HeadImage");
@@ -317,8 +329,10 @@ void OBLogicWeb_User::DownloadHeadImages(const FromHandle& origin, std::wstring 
     std::wstring address = list.substr(pos, comma - pos);
     pos = comma + 1;
     if (address.empty()) continue;
-    auto job = std::make_unique<JoberDesc_Web>(
-        [this, which](const JoberDescReturn_Web* r) { OnHeadImageDownloaded(r, static_cast<HeadImage>(which)); },
+    auto job = std::make_unique<JoberDesc_WebDownload>(
+        [this, which, sign_in = sign_in_, round = head_image_round_](const JoberDescReturn_Web* r) {
+          OnHeadImageDownloaded(r, static_cast<HeadImage>(which), sign_in, round);
+        },
         origin);
     job->request.command_name = kCommands[which];
     job->url.use_raw_url = true;
@@ -328,7 +342,11 @@ void OBLogicWeb_User::DownloadHeadImages(const FromHandle& origin, std::wstring 
   }
 }
 
-void OBLogicWeb_User::OnHeadImageDownloaded(const JoberDescReturn_Web* result, HeadImage which) {
+void OBLogicWeb_User::OnHeadImageDownloaded(const JoberDescReturn_Web* result, HeadImage which, uint64_t sign_in,
+                                            int round) {
+  // An image of an earlier sign-in, or of a round whose folder a newer
+  // round has emptied, is nobody's now.
+  if (sign_in != sign_in_ || round != head_image_round_) return;
   if (result->ok) {
     std::wstring* slot = which == kSmall ? &record_.small_head_image_path
                          : which == kMid ? &record_.mid_head_image_path
@@ -356,6 +374,8 @@ void OBLogicWeb_User::ClearUserState() {
   kept.DisplayRoleId = record_.DisplayRoleId;
   kept.DisplayRoleName = record_.DisplayRoleName;
   record_ = kept;
+  ++sign_in_;
+  head_image_round_ = -1;
   new_mirror_blog_count_ = 0;
   new_about_user_count_ = 0;
   new_message_count_ = 0;

@@ -22,14 +22,18 @@ class WebLogicManager;
 // password and turns auto-login off; a failed exchange keeps them.
 //
 // Main thread only. Commands that need a session do nothing while nobody
-// is signed in; a command whose server is unknown sends nothing.
+// is signed in; a command whose server is unknown sends nothing. Replies
+// that belong to an earlier sign-in (head images, new-item counters) are
+// dropped. Owned by the web logic manager; its event subscriptions end
+// with Stop() or, at the latest, with the object.
 class OBLogicWeb_User {
  public:
   OBLogicWeb_User() = default;
+  ~OBLogicWeb_User();
   OBLogicWeb_User(const OBLogicWeb_User&) = delete;
   OBLogicWeb_User& operator=(const OBLogicWeb_User&) = delete;
 
-  // Keeps the manager and subscribes to events 0, 1, 3 and 4.
+  // Keeps the manager and subscribes to events 0, 1, 3 and 4 on its chain.
   void RegisterEvents(WebLogicManager* manager);
   // Shut-down: signs a signed-in user out without a request (events 3 and
   // 4), then unsubscribes.
@@ -63,7 +67,8 @@ class OBLogicWeb_User {
   bool IsLoggedIn() const { return !record_.SessionID.empty(); }
   const UserAccountRecord& record() const { return record_; }
   // "Users/<account>" while signed in, else "Users/All Users"; below the
-  // program folder or the screenshot store.
+  // program folder or the screenshot store. The account part is always one
+  // path component (see UserFolderName).
   std::wstring GetUserFolder() const;
   int32_t new_mirror_blog_count() const { return new_mirror_blog_count_; }
   int32_t new_about_user_count() const { return new_about_user_count_; }
@@ -89,8 +94,8 @@ class OBLogicWeb_User {
   void OnSearchReply(const JoberDescReturn_Web* result);
   void OnUpdateUserInfoReply(const JoberDescReturn_Web* result);
   void OnUpdateUserHeadImageReply(const JoberDescReturn_Web* result);
-  void OnGetDataPromptReply(const JoberDescReturn_Web* result);
-  void OnHeadImageDownloaded(const JoberDescReturn_Web* result, HeadImage which);
+  void OnGetDataPromptReply(const JoberDescReturn_Web* result, uint64_t sign_in);
+  void OnHeadImageDownloaded(const JoberDescReturn_Web* result, HeadImage which, uint64_t sign_in, int round);
 
   void OnUserLogin(const EventParameter* event);
   void OnUserLoginByTicket(const EventParameter* event);
@@ -101,12 +106,19 @@ class OBLogicWeb_User {
   void DownloadHeadImages(const FromHandle& origin, std::wstring list);
   void SignOutLocally();
   void ClearUserState();
+  void Unsubscribe();
   void MoveSharedShots();
   int ResetCounter(int32_t* counter, int32_t event_id);
 
   WebLogicManager* manager_ = nullptr;
+  EventChain* chain_ = nullptr;  // where the subscriptions are
   UserAccountRecord record_;
   EventChain::Handle subscriptions_[4] = {};
+  // Changes whenever the user state is cleared (every sign-in and
+  // sign-out), so a late reply can tell that its sign-in is over.
+  uint64_t sign_in_ = 0;
+  // The latest head-image round; only its downloads are taken.
+  int head_image_round_ = -1;
   int32_t new_mirror_blog_count_ = 0;
   int32_t new_about_user_count_ = 0;
   int32_t new_message_count_ = 0;

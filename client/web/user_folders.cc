@@ -35,9 +35,29 @@ bool MoveInto(const fs::path& from, const fs::path& to) {
 
 }  // namespace
 
+std::wstring UserFolderName(const std::wstring& account) {
+  if (account.empty()) return L"%";
+  if (account == L".") return L"%2E";
+  if (account == L"..") return L"%2E%2E";
+  static const wchar_t kHex[] = L"0123456789ABCDEF";
+  std::wstring name;
+  for (wchar_t c : account) {
+    if (c == L'/' || c == L'\\' || c == L'%' || c < 0x20 || c == 0x7F) {
+      name += L'%';
+      name += kHex[(c >> 4) & 15];
+      name += kHex[c & 15];
+    } else {
+      name += c;
+    }
+  }
+  return name;
+}
+
 bool MoveFolderContents(const std::wstring& from, const std::wstring& to) {
   fs::path source(brx::util::WideToUtf8(from));
+  fs::path target(brx::util::WideToUtf8(to));
   std::error_code ec;
   if (!fs::is_directory(source, ec)) return true;
-  return MoveInto(source, fs::path(brx::util::WideToUtf8(to)));
+  if (fs::equivalent(source, target, ec)) return true;
+  return MoveInto(source, target);
 }

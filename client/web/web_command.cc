@@ -1,9 +1,9 @@
 #include "client/web/web_command.h"
 
-std::unique_ptr<JoberDesc_Web> NewInterfaceCommand(const std::wstring& server, const wchar_t* interface_name,
-                                                   const wchar_t* command, const FromHandle& origin,
-                                                   WebJobCallback callback) {
-  auto job = std::make_unique<JoberDesc_Web>(std::move(callback), origin);
+std::unique_ptr<JoberDesc_WebNormal> NewInterfaceCommand(const std::wstring& server,
+                                                         const wchar_t* interface_name, const wchar_t* command,
+                                                         const FromHandle& origin, WebJobCallback callback) {
+  auto job = std::make_unique<JoberDesc_WebNormal>(std::move(callback), origin);
   job->request.command_name = command;
   job->url.base = server;
   job->url.path = L"ClientInterface.axd";
@@ -13,9 +13,3 @@ std::unique_ptr<JoberDesc_Web> NewInterfaceCommand(const std::wstring& server, c
   return job;
 }
 
-std::unique_ptr<JoberDescReturn_Web> NewUnsentResult(std::unique_ptr<JoberDesc_Web> job) {
-  auto result = std::make_unique<JoberDescReturn_Web>();
-  result->text = job->request.unknown_error_text;
-  result->job = std::move(job);
-  return result;
-}

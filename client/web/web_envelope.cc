@@ -8,6 +8,7 @@
 
 #include "client/web/jober.h"
 #include "runtime/http/http_session.h"
+#include "runtime/http/reply_redact.h"
 #include "runtime/http/url_redact.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/file_util.h"
@@ -32,9 +33,10 @@ std::string ElementText(const TiXmlElement* root, const char* name) {
 }  // namespace
 
 bool PostRequest(JoberDesc_Web* job, const void* body, size_t length, std::wstring* reply, std::wstring* copy,
-                 const brx::http::AbortSignal& abort) {
+                 const brx::http::AbortSignal& abort, int* http_status) {
   reply->clear();
   copy->clear();
+  if (http_status) *http_status = 0;
   job->url.SetParam(L"zip", L"gzip");
   uint32_t timeout = job->request.timeout_ms;
   brx::http::HttpSession session;
@@ -42,7 +44,9 @@ bool PostRequest(JoberDesc_Web* job, const void* body, size_t length, std::wstri
   session.SetGzipDecoder(&InflateGzip);
   session.SetAbortSignal(abort);
   std::string url = WideToUtf8(job->url.GetUrl(true));
-  if (session.Open(url) && session.AddGzipAcceptHeader() && session.SendRequest(body, length)) {
+  bool sent = session.Open(url) && session.AddGzipAcceptHeader() && session.SendRequest(body, length);
+  if (http_status) session.GetStatusCode(http_status);
+  if (sent) {
     *reply = Utf8ToWide(session.body());
     *copy = *reply;
     return true;
@@ -60,7 +64,9 @@ int OBGetReturnData_Json(const std::wstring& reply, std::wstring* out) {
   Json::Value root;
   std::string errors;
   if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) {
-    LogWarnA("%s:%d:Json Error:%s:%s\n", "OBGetReturnData_Json", 74, errors.c_str(), text.c_str());
+    // A garbled sign-in reply still carries the session and the password.
+    LogWarnA("%s:%d:Json Error:%s:%s\n", "OBGetReturnData_Json", 74, brx::http::RedactReplySecrets(errors).c_str(),
+             brx::http::RedactReplySecrets(text).c_str());
     return 0;
   }
   std::string value;
@@ -75,14 +81,14 @@ int OBGetReturnData_Json(const std::wstring& reply, std::wstring* out) {
   return 1;
 }
 
-bool SendRequest_Upload(JoberDesc_Web* job, std::wstring* reply, std::wstring* copy,
-                        const brx::http::AbortSignal& abort) {
+bool SendRequest_Upload(JoberDesc_WebString_Param1* job, std::wstring* reply, std::wstring* copy,
+                        const brx::http::AbortSignal& abort, int* http_status) {
   std::string bytes;
   if (!brx::util::ReadWholeFile(job->file, &bytes)) {
     LogWarnA("%s:%d:read file(%s)=%d failed!\n", "SendRequest_Upload", 149, WideToUtf8(job->file).c_str(), errno);
     return false;
   }
-  return PostRequest(job, bytes.data(), bytes.size(), reply, copy, abort);
+  return PostRequest(job, bytes.data(), bytes.size(), reply, copy, abort, http_status);
 }
 
 bool ParseXmlReturn(std::wstring* message, const std::wstring& reply, std::wstring* status, std::wstring* data) {

@@ -24,14 +24,16 @@ WebLogicManager::WebLogicManager(EventChain* chain, WebLogicOptions options)
       data_collect_(std::make_unique<OBLogicWeb_DataCollect>()),
       server_config_(std::make_unique<OBLogicWeb_ServerConfig>()) {
   if (options_.program_folder.empty()) options_.program_folder = brx::util::GetModuleDirectory(nullptr);
-  workers_[kNormalWorker] = std::make_unique<brx::base::MessageLoop>("OBLogicWeb_Normal");
-  workers_[kUploadWorker] = std::make_unique<brx::base::MessageLoop>("OBLogicWeb_Upload");
-  workers_[kDownloadWorker] = std::make_unique<brx::base::MessageLoop>("OBLogicWeb_Download");
+  workers_[kNormalWorker] = std::make_unique<JobWorker>("OBLogicWeb_Normal");
+  workers_[kUploadWorker] = std::make_unique<JobWorker>("OBLogicWeb_Upload");
+  workers_[kDownloadWorker] = std::make_unique<JobWorker>("OBLogicWeb_Download");
 }
 
 WebLogicManager::~WebLogicManager() {
   StopWorkers();
   for (auto& worker : workers_) worker.reset();
+  // The logic objects die after this body; the user object unsubscribes
+  // from the chain as it goes.
 }
 
 bool WebLogicManager::Start(uint32_t main_thread_id) {
@@ -63,16 +65,18 @@ void WebLogicManager::RunStartUpJobs() {
 }
 
 void WebLogicManager::StopWorkers() {
-  // Stopping a worker aborts its transfer in flight; then nothing is left
-  // to finish, and whatever finished already is dropped unrun.
+  // The queue closes first, so nothing that finishes, is cancelled or is
+  // aborted from here on calls back (also not the rest of a drain that a
+  // callback stopped us from). Stopping a worker aborts its transfer in
+  // flight.
+  finished_.SetTargetThread(0);
+  finished_.Close();
   for (auto& worker : workers_) {
     if (!worker) continue;
     worker->CancelAllTasks();
     worker->Stop();
     worker->CancelAllTasks();
   }
-  finished_.SetTargetThread(0);
-  finished_.Clear();
 }
 
 void WebLogicManager::Tick() {
@@ -97,7 +101,7 @@ std::wstring WebLogicManager::ProgramFile(const std::wstring& name) const {
   return options_.program_folder + L"/" + name;
 }
 
-brx::base::MessageLoop& WebLogicManager::worker(Worker which) { return *workers_[which]; }
+JobWorker& WebLogicManager::worker(Worker which) { return *workers_[which]; }
 
 int64_t WebLogicManager::PostJob(Worker which, std::unique_ptr<Jober> jober, std::unique_ptr<JoberDesc_Web> job) {
   if (stopped_) return -1;

@@ -6,17 +6,13 @@
 
 #include "client/core/event_chain.h"
 #include "client/web/finished_job_queue.h"
+#include "client/web/jober.h"
 
-namespace brx::base {
-class MessageLoop;
-}
 namespace brx::platform {
 class TickClock;
 }
 
 class IWebClientHost;
-class Jober;
-class JoberDesc_Web;
 class OBLogicWeb_Blog;
 class OBLogicWeb_DataCollect;
 class OBLogicWeb_Follow;
@@ -49,8 +45,10 @@ struct WebLogicOptions {
 //
 // Shut-down: Stop() signs the user out locally (events 3 and 4, no
 // request), unsubscribes, aborts running transfers at once and drops every
-// queued job and result; the destructor does the same without touching the
-// event chain. No callback runs after either.
+// queued job and result. The destructor does the same without firing
+// events; without a Stop() before it, the chain must still exist then,
+// since the user object unsubscribes from it. No callback runs after
+// either, also when a callback itself calls Stop() or destroys the manager.
 class WebLogicManager {
  public:
   static constexpr uint32_t WM_WEB_JOB_FINISHED = 2024;
@@ -95,7 +93,7 @@ class WebLogicManager {
   const std::wstring& program_folder() const { return options_.program_folder; }
   // program folder + "/" + name.
   std::wstring ProgramFile(const std::wstring& name) const;
-  brx::base::MessageLoop& worker(Worker which);
+  JobWorker& worker(Worker which);
   FinishedJobQueue& finished_jobs() { return finished_; }
   // Posts a job whose result comes back through this manager's queue; the
   // task id, or -1 after Stop.
@@ -115,7 +113,7 @@ class WebLogicManager {
   std::unique_ptr<OBLogicWeb_DataCollect> data_collect_;
   std::unique_ptr<OBLogicWeb_ServerConfig> server_config_;
   FinishedJobQueue finished_{WM_WEB_JOB_FINISHED};
-  std::unique_ptr<brx::base::MessageLoop> workers_[3];
+  std::unique_ptr<JobWorker> workers_[3];
   bool started_ = false;
   bool stopped_ = false;
   bool ticked_ = false;

@@ -118,6 +118,23 @@ TEST_F(ServerConfigTest, TheTestOverrideIsReadAtStartAndAfterEveryDownload) {
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(32) == 2; }));
   EXPECT_EQ(ReadFile(program_.Sub("gsc")), elsewhere);  // written, not used
   EXPECT_EQ(config().GetServerUrlForCommand(L"UserLogin"), Utf8ToWide(standin_.base_url()));
+
+  // A download that arrives broken is still followed by a read of "gsc.test";
+  // "gsc" keeps what it had.
+  for (const char* fault : {"path=/gsc&mode=garbage", "path=/gsc&mode=empty"}) {
+    standin_.Fault(fault);
+    size_t reads = events_.Count(32);
+    config().DownloadServerConfig();
+    ASSERT_TRUE(PumpUntil([&] { return events_.Count(32) == reads + 1; })) << fault;
+    EXPECT_EQ(ReadFile(program_.Sub("gsc")), elsewhere) << fault;
+    EXPECT_FALSE(PathExists(program_.Sub("gsc.download"))) << fault;
+  }
+  // A download that failed is not.
+  standin_.Fault("path=/gsc&mode=notfound");
+  config().DownloadServerConfig();
+  ASSERT_TRUE(standin_.WaitForRequests("/gsc", 4));
+  ASSERT_TRUE(DrainWorker(WebLogicManager::kDownloadWorker));
+  EXPECT_EQ(events_.Count(32), 4u);
 }
 
 TEST_F(ServerConfigTest, ABrokenDownloadKeepsTheGoodFileAndTheTable) {

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <json/json.h>
+
 #include <filesystem>
+#include <set>
 
 #include "client/web/ob_logic_web_user.h"
+#include "client/web/ob_logic_web_other.h"
 #include "client/web/user_account_record.h"
+#include "client/web/user_folders.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/web/web_test_fixture.h"
 
@@ -12,6 +17,22 @@ namespace {
 
 using brx::util::Utf8ToWide;
 using brx::util::WideToUtf8;
+
+// Every byte but letters and digits as %XX, for a value in a control query.
+std::string QueryEscape(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (isalnum(c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
 
 TEST(UserAccountRecordTest, LoginDataReadsNestedKeysNumbersAndFlagsOfEveryForm) {
   UserAccountRecord r;
@@ -187,6 +208,16 @@ TEST_F(UserLoginTest, OnlyARefusalForgetsTheRememberedCredentials) {
     EXPECT_FALSE(user().IsLoggedIn()) << fault;
   }
 
+  // A server error is an outage, even with a refusing envelope as its body.
+  standin_.Fault("command=UserLogin&mode=http500");
+  user().UserLogin(L"demo", L"ombrix2024", {FromHandle::kGameClient, 5}, false, true);
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == n + 1; }));
+  auto outage = events_.Of(0)[n++];
+  EXPECT_EQ(outage.ok, 0);
+  EXPECT_EQ(outage.rejected, 0);
+  EXPECT_EQ(outage.text, L"服务器内部错误");
+  EXPECT_EQ(host_.config, kRemembered);
+
   user().UserLogin(L"demo", L"wrong", {FromHandle::kGameClient, 5}, false, true);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == n + 1; }));
   auto refused = events_.Of(0)[n];
@@ -220,6 +251,151 @@ TEST_F(UserLoginTest, AFailedSignInLeavesTheSignedInUserAsItWas) {
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 2; }));
   EXPECT_EQ(user().record().Account, L"buddy");
   EXPECT_NE(user().record().SessionID, before.SessionID);
+}
+
+TEST_F(UserLoginTest, EveryFieldOfTheRecordComesThroughTheWire) {
+  standin_.Control("user",
+                   "account=carol&password=pw1&nick=Carol&BindBlogIds=7%2C8&TGNickName=CarolTG&DisplayRoleId=r9"
+                   "&DisplayRoleName=Hero&BlogCount=4&FollowCount=5&FollowByOtherCount=6&Mood=calm&IsCertificated=1"
+                   "&RegisterIP=10.0.0.1&Birthday=1990-02-03&Province=%E6%B5%99%E6%B1%9F&City=Hangzhou"
+                   "&IsSetRelevanceUser=1&OnlineTimeHours=12&LastOnlineTimeStatDate=2026-12-01&PrivateDomain=carol-home"
+                   "&RegFrom=web&Email=c%40x.invalid&Status=2");
+  user().UserLogin(L"carol", L"pw1", {FromHandle::kClient, 0}, false, false);
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1; }));
+  ASSERT_EQ(events_.Of(0)[0].ok, 1);
+  const UserAccountRecord& r = user().record();
+  EXPECT_EQ(r.BindBlogIds, L"7,8");
+  EXPECT_EQ(r.TGNickName, L"CarolTG");
+  EXPECT_EQ(r.NickName, L"Carol");
+  EXPECT_EQ(r.DisplayRoleId, L"r9");
+  EXPECT_EQ(r.DisplayRoleName, L"Hero");
+  EXPECT_EQ(r.BlogCount, 4);
+  EXPECT_EQ(r.FollowCount, 5);
+  EXPECT_EQ(r.FollowByOtherCount, 6);
+  EXPECT_EQ(r.Email, L"c@x.invalid");
+  EXPECT_EQ(r.Mood, L"calm");
+  EXPECT_TRUE(r.IsCertificated);
+  EXPECT_EQ(r.RegisterIP, L"10.0.0.1");
+  EXPECT_FALSE(r.RegisterTime.empty());
+  EXPECT_EQ(r.LastLoginIP, L"127.0.0.1");  // the service notes the sign-in
+  EXPECT_FALSE(r.LastLoginTime.empty());
+  EXPECT_EQ(r.Birthday, L"1990-02-03");
+  EXPECT_EQ(r.Province, L"\u6d59\u6c5f");
+  EXPECT_EQ(r.City, L"Hangzhou");
+  EXPECT_EQ(r.Status, L"2");
+  EXPECT_EQ(r.RegFrom, L"web");
+  EXPECT_TRUE(r.IsSetRelevanceUser);
+  EXPECT_EQ(r.OnlineTimeHours, 12);
+  EXPECT_EQ(r.LastOnlineTimeStatDate, L"2026-12-01");
+  EXPECT_EQ(r.PrivateDomain, L"carol-home");
+  EXPECT_EQ(r.CipherPassword, L"");  // not asked for
+
+  // A refresh takes the account fields and keeps the sign-in's own.
+  standin_.Control("user", "account=carol&password=pw1&nick=Carol2&BindBlogIds=9&TGNickName=Other&Birthday=1991-01-01"
+                           "&FollowByOtherCount=8&DisplayRoleName=Mage&LastOnlineTimeStatDate=2026-12-02");
+  user().GetUserAccountByAccount();
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(5) == 1; }));
+  EXPECT_EQ(r.NickName, L"Carol2");
+  EXPECT_EQ(r.Birthday, L"1991-01-01");
+  EXPECT_EQ(r.FollowByOtherCount, 8);
+  EXPECT_EQ(r.DisplayRoleName, L"Mage");
+  EXPECT_EQ(r.LastOnlineTimeStatDate, L"2026-12-02");
+  EXPECT_EQ(r.BindBlogIds, L"7,8");
+  EXPECT_EQ(r.TGNickName, L"CarolTG");
+}
+
+TEST_F(UserLoginTest, SignInDataAsATextHoldingJsonOrWithoutASession) {
+  // Data as a JSON text inside the envelope's string.
+  std::string inner = "{\"SessionID\":\"s-text\",\"TGNickName\":\"tg\",\"UserAccount\":{\"UserAccountId\":\"77\","
+                      "\"Account\":\"texty\",\"BlogCount\":\"3\",\"IsCertificated\":1}}";
+  Json::Value envelope;
+  envelope["Status"] = 0;
+  envelope["Data"] = inner;
+  standin_.Fault("command=UserLogin&mode=raw&body=" + QueryEscape(Json::FastWriter().write(envelope)));
+  user().UserLogin(L"texty", L"pw", {FromHandle::kClient, 0}, false, false);
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1; }));
+  EXPECT_EQ(events_.Of(0)[0].ok, 1);
+  EXPECT_EQ(events_.Of(0)[0].text, L"texty");
+  EXPECT_TRUE(user().IsLoggedIn());
+  EXPECT_EQ(user().record().SessionID, L"s-text");
+  EXPECT_EQ(user().record().UserAccountId, L"77");
+  EXPECT_EQ(user().record().BlogCount, 3);
+  EXPECT_TRUE(user().record().IsCertificated);
+  ASSERT_TRUE(standin_.WaitForRequests("GetDataPrompt"));
+  EXPECT_EQ(standin_.RequestsFor("GetDataPrompt").back().Param("SessionId"), "s-text");
+
+  // A Data without SessionID: the sign-in "succeeds", yet nobody is signed
+  // in, and the commands that need a session send nothing.
+  user().UserLogout();
+  standin_.Fault("command=UserLogin&mode=raw&body=" +
+                 QueryEscape("{\"Status\":0,\"Data\":{\"UserAccount\":{\"Account\":\"ghost\",\"HeadImageUrl\":\"" +
+                             standin_.base_url() + "/head/ghost_small.jpg\"}}}"));
+  size_t prompts = standin_.RequestsFor("GetDataPrompt").size();
+  user().UserLogin(L"ghost", L"pw", {FromHandle::kClient, 0}, false, false);
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 2; }));
+  EXPECT_EQ(events_.Of(0)[1].ok, 1);
+  EXPECT_EQ(events_.Of(0)[1].text, L"ghost");
+  EXPECT_FALSE(user().IsLoggedIn());
+  EXPECT_EQ(user().GetUserFolder(), L"Users/All Users");
+  user().SearchByNickAndProfile(L"a", L"1", L"100");
+  manager_->Other().GetServerDateTime();  // a marker behind anything sent
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(30) == 1; }));
+  EXPECT_EQ(standin_.RequestsFor("GetDataPrompt").size(), prompts);
+  EXPECT_EQ(standin_.RequestsFor("SearchByNickAndProfile").size(), 0u);
+  EXPECT_EQ(standin_.RequestsTo("/head/ghost_small.jpg").size(), 0u);
+}
+
+TEST(UserFolderNameTest, PlainAccountsStayAndAnyOtherBecomesOneSafeComponent) {
+  for (const wchar_t* plain : {L"demo", L"\u7231\u4e3d\u4e1d", L"a.b_c-d@mail", L"...", L"x..y"})
+    EXPECT_EQ(UserFolderName(plain), plain);
+  std::set<std::wstring> names;
+  for (const wchar_t* account : {L"", L".", L"..", L"../..", L"a/b", L"a\\b", L"/", L"%", L"%2E", L"%2E%2E",
+                                 L"a%2Fb", L"a\nb", L"demo"}) {
+    std::wstring name = UserFolderName(account);
+    EXPECT_FALSE(name.empty()) << WideToUtf8(account);
+    EXPECT_NE(name, L".") << WideToUtf8(account);
+    EXPECT_NE(name, L"..") << WideToUtf8(account);
+    EXPECT_EQ(name.find_first_of(L"/\\"), std::wstring::npos) << WideToUtf8(account);
+    EXPECT_TRUE(names.insert(name).second) << "shared: " << WideToUtf8(name);
+  }
+}
+
+TEST_F(UserLoginTest, AnAccountNeverLeadsOutOfItsOwnFolder) {
+  // What "Users/.." would name: the program folder's own "HeadImage", and
+  // the store's root for the shared shots.
+  std::filesystem::create_directories(program_.Sub("HeadImage"));
+  WriteFile(program_.Sub("HeadImage/keep.txt"), "keep");
+  host_.snapshot_dir = ProgramPath("OBSnapshot");
+  std::filesystem::create_directories(program_.Sub("OBSnapshot/Users/All Users"));
+  WriteFile(program_.Sub("OBSnapshot/Users/All Users/shared.jpg"), "shot");
+  for (const char* account : {"..", "a/b", ""}) {
+    SCOPED_TRACE(account);
+    Json::Value envelope;
+    envelope["Status"] = 0;
+    envelope["Data"]["SessionID"] = "s-odd";
+    envelope["Data"]["UserAccount"]["Account"] = account;
+    envelope["Data"]["UserAccount"]["HeadImageUrl"] = standin_.base_url() + "/head/odd_small.jpg";
+    standin_.Fault("command=UserLogin&mode=raw&body=" + QueryEscape(Json::FastWriter().write(envelope)));
+    events_.Clear();
+    user().UserLogin(Utf8ToWide(account), L"pw", {FromHandle::kClient, 0}, false, false);
+    ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1 && events_.Count(10) == 1; }));
+    ASSERT_TRUE(user().IsLoggedIn());
+    std::string folder = WideToUtf8(user().GetUserFolder());
+    ASSERT_EQ(folder.rfind("Users/", 0), 0u) << folder;
+    std::string name = folder.substr(6);  // one component, and a real one
+    EXPECT_EQ(name.find_first_of("/\\"), std::string::npos) << name;
+    EXPECT_TRUE(name != "" && name != "." && name != "..") << name;
+    std::string small = WideToUtf8(user().record().small_head_image_path);
+    EXPECT_EQ(small.rfind(program_.Sub("Users/" + name + "/HeadImage/head_small"), 0), 0u) << small;
+    EXPECT_TRUE(PathExists(small)) << small;
+    user().UserLogout();
+    ASSERT_EQ(ReadFile(program_.Sub("OBSnapshot/Users/" + name + "/shared.jpg")), "shot");
+    std::filesystem::rename(program_.Sub("OBSnapshot/Users/" + name + "/shared.jpg"),
+                            program_.Sub("OBSnapshot/Users/All Users/shared.jpg"));
+  }
+  EXPECT_EQ(ReadFile(program_.Sub("HeadImage/keep.txt")), "keep");
+  EXPECT_FALSE(PathExists(program_.Sub("OBSnapshot/shared.jpg")));
+  EXPECT_FALSE(PathExists(program_.Sub("Users/HeadImage")));
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <filesystem>
 
+#include "client/web/ob_logic_web_blog.h"
+#include "client/web/ob_logic_web_game.h"
 #include "client/web/ob_logic_web_other.h"
+#include "client/web/ob_logic_web_server_config.h"
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_events.h"
 #include "runtime/util/text_convert.h"
@@ -152,7 +155,8 @@ TEST_F(UserSessionTest, SignOutCancelsQueuedWorkTellsTheServiceAndFiresThreeThen
     seen.push_back(std::string("4:") + (user().IsLoggedIn() ? "in" : "out"));
   });
 
-  standin_.Fault("command=GetDataPrompt&mode=timeout&hold_ms=1500");
+  standin_.Control("prompt", "account=demo&fans=5");
+  standin_.Fault("command=GetDataPrompt&mode=slow&delay_ms=1500");
   user().GetDataPrompt();                                   // runs, holding the worker
   ASSERT_TRUE(standin_.WaitForRequests("GetDataPrompt", 2));
   user().SearchByNickAndProfile(L"x", L"1", L"100");        // queued behind it
@@ -175,6 +179,9 @@ TEST_F(UserSessionTest, SignOutCancelsQueuedWorkTellsTheServiceAndFiresThreeThen
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(30) == 1; }));
   EXPECT_EQ(standin_.RequestsFor("SearchByNickAndProfile").size(), 0u);
   EXPECT_EQ(events_.Count(6), 0u);
+  // The prompt that was on its way belongs to the user who has gone.
+  EXPECT_EQ(events_.Count(12), 0u);
+  EXPECT_EQ(user().new_fans_count(), 0);
 
   // Shared shots moved into the user's folder, merged, newer replacing older.
   EXPECT_EQ(ReadFile(program_.Sub("OBSnapshot/Users/demo/other/2026-12-09/a.jpg")), "shot a");
@@ -185,6 +192,77 @@ TEST_F(UserSessionTest, SignOutCancelsQueuedWorkTellsTheServiceAndFiresThreeThen
   user().UserLogout();  // signed out already: nothing at all
   EXPECT_EQ(events_.All().size(), 0u);
   EXPECT_EQ(standin_.RequestsFor("UserLogout").size(), 1u);
+}
+
+TEST_F(UserSessionTest, SignOutAnswersTheCancelledUploadsAndPostsWithAFailure) {
+  SignIn();
+  WriteFile(program_.Sub("shot.jpg"), "jpeg");
+  const FromHandle first{FromHandle::kGameClient, 5};
+  const FromHandle second{FromHandle::kGameClient, 6};
+  standin_.Fault("command=GetDataPrompt&mode=timeout&hold_ms=20000");
+  standin_.Fault("path=/head/hold.jpg&mode=timeout&hold_ms=20000");
+  user().GetDataPrompt();  // holds the normal worker
+  manager_->Game().GameDownloadFile(Utf8ToWide(standin_.base_url() + "/head/hold.jpg"), ProgramPath("hold.jpg"));
+  ASSERT_TRUE(standin_.WaitForRequests("GetDataPrompt", 2));
+  ASSERT_TRUE(standin_.WaitForRequests("/head/hold.jpg"));
+  manager_->Blog().Upload(ProgramPath("shot.jpg"), 15000, first);
+  manager_->Blog().Upload(ProgramPath("shot.jpg"), 15000, second);
+  manager_->Blog().AddBlog(L"one", L"Demo", L"", L"other", first);
+  manager_->Blog().AddBlog(L"two", L"Demo", L"", L"other", second);
+  manager_->Other().GetServerDateTime();  // cancelled as well; nobody waits for it
+  user().UserLogout();
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(18) == 2 && events_.Count(19) == 2; }));
+  std::vector<int32_t> ids;
+  for (const auto& e : events_.All())
+    if (e.id == 3 || e.id == 4 || e.id == 18 || e.id == 19) ids.push_back(e.id);
+  EXPECT_EQ(ids, (std::vector<int32_t>{3, 4, 19, 19, 18, 18}));
+  auto uploads = events_.Of(18);
+  auto posts = events_.Of(19);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(uploads[i].ok, 0);
+    EXPECT_EQ(uploads[i].text, L"未知错误");
+    EXPECT_EQ(uploads[i].local_file, ProgramPath("shot.jpg"));
+    EXPECT_EQ(uploads[i].handle, 5 + i);
+    EXPECT_EQ(posts[i].ok, 0);
+    EXPECT_EQ(posts[i].handle, 5 + i);
+  }
+  EXPECT_EQ(standin_.RequestsTo("/UploadFile.axd").size(), 0u);
+  EXPECT_EQ(standin_.RequestsFor("AddBlog").size(), 0u);
+  PumpPending();
+  EXPECT_EQ(events_.Count(30), 0u);
+}
+
+TEST_F(UserSessionTest, AHeadImageOfAnEarlierSignInIsDropped) {
+  standin_.Fault("path=/head/1001_small.jpg&mode=slow&delay_ms=1500");
+  ASSERT_TRUE(SignInDemo());
+  ASSERT_TRUE(standin_.WaitForRequests("/head/1001_small.jpg"));
+  user().UserLogout();  // the mid and big images are cancelled; the small one is on its way
+  standin_.Fault("path=/head/1002_small.jpg&mode=notfound");
+  events_.Clear();
+  user().UserLogin(L"buddy", L"buddy2024", {FromHandle::kClient, 0}, false, false);
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1; }));
+  ASSERT_EQ(user().record().Account, L"buddy");
+  // The new user's images queue behind the old one's.
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(10) >= 3; }));
+  ASSERT_TRUE(DrainWorker(WebLogicManager::kUploadWorker));
+  EXPECT_EQ(events_.Count(10), 3u);
+  for (const auto& e : events_.Of(10))
+    EXPECT_NE(WideToUtf8(e.param).find("/head/1002_"), std::string::npos) << WideToUtf8(e.param);
+  EXPECT_EQ(user().record().small_head_image_path, L"");  // its own failed; nothing else stands in
+  EXPECT_NE(WideToUtf8(user().record().mid_head_image_path).find("Users/buddy/HeadImage/head_mid"),
+            std::string::npos);
+}
+
+TEST_F(UserSessionTest, SignOutWithoutAKnownServerKeepsTheSession) {
+  SignIn();
+  std::wstring session = user().record().SessionID;
+  manager_->ServerConfig().ClearServersForTesting();
+  user().UserLogout();
+  EXPECT_TRUE(user().IsLoggedIn());
+  EXPECT_EQ(user().record().SessionID, session);
+  EXPECT_EQ(events_.Count(3) + events_.Count(4), 0u);
+  ASSERT_TRUE(DrainWorker(WebLogicManager::kNormalWorker));
+  EXPECT_EQ(standin_.RequestsFor("UserLogout").size(), 0u);
 }
 
 TEST_F(UserSessionTest, ShutDownSignsOutWithoutARequestAndUnsubscribes) {

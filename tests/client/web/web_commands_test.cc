@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <regex>
+
 #include "client/web/ob_logic_web_blog.h"
 #include "client/web/ob_logic_web_data_collect.h"
 #include "client/web/ob_logic_web_follow.h"
@@ -8,7 +10,6 @@
 #include "client/web/ob_logic_web_other.h"
 #include "client/web/ob_logic_web_server_config.h"
 #include "client/web/ob_logic_web_user.h"
-#include "runtime/util/mac_address.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/web/web_test_fixture.h"
 
@@ -143,6 +144,19 @@ TEST_F(WebCommandsTest, AnUploadWithoutAnImageServerFailsThroughItsEvent) {
   EXPECT_EQ(standin_.RequestsTo("/UploadFile.axd").size(), 0u);
 }
 
+TEST_F(WebCommandsTest, APostWithoutAKnownServerFailsThroughItsEvent) {
+  SignIn();
+  manager_->ServerConfig().ClearServersForTesting();
+  manager_->Blog().AddBlog(L"text", L"Demo", L"", L"other", {FromHandle::kGameClient, 4});
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(19) == 1; }));
+  EXPECT_EQ(events_.Of(19)[0].ok, 0);
+  EXPECT_EQ(events_.Of(19)[0].kind, FromHandle::kGameClient);
+  EXPECT_EQ(events_.Of(19)[0].handle, 4);
+  ASSERT_TRUE(DrainWorker(WebLogicManager::kNormalWorker));
+  EXPECT_EQ(standin_.RequestsFor("AddBlog").size(), 0u);
+  EXPECT_EQ(events_.Count(19), 1u);
+}
+
 TEST_F(WebCommandsTest, FollowGameAndOtherCommands) {
   SignIn();
   manager_->Follow().AddFollowList(L"1002");
@@ -190,6 +204,15 @@ TEST_F(WebCommandsTest, FollowGameAndOtherCommands) {
   EXPECT_EQ(events_.Of(21)[1].ok, 0);
   EXPECT_FALSE(PathExists(program_.Sub("nope.jpg")));
 
+  // A complete address with blanks, as a game may hand one over: fetched,
+  // and reported with the address as given.
+  std::string spaced = standin_.base_url() + "/head/my friend.jpg";
+  manager_->Game().GameDownloadFile(Utf8ToWide(spaced), ProgramPath("spaced.jpg"));
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(21) == 3; }));
+  EXPECT_EQ(events_.Of(21)[2].ok, 1);
+  EXPECT_EQ(WideToUtf8(events_.Of(21)[2].url), spaced);
+  EXPECT_NE(ReadFile(program_.Sub("spaced.jpg")).find("my%20friend.jpg"), std::string::npos);
+
   manager_->Other().GetCurrentUserQtidByEncrypt();
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(31) == 1; }));
   EXPECT_EQ(events_.Of(31)[0].ok, 1);
@@ -216,8 +239,17 @@ TEST_F(WebCommandsTest, DataCollectionReportsCarryAddressVersionAndEditionKey) {
   EXPECT_NE(start.query.find("d=R3%7C0&"), std::string::npos) << start.query;
   EXPECT_EQ(start.Param("version"), "2.3.109.05");
   EXPECT_EQ(start.Param("vkey"), "OB-DEMO");
-  brx::util::QueryMacAddress();
-  EXPECT_EQ(start.Param("mac"), WideToUtf8(brx::util::GetQueriedMacAddress()));
+  // The adapter address, "XX-XX-XX-XX-XX-XX" in upper case with its dashes
+  // escaped on the wire; empty on a host without an adapter.
+  std::string mac = start.Param("mac");
+  if (mac.empty()) {
+    EXPECT_NE(start.query.find("&mac=&"), std::string::npos) << start.query;
+  } else {
+    EXPECT_TRUE(std::regex_match(mac, std::regex("[0-9A-F]{2}(-[0-9A-F]{2}){5}"))) << mac;
+    std::string wire = std::regex_replace(mac, std::regex("-"), "%2D");
+    EXPECT_NE(start.query.find("&mac=" + wire + "&"), std::string::npos) << start.query;
+  }
+  EXPECT_EQ(reports[1].Param("mac"), mac);
   EXPECT_EQ(reports[1].Param("d"), "F1|3,F2|0");
   EXPECT_NE(reports[1].query.find("d=F1%7C3%2CF2%7C0&"), std::string::npos) << reports[1].query;
   EXPECT_EQ(LogCapture::Get().CountContaining("Json Error"), 0u);  // the service answers JSON

@@ -16,6 +16,22 @@ namespace {
 using brx::util::Utf8ToWide;
 using brx::util::WideToUtf8;
 
+// Every byte but letters and digits as %XX, for a value in a control query.
+std::string QueryEscape(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (isalnum(c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
 TEST(WebEnvelopeTest, JsonStatusDecidesAndDataComesAsTextOrStyledJson) {
   std::wstring out = L"untouched";
   EXPECT_EQ(OBGetReturnData_Json(L"", &out), 0);
@@ -170,11 +186,18 @@ TEST_F(WebEnvelopeE2ETest, GzipAndPlainRepliesReadTheSameButOnlyExactGzipIsInfla
 }
 
 TEST_F(WebEnvelopeE2ETest, ErrorStatusGarbageAndTimeOut) {
+  // The JSON body of a server error is read like any other reply, but a
+  // server error is a failed exchange, not the service refusing anything.
   standin_.Fault("command=GetServerDateTime&mode=http500");
   auto o = Run(Command());
   EXPECT_FALSE(o.ok);
-  EXPECT_TRUE(o.rejected);  // the JSON body of the error reply is read like any other
+  EXPECT_FALSE(o.rejected);
   EXPECT_EQ(o.text, L"服务器内部错误");
+  // Below 500 an error status with a refusing envelope is the service's answer.
+  standin_.Fault("command=GetServerDateTime&mode=http500&http_status=403");
+  o = Run(Command());
+  EXPECT_FALSE(o.ok);
+  EXPECT_TRUE(o.rejected);
 
   LogCapture::Get().Clear();
   standin_.Fault("command=GetServerDateTime&mode=garbage");
@@ -211,11 +234,55 @@ TEST_F(WebEnvelopeE2ETest, TransportFailureLogsHideSecretsWhileTheWireCarriesThe
   EXPECT_TRUE(logged);
 }
 
+TEST_F(WebEnvelopeE2ETest, AGarbledSignInReplyIsLoggedWithItsSecretsHidden) {
+  // Cut off in the middle, and a Data that is a text holding JSON, broken.
+  const std::string replies[] = {
+      "{\"Status\":0,\"Message\":\"\",\"Data\":{\"SessionID\":\"s-SECRET-1\",\"CipherPassword\":\"c-SECRET-2\","
+      "\"UserAccount\":{\"Account\":\"demo\",\"NickName\":\"cut-off-her",
+      "{\"Status\":0,\"Data\":\"{\\\"SessionID\\\":\\\"s-SECRET-3\\\",\\\"CipherPassword\\\":"
+      "\\\"c-SECRET-4\\\"}\""};
+  for (const std::string& reply : replies) {
+    standin_.Fault("command=UserLogin&mode=raw&body=" + QueryEscape(reply));
+    size_t before = events_.Count(0);
+    manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, false, true);
+    ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == before + 1; }));
+    EXPECT_EQ(events_.Of(0).back().ok, 0);
+  }
+  size_t json_errors = 0;
+  for (const auto& line : LogCapture::Get().Lines()) {
+    EXPECT_EQ(line.find("SECRET"), std::string::npos) << line;
+    if (line.find("OBGetReturnData_Json:74:Json Error:") == std::string::npos) continue;
+    ++json_errors;
+    EXPECT_NE(line.find("SessionID"), std::string::npos) << line;  // the rest of the reply is still there
+    EXPECT_NE(line.find("***"), std::string::npos) << line;
+  }
+  EXPECT_EQ(json_errors, 2u);
+}
+
+TEST_F(WebEnvelopeE2ETest, TheTimeOutLimitsTheWaitForTheReplyNotTheWholeExchange) {
+  // Each phase gets the whole time-out: a reply that takes more than half
+  // of it arrives; one that takes longer than all of it does not.
+  standin_.Fault("command=GetServerDateTime&mode=slow&delay_ms=700");
+  auto job = Command();
+  job->request.timeout_ms = 1200;
+  auto o = Run(std::move(job));
+  EXPECT_TRUE(o.ok);
+  EXPECT_EQ(o.text.size(), 19u);
+
+  standin_.Fault("command=GetServerDateTime&mode=slow&delay_ms=2500");
+  job = Command();
+  job->request.timeout_ms = 1200;
+  o = Run(std::move(job));
+  EXPECT_FALSE(o.ok);
+  EXPECT_EQ(o.text, L"未知错误");
+  EXPECT_TRUE(LogCapture::Get().Contains("[GetServerDateTime]OpenRequest failed:"));
+}
+
 TEST_F(WebEnvelopeE2ETest, UploadPostsTheFileAndReadsTheXmlEnvelope) {
   std::string bytes("\xff\xd8 picture \x00 bytes", 19);
   WriteFile(program_.Sub("shot.jpg"), bytes);
   auto upload = [&] {
-    auto job = std::make_unique<JoberDesc_Web>(nullptr, FromHandle{});
+    auto job = std::make_unique<JoberDesc_WebUpload>(nullptr, FromHandle{});
     job->request.command_name = L"Upload";
     job->url.base = Utf8ToWide(standin_.base_url());
     job->url.path = L"UploadFile.axd";

@@ -6,6 +6,7 @@
 #include "client/web/jober_web.h"
 #include "client/web/ob_logic_web_other.h"
 #include "client/web/web_command.h"
+#include "client/web/web_events.h"
 #include "runtime/base/message_loop.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/web/web_test_fixture.h"
@@ -90,13 +91,63 @@ TEST_F(WebJobTest, StopDuringASlowRequestReturnsAtOnceAndNothingCallsBack) {
 }
 
 TEST_F(WebJobTest, DestroyingTheManagerWithWorkInFlightLeavesNothingBehind) {
+  ASSERT_TRUE(SignInDemo());
   standin_.Fault("command=GetServerDateTime&mode=timeout&hold_ms=30000");
   manager_->Other().GetServerDateTime();
   ASSERT_TRUE(standin_.WaitForRequests("GetServerDateTime"));
-  manager_.reset();  // no Stop(): the destructor aborts and drops everything
+  // No Stop(): the destructor aborts the transfer, drops everything and
+  // unsubscribes, all well within the request's own 10 s time-out.
+  std::atomic<bool> destroyed{false};
+  std::thread destroyer([&] {
+    manager_.reset();
+    destroyed = true;
+  });
+  EXPECT_TRUE(WaitUntil([&] { return destroyed.load(); }, std::chrono::milliseconds(5000)));
+  destroyer.join();
   brx::base::Message msg;
   while (queue_->Peek(&msg, true)) EXPECT_EQ(msg.message, 2024u);  // a late wake-up finds no manager work
   EXPECT_EQ(events_.Count(30), 0u);
+  // The user object's handlers are gone with it: firing its events now
+  // reaches only the recorder.
+  for (int32_t id : {0, 1, 3, 4}) EXPECT_EQ(chain_.SubscriberCount(id), 1u) << id;
+  payload::SEVENT_RESPONSE_UserLogin login({FromHandle::kClient, 0}, L"{}", true, L"demo", false);
+  payload::SEVENT_RESPONSE_UserLoginByTicket ticket({FromHandle::kGameClient, 1}, L"{}", true, L"demo", false);
+  payload::SEVENT_RESPONSE_BeforeUserLogout before;
+  payload::SEVENT_RESPONSE_UserLogout after;
+  for (const EventParameter* event : std::initializer_list<const EventParameter*>{&login, &ticket, &before, &after})
+    chain_.FireEvent(event);
+  EXPECT_EQ(events_.Count(3), 1u);
+}
+
+TEST_F(WebJobTest, NoCallbackRunsOnceACallbackStoppedOrDestroyedTheManager) {
+  for (bool destroy : {false, true}) {
+    SCOPED_TRACE(destroy ? "destroyed" : "stopped");
+    if (destroy) {
+      manager_.reset();
+      StartManager();
+    }
+    order_.clear();
+    for (int tag = 1; tag <= 3; ++tag) {
+      auto job = Tagged(tag);
+      if (tag == 1) {
+        job->callback = [this, destroy](const JoberDescReturn_Web*) {
+          order_.push_back(1);
+          if (destroy)
+            manager_.reset();
+          else
+            manager_->Stop();
+        };
+      }
+      Post(std::move(job));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return manager_->finished_jobs().QueuedForTesting() == 3; }));
+    manager_->DispatchFinishedJobs();  // one drain holds all three
+    EXPECT_EQ(order_, std::vector<int>{1});
+    brx::base::Message msg;
+    while (queue_->Peek(&msg, true)) EXPECT_EQ(msg.message, 2024u);
+    if (manager_) manager_->DispatchFinishedJobs();
+    EXPECT_EQ(order_, std::vector<int>{1});
+  }
 }
 
 }  // namespace
