@@ -54,7 +54,16 @@ IceClient::~IceClient() {
 }
 
 bool IceClient::Initial() {
+  // Only a bound socket is ever kept, so this is a second call after one
+  // that succeeded.
   if (socket_ >= 0) return Start();
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (!bind_address_.empty() && inet_pton(AF_INET, bind_address_.c_str(), &local.sin_addr) != 1) {
+    LogWarnA("%s:%d:bad bind address %s\n", "ice::IceClient::Initial", __LINE__, bind_address_.c_str());
+    return false;
+  }
   socket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
   if (socket_ < 0) {
     LogWarnA("%s:%d:socket failed (%d)\n", "ice::IceClient::Initial", __LINE__, errno);
@@ -65,13 +74,6 @@ bool IceClient::Initial() {
   int on = 1;
   if (setsockopt(socket_, IPPROTO_IP, IP_RECVERR, &on, sizeof(on)) != 0) {
     LogWarnA("%s:%d:IP_RECVERR failed (%d)\n", "ice::IceClient::Initial", __LINE__, errno);
-  }
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  if (!bind_address_.empty() && inet_pton(AF_INET, bind_address_.c_str(), &local.sin_addr) != 1) {
-    LogWarnA("%s:%d:bad bind address %s\n", "ice::IceClient::Initial", __LINE__, bind_address_.c_str());
-    return false;
   }
   bool bound = false;
   for (int i = 0; i < port_count_ && !bound; ++i) {
@@ -112,7 +114,7 @@ int IceClient::SendIfLoggedIn(const std::string& document) {
 void IceClient::Login(const std::wstring& host, int port, const std::wstring& session_id,
                       const std::wstring& account, const std::wstring& name) {
   if (state() == ICE_STATE_LOGGED_IN || name.empty()) return;
-  state_.store(ICE_STATE_LOGGING_IN, std::memory_order_release);
+  SetState(ICE_STATE_LOGGING_IN);
   sockaddr_in server{};
   server.sin_family = AF_INET;
   server.sin_port = htons(static_cast<uint16_t>(port));
@@ -120,6 +122,9 @@ void IceClient::Login(const std::wstring& host, int port, const std::wstring& se
   if (inet_pton(AF_INET, brx::util::WideToAnsi(host).c_str(), &server.sin_addr) != 1) {
     server.sin_addr.s_addr = htonl(INADDR_NONE);
   }
+  // Looked up before the lock is taken: it makes system calls.
+  std::string local_ip = bind_address_;
+  if (local_ip.empty()) local_ip = route_lookup_ ? route_lookup_(server) : RouteSourceAddress(server);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     session_id_ = session_id;
@@ -128,7 +133,7 @@ void IceClient::Login(const std::wstring& host, int port, const std::wstring& se
     server_address_ = server;
     stun_server_address_.sin_family = AF_INET;
     stun_server_address_.sin_addr = server.sin_addr;
-    local_ip_ = bind_address_.empty() ? RouteSourceAddress(server) : bind_address_;
+    local_ip_ = std::move(local_ip);
   }
   if (session_id.empty() || account.empty()) return;
   if (SendData(IceLoginDatagram(session_id, account, name)) < 0) {
@@ -139,8 +144,14 @@ void IceClient::Login(const std::wstring& host, int port, const std::wstring& se
 }
 
 int IceClient::Logout() {
-  state_.store(ICE_STATE_OFFLINE, std::memory_order_release);
+  SetState(ICE_STATE_OFFLINE);
   return SendData(IceLogoutDatagram(session_id()));
+}
+
+void IceClient::SetState(int32_t state) {
+  // Under the queue lock: see OnRecvData.
+  std::lock_guard<std::mutex> lock(queue_mutex_);
+  state_.store(state, std::memory_order_release);
 }
 
 void IceClient::Rename(const std::wstring& name) {
@@ -329,18 +340,26 @@ void IceClient::OnNetworkError(int error) {
 void IceClient::OnRecvData(const char* data, size_t length) {
   int32_t seen = state();
   RouteResult route = RouteDatagram(data, length, seen, account());
-  // The main thread may have logged out meanwhile; a state change read
-  // against the old state is then void, and so is its event.
-  if (route.new_state >= 0 && !state_.compare_exchange_strong(seen, route.new_state, std::memory_order_acq_rel)) {
-    return;
+  if (route_hook_) route_hook_();
+  if (!route.event && route.new_state < 0) return;
+  {
+    // The main thread may have logged in or out meanwhile: what was read
+    // against the old state is void, whether it changes the state or only
+    // brings an event. The main thread changes the state under this lock,
+    // so the check, the new state and the queued event are one step.
+    std::lock_guard<std::mutex> lock(queue_mutex_);
+    if (state_.load(std::memory_order_acquire) != seen) return;
+    if (route.new_state >= 0) state_.store(route.new_state, std::memory_order_release);
+    if (route.has_login_info) {
+      std::lock_guard<std::mutex> info_lock(mutex_);
+      stun_server_address_.sin_port = htons(static_cast<uint16_t>(route.stun_port));
+      public_ip_ = route.public_ip;
+      public_port_ = route.public_port;
+    }
+    if (!route.event) return;
+    queue_.push_back(std::move(route.event));
   }
-  if (route.has_login_info) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stun_server_address_.sin_port = htons(static_cast<uint16_t>(route.stun_port));
-    public_ip_ = route.public_ip;
-    public_port_ = route.public_port;
-  }
-  if (route.event) PostEvent(std::move(route.event));
+  brx::base::PostThreadMessage(main_thread_id_, message_id_, 0, 0);
 }
 
 }  // namespace ice

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -60,6 +61,13 @@ class IceClient : public brx::base::ThreadRun {
     first_port_ = first;
     port_count_ = count;
   }
+  // Runs on the receive thread after each datagram has been read against
+  // the state and before what it means is acted on. Set before Initial.
+  void SetRouteHookForTesting(std::function<void()> hook) { route_hook_ = std::move(hook); }
+  // Replaces the lookup of the address that routes to the server (the
+  // local_ip() when no bind address is set).
+  using RouteLookup = std::function<std::string(const sockaddr_in& server)>;
+  void SetRouteLookupForTesting(RouteLookup lookup) { route_lookup_ = std::move(lookup); }
 
   // Opens the UDP socket on the first free port of 15000-15019 and starts
   // the receive thread. False when no port is free or anything fails.
@@ -123,6 +131,8 @@ class IceClient : public brx::base::ThreadRun {
  private:
   // Sends while logged in; the send result.
   int SendIfLoggedIn(const std::string& document);
+  // Main thread's state changes (login, logout).
+  void SetState(int32_t state);
   void OnRecvData(const char* data, size_t length);
   // An error an ICMP answer reported for an earlier send.
   void OnNetworkError(int error);
@@ -135,6 +145,8 @@ class IceClient : public brx::base::ThreadRun {
   uint32_t main_thread_id_;
   uint32_t message_id_ = WM_ICE_EVENT;
   std::string bind_address_;
+  std::function<void()> route_hook_;
+  RouteLookup route_lookup_;
   uint16_t first_port_ = kFirstPort;
   int port_count_ = kPortCount;
 
@@ -154,6 +166,8 @@ class IceClient : public brx::base::ThreadRun {
   std::wstring account_;
   std::wstring display_name_;
 
+  // Guards the queue, and every change of state_ but those the receive
+  // thread makes while it holds it (lock order: queue_mutex_, then mutex_).
   std::mutex queue_mutex_;
   std::deque<std::unique_ptr<ICEEvent>> queue_;
 

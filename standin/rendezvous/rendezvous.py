@@ -213,7 +213,7 @@ class Server:
         if root.tag != "command":
             return
         name, step = root.get("name"), root.get("step")
-        if step in self.silent:
+        if name == "ICE" and step in self.silent:
             return
         if name == "ICE":
             handler = {
@@ -481,7 +481,11 @@ class Server:
         while b"\n" in buffered:
             line, buffered = buffered.split(b"\n", 1)
             answer = self.command(line.decode("utf-8", errors="replace").strip())
-            sock.sendall((json.dumps(answer, ensure_ascii=False) + "\n").encode("utf-8"))
+            try:
+                sock.sendall((json.dumps(answer, ensure_ascii=False) + "\n").encode("utf-8"))
+            except OSError:
+                # The test gave up on this link; the next select sees it closed.
+                break
         self.controls[sock] = buffered
 
     def command(self, line):

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -62,13 +63,22 @@ std::string RendezvousStandin::Control(const std::string& command) {
     }
   }
   std::string line = command + "\n";
-  if (send(control_, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size())) return {};
   std::string answer;
-  char c;
-  while (recv(control_, &c, 1, 0) == 1) {
-    if (c == '\n') return answer;
-    answer += c;
+  if (send(control_, line.data(), line.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(line.size())) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(control_timeout_ms_);
+    for (;;) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+      pollfd p{control_, POLLIN, 0};
+      if (left <= 0 || poll(&p, 1, static_cast<int>(left)) != 1) break;
+      char c;
+      if (recv(control_, &c, 1, 0) != 1) break;
+      if (c == '\n') return answer;
+      answer += c;
+    }
   }
+  // A late answer would be taken for the next command's: start afresh.
+  close(control_);
+  control_ = -1;
   return {};
 }
 

@@ -26,8 +26,13 @@ class RendezvousStandin {
   uint16_t stun_port() const { return stun_port_; }
 
   // Sends one control command (see the server's usage text) and returns
-  // its one-line JSON answer; empty when the control link failed.
+  // its one-line JSON answer; empty when the control link failed or the
+  // answer did not come within the control time-out (the link is then
+  // dropped, and the next command opens a new one).
   std::string Control(const std::string& command);
+  void set_control_timeout_ms(int ms) { control_timeout_ms_ = ms; }
+  // The server's process, for tests that make it misbehave.
+  pid_t pid() const { return pid_; }
 
  private:
   std::unique_ptr<TempDir> dir_;
@@ -36,6 +41,7 @@ class RendezvousStandin {
   uint16_t stun_port_ = 0;
   uint16_t control_port_ = 0;
   int control_ = -1;
+  int control_timeout_ms_ = 10000;
 };
 
 }  // namespace ombrix::test

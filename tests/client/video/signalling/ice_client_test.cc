@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +40,17 @@ int BindUdp(uint16_t port) {
     return -1;
   }
   return fd;
+}
+
+uint16_t PortOf(int fd) {
+  sockaddr_in a{};
+  socklen_t length = sizeof(a);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+  return ntohs(a.sin_port);
+}
+
+void SendTo(int fd, const sockaddr_in& to, const std::string& document) {
+  sendto(fd, document.data(), document.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
 }
 
 // A run of `count` UDP ports free right now, away from 15000-15019 so that
@@ -146,8 +161,15 @@ class IceClientTest : public ::testing::Test {
       }
     }
   }
-  bool ServerSaw(const std::string& fragment) {
-    return WaitUntil([&] { return server_.Control("requests").find(fragment) != std::string::npos; });
+  // How often `fragment` occurs in the datagrams the server received.
+  size_t Count(const std::string& fragment) {
+    std::string requests = server_.Control("requests");
+    size_t count = 0;
+    for (size_t at = 0; (at = requests.find(fragment, at)) != std::string::npos; at += fragment.size()) ++count;
+    return count;
+  }
+  bool ServerSaw(const std::string& fragment, size_t times = 1) {
+    return WaitUntil([&] { return Count(fragment) >= times; });
   }
   void LogIn(IceClient& client, Recorder& r, const std::wstring& account, const std::wstring& name) {
     client.Login(L"127.0.0.1", server_.ice_port(), L"sid-" + account, account, name);
@@ -170,44 +192,76 @@ TEST_F(IceClientTest, LogsInListsFriendsKeepsAliveAndLogsOut) {
   ASSERT_TRUE(b->Initial());
   EXPECT_EQ(a->local_port(), base_port_);
   EXPECT_EQ(b->local_port(), base_port_ + 1);
-  EXPECT_EQ(ra.ice_client(), a.get());
 
   LogIn(*a, ra, L"alice", L"Alice");
   EXPECT_EQ(a->public_port(), a->local_port());
   EXPECT_EQ(ntohs(a->stun_server_address().sin_port), server_.stun_port());
   EXPECT_EQ(a->local_ip(), "127.0.0.1");
   LogIn(*b, rb, L"bob", L"Bob");
+  // Logged in, a login does nothing.
+  a->Login(L"127.0.0.1", server_.ice_port(), L"sid-again", L"alice", L"Alice");
 
   a->GetOnlineFriend(1, 10);
   ASSERT_TRUE(WaitFor(ra, "friends 2 page 1"));
   ASSERT_EQ(ra.friends.size(), 2u);
   EXPECT_EQ(ra.friends[1].user_account, L"bob");
   EXPECT_EQ(ra.friends[1].user_name, L"Bob");
+  EXPECT_EQ(Count(R"(sid=\"sid-again\")"), 0u);
 
   // The keep-alive runs on the logic tick's clock: the first tick starts
-  // the count, a keep-alive goes out once 5000 ms have passed.
+  // the count; nothing at 4999 ms, one at 5000. Each check waits for a
+  // request sent after the ticks on the same socket.
+  const std::string keep_alive = R"(step=\"KEEPALIVE\" sid=\"sid-alice\")";
   a->KeepAliveTick();
   clock_.Advance(4999);
   a->KeepAliveTick();
+  a->GetOnlineFriend(7, 10);
+  ASSERT_TRUE(ServerSaw(R"(page=\"7\")"));
+  EXPECT_EQ(Count(keep_alive), 0u);
   clock_.Advance(1);
   a->KeepAliveTick();
   a->KeepAliveTick();
-  ASSERT_TRUE(ServerSaw("step=\\\"KEEPALIVE\\\" sid=\\\"sid-alice\\\""));
-  std::string requests = server_.Control("requests");
-  size_t count = 0;
-  for (size_t at = 0; (at = requests.find("KEEPALIVE", at)) != std::string::npos; ++at) ++count;
-  EXPECT_EQ(count, 1u);
+  a->GetOnlineFriend(8, 10);
+  ASSERT_TRUE(ServerSaw(R"(page=\"8\")"));
+  EXPECT_EQ(Count(keep_alive), 1u);
 
   // Rename: only while logged in and only when the name changes.
   a->Rename(L"Alice");
   a->Rename(L"Alice 2");
-  ASSERT_TRUE(ServerSaw("step=\\\"RENAME\\\""));
+  ASSERT_TRUE(ServerSaw(R"(user_name=\"Alice 2\")"));
+  EXPECT_EQ(Count(R"(step=\"RENAME\")"), 1u);
 
   EXPECT_GE(a->Logout(), 0);
   EXPECT_EQ(a->state(), ICE_STATE_OFFLINE);
   ASSERT_TRUE(WaitUntil([&] { return server_.Control("online") == R"({"ok": true, "online": ["bob"]})"; }));
-  a->Rename(L"Alice 3");  // offline: kept as it was, nothing sent
+  // Offline: the name is kept as it was and nothing is sent, not even a
+  // keep-alive when its time comes. LOGOUT goes out in any state, so it
+  // marks the end of what the calls before it sent.
+  a->Rename(L"Alice 3");
+  clock_.Advance(5000);
+  a->KeepAliveTick();
+  a->Logout();
+  ASSERT_TRUE(ServerSaw(R"(step=\"LOGOUT\")", 2));
   EXPECT_EQ(a->display_name(), L"Alice 2");
+  EXPECT_EQ(Count(R"(step=\"RENAME\")"), 1u);
+  EXPECT_EQ(Count(keep_alive), 1u);
+}
+
+TEST_F(IceClientTest, LoginWhilePendingIsSentAgainAndRenameWaitsForIt) {
+  Recorder ra;
+  auto a = MakeClient(&ra);
+  ASSERT_TRUE(a->Initial());
+  ASSERT_EQ(server_.Control("silent LOGIN"), R"({"ok": true})");
+  a->Login(L"127.0.0.1", server_.ice_port(), L"sid-alice", L"alice", L"Alice");
+  a->Login(L"127.0.0.1", server_.ice_port(), L"sid-alice", L"alice", L"Alice");
+  ASSERT_TRUE(ServerSaw(R"(step=\"LOGIN\")", 2));
+  EXPECT_EQ(a->state(), ICE_STATE_LOGGING_IN);
+  // Logging in, a rename is not sent and the name is kept.
+  a->Rename(L"Other");
+  a->Logout();
+  ASSERT_TRUE(ServerSaw(R"(step=\"LOGOUT\")"));
+  EXPECT_EQ(Count(R"(step=\"RENAME\")"), 0u);
+  EXPECT_EQ(a->display_name(), L"Alice");
 }
 
 TEST_F(IceClientTest, InvitationsAndAnswersReachTheOtherSide) {
@@ -281,10 +335,15 @@ TEST_F(IceClientTest, KickoutAndServerLogout) {
   EXPECT_EQ(server_.Control("kickout alice 10.0.0.9 4242"), R"({"ok": true})");
   ASSERT_TRUE(WaitFor(rc, "kickout 10.0.0.9:4242"));
   EXPECT_EQ(c->state(), ICE_STATE_OFFLINE);
-  // Offline, invitations are not even sent.
+  // Offline, invitations are not even sent; LOGOUT is, in any state, so
+  // once the server has both logouts it would have had the invitations.
   c->Invite(L"{}", L"i9", L"bob");
   a->Invite(L"{}", L"i9", L"bob");
-  EXPECT_TRUE(server_.Control("requests").find("i9") == std::string::npos);
+  c->Logout();
+  a->Logout();
+  ASSERT_TRUE(ServerSaw(R"(step=\"LOGOUT\" sid=\"sid-alice-2\")"));
+  ASSERT_TRUE(ServerSaw(R"(step=\"LOGOUT\" sid=\"sid-alice\")"));
+  EXPECT_EQ(Count("i9"), 0u);
 }
 
 TEST_F(IceClientTest, RejectedLoginAndStaleReplies) {
@@ -353,6 +412,90 @@ TEST_F(IceClientTest, EventsKeepTheirOrderAcrossOneWakeUp) {
   EXPECT_EQ(ra.lines.size(), 5u);
 }
 
+TEST_F(IceClientTest, ResetWhileLoggedInIsAnErrorAndTheReceiverGoesOn) {
+  Recorder ra;
+  auto a = MakeClient(&ra);
+  ASSERT_TRUE(a->Initial());
+  // A server of the test's own: it answers the login, then goes away.
+  int server = BindUdp(0);
+  a->Login(L"127.0.0.1", PortOf(server), L"sid", L"alice", L"Alice");
+  pollfd p{server, POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 5000), 1);
+  char buffer[4096];
+  sockaddr_in client{};
+  socklen_t length = sizeof(client);
+  ASSERT_GT(recvfrom(server, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&client), &length), 0);
+  SendTo(server, client,
+         "<command name=\"ICE\" step=\"LOGIN\" result=\"OK\"><host server_port_udp=\"1\" local_pub_ip=\"1.1.1.1\" "
+         "local_pub_port=\"1\"/></command>");
+  ASSERT_TRUE(WaitFor(ra, "login 1 1.1.1.1"));
+  close(server);
+
+  a->KeepAlive();  // answered by a port unreachable
+  ASSERT_TRUE(WaitFor(ra, "error " + std::to_string(ECONNREFUSED)));
+  EXPECT_EQ(a->state(), ICE_STATE_LOGGED_IN);
+  int other = BindUdp(0);
+  SendTo(other, client, "<command name=\"ICE\" step=\"HANGUP\" id=\"h1\"/>");
+  ASSERT_TRUE(WaitFor(ra, "hangup h1"));
+  close(other);
+  EXPECT_EQ(ra.lines,
+            (std::vector<std::string>{"login 1 1.1.1.1", "error " + std::to_string(ECONNREFUSED), "hangup h1"}));
+}
+
+// A datagram is read against the state of the moment; when the main
+// thread logs out before the receive thread acts on it, what it meant is
+// void, whether it would have changed the state or not.
+TEST_F(IceClientTest, DatagramsReadBeforeAConcurrentLogoutAreVoid) {
+  Recorder ra;
+  auto a = MakeClient(&ra);
+  std::atomic<bool> log_out_next{false};
+  a->SetRouteHookForTesting([&] {
+    if (log_out_next.exchange(false)) a->Logout();
+  });
+  ASSERT_TRUE(a->Initial());
+  const std::string to_a = "sendto 127.0.0.1 " + std::to_string(a->local_port()) + " ";
+  const std::string server_logout = "<command name=\"ICE\" step=\"LOGOUT\"/>";
+  struct {
+    const char* what;
+    std::string document;
+  } cases[] = {
+      {"invitation",
+       "<command name=\"ICE\" step=\"INVITE\" from=\"bob\" to=\"alice\" id=\"r1\" from_name=\"Bob\">"
+       "<data><![CDATA[{}]]></data></command>"},
+      {"kick-out", "<command name=\"ICE\" step=\"KICKOUT\"><host new_pub_ip=\"1.1.1.1\" new_pub_port=\"1\"/></command>"},
+  };
+  size_t logouts = 0;
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ra.lines.clear();
+    LogIn(*a, ra, L"alice", L"Alice");
+    log_out_next = true;
+    server_.Control(to_a + c.document);
+    server_.Control(to_a + server_logout);  // reported in any state
+    ASSERT_TRUE(WaitFor(ra, "logout"));
+    EXPECT_EQ(ra.lines, (std::vector<std::string>{"login 1 127.0.0.1", "logout"}));
+    EXPECT_EQ(a->state(), ICE_STATE_OFFLINE);
+    ASSERT_TRUE(ServerSaw(R"(step=\"LOGOUT\")", ++logouts));
+  }
+}
+
+// The route lookup makes system calls; other threads reading the client
+// meanwhile must not wait for it.
+TEST_F(IceClientTest, LoginLooksUpItsRouteWithoutHoldingTheLock) {
+  Recorder ra;
+  auto a = MakeClient(&ra);
+  bool others_got_in = false;
+  std::future<std::wstring> reader;  // outlives the lookup, which must not wait for it
+  a->SetRouteLookupForTesting([&](const sockaddr_in&) {
+    reader = std::async(std::launch::async, [&] { return a->display_name(); });
+    others_got_in = reader.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    return std::string("127.0.0.9");
+  });
+  a->Login(L"127.0.0.1", server_.ice_port(), L"", L"alice", L"Alice");
+  EXPECT_TRUE(others_got_in);
+  EXPECT_EQ(a->local_ip(), "127.0.0.9");
+}
+
 TEST_F(IceClientTest, InitialFailsWhenEveryPortIsTaken) {
   Recorder ra;
   std::vector<int> taken;
@@ -367,6 +510,38 @@ TEST_F(IceClientTest, InitialFailsWhenEveryPortIsTaken) {
   for (int fd : taken) {
     if (fd >= 0) close(fd);
   }
+}
+
+TEST_F(IceClientTest, InitialAfterABadBindAddressBindsOrFailsAgain) {
+  Recorder ra;
+  auto a = MakeClient(&ra);
+  a->SetBindAddress("localhost");  // names are not resolved
+  EXPECT_FALSE(a->Initial());
+  EXPECT_FALSE(a->Initial());
+  a->SetBindAddress("127.0.0.1");
+  ASSERT_TRUE(a->Initial());
+  EXPECT_EQ(a->local_port(), base_port_);
+  LogIn(*a, ra, L"alice", L"Alice");
+  EXPECT_EQ(a->local_ip(), "127.0.0.1");
+}
+
+// "silent STEP" quiets ICE documents of that step, and only those.
+TEST_F(IceClientTest, StandinSilencesOnlyTheNamedIceStep) {
+  Recorder ra, rb;
+  auto a = MakeClient(&ra);
+  auto b = MakeClient(&rb);
+  ASSERT_TRUE(a->Initial());
+  ASSERT_TRUE(b->Initial());
+  LogIn(*a, ra, L"alice", L"Alice");
+  LogIn(*b, rb, L"bob", L"Bob");
+  a->Invite(L"{}", L"i1", L"bob");
+  ASSERT_TRUE(WaitFor(rb, "invite i1 from alice Alice"));
+  ASSERT_EQ(server_.Control("silent INVITE"), R"({"ok": true})");
+  a->Invite(L"{}", L"i2", L"bob");
+  a->RelayInvite(L"i1", L"bob");
+  ASSERT_TRUE(WaitFor(ra, "relay i1 127.0.0.1"));
+  ASSERT_TRUE(WaitFor(rb, "relay i1 127.0.0.1"));
+  EXPECT_FALSE(rb.Has("invite i2 from alice Alice"));
 }
 
 TEST_F(IceClientTest, OversizedDocumentIsNotSent) {
@@ -389,13 +564,6 @@ std::string ReceiveOn(int fd) {
   char buf[4097];
   ssize_t n = recv(fd, buf, 4096, 0);
   return n > 0 ? std::string(buf, n) : std::string();
-}
-
-uint16_t PortOf(int fd) {
-  sockaddr_in a{};
-  socklen_t length = sizeof(a);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-  return ntohs(a.sin_port);
 }
 
 // The binding announcements go to the server's STUN port from the binding
@@ -436,6 +604,21 @@ TEST_F(IceClientTest, StunPortPassesBindingAnnouncements) {
   EXPECT_EQ(ReceiveOn(uac), std::string(kXmlDeclaration) + "<command name=\"STUN\" step=\"OFFLINE\" id=\"i2\"/>");
   close(uac);
   close(uas);
+}
+
+// A stand-in that stops answering makes a control command fail, not hang.
+TEST(RendezvousStandinTest, ControlGivesUpOnAServerThatDoesNotAnswer) {
+  RendezvousStandin server;
+  ASSERT_TRUE(server.ok());
+  server.set_control_timeout_ms(300);
+  const std::string none_online = R"({"ok": true, "online": []})";
+  ASSERT_EQ(server.Control("online"), none_online);
+  ASSERT_EQ(kill(server.pid(), SIGSTOP), 0);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(server.Control("online"), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  ASSERT_EQ(kill(server.pid(), SIGCONT), 0);
+  EXPECT_EQ(server.Control("online"), none_online);  // on a new link
 }
 
 }  // namespace
