@@ -44,6 +44,15 @@ std::wstring ElementText(const TiXmlElement* element) {
   return Utf8ToWide(text);
 }
 
+// The text of the command's child "data"; false when there is no such
+// child or it holds no text (an empty element or an empty section).
+bool DataText(const TiXmlElement* command, std::wstring* text) {
+  const TiXmlElement* data = command->FirstChildElement("data");
+  if (!data) return false;
+  *text = ElementText(data);
+  return !text->empty();
+}
+
 // Reads named attributes, remembering whether all were present.
 class Attributes {
  public:
@@ -107,14 +116,14 @@ void OnIceInvite(const TiXmlElement* command, const std::wstring& own_account, R
   const char* from_name = attrs["from_name"];
   if (!attrs.complete()) return Warn(kOnIceInvite, __LINE__);
   if (Wide(to) != own_account) return Warn(kOnIceInvite, __LINE__);
-  const TiXmlElement* data = command->FirstChildElement("data");
-  if (!data) return;
+  std::wstring data;
+  if (!DataText(command, &data)) return;
   auto event = std::make_unique<ICEEvent_ice_invite>();
   event->id = Wide(id);
   event->from = Wide(from);
   event->inviter = event->from;
   event->from_name = Wide(from_name);
-  event->data = ElementText(data);
+  event->data = std::move(data);
   out->event = std::move(event);
 }
 
@@ -126,10 +135,9 @@ void OnIceReply(const TiXmlElement* command, RouteResult* out) {
   auto event = std::make_unique<ICEEvent_ice_reply>();
   event->id = Wide(id);
   if (result == "ACCEPT") {
-    const TiXmlElement* data = command->FirstChildElement("data");
-    if (!data) return Warn(kOnIceReply, __LINE__);
+    // An acceptance carries the answer the session is built from.
+    if (!DataText(command, &event->data)) return Warn(kOnIceReply, __LINE__);
     event->result = ICE_REPLY_ACCEPT;
-    event->data = ElementText(data);
   } else if (result == "REJECT") {
     event->result = ICE_REPLY_REJECT;
   } else if (result == "OFFLINE") {

@@ -31,7 +31,8 @@ struct RouteResult {
 // NUL) in the client's `state`. STUN and RELAY documents, and ICE
 // documents other than LOGIN and LOGOUT, count only while logged in; a
 // LOGIN reply counts only while logging in, so a late reply cannot log a
-// client back in after its logout. Documents that are not XML, come in
+// client back in after its logout. An INVITE, and a REPLY that accepts,
+// need a data child with text. Documents that are not XML, come in
 // the wrong state or name something unknown are dropped silently; those
 // missing a required element or attribute, and invitations addressed to
 // another account, are dropped with a warning in the log.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "client/video/online_friend_info.h"
+#include "client/core/online_friend_info.h"
 
 namespace ice {
 

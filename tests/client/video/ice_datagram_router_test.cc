@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "client/core/online_friend_info.h"
+
 namespace ice {
 namespace {
 
@@ -65,9 +67,20 @@ TEST(IceDatagramRouterTest, StateAndDropRules) {
        R"(<command name="ICE" step="INVITE" from="bob" to="me" id="i1"><data>x</data></command>)", kOn, kNone, kNone},
       {"invite without data", R"(<command name="ICE" step="INVITE" from="bob" to="me" id="i1" from_name="B"/>)", kOn,
        kNone, kNone},
+      {"invite with empty data",
+       R"(<command name="ICE" step="INVITE" from="bob" to="me" id="i1" from_name="B"><data></data></command>)", kOn,
+       kNone, kNone},
       {"reply accept", R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data>{}</data></command>)", kOn,
        ICE_EVENT_REPLY, kNone},
       {"reply accept without data", R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"/>)", kOn, kNone, kNone},
+      {"reply accept with empty data",
+       R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data/></command>)", kOn, kNone, kNone},
+      {"reply accept with an empty section",
+       R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data><![CDATA[]]></data></command>)", kOn, kNone,
+       kNone},
+      {"reply accept with a blank section",
+       R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data><![CDATA[ ]]></data></command>)", kOn,
+       ICE_EVENT_REPLY, kNone},
       {"reply reject", R"(<command name="ICE" step="REPLY" id="i1" result="REJECT"/>)", kOn, ICE_EVENT_REPLY, kNone},
       {"reply unknown result", R"(<command name="ICE" step="REPLY" id="i1" result="MAYBE"/>)", kOn, kNone, kNone},
       {"reply without id", R"(<command name="ICE" step="REPLY" result="BUSY"/>)", kOn, kNone, kNone},

@@ -49,18 +49,6 @@ TEST(IceDatagramsTest, EveryTemplateIsByteExactForPlainValues) {
   }
 }
 
-TEST(IceDatagramsTest, ChoiceWordsFollowTheirCodes) {
-  EXPECT_STREQ(ReplyResultText(0), "ACCEPT");
-  EXPECT_STREQ(ReplyResultText(1), "REJECT");
-  EXPECT_STREQ(ReplyResultText(2), "BUSY");
-  EXPECT_STREQ(ReplyResultText(3), "OPTIMEOUT");
-  EXPECT_STREQ(ReplyResultText(-1), "OPTIMEOUT");
-  EXPECT_STREQ(PortTypeText(0), "even");
-  EXPECT_STREQ(PortTypeText(1), "odd");
-  EXPECT_STREQ(PortTypeText(2), "any");
-  EXPECT_STREQ(PortTypeText(7), "any");
-}
-
 TEST(IceDatagramsTest, SpecialCharactersAreEscapedAndNonAsciiIsUtf8) {
   EXPECT_EQ(IceLoginDatagram(L"S&1", L"a\"b", L"<Tom's>"),
             Doc(R"(<command name="ICE" step="LOGIN" sid="S&amp;1" user_account="a&quot;b" )"

@@ -2,7 +2,9 @@
 
 #include <string>
 
-// One friend online, as the rendezvous server lists it.
+// One friend online, as the rendezvous server lists it. Shared by the
+// signalling client, which reads the list, and by the game link, which
+// passes it on to the games.
 struct OnlineFriendInfo {
   std::wstring user_account;
   std::wstring user_name;
