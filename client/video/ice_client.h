@@ -33,7 +33,9 @@ inline constexpr uint32_t WM_ICE_EVENT = 2224;
 // through PostEvent. Every event waits in one locked queue; each queued
 // event posts the message id to the main thread, which calls DispatchEvents
 // to hand them, in order, to the observer. The observer is only ever called
-// on the main thread.
+// on the main thread. A datagram is read against the state of the moment;
+// if the main thread logs in or out before the receive thread acts on it,
+// what it meant (event and state change alike) is dropped.
 //
 // Ownership and shutdown: the destructor stops the binding loop (tasks not
 // run are deleted), sends LOGOUT when logged in, wakes and joins the
