@@ -20,6 +20,10 @@ namespace {
 char kWakeMarker;
 char kStopMarker;
 
+// The reactor whose Run is on this thread's stack: tells IsCurrentThread
+// without asking the kernel for the thread id on every read.
+thread_local const IOMonitorService* t_running = nullptr;
+
 uint32_t EventsFor(const IOOperation* operation) {
   return (operation->kind == IOOperation::Kind::kConnect ? EPOLLOUT : EPOLLIN) | EPOLLONESHOT;
 }
@@ -105,10 +109,7 @@ void IOMonitorService::RunOnIoThread(std::function<void()> task) {
   PostTask(std::move(task));
 }
 
-bool IOMonitorService::IsCurrentThread() const {
-  uint32_t id = GetThreadId();
-  return id != 0 && id == base::CurrentThreadId();
-}
+bool IOMonitorService::IsCurrentThread() const { return t_running == this; }
 
 void IOMonitorService::RunTasks() {
   std::vector<std::function<void()>> tasks;
@@ -200,6 +201,7 @@ void IOMonitorService::Dispatch(IOOperation* operation) {
 }
 
 int IOMonitorService::Run() {
+  t_running = this;
   constexpr int kMaxEvents = 64;
   epoll_event events[kMaxEvents];
   int error = 0;
@@ -245,6 +247,7 @@ int IOMonitorService::Run() {
   dropped.clear();
   dropped_delayed.clear();
   handler_->OnStop(error);
+  t_running = nullptr;
   return 0;
 }
 

@@ -38,6 +38,11 @@ class SocketWriteServiceImpl : public IOWriteService::IWriteServiceImpl {
   void Shutdown(ConnectionId connection) override;
 
  private:
+  // Messages up to this size are joined before TryWrite sends them.
+  static constexpr size_t kJoinedWriteBytes = 1024;
+  // Sends data[*written..length) without blocking; TryWrite's results.
+  static int SendNow(int fd, const uint8_t* data, size_t length, size_t* written);
+
   const int stall_timeout_ms_;
   std::mutex mutex_;
   std::map<ConnectionId, SharedSocket> sockets_;

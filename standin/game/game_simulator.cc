@@ -13,15 +13,22 @@ class GameSimulator::Pipe : public brx::io::ipc::IPCServiceClient {
 
  protected:
   void OnConnect(int) override {}
+  // Both tell the owner after unlocking, so it does not wake only to wait
+  // for the lock.
   void OnDisconnect(int error) override {
-    std::lock_guard<std::mutex> lock(owner_->mutex_);
-    owner_->disconnected_ = true;
-    owner_->disconnect_error_ = error;
+    {
+      std::lock_guard<std::mutex> lock(owner_->mutex_);
+      owner_->disconnected_ = true;
+      owner_->disconnect_error_ = error;
+    }
     owner_->changed_.notify_all();
   }
   void NotifyBatch() override {
-    std::lock_guard<std::mutex> lock(owner_->mutex_);
-    owner_->batch_pending_ = true;
+    {
+      std::lock_guard<std::mutex> lock(owner_->mutex_);
+      if (owner_->batch_pending_) return;  // the owner has yet to look: it drains this batch too
+      owner_->batch_pending_ = true;
+    }
     owner_->changed_.notify_all();
   }
   void OnMessage(const brx::io::QueuedMessage& message) override {

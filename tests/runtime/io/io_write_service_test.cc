@@ -93,6 +93,38 @@ TEST(IOWriteServiceTest, MessagesFromTwoThreadsArriveWholeAndInEachThreadsOrder)
   service->Stop();
 }
 
+TEST(IOWriteServiceTest, TryWriteSendsSmallAndLargeMessagesWholeOrTellsWhatIsLeft) {
+  SocketPair pair;
+  SocketWriteServiceImpl writer(kWriteStallTimeoutMs);
+  auto try_write = [&](ConnectionId c, const std::string& body, size_t* written) {
+    uint8_t header[4];
+    WriteFrameLength(header, static_cast<uint32_t>(body.size() + 4));
+    return writer.TryWrite(c, header, 4, reinterpret_cast<const uint8_t*>(body.data()),
+                           static_cast<uint32_t>(body.size()), written);
+  };
+  size_t written = 0;
+  EXPECT_EQ(try_write(1, "x", &written), ENOTCONN);  // not attached
+  writer.Attach(1, pair.writer);
+  // A small message and an empty one go joined; a large one in pieces.
+  std::string large(5000, 'L');
+  EXPECT_EQ(try_write(1, "small", &written), 0);
+  EXPECT_EQ(written, 9u);
+  EXPECT_EQ(try_write(1, "", &written), 0);
+  EXPECT_EQ(written, 4u);
+  EXPECT_EQ(try_write(1, large, &written), 0);
+  EXPECT_EQ(written, 5004u);
+  EXPECT_EQ(ReadFrames(pair.reader.get(), 3), (std::vector<std::string>{"small", "", large}));
+  // A full socket takes nothing more now: EAGAIN with the count taken.
+  std::string filler(64 * 1024, 'f');
+  while (send(pair.writer->get(), filler.data(), filler.size(), MSG_DONTWAIT | MSG_NOSIGNAL) > 0) {
+  }
+  EXPECT_EQ(try_write(1, "small", &written), EAGAIN);
+  EXPECT_EQ(written, 0u);
+  // A gone peer is an error, not a success.
+  pair.reader.Reset();
+  EXPECT_EQ(try_write(1, "small", &written), EPIPE);
+}
+
 TEST(IOWriteServiceTest, StopWakesABlockedWriterAndFreesWhatIsLeft) {
   SocketPair pair;  // nobody reads: the first big message fills the socket
   SocketWriteServiceImpl* impl;
