@@ -9,52 +9,16 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "runtime/io/io_stream_message_queue.h"
-#include "runtime/io/reassembly_buffer.h"
-#include "runtime/io/stream_framing.h"
+#include "tests/fuzz/framing_reference.h"
 
 namespace {
 
 constexpr size_t kReceiveSize = 4096;  // as the services
-constexpr size_t kMaxFrame = 1 << 20;
-
-class Queue : public brx::io::IOStreamMessageQueue {
- public:
-  std::vector<std::string> frames;
-  size_t batches = 0;
-  void NotifyBatch() override { ++batches; }
-  brx::io::ReassemblyBuffer* GetReassemblyBuffer(brx::io::ConnectionId) override { return nullptr; }
-  bool Send(brx::io::ConnectionId, const uint8_t*, uint32_t, const uint8_t*, uint32_t) override { return true; }
-
- protected:
-  void OnMessage(const brx::io::QueuedMessage& m) override {
-    frames.emplace_back(reinterpret_cast<const char*>(m.body.get()), m.length);
-  }
-};
-
-struct Result {
-  std::vector<std::string> frames;
-  bool sound = true;
-};
-
-Result Reference(const uint8_t* data, size_t size) {
-  Result r;
-  size_t at = 0;
-  while (size - at >= 4) {
-    uint32_t length = brx::io::ReadFrameLength(data + at);
-    if (length < 4 || length > kMaxFrame) {
-      r.sound = false;
-      break;
-    }
-    if (length > size - at) break;
-    r.frames.emplace_back(reinterpret_cast<const char*>(data + at + 4), length - 4);
-    at += length;
-  }
-  return r;
-}
+using framing_fuzz::Queue;
+using framing_fuzz::Reference;
+using framing_fuzz::Result;
+using framing_fuzz::kMaxFrame;
 
 }  // namespace
 
