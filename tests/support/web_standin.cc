@@ -1,5 +1,6 @@
 #include "tests/support/web_standin.h"
 
+#include <cctype>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -19,6 +20,21 @@
 extern char** environ;
 
 namespace ombrix::test {
+
+std::string QueryEscape(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (isalnum(c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
 
 namespace {
 

@@ -28,6 +28,9 @@ struct WebRequest {
   std::string Header(const std::string& name) const;  // empty when absent
 };
 
+// Every byte but letters and digits as %XX, for a value in a control query.
+std::string QueryEscape(const std::string& text);
+
 // The Python web stand-in (standin/web/web_standin.py) on a free loopback
 // port, with its own data folder and request log, for the life of the
 // object. Needs jsoncpp at link time (brx_util brings it).

@@ -16,22 +16,6 @@ namespace {
 using brx::util::Utf8ToWide;
 using brx::util::WideToUtf8;
 
-// Every byte but letters and digits as %XX, for a value in a control query.
-std::string QueryEscape(const std::string& text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (isalnum(c)) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
-
 TEST(WebEnvelopeTest, JsonStatusDecidesAndDataComesAsTextOrStyledJson) {
   std::wstring out = L"untouched";
   EXPECT_EQ(OBGetReturnData_Json(L"", &out), 0);
