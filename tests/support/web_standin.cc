@@ -1,6 +1,5 @@
 #include "tests/support/web_standin.h"
 
-#include <cctype>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -13,6 +12,7 @@
 
 #include <jsoncpp/json/json.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
