@@ -25,6 +25,8 @@ using ombrix::test::WaitUntil;
 class ClientEnd : public brx::io::ipc::IPCServiceServer {
  public:
   ~ClientEnd() override { Stop(); }
+  // Serves the daemon pipe, one instance.
+  bool Serve() { return Start() && Listen(L"ombrix.ipc.obdaemonexe", false); }
   std::atomic<brx::io::ConnectionId> connected{0};
   std::atomic<int> disconnects{0};
 
@@ -51,6 +53,12 @@ class HookDaemonProcessTest : public ::testing::Test {
     auto child = brx::platform::ChildProcess::Spawn({dir_.Sub("app/OBDaemon.exe"), {}, ""});
     EXPECT_TRUE(child);
     return child;
+  }
+  // A daemon linked to `client`; null when it did not connect in time.
+  std::unique_ptr<brx::platform::ChildProcess> StartLinkedDaemon(ClientEnd* client) {
+    auto daemon = StartDaemon();
+    if (!daemon || !WaitUntil([&] { return client->connected.load() != 0; })) return nullptr;
+    return daemon;
   }
   int ExitCode(brx::platform::ChildProcess* child) {
     int status = -1;
@@ -80,10 +88,9 @@ class HookDaemonProcessTest : public ::testing::Test {
 
 TEST_F(HookDaemonProcessTest, HoldsTheHookUntilTheClientPipeCloses) {
   ClientEnd client;
-  ASSERT_TRUE(client.Start());
-  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
-  auto daemon = StartDaemon();
-  ASSERT_TRUE(WaitUntil([&] { return client.connected.load() != 0; }));
+  ASSERT_TRUE(client.Serve());
+  auto daemon = StartLinkedDaemon(&client);
+  ASSERT_TRUE(daemon);
   EXPECT_EQ(Calls(), "CalcDX9FuncRVA;InstallGlobalHook;");
   EXPECT_FALSE(daemon->HasExited());
   // The main client goes away: its end of the pipe closes.
@@ -95,10 +102,9 @@ TEST_F(HookDaemonProcessTest, HoldsTheHookUntilTheClientPipeCloses) {
 
 TEST_F(HookDaemonProcessTest, QuitRequestRemovesTheHook) {
   ClientEnd client;
-  ASSERT_TRUE(client.Start());
-  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
-  auto daemon = StartDaemon();
-  ASSERT_TRUE(WaitUntil([&] { return client.connected.load() != 0; }));
+  ASSERT_TRUE(client.Serve());
+  auto daemon = StartLinkedDaemon(&client);
+  ASSERT_TRUE(daemon);
   daemon->Signal(SIGTERM);
   EXPECT_EQ(ExitCode(daemon.get()), 0);
   EXPECT_EQ(Calls(), "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;");
@@ -107,10 +113,9 @@ TEST_F(HookDaemonProcessTest, QuitRequestRemovesTheHook) {
 
 TEST_F(HookDaemonProcessTest, AQuittingDaemonLetsTheNextOneTakeOverAtOnce) {
   ClientEnd client;
-  ASSERT_TRUE(client.Start());
-  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
-  auto first = StartDaemon();
-  ASSERT_TRUE(WaitUntil([&] { return client.connected.load() != 0; }));
+  ASSERT_TRUE(client.Serve());
+  auto first = StartLinkedDaemon(&client);
+  ASSERT_TRUE(first);
   first->Signal(SIGTERM);
   ASSERT_TRUE(WaitUntil([&] { return Calls() == "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;"; }));
   // The first one still waits out its grace period, without its lock.
@@ -183,10 +188,9 @@ TEST_F(HookDaemonProcessTest, ALibraryLackingAnEntryIsLogged) {
   // Without its removal entry the daemon still shuts down in order.
   use("UninstallGlobalHook");
   ClientEnd client;
-  ASSERT_TRUE(client.Start());
-  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
-  auto daemon = StartDaemon();
-  ASSERT_TRUE(WaitUntil([&] { return client.connected.load() != 0; }));
+  ASSERT_TRUE(client.Serve());
+  auto daemon = StartLinkedDaemon(&client);
+  ASSERT_TRUE(daemon);
   daemon->Signal(SIGTERM);
   EXPECT_EQ(ExitCode(daemon.get()), 0);
   EXPECT_NE(Log().find("GetProcAddress(UninstallGlobalHook) failed!\n"), std::string::npos) << Log();
@@ -194,10 +198,9 @@ TEST_F(HookDaemonProcessTest, ALibraryLackingAnEntryIsLogged) {
 
 TEST_F(HookDaemonProcessTest, MessagesAreIgnoredAndABrokenFrameEndsTheLink) {
   ClientEnd client;
-  ASSERT_TRUE(client.Start());
-  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
-  auto daemon = StartDaemon();
-  ASSERT_TRUE(WaitUntil([&] { return client.connected.load() != 0; }));
+  ASSERT_TRUE(client.Serve());
+  auto daemon = StartLinkedDaemon(&client);
+  ASSERT_TRUE(daemon);
   // Whole messages change nothing; then a frame shorter than its own length
   // field breaks the stream, and only that ends the daemon (it reads in order).
   const uint8_t message[] = {0x34, 0x08, 0, 0, 1, 2, 3, 4};
@@ -211,8 +214,7 @@ TEST_F(HookDaemonProcessTest, MessagesAreIgnoredAndABrokenFrameEndsTheLink) {
 
 TEST_F(HookDaemonProcessTest, AQuitThatComesBeforeTheLoopIsKeptForIt) {
   ClientEnd client;
-  ASSERT_TRUE(client.Start());
-  ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
+  ASSERT_TRUE(client.Serve());
   auto daemon = StartDaemon();
   // The hook is in; the pipe may or may not be connected yet, the loop may
   // not run yet: the quit must still reach it and take the hook away.
