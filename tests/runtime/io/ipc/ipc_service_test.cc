@@ -43,11 +43,9 @@ std::string RawFrame(const std::string& body) {
 
 TEST_F(IPCServiceTest, ClientAndServerExchangeFramesBothWays) {
   TestServer server;
-  ASSERT_TRUE(server.Start());
-  ASSERT_TRUE(server.Listen(Name(1), true));
+  ASSERT_TRUE(server.Serve(Name(1)));
   TestClient client;
-  ASSERT_TRUE(client.StartService());
-  ASSERT_TRUE(client.BlockConnect(Name(1)));
+  ASSERT_TRUE(client.Connect(Name(1)));
   ASSERT_TRUE(WaitUntil([&] { return server.Connected().size() == 1; }));
   ConnectionId c = server.Connected()[0];
   EXPECT_NE(c, 0u);
@@ -102,12 +100,10 @@ TEST_F(IPCServiceTest, FiveNamesServeFiveClientsAndASixthFindsTheNameBusyUntilOn
 
 TEST_F(IPCServiceTest, LengthThreeDropsOnlyThatClientAndTheNameIsServedAgainAtOnce) {
   TestServer server;
-  ASSERT_TRUE(server.Start());
-  ASSERT_TRUE(server.Listen(Name(1), true));
+  ASSERT_TRUE(server.Serve(Name(1)));
   ASSERT_TRUE(server.Listen(Name(2), true));
   TestClient good;
-  ASSERT_TRUE(good.StartService());
-  ASSERT_TRUE(good.BlockConnect(Name(2)));
+  ASSERT_TRUE(good.Connect(Name(2)));
   ScopedFd bad(RawConnect(Name(1)));
   ASSERT_TRUE(bad.valid());
   std::string bytes = RawFrame("before") + std::string("\x03\x00\x00\x00", 4) + RawFrame("after");
@@ -135,8 +131,7 @@ TEST_F(IPCServiceTest, LengthThreeDropsOnlyThatClientAndTheNameIsServedAgainAtOn
 TEST_F(IPCServiceTest, FrameAboveTheCapClosesThatConnection) {
   constexpr uint32_t kCap = 16'777'216;  // 16 MiB: a raw full-HD video frame fits
   TestServer server;
-  ASSERT_TRUE(server.Start());
-  ASSERT_TRUE(server.Listen(Name(1), false));
+  ASSERT_TRUE(server.Serve(Name(1), false));
   ScopedFd raw(RawConnect(Name(1)));
   ASSERT_TRUE(raw.valid());
   // A frame of exactly the cap is delivered ...
@@ -190,8 +185,7 @@ class DescriptorShortage {
 TEST_F(IPCServiceTest, AcceptFailingForWantOfDescriptorsKeepsTheNameAndServesTheClientOnceTheyAreFree) {
   ombrix::test::LogTap log;
   TestServer server;
-  ASSERT_TRUE(server.Start());
-  ASSERT_TRUE(server.Listen(Name(1), true));
+  ASSERT_TRUE(server.Serve(Name(1)));
   // One whole client and one log line first: the sanitizers check a call's
   // dynamic type the first time they meet it, with a pipe of their own,
   // which they could not open in the shortage.
@@ -234,8 +228,7 @@ TEST_F(IPCServiceTest, AcceptFailingForWantOfDescriptorsKeepsTheNameAndServesThe
 
 TEST_F(IPCServiceTest, ClientThatClosesAfterOneMessageHasItQueuedBeforeTheDisconnect) {
   TestServer server;
-  ASSERT_TRUE(server.Start());
-  ASSERT_TRUE(server.Listen(Name(1), true));
+  ASSERT_TRUE(server.Serve(Name(1)));
   ScopedFd raw(RawConnect(Name(1)));
   std::string bytes = RawFrame("last words");
   ASSERT_EQ(send(raw.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
@@ -251,11 +244,9 @@ TEST_F(IPCServiceTest, ClientThatClosesAfterOneMessageHasItQueuedBeforeTheDiscon
 
 TEST_F(IPCServiceTest, ClientCloseWritesWhatWasSentBeforeIt) {
   TestServer server;
-  ASSERT_TRUE(server.Start());
-  ASSERT_TRUE(server.Listen(Name(1), true));
+  ASSERT_TRUE(server.Serve(Name(1)));
   TestClient client;
-  ASSERT_TRUE(client.StartService());
-  ASSERT_TRUE(client.BlockConnect(Name(1)));
+  ASSERT_TRUE(client.Connect(Name(1)));
   ASSERT_TRUE(client.Send(std::string(2'000'000, 'q')));
   ASSERT_TRUE(client.Send("goodbye"));
   client.Close();
@@ -292,11 +283,9 @@ TEST_F(IPCServiceTest, StopWithClientsConnectedEndsBothThreadsAndCloseAllGivesNo
 
 TEST_F(IPCServiceTest, ClosePipeFromAnotherThreadGivesNoCallbackAndNoRelisten) {
   TestServer server;
-  ASSERT_TRUE(server.Start());
-  ASSERT_TRUE(server.Listen(Name(1), true));
+  ASSERT_TRUE(server.Serve(Name(1)));
   TestClient client;
-  ASSERT_TRUE(client.StartService());
-  ASSERT_TRUE(client.BlockConnect(Name(1)));
+  ASSERT_TRUE(client.Connect(Name(1)));
   ASSERT_TRUE(WaitUntil([&] { return server.Connected().size() == 1; }));
   server.ClosePipe(server.Connected()[0]);  // a read is pending on the read thread
   ASSERT_TRUE(WaitUntil([&] { return client.journal.Count("disconnect:") == 1; }));
@@ -306,11 +295,9 @@ TEST_F(IPCServiceTest, ClosePipeFromAnotherThreadGivesNoCallbackAndNoRelisten) {
 
 TEST_F(IPCServiceTest, DisconnectPipeTakesTheNormalPathAndServesTheNameAgain) {
   TestServer server;
-  ASSERT_TRUE(server.Start());
-  ASSERT_TRUE(server.Listen(Name(1), true));
+  ASSERT_TRUE(server.Serve(Name(1)));
   TestClient client;
-  ASSERT_TRUE(client.StartService());
-  ASSERT_TRUE(client.BlockConnect(Name(1)));
+  ASSERT_TRUE(client.Connect(Name(1)));
   ASSERT_TRUE(WaitUntil([&] { return server.Connected().size() == 1; }));
   ConnectionId first = server.Connected()[0];
   server.DisconnectPipe(first);
@@ -360,11 +347,9 @@ TEST_F(IPCServiceTest, TooLongPathIsAClearErrorAndListenBeforeStartFails) {
 
 TEST_F(IPCServiceTest, SecondConnectOnAConnectedClientIsRefused) {
   TestServer server;
-  ASSERT_TRUE(server.Start());
-  ASSERT_TRUE(server.Listen(Name(1), true));
+  ASSERT_TRUE(server.Serve(Name(1)));
   TestClient client;
-  ASSERT_TRUE(client.StartService());
-  ASSERT_TRUE(client.BlockConnect(Name(1)));
+  ASSERT_TRUE(client.Connect(Name(1)));
   EXPECT_FALSE(client.BlockConnect(Name(1)));
   EXPECT_EQ(client.journal.Count("connect:-1"), 1u);
 }

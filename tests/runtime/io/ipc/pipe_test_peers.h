@@ -37,6 +37,8 @@ struct Journal {
 class TestServer : public IPCServiceServer {
  public:
   ~TestServer() override { Stop(); }
+  // Starts the service and creates one instance of `name`.
+  bool Serve(const std::wstring& name, bool relisten = true) { return Start() && Listen(name, relisten); }
   Journal journal;
   std::mutex mutex;
   std::vector<ConnectionId> connected;
@@ -77,6 +79,8 @@ class TestServer : public IPCServiceServer {
 class TestClient : public IPCServiceClient {
  public:
   ~TestClient() override { Stop(); }
+  // Starts the service and connects to `name`.
+  bool Connect(const std::wstring& name) { return StartService() && BlockConnect(name); }
   Journal journal;
   std::vector<std::string> Drain() {
     received.clear();
