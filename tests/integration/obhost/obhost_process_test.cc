@@ -27,7 +27,6 @@ using ombrix::test::InstalledHost;
 using ombrix::test::PathExists;
 using ombrix::test::ReadFile;
 using ombrix::test::ScopedEnv;
-using ombrix::test::TempDir;
 using ombrix::test::WaitUntil;
 using ombrix::test::WriteFile;
 

@@ -25,10 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 using ombrix::test::HostProcess;
 using ombrix::test::InstalledHost;
-using ombrix::test::PathExists;
 using ombrix::test::ReadFile;
 using ombrix::test::ScopedEnv;
-using ombrix::test::TempDir;
 using ombrix::test::WaitUntil;
 using ombrix::test::WebStandin;
 using ombrix::test::WriteFile;
