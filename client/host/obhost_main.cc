@@ -34,8 +34,10 @@ std::string CommandLineOf(int argc, char** argv) {
 
 int OBHostMain(int argc, char** argv) {
   // SIGTERM and SIGINT become WM_QUIT on this (the GUI) thread's queue, so
-  // that being asked to quit shuts the client down in its normal order. The
-  // queue exists before the watcher, so an early signal waits in it.
+  // that being asked to quit shuts the client down in its normal order.
+  // The program blocks them from load on (see program/main.cc), so one
+  // that came before the watcher waits for it; the queue exists before the
+  // watcher. Blocking again keeps the promise for a caller without that.
   brx::base::BlockQuitSignals();
   brx::base::ThreadMessageQueue gui_queue;
   brx::base::QuitSignalWatcher quit_watcher(gui_queue.thread_id());

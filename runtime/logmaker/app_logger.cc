@@ -37,7 +37,7 @@ void WriteWide(int level, const wchar_t* format, va_list args) {
 std::string AppLogPath(bool create_folder) {
   LogLayoutNormal layout;
   std::string folder = util::WideToUtf8(util::GetModuleDirectory(nullptr)) + "/" + layout.FolderName();
-  if (create_folder) mkdir(folder.c_str(), 0755);
+  if (create_folder) mkdir(folder.c_str(), 0700);
   return folder + "/" + util::WideToUtf8(util::GetEditionVersion()) + "--c--" +
          util::WideToUtf8(layout.FileName(L""));
 }
