@@ -104,10 +104,13 @@ TEST_F(WebObHostTest, HostileRepliesLeaveItRunningOnItsGoodConfigurationWithPriv
   const std::string good = ReadFile(Program() + "/gsc");
 
   // What a download cut off by a kill leaves, and a settings file (it
-  // remembers the password) that an older version left readable to others.
+  // remembers the password) and a log that an older version left readable
+  // to others.
   WriteFile(Program() + "/gsc.download", "<Node><ClientInterfaceServer><Rule><Server>elsewhere</Server>");
   WriteFile(Program() + "/gsc.download.part-Ab12Cd", "<Node>");
-  ASSERT_EQ(chmod((Program() + "/sysconfig.xml").c_str(), 0644), 0);
+  for (const char* name : {"/sysconfig.xml", "/Log/2.3.109.05--c--OBHost.exe.log"})
+    ASSERT_EQ(chmod((Program() + name).c_str(), 0644), 0);
+  ASSERT_EQ(chmod((Program() + "/Log").c_str(), 0755), 0);
 
   // A server configuration 100000 elements deep, and replies nested past
   // the JSON reader's limit: just past it, then far past it.
