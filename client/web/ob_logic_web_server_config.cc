@@ -122,10 +122,11 @@ void OBLogicWeb_ServerConfig::RemoveLeftoverDownloads() {
   // copy that was never read, and the transfer's temporary files.
   std::string folder = brx::util::WideToUtf8(manager_->program_folder());
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-    std::string name = entry.path().filename().string();
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
     if (name == "gsc.download" || IsTransferTempName(name)) {
-      if (entry.is_regular_file(ec) || entry.is_symlink(ec)) unlink(entry.path().c_str());
+      std::error_code kind;
+      if (it->is_regular_file(kind) || it->is_symlink(kind)) unlink(it->path().c_str());
     }
   }
 }
