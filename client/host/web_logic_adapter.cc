@@ -25,6 +25,10 @@ void WebLogicAdapter::SetSystemConfigValue(const std::wstring& key, const std::w
   app_->logic().config().system().SetConfigValue(key, value);
 }
 
+std::wstring WebLogicAdapter::GetSystemConfigValue(const std::wstring& key) {
+  return app_->logic().config().system().GetConfigValue(key, L"");
+}
+
 std::wstring WebLogicAdapter::GetSnapshotDirectory() { return app_->logic().config().system().GetSnapshotDirectory(); }
 
 void WebLogicAdapter::ClearAllShots() { app_->logic().catalogue().ClearAllShots(); }
