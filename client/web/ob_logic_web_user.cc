@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "client/core/config_keys.h"
 #include "client/web/jober_web.h"
 #include "client/web/ob_logic_web_server_config.h"
 #include "client/web/user_folders.h"
@@ -188,10 +189,10 @@ void OBLogicWeb_User::OnUserLoginReply(const JoberDescReturn_Web* result, const 
   // in only a refusal of the remembered account itself: someone trying
   // another account must not cost the signed-in user his auto-login.
   if (result->rejected && host &&
-      (!IsLoggedIn() || account == host->GetSystemConfigValue(L"root.user.account"))) {
-    host->SetSystemConfigValue(L"root.user.account", L"");
-    host->SetSystemConfigValue(L"root.user.password", L"");
-    host->SetSystemConfigValue(L"root.base.normal.autologin", L"0");
+      (!IsLoggedIn() || account == host->GetSystemConfigValue(config_keys::kAccount))) {
+    host->SetSystemConfigValue(config_keys::kAccount, L"");
+    host->SetSystemConfigValue(config_keys::kPassword, L"");
+    host->SetSystemConfigValue(config_keys::kAutoLogin, L"0");
   }
   if (AcceptLogin(result, 0)) {
     payload::SEVENT_RESPONSE_UserLogin event(result->job->origin(), result->reply, true, record_.Account, false);
@@ -295,8 +296,8 @@ void OBLogicWeb_User::OnUserLogin(const EventParameter* event) {
   IWebClientHost* host = manager_->host();
   if (login->ok) {
     if (host) {
-      host->SetSystemConfigValue(L"root.user.account", record_.Account);
-      host->SetSystemConfigValue(L"root.user.password", record_.CipherPassword);
+      host->SetSystemConfigValue(config_keys::kAccount, record_.Account);
+      host->SetSystemConfigValue(config_keys::kPassword, record_.CipherPassword);
     }
     CreateUserFolder();
     GetDataPrompt();

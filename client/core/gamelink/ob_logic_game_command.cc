@@ -8,6 +8,7 @@
 #include "client/core/gamelink/ob_logic_game_image.h"
 #include "client/core/gamelink/ob_logic_game_web.h"
 #include "client/core/gamelink/s2c_messages.h"
+#include "client/core/message_ids.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/platform/tick_clock.h"
@@ -105,7 +106,7 @@ void OBLogicGameCommand::OnDisconnect(ConnectionId connection, int) {
 }
 
 void OBLogicGameCommand::NotifyBatch() {
-  brx::base::PostThreadMessage(gui_thread_id_, kNotifyMessage, 0, 0);
+  brx::base::PostThreadMessage(gui_thread_id_, ombrix::messages::kGamePipeInput, 0, 0);
 }
 
 bool OBLogicGameCommand::IPCFilter(ConnectionId connection, const uint8_t* message, uint32_t) {
