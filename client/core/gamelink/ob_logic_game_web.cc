@@ -91,8 +91,9 @@ void OBLogicGameWeb::OnSetNickName(ConnectionId sender, const uint8_t*, uint32_t
 }
 
 std::wstring OBLogicGameWeb::DefaultPostText(const std::wstring& display_name) {
-  return std::wstring(UIStringTable::GetString(STRING_POSTBLOG_ME)) + display_name +
-         UIStringTable::GetString(STRING_POSTBLOG_SHOTANDSHARE);
+  const wchar_t* me = UIStringTable::GetString(STRING_POSTBLOG_ME);
+  const wchar_t* share = UIStringTable::GetString(STRING_POSTBLOG_SHOTANDSHARE);
+  return std::wstring(me ? me : L"") + display_name + (share ? share : L"");
 }
 
 void OBLogicGameWeb::OnPostBlog(ConnectionId sender, const uint8_t* message, uint32_t length) {
