@@ -209,6 +209,7 @@ TEST_F(GameCommandsTest, SettingsScreenshotsPagesAndSignInAcrossTwoGames) {
     b.Send("OPENURL", open);
   }
   b.NewImage(2);
+  ASSERT_TRUE(WaitUntil([&] { return installed_.LogHas("/PTNew/xieyi.htm"); }));
   std::string log = installed_.Log();
   EXPECT_NE(log.find(std::string("[Shell]open url ") + kHomeHost + "/\n"), std::string::npos) << log;
   EXPECT_NE(log.find(std::string("[Shell]open url ") + kAccountHost +
@@ -252,7 +253,7 @@ TEST_F(GameCommandsTest, SettingsScreenshotsPagesAndSignInAcrossTwoGames) {
   b.Send("SETNICKNAME");
   b.Send("REQUESTLOGIN");
   b.NewImage(0);
-  EXPECT_TRUE(installed_.LogHas("game other asks for the nick name step"));
+  EXPECT_TRUE(WaitUntil([&] { return installed_.LogHas("game other asks for the nick name step"); }));
 
   // Sign-out, from the other game: every game hears it.
   b.Send("LOGOUT");
