@@ -13,6 +13,9 @@ class OBLogicGameCommand;
 // (help, panel position) are written and pushed to every other game; the
 // timed-shot switch is written into the sender's game document; a changed
 // game configuration goes to that game's other clients.
+//
+// GUI thread only. Owned by the game link server, which starts and stops it
+// and outlives it; the shell is borrowed.
 class OBLogicGameConfig : public GameCommandBlock {
  public:
   static constexpr wchar_t kPasswordRecoveryPath[] = L"/ptinfo/safecenter/getpwd/ChgPwdStepInputAcc.aspx?pwdchoose=findpwd";

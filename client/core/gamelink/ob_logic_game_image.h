@@ -16,6 +16,9 @@ class TickClock;
 // counts of the three kinds (which start again at every sign-in and
 // sign-out) and reports the counts to the data-collection service at most
 // once every kReportIntervalMs.
+//
+// GUI thread only (the tick is the main loop's timer). Owned by the game
+// link server; the web commands and the clock are borrowed.
 class OBLogicGameImage : public GameCommandBlock {
  public:
   static constexpr uint32_t kReportIntervalMs = 120000;

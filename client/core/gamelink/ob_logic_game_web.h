@@ -19,6 +19,9 @@ class OBLogicGameCommand;
 // one whose upload fails (or cannot be sent, or is cancelled by a
 // sign-out) gets a failure with its picture; one whose game leaves is
 // dropped with it.
+//
+// GUI thread only. Owned by the game link server; the pending posts go when
+// it stops, and a reply that comes later finds nothing to answer.
 class OBLogicGameWeb : public GameCommandBlock {
  public:
   static constexpr uint32_t kUploadTimeoutMs = 15000;
