@@ -1,16 +1,12 @@
 #include "client/host/game_link_adapter.h"
 
-#include "client/app/ob_application.h"
 #include "client/core/gamelink/ob_logic_game_command.h"
 #include "client/host/game_page_hosts.h"
-#include "client/host/logged_shell.h"
-#include "client/host/web_logic_adapter.h"
 #include "client/web/ob_logic_web_blog.h"
 #include "client/web/ob_logic_web_data_collect.h"
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_events.h"
 #include "client/web/web_logic_manager.h"
-#include "runtime/platform/shell.h"
 
 namespace {
 
@@ -91,18 +87,14 @@ GameWebReply UserWebState::ReadReply(const EventParameter& reply) const {
   return out;
 }
 
-GameLinkAdapter::GameLinkAdapter(OBApplication* app) {
+GameLinkAdapter::GameLinkAdapter(EventChain& events, ConfigStore& config, WebLogicManager& web,
+                                 brx::platform::Shell& shell)
+    : web_state_(std::make_unique<UserWebState>(&web)) {
   GameLinkServices services;
-  // The web part is made before this one when the build has it.
-  if (auto* web = dynamic_cast<WebLogicAdapter*>(app->logic().web())) {
-    web_state_ = std::make_unique<UserWebState>(&web->manager());
-    services.web = web_state_.get();
-  }
-  shell_ = CreateHostShell();
-  services.shell = shell_.get();
+  services.web = web_state_.get();
+  services.shell = &shell;
   services.pages = HostGamePageHosts();
-  server_ = std::make_unique<OBLogicGameCommand>(app->event_chain(), app->logic().config(), web_state_.get(),
-                                                 std::move(services));
+  server_ = std::make_unique<OBLogicGameCommand>(events, config, web_state_.get(), std::move(services));
 }
 
 GameLinkAdapter::~GameLinkAdapter() = default;

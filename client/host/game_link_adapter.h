@@ -3,10 +3,11 @@
 #include <memory>
 
 #include "client/app/logic_parts.h"
+#include "client/core/event_chain.h"
 #include "client/core/gamelink/game_link_web.h"
 #include "client/core/gamelink/game_link_web_state.h"
 
-class OBApplication;
+class ConfigStore;
 class OBLogicGameCommand;
 class WebLogicManager;
 
@@ -41,10 +42,12 @@ class UserWebState : public IGameLinkWebState, public IGameLinkWebCommands {
   WebLogicManager* manager_;
 };
 
-// The game pipe server as a part of the logic holder.
+// The game pipe server as a part of the logic holder. Borrows the chain,
+// the configuration store, the web logic manager and the shell, which
+// outlive it.
 class GameLinkAdapter : public GameLinkPart {
  public:
-  explicit GameLinkAdapter(OBApplication* app);
+  GameLinkAdapter(EventChain& events, ConfigStore& config, WebLogicManager& web, brx::platform::Shell& shell);
   ~GameLinkAdapter() override;
 
   OBLogicGameCommand& server() { return *server_; }
@@ -55,7 +58,6 @@ class GameLinkAdapter : public GameLinkPart {
   void Stop() override;
 
  private:
-  std::unique_ptr<UserWebState> web_state_;  // null without the web logic: nobody signs in
-  std::unique_ptr<brx::platform::Shell> shell_;
+  std::unique_ptr<UserWebState> web_state_;
   std::unique_ptr<OBLogicGameCommand> server_;
 };
