@@ -81,8 +81,7 @@ host=$!
 # The road of an in-game post: the game simulator plays the in-game hook
 # library on the client's game pipes (the demo edition's game id is
 # "other"), signs the demo user in and posts a screenshot with a text; the
-# blog entry is then read back from the web stand-in. When the game leaves,
-# the client ends with it (the demo game's "ExitWithGame").
+# blog entry is then read back from the web stand-in.
 simulator=$(dirname "$dist")/standin/game-simulator
 if [ -x "$simulator" ]; then
   for _ in $(seq 100); do
