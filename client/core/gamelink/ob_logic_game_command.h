@@ -5,7 +5,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-
 #include <vector>
 
 #include "client/core/event_chain.h"
@@ -46,8 +45,9 @@ struct GameConfigValues;
 // pipes are closed.
 //
 // Ownership: borrows the event chain, the configuration store, the web
-// state and the services, which must outlive it. Stop (also run by the destructor) ends both
-// pipe threads and closes every pipe without detach events.
+// state and the services, which must outlive it. Stop (also run by the
+// destructor) ends both pipe threads and closes every pipe without detach
+// events.
 class OBLogicGameCommand : public IPCServer {
  public:
   static constexpr int kPipeCount = 5;
