@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "client/core/core_events.h"
 #include "client/core/gamelink/game_link_web.h"
 #include "client/core/gamelink/ob_logic_game_web.h"
 #include "client/core/ui_string_table.h"
@@ -167,6 +168,20 @@ TEST_F(GameCommandBlocksTest, RepliesReachTheGameThatAskedOrEveryGameWhenNoGameA
   }
   Fire(FakeReply(SEVENT_RESPONSE_GetServerDateTime, From(ca), true, L"later"));
   EXPECT_TRUE(a.Expect("SERVERTIME", kWait));
+
+  // A game's settings changed by that game go to its other clients; the
+  // system settings, account news and counters changed by the client itself
+  // go to every game.
+  Fire(payload::SEVENT_CONFIG_CHANGE_GAME(L"g1", payload::kConfigFromPipeClient, static_cast<int32_t>(ca)));
+  EXPECT_TRUE(b.Expect("GAMECONFIG", kWait));
+  Fire(payload::SEVENT_CONFIG_CHANGE_SYSTEM(payload::kConfigFromSettingsDialog, 0));
+  Fire(EVENT_DATA(SEVENT_RESPONSE_ResetFansCount, {}));
+  Fire(FakeReply(SEVENT_RESPONSE_GetUserAccountByAccount, {FromHandle::kClient, 0}, true));
+  for (GameSimulator* g : {&a, &b}) {
+    EXPECT_TRUE(g->Expect("SYSTEMCONFIG", kWait));
+    EXPECT_TRUE(g->Expect("DATAPROMPT", kWait));
+    EXPECT_TRUE(g->Expect("USERINFO", kWait));
+  }
 
   // A failed ticket sign-in nobody in a game asked for goes nowhere.
   Fire(FakeReply(SEVENT_RESPONSE_UserLoginByTicket, {}, false));
