@@ -78,17 +78,44 @@ echo "Starting OBHost.exe --gui (headless)"
 "$dist/OBHost.exe" --gui &
 host=$!
 
-# A game comes and goes: the game simulator plays the in-game hook library
-# on the client's game pipes (the demo edition's game id is "other").
+# The road of an in-game post: the game simulator plays the in-game hook
+# library on the client's game pipes (the demo edition's game id is
+# "other"), signs the demo user in and posts a screenshot with a text; the
+# blog entry is then read back from the web stand-in.
 simulator=$(dirname "$dist")/standin/game-simulator
 if [ -x "$simulator" ]; then
   for _ in $(seq 100); do
     [ -S "$OMBRIX_PIPE_DIR/ombrix.ipc.obdaemondll_1_other" ] && break
     sleep 0.1
   done
-  echo "A game attaches on the game pipes (game simulator):"
-  "$simulator" --suffix other --timeout 5000 -e "attach other; handshake; detach" \
+  shot=$state/screenshot.png
+  if ! { command -v convert >/dev/null 2>&1 &&
+         convert -size 360x90 xc:'#203040' -font DejaVu-Sans -fill white -pointsize 24 \
+           -annotate +16+54 'Ombrix demo screenshot' "$shot" 2>/dev/null; }; then
+    # Without ImageMagick (or its fonts), a plain picture.
+    python3 - "$shot" <<'PY'
+import struct, sys, zlib
+w, h = 64, 16
+rows = b"".join(b"\0" + bytes([0x20, 0x30, 0x40]) * w for _ in range(h))
+chunk = lambda t, d: struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
+open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+                              + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+PY
+  fi
+  echo "A game attaches, signs the demo user in and posts a screenshot (game simulator):"
+  "$simulator" --suffix other --timeout 15000 -e "attach other; handshake; login demo ombrix2024; \
+await LOGIN signed_in=1; post \"Hello from inside the game\" $shot; await POSTBLOG result=1; detach" \
     2>&1 | sed 's/^/  game| /' || echo "  the game simulator failed"
+  echo "The blog entry as the web stand-in stored it:"
+  python3 - "$(cat "$state/web.port")" <<'PY' || echo "  (the stand-in could not be read)"
+import json, sys, urllib.request
+state = json.load(urllib.request.urlopen("http://127.0.0.1:%s/__control/state" % sys.argv[1], timeout=5))
+for blog in state.get("blogs", []):
+    for key in ("BlogId", "Content", "ContentImageUrl", "PostFrom", "GameId", "CreateTime"):
+        print("  %-16s %s" % (key, blog.get(key, "")))
+if not state.get("blogs"):
+    print("  no blog entry")
+PY
 fi
 
 if [ "$seconds" -gt 0 ]; then

@@ -97,6 +97,17 @@ void GameConfigSet::Save() {
   // An empty fallback (no readable "other.xml" and nothing set since) would
   // only write an empty, unreadable file.
   if (fallback_->FirstChild()) {
+    // An id-less file would stay unlisted (and be logged at every start):
+    // it is saved as the game its readers already call it.
+    bool listed = false;
+    for (const auto& [id, file] : games_) listed = listed || file.doc == fallback_.get();
+    if (!listed && !games_.count(kFallbackId) && config_xml::Get(fallback_.get(), kGameId, L"").empty()) {
+      config_xml::Set(fallback_.get(), kGameId, kFallbackId);
+      if (config_xml::Get(fallback_.get(), kGameName, L"").empty())
+        config_xml::Set(fallback_.get(), kGameName, kDefaultGameName);
+      games_.emplace(kFallbackId, GameFile{FallbackFilePath(), nullptr, fallback_.get()});
+      fallback_loaded_ = true;
+    }
     config_xml::EnsureDeclaration(fallback_.get());
     config_xml::Save(*fallback_, FallbackFilePath());
   }

@@ -2,8 +2,13 @@
 
 #include "client/host/daemon_link_adapter.h"
 #include "client/host/game_link_adapter.h"
+#include "client/host/logged_shell.h"
 #include "client/host/web_logic_adapter.h"
 #include "client/web/web_logic_manager.h"
+
+ClientComposition::ClientComposition() : shell_(CreateHostShell()) {}
+
+ClientComposition::~ClientComposition() = default;
 
 ComposeParts ClientComposition::Composer() {
   return [this](OBApplication& app) { return Compose(app); };
@@ -15,7 +20,7 @@ AppParts ClientComposition::Compose(OBApplication& app) {
 
   auto web = std::make_unique<WebLogicAdapter>(app.program_folder(), app.event_chain(), logic.config(),
                                                logic.catalogue());
-  auto game = std::make_unique<GameLinkAdapter>(app.event_chain(), logic.config(), web->manager().User());
+  auto game = std::make_unique<GameLinkAdapter>(app.event_chain(), logic.config(), web->manager(), *shell_);
   // The video chat joins here with its layer.
   if (app.install_hook()) {
     auto daemon = std::make_unique<DaemonLinkAdapter>(app.daemon_connected_event(), app.gui_thread_id());

@@ -1,6 +1,12 @@
 #pragma once
 
+#include <memory>
+
 #include "client/app/ob_application.h"
+
+namespace brx::platform {
+class Shell;
+}
 
 class DaemonLinkAdapter;
 class GameLinkAdapter;
@@ -13,7 +19,7 @@ class WebLogicAdapter;
 //   WebLogicAdapter   (client/web)           <- program folder, event chain,
 //                                               configuration, catalogue
 //   GameLinkAdapter   (client/core/gamelink) <- event chain, configuration,
-//                                               the web logic's user
+//                                               the web logic, the shell
 //   DaemonLinkAdapter (client/core)          <- daemon-connected event, GUI
 //                                               thread (hook editions only)
 //
@@ -26,7 +32,8 @@ class WebLogicAdapter;
 // out are valid while that object lives. GUI thread only.
 class ClientComposition {
  public:
-  ClientComposition() = default;
+  ClientComposition();
+  ~ClientComposition();
   ClientComposition(const ClientComposition&) = delete;
   ClientComposition& operator=(const ClientComposition&) = delete;
 
@@ -38,9 +45,13 @@ class ClientComposition {
   WebLogicAdapter* web_logic() const { return web_logic_; }
   GameLinkAdapter* game_link() const { return game_link_; }
   DaemonLinkAdapter* daemon_link() const { return daemon_link_; }
+  // Opens the pages and files the client is asked to open (logged).
+  brx::platform::Shell& shell() const { return *shell_; }
 
  private:
   AppParts Compose(OBApplication& app);
+
+  std::unique_ptr<brx::platform::Shell> shell_;
 
   WebLogicAdapter* web_logic_ = nullptr;
   GameLinkAdapter* game_link_ = nullptr;

@@ -29,6 +29,10 @@ void WebLogicAdapter::SetSystemConfigValue(const std::wstring& key, const std::w
   config_.system().SetConfigValue(key, value);
 }
 
+std::wstring WebLogicAdapter::GetSystemConfigValue(const std::wstring& key) {
+  return config_.system().GetConfigValue(key, L"");
+}
+
 std::wstring WebLogicAdapter::GetSnapshotDirectory() { return config_.system().GetSnapshotDirectory(); }
 
 void WebLogicAdapter::ClearAllShots() { catalogue_.ClearAllShots(); }

@@ -34,6 +34,7 @@ class WebLogicAdapter : public WebLogicPart, public IWebClientHost {
 
   // IWebClientHost
   void SetSystemConfigValue(const std::wstring& key, const std::wstring& value) override;
+  std::wstring GetSystemConfigValue(const std::wstring& key) override;
   std::wstring GetSnapshotDirectory() override;
   void ClearAllShots() override;
 

@@ -79,8 +79,10 @@ void OBLogicWeb_User::Post(std::unique_ptr<JoberDesc_Web> job) {
 
 void OBLogicWeb_User::UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
                                 bool cipher, bool require_cipher) {
-  auto job = NewCommand(L"UserLogin", origin, &OBLogicWeb_User::OnUserLoginReply);
-  if (!job) return;
+  std::wstring server = manager_->ServerConfig().GetServerUrlForCommand(L"UserLogin");
+  if (server.empty()) return;
+  auto job = NewInterfaceCommand(server, L"UserAccount", L"UserLogin", origin,
+                                 [this, account](const JoberDescReturn_Web* r) { OnUserLoginReply(r, account); });
   job->request.timeout_ms = login_timeout_ms_;
   job->url.SetParam(L"Account", account);
   job->url.SetParam(L"Password", password);
@@ -181,7 +183,18 @@ bool OBLogicWeb_User::AcceptLogin(const JoberDescReturn_Web* result, uint8_t by_
   return true;
 }
 
-void OBLogicWeb_User::OnUserLoginReply(const JoberDescReturn_Web* result) {
+void OBLogicWeb_User::OnUserLoginReply(const JoberDescReturn_Web* result, const std::wstring& account) {
+  IWebClientHost* host = manager_->host();
+  // Only a refusal by the service forgets the credentials (a network
+  // failure at auto-login must not erase them), and while a user is signed
+  // in only a refusal of the remembered account itself: someone trying
+  // another account must not cost the signed-in user his auto-login.
+  if (result->rejected && host &&
+      (!IsLoggedIn() || account == host->GetSystemConfigValue(config_keys::kAccount))) {
+    host->SetSystemConfigValue(config_keys::kAccount, L"");
+    host->SetSystemConfigValue(config_keys::kPassword, L"");
+    host->SetSystemConfigValue(config_keys::kAutoLogin, L"0");
+  }
   if (AcceptLogin(result, 0)) {
     payload::SEVENT_RESPONSE_UserLogin event(result->job->origin(), result->reply, true, record_.Account, false);
     manager_->chain()->FireEvent(&event);
@@ -285,12 +298,6 @@ void OBLogicWeb_User::OnUserLogin(const EventParameter* event) {
     }
     CreateUserFolder();
     GetDataPrompt();
-  } else if (login->rejected && host) {
-    // Only a refusal by the service forgets the credentials; a network
-    // failure at auto-login must not erase them.
-    host->SetSystemConfigValue(config_keys::kAccount, L"");
-    host->SetSystemConfigValue(config_keys::kPassword, L"");
-    host->SetSystemConfigValue(config_keys::kAutoLogin, L"0");
   }
 }
 

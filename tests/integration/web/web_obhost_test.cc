@@ -1,10 +1,6 @@
 // Runs the main client OBHost.exe of the install folder against the web
 // stand-in: the server configuration comes from the stand-in, and the demo
-// user signs in through the client's web logic.
-//
-// The sign-in test is disabled while the running client has no sign-in
-// path of its own: it comes with the login window's auto-login (or a
-// game's ticket through the game link). Enable it then.
+// user signs in through the client's web logic, from a game.
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -17,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include "runtime/util/text_convert.h"
+#include "standin/game/game_simulator.h"
 #include "tests/support/installed_host.h"
 #include "tests/support/test_support.h"
 #include "tests/support/web_standin.h"
@@ -147,28 +145,43 @@ TEST_F(WebObHostTest, HostileRepliesLeaveItRunningOnItsGoodConfigurationWithPriv
   EXPECT_EQ(Mode("/Log/2.3.109.05--c--OBHost.exe.log"), 0600);
 }
 
-TEST_F(WebObHostTest, DISABLED_TheDemoUserSignsInThroughTheClientsWebLogic) {
-  // Remembered credentials with auto-login on, as a previous sign-in with
-  // "remember password" leaves them.
+TEST_F(WebObHostTest, TheDemoUserSignsInThroughTheClientsWebLogic) {
   Json::Value user;
   ASSERT_TRUE(Json::Reader().parse(
       standin_.Control("user", "account=demo&password=ombrix2024&nick=%E6%BC%94%E7%A4%BA%E7%8E%A9%E5%AE%B6"), user));
   std::string cipher = user["cipher"].asString();
   ASSERT_EQ(cipher.size(), 32u);
   WriteFile(Program() + "/gsc.test", standin_.GscXml());
-  WriteFile(Program() + "/sysconfig.xml",
-            "<?xml version=\"1.0\" encoding=\"gb2312\" ?>\n<root><base><normal><autorun>0</autorun>"
-            "<autologin>1</autologin></normal><store type=\"default\" path=\"\"/></base>"
-            "<user><account>demo</account><password>" + cipher + "</password></user></root>\n");
 
   auto host = Start();
   ASSERT_TRUE(ServerConfigDownloaded());
+  // The game of the demo edition attaches and signs the user in, asking
+  // the client to remember the password and sign in by itself next time.
+  gamesim::GameSimulator::Options options;
+  options.name_suffix = L"other";
+  gamesim::GameSimulator game(options);
+  ASSERT_TRUE(game.ConnectAndAttach("other", std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline)));
+  for (auto m = game.Receive(kStartUpDeadline); m && m->name != "DATAPROMPT"; m = game.Receive(kStartUpDeadline)) {
+  }
+  gamesim::WireMessage login;
+  login.fields = {{"account", u"demo"}, {"password", u"ombrix2024"}, {"remember", int64_t{1}},
+                  {"auto_login", int64_t{1}}};
+  ASSERT_TRUE(game.Send("LOGIN", login));
+
   ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 1,
                                        std::chrono::duration_cast<std::chrono::milliseconds>(kSignInDeadline)));
-  auto login = standin_.RequestsFor("UserLogin").at(0);
-  EXPECT_EQ(login.Param("Account"), "demo");
-  EXPECT_EQ(login.Param("Password"), cipher);
-  EXPECT_EQ(login.Param("PaswordType"), "cipher");
+  auto request = standin_.RequestsFor("UserLogin").at(0);
+  EXPECT_EQ(request.Param("Account"), "demo");
+  EXPECT_EQ(request.Param("Password"), "ombrix2024");
+  EXPECT_EQ(request.Param("PaswordType"), "simple");
+  EXPECT_EQ(request.Param("RequireCipher"), "true");
+  // The game hears of the sign-in.
+  std::optional<gamesim::WireMessage> reply;
+  while ((reply = game.Receive(kSignInDeadline)) && reply->name != "LOGIN") {
+  }
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->Int("signed_in"), 1);
+  EXPECT_EQ(reply->Text("text"), u"demo");
   // The client took the reply as a sign-in: it asks for the new-item
   // counts with the session the service handed out, and makes the user's folder.
   ASSERT_TRUE(standin_.WaitForRequests("GetDataPrompt"));
@@ -179,6 +192,12 @@ TEST_F(WebObHostTest, DISABLED_TheDemoUserSignsInThroughTheClientsWebLogic) {
   EXPECT_TRUE(WaitUntil([&] { return fs::is_directory(Program() + "/Users/demo"); }));
   ASSERT_TRUE(standin_.WaitForRequests("/head/1001_big.jpg"));
   EXPECT_TRUE(Stop(host.get()));
+  // What the next start signs in with by itself.
+  std::string sysconfig = ReadFile(Program() + "/sysconfig.xml");
+  EXPECT_NE(sysconfig.find("<account>demo</account>"), std::string::npos) << sysconfig;
+  EXPECT_NE(sysconfig.find("<password>" + cipher + "</password>"), std::string::npos) << sysconfig;
+  EXPECT_NE(sysconfig.find("<autologin>1</autologin>"), std::string::npos) << sysconfig;
+  EXPECT_TRUE(game.errors().empty());
 }
 
 }  // namespace
