@@ -25,6 +25,10 @@ Tests steer the service through /__control/<action>?... (GET or POST):
             notfound, status (answer with status_json / message), raw (body),
             badgzip (labelled gzip, not gzip); encoding=GZIP|none overrides
             the Content-Encoding of the answer. count -1: every time.
+            For GET of a static file also: stall (announce the whole length,
+            send the first half, then hold the line for hold_ms), truncate
+            (announce the whole length, send the first half, close), nolength
+            (send it all without a Content-Length, then close).
   clear     remove every fault
   user      account, password [, nick, id, ticket, and any profile field of
             the login reply: Birthday, Province, FollowByOtherCount,
@@ -524,6 +528,8 @@ class Handler(BaseHTTPRequestHandler):
             data = self.service.static_file(url.path)
             if data is None:
                 return self.reply(404, b"not found")
+            if fault and fault.get("mode") in ("stall", "truncate", "nolength"):
+                return self.partial_reply(data, fault)
             return self.reply(200, data, "application/octet-stream", fault=fault)
         if url.path == "/ClientInterface.axd":
             try:
@@ -553,6 +559,22 @@ class Handler(BaseHTTPRequestHandler):
             self.service.store_dump(params, body)
             return self.reply(200, self.envelope(0, "", ""), "application/json; charset=utf-8", params, fault)
         return self.reply(404, b"not found")
+
+    def partial_reply(self, data, fault):
+        """A static file sent the broken way a fault asks for."""
+        mode = fault["mode"]
+        self.close_connection = True
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if mode != "nolength":
+            self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data if mode == "nolength" else data[:len(data) // 2])
+        self.wfile.flush()
+        if mode == "stall":
+            deadline = time.time() + int(fault.get("hold_ms", 30000)) / 1000.0
+            while time.time() < deadline and not self.service.stopping.is_set():
+                time.sleep(0.02)
 
     def apply_fault(self, fault, params):
         """Acts out a fault; True when the request needs nothing more."""
