@@ -28,7 +28,8 @@ Tests steer the service through /__control/<action>?... (GET or POST):
             For GET of a static file also: stall (announce the whole length,
             send the first half, then hold the line for hold_ms), truncate
             (announce the whole length, send the first half, close), nolength
-            (send it all without a Content-Length, then close).
+            (send it all without a Content-Length, then close), throttle
+            (send it at bytes_per_s, default 1048576).
   clear     remove every fault
   user      account, password [, nick, id, ticket, and any profile field of
             the login reply: Birthday, Province, FollowByOtherCount,
@@ -528,7 +529,7 @@ class Handler(BaseHTTPRequestHandler):
             data = self.service.static_file(url.path)
             if data is None:
                 return self.reply(404, b"not found")
-            if fault and fault.get("mode") in ("stall", "truncate", "nolength"):
+            if fault and fault.get("mode") in ("stall", "truncate", "nolength", "throttle"):
                 return self.partial_reply(data, fault)
             return self.reply(200, data, "application/octet-stream", fault=fault)
         if url.path == "/ClientInterface.axd":
@@ -569,6 +570,16 @@ class Handler(BaseHTTPRequestHandler):
         if mode != "nolength":
             self.send_header("Content-Length", str(len(data)))
         self.end_headers()
+        if mode == "throttle":
+            rate = max(1024, int(fault.get("bytes_per_s", 1048576)))
+            chunk = max(1, rate // 20)
+            for start in range(0, len(data), chunk):
+                if self.service.stopping.is_set():
+                    return
+                self.wfile.write(data[start:start + chunk])
+                self.wfile.flush()
+                time.sleep(0.05)
+            return
         self.wfile.write(data if mode == "nolength" else data[:len(data) // 2])
         self.wfile.flush()
         if mode == "stall":
@@ -633,7 +644,8 @@ class Handler(BaseHTTPRequestHandler):
         if action == "fault":
             fault = dict(params)
             fault["count"] = int_param(params, "count", "1")
-            for key, default in (("hold_ms", "30000"), ("delay_ms", "1000"), ("http_status", "500")):
+            for key, default in (("hold_ms", "30000"), ("delay_ms", "1000"), ("http_status", "500"),
+                                 ("bytes_per_s", "1048576")):
                 int_param(params, key, default)
             fault.setdefault("path", "/ClientInterface.axd")
             with svc.fault_lock:
