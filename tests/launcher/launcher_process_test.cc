@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -152,8 +153,18 @@ TEST_F(LauncherProcessTest, UpdateInstallsAndStartsTheClientWithTheLauncherArgum
   patch.Add("ro.txt", "new read-only\n", 0444);
   patch.Add("sub/deeper/b.dll", "new library\n");
   patch.Add("OBVerCustom.dll.update", ReadFile(ombrix::test::BinaryDir() + "/standin/edition-next/OBVerCustom.dll"));
+  std::mt19937 random(7);
+  std::string blob(250000, '\0');
+  for (char& c : blob) c = static_cast<char>(random());  // does not compress
+  patch.Add("data/blob.bin", blob);
   ASSERT_TRUE(patch.MakeWith7z());
   OfferVersion(kNewVersion);
+  // Sent slowly enough for the tip to show the progress.
+  web_.Fault("path=/m/patch.7z&mode=throttle&bytes_per_s=100000");
+  // Whatever lies in the extraction folder beforehand is not installed.
+  std::string work = dir_.Sub("tmp/ombrix-tmp-" + std::to_string(getuid()));
+  fs::create_directories(work + "/OBUpdateAplldr");
+  WriteFile(work + "/OBUpdateAplldr/planted.txt", "planted");
 
   ASSERT_EQ(RunLauncher({"one", "two words"}), 0);
   EXPECT_EQ(ClientStart(), (std::vector<std::string>{dir_.Sub("program"), "one", "two words", "--gui"}));
@@ -169,7 +180,7 @@ TEST_F(LauncherProcessTest, UpdateInstallsAndStartsTheClientWithTheLauncherArgum
   EXPECT_FALSE(PathExists(Program("OBVerCustom.dll.update")));
   EXPECT_FALSE(PathExists(Program("patch/patch.7z")));
   EXPECT_FALSE(PathExists(Program("Log/old.log")));
-  std::string work = dir_.Sub("tmp/ombrix-tmp-" + std::to_string(getuid()));
+  EXPECT_FALSE(PathExists(Program("planted.txt")));
   EXPECT_FALSE(PathExists(work + "/OBUpdateAplldr"));
   EXPECT_FALSE(PathExists(work + "/OBUpdateAplldr.old"));
 
@@ -190,8 +201,13 @@ TEST_F(LauncherProcessTest, UpdateInstallsAndStartsTheClientWithTheLauncherArgum
   EXPECT_TRUE(web_.RequestsTo("/m/patch.7z")[0].HasParam("tick"));
 
   std::string tray = ReadFile(dir_.Sub("state/tray.record"));
-  for (const char* step : {"add 100 翎岚准备更新...", "tip 翎岚检查版本中...", "tip 翎岚准备下载...", "tip 翎岚补丁安装中...", "remove"})
-    EXPECT_NE(tray.find(step), std::string::npos) << step;
+  size_t at = 0;
+  for (const char* step : {"add 100 翎岚准备更新...", "tip 翎岚检查版本中...", "tip 翎岚准备下载...", "tip 翎岚下载中...",
+                           "icon 101", "icon 102", "tip 翎岚补丁安装中...", "remove"}) {
+    at = tray.find(step, step[0] == 'i' ? 0 : at);
+    EXPECT_NE(at, std::string::npos) << step << " in\n" << tray;
+    if (at == std::string::npos) break;
+  }
 }
 
 TEST_F(LauncherProcessTest, WithoutAnUpdateTheClientStartsAndNoEndReportIsSent) {
@@ -227,7 +243,8 @@ TEST_F(LauncherProcessTest, WithoutAnUpdateTheClientStartsAndNoEndReportIsSent) 
 TEST_F(LauncherProcessTest, AFailedInstallationLeavesTheOldTreeByteIdentical) {
   fs::create_directories(Program("plugins"));
   WriteFile(Program("plugins/p.dll"), "old plugin\n");
-  WriteFile(Program("data"), "a file where the patch wants a folder\n");
+  // Sorts after every other entry, so the files before it are replaced first.
+  WriteFile(Program("zzdata"), "a file where the patch wants a folder\n");
   struct Case {
     const char* name;
     std::function<bool(PatchArchive&)> make;
@@ -238,7 +255,7 @@ TEST_F(LauncherProcessTest, AFailedInstallationLeavesTheOldTreeByteIdentical) {
        [&](PatchArchive& p) { fs::create_directories(Program("zz.dll")); p.Add("zz.dll", "x"); return p.MakeWith7z(); },
        "Backup ", true},
       {"a file cannot be written",
-       [&](PatchArchive& p) { p.Add("data/new.bin", "x"); return p.MakeWith7z(); }, "CopyFile ", true},
+       [&](PatchArchive& p) { p.Add("zzdata/new.bin", "x"); return p.MakeWith7z(); }, "CopyFile ", true},
       {"a corrupt archive",
        [&](PatchArchive& p) { return p.MakeCorrupt(); }, "decode 7z file failed", true},
       {"an entry escaping the folder",
