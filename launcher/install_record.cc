@@ -1,25 +1,17 @@
 #include "launcher/install_record.h"
 
-#include "launcher/update_procedure.h"
+#include "runtime/util/edition.h"
+#include "runtime/util/edition_registry.h"
 #include "runtime/util/registry.h"
 
-namespace {
-
-void WriteEditionValues(const wchar_t* root, const InstallRecord& record) {
-  std::wstring key = EditionRegistryKey(root, record.key);
-  brx::util::WriteRegistryString(key, record.directory, L"Directory");
-  brx::util::WriteRegistryString(key, L"Ombrix.exe", L"Application");
-  brx::util::WriteRegistryString(key, L"OBDaemon.dll", L"Dll");
-  brx::util::WriteRegistryString(key, record.version, L"Version");
-  brx::util::WriteRegistryString(key, record.key, L"Key");
-  brx::util::WriteRegistryString(key, record.key_desc, L"KeyDesc");
-  brx::util::WriteRegistryDword(record.install_hook ? 1 : 0, key, L"InstallHook");
-}
-
-}  // namespace
-
-void WriteInstallRecord(const InstallRecord& record) {
-  WriteEditionValues(L"HKEY_LOCAL_MACHINE", record);
-  brx::util::WriteRegistryString(L"HKEY_CURRENT_USER\\SOFTWARE\\Dorsk\\Ombrix", record.website, L"Website");
-  WriteEditionValues(L"HKEY_CURRENT_USER", record);
+void WriteInstallRecord(const std::wstring& program_folder, const std::wstring& website,
+                        const std::wstring& patched_version) {
+  std::wstring key = brx::util::GetEditionKey();
+  std::wstring machine = brx::util::EditionRegistryPath(brx::util::kLocalMachineRoot, key);
+  std::wstring user = brx::util::EditionRegistryPath(brx::util::kCurrentUserRoot, key);
+  brx::util::WriteEditionValues(machine, program_folder, key);
+  brx::util::WriteRegistryString(brx::util::ProductRegistryPath(brx::util::kCurrentUserRoot), website, L"Website");
+  brx::util::WriteEditionValues(user, program_folder, key);
+  if (patched_version.empty()) return;
+  for (const std::wstring& path : {machine, user}) brx::util::WriteRegistryString(path, patched_version, L"Version");
 }

@@ -2,18 +2,12 @@
 
 #include <string>
 
-// What the launcher records about the installation after each run, under
-// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER \SOFTWARE\Dorsk\Ombrix\<key>, and
-// the product's web site under HKEY_CURRENT_USER\SOFTWARE\Dorsk\Ombrix.
-struct InstallRecord {
-  std::wstring directory;  // the program folder, no trailing separator
-  std::wstring version;    // the version installed now
-  std::wstring key;
-  std::wstring key_desc;
-  bool install_hook = false;
-  std::wstring website;
-};
-
-// Failures are ignored: the record is rewritten at every start, by the
-// main client as well.
-void WriteInstallRecord(const InstallRecord& record);
+// Records the installation after each run: the seven installation values
+// under HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER \SOFTWARE\Dorsk\Ombrix\<key>,
+// and the product's web site under HKEY_CURRENT_USER\SOFTWARE\Dorsk\Ombrix.
+// `patched_version`, when not empty, is the version a patch of this run
+// installed: the edition values were read before the patch, so it is
+// written last. Failures are ignored: the record is rewritten at every
+// start, by the main client as well.
+void WriteInstallRecord(const std::wstring& program_folder, const std::wstring& website,
+                        const std::wstring& patched_version);

@@ -10,6 +10,7 @@
 #include "runtime/platform/dirs.h"
 #include "runtime/platform/tick_clock.h"
 #include "runtime/util/file_util.h"
+#include "runtime/util/edition_registry.h"
 #include "runtime/util/registry.h"
 #include "runtime/util/text_convert.h"
 
@@ -37,10 +38,6 @@ void ApplyStagedEditionLibrary(const LauncherConfig& config) {
 }
 
 }  // namespace
-
-std::wstring EditionRegistryKey(const wchar_t* root, const std::wstring& key) {
-  return std::wstring(root) + L"\\SOFTWARE\\Dorsk\\Ombrix\\" + key;
-}
 
 UpdateOutcome RunUpdateProcedure(const LauncherConfig& config, const EditionIdentity& edition, IUpdateHost* host) {
   UpdateOutcome outcome;
@@ -83,8 +80,8 @@ UpdateOutcome RunUpdateProcedure(const LauncherConfig& config, const EditionIden
     outcome.version = decision.version;
     std::wstring version = brx::util::Utf8ToWide(decision.version);
     std::wstring key = brx::util::Utf8ToWide(edition.key);
-    for (const wchar_t* root : {L"HKEY_LOCAL_MACHINE", L"HKEY_CURRENT_USER"})
-      brx::util::WriteRegistryString(EditionRegistryKey(root, key), version, L"Version");
+    for (const wchar_t* root : {brx::util::kLocalMachineRoot, brx::util::kCurrentUserRoot})
+      brx::util::WriteRegistryString(brx::util::EditionRegistryPath(root, key), version, L"Version");
   }
   return outcome;
 }

@@ -39,6 +39,3 @@ struct EditionIdentity {
 // Every failure is one log line and ends the procedure; the caller starts
 // the main client whatever the outcome.
 UpdateOutcome RunUpdateProcedure(const LauncherConfig& config, const EditionIdentity& edition, IUpdateHost* host);
-
-// Where the edition's values live in the registry, under both hives.
-std::wstring EditionRegistryKey(const wchar_t* root, const std::wstring& key);

@@ -80,16 +80,8 @@ int main(int argc, char** argv) {
   // Asked to quit (log-off, Ctrl-C): no client is started.
   if (quit_watcher.signals_seen() > 0) return 0;
 
-  InstallRecord record;
-  record.directory = brx::util::Utf8ToWide(folder);
-  // After a patch the manifest's version is the installed one; the edition
-  // values were read before the patch.
-  record.version = outcome.installed ? brx::util::Utf8ToWide(outcome.version) : brx::util::GetEditionVersion();
-  record.key = brx::util::GetEditionKey();
-  record.key_desc = brx::util::GetEditionKeyDesc();
-  record.install_hook = brx::util::GetEditionInstallHook();
-  record.website = config.website;
-  WriteInstallRecord(record);
+  WriteInstallRecord(brx::util::Utf8ToWide(folder), config.website,
+                     outcome.installed ? brx::util::Utf8ToWide(outcome.version) : L"");
 
   if (chdir(folder.c_str()) != 0) LogWarnA("chdir %s failed\n", folder.c_str());
   std::vector<std::string> args(argv + 1, argv + argc);
