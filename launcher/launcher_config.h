@@ -3,16 +3,10 @@
 #include <cstdint>
 #include <string>
 
-// Where the launcher finds its services and puts its files. The hosts are
-// deployment values with built-in defaults; each has an environment
-// variable ("http://host:port") so that tests and the demo can point the
-// launcher at the local stand-ins:
-//   OMBRIX_STATIC_HOST  the static content host of "version.xml" (else the
-//                       scheme and host of the edition's global-configuration
-//                       address, else http://127.0.0.1:18080);
-//   OMBRIX_DC_HOST      the data-collection host (else the static host's
-//                       name on port 84);
-//   OMBRIX_WEBSITE      the product's web site recorded in the registry.
+// Where the launcher finds its services (see runtime/http/service_hosts.h;
+// "version.xml" lies on the static content host) and puts its files. The
+// product's web site recorded in the registry is $OMBRIX_WEBSITE, else the
+// static content host.
 struct LauncherConfig {
   std::string program_folder;  // no trailing "/"
   std::string temp_folder;     // private to the user; no trailing "/"

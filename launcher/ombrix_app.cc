@@ -1,6 +1,6 @@
 #include "launcher/ombrix_app.h"
 
-#include "launcher/data_collect_report.h"
+#include "runtime/http/data_collect_report.h"
 #include "launcher/tray_icon.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/util/text_convert.h"
@@ -39,7 +39,7 @@ COmbrixApp::~COmbrixApp() {
   datacollect_->Stop();
   tray_->Remove();
   if (phase_.load() == kProcessed)
-    SendDataCollectReport(config_.data_collect_base, kEndReportText, brx::util::Utf8ToWide(edition_.version),
+    brx::http::SendDataCollectReport(config_.data_collect_base, brx::http::kEndReportText, brx::util::Utf8ToWide(edition_.version),
                           brx::util::Utf8ToWide(edition_.key));
 }
 
@@ -92,7 +92,7 @@ brx::http::DownloadOptions COmbrixApp::BeginDownload(Phase phase) {
 }
 
 void COmbrixApp::SendStartReport() {
-  SendDataCollectReport(config_.data_collect_base, StartReportText(), brx::util::Utf8ToWide(edition_.version),
+  brx::http::SendDataCollectReport(config_.data_collect_base, brx::http::StartReportText(), brx::util::Utf8ToWide(edition_.version),
                         brx::util::Utf8ToWide(edition_.key), StopSignalOf(datacollect_.get()));
   report_done_.Set();
 }

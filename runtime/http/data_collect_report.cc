@@ -1,4 +1,4 @@
-#include "launcher/data_collect_report.h"
+#include "runtime/http/data_collect_report.h"
 
 #include <sys/utsname.h>
 
@@ -9,6 +9,8 @@
 #include "runtime/util/mac_address.h"
 #include "runtime/util/text_convert.h"
 
+namespace brx::http {
+
 namespace {
 
 constexpr uint32_t kTimeoutMs = 10000;
@@ -16,16 +18,16 @@ constexpr uint32_t kTimeoutMs = 10000;
 }  // namespace
 
 bool SendDataCollectReport(const std::string& base, const std::wstring& report, const std::wstring& version,
-                           const std::wstring& key, const brx::http::AbortSignal& abort) {
+                           const std::wstring& key, const AbortSignal& abort) {
   brx::util::QueryMacAddress();
-  brx::http::UrlBuilder url;
+  UrlBuilder url;
   url.base = brx::util::Utf8ToWide(base);
   url.path = L"news.ashx";
   url.SetParam(L"mac", brx::util::GetQueriedMacAddress());
   url.SetParam(L"d", report);
   url.SetParam(L"version", version);
   url.SetParam(L"vkey", key);
-  brx::http::HttpSession session;
+  HttpSession session;
   session.SetTimeouts(kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs);
   session.SetAbortSignal(abort);
   if (!session.Open(brx::util::WideToUtf8(url.GetUrl(true)))) return false;
@@ -38,3 +40,5 @@ std::wstring StartReportText() {
   if (uname(&name) == 0) sscanf(name.release, "%d.%d.%d", &major, &minor, &patch);
   return L"R2|" + std::to_wstring(major) + L"." + std::to_wstring(minor) + L"." + std::to_wstring(patch);
 }
+
+}  // namespace brx::http
