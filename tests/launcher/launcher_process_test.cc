@@ -2,7 +2,9 @@
 // which serves the version manifest and patch archives made with 7z.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,16 +15,15 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/platform/process.h"
 #include "runtime/platform/registry_store.h"
 #include "runtime/platform/single_instance_lock.h"
 #include "tests/launcher/patch_archive.h"
-#include "tests/support/installed_host.h"
 #include "tests/support/web_standin.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using ombrix::test::HostProcess;
 using ombrix::test::PathExists;
 using ombrix::test::ReadFile;
 using ombrix::test::ScopedEnv;
@@ -69,7 +70,10 @@ Tree Snapshot(const std::string& folder) {
 class LauncherProcessTest : public ::testing::Test {
  protected:
   LauncherProcessTest() : web_(WebOptions(dir_.Sub("static"))) {
-    for (const char* sub : {"program", "static/m", "state", "tmp"}) fs::create_directories(dir_.Sub(sub));
+    for (const char* sub : {"program", "static/m", "state", "tmp", "elsewhere/Log"}) fs::create_directories(dir_.Sub(sub));
+    // What lies in the launcher's working folder is none of its business.
+    WriteFile(dir_.Sub("elsewhere/Log/keep.log"), "not the launcher's");
+    WriteFile(dir_.Sub("elsewhere/OBVerCustom.dll.update"), "not the launcher's");
     for (const char* name : {"Ombrix.exe", "OBVerCustom.dll", "OBVerCustom.ini", "OBUpdateAplldr.exe"})
       fs::copy_file(ombrix::test::DistDir() + "/" + name, Program(name));
     // The main client stands in as a script that records how it was started.
@@ -106,10 +110,19 @@ class LauncherProcessTest : public ::testing::Test {
               "    <url name=\"" + web_.base_url() + mirror_path + "\"/>\n  </key>\n</root>\n");
   }
 
-  // Runs the launcher to its end; its exit code.
+  // Runs the launcher to its end from a folder of its own (as a desktop
+  // entry or the log-on start would); its exit code, -2000 - signal when a
+  // signal ended it.
   int RunLauncher(const std::vector<std::string>& args = {}, std::chrono::seconds limit = std::chrono::seconds(60)) {
-    HostProcess launcher(Program("Ombrix.exe"), args, dir_.Sub("state/stderr." + std::to_string(runs_++)));
-    return launcher.WaitForExit(limit);
+    auto launcher = brx::platform::ChildProcess::Spawn({Program("Ombrix.exe"), args, dir_.Sub("elsewhere")});
+    if (!launcher) return -1;
+    int status = 0;
+    if (!launcher->Wait(static_cast<int>(limit.count() * 1000), &status)) {
+      launcher->Signal(SIGKILL);
+      launcher->Wait(-1);
+      return -1000;
+    }
+    return WIFSIGNALED(status) ? -2000 - WTERMSIG(status) : WEXITSTATUS(status);
   }
 
   // The main client's start as recorded: working folder, then each argument.
@@ -181,6 +194,8 @@ TEST_F(LauncherProcessTest, UpdateInstallsAndStartsTheClientWithTheLauncherArgum
   EXPECT_FALSE(PathExists(Program("patch/patch.7z")));
   EXPECT_FALSE(PathExists(Program("Log/old.log")));
   EXPECT_FALSE(PathExists(Program("planted.txt")));
+  EXPECT_EQ(ReadFile(dir_.Sub("elsewhere/Log/keep.log")), "not the launcher's");
+  EXPECT_EQ(ReadFile(dir_.Sub("elsewhere/OBVerCustom.dll.update")), "not the launcher's");
   EXPECT_FALSE(PathExists(work + "/OBUpdateAplldr"));
   EXPECT_FALSE(PathExists(work + "/OBUpdateAplldr.old"));
 
