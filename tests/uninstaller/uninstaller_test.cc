@@ -2,6 +2,7 @@
 // restarts from its temporary copy, which talks on standard input/output.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/platform/process.h"
 #include "runtime/platform/registry_store.h"
 #include "runtime/platform/single_instance_lock.h"
 #include "runtime/util/edition_registry.h"
@@ -199,6 +201,26 @@ TEST_F(UninstallerProcessTest, AFolderThatIsNotThisInstallationIsNeverRemoved) {
   }
   EXPECT_TRUE(PathExists(Program("Ombrix.exe")));
   EXPECT_TRUE(Has(Hive::kLocalMachine, "Directory"));
+}
+
+// Once the removal has begun, a quit request (the terminal's Ctrl-C, the
+// session ending) waits until it is done instead of cutting it in half.
+TEST_F(UninstallerProcessTest, AQuitRequestDoesNotCutTheRemovalShort) {
+  web_.Fault("path=/news.ashx&mode=slow&delay_ms=5000");  // keeps page 2 open a while
+  std::string out = dir_.Sub("state/out.quit");
+  WriteFile(dir_.Sub("state/answers"), "uninstall\nok\n");
+  std::string command = "'" + Program("OBUninstall.exe") + "' < '" + dir_.Sub("state/answers") + "' > '" + out + "'";
+  ASSERT_EQ(system(command.c_str()), 0);
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(out).find("翎岚卸载...") != std::string::npos; }));
+  pid_t copy = 0;
+  for (const auto& process : brx::platform::ListProcessImages())
+    if (process.path == TemporaryCopy()) copy = process.pid;
+  ASSERT_GT(copy, 0);
+  kill(copy, SIGINT);
+  kill(copy, SIGTERM);
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(TemporaryCopy()); }, std::chrono::seconds(30)));
+  EXPECT_NE(ReadFile(out).find("完成"), std::string::npos) << ReadFile(out);
+  EXPECT_FALSE(PathExists(dir_.Sub("program")));
 }
 
 TEST_F(UninstallerProcessTest, AFileThatCannotBeRemovedIsListedAndLeft) {
