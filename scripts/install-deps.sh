@@ -11,9 +11,13 @@ packages=(
   libtinyxml-dev libjsoncpp-dev zlib1g-dev libfontconfig-dev
   libcurl4-openssl-dev
   libudt-dev
+  # the launcher reads 7z patch archives
+  libarchive-dev
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev
   curl
+  # tests and the demo make patch archives
+  p7zip-full
   # the main client refuses to start without a font that covers Chinese
   fonts-noto-cjk
 )
