@@ -11,6 +11,8 @@ packages=(
   libtinyxml-dev libjsoncpp-dev zlib1g-dev libfontconfig-dev
   libcurl4-openssl-dev
   libudt-dev
+  # the skin UI library: GTK 3 (with Cairo, Pango, gdk-pixbuf); Xvfb for display tests
+  libgtk-3-dev xvfb xauth
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev
   curl
