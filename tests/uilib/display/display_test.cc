@@ -117,6 +117,30 @@ TEST_F(DisplayTest, ShapedWindowMapsAndTypedTextArrivesThroughTheNativeField) {
   gtk_testing::Iterate(20);
 }
 
+TEST_F(DisplayTest, TheToolkitRunsWhileTheLoopWaitsInGetMessage) {
+  SkinWindow w(L"<Window size=\"80,60\"><Container bkcolor=\"#FF336699\"/></Window>");
+  w.Create(0, L"loop", WS_POPUP, 0, 10, 10, 0, 0);
+  HWND hwnd = w.GetHWND();
+  ShowWindow(hwnd, SW_SHOW);
+  // A toolkit event source that only GLib runs posts to the window; the
+  // loop, blocked in GetMessage, must see it well before its 5 s guard.
+  gtk_testing::RunFromToolkit(10, [hwnd] { PostMessage(hwnd, WM_USER + 7, 0, 0); });
+  SetTimer(hwnd, 2, 5000);
+  MSG msg;
+  bool from_toolkit = false;
+  while (uilib::GetMessage(&msg)) {
+    if (msg.hwnd == hwnd && msg.message == WM_USER + 7) {
+      from_toolkit = true;
+      break;
+    }
+    if (msg.hwnd == hwnd && msg.message == WM_TIMER && msg.wParam == 2) break;
+    uilib::DispatchMessage(&msg);
+  }
+  KillTimer(hwnd, 2);
+  EXPECT_TRUE(from_toolkit);
+  EXPECT_TRUE(gtk_testing::IsMapped(hwnd));
+}
+
 TEST_F(DisplayTest, ProgramsPickTheToolkitUnlessHeadlessIsForced) {
   {
     ombrix::test::ScopedEnv forced("OMBRIX_UI", "headless");

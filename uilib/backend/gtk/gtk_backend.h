@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,8 @@ bool IsTransientFor(HWND owned, HWND owner);
 // Delivers a key press and release (a character, or "Tab", "Return",
 // "Escape", "BackSpace") to the window as the display would.
 bool SendKey(HWND hwnd, const std::string& key);
+// Runs `fn` from the toolkit's own main context after `delay_ms`.
+void RunFromToolkit(int delay_ms, std::function<void()> fn);
 // The text of the native field hosted in the window, if one is.
 bool HostedText(HWND hwnd, std::wstring* text);
 }  // namespace gtk_testing

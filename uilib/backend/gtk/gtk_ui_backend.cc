@@ -22,6 +22,8 @@ constexpr guint kHoverDelayMs = 400;
 
 struct WaitState {
   bool done = false;
+  bool fd_fired = false;
+  bool timer_fired = false;
 };
 
 // Runs GLib until the queue's wake-up descriptor is readable or the
@@ -33,34 +35,23 @@ void GlibIdleWait(int fd, int timeout_ms) {
   guint fd_source = g_unix_fd_add(
       fd, G_IO_IN,
       [](gint, GIOCondition, gpointer data) -> gboolean {
-        static_cast<WaitState*>(data)->done = true;
+        auto* st = static_cast<WaitState*>(data);
+        st->done = st->fd_fired = true;
         return G_SOURCE_REMOVE;
       },
       &state);
   guint timer = 0;
-  bool timer_fired = false;
   if (timeout_ms >= 0) {
-    struct TimerData {
-      WaitState* state;
-      bool* fired;
-    };
-    auto* data = new TimerData{&state, &timer_fired};
-    timer = g_timeout_add_full(
-        G_PRIORITY_DEFAULT, static_cast<guint>(timeout_ms),
-        [](gpointer d) -> gboolean {
-          auto* td = static_cast<TimerData*>(d);
-          td->state->done = true;
-          *td->fired = true;
-          return G_SOURCE_REMOVE;
-        },
-        data, [](gpointer d) { delete static_cast<TimerData*>(d); });
+    timer = g_timeout_add(static_cast<guint>(timeout_ms), [](gpointer data) -> gboolean {
+      auto* st = static_cast<WaitState*>(data);
+      st->done = st->timer_fired = true;
+      return G_SOURCE_REMOVE;
+    }, &state);
   }
   while (!state.done) g_main_context_iteration(nullptr, TRUE);
-  if (poll(&p, 1, 0) <= 0 || timer_fired) {
-    // The descriptor source may still be pending.
-    if (GSource* s = g_main_context_find_source_by_id(nullptr, fd_source)) g_source_destroy(s);
-  }
-  if (timer && !timer_fired) g_source_remove(timer);
+  // Whichever source did not fire still points at `state`: remove it.
+  if (!state.fd_fired) g_source_remove(fd_source);
+  if (timer && !state.timer_fired) g_source_remove(timer);
 }
 
 UINT VirtualKey(guint keyval) {
@@ -676,6 +667,17 @@ bool SendKey(HWND hwnd, const std::string& key) {
     gdk_event_free(event);
   }
   return true;
+}
+
+void RunFromToolkit(int delay_ms, std::function<void()> fn) {
+  auto* held = new std::function<void()>(std::move(fn));
+  g_timeout_add_full(
+      G_PRIORITY_DEFAULT, static_cast<guint>(delay_ms),
+      [](gpointer data) -> gboolean {
+        (*static_cast<std::function<void()>*>(data))();
+        return G_SOURCE_REMOVE;
+      },
+      held, [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
 }
 
 bool HostedText(HWND hwnd, std::wstring* text) {
