@@ -42,8 +42,9 @@ void COptionUI::Selected(bool bSelected, bool bTriggerEvent) {
       if (other != this && other->IsSelected()) other->Selected(false, false);
     }
   }
-  if (bTriggerEvent && m_pManager) m_pManager->SendNotify(this, L"selectchanged");
   Invalidate();
+  // Last: a notifier may close (and free) the window.
+  if (bTriggerEvent && m_pManager) m_pManager->SendNotify(this, L"selectchanged");
 }
 
 bool COptionUI::Activate() {

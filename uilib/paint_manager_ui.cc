@@ -75,6 +75,7 @@ struct CPaintManagerUI::ImageCache {
 CPaintManagerUI::CPaintManagerUI() : m_images(std::make_unique<ImageCache>()) {}
 
 CPaintManagerUI::~CPaintManagerUI() {
+  *m_alive = false;
   if (m_hWndPaint) {
     std::lock_guard<std::mutex> lock(G().mutex);
     auto it = G().managers.find(m_hWndPaint);
@@ -319,9 +320,11 @@ bool CPaintManagerUI::RemoveNotifier(INotifyUI* pNotifier) {
 void CPaintManagerUI::SendNotify(TNotifyUI& Msg) {
   // A notifier may add or remove notifiers while it runs.
   std::vector<INotifyUI*> notifiers = m_notifiers;
+  std::shared_ptr<bool> alive = m_alive;
   for (INotifyUI* n : notifiers) {
     if (std::find(m_notifiers.begin(), m_notifiers.end(), n) == m_notifiers.end()) continue;
     n->Notify(Msg);
+    if (!*alive) return;
   }
 }
 

@@ -202,6 +202,9 @@ class CPaintManagerUI {
   uintptr_t m_nextTimerId = 0x7F000000;
   struct ImageCache;
   std::unique_ptr<ImageCache> m_images;
+  // Cleared by the destructor: a notifier that frees the window (and this
+  // manager) stops the delivery instead of being followed by freed memory.
+  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 }  // namespace uilib

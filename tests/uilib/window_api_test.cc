@@ -191,6 +191,21 @@ TEST_F(WindowApiTest, ControlTimersAndNotifiersThatLeaveWhileNotified) {
   EXPECT_EQ(leaver.calls, 1);
   EXPECT_EQ(w.Notes(), (std::vector<std::wstring>{L"click:b", L"click:b"}));
 
+  // A window freed by its own notifier (an owner deleting a dialog on
+  // "click") ends the delivery cleanly.
+  {
+    auto dialog = std::make_unique<SkinWindow>(L"<Window size=\"40,20\"><Button name=\"x\"/></Window>");
+    dialog->Create(0, L"dialog", WS_POPUP, 0, 0, 0, 0, 0);
+    HWND dialog_hwnd = dialog->GetHWND();
+    SkinWindow* raw = dialog.get();
+    raw->on_notify = [&](TNotifyUI& msg) {
+      if (msg.sType == L"click") dialog.reset();
+    };
+    ASSERT_TRUE(td::Click(raw->pm, L"x"));
+    EXPECT_EQ(dialog, nullptr);
+    EXPECT_FALSE(IsWindow(dialog_hwnd));
+  }
+
   // Deleting a focused, hot control leaves the manager with neither.
   ASSERT_TRUE(td::Click(w.pm, L"b"));
   EXPECT_EQ(w.pm.GetFocus(), button);
