@@ -13,6 +13,8 @@ packages=(
   libudt-dev
   # the launcher reads 7z patch archives
   libarchive-dev
+  # the skin UI library: GTK 3 (with Cairo, Pango, gdk-pixbuf); Xvfb for display tests
+  libgtk-3-dev xvfb xauth
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev
   curl
