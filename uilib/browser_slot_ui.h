@@ -29,6 +29,7 @@ class CBrowserSlotUI : public CControlUI {
 
   void SetPos(RECT rc) override;
   void SetVisible(bool bVisible = true) override;
+  void SetInternVisible(bool bVisible = true) override;
 
  private:
   void Tell();

@@ -94,6 +94,8 @@ class CPaintManagerUI {
   // Images, decoded once per paint manager. Relative names are resolved
   // against the skin folder. Null when the file cannot be read.
   cairo_surface_t* GetImage(const std::wstring& file);
+  // The same image with pixels of colour `mask_argb` (alpha ignored) transparent.
+  cairo_surface_t* GetMaskedImage(const std::wstring& file, uint32_t mask_argb);
   std::string ResolvePath(const std::wstring& file) const;
 
   // Look-ups. By name: null (and a log line naming what was missing) when
@@ -155,7 +157,8 @@ class CPaintManagerUI {
   static CPaintManagerUI* FromWindow(HWND hWnd);
 
  private:
-  void Layout();
+  void EnsureLayout();
+  CControlUI* ControlAt(POINT pt) const;
   void SetHot(CControlUI* pControl, POINT pt, DWORD timestamp);
   void DispatchMouse(UINT uMsg, WPARAM wParam, LPARAM lParam);
   bool DispatchKey(UINT uMsg, WPARAM wParam, LPARAM lParam);
@@ -189,6 +192,7 @@ class CPaintManagerUI {
   std::vector<IMessageFilterUI*> m_preFilters;
   std::vector<IMessageFilterUI*> m_filters;
   std::multimap<std::wstring, CControlUI*> m_names;
+  std::vector<CControlUI*> m_controls;  // every control of the tree, in the order they joined
   struct TimerInfo {
     CControlUI* control;
     UINT local_id;

@@ -7,9 +7,11 @@
 namespace uilib {
 
 // The shape of a window: a set of pixels held as non-overlapping row bands
-// of rectangles. A value type; copy freely. Round rectangles follow the
-// familiar rasterisation (the right and bottom edges are exclusive, the
-// corner ellipse spans `ellipse_w` x `ellipse_h`).
+// of rectangles. A value type; copy freely. A rectangle covers [left, right)
+// x [top, bottom). A round rectangle, as the familiar function makes it,
+// covers one pixel less each way, [left, right - 1) x [top, bottom - 1),
+// with corner ellipses of `ellipse_w` x `ellipse_h`; callers add 1 to
+// right and bottom to reach an edge.
 class Region {
  public:
   Region() = default;
@@ -26,8 +28,9 @@ class Region {
   const std::vector<RECT>& Rects() const { return spans_; }
 
  private:
-  void AddRow(int y, int left, int right);
-  void Normalise();
+  using Row = std::vector<std::pair<int, int>>;  // sorted, disjoint [l, r)
+  static Region FromRows(int top, const std::vector<Row>& rows);
+  std::vector<std::pair<int, Row>> ToRows() const;
 
   std::vector<RECT> spans_;
 };

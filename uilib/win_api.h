@@ -101,6 +101,11 @@ void EndPaint(HWND hWnd, const PAINTSTRUCT* ps);
 // Backends: sends WM_PAINT with `ctx` as the paint context.
 void PaintWindowInto(HWND hWnd, cairo_t* ctx, const RECT& rcPaint);
 
+// Keyboard state as of the message being handled: bit 0x8000 set while
+// the key is down (VK_SHIFT, VK_CONTROL). Kept from the WM_KEYDOWN and
+// WM_KEYUP messages dispatched on this thread.
+short GetKeyState(int vk);
+
 // Screen and cursor.
 int GetSystemMetrics(int nIndex);
 RECT GetWorkArea();

@@ -87,6 +87,10 @@ class HeadlessBackend : public UiBackend {
   std::vector<PopupMenu> ShownMenus() const;
   // The notification-area icon (null when none was added).
   NotifyIcon* GetNotifyIconForTesting() const;
+  // The user moves the pointer over, double-clicks or right-clicks the
+  // notification-area icon (WM_MOUSEMOVE, WM_LBUTTONDBLCLK, WM_RBUTTONUP):
+  // posts the icon's callback message. False when no icon is shown.
+  bool PostTrayMouseForTesting(UINT mouse_message);
   brx::platform::RecordingShell& recording_shell() { return shell_; }
 
   // Paints the window's tree into a width x height ARGB image, pixels
@@ -100,6 +104,7 @@ class HeadlessBackend : public UiBackend {
   // Called by the headless tray icon.
   void Record(const std::string& kind, HWND hWnd, const std::wstring& detail);
   void SetNotifyIconForTesting(NotifyIcon* icon);
+  void SetTrayCallback(HWND hwnd, UINT message);
 
  private:
   struct Timer {
@@ -118,6 +123,8 @@ class HeadlessBackend : public UiBackend {
   std::vector<Timer> timers_;
   POINT cursor_{};
   NotifyIcon* notify_icon_ = nullptr;
+  HWND tray_hwnd_ = 0;
+  UINT tray_message_ = 0;
 };
 
 }  // namespace uilib
