@@ -16,6 +16,8 @@ packages=(
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev
   curl
+  # scripts/make-skin-images.sh draws the default skin's images
+  imagemagick
   # the main client refuses to start without a font that covers Chinese
   fonts-noto-cjk
 )
