@@ -1,4 +1,4 @@
-#include "client/video/ice_client.h"
+#include "client/video/signalling/ice_client.h"
 
 #include <arpa/inet.h>
 #include <linux/errqueue.h>
@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "client/video/ice_datagrams.h"
-#include "client/video/ice_stun.h"
+#include "client/video/signalling/ice_datagrams.h"
+#include "client/video/signalling/ice_stun.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
