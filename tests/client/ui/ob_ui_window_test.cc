@@ -84,6 +84,16 @@ TEST_F(OBUIWindowTest, CreationAppliesFrameColourKeyAndLayoutSize) {
   GetLayeredWindowAttributes(plain, &key, &alpha, &flags);
   EXPECT_FALSE(flags & LWA_COLORKEY);
   EXPECT_FALSE(GetWindowRgn(plain).has_value()) << "square corners need no region";
+
+  // A layout given as text instead of a file name.
+  TestWindow inline_layout(
+      L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><Window size=\"5,5\"><Container name=\"ContainerNormal\"/></Window>",
+      true, nullptr);
+  HWND tiny = inline_layout.CreateDefault();
+  ASSERT_NE(tiny, 0u);
+  GetWindowRect(tiny, &rc);
+  EXPECT_EQ(rc.Width(), 5);
+  EXPECT_NE(inline_layout.Find(L"ContainerNormal"), nullptr);
 }
 
 TEST_F(OBUIWindowTest, RoundTopCornersFollowTheSizeButNotMinimising) {
