@@ -46,7 +46,3 @@ void UseHeadlessBackend() {
 }
 
 }  // namespace ombrix::test
-
-// Fontconfig keeps its configuration for the life of the process; Pango
-// loads it on the first text painted. Not ours to free.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
