@@ -7,6 +7,7 @@
 
 #include "client/ui/controls/control_context.h"
 #include "runtime/util/text_convert.h"
+#include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/ui_test_driver.h"
@@ -37,23 +38,24 @@ bool PaintToPng(CPaintManagerUI& pm, HWND hwnd, const std::string& path) {
   return ok;
 }
 
-// Every window of the default skin on a real display: it maps with its
-// shape, and a picture of each is left for review.
+// Every window of the default skin on a real display: it has every control
+// its code looks up, it maps with its shape, and a picture of each is left
+// for review.
 TEST(DefaultSkinDisplayTest, EveryWindowMapsWithItsShape) {
   ControlContext context;
-  context.skin_folder = brx::util::Utf8ToWide(SourceDir() + "/skins/other");
+  context.skin_folder = DefaultSkin();
   std::string out = BinaryDir() + "/test-output/skin-display";
   std::filesystem::create_directories(out);
   CPaintManagerUI::InitToolTips(context.skin_folder + L"/tooltips.xml");
 
-  for (const wchar_t* file :
-       {L"obskin.xml", L"login_layout.xml", L"prompt_dialog.xml", L"about_dialog.xml", L"feed_dialog.xml",
-        L"message_dialog.xml", L"quota_overflow.xml", L"warning_dialog.xml", L"yesno_dialog.xml",
-        L"context_menu.xml", L"configuration_dialog.xml", L"OBUserInfoDialog.xml"}) {
+  for (const Layout& layout : kDefaultSkinWindows) {
+    std::wstring file = layout.file;
     SCOPED_TRACE(brx::util::WideToUtf8(file));
     TestWindow window(context.skin_folder + L"/" + file, true, &context);
     HWND hwnd = window.CreateDefault();
     ASSERT_NE(hwnd, 0u);
+    for (const wchar_t* name : layout.names)
+      EXPECT_NE(window.paint_manager().FindControlQuiet(name), nullptr) << brx::util::WideToUtf8(name);
     ShowWindow(hwnd, SW_SHOWNORMAL);
     test_driver::Pump();
     EXPECT_TRUE(IsWindowVisible(hwnd));
