@@ -1,5 +1,6 @@
 #include "client/ui/controls/ob_list_ui.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <filesystem>
 
