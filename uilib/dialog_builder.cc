@@ -188,8 +188,9 @@ CControlUI* CDialogBuilder::Parse(TiXmlElement* element, CControlUI* pParent, CP
   }
   if (element->FirstChildElement()) {
     if (!raw->GetInterface(DUI_CTR_IContainer)) {
-      m_sError = "<" + std::string(element->Value()) + "> at row " + std::to_string(element->Row()) +
-                 " cannot hold controls";
+      m_sError = std::string(element->Value());
+      m_sError.insert(0, 1, '<');
+      m_sError.append("> at row ").append(std::to_string(element->Row())).append(" cannot hold controls");
       if (container) container->Remove(raw);
       else delete control.release();
       return nullptr;

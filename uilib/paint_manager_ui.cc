@@ -705,6 +705,10 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         return true;
       }
       return false;
+    case WM_DESTROY:
+      // Native children (a hosted text field) go before the window does.
+      SetFocus(nullptr);
+      return false;
     case WM_KILLFOCUS:
       if (m_pEventClick) {
         m_pEventClick = nullptr;

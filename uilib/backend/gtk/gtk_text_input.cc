@@ -16,9 +16,11 @@ class GtkTextInput : public TextInputHost {
   }
 
   ~GtkTextInput() override {
+    if (!native_) return;  // the window and the field went first
     if (native_->text_field == field_) {
       native_->text_field = nullptr;
       native_->text_listener = nullptr;
+      native_->text_field_gone = nullptr;
     }
     gtk_widget_destroy(field_);
     gtk_widget_grab_focus(native_->area);
@@ -26,11 +28,13 @@ class GtkTextInput : public TextInputHost {
 
   void SetBounds(const RECT& rc) override {
     bounds_ = rc;
+    if (!native_) return;
     gtk_fixed_move(GTK_FIXED(native_->fixed), field_, rc.left, rc.top);
     gtk_widget_set_size_request(field_, std::max(1, rc.Width()), std::max(1, rc.Height()));
   }
 
   void SetText(const std::wstring& text) override {
+    if (!native_) return;
     std::string utf8 = brx::util::WideToUtf8(text);
     quiet_ = true;
     if (entry()) {
@@ -42,6 +46,7 @@ class GtkTextInput : public TextInputHost {
   }
 
   std::wstring GetText() const override {
+    if (!native_) return L"";
     if (entry()) return brx::util::Utf8ToWide(gtk_entry_get_text(entry()));
     GtkTextIter s, e;
     gtk_text_buffer_get_bounds(buffer(), &s, &e);
@@ -52,6 +57,7 @@ class GtkTextInput : public TextInputHost {
   }
 
   void SetSelection(int start, int end) override {
+    if (!native_) return;
     if (entry()) {
       gtk_editable_select_region(GTK_EDITABLE(entry()), start, end);
       return;
@@ -63,6 +69,8 @@ class GtkTextInput : public TextInputHost {
   }
 
   void GetSelection(int* start, int* end) const override {
+    *start = *end = 0;
+    if (!native_) return;
     if (entry()) {
       gint s = 0, e = 0;
       if (!gtk_editable_get_selection_bounds(GTK_EDITABLE(entry()), &s, &e)) s = e = gtk_editable_get_position(GTK_EDITABLE(entry()));
@@ -78,19 +86,21 @@ class GtkTextInput : public TextInputHost {
 
   void SetMaxLength(int chars) override {
     max_ = chars;
-    if (entry()) gtk_entry_set_max_length(entry(), chars);
+    if (native_ && entry()) gtk_entry_set_max_length(entry(), chars);
   }
 
   void SetPassword(bool password) override {
-    if (entry()) gtk_entry_set_visibility(entry(), !password);
+    if (native_ && entry()) gtk_entry_set_visibility(entry(), !password);
   }
 
   void SetReadOnly(bool read_only) override {
+    if (!native_) return;
     if (entry()) gtk_editable_set_editable(GTK_EDITABLE(entry()), !read_only);
     else gtk_text_view_set_editable(GTK_TEXT_VIEW(field_), !read_only);
   }
 
   void SetMultiLine(bool multi_line) override {
+    if (!native_) return;
     if (multi_line == !entry()) return;
     std::wstring text = GetText();
     gtk_widget_destroy(field_);
@@ -100,6 +110,7 @@ class GtkTextInput : public TextInputHost {
   }
 
   void SetFont(const std::wstring& family, int pixel_size) override {
+    if (!native_) return;
     std::string css = "* { font-family: \"" + brx::util::WideToUtf8(family) + "\"; font-size: " +
                       std::to_string(pixel_size) + "px; border: none; box-shadow: none; padding: 0; min-height: 0; }";
     GtkCssProvider* provider = gtk_css_provider_new();
@@ -111,10 +122,12 @@ class GtkTextInput : public TextInputHost {
 
   void SetColors(uint32_t, uint32_t) override {}
 
-  void Focus() override { gtk_widget_grab_focus(field_); }
+  void Focus() override {
+    if (native_) gtk_widget_grab_focus(field_);
+  }
 
  private:
-  GtkEntry* entry() const { return GTK_IS_ENTRY(field_) ? GTK_ENTRY(field_) : nullptr; }
+  GtkEntry* entry() const { return field_ && GTK_IS_ENTRY(field_) ? GTK_ENTRY(field_) : nullptr; }
   GtkTextBuffer* buffer() const { return gtk_text_view_get_buffer(GTK_TEXT_VIEW(field_)); }
 
   void MakeField(bool multi_line) {
@@ -138,6 +151,10 @@ class GtkTextInput : public TextInputHost {
     gtk_widget_show(field_);
     native_->text_field = field_;
     native_->text_listener = listener_;
+    native_->text_field_gone = [this] {
+      native_ = nullptr;
+      field_ = nullptr;
+    };
   }
 
   void Changed() {

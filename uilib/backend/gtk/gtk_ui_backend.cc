@@ -296,6 +296,7 @@ GtkUiBackend::GtkUiBackend() : shell_(brx::platform::CreateDesktopShell()) { g_c
 GtkUiBackend::~GtkUiBackend() {
   for (auto& [hwnd, native] : windows_) {
     if (native->hover_timer) g_source_remove(native->hover_timer);
+    if (native->text_field_gone) native->text_field_gone();
     gtk_widget_destroy(native->window);
   }
   for (auto& [shape, cursor] : cursors_) g_object_unref(cursor);
@@ -364,6 +365,7 @@ void GtkUiBackend::DestroyNativeWindow(HWND hWnd) {
   if (it == windows_.end()) return;
   Native* native = it->second.get();
   if (native->hover_timer) g_source_remove(native->hover_timer);
+  if (native->text_field_gone) native->text_field_gone();
   gtk_widget_destroy(native->window);
   windows_.erase(it);
 }

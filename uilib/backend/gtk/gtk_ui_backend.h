@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -34,6 +35,8 @@ class GtkUiBackend : public UiBackend {
     bool inside = false;
     GtkWidget* text_field = nullptr;  // hosted, when an edit has the focus
     TextInputListener* text_listener = nullptr;
+    // Told when the window goes before the hosted field's owner lets go.
+    std::function<void()> text_field_gone;
   };
 
   GtkUiBackend();
