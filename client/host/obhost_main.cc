@@ -7,7 +7,7 @@
 #include "client/app/main_loop.h"
 #include "client/app/ob_application.h"
 #include "client/core/ui_string_table.h"
-#include "client/host/app_parts.h"
+#include "client/host/client_composition.h"
 #include "client/host/edition_update.h"
 #include "client/host/headless_user_interface.h"
 #include "runtime/base/quit_signal_watcher.h"
@@ -53,10 +53,11 @@ int OBHostMain(int argc, char** argv) {
   }
   UIStringTable::Build();
 
+  ClientComposition composition;
   HeadlessUserInterface ui;
   OBApplication::Options options;
   options.program_folder = folder;
-  options.parts = HostAppParts();
+  options.compose_parts = composition.Composer();
   if (!OBApplication::InitialApplication(&ui, CommandLineOf(argc, argv), std::move(options))) {
     UIStringTable::Destroy();
     return -1;
