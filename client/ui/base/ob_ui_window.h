@@ -33,7 +33,7 @@ class OBUIWindow : public uilib::CWindowWnd, public uilib::INotifyUI {
   void OnFinalMessage(uilib::HWND hwnd) override;
 
   // For a window without an owner: the object deletes itself once its
-  // window is gone. Call before the window can be destroyed.
+  // window is gone, also when the creation fails. Call before Create.
   void DeleteOnFinalMessage() { delete_on_final_message_ = true; }
 
   uilib::CPaintManagerUI& paint_manager() { return paint_manager_; }

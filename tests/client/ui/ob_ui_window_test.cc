@@ -183,6 +183,13 @@ TEST_F(OBUIWindowTest, EveryWindowObjectHasExactlyOneOwner) {
   DestroyWindow(hwnd);
   test_driver::Pump();
   EXPECT_TRUE(destroyed);
+
+  // ... and goes at once when its creation fails.
+  destroyed = false;
+  orphan = new TestWindow(FixtureLayout(L"broken.xml"), true, nullptr, &destroyed);
+  orphan->DeleteOnFinalMessage();
+  EXPECT_EQ(orphan->CreateDefault(), 0u);
+  EXPECT_TRUE(destroyed);
 }
 
 }  // namespace
