@@ -4,6 +4,7 @@
 
 #include "uilib/image_spec.h"
 #include "uilib/paint_manager_ui.h"
+#include "uilib/render_engine.h"
 
 namespace uilib {
 
@@ -75,15 +76,45 @@ void COptionUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   }
 }
 
+bool COptionUI::HasImages() const {
+  return !m_sSelectedImage.empty() || !m_sNormalImage.empty() || !m_sHotImage.empty() || !m_sPushedImage.empty();
+}
+
 void COptionUI::PaintStatusImage(HDC hDC) {
+  m_uButtonState &= ~UISTATE_PUSHED;
   if (m_bSelected && !m_sSelectedImage.empty()) {
     if (DrawImage(hDC, m_sSelectedImage)) return;
     m_sSelectedImage.clear();
   }
-  CButtonUI::PaintStatusImage(hDC);
+  if (HasImages()) {
+    CButtonUI::PaintStatusImage(hDC);
+    return;
+  }
+  // A skin without images still shows a check box (a ring for a group).
+  const int size = 13;
+  const int top = (m_rcItem.top + m_rcItem.bottom - size) / 2;
+  RECT box{m_rcItem.left + 1, top, m_rcItem.left + 1 + size, top + size};
+  const DWORD edge = !IsEnabled() ? 0xFFB0B0B0 : ((m_uButtonState & UISTATE_HOT) ? 0xFF3C8CDC : 0xFF707070);
+  CRenderEngine::DrawColor(hDC, box, 0xFFFFFFFF);
+  CRenderEngine::DrawBorder(hDC, box, 1, edge);
+  if (m_bSelected) {
+    RECT mark{box.left + 3, box.top + 3, box.right - 3, box.bottom - 3};
+    CRenderEngine::DrawColor(hDC, mark, IsEnabled() ? 0xFF2B5D8C : 0xFFB0B0B0);
+  }
 }
 
 void COptionUI::PaintText(HDC hDC) {
+  if (!HasImages() && m_rcTextPadding.left < 18) {
+    // Leave room for the drawn check box.
+    RECT saved = m_rcTextPadding;
+    m_rcTextPadding.left = 18;
+    DWORD saved_color = m_dwTextColor;
+    if (m_bSelected && m_dwSelectedTextColor) m_dwTextColor = m_dwSelectedTextColor;
+    CLabelUI::PaintText(hDC);
+    m_dwTextColor = saved_color;
+    m_rcTextPadding = saved;
+    return;
+  }
   if (m_bSelected && m_dwSelectedTextColor) {
     DWORD saved = m_dwTextColor;
     m_dwTextColor = m_dwSelectedTextColor;

@@ -35,6 +35,8 @@ class COptionUI : public CButtonUI {
   void PaintText(HDC hDC) override;
 
  protected:
+  bool HasImages() const;
+
   bool m_bSelected = false;
   std::wstring m_sGroupName;
   std::wstring m_sSelectedImage;

@@ -107,6 +107,28 @@ TEST_F(BuilderTest, BuildsWindowValuesControlsAndNestedLayouts) {
 
   // Look-ups of names the layout lacks answer null.
   EXPECT_EQ(w.pm.FindControl(L"no-such-control"), nullptr);
+
+  // A text control clicks like a button.
+  w.notes.clear();
+  ASSERT_TRUE(td::Click(w.pm, L"link"));
+  EXPECT_EQ(w.Notes(), (std::vector<std::wstring>{L"click:link"}));
+}
+
+TEST_F(BuilderTest, ToolTipsComeFromTheSkinFileUnlessAControlHasItsOwn) {
+  std::string tips = WriteSkin("tooltips.xml", R"(<?xml version="1.0" encoding="UTF-8"?>
+<ToolTips><Tip name="close" text="关闭"/><Tip name="help" text="from file"/></ToolTips>)");
+  ASSERT_TRUE(CPaintManagerUI::InitToolTips(brx::util::Utf8ToWide(tips)));
+  EXPECT_FALSE(CPaintManagerUI::InitToolTips(brx::util::Utf8ToWide(dir->Sub("none.xml"))));
+  SkinWindow w(LR"(<Window size="100,40"><HorizontalLayout>
+      <Button name="close" width="50"/><Button name="help" tooltip="own"/></HorizontalLayout></Window>)");
+  w.Create(0, L"tips", WS_POPUP, 0, 0, 0, 0, 0);
+  EXPECT_EQ(w.pm.FindControl(L"close")->GetToolTip(), L"关闭");
+  EXPECT_EQ(w.pm.FindControl(L"help")->GetToolTip(), L"own");
+  td::HoverAt(w.GetHWND(), POINT{10, 10});
+  EXPECT_EQ(w.pm.GetShownToolTip(), L"关闭");
+  td::MouseMove(w.GetHWND(), POINT{80, 10});
+  EXPECT_EQ(w.pm.GetShownToolTip(), L"") << "moving to another control takes the tip away";
+  CPaintManagerUI::InitToolTips(brx::util::Utf8ToWide(WriteSkin("empty.xml", "<ToolTips/>")));
 }
 
 TEST_F(BuilderTest, RefusesMissingBrokenAndUnknownLayouts) {

@@ -117,6 +117,15 @@ TEST_F(DisplayTest, ShapedWindowMapsAndTypedTextArrivesThroughTheNativeField) {
   gtk_testing::Iterate(20);
 }
 
+TEST_F(DisplayTest, ProgramsPickTheToolkitUnlessHeadlessIsForced) {
+  {
+    ombrix::test::ScopedEnv forced("OMBRIX_UI", "headless");
+    EXPECT_STREQ(CreateDefaultUiBackend()->Name(), "headless");
+  }
+  ombrix::test::ScopedEnv unset("OMBRIX_UI", std::nullopt);
+  EXPECT_STREQ(CreateDefaultUiBackend()->Name(), "gtk");
+}
+
 }  // namespace
 }  // namespace uilib::testing
 
