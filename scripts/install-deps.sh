@@ -20,6 +20,8 @@ packages=(
   curl
   # tests and the demo make patch archives
   p7zip-full
+  # scripts/make-skin-images.sh draws the default skin's images
+  imagemagick
   # the main client refuses to start without a font that covers Chinese
   fonts-noto-cjk
 )
