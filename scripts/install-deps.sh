@@ -10,10 +10,10 @@ packages=(
   # libraries the code calls
   libtinyxml-dev libjsoncpp-dev zlib1g-dev libfontconfig-dev
   libcurl4-openssl-dev
-  libudt-dev
+  libudt-dev libvpx-dev
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev
-  curl
+  curl vpx-tools
   # the main client refuses to start without a font that covers Chinese
   fonts-noto-cjk
 )
