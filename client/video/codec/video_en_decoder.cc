@@ -50,7 +50,7 @@ bool VideoEnDecoder::PushFrame(uint8_t flag, uint16_t fps, uint16_t width, uint1
   frame->width = width;
   frame->height = height;
   frame->size = size;
-  frame->bytes = std::make_unique<uint8_t[]>(size == 0 ? 1 : size);
+  frame->bytes = std::make_unique_for_overwrite<uint8_t[]>(size == 0 ? 1 : size);
   if (size != 0) std::memcpy(frame->bytes.get(), bytes, size);
   {
     std::lock_guard<std::mutex> lock(input_mutex_);
@@ -88,7 +88,7 @@ uint32_t VideoEnDecoder::frame_counter() const {
 }
 
 void VideoEnDecoder::WorkLoop() {
-  auto work = std::make_unique<uint8_t[]>(kWorkBufferSize);
+  auto work = std::make_unique_for_overwrite<uint8_t[]>(kWorkBufferSize);
   for (;;) {
     std::unique_ptr<CodecFrame> frame;
     {
@@ -125,25 +125,31 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work) {
       return !encode_;
     }
   }
+  auto result = std::make_unique<CodecFrame>();
   uint32_t out_size = 0;
   if (encode_) {
     if (!Encode(frame->bytes.get(), frame->size, frame->flag != 0, work, &out_size, kWorkBufferSize)) {
       return false;
     }
-  } else if (!Decode(frame->bytes.get(), frame->size, work, &out_size, kWorkBufferSize)) {
-    out_size = 0;
+    if (out_size == 0) return true;
+    result->bytes = std::make_unique_for_overwrite<uint8_t[]>(out_size);
+    std::memcpy(result->bytes.get(), work, out_size);
+  } else {
+    // Pictures are decoded straight into the frame handed on: no copy of
+    // the largest buffer of the session.
+    const uint32_t picture = uint32_t{width_} * height_ * 3;
+    result->bytes = std::make_unique_for_overwrite<uint8_t[]>(picture);
+    if (!Decode(frame->bytes.get(), frame->size, result->bytes.get(), &out_size, picture) || out_size == 0) {
+      return true;
+    }
   }
-  if (out_size == 0) return true;
 
-  auto result = std::make_unique<CodecFrame>();
   result->flag = frame->flag;
   result->fps = frame->fps;
   result->width = frame->width;
   result->height = frame->height;
   result->counter = frame->counter;
   result->size = out_size;
-  result->bytes = std::make_unique<uint8_t[]>(out_size);
-  std::memcpy(result->bytes.get(), work, out_size);
   {
     std::lock_guard<std::mutex> lock(output_mutex_);
     output_.push_back(std::move(result));
