@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "client/video/binding/binding_params.h"
 #include "client/video/ice_datagram_router.h"
 #include "client/video/ice_events.h"
 #include "runtime/base/thread.h"
@@ -105,6 +106,19 @@ class IceClient : public brx::base::ThreadRun {
   void Hangup(const std::wstring& target, const std::wstring& id);
   void RelayInvite(const std::wstring& id, const std::wstring& target);
 
+  // Start a binding for invitation `id` on "ice.IceStun" (one at a time;
+  // the outcome arrives as events). Only while logged in. The inviter's
+  // side: not towards the own account.
+  void StartStunUac(const std::wstring& target, const std::wstring& id);
+  // The invited side, aiming at the inviter's binding socket.
+  void StartStunUas(const std::wstring& id, const std::wstring& peer_private_ip, const std::wstring& target,
+                    int32_t port_type, int32_t peer_private_port, const std::wstring& peer_public_ip,
+                    int32_t peer_public_port);
+  // Waits, port range and draw of the bindings started from now on; the
+  // client's clock drives their limit unless the timing names another.
+  void SetBindingTimingForTesting(BindingTiming timing) { binding_timing_ = std::move(timing); }
+  void SetBindingLimitForTesting(uint32_t limit_ms) { binding_limit_ms_ = limit_ms; }
+
   // Any thread: queues the event and wakes the main thread.
   void PostEvent(std::unique_ptr<ICEEvent> event);
   // Main thread, on the wake-up message: hands every queued event to the
@@ -174,6 +188,8 @@ class IceClient : public brx::base::ThreadRun {
   std::deque<std::unique_ptr<ICEEvent>> queue_;
 
   // Main thread only.
+  BindingTiming binding_timing_;
+  uint32_t binding_limit_ms_ = 10000;
   bool keep_alive_started_ = false;
   uint32_t last_keep_alive_ = 0;
 };
