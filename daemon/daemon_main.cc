@@ -26,6 +26,9 @@ namespace {
 constexpr char kHookLibrary[] = "OBDaemon.dll";
 // Time for hooked processes to let go of the library before it is freed.
 constexpr auto kUnhookGrace = std::chrono::milliseconds(4000);
+// The main client's finished-web-jobs thread message
+// (ombrix::messages::kWebJobsFinished); the daemon may not include the
+// client, so the number is repeated here and nowhere else.
 constexpr uint32_t kWebJobsMessage = 2024;
 
 // Installed before main, so a crash during start-up is reported too.

@@ -4,25 +4,15 @@
 
 #include <cwctype>
 
+#include "client/core/config_keys.h"
 #include "client/core/config_xml.h"
 #include "runtime/platform/user_dirs.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
 
-namespace {
+using namespace config_keys;
 
-constexpr wchar_t kFirstRun[] = L"root.user.firstrun";
-constexpr wchar_t kShowHelp[] = L"root.user.showhelp";
-constexpr wchar_t kAccount[] = L"root.user.account";
-constexpr wchar_t kPassword[] = L"root.user.password";
-constexpr wchar_t kPositionX[] = L"root.user.innerombrixpostion:x";
-constexpr wchar_t kPositionY[] = L"root.user.innerombrixpostion:y";
-constexpr wchar_t kAutoLogin[] = L"root.base.normal.autologin";
-constexpr wchar_t kOneShotSound[] = L"root.base.sound.oneshot";
-constexpr wchar_t kManyShotSound[] = L"root.base.sound.manyshot";
-constexpr wchar_t kStoreType[] = L"root.base.store:type";
-constexpr wchar_t kStorePath[] = L"root.base.store:path";
-constexpr wchar_t kQuotaSize[] = L"root.base.store.quota.size";
+namespace {
 
 constexpr wchar_t kSnapshotFolderName[] = L"OBSnapshot";
 

@@ -1,6 +1,7 @@
 #include "client/host/web_logic_adapter.h"
 
 #include "client/app/ob_application.h"
+#include "client/core/message_ids.h"
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_logic_manager.h"
 
@@ -16,7 +17,7 @@ WebLogicAdapter::~WebLogicAdapter() = default;
 void WebLogicAdapter::Start(uint32_t gui_thread_id) { manager_->Start(gui_thread_id); }
 void WebLogicAdapter::RunStartUpJobs() { manager_->RunStartUpJobs(); }
 void WebLogicAdapter::OnTimer() { manager_->OnTimer(); }
-uint32_t WebLogicAdapter::FinishedJobsMessage() const { return WebLogicManager::WM_WEB_JOB_FINISHED; }
+uint32_t WebLogicAdapter::FinishedJobsMessage() const { return ombrix::messages::kWebJobsFinished; }
 bool WebLogicAdapter::DispatchFinishedJobs() { return manager_->DispatchFinishedJobs(); }
 std::wstring WebLogicAdapter::GetUserFolder() const { return manager_->User().GetUserFolder(); }
 void WebLogicAdapter::Stop() { manager_->Stop(); }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "client/core/config_keys.h"
 #include "client/web/jober_web.h"
 #include "client/web/ob_logic_web_server_config.h"
 #include "client/web/user_folders.h"
@@ -282,17 +283,17 @@ void OBLogicWeb_User::OnUserLogin(const EventParameter* event) {
   IWebClientHost* host = manager_->host();
   if (login->ok) {
     if (host) {
-      host->SetSystemConfigValue(L"root.user.account", record_.Account);
-      host->SetSystemConfigValue(L"root.user.password", record_.CipherPassword);
+      host->SetSystemConfigValue(config_keys::kAccount, record_.Account);
+      host->SetSystemConfigValue(config_keys::kPassword, record_.CipherPassword);
     }
     CreateUserFolder();
     GetDataPrompt();
   } else if (login->rejected && host) {
     // Only a refusal by the service forgets the credentials; a network
     // failure at auto-login must not erase them.
-    host->SetSystemConfigValue(L"root.user.account", L"");
-    host->SetSystemConfigValue(L"root.user.password", L"");
-    host->SetSystemConfigValue(L"root.base.normal.autologin", L"0");
+    host->SetSystemConfigValue(config_keys::kAccount, L"");
+    host->SetSystemConfigValue(config_keys::kPassword, L"");
+    host->SetSystemConfigValue(config_keys::kAutoLogin, L"0");
   }
 }
 

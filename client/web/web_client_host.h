@@ -8,7 +8,7 @@
 class IWebClientHost {
  public:
   virtual ~IWebClientHost() = default;
-  // Sets a system configuration value by key path ("root.user.account");
+  // Sets a system configuration value by key path (config_keys::kAccount);
   // the holder saves the configuration when it sees fit.
   virtual void SetSystemConfigValue(const std::wstring& key, const std::wstring& value) = 0;
   // The screenshot store folder.

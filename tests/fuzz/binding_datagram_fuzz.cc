@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "client/video/binding/binding_datagram.h"
-#include "client/video/ice_datagrams.h"
+#include "client/video/signalling/ice_datagrams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The task's buffer is NUL-terminated; an exact-size copy plus the NUL

@@ -5,6 +5,7 @@
 #include "client/core/core_events.h"
 #include "client/core/gamelink/c2s_messages.h"
 #include "client/core/gamelink/s2c_messages.h"
+#include "client/core/message_ids.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/edition.h"
@@ -78,7 +79,7 @@ void OBLogicGameCommand::OnDisconnect(ConnectionId connection, int) {
 }
 
 void OBLogicGameCommand::NotifyBatch() {
-  brx::base::PostThreadMessage(gui_thread_id_, kNotifyMessage, 0, 0);
+  brx::base::PostThreadMessage(gui_thread_id_, ombrix::messages::kGamePipeInput, 0, 0);
 }
 
 bool OBLogicGameCommand::IPCFilter(ConnectionId connection, const uint8_t* message, uint32_t) {

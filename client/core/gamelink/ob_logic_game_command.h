@@ -8,7 +8,7 @@
 
 #include "client/core/event_chain.h"
 #include "client/core/gamelink/game_link_web_state.h"
-#include "client/core/gamelink/ipc_server.h"
+#include "client/core/ipc/ipc_server.h"
 
 class ConfigStore;
 class IPCMessage;
@@ -24,7 +24,7 @@ struct GameConfigValues;
 // silently, because the event's handlers may end the client with its game.
 //
 // Threads: the pipe service's read thread calls OnConnect, OnDisconnect and
-// NotifyBatch, which posts kNotifyMessage (2124) to the GUI thread; the GUI
+// NotifyBatch, which posts ombrix::messages::kGamePipeInput to the GUI thread; the GUI
 // loop then calls DispatchMessages, and every handler runs on the GUI
 // thread. Sends may come from any thread (video frames come from the codec
 // thread).
@@ -38,7 +38,6 @@ struct GameConfigValues;
 // pipe threads and closes every pipe without detach events.
 class OBLogicGameCommand : public IPCServer {
  public:
-  static constexpr uint32_t kNotifyMessage = 2124;
   static constexpr int kPipeCount = 5;
   // The five pipe names; with the install-hook flag off each has the
   // current game id appended.

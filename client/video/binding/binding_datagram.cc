@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "client/video/ice_datagrams.h"
+#include "client/video/signalling/ice_datagrams.h"
 #include "runtime/util/text_convert.h"
 #include "runtime/util/xml_parse.h"
 

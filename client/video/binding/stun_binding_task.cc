@@ -8,8 +8,8 @@
 #include <cerrno>
 
 #include "client/video/binding/binding_datagram.h"
-#include "client/video/ice_datagrams.h"
-#include "client/video/ice_events.h"
+#include "client/video/signalling/ice_datagrams.h"
+#include "client/video/signalling/ice_events.h"
 #include "runtime/base/message_loop.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/platform/tick_clock.h"

@@ -1,6 +1,6 @@
 #include "client/video/binding/stun_binding_task_uac.h"
 
-#include "client/video/ice_datagrams.h"
+#include "client/video/signalling/ice_datagrams.h"
 #include "runtime/util/text_convert.h"
 
 namespace ice {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "client/core/gamelink/message_serialize.h"
+#include "client/core/ipc/message_serialize.h"
 
 // The messages two clients exchange on a video link (direct or relayed),
 // each one framed message: an 8-byte header, then the message's fields,

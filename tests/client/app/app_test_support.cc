@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "client/core/message_ids.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/platform/event.h"
 #include "runtime/util/edition.h"
@@ -9,7 +10,7 @@
 #include "runtime/util/text_convert.h"
 
 bool FakeVideoChat::OnThreadMessage(const brx::base::Message& msg) {
-  if (msg.message < 2224 || msg.message > 2226) return false;
+  if (msg.message < ombrix::messages::kSignallingEvent || msg.message > ombrix::messages::kHeadImageDownloaded) return false;
   journal_->Add("video.Message:" + std::to_string(msg.message));
   return true;
 }

@@ -4,6 +4,7 @@
 
 #include "client/core/config_store.h"
 #include "client/core/core_events.h"
+#include "client/core/message_ids.h"
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/util/edition.h"
@@ -108,7 +109,7 @@ void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web) {
   cv_.notify_all();
   brx::base::Message m;
   while (queue.Get(&m)) {
-    if (m.message == OBLogicGameCommand::kNotifyMessage) {
+    if (m.message == ombrix::messages::kGamePipeInput) {
       server.DispatchMessages();
     } else if (m.message == kRunTask) {
       auto* task = reinterpret_cast<std::function<void(OBLogicGameCommand&)>*>(m.wParam);

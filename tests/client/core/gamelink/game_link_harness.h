@@ -57,7 +57,7 @@ struct FakeServerTimeReply : EventParameter {
 };
 
 // The main client's GUI thread with its message loop, running the game
-// link server: 2124 drains the pipe queue, as the real main loop does.
+// link server: kGamePipeInput drains the pipe queue, as the real main loop does.
 class GuiThread {
  public:
   GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web = nullptr);

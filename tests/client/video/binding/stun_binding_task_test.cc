@@ -13,9 +13,9 @@
 
 #include "client/video/binding/stun_binding_task_uac.h"
 #include "client/video/binding/stun_binding_task_uas.h"
-#include "client/video/ice_client.h"
-#include "client/video/ice_datagrams.h"
-#include "client/video/ice_events.h"
+#include "client/video/signalling/ice_client.h"
+#include "client/video/signalling/ice_datagrams.h"
+#include "client/video/signalling/ice_events.h"
 #include "runtime/base/message_loop.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/platform/tick_clock.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "client/core/gamelink/message_serialize.h"
+#include "client/core/ipc/message_serialize.h"
 #include "runtime/io/queued_message.h"
 
 namespace brx::io {

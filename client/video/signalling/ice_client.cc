@@ -1,4 +1,4 @@
-#include "client/video/ice_client.h"
+#include "client/video/signalling/ice_client.h"
 
 #include <arpa/inet.h>
 #include <linux/errqueue.h>
@@ -11,8 +11,8 @@
 
 #include "client/video/binding/stun_binding_task_uac.h"
 #include "client/video/binding/stun_binding_task_uas.h"
-#include "client/video/ice_datagrams.h"
-#include "client/video/ice_stun.h"
+#include "client/video/signalling/ice_datagrams.h"
+#include "client/video/signalling/ice_stun.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"

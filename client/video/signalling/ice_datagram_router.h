@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "client/video/ice_events.h"
+#include "client/video/signalling/ice_events.h"
 
 namespace ice {
 

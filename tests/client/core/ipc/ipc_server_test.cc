@@ -1,19 +1,17 @@
-#include "client/core/gamelink/ipc_server.h"
+#include "client/core/ipc/ipc_server.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "client/core/gamelink/ob_logic_game_command.h"
-#include "tests/client/core/gamelink/game_link_harness.h"
-#include "tests/client/core/gamelink/wire_bytes.h"
-
-namespace gamelink_test {
+namespace ipc_test {
 namespace {
 
 using brx::io::ConnectionId;
+using Bytes = std::vector<uint8_t>;
 
 // IPCServer with its dispatch only: messages are pushed straight into its
 // queue, as the pipe's read thread would.
@@ -76,23 +74,5 @@ TEST(IPCServerTest, UnregisterAllLeavesNoHandler) {
   EXPECT_EQ(ran, 0);
 }
 
-TEST(IPCServerTest, NoHandlerRunsAfterTheGameLinkStops) {
-  GameLinkFolder folder(false);
-  GuiThread gui(folder);
-  gui.RecordId(2);  // DETACH passes every filter, attached or not
-  gui.Run([](OBLogicGameCommand& s) {
-    const uint8_t detach[4] = {2, 0, 0, 0};
-    s.Push(76, detach, sizeof detach);  // while running: handled
-    s.DispatchMessages();
-    s.Push(77, detach, sizeof detach);  // queued when the stop comes: dropped
-    s.Stop();
-    s.DispatchMessages();
-    s.Push(78, detach, sizeof detach);  // after the stop: no handler left
-    s.DispatchMessages();
-  });
-  EXPECT_EQ(gui.Handled(), (std::vector<std::pair<uint32_t, uint16_t>>{{76, 2}}));
-  EXPECT_TRUE(gui.Detaches().empty());
-}
-
 }  // namespace
-}  // namespace gamelink_test
+}  // namespace ipc_test

@@ -1,8 +1,8 @@
-#include "client/video/ice_datagrams.h"
+#include "client/video/signalling/ice_datagrams.h"
 
 #include <gtest/gtest.h>
 
-#include "client/video/ice_datagram_router.h"
+#include "client/video/signalling/ice_datagram_router.h"
 
 namespace ice {
 namespace {

@@ -1,4 +1,4 @@
-#include "client/video/ice_datagram_router.h"
+#include "client/video/signalling/ice_datagram_router.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "client/video/ice_datagrams.h"
+#include "client/video/signalling/ice_datagrams.h"
 
 #include "runtime/util/text_convert.h"
 

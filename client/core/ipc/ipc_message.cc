@@ -1,4 +1,4 @@
-#include "client/core/gamelink/ipc_message.h"
+#include "client/core/ipc/ipc_message.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "client/video/ice_events.h"
+#include "client/video/signalling/ice_events.h"
 
 #include <unistd.h>
 

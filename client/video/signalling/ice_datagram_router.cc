@@ -1,11 +1,11 @@
-#include "client/video/ice_datagram_router.h"
+#include "client/video/signalling/ice_datagram_router.h"
 
 #include <tinyxml.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include "client/video/ice_datagrams.h"
+#include "client/video/signalling/ice_datagrams.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
 #include "runtime/util/xml_parse.h"

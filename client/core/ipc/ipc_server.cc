@@ -1,8 +1,8 @@
-#include "client/core/gamelink/ipc_server.h"
+#include "client/core/ipc/ipc_server.h"
 
 #include <vector>
 
-#include "client/core/gamelink/ipc_message.h"
+#include "client/core/ipc/ipc_message.h"
 
 void IPCServer::Register(uint16_t message_id, Handler handler) {
   std::lock_guard<std::recursive_mutex> lock(handlers_mutex_);

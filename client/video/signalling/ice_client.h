@@ -10,18 +10,16 @@
 #include <mutex>
 #include <string>
 
+#include "client/core/message_ids.h"
 #include "client/video/binding/binding_params.h"
-#include "client/video/ice_datagram_router.h"
-#include "client/video/ice_events.h"
+#include "client/video/signalling/ice_datagram_router.h"
+#include "client/video/signalling/ice_events.h"
 #include "runtime/base/thread.h"
 #include "runtime/platform/tick_clock.h"
 
 namespace ice {
 
 class IceStun;
-
-// The thread message that tells the main thread signalling events wait.
-inline constexpr uint32_t WM_ICE_EVENT = 2224;
 
 // The client end of the UDP signalling protocol with the rendezvous server:
 // login, keep-alive, friends online, invitations, replies, hang-ups and
@@ -53,7 +51,7 @@ class IceClient : public brx::base::ThreadRun {
                      const brx::platform::TickClock& clock = brx::platform::SystemTickClock());
   ~IceClient() override;
 
-  // Where events are announced: thread id and message id (2224).
+  // Where events are announced: thread id and message id (kSignallingEvent).
   void set_main_thread_id(uint32_t thread_id) { main_thread_id_ = thread_id; }
   void set_message_id(uint32_t message_id) { message_id_ = message_id; }
   // The local IPv4 address to bind (dotted text); empty for any address.
@@ -159,7 +157,7 @@ class IceClient : public brx::base::ThreadRun {
   std::unique_ptr<IceStun> ice_stun_;
 
   uint32_t main_thread_id_;
-  uint32_t message_id_ = WM_ICE_EVENT;
+  uint32_t message_id_ = ombrix::messages::kSignallingEvent;
   std::string bind_address_;
   std::function<void()> route_hook_;
   RouteLookup route_lookup_;

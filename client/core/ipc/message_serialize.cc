@@ -1,4 +1,4 @@
-#include "client/core/gamelink/message_serialize.h"
+#include "client/core/ipc/message_serialize.h"
 
 #include <cassert>
 #include <cstring>
