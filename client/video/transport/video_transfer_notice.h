@@ -10,6 +10,9 @@ struct VideoTransferNotice {
     kConnected = 0,  // flag 1: connected (or accepted), 0: could not connect
     kClosed = 1,
     kDataWaiting = 2,
+    // Not from a link: the video chat's reminder to itself to free what it
+    // retired while it could not (id and flag unused).
+    kRetired = 3,
   };
   int32_t code = kConnected;
   std::wstring id;
