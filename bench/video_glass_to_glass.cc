@@ -115,8 +115,8 @@ int main(int argc, char** argv) {
     forward_id.set_value(q.thread_id());
     brx::base::Message m;
     while (q.Get(&m)) {
-      brx::base::PostThreadMessage(queue.thread_id(), kForwarded, reinterpret_cast<uintptr_t>(new brx::base::Message(m)),
-                                   0);
+      auto* copy = new brx::base::Message(m);
+      brx::base::PostThreadMessage(queue.thread_id(), kForwarded, reinterpret_cast<uintptr_t>(copy), 0);
     }
   });
   const uint32_t forward_tid = forward_id.get_future().get();

@@ -62,14 +62,13 @@ OBApplication::OBApplication(UserInterfaceHost* ui, Options options)
   }
   install_hook_ = brx::util::GetEditionInstallHook();
 
-  AppParts& parts = options.parts;
-  if (parts.make_web_logic) logic_.SetWebLogic(parts.make_web_logic(this));
-  if (parts.make_video_chat) logic_.SetVideoChat(parts.make_video_chat(this));
-  if (parts.make_game_link) logic_.SetGameLink(parts.make_game_link(this));
-  if (install_hook_) {
-    daemon_connected_ = std::make_unique<brx::platform::Event>();
-    if (parts.make_daemon_link) daemon_ipc_ = parts.make_daemon_link(this);
-  }
+  if (install_hook_) daemon_connected_ = std::make_unique<brx::platform::Event>();
+  if (!options.compose_parts) return;
+  AppParts parts = options.compose_parts(*this);
+  logic_.SetWebLogic(std::move(parts.web_logic));
+  logic_.SetVideoChat(std::move(parts.video_chat));
+  logic_.SetGameLink(std::move(parts.game_link));
+  if (install_hook_) daemon_ipc_ = std::move(parts.daemon_link);
 }
 
 OBApplication::~OBApplication() {

@@ -1,5 +1,6 @@
 #include "client/core/system_config.h"
 
+#include <sys/stat.h>
 #include <tinyxml.h>
 
 #include <cwctype>
@@ -60,6 +61,12 @@ const char* SystemConfig::BuiltInDocument() {
 std::wstring SystemConfig::FilePath() const { return program_folder_ + L"/sysconfig.xml"; }
 
 void SystemConfig::Load() {
+  // The file remembers the account and its cipher password, which is
+  // enough to sign in: a copy an older version left readable to others is
+  // closed at once, not only at the next save.
+  struct stat st {};
+  std::string path = brx::util::WideToUtf8(FilePath());
+  if (stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) chmod(path.c_str(), st.st_mode & 0700);
   std::string text;
   if (brx::util::ReadWholeFile(FilePath(), &text) && config_xml::ParseLegacy(doc_.get(), text)) return;
   config_xml::ParseLegacy(doc_.get(), BuiltInDocument());

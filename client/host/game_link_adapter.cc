@@ -1,11 +1,8 @@
 #include "client/host/game_link_adapter.h"
 
-#include "client/app/ob_application.h"
 #include "client/core/gamelink/ob_logic_game_command.h"
-#include "client/host/web_logic_adapter.h"
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_events.h"
-#include "client/web/web_logic_manager.h"
 
 bool UserWebState::IsSignedIn() const { return !user_->record().SessionID.empty(); }
 
@@ -28,12 +25,9 @@ bool UserWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring
   return true;
 }
 
-GameLinkAdapter::GameLinkAdapter(OBApplication* app) {
-  // The web part is made before this one when the build has it.
-  if (auto* web = dynamic_cast<WebLogicAdapter*>(app->logic().web()))
-    web_state_ = std::make_unique<UserWebState>(&web->manager().User());
-  server_ = std::make_unique<OBLogicGameCommand>(app->event_chain(), app->logic().config(), web_state_.get());
-}
+GameLinkAdapter::GameLinkAdapter(EventChain& events, ConfigStore& config, const OBLogicWeb_User& user)
+    : web_state_(std::make_unique<UserWebState>(&user)),
+      server_(std::make_unique<OBLogicGameCommand>(events, config, web_state_.get())) {}
 
 GameLinkAdapter::~GameLinkAdapter() = default;
 

@@ -3,9 +3,10 @@
 #include <memory>
 
 #include "client/app/logic_parts.h"
+#include "client/core/event_chain.h"
 #include "client/core/gamelink/game_link_web_state.h"
 
-class OBApplication;
+class ConfigStore;
 class OBLogicGameCommand;
 class OBLogicWeb_User;
 
@@ -25,10 +26,11 @@ class UserWebState : public IGameLinkWebState {
   const OBLogicWeb_User* user_;
 };
 
-// The game pipe server as a part of the logic holder.
+// The game pipe server as a part of the logic holder. Borrows the chain,
+// the configuration store and the web user, which outlive it.
 class GameLinkAdapter : public GameLinkPart {
  public:
-  explicit GameLinkAdapter(OBApplication* app);
+  GameLinkAdapter(EventChain& events, ConfigStore& config, const OBLogicWeb_User& user);
   ~GameLinkAdapter() override;
 
   OBLogicGameCommand& server() { return *server_; }
@@ -39,6 +41,6 @@ class GameLinkAdapter : public GameLinkPart {
   void Stop() override;
 
  private:
-  std::unique_ptr<UserWebState> web_state_;  // null without the web logic: nobody signs in
+  std::unique_ptr<UserWebState> web_state_;
   std::unique_ptr<OBLogicGameCommand> server_;
 };

@@ -14,6 +14,7 @@
 #include "client/web/web_logic_manager.h"
 #include "runtime/base/message_loop.h"
 #include "runtime/util/file_util.h"
+#include "runtime/util/json_parse.h"
 #include "runtime/util/key_path.h"
 #include "runtime/util/text_convert.h"
 
@@ -257,12 +258,8 @@ void OBLogicWeb_User::OnUpdateUserHeadImageReply(const JoberDescReturn_Web* resu
 void OBLogicWeb_User::OnGetDataPromptReply(const JoberDescReturn_Web* result, uint64_t sign_in) {
   // The counters of a user who has signed out since are nobody's.
   if (!result->ok || sign_in != sign_in_) return;
-  std::string text = brx::util::WideToUtf8(result->text);
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value root;
-  std::string errors;
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return;
+  if (!brx::util::ParseUntrustedJson(brx::util::WideToUtf8(result->text), &root)) return;
   auto count = [&root](const char* key) {
     std::string value;
     brx::util::JsonPathGet(key, &value, root, "0");

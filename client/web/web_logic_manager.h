@@ -33,7 +33,8 @@ struct WebLogicOptions {
   IWebClientHost* host = nullptr;
 };
 
-// The web service client's root object, owned by the logic holder. It owns
+// The web service client's root object, owned by the host's web adapter
+// (itself a part of the logic holder). It owns
 // the seven web logic objects, the three job workers ("OBLogicWeb_Normal"
 // for every command and report, "OBLogicWeb_Upload" for the image upload
 // and the head-image and game downloads, "OBLogicWeb_Download" for the

@@ -23,8 +23,11 @@ Tests steer the service through /__control/<action>?... (GET or POST):
             then answer), http500 (http_status, default 500; body), garbage,
             empty, drop (close, no reply),
             notfound, status (answer with status_json / message), raw (body),
-            badgzip (labelled gzip, not gzip); encoding=GZIP|none overrides
-            the Content-Encoding of the answer. count -1: every time.
+            badgzip (labelled gzip, not gzip), nested (depth=N levels of
+            kind=json: [[...]], json-data: an envelope whose Data is a text
+            holding that, or xml: <Node><a><a>...</a></a></Node>);
+            encoding=GZIP|none overrides the Content-Encoding of the answer.
+            count -1: every time.
   clear     remove every fault
   user      account, password [, nick, id, ticket, and any profile field of
             the login reply: Birthday, Province, FollowByOtherCount,
@@ -61,6 +64,17 @@ SESSION_EXPIRED = (-2, "会话已过期,请重新登录")
 def cipher_of(account, password):
     """The stored-password token the service hands out when asked to remember."""
     return hashlib.sha256(("ombrix-cipher:%s:%s" % (account, password)).encode()).hexdigest()[:32]
+
+
+def nested_body(kind, depth):
+    """A reply nested `depth` levels deep, for the nested fault."""
+    if kind == "xml":
+        inner = max(depth - 1, 0)
+        return ("<Node>" + "<a>" * inner + "</a>" * inner + "</Node>").encode("utf-8")
+    array = "[" * depth + "]" * depth
+    if kind == "json-data":
+        return json.dumps({"Status": 0, "Message": "", "Data": array}).encode("utf-8")
+    return array.encode("utf-8")
 
 
 def now_text():
@@ -580,6 +594,10 @@ class Handler(BaseHTTPRequestHandler):
         if mode == "raw":
             self.reply(200, fault.get("body", "").encode("utf-8"), "application/json; charset=utf-8", params, fault)
             return True
+        if mode == "nested":
+            self.reply(200, nested_body(fault.get("kind", "json"), int(fault.get("depth", "1001"))),
+                       "text/plain; charset=utf-8", params, fault)
+            return True
         if mode == "notfound":
             self.reply(404, b"not found", "text/plain", None, None)
             return True
@@ -611,9 +629,12 @@ class Handler(BaseHTTPRequestHandler):
         if action == "fault":
             fault = dict(params)
             fault["count"] = int_param(params, "count", "1")
-            for key, default in (("hold_ms", "30000"), ("delay_ms", "1000"), ("http_status", "500")):
+            for key, default in (("hold_ms", "30000"), ("delay_ms", "1000"), ("http_status", "500"),
+                                 ("depth", "1001")):
                 int_param(params, key, default)
             fault.setdefault("path", "/ClientInterface.axd")
+            if fault.get("mode") == "nested" and fault.get("kind", "json") not in ("json", "json-data", "xml"):
+                raise BadRequest("kind must be json, json-data or xml")
             with svc.fault_lock:
                 svc.faults.append(fault)
         elif action == "clear":

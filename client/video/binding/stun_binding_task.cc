@@ -11,6 +11,7 @@
 #include "client/video/signalling/ice_datagrams.h"
 #include "client/video/signalling/ice_events.h"
 #include "runtime/base/message_loop.h"
+#include "runtime/http/reply_redact.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/platform/tick_clock.h"
 #include "runtime/util/text_convert.h"
@@ -149,7 +150,7 @@ StunBindingTask::Next StunBindingTask::OnDatagram(const char* data, size_t lengt
     case BindingDatagram::kIgnored:
       return Next::kReceive;
     case BindingDatagram::kIgnoredWithWarning:
-      LogWarnA("%s:%d:%s\n", kRunTask, __LINE__, data);
+      LogWarnA("%s:%d:%s\n", kRunTask, __LINE__, brx::http::ReplyTextForLog(std::string(data, length)).c_str());
       return Next::kReceive;
     case BindingDatagram::kOffline: {
       auto event = std::make_unique<ICEEvent_ice_reply>();
@@ -177,7 +178,7 @@ StunBindingTask::Next StunBindingTask::OnDatagram(const char* data, size_t lengt
     case BindingDatagram::kMalformedRinging:
     case BindingDatagram::kMalformedConfirm:
       // The binding cannot finish; saying so lets the session try the relay.
-      LogWarnA("%s:%d:%s\n", kRunTask, __LINE__, data);
+      LogWarnA("%s:%d:%s\n", kRunTask, __LINE__, brx::http::ReplyTextForLog(std::string(data, length)).c_str());
       PostStunReply(0);
       return Next::kEnd;
     case BindingDatagram::kConfirm: {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "client/video/signalling/ice_datagrams.h"
+#include "runtime/http/reply_redact.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
 #include "runtime/util/xml_parse.h"
@@ -250,7 +251,7 @@ RouteResult RouteDatagram(const char* data, size_t length, int32_t state, const 
   const TiXmlElement* command = doc.FirstChildElement("command");
   const char* name_attr = command ? command->Attribute("name") : nullptr;
   if (!name_attr) {
-    LogWarnA("%s:%d:%s\n", kOnRecvData, __LINE__, text.c_str());
+    LogWarnA("%s:%d:%s\n", kOnRecvData, __LINE__, brx::http::ReplyTextForLog(text).c_str());
     return out;
   }
   std::string name = name_attr;
@@ -259,7 +260,7 @@ RouteResult RouteDatagram(const char* data, size_t length, int32_t state, const 
   } else if (name == "STUN" && state == ICE_STATE_LOGGED_IN) {
     const char* step = command->Attribute("step");
     if (!step) {
-      LogWarnA("%s:%d:%s\n", kOnStun, __LINE__, text.c_str());
+      LogWarnA("%s:%d:%s\n", kOnStun, __LINE__, brx::http::ReplyTextForLog(text).c_str());
     } else if (strcmp(step, "INVITE") == 0) {
       OnStunInvite(command, &out);
     }

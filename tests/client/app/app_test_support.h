@@ -148,7 +148,7 @@ class TestInstall {
   std::string Sub(const std::string& name) const { return dir_.Sub(name); }
   std::wstring Folder() const;
 
-  // Options whose factories put fakes writing to `journal`; the last fakes
+  // Options whose composer puts fakes writing to `journal`; the last fakes
   // built are reachable through the pointers below.
   OBApplication::Options Options(Journal* journal, bool with_daemon_link = false);
 

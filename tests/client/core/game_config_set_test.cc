@@ -258,6 +258,9 @@ TEST_F(GameConfigSetTest, BrokenEmptyAndDuplicateFilesAreSkipped) {
   WriteFile(dir_.Sub("games/e.txt"), GameFile("text"));
   mkdir(dir_.Sub("games/sub").c_str(), 0755);
   WriteFile(dir_.Sub("games/sub/f.xml"), GameFile("nested"));
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  WriteFile(dir_.Sub("games/g.xml"), GameFile("deep", deep));  // would overflow the parser's stack
   auto set = Load();
   std::vector<std::wstring> ids;
   set->GetGameIds(&ids);
@@ -265,6 +268,7 @@ TEST_F(GameConfigSetTest, BrokenEmptyAndDuplicateFilesAreSkipped) {
   EXPECT_EQ(set->GetQuality(L"dup"), 11);  // the first file listed keeps the id
   EXPECT_FALSE(set->HasGame(L"broken"));
   EXPECT_FALSE(set->HasGame(L"nested"));
+  EXPECT_FALSE(set->HasGame(L"deep"));
 
   std::string broken = ReadFile(dir_.Sub("games/c.xml"));
   set->Save();

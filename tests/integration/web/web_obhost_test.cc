@@ -7,6 +7,7 @@
 // game's ticket through the game link). Enable it then.
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <memory>
@@ -25,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using ombrix::test::HostProcess;
 using ombrix::test::InstalledHost;
+using ombrix::test::PathExists;
 using ombrix::test::ReadFile;
 using ombrix::test::ScopedEnv;
 using ombrix::test::WaitUntil;
@@ -52,6 +54,17 @@ class WebObHostTest : public ::testing::Test {
   }
   // SIGTERM and the ordered shut-down.
   static bool Stop(HostProcess* host) { return host->Signal(SIGTERM) && host->WaitForExit() == 0; }
+  size_t CountInLog(const std::string& text) const {
+    std::string log = installed_.Log();
+    size_t n = 0;
+    for (size_t at = 0; (at = log.find(text, at)) != std::string::npos; ++at) ++n;
+    return n;
+  }
+  // The permission bits of a file in the program folder.
+  int Mode(const std::string& name) const {
+    struct stat st {};
+    return stat((Program() + name).c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+  }
   bool ServerConfigDownloaded(size_t downloads = 1) {
     return standin_.WaitForRequests("/gsc", downloads,
                                     std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline));
@@ -81,6 +94,57 @@ TEST_F(WebObHostTest, DownloadsItsServerConfigurationFromTheStandinAndReportsIts
   EXPECT_EQ(standin_.RequestsTo("/news.ashx").at(0).Param("vkey"), "OB-DEMO");
   EXPECT_TRUE(ServerConfigDownloaded(2));
   EXPECT_TRUE(Stop(host.get()));
+}
+
+TEST_F(WebObHostTest, HostileRepliesLeaveItRunningOnItsGoodConfigurationWithPrivateFiles) {
+  auto host = Start();
+  ASSERT_TRUE(ServerConfigDownloaded());
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(Program() + "/gsc").find(standin_.host()) != std::string::npos; }));
+  ASSERT_TRUE(Stop(host.get()));
+  const std::string good = ReadFile(Program() + "/gsc");
+
+  // What a download cut off by a kill leaves, and a settings file (it
+  // remembers the password) and a log that an older version left readable
+  // to others.
+  WriteFile(Program() + "/gsc.download", "<Node><ClientInterfaceServer><Rule><Server>elsewhere</Server>");
+  WriteFile(Program() + "/gsc.download.part-Ab12Cd", "<Node>");
+  for (const char* name : {"/sysconfig.xml", "/Log/2.3.109.05--c--OBHost.exe.log"})
+    ASSERT_EQ(chmod((Program() + name).c_str(), 0644), 0);
+  ASSERT_EQ(chmod((Program() + "/Log").c_str(), 0755), 0);
+
+  // A server configuration 100000 elements deep, and replies nested past
+  // the JSON reader's limit: just past it, then far past it.
+  standin_.Fault("path=/gsc&mode=nested&kind=xml&depth=100000");
+  for (int depth : {1001, 100000}) {
+    standin_.Fault("command=GetServerDateTime&mode=nested&kind=json&depth=" + std::to_string(depth));
+    size_t json_errors = CountInLog("OBGetReturnData_Json:74:Json Error:");
+    size_t reports = standin_.RequestsTo("/news.ashx").size();
+    host = Start();
+    ASSERT_TRUE(WaitUntil([&] { return CountInLog("OBGetReturnData_Json:74:Json Error:") > json_errors; },
+                          kStartUpDeadline))
+        << depth;
+    EXPECT_FALSE(host->HasExited()) << depth;
+    if (depth == 1001) {
+      ASSERT_TRUE(WaitUntil([&] { return installed_.LogHas("downloaded server configuration is not readable"); },
+                            kStartUpDeadline));
+      EXPECT_EQ(Mode("/sysconfig.xml"), 0600);  // closed at start, not only at the next save
+    }
+    // Still up, on the configuration it had: the worker goes on to the
+    // start report, sent to the server the good file names.
+    ASSERT_TRUE(standin_.WaitForRequests("/news.ashx", reports + 1)) << depth;
+    EXPECT_FALSE(host->HasExited()) << depth;
+    EXPECT_EQ(ReadFile(Program() + "/gsc"), good);
+    EXPECT_FALSE(PathExists(Program() + "/gsc.download"));
+    EXPECT_FALSE(PathExists(Program() + "/gsc.download.part-Ab12Cd"));
+    EXPECT_TRUE(Stop(host.get())) << depth;
+  }
+  EXPECT_EQ(standin_.RequestsTo("/gsc").size(), 3u);
+
+  // Nothing the client keeps in its folder is open to other users.
+  EXPECT_EQ(Mode("/sysconfig.xml"), 0600);
+  EXPECT_EQ(Mode("/gsc"), 0600);
+  EXPECT_EQ(Mode("/Log"), 0700);
+  EXPECT_EQ(Mode("/Log/2.3.109.05--c--OBHost.exe.log"), 0600);
 }
 
 TEST_F(WebObHostTest, DISABLED_TheDemoUserSignsInThroughTheClientsWebLogic) {
