@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "client/video/binding/stun_binding_task_uac.h"
+#include "client/video/binding/stun_binding_task_uas.h"
 #include "client/video/signalling/ice_datagrams.h"
 #include "client/video/signalling/ice_stun.h"
 #include "runtime/base/thread_message_queue.h"
@@ -137,8 +139,9 @@ void IceClient::Login(const std::wstring& host, int port, const std::wstring& se
   }
   if (session_id.empty() || account.empty()) return;
   if (SendData(IceLoginDatagram(session_id, account, name)) < 0) {
+    const int error = errno;  // before the allocation below can change it
     auto event = std::make_unique<ICEEvent_ice_login>();
-    event->error_code = errno;
+    event->error_code = error;
     PostEvent(std::move(event));
   }
 }
@@ -164,15 +167,20 @@ void IceClient::Rename(const std::wstring& name) {
     document = IceRenameDatagram(session_id_, account_, name);
   }
   if (SendData(document) < 0) {
+    const int error = errno;  // before the allocation below can change it
     auto event = std::make_unique<ICEEvent_ice_login>();
-    event->error_code = errno;
+    event->error_code = error;
     PostEvent(std::move(event));
   }
 }
 
 void IceClient::KeepAlive() {
   if (state() != ICE_STATE_LOGGED_IN) return;
-  if (SendData(IceKeepAliveDatagram(session_id())) < 0) PostEvent(std::make_unique<ICEEvent_error>(errno));
+  if (SendData(IceKeepAliveDatagram(session_id())) < 0) {
+    // A copy: make_unique would read errno by reference after allocating.
+    const int error = errno;
+    PostEvent(std::make_unique<ICEEvent_error>(error));
+  }
 }
 
 void IceClient::KeepAliveTick() {
@@ -205,6 +213,29 @@ void IceClient::Hangup(const std::wstring& target, const std::wstring& id) {
 
 void IceClient::RelayInvite(const std::wstring& id, const std::wstring& target) {
   SendIfLoggedIn(RelayInviteDatagram(session_id(), target, id));
+}
+
+void IceClient::StartStunUac(const std::wstring& target, const std::wstring& id) {
+  if (state() != ICE_STATE_LOGGED_IN || target == account()) return;
+  BindingParams params{id, session_id(), target, ICE_PORT_ANY, local_ip(), 0, binding_limit_ms_};
+  BindingTiming timing = binding_timing_;
+  if (!timing.clock) timing.clock = &clock_;
+  ice_stun_->PostTask(std::make_unique<StunBindingTaskUac>(
+      std::move(params), stun_server_address(), std::move(timing),
+      [this](std::unique_ptr<ICEEvent> event) { PostEvent(std::move(event)); }));
+}
+
+void IceClient::StartStunUas(const std::wstring& id, const std::wstring& peer_private_ip, const std::wstring& target,
+                             int32_t port_type, int32_t peer_private_port, const std::wstring& peer_public_ip,
+                             int32_t peer_public_port) {
+  if (state() != ICE_STATE_LOGGED_IN) return;
+  BindingParams params{id, session_id(), target, port_type, local_ip(), 0, binding_limit_ms_};
+  BindingTiming timing = binding_timing_;
+  if (!timing.clock) timing.clock = &clock_;
+  ice_stun_->PostTask(std::make_unique<StunBindingTaskUas>(
+      std::move(params), PeerBindingAddress{peer_private_ip, peer_private_port, peer_public_ip, peer_public_port},
+      stun_server_address(), std::move(timing),
+      [this](std::unique_ptr<ICEEvent> event) { PostEvent(std::move(event)); }));
 }
 
 void IceClient::PostEvent(std::unique_ptr<ICEEvent> event) {
@@ -265,8 +296,9 @@ int IceClient::Run() {
   while (!IsStopping()) {
     pollfd fds[2] = {{socket_, POLLIN, 0}, {stop_event().fd(), POLLIN, 0}};
     if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      PostEvent(std::make_unique<ICEEvent_error>(errno));
+      const int error = errno;
+      if (error == EINTR) continue;
+      PostEvent(std::make_unique<ICEEvent_error>(error));
       break;
     }
     if (IsStopping()) break;
@@ -277,7 +309,8 @@ int IceClient::Run() {
     ssize_t got = recvfrom(socket_, buffer, kMaxDatagramBytes, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
                            &from_length);
     if (got < 0) {
-      switch (errno) {
+      const int error = errno;
+      switch (error) {
         case EAGAIN:
         case EINTR:
         // What an ICMP answer reports; the error queue has it and
@@ -289,8 +322,8 @@ int IceClient::Run() {
         case EMSGSIZE:
           continue;
         default:
-          LogWarnA("%s:%d:recvfrom failed (%d)\n", "ice::IceClient::Run", __LINE__, errno);
-          PostEvent(std::make_unique<ICEEvent_error>(errno));
+          LogWarnA("%s:%d:recvfrom failed (%d)\n", "ice::IceClient::Run", __LINE__, error);
+          PostEvent(std::make_unique<ICEEvent_error>(error));
           return 0;
       }
     }

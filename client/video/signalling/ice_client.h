@@ -11,8 +11,10 @@
 #include <string>
 
 #include "client/core/message_ids.h"
+#include "client/video/binding/binding_params.h"
 #include "client/video/signalling/ice_datagram_router.h"
 #include "client/video/signalling/ice_events.h"
+#include "client/video/signalling/ice_signalling.h"
 #include "runtime/base/thread.h"
 #include "runtime/platform/tick_clock.h"
 
@@ -38,7 +40,7 @@ class IceStun;
 // Ownership and shutdown: the destructor stops the binding loop (tasks not
 // run are deleted), sends LOGOUT when logged in, wakes and joins the
 // receive thread, then closes the socket. Events still queued are freed.
-class IceClient : public brx::base::ThreadRun {
+class IceClient : public brx::base::ThreadRun, public IceSignalling {
  public:
   static constexpr uint16_t kFirstPort = 15000;
   static constexpr int kPortCount = 20;
@@ -51,8 +53,8 @@ class IceClient : public brx::base::ThreadRun {
   ~IceClient() override;
 
   // Where events are announced: thread id and message id (kSignallingEvent).
-  void set_main_thread_id(uint32_t thread_id) { main_thread_id_ = thread_id; }
-  void set_message_id(uint32_t message_id) { message_id_ = message_id; }
+  void set_main_thread_id(uint32_t thread_id) override { main_thread_id_ = thread_id; }
+  void set_message_id(uint32_t message_id) override { message_id_ = message_id; }
   // The local IPv4 address to bind (dotted text); empty for any address.
   // Call before Initial.
   void SetBindAddress(const std::string& address) { bind_address_ = address; }
@@ -71,7 +73,7 @@ class IceClient : public brx::base::ThreadRun {
 
   // Opens the UDP socket on the first free port of 15000-15019 and starts
   // the receive thread. False when no port is free or anything fails.
-  bool Initial();
+  bool Initial() override;
 
   // Sends one document to the server's signalling port; the sendto result
   // (-1 on failure with errno set, EMSGSIZE for a document over 4096 bytes).
@@ -82,34 +84,48 @@ class IceClient : public brx::base::ThreadRun {
   // logging in, and LOGIN goes out unless the session id or the account is
   // empty. A failed send queues a failed login event.
   void Login(const std::wstring& host, int port, const std::wstring& session_id, const std::wstring& account,
-             const std::wstring& name);
+             const std::wstring& name) override;
   // Sends LOGOUT whatever the state; the state becomes offline.
-  int Logout();
+  int Logout() override;
   // While logged in, a new display name is stored and sent; a failed send
   // queues a failed login event.
-  void Rename(const std::wstring& name);
+  void Rename(const std::wstring& name) override;
   // While logged in; a failed send queues an error event.
   void KeepAlive();
   // The logic tick's entry point (about once a second): sends a keep-alive
   // once keep_alive_interval() has passed since the last one. The first
   // call only starts the count.
-  void KeepAliveTick();
+  void KeepAliveTick() override;
 
   // These send only while logged in and ignore send failures.
-  void GetOnlineFriend(int page, int page_size);
-  void Invite(const std::wstring& payload, const std::wstring& id, const std::wstring& account);
+  void GetOnlineFriend(int page, int page_size) override;
+  void Invite(const std::wstring& payload, const std::wstring& id, const std::wstring& account) override;
   // `result`: 0 ACCEPT, 1 REJECT, 2 BUSY, anything else OPTIMEOUT.
-  void Reply(const std::wstring& id, const std::wstring& target, int result, const std::wstring& payload);
-  void Hangup(const std::wstring& target, const std::wstring& id);
-  void RelayInvite(const std::wstring& id, const std::wstring& target);
+  void Reply(const std::wstring& id, const std::wstring& target, int result,
+             const std::wstring& payload) override;
+  void Hangup(const std::wstring& target, const std::wstring& id) override;
+  void RelayInvite(const std::wstring& id, const std::wstring& target) override;
+
+  // Start a binding for invitation `id` on "ice.IceStun" (one at a time;
+  // the outcome arrives as events). Only while logged in. The inviter's
+  // side: not towards the own account.
+  void StartStunUac(const std::wstring& target, const std::wstring& id) override;
+  // The invited side, aiming at the inviter's binding socket.
+  void StartStunUas(const std::wstring& id, const std::wstring& peer_private_ip, const std::wstring& target,
+                    int32_t port_type, int32_t peer_private_port, const std::wstring& peer_public_ip,
+                    int32_t peer_public_port) override;
+  // Waits, port range and draw of the bindings started from now on; the
+  // client's clock drives their limit unless the timing names another.
+  void SetBindingTimingForTesting(BindingTiming timing) { binding_timing_ = std::move(timing); }
+  void SetBindingLimitForTesting(uint32_t limit_ms) { binding_limit_ms_ = limit_ms; }
 
   // Any thread: queues the event and wakes the main thread.
   void PostEvent(std::unique_ptr<ICEEvent> event);
   // Main thread, on the wake-up message: hands every queued event to the
   // observer in arrival order. Always true.
-  bool DispatchEvents();
+  bool DispatchEvents() override;
 
-  int32_t state() const { return state_.load(std::memory_order_acquire); }
+  int32_t state() const override { return state_.load(std::memory_order_acquire); }
   int32_t keep_alive_interval() const { return kKeepAliveIntervalMs; }
   uint16_t local_port() const { return local_port_; }
   // The address peers on the local network reach this host at (dotted
@@ -172,6 +188,8 @@ class IceClient : public brx::base::ThreadRun {
   std::deque<std::unique_ptr<ICEEvent>> queue_;
 
   // Main thread only.
+  BindingTiming binding_timing_;
+  uint32_t binding_limit_ms_ = 10000;
   bool keep_alive_started_ = false;
   uint32_t last_keep_alive_ = 0;
 };

@@ -121,6 +121,10 @@ struct BindingResult {
   int32_t bind_port = 0;
   std::wstring peer_ip;  // where the peer's confirmation came from
   int32_t peer_port = 0;
+  // The binding socket's own port. Behind a NAT that changes ports it
+  // differs from bind_port, and it is the one a link on this host must
+  // bind to reuse the punched hole.
+  int32_t local_port = 0;
 };
 
 // Owns the bound binding socket and the result until a handler takes them;
