@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
+# Includes point down the layers (also a test; here it fails before the build).
+python3 scripts/check_layering.py
+
 build=build-tests
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOMBRIX_SANITIZE=ON
 cmake --build "$build" -j "$(nproc)"
