@@ -5,7 +5,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -29,6 +31,9 @@ namespace {
 constexpr char kHookLibrary[] = "OBDaemon.dll";
 // Time for hooked processes to let go of the library before it is freed.
 constexpr auto kUnhookGrace = std::chrono::milliseconds(4000);
+// Process tests shorten the grace through this variable; it can never
+// lengthen it, and anything but a plain number of milliseconds is ignored.
+constexpr char kUnhookGraceVariable[] = "OMBRIX_UNHOOK_GRACE_MS_FOR_TESTING";
 // The main client's finished-web-jobs thread message
 // (ombrix::messages::kWebJobsFinished); the daemon may not include the
 // client, so the number is repeated here and nowhere else.
@@ -38,6 +43,16 @@ constexpr uint32_t kWebJobsMessage = 2024;
 const bool g_crash_handler =
     brx::util::InstallProgramCrashHandler("OBDaemon.exe", brx::logmaker::AppLogPath(false));
 
+std::chrono::milliseconds UnhookGrace() {
+  const char* text = std::getenv(kUnhookGraceVariable);
+  if (!text || !*text) return kUnhookGrace;
+  char* end = nullptr;
+  errno = 0;
+  long long ms = std::strtoll(text, &end, 10);
+  if (errno != 0 || *end != '\0' || ms < 0 || ms > kUnhookGrace.count()) return kUnhookGrace;
+  return std::chrono::milliseconds(ms);
+}
+
 // Once the hook is gone the instance lock goes too: a daemon that a new
 // client starts while this one waits out its grace period must be able to
 // take over at once, or that client's start fails.
@@ -46,7 +61,7 @@ void RemoveHook(HookLibrary* hook, std::unique_ptr<brx::platform::SingleInstance
   hook->UninstallGlobalHook(&found);
   if (!found) LogWarnA("GetProcAddress(UninstallGlobalHook) failed!\n");
   instance->reset();
-  std::this_thread::sleep_for(kUnhookGrace);
+  std::this_thread::sleep_for(UnhookGrace());
   hook->Unload();
 }
 

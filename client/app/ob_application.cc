@@ -17,6 +17,7 @@
 #include "runtime/platform/process.h"
 #include "runtime/platform/single_instance_lock.h"
 #include "runtime/platform/system_info.h"
+#include "runtime/platform/tick_clock.h"
 #include "runtime/util/edition.h"
 #include "runtime/util/edition_registry.h"
 #include "runtime/util/module_path.h"
@@ -152,11 +153,25 @@ bool OBApplication::StartHookDaemon() {
   StopStaleHookDaemons(path);
   daemon_ = SpawnHookDaemon(path, program_folder_);
   if (!daemon_) return false;
-  if (!daemon_connected_->Wait(daemon_connect_timeout_ms_)) {
+  if (!WaitForDaemonConnection()) {
     LogWarn(L"WaitForSingleObject %ls failed\n", path.c_str());
     return false;
   }
   return true;
+}
+
+bool OBApplication::WaitForDaemonConnection() {
+  // A daemon that has ended can never connect: waiting out the rest of the
+  // time-out would only delay the same failure.
+  constexpr int kSliceMs = 100;
+  uint32_t start = brx::platform::GetTickCount();
+  while (true) {
+    uint32_t spent = brx::platform::GetTickCount() - start;
+    if (spent >= static_cast<uint32_t>(daemon_connect_timeout_ms_)) return daemon_connected_->Wait(0);
+    int left = daemon_connect_timeout_ms_ - static_cast<int>(spent);
+    if (daemon_connected_->Wait(left < kSliceMs ? left : kSliceMs)) return true;
+    if (daemon_->HasExited()) return daemon_connected_->Wait(0);
+  }
 }
 
 void OBApplication::AbandonStart() {

@@ -95,6 +95,9 @@ class OBApplication {
 
  private:
   bool StartHookDaemon();
+  // Up to the connect time-out for the daemon's connection; false at once
+  // when the daemon ends without connecting.
+  bool WaitForDaemonConnection();
 
   const std::wstring program_folder_;
   std::unique_ptr<brx::platform::SingleInstanceLock> instance_lock_;

@@ -1,6 +1,8 @@
 #include "runtime/base/message_loop.h"
 
 #include <atomic>
+#include <climits>
+#include <cstdint>
 
 #include "runtime/platform/tick_clock.h"
 
@@ -67,9 +69,22 @@ int MessageLoop::ThreadProc() {
   return 0;
 }
 
+int MessageLoop::NextDueInMs() const {
+  if (deferred_.empty()) return -1;
+  uint32_t now = platform::GetTickCount();
+  uint32_t soonest = UINT32_MAX;
+  for (const auto& [id, entry] : deferred_) {
+    uint32_t age = now - entry.post_time;
+    uint32_t left = age < entry.task->delay_ms ? entry.task->delay_ms - age : 0;
+    if (left < soonest) soonest = left;
+  }
+  return soonest > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(soonest);
+}
+
 void MessageLoop::RunLoop() {
   while (true) {
-    Wait();
+    // Posts and Stop() set events; only a deferred task needs a deadline.
+    WaitForEvents(NextDueInMs());
     if (IsStopping()) return;
     TaskMap batch;
     {

@@ -39,6 +39,8 @@ class MessageLoop : public ThreadBase {
 
   int ThreadProc() final;
   void RunLoop();
+  // Milliseconds until the first deferred task is due; -1 without one.
+  int NextDueInMs() const;
 
   std::mutex mutex_;  // guards pending_ and stopping_
   TaskMap pending_;

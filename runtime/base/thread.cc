@@ -125,6 +125,10 @@ void ThreadBase::Stop() {
 
 platform::WaitResult ThreadBase::Wait(size_t* which) { return wait_set_.Wait(kWaitCapMs, which); }
 
+platform::WaitResult ThreadBase::WaitForEvents(int timeout_ms, size_t* which) {
+  return wait_set_.Wait(timeout_ms, which);
+}
+
 void ThreadBase::RegisterEvent(platform::Event* event) { wait_set_.Add(event); }
 
 bool ThreadBase::IsRunning() const { return impl_->running(); }

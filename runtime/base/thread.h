@@ -40,8 +40,13 @@ class ThreadBase {
 
   // Waits up to 100 ms on the wait set (the stop event and every event
   // registered). On kSignalled `*which` is the index in registration order
-  // (0 is the stop event).
+  // (0 is the stop event). For bodies that also poll something no event
+  // announces; the cap wakes them ten times a second.
   platform::WaitResult Wait(size_t* which = nullptr);
+  // Waits on the same set for up to `timeout_ms` (-1: until an event), so
+  // a body whose work is all announced by events sleeps while idle; Stop()
+  // wakes it through the stop event.
+  platform::WaitResult WaitForEvents(int timeout_ms = -1, size_t* which = nullptr);
   // Adds an event to the wait set; an event already present is ignored.
   // Call before Start (the set belongs to the thread once it runs).
   void RegisterEvent(platform::Event* event);

@@ -43,6 +43,8 @@ struct CrashRecord {
   char uploader[PATH_MAX];
   char log_path[PATH_MAX];
   char program[64];
+  // The signal being reported.
+  int signal;
 };
 
 CrashRecord g_record;
@@ -271,6 +273,7 @@ void HandleCrash(int sig, siginfo_t* info, void* context) {
   pid_t reporter = 0;
   if (!g_reporter.compare_exchange_strong(reporter, me)) {
     if (reporter == me) {
+      g_record.signal = sig;
       // A fault while writing the report: go straight to the callback with
       // what was written.
       CallBackOnce();
@@ -279,6 +282,7 @@ void HandleCrash(int sig, siginfo_t* info, void* context) {
     // Another thread is reporting; it ends the process.
     while (true) pause();
   }
+  g_record.signal = sig;
   BuildDumpPath();
   WriteReport(sig, info, static_cast<ucontext_t*>(context));
   CallBackOnce();
@@ -371,7 +375,9 @@ void ReportCrashAndExit(const char* dump_path) {
     }
   }
   if (g_record.uploader[0]) StartUploader(dump_path);
-  _exit(0);
+  // A failure code, as a death by the signal would give, so that whoever
+  // waits for the program can tell a crash from a clean end.
+  _exit(128 + (g_record.signal > 0 ? g_record.signal : SIGABRT));
 }
 
 std::string CrashUploaderPath() {

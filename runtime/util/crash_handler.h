@@ -27,7 +27,8 @@ void PrepareCrashReportUpload(const std::string& uploader_path, const std::strin
 
 // Writes "[<program>]<version> crash[<path>]!" at fatal level to the
 // prepared log file, starts the uploader with the report's path as its
-// argument, and ends the process with exit code 0. Async-signal-safe.
+// argument, and ends the process with exit code 128 + the signal number
+// (a failure code, like a death by that signal). Async-signal-safe.
 [[noreturn]] void ReportCrashAndExit(const char* dump_path);
 
 // The uploader beside the running program: "<program folder>/OBBugreporter.exe".

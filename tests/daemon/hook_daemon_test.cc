@@ -84,6 +84,8 @@ class HookDaemonProcessTest : public ::testing::Test {
   ScopedEnv record_{"OMBRIX_HOOK_RECORD", dir_.Sub("calls")};
   ScopedEnv fail_{"OMBRIX_HOOK_FAIL", std::nullopt};
   ScopedEnv crash_{"OMBRIX_HOOK_CRASH", std::nullopt};
+  // The daemons here need not wait for hooked processes to let go.
+  ScopedEnv grace_{"OMBRIX_UNHOOK_GRACE_MS_FOR_TESTING", "0"};
 };
 
 TEST_F(HookDaemonProcessTest, HoldsTheHookUntilTheClientPipeCloses) {
@@ -114,7 +116,13 @@ TEST_F(HookDaemonProcessTest, QuitRequestRemovesTheHook) {
 TEST_F(HookDaemonProcessTest, AQuittingDaemonLetsTheNextOneTakeOverAtOnce) {
   ClientEnd client;
   ASSERT_TRUE(client.Serve());
-  auto first = StartLinkedDaemon(&client);
+  std::unique_ptr<brx::platform::ChildProcess> first;
+  {
+    // The program's own grace period, so that the first daemon still waits
+    // while the second one starts.
+    ScopedEnv grace("OMBRIX_UNHOOK_GRACE_MS_FOR_TESTING", std::nullopt);
+    first = StartLinkedDaemon(&client);
+  }
   ASSERT_TRUE(first);
   first->Signal(SIGTERM);
   ASSERT_TRUE(WaitUntil([&] { return Calls() == "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;"; }));
@@ -231,7 +239,8 @@ TEST_F(HookDaemonProcessTest, CrashWritesReportAndTheUploaderSendsIt) {
   ombrix::test::WriteFile(dir_.Sub("app/gsc"), web.GscXml());
   ScopedEnv crash("OMBRIX_HOOK_CRASH", "install");
   auto daemon = StartDaemon();
-  EXPECT_EQ(ExitCode(daemon.get()), 0);
+  // A crash is a failure, after the report and the uploader's start.
+  EXPECT_EQ(ExitCode(daemon.get()), 128 + SIGSEGV);
   ASSERT_TRUE(web.WaitForRequests("/UploadFileDMP.ashx"));
   std::string report;
   for (const auto& e : std::filesystem::directory_iterator(dir_.Sub("app")))

@@ -208,6 +208,19 @@ TEST_F(OBApplicationTest, ADaemonThatNeverConnectsFailsTheStartAndIsToldToQuit) 
   EXPECT_TRUE(WaitUntil([&] { return !daemon_running(); }));
 }
 
+TEST_F(OBApplicationTest, ADaemonThatEndsWithoutConnectingFailsTheStartWithoutWaitingOutTheTimeOut) {
+  Install(kHookIni);
+  InstallFakeDaemon();
+  ombrix::test::ScopedEnv gives_up("FAKE_OBDAEMON_EXIT", "1");
+  install_->configure_daemon = [](FakeDaemonLink* link) { link->connect_on_start = false; };
+  // A time-out far beyond the test's own: only noticing the daemon's end
+  // lets the start fail in time.
+  EXPECT_FALSE(Start("--gui", /*with_daemon_link=*/true, /*timeout_ms=*/3600000));
+  EXPECT_EQ(OBApplication::Get(), nullptr);
+  EXPECT_TRUE(journal_.Has("daemon.Stop"));
+  EXPECT_TRUE(StoppedEveryPart());
+}
+
 TEST_F(OBApplicationTest, ADaemonThatCannotBeStartedFailsTheStart) {
   Install(kHookIni);  // no OBDaemon.exe in the folder
   EXPECT_FALSE(Start("--gui", /*with_daemon_link=*/true));

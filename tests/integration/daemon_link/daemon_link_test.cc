@@ -48,6 +48,7 @@ class DaemonLinkTest : public ::testing::Test {
   InstalledHost host_;
   ScopedEnv record_{"OMBRIX_HOOK_RECORD", host_.Scratch("calls")};
   ScopedEnv fail_{"OMBRIX_HOOK_FAIL", std::nullopt};
+  ScopedEnv grace_{"OMBRIX_UNHOOK_GRACE_MS_FOR_TESTING", "0"};
 };
 
 TEST_F(DaemonLinkTest, ADaemonThatDiesEndsTheClientInOrder) {
@@ -135,7 +136,8 @@ TEST_F(DaemonLinkTest, ACrashOfTheClientIsReportedAndUploaded) {
   auto host = host_.Run();
   ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(10))) << host_.Log();
   host->Signal(SIGSEGV);
-  EXPECT_EQ(host->WaitForExit(), 0);
+  // A crash is a failure, after the report and the uploader's start.
+  EXPECT_EQ(host->WaitForExit(), 128 + SIGSEGV);
   ASSERT_TRUE(web.WaitForRequests("/UploadFileDMP.ashx"));
   std::string report;
   for (const auto& e : fs::directory_iterator(host_.program()))
@@ -161,7 +163,7 @@ TEST_F(DaemonLinkTest, ACrashAfterAnEditionUpdateBelongsToTheNewVersion) {
   ASSERT_TRUE(WaitUntil([&] { return host_.LogHas("[OBHost.exe]2.3.110.01 start", "2.3.110.01"); },
                         std::chrono::seconds(10)));
   host->Signal(SIGSEGV);
-  EXPECT_EQ(host->WaitForExit(), 0);
+  EXPECT_EQ(host->WaitForExit(), 128 + SIGSEGV);
   std::string report;
   for (const auto& e : fs::directory_iterator(host_.program()))
     if (e.path().extension() == ".dmp") report = e.path();

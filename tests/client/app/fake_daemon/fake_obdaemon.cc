@@ -2,7 +2,8 @@
 // (current folder, argument count) to the file named by
 // $FAKE_OBDAEMON_REPORT, then waits for signals. With "--ignore-term" it
 // survives SIGTERM and reports it with "term" lines (signals that arrive
-// close together may be reported once).
+// close together may be reported once). With $FAKE_OBDAEMON_EXIT set it
+// ends right after the report, never connecting.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -38,5 +39,7 @@ int main(int argc, char** argv) {
   char line[4200];
   int n = snprintf(line, sizeof line, "started cwd=%s args=%d\n", cwd, argc - 1);
   if (report_fd >= 0 && n > 0) (void)!write(report_fd, line, static_cast<size_t>(n));
+  // A daemon that gives up before it connects.
+  if (getenv("FAKE_OBDAEMON_EXIT")) return 0;
   for (;;) pause();
 }
