@@ -1,0 +1,142 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "client/core/event_chain.h"
+#include "client/ui/base/ob_ui_window.h"
+#include "client/ui/login/login_links.h"
+
+class CWarningDialog;
+class SystemConfig;
+namespace uilib {
+class COptionUI;
+class CRichEditUI;
+}  // namespace uilib
+
+// The sign-in window: account and password with remember and auto-login,
+// guest entry, the nickname step after a first sign-in, and the hand-over
+// to the main window. Every state shows at most one container of the
+// skin. Timers are window timers, so their expiries run on the GUI thread
+// like everything else here. GUI thread only.
+class COBLoginWnd : public OBUIWindow {
+ public:
+  enum State {
+    kNormal = 1,
+    kLoggingIn = 2,
+    kQuickLogin = 3,
+    kLoggedIn = 4,
+    kQuickLoginFailed = 5,
+    kGuest = 6,
+    kGuestDone = 7,
+    kSignInWithAccount = 8,
+    kSignInWithoutAccount = 9,
+    kFinished = 10,
+  };
+
+  struct Links {
+    EventChain* events = nullptr;  // the numbered chain; outlives the window
+    SystemConfig* config = nullptr;
+    ILoginWeb* web = nullptr;
+    // Whether the current game's "ExitWithGame" option is on.
+    std::function<bool()> exit_with_game;
+    std::string register_url;
+    std::string recover_url;
+    std::string home_page;
+  };
+
+  COBLoginWnd(const std::wstring& skin_folder, Links links);
+  ~COBLoginWnd() override;
+
+  uilib::LPCTSTR GetWindowClassName() const override { return L"OBLoginWnd"; }
+  uilib::UINT GetClassStyle() const override { return 8; }
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  void Notify(uilib::TNotifyUI& msg) override;
+
+  // Set by start-up before the window is created; neither is owned.
+  void SetFrame(ILoginFrame* frame) { frame_ = frame; }
+  void SetTray(ITrayTarget* tray) { tray_ = tray; }
+
+  // Back to the account entry after a sign-out.
+  void Show();
+  void FocusInput();
+  // The stored password as it stood right after the last sign-in.
+  const std::wstring& GetLoginPassword() const { return password_copy_; }
+  static bool IsFullScreenWindowShown();
+
+  int state() const { return state_; }
+  CWarningDialog* warning_dialog() const { return warning_.get(); }
+
+  // Input-method composition, from the text input: Enter then belongs to
+  // the composition.
+  void SetComposing(bool composing) { composing_ = composing; }
+
+ protected:
+  void InitControls() override;
+
+ private:
+  static constexpr uintptr_t kAnimationTimer = 1;
+  static constexpr uintptr_t kAutoLoginTimer = 2;
+  static constexpr uintptr_t kAutoLoginSendTimer = 3;
+  static constexpr uintptr_t kGuestTimer = 4;
+
+  void SetState(int state);
+  void StartQuickLogin();
+  void FinishLogin(bool guest);
+  void OnLoginClick();
+  void SendLogin(const std::wstring& account, const std::wstring& password);
+  void CheckAutoLogin();
+  void SelectNameOption(bool suggested);
+  void OnTimer(uintptr_t id);
+  void ShowWarning(const std::wstring& text);
+  void HideNickNameLabels();
+
+  void StartAnimation();
+  void StopAnimation();
+  void ShowFrame(size_t index);
+
+  void OnUserLogin(const EventParameter* p);
+  void OnUserLoginByTicket(const EventParameter* p);
+  void OnSetNickName(const EventParameter* p);
+  void OnRequestLogin(const EventParameter* p);
+  void OnUpdateUserInfo(const EventParameter* p);
+  void OnGameDetach(const EventParameter* p);
+
+  bool FrameWaitsForLogin() const;
+  void BringToFront();
+  void Enable(const wchar_t* name, bool enable);
+  void SetVisible(const wchar_t* name, bool visible);
+  void OpenUrl(const std::string& url);
+
+  const std::wstring skin_folder_;
+  Links links_;
+  ILoginFrame* frame_ = nullptr;
+  ITrayTarget* tray_ = nullptr;
+  std::unique_ptr<CWarningDialog> warning_;
+  std::vector<EventChain::Handle> subscriptions_;
+
+  int state_ = 0;
+  bool ticket_login_ = false;
+  bool quick_login_ = false;
+  bool guest_ = false;
+  bool password_edited_ = false;
+  bool composing_ = false;
+  std::wstring password_copy_;
+
+  // The progress animation: frames shown one after another.
+  std::vector<uilib::CControlUI*> frames_;
+  unsigned cycle_ms_ = 0;
+  size_t frame_index_ = 0;
+  bool animating_ = false;
+
+  uilib::CRichEditUI* account_edit_ = nullptr;
+  uilib::CRichEditUI* password_edit_ = nullptr;
+  uilib::COptionUI* remember_ = nullptr;
+  uilib::COptionUI* auto_login_ = nullptr;
+  uilib::COptionUI* suggested_name_ = nullptr;
+  uilib::COptionUI* new_name_ = nullptr;
+  uilib::CRichEditUI* could_edit_ = nullptr;
+  uilib::CRichEditUI* nickname_edit_ = nullptr;
+};

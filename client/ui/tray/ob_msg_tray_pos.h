@@ -1,0 +1,25 @@
+#pragma once
+
+#include "client/ui/tray/ob_tray_pos.h"
+
+// A hover tracker that posts hover and leave to a window as if the icon
+// had reported them: (message, wParam, WM_MOUSEHOVER or WM_MOUSELEAVE).
+class OBMsgTrayPos : public OBTrayPos {
+ public:
+  using OBTrayPos::OBTrayPos;
+  ~OBMsgTrayPos() override;
+
+  void SetTarget(uilib::HWND hwnd, uilib::WPARAM wparam, uilib::UINT message);
+
+ protected:
+  void OnHover() override;
+  void OnLeave() override;
+
+ private:
+  void Post(uilib::LPARAM what);
+
+  std::mutex target_mutex_;
+  uilib::HWND hwnd_ = 0;
+  uilib::WPARAM wparam_ = 0;
+  uilib::UINT message_ = 0;
+};
