@@ -30,11 +30,14 @@ endfunction()
 ombrix_install_target(OBHost)               # OBHost.exe
 ombrix_install_target(ob_daemon)            # OBDaemon.exe
 ombrix_install_target(ob_bugreporter_exe)   # OBBugreporter.exe
+ombrix_install_target(ob_launcher_exe)      # Ombrix.exe
+ombrix_install_target(ob_uninstaller_exe)   # OBUninstall.exe
 
 # The outside components; our stand-ins ship in their place.
 ombrix_install_target(OBVerCustom)          # OBVerCustom.dll
 ombrix_install_file(standin/edition/OBVerCustom.ini .)
 ombrix_install_target(OBDaemonHook)         # OBDaemon.dll
+ombrix_install_target(OBUpdateAplldr)       # OBUpdateAplldr.exe
 
 # Default files and skins.
 ombrix_install_file(client/host/games/other.xml games)
