@@ -38,7 +38,7 @@ class IOStreamMessageQueue {
   static constexpr size_t kDefaultMaxQueuedMessages = 1024;
   static constexpr size_t kDefaultMaxQueuedBytes = 128u << 20;
   static constexpr std::chrono::milliseconds kDispatchSlice{20};
-  static constexpr size_t kDispatchSliceMessages = 256;
+  static constexpr size_t kDispatchSliceMessages = 32;
 
   IOStreamMessageQueue() = default;
   virtual ~IOStreamMessageQueue();
