@@ -333,8 +333,8 @@ int main(int argc, char** argv) {
       figures[2].raw.push_back(raw.p50_us), figures[2].link.push_back(ours.p50_us);
       figures[3].raw.push_back(raw.p99_us), figures[3].link.push_back(ours.p99_us);
       double raw_small = RawThroughput(64, small_tp);
-      figures[4].raw.push_back(raw_small), figures[4].link.push_back(LinkThroughputToClient(link, small, small_tp, 4096));
-      figures[5].raw.push_back(raw_small), figures[5].link.push_back(LinkThroughputToGame(link, small_reply, small_tp, 4096));
+      figures[4].raw.push_back(raw_small), figures[4].link.push_back(LinkThroughputToClient(link, small, small_tp, 512));
+      figures[5].raw.push_back(raw_small), figures[5].link.push_back(LinkThroughputToGame(link, small_reply, small_tp, 512));
       double raw_large = RawThroughput(large.size() + 4, large_tp);
       figures[6].raw.push_back(raw_large), figures[6].link.push_back(LinkThroughputToClient(link, large, large_tp, 2));
       figures[7].raw.push_back(raw_large), figures[7].link.push_back(LinkThroughputToGame(link, large_reply, large_tp, 2));
