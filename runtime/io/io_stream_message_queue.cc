@@ -67,8 +67,34 @@ bool IOStreamMessageQueue::PushReceived(ConnectionId connection, const uint8_t* 
   return Queue(MakeMessage(connection, Copy(body, length), length), true);
 }
 
-bool IOStreamMessageQueue::PushReceived(ConnectionId connection, std::unique_ptr<uint8_t[]> body, uint32_t length) {
-  return Queue(MakeMessage(connection, std::move(body), length), true);
+bool IOStreamMessageQueue::PushReceived(ConnectionId connection, std::unique_ptr<uint8_t[]> body, uint32_t length,
+                                        uint32_t capacity) {
+  auto message = MakeMessage(connection, std::move(body), length);
+  message->capacity = capacity;
+  return Queue(std::move(message), true);
+}
+
+std::unique_ptr<uint8_t[]> IOStreamMessageQueue::TakeBody(uint32_t length, uint32_t* capacity) {
+  std::lock_guard<std::mutex> lock(pool_mutex_);
+  for (auto it = pool_.begin(); it != pool_.end(); ++it) {
+    // Close enough in size that a small frame never pins a huge body.
+    if (it->second >= length && it->second / 2 <= length) {
+      std::unique_ptr<uint8_t[]> body = std::move(it->first);
+      *capacity = it->second;
+      pool_.erase(it);
+      return body;
+    }
+  }
+  *capacity = 0;
+  return nullptr;
+}
+
+void IOStreamMessageQueue::Recycle(std::unique_ptr<QueuedMessage> message) {
+  uint32_t capacity = std::max(message->capacity, message->length);
+  if (capacity < kPooledBodyBytes || !message->body) return;
+  std::lock_guard<std::mutex> lock(pool_mutex_);
+  if (pool_.size() >= kPooledBodies) pool_.erase(pool_.begin());  // the oldest goes
+  pool_.emplace_back(std::move(message->body), capacity);
 }
 
 void IOStreamMessageQueue::Drop(ConnectionId connection) {
@@ -121,7 +147,7 @@ void IOStreamMessageQueue::DispatchMessages() {
       else turns_.push_back(connection);
     }
     OnMessage(*message);
-    message.reset();
+    Recycle(std::move(message));
     if (++dispatched >= kDispatchSliceMessages && std::chrono::steady_clock::now() >= until) break;
   }
   bool more;

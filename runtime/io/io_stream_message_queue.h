@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "runtime/io/queued_message.h"
 
@@ -55,7 +57,12 @@ class IOStreamMessageQueue {
   // Read thread: queues a received frame, unless the connection already
   // holds as much as it may (false: nothing queued).
   bool PushReceived(ConnectionId connection, const uint8_t* body, uint32_t length);
-  bool PushReceived(ConnectionId connection, std::unique_ptr<uint8_t[]> body, uint32_t length);
+  bool PushReceived(ConnectionId connection, std::unique_ptr<uint8_t[]> body, uint32_t length,
+                    uint32_t capacity = 0);
+  // Read thread: a body for a large frame of `length` bytes, reused from
+  // one already dispatched when there is one (a stream of video frames
+  // then costs no allocation and no fresh pages per frame), or null.
+  std::unique_ptr<uint8_t[]> TakeBody(uint32_t length, uint32_t* capacity);
   // Any thread: drops every queued message of the connection.
   void Drop(ConnectionId connection);
   // The bound of PushReceived, per connection.
@@ -89,6 +96,13 @@ class IOStreamMessageQueue {
     size_t bytes = 0;
   };
   bool Queue(std::unique_ptr<QueuedMessage> message, bool bounded);
+  void Recycle(std::unique_ptr<QueuedMessage> message);
+
+  // Bodies of dispatched large frames kept for reuse.
+  static constexpr size_t kPooledBodies = 8;
+  static constexpr uint32_t kPooledBodyBytes = 64 * 1024;
+  std::mutex pool_mutex_;
+  std::vector<std::pair<std::unique_ptr<uint8_t[]>, uint32_t>> pool_;
 
   std::mutex mutex_;
   std::map<ConnectionId, Waiting> waiting_;

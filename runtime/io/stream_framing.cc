@@ -31,9 +31,9 @@ bool ReassembleStreamPackets(IOStreamMessageQueue& queue, ConnectionId connectio
 bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, ReassemblyBuffer& buffer) {
   size_t pushed = 0;
   std::unique_ptr<uint8_t[]> large;
-  uint32_t large_length = 0;
-  if (buffer.TakeLargeFrame(&large, &large_length)) {
-    if (!queue.PushReceived(connection, std::move(large), large_length)) {
+  uint32_t large_length = 0, large_capacity = 0;
+  if (buffer.TakeLargeFrame(&large, &large_length, &large_capacity)) {
+    if (!queue.PushReceived(connection, std::move(large), large_length, large_capacity)) {
       buffer.Clear();
       return Refuse(queue, connection);
     }
@@ -61,8 +61,11 @@ bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, R
         // Wait for the rest; a large frame gets a body of its own to
         // receive into, so it is never copied out of the buffer.
         if (length - kFrameHeaderSize >= ReassemblyBuffer::kDirectFrameBytes) {
-          buffer.StartLargeFrame(length - static_cast<uint32_t>(kFrameHeaderSize), bytes + offset + kFrameHeaderSize,
-                                 left - kFrameHeaderSize);
+          uint32_t body_length = length - static_cast<uint32_t>(kFrameHeaderSize);
+          uint32_t capacity = 0;
+          std::unique_ptr<uint8_t[]> body = queue.TakeBody(body_length, &capacity);
+          buffer.StartLargeFrame(body_length, bytes + offset + kFrameHeaderSize, left - kFrameHeaderSize,
+                                 std::move(body), capacity);
           offset = used;
         }
         break;
