@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 #include "runtime/io/ipc/pipe_address.h"
@@ -12,7 +13,11 @@
 
 namespace brx::io::ipc {
 
-IPCServiceClient::IPCServiceClient() : buffer_(kBufferSize, kMaxFrameLength) {}
+IPCServiceClient::IPCServiceClient() : buffer_(kBufferSize, kMaxFrameLength) {
+  // The server end is the main client itself, whose messages are wanted
+  // however many wait: the flood bound guards servers against their peers.
+  SetQueueBound(SIZE_MAX, SIZE_MAX);
+}
 
 IPCServiceClient::~IPCServiceClient() {
   Stop();
