@@ -35,6 +35,7 @@
 #include "client/core/config_store.h"
 #include "client/core/gamelink/ob_logic_game_command.h"
 #include "client/core/gamelink/s2c_messages.h"
+#include "client/core/message_ids.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/util/text_convert.h"
 #include "standin/game/game_simulator.h"
@@ -225,7 +226,7 @@ class GameLinkHost {
     cv_.notify_all();
     brx::base::Message m;
     while (queue.Get(&m))
-      if (m.message == OBLogicGameCommand::kNotifyMessage) server.DispatchMessages();
+      if (m.message == ombrix::messages::kGamePipeInput) server.DispatchMessages();
     server.Stop();
   }
 

@@ -1,5 +1,5 @@
 // Times one web command round trip through the job framework (post on the
-// main thread, HTTP on the worker, result back through message 2024, event
+// main thread, HTTP on the worker, result back through kWebJobsFinished, event
 // fired) against the command-line curl doing the same request, both on
 // the same local web stand-in in the same run, and prints the ratio.
 //
@@ -23,6 +23,7 @@
 
 #include "client/core/event_chain.h"
 #include "client/core/event_ids.h"
+#include "client/core/message_ids.h"
 #include "client/web/ob_logic_web_other.h"
 #include "client/web/web_logic_manager.h"
 #include "runtime/base/thread.h"
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
     brx::base::Message msg;
     while (replies == before) {
       if (!queue.Get(&msg)) break;
-      if (msg.message == WebLogicManager::WM_WEB_JOB_FINISHED) manager.DispatchFinishedJobs();
+      if (msg.message == ombrix::messages::kWebJobsFinished) manager.DispatchFinishedJobs();
     }
   };
   for (int i = 0; i < 20; ++i) round_trip();  // warm-up

@@ -1,5 +1,7 @@
 #include "bugreporter/dump_upload.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -50,8 +52,15 @@ bool CompressDump(const std::string& dump_path, std::string* compressed) {
   std::unique_ptr<FILE, int (*)(FILE*)> in(fopen(dump_path.c_str(), "rb"), fclose);
   if (!in) return false;
   std::string gz_path = dump_path + ".gz";
-  gzFile out = gzopen(gz_path.c_str(), "wb6 ");
-  if (!out) return false;
+  // The compressed copy holds what the report holds: the user's only.
+  int fd = open(gz_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  fchmod(fd, 0600);
+  gzFile out = gzdopen(fd, "wb6 ");
+  if (!out) {
+    close(fd);
+    return false;
+  }
   char buf[kChunk];
   while (true) {
     size_t n = fread(buf, 1, sizeof buf, in.get());
@@ -64,7 +73,7 @@ bool CompressDump(const std::string& dump_path, std::string* compressed) {
   return ok;
 }
 
-bool UploadDump(const std::string& dump_path) {
+bool UploadDump(const std::string& dump_path, const brx::http::AbortSignal& abort) {
   std::string config;
   const wchar_t* config_file = brx::util::IsGscTestPresent() ? L"gsc.test" : L"gsc";
   if (!brx::util::ReadWholeFile(config_file, &config)) return false;
@@ -82,6 +91,7 @@ bool UploadDump(const std::string& dump_path) {
 
   brx::http::HttpSession session;
   session.SetTimeouts(kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs);
+  session.SetAbortSignal(abort);
   if (!session.Open(brx::util::WideToUtf8(url.GetUrl(true)))) return false;
   return session.SendRequest(compressed.data(), compressed.size());
 }

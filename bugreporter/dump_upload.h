@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "runtime/http/curl_transfer.h"
+
 // Sending one crash report to the image storage server named in the main
 // client's server configuration. Every failure is silent: the uploader
 // shows nothing and writes no log, and a report that could not be sent
@@ -25,4 +27,5 @@ bool CompressDump(const std::string& dump_path, std::string* compressed);
 // The whole run in the current folder: configuration ("gsc.test" when it is
 // a file, else "gsc"), compression, then the POST to
 // http://<server>/UploadFileDMP.ashx?fileName=<name>.gz&random_ticket=...
-bool UploadDump(const std::string& dump_path);
+// `abort` cuts the POST short.
+bool UploadDump(const std::string& dump_path, const brx::http::AbortSignal& abort = {});

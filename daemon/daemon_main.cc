@@ -11,6 +11,7 @@
 
 #include "daemon/hook_library.h"
 #include "daemon/ob_daemon_exe_ipc.h"
+#include "runtime/base/block_quit_signals_at_load.h"
 #include "runtime/base/quit_signal_watcher.h"
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
@@ -21,11 +22,16 @@
 #include "runtime/util/module_path.h"
 #include "runtime/util/text_convert.h"
 
+BRX_BLOCK_QUIT_SIGNALS_AT_LOAD();
+
 namespace {
 
 constexpr char kHookLibrary[] = "OBDaemon.dll";
 // Time for hooked processes to let go of the library before it is freed.
 constexpr auto kUnhookGrace = std::chrono::milliseconds(4000);
+// The main client's finished-web-jobs thread message
+// (ombrix::messages::kWebJobsFinished); the daemon may not include the
+// client, so the number is repeated here and nowhere else.
 constexpr uint32_t kWebJobsMessage = 2024;
 
 // Installed before main, so a crash during start-up is reported too.
@@ -52,8 +58,8 @@ int main() {
   if (chdir(folder.c_str()) != 0) return 0;
 
   // The queue and the signal watcher come first: a quit that arrives at
-  // any later point must reach the loop, or the hook would outlive its client.
-  brx::base::BlockQuitSignals();
+  // any later point (blocked since load) must reach the loop, or the hook
+  // would outlive its client.
   brx::base::ThreadMessageQueue queue;
   uint32_t main_thread_id = queue.thread_id();
   brx::base::QuitSignalWatcher quit_watcher(main_thread_id);

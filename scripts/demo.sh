@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Runs the demo from an install folder (default build/dist) with private
-# pipe, lock and registry folders: starts the main client headless, shows
-# its log, and stops everything in order on Ctrl-C (or after
+# Runs the demo from a copy of an install folder (default build/dist) with
+# private pipe, lock and registry folders: starts Ombrix through the
+# launcher, which finds a patch on the stand-in, installs it (its progress
+# shows in the tray tip) and starts the main client headless; shows the
+# client's log, and stops everything in order on Ctrl-C (or after
 # $OMBRIX_DEMO_SECONDS seconds; 8 when not run from a terminal).
 #
 # Stand-in services join through start_service, which keeps their pids so
@@ -11,6 +13,16 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 dist=$(cd "${1:-build/dist}" && pwd)
 state=$(mktemp -d /tmp/ombrix-demo-XXXXXX)
 export OMBRIX_PIPE_DIR=$state/pipes OMBRIX_LOCK_DIR=$state/locks OMBRIX_REGISTRY_DIR=$state/registry
+# The launcher's reports go to the stand-in too; its tray icon and the
+# update applier write what they do where the demo can show it.
+export OMBRIX_DC_HOST=http://127.0.0.1:18080 OMBRIX_TRAY_RECORD=$state/tray.record
+export OMBRIX_UPDATER_RECORD=$state/updater.record TMPDIR=$state/tmp
+mkdir -p "$TMPDIR"
+# The launcher patches the installation, so the demo runs a copy of it.
+install=$state/install
+mkdir -p "$install"
+cp -a "$dist/." "$install/"
+rm -rf "$install/Log"
 
 if [ -n "${OMBRIX_DEMO_SECONDS:-}" ]; then
   seconds=$OMBRIX_DEMO_SECONDS
@@ -27,12 +39,22 @@ start_service() {
 }
 
 host=""
+# The pid of the process running exactly this program file (the launcher
+# starts the client, so the client is not our child).
+pid_of() {
+  local p
+  for p in /proc/[0-9]*; do
+    if [ "$(readlink "$p/exe" 2>/dev/null)" = "$1" ]; then echo "${p#/proc/}"; return 0; fi
+  done
+  return 1
+}
+stop_host() {
+  kill -TERM "$host" 2>/dev/null || true
+  for _ in $(seq 100); do kill -0 "$host" 2>/dev/null || return 0; sleep 0.1; done
+}
 cleanup() {
   trap - INT TERM EXIT
-  if [ -n "$host" ] && kill -0 "$host" 2>/dev/null; then
-    kill -TERM "$host" 2>/dev/null || true
-    wait "$host" 2>/dev/null || true
-  fi
+  if [ -n "$host" ] && kill -0 "$host" 2>/dev/null; then stop_host; fi
   for pid in "${services[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
   for pid in "${services[@]}"; do wait "$pid" 2>/dev/null || true; done
   rm -rf "$state"
@@ -42,7 +64,7 @@ stop_requested=0
 trap 'stop_requested=1' INT TERM
 
 # The client appends to its log; remember where each file ends now.
-logdir=$dist/Log
+logdir=$install/Log
 declare -A log_seen=()
 for f in "$logdir"/*.log; do [ -e "$f" ] && log_seen[$f]=$(stat -c %s "$f"); done
 show_log() {
@@ -57,7 +79,7 @@ show_log() {
   done
 }
 
-echo "Ombrix demo: install folder $dist, state in $state"
+echo "Ombrix demo: install folder $install (a copy of $dist), state in $state"
 
 # The web service stand-in on the address the demo edition names
 # (GlobalConfig=http://127.0.0.1:18080/), with the demo user.
@@ -74,21 +96,90 @@ if [ ! -s "$state/web.port" ]; then
 fi
 echo "Demo user: account demo, password ombrix2024 (a friend: buddy / buddy2024)"
 
-echo "Starting OBHost.exe --gui (headless)"
-"$dist/OBHost.exe" --gui &
-host=$!
+# A patch on the stand-in's static side: the next edition library, a note
+# and a few MB of data, served slowly enough to see the progress.
+next_edition=$(dirname "$dist")/standin/edition-next/OBVerCustom.dll
+if command -v 7z >/dev/null && [ -f "$next_edition" ]; then
+  mkdir -p "$state/patch-src/data" "$state/web-data/m"
+  cp "$next_edition" "$state/patch-src/OBVerCustom.dll.update"
+  echo "Ombrix 2.3.110.01: the demo patch." > "$state/patch-src/patch-notes.txt"
+  head -c 3000000 /dev/urandom > "$state/patch-src/data/welcome.bin"
+  (cd "$state/patch-src" && 7z a -bd -bso0 -y "$state/web-data/m/patch.7z" .)
+  printf '%s\n' '<?xml version="1.0" encoding="utf-8"?>' '<root>' \
+    '  <key name="OB-DEMO" version="2.3.110.01">' '    <url name="http://127.0.0.1:18080/m/patch.7z"/>' \
+    '  </key>' '</root>' > "$state/web-data/version.xml"
+  curl -s -o /dev/null "http://127.0.0.1:18080/__control/fault?path=/m/patch.7z&mode=throttle&bytes_per_s=1000000"
+  echo "The stand-in offers version 2.3.110.01 (a 3 MB patch, sent at 1 MB/s)"
+else
+  echo "No 7z or no next edition library: the stand-in offers no patch"
+fi
 
-# A game comes and goes: the game simulator plays the in-game hook library
-# on the client's game pipes (the demo edition's game id is "other").
+echo "Starting Ombrix.exe, the launcher"
+"$install/Ombrix.exe" &
+launcher=$!
+tray_seen=0
+show_tray() {
+  [ -f "$state/tray.record" ] || return 0
+  local lines
+  lines=$(wc -l < "$state/tray.record")
+  if [ "$lines" -gt "$tray_seen" ]; then
+    sed -n "$((tray_seen + 1)),${lines}p" "$state/tray.record" | grep -v '^icon ' | sed 's/^/  tray| /' || true
+    tray_seen=$lines
+  fi
+}
+while kill -0 "$launcher" 2>/dev/null; do show_tray; sleep 0.2; done
+wait "$launcher" || true
+show_tray
+show_log
+[ -f "$state/updater.record" ] && sed 's/^/  OBUpdateAplldr.exe| /' "$state/updater.record"
+if cmp -s "$install/OBVerCustom.dll" "$next_edition"; then
+  echo "The patch is installed: the edition library is now version 2.3.110.01"
+fi
+for _ in $(seq 100); do host=$(pid_of "$install/OBHost.exe") && break; sleep 0.1; done
+if [ -z "$host" ]; then
+  echo "The launcher did not start OBHost.exe" >&2
+  exit 1
+fi
+echo "The launcher started OBHost.exe --gui (pid $host, headless)"
+
+# The road of an in-game post: the game simulator plays the in-game hook
+# library on the client's game pipes (the demo edition's game id is
+# "other"), signs the demo user in and posts a screenshot with a text; the
+# blog entry is then read back from the web stand-in.
 simulator=$(dirname "$dist")/standin/game-simulator
 if [ -x "$simulator" ]; then
   for _ in $(seq 100); do
     [ -S "$OMBRIX_PIPE_DIR/ombrix.ipc.obdaemondll_1_other" ] && break
     sleep 0.1
   done
-  echo "A game attaches on the game pipes (game simulator):"
-  "$simulator" --suffix other --timeout 5000 -e "attach other; handshake; detach" \
+  shot=$state/screenshot.png
+  if ! { command -v convert >/dev/null 2>&1 &&
+         convert -size 360x90 xc:'#203040' -font DejaVu-Sans -fill white -pointsize 24 \
+           -annotate +16+54 'Ombrix demo screenshot' "$shot" 2>/dev/null; }; then
+    # Without ImageMagick (or its fonts), a plain picture.
+    python3 - "$shot" <<'PY'
+import struct, sys, zlib
+w, h = 64, 16
+rows = b"".join(b"\0" + bytes([0x20, 0x30, 0x40]) * w for _ in range(h))
+chunk = lambda t, d: struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
+open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+                              + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+PY
+  fi
+  echo "A game attaches, signs the demo user in and posts a screenshot (game simulator):"
+  "$simulator" --suffix other --timeout 15000 -e "attach other; handshake; login demo ombrix2024; \
+await LOGIN signed_in=1; post \"Hello from inside the game\" $shot; await POSTBLOG result=1; detach" \
     2>&1 | sed 's/^/  game| /' || echo "  the game simulator failed"
+  echo "The blog entry as the web stand-in stored it:"
+  python3 - "$(cat "$state/web.port")" <<'PY' || echo "  (the stand-in could not be read)"
+import json, sys, urllib.request
+state = json.load(urllib.request.urlopen("http://127.0.0.1:%s/__control/state" % sys.argv[1], timeout=5))
+for blog in state.get("blogs", []):
+    for key in ("BlogId", "Content", "ContentImageUrl", "PostFrom", "GameId", "CreateTime"):
+        print("  %-16s %s" % (key, blog.get(key, "")))
+if not state.get("blogs"):
+    print("  no blog entry")
+PY
 fi
 
 if [ "$seconds" -gt 0 ]; then
@@ -101,16 +192,15 @@ while kill -0 "$host" 2>/dev/null; do
   show_log
   if [ "$stop_requested" = 1 ] || { [ "$seconds" -gt 0 ] && [ $((SECONDS - started)) -ge "$seconds" ]; }; then
     echo "Stopping OBHost.exe (SIGTERM)"
-    kill -TERM "$host" 2>/dev/null || true
+    stop_host
     break
   fi
   sleep 0.5
 done
 status=0
-wait "$host" || status=$?
 host=""
 show_log
-echo "OBHost.exe ended with exit code $status"
+echo "OBHost.exe ended"
 if [ -f "$state/web-requests.log" ]; then
   echo "What the client asked of the web stand-in:"
   python3 - "$state/web-requests.log" <<'PY'
@@ -120,7 +210,7 @@ for line in open(sys.argv[1], encoding="utf-8"):
     print("  %s %s %s" % (r.get("method", ""), r.get("path", ""), r.get("command", "")))
 PY
 fi
-[ -f "$dist/gsc" ] && echo "Server configuration downloaded to $dist/gsc"
+[ -f "$install/gsc" ] && echo "Server configuration downloaded to $install/gsc"
 if [ -f "$OMBRIX_REGISTRY_DIR/HKCU.xml" ]; then
   echo "Registry values it wrote (HKCU):"
   grep -o 'name="[A-Za-z]*" type="REG_[A-Z]*" data="[^"]*"' "$OMBRIX_REGISTRY_DIR/HKCU.xml" | sed 's/^/  /'

@@ -10,10 +10,18 @@ packages=(
   # libraries the code calls
   libtinyxml-dev libjsoncpp-dev zlib1g-dev libfontconfig-dev
   libcurl4-openssl-dev
-  libudt-dev
+  libudt-dev libvpx-dev
+  # the launcher reads 7z patch archives
+  libarchive-dev
+  # the skin UI library: GTK 3 (with Cairo, Pango, gdk-pixbuf); Xvfb for display tests
+  libgtk-3-dev xvfb xauth
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev
-  curl
+  curl vpx-tools
+  # tests and the demo make patch archives
+  p7zip-full
+  # scripts/make-skin-images.sh draws the default skin's images
+  imagemagick
   # the main client refuses to start without a font that covers Chinese
   fonts-noto-cjk
 )

@@ -13,10 +13,6 @@ struct Message;
 // only. A build without one of them simply runs without it: its steps are
 // skipped and its thread messages are not consumed.
 
-// Thread messages of the GUI thread that the main loop hands to the parts.
-inline constexpr uint32_t kGamePipeInputMessage = 2124;    // game pipe queue has input
-inline constexpr uint32_t kDaemonPipeInputMessage = 2125;  // daemon pipe queue has input
-
 // The web service client: web logic manager and its logic classes.
 class WebLogicPart {
  public:
@@ -58,7 +54,7 @@ class GameLinkPart {
  public:
   virtual ~GameLinkPart() = default;
   // Serves the game pipes; received messages are announced to the GUI
-  // thread with kGamePipeInputMessage.
+  // thread with ombrix::messages::kGamePipeInput.
   virtual bool Start(uint32_t gui_thread_id) = 0;
   // Drains the received pipe messages to their handlers.
   virtual void DispatchMessages() = 0;
@@ -76,7 +72,7 @@ class DaemonLinkPart {
   virtual ~DaemonLinkPart() = default;
   // Starts the service threads, then listens on the daemon pipe.
   virtual bool Start() = 0;
-  // Drains (and drops) what the daemon sent; kDaemonPipeInputMessage.
+  // Drains (and drops) what the daemon sent; ombrix::messages::kDaemonPipeInput.
   virtual void DispatchMessages() = 0;
   // Stops the service threads and closes every pipe instance. Safe to call twice.
   virtual void Stop() = 0;

@@ -3,6 +3,7 @@
 #include "client/app/ob_application.h"
 #include "client/app/user_interface_host.h"
 #include "client/core/core_events.h"
+#include "client/core/message_ids.h"
 #include "runtime/base/thread_message_queue.h"
 
 using brx::base::Message;
@@ -16,11 +17,11 @@ bool DispatchToLogic(OBApplication* app, const Message& msg) {
     case brx::base::WM_TIMER:
       logic.OnTimer();
       return false;  // the windows see the timer too
-    case kDaemonPipeInputMessage:
+    case ombrix::messages::kDaemonPipeInput:
       if (!app->daemon_ipc()) break;
       app->daemon_ipc()->DispatchMessages();
       return true;
-    case kGamePipeInputMessage:
+    case ombrix::messages::kGamePipeInput:
       if (!logic.DispatchGamePipeInput()) break;
       return true;
     default:

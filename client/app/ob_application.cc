@@ -18,9 +18,9 @@
 #include "runtime/platform/single_instance_lock.h"
 #include "runtime/platform/system_info.h"
 #include "runtime/util/edition.h"
+#include "runtime/util/edition_registry.h"
 #include "runtime/util/module_path.h"
 #include "runtime/util/process_util.h"
-#include "runtime/util/registry.h"
 #include "runtime/util/text_convert.h"
 
 namespace {
@@ -39,16 +39,8 @@ std::wstring ProgramFolderOr(const std::wstring& folder) {
 // The launcher, the uninstaller and the hook daemon find the installation
 // through these values, below both hives.
 void WriteEditionValues(const std::wstring& key, const std::wstring& program_folder) {
-  for (const wchar_t* root : {L"HKEY_LOCAL_MACHINE", L"HKEY_CURRENT_USER"}) {
-    std::wstring path = std::wstring(root) + L"\\SOFTWARE\\Dorsk\\Ombrix\\" + key;
-    brx::util::WriteRegistryString(path, program_folder, L"Directory");
-    brx::util::WriteRegistryString(path, L"Ombrix.exe", L"Application");
-    brx::util::WriteRegistryString(path, L"OBDaemon.dll", L"Dll");
-    brx::util::WriteRegistryString(path, brx::util::GetEditionVersion(), L"Version");
-    brx::util::WriteRegistryString(path, key, L"Key");
-    brx::util::WriteRegistryString(path, brx::util::GetEditionKeyDesc(), L"KeyDesc");
-    brx::util::WriteRegistryDword(brx::util::GetEditionInstallHook() ? 1 : 0, path, L"InstallHook");
-  }
+  for (const wchar_t* root : {brx::util::kLocalMachineRoot, brx::util::kCurrentUserRoot})
+    brx::util::WriteEditionValues(brx::util::EditionRegistryPath(root, key), program_folder, key);
 }
 
 bool HasRequiredFont() { return brx::platform::HasChineseFont(); }
@@ -70,14 +62,13 @@ OBApplication::OBApplication(UserInterfaceHost* ui, Options options)
   }
   install_hook_ = brx::util::GetEditionInstallHook();
 
-  AppParts& parts = options.parts;
-  if (parts.make_web_logic) logic_.SetWebLogic(parts.make_web_logic(this));
-  if (parts.make_video_chat) logic_.SetVideoChat(parts.make_video_chat(this));
-  if (parts.make_game_link) logic_.SetGameLink(parts.make_game_link(this));
-  if (install_hook_) {
-    daemon_connected_ = std::make_unique<brx::platform::Event>();
-    if (parts.make_daemon_link) daemon_ipc_ = parts.make_daemon_link(this);
-  }
+  if (install_hook_) daemon_connected_ = std::make_unique<brx::platform::Event>();
+  if (!options.compose_parts) return;
+  AppParts parts = options.compose_parts(*this);
+  logic_.SetWebLogic(std::move(parts.web_logic));
+  logic_.SetVideoChat(std::move(parts.video_chat));
+  logic_.SetGameLink(std::move(parts.game_link));
+  if (install_hook_) daemon_ipc_ = std::move(parts.daemon_link);
 }
 
 OBApplication::~OBApplication() {

@@ -18,16 +18,21 @@ class SingleInstanceLock;
 class UserInterfaceHost;
 class OBApplication;
 
-// How the application builds the parts that later layers supply. Each
-// factory gets the application (not yet started) and may return null; an
-// empty factory leaves the part out of this build.
+// The parts that later layers supply, built by the program's composition
+// root (client/host) once the application's own state exists. A null part
+// is left out of this build.
 struct AppParts {
-  std::function<std::unique_ptr<WebLogicPart>(OBApplication*)> make_web_logic;
-  std::function<std::unique_ptr<VideoChatPart>(OBApplication*)> make_video_chat;
-  std::function<std::unique_ptr<GameLinkPart>(OBApplication*)> make_game_link;
-  // Used only when the edition asks for the hook daemon.
-  std::function<std::unique_ptr<DaemonLinkPart>(OBApplication*)> make_daemon_link;
+  std::unique_ptr<WebLogicPart> web_logic;
+  std::unique_ptr<VideoChatPart> video_chat;
+  std::unique_ptr<GameLinkPart> game_link;
+  // Kept only when the edition asks for the hook daemon.
+  std::unique_ptr<DaemonLinkPart> daemon_link;
 };
+
+// Builds the parts from the application's chains, logic holder and
+// daemon-connected event; it runs once, inside the constructor, and starts
+// nothing.
+using ComposeParts = std::function<AppParts(OBApplication& app)>;
 
 // The main client's application object: owns the logic holder, the two
 // event chains, the single-instance lock, the daemon link and the hook
@@ -41,12 +46,12 @@ class OBApplication {
  public:
   struct Options {
     std::wstring program_folder;  // empty: the folder of the running program
-    AppParts parts;
+    ComposeParts compose_parts;  // empty: no parts
     int daemon_connect_timeout_ms = 15000;
   };
 
   // Loads the edition values, sets up the process-wide XML and locale
-  // settings and builds the parts; starts nothing.
+  // settings and has the parts composed; starts nothing.
   OBApplication(UserInterfaceHost* ui, Options options);
   ~OBApplication();
   OBApplication(const OBApplication&) = delete;

@@ -1,5 +1,6 @@
 #include "client/app/ob_logic_command.h"
 
+#include "client/core/config_keys.h"
 #include "client/core/event_ids.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/platform/tick_clock.h"
@@ -63,7 +64,7 @@ void OBLogicCommand::Stop() {
   game_started_ = false;
   if (web_started_) web_->Stop();
   web_started_ = false;
-  config_.system().SetConfigValue(L"root.user.firstrun", L"0");
+  config_.system().SetConfigValue(config_keys::kFirstRun, L"0");
   config_.SaveSystemConfig();
   config_.SaveGameConfigs();
   if (video_started_) video_->Stop();

@@ -10,6 +10,7 @@
 #include "runtime/util/file_util.h"
 #include "runtime/util/key_path.h"
 #include "runtime/util/text_convert.h"
+#include "runtime/util/xml_parse.h"
 
 namespace config_xml {
 
@@ -67,6 +68,12 @@ std::wstring FormatOneDecimal(double value) {
 bool ParseLegacy(TiXmlDocument* doc, const std::string& text) {
   doc->Clear();
   doc->ClearError();
+  // Any program of the user can write these files; one nested deep enough
+  // to overflow the parser's stack would end every start.
+  if (brx::util::XmlNestingDepth(text) > brx::util::kMaxXmlDepth) {
+    doc->Parse("", nullptr, TIXML_ENCODING_LEGACY);
+    return false;
+  }
   doc->Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
   return !doc->Error();
 }

@@ -25,7 +25,7 @@ double ParseDouble(const std::wstring& text);
 std::wstring FormatOneDecimal(double value);
 
 // Parses ANSI text as it stands (no encoding conversion); false on a
-// parse error.
+// parse error or for a text nested deeper than kMaxXmlDepth.
 bool ParseLegacy(TiXmlDocument* doc, const std::string& text);
 // Makes the document start with <?xml version="1.0" encoding="gb2312"
 // standalone="yes" ?>, replacing a declaration already first. An empty

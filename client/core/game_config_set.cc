@@ -2,28 +2,16 @@
 
 #include <tinyxml.h>
 
+#include "client/core/config_keys.h"
 #include "client/core/config_xml.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/edition.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
 
-namespace {
+using namespace config_keys;
 
-constexpr wchar_t kGameId[] = L"root.game:id";
-constexpr wchar_t kGameName[] = L"root.game:name";
-constexpr wchar_t kOneShotKey[] = L"root.game.shortcut.oneshot:key";
-constexpr wchar_t kManyShotKey[] = L"root.game.shortcut.manyshot:key";
-constexpr wchar_t kRegionOneShotKey[] = L"root.game.shortcut.regiononeshot:key";
-constexpr wchar_t kRegionManyShotKey[] = L"root.game.shortcut.regionmanyshot:key";
-constexpr wchar_t kShowHideKey[] = L"root.game.shortcut.showhide:key";
-constexpr wchar_t kQuickPublishKey[] = L"root.game.shortcut.quickpublish:key";
-constexpr wchar_t kManyShotDuration[] = L"root.game.shortcut.manyshot.duration";
-constexpr wchar_t kManyShotInterval[] = L"root.game.shortcut.manyshot.interval";
-constexpr wchar_t kTimeShotEnable[] = L"root.game.shortcut.timeshot:enable";
-constexpr wchar_t kTimeShotInterval[] = L"root.game.shortcut.timeshot.interval";
-constexpr wchar_t kQuality[] = L"root.game.shortcut.quality";
-constexpr wchar_t kExitWithGame[] = L"root.game.option.ExitWithGame:enable";
+namespace {
 
 constexpr wchar_t kFallbackId[] = L"other";
 constexpr wchar_t kDefaultGameName[] = L"翎岚社区";
@@ -109,6 +97,17 @@ void GameConfigSet::Save() {
   // An empty fallback (no readable "other.xml" and nothing set since) would
   // only write an empty, unreadable file.
   if (fallback_->FirstChild()) {
+    // An id-less file would stay unlisted (and be logged at every start):
+    // it is saved as the game its readers already call it.
+    bool listed = false;
+    for (const auto& [id, file] : games_) listed = listed || file.doc == fallback_.get();
+    if (!listed && !games_.count(kFallbackId) && config_xml::Get(fallback_.get(), kGameId, L"").empty()) {
+      config_xml::Set(fallback_.get(), kGameId, kFallbackId);
+      if (config_xml::Get(fallback_.get(), kGameName, L"").empty())
+        config_xml::Set(fallback_.get(), kGameName, kDefaultGameName);
+      games_.emplace(kFallbackId, GameFile{FallbackFilePath(), nullptr, fallback_.get()});
+      fallback_loaded_ = true;
+    }
     config_xml::EnsureDeclaration(fallback_.get());
     config_xml::Save(*fallback_, FallbackFilePath());
   }

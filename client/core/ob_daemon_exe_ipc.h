@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "client/core/gamelink/ipc_server.h"
+#include "client/core/ipc/ipc_server.h"
 
 namespace brx::platform {
 class Event;
@@ -21,7 +21,6 @@ class Event;
 class OBDaemonExeIPC : public IPCServer {
  public:
   static constexpr wchar_t kPipeName[] = L"ombrix.ipc.obdaemonexe";
-  static constexpr uint32_t kInputMessage = 2125;
 
   OBDaemonExeIPC(brx::platform::Event* connected, uint32_t gui_thread_id)
       : connected_(connected), gui_thread_id_(gui_thread_id) {}

@@ -1,28 +1,19 @@
 #include "client/core/system_config.h"
 
+#include <sys/stat.h>
 #include <tinyxml.h>
 
 #include <cwctype>
 
+#include "client/core/config_keys.h"
 #include "client/core/config_xml.h"
 #include "runtime/platform/user_dirs.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
 
-namespace {
+using namespace config_keys;
 
-constexpr wchar_t kFirstRun[] = L"root.user.firstrun";
-constexpr wchar_t kShowHelp[] = L"root.user.showhelp";
-constexpr wchar_t kAccount[] = L"root.user.account";
-constexpr wchar_t kPassword[] = L"root.user.password";
-constexpr wchar_t kPositionX[] = L"root.user.innerombrixpostion:x";
-constexpr wchar_t kPositionY[] = L"root.user.innerombrixpostion:y";
-constexpr wchar_t kAutoLogin[] = L"root.base.normal.autologin";
-constexpr wchar_t kOneShotSound[] = L"root.base.sound.oneshot";
-constexpr wchar_t kManyShotSound[] = L"root.base.sound.manyshot";
-constexpr wchar_t kStoreType[] = L"root.base.store:type";
-constexpr wchar_t kStorePath[] = L"root.base.store:path";
-constexpr wchar_t kQuotaSize[] = L"root.base.store.quota.size";
+namespace {
 
 constexpr wchar_t kSnapshotFolderName[] = L"OBSnapshot";
 
@@ -70,6 +61,12 @@ const char* SystemConfig::BuiltInDocument() {
 std::wstring SystemConfig::FilePath() const { return program_folder_ + L"/sysconfig.xml"; }
 
 void SystemConfig::Load() {
+  // The file remembers the account and its cipher password, which is
+  // enough to sign in: a copy an older version left readable to others is
+  // closed at once, not only at the next save.
+  struct stat st {};
+  std::string path = brx::util::WideToUtf8(FilePath());
+  if (stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) chmod(path.c_str(), st.st_mode & 0700);
   std::string text;
   if (brx::util::ReadWholeFile(FilePath(), &text) && config_xml::ParseLegacy(doc_.get(), text)) return;
   config_xml::ParseLegacy(doc_.get(), BuiltInDocument());

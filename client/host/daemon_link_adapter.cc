@@ -1,10 +1,9 @@
 #include "client/host/daemon_link_adapter.h"
 
-#include "client/app/ob_application.h"
 #include "client/core/ob_daemon_exe_ipc.h"
 
-DaemonLinkAdapter::DaemonLinkAdapter(OBApplication* app)
-    : server_(std::make_unique<OBDaemonExeIPC>(app->daemon_connected_event(), app->gui_thread_id())) {}
+DaemonLinkAdapter::DaemonLinkAdapter(brx::platform::Event* connected, uint32_t gui_thread_id)
+    : server_(std::make_unique<OBDaemonExeIPC>(connected, gui_thread_id)) {}
 
 DaemonLinkAdapter::~DaemonLinkAdapter() = default;
 

@@ -1,16 +1,22 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "client/app/logic_parts.h"
 
-class OBApplication;
+namespace brx::platform {
+class Event;
+}
+
 class OBDaemonExeIPC;
 
-// The daemon pipe server as the application's daemon link.
+// The daemon pipe server as the application's daemon link. Borrows the
+// daemon-connected event, which the application owns and keeps until the
+// link is gone.
 class DaemonLinkAdapter : public DaemonLinkPart {
  public:
-  explicit DaemonLinkAdapter(OBApplication* app);
+  DaemonLinkAdapter(brx::platform::Event* connected, uint32_t gui_thread_id);
   ~DaemonLinkAdapter() override;
 
   bool Start() override;

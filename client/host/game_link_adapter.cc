@@ -1,23 +1,36 @@
 #include "client/host/game_link_adapter.h"
 
-#include "client/app/ob_application.h"
 #include "client/core/gamelink/ob_logic_game_command.h"
-#include "client/host/web_logic_adapter.h"
+#include "client/host/game_page_hosts.h"
+#include "client/web/ob_logic_web_blog.h"
+#include "client/web/ob_logic_web_data_collect.h"
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_events.h"
 #include "client/web/web_logic_manager.h"
 
-bool UserWebState::IsSignedIn() const { return !user_->record().SessionID.empty(); }
+namespace {
 
-uint8_t UserWebState::GetLoginKind() const { return user_->record().logged_in_by_ticket; }
+// A reply of ok flag and text.
+template <int32_t Id>
+GameWebReply OkText(const EventParameter& reply) {
+  const auto& r = static_cast<const payload::WebReplyOkText<Id>&>(reply);
+  return GameWebReply{r.ok != 0, r.text, L""};
+}
 
-bool UserWebState::HasNickName() const { return !user_->record().NickName.empty(); }
+}  // namespace
 
-std::wstring UserWebState::GetUserFolder() const { return user_->GetUserFolder(); }
+bool UserWebState::IsSignedIn() const { return !manager_->User().record().SessionID.empty(); }
+
+uint8_t UserWebState::GetLoginKind() const { return manager_->User().record().logged_in_by_ticket; }
+
+bool UserWebState::HasNickName() const { return !manager_->User().record().NickName.empty(); }
+
+std::wstring UserWebState::GetUserFolder() const { return manager_->User().GetUserFolder(); }
 
 std::array<int32_t, 4> UserWebState::GetDataPromptCounters() const {
-  return {user_->new_mirror_blog_count(), user_->new_about_user_count(), user_->new_message_count(),
-          user_->new_fans_count()};
+  const OBLogicWeb_User& user = manager_->User();
+  return {user.new_mirror_blog_count(), user.new_about_user_count(), user.new_message_count(),
+          user.new_fans_count()};
 }
 
 bool UserWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const {
@@ -28,11 +41,60 @@ bool UserWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring
   return true;
 }
 
-GameLinkAdapter::GameLinkAdapter(OBApplication* app) {
-  // The web part is made before this one when the build has it.
-  if (auto* web = dynamic_cast<WebLogicAdapter*>(app->logic().web()))
-    web_state_ = std::make_unique<UserWebState>(&web->manager().User());
-  server_ = std::make_unique<OBLogicGameCommand>(app->event_chain(), app->logic().config(), web_state_.get());
+void UserWebState::UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
+                             bool cipher, bool require_cipher) {
+  manager_->User().UserLogin(account, password, origin, cipher, require_cipher);
+}
+
+void UserWebState::UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin) {
+  manager_->User().UserLoginByTicket(ticket, origin);
+}
+
+void UserWebState::UserLogout() { manager_->User().UserLogout(); }
+
+void UserWebState::Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) {
+  manager_->Blog().Upload(local_file, timeout_ms, origin);
+}
+
+void UserWebState::AddBlog(const std::wstring& content, const std::wstring& post_from, const std::wstring& image_url,
+                           const std::wstring& game_id, const FromHandle& origin) {
+  manager_->Blog().AddBlog(content, post_from, image_url, game_id, origin);
+}
+
+void UserWebState::CommitShot(uint32_t shot_messages, uint32_t new_images) {
+  manager_->DataCollect().CommitShot(shot_messages, new_images);
+}
+
+GameWebReply UserWebState::ReadReply(const EventParameter& reply) const {
+  GameWebReply out;
+  switch (reply.event_id) {
+    case ::SEVENT_RESPONSE_UserLogin: return OkText<::SEVENT_RESPONSE_UserLogin>(reply);
+    case ::SEVENT_RESPONSE_UserLoginByTicket: return OkText<::SEVENT_RESPONSE_UserLoginByTicket>(reply);
+    case ::SEVENT_RESPONSE_GetUserAccountByAccount: return OkText<::SEVENT_RESPONSE_GetUserAccountByAccount>(reply);
+    case ::SEVENT_RESPONSE_GetServerDateTime: return OkText<::SEVENT_RESPONSE_GetServerDateTime>(reply);
+    case ::SEVENT_RESPONSE_Upload: {
+      const auto& r = static_cast<const payload::SEVENT_RESPONSE_Upload&>(reply);
+      out.ok = r.ok != 0;
+      out.text = r.text;
+      out.local_file = r.local_file;
+      break;
+    }
+    case ::SEVENT_RESPONSE_Addblog:
+      out.ok = static_cast<const payload::SEVENT_RESPONSE_Addblog&>(reply).ok != 0;
+      break;
+    default: break;
+  }
+  return out;
+}
+
+GameLinkAdapter::GameLinkAdapter(EventChain& events, ConfigStore& config, WebLogicManager& web,
+                                 brx::platform::Shell& shell)
+    : web_state_(std::make_unique<UserWebState>(&web)) {
+  GameLinkServices services;
+  services.web = web_state_.get();
+  services.shell = &shell;
+  services.pages = HostGamePageHosts();
+  server_ = std::make_unique<OBLogicGameCommand>(events, config, web_state_.get(), std::move(services));
 }
 
 GameLinkAdapter::~GameLinkAdapter() = default;
@@ -41,8 +103,6 @@ bool GameLinkAdapter::Start(uint32_t gui_thread_id) { return server_->Start(gui_
 
 void GameLinkAdapter::DispatchMessages() { server_->DispatchMessages(); }
 
-// The screenshot statistics come with the game command handlers; until
-// then there is nothing to report.
-void GameLinkAdapter::FlushShotStatistics() {}
+void GameLinkAdapter::FlushShotStatistics() { server_->FlushShotStatistics(); }
 
 void GameLinkAdapter::Stop() { server_->Stop(); }

@@ -3,16 +3,23 @@
 #include <memory>
 
 #include "client/app/logic_parts.h"
+#include "client/core/event_chain.h"
+#include "client/core/gamelink/game_link_web.h"
 #include "client/core/gamelink/game_link_web_state.h"
 
-class OBApplication;
+class ConfigStore;
 class OBLogicGameCommand;
-class OBLogicWeb_User;
+class WebLogicManager;
 
-// What the game link reads of the signed-in user, from the web user logic.
-class UserWebState : public IGameLinkWebState {
+namespace brx::platform {
+class Shell;
+}
+
+// What the game link reads of the signed-in user, and the web commands it
+// starts, from the web logic manager.
+class UserWebState : public IGameLinkWebState, public IGameLinkWebCommands {
  public:
-  explicit UserWebState(const OBLogicWeb_User* user) : user_(user) {}
+  explicit UserWebState(WebLogicManager* manager) : manager_(manager) {}
 
   bool IsSignedIn() const override;
   uint8_t GetLoginKind() const override;
@@ -21,14 +28,26 @@ class UserWebState : public IGameLinkWebState {
   std::array<int32_t, 4> GetDataPromptCounters() const override;
   bool ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const override;
 
+  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin, bool cipher,
+                 bool require_cipher) override;
+  void UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin) override;
+  void UserLogout() override;
+  void Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) override;
+  void AddBlog(const std::wstring& content, const std::wstring& post_from, const std::wstring& image_url,
+               const std::wstring& game_id, const FromHandle& origin) override;
+  void CommitShot(uint32_t shot_messages, uint32_t new_images) override;
+  GameWebReply ReadReply(const EventParameter& reply) const override;
+
  private:
-  const OBLogicWeb_User* user_;
+  WebLogicManager* manager_;
 };
 
-// The game pipe server as a part of the logic holder.
+// The game pipe server as a part of the logic holder. Borrows the chain,
+// the configuration store, the web logic manager and the shell, which
+// outlive it.
 class GameLinkAdapter : public GameLinkPart {
  public:
-  explicit GameLinkAdapter(OBApplication* app);
+  GameLinkAdapter(EventChain& events, ConfigStore& config, WebLogicManager& web, brx::platform::Shell& shell);
   ~GameLinkAdapter() override;
 
   OBLogicGameCommand& server() { return *server_; }
@@ -39,6 +58,6 @@ class GameLinkAdapter : public GameLinkPart {
   void Stop() override;
 
  private:
-  std::unique_ptr<UserWebState> web_state_;  // null without the web logic: nobody signs in
+  std::unique_ptr<UserWebState> web_state_;
   std::unique_ptr<OBLogicGameCommand> server_;
 };

@@ -7,7 +7,7 @@
 #include "client/app/main_loop.h"
 #include "client/app/ob_application.h"
 #include "client/core/ui_string_table.h"
-#include "client/host/app_parts.h"
+#include "client/host/client_composition.h"
 #include "client/host/edition_update.h"
 #include "client/host/headless_user_interface.h"
 #include "runtime/base/quit_signal_watcher.h"
@@ -34,8 +34,10 @@ std::string CommandLineOf(int argc, char** argv) {
 
 int OBHostMain(int argc, char** argv) {
   // SIGTERM and SIGINT become WM_QUIT on this (the GUI) thread's queue, so
-  // that being asked to quit shuts the client down in its normal order. The
-  // queue exists before the watcher, so an early signal waits in it.
+  // that being asked to quit shuts the client down in its normal order.
+  // The program blocks them from load on (see program/main.cc), so one
+  // that came before the watcher waits for it; the queue exists before the
+  // watcher. Blocking again keeps the promise for a caller without that.
   brx::base::BlockQuitSignals();
   brx::base::ThreadMessageQueue gui_queue;
   brx::base::QuitSignalWatcher quit_watcher(gui_queue.thread_id());
@@ -53,10 +55,11 @@ int OBHostMain(int argc, char** argv) {
   }
   UIStringTable::Build();
 
+  ClientComposition composition;
   HeadlessUserInterface ui;
   OBApplication::Options options;
   options.program_folder = folder;
-  options.parts = HostAppParts();
+  options.compose_parts = composition.Composer();
   if (!OBApplication::InitialApplication(&ui, CommandLineOf(argc, argv), std::move(options))) {
     UIStringTable::Destroy();
     return -1;

@@ -3,17 +3,22 @@
 #include <memory>
 
 #include "client/app/logic_parts.h"
+#include "client/core/event_chain.h"
 #include "client/web/web_client_host.h"
 
-class OBApplication;
+class ConfigStore;
+class ShotCatalogue;
 class WebLogicManager;
 
-// The web service client as a part of the logic holder: the web logic
-// manager, and the configuration and screenshot store it needs, reached
-// through the application's logic holder. GUI thread only.
+// The web service client as a part of the logic holder: owns the web logic
+// manager and answers its questions about the configuration and the
+// screenshot store. Borrows the chain, the store and the catalogue, which
+// outlive it (the application and the logic holder own them). GUI thread
+// only.
 class WebLogicAdapter : public WebLogicPart, public IWebClientHost {
  public:
-  explicit WebLogicAdapter(OBApplication* app);
+  WebLogicAdapter(const std::wstring& program_folder, EventChain& events, ConfigStore& config,
+                  ShotCatalogue& catalogue);
   ~WebLogicAdapter() override;
 
   WebLogicManager& manager() { return *manager_; }
@@ -29,10 +34,12 @@ class WebLogicAdapter : public WebLogicPart, public IWebClientHost {
 
   // IWebClientHost
   void SetSystemConfigValue(const std::wstring& key, const std::wstring& value) override;
+  std::wstring GetSystemConfigValue(const std::wstring& key) override;
   std::wstring GetSnapshotDirectory() override;
   void ClearAllShots() override;
 
  private:
-  OBApplication* app_;
+  ConfigStore& config_;
+  ShotCatalogue& catalogue_;
   std::unique_ptr<WebLogicManager> manager_;
 };

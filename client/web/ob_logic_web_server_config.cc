@@ -3,8 +3,9 @@
 #include <tinyxml.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
-
+#include <filesystem>
 #include <random>
 
 #include "client/core/event_chain.h"
@@ -67,6 +68,15 @@ constexpr CommandNode kCommandNodes[] = {
     {L"IceServer", L"IceServer"},
 };
 
+// The temporary name a transfer writes to: "<target>.part-XXXXXX".
+bool IsTransferTempName(const std::string& name) {
+  size_t part = name.rfind(".part-");
+  if (part == std::string::npos || name.size() - part != 12) return false;
+  for (size_t i = part + 6; i < name.size(); ++i)
+    if (!isalnum(static_cast<unsigned char>(name[i]))) return false;
+  return true;
+}
+
 bool IsServerConfigText(const std::string& text) {
   TiXmlDocument doc;
   return brx::util::ParseUntrustedXml(text, &doc) && doc.RootElement() && doc.RootElement()->ValueStr() == "Node";
@@ -105,6 +115,20 @@ void OBLogicWeb_ServerConfig::OnDownloaded(const JoberDescReturn_Web* result) {
   // "gsc.test" a broken download is not followed by a read of the old
   // file, which would only pick its servers again.
   if (stored || TestOverridePresent()) LoadLocalConfig(target);
+}
+
+void OBLogicWeb_ServerConfig::RemoveLeftoverDownloads() {
+  // What a download cut off by a crash or a kill left behind: the fetched
+  // copy that was never read, and the transfer's temporary files.
+  std::string folder = brx::util::WideToUtf8(manager_->program_folder());
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (name == "gsc.download" || IsTransferTempName(name)) {
+      std::error_code kind;
+      if (it->is_regular_file(kind) || it->is_symlink(kind)) unlink(it->path().c_str());
+    }
+  }
 }
 
 bool OBLogicWeb_ServerConfig::TestOverridePresent() const {

@@ -27,6 +27,10 @@ class OBLogicWeb_ServerConfig {
   // Posts the download on "OBLogicWeb_Download"; the task id, or -1 when
   // it could not be posted.
   int64_t DownloadServerConfig();
+  // Removes what earlier downloads left in the program folder: a
+  // "gsc.download" and every transfer's temporary file ("<name>.part-"
+  // and six letters or digits). At start, before any download.
+  void RemoveLeftoverDownloads();
   // Reads the file at `path`, or "gsc.test" in the program folder instead
   // when it exists, and parses it.
   void LoadLocalConfig(const std::wstring& path);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "client/core/config_keys.h"
 #include "client/web/jober_web.h"
 #include "client/web/ob_logic_web_server_config.h"
 #include "client/web/user_folders.h"
@@ -13,6 +14,7 @@
 #include "client/web/web_logic_manager.h"
 #include "runtime/base/message_loop.h"
 #include "runtime/util/file_util.h"
+#include "runtime/util/json_parse.h"
 #include "runtime/util/key_path.h"
 #include "runtime/util/text_convert.h"
 
@@ -77,8 +79,10 @@ void OBLogicWeb_User::Post(std::unique_ptr<JoberDesc_Web> job) {
 
 void OBLogicWeb_User::UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
                                 bool cipher, bool require_cipher) {
-  auto job = NewCommand(L"UserLogin", origin, &OBLogicWeb_User::OnUserLoginReply);
-  if (!job) return;
+  std::wstring server = manager_->ServerConfig().GetServerUrlForCommand(L"UserLogin");
+  if (server.empty()) return;
+  auto job = NewInterfaceCommand(server, L"UserAccount", L"UserLogin", origin,
+                                 [this, account](const JoberDescReturn_Web* r) { OnUserLoginReply(r, account); });
   job->request.timeout_ms = login_timeout_ms_;
   job->url.SetParam(L"Account", account);
   job->url.SetParam(L"Password", password);
@@ -179,7 +183,18 @@ bool OBLogicWeb_User::AcceptLogin(const JoberDescReturn_Web* result, uint8_t by_
   return true;
 }
 
-void OBLogicWeb_User::OnUserLoginReply(const JoberDescReturn_Web* result) {
+void OBLogicWeb_User::OnUserLoginReply(const JoberDescReturn_Web* result, const std::wstring& account) {
+  IWebClientHost* host = manager_->host();
+  // Only a refusal by the service forgets the credentials (a network
+  // failure at auto-login must not erase them), and while a user is signed
+  // in only a refusal of the remembered account itself: someone trying
+  // another account must not cost the signed-in user his auto-login.
+  if (result->rejected && host &&
+      (!IsLoggedIn() || account == host->GetSystemConfigValue(config_keys::kAccount))) {
+    host->SetSystemConfigValue(config_keys::kAccount, L"");
+    host->SetSystemConfigValue(config_keys::kPassword, L"");
+    host->SetSystemConfigValue(config_keys::kAutoLogin, L"0");
+  }
   if (AcceptLogin(result, 0)) {
     payload::SEVENT_RESPONSE_UserLogin event(result->job->origin(), result->reply, true, record_.Account, false);
     manager_->chain()->FireEvent(&event);
@@ -256,12 +271,8 @@ void OBLogicWeb_User::OnUpdateUserHeadImageReply(const JoberDescReturn_Web* resu
 void OBLogicWeb_User::OnGetDataPromptReply(const JoberDescReturn_Web* result, uint64_t sign_in) {
   // The counters of a user who has signed out since are nobody's.
   if (!result->ok || sign_in != sign_in_) return;
-  std::string text = brx::util::WideToUtf8(result->text);
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value root;
-  std::string errors;
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return;
+  if (!brx::util::ParseUntrustedJson(brx::util::WideToUtf8(result->text), &root)) return;
   auto count = [&root](const char* key) {
     std::string value;
     brx::util::JsonPathGet(key, &value, root, "0");
@@ -282,17 +293,11 @@ void OBLogicWeb_User::OnUserLogin(const EventParameter* event) {
   IWebClientHost* host = manager_->host();
   if (login->ok) {
     if (host) {
-      host->SetSystemConfigValue(L"root.user.account", record_.Account);
-      host->SetSystemConfigValue(L"root.user.password", record_.CipherPassword);
+      host->SetSystemConfigValue(config_keys::kAccount, record_.Account);
+      host->SetSystemConfigValue(config_keys::kPassword, record_.CipherPassword);
     }
     CreateUserFolder();
     GetDataPrompt();
-  } else if (login->rejected && host) {
-    // Only a refusal by the service forgets the credentials; a network
-    // failure at auto-login must not erase them.
-    host->SetSystemConfigValue(L"root.user.account", L"");
-    host->SetSystemConfigValue(L"root.user.password", L"");
-    host->SetSystemConfigValue(L"root.base.normal.autologin", L"0");
   }
 }
 

@@ -19,7 +19,8 @@ class WebLogicManager;
 //
 // A failed sign-in leaves a signed-in user as it was; only a sign-in the
 // service refused (Status not 0) clears the remembered account and
-// password and turns auto-login off; a failed exchange keeps them.
+// password and turns auto-login off, and while a user is signed in only a
+// refused sign-in of the remembered account; a failed exchange keeps them.
 //
 // Main thread only. Commands that need a session do nothing while nobody
 // is signed in; a command whose server is unknown sends nothing. Replies
@@ -85,7 +86,8 @@ class OBLogicWeb_User {
   std::unique_ptr<JoberDesc_Web> NewCommand(const wchar_t* command, const FromHandle& origin, Reply reply);
   void Post(std::unique_ptr<JoberDesc_Web> job);
 
-  void OnUserLoginReply(const JoberDescReturn_Web* result);
+  // `account`: the one the sign-in was for.
+  void OnUserLoginReply(const JoberDescReturn_Web* result, const std::wstring& account);
   void OnUserLoginByTicketReply(const JoberDescReturn_Web* result);
   // Takes a successful sign-in reply as the new user; false (nothing
   // changed) when the reply does not hold a readable account.

@@ -3,19 +3,15 @@
 #include <json/json.h>
 
 #include <cstdlib>
-#include <memory>
 
+#include "runtime/util/json_parse.h"
 #include "runtime/util/key_path.h"
 #include "runtime/util/text_convert.h"
 
 namespace {
 
 bool ParseJson(const std::wstring& text, Json::Value* root) {
-  std::string utf8 = brx::util::WideToUtf8(text);
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  std::string errors;
-  return reader->parse(utf8.data(), utf8.data() + utf8.size(), root, &errors);
+  return brx::util::ParseUntrustedJson(brx::util::WideToUtf8(text), root);
 }
 
 class Reader {

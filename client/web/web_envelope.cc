@@ -4,8 +4,6 @@
 #include <json/json.h>
 #include <tinyxml.h>
 
-#include <memory>
-
 #include "client/web/jober.h"
 #include "runtime/http/http_session.h"
 #include "runtime/http/reply_redact.h"
@@ -13,8 +11,10 @@
 #include "runtime/logmaker/log.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/gzip.h"
+#include "runtime/util/json_parse.h"
 #include "runtime/util/key_path.h"
 #include "runtime/util/text_convert.h"
+#include "runtime/util/xml_parse.h"
 
 using brx::util::Utf8ToWide;
 using brx::util::WideToUtf8;
@@ -58,15 +58,13 @@ bool PostRequest(JoberDesc_Web* job, const void* body, size_t length, std::wstri
 
 int OBGetReturnData_Json(const std::wstring& reply, std::wstring* out) {
   std::string text = WideToUtf8(reply);
-  Json::CharReaderBuilder builder;
-  builder["collectComments"] = true;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value root;
   std::string errors;
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) {
-    // A garbled sign-in reply still carries the session and the password.
-    LogWarnA("%s:%d:Json Error:%s:%s\n", "OBGetReturnData_Json", 74, brx::http::RedactReplySecrets(errors).c_str(),
-             brx::http::RedactReplySecrets(text).c_str());
+  if (!brx::util::ParseUntrustedJson(text, &root, &errors)) {
+    // A garbled sign-in reply still carries the session and the password,
+    // and a hostile one may be megabytes long.
+    LogWarnA("%s:%d:Json Error:%s:%s\n", "OBGetReturnData_Json", 74, brx::http::ReplyTextForLog(errors).c_str(),
+             brx::http::ReplyTextForLog(text).c_str());
     return 0;
   }
   std::string value;
@@ -95,8 +93,10 @@ bool ParseXmlReturn(std::wstring* message, const std::wstring& reply, std::wstri
   message->clear();
   status->clear();
   data->clear();
+  std::string text = brx::util::WideToAnsi(reply);
+  if (brx::util::XmlNestingDepth(text) > brx::util::kMaxXmlDepth) return false;
   TiXmlDocument doc;
-  doc.Parse(brx::util::WideToAnsi(reply).c_str(), nullptr, TIXML_ENCODING_LEGACY);
+  doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
   const TiXmlElement* root = doc.RootElement();
   if (doc.Error() || !root) return false;
   *status = brx::util::AnsiToWide(ElementText(root, "Status"));

@@ -41,6 +41,7 @@ bool WebLogicManager::Start(uint32_t main_thread_id) {
   started_ = true;
   finished_.SetTargetThread(main_thread_id);
   server_config_->SetManager(this);
+  server_config_->RemoveLeftoverDownloads();
   server_config_->LoadLocalConfig(ProgramFile(L"gsc"));
   user_->RegisterEvents(this);
   follow_->SetManager(this);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "client/core/event_chain.h"
+#include "client/core/message_ids.h"
 #include "client/web/finished_job_queue.h"
 #include "client/web/jober.h"
 
@@ -32,7 +33,8 @@ struct WebLogicOptions {
   IWebClientHost* host = nullptr;
 };
 
-// The web service client's root object, owned by the logic holder. It owns
+// The web service client's root object, owned by the host's web adapter
+// (itself a part of the logic holder). It owns
 // the seven web logic objects, the three job workers ("OBLogicWeb_Normal"
 // for every command and report, "OBLogicWeb_Upload" for the image upload
 // and the head-image and game downloads, "OBLogicWeb_Download" for the
@@ -40,7 +42,7 @@ struct WebLogicOptions {
 //
 // Main thread only, except that workers append to the queue. The main
 // loop calls Tick() on its 1-second timer and DispatchFinishedJobs() on
-// message WM_WEB_JOB_FINISHED (2024). The event chain is used from Start()
+// message ombrix::messages::kWebJobsFinished. The event chain is used from Start()
 // on, so it may be constructed after the manager; it must outlive Stop().
 //
 // Shut-down: Stop() signs the user out locally (events 3 and 4, no
@@ -51,7 +53,6 @@ struct WebLogicOptions {
 // either, also when a callback itself calls Stop() or destroys the manager.
 class WebLogicManager {
  public:
-  static constexpr uint32_t WM_WEB_JOB_FINISHED = 2024;
   static constexpr uint32_t kServerConfigRefreshMs = 900000;
   static constexpr uint32_t kDataPromptIntervalMs = 30000;
 
@@ -62,7 +63,7 @@ class WebLogicManager {
   WebLogicManager(const WebLogicManager&) = delete;
   WebLogicManager& operator=(const WebLogicManager&) = delete;
 
-  // Remembers the main thread (woken with 2024), reads the local "gsc" and
+  // Remembers the main thread (woken with kWebJobsFinished), reads the local "gsc" and
   // subscribes the user logic. True.
   bool Start(uint32_t main_thread_id);
   void Stop();
@@ -75,7 +76,7 @@ class WebLogicManager {
   void OnTimer() { Tick(); }
   // Runs the callbacks of the finished jobs. True.
   bool DispatchFinishedJobs() { return finished_.DispatchFinishedJobs(); }
-  uint32_t FinishedJobsMessageId() const { return WM_WEB_JOB_FINISHED; }
+  uint32_t FinishedJobsMessageId() const { return ombrix::messages::kWebJobsFinished; }
 
   OBLogicWeb_User& User() { return *user_; }
   const OBLogicWeb_User& User() const { return *user_; }
@@ -112,7 +113,7 @@ class WebLogicManager {
   std::unique_ptr<OBLogicWeb_Other> other_;
   std::unique_ptr<OBLogicWeb_DataCollect> data_collect_;
   std::unique_ptr<OBLogicWeb_ServerConfig> server_config_;
-  FinishedJobQueue finished_{WM_WEB_JOB_FINISHED};
+  FinishedJobQueue finished_{ombrix::messages::kWebJobsFinished};
   std::unique_ptr<JobWorker> workers_[3];
   bool started_ = false;
   bool stopped_ = false;

@@ -1,5 +1,7 @@
 #include "runtime/base/quit_signal_watcher.h"
 
+#include "runtime/base/block_quit_signals_at_load.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -28,6 +30,8 @@ void BlockQuitSignals() {
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   signal(SIGPIPE, SIG_IGN);
 }
+
+void BlockQuitSignalsAtLoad(int, char**, char**) { BlockQuitSignals(); }
 
 QuitSignalWatcher::QuitSignalWatcher(uint32_t target_thread_id)
     : ThreadBase("brx.base.QuitSignalWatcher"), target_(target_thread_id) {

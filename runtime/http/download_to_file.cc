@@ -2,7 +2,6 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,9 +16,10 @@ namespace {
 class TempFile {
  public:
   explicit TempFile(const std::string& target) : path_(target + ".part-XXXXXX") {
+    // mkstemp makes it private, and it stays so: downloads land in the
+    // program folder, whose run-time files only the user reads.
     int fd = mkstemp(path_.data());
     if (fd < 0) return;
-    fchmod(fd, 0644);  // mkstemp makes it private; a download is an ordinary file
     file_ = fdopen(fd, "wb");
     if (!file_) close(fd);
   }

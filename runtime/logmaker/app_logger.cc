@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +38,12 @@ void WriteWide(int level, const wchar_t* format, va_list args) {
 std::string AppLogPath(bool create_folder) {
   LogLayoutNormal layout;
   std::string folder = util::WideToUtf8(util::GetModuleDirectory(nullptr)) + "/" + layout.FolderName();
-  if (create_folder) mkdir(folder.c_str(), 0755);
+  if (create_folder && mkdir(folder.c_str(), 0700) != 0 && errno == EEXIST) {
+    // A folder an older version made readable to others is closed too.
+    struct stat st {};
+    if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & 077) != 0)
+      chmod(folder.c_str(), st.st_mode & 0700);
+  }
   return folder + "/" + util::WideToUtf8(util::GetEditionVersion()) + "--c--" +
          util::WideToUtf8(layout.FileName(L""));
 }

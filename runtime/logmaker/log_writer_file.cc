@@ -12,11 +12,13 @@
 namespace brx::logmaker {
 
 LogWriterFile::LogWriterFile(const std::string& path) {
-  fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  // Only the user reads the log: it names the user's files and accounts.
+  fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   if (fd_ < 0) {
     if (errno == EINVAL) fprintf(stderr, "LogWriterFile::LogWriterFile::ERROR_INVALID_PARAMETER:%s\n", path.c_str());
     return;
   }
+  fchmod(fd_, 0600);  // a log an older version made readable
   struct stat st {};
   if (fstat(fd_, &st) == 0 && st.st_size > kMaxSizeKept) {
     if (ftruncate(fd_, 0) != 0) {

@@ -1,6 +1,7 @@
 #include "runtime/platform/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +13,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& data, unsig
   std::string tmp = path + ".tmp." + std::to_string(getpid()) + "." + std::to_string(gettid());
   int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
   if (fd < 0) return false;
+  // A temporary file left by a crash keeps its old mode through O_TRUNC.
+  if (fchmod(fd, mode) != 0) {
+    close(fd);
+    unlink(tmp.c_str());
+    return false;
+  }
   size_t done = 0;
   bool ok = true;
   while (done < data.size()) {

@@ -68,6 +68,13 @@ std::string RegistryDirectory() {
   return EnsurePrivate(dir);
 }
 
+std::string TempDirectory() {
+  std::string base = Env("TMPDIR");
+  if (base.empty()) base = "/tmp";
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return EnsurePrivate(base + "/ombrix-tmp-" + std::to_string(getuid()));
+}
+
 std::string AutostartDirectory() {
   std::string config = Env("XDG_CONFIG_HOME");
   if (config.empty()) config = HomeDirectory() + "/.config";

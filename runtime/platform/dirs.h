@@ -16,6 +16,10 @@ std::string LockDirectory();
 // Where the registry hives live: $OMBRIX_REGISTRY_DIR, else
 // ~/.local/share/ombrix/registry.
 std::string RegistryDirectory();
+// The user's private scratch folder, in place of a shared temporary
+// folder: $TMPDIR (else /tmp) + "/ombrix-tmp-<uid>". Fixed names inside it
+// cannot be planted or redirected by other users.
+std::string TempDirectory();
 // The XDG autostart folder: $XDG_CONFIG_HOME/autostart, else
 // ~/.config/autostart.
 std::string AutostartDirectory();

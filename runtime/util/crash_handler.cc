@@ -209,11 +209,14 @@ void ReportFailure(const char* what, const char* path, int error) {
 }
 
 bool WriteReport(int sig, const siginfo_t* info, const ucontext_t* uc) {
-  int fd = open(g_record.dump_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Registers and the memory map are nobody else's business; a report
+  // overwritten within the same second keeps no wider mode either.
+  int fd = open(g_record.dump_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) {
     ReportFailure("Failed to create the mini-dump file '", g_record.dump_path, errno);
     return false;
   }
+  fchmod(fd, 0600);
   SafeText head;
   head.Add("Ombrix crash report\nprogram: ").Add(g_record.file_name).Add("\nversion: ").Add(g_record.version);
   head.Add("\npid: ").Dec(getpid()).Add("\nthread: ").Dec(static_cast<int64_t>(syscall(SYS_gettid)));
@@ -351,9 +354,9 @@ void ReportCrashAndExit(const char* dump_path) {
     memcpy(folder, g_record.log_path, sizeof folder);
     if (char* slash = strrchr(folder, '/')) {
       *slash = '\0';
-      mkdir(folder, 0755);
+      mkdir(folder, 0700);
     }
-    int fd = open(g_record.log_path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int fd = open(g_record.log_path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd >= 0) {
       LocalTime t = Now();
       SafeText line;

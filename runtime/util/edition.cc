@@ -91,11 +91,13 @@ std::wstring GetEditionVersion() { return Locked(&EditionCache::version); }
 std::wstring GetEditionGlobalConfig() { return Locked(&EditionCache::global_config); }
 bool GetEditionInstallHook() { return Locked(&EditionCache::install_hook); }
 
-void SetEditionLibraryPathForTesting(const std::string& path) {
+void SetEditionLibraryPath(const std::string& path) {
   EditionCache& c = Cache();
   std::lock_guard<std::mutex> lock(c.mutex);
   c.library_override = path;
 }
+
+void SetEditionLibraryPathForTesting(const std::string& path) { SetEditionLibraryPath(path); }
 
 void ResetEditionCacheForTesting() { ForgetEditionValues(); }
 

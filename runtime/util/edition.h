@@ -24,6 +24,10 @@ void ForgetEditionValues();
 // The library file: OBVerCustom.dll in the program folder.
 std::string EditionLibraryPath();
 
+// Reads the values from another installation's library (the uninstaller
+// runs from a copy outside the folder it removes). Call before any getter.
+void SetEditionLibraryPath(const std::string& path);
+
 void SetEditionLibraryPathForTesting(const std::string& path);
 void ResetEditionCacheForTesting();
 

@@ -86,7 +86,9 @@ void CreateDirectories(const std::wstring& path) {
     if (c == '\\') c = '/';
   if (p.empty() || p.back() != '/') p += '/';
   for (size_t pos = 1; pos < p.size(); ++pos) {
-    if (p[pos] == '/') mkdir(p.substr(0, pos).c_str(), 0755);
+    // The folders hold the user's own files (user folders, head images,
+    // screenshots): nobody else lists them.
+    if (p[pos] == '/') mkdir(p.substr(0, pos).c_str(), 0700);
   }
 }
 

@@ -95,6 +95,32 @@ bool Matches(const WireMessage& got, const WireMessage& want, std::string* error
   return true;
 }
 
+// The verbs a game's panel offers, each one hook-to-client message with
+// its fields given in order (trailing ones may be left out).
+struct Verb {
+  const char* verb;
+  const char* message;
+  std::vector<const char*> fields;
+};
+const std::vector<Verb> kVerbs = {
+    {"login", "LOGIN", {"account", "password", "remember", "auto_login"}},
+    {"ticket-login", "QTLLOGIN", {"ticket"}},
+    {"request-login", "REQUESTLOGIN", {}},
+    {"logout", "LOGOUT", {}},
+    {"nickname", "SETNICKNAME", {}},
+    {"post", "POSTBLOG", {"text", "image_path"}},
+    {"new-image", "NEWIMAGE", {"kind", "image_path"}},
+    {"open-url", "OPENURL", {"which"}},
+    {"setting", "SYSTEMCONFIG", {"kind", "value"}},
+    {"game-setting", "GAMECONFIG", {"kind", "value"}},
+};
+
+const Verb* FindVerb(const std::string& word) {
+  for (const Verb& verb : kVerbs)
+    if (word == verb.verb) return &verb;
+  return nullptr;
+}
+
 }  // namespace
 
 bool RunScript(GameSimulator& sim, std::istream& script, std::ostream& out, std::chrono::milliseconds timeout,
@@ -139,6 +165,27 @@ bool RunScript(GameSimulator& sim, std::istream& script, std::ostream& out, std:
       std::optional<WireMessage> m = receive();
       if (!m) return fail("expected " + w[1] + ", got nothing");
       if (m->name != w[1]) return fail("expected " + w[1] + ", got " + m->name);
+      if (!Matches(*m, fields, &why)) return fail(why);
+    } else if (const Verb* verb = FindVerb(cmd)) {
+      if (w.size() - 1 > verb->fields.size()) return fail(cmd + " takes at most " + std::to_string(verb->fields.size()) + " values");
+      std::vector<std::string> pairs = {"send", verb->message};
+      for (size_t i = 1; i < w.size(); ++i) pairs.push_back(std::string(verb->fields[i - 1]) + "=" + w[i]);
+      WireMessage fields;
+      std::string why;
+      if (!ParseFields(*FindMessage(HookToClientMessages(), verb->message), pairs, 2, &fields, &why)) return fail(why);
+      if (!sim.Send(verb->message, fields)) return fail(std::string(verb->message) + " not sent");
+    } else if (cmd == "await") {
+      // Like expect, but other messages may come first (they are printed).
+      if (w.size() < 2) return fail("await needs a message name");
+      const MessageSpec* spec = FindMessage(ClientToHookMessages(), w[1]);
+      if (!spec) return fail("unknown message " + w[1]);
+      WireMessage fields;
+      std::string why;
+      if (!ParseFields(*spec, w, 2, &fields, &why)) return fail(why);
+      std::optional<WireMessage> m;
+      while ((m = receive()) && m->name != w[1]) {
+      }
+      if (!m) return fail("awaited " + w[1] + ", got nothing");
       if (!Matches(*m, fields, &why)) return fail(why);
     } else if (cmd == "recv") {
       if (!receive()) return fail("nothing received");

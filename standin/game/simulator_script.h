@@ -16,7 +16,13 @@ class GameSimulator;
 //                                    numbers or text ("quoted" for spaces);
 //                                    a bytes field takes @<count>
 //   expect <NAME> [field=value ...]  the next message must match
+//   await <NAME> [field=value ...]   like expect, after any other messages
 //   recv                             prints the next message
+//   login <account> <password> [remember] [auto_login]
+//   ticket-login <ticket> | request-login | logout | nickname
+//   post <"text"> [image path]       an empty text is ""
+//   new-image <kind> [image path] | open-url <which>
+//   setting <kind> <value>           SYSTEMCONFIG; game-setting: GAMECONFIG
 //   handshake                        expects exactly WELCOME, [LOGIN,
 //                                    USERINFO,] SYSTEMCONFIG, GAMECONFIG,
 //                                    CONFIGOK, DATAPROMPT (a SERVERTIME

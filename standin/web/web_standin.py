@@ -23,8 +23,16 @@ Tests steer the service through /__control/<action>?... (GET or POST):
             then answer), http500 (http_status, default 500; body), garbage,
             empty, drop (close, no reply),
             notfound, status (answer with status_json / message), raw (body),
-            badgzip (labelled gzip, not gzip); encoding=GZIP|none overrides
-            the Content-Encoding of the answer. count -1: every time.
+            badgzip (labelled gzip, not gzip), nested (depth=N levels of
+            kind=json: [[...]], json-data: an envelope whose Data is a text
+            holding that, or xml: <Node><a><a>...</a></a></Node>);
+            encoding=GZIP|none overrides the Content-Encoding of the answer.
+            count -1: every time.
+            For GET of a static file also: stall (announce the whole length,
+            send the first half, then hold the line for hold_ms), truncate
+            (announce the whole length, send the first half, close), nolength
+            (send it all without a Content-Length, then close), throttle
+            (send it at bytes_per_s, default 1048576).
   clear     remove every fault
   user      account, password [, nick, id, ticket, and any profile field of
             the login reply: Birthday, Province, FollowByOtherCount,
@@ -61,6 +69,17 @@ SESSION_EXPIRED = (-2, "会话已过期,请重新登录")
 def cipher_of(account, password):
     """The stored-password token the service hands out when asked to remember."""
     return hashlib.sha256(("ombrix-cipher:%s:%s" % (account, password)).encode()).hexdigest()[:32]
+
+
+def nested_body(kind, depth):
+    """A reply nested `depth` levels deep, for the nested fault."""
+    if kind == "xml":
+        inner = max(depth - 1, 0)
+        return ("<Node>" + "<a>" * inner + "</a>" * inner + "</Node>").encode("utf-8")
+    array = "[" * depth + "]" * depth
+    if kind == "json-data":
+        return json.dumps({"Status": 0, "Message": "", "Data": array}).encode("utf-8")
+    return array.encode("utf-8")
 
 
 def now_text():
@@ -524,6 +543,8 @@ class Handler(BaseHTTPRequestHandler):
             data = self.service.static_file(url.path)
             if data is None:
                 return self.reply(404, b"not found")
+            if fault and fault.get("mode") in ("stall", "truncate", "nolength", "throttle"):
+                return self.partial_reply(data, fault)
             return self.reply(200, data, "application/octet-stream", fault=fault)
         if url.path == "/ClientInterface.axd":
             try:
@@ -554,6 +575,32 @@ class Handler(BaseHTTPRequestHandler):
             return self.reply(200, self.envelope(0, "", ""), "application/json; charset=utf-8", params, fault)
         return self.reply(404, b"not found")
 
+    def partial_reply(self, data, fault):
+        """A static file sent the broken way a fault asks for."""
+        mode = fault["mode"]
+        self.close_connection = True
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if mode != "nolength":
+            self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        if mode == "throttle":
+            rate = max(1024, int(fault.get("bytes_per_s", 1048576)))
+            chunk = max(1, rate // 20)
+            for start in range(0, len(data), chunk):
+                if self.service.stopping.is_set():
+                    return
+                self.wfile.write(data[start:start + chunk])
+                self.wfile.flush()
+                time.sleep(0.05)
+            return
+        self.wfile.write(data if mode == "nolength" else data[:len(data) // 2])
+        self.wfile.flush()
+        if mode == "stall":
+            deadline = time.time() + int(fault.get("hold_ms", 30000)) / 1000.0
+            while time.time() < deadline and not self.service.stopping.is_set():
+                time.sleep(0.02)
+
     def apply_fault(self, fault, params):
         """Acts out a fault; True when the request needs nothing more."""
         mode = fault.get("mode")
@@ -579,6 +626,10 @@ class Handler(BaseHTTPRequestHandler):
             return True
         if mode == "raw":
             self.reply(200, fault.get("body", "").encode("utf-8"), "application/json; charset=utf-8", params, fault)
+            return True
+        if mode == "nested":
+            self.reply(200, nested_body(fault.get("kind", "json"), int(fault.get("depth", "1001"))),
+                       "text/plain; charset=utf-8", params, fault)
             return True
         if mode == "notfound":
             self.reply(404, b"not found", "text/plain", None, None)
@@ -611,9 +662,12 @@ class Handler(BaseHTTPRequestHandler):
         if action == "fault":
             fault = dict(params)
             fault["count"] = int_param(params, "count", "1")
-            for key, default in (("hold_ms", "30000"), ("delay_ms", "1000"), ("http_status", "500")):
+            for key, default in (("hold_ms", "30000"), ("delay_ms", "1000"), ("http_status", "500"),
+                                 ("depth", "1001"), ("bytes_per_s", "1048576")):
                 int_param(params, key, default)
             fault.setdefault("path", "/ClientInterface.axd")
+            if fault.get("mode") == "nested" and fault.get("kind", "json") not in ("json", "json-data", "xml"):
+                raise BadRequest("kind must be json, json-data or xml")
             with svc.fault_lock:
                 svc.faults.append(fault)
         elif action == "clear":

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "client/video/ice_datagram_router.h"
-#include "client/video/ice_datagrams.h"
+#include "client/video/signalling/ice_datagram_router.h"
+#include "client/video/signalling/ice_datagrams.h"
 
 namespace {
 

@@ -30,7 +30,7 @@ RendezvousStandin::RendezvousStandin() : dir_(std::make_unique<TempDir>()) {
     pid_ = -1;
     return;
   }
-  if (!WaitUntil([&] { return PathExists(ready); }, std::chrono::milliseconds(10000))) return;
+  if (!WaitUntil([&] { return PathExists(ready); }, std::chrono::seconds(30))) return;
   unsigned ice = 0, stun = 0, control = 0;
   if (sscanf(ReadFile(ready).c_str(), "{\"ice\": %u, \"stun\": %u, \"control\": %u}", &ice, &stun, &control) != 3) {
     return;

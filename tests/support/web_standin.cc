@@ -38,6 +38,10 @@ std::string QueryEscape(const std::string& text) {
 
 namespace {
 
+// A loaded machine (a full parallel test run) can take many seconds to
+// start Python; a slow start is not a failure of the code under test.
+constexpr std::chrono::seconds kStartLimit(30);
+
 std::string Find(const std::vector<std::pair<std::string, std::string>>& list, const std::string& key, bool nocase,
                  bool* found) {
   for (const auto& [k, v] : list) {
@@ -118,7 +122,7 @@ WebStandin::WebStandin(Options options) {
       return true;
     }
     return PathExists(port_file);
-  });
+  }, kStartLimit);
   if (up && pid_ > 0) port_ = atoi(ReadFile(port_file).c_str());
 }
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "client/core/gamelink/ipc_message.h"
+#include "client/core/ipc/ipc_message.h"
 
 // Messages from the in-game hook library to the main client. Each is read
 // by its constructor from a received packet (see IPCMessage for the rules);

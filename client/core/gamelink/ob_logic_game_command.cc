@@ -4,9 +4,14 @@
 #include "client/core/config_store.h"
 #include "client/core/core_events.h"
 #include "client/core/gamelink/c2s_messages.h"
+#include "client/core/gamelink/ob_logic_game_config.h"
+#include "client/core/gamelink/ob_logic_game_image.h"
+#include "client/core/gamelink/ob_logic_game_web.h"
 #include "client/core/gamelink/s2c_messages.h"
+#include "client/core/message_ids.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/logmaker/log.h"
+#include "runtime/platform/tick_clock.h"
 #include "runtime/util/edition.h"
 #include "runtime/util/file_util.h"
 
@@ -16,8 +21,25 @@ const wchar_t* const OBLogicGameCommand::kPipeNames[kPipeCount] = {
     L"ombrix.ipc.obdaemondll_1_", L"ombrix.ipc.obdaemondll_2_", L"ombrix.ipc.obdaemondll_3_",
     L"ombrix.ipc.obdaemondll_4_", L"ombrix.ipc.obdaemondll_5_"};
 
-OBLogicGameCommand::OBLogicGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web_state)
-    : chain_(chain), config_(config), web_(web_state ? *web_state : signed_out_) {}
+OBLogicGameCommand::OBLogicGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web_state,
+                                       GameLinkServices services)
+    : chain_(chain), config_(config), web_(web_state ? *web_state : signed_out_), services_(std::move(services)) {
+  IGameLinkWebCommands& web = services_.web ? *services_.web : no_web_commands_;
+  const brx::platform::TickClock& clock = services_.clock ? *services_.clock : brx::platform::SystemTickClock();
+  blocks_.push_back(std::make_unique<OBLogicGameConfig>(*this, chain_, config_, services_.shell, services_.pages));
+  auto web_block = std::make_unique<OBLogicGameWeb>(*this, chain_, config_, web_, web);
+  web_block_ = web_block.get();
+  blocks_.push_back(std::move(web_block));
+  auto image = std::make_unique<OBLogicGameImage>(*this, chain_, web, clock);
+  image_block_ = image.get();
+  blocks_.push_back(std::move(image));
+}
+
+void OBLogicGameCommand::AddBlock(std::unique_ptr<GameCommandBlock> block) { blocks_.push_back(std::move(block)); }
+
+void OBLogicGameCommand::FlushShotStatistics() {
+  if (blocks_started_) image_block_->FlushShotStatistics();
+}
 
 OBLogicGameCommand::~OBLogicGameCommand() { Stop(); }
 
@@ -43,6 +65,8 @@ bool OBLogicGameCommand::Start(uint32_t gui_thread_id) {
     std::wstring name = PipeName(i);
     if (!Listen(name, true)) LogWarn(L"%ls:%d:Listen(%ls) failed\n", L"OBLogicGameCommand::Start", __LINE__, name.c_str());
   }
+  for (auto& block : blocks_) block->Start();
+  blocks_started_ = true;
   server_time_subscription_ =
       chain_.Subscribe(SEVENT_RESPONSE_GetServerDateTime, this, &OBLogicGameCommand::OnServerTime);
   return true;
@@ -55,6 +79,10 @@ void OBLogicGameCommand::Stop() {
   IPCServiceServer::Stop();
   CloseAllPipes();
   Clear();
+  if (blocks_started_) {
+    for (auto it = blocks_.rbegin(); it != blocks_.rend(); ++it) (*it)->Stop();
+    blocks_started_ = false;
+  }
   size_t left;
   {
     std::lock_guard<std::recursive_mutex> lock(clients_mutex_);
@@ -78,7 +106,7 @@ void OBLogicGameCommand::OnDisconnect(ConnectionId connection, int) {
 }
 
 void OBLogicGameCommand::NotifyBatch() {
-  brx::base::PostThreadMessage(gui_thread_id_, kNotifyMessage, 0, 0);
+  brx::base::PostThreadMessage(gui_thread_id_, ombrix::messages::kGamePipeInput, 0, 0);
 }
 
 bool OBLogicGameCommand::IPCFilter(ConnectionId connection, const uint8_t* message, uint32_t) {

@@ -5,13 +5,19 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "client/core/event_chain.h"
+#include "client/core/gamelink/game_command_block.h"
+#include "client/core/gamelink/game_link_services.h"
+#include "client/core/gamelink/game_link_web.h"
 #include "client/core/gamelink/game_link_web_state.h"
-#include "client/core/gamelink/ipc_server.h"
+#include "client/core/ipc/ipc_server.h"
 
 class ConfigStore;
 class IPCMessage;
+class OBLogicGameImage;
+class OBLogicGameWeb;
 struct SystemConfigValues;
 struct GameConfigValues;
 
@@ -24,7 +30,7 @@ struct GameConfigValues;
 // silently, because the event's handlers may end the client with its game.
 //
 // Threads: the pipe service's read thread calls OnConnect, OnDisconnect and
-// NotifyBatch, which posts kNotifyMessage (2124) to the GUI thread; the GUI
+// NotifyBatch, which posts ombrix::messages::kGamePipeInput to the GUI thread; the GUI
 // loop then calls DispatchMessages, and every handler runs on the GUI
 // thread. Sends may come from any thread (video frames come from the codec
 // thread).
@@ -33,19 +39,25 @@ struct GameConfigValues;
 // handlers run), an event chain, the client table (held during every send
 // and table access). No event is fired while the client table is held.
 //
-// Ownership: borrows the event chain, the configuration store and the web
-// state, which must outlive it. Stop (also run by the destructor) ends both
-// pipe threads and closes every pipe without detach events.
+// The game command handlers live in blocks (configuration, account and
+// blog, image; more join with AddBlock before Start), started in that order
+// after the pipes are served and stopped in the reverse order after the
+// pipes are closed.
+//
+// Ownership: borrows the event chain, the configuration store, the web
+// state and the services, which must outlive it. Stop (also run by the
+// destructor) ends both pipe threads and closes every pipe without detach
+// events.
 class OBLogicGameCommand : public IPCServer {
  public:
-  static constexpr uint32_t kNotifyMessage = 2124;
   static constexpr int kPipeCount = 5;
   // The five pipe names; with the install-hook flag off each has the
   // current game id appended.
   static const wchar_t* const kPipeNames[kPipeCount];
 
   // `web_state` may be null: nobody is signed in.
-  OBLogicGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web_state = nullptr);
+  OBLogicGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web_state = nullptr,
+                     GameLinkServices services = {});
   ~OBLogicGameCommand() override;
 
   // Registers the attach and detach handlers, starts the pipe threads,
@@ -56,6 +68,13 @@ class OBLogicGameCommand : public IPCServer {
   // Unsubscribes, removes every handler, stops the pipe threads and closes
   // every pipe. Messages still queued are dropped. Safe twice.
   void Stop();
+
+  // A further handler block, started after the built-in ones. Before Start.
+  void AddBlock(std::unique_ptr<GameCommandBlock> block);
+  // Every tick of the 1-second timer: the screenshot statistics report
+  // when it is due.
+  void FlushShotStatistics();
+  OBLogicGameWeb& web_block() { return *web_block_; }
 
   // The names Start listens on, with the edition's install-hook rule.
   std::wstring PipeName(int index) const;
@@ -101,6 +120,12 @@ class OBLogicGameCommand : public IPCServer {
   ConfigStore& config_;
   SignedOutWebState signed_out_;
   const IGameLinkWebState& web_;
+  NullGameLinkWebCommands no_web_commands_;
+  GameLinkServices services_;
+  std::vector<std::unique_ptr<GameCommandBlock>> blocks_;  // in start order
+  OBLogicGameImage* image_block_ = nullptr;                // in blocks_
+  OBLogicGameWeb* web_block_ = nullptr;                    // in blocks_
+  bool blocks_started_ = false;
   uint32_t gui_thread_id_ = 0;
   std::wstring server_time_;  // GUI thread; empty until known
   EventChain::Handle server_time_subscription_ = 0;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "client/core/gamelink/ipc_message.h"
+#include "client/core/ipc/ipc_message.h"
 
 // Messages from the main client to the in-game hook library. Each is built
 // by its constructor from the field values. Capacities in the comments are

@@ -1,6 +1,9 @@
 #include "client/host/obhost_main.h"
+#include "runtime/base/block_quit_signals_at_load.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/crash_handler.h"
+
+BRX_BLOCK_QUIT_SIGNALS_AT_LOAD();
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "client/core/message_ids.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/platform/event.h"
 #include "runtime/util/edition.h"
@@ -9,7 +10,8 @@
 #include "runtime/util/text_convert.h"
 
 bool FakeVideoChat::OnThreadMessage(const brx::base::Message& msg) {
-  if (msg.message < 2224 || msg.message > 2226) return false;
+  using namespace ombrix::messages;
+  if (msg.message < kSignallingEvent || msg.message > kHeadImageDownloaded) return false;
   journal_->Add("video.Message:" + std::to_string(msg.message));
   return true;
 }
@@ -55,30 +57,26 @@ std::wstring TestInstall::Folder() const { return brx::util::Utf8ToWide(dir_.pat
 OBApplication::Options TestInstall::Options(Journal* journal, bool with_daemon_link) {
   OBApplication::Options options;
   options.program_folder = Folder();
-  options.parts.make_web_logic = [this, journal](OBApplication*) {
-    auto part = std::make_unique<FakeWebLogic>(journal);
-    web = part.get();
-    return part;
-  };
-  options.parts.make_video_chat = [this, journal](OBApplication*) {
-    auto part = std::make_unique<FakeVideoChat>(journal);
-    video = part.get();
+  options.compose_parts = [this, journal, with_daemon_link](OBApplication& app) {
+    AppParts parts;
+    auto web_part = std::make_unique<FakeWebLogic>(journal);
+    web = web_part.get();
+    parts.web_logic = std::move(web_part);
+    auto video_part = std::make_unique<FakeVideoChat>(journal);
+    video = video_part.get();
     if (configure_video) configure_video(video);
-    return part;
-  };
-  options.parts.make_game_link = [this, journal](OBApplication*) {
-    auto part = std::make_unique<FakeGameLink>(journal);
-    game = part.get();
+    parts.video_chat = std::move(video_part);
+    auto game_part = std::make_unique<FakeGameLink>(journal);
+    game = game_part.get();
     if (configure_game) configure_game(game);
-    return part;
-  };
-  if (with_daemon_link) {
-    options.parts.make_daemon_link = [this, journal](OBApplication* app) {
-      auto part = std::make_unique<FakeDaemonLink>(journal, app);
-      daemon = part.get();
+    parts.game_link = std::move(game_part);
+    if (with_daemon_link && app.install_hook()) {
+      auto daemon_part = std::make_unique<FakeDaemonLink>(journal, &app);
+      daemon = daemon_part.get();
       if (configure_daemon) configure_daemon(daemon);
-      return part;
-    };
-  }
+      parts.daemon_link = std::move(daemon_part);
+    }
+    return parts;
+  };
   return options;
 }

@@ -11,6 +11,7 @@
 #include "client/app/logic_parts.h"
 #include "client/app/ob_application.h"
 #include "client/app/user_interface_host.h"
+#include "client/core/message_ids.h"
 #include "tests/support/test_support.h"
 
 // What the fake parts did, in order.
@@ -36,7 +37,7 @@ class FakeWebLogic : public WebLogicPart {
   }
   void RunStartUpJobs() override { journal_->Add("web.StartUpJobs"); }
   void OnTimer() override { journal_->Add("web.OnTimer"); }
-  uint32_t FinishedJobsMessage() const override { return 2024; }
+  uint32_t FinishedJobsMessage() const override { return ombrix::messages::kWebJobsFinished; }
   bool DispatchFinishedJobs() override {
     journal_->Add("web.Dispatch");
     return consume;
@@ -147,7 +148,7 @@ class TestInstall {
   std::string Sub(const std::string& name) const { return dir_.Sub(name); }
   std::wstring Folder() const;
 
-  // Options whose factories put fakes writing to `journal`; the last fakes
+  // Options whose composer puts fakes writing to `journal`; the last fakes
   // built are reachable through the pointers below.
   OBApplication::Options Options(Journal* journal, bool with_daemon_link = false);
 

@@ -4,6 +4,7 @@
 
 #include "client/core/core_events.h"
 #include "client/core/event_ids.h"
+#include "client/core/message_ids.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/platform/single_instance_lock.h"
 #include "tests/client/app/app_test_support.h"
@@ -56,11 +57,11 @@ TEST_F(MainLoopTest, TheTimerTicksTheLogicAndStillReachesTheWindows) {
 
 TEST_F(MainLoopTest, EachPartTakesItsOwnThreadMessages) {
   MakeApp();
-  Post(kGamePipeInputMessage);
-  Post(2224);
-  Post(2225);
-  Post(2226);
-  Post(2024);
+  Post(ombrix::messages::kGamePipeInput);
+  Post(ombrix::messages::kSignallingEvent);
+  Post(ombrix::messages::kVideoTransportNotice);
+  Post(ombrix::messages::kHeadImageDownloaded);
+  Post(ombrix::messages::kWebJobsFinished);
   Post(WM_QUIT);
   Run();
   EXPECT_EQ(journal_.entries, (std::vector<std::string>{"game.Dispatch", "video.Message:2224", "video.Message:2225",
@@ -70,7 +71,7 @@ TEST_F(MainLoopTest, EachPartTakesItsOwnThreadMessages) {
 TEST_F(MainLoopTest, DaemonInputWithoutDaemonLinkGoesOnToTheWindows) {
   MakeApp();
   ASSERT_EQ(app_->daemon_ipc(), nullptr);
-  Post(kDaemonPipeInputMessage);
+  Post(ombrix::messages::kDaemonPipeInput);
   Post(WM_QUIT);
   Run();
   EXPECT_EQ(journal_.entries, (std::vector<std::string>{"ui.Translate:2125", "chain:2125", "ui.Dispatch:2125"}));
@@ -79,7 +80,7 @@ TEST_F(MainLoopTest, DaemonInputWithoutDaemonLinkGoesOnToTheWindows) {
 TEST_F(MainLoopTest, DaemonInputIsDrainedByTheDaemonLink) {
   MakeApp("GameId=other\nKey=OB-TEST\nInstallHook=1\n", /*with_daemon_link=*/true);
   ASSERT_NE(app_->daemon_ipc(), nullptr);
-  Post(kDaemonPipeInputMessage);
+  Post(ombrix::messages::kDaemonPipeInput);
   Post(WM_QUIT);
   Run();
   EXPECT_EQ(journal_.entries, (std::vector<std::string>{"daemon.Dispatch"}));
@@ -88,7 +89,7 @@ TEST_F(MainLoopTest, DaemonInputIsDrainedByTheDaemonLink) {
 TEST_F(MainLoopTest, FinishedWebJobsTheManagerDoesNotTakeGoOn) {
   MakeApp();
   install_->web->consume = false;
-  Post(2024);
+  Post(ombrix::messages::kWebJobsFinished);
   Post(WM_QUIT);
   Run();
   EXPECT_EQ(journal_.entries,
@@ -137,7 +138,7 @@ TEST_F(MainLoopTest, QuitEndsTheLoopAfterTheMessagesPostedBeforeIt) {
 
 TEST_F(MainLoopTest, WithoutApplicationEverythingGoesToTheWindows) {
   Post(WM_TIMER, kLogicTimerId);
-  Post(kGamePipeInputMessage);
+  Post(ombrix::messages::kGamePipeInput);
   Post(WM_QUIT);
   RunMessageLoop(nullptr, &ui_);
   EXPECT_EQ(journal_.entries, (std::vector<std::string>{"ui.Translate:275", "ui.Dispatch:275", "ui.Translate:2124",

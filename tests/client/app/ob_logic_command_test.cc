@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "client/core/core_events.h"
+#include "client/core/message_ids.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/platform/tick_clock.h"
 #include "tests/client/app/app_test_support.h"
@@ -148,8 +149,8 @@ TEST_F(OBLogicCommandTest, KeepAliveSurvivesTheTickCountWrap) {
 }
 
 TEST_F(OBLogicCommandTest, LoopStepsReachOnlyStartedParts) {
-  brx::base::Message web_done{0, 2024, 0, 0, 0};
-  brx::base::Message video_msg{0, 2225, 0, 0, 0};
+  brx::base::Message web_done{0, ombrix::messages::kWebJobsFinished, 0, 0, 0};
+  brx::base::Message video_msg{0, ombrix::messages::kVideoTransportNotice, 0, 0, 0};
   brx::base::Message other{0, 3000, 0, 0, 0};
   EXPECT_FALSE(logic_.DispatchGamePipeInput());
   EXPECT_FALSE(logic_.DispatchFinishedWebJobs(web_done));

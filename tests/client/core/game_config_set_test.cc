@@ -258,6 +258,9 @@ TEST_F(GameConfigSetTest, BrokenEmptyAndDuplicateFilesAreSkipped) {
   WriteFile(dir_.Sub("games/e.txt"), GameFile("text"));
   mkdir(dir_.Sub("games/sub").c_str(), 0755);
   WriteFile(dir_.Sub("games/sub/f.xml"), GameFile("nested"));
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  WriteFile(dir_.Sub("games/g.xml"), GameFile("deep", deep));  // would overflow the parser's stack
   auto set = Load();
   std::vector<std::wstring> ids;
   set->GetGameIds(&ids);
@@ -265,6 +268,7 @@ TEST_F(GameConfigSetTest, BrokenEmptyAndDuplicateFilesAreSkipped) {
   EXPECT_EQ(set->GetQuality(L"dup"), 11);  // the first file listed keeps the id
   EXPECT_FALSE(set->HasGame(L"broken"));
   EXPECT_FALSE(set->HasGame(L"nested"));
+  EXPECT_FALSE(set->HasGame(L"deep"));
 
   std::string broken = ReadFile(dir_.Sub("games/c.xml"));
   set->Save();
@@ -298,3 +302,29 @@ TEST_F(GameConfigSetTest, SkinCheckNeedsAGameIdAndItsSkinFolder) {
 }
 
 }  // namespace
+
+TEST_F(GameConfigSetTest, AnIdLessFallbackFileBecomesTheGameOtherAtItsFirstSave) {
+  WriteFile(dir_.Sub("games/other.xml"), GameFile("", "<shortcut><quality>70</quality></shortcut>"));
+  {
+    auto set = Load();
+    EXPECT_FALSE(set->HasGame(L"other"));
+    set->SetTimeShotEnabled(L"other", true);
+    set->Save();
+    EXPECT_TRUE(set->HasGame(L"other"));
+  }
+  EXPECT_EQ(LogLines::Get().Count("empty gameid in file[games/other.xml]"), 1);
+  auto set = Load();
+  EXPECT_EQ(LogLines::Get().Count("empty gameid in file[games/other.xml]"), 1);  // not again
+  EXPECT_TRUE(set->HasGame(L"other"));
+  EXPECT_EQ(set->GetGameName(L"other"), L"翎岚社区");
+  EXPECT_EQ(set->GetQuality(L"other"), 70);
+  EXPECT_TRUE(set->IsTimeShotEnabled(L"other"));
+
+  // A file that already claims the id keeps it; the fallback stays id-less.
+  WriteFile(dir_.Sub("games/other.xml"), GameFile("", "<shortcut><quality>71</quality></shortcut>"));
+  WriteFile(dir_.Sub("games/b.xml"), GameFile("other"));
+  set = Load();
+  set->SetQuality(L"unknown", 72);
+  set->Save();
+  EXPECT_EQ(ReadFile(dir_.Sub("games/other.xml")).find("id=\"other\""), std::string::npos);
+}

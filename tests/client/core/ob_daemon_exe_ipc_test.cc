@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "client/core/message_ids.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/io/ipc/ipc_service_client.h"
 #include "runtime/platform/event.h"
@@ -43,7 +44,7 @@ TEST(OBDaemonExeIPCTest, ConnectSetsTheEventLeavingQuitsAndTheNameIsNotServedAga
   ASSERT_TRUE(daemon.SendToServer(message, sizeof message));
   brx::base::Message m;
   ASSERT_TRUE(gui.Get(&m));
-  EXPECT_EQ(m.message, OBDaemonExeIPC::kInputMessage);
+  EXPECT_EQ(m.message, ombrix::messages::kDaemonPipeInput);
   server.DispatchMessages();
 
   daemon.Close();

@@ -227,12 +227,26 @@ TEST_F(UserLoginTest, AFailedSignInLeavesTheSignedInUserAsItWas) {
   EXPECT_EQ(user().record().SessionID, before.SessionID);
   EXPECT_EQ(user().record().Account, L"demo");
   EXPECT_EQ(events_.Count(3) + events_.Count(4), 0u);
+  // Someone else's refused account leaves the signed-in user's
+  // remembered credentials and auto-login alone.
+  EXPECT_EQ(host_.config[L"root.user.account"], L"demo");
+  EXPECT_EQ(host_.config[L"root.user.password"], before.CipherPassword);
+  EXPECT_EQ(host_.config[L"root.base.normal.autologin"], L"1");
   user().GetDataPrompt();  // the session still works
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(12) == 1; }));
 
+  // A refusal of the remembered account itself forgets it.
+  user().UserLogin(L"demo", L"wrong", {FromHandle::kClient, 0}, false, false);
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 2; }));
+  EXPECT_EQ(events_.Of(0)[1].rejected, 1);
+  EXPECT_TRUE(user().IsLoggedIn());
+  EXPECT_EQ(host_.config[L"root.user.account"], L"");
+  EXPECT_EQ(host_.config[L"root.user.password"], L"");
+  EXPECT_EQ(host_.config[L"root.base.normal.autologin"], L"0");
+
   // A successful second sign-in replaces the first user.
   user().UserLogin(L"buddy", L"buddy2024", {FromHandle::kClient, 0}, false, false);
-  ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 2; }));
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 3; }));
   EXPECT_EQ(user().record().Account, L"buddy");
   EXPECT_NE(user().record().SessionID, before.SessionID);
 }

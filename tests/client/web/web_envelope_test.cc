@@ -7,6 +7,7 @@
 #include "client/web/ob_logic_web_other.h"
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_command.h"
+#include "runtime/http/reply_redact.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/web/web_test_fixture.h"
 
@@ -241,6 +242,50 @@ TEST_F(WebEnvelopeE2ETest, AGarbledSignInReplyIsLoggedWithItsSecretsHidden) {
     EXPECT_NE(line.find("***"), std::string::npos) << line;
   }
   EXPECT_EQ(json_errors, 2u);
+}
+
+TEST_F(WebEnvelopeE2ETest, HostileSignInRepliesFailTheSignInAndLeakNothing) {
+  // An XML reply (too long to log whole), then JSON nested past the
+  // reader's limit: bare, and as the text of Data that the sign-in reads.
+  std::string xml = "<?xml version=\"1.0\"?><LoginResult><Status>0</Status><Data><SessionID>s-SECRET-1</SessionID>"
+                    "<CipherPassword>c-SECRET-2</CipherPassword><UserAccount Account=\"demo\" Ticket=\"t-SECRET-3\"/>"
+                    "</Data><Note>" + std::string(3000, 'x') + "</Note></LoginResult>";
+  const std::string faults[] = {"mode=raw&body=" + QueryEscape(xml), "mode=nested&kind=json&depth=1001",
+                                "mode=nested&kind=json&depth=100000", "mode=nested&kind=json-data&depth=1001",
+                                "mode=nested&kind=json-data&depth=100000"};
+  for (const std::string& fault : faults) {
+    standin_.Fault("command=UserLogin&" + fault);
+    size_t before = events_.Count(0);
+    manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, false, true);
+    ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == before + 1; })) << fault;
+    EXPECT_EQ(events_.Of(0).back().ok, 0) << fault;
+    EXPECT_FALSE(manager_->User().IsLoggedIn());
+  }
+  size_t xml_lines = 0;
+  for (const auto& line : LogCapture::Get().Lines()) {
+    EXPECT_EQ(line.find("SECRET"), std::string::npos) << line;
+    EXPECT_LT(line.size(), 2 * brx::http::kLoggedReplyBytes + 512) << line.substr(0, 200);
+    if (line.find("OBGetReturnData_Json:74:Json Error:") == std::string::npos) continue;
+    if (line.find("<LoginResult>") == std::string::npos) continue;
+    ++xml_lines;
+    EXPECT_NE(line.find("<SessionID>***</SessionID>"), std::string::npos) << line;
+    EXPECT_NE(line.find("bytes)"), std::string::npos) << line;  // cut, and says so
+  }
+  EXPECT_EQ(xml_lines, 1u);
+
+  // Signed in, a prompt reply nested too deep changes nothing.
+  standin_.Control("prompt", "account=demo&about=4");
+  ASSERT_TRUE(SignInDemo());
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(12) == 1; }));
+  standin_.Control("prompt", "account=demo&about=9");
+  standin_.Fault("command=GetDataPrompt&mode=nested&kind=json-data&depth=100000");
+  manager_->User().GetDataPrompt();
+  ASSERT_TRUE(DrainWorker(WebLogicManager::kNormalWorker));
+  EXPECT_EQ(events_.Count(12), 1u);
+  EXPECT_EQ(manager_->User().new_about_user_count(), 4);
+  manager_->User().GetDataPrompt();
+  ASSERT_TRUE(PumpUntil([&] { return events_.Count(12) == 2; }));  // and the next reply is read as ever
+  EXPECT_EQ(manager_->User().new_about_user_count(), 9);
 }
 
 TEST_F(WebEnvelopeE2ETest, TheTimeOutLimitsTheWaitForTheReplyNotTheWholeExchange) {

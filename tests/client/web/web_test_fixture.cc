@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "client/core/message_ids.h"
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_events.h"
 #include "runtime/base/message_loop.h"
@@ -168,7 +169,7 @@ void WebTestFixture::StartManager(bool with_gsc) {
 void WebTestFixture::PumpPending() {
   brx::base::Message msg;
   while (queue_->Peek(&msg, true)) {
-    if (msg.message == WebLogicManager::WM_WEB_JOB_FINISHED) {
+    if (msg.message == ombrix::messages::kWebJobsFinished) {
       ++dispatch_messages_;
       manager_->DispatchFinishedJobs();
     }

@@ -53,6 +53,10 @@ class EventRecorder {
 class FakeClientHost : public IWebClientHost {
  public:
   void SetSystemConfigValue(const std::wstring& key, const std::wstring& value) override { config[key] = value; }
+  std::wstring GetSystemConfigValue(const std::wstring& key) override {
+    auto it = config.find(key);
+    return it == config.end() ? L"" : it->second;
+  }
   std::wstring GetSnapshotDirectory() override { return snapshot_dir; }
   void ClearAllShots() override { ++cleared_shots; }
   std::map<std::wstring, std::wstring> config;

@@ -6,8 +6,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -137,6 +140,52 @@ TEST_F(OBHostProcessTest, RunsHeadlessHoldsItsLockTicksAndStopsInOrderOnSigterm)
   EXPECT_TRUE(LogHas("[OBHost.exe]2.3.109.05 exit"));
   EXPECT_NE(ReadFile(Program() + "/sysconfig.xml").find("<firstrun>0</firstrun>"), std::string::npos);
   EXPECT_FALSE(LockHeld());
+}
+
+TEST_F(OBHostProcessTest, AQuitSignalAtAnyMomentOfStartUpEndsTheClientInOrder) {
+  // Points of start-up a test can see from outside, in the order they
+  // come: the edition library is read while static objects are built,
+  // before main; the edition values are written; the instance lock is
+  // taken; the client has started. (A signal that comes before the
+  // program's first instruction, while the loader maps its libraries, ends
+  // it before it has begun anything; no program can catch that one.)
+  auto count = [this](const std::string& text) {
+    std::string log = installed_.Log();
+    size_t n = 0;
+    for (size_t at = 0; (at = log.find(text, at)) != std::string::npos; ++at) ++n;
+    return n;
+  };
+  const std::string start_line = "[OBHost.exe]2.3.109.05 start";
+  const std::string exit_line = "[OBHost.exe]2.3.109.05 exit";
+  const std::string hive = installed_.RegistryDir() + "/HKLM.xml";
+  size_t starts = 0;
+  const std::vector<std::pair<std::string, std::function<bool(pid_t)>>> moments = {
+      {"edition library read",
+       [](pid_t pid) {
+         return ReadFile("/proc/" + std::to_string(pid) + "/maps").find("OBVerCustom.dll") != std::string::npos;
+       }},
+      {"edition values written", [&](pid_t) { return PathExists(hive); }},
+      {"instance lock taken", [&](pid_t) { return LockHeld(); }},
+      {"started", [&](pid_t) { return count(start_line) > starts; }},
+  };
+  for (const auto& [moment, reached] : moments) {
+    for (int sig : {SIGTERM, SIGINT}) {
+      fs::remove(hive);
+      starts = count(start_line);
+      size_t exits = count(exit_line);
+      auto host = Run();
+      // Polled tightly: the first moment lasts only milliseconds.
+      auto deadline = std::chrono::steady_clock::now() + kExitDeadline;
+      bool seen = false;
+      while (!(seen = reached(host->pid())) && !host->HasExited() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+      ASSERT_TRUE(seen) << moment;
+      ASSERT_TRUE(host->Signal(sig)) << moment;
+      EXPECT_EQ(host->WaitForExit(), 0) << moment << ", signal " << sig;
+      EXPECT_EQ(count(exit_line), exits + 1) << moment << ", signal " << sig;  // shut down, not cut off
+      EXPECT_FALSE(LockHeld()) << moment;
+    }
+  }
 }
 
 TEST_F(OBHostProcessTest, AfterARefusedSecondStartTheFirstStillServesItsGamePipes) {

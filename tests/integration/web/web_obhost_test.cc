@@ -1,12 +1,9 @@
 // Runs the main client OBHost.exe of the install folder against the web
 // stand-in: the server configuration comes from the stand-in, and the demo
-// user signs in through the client's web logic.
-//
-// The sign-in test is disabled while the running client has no sign-in
-// path of its own: it comes with the login window's auto-login (or a
-// game's ticket through the game link). Enable it then.
+// user signs in through the client's web logic, from a game.
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <memory>
@@ -16,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include "runtime/util/text_convert.h"
+#include "standin/game/game_simulator.h"
 #include "tests/support/installed_host.h"
 #include "tests/support/test_support.h"
 #include "tests/support/web_standin.h"
@@ -25,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using ombrix::test::HostProcess;
 using ombrix::test::InstalledHost;
+using ombrix::test::PathExists;
 using ombrix::test::ReadFile;
 using ombrix::test::ScopedEnv;
 using ombrix::test::WaitUntil;
@@ -52,6 +52,17 @@ class WebObHostTest : public ::testing::Test {
   }
   // SIGTERM and the ordered shut-down.
   static bool Stop(HostProcess* host) { return host->Signal(SIGTERM) && host->WaitForExit() == 0; }
+  size_t CountInLog(const std::string& text) const {
+    std::string log = installed_.Log();
+    size_t n = 0;
+    for (size_t at = 0; (at = log.find(text, at)) != std::string::npos; ++at) ++n;
+    return n;
+  }
+  // The permission bits of a file in the program folder.
+  int Mode(const std::string& name) const {
+    struct stat st {};
+    return stat((Program() + name).c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+  }
   bool ServerConfigDownloaded(size_t downloads = 1) {
     return standin_.WaitForRequests("/gsc", downloads,
                                     std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline));
@@ -83,28 +94,94 @@ TEST_F(WebObHostTest, DownloadsItsServerConfigurationFromTheStandinAndReportsIts
   EXPECT_TRUE(Stop(host.get()));
 }
 
-TEST_F(WebObHostTest, DISABLED_TheDemoUserSignsInThroughTheClientsWebLogic) {
-  // Remembered credentials with auto-login on, as a previous sign-in with
-  // "remember password" leaves them.
+TEST_F(WebObHostTest, HostileRepliesLeaveItRunningOnItsGoodConfigurationWithPrivateFiles) {
+  auto host = Start();
+  ASSERT_TRUE(ServerConfigDownloaded());
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(Program() + "/gsc").find(standin_.host()) != std::string::npos; }));
+  ASSERT_TRUE(Stop(host.get()));
+  const std::string good = ReadFile(Program() + "/gsc");
+
+  // What a download cut off by a kill leaves, and a settings file (it
+  // remembers the password) and a log that an older version left readable
+  // to others.
+  WriteFile(Program() + "/gsc.download", "<Node><ClientInterfaceServer><Rule><Server>elsewhere</Server>");
+  WriteFile(Program() + "/gsc.download.part-Ab12Cd", "<Node>");
+  for (const char* name : {"/sysconfig.xml", "/Log/2.3.109.05--c--OBHost.exe.log"})
+    ASSERT_EQ(chmod((Program() + name).c_str(), 0644), 0);
+  ASSERT_EQ(chmod((Program() + "/Log").c_str(), 0755), 0);
+
+  // A server configuration 100000 elements deep, and replies nested past
+  // the JSON reader's limit: just past it, then far past it.
+  standin_.Fault("path=/gsc&mode=nested&kind=xml&depth=100000");
+  for (int depth : {1001, 100000}) {
+    standin_.Fault("command=GetServerDateTime&mode=nested&kind=json&depth=" + std::to_string(depth));
+    size_t json_errors = CountInLog("OBGetReturnData_Json:74:Json Error:");
+    size_t reports = standin_.RequestsTo("/news.ashx").size();
+    host = Start();
+    ASSERT_TRUE(WaitUntil([&] { return CountInLog("OBGetReturnData_Json:74:Json Error:") > json_errors; },
+                          kStartUpDeadline))
+        << depth;
+    EXPECT_FALSE(host->HasExited()) << depth;
+    if (depth == 1001) {
+      ASSERT_TRUE(WaitUntil([&] { return installed_.LogHas("downloaded server configuration is not readable"); },
+                            kStartUpDeadline));
+      EXPECT_EQ(Mode("/sysconfig.xml"), 0600);  // closed at start, not only at the next save
+    }
+    // Still up, on the configuration it had: the worker goes on to the
+    // start report, sent to the server the good file names.
+    ASSERT_TRUE(standin_.WaitForRequests("/news.ashx", reports + 1)) << depth;
+    EXPECT_FALSE(host->HasExited()) << depth;
+    EXPECT_EQ(ReadFile(Program() + "/gsc"), good);
+    EXPECT_FALSE(PathExists(Program() + "/gsc.download"));
+    EXPECT_FALSE(PathExists(Program() + "/gsc.download.part-Ab12Cd"));
+    EXPECT_TRUE(Stop(host.get())) << depth;
+  }
+  EXPECT_EQ(standin_.RequestsTo("/gsc").size(), 3u);
+
+  // Nothing the client keeps in its folder is open to other users.
+  EXPECT_EQ(Mode("/sysconfig.xml"), 0600);
+  EXPECT_EQ(Mode("/gsc"), 0600);
+  EXPECT_EQ(Mode("/Log"), 0700);
+  EXPECT_EQ(Mode("/Log/2.3.109.05--c--OBHost.exe.log"), 0600);
+}
+
+TEST_F(WebObHostTest, TheDemoUserSignsInThroughTheClientsWebLogic) {
   Json::Value user;
   ASSERT_TRUE(Json::Reader().parse(
       standin_.Control("user", "account=demo&password=ombrix2024&nick=%E6%BC%94%E7%A4%BA%E7%8E%A9%E5%AE%B6"), user));
   std::string cipher = user["cipher"].asString();
   ASSERT_EQ(cipher.size(), 32u);
   WriteFile(Program() + "/gsc.test", standin_.GscXml());
-  WriteFile(Program() + "/sysconfig.xml",
-            "<?xml version=\"1.0\" encoding=\"gb2312\" ?>\n<root><base><normal><autorun>0</autorun>"
-            "<autologin>1</autologin></normal><store type=\"default\" path=\"\"/></base>"
-            "<user><account>demo</account><password>" + cipher + "</password></user></root>\n");
 
   auto host = Start();
   ASSERT_TRUE(ServerConfigDownloaded());
+  // The game of the demo edition attaches and signs the user in, asking
+  // the client to remember the password and sign in by itself next time.
+  gamesim::GameSimulator::Options options;
+  options.name_suffix = L"other";
+  gamesim::GameSimulator game(options);
+  ASSERT_TRUE(game.ConnectAndAttach("other", std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline)));
+  for (auto m = game.Receive(kStartUpDeadline); m && m->name != "DATAPROMPT"; m = game.Receive(kStartUpDeadline)) {
+  }
+  gamesim::WireMessage login;
+  login.fields = {{"account", u"demo"}, {"password", u"ombrix2024"}, {"remember", int64_t{1}},
+                  {"auto_login", int64_t{1}}};
+  ASSERT_TRUE(game.Send("LOGIN", login));
+
   ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 1,
                                        std::chrono::duration_cast<std::chrono::milliseconds>(kSignInDeadline)));
-  auto login = standin_.RequestsFor("UserLogin").at(0);
-  EXPECT_EQ(login.Param("Account"), "demo");
-  EXPECT_EQ(login.Param("Password"), cipher);
-  EXPECT_EQ(login.Param("PaswordType"), "cipher");
+  auto request = standin_.RequestsFor("UserLogin").at(0);
+  EXPECT_EQ(request.Param("Account"), "demo");
+  EXPECT_EQ(request.Param("Password"), "ombrix2024");
+  EXPECT_EQ(request.Param("PaswordType"), "simple");
+  EXPECT_EQ(request.Param("RequireCipher"), "true");
+  // The game hears of the sign-in.
+  std::optional<gamesim::WireMessage> reply;
+  while ((reply = game.Receive(kSignInDeadline)) && reply->name != "LOGIN") {
+  }
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->Int("signed_in"), 1);
+  EXPECT_EQ(reply->Text("text"), u"demo");
   // The client took the reply as a sign-in: it asks for the new-item
   // counts with the session the service handed out, and makes the user's folder.
   ASSERT_TRUE(standin_.WaitForRequests("GetDataPrompt"));
@@ -115,6 +192,12 @@ TEST_F(WebObHostTest, DISABLED_TheDemoUserSignsInThroughTheClientsWebLogic) {
   EXPECT_TRUE(WaitUntil([&] { return fs::is_directory(Program() + "/Users/demo"); }));
   ASSERT_TRUE(standin_.WaitForRequests("/head/1001_big.jpg"));
   EXPECT_TRUE(Stop(host.get()));
+  // What the next start signs in with by itself.
+  std::string sysconfig = ReadFile(Program() + "/sysconfig.xml");
+  EXPECT_NE(sysconfig.find("<account>demo</account>"), std::string::npos) << sysconfig;
+  EXPECT_NE(sysconfig.find("<password>" + cipher + "</password>"), std::string::npos) << sysconfig;
+  EXPECT_NE(sysconfig.find("<autologin>1</autologin>"), std::string::npos) << sysconfig;
+  EXPECT_TRUE(game.errors().empty());
 }
 
 }  // namespace

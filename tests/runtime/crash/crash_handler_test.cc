@@ -1,6 +1,7 @@
 #include "runtime/util/crash_handler.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -47,6 +48,9 @@ TEST(CrashHandlerTest, SegfaultWritesNamedReportAndCallsBack) {
   EXPECT_TRUE(std::regex_match(name, std::regex(R"(9\.9\.9\.crasher\.\d{4}-\d{1,2}-\d{1,2}-\d{1,2}\.\d{1,2}\.\d{1,2}\.dmp)")))
       << name;
   EXPECT_EQ(run.marker, run.reports[0] + "\n");
+  struct stat st {};
+  ASSERT_EQ(stat(run.reports[0].c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);  // registers and the memory map are the user's only
   std::string report = ombrix::test::ReadFile(run.reports[0]);
   EXPECT_NE(report.find("signal: 11"), std::string::npos);
   EXPECT_TRUE(std::regex_search(report, std::regex("address: 0x[0-9a-f]{4,}\n"))) << report.substr(0, 300);

@@ -30,5 +30,31 @@ TEST(ParseUntrustedXmlTest, NotADocument) {
   EXPECT_FALSE(ParseUntrustedXml("", &empty));
 }
 
+TEST(ParseUntrustedXmlTest, DeepNestingIsRefusedBeforeTheParserRecursesIntoIt) {
+  auto nested = [](size_t depth, const std::string& open, const std::string& close) {
+    std::string text;
+    for (size_t i = 0; i < depth; ++i) text += open;
+    for (size_t i = 0; i < depth; ++i) text += close;
+    return text;
+  };
+  TiXmlDocument doc;
+  EXPECT_FALSE(ParseUntrustedXml(nested(100000, "<a>", "</a>"), &doc));
+  EXPECT_TRUE(doc.Error());
+  EXPECT_EQ(doc.RootElement(), nullptr);
+  // Unclosed, and with a quoted "/>" that does not end the tag.
+  EXPECT_FALSE(ParseUntrustedXml(nested(100000, "<a x=\"/>\" y='>'>", ""), &doc));
+  EXPECT_EQ(XmlNestingDepth(nested(1000, "<a x=\"/>\">", "</a>")), 257u);  // counting stops past the limit
+
+  TiXmlDocument at_limit;
+  EXPECT_TRUE(ParseUntrustedXml(nested(kMaxXmlDepth, "<a>", "</a>"), &at_limit));
+  // Empty elements, comments, CDATA and declarations nest nothing.
+  std::string wide = "<?xml version=\"1.0\"?><!DOCTYPE x><Node>";
+  for (int i = 0; i < 5000; ++i) wide += "<Server/><!-- <a><a> --><![CDATA[<a><a>]]><s a='<b>'></s>";
+  wide += "</Node>";
+  EXPECT_EQ(XmlNestingDepth(wide), 2u);
+  TiXmlDocument many;
+  EXPECT_TRUE(ParseUntrustedXml(wide, &many));
+}
+
 }  // namespace
 }  // namespace brx::util

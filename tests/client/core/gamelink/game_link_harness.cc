@@ -4,6 +4,7 @@
 
 #include "client/core/config_store.h"
 #include "client/core/core_events.h"
+#include "client/core/message_ids.h"
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/util/edition.h"
@@ -27,8 +28,8 @@ const char kGameFile[] =
 class RecordingGameCommand : public OBLogicGameCommand {
  public:
   RecordingGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web,
-                       std::function<void(brx::io::ConnectionId)> on_connect)
-      : OBLogicGameCommand(chain, config, web), on_connect_(std::move(on_connect)) {}
+                       GameLinkServices services, std::function<void(brx::io::ConnectionId)> on_connect)
+      : OBLogicGameCommand(chain, config, web, std::move(services)), on_connect_(std::move(on_connect)) {}
   ~RecordingGameCommand() override { Stop(); }
 
  protected:
@@ -64,14 +65,14 @@ GameLinkFolder::~GameLinkFolder() {
 std::wstring GameLinkFolder::wpath() const { return brx::util::Utf8ToWide(dir_.path()); }
 
 bool FakeWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const {
-  const auto& r = static_cast<const FakeServerTimeReply&>(reply);
-  if (!r.ok) return false;
-  *text = r.text;
+  const auto* r = dynamic_cast<const FakeServerTimeReply*>(&reply);
+  if (!r || !r->ok) return false;
+  *text = r->text;
   return true;
 }
 
-GuiThread::GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web) {
-  thread_ = std::thread([this, path = folder.wpath(), web] { Main(path, web); });
+GuiThread::GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web, GameLinkServices services) {
+  thread_ = std::thread([this, path = folder.wpath(), web, services] { Main(path, web, services); });
   std::unique_lock<std::mutex> lock(mutex_);
   cv_.wait(lock, [this] { return ready_; });
 }
@@ -82,13 +83,13 @@ GuiThread::~GuiThread() {
   thread_.join();
 }
 
-void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web) {
+void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services) {
   brx::base::ThreadMessageQueue queue;
   ConfigStore config(folder, L"g1");
   config.LoadSystemConfig();
   config.CheckSkinAndLoadGameConfigs();
   EventChain chain;
-  RecordingGameCommand server(chain, config, web, [this](brx::io::ConnectionId connection) {
+  RecordingGameCommand server(chain, config, web, services, [this](brx::io::ConnectionId connection) {
     std::lock_guard<std::mutex> lock(mutex_);
     connections_.push_back(connection);
   });
@@ -108,7 +109,7 @@ void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web) {
   cv_.notify_all();
   brx::base::Message m;
   while (queue.Get(&m)) {
-    if (m.message == OBLogicGameCommand::kNotifyMessage) {
+    if (m.message == ombrix::messages::kGamePipeInput) {
       server.DispatchMessages();
     } else if (m.message == kRunTask) {
       auto* task = reinterpret_cast<std::function<void(OBLogicGameCommand&)>*>(m.wParam);

@@ -57,10 +57,10 @@ struct FakeServerTimeReply : EventParameter {
 };
 
 // The main client's GUI thread with its message loop, running the game
-// link server: 2124 drains the pipe queue, as the real main loop does.
+// link server: kGamePipeInput drains the pipe queue, as the real main loop does.
 class GuiThread {
  public:
-  GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web = nullptr);
+  GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web = nullptr, GameLinkServices services = {});
   ~GuiThread();  // WM_QUIT, then the server stops on its thread
 
   bool started() const { return started_; }
@@ -83,7 +83,7 @@ class GuiThread {
   EventChain& chain() { return *chain_; }
 
  private:
-  void Main(std::wstring folder, const IGameLinkWebState* web);
+  void Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services);
 
   std::thread thread_;
   std::mutex mutex_;

@@ -1,4 +1,4 @@
-#include "client/video/ice_client.h"
+#include "client/video/signalling/ice_client.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -16,7 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "client/video/ice_datagrams.h"
+#include "client/core/message_ids.h"
+#include "client/video/signalling/ice_datagrams.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/platform/tick_clock.h"
 #include "tests/support/rendezvous_standin.h"
@@ -156,7 +157,7 @@ class IceClientTest : public ::testing::Test {
   void Pump() {
     brx::base::Message m;
     while (queue_.Peek(&m, true)) {
-      if (m.message == WM_ICE_EVENT) {
+      if (m.message == ombrix::messages::kSignallingEvent) {
         for (IceClient* c : clients_) c->DispatchEvents();
       }
     }

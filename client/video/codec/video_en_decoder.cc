@@ -1,0 +1,167 @@
+#include "client/video/codec/video_en_decoder.h"
+
+#include <cstring>
+
+#include "client/video/codec/video_en_decoder_webm.h"
+#include "runtime/logmaker/log.h"
+
+VideoEnDecoder::VideoEnDecoder(VEDWatcher* watcher, std::wstring id, bool encode)
+    : watcher_(watcher), id_(std::move(id)), encode_(encode), thread_("VideoEnDecoder:vthread_") {
+  thread_.BindThreadMethod(this, &VideoEnDecoder::WorkLoop);
+}
+
+VideoEnDecoder::~VideoEnDecoder() { Shutdown(); }
+
+bool VideoEnDecoder::Start() {
+  {
+    std::lock_guard<std::mutex> lock(input_mutex_);
+    stopping_ = false;
+  }
+  return thread_.Start();
+}
+
+void VideoEnDecoder::Shutdown() {
+  {
+    std::lock_guard<std::mutex> lock(input_mutex_);
+    stopping_ = true;
+  }
+  input_cv_.notify_all();
+  thread_.Stop();
+  std::deque<std::unique_ptr<CodecFrame>> input;
+  {
+    std::lock_guard<std::mutex> lock(input_mutex_);
+    input.swap(input_);
+  }
+}
+
+bool VideoEnDecoder::PushFrame(uint8_t flag, uint16_t fps, uint16_t width, uint16_t height, const uint8_t* bytes,
+                               uint32_t size) {
+  if (width == 0 || height == 0) return false;
+  if (fps == 0) fps = kDefaultFps;
+  const uint64_t pixel_bytes = uint64_t{width} * height * 3;
+  // Either side: nothing larger than the work buffer is ever produced, so
+  // a declared size above it is a lie and must not size any buffer.
+  if (pixel_bytes > kWorkBufferSize || size > kWorkBufferSize) return false;
+  if (encode_ && size < pixel_bytes) return false;
+  if (size != 0 && bytes == nullptr) return false;
+
+  auto frame = std::make_unique<CodecFrame>();
+  frame->fps = fps;
+  frame->width = width;
+  frame->height = height;
+  frame->size = size;
+  frame->bytes = std::make_unique_for_overwrite<uint8_t[]>(size == 0 ? 1 : size);
+  if (size != 0) std::memcpy(frame->bytes.get(), bytes, size);
+  {
+    std::lock_guard<std::mutex> lock(input_mutex_);
+    if (failed_ || stopping_) return false;
+    frame->counter = frame_counter_++;
+    frame->flag = (flag != 0 || stream_flag_pending_) ? 1 : 0;
+    stream_flag_pending_ = false;
+    input_.push_back(std::move(frame));
+  }
+  input_cv_.notify_one();
+  return true;
+}
+
+void VideoEnDecoder::RequestKeyFrame() {
+  std::lock_guard<std::mutex> lock(input_mutex_);
+  stream_flag_pending_ = true;
+}
+
+void VideoEnDecoder::TakeOutput(std::deque<std::unique_ptr<CodecFrame>>* out) {
+  std::lock_guard<std::mutex> lock(output_mutex_);
+  while (!output_.empty()) {
+    out->push_back(std::move(output_.front()));
+    output_.pop_front();
+  }
+}
+
+bool VideoEnDecoder::failed() const {
+  std::lock_guard<std::mutex> lock(input_mutex_);
+  return failed_;
+}
+
+uint32_t VideoEnDecoder::frame_counter() const {
+  std::lock_guard<std::mutex> lock(input_mutex_);
+  return frame_counter_;
+}
+
+void VideoEnDecoder::WorkLoop() {
+  auto work = std::make_unique_for_overwrite<uint8_t[]>(kWorkBufferSize);
+  for (;;) {
+    std::unique_ptr<CodecFrame> frame;
+    {
+      std::unique_lock<std::mutex> lock(input_mutex_);
+      input_cv_.wait(lock, [this] { return stopping_ || !input_.empty(); });
+      if (stopping_) break;
+      frame = std::move(input_.front());
+      input_.pop_front();
+    }
+    if (!Process(frame.get(), work.get())) {
+      std::lock_guard<std::mutex> lock(input_mutex_);
+      failed_ = true;
+      input_.clear();
+      break;
+    }
+  }
+  Close();
+  opened_ = false;
+}
+
+bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work) {
+  if (!opened_ || frame->fps != fps_ || frame->width != width_ || frame->height != height_) {
+    Close();
+    fps_ = frame->fps;
+    width_ = frame->width;
+    height_ = frame->height;
+    opened_ = Open(fps_, width_, height_);
+    frame->flag = 1;
+    if (!opened_) {
+      LogWarnA("%s:%d:cannot open the codec for %ux%u at %u fps\n", "VideoEnDecoder::Process", __LINE__,
+               unsigned{width_}, unsigned{height_}, unsigned{fps_});
+      // The game's own frames with an unusable size end the session's
+      // video; a peer's are only skipped.
+      return !encode_;
+    }
+  }
+  auto result = std::make_unique<CodecFrame>();
+  uint32_t out_size = 0;
+  if (encode_) {
+    if (!Encode(frame->bytes.get(), frame->size, frame->flag != 0, work, &out_size, kWorkBufferSize)) {
+      return false;
+    }
+    if (out_size == 0) return true;
+    result->bytes = std::make_unique_for_overwrite<uint8_t[]>(out_size);
+    std::memcpy(result->bytes.get(), work, out_size);
+  } else {
+    // Pictures are decoded straight into the frame handed on: no copy of
+    // the largest buffer of the session.
+    const uint32_t picture = uint32_t{width_} * height_ * 3;
+    result->bytes = std::make_unique_for_overwrite<uint8_t[]>(picture);
+    if (!Decode(frame->bytes.get(), frame->size, result->bytes.get(), &out_size, picture) || out_size == 0) {
+      return true;
+    }
+  }
+
+  result->flag = frame->flag;
+  result->fps = frame->fps;
+  result->width = frame->width;
+  result->height = frame->height;
+  result->counter = frame->counter;
+  result->size = out_size;
+  {
+    std::lock_guard<std::mutex> lock(output_mutex_);
+    output_.push_back(std::move(result));
+  }
+  if (watcher_ != nullptr) watcher_->OnVideoOutput(id_);
+  return true;
+}
+
+std::unique_ptr<VideoEnDecoder> NewVideoEnDecoder(int codec_type, VideoEnDecoder::VEDWatcher* watcher,
+                                                  const std::wstring& id, bool encode) {
+  if (codec_type != kCodecTypeWebM) return nullptr;
+  std::unique_ptr<VideoEnDecoder> codec = std::make_unique<VideoEnDecoder_WebM>(watcher, id, encode);
+  if (!codec->Start()) return nullptr;
+  return codec;
+}

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "client/video/codec/codec_frame.h"
+#include "runtime/base/thread.h"
+
+// The codec worker of one video session: on the sending side it turns the
+// game's raw frames into codec frames, on the receiving side the reverse.
+// Codec-independent; a subclass supplies Open, Close, Encode and Decode.
+//
+// Threads: PushFrame, RequestKeyFrame and TakeOutput may be called from
+// any thread. The worker thread "VideoEnDecoder:vthread_" is the only one
+// that runs the codec; after each finished frame it calls the watcher's
+// OnVideoOutput with no lock of its own held. The input and output locks
+// are never held together.
+//
+// A stream is flagged (its first frame carries flag 1) when the worker is
+// new, when RequestKeyFrame asked for it, and when the frame parameters
+// change; only then does the sending codec start from a key frame, so a
+// steady stream costs one key frame, not one per frame. A failed encode,
+// or an unusable size, stops the worker for good and PushFrame refuses
+// from then on; a frame the decoder cannot use is skipped.
+//
+// Lifetime: made by the owner through NewVideoEnDecoder (which starts the
+// thread once the object is whole); the subclass's destructor calls
+// Shutdown() before its codec state dies. The watcher must outlive the
+// worker, and the owner must not destroy the worker from inside
+// OnVideoOutput or while holding a lock OnVideoOutput takes.
+class VideoEnDecoder {
+ public:
+  class VEDWatcher {
+   public:
+    virtual ~VEDWatcher() = default;
+    // Worker thread: output for `id` is ready to be taken.
+    virtual void OnVideoOutput(const std::wstring& id) = 0;
+  };
+
+  // The worker's scratch buffer; also the largest frame accepted.
+  static constexpr uint32_t kWorkBufferSize = 0xC00000;
+  static constexpr uint16_t kDefaultFps = 25;
+
+  VideoEnDecoder(VEDWatcher* watcher, std::wstring id, bool encode);
+  virtual ~VideoEnDecoder();
+  VideoEnDecoder(const VideoEnDecoder&) = delete;
+  VideoEnDecoder& operator=(const VideoEnDecoder&) = delete;
+
+  // Starts the worker thread; false when it could not start.
+  bool Start();
+  // Stops and joins the worker; frames still queued are freed. Safe twice.
+  void Shutdown();
+
+  // Queues a copy of the frame. False when the worker failed or is
+  // stopping, when width or height is 0, when the frame would not fit the
+  // work buffer, or (encoding) when `size` is short of width*height*3.
+  // A frame rate of 0 is taken as 25.
+  bool PushFrame(uint8_t flag, uint16_t fps, uint16_t width, uint16_t height, const uint8_t* bytes,
+                 uint32_t size);
+  // The next frame pushed starts a new stream (sending side: a key frame).
+  void RequestKeyFrame();
+  // Appends every finished frame, oldest first.
+  void TakeOutput(std::deque<std::unique_ptr<CodecFrame>>* out);
+
+  bool encode() const { return encode_; }
+  bool failed() const;
+  const std::wstring& id() const { return id_; }
+  const char* codec_name() const { return "webm"; }
+  // Frames accepted by PushFrame so far.
+  uint32_t frame_counter() const;
+
+ protected:
+  // Worker thread. Open makes the codec usable for these parameters (a
+  // codec already open is kept); false when it cannot be.
+  virtual bool Open(uint16_t fps, uint16_t width, uint16_t height) = 0;
+  virtual void Close() = 0;
+  // Worker thread. Encode/decode `input` into `output`; true with
+  // `*output_size` 0 means the frame produced nothing (skipped). False
+  // ends the worker. `key_frame` asks the encoder for a key frame.
+  virtual bool Encode(const uint8_t* input, uint32_t input_size, bool key_frame, uint8_t* output,
+                      uint32_t* output_size, uint32_t capacity) = 0;
+  virtual bool Decode(const uint8_t* input, uint32_t input_size, uint8_t* output, uint32_t* output_size,
+                      uint32_t capacity) = 0;
+
+ private:
+  void WorkLoop();
+  // One frame through the codec; false when the worker must end.
+  bool Process(CodecFrame* frame, uint8_t* work);
+
+  VEDWatcher* const watcher_;
+  const std::wstring id_;
+  const bool encode_;
+
+  mutable std::mutex input_mutex_;  // guards the fields up to input_
+  std::condition_variable input_cv_;
+  bool stopping_ = false;
+  bool failed_ = false;
+  bool stream_flag_pending_ = true;
+  uint32_t frame_counter_ = 0;
+  std::deque<std::unique_ptr<CodecFrame>> input_;
+
+  std::mutex output_mutex_;
+  std::deque<std::unique_ptr<CodecFrame>> output_;
+
+  // Worker thread only.
+  bool opened_ = false;
+  uint16_t fps_ = 0;
+  uint16_t width_ = 0;
+  uint16_t height_ = 0;
+
+  brx::base::ThreadMethod thread_;
+};
+
+// The codec types the sessions may ask for; only VP8 exists.
+inline constexpr int kCodecTypeWebM = 0;
+
+// A started worker of `codec_type`, or null for an unknown type or a
+// thread that would not start.
+std::unique_ptr<VideoEnDecoder> NewVideoEnDecoder(int codec_type, VideoEnDecoder::VEDWatcher* watcher,
+                                                  const std::wstring& id, bool encode);

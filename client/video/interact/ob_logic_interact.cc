@@ -1,0 +1,659 @@
+#include "client/video/interact/ob_logic_interact.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#include "client/core/message_ids.h"
+#include "client/core/video_events.h"
+#include "client/video/interact/invitation_json.h"
+#include "client/video/signalling/ice_client.h"
+#include "client/video/transport/peer_messages.h"
+#include "client/video/transport/video_transfer_notice.h"
+#include "runtime/base/thread_message_queue.h"
+#include "runtime/logmaker/log.h"
+#include "runtime/util/text_convert.h"
+
+namespace {
+
+using ombrix::messages::kHeadImageDownloaded;
+using ombrix::messages::kSignallingEvent;
+using ombrix::messages::kVideoTransportNotice;
+
+// A fresh name for a head image: 128 random bits as hex.
+std::string NewFileName() {
+  std::random_device device;
+  char name[33];
+  for (int i = 0; i < 4; ++i) std::snprintf(name + 8 * i, 9, "%08x", static_cast<unsigned>(device()));
+  return name;
+}
+
+}  // namespace
+
+OBLogicInteract::OBLogicInteract(EventChain* chain, InteractHost* host, std::unique_ptr<ice::IceSignalling> signalling)
+    : chain_(chain), host_(host), signalling_(std::move(signalling)) {
+  if (!signalling_) signalling_ = std::make_unique<ice::IceClient>(this);
+}
+
+OBLogicInteract::~OBLogicInteract() {
+  Stop();
+  retired_codecs_.clear();
+  // The signalling client goes first: its threads may still queue events
+  // for this object until it is gone.
+  signalling_.reset();
+}
+
+bool OBLogicInteract::Start(uint32_t main_thread_id) {
+  main_thread_id_ = main_thread_id;
+  subscriptions_.push_back(chain_->Subscribe(SEVENT_RESPONSE_UserLogin, this, &OBLogicInteract::OnUserLoginResult));
+  subscriptions_.push_back(
+      chain_->Subscribe(SEVENT_RESPONSE_UserLoginByTicket, this, &OBLogicInteract::OnUserLoginResult));
+  subscriptions_.push_back(
+      chain_->Subscribe(SEVENT_RESPONSE_BeforeUserLogout, this, &OBLogicInteract::OnBeforeUserLogout));
+  subscriptions_.push_back(
+      chain_->Subscribe(SEVENT_RESPONSE_UpdateUserInfo, this, &OBLogicInteract::OnUserInfoUpdated));
+  signalling_->set_main_thread_id(main_thread_id);
+  signalling_->set_message_id(kSignallingEvent);
+  return signalling_->Initial();
+}
+
+void OBLogicInteract::Stop() {
+  for (EventChain::Handle handle : subscriptions_) chain_->Unsubscribe(handle);
+  subscriptions_.clear();
+  CloseAllVideoSessions();
+  retired_codecs_.clear();
+  if (signalling_->state() != ice::ICE_STATE_OFFLINE) signalling_->Logout();
+}
+
+bool OBLogicInteract::OnThreadMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  if (message == kSignallingEvent) {
+    signalling_->DispatchEvents();
+    return true;
+  }
+  if (message == kVideoTransportNotice) {
+    std::unique_ptr<VideoTransferNotice> notice(reinterpret_cast<VideoTransferNotice*>(wparam));
+    if (!notice) return true;
+    switch (notice->code) {
+      case VideoTransferNotice::kConnected:
+        OnTransportConnected(notice->id, notice->flag == 1);
+        break;
+      case VideoTransferNotice::kClosed:
+        StopVideoSession(notice->id);
+        break;
+      case VideoTransferNotice::kDataWaiting:
+        DrainTransport(notice->id);
+        break;
+      case VideoTransferNotice::kRetired:
+        retired_codecs_.clear();
+        break;
+    }
+    return true;
+  }
+  if (message == kHeadImageDownloaded) {
+    std::unique_ptr<HeadIconDownloadResult> result(reinterpret_cast<HeadIconDownloadResult*>(lparam));
+    if (result) OnHeadIconDownloaded(*result);
+    return true;
+  }
+  return false;
+}
+
+void OBLogicInteract::OnTick() { signalling_->KeepAliveTick(); }
+
+void OBLogicInteract::FireReply(const FromHandle& origin, const std::wstring& id, int32_t result) {
+  payload::SEVENT_VIDEO_REPLY reply(origin, id, result);
+  chain_->FireEvent(&reply);
+}
+
+void OBLogicInteract::GetOnlineFriend(int page, int page_size) {
+  if (signalling_->state() == ice::ICE_STATE_LOGGED_IN) {
+    signalling_->GetOnlineFriend(page, page_size);
+    return;
+  }
+  const std::vector<OnlineFriendInfo> none;
+  payload::SEVENT_GETONLINEFRIEND event(0, page, &none);
+  chain_->FireEvent(&event);
+}
+
+void OBLogicInteract::InviteVideo(const std::wstring& id, const std::wstring& invited, bool send_own_video,
+                                  const FromHandle& origin) {
+  const InteractUser user = host_->CurrentUser();
+  if (invited == user.account) return;
+  if (signalling_->state() != ice::ICE_STATE_LOGGED_IN) {
+    FireReply(origin, id, user.display_name.empty() ? payload::kVideoNoUser : payload::kVideoNoLink);
+    if (signalling_->state() == ice::ICE_STATE_OFFLINE) ConnectIceServer();
+    return;
+  }
+  const std::wstring sender = send_own_video ? user.account : invited;
+  bool busy = false;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    // Only one session at a time.
+    busy = !sessions_.empty();
+    if (!busy) {
+      VideoSession& s = sessions_[id];
+      s.id = id;
+      s.origin = origin;
+      s.inviter = user.account;
+      s.sender = sender;
+      s.invited = {invited};
+      s.state = VideoSession::kInvited;
+    }
+  }
+  if (busy) {
+    FireReply(origin, id, payload::kVideoSessionExists);
+    return;
+  }
+  signalling_->Invite(ombrix::video::InvitationJson(sender), id, invited);
+}
+
+void OBLogicInteract::ReplyVideoInvite(const std::wstring& id, int result, const FromHandle& origin) {
+  const std::wstring own = OwnAccount();
+  std::wstring inviter;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(id);
+    if (it == sessions_.end() || it->second.answered) return;
+    VideoSession& s = it->second;
+    s.answered = true;
+    s.origin = origin;
+    inviter = s.inviter;
+    if (result == 0) {
+      s.codec = NewVideoEnDecoder(s.codec_type, this, id, s.IsSender(own));
+      s.state = VideoSession::kNegotiating;
+    }
+  }
+  if (result != 0) {
+    signalling_->Reply(id, inviter, result, L"");
+    CloseVideoSession(id);
+    return;
+  }
+  signalling_->Reply(id, inviter, 0, ombrix::video::AcceptJson());
+}
+
+void OBLogicInteract::StopVideoOfRequester(const FromHandle& origin) {
+  std::wstring id;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    for (const auto& [key, s] : sessions_) {
+      if (s.origin.kind == origin.kind && s.origin.handle == origin.handle) {
+        id = key;
+        break;
+      }
+    }
+  }
+  if (!id.empty()) CloseVideoSession(id);
+}
+
+void OBLogicInteract::CloseVideoSession(const std::wstring& id) { CloseSession(id, true); }
+
+void OBLogicInteract::CloseSession(const std::wstring& id, bool hangup) {
+  if (draining_) {
+    deferred_closes_.emplace_back(id, hangup);
+    return;
+  }
+  VideoSession session;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(id);
+    if (it == sessions_.end()) return;
+    session = std::move(it->second);
+    sessions_.erase(it);
+  }
+  Dispose(std::move(session), hangup);
+}
+
+void OBLogicInteract::Dispose(VideoSession session, bool hangup) {
+  // Outside the session lock: stopping a link joins its threads, and the
+  // codec thread may be waiting for the lock to hand over output.
+  if (hangup) signalling_->Hangup(session.Peer(OwnAccount()), session.id);
+  if (session.relay_link) session.relay_link->Close();
+  if (session.udt_link) session.udt_link->Close();
+  session.relay_link.reset();
+  session.udt_link.reset();
+  RetireCodec(std::move(session.codec));
+}
+
+void OBLogicInteract::RetireCodec(std::unique_ptr<VideoEnDecoder> codec) {
+  if (!codec) return;
+  retired_codecs_.push_back(std::move(codec));
+  auto notice = std::make_unique<VideoTransferNotice>();
+  notice->code = VideoTransferNotice::kRetired;
+  if (brx::base::PostThreadMessage(main_thread_id_, kVideoTransportNotice, reinterpret_cast<uintptr_t>(notice.get()),
+                                   0)) {
+    notice.release();  // the GUI thread frees it
+  }
+}
+
+void OBLogicInteract::StopVideoSession(const std::wstring& id) {
+  FromHandle origin;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(id);
+    if (it == sessions_.end()) return;
+    origin = it->second.origin;
+  }
+  payload::SEVENT_VIDEO_STOP stop(origin, id);
+  chain_->FireEvent(&stop);
+  CloseVideoSession(id);
+}
+
+void OBLogicInteract::CloseAllVideoSessions() {
+  std::map<std::wstring, VideoSession> all;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    all.swap(sessions_);
+  }
+  for (auto& [id, session] : all) Dispose(std::move(session), true);
+}
+
+void OBLogicInteract::PushVideoFrame(const std::wstring& id, const uint8_t* bytes, uint32_t size, uint16_t fps,
+                                     uint16_t width, uint16_t height) {
+  const std::wstring own = OwnAccount();
+  std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+  auto it = sessions_.find(id);
+  if (it == sessions_.end() || !it->second.IsSender(own) || !it->second.codec) return;
+  it->second.codec->PushFrame(0, fps, width, height, bytes, size);
+}
+
+void OBLogicInteract::ConnectIceServer() {
+  const InteractUser user = host_->CurrentUser();
+  if (user.display_name.empty()) return;
+  std::wstring address = host_->IceServerAddress();
+  static const std::wstring kScheme = L"http://";
+  if (address.compare(0, kScheme.size(), kScheme) != 0) return;
+  address.erase(0, kScheme.size());
+  const size_t colon = address.find(L':');
+  if (colon == std::wstring::npos) return;
+  const std::wstring host = address.substr(0, colon);
+  const std::wstring port_text = address.substr(colon + 1);
+  if (host.empty() || port_text.empty()) return;
+  wchar_t* end = nullptr;
+  const long port = wcstol(port_text.c_str(), &end, 10);
+  if (port <= 0 || port > 65535) return;
+  signalling_->Login(host, static_cast<int>(port), user.session_id, user.account, user.display_name);
+}
+
+void OBLogicInteract::OnUserLoginResult(const EventParameter*) {
+  // Signed in means a session id; a failed sign-in leaves none.
+  if (!host_->CurrentUser().session_id.empty()) ConnectIceServer();
+}
+
+void OBLogicInteract::OnUserInfoUpdated(const EventParameter*) {
+  if (signalling_->state() == ice::ICE_STATE_OFFLINE) {
+    ConnectIceServer();
+  } else {
+    signalling_->Rename(host_->CurrentUser().display_name);
+  }
+}
+
+void OBLogicInteract::OnBeforeUserLogout(const EventParameter*) {
+  // Logged out first, so no HANGUP follows the sessions closed below.
+  if (signalling_->state() == ice::ICE_STATE_LOGGED_IN) signalling_->Logout();
+  std::vector<std::pair<FromHandle, std::wstring>> stopped;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    for (const auto& [id, s] : sessions_) stopped.emplace_back(s.origin, id);
+  }
+  for (const auto& [origin, id] : stopped) {
+    payload::SEVENT_VIDEO_STOP stop(origin, id);
+    chain_->FireEvent(&stop);
+  }
+  CloseAllVideoSessions();
+}
+
+void OBLogicInteract::OnIceKickout(const ice::ICEEvent_ice_kickout* e) {
+  payload::SEVENT_KICKOUT kickout(e->new_public_ip, e->new_public_port);
+  chain_->FireEvent(&kickout);
+}
+
+void OBLogicInteract::OnIceInvite(const ice::ICEEvent_ice_invite* e) {
+  const std::wstring own = OwnAccount();
+  bool busy;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    busy = !sessions_.empty();
+  }
+  if (busy) {
+    signalling_->Reply(e->id, e->from, 2, L"");
+    return;
+  }
+  ombrix::video::InvitationFields fields;
+  std::string error;
+  if (!ombrix::video::ParseInvitationJson(e->data, &fields, &error)) {
+    LogWarnA("%s:%d:Json Error:%s\n", "OBLogicInteract::OnIceInvite", __LINE__, error.c_str());
+    return;
+  }
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    VideoSession& s = sessions_[e->id];
+    s.id = e->id;
+    s.inviter = e->from;
+    s.sender = fields.sender;
+    s.invited = {own};
+    s.state = VideoSession::kInvited;
+  }
+  payload::SEVENT_VIDEO_INVITE invite(e->id, e->from_name, own, fields.sender == own);
+  chain_->FireEvent(&invite);
+}
+
+void OBLogicInteract::OnIceReply(const ice::ICEEvent_ice_reply* e) {
+  const std::wstring own = OwnAccount();
+  FromHandle origin;
+  std::wstring invited;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(e->id);
+    // Answers matter only to the inviter's session still waiting for one.
+    if (it == sessions_.end() || it->second.inviter != own || it->second.state != VideoSession::kInvited) return;
+    VideoSession& s = it->second;
+    origin = s.origin;
+    invited = s.invited.front();
+    if (e->result == ice::ICE_REPLY_ACCEPT) {
+      ombrix::video::InvitationFields fields;
+      std::string error;
+      if (!ombrix::video::ParseInvitationJson(e->data, &fields, &error)) {
+        LogWarnA("%s:%d:Json Error:%s\n", "OBLogicInteract::OnIceReply", __LINE__, error.c_str());
+        invited.clear();
+      } else {
+        s.state = VideoSession::kNegotiating;
+        s.codec_type = kCodecTypeWebM;
+        s.codec = NewVideoEnDecoder(s.codec_type, this, e->id, s.IsSender(own));
+      }
+    }
+  }
+  if (e->result == ice::ICE_REPLY_ACCEPT && invited.empty()) {
+    CloseVideoSession(e->id);
+    return;
+  }
+  FireReply(origin, e->id, e->result);
+  if (e->result == ice::ICE_REPLY_ACCEPT) {
+    signalling_->StartStunUac(invited, e->id);
+  } else {
+    CloseVideoSession(e->id);
+  }
+}
+
+void OBLogicInteract::OnIceHangup(const ice::ICEEvent_ice_hangup* e) { StopVideoSession(e->id); }
+
+void OBLogicInteract::OnStunInvite(const ice::ICEEvent_stun_invite* e) {
+  std::wstring peer;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(e->id);
+    if (it == sessions_.end()) return;
+    it->second.state = VideoSession::kNegotiating;
+    peer = it->second.Peer(OwnAccount());
+  }
+  signalling_->StartStunUas(e->id, e->remote_private_ip, peer, e->port_type, e->remote_private_port,
+                            e->remote_public_ip, e->remote_public_port);
+}
+
+void OBLogicInteract::OnStunReply(const ice::ICEEvent_stun_reply* e) {
+  if (e->code != 0 && e->code != 1) return;
+  std::wstring peer;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(e->id);
+    // A binding that gives up late, once another link is on its way,
+    // changes nothing.
+    if (it == sessions_.end() || it->second.state != VideoSession::kNegotiating) return;
+    it->second.state = VideoSession::kRelay;
+    peer = it->second.Peer(OwnAccount());
+  }
+  signalling_->RelayInvite(e->id, peer);
+}
+
+void OBLogicInteract::OnStunReady(const ice::ICEEvent_stun_ready* e) {
+  // The punched port is reused by the link, so its socket goes first.
+  const int socket = e->TakeSocket();
+  if (socket >= 0) close(socket);
+  std::unique_ptr<ice::BindingResult> result = e->TakeResult();
+  if (!result) return;
+  const std::wstring own = OwnAccount();
+  bool failed = false;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(e->id);
+    if (it == sessions_.end() || it->second.state != VideoSession::kNegotiating || it->second.udt_link) return;
+    VideoSession& s = it->second;
+    s.peer_ip = result->peer_ip;
+    s.peer_port = result->peer_port;
+    // The socket's own port: behind a NAT that changes ports the port the
+    // peer saw is not one this host has.
+    const int32_t port = result->local_port != 0 ? result->local_port : result->bind_port;
+    s.udt_link = std::make_unique<UdtLink>(this, main_thread_id_, kVideoTransportNotice, s.id);
+    if (s.IsSender(own)) {
+      failed = !s.udt_link->InitialServer(static_cast<uint16_t>(port));
+    } else {
+      failed = !s.udt_link->InitialClient(static_cast<uint16_t>(port));
+      if (!failed) s.udt_link->Connect(brx::util::WideToUtf8(s.peer_ip), static_cast<uint16_t>(s.peer_port));
+    }
+  }
+  if (failed) {
+    LogWarnA("InitialUDT failed\n");
+    CloseVideoSession(e->id);
+  }
+}
+
+void OBLogicInteract::OnRelayReply(const ice::ICEEvent_relay_reply* e) {
+  std::unique_ptr<RelayLink> old_relay;
+  std::unique_ptr<UdtLink> old_udt;
+  FromHandle origin;
+  int error = 0;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(e->id);
+    if (it == sessions_.end()) return;
+    VideoSession& s = it->second;
+    // Both sides may ask for the relay; a second reply naming the same
+    // relay must not open a second connection to it.
+    if (s.relay_link && s.peer_ip == e->relay_ip && s.peer_port == e->relay_port) return;
+    s.state = VideoSession::kRelay;
+    s.peer_ip = e->relay_ip;
+    s.peer_port = e->relay_port;
+    old_relay = std::move(s.relay_link);
+    old_udt = std::move(s.udt_link);
+    s.relay_link = std::make_unique<RelayLink>(this, main_thread_id_, kVideoTransportNotice, s.id);
+    if (s.relay_link->Initial()) {
+      s.relay_link->Connect(brx::util::WideToUtf8(e->relay_ip), static_cast<uint16_t>(e->relay_port));
+    } else {
+      error = errno;
+      origin = s.origin;
+    }
+  }
+  // Replaced links stop outside the lock.
+  if (old_relay) old_relay->Close();
+  if (old_udt) old_udt->Close();
+  if (error != 0) {
+    LogWarnA("%s:%d:InitialTCP()=%d failed\n", "OBLogicInteract::OnRelayReply", __LINE__, error);
+    FireReply(origin, e->id, payload::kVideoNoLink);
+    CloseVideoSession(e->id);
+  }
+}
+
+void OBLogicInteract::OnIceGetOnlineFriend(const ice::ICEEvent_ice_getonlinefriend* e) {
+  const std::wstring own = OwnAccount();
+  std::vector<OnlineFriendInfo> friends;
+  std::string folder;
+  for (const OnlineFriendInfo& f : e->friends) {
+    if (f.user_account.empty() || f.user_account == own) continue;
+    OnlineFriendInfo info{f.user_account, f.user_name, L""};
+    if (!f.head_icon.empty()) {
+      auto known = head_icons_.find(f.head_icon);
+      if (known != head_icons_.end()) {
+        info.head_icon = known->second;
+      } else {
+        if (folder.empty()) {
+          folder = host_->HeadIconCacheFolder();
+          std::error_code ignored;
+          std::filesystem::create_directories(folder, ignored);
+        }
+        head_icons_[f.head_icon] = L"";
+        host_->StartHeadIconDownload(f.head_icon, brx::util::Utf8ToWide(folder + "/" + NewFileName()));
+      }
+    }
+    friends.push_back(std::move(info));
+  }
+  payload::SEVENT_GETONLINEFRIEND event(e->record_count, e->page, &friends);
+  chain_->FireEvent(&event);
+}
+
+void OBLogicInteract::OnHeadIconDownloaded(const HeadIconDownloadResult& result) {
+  // A failed download keeps its empty entry: the image is not asked for
+  // again.
+  auto it = head_icons_.find(result.url);
+  if (!result.ok || it == head_icons_.end()) return;
+  it->second = result.path;
+  payload::SEVENT_GETONLINEFRIENDHEADICON event(result.url, result.path);
+  chain_->FireEvent(&event);
+}
+
+void OBLogicInteract::OnLinkReady(VideoSession* session, const std::wstring& own) {
+  session->state = VideoSession::kReady;
+  if (!session->IsSender(own)) return;
+  // The peer joins the stream here: it must start on a key frame.
+  if (session->codec) session->codec->RequestKeyFrame();
+}
+
+void OBLogicInteract::OnTransportConnected(const std::wstring& id, bool ok) {
+  const std::wstring own = OwnAccount();
+  enum class Then { kNothing, kReady, kRelay, kNoLink } then = Then::kNothing;
+  FromHandle origin;
+  std::wstring peer;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(id);
+    if (it == sessions_.end()) return;
+    VideoSession& s = it->second;
+    origin = s.origin;
+    peer = s.Peer(own);
+    if (s.state == VideoSession::kNegotiating || s.state == VideoSession::kRelay) {
+      if (ok) {
+        OnLinkReady(&s, own);
+        if (s.IsSender(own)) then = Then::kReady;
+      } else if (s.state == VideoSession::kNegotiating) {
+        s.state = VideoSession::kRelay;
+        then = Then::kRelay;
+      } else {
+        then = Then::kNoLink;
+      }
+    }
+  }
+  if (then == Then::kReady) {
+    payload::SEVENT_VIDEO_READY ready(origin, id);
+    chain_->FireEvent(&ready);
+  } else if (then == Then::kRelay) {
+    signalling_->RelayInvite(id, peer);
+  } else if (then == Then::kNoLink) {
+    FireReply(origin, id, payload::kVideoNoLink);
+  }
+}
+
+void OBLogicInteract::DrainTransport(const std::wstring& id) {
+  RelayLink* relay = nullptr;
+  UdtLink* udt = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(id);
+    if (it == sessions_.end()) return;
+    relay = it->second.relay_link.get();
+    udt = it->second.udt_link.get();
+  }
+  // Links die only on this thread, and closes asked for while draining
+  // wait until it is over, so the links stay valid without the lock.
+  draining_ = true;
+  if (relay) relay->DispatchMessages();
+  if (udt) udt->DispatchMessages();
+  draining_ = false;
+  std::vector<std::pair<std::wstring, bool>> closes;
+  closes.swap(deferred_closes_);
+  for (const auto& [close_id, hangup] : closes) CloseSession(close_id, hangup);
+}
+
+void OBLogicInteract::OnPeerMessage(const uint8_t* message, uint32_t length, const std::wstring& id) {
+  if (length < NetMessage_Interact::kHeaderSize) return;
+  const NetMessageHeader header(message, length);
+  if (header.message_id() == MessageVideoControl::kId) {
+    OnPeerControl(id, MessageVideoControl(message, length).code);
+  } else if (header.message_id() == MessageVideoData::kId) {
+    PushReceivedFrame(id, MessageVideoData(message, length));
+  }
+}
+
+void OBLogicInteract::OnPeerControl(const std::wstring& id, uint8_t code) {
+  if (code == 0) {
+    StopVideoSession(id);
+    return;
+  }
+  const std::wstring own = OwnAccount();
+  FromHandle origin;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(id);
+    if (it == sessions_.end() || !it->second.IsSender(own)) return;
+    OnLinkReady(&it->second, own);
+    origin = it->second.origin;
+  }
+  payload::SEVENT_VIDEO_READY ready(origin, id);
+  chain_->FireEvent(&ready);
+}
+
+void OBLogicInteract::PushReceivedFrame(const std::wstring& id, const MessageVideoData& message) {
+  if (!message.HasPayload()) return;
+  const std::wstring own = OwnAccount();
+  std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+  auto it = sessions_.find(id);
+  if (it == sessions_.end() || !it->second.codec || it->second.IsSender(own)) return;
+  it->second.codec->PushFrame(message.reinit, message.fps, message.width, message.height, message.payload,
+                              message.payload_length);
+}
+
+void OBLogicInteract::OnVideoOutput(const std::wstring& id) {
+  std::deque<std::unique_ptr<CodecFrame>> frames;
+  FromHandle origin;
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    auto it = sessions_.find(id);
+    if (it == sessions_.end() || !it->second.codec) return;
+    VideoSession& s = it->second;
+    s.codec->TakeOutput(&frames);
+    if (s.codec->encode()) {
+      // Sent under the lock, which keeps the links alive meanwhile.
+      for (const auto& f : frames) {
+        const MessageVideoData message(f->flag, f->fps, f->width, f->height, f->counter, f->bytes.get(), f->size);
+        if (s.relay_link) {
+          s.relay_link->Send(message);
+        } else if (s.udt_link) {
+          s.udt_link->Send(message);
+        }
+      }
+      return;
+    }
+    origin = s.origin;
+  }
+  for (const auto& f : frames) {
+    payload::SEVENT_VIDEO_STREAM stream(origin, id);
+    stream.bytes = f->bytes.get();
+    stream.size = static_cast<int32_t>(f->size);
+    stream.reinit = f->flag;
+    stream.fps = f->fps;
+    stream.width = f->width;
+    stream.height = f->height;
+    chain_->FireEvent(&stream);
+  }
+}
+
+int32_t OBLogicInteract::SessionStateForTesting(const std::wstring& id) const {
+  std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+  auto it = sessions_.find(id);
+  return it == sessions_.end() ? -1 : it->second.state;
+}
+
+VideoSession* OBLogicInteract::SessionForTesting(const std::wstring& id) {
+  std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+  auto it = sessions_.find(id);
+  return it == sessions_.end() ? nullptr : &it->second;
+}

@@ -1,0 +1,251 @@
+// The game command handlers in process, with the web client played by the
+// test: the statistics clock, the replies that go to their
+// requester (or to every game), and the pending posts of games that leave.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "client/core/core_events.h"
+#include "client/core/gamelink/game_link_web.h"
+#include "client/core/gamelink/ob_logic_game_web.h"
+#include "client/core/ui_string_table.h"
+#include "runtime/platform/tick_clock.h"
+#include "standin/game/game_simulator.h"
+#include "tests/client/core/gamelink/game_link_harness.h"
+
+namespace gamelink_test {
+namespace {
+
+using gamesim::GameSimulator;
+using gamesim::WireMessage;
+using ombrix::test::WaitUntil;
+using namespace std::chrono_literals;
+
+constexpr auto kWait = 10000ms;
+
+// A reply event of the fake web client.
+struct FakeReply : EVENT_DATA {
+  FakeReply(int32_t id, FromHandle from, bool ok_flag, std::wstring t = L"", std::wstring file = L"")
+      : EVENT_DATA(id, from), ok(ok_flag), text(std::move(t)), local_file(std::move(file)) {}
+  bool ok;
+  std::wstring text;
+  std::wstring local_file;
+};
+
+// Records every command; the test fires the replies.
+class FakeWebCommands : public IGameLinkWebCommands {
+ public:
+  struct Call {
+    std::string what;
+    std::vector<std::wstring> args;
+    FromHandle origin;
+  };
+  void UserLogin(const std::wstring& a, const std::wstring& p, const FromHandle& o, bool, bool r) override {
+    Add({"login", {a, p, r ? L"1" : L"0"}, o});
+  }
+  void UserLoginByTicket(const std::wstring& t, const FromHandle& o) override { Add({"ticket", {t}, o}); }
+  void UserLogout() override { Add({"logout", {}, {}}); }
+  void Upload(const std::wstring& f, uint32_t ms, const FromHandle& o) override {
+    Add({"upload", {f, std::to_wstring(ms)}, o});
+  }
+  void AddBlog(const std::wstring& c, const std::wstring& from, const std::wstring& url, const std::wstring& game,
+               const FromHandle& o) override {
+    Add({"addblog", {c, from, url, game}, o});
+  }
+  void CommitShot(uint32_t a, uint32_t b) override { Add({"commit", {std::to_wstring(a), std::to_wstring(b)}, {}}); }
+  GameWebReply ReadReply(const EventParameter& reply) const override {
+    const auto* r = dynamic_cast<const FakeReply*>(&reply);
+    return r ? GameWebReply{r->ok, r->text, r->local_file} : GameWebReply{};
+  }
+  std::vector<Call> Calls(const std::string& what) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<Call> out;
+    for (const Call& c : calls_)
+      if (c.what == what) out.push_back(c);
+    return out;
+  }
+
+ private:
+  void Add(Call call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(std::move(call));
+  }
+  std::mutex mutex_;
+  std::vector<Call> calls_;
+};
+
+GameSimulator::Options G1() {
+  GameSimulator::Options o;
+  o.name_suffix = L"g1";
+  return o;
+}
+
+class GameCommandBlocksTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GameLinkServices services;
+    services.web = &web_;
+    services.clock = &clock_;
+    gui_ = std::make_unique<GuiThread>(folder_, &state_, services);
+    ASSERT_TRUE(gui_->started());
+  }
+  void TearDown() override { UIStringTable::Destroy(); }
+
+  // Attaches and reads the handshake; the connection the server gave it.
+  brx::io::ConnectionId Attach(GameSimulator& sim) {
+    size_t known = gui_->Connections().size();
+    EXPECT_TRUE(sim.ConnectAndAttach("g1", kWait));
+    for (auto m = sim.Receive(kWait); m && m->name != "DATAPROMPT"; m = sim.Receive(kWait)) {
+    }
+    EXPECT_TRUE(WaitUntil([&] { return gui_->Connections().size() > known; }));
+    return gui_->Connections().back();
+  }
+  void Fire(const EventParameter& event) {
+    gui_->Run([&](OBLogicGameCommand&) { gui_->chain().FireEvent(&event); });
+  }
+  // A screenshot message: its answer proves everything before was handled.
+  WireMessage Sync(GameSimulator& sim) {
+    WireMessage m;
+    m.fields = {{"kind", int64_t{0}}};
+    EXPECT_TRUE(sim.Send("NEWIMAGE", m));
+    auto reply = sim.Expect("IMAGESYN", kWait);
+    return reply ? *reply : WireMessage{};
+  }
+  size_t Pending() {
+    size_t n = 0;
+    gui_->Run([&](OBLogicGameCommand& s) { n = s.web_block().PendingPostCountForTesting(); });
+    return n;
+  }
+  static FromHandle From(brx::io::ConnectionId c) { return {FromHandle::kGameClient, static_cast<int32_t>(c)}; }
+
+  GameLinkFolder folder_{false};
+  FakeWebState state_;
+  FakeWebCommands web_;
+  brx::platform::ManualTickClock clock_{1000};
+  std::unique_ptr<GuiThread> gui_;
+};
+
+TEST_F(GameCommandBlocksTest, StatisticsGoOutOncePerIntervalOfTheTick) {
+  GameSimulator game(G1());
+  Attach(game);
+  auto flush = [&] { gui_->Run([](OBLogicGameCommand& s) { s.FlushShotStatistics(); }); };
+  flush();  // starts the period only
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(game.Send("SHOTCOUNT"));
+  Sync(game);
+  Sync(game);
+  clock_.Advance(120000);
+  flush();
+  EXPECT_TRUE(web_.Calls("commit").empty());  // not more than the interval yet
+  clock_.Advance(1);
+  flush();
+  flush();
+  ASSERT_EQ(web_.Calls("commit").size(), 1u);
+  EXPECT_EQ(web_.Calls("commit")[0].args, (std::vector<std::wstring>{L"3", L"2"}));
+  Sync(game);
+  clock_.Advance(60000);
+  flush();
+  EXPECT_EQ(web_.Calls("commit").size(), 1u);
+  clock_.Advance(60001);
+  flush();
+  ASSERT_EQ(web_.Calls("commit").size(), 2u);
+  EXPECT_EQ(web_.Calls("commit")[1].args, (std::vector<std::wstring>{L"0", L"1"}));
+}
+
+TEST_F(GameCommandBlocksTest, RepliesReachTheGameThatAskedOrEveryGameWhenNoGameAsked) {
+  GameSimulator a(G1()), b(G1());
+  brx::io::ConnectionId ca = Attach(a);
+  Attach(b);
+
+  // The server time the client asked for on its own goes to every game;
+  // one a game asked for, to that game.
+  Fire(FakeReply(SEVENT_RESPONSE_GetServerDateTime, {FromHandle::kClient, 0}, true, L"2026-12-09 10:00:00"));
+  for (GameSimulator* g : {&a, &b}) {
+    auto m = g->Expect("SERVERTIME", kWait);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->Text("text"), u"2026-12-09 10:00:00");
+  }
+  Fire(FakeReply(SEVENT_RESPONSE_GetServerDateTime, From(ca), true, L"later"));
+  EXPECT_TRUE(a.Expect("SERVERTIME", kWait));
+
+  // A game's settings changed by that game go to its other clients; the
+  // system settings, account news and counters changed by the client itself
+  // go to every game.
+  Fire(payload::SEVENT_CONFIG_CHANGE_GAME(L"g1", payload::kConfigFromPipeClient, static_cast<int32_t>(ca)));
+  EXPECT_TRUE(b.Expect("GAMECONFIG", kWait));
+  Fire(payload::SEVENT_CONFIG_CHANGE_SYSTEM(payload::kConfigFromSettingsDialog, 0));
+  Fire(EVENT_DATA(SEVENT_RESPONSE_ResetFansCount, {}));
+  Fire(FakeReply(SEVENT_RESPONSE_GetUserAccountByAccount, {FromHandle::kClient, 0}, true));
+  for (GameSimulator* g : {&a, &b}) {
+    EXPECT_TRUE(g->Expect("SYSTEMCONFIG", kWait));
+    EXPECT_TRUE(g->Expect("DATAPROMPT", kWait));
+    EXPECT_TRUE(g->Expect("USERINFO", kWait));
+  }
+
+  // A failed ticket sign-in nobody in a game asked for goes nowhere.
+  Fire(FakeReply(SEVENT_RESPONSE_UserLoginByTicket, {}, false));
+  EXPECT_EQ(Sync(a).name, "IMAGESYN");
+  EXPECT_EQ(Sync(b).name, "IMAGESYN");
+
+  // A game's ticket is used only while nobody is signed in.
+  WireMessage ticket;
+  ticket.fields = {{"ticket", u"t-1"}};
+  a.Send("QTLLOGIN", ticket);
+  Sync(a);
+  gui_->Run([&](OBLogicGameCommand&) { state_.signed_in = true; });
+  a.Send("QTLLOGIN", ticket);
+  Sync(a);
+  ASSERT_EQ(web_.Calls("ticket").size(), 1u);
+  EXPECT_EQ(web_.Calls("ticket")[0].origin.handle, static_cast<int32_t>(ca));
+  EXPECT_TRUE(a.errors().empty() && b.errors().empty());
+}
+
+TEST_F(GameCommandBlocksTest, EachPostWaitsForItsOwnUploadAndLeavesWithItsGame) {
+  UIStringTable::Build(2052);
+  state_.signed_in = true;
+  GameSimulator a(G1()), b(G1()), c(G1());
+  brx::io::ConnectionId ca = Attach(a), cb = Attach(b), cc = Attach(c);
+  auto post = [](GameSimulator& g, const std::u16string& text, const std::u16string& path) {
+    WireMessage m;
+    m.fields = {{"text", text}, {"image_path", path}};
+    EXPECT_TRUE(g.Send("POSTBLOG", m));
+  };
+  post(a, u"from a", u"/shots/same.png");
+  post(b, u"", u"/shots/same.png");
+  post(c, u"from c", u"/shots/same.png");
+  Sync(a), Sync(b), Sync(c);
+  ASSERT_EQ(web_.Calls("upload").size(), 3u);
+  EXPECT_EQ(web_.Calls("upload")[1].args, (std::vector<std::wstring>{L"/shots/same.png", L"15000"}));
+  EXPECT_EQ(web_.Calls("upload")[1].origin.handle, static_cast<int32_t>(cb));
+  EXPECT_EQ(Pending(), 3u);
+
+  // b's upload returns first: b's text (the default one) is posted.
+  Fire(FakeReply(SEVENT_RESPONSE_Upload, From(cb), true, L"http://img/1.png", L"/shots/same.png"));
+  ASSERT_EQ(web_.Calls("addblog").size(), 1u);
+  EXPECT_EQ(web_.Calls("addblog")[0].args,
+            (std::vector<std::wstring>{L"我在Game One游戏上截了这张图片,与大家一同分享", L"Game One",
+                                       L"http://img/1.png", L"g1"}));
+  Fire(FakeReply(SEVENT_RESPONSE_Addblog, From(cb), true));
+  auto done = b.Expect("POSTBLOG", kWait);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(done->Int("result"), 1);
+
+  // a's upload fails: (0, path), and its post is gone.
+  Fire(FakeReply(SEVENT_RESPONSE_Upload, From(ca), false, L"", L"/shots/same.png"));
+  EXPECT_TRUE(a.Expect("POSTBLOG", kWait));
+  EXPECT_EQ(Pending(), 1u);
+
+  // c leaves before its upload returns: its post goes with it, and the
+  // late reply finds nothing.
+  c.Close();
+  ASSERT_TRUE(WaitUntil([&] { return gui_->Detaches().size() == 1; }));
+  EXPECT_EQ(Pending(), 0u);
+  Fire(FakeReply(SEVENT_RESPONSE_Upload, From(cc), true, L"http://img/2.png", L"/shots/same.png"));
+  EXPECT_EQ(web_.Calls("addblog").size(), 1u);
+
+  EXPECT_TRUE(a.errors().empty() && b.errors().empty());
+}
+
+}  // namespace
+}  // namespace gamelink_test

@@ -1,0 +1,361 @@
+#include "client/video/interact/ob_logic_interact.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "client/core/message_ids.h"
+#include "client/video/transport/peer_messages.h"
+#include "client/video/transport/video_transfer_notice.h"
+#include "runtime/base/thread.h"
+#include "runtime/base/thread_message_queue.h"
+#include "tests/client/video/interact/interact_fakes.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using ombrix::test::EventLog;
+using ombrix::test::FakeHost;
+using ombrix::test::FakeSignalling;
+using ombrix::test::WaitUntil;
+
+constexpr uint32_t kForwarded = 0x7001;
+
+// A thread whose queue takes the other side's messages and hands them on
+// to the test's thread, so that both sides run on the test's thread while
+// their notices stay apart.
+class Forwarder {
+ public:
+  explicit Forwarder(uint32_t to) {
+    std::promise<uint32_t> id;
+    thread_ = std::thread([this, to, &id] {
+      brx::base::ThreadMessageQueue queue;
+      id.set_value(queue.thread_id());
+      brx::base::Message m;
+      while (queue.Get(&m)) {
+        brx::base::PostThreadMessage(to, kForwarded, reinterpret_cast<uintptr_t>(new brx::base::Message(m)), 0);
+      }
+    });
+    tid_ = id.get_future().get();
+  }
+  ~Forwarder() {
+    brx::base::PostThreadMessage(tid_, brx::base::WM_QUIT, 0, 0);
+    thread_.join();
+  }
+  uint32_t tid() const { return tid_; }
+
+ private:
+  std::thread thread_;
+  uint32_t tid_ = 0;
+};
+
+struct Side {
+  Side(const std::wstring& account, const std::wstring& name) : events(&chain) {
+    host.user = {account, L"sid-" + account, name};
+    auto fake = std::make_unique<FakeSignalling>();
+    signalling = fake.get();
+    logic = std::make_unique<OBLogicInteract>(&chain, &host, std::move(fake));
+  }
+  EventChain chain;
+  FakeHost host;
+  EventLog events;
+  FakeSignalling* signalling;
+  std::unique_ptr<OBLogicInteract> logic;
+};
+
+int BoundUdp(uint16_t* port) {
+  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+  socklen_t length = sizeof(a);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+  *port = ntohs(a.sin_port);
+  return fd;
+}
+
+std::unique_ptr<ice::ICEEvent_stun_ready> Ready(const std::wstring& id, uint16_t peer_port) {
+  auto ready = std::make_unique<ice::ICEEvent_stun_ready>();
+  ready->id = id;
+  uint16_t bound = 0;
+  ready->socket = BoundUdp(&bound);
+  ready->result = std::make_unique<ice::BindingResult>();
+  ready->result->id = id;
+  ready->result->bind_ip = L"127.0.0.1";
+  ready->result->bind_port = bound;
+  ready->result->local_port = bound;  // the punched socket's own port
+  ready->result->peer_ip = L"127.0.0.1";
+  ready->result->peer_port = peer_port;
+  return ready;
+}
+
+// Red left half, blue right half, a white top band: swapped channels or
+// chroma planes, or rows upside down, all move far from it.
+std::vector<uint8_t> Pattern(int w, int h) {
+  std::vector<uint8_t> f(static_cast<size_t>(w) * h * 3);
+  for (int row = 0; row < h; ++row)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = &f[(static_cast<size_t>(h - 1 - row) * w + x) * 3];
+      if (row < h / 4) {
+        p[0] = p[1] = p[2] = 255;
+      } else if (x < w / 2) {
+        p[0] = 0, p[1] = 0, p[2] = 255;
+      } else {
+        p[0] = 255, p[1] = 0, p[2] = 0;
+      }
+    }
+  return f;
+}
+
+const uint8_t* PixelAt(const std::vector<uint8_t>& f, int w, int h, int row, int x) {
+  return &f[(static_cast<size_t>(h - 1 - row) * w + x) * 3];
+}
+
+TEST(OBLogicInteract, DirectSessionFromInviteToDetachWithThePeerAsTarget) {
+  brx::base::ThreadMessageQueue queue;
+  Forwarder forward_b(queue.thread_id());
+  Side a(L"alice", L"Alice"), b(L"bob", L"Bob");
+  ASSERT_TRUE(a.logic->Start(queue.thread_id()));
+  ASSERT_TRUE(b.logic->Start(forward_b.tid()));
+  auto pump = [&] {
+    brx::base::Message m;
+    while (queue.Peek(&m, true)) {
+      if (m.message == kForwarded) {
+        std::unique_ptr<brx::base::Message> inner(reinterpret_cast<brx::base::Message*>(m.wParam));
+        b.logic->OnThreadMessage(inner->message, inner->wParam, inner->lParam);
+      } else {
+        a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+      }
+    }
+  };
+  auto wait = [&](const std::function<bool()>& done) {
+    return WaitUntil([&] {
+      pump();
+      return done();
+    });
+  };
+  const FromHandle game_a{FromHandle::kGameClient, 7}, game_b{FromHandle::kGameClient, 9};
+
+  // Alice invites Bob to watch her game; the server passes it on.
+  a.logic->InviteVideo(L"inv-1", L"alice", true, game_a);  // oneself: nothing
+  a.logic->InviteVideo(L"inv-1", L"bob", true, game_a);
+  ASSERT_EQ(a.signalling->calls, std::vector<std::string>{"Invite inv-1 bob"});
+  ice::ICEEvent_ice_invite invite;
+  invite.id = L"inv-1";
+  invite.from = invite.inviter = L"alice";
+  invite.from_name = L"Alice";
+  invite.data = a.signalling->last_payload;
+  b.logic->OnIceInvite(&invite);
+  EXPECT_EQ(b.events.lines(), std::vector<std::string>{"46 inv-1 Alice 0"});
+
+  // Bob accepts (twice: the second answer is ignored).
+  b.logic->ReplyVideoInvite(L"inv-1", 0, game_b);
+  b.logic->ReplyVideoInvite(L"inv-1", 1, game_b);
+  ASSERT_EQ(b.signalling->calls, std::vector<std::string>{"Reply inv-1 alice 0"});
+  ice::ICEEvent_ice_reply answer;
+  answer.id = L"inv-1";
+  answer.result = ice::ICE_REPLY_ACCEPT;
+  answer.data = b.signalling->last_payload;
+  a.logic->OnIceReply(&answer);
+  a.logic->OnIceReply(&answer);  // a repeated answer starts nothing more
+  EXPECT_EQ(a.events.Count("47 inv-1 4"), 1u);
+  EXPECT_EQ(a.signalling->Count("StartStunUac bob inv-1"), 1u);
+
+  // The binding: Bob's side aims at Alice, not at itself.
+  ice::ICEEvent_stun_invite stun_invite;
+  stun_invite.id = L"inv-1";
+  b.logic->OnStunInvite(&stun_invite);
+  EXPECT_EQ(b.signalling->Count("StartStunUas inv-1 alice"), 1u);
+  EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-1"), 1);
+
+  // Both bindings confirm; Alice listens, Bob connects to her punched port.
+  auto ready_a = Ready(L"inv-1", 0);
+  const uint16_t port_a = static_cast<uint16_t>(ready_a->result->local_port);
+  auto ready_b = Ready(L"inv-1", port_a);
+  a.logic->OnStunReady(ready_a.get());
+  b.logic->OnStunReady(ready_b.get());
+  EXPECT_EQ(ready_a->socket, -1) << "the binding socket was taken";
+  ASSERT_TRUE(wait([&] { return a.events.Count("50 inv-1") == 1 && b.logic->SessionStateForTesting(L"inv-1") == 3; }));
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-1"), 3);
+  EXPECT_EQ(b.events.Count("50 inv-1"), 0u) << "only the sending side hears ready";
+
+  // Alice's game streams; Bob's game gets the pictures, colours intact.
+  const int w = 320, h = 240;
+  const std::vector<uint8_t> frame = Pattern(w, h);
+  for (int i = 0; i < 5; ++i) a.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 25, w, h);
+  b.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 25, w, h);  // Bob does not send
+  ASSERT_TRUE(wait([&] { return b.events.frames().size() >= 5; }));
+  EXPECT_TRUE(a.events.frames().empty());
+  const std::vector<uint8_t> got = b.events.frames().back();
+  ASSERT_EQ(got.size(), frame.size());
+  const uint8_t* red = PixelAt(got, w, h, h * 3 / 4, w / 4);
+  const uint8_t* blue = PixelAt(got, w, h, h * 3 / 4, w * 3 / 4);
+  const uint8_t* white = PixelAt(got, w, h, h / 8, w / 2);
+  EXPECT_TRUE(red[2] > 200 && red[0] < 50) << int(red[0]) << "," << int(red[1]) << "," << int(red[2]);
+  EXPECT_TRUE(blue[0] > 200 && blue[2] < 50) << int(blue[0]) << "," << int(blue[1]) << "," << int(blue[2]);
+  EXPECT_TRUE(white[0] > 200 && white[1] > 200 && white[2] > 200);
+
+  // Bob's game leaves while frames still flow: his side hangs up to Alice;
+  // Alice's side sees the link close and stops with event 48.
+  for (int i = 0; i < 3; ++i) a.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 25, w, h);
+  b.logic->StopVideoOfRequester(game_b);
+  EXPECT_EQ(b.signalling->Count("Hangup alice inv-1"), 1u);
+  EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-1"), -1);
+  ASSERT_TRUE(wait([&] { return a.events.Count("48 inv-1") == 1; }));
+  EXPECT_EQ(a.signalling->Count("Hangup bob inv-1"), 1u);
+  ASSERT_TRUE(wait([&] { return a.logic->RetiredCodecsForTesting() == 0 && b.logic->RetiredCodecsForTesting() == 0; }));
+  a.logic->Stop();
+  b.logic->Stop();
+  pump();
+}
+
+TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
+  brx::base::ThreadMessageQueue queue;
+  Side a(L"alice", L"Alice");
+  ombrix::test::TempDir dir;
+  a.host.cache = dir.Sub("cache");
+  ASSERT_TRUE(a.logic->Start(queue.thread_id()));
+  auto wait = [&](const std::function<bool()>& done) {
+    return WaitUntil([&] {
+      brx::base::Message m;
+      while (queue.Peek(&m, true)) a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+      return done();
+    });
+  };
+  const FromHandle game{FromHandle::kGameClient, 3};
+
+  // Not logged in: the invitation fails at once and a login starts.
+  a.signalling->state_now = 0;
+  a.logic->InviteVideo(L"inv-0", L"bob", true, game);
+  EXPECT_EQ(a.events.lines(), std::vector<std::string>{"47 inv-0 0"});
+  EXPECT_EQ(a.signalling->Count("Login 127.0.0.1 9000 sid-alice alice Alice"), 1u);
+  a.logic->GetOnlineFriend(2, 10);
+  EXPECT_EQ(a.events.Count("44 0 0"), 1u);
+  a.signalling->state_now = 2;
+
+  // One session at a time, either way.
+  a.logic->InviteVideo(L"inv-1", L"bob", true, game);
+  a.logic->InviteVideo(L"inv-2", L"carol", true, game);
+  EXPECT_EQ(a.events.Count("47 inv-2 8"), 1u);
+  ice::ICEEvent_ice_invite other;
+  other.id = L"inv-9";
+  other.from = L"carol";
+  other.data = L"{}";
+  a.logic->OnIceInvite(&other);
+  EXPECT_EQ(a.signalling->Count("Reply inv-9 carol 2"), 1u);
+  EXPECT_EQ(a.events.Count("46 inv-9  0"), 0u);
+
+  ice::ICEEvent_ice_reply answer;
+  answer.id = L"inv-1";
+  answer.result = ice::ICE_REPLY_ACCEPT;
+  answer.data = L"{\"type\":\"video\",\"video_type\":\"webm\"}";
+  a.logic->OnIceReply(&answer);
+  ASSERT_EQ(a.logic->SessionStateForTesting(L"inv-1"), 1);
+
+  // The binding times out: ask for the relay, once.
+  ice::ICEEvent_stun_reply timeout;
+  timeout.id = L"inv-1";
+  timeout.code = 1;
+  a.logic->OnStunReply(&timeout);
+  a.logic->OnStunReply(&timeout);
+  EXPECT_EQ(a.signalling->Count("RelayInvite inv-1 bob"), 1u);
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-1"), 2);
+
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof(addr);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length);
+  ice::ICEEvent_relay_reply relay;
+  relay.id = L"inv-1";
+  relay.relay_ip = L"127.0.0.1";
+  relay.relay_port = ntohs(addr.sin_port);
+  a.logic->OnRelayReply(&relay);
+  pollfd p{listener, POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 10000), 1);
+  const int peer = accept(listener, nullptr, nullptr);
+  ASSERT_TRUE(wait([&] { return a.events.Count("50 inv-1") == 1; }));
+  // The second party's request brings a second reply: no second link.
+  a.logic->OnRelayReply(&relay);
+  EXPECT_EQ(poll(&p, 1, 200), 0) << "no second connection to the relay";
+
+  // Frames go through the relay, the first a key frame that opens a stream.
+  const std::vector<uint8_t> frame = Pattern(160, 120);
+  a.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 30, 160, 120);
+  std::vector<uint8_t> in;
+  ASSERT_TRUE(WaitUntil([&] {
+    pollfd r{peer, POLLIN, 0};
+    if (poll(&r, 1, 10) == 1) {
+      uint8_t chunk[4096];
+      const ssize_t n = read(peer, chunk, sizeof(chunk));
+      if (n > 0) in.insert(in.end(), chunk, chunk + n);
+    }
+    return in.size() >= 4 && in.size() >= (in[0] | in[1] << 8 | in[2] << 16 | uint32_t(in[3]) << 24);
+  }));
+  const MessageVideoData first(in.data() + 4, uint32_t(in.size() - 4));
+  EXPECT_EQ(first.reinit, 1);
+  EXPECT_EQ(first.width, 160);
+  ASSERT_TRUE(first.HasPayload());
+  EXPECT_EQ(first.payload[0] & 1, 0) << "a key frame";
+
+  // The relay says the peer is ready, then that it stops.
+  auto send_control = [&](uint8_t code) {
+    const MessageVideoControl control(code, "");
+    const uint32_t len = control.size() + 4;
+    std::vector<uint8_t> bytes = {uint8_t(len), uint8_t(len >> 8), uint8_t(len >> 16), uint8_t(len >> 24)};
+    bytes.insert(bytes.end(), control.data(), control.data() + control.size());
+    ASSERT_EQ(write(peer, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+  };
+  send_control(1);
+  ASSERT_TRUE(wait([&] { return a.events.Count("50 inv-1") == 2; }));
+  send_control(0);
+  ASSERT_TRUE(wait([&] { return a.events.Count("48 inv-1") == 1; }));
+  EXPECT_EQ(a.signalling->Count("Hangup bob inv-1"), 1u);
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-1"), -1);
+  close(peer);
+  close(listener);
+
+  // Friends: oneself left out, each head image fetched once, a failed
+  // fetch not retried, a finished one reported and used.
+  ice::ICEEvent_ice_getonlinefriend list;
+  list.record_count = 3;
+  list.friends = {{L"alice", L"Alice", L"http://img/a"}, {L"bob", L"Bob", L"http://img/b"}, {L"dan", L"Dan", L""}};
+  a.logic->OnIceGetOnlineFriend(&list);
+  a.logic->OnIceGetOnlineFriend(&list);
+  EXPECT_EQ(a.events.Count("44 3 2"), 2u);
+  ASSERT_EQ(a.host.downloads.size(), 1u);
+  EXPECT_EQ(a.host.downloads[0].first, "http://img/b");
+  EXPECT_TRUE(ombrix::test::PathExists(a.host.cache));
+  auto* done = new HeadIconDownloadResult{true, L"http://img/b", L"/tmp/b.png"};
+  a.logic->OnThreadMessage(ombrix::messages::kHeadImageDownloaded, 0, reinterpret_cast<intptr_t>(done));
+  EXPECT_EQ(a.events.Count("45 http://img/b"), 1u);
+  a.logic->OnIceGetOnlineFriend(&list);
+  EXPECT_EQ(a.events.friends.at(0).head_icon, L"/tmp/b.png");
+
+  // The user signs out: sessions stop without a HANGUP.
+  a.logic->InviteVideo(L"inv-3", L"bob", true, game);
+  EventParameter before_logout(SEVENT_RESPONSE_BeforeUserLogout);
+  a.chain.FireEvent(&before_logout);
+  EXPECT_EQ(a.events.Count("48 inv-3"), 1u);
+  EXPECT_EQ(a.signalling->Count("Logout"), 1u);
+  EXPECT_EQ(a.signalling->Count("Hangup bob inv-3"), 0u);
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-3"), -1);
+  a.logic->Stop();
+  brx::base::Message m;
+  while (queue.Peek(&m, true)) a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+}
+
+}  // namespace

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "uilib/ui_backend.h"
+
+namespace uilib {
+
+// True when GTK can open the display (DISPLAY or WAYLAND_DISPLAY).
+bool GtkDisplayAvailable();
+
+// Checks for the display tests; only meaningful when the GTK backend is the
+// installed one.
+namespace gtk_testing {
+// Runs the toolkit's pending work (and waits up to `ms` for more).
+void Iterate(int ms);
+bool IsMapped(HWND hwnd);
+// The shape applied to the toolkit window contains the client point.
+bool ShapeContains(HWND hwnd, int x, int y);
+bool HasShape(HWND hwnd);
+// The colour key kept on the toolkit window (-1 when none).
+long ColorKey(HWND hwnd);
+bool IsToolWindow(HWND hwnd);
+// The toolkit window of `owned` is transient for that of `owner`.
+bool IsTransientFor(HWND owned, HWND owner);
+// Delivers a key press and release (a character, or "Tab", "Return",
+// "Escape", "BackSpace") to the window as the display would.
+bool SendKey(HWND hwnd, const std::string& key);
+// Runs `fn` from the toolkit's own main context after `delay_ms`.
+void RunFromToolkit(int delay_ms, std::function<void()> fn);
+// The text of the native field hosted in the window, if one is.
+bool HostedText(HWND hwnd, std::wstring* text);
+}  // namespace gtk_testing
+
+}  // namespace uilib

@@ -1,0 +1,702 @@
+#include "uilib/backend/gtk/gtk_ui_backend.h"
+
+#include <glib-unix.h>
+#include <poll.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/logmaker/log.h"
+#include "runtime/util/text_convert.h"
+#include "uilib/backend/gtk/gtk_backend.h"
+#include "uilib/notify_icon.h"
+#include "uilib/win_api.h"
+#include "uilib/window_table.h"
+
+namespace uilib {
+
+namespace {
+
+GtkUiBackend* g_current = nullptr;
+constexpr guint kHoverDelayMs = 400;
+
+struct WaitState {
+  bool done = false;
+  bool fd_fired = false;
+  bool timer_fired = false;
+};
+
+// Runs GLib until the queue's wake-up descriptor is readable or the
+// time-out passes, so toolkit events keep flowing while GetMessage waits.
+void GlibIdleWait(int fd, int timeout_ms) {
+  pollfd p{fd, POLLIN, 0};
+  if (poll(&p, 1, 0) > 0) return;
+  WaitState state;
+  guint fd_source = g_unix_fd_add(
+      fd, G_IO_IN,
+      [](gint, GIOCondition, gpointer data) -> gboolean {
+        auto* st = static_cast<WaitState*>(data);
+        st->done = st->fd_fired = true;
+        return G_SOURCE_REMOVE;
+      },
+      &state);
+  guint timer = 0;
+  if (timeout_ms >= 0) {
+    timer = g_timeout_add(static_cast<guint>(timeout_ms), [](gpointer data) -> gboolean {
+      auto* st = static_cast<WaitState*>(data);
+      st->done = st->timer_fired = true;
+      return G_SOURCE_REMOVE;
+    }, &state);
+  }
+  while (!state.done) g_main_context_iteration(nullptr, TRUE);
+  // Whichever source did not fire still points at `state`: remove it.
+  if (!state.fd_fired) g_source_remove(fd_source);
+  if (timer && !state.timer_fired) g_source_remove(timer);
+}
+
+UINT VirtualKey(guint keyval) {
+  switch (keyval) {
+    case GDK_KEY_Tab:
+    case GDK_KEY_ISO_Left_Tab:
+      return VK_TAB;
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+      return VK_RETURN;
+    case GDK_KEY_Escape:
+      return VK_ESCAPE;
+    case GDK_KEY_BackSpace:
+      return VK_BACK;
+    case GDK_KEY_Delete:
+      return VK_DELETE;
+    case GDK_KEY_Left:
+      return VK_LEFT;
+    case GDK_KEY_Right:
+      return VK_RIGHT;
+    case GDK_KEY_Up:
+      return VK_UP;
+    case GDK_KEY_Down:
+      return VK_DOWN;
+    case GDK_KEY_Home:
+      return VK_HOME;
+    case GDK_KEY_End:
+      return VK_END;
+    case GDK_KEY_space:
+      return VK_SPACE;
+    case GDK_KEY_Shift_L:
+    case GDK_KEY_Shift_R:
+      return VK_SHIFT;
+    case GDK_KEY_Control_L:
+    case GDK_KEY_Control_R:
+      return VK_CONTROL;
+    case GDK_KEY_F4:
+      return VK_F4;
+    default:
+      break;
+  }
+  guint32 uc = gdk_keyval_to_unicode(keyval);
+  if (uc >= 'a' && uc <= 'z') return uc - 'a' + 'A';
+  if ((uc >= 'A' && uc <= 'Z') || (uc >= '0' && uc <= '9')) return uc;
+  return 0;
+}
+
+HWND HwndOf(gpointer data) { return static_cast<GtkUiBackend::Native*>(data)->hwnd; }
+
+gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
+  auto* native = static_cast<GtkUiBackend::Native*>(data);
+  GdkRectangle clip;
+  if (!gdk_cairo_get_clip_rectangle(cr, &clip)) return TRUE;
+  RECT rc{clip.x, clip.y, clip.x + clip.width, clip.y + clip.height};
+  if (!native->color_key) {
+    PaintWindowInto(native->hwnd, cr, rc);
+    return TRUE;
+  }
+  // Pixels of exactly the key colour become transparent (seen through
+  // where a compositor blends the window).
+  const int w = gtk_widget_get_allocated_width(widget);
+  const int h = gtk_widget_get_allocated_height(widget);
+  cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+  cairo_t* icr = cairo_create(image);
+  PaintWindowInto(native->hwnd, icr, rc);
+  cairo_destroy(icr);
+  cairo_surface_flush(image);
+  const uint32_t key = ((native->key & 0xFF) << 16) | (native->key & 0xFF00) | ((native->key >> 16) & 0xFF);
+  unsigned char* px = cairo_image_surface_get_data(image);
+  const int stride = cairo_image_surface_get_stride(image);
+  for (int y = clip.y; y < clip.y + clip.height && y < h; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(px + y * stride);
+    for (int x = clip.x; x < clip.x + clip.width && x < w; ++x) {
+      if ((row[x] >> 24) == 0xFF && (row[x] & 0xFFFFFF) == key) row[x] = 0;
+    }
+  }
+  cairo_surface_mark_dirty(image);
+  cairo_save(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(cr, image, 0, 0);
+  cairo_paint(cr);
+  cairo_restore(cr);
+  cairo_surface_destroy(image);
+  return TRUE;
+}
+
+gboolean OnHover(gpointer data) {
+  auto* native = static_cast<GtkUiBackend::Native*>(data);
+  native->hover_timer = 0;
+  if (native->inside && !native->hover_sent) {
+    native->hover_sent = true;
+    POINT pt;
+    GetCursorPos(&pt);
+    ScreenToClient(native->hwnd, &pt);
+    PostMessage(native->hwnd, WM_MOUSEHOVER, 0, MAKELPARAM(pt.x, pt.y));
+  }
+  return G_SOURCE_REMOVE;
+}
+
+gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
+  auto* native = static_cast<GtkUiBackend::Native*>(data);
+  native->inside = true;
+  native->hover_sent = false;
+  if (native->hover_timer) g_source_remove(native->hover_timer);
+  native->hover_timer = g_timeout_add(kHoverDelayMs, OnHover, native);
+  WPARAM keys = (event->state & GDK_BUTTON1_MASK) ? MK_LBUTTON : 0;
+  PostMessage(native->hwnd, WM_MOUSEMOVE, keys, MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y)));
+  PostMessage(native->hwnd, WM_SETCURSOR, native->hwnd, 1);
+  return TRUE;
+}
+
+gboolean OnLeave(GtkWidget*, GdkEventCrossing* event, gpointer data) {
+  auto* native = static_cast<GtkUiBackend::Native*>(data);
+  if (event->mode != GDK_CROSSING_NORMAL) return FALSE;
+  native->inside = false;
+  if (native->hover_timer) {
+    g_source_remove(native->hover_timer);
+    native->hover_timer = 0;
+  }
+  PostMessage(native->hwnd, WM_MOUSELEAVE, 0, 0);
+  return FALSE;
+}
+
+gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
+  auto* native = static_cast<GtkUiBackend::Native*>(data);
+  const HWND hwnd = native->hwnd;
+  const LPARAM pt = MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y));
+  if (event->type == GDK_BUTTON_PRESS && event->button == 1) {
+    const LRESULT hit = SendMessage(hwnd, WM_NCHITTEST, 0,
+                                    MAKELPARAM(static_cast<int>(event->x_root), static_cast<int>(event->y_root)));
+    if (hit == HTCAPTION) {
+      gtk_window_begin_move_drag(GTK_WINDOW(native->window), 1, static_cast<gint>(event->x_root),
+                                 static_cast<gint>(event->y_root), event->time);
+      return TRUE;
+    }
+    if (native->text_field == nullptr) gtk_widget_grab_focus(native->area);
+    PostMessage(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, pt);
+  } else if (event->type == GDK_2BUTTON_PRESS && event->button == 1) {
+    PostMessage(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, pt);
+  } else if (event->type == GDK_BUTTON_RELEASE && event->button == 1) {
+    PostMessage(hwnd, WM_LBUTTONUP, 0, pt);
+  } else if (event->type == GDK_BUTTON_PRESS && event->button == 3) {
+    PostMessage(hwnd, WM_RBUTTONDOWN, MK_RBUTTON, pt);
+  } else if (event->type == GDK_BUTTON_RELEASE && event->button == 3) {
+    PostMessage(hwnd, WM_RBUTTONUP, 0, pt);
+  }
+  return TRUE;
+}
+
+gboolean OnScroll(GtkWidget*, GdkEventScroll* event, gpointer data) {
+  int delta = event->direction == GDK_SCROLL_UP ? 120 : (event->direction == GDK_SCROLL_DOWN ? -120 : 0);
+  if (delta != 0)
+    PostMessage(HwndOf(data), WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<uint16_t>(delta)) << 16,
+                MAKELPARAM(static_cast<int>(event->x_root), static_cast<int>(event->y_root)));
+  return TRUE;
+}
+
+gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
+  auto* native = static_cast<GtkUiBackend::Native*>(data);
+  const UINT vk = VirtualKey(event->keyval);
+  const bool press = event->type == GDK_KEY_PRESS;
+  if (native->text_field && gtk_widget_has_focus(native->text_field)) {
+    // The field keeps what it edits; the keys that belong to the form go
+    // to the window.
+    const bool multi = GTK_IS_TEXT_VIEW(native->text_field);
+    if (vk == VK_TAB || vk == VK_ESCAPE || (vk == VK_RETURN && !multi)) {
+      if (press && native->text_listener)
+        native->text_listener->OnHostKey(vk, (event->state & GDK_SHIFT_MASK) != 0);
+      return TRUE;
+    }
+    return FALSE;
+  }
+  if (vk == VK_SHIFT || vk == VK_CONTROL || vk != 0 || gdk_keyval_to_unicode(event->keyval) != 0) {
+    if (vk != 0) PostMessage(native->hwnd, press ? WM_KEYDOWN : WM_KEYUP, vk, 1);
+    if (press) {
+      guint32 uc = gdk_keyval_to_unicode(event->keyval);
+      if (vk == VK_RETURN) uc = '\r';
+      else if (vk == VK_ESCAPE) uc = 27;
+      else if (vk == VK_BACK) uc = 8;
+      else if (vk == VK_TAB) uc = '\t';
+      if (uc != 0 && (event->state & GDK_CONTROL_MASK) == 0 && vk != VK_DELETE)
+        PostMessage(native->hwnd, WM_CHAR, uc, 1);
+    }
+    return TRUE;
+  }
+  return FALSE;
+}
+
+gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
+  WindowTable::Get().NativeMoved(HwndOf(data), RECT{event->x, event->y, event->x + event->width, event->y + event->height});
+  return FALSE;
+}
+
+gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
+  PostMessage(HwndOf(data), WM_SYSCOMMAND, SC_CLOSE, 0);
+  return TRUE;
+}
+
+gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer data) {
+  HWND hwnd = HwndOf(data);
+  if (GetFocus() != hwnd) SetFocus(hwnd);
+  return FALSE;
+}
+
+void OnMap(GtkWidget*, gpointer data) { static_cast<GtkUiBackend::Native*>(data)->mapped = true; }
+void OnUnmap(GtkWidget*, gpointer data) { static_cast<GtkUiBackend::Native*>(data)->mapped = false; }
+
+cairo_region_t* ToCairo(const Region& region) {
+  cairo_region_t* r = cairo_region_create();
+  for (const RECT& rc : region.Rects()) {
+    cairo_rectangle_int_t c{rc.left, rc.top, rc.Width(), rc.Height()};
+    cairo_region_union_rectangle(r, &c);
+  }
+  return r;
+}
+
+}  // namespace
+
+bool GtkDisplayAvailable() {
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (display && *display) || (wayland && *wayland);
+}
+
+std::unique_ptr<UiBackend> CreateGtkUiBackend() {
+  if (!GtkDisplayAvailable()) return nullptr;
+  if (!gtk_init_check(nullptr, nullptr)) return nullptr;
+  return std::make_unique<GtkUiBackend>();
+}
+
+GtkUiBackend::GtkUiBackend() : shell_(brx::platform::CreateDesktopShell()) { g_current = this; }
+
+GtkUiBackend::~GtkUiBackend() {
+  for (auto& [hwnd, native] : windows_) {
+    if (native->hover_timer) g_source_remove(native->hover_timer);
+    if (native->text_field_gone) native->text_field_gone();
+    gtk_widget_destroy(native->window);
+  }
+  for (auto& [shape, cursor] : cursors_) g_object_unref(cursor);
+  if (g_current == this) g_current = nullptr;
+}
+
+GtkUiBackend* GtkUiBackend::Current() { return g_current; }
+
+void GtkUiBackend::AttachThread() { WindowTable::ThreadQueue()->SetIdleWaiter(GlibIdleWait); }
+
+GtkUiBackend::Native* GtkUiBackend::Find(HWND hWnd) {
+  auto it = windows_.find(hWnd);
+  return it == windows_.end() ? nullptr : it->second.get();
+}
+
+void GtkUiBackend::CreateNativeWindow(HWND hWnd, const NativeWindowInfo& info) {
+  auto native = std::make_unique<Native>();
+  native->hwnd = hWnd;
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  native->window = window;
+  gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
+  gtk_window_set_resizable(GTK_WINDOW(window), TRUE);
+  gtk_widget_set_app_paintable(window, TRUE);
+  GdkScreen* screen = gtk_widget_get_screen(window);
+  if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen)) gtk_widget_set_visual(window, rgba);
+  std::string title = brx::util::WideToUtf8(info.title);
+  gtk_window_set_title(GTK_WINDOW(window), title.c_str());
+  native->fixed = gtk_fixed_new();
+  native->area = gtk_drawing_area_new();
+  gtk_widget_set_can_focus(native->area, TRUE);
+  gtk_widget_add_events(native->area, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                          GDK_LEAVE_NOTIFY_MASK | GDK_ENTER_NOTIFY_MASK | GDK_SCROLL_MASK |
+                                          GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK);
+  gtk_fixed_put(GTK_FIXED(native->fixed), native->area, 0, 0);
+  gtk_container_add(GTK_CONTAINER(window), native->fixed);
+  const int w = std::max(1, info.rect.Width());
+  const int h = std::max(1, info.rect.Height());
+  gtk_widget_set_size_request(native->area, w, h);
+  gtk_window_set_default_size(GTK_WINDOW(window), w, h);
+  gtk_window_move(GTK_WINDOW(window), info.rect.left, info.rect.top);
+  Native* raw = native.get();
+  g_signal_connect(native->area, "draw", G_CALLBACK(OnDraw), raw);
+  g_signal_connect(native->area, "motion-notify-event", G_CALLBACK(OnMotion), raw);
+  g_signal_connect(native->area, "leave-notify-event", G_CALLBACK(OnLeave), raw);
+  g_signal_connect(native->area, "button-press-event", G_CALLBACK(OnButton), raw);
+  g_signal_connect(native->area, "button-release-event", G_CALLBACK(OnButton), raw);
+  g_signal_connect(native->area, "scroll-event", G_CALLBACK(OnScroll), raw);
+  g_signal_connect(window, "key-press-event", G_CALLBACK(OnKey), raw);
+  g_signal_connect(window, "key-release-event", G_CALLBACK(OnKey), raw);
+  g_signal_connect(window, "configure-event", G_CALLBACK(OnConfigure), raw);
+  g_signal_connect(window, "delete-event", G_CALLBACK(OnDelete), raw);
+  g_signal_connect(window, "focus-in-event", G_CALLBACK(OnFocusIn), raw);
+  g_signal_connect(window, "map", G_CALLBACK(OnMap), raw);
+  g_signal_connect(window, "unmap", G_CALLBACK(OnUnmap), raw);
+  gtk_widget_show(native->fixed);
+  gtk_widget_show(native->area);
+  windows_[hWnd] = std::move(native);
+  if (info.owner) {
+    if (Native* owner = Find(info.owner)) gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(owner->window));
+  }
+  SetNativeStyle(hWnd, info.style, info.ex_style);
+}
+
+void GtkUiBackend::DestroyNativeWindow(HWND hWnd) {
+  auto it = windows_.find(hWnd);
+  if (it == windows_.end()) return;
+  Native* native = it->second.get();
+  if (native->hover_timer) g_source_remove(native->hover_timer);
+  if (native->text_field_gone) native->text_field_gone();
+  gtk_widget_destroy(native->window);
+  windows_.erase(it);
+}
+
+void GtkUiBackend::ShowNativeWindow(HWND hWnd, bool show, bool activate) {
+  Native* native = Find(hWnd);
+  if (!native) return;
+  if (!show) {
+    gtk_widget_hide(native->window);
+    return;
+  }
+  gtk_window_set_focus_on_map(GTK_WINDOW(native->window), activate);
+  gtk_widget_show(native->window);
+  if (activate) gtk_window_present(GTK_WINDOW(native->window));
+}
+
+void GtkUiBackend::MinimizeNativeWindow(HWND hWnd, bool minimized) {
+  Native* native = Find(hWnd);
+  if (!native) return;
+  if (minimized) gtk_window_iconify(GTK_WINDOW(native->window));
+  else gtk_window_deiconify(GTK_WINDOW(native->window));
+}
+
+void GtkUiBackend::MoveNativeWindow(HWND hWnd, const RECT& rc) {
+  Native* native = Find(hWnd);
+  if (!native) return;
+  const int w = std::max(1, rc.Width());
+  const int h = std::max(1, rc.Height());
+  gtk_widget_set_size_request(native->area, w, h);
+  gtk_window_resize(GTK_WINDOW(native->window), w, h);
+  gtk_window_move(GTK_WINDOW(native->window), rc.left, rc.top);
+}
+
+void GtkUiBackend::SetNativeStyle(HWND hWnd, DWORD, DWORD ex_style) {
+  Native* native = Find(hWnd);
+  if (!native) return;
+  const bool tool = (ex_style & WS_EX_TOOLWINDOW) != 0;
+  gtk_window_set_skip_taskbar_hint(GTK_WINDOW(native->window), tool);
+  gtk_window_set_skip_pager_hint(GTK_WINDOW(native->window), tool);
+  if (!gtk_widget_get_realized(native->window)) {
+    gtk_window_set_type_hint(GTK_WINDOW(native->window),
+                             tool ? GDK_WINDOW_TYPE_HINT_UTILITY : GDK_WINDOW_TYPE_HINT_NORMAL);
+  }
+  g_object_set_data(G_OBJECT(native->window), "ombrix-tool-window", GINT_TO_POINTER(tool ? 1 : 0));
+}
+
+void GtkUiBackend::SetNativeTitle(HWND hWnd, const std::wstring& title) {
+  if (Native* native = Find(hWnd)) gtk_window_set_title(GTK_WINDOW(native->window), brx::util::WideToUtf8(title).c_str());
+}
+
+void GtkUiBackend::SetNativeRegion(HWND hWnd, const Region* region) {
+  Native* native = Find(hWnd);
+  if (!native) return;
+  if (!region) {
+    native->region.reset();
+    gtk_widget_shape_combine_region(native->window, nullptr);
+    return;
+  }
+  native->region = *region;
+  cairo_region_t* r = ToCairo(*region);
+  gtk_widget_shape_combine_region(native->window, r);
+  cairo_region_destroy(r);
+}
+
+void GtkUiBackend::SetNativeColorKey(HWND hWnd, bool enabled, COLORREF key) {
+  Native* native = Find(hWnd);
+  if (!native) return;
+  native->color_key = enabled;
+  native->key = key;
+  // Kept on the toolkit window too, for whoever inspects it.
+  g_object_set_data(G_OBJECT(native->window), "ombrix-color-key",
+                    GINT_TO_POINTER(enabled ? static_cast<gint>(key) + 1 : 0));
+  gtk_widget_queue_draw(native->area);
+}
+
+void GtkUiBackend::SetNativeTopMost(HWND hWnd, bool top_most) {
+  if (Native* native = Find(hWnd)) gtk_window_set_keep_above(GTK_WINDOW(native->window), top_most);
+}
+
+void GtkUiBackend::SetNativeEnabled(HWND, bool) {}
+
+void GtkUiBackend::SetNativeIcon(HWND hWnd, int icon_id) {
+  Native* native = Find(hWnd);
+  std::string path = GetIconResourcePath(icon_id);
+  if (!native || path.empty()) return;
+  gtk_window_set_icon_from_file(GTK_WINDOW(native->window), path.c_str(), nullptr);
+}
+
+void GtkUiBackend::InvalidateNative(HWND hWnd, const RECT& rc) {
+  if (Native* native = Find(hWnd)) gtk_widget_queue_draw_area(native->area, rc.left, rc.top, rc.Width(), rc.Height());
+}
+
+void GtkUiBackend::UpdateNative(HWND hWnd) {
+  // Drawing happens on the toolkit's frame clock; flushing is all a caller
+  // can usefully ask for.
+  if (Find(hWnd)) gdk_display_flush(gdk_display_get_default());
+}
+
+void GtkUiBackend::ActivateNative(HWND hWnd) {
+  if (Native* native = Find(hWnd)) gtk_window_present(GTK_WINDOW(native->window));
+}
+
+void GtkUiBackend::BeginMoveDrag(HWND hWnd, POINT pt) {
+  if (Native* native = Find(hWnd))
+    gtk_window_begin_move_drag(GTK_WINDOW(native->window), 1, pt.x, pt.y, GDK_CURRENT_TIME);
+}
+
+void GtkUiBackend::SetNativeCursor(HWND hWnd, CursorShape shape) {
+  Native* native = Find(hWnd);
+  if (!native) return;
+  GdkWindow* w = gtk_widget_get_window(native->area);
+  if (!w) return;
+  GdkCursor*& cursor = cursors_[static_cast<int>(shape)];
+  if (!cursor) {
+    const char* name = shape == CursorShape::kHand ? "pointer" : (shape == CursorShape::kIBeam ? "text" : "default");
+    cursor = gdk_cursor_new_from_name(gdk_window_get_display(w), name);
+  }
+  gdk_window_set_cursor(w, cursor);
+}
+
+void GtkUiBackend::ShowToolTip(HWND hWnd, const std::wstring& text) {
+  Native* native = Find(hWnd);
+  if (!native) return;
+  if (text.empty()) gtk_widget_set_tooltip_text(native->area, nullptr);
+  else gtk_widget_set_tooltip_text(native->area, brx::util::WideToUtf8(text).c_str());
+}
+
+SIZE GtkUiBackend::ScreenSize() const {
+  GdkDisplay* display = gdk_display_get_default();
+  GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
+  if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
+  if (!monitor) return SIZE{1920, 1080};
+  GdkRectangle r;
+  gdk_monitor_get_geometry(monitor, &r);
+  return SIZE{r.width, r.height};
+}
+
+RECT GtkUiBackend::WorkArea() const {
+  GdkDisplay* display = gdk_display_get_default();
+  GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
+  if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
+  if (!monitor) return RECT{0, 0, 1920, 1040};
+  GdkRectangle r;
+  gdk_monitor_get_workarea(monitor, &r);
+  return RECT{r.x, r.y, r.x + r.width, r.y + r.height};
+}
+
+POINT GtkUiBackend::CursorPos() const {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return POINT{};
+  GdkSeat* seat = gdk_display_get_default_seat(display);
+  GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
+  if (!pointer) return POINT{};
+  gint x = 0, y = 0;
+  gdk_device_get_position(pointer, nullptr, &x, &y);
+  return POINT{x, y};
+}
+
+std::unique_ptr<TextInputHost> GtkUiBackend::CreateTextInput(HWND hWnd, TextInputListener* listener) {
+  Native* native = Find(hWnd);
+  if (!native) return nullptr;
+  return CreateGtkTextInput(native, listener);
+}
+
+std::unique_ptr<NotifyIcon> GtkUiBackend::CreateNotifyIcon() {
+  AttachUiToThisThread();
+  return CreateGtkNotifyIcon();
+}
+
+namespace {
+
+struct MenuRun {
+  GMainLoop* loop = nullptr;
+  UINT chosen = 0;
+};
+
+}  // namespace
+
+UINT GtkUiBackend::RunPopupMenu(const PopupMenu& menu, POINT, HWND) {
+  GtkWidget* gmenu = gtk_menu_new();
+  MenuRun run;
+  for (const MenuItem& item : menu.items()) {
+    GtkWidget* w = item.separator ? gtk_separator_menu_item_new()
+                                  : gtk_menu_item_new_with_label(brx::util::WideToUtf8(item.text).c_str());
+    if (!item.separator) {
+      gtk_widget_set_sensitive(w, item.enabled);
+      g_object_set_data(G_OBJECT(w), "ombrix-id", GUINT_TO_POINTER(item.id));
+      g_signal_connect(w, "activate", G_CALLBACK(+[](GtkMenuItem* mi, gpointer data) {
+                         static_cast<MenuRun*>(data)->chosen =
+                             GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(mi), "ombrix-id"));
+                       }),
+                       &run);
+    }
+    gtk_widget_show(w);
+    gtk_menu_shell_append(GTK_MENU_SHELL(gmenu), w);
+  }
+  run.loop = g_main_loop_new(nullptr, FALSE);
+  // The item's activation comes after the menu's deactivation: quit once
+  // both have run.
+  g_signal_connect(gmenu, "deactivate", G_CALLBACK(+[](GtkMenuShell*, gpointer data) {
+                     g_idle_add(
+                         [](gpointer d) -> gboolean {
+                           g_main_loop_quit(static_cast<MenuRun*>(d)->loop);
+                           return G_SOURCE_REMOVE;
+                         },
+                         data);
+                   }),
+                   &run);
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  gtk_menu_popup(GTK_MENU(gmenu), nullptr, nullptr, nullptr, nullptr, 0, gtk_get_current_event_time());
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  if (gtk_widget_get_visible(gmenu)) g_main_loop_run(run.loop);
+  g_main_loop_unref(run.loop);
+  gtk_widget_destroy(gmenu);
+  return run.chosen;
+}
+
+void* GtkUiBackend::GetNativeContainer(HWND hWnd) {
+  Native* native = Find(hWnd);
+  return native ? native->fixed : nullptr;
+}
+
+// ---- checks for the display tests
+
+namespace gtk_testing {
+
+void Iterate(int ms) {
+  gint64 end = g_get_monotonic_time() + static_cast<gint64>(ms) * 1000;
+  do {
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    if (g_get_monotonic_time() >= end) break;
+    g_usleep(2000);
+  } while (true);
+}
+
+bool IsMapped(HWND hwnd) {
+  GtkUiBackend* b = GtkUiBackend::Current();
+  auto* n = b ? b->Find(hwnd) : nullptr;
+  return n && n->mapped && gtk_widget_get_mapped(n->window);
+}
+
+bool HasShape(HWND hwnd) {
+  GtkUiBackend* b = GtkUiBackend::Current();
+  auto* n = b ? b->Find(hwnd) : nullptr;
+  return n && n->region.has_value();
+}
+
+bool ShapeContains(HWND hwnd, int x, int y) {
+  GtkUiBackend* b = GtkUiBackend::Current();
+  auto* n = b ? b->Find(hwnd) : nullptr;
+  if (!n || !n->region) return false;
+  cairo_region_t* r = ToCairo(*n->region);
+  const bool in = cairo_region_contains_point(r, x, y);
+  cairo_region_destroy(r);
+  return in;
+}
+
+long ColorKey(HWND hwnd) {
+  GtkUiBackend* b = GtkUiBackend::Current();
+  auto* n = b ? b->Find(hwnd) : nullptr;
+  if (!n) return -1;
+  gint v = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(n->window), "ombrix-color-key"));
+  return v == 0 ? -1 : v - 1;
+}
+
+bool IsToolWindow(HWND hwnd) {
+  GtkUiBackend* b = GtkUiBackend::Current();
+  auto* n = b ? b->Find(hwnd) : nullptr;
+  return n && gtk_window_get_skip_taskbar_hint(GTK_WINDOW(n->window));
+}
+
+bool IsTransientFor(HWND owned, HWND owner) {
+  GtkUiBackend* b = GtkUiBackend::Current();
+  auto* a = b ? b->Find(owned) : nullptr;
+  auto* o = b ? b->Find(owner) : nullptr;
+  return a && o && gtk_window_get_transient_for(GTK_WINDOW(a->window)) == GTK_WINDOW(o->window);
+}
+
+bool SendKey(HWND hwnd, const std::string& key) {
+  GtkUiBackend* b = GtkUiBackend::Current();
+  auto* n = b ? b->Find(hwnd) : nullptr;
+  if (!n || !gtk_widget_get_realized(n->window)) return false;
+  guint keyval = gdk_keyval_from_name(key.c_str());
+  if (keyval == GDK_KEY_VoidSymbol || keyval == 0) {
+    std::wstring w = brx::util::Utf8ToWide(key);
+    if (w.size() != 1) return false;
+    keyval = gdk_unicode_to_keyval(static_cast<guint32>(w[0]));
+  }
+  for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+    GdkEvent* event = gdk_event_new(type);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(n->window)));
+    event->key.send_event = TRUE;
+    event->key.time = GDK_CURRENT_TIME;
+    event->key.keyval = keyval;
+    GdkKeymapKey* keys = nullptr;
+    gint count = 0;
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), keyval, &keys,
+                                          &count) &&
+        count > 0) {
+      event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+      event->key.group = static_cast<guint8>(keys[0].group);
+      g_free(keys);
+    }
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    gdk_event_set_device(event, gdk_seat_get_keyboard(seat));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  }
+  return true;
+}
+
+void RunFromToolkit(int delay_ms, std::function<void()> fn) {
+  auto* held = new std::function<void()>(std::move(fn));
+  g_timeout_add_full(
+      G_PRIORITY_DEFAULT, static_cast<guint>(delay_ms),
+      [](gpointer data) -> gboolean {
+        (*static_cast<std::function<void()>*>(data))();
+        return G_SOURCE_REMOVE;
+      },
+      held, [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+}
+
+bool HostedText(HWND hwnd, std::wstring* text) {
+  GtkUiBackend* b = GtkUiBackend::Current();
+  auto* n = b ? b->Find(hwnd) : nullptr;
+  if (!n || !n->text_field) return false;
+  if (GTK_IS_ENTRY(n->text_field)) {
+    *text = brx::util::Utf8ToWide(gtk_entry_get_text(GTK_ENTRY(n->text_field)));
+    return true;
+  }
+  GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(n->text_field));
+  GtkTextIter s, e;
+  gtk_text_buffer_get_bounds(buffer, &s, &e);
+  gchar* t = gtk_text_buffer_get_text(buffer, &s, &e, FALSE);
+  *text = brx::util::Utf8ToWide(t);
+  g_free(t);
+  return true;
+}
+
+}  // namespace gtk_testing
+
+}  // namespace uilib

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "runtime/platform/shell.h"
+#include "uilib/region.h"
+#include "uilib/ui_backend.h"
+
+namespace uilib {
+
+// Windows as undecorated GTK 3 toplevels. Each holds a GtkFixed with a
+// drawing area the size of the window (the paint manager paints there)
+// and room for native children (text fields, browser views). Input on the
+// drawing area becomes posted window messages; a press in a caption part
+// (WM_NCHITTEST answers HTCAPTION) starts the desktop's move drag. GUI
+// thread only.
+class GtkUiBackend : public UiBackend {
+ public:
+  struct Native {
+    HWND hwnd = 0;
+    GtkWidget* window = nullptr;
+    GtkWidget* fixed = nullptr;
+    GtkWidget* area = nullptr;
+    std::optional<Region> region;
+    bool color_key = false;
+    COLORREF key = 0;
+    bool mapped = false;
+    guint hover_timer = 0;
+    bool hover_sent = false;
+    bool inside = false;
+    GtkWidget* text_field = nullptr;  // hosted, when an edit has the focus
+    TextInputListener* text_listener = nullptr;
+    // Told when the window goes before the hosted field's owner lets go.
+    std::function<void()> text_field_gone;
+  };
+
+  GtkUiBackend();
+  ~GtkUiBackend() override;
+  static GtkUiBackend* Current();
+
+  const char* Name() const override { return "gtk"; }
+  void AttachThread() override;
+  void CreateNativeWindow(HWND hWnd, const NativeWindowInfo& info) override;
+  void DestroyNativeWindow(HWND hWnd) override;
+  void ShowNativeWindow(HWND hWnd, bool show, bool activate) override;
+  void MinimizeNativeWindow(HWND hWnd, bool minimized) override;
+  void MoveNativeWindow(HWND hWnd, const RECT& screen_rect) override;
+  void SetNativeStyle(HWND hWnd, DWORD style, DWORD ex_style) override;
+  void SetNativeTitle(HWND hWnd, const std::wstring& title) override;
+  void SetNativeRegion(HWND hWnd, const Region* region) override;
+  void SetNativeColorKey(HWND hWnd, bool enabled, COLORREF key) override;
+  void SetNativeTopMost(HWND hWnd, bool top_most) override;
+  void SetNativeEnabled(HWND hWnd, bool enabled) override;
+  void SetNativeIcon(HWND hWnd, int icon_id) override;
+  void InvalidateNative(HWND hWnd, const RECT& client_rect) override;
+  void UpdateNative(HWND hWnd) override;
+  void ActivateNative(HWND hWnd) override;
+  void BeginMoveDrag(HWND hWnd, POINT screen_pt) override;
+  void SetNativeCursor(HWND hWnd, CursorShape shape) override;
+  void ShowToolTip(HWND hWnd, const std::wstring& text) override;
+  SIZE ScreenSize() const override;
+  RECT WorkArea() const override;
+  POINT CursorPos() const override;
+  std::unique_ptr<TextInputHost> CreateTextInput(HWND hWnd, TextInputListener* listener) override;
+  std::unique_ptr<NotifyIcon> CreateNotifyIcon() override;
+  UINT RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND owner) override;
+  brx::platform::Shell& GetShell() override { return *shell_; }
+  void* GetNativeContainer(HWND hWnd) override;
+
+  Native* Find(HWND hWnd);
+
+ private:
+  std::map<HWND, std::unique_ptr<Native>> windows_;
+  std::unique_ptr<brx::platform::Shell> shell_;
+  std::map<int, GdkCursor*> cursors_;
+  guint32 last_press_time_ = 0;
+};
+
+// The native text field of a window (GtkEntry, or GtkTextView for
+// multi-line edits).
+std::unique_ptr<TextInputHost> CreateGtkTextInput(GtkUiBackend::Native* native, TextInputListener* listener);
+std::unique_ptr<NotifyIcon> CreateGtkNotifyIcon();
+
+}  // namespace uilib

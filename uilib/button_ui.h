@@ -1,0 +1,55 @@
+#pragma once
+
+#include "uilib/label_ui.h"
+
+namespace uilib {
+
+// A push button with state images: "normalimage", "hotimage",
+// "pushedimage", "focusedimage", "disabledimage"; text colours
+// "hottextcolor", "pushedtextcolor", "focusedtextcolor". Sends "buttondown"
+// when pressed and "click" when activated (released inside, Space while
+// focused).
+class CButtonUI : public CLabelUI {
+ public:
+  CButtonUI();
+  LPCTSTR GetClass() const override;  // "ButtonUI"
+  void* GetInterface(LPCTSTR pstrName) override;
+  UINT GetControlFlags() const override;
+
+  bool Activate() override;
+  void SetEnabled(bool bEnable = true) override;
+  void Event(TEventUI& event) override;
+
+  std::wstring GetNormalImage() const { return m_sNormalImage; }
+  void SetNormalImage(LPCTSTR pStrImage);
+  std::wstring GetHotImage() const { return m_sHotImage; }
+  void SetHotImage(LPCTSTR pStrImage);
+  std::wstring GetPushedImage() const { return m_sPushedImage; }
+  void SetPushedImage(LPCTSTR pStrImage);
+  std::wstring GetFocusedImage() const { return m_sFocusedImage; }
+  void SetFocusedImage(LPCTSTR pStrImage);
+  std::wstring GetDisabledImage() const { return m_sDisabledImage; }
+  void SetDisabledImage(LPCTSTR pStrImage);
+  void SetHotTextColor(DWORD dwColor) { m_dwHotTextColor = dwColor; }
+  void SetPushedTextColor(DWORD dwColor) { m_dwPushedTextColor = dwColor; }
+  void SetFocusedTextColor(DWORD dwColor) { m_dwFocusedTextColor = dwColor; }
+  UINT GetButtonState() const { return m_uButtonState; }
+
+  SIZE EstimateSize(SIZE szAvailable) override;
+  void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
+  void PaintText(HDC hDC) override;
+  void PaintStatusImage(HDC hDC) override;
+
+ protected:
+  UINT m_uButtonState = 0;
+  DWORD m_dwHotTextColor = 0;
+  DWORD m_dwPushedTextColor = 0;
+  DWORD m_dwFocusedTextColor = 0;
+  std::wstring m_sNormalImage;
+  std::wstring m_sHotImage;
+  std::wstring m_sPushedImage;
+  std::wstring m_sFocusedImage;
+  std::wstring m_sDisabledImage;
+};
+
+}  // namespace uilib

@@ -1,0 +1,175 @@
+#include <cwchar>
+
+#include "uilib/image_spec.h"
+#include "uilib/list_ui.h"
+#include "uilib/paint_manager_ui.h"
+#include "uilib/popup_menu.h"
+#include "uilib/render_engine.h"
+#include "uilib/ui_backend.h"
+#include "uilib/win_api.h"
+
+namespace uilib {
+
+CComboUI::CComboUI() = default;
+
+LPCTSTR CComboUI::GetClass() const { return L"ComboUI"; }
+
+void* CComboUI::GetInterface(LPCTSTR pstrName) {
+  if (pstrName && std::wcscmp(pstrName, L"Combo") == 0) return this;
+  if (pstrName && std::wcscmp(pstrName, L"IListOwner") == 0) return static_cast<IListOwnerUI*>(this);
+  return CContainerUI::GetInterface(pstrName);
+}
+
+UINT CComboUI::GetControlFlags() const { return IsEnabled() && IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0; }
+
+void CComboUI::Reindex() {
+  for (int i = 0; i < GetCount(); ++i) {
+    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(i)->GetInterface(DUI_CTR_LISTITEM))) {
+      item->SetIndex(i);
+      item->SetOwner(this);
+    }
+  }
+}
+
+bool CComboUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
+
+bool CComboUI::AddAt(CControlUI* pControl, int iIndex) {
+  if (!CContainerUI::AddAt(pControl, iIndex)) return false;
+  if (m_iCurSel >= iIndex) ++m_iCurSel;
+  Reindex();
+  return true;
+}
+
+bool CComboUI::Remove(CControlUI* pControl) {
+  int index = GetItemIndex(pControl);
+  return index >= 0 && RemoveAt(index);
+}
+
+bool CComboUI::RemoveAt(int iIndex) {
+  if (!CContainerUI::RemoveAt(iIndex)) return false;
+  if (m_iCurSel == iIndex) m_iCurSel = -1;
+  else if (m_iCurSel > iIndex) --m_iCurSel;
+  Reindex();
+  Invalidate();
+  return true;
+}
+
+void CComboUI::RemoveAll() {
+  m_iCurSel = -1;
+  CContainerUI::RemoveAll();
+  Invalidate();
+}
+
+bool CComboUI::SelectItem(int iIndex, bool bTakeFocus) {
+  if (iIndex == m_iCurSel) return true;
+  if (iIndex >= GetCount()) return false;
+  const int old = m_iCurSel;
+  if (old >= 0) {
+    if (auto* prev = static_cast<CListLabelElementUI*>(GetItemAt(old)->GetInterface(DUI_CTR_LISTITEM))) prev->Select(false);
+  }
+  m_iCurSel = iIndex < 0 ? -1 : iIndex;
+  if (m_iCurSel >= 0) {
+    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(m_iCurSel)->GetInterface(DUI_CTR_LISTITEM)))
+      item->Select(true);
+  }
+  if (bTakeFocus && m_pManager) m_pManager->SetFocus(this);
+  Invalidate();
+  if (m_pManager) m_pManager->SendNotify(this, L"itemselect", m_iCurSel, old);
+  return true;
+}
+
+std::wstring CComboUI::GetText() const {
+  CControlUI* item = GetItemAt(m_iCurSel);
+  return item ? item->GetText() : L"";
+}
+
+bool CComboUI::Activate() {
+  if (!CControlUI::Activate() || !m_pManager) return false;
+  // The rows as a menu below the box; ids are row index + 1.
+  PopupMenu menu;
+  for (int i = 0; i < GetCount(); ++i) {
+    CControlUI* item = GetItemAt(i);
+    if (item->IsOwnVisible()) menu.Append(static_cast<UINT>(i + 1), item->GetText());
+  }
+  POINT pt{m_rcItem.left, m_rcItem.bottom};
+  ClientToScreen(m_pManager->GetPaintWindow(), &pt);
+  UINT chosen = GetUiBackend().RunPopupMenu(menu, pt, m_pManager->GetPaintWindow());
+  if (chosen > 0) SelectItem(static_cast<int>(chosen) - 1, true);
+  return true;
+}
+
+void CComboUI::Event(TEventUI& event) {
+  switch (event.Type) {
+    case UIEVENT_BUTTONDOWN:
+      if (IsEnabled() && m_rcItem.Contains(event.ptMouse)) Activate();
+      return;
+    case UIEVENT_KEYDOWN:
+      if (!IsEnabled()) return;
+      if (event.chKey == VK_UP && m_iCurSel > 0) SelectItem(m_iCurSel - 1);
+      else if (event.chKey == VK_DOWN && m_iCurSel + 1 < GetCount()) SelectItem(m_iCurSel + 1);
+      else if (event.chKey == VK_SPACE) Activate();
+      return;
+    case UIEVENT_MOUSEENTER:
+      m_bHot = true;
+      Invalidate();
+      return;
+    case UIEVENT_MOUSELEAVE:
+      m_bHot = false;
+      Invalidate();
+      return;
+    case UIEVENT_BUTTONUP:
+    case UIEVENT_DBLCLICK:
+    case UIEVENT_MOUSEMOVE:
+      return;
+    default:
+      CContainerUI::Event(event);
+  }
+}
+
+void CComboUI::SetPos(RECT rc) {
+  // Rows are shown in the menu, not laid out in the box.
+  CControlUI::SetPos(rc);
+}
+
+void CComboUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
+  std::wstring name = pstrName ? pstrName : L"";
+  std::wstring value = pstrValue ? pstrValue : L"";
+  uint32_t color;
+  RECT rc;
+  if (name == L"textcolor") {
+    if (ParseColor(value, &color)) m_dwTextColor = color;
+  } else if (name == L"font") m_iFont = ParseInt(pstrValue);
+  else if (name == L"textpadding") {
+    if (ParseRect(value, &rc)) m_rcTextPadding = rc;
+  } else if (name == L"normalimage") m_sNormalImage = value;
+  else if (name == L"hotimage") m_sHotImage = value;
+  else if (name == L"pushedimage") m_sPushedImage = value;
+  else if (name == L"disabledimage") m_sDisabledImage = value;
+  else CContainerUI::SetAttribute(pstrName, pstrValue);
+}
+
+void CComboUI::DoPaint(HDC hDC, const RECT& rcPaint) {
+  RECT tmp;
+  if (!IntersectRect(&tmp, rcPaint, m_rcItem)) return;
+  CControlUI::PaintBkColor(hDC);
+  CControlUI::PaintBkImage(hDC);
+  std::wstring* image = !IsEnabled() ? &m_sDisabledImage : (m_bHot ? &m_sHotImage : &m_sNormalImage);
+  if (image->empty()) image = &m_sNormalImage;
+  if (!image->empty() && !DrawImage(hDC, *image)) image->clear();
+  if (m_sNormalImage.empty() && m_dwBorderColor == 0) {
+    CRenderEngine::DrawBorder(hDC, m_rcItem, 1, m_bHot ? 0xFF3C8CDC : 0xFFA0A0A0);
+    // The drop-down arrow.
+    const int cx = m_rcItem.right - 10, cy = (m_rcItem.top + m_rcItem.bottom) / 2;
+    for (int i = 0; i < 4; ++i) CRenderEngine::DrawColor(hDC, RECT{cx - 4 + i, cy - 2 + i, cx + 4 - i, cy - 1 + i}, 0xFF505050);
+  }
+  RECT rc = m_rcItem;
+  rc.left += m_rcTextPadding.left;
+  rc.top += m_rcTextPadding.top;
+  rc.right -= m_rcTextPadding.right;
+  rc.bottom -= m_rcTextPadding.bottom;
+  DWORD color = IsEnabled() ? m_dwTextColor : (m_pManager ? m_pManager->GetDefaultDisabledColor() : 0xFFA7A6AA);
+  CRenderEngine::DrawText(hDC, m_pManager, rc, GetText(), color, m_iFont, DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+  CControlUI::PaintBorder(hDC);
+}
+
+}  // namespace uilib

@@ -1,0 +1,64 @@
+#include "uilib/ui_backend.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "runtime/logmaker/log.h"
+#include "runtime/platform/tick_clock.h"
+#include "uilib/window_table.h"
+
+namespace uilib {
+
+namespace {
+
+std::mutex g_mutex;
+std::unique_ptr<UiBackend>& Slot() {
+  static auto* slot = new std::unique_ptr<UiBackend>;
+  return *slot;
+}
+
+}  // namespace
+
+uintptr_t UiBackend::SetWindowTimer(HWND hWnd, uintptr_t id, UINT elapse_ms) {
+  return WindowTable::ThreadQueue()->SetTimer(hWnd, id, elapse_ms);
+}
+
+bool UiBackend::KillWindowTimer(HWND hWnd, uintptr_t id) {
+  auto* q = brx::base::ThreadMessageQueue::Current();
+  return q && q->KillTimer(hWnd, id);
+}
+
+uint32_t UiBackend::Now() const { return brx::platform::GetTickCount(); }
+
+UiBackend& GetUiBackend() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (!Slot()) Slot() = CreateDefaultUiBackend();
+  return *Slot();
+}
+
+std::unique_ptr<UiBackend> SetUiBackend(std::unique_ptr<UiBackend> backend) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  std::unique_ptr<UiBackend> old = std::move(Slot());
+  Slot() = std::move(backend);
+  return old;
+}
+
+void AttachUiToThisThread() {
+  static thread_local UiBackend* attached = nullptr;
+  UiBackend& backend = GetUiBackend();
+  if (attached == &backend) return;
+  attached = &backend;
+  WindowTable::ThreadQueue();
+  backend.AttachThread();
+}
+
+std::unique_ptr<UiBackend> CreateDefaultUiBackend() {
+  const char* forced = std::getenv("OMBRIX_UI");
+  if (forced && std::strcmp(forced, "headless") == 0) return CreateHeadlessUiBackend();
+  if (auto gtk = CreateGtkUiBackend()) return gtk;
+  LogWarnA("UI: no display can be opened; windows are kept headless\n");
+  return CreateHeadlessUiBackend();
+}
+
+}  // namespace uilib

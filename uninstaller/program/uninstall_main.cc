@@ -1,0 +1,85 @@
+// The uninstaller OBUninstall.exe. Started from the installation, it copies
+// itself to the user's private temporary folder and restarts from there
+// with the edition key and the install folder, because it removes the
+// folder it lives in. The copy makes sure it runs once, that neither the
+// main client nor the game runs, and that the folder is an installation;
+// then it removes it and reports the removal. The copy deletes itself at
+// the end. Nothing is ever logged: the log folder goes with the rest.
+
+#include <limits.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "runtime/http/service_hosts.h"
+#include "runtime/platform/dirs.h"
+#include "runtime/platform/process.h"
+#include "runtime/platform/single_instance_lock.h"
+#include "runtime/util/edition.h"
+#include "runtime/util/file_util.h"
+#include "runtime/util/module_path.h"
+#include "runtime/util/text_convert.h"
+#include "uninstaller/installation_guard.h"
+#include "uninstaller/program/console_uninstall_view.h"
+#include "uninstaller/uninstall_command_line.h"
+
+namespace {
+
+constexpr char kTemporaryCopyName[] = "OBUinstall.temp";
+
+int StartTemporaryCopy() {
+  std::string temp = brx::platform::TempDirectory();
+  std::string folder = brx::util::WideToUtf8(brx::util::GetModuleDirectory(nullptr));
+  std::string key = brx::util::WideToUtf8(brx::util::GetEditionKey());
+  if (temp.empty() || folder.empty() || key.empty()) return 0;
+  std::string copy = temp + "/" + kTemporaryCopyName;
+  unlink(copy.c_str());
+  if (!brx::util::CopyFileOver(brx::util::Utf8ToWide(brx::platform::ExecutablePath()), brx::util::Utf8ToWide(copy)))
+    return 0;
+  brx::platform::ChildProcess::Spawn({copy, UninstallCopyArguments(key, folder), ""});
+  return 0;
+}
+
+// The copy in the temporary folder deletes itself however it ends. A copy
+// that a newer start has replaced meanwhile is already gone by that name,
+// and the newer one is left alone.
+class TemporaryCopyRemover {
+ public:
+  ~TemporaryCopyRemover() {
+    std::string self = brx::platform::ExecutablePath();
+    if (self.size() > sizeof kTemporaryCopyName && self.substr(self.rfind('/') + 1) == kTemporaryCopyName)
+      unlink(self.c_str());
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string command_line = JoinArguments(argc, argv);
+  if (command_line.find(kUninstallSwitch) == std::string::npos) return StartTemporaryCopy();
+  TemporaryCopyRemover remover;
+
+  std::string key, folder;
+  if (!ParseUninstallCommandLine(command_line, &key, &folder)) return 0;
+  std::unique_ptr<brx::platform::SingleInstanceLock> instance;
+  if (brx::platform::SingleInstanceLock::Acquire("OBUNINSTALL_MUTEX", &instance) !=
+      brx::platform::SingleInstanceLock::Result::kAcquired)
+    return 0;
+
+  int result = 0;
+  if (!IsInstallationFolder(folder, key)) {
+    fprintf(stdout, "提示: %s 不是翎岚的安装文件夹,未删除任何文件\n", folder.c_str());
+  } else {
+    char real[PATH_MAX];
+    std::string install = realpath(folder.c_str(), real) ? real : folder;
+    brx::util::SetEditionLibraryPath(install + "/OBVerCustom.dll");
+    ConsoleUninstallView view(key, install, brx::util::GetEditionVersion(),
+                              brx::http::DataCollectHost(brx::util::GetEditionGlobalConfig()));
+    result = view.Run(stdin, stdout);
+  }
+  fflush(stdout);
+  return result;
+}
