@@ -1,13 +1,22 @@
 // Round trips and one-way throughput of 64-byte and video-frame sized
 // (640 x 480 x 3) messages through the game link server (the real
-// OBLogicGameCommand on a GUI thread with its message loop) and the game
-// simulator's pipe client, side by side with a raw Unix socketpair in the
-// same run. Prints each figure and the ratio to raw.
+// OBLogicGameCommand on a GUI thread with its message loop), side by side
+// with raw Unix sockets in the same run. Prints each figure and the ratio
+// to raw.
 //
-// Targets: throughput >= 0.8 x raw, p99 round trip <= 2 x raw. Large
-// messages are sent with at most two in flight, as a video source that
-// produces frames as they are taken; more only thrashes the caches.
+// Round trips are timed by a game on a bare blocking socket, so they count
+// only the client's own hops (read thread, GUI thread, write), as the raw
+// echo counts only its one thread. One-way figures use the game
+// simulator's pipe client, as the tests do. Five games pushing frames at
+// once are compared with one epoll thread reading five raw sockets.
+//
+// Targets: throughput >= 0.8 x raw, 0.9 MB frames >= 0.85 x raw, five
+// games >= 0.6 x raw, p99 round trip <= 2 x raw. Large messages are sent
+// with a few in flight, as a video source that produces frames as they are
+// taken; more only thrashes the caches.
+#include <sys/epoll.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,6 +48,12 @@ constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 3;
 
 struct Latency {
   double p50_us, p99_us;
+};
+
+struct ScopedEpoll {
+  explicit ScopedEpoll(int f) : fd(f) {}
+  ~ScopedEpoll() { close(fd); }
+  int fd;
 };
 
 Latency Percentiles(std::vector<double> us) {
@@ -114,6 +129,48 @@ double RawThroughput(size_t size, int count) {  // MB/s
   close(fds[0]);
   close(fds[1]);
   return double(size) * count / seconds / 1e6;
+}
+
+// Five writers push `count` frames of `size` bytes each into five sockets;
+// one epoll thread reads them all and finds the frame boundaries. MB/s.
+double RawFiveReader(size_t size, int count) {
+  constexpr int kGames = 5;
+  int fds[kGames][2];
+  ScopedEpoll epoll(epoll_create1(EPOLL_CLOEXEC));
+  for (int g = 0; g < kGames; ++g) {
+    SocketPair(fds[g]);
+    epoll_event e{EPOLLIN, {.u32 = static_cast<uint32_t>(g)}};
+    epoll_ctl(epoll.fd, EPOLL_CTL_ADD, fds[g][1], &e);
+  }
+  std::vector<uint8_t> frame(size, 1);
+  auto start = Clock::now();
+  std::vector<std::thread> writers;
+  for (int g = 0; g < kGames; ++g)
+    writers.emplace_back([&, g] {
+      for (int i = 0; i < count; ++i) WriteAll(fds[g][0], frame.data(), frame.size());
+    });
+  std::vector<uint8_t> buffer(0x100000);
+  size_t left_in_frame[kGames] = {};
+  int frames = 0;
+  while (frames < kGames * count) {
+    epoll_event events[kGames];
+    int n = epoll_wait(epoll.fd, events, kGames, -1);
+    for (int i = 0; i < n; ++i) {
+      int g = static_cast<int>(events[i].data.u32);
+      ssize_t r = read(fds[g][1], buffer.data(), buffer.size());
+      for (size_t got = r > 0 ? static_cast<size_t>(r) : 0; got > 0;) {
+        if (left_in_frame[g] == 0) left_in_frame[g] = size;
+        size_t take = std::min(got, left_in_frame[g]);
+        left_in_frame[g] -= take;
+        got -= take;
+        if (left_in_frame[g] == 0) ++frames;
+      }
+    }
+  }
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  for (auto& t : writers) t.join();
+  for (int g = 0; g < kGames; ++g) close(fds[g][0]), close(fds[g][1]);
+  return double(size) * kGames * count / seconds / 1e6;
 }
 
 // ---- the game link --------------------------------------------------------
@@ -202,6 +259,96 @@ std::vector<uint8_t> LargeBody() {
   return gamesim::EncodeMessage(*gamesim::FindMessage(gamesim::HookToClientMessages(), "VEDIO_STREAM"), m);
 }
 
+// A game on a bare blocking socket, attached to the first free name.
+class BareGame {
+ public:
+  BareGame(const std::string& pipe_dir, const std::string& game_id) {
+    for (int i = 1; i <= 5 && fd_ < 0; ++i) {
+      int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      std::string path = pipe_dir + "/ombrix.ipc.obdaemondll_" + std::to_string(i) + "_" + game_id;
+      snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+      if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) fd_ = fd;
+      else close(fd);
+    }
+    if (fd_ < 0) return;
+    int size = 0x100000;
+    setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    std::vector<uint8_t> attach = {0, 0, 0, 0, static_cast<uint8_t>(2 * game_id.size()), 0, 0, 0};
+    for (char c : game_id) attach.insert(attach.end(), {static_cast<uint8_t>(c), 0});
+    Send(attach);
+    for (int i = 0; i < 5; ++i) Receive();  // the handshake
+  }
+  ~BareGame() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool ok() const { return fd_ >= 0; }
+  bool Send(const std::vector<uint8_t>& body) {
+    uint8_t header[4];
+    uint32_t length = static_cast<uint32_t>(body.size() + 4);
+    for (int i = 0; i < 4; ++i) header[i] = static_cast<uint8_t>(length >> (8 * i));
+    return WriteAll(fd_, header, 4) && WriteAll(fd_, body.data(), body.size());
+  }
+  // One whole frame; its length.
+  size_t Receive() {
+    uint8_t header[4];
+    if (!ReadAll(fd_, header, 4)) return 0;
+    uint32_t length = header[0] | header[1] << 8 | header[2] << 16 | uint32_t(header[3]) << 24;
+    if (buffer_.size() < length) buffer_.resize(length);
+    return ReadAll(fd_, buffer_.data(), length - 4) ? length : 0;
+  }
+
+ private:
+  int fd_ = -1;
+  std::vector<uint8_t> buffer_;
+};
+
+Latency BareRoundTrips(GameLinkHost& host, BareGame& game, const std::vector<uint8_t>& body, const IPCMessage& reply,
+                       int count) {
+  host.SetReply(&reply);
+  std::vector<double> us;
+  for (int i = 0; i < count; ++i) {
+    auto start = Clock::now();
+    game.Send(body);
+    game.Receive();
+    us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  }
+  host.SetReply(nullptr);
+  return Percentiles(us);
+}
+
+// Five bare games push `count` frames each at once, with a few in flight
+// per game; MB/s of what the GUI thread's handler got.
+double FiveGamesPushing(GameLinkHost& host, const std::string& pipe_dir, const std::vector<uint8_t>& body,
+                        int count) {
+  constexpr int kGames = 5, kInFlight = 4;
+  std::vector<std::unique_ptr<BareGame>> games;
+  for (int g = 0; g < kGames; ++g) {
+    games.push_back(std::make_unique<BareGame>(pipe_dir, "g1"));
+    if (!games.back()->ok()) {
+      fprintf(stderr, "game %d found no free name\n", g);
+      exit(1);
+    }
+  }
+  uint64_t base = host.handled();
+  std::atomic<uint64_t> sent{0};
+  auto start = Clock::now();
+  std::vector<std::thread> threads;
+  for (int g = 0; g < kGames; ++g)
+    threads.emplace_back([&, g] {
+      for (int i = 0; i < count; ++i) {
+        uint64_t mine = sent.fetch_add(1);
+        if (mine >= kGames * kInFlight) host.WaitHandled(base + mine - kGames * kInFlight + 1);
+        games[g]->Send(body);
+      }
+    });
+  for (auto& t : threads) t.join();
+  host.WaitHandled(base + kGames * count);
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return double(body.size() + 4) * kGames * count / seconds / 1e6;
+}
+
 struct Link {
   GameLinkHost* host;
   gamesim::GameSimulator* sim;
@@ -224,20 +371,6 @@ struct Link {
 // Waits until `condition` holds, pumping the simulator's messages meanwhile.
 void PumpUntil(Link& link, const std::function<bool()>& condition) {
   while (!condition()) link.sim->Pump(std::chrono::milliseconds(1));
-}
-
-Latency LinkRoundTrips(Link& link, const std::vector<uint8_t>& body, const IPCMessage& reply, int count) {
-  link.host->SetReply(&reply);
-  std::vector<double> us;
-  for (int i = 0; i < count; ++i) {
-    uint64_t want = link.received + 1;
-    auto start = Clock::now();
-    link.sim->SendFrame(body);
-    while (link.received < want) link.sim->Pump(std::chrono::milliseconds(100));
-    us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-  }
-  link.host->SetReply(nullptr);
-  return Percentiles(us);
 }
 
 // Game to client: the simulator sends, the GUI thread's handler counts.
@@ -294,12 +427,13 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(folder + "/pipes");
   setenv("OMBRIX_PIPE_DIR", (folder + "/pipes").c_str(), 1);
 
-  const int small_rt = 5000, large_rt = 100, small_tp = 100000, large_tp = 300;
+  const int small_rt = 5000, large_rt = 100, small_tp = 100000, large_tp = 300, five_tp = 100;
   std::vector<Figure> figures = {
       {"round trip 64 B, p50", "us", false},     {"round trip 64 B, p99", "us", false},
       {"round trip 0.9 MB, p50", "us", false},   {"round trip 0.9 MB, p99", "us", false},
       {"game -> client 64 B", "MB/s", true},     {"client -> game 64 B", "MB/s", true},
       {"game -> client 0.9 MB", "MB/s", true},   {"client -> game 0.9 MB", "MB/s", true},
+      {"five games -> client 0.9 MB", "MB/s", true},
   };
   {
     GameLinkHost host(folder);
@@ -323,24 +457,38 @@ int main(int argc, char** argv) {
     COBMSG_S2C_VEDIO_STREAM large_reply(false, 25, kWidth, kHeight, pixels.data(),
                                         static_cast<uint32_t>(pixels.size()), L"bench");
 
-    LinkRoundTrips(link, small, small_reply, 2000);  // warm-up
+    BareGame bare(folder + "/pipes", "g1");
+    if (!bare.ok()) {
+      fprintf(stderr, "the bare game could not attach\n");
+      return 1;
+    }
+    BareRoundTrips(host, bare, small, small_reply, 2000);  // warm-up
     RawRoundTrips(64, 2000);
     for (int round = 0; round < rounds; ++round) {
-      Latency raw = RawRoundTrips(64, small_rt), ours = LinkRoundTrips(link, small, small_reply, small_rt);
+      Latency raw = RawRoundTrips(64, small_rt), ours = BareRoundTrips(host, bare, small, small_reply, small_rt);
       figures[0].raw.push_back(raw.p50_us), figures[0].link.push_back(ours.p50_us);
       figures[1].raw.push_back(raw.p99_us), figures[1].link.push_back(ours.p99_us);
       raw = RawRoundTrips(large.size() + 4, large_rt);
-      ours = LinkRoundTrips(link, large, large_reply, large_rt);
+      ours = BareRoundTrips(host, bare, large, large_reply, large_rt);
       figures[2].raw.push_back(raw.p50_us), figures[2].link.push_back(ours.p50_us);
       figures[3].raw.push_back(raw.p99_us), figures[3].link.push_back(ours.p99_us);
       double raw_small = RawThroughput(64, small_tp);
-      figures[4].raw.push_back(raw_small), figures[4].link.push_back(LinkThroughputToClient(link, small, small_tp, 4096));
-      figures[5].raw.push_back(raw_small), figures[5].link.push_back(LinkThroughputToGame(link, small_reply, small_tp, 4096));
+      figures[4].raw.push_back(raw_small), figures[4].link.push_back(LinkThroughputToClient(link, small, small_tp, 512));
+      figures[5].raw.push_back(raw_small), figures[5].link.push_back(LinkThroughputToGame(link, small_reply, small_tp, 512));
       double raw_large = RawThroughput(large.size() + 4, large_tp);
       figures[6].raw.push_back(raw_large), figures[6].link.push_back(LinkThroughputToClient(link, large, large_tp, 2));
       figures[7].raw.push_back(raw_large), figures[7].link.push_back(LinkThroughputToGame(link, large_reply, large_tp, 2));
     }
     if (!sim.errors().empty()) fprintf(stderr, "simulator: %s\n", sim.errors().front().c_str());
+  }
+  {
+    // Five games: every name taken by a pushing game.
+    GameLinkHost host(folder);
+    std::vector<uint8_t> large = LargeBody();
+    for (int round = 0; round < rounds; ++round) {
+      figures[8].raw.push_back(RawFiveReader(large.size() + 4, five_tp));
+      figures[8].link.push_back(FiveGamesPushing(host, folder + "/pipes", large, five_tp));
+    }
   }
   std::filesystem::remove_all(folder);
 
@@ -348,7 +496,10 @@ int main(int argc, char** argv) {
   for (const Figure& f : figures) {
     double ours = Median(f.link), raw = Median(f.raw);
     printf("%-38s %12.1f %12.1f %-5s ratio %.2f %s\n", f.what, ours, raw, f.unit, ours / raw,
-           f.higher_is_better ? "(target >= 0.80)" : "(target <= 2.00)");
+           !f.higher_is_better                          ? "(target <= 2.00)"
+           : std::string(f.what).find("five") == 0    ? "(target >= 0.60)"
+           : std::string(f.what).find("0.9 MB") != std::string::npos ? "(target >= 0.85)"
+                                                        : "(target >= 0.80)");
   }
   return 0;
 }

@@ -174,6 +174,9 @@ bool IOMonitorService::Perform(IOOperation* operation) {
       }
       return true;
     }
+    case IOOperation::Kind::kListen:
+      handler_->OnComplete(0, operation, 0);
+      return true;
     case IOOperation::Kind::kConnect: {
       int error = 0;
       socklen_t length = sizeof error;

@@ -36,8 +36,10 @@ inline constexpr int kErrorConnectionAborted = 1236;
 //   kAccept:  accept4; the new descriptor (non-blocking, close-on-exec) is
 //             left in `accepted_fd` for the handler to take.
 //   kConnect: the descriptor became writable; error is SO_ERROR.
+//   kListen:  a listening descriptor has a client waiting; the handler
+//             accepts it itself (bytes 0, error 0).
 struct IOOperation {
-  enum class Kind : uint8_t { kRead, kAccept, kConnect };
+  enum class Kind : uint8_t { kRead, kAccept, kConnect, kListen };
   int fd = -1;
   Kind kind = Kind::kRead;
   uint8_t* buffer = nullptr;

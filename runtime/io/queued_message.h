@@ -22,6 +22,7 @@ struct QueuedMessage {
   ConnectionId connection = 0;
   std::unique_ptr<uint8_t[]> body;
   uint32_t length = 0;
+  uint32_t capacity = 0;  // bytes the body holds, when more than `length`
 };
 
 }  // namespace brx::io

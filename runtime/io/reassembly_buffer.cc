@@ -69,17 +69,25 @@ void ReassemblyBuffer::Clear() {
   large_length_ = large_filled_ = 0;
 }
 
-void ReassemblyBuffer::StartLargeFrame(uint32_t body_length, const uint8_t* have, size_t have_length) {
-  large_.reset(new uint8_t[body_length]);
+void ReassemblyBuffer::StartLargeFrame(uint32_t body_length, const uint8_t* have, size_t have_length,
+                                       std::unique_ptr<uint8_t[]> body, uint32_t capacity) {
+  if (body && capacity >= body_length) {
+    large_ = std::move(body);
+    large_capacity_ = capacity;
+  } else {
+    large_.reset(new uint8_t[body_length]);
+    large_capacity_ = body_length;
+  }
   large_length_ = body_length;
   large_filled_ = static_cast<uint32_t>(have_length);
   memcpy(large_.get(), have, have_length);
 }
 
-bool ReassemblyBuffer::TakeLargeFrame(std::unique_ptr<uint8_t[]>* body, uint32_t* length) {
+bool ReassemblyBuffer::TakeLargeFrame(std::unique_ptr<uint8_t[]>* body, uint32_t* length, uint32_t* capacity) {
   if (!large_ || large_filled_ < large_length_) return false;
   *body = std::move(large_);
   *length = large_length_;
+  if (capacity) *capacity = large_capacity_;
   large_length_ = large_filled_ = 0;
   return true;
 }

@@ -52,10 +52,13 @@ class ReassemblyBuffer {
   void Clear();
 
   // The parser's side of a large frame: starts one with `body_length`
-  // bytes, the first `have` of which are given; takes it once complete.
+  // bytes, the first `have` of which are given, in `body` (of `capacity`
+  // bytes, at least `body_length`) when one is given; takes it once
+  // complete.
   bool InLargeFrame() const { return large_ != nullptr; }
-  void StartLargeFrame(uint32_t body_length, const uint8_t* have, size_t have_length);
-  bool TakeLargeFrame(std::unique_ptr<uint8_t[]>* body, uint32_t* length);
+  void StartLargeFrame(uint32_t body_length, const uint8_t* have, size_t have_length,
+                       std::unique_ptr<uint8_t[]> body = nullptr, uint32_t capacity = 0);
+  bool TakeLargeFrame(std::unique_ptr<uint8_t[]>* body, uint32_t* length, uint32_t* capacity = nullptr);
 
  private:
   void Grow(size_t needed);
@@ -67,6 +70,7 @@ class ReassemblyBuffer {
   std::unique_ptr<uint8_t[]> large_;  // body of the large frame in progress
   uint32_t large_length_ = 0;
   uint32_t large_filled_ = 0;
+  uint32_t large_capacity_ = 0;
 };
 
 }  // namespace brx::io

@@ -6,11 +6,9 @@
 
 #include <cstring>
 
-#include "runtime/io/socket_write.h"
-
 namespace brx::io {
 
-SocketWriteServiceImpl::SocketWriteServiceImpl(int stall_timeout_ms) : stall_timeout_ms_(stall_timeout_ms) {}
+SocketWriteServiceImpl::SocketWriteServiceImpl() = default;
 
 SocketWriteServiceImpl::~SocketWriteServiceImpl() = default;
 
@@ -34,91 +32,79 @@ void SocketWriteServiceImpl::DetachAll() {
   released.swap(sockets_);
 }
 
+SharedSocket SocketWriteServiceImpl::Find(ConnectionId connection) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = sockets_.find(connection);
+  return it == sockets_.end() ? nullptr : it->second;
+}
+
 void SocketWriteServiceImpl::Shutdown(ConnectionId connection) {
-  SharedSocket socket;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = sockets_.find(connection);
-    if (it != sockets_.end()) socket = it->second;
-  }
+  SharedSocket socket = Find(connection);
   if (socket && socket->valid()) shutdown(socket->get(), SHUT_WR);
 }
 
-int SocketWriteServiceImpl::SendNow(int fd, const uint8_t* data, size_t length, size_t* written) {
-  while (*written < length) {
-    ssize_t n = send(fd, data + *written, length - *written, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n > 0) {
-      *written += static_cast<size_t>(n);
-      continue;
+int SocketWriteServiceImpl::RoomDescriptor(ConnectionId connection) {
+  SharedSocket socket = Find(connection);
+  return socket && socket->valid() ? socket->get() : -1;
+}
+
+int SocketWriteServiceImpl::WriteSome(ConnectionId connection, const iovec* parts, int count, size_t* written) {
+  *written = 0;
+  SharedSocket socket = Find(connection);
+  if (!socket || !socket->valid()) return ENOTCONN;
+  size_t total = 0;
+  for (int i = 0; i < count; ++i) total += parts[i].iov_len;
+  // A small message costs less joined and sent from one buffer than
+  // described to the kernel in pieces.
+  uint8_t joined[kJoinedWriteBytes];
+  iovec single;
+  if (count > 1 && total <= kJoinedWriteBytes) {
+    size_t at = 0;
+    for (int i = 0; i < count; ++i) {
+      if (parts[i].iov_len) memcpy(joined + at, parts[i].iov_base, parts[i].iov_len);
+      at += parts[i].iov_len;
     }
+    single = {joined, total};
+    parts = &single;
+    count = 1;
+  }
+  int first = 0;
+  size_t offset = 0;  // into parts[first]
+  while (*written < total) {
+    iovec rest[64];
+    int n_rest = 0;
+    for (int i = first; i < count && n_rest < 64; ++i) {
+      size_t skip = i == first ? offset : 0;
+      if (parts[i].iov_len - skip == 0) continue;
+      rest[n_rest++] = {static_cast<uint8_t*>(parts[i].iov_base) + skip, parts[i].iov_len - skip};
+    }
+    msghdr message{};
+    message.msg_iov = rest;
+    message.msg_iovlen = static_cast<size_t>(n_rest);
+    ssize_t n = sendmsg(socket->get(), &message, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return EAGAIN;
-    int error = n < 0 ? errno : EPIPE;
-    if (*written > 0) shutdown(fd, SHUT_RDWR);  // never leave half a frame
-    return error;
+    if (n <= 0) {
+      int error = n < 0 ? errno : EPIPE;
+      shutdown(socket->get(), SHUT_RDWR);  // never a cut frame followed by another
+      return error;
+    }
+    *written += static_cast<size_t>(n);
+    size_t advance = static_cast<size_t>(n);
+    while (first < count && advance >= parts[first].iov_len - offset) {
+      advance -= parts[first].iov_len - offset;
+      offset = 0;
+      ++first;
+    }
+    offset += advance;
   }
   return 0;
 }
 
 int SocketWriteServiceImpl::TryWrite(ConnectionId connection, const uint8_t* header, uint32_t header_length,
                                      const uint8_t* body, uint32_t body_length, size_t* written) {
-  *written = 0;
-  SharedSocket socket;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = sockets_.find(connection);
-    if (it != sockets_.end()) socket = it->second;
-  }
-  if (!socket || !socket->valid()) return ENOTCONN;
-  size_t total = size_t{header_length} + body_length;
-  if (total <= kJoinedWriteBytes) {
-    // A small message costs less joined and sent from one buffer than
-    // described to the kernel in two pieces.
-    uint8_t joined[kJoinedWriteBytes];
-    memcpy(joined, header, header_length);
-    if (body_length) memcpy(joined + header_length, body, body_length);
-    return SendNow(socket->get(), joined, total, written);
-  }
-  while (*written < total) {
-    iovec parts[2];
-    int count = 0;
-    if (*written < header_length) {
-      parts[count++] = {const_cast<uint8_t*>(header) + *written, header_length - *written};
-      if (body_length) parts[count++] = {const_cast<uint8_t*>(body), body_length};
-    } else {
-      parts[count++] = {const_cast<uint8_t*>(body) + (*written - header_length), total - *written};
-    }
-    msghdr message{};
-    message.msg_iov = parts;
-    message.msg_iovlen = static_cast<size_t>(count);
-    ssize_t n = sendmsg(socket->get(), &message, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n > 0) {
-      *written += static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return EAGAIN;
-    int error = n < 0 ? errno : EPIPE;
-    if (*written > 0) shutdown(socket->get(), SHUT_RDWR);  // never leave half a frame
-    return error;
-  }
-  return 0;
-}
-
-int SocketWriteServiceImpl::Write(const QueuedMessage& message, int cancel_fd) {
-  SharedSocket socket;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = sockets_.find(message.connection);
-    if (it != sockets_.end()) socket = it->second;
-  }
-  if (!socket || !socket->valid()) return -ENOTCONN;
-  size_t written = 0;
-  int error = WriteAllToSocket(socket->get(), message.body.get(), message.length, cancel_fd, stall_timeout_ms_,
-                               &written);
-  if (error == 0) return static_cast<int>(written);
-  if ((written > 0 && written < message.length) || error == ETIMEDOUT) shutdown(socket->get(), SHUT_RDWR);
-  return -error;
+  iovec parts[2] = {{const_cast<uint8_t*>(header), header_length}, {const_cast<uint8_t*>(body), body_length}};
+  return WriteSome(connection, parts, body_length ? 2 : 1, written);
 }
 
 }  // namespace brx::io

@@ -14,16 +14,15 @@ namespace brx::io {
 // into a descriptor number the kernel already gave to a newer connection.
 using SharedSocket = std::shared_ptr<ScopedFd>;
 
-// Writer for stream sockets (Unix domain or TCP): finds the message's
-// connection in its table and writes the whole buffer with
-// WriteAllToSocket. A write that stops half-way (error, or a peer that has
-// not read for kWriteStallTimeoutMs) shuts the socket down, so the reader
-// sees the connection end and closes it the normal way: the peer never
-// gets the rest of a frame glued to the next one. A message for a
-// connection no longer in the table is dropped.
+// Writer for stream sockets (Unix domain or TCP): finds the connection in
+// its table and sends without ever waiting (MSG_DONTWAIT, and MSG_NOSIGNAL
+// so a gone peer never raises SIGPIPE). A connection that fails is shut
+// down, so its reader sees the end and closes it the normal way and the
+// peer never reads a cut frame followed by another one. A connection no
+// longer in the table fails with ENOTCONN.
 class SocketWriteServiceImpl : public IOWriteService::IWriteServiceImpl {
  public:
-  explicit SocketWriteServiceImpl(int stall_timeout_ms);
+  SocketWriteServiceImpl();
   ~SocketWriteServiceImpl() override;
 
   // Any thread.
@@ -31,19 +30,22 @@ class SocketWriteServiceImpl : public IOWriteService::IWriteServiceImpl {
   void Detach(ConnectionId connection);
   void DetachAll();
 
-  int Write(const QueuedMessage& message, int cancel_fd) override;
-  int TryWrite(ConnectionId connection, const uint8_t* header, uint32_t header_length, const uint8_t* body,
-               uint32_t body_length, size_t* written) override;
+  int WriteSome(ConnectionId connection, const iovec* parts, int count, size_t* written) override;
+  int RoomDescriptor(ConnectionId connection) override;
+  bool NeverBlocks() const override { return true; }
   // Half-closes the socket: the peer reads what was written, then the end.
   void Shutdown(ConnectionId connection) override;
 
- private:
-  // Messages up to this size are joined before TryWrite sends them.
-  static constexpr size_t kJoinedWriteBytes = 1024;
-  // Sends data[*written..length) without blocking; TryWrite's results.
-  static int SendNow(int fd, const uint8_t* data, size_t length, size_t* written);
+  // Header then body, as WriteSome.
+  int TryWrite(ConnectionId connection, const uint8_t* header, uint32_t header_length, const uint8_t* body,
+               uint32_t body_length, size_t* written);
 
-  const int stall_timeout_ms_;
+ private:
+  // Messages up to this size are joined before they are sent.
+  static constexpr size_t kJoinedWriteBytes = 1024;
+
+  SharedSocket Find(ConnectionId connection);
+
   std::mutex mutex_;
   std::map<ConnectionId, SharedSocket> sockets_;
 };

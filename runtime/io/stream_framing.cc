@@ -2,8 +2,23 @@
 
 #include "runtime/io/io_stream_message_queue.h"
 #include "runtime/io/reassembly_buffer.h"
+#include "runtime/logmaker/log.h"
 
 namespace brx::io {
+
+namespace {
+
+// A connection that has more waiting than it may is closed, and what it
+// queued goes with it: a peer that floods must not keep the owner busy
+// after it is gone.
+bool Refuse(IOStreamMessageQueue& queue, ConnectionId connection) {
+  queue.Drop(connection);
+  LogWarnA("%s:%d:connection %u closed: more than %zu received messages wait to be handled\n",
+           "ParseBufferedFrames", __LINE__, connection, queue.max_queued_messages());
+  return false;
+}
+
+}  // namespace
 
 bool ReassembleStreamPackets(IOStreamMessageQueue& queue, ConnectionId connection, const uint8_t* data,
                              size_t length) {
@@ -16,9 +31,12 @@ bool ReassembleStreamPackets(IOStreamMessageQueue& queue, ConnectionId connectio
 bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, ReassemblyBuffer& buffer) {
   size_t pushed = 0;
   std::unique_ptr<uint8_t[]> large;
-  uint32_t large_length = 0;
-  if (buffer.TakeLargeFrame(&large, &large_length)) {
-    queue.Push(connection, std::move(large), large_length);
+  uint32_t large_length = 0, large_capacity = 0;
+  if (buffer.TakeLargeFrame(&large, &large_length, &large_capacity)) {
+    if (!queue.PushReceived(connection, std::move(large), large_length, large_capacity)) {
+      buffer.Clear();
+      return Refuse(queue, connection);
+    }
     ++pushed;
   }
   bool sound = true;
@@ -29,6 +47,12 @@ bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, R
     while (used - offset >= kFrameHeaderSize) {
       uint32_t length = ReadFrameLength(bytes + offset);
       if (length < kFrameHeaderSize || length > buffer.max_frame()) {
+        if (length < kFrameHeaderSize)
+          LogWarnA("%s:%d:connection %u closed: frame length %u is below %zu\n", "ParseBufferedFrames", __LINE__,
+                   connection, length, kFrameHeaderSize);
+        else
+          LogWarnA("%s:%d:connection %u closed: a frame of %u bytes is over the limit of %zu\n",
+                   "ParseBufferedFrames", __LINE__, connection, length, buffer.max_frame());
         sound = false;
         break;
       }
@@ -37,13 +61,20 @@ bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, R
         // Wait for the rest; a large frame gets a body of its own to
         // receive into, so it is never copied out of the buffer.
         if (length - kFrameHeaderSize >= ReassemblyBuffer::kDirectFrameBytes) {
-          buffer.StartLargeFrame(length - static_cast<uint32_t>(kFrameHeaderSize), bytes + offset + kFrameHeaderSize,
-                                 left - kFrameHeaderSize);
+          uint32_t body_length = length - static_cast<uint32_t>(kFrameHeaderSize);
+          uint32_t capacity = 0;
+          std::unique_ptr<uint8_t[]> body = queue.TakeBody(body_length, &capacity);
+          buffer.StartLargeFrame(body_length, bytes + offset + kFrameHeaderSize, left - kFrameHeaderSize,
+                                 std::move(body), capacity);
           offset = used;
         }
         break;
       }
-      queue.Push(connection, bytes + offset + kFrameHeaderSize, length - static_cast<uint32_t>(kFrameHeaderSize));
+      if (!queue.PushReceived(connection, bytes + offset + kFrameHeaderSize,
+                              length - static_cast<uint32_t>(kFrameHeaderSize))) {
+        buffer.Clear();
+        return Refuse(queue, connection);
+      }
       offset += length;
       ++pushed;
     }

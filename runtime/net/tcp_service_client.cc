@@ -180,6 +180,7 @@ void TCPServiceClient::CloseSocket() {
   if (!socket_) return;
   recv_service().Remove(&operation_);
   writer().Detach(connection_);
+  ForgetConnection(connection_);
   shutdown(socket_->get(), SHUT_RDWR);
   // The descriptor closes once the send thread has let go of it too.
   socket_.reset();

@@ -119,6 +119,12 @@ bool GameSimulator::ConnectAndAttach(const std::string& game_id, std::chrono::mi
 }
 
 bool GameSimulator::SendFrame(const std::vector<uint8_t>& body) {
+  // A game produces frames as its pipe takes them: wait while too much is
+  // still unwritten rather than queue without end.
+  if (pipe_->IsConnected() && !pipe_->WaitForRoom(pipe_->connection(), kMaxUnsentBytes, kSendWait)) {
+    errors_.push_back("the pipe took nothing for " + std::to_string(kSendWait.count()) + " ms");
+    return false;
+  }
   return pipe_->SendToServer(body.data(), static_cast<uint32_t>(body.size()));
 }
 

@@ -26,6 +26,10 @@ namespace gamesim {
 class GameSimulator {
  public:
   static constexpr int kNameCount = 5;
+  // What may wait unwritten on the pipe before a send waits for room
+  // (about nine raw 640 x 480 frames), and how long it waits at most.
+  static constexpr size_t kMaxUnsentBytes = 8u << 20;
+  static constexpr std::chrono::milliseconds kSendWait{30000};
 
   struct Options {
     // Appended to every pipe name: the game id when the main client does
@@ -63,7 +67,8 @@ class GameSimulator {
   // busy pipe would; such a game simply tries again. The first reply stays
   // queued for Receive.
   bool ConnectAndAttach(const std::string& game_id, std::chrono::milliseconds timeout);
-  // A raw frame: the body framed with its length.
+  // A raw frame: the body framed with its length. Waits while more than
+  // kMaxUnsentBytes are still unwritten (false after kSendWait).
   bool SendFrame(const std::vector<uint8_t>& body);
   // Bytes exactly as given, without a frame (to play a broken stream).
   bool SendBytes(const std::vector<uint8_t>& bytes);

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 #include "runtime/io/ipc/pipe_address.h"
@@ -12,12 +13,16 @@
 
 namespace brx::io::ipc {
 
-IPCServiceClient::IPCServiceClient() : buffer_(kBufferSize, kMaxFrameLength) {}
+IPCServiceClient::IPCServiceClient() : buffer_(kBufferSize, kMaxFrameLength) {
+  // The server end is the main client itself, whose messages are wanted
+  // however many wait: the flood bound guards servers against their peers.
+  SetQueueBound(SIZE_MAX, SIZE_MAX);
+}
 
 IPCServiceClient::~IPCServiceClient() {
   Stop();
   std::lock_guard<std::mutex> lock(socket_mutex_);
-  if (socket_) writer().Detach(connection());
+  if (socket_) socket_writer().Detach(connection());
   socket_.reset();
 }
 
@@ -78,13 +83,13 @@ bool IPCServiceClient::BlockConnect(const std::wstring& name, int wait_ms) {
   }
   buffer_.Clear();
   connection_.store(id, std::memory_order_release);
-  writer().Attach(id, socket);
+  socket_writer().Attach(id, socket);
   read_.fd = socket->get();
   connected_.store(true, std::memory_order_release);
   if (!PostRead(&read_, &buffer_)) {
     int post_error = errno;
     connected_.store(false, std::memory_order_release);
-    writer().Detach(id);
+    socket_writer().Detach(id);
     std::lock_guard<std::mutex> lock(socket_mutex_);
     socket_.reset();
     OnConnect(post_error);
@@ -122,7 +127,8 @@ void IPCServiceClient::OnIO(int error, IOOperation* operation, uint32_t bytes) {
 
 void IPCServiceClient::Disconnect(int error) {
   read_service().Remove(&read_);
-  writer().Detach(connection());
+  socket_writer().Detach(connection());
+  ForgetConnection(connection());
   {
     std::lock_guard<std::mutex> lock(socket_mutex_);
     if (socket_) shutdown(socket_->get(), SHUT_RDWR);

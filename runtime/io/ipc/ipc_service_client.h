@@ -17,7 +17,8 @@ namespace brx::io::ipc {
 // Threads: BlockConnect and Close on the owner's thread; OnIO, OnConnect
 // after a successful connect, OnDisconnect and NotifyBatch on the read
 // thread; OnMessage wherever the owner drains the queue. Messages received
-// before a disconnect stay queued for the owner. Derived classes call
+// before a disconnect stay queued for the owner, and nothing bounds how
+// many may wait (the peer is the main client). Derived classes call
 // Stop() in their destructor.
 class IPCServiceClient : public IPCServiceBase {
  public:

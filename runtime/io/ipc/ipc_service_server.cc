@@ -122,7 +122,7 @@ bool IPCServiceServer::Listen(const std::wstring& name, bool relisten) {
     return false;
   }
   pipe->fd = pipe->listener.get();
-  pipe->kind = IOOperation::Kind::kAccept;
+  pipe->kind = IOOperation::Kind::kListen;
   PipeConnection* raw = pipe.get();
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -140,18 +140,7 @@ void IPCServiceServer::OnIO(int error, IOOperation* operation, uint32_t bytes) {
   auto* pipe = static_cast<PipeConnection*>(operation);
   switch (pipe->state) {
     case kWaiting:
-      if (error != 0) {
-        // The client stays queued on the listener, and the name stays
-        // served: a descriptor shortage passes, and then it is accepted.
-        if (!pipe->accept_failing)
-          LogWarnA("%s:%d:accept on %s failed: %s; trying again\n", "IPCServiceServer::OnIO", __LINE__,
-                   pipe->path.c_str(), strerror(error));
-        pipe->accept_failing = true;
-        RetryAcceptLater(pipe->id);
-        return;
-      }
-      pipe->accept_failing = false;
-      OnAccepted(pipe);
+      Accept(pipe, error);
       return;
     case kReading:
       if (bytes == 0) {
@@ -181,17 +170,43 @@ void IPCServiceServer::RetryAcceptLater(ConnectionId connection) {
   });
 }
 
-void IPCServiceServer::OnAccepted(PipeConnection* pipe) {
-  int client = pipe->accepted_fd;
-  pipe->accepted_fd = -1;
-  // One client per instance: take the name off the file system until this
-  // client leaves, then turn away whoever slipped in meanwhile.
-  pipe->UnlinkPath();
-  while (true) {
-    int extra = accept4(pipe->listener.get(), nullptr, nullptr, SOCK_CLOEXEC);
-    if (extra < 0) break;
-    close(extra);
+void IPCServiceServer::Accept(PipeConnection* pipe, int error) {
+  if (error == 0) {
+    // One client per instance. Refuse further clients first: a shut
+    // listener turns every later connect away at once (the client tries
+    // the next name), so nobody can slip in between this accept and the
+    // closing of the listener and be cut off after it thought itself
+    // served. Then the name leaves the file system until this client
+    // leaves.
+    shutdown(pipe->listener.get(), SHUT_RD);
+    int client = accept4(pipe->listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (client >= 0) {
+      pipe->accept_failing = false;
+      pipe->UnlinkPath();
+      OnAccepted(pipe, client);
+      return;
+    }
+    error = errno;
   }
+  if (error == EAGAIN || error == EWOULDBLOCK || error == ECONNABORTED) {
+    // Nobody was waiting after all, and the listener is shut: a fresh
+    // instance takes its place.
+    std::wstring name = pipe->name;
+    bool relisten = pipe->relisten;
+    Close(pipe->id, 0, false);
+    if (IsRunning()) Listen(name, relisten);
+    return;
+  }
+  // The client stays queued on the listener: a descriptor shortage passes,
+  // and then it is accepted.
+  if (!pipe->accept_failing)
+    LogWarnA("%s:%d:accept on %s failed: %s; trying again\n", "IPCServiceServer::Accept", __LINE__,
+             pipe->path.c_str(), strerror(error));
+  pipe->accept_failing = true;
+  RetryAcceptLater(pipe->id);
+}
+
+void IPCServiceServer::OnAccepted(PipeConnection* pipe, int client) {
   read_service().Remove(pipe);
   pipe->CloseListener();
 
@@ -203,7 +218,7 @@ void IPCServiceServer::OnAccepted(PipeConnection* pipe) {
     pipe->state = kReading;
   }
   pipe->fd = client;
-  writer().Attach(pipe->id, pipe->socket);
+  socket_writer().Attach(pipe->id, pipe->socket);
   if (!PostRead(pipe, pipe->buffer)) {
     Close(pipe->id, errno, true);
     return;
@@ -226,7 +241,8 @@ void IPCServiceServer::Close(ConnectionId connection, int error, bool notify) {
     // The write thread may still hold the socket; shutting it down ends
     // any write in progress, and the descriptor closes when both let go.
     shutdown(pipe->socket->get(), SHUT_RDWR);
-    writer().Detach(connection);
+    socket_writer().Detach(connection);
+    ForgetConnection(connection);
     pipe->socket.reset();
   }
   pipe->CloseListener();
@@ -259,7 +275,7 @@ void IPCServiceServer::CloseAllNow() {
     if (pipe->socket) shutdown(pipe->socket->get(), SHUT_RDWR);
     pipe->CloseListener();
   }
-  writer().DetachAll();
+  socket_writer().DetachAll();
   cache_.Clear();
 }
 

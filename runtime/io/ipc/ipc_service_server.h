@@ -62,7 +62,9 @@ class IPCServiceServer : public IPCServiceBase {
  private:
   struct PipeConnection;
 
-  void OnAccepted(PipeConnection* pipe);
+  // Read thread: a client waits on the instance's listener (or `error`).
+  void Accept(PipeConnection* pipe, int error);
+  void OnAccepted(PipeConnection* pipe, int client);
   // Read thread: watches the instance's listener again after a pause.
   void RetryAcceptLater(ConnectionId connection);
   // Read thread (or stopped): closes the instance; with `notify`,

@@ -1,24 +1,12 @@
 #include "runtime/net/udt/udt_io_write_service_impl.h"
 
-#include <poll.h>
-
-#include <chrono>
-
+#include <errno.h>
 
 namespace brx::net::udt {
 
-namespace {
-
-bool Cancelled(int cancel_fd) {
-  pollfd p{cancel_fd, POLLIN, 0};
-  return poll(&p, 1, 0) > 0;
-}
-
-}  // namespace
-
 void UDTIOWriteServiceImpl::Attach(io::ConnectionId connection, UDTSOCKET socket) {
   std::lock_guard<std::mutex> lock(mutex_);
-  sockets_[connection] = socket;
+  sockets_[connection] = Entry{socket};
 }
 
 void UDTIOWriteServiceImpl::Detach(io::ConnectionId connection) {
@@ -31,35 +19,54 @@ void UDTIOWriteServiceImpl::DetachAll() {
   sockets_.clear();
 }
 
-int UDTIOWriteServiceImpl::Write(const io::QueuedMessage& message, int cancel_fd) {
+int UDTIOWriteServiceImpl::WriteSome(io::ConnectionId connection, const iovec* parts, int count, size_t* written) {
+  *written = 0;
   UDTSOCKET socket = UDT::INVALID_SOCK;
+  Clock::time_point stalled_since;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = sockets_.find(message.connection);
-    if (it != sockets_.end()) socket = it->second;
-  }
-  if (socket == UDT::INVALID_SOCK) return -CUDTException::EINVSOCK;
-  const char* data = reinterpret_cast<const char*>(message.body.get());
-  uint32_t written = 0;
-  int last = 0;
-  const auto stall_limit = std::chrono::milliseconds(stall_timeout_ms_.load(std::memory_order_relaxed));
-  auto stalled_since = std::chrono::steady_clock::now();
-  while (written < message.length) {
-    int n = UDT::send(socket, data + written, static_cast<int>(message.length - written), 0);
-    if (n > 0) {
-      written += static_cast<uint32_t>(n);
-      last = n;
-      stalled_since = std::chrono::steady_clock::now();
-      continue;
+    auto it = sockets_.find(connection);
+    if (it != sockets_.end()) {
+      socket = it->second.socket;
+      stalled_since = it->second.stalled_since;
     }
-    int code = n == 0 ? CUDTException::ETIMEOUT : UDT::getlasterror_code();
-    bool full = code == CUDTException::ETIMEOUT || code == CUDTException::EASYNCSND;
-    bool stuck = std::chrono::steady_clock::now() - stalled_since > stall_limit;
-    if (full && !stuck && !Cancelled(cancel_fd)) continue;
-    if (written > 0 || stuck) UDT::close(socket);
-    return -code;
   }
-  return last;
+  if (socket == UDT::INVALID_SOCK) return ENOTCONN;
+  int result = 0;
+  for (int i = 0; i < count && result == 0; ++i) {
+    const char* data = static_cast<const char*>(parts[i].iov_base);
+    size_t done = 0;
+    while (done < parts[i].iov_len) {
+      int n = UDT::send(socket, data + done, static_cast<int>(parts[i].iov_len - done), 0);
+      if (n > 0) {
+        done += static_cast<size_t>(n);
+        *written += static_cast<size_t>(n);
+        continue;
+      }
+      int code = n == 0 ? CUDTException::ETIMEOUT : UDT::getlasterror_code();
+      result = code == CUDTException::ETIMEOUT || code == CUDTException::EASYNCSND ? EAGAIN : EPIPE;
+      break;
+    }
+  }
+  auto now = Clock::now();
+  bool stuck = false;
+  if (result == EAGAIN && *written == 0) {
+    if (stalled_since == Clock::time_point{}) stalled_since = now;
+    stuck = now - stalled_since > std::chrono::milliseconds(stall_timeout_ms_.load(std::memory_order_relaxed));
+  } else {
+    stalled_since = {};
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = sockets_.find(connection);
+    if (it != sockets_.end()) it->second.stalled_since = stalled_since;
+  }
+  if (result == EPIPE || stuck) {
+    // Half a frame may be out: the peer must not read on from there.
+    UDT::close(socket);
+    return stuck ? ETIMEDOUT : EPIPE;
+  }
+  return result;
 }
 
 }  // namespace brx::net::udt

@@ -21,17 +21,12 @@ namespace {
 constexpr char kThreadName[] = "brx.net.udt.UDTServiceBase:recv_service_";
 constexpr uint32_t kLastPort = 65534;
 
-std::unique_ptr<UDTIOWriteServiceImpl> MakeWriter(UDTIOWriteServiceImpl** raw) {
-  auto writer = std::make_unique<UDTIOWriteServiceImpl>();
-  *raw = writer.get();
-  return writer;
-}
-
 bool IsGone(UDTSTATUS state) { return state == BROKEN || state == CLOSING || state == CLOSED || state == NONEXIST; }
 
 }  // namespace
 
-UDTServiceBase::UDTServiceBase() : send_service_(kThreadName, MakeWriter(&writer_)), recv_service_(kThreadName) {
+UDTServiceBase::UDTServiceBase()
+    : StreamServiceBase(kThreadName, std::make_unique<UDTIOWriteServiceImpl>()), recv_service_(kThreadName) {
   UDT::startup();
   recv_service_.BindThreadMethod(this, &UDTServiceBase::ReceiveLoop);
 }
@@ -40,12 +35,6 @@ UDTServiceBase::~UDTServiceBase() {
   StopServiceThreads();
   CloseAll();
   UDT::cleanup();
-}
-
-bool UDTServiceBase::Send(io::ConnectionId connection, const uint8_t* header, uint32_t header_length,
-                          const uint8_t* body, uint32_t body_length) {
-  if (!IsRunning()) return false;
-  return send_service_.Write(connection, header, header_length, body, body_length);
 }
 
 UDTSOCKET UDTServiceBase::NewSocket() {
@@ -95,7 +84,7 @@ bool UDTServiceBase::CreateEpoll() {
 }
 
 void UDTServiceBase::Watch(io::ConnectionId connection, UDTSOCKET socket) {
-  writer_->Attach(connection, socket);
+  writer().Attach(connection, socket);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     watched_[socket] = connection;
@@ -117,7 +106,8 @@ UDTSOCKET UDTServiceBase::Unwatch(io::ConnectionId connection) {
     }
   }
   if (socket == UDT::INVALID_SOCK) return socket;
-  writer_->Detach(connection);
+  writer().Detach(connection);
+  ForgetConnection(connection);
   UDT::epoll_remove_usock(epoll_id_, socket);
   return socket;
 }
@@ -128,7 +118,7 @@ void UDTServiceBase::CloseAll() {
     std::lock_guard<std::mutex> lock(mutex_);
     sockets.swap(watched_);
   }
-  writer_->DetachAll();
+  writer().DetachAll();
   for (auto& [socket, connection] : sockets) {
     UDT::epoll_remove_usock(epoll_id_, socket);
     UDT::close(socket);
@@ -139,10 +129,10 @@ void UDTServiceBase::CloseAll() {
   }
 }
 
-bool UDTServiceBase::StartServiceThreads() { return recv_service_.Start() && send_service_.Start(); }
+bool UDTServiceBase::StartServiceThreads() { return recv_service_.Start() && StartWriter(); }
 
 void UDTServiceBase::StopServiceThreads() {
-  send_service_.Stop();
+  StopWriter();
   recv_service_.Stop();
 }
 

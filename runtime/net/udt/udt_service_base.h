@@ -10,8 +10,7 @@
 #include <string>
 
 #include "runtime/base/thread.h"
-#include "runtime/io/io_stream_message_queue.h"
-#include "runtime/io/io_write_service.h"
+#include "runtime/io/stream_service_base.h"
 #include "runtime/net/udt/udt_io_write_service_impl.h"
 
 namespace brx::net::udt {
@@ -31,7 +30,7 @@ namespace brx::net::udt {
 //
 // Connections are named by generated ids (never reused), mapped to the
 // UDT sockets inside the service.
-class UDTServiceBase : public io::IOStreamMessageQueue {
+class UDTServiceBase : public io::StreamServiceBase {
  public:
   // The least room made for each receive, and the first reassembly buffer.
   static constexpr uint32_t kReceiveSize = 4096;
@@ -48,17 +47,11 @@ class UDTServiceBase : public io::IOStreamMessageQueue {
   // Call before Initial.
   void SetBindAddress(const std::string& address) { bind_address_ = address; }
 
-  bool IsRunning() const { return running_.load(std::memory_order_acquire); }
   // How long a send may make no progress before the writer gives up on
-  // the connection (kWriteStallTimeoutMs otherwise).
-  void SetWriteStallTimeoutForTesting(int ms) { writer_->set_stall_timeout_ms(ms); }
+  // the connection (UDTIOWriteServiceImpl::kStallTimeoutMs otherwise).
+  void SetWriteStallTimeoutForTesting(int ms) { writer().set_stall_timeout_ms(ms); }
   const sockaddr_in& local_address() const { return local_address_; }
   uint16_t local_port() const { return ntohs(local_address_.sin_port); }
-
-  // Queues header then body for the send thread; false (dropped) while
-  // the service is not running.
-  bool Send(io::ConnectionId connection, const uint8_t* header, uint32_t header_length, const uint8_t* body,
-            uint32_t body_length) override;
 
  protected:
   // The receive loop has ended: 0 when stopped, else the UDT error code of
@@ -92,9 +85,8 @@ class UDTServiceBase : public io::IOStreamMessageQueue {
   // Starts the receive thread, then the send thread.
   bool StartServiceThreads();
   void StopServiceThreads();
-  void set_running(bool running) { running_.store(running, std::memory_order_release); }
 
-  UDTIOWriteServiceImpl& writer() { return *writer_; }
+  UDTIOWriteServiceImpl& writer() { return static_cast<UDTIOWriteServiceImpl&>(StreamServiceBase::writer()); }
 
   std::string bind_address_;
   sockaddr_in local_address_{};
@@ -109,10 +101,7 @@ class UDTServiceBase : public io::IOStreamMessageQueue {
   int epoll_id_ = UDT::ERROR;
   std::mutex mutex_;  // guards watched_
   std::map<UDTSOCKET, io::ConnectionId> watched_;
-  UDTIOWriteServiceImpl* writer_;  // owned by send_service_
-  io::IOWriteService send_service_;
   base::ThreadMethod recv_service_;
-  std::atomic<bool> running_{false};
 };
 
 }  // namespace brx::net::udt

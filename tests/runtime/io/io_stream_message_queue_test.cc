@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
+#include "runtime/io/stream_framing.h"
 #include "tests/runtime/io/test_queue.h"
 
 namespace brx::io {
@@ -79,6 +81,42 @@ TEST(IOStreamMessageQueueTest, PushesFromManyThreadsKeepEachThreadsOrder) {
     int i = std::stoi(b.substr(b.find(':') + 1));
     EXPECT_EQ(i, next[t]++);
   }
+}
+
+// A connection that floods: bounded in what it may have waiting (the
+// frame over the bound closes it and drops what it queued), served in
+// turn with the others, and a long dispatch yields to the owner.
+TEST(IOStreamMessageQueueTest, FloodingConnectionIsBoundedServedInTurnAndDispatchYields) {
+  testing::RecordingQueue q(4096, 64 << 20);
+  q.SetQueueBound(100, 1 << 20);
+  std::string flood;
+  for (int i = 0; i < 150; ++i) flood += testing::Frame("f" + std::to_string(i));
+  EXPECT_FALSE(ReassembleStreamPackets(q, testing::RecordingQueue::kKnown,
+                                       reinterpret_cast<const uint8_t*>(flood.data()), flood.size()));
+  q.DispatchMessages();
+  EXPECT_TRUE(q.bodies.empty()) << "a closed flooder's messages are dropped";
+
+  // Within the bound: one message of each connection per round.
+  for (int i = 0; i < 3; ++i) q.Push(1, reinterpret_cast<const uint8_t*>("a"), 1);
+  q.Push(2, reinterpret_cast<const uint8_t*>("b"), 1);
+  q.Push(3, reinterpret_cast<const uint8_t*>("c"), 1);
+  EXPECT_EQ(q.Drain(), (std::vector<std::string>{"a", "b", "c", "a", "a"}));
+
+  // Thousands waiting: one call stops after its slice and asks for another.
+  q.SetQueueBound(100000, 64 << 20);
+  class Slow : public testing::RecordingQueue {
+   protected:
+    void OnMessage(const QueuedMessage& m) override {
+      std::this_thread::sleep_for(std::chrono::microseconds(100));  // a slow handler, not a wait
+      RecordingQueue::OnMessage(m);
+    }
+  } slow;
+  for (int i = 0; i < 2000; ++i) slow.Push(4, reinterpret_cast<const uint8_t*>("s"), 1);
+  slow.DispatchMessages();
+  EXPECT_LT(slow.bodies.size(), 2000u);
+  EXPECT_EQ(slow.notifies, 1);
+  while (slow.bodies.size() < 2000u) slow.DispatchMessages();
+  EXPECT_EQ(slow.bodies.size(), 2000u);
 }
 
 }  // namespace

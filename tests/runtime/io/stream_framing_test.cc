@@ -162,19 +162,28 @@ TEST(StreamFramingTest, LargeFrameThroughAppendKeepsOrderWithWhatFollows) {
   EXPECT_FALSE(q.buffer().InLargeFrame());
 }
 
-TEST(StreamFramingTest, BodyOfALargeFrameIsHandedOverWithoutACopy) {
+TEST(StreamFramingTest, BodyOfALargeFrameIsHandedOverWithoutACopyAndReusedOnceDispatched) {
   RecordingQueue q(64);
   ReassemblyBuffer& b = q.buffer();
-  std::string bytes = Frame(std::string(100000, 'z'));
-  memcpy(b.Reserve(8), bytes.data(), 8);
-  b.Commit(8);
-  ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b));
-  uint8_t* tail = b.Reserve(0);  // where the body's 5th byte goes
-  memcpy(tail, bytes.data() + 8, b.free_space());
-  b.Commit(b.free_space());
-  ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b));
-  q.DispatchMessages();
-  EXPECT_EQ(q.last_body + 4, tail);
+  std::vector<uint8_t*> tails;
+  // Frames of a video stream: similar sizes, one after the other.
+  for (size_t size : {100000, 99000, 100000}) {
+    std::string bytes = Frame(std::string(size, 'z'));
+    memcpy(b.Reserve(8), bytes.data(), 8);
+    b.Commit(8);
+    ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b));
+    uint8_t* tail = b.Reserve(0);  // where the body's 5th byte goes
+    tails.push_back(tail);
+    memcpy(tail, bytes.data() + 8, b.free_space());
+    b.Commit(b.free_space());
+    ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b));
+    q.DispatchMessages();
+    EXPECT_EQ(q.last_body + 4, tail);
+    EXPECT_EQ(q.bodies.back().size(), size);
+  }
+  // Each frame went into the body of the one dispatched before it.
+  EXPECT_EQ(tails[1], tails[0]);
+  EXPECT_EQ(tails[2], tails[0]);
 }
 
 }  // namespace

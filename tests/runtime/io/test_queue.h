@@ -13,7 +13,11 @@ namespace brx::io::testing {
 // A message queue that records what it is told, with one reassembly buffer.
 class RecordingQueue : public IOStreamMessageQueue {
  public:
-  explicit RecordingQueue(size_t capacity = 16, size_t max_frame = 1 << 20) : buffer_(capacity, max_frame) {}
+  // Unbounded, as a reader that drains after every chunk must be: one chunk
+  // may hold thousands of small frames.
+  explicit RecordingQueue(size_t capacity = 16, size_t max_frame = 1 << 20) : buffer_(capacity, max_frame) {
+    SetQueueBound(SIZE_MAX, SIZE_MAX);
+  }
 
   void NotifyBatch() override { ++notifies; }
   ReassemblyBuffer* GetReassemblyBuffer(ConnectionId connection) override {
@@ -22,9 +26,14 @@ class RecordingQueue : public IOStreamMessageQueue {
   bool Send(ConnectionId, const uint8_t*, uint32_t, const uint8_t*, uint32_t) override { return false; }
 
   // Dispatches and returns every body as a string.
+  // A dispatch that yields after its slice asks again through NotifyBatch.
   std::vector<std::string> Drain() {
     bodies.clear();
-    DispatchMessages();
+    int asked;
+    do {
+      asked = notifies;
+      DispatchMessages();
+    } while (notifies != asked);
     return bodies;
   }
 

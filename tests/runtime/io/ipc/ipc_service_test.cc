@@ -128,8 +128,11 @@ TEST_F(IPCServiceTest, LengthThreeDropsOnlyThatClientAndTheNameIsServedAgainAtOn
   }));
 }
 
-TEST_F(IPCServiceTest, FrameAboveTheCapClosesThatConnection) {
-  constexpr uint32_t kCap = 16'777'216;  // 16 MiB: a raw full-HD video frame fits
+TEST_F(IPCServiceTest, FrameAboveTheCapClosesThatConnectionWithALogLine) {
+  // The largest frame a game may push: a raw 3840 x 2160 video frame with
+  // its message fields.
+  constexpr uint32_t kCap = 3840 * 2160 * 3 + 4096;
+  ombrix::test::LogTap log;
   TestServer server;
   ASSERT_TRUE(server.Serve(Name(1), false));
   ScopedFd raw(RawConnect(Name(1)));
@@ -149,6 +152,8 @@ TEST_F(IPCServiceTest, FrameAboveTheCapClosesThatConnection) {
   ASSERT_EQ(send(raw.get(), header.data(), 4, MSG_NOSIGNAL), 4);
   ASSERT_TRUE(WaitUntil([&] { return server.Disconnected().size() == 1; }));
   EXPECT_EQ(server.Disconnected()[0].second, kErrorBadFrame);
+  EXPECT_TRUE(log.Has("closed: a frame of " + std::to_string(kCap + 1) + " bytes is over the limit of " +
+                      std::to_string(kCap)));
   // Without relisten the name is gone.
   EXPECT_FALSE(PathExists(dir_.Sub("test.pipe_1_")));
 }
