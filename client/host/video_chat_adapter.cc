@@ -1,7 +1,10 @@
 #include "client/host/video_chat_adapter.h"
 
+#include <vector>
+
 #include "client/core/message_ids.h"
 #include "client/video/interact/ob_logic_interact.h"
+#include "client/video/transport/video_transfer_notice.h"
 #include "client/web/jober_web.h"
 #include "client/web/ob_logic_web_server_config.h"
 #include "client/web/ob_logic_web_user.h"
@@ -54,8 +57,27 @@ void VideoChatAdapter::Stop() {
   logic_->Stop();
   // Joins the worker: a transfer under way is aborted, queued ones dropped.
   downloads_.reset();
-  std::lock_guard<std::mutex> lock(finished_mutex_);
-  finished_.clear();
+  {
+    std::lock_guard<std::mutex> lock(finished_mutex_);
+    finished_.clear();
+  }
+  DropQueuedNotices();
+}
+
+void VideoChatAdapter::DropQueuedNotices() {
+  // Every link and codec thread has been joined, so nothing posts a notice
+  // any more; those already queued own their records and the main loop
+  // that would have freed them is over. Other messages keep their order.
+  std::vector<brx::base::Message> others;
+  brx::base::Message msg;
+  while (brx::base::PeekMessage(&msg, true)) {
+    if (msg.message == ombrix::messages::kVideoTransportNotice) {
+      delete reinterpret_cast<VideoTransferNotice*>(msg.wParam);
+    } else if (msg.message != brx::base::WM_TIMER) {  // timers come again by themselves
+      others.push_back(msg);
+    }
+  }
+  for (const brx::base::Message& m : others) brx::base::PostThreadMessage(gui_thread_id_, m.message, m.wParam, m.lParam);
 }
 
 InteractUser VideoChatAdapter::CurrentUser() const {

@@ -55,6 +55,8 @@ class VideoChatAdapter : public VideoChatPart,
                       uint16_t height) override;
 
  private:
+  // GUI thread, once stopped: frees the transport notices still queued.
+  void DropQueuedNotices();
   // Worker thread: queues the result and wakes the GUI thread with 2226.
   void OnResult(std::unique_ptr<JoberDescReturn_Web> result) override;
 
