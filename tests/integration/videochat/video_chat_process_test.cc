@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <gtest/gtest.h>
+#include <json/json.h>
 
 #include <cstdlib>
 #include <memory>
@@ -247,6 +248,18 @@ class VideoChatTest : public ::testing::Test {
     EXPECT_EQ(ready->Utf8("invitation_id"), id);
   }
 
+  // Relay requests the rendezvous server got for the invitation.
+  int RelayRequests(const std::string& id) {
+    Json::Value answer;
+    EXPECT_TRUE(Json::Reader().parse(rendezvous_.Control("requests"), answer));
+    int count = 0;
+    for (const Json::Value& r : answer["requests"]) {
+      const std::string text = r["text"].asString();
+      if (text.find("RELAY") != std::string::npos && text.find("\"" + id + "\"") != std::string::npos) ++count;
+    }
+    return count;
+  }
+
   WebStandin web_;
   RendezvousStandin rendezvous_;
   std::unique_ptr<Player> a_;
@@ -272,6 +285,7 @@ TEST_F(VideoChatTest, FriendsCallsRelayRefusalDetachAndStopWhileStreaming) {
   EXPECT_EQ(frame->Utf8("invitation_id"), "call-direct");
   ASSERT_TRUE(frame->Bytes("frame"));
   EXPECT_TRUE(MatchesPattern(*frame->Bytes("frame"), 24));
+  EXPECT_EQ(RelayRequests("call-direct"), 0);
   // The receiver hangs up: its client tells the inviter's game.
   b_->Send("VIDEO_STOP", {{"invitation_id", Utf16("call-direct")}});
   auto stopped = a_->Skip("VIDEO_STOP", kWait);
@@ -295,6 +309,7 @@ TEST_F(VideoChatTest, FriendsCallsRelayRefusalDetachAndStopWhileStreaming) {
   ASSERT_TRUE(frame) << b_->installed().Log();
   ASSERT_TRUE(frame->Bytes("frame"));
   EXPECT_TRUE(MatchesPattern(*frame->Bytes("frame"), 24));
+  EXPECT_GT(RelayRequests("call-relay"), 0);
   // The receiving game leaves mid-call: its session ends, and the inviter
   // hears of it.
   b_->game().Detach();
