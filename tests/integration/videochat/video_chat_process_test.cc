@@ -267,7 +267,10 @@ class VideoChatTest : public ::testing::Test {
 };
 
 TEST_F(VideoChatTest, FriendsCallsRelayRefusalDetachAndStopWhileStreaming) {
-  // Friends online: each sees the other.
+  // Friends online: each sees the other, and the head image follows once
+  // it is fetched.
+  const std::string head = web_.base_url() + "/head/buddy.jpg";
+  ASSERT_NE(rendezvous_.Control("head_icon buddy " + head).find("true"), std::string::npos);
   a_->Send("FRIEND_ONLINE", {{"page_size", int64_t{10}}, {"page", int64_t{1}}});
   auto friends = a_->Skip("FRIEND_ONLINE", kWait);
   ASSERT_TRUE(friends);
@@ -275,6 +278,10 @@ TEST_F(VideoChatTest, FriendsCallsRelayRefusalDetachAndStopWhileStreaming) {
   for (const auto& f : friends->friends) buddy_listed |= f.account == u"buddy";
   EXPECT_TRUE(buddy_listed) << friends->ToString();
   EXPECT_EQ(friends->Int("total"), 2);
+  auto icon = a_->Skip("FRIEND_ONLINE_HEADICON", kWait);
+  ASSERT_TRUE(icon) << a_->installed().Log();
+  EXPECT_EQ(icon->Utf8("address"), head);
+  EXPECT_NE(ReadFile(icon->Utf8("path")).find("JFIF-standin buddy.jpg"), std::string::npos) << icon->Utf8("path");
 
   // A direct call: the frames arrive with the pattern's colours.
   ASSERT_NO_FATAL_FAILURE(Call("call-direct", kWait));
@@ -336,6 +343,34 @@ TEST_F(VideoChatTest, FriendsCallsRelayRefusalDetachAndStopWhileStreaming) {
               {"height", int64_t{kHeight}}, {"frame", pattern}};
   EXPECT_TRUE(a_->game().Send("VEDIO_STREAM", m));
   ASSERT_NO_FATAL_FAILURE(a_->Stop());
+}
+
+TEST_F(VideoChatTest, SecondInvitationInviterHangUpAndNoGameToAnswer) {
+  ASSERT_NO_FATAL_FAILURE(Call("call-one", kWait));
+  // One session at a time: a second invitation is answered at once and
+  // never reaches the peer.
+  a_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-two")},
+                            {"account", Utf16("buddy")}});
+  auto error = a_->Skip("VEDIO_ERROR", kWait);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->Int("code"), 6);
+  EXPECT_EQ(error->Utf8("invitation_id"), "call-two");
+  // The inviter hangs up: the receiving game is told.
+  a_->Send("VIDEO_STOP", {{"invitation_id", Utf16("call-one")}});
+  auto stopped = b_->Skip("VIDEO_STOP", kWait);
+  ASSERT_TRUE(stopped) << b_->installed().Log();
+  EXPECT_EQ(stopped->Utf8("invitation_id"), "call-one");
+  EXPECT_FALSE(b_->Skip("VIDEO_INVITE", 500ms)) << "the second invitation reached the peer";
+
+  // With no game to answer it, the peer's client refuses the invitation.
+  b_->game().Detach();
+  ASSERT_TRUE(b_->game().WaitDisconnected(kWait));
+  a_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-nobody")},
+                            {"account", Utf16("buddy")}});
+  auto refused = a_->Skip("VIDEO_REPLY", kWait);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->Int("accepted"), 0);
+  EXPECT_EQ(refused->Utf8("invitation_id"), "call-nobody");
 }
 
 }  // namespace
