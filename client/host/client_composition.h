@@ -10,6 +10,7 @@ class Shell;
 
 class DaemonLinkAdapter;
 class GameLinkAdapter;
+class VideoChatAdapter;
 class WebLogicAdapter;
 
 // The map of the main client: client/host is its one composition root, and
@@ -20,6 +21,8 @@ class WebLogicAdapter;
 //                                               configuration, catalogue
 //   GameLinkAdapter   (client/core/gamelink) <- event chain, configuration,
 //                                               the web logic, the shell
+//   VideoChatAdapter  (client/video)         <- program folder, event chain,
+//                                               the web logic
 //   DaemonLinkAdapter (client/core)          <- daemon-connected event, GUI
 //                                               thread (hook editions only)
 //
@@ -45,6 +48,7 @@ class ClientComposition {
   WebLogicAdapter* web_logic() const { return web_logic_; }
   GameLinkAdapter* game_link() const { return game_link_; }
   DaemonLinkAdapter* daemon_link() const { return daemon_link_; }
+  VideoChatAdapter* video_chat() const { return video_chat_; }
   // Opens the pages and files the client is asked to open (logged).
   brx::platform::Shell& shell() const { return *shell_; }
 
@@ -56,4 +60,5 @@ class ClientComposition {
   WebLogicAdapter* web_logic_ = nullptr;
   GameLinkAdapter* game_link_ = nullptr;
   DaemonLinkAdapter* daemon_link_ = nullptr;
+  VideoChatAdapter* video_chat_ = nullptr;
 };

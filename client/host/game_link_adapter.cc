@@ -1,6 +1,8 @@
 #include "client/host/game_link_adapter.h"
 
 #include "client/core/gamelink/ob_logic_game_command.h"
+#include "client/core/gamelink/ob_logic_game_friend.h"
+#include "client/core/gamelink/ob_logic_game_interact_video_transfer.h"
 #include "client/host/game_page_hosts.h"
 #include "client/web/ob_logic_web_blog.h"
 #include "client/web/ob_logic_web_data_collect.h"
@@ -88,13 +90,19 @@ GameWebReply UserWebState::ReadReply(const EventParameter& reply) const {
 }
 
 GameLinkAdapter::GameLinkAdapter(EventChain& events, ConfigStore& config, WebLogicManager& web,
-                                 brx::platform::Shell& shell)
+                                 brx::platform::Shell& shell, IGameLinkVideoChat* video)
     : web_state_(std::make_unique<UserWebState>(&web)) {
   GameLinkServices services;
   services.web = web_state_.get();
   services.shell = &shell;
   services.pages = HostGamePageHosts();
   server_ = std::make_unique<OBLogicGameCommand>(events, config, web_state_.get(), std::move(services));
+  if (video) {
+    // Started after the built-in blocks and stopped before them, the video
+    // block right after the friends block.
+    server_->AddBlock(std::make_unique<OBLogicGameFriend>(*server_, events, *video));
+    server_->AddBlock(std::make_unique<OBLogicGameInteract_VideoTransfer>(*server_, events, *video));
+  }
 }
 
 GameLinkAdapter::~GameLinkAdapter() = default;

@@ -8,6 +8,7 @@
 #include "client/core/gamelink/game_link_web_state.h"
 
 class ConfigStore;
+class IGameLinkVideoChat;
 class OBLogicGameCommand;
 class WebLogicManager;
 
@@ -43,11 +44,12 @@ class UserWebState : public IGameLinkWebState, public IGameLinkWebCommands {
 };
 
 // The game pipe server as a part of the logic holder. Borrows the chain,
-// the configuration store, the web logic manager and the shell, which
-// outlive it.
+// the configuration store, the web logic manager, the shell and the video
+// chat (null: no friends or video commands), which outlive it.
 class GameLinkAdapter : public GameLinkPart {
  public:
-  GameLinkAdapter(EventChain& events, ConfigStore& config, WebLogicManager& web, brx::platform::Shell& shell);
+  GameLinkAdapter(EventChain& events, ConfigStore& config, WebLogicManager& web, brx::platform::Shell& shell,
+                  IGameLinkVideoChat* video = nullptr);
   ~GameLinkAdapter() override;
 
   OBLogicGameCommand& server() { return *server_; }

@@ -6,6 +6,7 @@
 #include "client/host/daemon_link_adapter.h"
 #include "client/host/game_link_adapter.h"
 #include "client/host/headless_user_interface.h"
+#include "client/host/video_chat_adapter.h"
 #include "client/host/web_logic_adapter.h"
 #include "client/web/web_logic_manager.h"
 #include "runtime/util/edition.h"
@@ -52,7 +53,8 @@ TEST_P(ClientCompositionTest, TheApplicationHoldsThePartsTheCompositionHandsOut)
   ASSERT_NE(composition.game_link(), nullptr);
   EXPECT_EQ(app.logic().web(), composition.web_logic());
   EXPECT_EQ(app.logic().game_link(), composition.game_link());
-  EXPECT_EQ(app.logic().video(), nullptr);
+  ASSERT_NE(composition.video_chat(), nullptr);
+  EXPECT_EQ(app.logic().video(), static_cast<VideoChatPart*>(composition.video_chat()));
   if (GetParam()) {
     ASSERT_NE(composition.daemon_link(), nullptr);
     EXPECT_EQ(app.daemon_ipc(), composition.daemon_link());
