@@ -1,4 +1,6 @@
 #include "client/ui/settings/configuration_dialog.h"
+#include "client/ui/settings/confirm_dialog.h"
+#include "client/ui/settings/ob_context_menu.h"
 
 #include <gtest/gtest.h>
 
@@ -235,6 +237,86 @@ TEST_F(ConfigurationDialogTest, QuotaWarnsOnlyAboveTheQuotaAndWhenAskedTo) {
   EXPECT_EQ(quota_warnings, std::vector<int>{1});
   EXPECT_TRUE(IsWindowVisible(dialog->GetHWND()));
   EXPECT_EQ(dialog->current_tab(), static_cast<uint32_t>(CConfigurationDialog::kFolder));
+}
+
+}  // namespace
+}  // namespace ombrix::test
+
+namespace ombrix::test {
+namespace {
+
+class RecordingMenuHost : public ContextMenuHost {
+ public:
+  HWND MainWindow() const override { return main; }
+  bool IsSignedOutState() const override { return signed_out; }
+  void ChangeUser() override { calls.push_back(L"change"); }
+  void ShowAbout() override { calls.push_back(L"about"); }
+  void OpenCommunitySite() override { calls.push_back(L"community"); }
+  void AskYesNo(int kind, const std::wstring& first, const std::wstring& second) override {
+    calls.push_back(std::to_wstring(kind) + L":" + first + L"|" + second);
+  }
+  HWND main = 0;
+  bool signed_out = true;
+  std::vector<std::wstring> calls;
+};
+
+TEST_F(ConfigurationDialogTest, ContextMenuAndConfirmDialogKeepTheOwnerUsable) {
+  RecordingMenuHost host;
+  host.main = owner->GetHWND();
+  ConfigurationDialogHost settings;
+  settings.config = store.get();
+  settings.controls = &context;
+  settings.edition_key = kEdition;
+  COBContextMenu menu(&host, settings);
+  ASSERT_TRUE(menu.Create());
+  auto& pm = menu.paint_manager();
+  menu.SetSignedOut(true);
+  EXPECT_FALSE(pm.FindControlQuiet(L"configureBtn")->IsEnabled());
+  EXPECT_EQ(pm.FindControlQuiet(L"changeUserBtn")->GetText(), L"   登录翎岚");
+
+  menu.Toggle();
+  RECT main{}, rc{};
+  GetWindowRect(owner->GetHWND(), &main);
+  GetWindowRect(menu.GetHWND(), &rc);
+  EXPECT_TRUE(IsWindowVisible(menu.GetHWND()));
+  EXPECT_EQ(rc.left, main.left + 38);
+  EXPECT_EQ(rc.bottom, main.bottom - 35);
+  ASSERT_TRUE(driver::Click(pm, L"changeUserBtn"));
+  EXPECT_FALSE(IsWindowVisible(menu.GetHWND()));
+  menu.RequestLogin(true);
+
+  host.signed_out = false;
+  menu.SetSignedOut(false);
+  menu.ShowAt();
+  ASSERT_TRUE(driver::Click(pm, L"exitBtn"));
+  menu.ShowAt();
+  ASSERT_TRUE(driver::Click(pm, L"changeUserBtn"));
+  EXPECT_EQ(host.calls, (std::vector<std::wstring>{L"change", L"1:登录后继续刚才的操作!|", L"2:确定要退出翎岚吗？|",
+                                                   L"1:您确定要退出，更换其他帐号|登录吗？"}));
+  menu.ShowAt();
+  ASSERT_TRUE(driver::Click(pm, L"configureBtn"));
+  EXPECT_TRUE(IsWindowVisible(menu.settings()->GetHWND()));
+  EXPECT_FALSE(IsWindowEnabled(owner->GetHWND()));
+  menu.settings()->Close();
+  menu.ShowAt();
+  SendMessage(menu.GetHWND(), WM_NCACTIVATE, 0, 0);
+  EXPECT_FALSE(IsWindowVisible(menu.GetHWND()));
+
+  CConfirmDialog confirm(&context);
+  ASSERT_NE(confirm.CreateDialogWindow(owner->GetHWND()), 0u);
+  std::vector<std::wstring> answers;
+  confirm.SetCallbacks([&](uintptr_t v) { answers.push_back(L"yes" + std::to_wstring(v)); },
+                       [&](uintptr_t v) { answers.push_back(L"no" + std::to_wstring(v)); });
+  confirm.SetUserValue(7);
+  for (const wchar_t* button : {L"confirmbtn", L"denybtn", L"closebtn"}) {
+    confirm.Show();
+    EXPECT_FALSE(IsWindowEnabled(owner->GetHWND()));
+    EXPECT_EQ(confirm.paint_manager().FindControlQuiet(L"messagelabel")->GetText(), L"确定删除?");
+    ASSERT_TRUE(driver::Click(confirm.paint_manager(), button));
+    EXPECT_TRUE(IsWindowEnabled(owner->GetHWND()));
+    EXPECT_FALSE(IsWindowVisible(confirm.GetHWND()));
+  }
+  EXPECT_EQ(answers, (std::vector<std::wstring>{L"yes7", L"no7"}));
 }
 
 }  // namespace
