@@ -1,5 +1,7 @@
 #include "uilib/container_ui.h"
 
+#include <cairo.h>
+
 #include <algorithm>
 #include <cwchar>
 
@@ -163,10 +165,18 @@ void CContainerUI::DoPaint(HDC hDC, const RECT& rcPaint) {
   RECT tmp;
   if (!IntersectRect(&tmp, rcPaint, m_rcItem)) return;
   CControlUI::DoPaint(hDC, rcPaint);
+  // Children that do not fit (a long list) are cut at the container's
+  // edge instead of painting over what lies below it.
+  if (hDC != nullptr) {
+    cairo_save(hDC);
+    cairo_rectangle(hDC, tmp.left, tmp.top, tmp.right - tmp.left, tmp.bottom - tmp.top);
+    cairo_clip(hDC);
+  }
   for (CControlUI* item : m_items) {
     if (!item->IsOwnVisible()) continue;
     item->DoPaint(hDC, tmp);
   }
+  if (hDC != nullptr) cairo_restore(hDC);
 }
 
 void CContainerUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {

@@ -19,6 +19,7 @@ inline constexpr wchar_t kManyShotSound[] = L"root.base.sound.manyshot";
 inline constexpr wchar_t kStoreType[] = L"root.base.store:type";
 inline constexpr wchar_t kStorePath[] = L"root.base.store:path";
 inline constexpr wchar_t kQuotaSize[] = L"root.base.store.quota.size";
+inline constexpr wchar_t kQuotaEnable[] = L"root.base.store.quota:enable";
 
 // The game files ("games/*.xml").
 inline constexpr wchar_t kGameId[] = L"root.game:id";
