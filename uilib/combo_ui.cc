@@ -24,7 +24,7 @@ UINT CComboUI::GetControlFlags() const { return IsEnabled() && IsKeyboardEnabled
 
 void CComboUI::Reindex() {
   for (int i = 0; i < GetCount(); ++i) {
-    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(i)->GetInterface(DUI_CTR_LISTITEM))) {
+    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(i)->GetInterface(kInterfaceListItem))) {
       item->SetIndex(i);
       item->SetOwner(this);
     }
@@ -65,11 +65,11 @@ bool CComboUI::SelectItem(int iIndex, bool bTakeFocus) {
   if (iIndex >= GetCount()) return false;
   const int old = m_iCurSel;
   if (old >= 0) {
-    if (auto* prev = static_cast<CListLabelElementUI*>(GetItemAt(old)->GetInterface(DUI_CTR_LISTITEM))) prev->Select(false);
+    if (auto* prev = static_cast<CListLabelElementUI*>(GetItemAt(old)->GetInterface(kInterfaceListItem))) prev->Select(false);
   }
   m_iCurSel = iIndex < 0 ? -1 : iIndex;
   if (m_iCurSel >= 0) {
-    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(m_iCurSel)->GetInterface(DUI_CTR_LISTITEM)))
+    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(m_iCurSel)->GetInterface(kInterfaceListItem)))
       item->Select(true);
   }
   if (bTakeFocus && m_pManager) m_pManager->SetFocus(this);

@@ -20,8 +20,8 @@ CContainerUI::~CContainerUI() {
 LPCTSTR CContainerUI::GetClass() const { return L"ContainerUI"; }
 
 void* CContainerUI::GetInterface(LPCTSTR pstrName) {
-  if (pstrName && std::wcscmp(pstrName, DUI_CTR_IContainer) == 0) return static_cast<IContainerUI*>(this);
-  if (pstrName && std::wcscmp(pstrName, DUI_CTR_CONTAINER) == 0) return static_cast<CContainerUI*>(this);
+  if (pstrName && std::wcscmp(pstrName, kInterfaceIContainer) == 0) return static_cast<IContainerUI*>(this);
+  if (pstrName && std::wcscmp(pstrName, kInterfaceContainer) == 0) return static_cast<CContainerUI*>(this);
   return CControlUI::GetInterface(pstrName);
 }
 

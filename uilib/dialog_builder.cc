@@ -172,7 +172,7 @@ CControlUI* CDialogBuilder::Parse(TiXmlElement* element, CControlUI* pParent, CP
   CControlUI* raw = control.get();
   // Join the tree first, so that attributes that look at the window (option
   // groups, sub-layouts of custom controls) see it.
-  IContainerUI* container = pParent ? static_cast<IContainerUI*>(pParent->GetInterface(DUI_CTR_IContainer)) : nullptr;
+  IContainerUI* container = pParent ? static_cast<IContainerUI*>(pParent->GetInterface(kInterfaceIContainer)) : nullptr;
   if (container) {
     if (!container->Add(control.release())) {
       m_sError = "control <" + std::string(element->Value()) + "> could not be added to its container";
@@ -187,7 +187,7 @@ CControlUI* CDialogBuilder::Parse(TiXmlElement* element, CControlUI* pParent, CP
     raw->SetAttribute(name.c_str(), value.c_str());
   }
   if (element->FirstChildElement()) {
-    if (!raw->GetInterface(DUI_CTR_IContainer)) {
+    if (!raw->GetInterface(kInterfaceIContainer)) {
       m_sError = std::string(element->Value());
       m_sError.insert(0, 1, '<');
       m_sError.append("> at row ").append(std::to_string(element->Row())).append(" cannot hold controls");

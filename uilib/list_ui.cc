@@ -13,7 +13,7 @@ CListLabelElementUI::CListLabelElementUI() { m_uTextStyle = DT_VCENTER | DT_SING
 LPCTSTR CListLabelElementUI::GetClass() const { return L"ListLabelElementUI"; }
 
 void* CListLabelElementUI::GetInterface(LPCTSTR pstrName) {
-  if (pstrName && (std::wcscmp(pstrName, DUI_CTR_LISTITEM) == 0 || std::wcscmp(pstrName, L"ListLabelElement") == 0))
+  if (pstrName && (std::wcscmp(pstrName, kInterfaceListItem) == 0 || std::wcscmp(pstrName, L"ListLabelElement") == 0))
     return this;
   return CLabelUI::GetInterface(pstrName);
 }
@@ -95,7 +95,7 @@ UINT CListUI::GetControlFlags() const { return IsEnabled() && IsKeyboardEnabled(
 
 void CListUI::Reindex() {
   for (int i = 0; i < GetCount(); ++i) {
-    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(i)->GetInterface(DUI_CTR_LISTITEM))) {
+    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(i)->GetInterface(kInterfaceListItem))) {
       item->SetIndex(i);
       item->SetOwner(this);
     }
@@ -133,11 +133,11 @@ bool CListUI::SelectItem(int iIndex, bool bTakeFocus) {
   if (iIndex == m_iCurSel) return true;
   if (iIndex >= GetCount()) return false;
   const int old = m_iCurSel;
-  if (auto* prev = old >= 0 ? static_cast<CListLabelElementUI*>(GetItemAt(old)->GetInterface(DUI_CTR_LISTITEM)) : nullptr)
+  if (auto* prev = old >= 0 ? static_cast<CListLabelElementUI*>(GetItemAt(old)->GetInterface(kInterfaceListItem)) : nullptr)
     prev->Select(false);
   m_iCurSel = iIndex < 0 ? -1 : iIndex;
   if (m_iCurSel >= 0) {
-    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(m_iCurSel)->GetInterface(DUI_CTR_LISTITEM)))
+    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(m_iCurSel)->GetInterface(kInterfaceListItem)))
       item->Select(true);
   }
   if (bTakeFocus && m_pManager) m_pManager->SetFocus(this);

@@ -118,8 +118,8 @@ inline constexpr UINT DT_SINGLELINE = 0x0020;
 inline constexpr UINT DT_END_ELLIPSIS = 0x8000;
 
 // The interface names GetInterface answers to (besides a control's own).
-inline constexpr LPCTSTR DUI_CTR_CONTAINER = L"Container";
-inline constexpr LPCTSTR DUI_CTR_IContainer = L"IContainer";
-inline constexpr LPCTSTR DUI_CTR_LISTITEM = L"ListItem";
+inline constexpr LPCTSTR kInterfaceContainer = L"Container";
+inline constexpr LPCTSTR kInterfaceIContainer = L"IContainer";
+inline constexpr LPCTSTR kInterfaceListItem = L"ListItem";
 
 }  // namespace uilib

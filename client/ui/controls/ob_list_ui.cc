@@ -66,7 +66,7 @@ void COBListUI::BuildItems(int count) {
   for (int i = 0; i < count; ++i) {
     CDialogBuilder builder;
     CControlUI* item = builder.Create(layout, nullptr, nullptr, nullptr);
-    auto* box = item != nullptr ? static_cast<CContainerUI*>(item->GetInterface(DUI_CTR_CONTAINER)) : nullptr;
+    auto* box = item != nullptr ? static_cast<CContainerUI*>(item->GetInterface(kInterfaceContainer)) : nullptr;
     if (box == nullptr) {
       LogWarn(L"%s:%d:list item %ls not built: %s\n", __func__, __LINE__, layout.c_str(),
               builder.GetLastErrorMessage().c_str());

@@ -35,7 +35,7 @@ void COBOptionUI::Selected(bool selected) {
   if (selected_) m_uButtonState |= UISTATE_SELECTED;
   else m_uButtonState &= ~UISTATE_SELECTED;
   if (grouped_ && m_pParent != nullptr) {
-    auto* siblings = static_cast<IContainerUI*>(m_pParent->GetInterface(DUI_CTR_IContainer));
+    auto* siblings = static_cast<IContainerUI*>(m_pParent->GetInterface(kInterfaceIContainer));
     for (int i = 0; siblings != nullptr && i < siblings->GetCount(); ++i) {
       auto* other = dynamic_cast<COBOptionUI*>(siblings->GetItemAt(i));
       if (other != nullptr && other != this && other->grouped_ && other->IsVisible() && other->IsEnabled())

@@ -33,7 +33,7 @@ std::wstring JsonText(const Json::Value& object, const char* key) {
 }
 
 CControlUI* Sub(CControlUI* root, const wchar_t* name) {
-  auto* box = static_cast<CContainerUI*>(root->GetInterface(DUI_CTR_CONTAINER));
+  auto* box = static_cast<CContainerUI*>(root->GetInterface(kInterfaceContainer));
   return box != nullptr ? box->FindSubControl(name) : nullptr;
 }
 

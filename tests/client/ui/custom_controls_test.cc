@@ -197,7 +197,7 @@ TEST_F(CustomControlsTest, PagedListShowsSelectsAndFetchesHeadImagesOnce) {
   ASSERT_TRUE(test_driver::Click(window_->paint_manager(), L"page1"));
   EXPECT_EQ(list->current_page(), 1);
   EXPECT_TRUE(Find(L"page3")->IsEnabled());
-  auto* first_box = static_cast<CContainerUI*>(list->GetItemAt(0)->GetInterface(DUI_CTR_CONTAINER));
+  auto* first_box = static_cast<CContainerUI*>(list->GetItemAt(0)->GetInterface(kInterfaceContainer));
   EXPECT_EQ(first_box->FindSubControl(L"NickNameLabel")->GetText(), L"nick1");
   auto* first_check = static_cast<COptionUI*>(first_box->FindSubControl(L"IsSelected"));
   EXPECT_TRUE(first_check->IsSelected()) << "users start selected";
@@ -211,7 +211,7 @@ TEST_F(CustomControlsTest, PagedListShowsSelectsAndFetchesHeadImagesOnce) {
   ASSERT_TRUE(test_driver::Click(window_->paint_manager(), L"selectNull"));
   EXPECT_EQ(Find(L"selectAlready")->GetText(), L"[已选择 0 人]");
   EXPECT_FALSE(static_cast<COptionUI*>(
-                   static_cast<CContainerUI*>(list->GetItemAt(1)->GetInterface(DUI_CTR_CONTAINER))
+                   static_cast<CContainerUI*>(list->GetItemAt(1)->GetInterface(kInterfaceContainer))
                        ->FindSubControl(L"IsSelected"))
                    ->IsSelected())
       << "the shown page is redrawn";

@@ -44,7 +44,7 @@ TEST(DefaultSkinTest, EveryLayoutBuildsWithEveryNamedControl) {
     CDialogBuilder builder;
     std::unique_ptr<CControlUI> root(builder.Create(DefaultSkin() + L"/" + layout.file));
     ASSERT_NE(root, nullptr) << builder.GetLastErrorMessage();
-    auto* box = static_cast<CContainerUI*>(root->GetInterface(DUI_CTR_CONTAINER));
+    auto* box = static_cast<CContainerUI*>(root->GetInterface(kInterfaceContainer));
     ASSERT_NE(box, nullptr);
     for (const wchar_t* name : layout.names)
       EXPECT_NE(box->FindSubControl(name), nullptr) << brx::util::WideToUtf8(name);
