@@ -55,10 +55,22 @@ void COmbrixApp::Run() {
       blink_a = !blink_a;
     } else if (msg.message == kProgressMessage) {
       std::wstring tip;
-      if (progress_tip_.Update(msg.wParam, static_cast<uint64_t>(msg.lParam), clock_.Now(), &tip)) tray_->SetTip(tip);
+      if (progress_tip_.Update(msg.wParam, static_cast<uint64_t>(msg.lParam), progress_time_.load(), &tip)) tray_->SetTip(tip);
+    } else if (msg.message == kTipMessage) {
+      ApplyPendingTips();
     }
   }
   brx::base::KillTimer(0, kBlinkTimer);
+  ApplyPendingTips();
+}
+
+void COmbrixApp::ApplyPendingTips() {
+  std::deque<std::wstring> tips;
+  {
+    std::lock_guard<std::mutex> lock(tips_mutex_);
+    tips.swap(pending_tips_);
+  }
+  for (const std::wstring& tip : tips) tray_->SetTip(tip);
 }
 
 UpdateOutcome COmbrixApp::TakeOutcome() {
@@ -67,16 +79,28 @@ UpdateOutcome COmbrixApp::TakeOutcome() {
 }
 
 bool COmbrixApp::OnProgress(uint64_t received, uint64_t expected) {
-  uint32_t elapsed = clock_.Now() - download_start_.load();
+  uint32_t now = clock_.Now();
+  uint32_t elapsed = now - download_start_.load();
   int phase = phase_.load();
   if ((phase == kManifest && elapsed > kManifestDownloadCapMs) || (phase == kPatch && elapsed > kPatchDownloadCapMs))
     return false;
+  progress_time_ = now;
   brx::base::PostThreadMessage(main_thread_id_, kProgressMessage, static_cast<uintptr_t>(received),
                                static_cast<intptr_t>(expected));
   return true;
 }
 
-void COmbrixApp::SetTip(const std::wstring& tip) { tray_->SetTip(tip); }
+void COmbrixApp::SetTip(const std::wstring& tip) {
+  if (brx::base::CurrentThreadId() == main_thread_id_) {
+    tray_->SetTip(tip);
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(tips_mutex_);
+    pending_tips_.push_back(tip);
+  }
+  brx::base::PostThreadMessage(main_thread_id_, kTipMessage, 0, 0);
+}
 
 brx::http::DownloadOptions COmbrixApp::BeginDownload(Phase phase) {
   download_start_ = clock_.Now();

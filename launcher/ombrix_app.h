@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "launcher/download_progress_tip.h"
@@ -26,6 +28,9 @@ class ITrayIcon;
 class COmbrixApp : public IUpdateHost {
  public:
   static constexpr uint32_t kProgressMessage = 2024;
+  // Tips set off the main thread wait for it: a toolkit's icon is only
+  // touched by the thread that runs the toolkit.
+  static constexpr uint32_t kTipMessage = 2025;
   static constexpr uint32_t kBlinkMs = 500;
   static constexpr int kStartReportWaitMs = 5000;
   static constexpr int kIconReady = 100, kIconBlinkA = 101, kIconBlinkB = 102;
@@ -54,6 +59,7 @@ class COmbrixApp : public IUpdateHost {
   brx::http::DownloadOptions BeginDownload(Phase phase) override;
 
   void SendStartReport();
+  void ApplyPendingTips();
   void Update();
 
   const LauncherConfig config_;
@@ -63,7 +69,12 @@ class COmbrixApp : public IUpdateHost {
   const uint32_t main_thread_id_;
   std::atomic<int> phase_{kIdle};
   std::atomic<uint32_t> download_start_{0};
+  // When progress was last reported: a report the loop reads late is
+  // timed as it was sent, not as it is read.
+  std::atomic<uint32_t> progress_time_{0};
   DownloadProgressTip progress_tip_;  // main thread only
+  std::mutex tips_mutex_;
+  std::deque<std::wstring> pending_tips_;  // guarded by tips_mutex_
   UpdateOutcome outcome_;             // written by "download" before it ends
   std::unique_ptr<brx::base::ThreadMethod> download_;
   std::unique_ptr<brx::base::ThreadMethod> datacollect_;

@@ -15,6 +15,7 @@
 #include "launcher/launcher_config.h"
 #include "launcher/ombrix_app.h"
 #include "launcher/patch_installer.h"
+#include "launcher/notify_icon_tray.h"
 #include "launcher/tray_icon.h"
 #include "runtime/base/quit_signal_watcher.h"
 #include "runtime/base/thread_message_queue.h"
@@ -68,9 +69,13 @@ int main(int argc, char** argv) {
   brx::base::QuitSignalWatcher quit_watcher(queue.thread_id());
   UpdateOutcome outcome;
   {
+    // The icon in the notification area; OMBRIX_TRAY_RECORD keeps it in a
+    // file instead, for another process to follow.
     const char* record = getenv("OMBRIX_TRAY_RECORD");
-    RecordingTrayIcon tray(record ? record : "");
-    COmbrixApp app(config, edition, &tray);
+    std::unique_ptr<ITrayIcon> tray;
+    if (record && *record) tray = std::make_unique<RecordingTrayIcon>(record);
+    else tray = std::make_unique<NotifyIconTray>(folder);
+    COmbrixApp app(config, edition, tray.get());
     app.Run();
     outcome = app.TakeOutcome();
   }

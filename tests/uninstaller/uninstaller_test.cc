@@ -65,7 +65,8 @@ class UninstallerProcessTest : public ::testing::Test {
     for (auto [name, value] : std::initializer_list<std::pair<const char*, std::string>>{
              {"OMBRIX_LOCK_DIR", dir_.Sub("state/locks")}, {"OMBRIX_PIPE_DIR", dir_.Sub("state/pipes")},
              {"OMBRIX_REGISTRY_DIR", dir_.Sub("state/registry")}, {"TMPDIR", dir_.Sub("tmp")},
-             {"XDG_CONFIG_HOME", dir_.Sub("state/config")}, {"OMBRIX_DC_HOST", web_.base_url()}})
+             {"XDG_CONFIG_HOME", dir_.Sub("state/config")}, {"OMBRIX_DC_HOST", web_.base_url()},
+             {"OMBRIX_UNINSTALL_VIEW", "console"}})
       env_.push_back(std::make_unique<ScopedEnv>(name, value));
 
     // HKLM knows only the installation; the shortcuts are HKCU's alone.

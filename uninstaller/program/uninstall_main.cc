@@ -18,12 +18,17 @@
 #include "runtime/platform/dirs.h"
 #include "runtime/platform/process.h"
 #include "runtime/platform/single_instance_lock.h"
+#include "runtime/base/quit_signal_watcher.h"
 #include "runtime/util/edition.h"
+#include "runtime/util/edition_registry.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/module_path.h"
+#include "runtime/util/registry.h"
 #include "runtime/util/text_convert.h"
+#include "uilib/win_api.h"
 #include "uninstaller/installation_guard.h"
 #include "uninstaller/program/console_uninstall_view.h"
+#include "uninstaller/ui/uninstall_dialog.h"
 #include "uninstaller/uninstall_command_line.h"
 
 namespace {
@@ -55,6 +60,34 @@ class TemporaryCopyRemover {
   }
 };
 
+// The product's web site as the launcher recorded it; empty: the layout's.
+std::string RecordedWebsite() {
+  std::wstring website;
+  brx::util::ReadRegistryString(brx::util::ProductRegistryPath(brx::util::kCurrentUserRoot), L"Website", &website);
+  return brx::util::WideToUtf8(website);
+}
+
+// The dialog, with the layout that came with the installation; 0 when it
+// cannot be shown (then the pages are asked on the console).
+int RunDialog(const std::string& install, const std::string& key, bool* shown) {
+  std::string layout = install + "/OBUninstall.xml";
+  *shown = false;
+  if (access(layout.c_str(), R_OK) != 0) return 0;
+  UninstallDialog dialog(brx::util::Utf8ToWide(layout), key, install, brx::util::GetEditionVersion(),
+                         brx::http::DataCollectHost(brx::util::GetEditionGlobalConfig()), RecordedWebsite());
+  if (!dialog.Open()) return 0;
+  *shown = true;
+  // Quit signals wait for the window: it decides when the program may end.
+  brx::base::BlockQuitSignals();
+  uilib::MSG msg;
+  while (uilib::GetMessage(&msg)) {
+    uilib::TranslateMessage(&msg);
+    uilib::DispatchMessage(&msg);
+  }
+  dialog.WaitForReport();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,9 +109,15 @@ int main(int argc, char** argv) {
     char real[PATH_MAX];
     std::string install = realpath(folder.c_str(), real) ? real : folder;
     brx::util::SetEditionLibraryPath(install + "/OBVerCustom.dll");
-    ConsoleUninstallView view(key, install, brx::util::GetEditionVersion(),
-                              brx::http::DataCollectHost(brx::util::GetEditionGlobalConfig()));
-    result = view.Run(stdin, stdout);
+    // The console stands in where no window is wanted (OMBRIX_UNINSTALL_VIEW=console).
+    const char* view_choice = getenv("OMBRIX_UNINSTALL_VIEW");
+    bool shown = false;
+    if (!view_choice || std::string(view_choice) != "console") result = RunDialog(install, key, &shown);
+    if (!shown) {
+      ConsoleUninstallView view(key, install, brx::util::GetEditionVersion(),
+                                brx::http::DataCollectHost(brx::util::GetEditionGlobalConfig()));
+      result = view.Run(stdin, stdout);
+    }
   }
   fflush(stdout);
   return result;

@@ -1,0 +1,228 @@
+#include "uninstaller/ui/uninstall_dialog.h"
+
+#include "runtime/platform/shell.h"
+#include "runtime/util/text_convert.h"
+#include "uilib/control_ui.h"
+#include "uilib/dialog_builder.h"
+#include "uilib/list_ui.h"
+#include "uilib/ui_backend.h"
+#include "uilib/win_api.h"
+#include "uninstaller/installation_guard.h"
+#include "uninstaller/uninstall_removal.h"
+#include "uninstaller/uninstall_report.h"
+
+using uilib::HWND;
+using uilib::LPARAM;
+using uilib::LRESULT;
+using uilib::POINT;
+using uilib::RECT;
+using uilib::SIZE;
+using uilib::UINT;
+using uilib::WPARAM;
+
+namespace {
+
+using uilib::CControlUI;
+
+// The dialog resources' ids, the names of the layout's controls.
+constexpr wchar_t kPageOne[] = L"201";
+constexpr wchar_t kPageTwo[] = L"202";
+constexpr wchar_t kWebLink[] = L"1003";
+constexpr wchar_t kUninstallButton[] = L"1004";
+constexpr wchar_t kCancelButton[] = L"1005";
+constexpr wchar_t kFinishButton[] = L"1007";
+constexpr wchar_t kFileList[] = L"1009";
+// The message panel.
+constexpr wchar_t kMessagePanel[] = L"msgbox";
+constexpr wchar_t kMessageCaption[] = L"msgcaption";
+constexpr wchar_t kMessageText[] = L"msgtext";
+constexpr wchar_t kMessageOk[] = L"msgok";
+constexpr wchar_t kMessageCancel[] = L"msgcancel";
+
+constexpr int kFrameIcon = 128;
+constexpr int kListRowHeight = 18;
+// The report has its own 10 s time-outs; a little more covers the rest.
+constexpr int kReportWaitMs = 12000;
+
+}  // namespace
+
+// Hands the removal's events to the window as messages, each path in a
+// string that the window frees.
+class RemovalToWindow : public IRemovalSink {
+ public:
+  explicit RemovalToWindow(HWND hwnd) : hwnd_(hwnd) {}
+  void OnRemoval(Event event, const std::string& path) override {
+    auto text = std::make_unique<std::string>(path);
+    if (uilib::PostMessage(hwnd_, event, reinterpret_cast<WPARAM>(text.get()), 0)) text.release();
+  }
+  void OnFinished() override { uilib::PostMessage(hwnd_, UninstallDialog::kRemovalFinished, 0, 0); }
+
+ private:
+  const HWND hwnd_;
+};
+
+UninstallDialog::UninstallDialog(std::wstring layout, std::string edition_key, std::string folder,
+                                 std::wstring version, std::string report_base, std::string website)
+    : layout_(std::move(layout)),
+      key_(std::move(edition_key)),
+      folder_(std::move(folder)),
+      version_(std::move(version)),
+      report_base_(std::move(report_base)),
+      website_(std::move(website)) {}
+
+UninstallDialog::~UninstallDialog() {
+  if (removal_) removal_->Stop();
+  if (report_) report_->Stop();
+}
+
+bool UninstallDialog::Open() {
+  if (!Create(0, L"卸载翎岚", uilib::WS_POPUP, 0)) return false;
+  CenterWindow();
+  SetIcon(kFrameIcon);
+  ShowWindow(true);
+  return true;
+}
+
+void UninstallDialog::WaitForReport() {
+  if (removal_) removal_->Stop();
+  if (report_) report_->WaitForEnd(kReportWaitMs);
+}
+
+LRESULT UninstallDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case uilib::WM_CREATE: {
+      pm_.Init(GetHWND());
+      uilib::CDialogBuilder builder;
+      CControlUI* root = builder.Create(layout_, nullptr, nullptr, &pm_);
+      if (!root) return -1;
+      pm_.AttachDialog(root);
+      pm_.AddNotifier(this);
+      SIZE size = pm_.GetInitSize();
+      if (size.cx != 0) uilib::SetWindowPos(GetHWND(), 0, 0, 0, size.cx, size.cy, uilib::SWP_NOMOVE | uilib::SWP_NOZORDER);
+      if (CControlUI* link = pm_.FindControlQuiet(kWebLink); link && !website_.empty())
+        link->SetText(brx::util::Utf8ToWide(website_));
+      return 0;
+    }
+    case uilib::WM_NCHITTEST: {
+      POINT pt{uilib::GET_X_LPARAM(lParam), uilib::GET_Y_LPARAM(lParam)};
+      uilib::ScreenToClient(GetHWND(), &pt);
+      RECT band = pm_.GetCaptionRect();
+      if (pt.y >= band.top && pt.y < band.bottom) {
+        CControlUI* c = pm_.FindControl(pt);
+        if (!c || std::wstring(c->GetClass()) != L"ButtonUI") return uilib::HTCAPTION;
+      }
+      return uilib::HTCLIENT;
+    }
+    case uilib::WM_KEYDOWN:
+      // Escape is the dialog's cancel: it answers an open question "no",
+      // otherwise it closes the frame.
+      if (wParam == uilib::VK_ESCAPE) {
+        if (question_ != Question::kNone) Answer(false);
+        else CloseFrame();
+        return 0;
+      }
+      if (wParam == uilib::VK_RETURN && question_ != Question::kNone) {
+        Answer(true);
+        return 0;
+      }
+      break;
+    case uilib::WM_CLOSE:
+      CloseFrame();
+      return 0;
+    case uilib::WM_DESTROY:
+      uilib::PostQuitMessage(0);
+      break;
+    case kFileDeleted:
+    case kFileFailed:
+    case kFolderFailed: {
+      std::unique_ptr<std::string> path(reinterpret_cast<std::string*>(wParam));
+      if (path) AddListLine(msg, *path);
+      return 0;
+    }
+    case kRemovalFinished:
+      finished_ = true;
+      if (CControlUI* finish = pm_.FindControl(kFinishButton)) finish->SetEnabled(true);
+      return 0;
+    default:
+      break;
+  }
+  LRESULT res = 0;
+  if (pm_.MessageHandler(msg, wParam, lParam, res)) return res;
+  return CWindowWnd::HandleMessage(msg, wParam, lParam);
+}
+
+void UninstallDialog::Notify(uilib::TNotifyUI& msg) {
+  if (msg.sType != L"click" || !msg.pSender) return;
+  std::wstring name = msg.pSender->GetName();
+  if (name == kMessageOk) Answer(true);
+  else if (name == kMessageCancel) Answer(false);
+  else if (name == kCancelButton) CloseFrame();
+  else if (name == kUninstallButton) OnUninstallClicked();
+  else if (name == kFinishButton) CloseFrame();
+  else if (name == kWebLink && !website_.empty()) uilib::GetUiBackend().GetShell().OpenUrl(website_);
+}
+
+void UninstallDialog::OnUninstallClicked() {
+  switch (FindRunningProgram(key_)) {
+    case RunningProgram::kClient:
+      Ask(Question::kNotice, L"提示", L"卸载程序检测到翎岚正在运行,请退出翎岚后重试");
+      return;
+    case RunningProgram::kGame:
+      Ask(Question::kNotice, L"提示", L"卸载程序检测到游戏正在运行,请退出游戏后重试");
+      return;
+    case RunningProgram::kNone:
+      Ask(Question::kConfirm, L"警告", L"卸载翎岚,将会删除游戏截图,确认删除?");
+      return;
+  }
+}
+
+void UninstallDialog::Ask(Question question, const wchar_t* caption, const wchar_t* text) {
+  question_ = question;
+  pm_.FindControl(kMessageCaption)->SetText(caption);
+  pm_.FindControl(kMessageText)->SetText(text);
+  pm_.FindControl(kMessageCancel)->SetVisible(question == Question::kConfirm);
+  // The page behind waits for the answer.
+  pm_.FindControl(kPageOne)->SetEnabled(false);
+  pm_.FindControl(kMessagePanel)->SetVisible(true);
+  pm_.FindControl(kMessageOk)->SetFocus();
+}
+
+void UninstallDialog::Answer(bool ok) {
+  Question question = question_;
+  question_ = Question::kNone;
+  pm_.FindControl(kMessagePanel)->SetVisible(false);
+  pm_.FindControl(kPageOne)->SetEnabled(true);
+  if (question != Question::kConfirm) return;
+  if (ok) StartRemoval();
+  else CloseFrame();
+}
+
+void UninstallDialog::StartRemoval() {
+  pm_.FindControl(kPageOne)->SetVisible(false);
+  pm_.FindControl(kPageTwo)->SetVisible(true);
+  pm_.FindControl(kFinishButton)->SetEnabled(false);
+  sink_ = std::make_unique<RemovalToWindow>(GetHWND());
+  removal_ = std::make_unique<UninstallRemoval>(folder_, key_, sink_.get());
+  report_ = std::make_unique<UninstallReport>(report_base_, version_, brx::util::Utf8ToWide(key_));
+  removal_->Start();
+  report_->Start();
+}
+
+void UninstallDialog::AddListLine(UINT event, const std::string& path) {
+  auto* list = static_cast<uilib::CListUI*>(pm_.FindControl(kFileList));
+  if (!list) return;
+  auto* row = new uilib::CListLabelElementUI;
+  row->SetText(brx::util::Utf8ToWide(RemovalListLine(static_cast<IRemovalSink::Event>(event), path)));
+  row->SetFixedHeight(kListRowHeight);
+  list->Add(row);
+  // Keep the last line in view: the rows that no longer fit above it are
+  // hidden, the list keeps them all.
+  int fits = list->GetHeight() > 0 ? list->GetHeight() / kListRowHeight : 1;
+  int hidden = list->GetCount() - fits;
+  if (hidden > 0) list->GetItemAt(hidden - 1)->SetVisible(false);
+}
+
+void UninstallDialog::CloseFrame() {
+  if (removal_ && !finished_) return;
+  uilib::DestroyWindow(GetHWND());
+}
