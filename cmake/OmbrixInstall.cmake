@@ -40,5 +40,9 @@ ombrix_install_target(OBDaemonHook)         # OBDaemon.dll
 ombrix_install_target(OBUpdateAplldr)       # OBUpdateAplldr.exe
 
 # Default files and skins.
+ombrix_install_file(uninstaller/program/OBUninstall.xml .)
+foreach(id 100 101 102)
+  ombrix_install_file(launcher/program/icons/tray${id}.png .)
+endforeach()
 ombrix_install_file(client/host/games/other.xml games)
 ombrix_install_folder(skins OBSkin)         # skins/<game id> becomes OBSkin/<game id>

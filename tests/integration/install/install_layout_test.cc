@@ -115,7 +115,8 @@ TEST(InstallLayoutTest, AnInstallAfterADemoRunHoldsOnlyWhatAFreshInstallShould) 
     struct stat st {};
     EXPECT_TRUE(stat((root + "/" + program).c_str(), &st) == 0 && (st.st_mode & S_IXUSR)) << program;
   }
-  for (const char* file : {"OBVerCustom.dll", "OBVerCustom.ini", "OBDaemon.dll", "OBSkin/other/"})
+  for (const char* file :
+       {"OBVerCustom.dll", "OBVerCustom.ini", "OBDaemon.dll", "OBSkin/other/", "OBUninstall.xml", "tray100.png"})
     EXPECT_TRUE(tree.count(file)) << file;
   EXPECT_EQ(ReadFile(root + "/games/other.xml"),
             ReadFile(ombrix::test::SourceDir() + "/client/host/games/other.xml"));
