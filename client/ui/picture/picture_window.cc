@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <unordered_set>
 
 #include <cairo.h>
 #include <pango/pangocairo.h>
@@ -113,6 +114,7 @@ void PictureWindow::ShowPictures() {
 
 void PictureWindow::FillFromCatalogue() {
   items_.clear();
+  std::unordered_set<std::wstring> series_listed;
   ShotCatalogue& catalogue = host_->GetShotCatalogue();
   for (const std::wstring& id : game_ids_) {
     catalogue.ClearGameShots(id);
@@ -128,9 +130,7 @@ void PictureWindow::FillFromCatalogue() {
             item.gameId = game->game_id;
             if (item.kind == 1 || item.kind == 2) {
               item.path = shot.folder;
-              const bool listed = std::any_of(items_.begin(), items_.end(),
-                                              [&](const PictureItem& other) { return other.path == item.path; });
-              if (listed) continue;
+              if (!series_listed.insert(item.path).second) continue;
             } else {
               item.path = shot.folder + L"/" + shot.file.file_name;
             }
@@ -182,7 +182,7 @@ void PictureWindow::RequestTiles() {
       tiles.emplace_back(item.path, TileStyle::kSingle);
     }
   }
-  loader_->Request(tiles);
+  tile_keys_ = loader_->Request(tiles);
 }
 
 void PictureWindow::Choose(size_t index) {
@@ -215,6 +215,7 @@ void PictureWindow::Back() {
 void PictureWindow::EraseItem(size_t index) {
   items_.erase(items_.begin() + static_cast<ptrdiff_t>(index));
   selected_.erase(selected_.begin() + static_cast<ptrdiff_t>(index));
+  tile_keys_.erase(tile_keys_.begin() + static_cast<ptrdiff_t>(index));
   ClampScroll();
   InvalidateRect(GetHWND(), nullptr, false);
 }
@@ -393,12 +394,7 @@ void PictureWindow::PaintList(cairo_t* cr) {
                                                           ((list.bottom - list.top) / kCellHeight + 2) * kColumns));
   for (size_t i = first; i < last; ++i) {
     const RECT rc = ItemRect(i);
-    const PictureItem& item = items_[i];
-    TileStyle style = series_open_ ? TileStyle::kInsideSeries
-                      : (item.kind == 1 || item.kind == 2) ? TileStyle::kSeries
-                                                             : TileStyle::kSingle;
-    const std::wstring path = style == TileStyle::kSeries ? item.path + L"/" + item.fileName : item.path;
-    if (cairo_surface_t* tile = loader_->Find(path, style)) {
+    if (cairo_surface_t* tile = loader_->Find(tile_keys_[i])) {
       cairo_set_source_surface(cr, tile, rc.left, rc.top);
       cairo_paint(cr);
     }

@@ -92,6 +92,7 @@ class PictureWindow : public uilib::CWindowWnd {
   std::vector<std::wstring> game_ids_;
   std::vector<PictureItem> items_;
   std::vector<bool> selected_;
+  std::vector<std::string> tile_keys_;  // parallel to items_
   bool series_open_ = false;
   bool shown_ = false;
   bool back_visible_ = false;

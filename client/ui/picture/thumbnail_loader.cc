@@ -206,7 +206,9 @@ std::string ThumbnailLoader::KeyOf(const std::wstring& path, TileStyle style) {
   return std::to_string(static_cast<int>(style)) + "|" + stamp + "|" + file;
 }
 
-void ThumbnailLoader::Request(const std::vector<std::pair<std::wstring, TileStyle>>& tiles) {
+std::vector<std::string> ThumbnailLoader::Request(const std::vector<std::pair<std::wstring, TileStyle>>& tiles) {
+  std::vector<std::string> keys;
+  keys.reserve(tiles.size());
   std::unordered_map<std::string, bool> wanted;
   std::vector<Job> jobs;
   {
@@ -217,6 +219,7 @@ void ThumbnailLoader::Request(const std::vector<std::pair<std::wstring, TileStyl
   }
   for (const auto& [path, style] : tiles) {
     std::string key = KeyOf(path, style);
+    keys.push_back(key);
     if (wanted.count(key)) continue;
     const bool cached = cache_.count(key) != 0;
     wanted.emplace(key, cached);
@@ -235,10 +238,11 @@ void ThumbnailLoader::Request(const std::vector<std::pair<std::wstring, TileStyl
     }
   }
   wake_.notify_all();
+  return keys;
 }
 
-cairo_surface_t* ThumbnailLoader::Find(const std::wstring& path, TileStyle style) const {
-  auto it = cache_.find(KeyOf(path, style));
+cairo_surface_t* ThumbnailLoader::Find(const std::string& key) const {
+  auto it = cache_.find(key);
   return it == cache_.end() ? nullptr : it->second.get();
 }
 

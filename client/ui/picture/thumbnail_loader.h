@@ -57,10 +57,11 @@ class ThumbnailLoader {
 
   // Starts over with this set of tiles, in display order: queued work for
   // other tiles is dropped, and tiles kept for pictures no longer listed are
-  // released. Tiles whose file changed are made again.
-  void Request(const std::vector<std::pair<std::wstring, TileStyle>>& tiles);
+  // released. Tiles whose file changed are made again. Returns each
+  // tile's key, for Find.
+  std::vector<std::string> Request(const std::vector<std::pair<std::wstring, TileStyle>>& tiles);
   // The tile, or null while it is being made.
-  cairo_surface_t* Find(const std::wstring& path, TileStyle style) const;
+  cairo_surface_t* Find(const std::string& key) const;
   // Moves finished tiles into the cache; true when any arrived.
   bool TakeFinished();
   // Tiles requested and not yet taken.

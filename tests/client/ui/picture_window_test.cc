@@ -321,6 +321,12 @@ TEST_F(PictureWindowTest, SnapshotsOfBothWindows) {
   }
   EXPECT_TRUE(Near(Pixel(picker, Centre(picker.ItemRect(0))), 0x204080));
   EXPECT_TRUE(SaveWindowSnapshot(picker, out + "/picker.png"));
+  for (size_t i = 0; i < picker.items().size(); ++i)
+    if (picker.items()[i].path.ends_with(L"/set")) test_driver::DoubleClickAt(picker, Centre(picker.ItemRect(i)));
+  ASSERT_TRUE(picker.series_open());
+  WaitForTiles(picker);
+  EXPECT_TRUE(Near(Pixel(picker, Centre(picker.ItemRect(0))), 0x8040C0));
+  EXPECT_TRUE(SaveWindowSnapshot(picker, out + "/picker_series.png"));
   album.ShowPictures();
   WaitForTiles(album);
   EXPECT_TRUE(SaveWindowSnapshot(album, out + "/album.png"));
