@@ -114,7 +114,7 @@ class PictureWindowTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] {
       test_driver::Pump();
       return window.PendingTiles() == 0;
-    }));
+    }, std::chrono::seconds(60)));
   }
   static POINT Centre(const RECT& rc) { return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}; }
   static uint32_t Pixel(HWND hwnd, POINT pt) {
@@ -284,7 +284,19 @@ TEST_F(PictureWindowTest, AlbumDeletesTheSelectionAfterAskingAndStopsAtAFailure)
   EXPECT_FALSE(IsWindowVisible(hwnd));
   EXPECT_EQ(host_.enabled, std::vector<PictureOpener>{PictureOpener::kPicker});
   album.ShowPictures();
-  EXPECT_EQ(album.items().size(), 2u);
+  ASSERT_EQ(album.items().size(), 2u);
+
+  // Tiles are kept between openings, but a picture changed on disk is made again.
+  WaitForTiles(album);
+  album.ShowPictures();
+  EXPECT_EQ(album.PendingTiles(), 0u);
+  EXPECT_TRUE(Near(Pixel(album, Centre(album.ItemRect(0))), 0xC02020));
+  WriteJpeg(brx::util::WideToUtf8(c), 640, 480, 0x30A0F0);
+  album.ShowPictures();
+  EXPECT_EQ(album.PendingTiles(), 1u);
+  WaitForTiles(album);
+  EXPECT_TRUE(Near(Pixel(album, Centre(album.ItemRect(0))), 0x30A0F0));
+  EXPECT_TRUE(Near(Pixel(album, Centre(album.ItemRect(1))), 0xC02020));
 }
 
 TEST_F(PictureWindowTest, SnapshotsOfBothWindows) {
