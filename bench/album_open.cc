@@ -51,10 +51,13 @@ double Ms(Clock::time_point from) {
 std::pair<double, double> Open(COBAlbumWnd& album) {
   const Clock::time_point start = Clock::now();
   album.ShowPictures();
+  std::printf("  (fill %.1f ms", Ms(start));
+  const Clock::time_point paint = Clock::now();
   std::vector<uint32_t> pixels;
   int w = 0, h = 0;
   uilib::WindowSnapshotPixels(album, &pixels, &w, &h);
   const double first = Ms(start);
+  std::printf(", paint %.1f ms)\n", Ms(paint));
   const Clock::time_point limit = Clock::now() + std::chrono::minutes(5);
   while (album.PendingTiles() > 0 && Clock::now() < limit) {
     // Wait for the workers' notice, then take what arrived.

@@ -97,6 +97,8 @@ HWND PictureWindow::Create(HWND owner) {
   SetWindowText(hwnd, Title());
   Region region = CutCornerRegion(kWidth, kHeight);
   SetWindowRgn(hwnd, &region, false);
+  // Loaded before the first showing, so that the first paint is quick.
+  LoadSprite();
   loader_ = std::make_unique<ThumbnailLoader>(hwnd, kTilesReady);
   if (game_ids_.empty()) host_->GetGameIds(&game_ids_);
   return hwnd;
@@ -350,10 +352,7 @@ LRESULT PictureWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
 }
 
 void PictureWindow::Paint(cairo_t* cr) {
-  if (!sprite_loaded_) {
-    sprite_loaded_ = true;
-    sprite_ = LoadImageSurface(host_->GetSkinFolder() + L"/img/photobg.png");
-  }
+  LoadSprite();
   cairo_save(cr);
   SetRgb(cr, 0xFFFFFF);
   cairo_paint(cr);
@@ -380,6 +379,12 @@ void PictureWindow::Paint(cairo_t* cr) {
     PaintList(cr);
   }
   PaintButtons(cr);
+}
+
+void PictureWindow::LoadSprite() {
+  if (sprite_loaded_) return;
+  sprite_loaded_ = true;
+  sprite_ = LoadImageSurface(host_->GetSkinFolder() + L"/img/photobg.png");
 }
 
 void PictureWindow::PaintList(cairo_t* cr) {

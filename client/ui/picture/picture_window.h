@@ -76,6 +76,7 @@ class PictureWindow : public uilib::CWindowWnd {
   void FillFromCatalogue();
   void RequestTiles();
   void SetListState(bool select_first);
+  void LoadSprite();
   void Paint(cairo_t* cr);
   void PaintButtons(cairo_t* cr);
   void PaintList(cairo_t* cr);

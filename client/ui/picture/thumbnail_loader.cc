@@ -1,6 +1,8 @@
 #include "client/ui/picture/thumbnail_loader.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -280,6 +282,8 @@ bool ThumbnailLoader::TakeFinished() {
 size_t ThumbnailLoader::PendingCount() const { return pending_; }
 
 void ThumbnailLoader::WorkerLoop() {
+  // Decoding must never take the CPU from the GUI thread: it paints first.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
   for (;;) {
     Job job;
     {
