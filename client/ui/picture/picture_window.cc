@@ -1,0 +1,441 @@
+#include "client/ui/picture/picture_window.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <unordered_set>
+
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include "client/core/shot_catalogue.h"
+#include "runtime/util/text_convert.h"
+#include "uilib/region.h"
+#include "uilib/win_api.h"
+
+using namespace uilib;
+
+namespace {
+
+constexpr UINT kTilesReady = WM_USER + 0x140;
+constexpr int kCellWidth = 170;
+constexpr int kCellHeight = 130;
+constexpr uint32_t kListBackground = 0xEDFEE0;
+constexpr uint32_t kSelectionColor = 0x3A8EE6;
+
+struct SpriteCell {
+  int x, y, hover_y, w, h;
+};
+
+SpriteCell CellOf(int id, int choose_x) {
+  switch (id) {
+    case PictureWindow::kClose: return {7, 3, 21, 13, 11};
+    case PictureWindow::kChoose: return {choose_x, 85, 117, 57, 28};
+    case PictureWindow::kCancel: return {75, 85, 117, 57, 28};
+    case PictureWindow::kDelete: return {209, 85, 117, 57, 28};
+    default: return {30, 0, 0, 52, 37};  // back: no hover row
+  }
+}
+
+void SetRgb(cairo_t* cr, uint32_t rgb) {
+  cairo_set_source_rgb(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0);
+}
+
+bool Contains(const RECT& rc, POINT pt) {
+  return pt.x >= rc.left && pt.x < rc.right && pt.y >= rc.top && pt.y < rc.bottom;
+}
+
+bool OpensForReading(const std::wstring& path) {
+  int fd = ::open(brx::util::WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+// The window's outline: a rectangle whose corners are cut off along the
+// diagonals (4 pixels at the top, 5 at the bottom).
+Region CutCornerRegion(int w, int h) {
+  Region region = Region::FromRect(RECT{0, 4, w, h - 5});
+  for (int y = 0; y < 4; ++y) region.Union(Region::FromRect(RECT{4 - y, y, w - 4 + y, y + 1}));
+  for (int y = h - 5; y < h; ++y) {
+    const int d = y - (h - 5);
+    region.Union(Region::FromRect(RECT{d, y, w - d, y + 1}));
+  }
+  return region;
+}
+
+}  // namespace
+
+PictureWindow::PictureWindow(IPictureWindowHost* host, bool multi_select)
+    : host_(host), multi_select_(multi_select) {}
+
+PictureWindow::~PictureWindow() {
+  // The workers post to the window: stop them while it still exists.
+  loader_.reset();
+}
+
+RECT PictureWindow::ButtonRect(int id) {
+  const int w = kWidth, h = kHeight;
+  switch (id) {
+    case kClose: return RECT{w - 25, 5, w - 25 + 13, 5 + 11};
+    case kChoose: return RECT{w - 185, h - 43, w - 185 + 57, h - 43 + 28};
+    case kCancel: return RECT{w - 100, h - 43, w - 100 + 57, h - 43 + 28};
+    case kDelete: return RECT{w - 270, h - 43, w - 270 + 57, h - 43 + 28};
+    case kBack: return RECT{35, 35, 35 + 52, 35 + 37};
+    default: return RECT{};
+  }
+}
+
+HWND PictureWindow::Create(HWND owner) {
+  const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  // Narrow screens would put the window off the left edge.
+  const int x = std::max(0, static_cast<int>(screen.cx) - 1044);
+  const int y = std::max(0, (static_cast<int>(screen.cy) - 768) / 2);
+  HWND hwnd = CWindowWnd::Create(owner, CreationTitle(), WS_POPUP, 0, x, y, kWidth, kHeight);
+  if (!hwnd) return 0;
+  SetWindowText(hwnd, Title());
+  Region region = CutCornerRegion(kWidth, kHeight);
+  SetWindowRgn(hwnd, &region, false);
+  // Loaded before the first showing, so that the first paint is quick.
+  LoadSprite();
+  loader_ = std::make_unique<ThumbnailLoader>(hwnd, kTilesReady);
+  if (game_ids_.empty()) host_->GetGameIds(&game_ids_);
+  return hwnd;
+}
+
+void PictureWindow::ShowPictures() {
+  if (game_ids_.empty()) host_->GetGameIds(&game_ids_);
+  series_open_ = false;
+  back_visible_ = false;
+  FillFromCatalogue();
+  SetListState(true);
+  uilib::ShowWindow(GetHWND(), SW_SHOW);
+  shown_ = true;
+}
+
+void PictureWindow::FillFromCatalogue() {
+  items_.clear();
+  std::unordered_set<std::wstring> series_listed;
+  ShotCatalogue& catalogue = host_->GetShotCatalogue();
+  for (const std::wstring& id : game_ids_) {
+    catalogue.ClearGameShots(id);
+    const GameShots* game = catalogue.GetShotIndex(id);
+    if (!game) continue;
+    for (const auto& [year, y] : game->years)
+      for (const auto& [month, m] : y.months)
+        for (const auto& [day, d] : m.days)
+          for (const auto& [position, shot] : d.shots) {
+            PictureItem item;
+            item.kind = static_cast<int32_t>(shot.location);
+            item.fileName = shot.file.file_name;
+            item.gameId = game->game_id;
+            if (item.kind == 1 || item.kind == 2) {
+              item.path = shot.folder;
+              if (!series_listed.insert(item.path).second) continue;
+            } else {
+              item.path = shot.folder + L"/" + shot.file.file_name;
+            }
+            items_.push_back(std::move(item));
+          }
+  }
+}
+
+void PictureWindow::OpenSeries(const PictureItem& series) {
+  series_open_ = true;
+  items_.clear();
+  // The item knows its game; looking the game up by its id inside the
+  // folder path would pick the wrong game when one id contains another.
+  ShotCatalogue& catalogue = host_->GetShotCatalogue();
+  catalogue.ClearGameShots(series.gameId);
+  if (const GameShots* game = catalogue.GetShotIndex(series.gameId)) {
+    for (const auto& [year, y] : game->years)
+      for (const auto& [month, m] : y.months)
+        for (const auto& [day, d] : m.days)
+          for (const auto& [position, shot] : d.shots) {
+            if ((shot.location != 1 && shot.location != 2) || shot.folder != series.path) continue;
+            items_.push_back(PictureItem{static_cast<int32_t>(shot.location),
+                                         shot.folder + L"/" + shot.file.file_name, shot.file.file_name,
+                                         game->game_id});
+          }
+  }
+  SetListState(false);
+  back_visible_ = true;
+  InvalidateRect(GetHWND(), nullptr, false);
+}
+
+void PictureWindow::SetListState(bool select_first) {
+  selected_.assign(items_.size(), false);
+  if (select_first && !items_.empty()) selected_[0] = true;
+  scroll_ = 0;
+  RequestTiles();
+  InvalidateRect(GetHWND(), nullptr, false);
+}
+
+void PictureWindow::RequestTiles() {
+  std::vector<std::pair<std::wstring, TileStyle>> tiles;
+  tiles.reserve(items_.size());
+  for (const PictureItem& item : items_) {
+    if (series_open_) {
+      tiles.emplace_back(item.path, TileStyle::kInsideSeries);
+    } else if (item.kind == 1 || item.kind == 2) {
+      tiles.emplace_back(item.path + L"/" + item.fileName, TileStyle::kSeries);
+    } else {
+      tiles.emplace_back(item.path, TileStyle::kSingle);
+    }
+  }
+  tile_keys_ = loader_->Request(tiles);
+}
+
+void PictureWindow::Choose(size_t index) {
+  if (index >= items_.size()) return;
+  const PictureItem copy = items_[index];
+  if (series_open_) {
+    OnChooseFile(copy, true);
+  } else if (copy.kind == 1 || copy.kind == 2) {
+    OpenSeries(copy);
+  } else if (OpensForReading(copy.path)) {
+    OnChooseFile(copy, false);
+  }
+}
+
+void PictureWindow::Hide() {
+  series_open_ = false;
+  back_visible_ = false;
+  uilib::ShowWindow(GetHWND(), SW_HIDE);
+  shown_ = false;
+  host_->EnableOpener(OtherOpener());
+}
+
+void PictureWindow::Back() {
+  series_open_ = false;
+  FillFromCatalogue();
+  SetListState(false);
+  back_visible_ = false;
+}
+
+void PictureWindow::EraseItem(size_t index) {
+  items_.erase(items_.begin() + static_cast<ptrdiff_t>(index));
+  selected_.erase(selected_.begin() + static_cast<ptrdiff_t>(index));
+  tile_keys_.erase(tile_keys_.begin() + static_cast<ptrdiff_t>(index));
+  ClampScroll();
+  InvalidateRect(GetHWND(), nullptr, false);
+}
+
+size_t PictureWindow::FirstSelected() const {
+  for (size_t i = 0; i < selected_.size(); ++i)
+    if (selected_[i]) return i;
+  return npos;
+}
+
+RECT PictureWindow::ItemRect(size_t index) const {
+  const int col = static_cast<int>(index % kColumns), row = static_cast<int>(index / kColumns);
+  const int left = kListRect.left + col * kCellWidth + (kCellWidth - ThumbnailLoader::kTileWidth) / 2;
+  const int top = kListRect.top + row * kCellHeight + 5 - scroll_;
+  return RECT{left, top, left + ThumbnailLoader::kTileWidth, top + ThumbnailLoader::kTileHeight};
+}
+
+size_t PictureWindow::ItemAt(POINT pt) const {
+  if (items_.empty() || !Contains(kListRect, pt)) return npos;
+  const int col = (pt.x - kListRect.left) / kCellWidth;
+  const int row = (pt.y - kListRect.top + scroll_) / kCellHeight;
+  if (col >= kColumns) return npos;
+  const size_t index = static_cast<size_t>(row) * kColumns + static_cast<size_t>(col);
+  if (index >= items_.size() || !Contains(ItemRect(index), pt)) return npos;
+  return index;
+}
+
+int PictureWindow::ButtonAt(POINT pt) const {
+  for (int id : {kClose, kChoose, kCancel, kDelete, kBack}) {
+    if (!HasButton(id) || (id == kBack && !back_visible_)) continue;
+    if (Contains(ButtonRect(id), pt)) return id;
+  }
+  return 0;
+}
+
+void PictureWindow::ClampScroll() {
+  const int rows = static_cast<int>((items_.size() + kColumns - 1) / kColumns);
+  const int content = rows * kCellHeight;
+  const int view = kListRect.bottom - kListRect.top;
+  scroll_ = std::clamp(scroll_, 0, std::max(0, content - view));
+}
+
+void PictureWindow::OnWheel(int delta) {
+  scroll_ -= delta / 120 * kCellHeight / 2;
+  ClampScroll();
+  InvalidateRect(GetHWND(), &kListRect, false);
+}
+
+void PictureWindow::OnLButtonDown(POINT pt, bool control) {
+  if (int id = ButtonAt(pt)) {
+    pressed_button_ = id;
+    SetCursorShape(GetHWND(), CursorShape::kHand);
+    return;
+  }
+  if (items_.empty() || !Contains(kListRect, pt)) return;
+  const size_t index = ItemAt(pt);
+  if (multi_select_ && control) {
+    if (index != npos) selected_[index] = !selected_[index];
+  } else {
+    std::fill(selected_.begin(), selected_.end(), false);
+    if (index != npos) selected_[index] = true;
+  }
+  InvalidateRect(GetHWND(), &kListRect, false);
+}
+
+void PictureWindow::OnMouseMove(POINT pt) {
+  const int id = ButtonAt(pt);
+  if (id != hover_button_) {
+    hover_button_ = id;
+    InvalidateRect(GetHWND(), nullptr, false);
+  }
+  SetCursorShape(GetHWND(), id ? CursorShape::kHand : CursorShape::kArrow);
+}
+
+void PictureWindow::RunButton(int id) {
+  switch (id) {
+    case kClose:
+    case kCancel: Hide(); break;
+    case kChoose: Choose(FirstSelected()); break;
+    case kBack: Back(); break;
+    case kDelete: OnDelete(); break;
+    default: break;
+  }
+}
+
+LRESULT PictureWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  const POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      if (cairo_t* cr = BeginPaint(GetHWND(), &ps)) Paint(cr);
+      EndPaint(GetHWND(), &ps);
+      return 0;
+    }
+    case kTilesReady:
+      if (loader_ && loader_->TakeFinished()) InvalidateRect(GetHWND(), &kListRect, false);
+      return 0;
+    case WM_NCHITTEST: {
+      POINT client{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      ScreenToClient(GetHWND(), &client);
+      // The top strip drags the window; the close button in it stays a button.
+      if (client.x >= 2 && client.x < kWidth - 13 && client.y >= 0 && client.y < 25 && !ButtonAt(client))
+        return HTCAPTION;
+      return HTCLIENT;
+    }
+    case WM_MOUSEMOVE: OnMouseMove(pt); return 0;
+    case WM_MOUSELEAVE:
+      if (hover_button_) InvalidateRect(GetHWND(), nullptr, false);
+      hover_button_ = 0;
+      return 0;
+    case WM_LBUTTONDOWN: OnLButtonDown(pt, (wparam & MK_CONTROL) != 0); return 0;
+    case WM_LBUTTONUP: {
+      const int id = ButtonAt(pt);
+      const bool run = id != 0 && id == pressed_button_;
+      pressed_button_ = 0;
+      if (run) RunButton(id);
+      return 0;
+    }
+    case WM_LBUTTONDBLCLK: {
+      const size_t index = ItemAt(pt);
+      if (index != npos) Choose(index);
+      return 0;
+    }
+    case WM_MOUSEWHEEL: OnWheel(static_cast<int16_t>(HIWORD(wparam))); return 0;
+    case WM_CLOSE:
+      // The window lives for the whole run; closing it only hides it.
+      if (shown_) Hide();
+      return 0;
+    case WM_DESTROY: return 0;
+    default: return CWindowWnd::HandleMessage(msg, wparam, lparam);
+  }
+}
+
+void PictureWindow::Paint(cairo_t* cr) {
+  LoadSprite();
+  cairo_save(cr);
+  SetRgb(cr, 0xFFFFFF);
+  cairo_paint(cr);
+  if (sprite_.get()) {
+    cairo_rectangle(cr, 0, 0, kWidth, kHeight);
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, sprite_.get(), -115, -172);
+    cairo_paint(cr);
+  }
+  cairo_restore(cr);
+  if (items_.empty()) {
+    PangoLayout* layout = pango_cairo_create_layout(cr);
+    PangoFontDescription* font = pango_font_description_from_string("SimSun, sans-serif 16");
+    pango_layout_set_font_description(layout, font);
+    pango_font_description_free(font);
+    pango_layout_set_text(layout, "没有截图哦！请在游戏中使用翎岚截图。", -1);
+    int tw = 0, th = 0;
+    pango_layout_get_pixel_size(layout, &tw, &th);
+    SetRgb(cr, 0x7B7B7B);
+    cairo_move_to(cr, (kWidth - tw) / 2, 250);
+    pango_cairo_show_layout(cr, layout);
+    g_object_unref(layout);
+  } else {
+    PaintList(cr);
+  }
+  PaintButtons(cr);
+}
+
+void PictureWindow::LoadSprite() {
+  if (sprite_loaded_) return;
+  sprite_loaded_ = true;
+  sprite_ = LoadImageSurface(host_->GetSkinFolder() + L"/img/photobg.png");
+}
+
+void PictureWindow::PaintList(cairo_t* cr) {
+  const RECT& list = kListRect;
+  cairo_save(cr);
+  cairo_rectangle(cr, list.left, list.top, list.right - list.left, list.bottom - list.top);
+  cairo_clip(cr);
+  SetRgb(cr, kListBackground);
+  cairo_paint(cr);
+  const size_t first = static_cast<size_t>(scroll_ / kCellHeight) * kColumns;
+  const size_t last = std::min(items_.size(), first + static_cast<size_t>(
+                                                          ((list.bottom - list.top) / kCellHeight + 2) * kColumns));
+  for (size_t i = first; i < last; ++i) {
+    const RECT rc = ItemRect(i);
+    if (cairo_surface_t* tile = loader_->Find(tile_keys_[i])) {
+      cairo_set_source_surface(cr, tile, rc.left, rc.top);
+      cairo_paint(cr);
+    }
+    if (selected_[i]) {
+      SetRgb(cr, kSelectionColor);
+      cairo_set_line_width(cr, 3);
+      cairo_rectangle(cr, rc.left - 1.5, rc.top - 1.5, ThumbnailLoader::kTileWidth + 3,
+                      ThumbnailLoader::kTileHeight + 3);
+      cairo_stroke(cr);
+    }
+  }
+  // Where the view is within a long list.
+  const int rows = static_cast<int>((items_.size() + kColumns - 1) / kColumns);
+  const int content = rows * kCellHeight, view = list.bottom - list.top;
+  if (content > view) {
+    const double bar = std::max(20.0, static_cast<double>(view) * view / content);
+    const double top = list.top + (view - bar) * scroll_ / (content - view);
+    SetRgb(cr, 0xB8C8AA);
+    cairo_rectangle(cr, list.right - 10, top, 6, bar);
+    cairo_fill(cr);
+  }
+  cairo_restore(cr);
+}
+
+void PictureWindow::PaintButtons(cairo_t* cr) {
+  if (!sprite_.get()) return;
+  for (int id : {kClose, kChoose, kCancel, kDelete, kBack}) {
+    if (!HasButton(id) || (id == kBack && !back_visible_)) continue;
+    const RECT rc = ButtonRect(id);
+    const SpriteCell cell = CellOf(id, ChooseSpriteX());
+    const int sy = (id == hover_button_ && id != kBack) ? cell.hover_y : cell.y;
+    cairo_save(cr);
+    cairo_rectangle(cr, rc.left, rc.top, cell.w, cell.h);
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, sprite_.get(), rc.left - cell.x, rc.top - sy);
+    cairo_paint(cr);
+    cairo_restore(cr);
+  }
+}
