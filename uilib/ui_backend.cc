@@ -44,6 +44,15 @@ std::unique_ptr<UiBackend> SetUiBackend(std::unique_ptr<UiBackend> backend) {
   return old;
 }
 
+void AttachUiToThisThread() {
+  static thread_local UiBackend* attached = nullptr;
+  UiBackend& backend = GetUiBackend();
+  if (attached == &backend) return;
+  attached = &backend;
+  WindowTable::ThreadQueue();
+  backend.AttachThread();
+}
+
 std::unique_ptr<UiBackend> CreateDefaultUiBackend() {
   const char* forced = std::getenv("OMBRIX_UI");
   if (forced && std::strcmp(forced, "headless") == 0) return CreateHeadlessUiBackend();

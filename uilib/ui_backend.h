@@ -84,6 +84,12 @@ class UiBackend {
 
 // The process's backend, made on first use by CreateDefaultUiBackend.
 UiBackend& GetUiBackend();
+// Lets the backend serve the calling thread's message queue (with GTK,
+// GetMessage then runs the toolkit while it waits). Done by the first
+// window, uilib::GetMessage and the first notification-area icon of a
+// thread; call it before a loop that waits in brx::base::GetMessage
+// without any of those.
+void AttachUiToThisThread();
 // Installs a backend before the first window (tests, programs with a
 // choice of their own). Returns the previous one.
 std::unique_ptr<UiBackend> SetUiBackend(std::unique_ptr<UiBackend> backend);

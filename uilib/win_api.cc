@@ -388,7 +388,10 @@ void PostQuitMessage(int nExitCode) {
   brx::base::PostQuitMessage(nExitCode);
 }
 
-bool GetMessage(MSG* pMsg) { return WindowTable::ThreadQueue()->Get(pMsg); }
+bool GetMessage(MSG* pMsg) {
+  AttachUiToThisThread();
+  return WindowTable::ThreadQueue()->Get(pMsg);
+}
 
 bool PeekMessage(MSG* pMsg, bool bRemove) { return WindowTable::ThreadQueue()->Peek(pMsg, bRemove); }
 

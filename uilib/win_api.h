@@ -14,7 +14,9 @@ namespace uilib {
 class CWindowWnd;
 
 // The window functions the client's window code calls, on the windows of
-// the skin library. Coordinates are screen pixels; a window has no frame,
+// the skin library. Call them qualified (uilib::GetMessage): MSG is the
+// runtime's message type, so an unqualified call also finds the runtime's
+// functions of the same names. Coordinates are screen pixels; a window has no frame,
 // so its client rectangle is (0, 0, width, height). Messages go through the
 // calling thread's brx::base::ThreadMessageQueue, the same queue that
 // carries the thread's own messages and timers. GUI thread only, except

@@ -48,6 +48,24 @@ bool SaveWindowSnapshot(HWND hWnd, const std::string& png_path) {
   return ok;
 }
 
+bool WindowSnapshotPixels(HWND hWnd, std::vector<uint32_t>* argb, int* width, int* height) {
+  cairo_surface_t* surface = RenderWindow(hWnd);
+  if (!surface) return false;
+  const int w = cairo_image_surface_get_width(surface);
+  const int h = cairo_image_surface_get_height(surface);
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  argb->resize(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(data + y * stride);
+    std::copy(row, row + w, argb->begin() + static_cast<size_t>(y) * w);
+  }
+  *width = w;
+  *height = h;
+  cairo_surface_destroy(surface);
+  return true;
+}
+
 bool WindowSnapshotPixel(HWND hWnd, POINT client_pt, uint32_t* argb) {
   cairo_surface_t* surface = RenderWindow(hWnd);
   if (!surface) return false;

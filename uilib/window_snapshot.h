@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "uilib/ui_defs.h"
 
@@ -12,6 +13,8 @@ namespace uilib {
 // backend; GUI thread only. False when the window does not exist or the
 // file cannot be written.
 bool SaveWindowSnapshot(HWND hWnd, const std::string& png_path);
+// The whole image, row by row (ARGB, premultiplied).
+bool WindowSnapshotPixels(HWND hWnd, std::vector<uint32_t>* argb, int* width, int* height);
 // One pixel (ARGB, premultiplied) of the same image at a client point.
 bool WindowSnapshotPixel(HWND hWnd, POINT client_pt, uint32_t* argb);
 

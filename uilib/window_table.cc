@@ -23,12 +23,8 @@ brx::base::ThreadMessageQueue* WindowTable::ThreadQueue() {
 
 HWND WindowTable::Create(CWindowWnd* wnd, HWND owner, const std::wstring& title, DWORD style, DWORD ex_style,
                          const RECT& rect, bool message_only) {
-  static thread_local bool attached = false;
   brx::base::ThreadMessageQueue* queue = ThreadQueue();
-  if (!message_only && !attached) {
-    attached = true;
-    GetUiBackend().AttachThread();
-  }
+  if (!message_only) AttachUiToThisThread();
   HWND hwnd;
   State state;
   state.wnd = wnd;

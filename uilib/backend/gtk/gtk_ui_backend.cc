@@ -530,7 +530,10 @@ std::unique_ptr<TextInputHost> GtkUiBackend::CreateTextInput(HWND hWnd, TextInpu
   return CreateGtkTextInput(native, listener);
 }
 
-std::unique_ptr<NotifyIcon> GtkUiBackend::CreateNotifyIcon() { return CreateGtkNotifyIcon(); }
+std::unique_ptr<NotifyIcon> GtkUiBackend::CreateNotifyIcon() {
+  AttachUiToThisThread();
+  return CreateGtkNotifyIcon();
+}
 
 namespace {
 
