@@ -6,7 +6,8 @@ One HTTP server on 127.0.0.1 answers everything the client programs ask:
   GET  /gsc                 the server configuration (every node points here,
                             except IceServer, which --ice-server names)
   GET  /head/..., /uploads/..., any file below --static-dir
-  POST /ClientInterface.axd the JSON commands (CommandName picks one)
+  POST /ClientInterface.axd the JSON commands (CommandName picks one; the pages'
+                            own GetUserBlogList(UserAccountId) needs no session)
   POST /UploadFile.axd      blog image upload, XML reply
   POST /news.ashx           data-collection reports
   POST /UploadFileDMP.ashx  crash dump upload (stored under <data>/dumps)
@@ -303,6 +304,15 @@ class Service:
                                     "Account": user["Account"] if user else "", "Time": now_text()})
                 st.save()
                 return 0, "", ""
+            if name == "GetUserBlogList":
+                # The pages' own read of a user's diary, newest first; public.
+                owner = st.user_by_id(p.get("UserAccountId", ""))
+                if not owner:
+                    return 1, "用户不存在", ""
+                blogs = [b for b in st.blogs if b.get("UserAccountId") == owner["UserAccountId"]]
+                return 0, "", {"UserAccountId": owner["UserAccountId"],
+                               "NickName": owner["NickName"] or owner["Account"],
+                               "Blogs": list(reversed(blogs))}
             if name == "GetCurrentUserQtidByEncrypt":
                 user = self.session_user(p, "SessionId")
                 if not user:
@@ -695,7 +705,13 @@ def main():
         account, password, *rest = spec.split(":")
         service.store.add_user(account, password, rest[0] if rest else "")
     if args.demo_user:
-        service.store.add_user(args.demo_account, args.demo_password, "演示玩家", ticket="demo-ticket")
+        demo = service.store.add_user(args.demo_account, args.demo_password, "演示玩家", ticket="demo-ticket")
+        if demo is not None and not any(b.get("UserAccountId") == demo["UserAccountId"]
+                                        for b in service.store.blogs):
+            service.store.blogs.append({"BlogId": str(len(service.store.blogs) + 1),
+                                        "UserAccountId": demo["UserAccountId"], "CreateTime": now_text(),
+                                        "Content": "第一篇日记：今晚和好友一起通关了副本！", "PostFrom": "Demo Game",
+                                        "ContentImageUrl": "", "GameId": "other", "BlogType": "1"})
         service.store.add_user("buddy", "buddy2024", "好友小明")
         print("Ombrix web stand-in: demo user account '%s', password '%s' (ticket 'demo-ticket')"
               % (args.demo_account, args.demo_password), flush=True)
