@@ -534,7 +534,8 @@ class Handler(BaseHTTPRequestHandler):
             data = self.service.static_file(url.path)
             if data is None:
                 return self.reply(404, b"not found")
-            return self.reply(200, data, "application/octet-stream", fault=fault)
+            kind = "text/html; charset=utf-8" if url.path.endswith((".html", ".htm")) else "application/octet-stream"
+            return self.reply(200, data, kind, fault=fault)
         if url.path == "/ClientInterface.axd":
             try:
                 status, message, data = self.service.command(command, params)

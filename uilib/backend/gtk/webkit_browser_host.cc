@@ -119,16 +119,16 @@ class WebKitBrowserHost : public BrowserHost {
   bool CallFunction(const std::string& name, const std::vector<std::wstring>& args,
                     std::function<void(bool found)> done) override {
     if (closed_) return false;
-    GVariantBuilder list;
-    g_variant_builder_init(&list, G_VARIANT_TYPE("as"));
-    for (const std::wstring& arg : args) {
-      g_variant_builder_add(&list, "s", brx::util::WideToUtf8(arg).c_str());
-    }
+    // The texts travel as one JSON value that the page parses: nothing of
+    // them is ever read as script.
+    std::vector<std::string> texts;
+    for (const std::wstring& arg : args) texts.push_back(brx::util::WideToUtf8(arg));
     GVariantBuilder dict;
     g_variant_builder_init(&dict, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&dict, "{sv}", "name", g_variant_new_string(name.c_str()));
-    g_variant_builder_add(&dict, "{sv}", "args", g_variant_builder_end(&list));
+    g_variant_builder_add(&dict, "{sv}", "argsJson", g_variant_new_string(JsArray(texts).c_str()));
     static const char kBody[] =
+        "var args = JSON.parse(argsJson);"
         "var f = window[name];"
         "if (typeof f !== 'function') return false;"
         "f.apply(window, args);"
