@@ -29,6 +29,7 @@ void FakeBrowserHost::SetExternal(uilib::ExternalHandler* handler, std::vector<s
 
 void FakeBrowserHost::Close() {
   ++close_calls;
+  if (on_close && !closed_) on_close();
   closed_ = true;
   handler_ = nullptr;
 }

@@ -36,6 +36,7 @@ class FakeBrowserHost : public uilib::BrowserHost {
   bool SimulateExternalCall(const std::string& name, const std::vector<std::wstring>& args);
   // Runs when the client calls a page function.
   std::function<void(const PageCall&)> on_page_call;
+  std::function<void()> on_close;
 
   std::vector<std::wstring> navigations;
   std::vector<PageCall> page_calls;
