@@ -61,6 +61,9 @@ void MiniUserCard::ShowMiniCard(const ScriptArgs& args) {
   }
   if (args[0] == L"show") {
     uilib::ShowWindow(GetHWND(), uilib::SW_HIDE);
+    // The page lays out at the card's full height; a toolkit view also
+    // holds its window at least as large as itself, so it follows the card.
+    if (browser_) browser_->SetRect(uilib::RECT{0, 0, kWidth, kCreateHeight});
     uilib::SetWindowPos(GetHWND(), 0, card.left, card.top, kWidth, kCreateHeight, 0);
     pinned_ = true;
     if (browser_) browser_->CallFunction("RenderCardInfo", {args[2]});
@@ -116,6 +119,7 @@ void MiniUserCard::OnCardPageLoad(const ScriptArgs& args) {
     rect.left = main.right;
     rect.right = main.right + w;
   }
+  if (browser_) browser_->SetRect(uilib::RECT{0, 0, rect.right - rect.left, height + 10});
   uilib::SetWindowPos(GetHWND(), 0, rect.left, rect.top, rect.right - rect.left, height + 10, 0);
   uilib::RECT now{};
   uilib::GetWindowRect(GetHWND(), &now);

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "client/ui/frame/ob_frame_wnd.h"
 #include "client/ui/script/frame_script_target.h"
+#include "tests/client/ui/default_skin_layouts.h"
 #include "client/ui/script/jscript_dispatch.h"
 #include "client/ui/script/jscript_execute_http.h"
 #include "client/ui/script/jscript_execute_logic_frame_wnd_core.h"
@@ -248,6 +250,94 @@ TEST(BrowserDisplayTest, MainPageShowsTheDemoUsersDiary) {
   }
   b.window.dispatch = nullptr;
   b.host->Close();
+}
+
+
+// Enough of the client for the main window against the web stand-in, with
+// the demo user signed in.
+struct DemoServices : FrameServices {
+  EventChain events;
+  std::string base_url;
+  std::wstring user_id;
+  EventChain* Events() override { return &events; }
+  std::wstring ProgramDir() override { return brx::util::Utf8ToWide(DistDir()); }
+  std::wstring GameId() override { return L"other"; }
+  std::wstring GameName(const std::wstring&) override { return L"Demo Game"; }
+  std::wstring ServerAddress(const std::wstring&) override {
+    return brx::util::Utf8ToWide(base_url + "/ClientInterface.axd");
+  }
+  std::wstring SiteAddress() override { return L""; }
+  bool HasSession() override { return true; }
+  std::wstring UserId() override { return user_id; }
+  std::wstring Account() override { return L"demo"; }
+  std::wstring SessionId() override { return L""; }
+  std::wstring ConfigValue(const std::wstring&, const std::wstring& d) override { return d; }
+  void SetConfigValue(const std::wstring&, const std::wstring&) override {}
+  bool AddBlog(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&,
+               const FromHandle&) override {
+    return false;
+  }
+  bool Upload(const std::wstring&, int, const FromHandle&) override { return false; }
+  bool GameDownloadFile(const std::wstring&, const std::wstring&, const FromHandle&) override { return false; }
+  void UserLogout() override {}
+  void ResetCounter(int) override {}
+  void OpenWithShell(const std::wstring&) override {}
+  void ShowLoginWindow() override {}
+  void RequestSignIn(const std::wstring&) override {}
+};
+
+// The main window as a user sees it: the skin around the installed page,
+// which shows the demo user's diary; the user card opens beside it at the
+// height its page reports. Pictures of both are left for review.
+TEST(BrowserDisplayTest, MainWindowWithTheDiaryAndTheUserCard) {
+  WebStandin web;
+  ASSERT_TRUE(web.running());
+  DemoServices services;
+  services.base_url = web.base_url();
+  services.user_id = brx::util::Utf8ToWide(DemoUserId(web));
+  ControlContext context;
+  context.skin_folder = DefaultSkin();
+  context.events = &services.events;
+  auto frame = std::make_unique<COBFrameWnd>(&services, &context, &uilib::CreateBrowserHost);
+  ASSERT_NE(0u, frame->Create(0, L"Ombrix", 0x00CF0000, 0, 0, 0, 300, 650));
+  frame->ShowAfterSignIn(2, 1);
+  ASSERT_NE(nullptr, frame->browser());
+  ASSERT_TRUE(RunUntil([&] { return frame->browser()->LocationName() == L"Ombrix default (1)"; }))
+      << brx::util::WideToUtf8(frame->browser()->LocationName());
+  uilib::gtk_testing::Iterate(300);
+
+  std::string out = BinaryDir() + "/test-output/browser-display";
+  std::filesystem::create_directories(out);
+  auto shoot = [&](uilib::HWND hwnd, const std::string& name) {
+    uilib::RECT r{};
+    uilib::GetWindowRect(hwnd, &r);
+    std::string png = out + "/" + name;
+    std::string command = "import -window root -crop " + std::to_string(r.right - r.left) + "x" +
+                          std::to_string(r.bottom - r.top) + "+" + std::to_string(r.left) + "+" +
+                          std::to_string(r.top) + " '" + png + "' 2>/dev/null";
+    if (std::system(command.c_str()) == 0) {
+      EXPECT_TRUE(PathExists(png));
+    }
+  };
+  shoot(*frame, "main-window.png");
+
+  MiniUserCard* card = frame->card();
+  ASSERT_NE(nullptr, card);
+  frame->ShowMiniCard({L"show", L"0", L"{\"NickName\":\"演示玩家\",\"PostFrom\":\"Demo Game\"}"});
+  ASSERT_TRUE(RunUntil([&] { return uilib::IsWindowVisible(*card); }));
+  uilib::RECT main{}, rect{};
+  uilib::GetWindowRect(*frame, &main);
+  // The desktop settles the new size a little after the request.
+  RunUntil([&] { return uilib::GetWindowRect(*card, &rect) && rect.bottom - rect.top < MiniUserCard::kCreateHeight; });
+  EXPECT_EQ(MiniUserCard::kWidth, rect.right - rect.left);
+  EXPECT_EQ(main.left - MiniUserCard::kWidth, rect.left);
+  // Shrunk towards the page's height from the 600 it was made with (the
+  // toolkit keeps a floor of its own under the page's 100 or so).
+  EXPECT_LT(rect.bottom - rect.top, MiniUserCard::kCreateHeight);
+  EXPECT_GT(rect.bottom - rect.top, 40);
+  uilib::gtk_testing::Iterate(300);
+  shoot(*card, "user-card.png");
+  frame.reset();
 }
 
 }  // namespace
