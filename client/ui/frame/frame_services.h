@@ -37,6 +37,10 @@ class FrameServices {
                        const std::wstring& post_from, const FromHandle& from) = 0;
   virtual bool Upload(const std::wstring& file, int timeout_ms, const FromHandle& from) = 0;
   virtual bool GameDownloadFile(const std::wstring& url, const std::wstring& file, const FromHandle& from) = 0;
+  virtual bool SearchByNickAndProfile(const std::wstring& keyword, const std::wstring& page,
+                                     const std::wstring& page_size) = 0;
+  // Follows the users whose ids the text lists (as the lists give them).
+  virtual bool AddFollowList(const std::wstring& ids, const FromHandle& from) = 0;
   virtual void UserLogout() = 0;
   // 13 mentions, 14 private messages, 15 fans, 16 new diaries.
   virtual void ResetCounter(int event_id) = 0;

@@ -5,7 +5,9 @@
 #include "client/core/event_ids.h"
 #include "client/core/message_ids.h"
 #include "client/ui/controls/dialog_builder_callback_ex.h"
+#include "client/ui/controls/ob_list_ui.h"
 #include "client/ui/controls/ob_pic_button_ui.h"
+#include "client/ui/frame/list_users_json.h"
 #include "client/ui/frame/chosen_screenshot.h"
 #include "client/ui/frame/origin_image_name.h"
 #include "client/ui/script/jscript_execute_http.h"
@@ -66,6 +68,8 @@ void COBFrameWnd::Subscribe() {
   on(SEVENT_RESPONSE_GetDataPrompt, &COBFrameWnd::OnDataPrompt);
   on(SEVENT_RESPONSE_Upload, &COBFrameWnd::OnUpload);
   on(SEVENT_RESPONSE_Addblog, &COBFrameWnd::OnAddBlogDone);
+  on(SEVENT_RESPONSE_GetWYGameUserFriend, &COBFrameWnd::OnFriends);
+  on(SEVENT_RESPONSE_SearchByNickAndProfile, &COBFrameWnd::OnSearch);
   on(SEVENT_RESPONSE_GameDownloadFile, &COBFrameWnd::OnDownload);
 }
 
@@ -85,6 +89,16 @@ void COBFrameWnd::InitControls() {
     user_images_[2] = user->GetPushedImage();
   }
   if (pic_button_ != nullptr) pic_button_->SetMappingWindow(GetHWND());
+  friends_ = Find<COBListUI>(L"LayoutFriendsList_oblist");
+  search_ = Find<COBListUI>(L"LayoutSearchFriend_oblist");
+  if (friends_ != nullptr) {
+    friends_->BindPagingControls(Find<uilib::CContainerUI>(L"LayoutFriendsList"));
+    friends_->Clear();
+  }
+  if (search_ != nullptr) {
+    search_->BindPagingControls(Find<uilib::CContainerUI>(L"LayoutSearchFriend"));
+    search_->Clear();
+  }
   if (commit_ != nullptr) commit_->SetEnabled(false);
   if (editor_ != nullptr) {
     editor_->SetRich(false);
@@ -190,6 +204,20 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
         search_shown_ = true;
         CallPage("Notify_ShowPage", {L"load_search"});
       }
+    } else if (name == L"findOut") {
+      auto* box = Find<uilib::CRichEditUI>(L"userName");
+      if (box != nullptr && !box->GetText().empty()) services_->SearchByNickAndProfile(box->GetText(), L"1", L"100");
+    } else if (name == L"followthem") {
+      FollowSelected(search_);
+      if (auto* box = Find<uilib::CRichEditUI>(L"userName")) box->SetText(L"");
+      if (auto* c = Find(L"LayoutSearchFriend_searchresult")) c->SetVisible(false);
+      if (auto* c = Find(L"followthem")) c->SetVisible(false);
+    } else if (name == L"goToOmbrix") {
+      FollowSelected(friends_);
+    } else if (name == L"goBack") {
+      if (search_ != nullptr) search_->Clear();
+      if (auto* box = Find<uilib::CRichEditUI>(L"userName")) box->SetText(L"");
+      if (auto* c = Find(L"LayoutSearchFriend_searchresult")) c->SetVisible(false);
     }
   } else if (msg.sType == L"selectchanged" && name == L"insertpicbtn") {
     if (pic_button_ != nullptr && !pic_button_->IsAttached()) RemoveAttachment();
@@ -197,6 +225,46 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
   } else if (msg.sType == L"textchanged" && name == L"txtrich") {
     RefreshCommitButton();
   }
+  if (friends_ != nullptr) friends_->HandleNotify(msg);
+  if (search_ != nullptr) search_->HandleNotify(msg);
+}
+
+void COBFrameWnd::FollowSelected(COBListUI* list) {
+  if (list == nullptr) return;
+  std::wstring ids = list->GetSelectedAccounts();
+  if (!ids.empty()) services_->AddFollowList(ids, FromHandle{FromHandle::kClient, 0});
+  list->Clear();
+}
+
+bool COBFrameWnd::FillList(COBListUI* list, const std::wstring& json) {
+  if (list == nullptr) return false;
+  std::vector<OBListRecord> users;
+  list->Clear();
+  if (!ParseListUsers(json, services_->UserId(), &users)) return false;
+  for (const OBListRecord& user : users) {
+    if (!list->AddRecord(user)) {
+      list->Clear();
+      return false;
+    }
+  }
+  if (list->user_count() > 0) list->ShowPage(1);
+  return true;
+}
+
+void COBFrameWnd::OnFriends(const EventParameter* p) {
+  auto* reply = static_cast<const payload::SEVENT_RESPONSE_GetWYGameUserFriend*>(p);
+  if (reply->ok) FillList(friends_, reply->text);
+}
+
+void COBFrameWnd::OnSearch(const EventParameter* p) {
+  auto* reply = static_cast<const payload::SEVENT_RESPONSE_SearchByNickAndProfile*>(p);
+  if (!reply->ok || !FillList(search_, reply->text)) return;
+  // The list holds only found users (no placeholder entry): one found
+  // user is a result.
+  bool found = search_->user_count() > 0;
+  if (auto* c = Find(L"LayoutSearchFriend_searchresult")) c->SetVisible(found);
+  if (auto* c = Find(L"followthem")) c->SetVisible(found);
+  if (auto* c = Find(L"LayoutSearchFriend_NoResults")) c->SetVisible(!found);
 }
 
 void COBFrameWnd::CallPage(const std::string& name, const ScriptArgs& args) {

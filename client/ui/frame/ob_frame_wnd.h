@@ -20,6 +20,7 @@ namespace uilib {
 class CRichEditUI;
 }
 class COBPicButtonUI;
+class COBListUI;
 
 // The main window: the hosted page in the middle ("ie"), the post editor
 // with its screenshot button below, the tool buttons. Drives the page
@@ -97,6 +98,12 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   void OnUserLogout(const EventParameter* p);
   void OnDataPrompt(const EventParameter* p);
   void OnDownload(const EventParameter* p);
+  void OnFriends(const EventParameter* p);
+  void OnSearch(const EventParameter* p);
+  // Fills `list` from a reply; false (and the list emptied) when the reply
+  // cannot be read.
+  bool FillList(COBListUI* list, const std::wstring& json);
+  void FollowSelected(COBListUI* list);
 
   FrameServices* services_;
   const ControlContext* context_;
@@ -115,6 +122,8 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   uilib::CControlUI* topic_num_ = nullptr;
   COBPicButtonUI* pic_button_ = nullptr;
   uilib::CBrowserSlotUI* slot_ = nullptr;
+  COBListUI* friends_ = nullptr;
+  COBListUI* search_ = nullptr;
   std::vector<std::pair<std::wstring, std::wstring>> saved_pic_images_;
   std::wstring user_images_[3];
 

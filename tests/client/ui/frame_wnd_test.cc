@@ -9,7 +9,9 @@
 #include "client/core/event_ids.h"
 #include "client/core/message_ids.h"
 #include "client/ui/controls/ob_pic_button_ui.h"
+#include "client/ui/controls/ob_list_ui.h"
 #include "client/ui/frame/chosen_screenshot.h"
+#include "client/ui/frame/list_users_json.h"
 #include "client/ui/frame/ob_frame_wnd.h"
 #include "client/ui/frame/origin_image_name.h"
 #include "client/web/web_events.h"
@@ -63,6 +65,14 @@ struct FakeServices : FrameServices {
   }
   bool GameDownloadFile(const std::wstring& url, const std::wstring& file, const FromHandle&) override {
     downloads.push_back({url, file});
+    return true;
+  }
+  bool SearchByNickAndProfile(const std::wstring& k, const std::wstring& pg, const std::wstring& n) override {
+    log.push_back(L"search " + k + L" " + pg + L" " + n);
+    return true;
+  }
+  bool AddFollowList(const std::wstring& ids, const FromHandle&) override {
+    log.push_back(L"follow " + ids);
     return true;
   }
   void UserLogout() override { log.push_back(L"logout"); }
@@ -336,6 +346,56 @@ TEST(FrameWnd, TheCardAndTheBridgeGoBeforeTheFrame) {
   f.page->on_close = [&] { closed_with_dispatch_alive = f.page->SimulateExternalCall("CB_SetKnow", {L"true"}); };
   f.frame.reset();
   EXPECT_TRUE(closed_with_dispatch_alive);
+}
+
+
+TEST(FrameWnd, ListsFromReplies) {
+  std::vector<OBListRecord> users;
+  ASSERT_TRUE(ParseListUsers(
+      LR"([{"UserAccountId":1001,"NickName":"me"},
+           {"UserAccountId":"7","NickName":"好友","HeadImageUrl":"http://h/7.jpg","ProfileName":"Hero","IsCertificated":1},
+           {"UserAccountId":8,"NickName":"plain"}])",
+      L"1001", &users));
+  ASSERT_EQ(2u, users.size());
+  EXPECT_EQ(L"7", users[0].account);
+  EXPECT_EQ(L"好友", users[0].nickname);
+  EXPECT_EQ(L"http://h/7.jpg", users[0].head_image);
+  EXPECT_EQ(L"Hero", users[0].role_name);
+  EXPECT_TRUE(users[0].verified);
+  EXPECT_EQ(L"8", users[1].account);
+  EXPECT_FALSE(users[1].verified);
+  EXPECT_FALSE(ParseListUsers(LR"([{"UserAccountId":7}])", L"1", &users));
+  EXPECT_FALSE(ParseListUsers(LR"([{"NickName":"x"}])", L"1", &users));
+  EXPECT_FALSE(ParseListUsers(LR"({"UserAccountId":7,"NickName":"x"})", L"1", &users));
+  EXPECT_TRUE(ParseListUsers(L"[]", L"1", &users));
+  EXPECT_TRUE(users.empty());
+
+  FrameFixture f;
+  auto& pm = f.frame->paint_manager();
+  auto* search = dynamic_cast<COBListUI*>(pm.FindControl(L"LayoutSearchFriend_oblist"));
+  auto* friends = dynamic_cast<COBListUI*>(pm.FindControl(L"LayoutFriendsList_oblist"));
+  ASSERT_NE(nullptr, search);
+  ASSERT_NE(nullptr, friends);
+  payload::SEVENT_RESPONSE_SearchByNickAndProfile found(
+      kFrame, L"", true, LR"([{"UserAccountId":"1001","NickName":"me"},{"UserAccountId":"9","NickName":"n"}])");
+  f.services.events.FireEvent(&found);
+  EXPECT_EQ(1, search->user_count());
+  EXPECT_TRUE(pm.FindControl(L"LayoutSearchFriend_searchresult")->IsOwnVisible());
+  EXPECT_FALSE(pm.FindControl(L"LayoutSearchFriend_NoResults")->IsOwnVisible());
+  payload::SEVENT_RESPONSE_SearchByNickAndProfile only_me(kFrame, L"", true,
+                                                          LR"([{"UserAccountId":1001,"NickName":"me"}])");
+  f.services.events.FireEvent(&only_me);
+  EXPECT_EQ(0, search->user_count());
+  EXPECT_FALSE(pm.FindControl(L"LayoutSearchFriend_searchresult")->IsOwnVisible());
+  EXPECT_TRUE(pm.FindControl(L"LayoutSearchFriend_NoResults")->IsOwnVisible());
+
+  payload::SEVENT_RESPONSE_GetWYGameUserFriend good(kFrame, L"", true, LR"([{"UserAccountId":5,"NickName":"a"}])");
+  f.services.events.FireEvent(&good);
+  EXPECT_EQ(1, friends->user_count());
+  payload::SEVENT_RESPONSE_GetWYGameUserFriend broken(
+      kFrame, L"", true, LR"([{"UserAccountId":5,"NickName":"a"},{"UserAccountId":6}])");
+  f.services.events.FireEvent(&broken);
+  EXPECT_EQ(0, friends->user_count());
 }
 
 }  // namespace

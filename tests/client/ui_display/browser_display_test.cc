@@ -279,6 +279,10 @@ struct DemoServices : FrameServices {
   }
   bool Upload(const std::wstring&, int, const FromHandle&) override { return false; }
   bool GameDownloadFile(const std::wstring&, const std::wstring&, const FromHandle&) override { return false; }
+  bool SearchByNickAndProfile(const std::wstring&, const std::wstring&, const std::wstring&) override {
+    return false;
+  }
+  bool AddFollowList(const std::wstring&, const FromHandle&) override { return false; }
   void UserLogout() override {}
   void ResetCounter(int) override {}
   void OpenWithShell(const std::wstring&) override {}
