@@ -688,6 +688,7 @@ def main():
     parser.add_argument("--image-server", default=None, help="host:port of ImageStorageServer (default: here)")
     parser.add_argument("--user", action="append", default=[], help="account:password[:nick], repeatable")
     parser.add_argument("--demo-user", action="store_true", help="add the demo user and a friend")
+    parser.add_argument("--demo-blog", action="store_true", help="give the demo user a first diary entry")
     parser.add_argument("--demo-account", default="demo")
     parser.add_argument("--demo-password", default="ombrix2024")
     args = parser.parse_args()
@@ -707,7 +708,7 @@ def main():
         service.store.add_user(account, password, rest[0] if rest else "")
     if args.demo_user:
         demo = service.store.add_user(args.demo_account, args.demo_password, "演示玩家", ticket="demo-ticket")
-        if demo is not None and not any(b.get("UserAccountId") == demo["UserAccountId"]
+        if args.demo_blog and demo is not None and not any(b.get("UserAccountId") == demo["UserAccountId"]
                                         for b in service.store.blogs):
             service.store.blogs.append({"BlogId": str(len(service.store.blogs) + 1),
                                         "UserAccountId": demo["UserAccountId"], "CreateTime": now_text(),

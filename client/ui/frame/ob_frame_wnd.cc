@@ -89,6 +89,11 @@ void COBFrameWnd::InitControls() {
     user_images_[2] = user->GetPushedImage();
   }
   if (pic_button_ != nullptr) pic_button_->SetMappingWindow(GetHWND());
+  if (auto* ie = Find<uilib::CContainerUI>(L"IEContainer")) {
+    ie_height_ = ie->GetFixedHeight();
+    ie_inset_ = ie->GetInset();
+  }
+  if (auto* container = Find(L"OBFrameContainer")) frame_background_ = container->GetBkImage();
   friends_ = Find<COBListUI>(L"LayoutFriendsList_oblist");
   search_ = Find<COBListUI>(L"LayoutSearchFriend_oblist");
   if (friends_ != nullptr) {
@@ -179,6 +184,17 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
   if (msg.pSender == nullptr) return;
   const std::wstring name = msg.pSender->GetName();
   if (msg.sType == L"click") {
+    static const wchar_t* const kHidesTips[] = {L"userbtn", L"insertpicbtn", L"picbtn", L"topicbtn", L"menubtn",
+                                                L"confbtn", L"keybtn", L"lookForbtn", L"goToOmbrix", L"findOut",
+                                                L"recommend_tip_close_button_1", L"recommend_tip_close_button_2"};
+    for (const wchar_t* tip_name : kHidesTips) {
+      if (name == tip_name) HideTips();
+    }
+    if (name == L"recommend_tip_continue_button") {
+      if (auto* c = Find(L"recommend_tip_1")) c->SetVisible(false);
+      if (auto* c = Find(L"recommend_tip_2")) c->SetVisible(true);
+      if (auto* c = Find(L"recommend_tip_2_arrow")) c->SetVisible(true);
+    }
     if (name == L"minbtn") {
       SendMessage(uilib::WM_SYSCOMMAND, uilib::SC_MINIMIZE, 0);
     } else if (name == L"closebtn") {
@@ -201,8 +217,7 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
       if (site_shown_) {
         Navigate(LocalPageUrl() + L"?load=search");
       } else {
-        search_shown_ = true;
-        CallPage("Notify_ShowPage", {L"load_search"});
+        ShowSearchPage(true);
       }
     } else if (name == L"findOut") {
       auto* box = Find<uilib::CRichEditUI>(L"userName");
@@ -223,6 +238,7 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
     if (pic_button_ != nullptr && !pic_button_->IsAttached()) RemoveAttachment();
     RefreshCommitButton();
   } else if (msg.sType == L"textchanged" && name == L"txtrich") {
+    HideTips();
     RefreshCommitButton();
   }
   if (friends_ != nullptr) friends_->HandleNotify(msg);
@@ -265,6 +281,39 @@ void COBFrameWnd::OnSearch(const EventParameter* p) {
   if (auto* c = Find(L"LayoutSearchFriend_searchresult")) c->SetVisible(found);
   if (auto* c = Find(L"followthem")) c->SetVisible(found);
   if (auto* c = Find(L"LayoutSearchFriend_NoResults")) c->SetVisible(!found);
+}
+
+void COBFrameWnd::HideTips() {
+  for (const wchar_t* name : {L"recommend_tip_1", L"recommend_tip_2", L"recommend_tip_2_arrow"}) {
+    if (auto* c = Find(name)) c->SetVisible(false);
+  }
+  if (auto* c = Find(L"IEContainer")) c->SetVisible(true);
+}
+
+void COBFrameWnd::ShowSearchPage(bool tell_page) {
+  search_shown_ = true;
+  if (auto* c = Find(L"HeadPictureContainer")) c->SetVisible(false);
+  if (auto* c = Find(L"BottomContainer")) c->SetVisible(false);
+  if (auto* ie = Find<uilib::CContainerUI>(L"IEContainer")) {
+    ie->SetFixedHeight(626);
+    ie->SetInset(uilib::RECT{0, 0, 0, 0});
+  }
+  std::wstring background = context_->skin_folder + L"/new/search.jpg";
+  if (auto* container = Find(L"OBFrameContainer")) container->SetBkImage(background.c_str());
+  if (tell_page) CallPage("Notify_ShowPage", {L"load_search"});
+}
+
+void COBFrameWnd::ShowRemind(const std::wstring& which) {
+  if (state_ == 2 && services_->HasSession() && !uilib::IsWindowVisible(GetHWND())) {
+    uilib::ShowWindow(GetHWND(), uilib::SW_SHOWNORMAL);
+    uilib::SetForegroundWindow(GetHWND());
+  }
+  if ((which == L"1" || which == L"2") && site_shown_) {
+    Navigate(LocalPageUrl());
+    return;
+  }
+  if (search_shown_) ShowDefaultPage();
+  CallPage("RemindShow", {which});
 }
 
 void COBFrameWnd::CallPage(const std::string& name, const ScriptArgs& args) {
@@ -319,7 +368,7 @@ void COBFrameWnd::OnPageLoad(const std::wstring& page_name) {
     }
   } else if (page_name == L"search" && site_shown_) {
     site_shown_ = false;
-    search_shown_ = true;
+    ShowSearchPage(false);
     if (!server.empty()) CallPage("Config_UrlPrompt", {server});
     if (!saved_sign_in_args_.empty()) CallPage("UserLogin", {saved_sign_in_args_[0], L"load_search"});
   }
@@ -357,6 +406,15 @@ void COBFrameWnd::ShowMiniCard(const ScriptArgs& args) {
 void COBFrameWnd::ShowDefaultPage() {
   search_shown_ = false;
   CallPage("Notify_ShowPage", {L"load_default"});
+  if (auto* c = Find(L"HeadPictureContainer")) c->SetVisible(true);
+  if (auto* c = Find(L"BottomContainer")) c->SetVisible(true);
+  if (auto* ie = Find<uilib::CContainerUI>(L"IEContainer")) {
+    ie->SetFixedHeight(ie_height_);
+    ie->SetInset(ie_inset_);
+  }
+  if (!frame_background_.empty()) {
+    if (auto* container = Find(L"OBFrameContainer")) container->SetBkImage(frame_background_.c_str());
+  }
 }
 
 void COBFrameWnd::CloseAction() {

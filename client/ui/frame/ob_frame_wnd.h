@@ -59,6 +59,9 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   void SendKnowStatus();
 
   void RefreshCommitButton();
+  // The tray's new-items prompt: "1" diaries, "2" mentions, "3" private
+  // messages, "4" new fans.
+  void ShowRemind(const std::wstring& which);
 
   int sign_in_state() const { return state_; }
   bool posting() const { return posting_; }
@@ -81,6 +84,10 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   bool TextPresent(const std::wstring& text) const;
   std::wstring EditorText() const;
   void SetStatus(const std::wstring& text);
+  void HideTips();
+  // The search view: the page fills the window. `tell_page`: the page is
+  // asked to show its search view too.
+  void ShowSearchPage(bool tell_page);
 
   // The post flow.
   void InsertTopic();
@@ -126,6 +133,9 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   COBListUI* search_ = nullptr;
   std::vector<std::pair<std::wstring, std::wstring>> saved_pic_images_;
   std::wstring user_images_[3];
+  int ie_height_ = 0;
+  uilib::RECT ie_inset_{};
+  std::wstring frame_background_;
 
   std::wstring shot_game_id_;
   std::wstring uploaded_image_;

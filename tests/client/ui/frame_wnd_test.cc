@@ -291,6 +291,23 @@ TEST(FrameWnd, EventsAndPageCallbacks) {
   ASSERT_TRUE(page.SimulateExternalCall("CB_ResetFansCount", {}));
   EXPECT_EQ(L"reset15", f.services.log.back());
 
+  // The search view gives the page the whole window; the page brings the
+  // normal view back. A new-items prompt shows a hidden frame.
+  auto& pm = f.frame->paint_manager();
+  int height = pm.FindControl(L"IEContainer")->GetFixedHeight();
+  uilib::test_driver::Click(pm, L"lookForbtn");
+  EXPECT_EQ(L"load_search", page.CallsOf("Notify_ShowPage").back().args[0]);
+  EXPECT_FALSE(pm.FindControl(L"BottomContainer")->IsOwnVisible());
+  EXPECT_EQ(626, pm.FindControl(L"IEContainer")->GetFixedHeight());
+  ASSERT_TRUE(page.SimulateExternalCall("CB_ShowFrameNormal", {}));
+  EXPECT_EQ(L"load_default", page.CallsOf("Notify_ShowPage").back().args[0]);
+  EXPECT_TRUE(pm.FindControl(L"BottomContainer")->IsOwnVisible());
+  EXPECT_EQ(height, pm.FindControl(L"IEContainer")->GetFixedHeight());
+  uilib::ShowWindow(*f.frame, uilib::SW_HIDE);
+  f.frame->ShowRemind(L"3");
+  EXPECT_TRUE(uilib::IsWindowVisible(*f.frame));
+  EXPECT_EQ(L"3", page.CallsOf("RemindShow").back().args[0]);
+
   // Signing out: after the page is cleared, a later load replays nothing.
   uilib::test_driver::Click(f.frame->paint_manager(), L"eventbtn");
   ASSERT_TRUE(page.SimulateExternalCall("CB_UserLogin", {}));
