@@ -9,6 +9,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 state=${1:-$(mktemp -d /tmp/ombrix-web-XXXXXX)}
 port=${2:-18080}
 mkdir -p "$state"
-exec python3 "$here/web_standin.py" --port "$port" --demo-user \
+exec python3 "$here/web_standin.py" --port "$port" --demo-user --demo-blog \
   --data-dir "$state/web-data" --state "$state/web-state.json" \
   --request-log "$state/web-requests.log" --port-file "$state/web.port"

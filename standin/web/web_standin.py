@@ -6,7 +6,8 @@ One HTTP server on 127.0.0.1 answers everything the client programs ask:
   GET  /gsc                 the server configuration (every node points here,
                             except IceServer, which --ice-server names)
   GET  /head/..., /uploads/..., any file below --static-dir
-  POST /ClientInterface.axd the JSON commands (CommandName picks one)
+  POST /ClientInterface.axd the JSON commands (CommandName picks one; the pages'
+                            own GetUserBlogList(UserAccountId) needs no session)
   POST /UploadFile.axd      blog image upload, XML reply
   POST /news.ashx           data-collection reports
   POST /UploadFileDMP.ashx  crash dump upload (stored under <data>/dumps)
@@ -322,6 +323,15 @@ class Service:
                                     "Account": user["Account"] if user else "", "Time": now_text()})
                 st.save()
                 return 0, "", ""
+            if name == "GetUserBlogList":
+                # The pages' own read of a user's diary, newest first; public.
+                owner = st.user_by_id(p.get("UserAccountId", ""))
+                if not owner:
+                    return 1, "用户不存在", ""
+                blogs = [b for b in st.blogs if b.get("UserAccountId") == owner["UserAccountId"]]
+                return 0, "", {"UserAccountId": owner["UserAccountId"],
+                               "NickName": owner["NickName"] or owner["Account"],
+                               "Blogs": list(reversed(blogs))}
             if name == "GetCurrentUserQtidByEncrypt":
                 user = self.session_user(p, "SessionId")
                 if not user:
@@ -545,7 +555,8 @@ class Handler(BaseHTTPRequestHandler):
                 return self.reply(404, b"not found")
             if fault and fault.get("mode") in ("stall", "truncate", "nolength", "throttle"):
                 return self.partial_reply(data, fault)
-            return self.reply(200, data, "application/octet-stream", fault=fault)
+            kind = "text/html; charset=utf-8" if url.path.endswith((".html", ".htm")) else "application/octet-stream"
+            return self.reply(200, data, kind, fault=fault)
         if url.path == "/ClientInterface.axd":
             try:
                 status, message, data = self.service.command(command, params)
@@ -731,6 +742,7 @@ def main():
     parser.add_argument("--image-server", default=None, help="host:port of ImageStorageServer (default: here)")
     parser.add_argument("--user", action="append", default=[], help="account:password[:nick], repeatable")
     parser.add_argument("--demo-user", action="store_true", help="add the demo user and a friend")
+    parser.add_argument("--demo-blog", action="store_true", help="give the demo user a first diary entry")
     parser.add_argument("--demo-account", default="demo")
     parser.add_argument("--demo-password", default="ombrix2024")
     args = parser.parse_args()
@@ -749,7 +761,13 @@ def main():
         account, password, *rest = spec.split(":")
         service.store.add_user(account, password, rest[0] if rest else "")
     if args.demo_user:
-        service.store.add_user(args.demo_account, args.demo_password, "演示玩家", ticket="demo-ticket")
+        demo = service.store.add_user(args.demo_account, args.demo_password, "演示玩家", ticket="demo-ticket")
+        if args.demo_blog and demo is not None and not any(b.get("UserAccountId") == demo["UserAccountId"]
+                                        for b in service.store.blogs):
+            service.store.blogs.append({"BlogId": str(len(service.store.blogs) + 1),
+                                        "UserAccountId": demo["UserAccountId"], "CreateTime": now_text(),
+                                        "Content": "第一篇日记：今晚和好友一起通关了副本！", "PostFrom": "Demo Game",
+                                        "ContentImageUrl": "", "GameId": "other", "BlogType": "1"})
         service.store.add_user("buddy", "buddy2024", "好友小明")
         print("Ombrix web stand-in: demo user account '%s', password '%s' (ticket 'demo-ticket')"
               % (args.demo_account, args.demo_password), flush=True)

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+
+#include "client/core/event_chain.h"
+#include "client/core/event_parameter.h"
+
+// What the main window needs from the client around it: the event chain,
+// the signed-in session, configuration, the web requests and the other
+// windows. The composition root gives the real client; tests give fakes.
+// GUI thread.
+class FrameServices {
+ public:
+  virtual ~FrameServices() = default;
+
+  virtual EventChain* Events() = 0;
+  virtual std::wstring ProgramDir() = 0;
+  virtual std::wstring GameId() = 0;
+  virtual std::wstring GameName(const std::wstring& game_id) = 0;
+  // The web service address of a server name; empty while unknown.
+  virtual std::wstring ServerAddress(const std::wstring& server_name) = 0;
+  // The product's own web site ("http://host/"), whose pages may use the
+  // bridge too.
+  virtual std::wstring SiteAddress() = 0;
+
+  virtual bool HasSession() = 0;
+  virtual std::wstring UserId() = 0;
+  virtual std::wstring Account() = 0;
+  virtual std::wstring SessionId() = 0;
+
+  virtual std::wstring ConfigValue(const std::wstring& key, const std::wstring& fallback) = 0;
+  virtual void SetConfigValue(const std::wstring& key, const std::wstring& value) = 0;
+
+  // Requests; each answers on the event chain. False when no request went
+  // out (no session, no server address): no answer will come.
+  virtual bool AddBlog(const std::wstring& content, const std::wstring& image_url, const std::wstring& game_id,
+                       const std::wstring& post_from, const FromHandle& from) = 0;
+  virtual bool Upload(const std::wstring& file, int timeout_ms, const FromHandle& from) = 0;
+  virtual bool GameDownloadFile(const std::wstring& url, const std::wstring& file, const FromHandle& from) = 0;
+  virtual bool SearchByNickAndProfile(const std::wstring& keyword, const std::wstring& page,
+                                     const std::wstring& page_size) = 0;
+  // Follows the users whose ids the text lists (as the lists give them).
+  virtual bool AddFollowList(const std::wstring& ids, const FromHandle& from) = 0;
+  virtual void UserLogout() = 0;
+  // 13 mentions, 14 private messages, 15 fans, 16 new diaries.
+  virtual void ResetCounter(int event_id) = 0;
+
+  virtual void OpenWithShell(const std::wstring& path) = 0;
+  virtual void ShowLoginWindow() = 0;
+  // Asks the user to sign in first, with this text.
+  virtual void RequestSignIn(const std::wstring& text) = 0;
+};

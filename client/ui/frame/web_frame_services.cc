@@ -1,0 +1,96 @@
+#include "client/ui/frame/web_frame_services.h"
+
+#include "client/core/config_store.h"
+#include "client/core/event_ids.h"
+#include "client/web/ob_logic_web_blog.h"
+#include "client/web/ob_logic_web_follow.h"
+#include "client/web/ob_logic_web_game.h"
+#include "client/web/ob_logic_web_server_config.h"
+#include "client/web/ob_logic_web_user.h"
+#include "client/web/web_logic_manager.h"
+#include "runtime/platform/shell.h"
+#include "runtime/util/text_convert.h"
+#include "uilib/ui_backend.h"
+
+WebFrameServices::WebFrameServices(WebLogicManager& web, ConfigStore& config, std::wstring program_dir, Hooks hooks)
+    : web_(web), config_(config), program_dir_(std::move(program_dir)), hooks_(std::move(hooks)) {}
+
+EventChain* WebFrameServices::Events() { return web_.chain(); }
+std::wstring WebFrameServices::GameId() { return config_.games().GetCurrentGameId(); }
+std::wstring WebFrameServices::GameName(const std::wstring& game_id) { return config_.games().GetGameName(game_id); }
+
+std::wstring WebFrameServices::ServerAddress(const std::wstring& server_name) {
+  return web_.ServerConfig().GetServerUrlForCommand(server_name);
+}
+
+bool WebFrameServices::HasSession() { return web_.User().IsLoggedIn(); }
+std::wstring WebFrameServices::UserId() { return web_.User().record().UserAccountId; }
+std::wstring WebFrameServices::Account() { return web_.User().record().Account; }
+std::wstring WebFrameServices::SessionId() { return web_.User().record().SessionID; }
+
+std::wstring WebFrameServices::ConfigValue(const std::wstring& key, const std::wstring& fallback) {
+  return config_.system().GetConfigValue(key, fallback);
+}
+
+void WebFrameServices::SetConfigValue(const std::wstring& key, const std::wstring& value) {
+  config_.system().SetConfigValue(key, value);
+}
+
+bool WebFrameServices::AddBlog(const std::wstring& content, const std::wstring& image_url,
+                               const std::wstring& game_id, const std::wstring& post_from, const FromHandle& from) {
+  web_.Blog().AddBlog(content, post_from, image_url, game_id, from);
+  return true;
+}
+
+bool WebFrameServices::Upload(const std::wstring& file, int timeout_ms, const FromHandle& from) {
+  web_.Blog().Upload(file, static_cast<uint32_t>(timeout_ms), from);
+  return true;
+}
+
+bool WebFrameServices::GameDownloadFile(const std::wstring& url, const std::wstring& file, const FromHandle&) {
+  return web_.Game().GameDownloadFile(url, file) >= 0;
+}
+
+bool WebFrameServices::SearchByNickAndProfile(const std::wstring& keyword, const std::wstring& page,
+                                              const std::wstring& page_size) {
+  web_.User().SearchByNickAndProfile(keyword, page, page_size);
+  return true;
+}
+
+bool WebFrameServices::AddFollowList(const std::wstring& ids, const FromHandle&) {
+  web_.Follow().AddFollowList(ids);
+  return true;
+}
+
+void WebFrameServices::UserLogout() { web_.User().UserLogout(); }
+
+void WebFrameServices::ResetCounter(int event_id) {
+  switch (event_id) {
+    case SEVENT_RESPONSE_ResetAboutUserCount:
+      web_.User().ResetAboutUserCount();
+      break;
+    case SEVENT_RESPONSE_ResetMessageCount:
+      web_.User().ResetMessageCount();
+      break;
+    case SEVENT_RESPONSE_ResetFansCount:
+      web_.User().ResetFansCount();
+      break;
+    case SEVENT_RESPONSE_ResetMirrorBlogCount:
+      web_.User().ResetMirrorBlogCount();
+      break;
+    default:
+      break;
+  }
+}
+
+void WebFrameServices::OpenWithShell(const std::wstring& path) {
+  uilib::GetUiBackend().GetShell().OpenFile(brx::util::WideToUtf8(path));
+}
+
+void WebFrameServices::ShowLoginWindow() {
+  if (hooks_.show_login_window) hooks_.show_login_window();
+}
+
+void WebFrameServices::RequestSignIn(const std::wstring& text) {
+  if (hooks_.request_sign_in) hooks_.request_sign_in(text);
+}

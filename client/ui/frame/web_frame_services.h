@@ -1,0 +1,57 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "client/ui/frame/frame_services.h"
+
+class ConfigStore;
+class WebLogicManager;
+
+// The main window's services on the real client: the web logic for the
+// session and the requests, the configuration store for settings and game
+// names, the desktop shell. What belongs to other windows (the login
+// window, the sign-in prompt) is handed in by whoever creates the frame.
+class WebFrameServices : public FrameServices {
+ public:
+  struct Hooks {
+    std::function<void()> show_login_window;
+    std::function<void(const std::wstring& text)> request_sign_in;
+    // The product's web site, "http://host/"; empty: none.
+    std::wstring site_address;
+  };
+
+  WebFrameServices(WebLogicManager& web, ConfigStore& config, std::wstring program_dir, Hooks hooks);
+
+  EventChain* Events() override;
+  std::wstring ProgramDir() override { return program_dir_; }
+  std::wstring GameId() override;
+  std::wstring GameName(const std::wstring& game_id) override;
+  std::wstring ServerAddress(const std::wstring& server_name) override;
+  std::wstring SiteAddress() override { return hooks_.site_address; }
+  bool HasSession() override;
+  std::wstring UserId() override;
+  std::wstring Account() override;
+  std::wstring SessionId() override;
+  std::wstring ConfigValue(const std::wstring& key, const std::wstring& fallback) override;
+  void SetConfigValue(const std::wstring& key, const std::wstring& value) override;
+  // The web logic answers every request, also one it could not send.
+  bool AddBlog(const std::wstring& content, const std::wstring& image_url, const std::wstring& game_id,
+               const std::wstring& post_from, const FromHandle& from) override;
+  bool Upload(const std::wstring& file, int timeout_ms, const FromHandle& from) override;
+  bool GameDownloadFile(const std::wstring& url, const std::wstring& file, const FromHandle& from) override;
+  bool SearchByNickAndProfile(const std::wstring& keyword, const std::wstring& page,
+                              const std::wstring& page_size) override;
+  bool AddFollowList(const std::wstring& ids, const FromHandle& from) override;
+  void UserLogout() override;
+  void ResetCounter(int event_id) override;
+  void OpenWithShell(const std::wstring& path) override;
+  void ShowLoginWindow() override;
+  void RequestSignIn(const std::wstring& text) override;
+
+ private:
+  WebLogicManager& web_;
+  ConfigStore& config_;
+  std::wstring program_dir_;
+  Hooks hooks_;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <memory>
+
+#include "uilib/browser_host.h"
+
+namespace uilib {
+
+// A WebKitGTK view placed in a window's GtkFixed (`container`).
+std::unique_ptr<BrowserHost> CreateWebKitBrowserHost(void* container, const RECT& client_rect);
+
+}  // namespace uilib
