@@ -45,4 +45,5 @@ foreach(id 100 101 102)
   ombrix_install_file(launcher/program/icons/tray${id}.png .)
 endforeach()
 ombrix_install_file(client/host/games/other.xml games)
+ombrix_install_folder(client/ui/html html)    # the local pages of the main window and the user card
 ombrix_install_folder(skins OBSkin)         # skins/<game id> becomes OBSkin/<game id>

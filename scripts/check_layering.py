@@ -38,10 +38,11 @@ LAYERS = {
     "client/host": RUNTIME + ["client", "uilib"],
     # The skin library sits on the runtime only.
     "uilib": RUNTIME,
-    # The programs around the main client never include it.
+    # The programs around the main client never include it; the launcher's
+    # tray icon and the uninstaller's dialog stand on the skin library.
     "daemon": RUNTIME,
-    "launcher": RUNTIME,
-    "uninstaller": RUNTIME,
+    "launcher": RUNTIME + ["uilib"],
+    "uninstaller": RUNTIME + ["uilib"],
     "bugreporter": RUNTIME,
     # Outside components stand-ins, tests and benchmarks sit on top.
     "standin": RUNTIME,

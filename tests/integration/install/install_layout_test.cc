@@ -116,7 +116,8 @@ TEST(InstallLayoutTest, AnInstallAfterADemoRunHoldsOnlyWhatAFreshInstallShould) 
     EXPECT_TRUE(stat((root + "/" + program).c_str(), &st) == 0 && (st.st_mode & S_IXUSR)) << program;
   }
   for (const char* file :
-       {"OBVerCustom.dll", "OBVerCustom.ini", "OBDaemon.dll", "OBSkin/other/", "OBUninstall.xml", "tray100.png"})
+       {"OBVerCustom.dll", "OBVerCustom.ini", "OBDaemon.dll", "OBSkin/other/", "OBUninstall.xml", "tray100.png",
+        "html/Default.html", "html/ucard.htm"})
     EXPECT_TRUE(tree.count(file)) << file;
   EXPECT_EQ(ReadFile(root + "/games/other.xml"),
             ReadFile(ombrix::test::SourceDir() + "/client/host/games/other.xml"));
