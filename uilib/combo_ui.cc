@@ -22,20 +22,13 @@ void* CComboUI::GetInterface(LPCTSTR pstrName) {
 
 UINT CComboUI::GetControlFlags() const { return IsEnabled() && IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0; }
 
-void CComboUI::Reindex() {
-  for (int i = 0; i < GetCount(); ++i) {
-    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(i)->GetInterface(kInterfaceListItem))) {
-      item->SetIndex(i);
-      item->SetOwner(this);
-    }
-  }
-}
+void CComboUI::Reindex() { ReindexListItems(*this, this); }
 
 bool CComboUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
 
 bool CComboUI::AddAt(CControlUI* pControl, int iIndex) {
   if (!CContainerUI::AddAt(pControl, iIndex)) return false;
-  if (m_iCurSel >= iIndex) ++m_iCurSel;
+  m_iCurSel = SelectionAfterInsert(m_iCurSel, iIndex);
   Reindex();
   return true;
 }
@@ -47,8 +40,7 @@ bool CComboUI::Remove(CControlUI* pControl) {
 
 bool CComboUI::RemoveAt(int iIndex) {
   if (!CContainerUI::RemoveAt(iIndex)) return false;
-  if (m_iCurSel == iIndex) m_iCurSel = -1;
-  else if (m_iCurSel > iIndex) --m_iCurSel;
+  m_iCurSel = SelectionAfterRemove(m_iCurSel, iIndex);
   Reindex();
   Invalidate();
   return true;

@@ -213,6 +213,33 @@ struct Slot {
   int fixed;  // 0: shares
 };
 
+// The items a row or column places, with their fixed extents along its
+// axis, and the extent each sharing item gets. Floating items are left to
+// the caller.
+std::vector<Slot> PlanAxis(const std::vector<CControlUI*>& items, SIZE available, bool vertical, int child_padding,
+                           int* share) {
+  std::vector<Slot> slots;
+  int fixed_total = 0;
+  int sharing = 0;
+  for (CControlUI* item : items) {
+    if (!item->IsOwnVisible() || item->IsFloat()) continue;
+    RECT pad = item->GetPadding();
+    SIZE sz = item->EstimateSize(available);
+    int extent = vertical ? sz.cy : sz.cx;
+    if (extent > 0) {
+      extent = vertical ? std::clamp(extent, item->GetMinHeight(), item->GetMaxHeight())
+                        : std::clamp(extent, item->GetMinWidth(), item->GetMaxWidth());
+    }
+    slots.push_back({item, extent});
+    fixed_total += extent + (vertical ? pad.top + pad.bottom : pad.left + pad.right);
+    if (extent == 0) ++sharing;
+  }
+  if (!slots.empty()) fixed_total += child_padding * static_cast<int>(slots.size() - 1);
+  int rest = std::max(0, (vertical ? available.cy : available.cx) - fixed_total);
+  *share = sharing > 0 ? rest / sharing : 0;
+  return slots;
+}
+
 }  // namespace
 
 LPCTSTR CVerticalLayoutUI::GetClass() const { return L"VerticalLayoutUI"; }
@@ -226,26 +253,11 @@ void CVerticalLayoutUI::SetPos(RECT rc) {
   CControlUI::SetPos(rc);
   RECT inner = InnerRect();
   SIZE available{inner.Width(), inner.Height()};
-  std::vector<Slot> slots;
-  int fixed_total = 0;
-  int sharing = 0;
   for (CControlUI* item : m_items) {
-    if (!item->IsOwnVisible()) continue;
-    if (item->IsFloat()) {
-      SetFloatPos(item);
-      continue;
-    }
-    RECT pad = item->GetPadding();
-    SIZE sz = item->EstimateSize(available);
-    int h = sz.cy;
-    if (h > 0) h = std::clamp(h, item->GetMinHeight(), item->GetMaxHeight());
-    slots.push_back({item, h});
-    fixed_total += h + pad.top + pad.bottom;
-    if (h == 0) ++sharing;
+    if (item->IsOwnVisible() && item->IsFloat()) SetFloatPos(item);
   }
-  if (!slots.empty()) fixed_total += m_iChildPadding * static_cast<int>(slots.size() - 1);
-  int rest = std::max(0, available.cy - fixed_total);
-  int share = sharing > 0 ? rest / sharing : 0;
+  int share = 0;
+  std::vector<Slot> slots = PlanAxis(m_items, available, true, m_iChildPadding, &share);
   int y = inner.top;
   for (const Slot& slot : slots) {
     RECT pad = slot.control->GetPadding();
@@ -271,26 +283,11 @@ void CHorizontalLayoutUI::SetPos(RECT rc) {
   CControlUI::SetPos(rc);
   RECT inner = InnerRect();
   SIZE available{inner.Width(), inner.Height()};
-  std::vector<Slot> slots;
-  int fixed_total = 0;
-  int sharing = 0;
   for (CControlUI* item : m_items) {
-    if (!item->IsOwnVisible()) continue;
-    if (item->IsFloat()) {
-      SetFloatPos(item);
-      continue;
-    }
-    RECT pad = item->GetPadding();
-    SIZE sz = item->EstimateSize(available);
-    int w = sz.cx;
-    if (w > 0) w = std::clamp(w, item->GetMinWidth(), item->GetMaxWidth());
-    slots.push_back({item, w});
-    fixed_total += w + pad.left + pad.right;
-    if (w == 0) ++sharing;
+    if (item->IsOwnVisible() && item->IsFloat()) SetFloatPos(item);
   }
-  if (!slots.empty()) fixed_total += m_iChildPadding * static_cast<int>(slots.size() - 1);
-  int rest = std::max(0, available.cx - fixed_total);
-  int share = sharing > 0 ? rest / sharing : 0;
+  int share = 0;
+  std::vector<Slot> slots = PlanAxis(m_items, available, false, m_iChildPadding, &share);
   int x = inner.left;
   for (const Slot& slot : slots) {
     RECT pad = slot.control->GetPadding();

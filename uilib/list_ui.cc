@@ -93,20 +93,29 @@ void* CListUI::GetInterface(LPCTSTR pstrName) {
 
 UINT CListUI::GetControlFlags() const { return IsEnabled() && IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0; }
 
-void CListUI::Reindex() {
-  for (int i = 0; i < GetCount(); ++i) {
-    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(i)->GetInterface(kInterfaceListItem))) {
+void ReindexListItems(CContainerUI& items, IListOwnerUI* owner) {
+  for (int i = 0; i < items.GetCount(); ++i) {
+    if (auto* item = static_cast<CListLabelElementUI*>(items.GetItemAt(i)->GetInterface(kInterfaceListItem))) {
       item->SetIndex(i);
-      item->SetOwner(this);
+      item->SetOwner(owner);
     }
   }
 }
+
+int SelectionAfterInsert(int selected, int inserted) { return selected >= inserted ? selected + 1 : selected; }
+
+int SelectionAfterRemove(int selected, int removed) {
+  if (selected == removed) return -1;
+  return selected > removed ? selected - 1 : selected;
+}
+
+void CListUI::Reindex() { ReindexListItems(*this, this); }
 
 bool CListUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
 
 bool CListUI::AddAt(CControlUI* pControl, int iIndex) {
   if (!CVerticalLayoutUI::AddAt(pControl, iIndex)) return false;
-  if (m_iCurSel >= iIndex) ++m_iCurSel;
+  m_iCurSel = SelectionAfterInsert(m_iCurSel, iIndex);
   Reindex();
   return true;
 }
@@ -118,8 +127,7 @@ bool CListUI::Remove(CControlUI* pControl) {
 
 bool CListUI::RemoveAt(int iIndex) {
   if (!CVerticalLayoutUI::RemoveAt(iIndex)) return false;
-  if (m_iCurSel == iIndex) m_iCurSel = -1;
-  else if (m_iCurSel > iIndex) --m_iCurSel;
+  m_iCurSel = SelectionAfterRemove(m_iCurSel, iIndex);
   Reindex();
   return true;
 }

@@ -112,4 +112,10 @@ class CComboUI : public CContainerUI, public IListOwnerUI {
   std::wstring m_sDisabledImage;
 };
 
+// The item bookkeeping lists and combos share: every list item learns its
+// index and owner again after a change, and the selection follows its item.
+void ReindexListItems(CContainerUI& items, IListOwnerUI* owner);
+int SelectionAfterInsert(int selected, int inserted);
+int SelectionAfterRemove(int selected, int removed);
+
 }  // namespace uilib

@@ -132,14 +132,15 @@ TEST_F(UninstallDialogTest, RemovesLineByLineAndCannotBeClosedBeforeTheEnd) {
   auto* list = static_cast<uilib::CContainerUI*>(Find(*dialog, L"1009"));
   size_t lines_seen_before_end = 0;
   while (!dialog->removal_finished()) {
-    bool was_finished = dialog->removal_finished();
-    driver::PressKey(hwnd, uilib::VK_ESCAPE);
+    // Sent, not posted: nothing queued (such as the end of the removal,
+    // after which closing is allowed) is delivered between the attempts.
+    uilib::SendMessage(hwnd, uilib::WM_KEYDOWN, uilib::VK_ESCAPE, 1);
+    uilib::SendMessage(hwnd, uilib::WM_CHAR, uilib::VK_ESCAPE, 1);
+    uilib::SendMessage(hwnd, uilib::WM_KEYUP, uilib::VK_ESCAPE, 1);
     uilib::SendMessage(hwnd, uilib::WM_CLOSE, 0, 0);
-    driver::Click(dialog->paint_manager(), L"1007");
-    ASSERT_TRUE(was_finished || uilib::IsWindow(hwnd)) << "closed during the removal";
-    if (uilib::IsWindow(hwnd) && !dialog->removal_finished())
-      lines_seen_before_end = std::max(lines_seen_before_end, static_cast<size_t>(list->GetCount()));
-    if (!uilib::IsWindow(hwnd)) break;
+    EXPECT_FALSE(Find(*dialog, L"1007")->Activate());
+    ASSERT_TRUE(uilib::IsWindow(hwnd)) << "closed during the removal";
+    lines_seen_before_end = std::max(lines_seen_before_end, static_cast<size_t>(list->GetCount()));
     driver::Pump();
   }
   ASSERT_TRUE(uilib::IsWindow(hwnd));

@@ -35,17 +35,6 @@ UINT COBPicButtonUI::GetControlFlags() const {
   return IsEnabled() ? UIFLAG_TABSTOP | UIFLAG_SETCURSOR : UIFLAG_TABSTOP;
 }
 
-bool COBPicButtonUI::Activate() {
-  if (!CControlUI::Activate()) return false;
-  if (m_pManager != nullptr) m_pManager->SendNotify(this, L"click");
-  return true;
-}
-
-void COBPicButtonUI::SetEnabled(bool enable) {
-  CButtonUI::SetEnabled(enable);
-  if (!IsEnabled()) m_uButtonState = 0;
-}
-
 void COBPicButtonUI::SetAttached(bool attached) {
   attached_ = attached;
   Invalidate();

@@ -23,17 +23,6 @@ UINT COBUserButtonUI::GetControlFlags() const {
   return IsEnabled() ? UIFLAG_TABSTOP | UIFLAG_SETCURSOR : UIFLAG_TABSTOP;
 }
 
-bool COBUserButtonUI::Activate() {
-  if (!CControlUI::Activate()) return false;
-  if (m_pManager != nullptr) m_pManager->SendNotify(this, L"click");
-  return true;
-}
-
-void COBUserButtonUI::SetEnabled(bool enable) {
-  CButtonUI::SetEnabled(enable);
-  if (!IsEnabled()) m_uButtonState = 0;
-}
-
 void COBUserButtonUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
   if (std::wcscmp(name, L"normalimage") == 0) SetNormalImage(value);
   else if (std::wcscmp(name, L"hotimage") == 0) SetHotImage(value);

@@ -16,8 +16,6 @@ class COBUserButtonUI : public uilib::CButtonUI {
   uilib::LPCTSTR GetClass() const override;  // "OBUserButtonUI"
   void* GetInterface(uilib::LPCTSTR name) override;
   uilib::UINT GetControlFlags() const override;
-  bool Activate() override;
-  void SetEnabled(bool enable = true) override;
   void Event(uilib::TEventUI& event) override;
   void SetAttribute(uilib::LPCTSTR name, uilib::LPCTSTR value) override;
   uilib::SIZE EstimateSize(uilib::SIZE available) override;
