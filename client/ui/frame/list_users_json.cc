@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "runtime/util/json_parse.h"
 #include "runtime/util/text_convert.h"
 
 namespace {
@@ -20,11 +21,8 @@ std::wstring Text(const Json::Value& value) {
 bool ParseListUsers(const std::wstring& json, const std::wstring& own_id, std::vector<OBListRecord>* users) {
   users->clear();
   std::string text = brx::util::WideToUtf8(json);
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value root;
-  std::string errors;
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors) || !root.isArray()) return false;
+  if (!brx::util::ParseUntrustedJson(text, &root) || !root.isArray()) return false;
   for (const Json::Value& item : root) {
     if (!item.isObject() || !item.isMember("UserAccountId")) return false;
     std::wstring id = Text(item["UserAccountId"]);

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "runtime/util/json_parse.h"
 #include "runtime/util/text_convert.h"
 
 namespace ombrix::video {
@@ -34,12 +35,10 @@ std::wstring AcceptJson() {
 
 bool ParseInvitationJson(const std::wstring& text, InvitationFields* fields, std::string* error) {
   const std::string utf8 = brx::util::WideToUtf8(text);
-  Json::CharReaderBuilder builder;
-  builder["collectComments"] = false;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  // A peer's text: read without exceptions or unbounded nesting.
   Json::Value root;
   std::string errors;
-  if (!reader->parse(utf8.data(), utf8.data() + utf8.size(), &root, &errors) || !root.isObject()) {
+  if (!brx::util::ParseUntrustedJson(utf8, &root, &errors) || !root.isObject()) {
     *error = errors.empty() ? "not a JSON object" : errors;
     return false;
   }
