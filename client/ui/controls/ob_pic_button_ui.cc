@@ -80,12 +80,11 @@ void COBPicButtonUI::Event(TEventUI& event) {
     case UIEVENT_KILLFOCUS:
       Invalidate();
       return;
+    // Capture tracking, hot state and the hand cursor are the button's own.
     case UIEVENT_MOUSEMOVE:
-      if (m_uButtonState & UISTATE_CAPTURED) {
-        if (m_rcItem.Contains(event.ptMouse)) m_uButtonState |= UISTATE_PUSHED;
-        else m_uButtonState &= ~UISTATE_PUSHED;
-        Invalidate();
-      }
+    case UIEVENT_MOUSEENTER:
+    case UIEVENT_SETCURSOR:
+      CButtonUI::Event(event);
       return;
     case UIEVENT_MOUSELEAVE:
       if (IsEnabled()) {
@@ -96,12 +95,6 @@ void COBPicButtonUI::Event(TEventUI& event) {
       return;
     case UIEVENT_MOUSEHOVER:
       CButtonUI::Event(event);
-      return;
-    case UIEVENT_MOUSEENTER:
-      if (IsEnabled()) {
-        m_uButtonState |= UISTATE_HOT;
-        Invalidate();
-      }
       return;
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_DBLCLICK:
@@ -126,9 +119,6 @@ void COBPicButtonUI::Event(TEventUI& event) {
       if (m_rcItem.Contains(event.ptMouse)) Activate();
       m_uButtonState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
       Invalidate();
-      return;
-    case UIEVENT_SETCURSOR:
-      if (m_pManager != nullptr) SetCursorShape(m_pManager->GetPaintWindow(), CursorShape::kHand);
       return;
     default:
       CLabelUI::Event(event);

@@ -67,12 +67,10 @@ void COBUserButtonUI::Event(TEventUI& event) {
     case UIEVENT_KILLFOCUS:
       Invalidate();
       return;
+    // Capture tracking and the hand cursor are the button's own.
     case UIEVENT_MOUSEMOVE:
-      if (m_uButtonState & UISTATE_CAPTURED) {
-        if (m_rcItem.Contains(event.ptMouse)) m_uButtonState |= UISTATE_PUSHED;
-        else m_uButtonState &= ~UISTATE_PUSHED;
-        Invalidate();
-      }
+    case UIEVENT_SETCURSOR:
+      CButtonUI::Event(event);
       return;
     case UIEVENT_MOUSEENTER:
       if (IsEnabled()) {
@@ -108,9 +106,6 @@ void COBUserButtonUI::Event(TEventUI& event) {
         m_uButtonState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
         Invalidate();
       }
-      return;
-    case UIEVENT_SETCURSOR:
-      if (m_pManager != nullptr) SetCursorShape(m_pManager->GetPaintWindow(), CursorShape::kHand);
       return;
     default:
       CLabelUI::Event(event);
