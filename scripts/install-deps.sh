@@ -22,8 +22,13 @@ packages=(
   curl vpx-tools
   # tests and the demo make patch archives
   p7zip-full
-  # scripts/make-skin-images.sh draws the default skin's images
+  # scripts/make-skin-images.sh draws the default skin's images; the desktop
+  # display test and the demo take screenshots with it
   imagemagick
+  # the desktop display test and the demo drive the windows through the X
+  # server (keys, clicks, window search) and give the tray icon a
+  # notification area under Xvfb; xdpyinfo tells whether a display answers
+  xdotool trayer x11-utils
   # the main client refuses to start without a font that covers Chinese
   fonts-noto-cjk
 )

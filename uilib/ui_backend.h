@@ -77,6 +77,9 @@ class UiBackend {
   virtual std::unique_ptr<NotifyIcon> CreateNotifyIcon() = 0;
   // Shows the menu and returns the chosen id, 0 when dismissed.
   virtual UINT RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND owner) = 0;
+  // A modal box with the text, the caption and one OK button; returns when
+  // the user dismissed it (a backend without a screen returns at once).
+  virtual void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) = 0;
   virtual brx::platform::Shell& GetShell() = 0;
   // The toolkit widget a browser view is placed into (GtkFixed*), or null.
   virtual void* GetNativeContainer(HWND hWnd) = 0;

@@ -409,6 +409,16 @@ int PumpPendingMessages() {
   return count;
 }
 
+int MessageBox(HWND owner, LPCTSTR text, LPCTSTR caption) {
+  // The owner takes no input while the box is up, as with any modal
+  // dialog; it gets it back however the box ends.
+  bool disable = owner != 0 && IsWindowEnabled(owner);
+  if (disable) EnableWindow(owner, false);
+  GetUiBackend().RunMessageBox(owner, text ? text : L"", caption ? caption : L"");
+  if (disable) EnableWindow(owner, true);
+  return 1;  // IDOK
+}
+
 uintptr_t SetTimer(HWND hWnd, uintptr_t nIDEvent, UINT uElapse) {
   if (hWnd && !T().Update(hWnd, [&](State& st) { st.timers.insert(nIDEvent); })) return 0;
   WindowTable::ThreadQueue();

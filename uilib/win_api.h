@@ -81,6 +81,11 @@ bool PeekMessage(MSG* pMsg, bool bRemove);
 // WM_QUIT, which it leaves in the queue.
 int PumpPendingMessages();
 
+// A modal message box with one OK button (the only kind the programs
+// show); `owner` may be 0. Null texts are shown empty. Returns IDOK (1)
+// once it was dismissed.
+int MessageBox(HWND owner, LPCTSTR text, LPCTSTR caption);
+
 // Window timers (WM_TIMER to the window, wParam = id) and one-shot timers.
 uintptr_t SetTimer(HWND hWnd, uintptr_t nIDEvent, UINT uElapse);
 bool KillTimer(HWND hWnd, uintptr_t nIDEvent);

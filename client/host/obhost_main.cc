@@ -2,12 +2,16 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "client/app/main_loop.h"
 #include "client/app/ob_application.h"
 #include "client/core/ui_string_table.h"
 #include "client/host/client_composition.h"
+#include "client/host/desktop_user_interface.h"
 #include "client/host/edition_update.h"
 #include "client/host/headless_user_interface.h"
 #include "runtime/base/quit_signal_watcher.h"
@@ -56,17 +60,30 @@ int OBHostMain(int argc, char** argv) {
   UIStringTable::Build();
 
   ClientComposition composition;
-  HeadlessUserInterface ui;
+  // OMBRIX_UI=none: no windows at all (message boxes on stderr), for the
+  // process tests that drive the client only through its pipes and the
+  // web; otherwise the windows, on a display when one opens.
+  const char* ui_kind = std::getenv("OMBRIX_UI");
+  std::unique_ptr<DesktopUserInterface> desktop;
+  std::unique_ptr<UserInterfaceHost> ui;
+  if (ui_kind != nullptr && std::strcmp(ui_kind, "none") == 0) {
+    ui = std::make_unique<HeadlessUserInterface>();
+  } else {
+    desktop = std::make_unique<DesktopUserInterface>(composition);
+  }
+  UserInterfaceHost* host = desktop ? static_cast<UserInterfaceHost*>(desktop.get()) : ui.get();
   OBApplication::Options options;
   options.program_folder = folder;
   options.compose_parts = composition.Composer();
-  if (!OBApplication::InitialApplication(&ui, CommandLineOf(argc, argv), std::move(options))) {
+  if (!OBApplication::InitialApplication(host, CommandLineOf(argc, argv), std::move(options))) {
     UIStringTable::Destroy();
     return -1;
   }
   LogWarn(L"[%ls]%ls start\n", L"OBHost.exe", brx::util::GetEditionVersion().c_str());
 
-  CreateUserInterface(&ui);
+  CreateUserInterface(host);
+  // The windows subscribe to the application's chains: they go first.
+  if (desktop) desktop->CloseWindows();
   ExitApplication();
 
   LogWarn(L"[%ls]%ls exit\n", L"OBHost.exe", brx::util::GetEditionVersion().c_str());

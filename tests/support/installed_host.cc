@@ -70,6 +70,9 @@ InstalledHost::InstalledHost() : program_(dir_.Sub("program")) {
   env_.push_back(std::make_unique<ScopedEnv>("OMBRIX_REGISTRY_DIR", RegistryDir()));
   env_.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", dir_.Sub("state/config")));
   env_.push_back(std::make_unique<ScopedEnv>("OMBRIX_FONT_CHECK", "present"));
+  // No windows: these runs drive the client through its pipes and the web
+  // (a test that wants the windows sets OMBRIX_UI itself, after this object).
+  env_.push_back(std::make_unique<ScopedEnv>("OMBRIX_UI", "none"));
   // The static content host: nothing answers here, so the client's
   // downloads fail at once and quietly unless a test names a stand-in.
   env_.push_back(std::make_unique<ScopedEnv>("OMBRIX_STATIC_HOST", "http://127.0.0.1:9"));

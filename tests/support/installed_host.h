@@ -42,7 +42,8 @@ class HostProcess {
 // library and values, skins, the default game file), with private pipe,
 // lock, registry and autostart folders set in this process's environment
 // for the object's life, so OBHost.exe and every program it starts use
-// them. The Chinese font check is forced to pass, and the static content
+// them. The client runs without windows (OMBRIX_UI=none), the Chinese font
+// check is forced to pass, and the static content
 // host points where nothing answers (a test that wants a stand-in sets
 // OMBRIX_STATIC_HOST itself, after this object).
 class InstalledHost {

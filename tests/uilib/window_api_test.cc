@@ -217,3 +217,44 @@ TEST_F(WindowApiTest, ControlTimersAndNotifiersThatLeaveWhileNotified) {
 
 }  // namespace
 }  // namespace uilib::testing
+
+namespace uilib::testing {
+namespace {
+
+// Sees the owner as it stands while the box is up.
+class BoxWatchingBackend : public HeadlessBackend {
+ public:
+  BoxWatchingBackend() : HeadlessBackend(Options{}) {}
+  void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) override {
+    owner_enabled_while_shown.push_back(owner == 0 || IsWindowEnabled(owner));
+    HeadlessBackend::RunMessageBox(owner, text, caption);
+  }
+  std::vector<bool> owner_enabled_while_shown;
+};
+
+TEST_F(WindowApiTest, AMessageBoxHoldsItsOwnerOnlyWhileItIsUp) {
+  auto* boxes = new BoxWatchingBackend;
+  std::unique_ptr<UiBackend> fixture_backend = SetUiBackend(std::unique_ptr<UiBackend>(boxes));
+  {
+    PlainWindow owner;
+    ASSERT_NE(owner.Create(0, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 0, 100, 100), 0u);
+    EXPECT_EQ(MessageBox(owner.GetHWND(), L"Ombrix is running", L"Tip"), 1);
+    EXPECT_TRUE(IsWindowEnabled(owner.GetHWND())) << "the owner gets its input back";
+    // An owner that was already disabled (under a dialog) stays so.
+    EnableWindow(owner.GetHWND(), false);
+    MessageBox(owner.GetHWND(), nullptr, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(owner.GetHWND()));
+    MessageBox(0, L"no owner", L"Error");
+    ASSERT_EQ(boxes->owner_enabled_while_shown, (std::vector<bool>{false, false, true}));
+    auto shown = boxes->ActionsOf("message_box");
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0].detail, L"Tip: Ombrix is running");
+    EXPECT_EQ(shown[0].hwnd, owner.GetHWND());
+    EXPECT_EQ(shown[1].detail, L": ");
+    EXPECT_EQ(shown[2].detail, L"Error: no owner");
+  }
+  SetUiBackend(std::move(fixture_backend));
+}
+
+}  // namespace
+}  // namespace uilib::testing

@@ -242,6 +242,12 @@ void COBLoginWnd::FinishLogin(bool guest) {
       x = (GetSystemMetrics(SM_CXSCREEN) - frame_rc.Width()) / 2;
       y = (GetSystemMetrics(SM_CYSCREEN) - frame_rc.Height()) / 2;
     }
+    // The main window is taller than the login window: where the login
+    // window's corner would push it past the screen's edge, it moves back
+    // in, so its editor and buttons stay within reach.
+    RECT work = GetWorkArea();
+    x = std::max<int>(work.left, std::min<int>(x, work.right - frame_rc.Width()));
+    y = std::max<int>(work.top, std::min<int>(y, work.bottom - frame_rc.Height()));
     SetWindowPos(frame, 0, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   }
   if (tray_ != nullptr) tray_->SetTargetWindow(frame);

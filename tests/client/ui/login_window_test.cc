@@ -254,6 +254,38 @@ TEST_F(LoginWindowTest, PasswordRuleRememberCouplingCancelAndHandOver) {
   EXPECT_FALSE(IsWindowVisible(*login_));
 }
 
+TEST_F(LoginWindowTest, TheMainWindowTakesTheLoginWindowsPlaceButStaysOnTheScreen) {
+  Open();
+  // The main window is much taller than the login window.
+  SetWindowPos(frame_.hwnd, 0, 0, 0, 300, 650, SWP_NOZORDER);
+  RECT work = GetWorkArea();
+  struct Case {
+    int x, y;            // the login window's corner
+    int frame_x, frame_y;  // where the main window goes
+  } cases[] = {
+      {200, 150, 200, 150},                                           // fits: the same corner
+      {work.right - 100, work.bottom - 100, work.right - 300, work.bottom - 650},  // pulled back in
+      {work.left - 50, work.top - 40, work.left, work.top},
+  };
+  web_.user.NickName = L"夜行者";
+  for (const Case& c : cases) {
+    login_->Show();
+    SetWindowPos(*login_, 0, c.x, c.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Control<CRichEditUI>(L"accountedit")->SetText(L"player1");
+    Control<CRichEditUI>(L"pwdedit")->SetText(L"secret");
+    Click(L"loginBtn");
+    ASSERT_EQ(login_->state(), COBLoginWnd::kLoggingIn);
+    LoginReply(true, kOwn);
+    ASSERT_EQ(login_->state(), COBLoginWnd::kFinished);
+    RECT rc;
+    GetWindowRect(frame_.hwnd, &rc);
+    EXPECT_EQ(rc.left, c.frame_x) << c.x << "," << c.y;
+    EXPECT_EQ(rc.top, c.frame_y) << c.x << "," << c.y;
+    EXPECT_EQ(rc.Width(), 300);
+    EXPECT_EQ(rc.Height(), 650);
+  }
+}
+
 TEST_F(LoginWindowTest, AutoLoginGuestAndNicknameStep) {
   config_->SetAccount(L"player1");
   config_->SetPassword(L"CIPHERTEXT123");

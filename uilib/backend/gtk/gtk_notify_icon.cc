@@ -60,8 +60,9 @@ class GtkNotifyIcon : public NotifyIcon {
       PostMessage(self->hwnd_, self->message_, 0, WM_LBUTTONDBLCLK);
     return FALSE;
   }
-  static void OnPopup(GtkStatusIcon*, guint, guint, gpointer data) {
+  static void OnPopup(GtkStatusIcon*, guint, guint activate_time, gpointer data) {
     auto* self = static_cast<GtkNotifyIcon*>(data);
+    if (GtkUiBackend* backend = GtkUiBackend::Current()) backend->NoteMenuRequestTime(activate_time);
     PostMessage(self->hwnd_, self->message_, 0, WM_RBUTTONUP);
   }
   static gboolean OnQueryTooltip(GtkStatusIcon*, gint, gint, gboolean, GtkTooltip*, gpointer data) {

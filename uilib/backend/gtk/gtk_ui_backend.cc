@@ -315,6 +315,13 @@ void GtkUiBackend::CreateNativeWindow(HWND hWnd, const NativeWindowInfo& info) {
   if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen)) gtk_widget_set_visual(window, rgba);
   std::string title = brx::util::WideToUtf8(info.title);
   gtk_window_set_title(GTK_WINDOW(window), title.c_str());
+  // The window's class name as the X class instance, so desktop tools (and
+  // the user's window rules) can tell the program's windows apart.
+  if (!info.class_name.empty()) {
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_window_set_wmclass(GTK_WINDOW(window), brx::util::WideToUtf8(info.class_name).c_str(), "Ombrix");
+    G_GNUC_END_IGNORE_DEPRECATIONS
+  }
   native->fixed = gtk_fixed_new();
   native->area = gtk_drawing_area_new();
   gtk_widget_set_can_focus(native->area, TRUE);
@@ -456,7 +463,10 @@ void GtkUiBackend::UpdateNative(HWND hWnd) {
 }
 
 void GtkUiBackend::ActivateNative(HWND hWnd) {
-  if (Native* native = Find(hWnd)) gtk_window_present(GTK_WINDOW(native->window));
+  // Bringing a hidden window to the front leaves it hidden (the tray's
+  // window is made foreground before its menu, and must not appear).
+  Native* native = Find(hWnd);
+  if (native && gtk_widget_get_visible(native->window)) gtk_window_present(GTK_WINDOW(native->window));
 }
 
 void GtkUiBackend::BeginMoveDrag(HWND hWnd, POINT pt) {
@@ -535,6 +545,18 @@ struct MenuRun {
 
 }  // namespace
 
+void GtkUiBackend::RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) {
+  Native* parent = Find(owner);
+  GtkWidget* box = gtk_message_dialog_new(parent ? GTK_WINDOW(parent->window) : nullptr, GTK_DIALOG_MODAL,
+                                          GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s",
+                                          brx::util::WideToUtf8(text).c_str());
+  gtk_window_set_title(GTK_WINDOW(box), brx::util::WideToUtf8(caption).c_str());
+  gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
+  gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
+  gtk_dialog_run(GTK_DIALOG(box));
+  gtk_widget_destroy(box);
+}
+
 UINT GtkUiBackend::RunPopupMenu(const PopupMenu& menu, POINT, HWND) {
   GtkWidget* gmenu = gtk_menu_new();
   MenuRun run;
@@ -566,7 +588,13 @@ UINT GtkUiBackend::RunPopupMenu(const PopupMenu& menu, POINT, HWND) {
                    }),
                    &run);
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  gtk_menu_popup(GTK_MENU(gmenu), nullptr, nullptr, nullptr, nullptr, 0, gtk_get_current_event_time());
+  // A menu asked for by a click that has already been handed on as a
+  // message has no current event: it takes the click's time, or the
+  // click's own release would close it at once.
+  guint32 time = gtk_get_current_event_time();
+  if (time == GDK_CURRENT_TIME) time = menu_request_time_;
+  menu_request_time_ = GDK_CURRENT_TIME;
+  gtk_menu_popup(GTK_MENU(gmenu), nullptr, nullptr, nullptr, nullptr, 0, time);
   G_GNUC_END_IGNORE_DEPRECATIONS
   if (gtk_widget_get_visible(gmenu)) g_main_loop_run(run.loop);
   g_main_loop_unref(run.loop);

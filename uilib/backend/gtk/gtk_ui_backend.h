@@ -69,16 +69,21 @@ class GtkUiBackend : public UiBackend {
   std::unique_ptr<TextInputHost> CreateTextInput(HWND hWnd, TextInputListener* listener) override;
   std::unique_ptr<NotifyIcon> CreateNotifyIcon() override;
   UINT RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND owner) override;
+  void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) override;
   brx::platform::Shell& GetShell() override { return *shell_; }
   void* GetNativeContainer(HWND hWnd) override;
 
   Native* Find(HWND hWnd);
+  // The time of the click that asked for the next menu (the notification
+  // icon's menu request comes to the program as a posted message).
+  void NoteMenuRequestTime(guint32 time) { menu_request_time_ = time; }
 
  private:
   std::map<HWND, std::unique_ptr<Native>> windows_;
   std::unique_ptr<brx::platform::Shell> shell_;
   std::map<int, GdkCursor*> cursors_;
   guint32 last_press_time_ = 0;
+  guint32 menu_request_time_ = GDK_CURRENT_TIME;
 };
 
 // The native text field of a window (GtkEntry, or GtkTextView for

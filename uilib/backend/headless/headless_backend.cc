@@ -173,6 +173,10 @@ std::unique_ptr<TextInputHost> HeadlessBackend::CreateTextInput(HWND, TextInputL
 
 std::unique_ptr<NotifyIcon> HeadlessBackend::CreateNotifyIcon() { return std::make_unique<HeadlessNotifyIcon>(this); }
 
+void HeadlessBackend::RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) {
+  Record("message_box", owner, caption + L": " + text);
+}
+
 UINT HeadlessBackend::RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND owner) {
   UINT choice = 0;
   {

@@ -69,6 +69,8 @@ class HeadlessBackend : public UiBackend {
   std::unique_ptr<TextInputHost> CreateTextInput(HWND hWnd, TextInputListener* listener) override;
   std::unique_ptr<NotifyIcon> CreateNotifyIcon() override;
   UINT RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND owner) override;
+  // Recorded as "message_box" with "caption: text"; dismissed at once.
+  void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) override;
   brx::platform::Shell& GetShell() override { return shell_; }
   void* GetNativeContainer(HWND) override { return nullptr; }
 

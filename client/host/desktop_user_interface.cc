@@ -1,0 +1,175 @@
+#include "client/host/desktop_user_interface.h"
+
+#include "client/app/ob_application.h"
+#include "client/core/config_store.h"
+#include "client/core/ui_string_table.h"
+#include "client/host/client_composition.h"
+#include "client/host/web_logic_adapter.h"
+#include "client/host/window_links.h"
+#include "client/ui/frame/ob_frame_wnd.h"
+#include "client/ui/frame/web_frame_services.h"
+#include "client/ui/login/ob_login_wnd.h"
+#include "client/ui/tray/ob_wnd_tray.h"
+#include "client/web/ob_logic_web_game.h"
+#include "client/web/ob_logic_web_user.h"
+#include "client/web/web_logic_manager.h"
+#include "runtime/http/service_hosts.h"
+#include "runtime/logmaker/log.h"
+#include "runtime/util/edition.h"
+#include "runtime/util/text_convert.h"
+#include "uilib/browser_host.h"
+#include "uilib/paint_manager_ui.h"
+#include "uilib/ui_backend.h"
+#include "uilib/win_api.h"
+
+namespace {
+
+constexpr uilib::DWORD kOverlappedWindow = 0x00CF0000;  // WS_OVERLAPPEDWINDOW
+constexpr uilib::DWORD kVisible = 0x10000000;           // WS_VISIBLE
+constexpr int kIconSignedOut = 156;
+
+const wchar_t* OrEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
+
+}  // namespace
+
+DesktopUserInterface::DesktopUserInterface(ClientComposition& composition)
+    : DesktopUserInterface(composition, Pages()) {}
+
+DesktopUserInterface::DesktopUserInterface(ClientComposition& composition, Pages pages)
+    : composition_(composition), pages_(std::move(pages)) {}
+
+DesktopUserInterface::~DesktopUserInterface() {
+  DestroyTrayWindow();
+  CloseWindows();
+}
+
+void DesktopUserInterface::ShowMessageBox(const wchar_t* text, const wchar_t* caption) {
+  LogWarn(L"MessageBox[%ls]%ls\n", OrEmpty(caption), OrEmpty(text));
+  uilib::MessageBox(0, text, caption);
+}
+
+void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
+  if (app == nullptr || composition_.web_logic() == nullptr) return;
+  // The main loop waits in brx::base::GetMessage: the toolkit must run
+  // there, or no input or painting reaches the windows.
+  uilib::AttachUiToThisThread();
+  LogWarnA("UI: windows on the %s backend\n", uilib::GetUiBackend().Name());
+
+  ConfigStore& config = app->logic().config();
+  WebLogicManager& web = composition_.web_logic()->manager();
+  const std::wstring game_id = config.games().GetCurrentGameId();
+  const std::wstring skin = L"OBSkin/" + game_id;
+  const wchar_t* title = OrEmpty(UIStringTable::GetString(STRING_OMBRIX));
+
+  uilib::CPaintManagerUI::SetResourceInstance(0);
+  uilib::CPaintManagerUI::InitToolTips(skin + L"/tooltips.xml");
+
+  controls_.skin_folder = skin;
+  controls_.events = &app->event_chain();
+  controls_.user_folder = [&web] { return web.User().GetUserFolder(); };
+  controls_.download = [&web](const std::wstring& url, const std::wstring& file) {
+    web.Game().GameDownloadFile(url, file);
+  };
+
+  WebFrameServices::Hooks hooks;
+  hooks.show_login_window = [this] { ShowLoginWindow(); };
+  hooks.request_sign_in = [this](const std::wstring&) { ShowLoginWindow(); };
+  hooks.site_address =
+      brx::util::Utf8ToWide(brx::http::StaticContentHost(brx::util::GetEditionGlobalConfig())) + L"/";
+  frame_services_ = std::make_unique<WebFrameServices>(web, config, app->program_folder(), std::move(hooks));
+  user_link_ = std::make_unique<WebUserLink>(web);
+
+  frame_ = std::make_unique<COBFrameWnd>(frame_services_.get(), &controls_,
+                                         [](uilib::HWND host, const uilib::RECT& rect) {
+                                           return uilib::CreateBrowserHost(host, rect);
+                                         });
+  if (frame_->Create(0, title, kOverlappedWindow, 0) == 0) {
+    LogError(L"UI: the main window cannot be created\n");
+    frame_.reset();
+    return;
+  }
+  frame_link_ = std::make_unique<FrameWindowLink>(*frame_, FrameWindowLink::Hooks{});
+
+  OBWndTray::RegisterMenus();
+  OBWndTray::Links tray_links;
+  tray_links.events = &app->event_chain();
+  tray_links.config = &config.system();
+  tray_links.user = user_link_.get();
+  tray_links.frame = frame_link_.get();
+  tray_links.skin_folder = skin;
+  tray_ = std::make_unique<OBWndTray>(tray_links);
+  if (tray_->Create(0, L"OBTray", kOverlappedWindow, 0) == 0) LogError(L"UI: the tray window cannot be created\n");
+
+  COBLoginWnd::Links login_links;
+  login_links.events = &app->event_chain();
+  login_links.config = &config.system();
+  login_links.web = user_link_.get();
+  login_links.exit_with_game = [&config] { return config.games().IsExitWithGame(); };
+  login_links.register_url = pages_.register_url;
+  login_links.recover_url = pages_.recover_url;
+  login_links.home_page = pages_.home_page;
+  login_ = std::make_unique<COBLoginWnd>(skin, login_links);
+  login_->SetFrame(frame_link_.get());
+  login_->SetTray(tray_.get());
+  const bool hidden = app->hidden_login();
+  // Made hidden and shown once centred, so it never flashes at the corner.
+  if (login_->Create(0, title, kOverlappedWindow, 0) == 0) {
+    LogError(L"UI: the login window cannot be created\n");
+    login_.reset();
+    return;
+  }
+  PlaceLoginWindow(hidden);
+
+  if (tray_ && tray_->GetHWND() != 0) tray_->SetTargetWindow(login_->GetHWND());
+  login_->FocusInput();
+  uilib::SendMessage(login_->GetHWND(), uilib::WM_SETICON, 1, kIconSignedOut);
+}
+
+void DesktopUserInterface::PlaceLoginWindow(bool hidden) {
+  uilib::HWND hwnd = login_->GetHWND();
+  login_->CenterWindow();
+  if (hidden) return;
+  uilib::SetWindowLong(hwnd, uilib::GWL_STYLE, static_cast<long>(kOverlappedWindow | kVisible));
+  if (COBLoginWnd::IsFullScreenWindowShown()) {
+    // A game covers the screen: appear without taking it from the game.
+    uilib::ShowWindow(hwnd, uilib::SW_SHOWNA);
+    return;
+  }
+  uilib::ShowWindow(hwnd, uilib::SW_SHOWNORMAL);
+  uilib::SetForegroundWindow(hwnd);
+  uilib::SetWindowPos(hwnd, uilib::HWND_TOP, 0, 0, 0, 0, uilib::SWP_NOMOVE | uilib::SWP_NOSIZE);
+  uilib::SetFocus(hwnd);
+  const bool was_top_most = uilib::IsTopMost(hwnd);
+  uilib::SetWindowPos(hwnd, uilib::HWND_TOPMOST, 0, 0, 0, 0, uilib::SWP_NOMOVE | uilib::SWP_NOSIZE);
+  if (!was_top_most)
+    uilib::SetWindowPos(hwnd, uilib::HWND_NOTOPMOST, 0, 0, 0, 0, uilib::SWP_NOMOVE | uilib::SWP_NOSIZE);
+}
+
+void DesktopUserInterface::ShowLoginWindow() {
+  if (login_) login_->Show();
+}
+
+bool DesktopUserInterface::TranslateMessage(const brx::base::Message& msg) {
+  return uilib::CPaintManagerUI::TranslateMessage(msg);
+}
+
+void DesktopUserInterface::DispatchMessage(const brx::base::Message& msg) {
+  uilib::TranslateMessage(&msg);
+  uilib::DispatchMessage(&msg);
+}
+
+void DesktopUserInterface::DestroyTrayWindow() { tray_.reset(); }
+
+void DesktopUserInterface::CloseWindows() {
+  // The login window points at the tray and the frame link; the frame link
+  // at the frame; the frame at its services.
+  if (login_) {
+    login_->SetTray(nullptr);
+    login_->SetFrame(nullptr);
+  }
+  login_.reset();
+  frame_link_.reset();
+  frame_.reset();
+  user_link_.reset();
+  frame_services_.reset();
+}

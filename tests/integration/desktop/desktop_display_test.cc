@@ -1,0 +1,208 @@
+// The client with its windows on an X display, used as a user uses it: the
+// keys and clicks go through the X server (xdotool), the stand-in web
+// service answers, and screenshots of what is on the screen are written to
+// test-output/desktop-display below the build folder.
+
+#include <signal.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/installed_host.h"
+#include "tests/support/test_support.h"
+#include "tests/support/web_standin.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ombrix::test::HostProcess;
+using ombrix::test::InstalledHost;
+using ombrix::test::ScopedEnv;
+using ombrix::test::WaitUntil;
+using ombrix::test::WebStandin;
+
+constexpr auto kStartUp = std::chrono::seconds(30);
+constexpr auto kSignIn = std::chrono::seconds(20);
+
+// Runs a shell command (bounded by `timeout`); its standard output.
+std::string Shell(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(("timeout 20 " + command + " 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[512];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+bool Have(const std::string& program) { return !Shell("sh -c 'command -v " + program + "'").empty(); }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+struct Geometry {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+Geometry GeometryOf(const std::string& window) {
+  Geometry g;
+  for (const std::string& line : Lines(Shell("xdotool getwindowgeometry --shell " + window))) {
+    auto value = [&](const char* key) { return std::atoi(line.c_str() + std::string(key).size()); };
+    if (line.rfind("X=", 0) == 0) g.x = value("X=");
+    if (line.rfind("Y=", 0) == 0) g.y = value("Y=");
+    if (line.rfind("WIDTH=", 0) == 0) g.width = value("WIDTH=");
+    if (line.rfind("HEIGHT=", 0) == 0) g.height = value("HEIGHT=");
+  }
+  return g;
+}
+
+class DesktopDisplayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"xdotool", "import", "trayer"})
+      if (!Have(tool)) GTEST_SKIP() << tool << " is missing";
+    ASSERT_TRUE(standin_.running());
+    installed_.WriteEditionValues("GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo edition\nInstallHook=0\n"
+                                  "GlobalConfig=" + standin_.base_url() + "/\n");
+    fs::copy(ombrix::test::DistDir() + "/html", installed_.Path("html"), fs::copy_options::recursive);
+    out_ = ombrix::test::BinaryDir() + "/test-output/desktop-display";
+    fs::create_directories(out_);
+    for (const char* name : {"login-window.png", "main-window.png", "tray-menu.png"}) fs::remove(out_ + "/" + name);
+  }
+
+  // Visible windows of the client of one window class.
+  std::vector<std::string> Windows(const std::string& class_name) const {
+    return Lines(Shell("xdotool search --all --onlyvisible --pid " + std::to_string(host_->pid()) +
+                     " --classname '^" + class_name + "$'"));
+  }
+  bool Shows(const std::string& class_name) const { return !Windows(class_name).empty(); }
+
+  // Takes screenshots until two in a row are the same (the window has
+  // finished drawing); true when that happened before the deadline.
+  bool ShootSettled(const std::string& window, const std::string& name) {
+    std::string png = out_ + "/" + name;
+    std::string previous;
+    return WaitUntil(
+        [&] {
+          Shell("import -window " + window + " '" + png + "'");
+          std::string now = ombrix::test::ReadFile(png);
+          bool same = !now.empty() && now == previous;
+          previous = now;
+          return same;
+        },
+        std::chrono::seconds(20));
+  }
+
+  // The demo user with a first diary entry, so the main page has one to show.
+  WebStandin standin_{WebStandin::Options{true, {"--demo-blog"}}};
+  InstalledHost installed_;
+  ScopedEnv ui_{"OMBRIX_UI", std::nullopt};  // the windows, on this display
+  ScopedEnv static_host_{"OMBRIX_STATIC_HOST", std::nullopt};
+  ScopedEnv home_{"HOME", installed_.Scratch("state/home")};
+  ScopedEnv lang_{"LANG", "en_US.UTF-8"};
+  std::string out_;
+  std::unique_ptr<HostProcess> host_;
+};
+
+TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQuits) {
+  // A notification area for the tray icon, as a desktop has.
+  HostProcess tray("/usr/bin/trayer",
+                   {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
+                    "--transparent", "false", "--SetDockType", "true"},
+                   installed_.Scratch("trayer.stderr"));
+  ASSERT_TRUE(tray.started());
+  std::string panel;
+  ASSERT_TRUE(WaitUntil([&] {
+    auto found = Lines(Shell("xdotool search --onlyvisible --pid " + std::to_string(tray.pid()) + " --class trayer"));
+    if (!found.empty()) panel = found.front();
+    return !panel.empty();
+  }));
+
+  host_ = installed_.Run();
+  ASSERT_TRUE(host_->started());
+  // The login window comes up centred and takes the keyboard.
+  std::string login;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        auto found = Windows("OBLoginWnd");
+        if (!found.empty()) login = found.front();
+        return !login.empty() && Lines(Shell("xdotool getwindowfocus")) == std::vector<std::string>{login};
+      },
+      kStartUp))
+      << host_->Stderr();
+  EXPECT_FALSE(Shows("OBFrameWndCore")) << "the main window waits for the sign-in";
+  EXPECT_FALSE(Shows("OBWndTray")) << "the tray's own window is never shown";
+  EXPECT_TRUE(installed_.LogHas("UI: windows on the gtk backend"));
+  Geometry g = GeometryOf(login);
+  Geometry screen = GeometryOf(Lines(Shell("xdotool search --maxdepth 0 --name ''")).at(0));
+  EXPECT_NEAR(g.x + g.width / 2, screen.width / 2, 2);
+  EXPECT_NEAR(g.y + g.height / 2, screen.height / 2, 2);
+  ASSERT_TRUE(ShootSettled(login, "login-window.png"));
+
+  // A user types the account, moves on with Tab, types the password and
+  // presses Enter.
+  Shell(std::string("xdotool type --delay 30 ") + WebStandin::kDemoAccount);
+  Shell("xdotool key Tab");
+  Shell(std::string("xdotool type --delay 30 ") + WebStandin::kDemoPassword);
+  Shell("xdotool key Return");
+
+  ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 1, kSignIn)) << host_->Stderr();
+  auto request = standin_.RequestsFor("UserLogin").at(0);
+  EXPECT_EQ(request.Param("Account"), WebStandin::kDemoAccount);
+  EXPECT_EQ(request.Param("Password"), WebStandin::kDemoPassword);
+  // The main window replaces the login window.
+  std::string frame;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        auto found = Windows("OBFrameWndCore");
+        if (!found.empty()) frame = found.front();
+        return !frame.empty() && !Shows("OBLoginWnd");
+      },
+      kSignIn));
+  EXPECT_TRUE(WaitUntil([&] { return installed_.LogHas("UI: signed in (account), the main window takes over"); }));
+  // All of it on the screen, and the page shows the user's diary, which
+  // it reads from the service through the client.
+  g = GeometryOf(frame);
+  EXPECT_GE(g.x, 0);
+  EXPECT_GE(g.y, 0);
+  EXPECT_LE(g.x + g.width, screen.width);
+  EXPECT_LE(g.y + g.height, screen.height);
+  ASSERT_TRUE(standin_.WaitForRequests("GetUserBlogList", 1, kSignIn));
+  EXPECT_EQ(standin_.RequestsFor("GetUserBlogList").at(0).path, "/ClientInterface.axd");
+  ASSERT_TRUE(ShootSettled(frame, "main-window.png"));
+
+  // A right click on the tray icon opens the menu; its last entry quits.
+  Geometry icon = GeometryOf(panel);
+  Shell("xdotool mousemove " + std::to_string(icon.x + icon.width / 2) + " " + std::to_string(icon.y + icon.height / 2));
+  Shell("xdotool click 3");
+  std::string menu;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (const std::string& w : Windows("OBHost.exe"))
+      if (GeometryOf(w).height > 3 * 20) menu = w;
+    return !menu.empty();
+  })) << "no tray menu";
+  ASSERT_TRUE(ShootSettled("root", "tray-menu.png"));
+  Geometry m = GeometryOf(menu);
+  Shell("xdotool mousemove " + std::to_string(m.x + m.width / 2) + " " + std::to_string(m.y + m.height - 14));
+  Shell("xdotool click 1");
+  EXPECT_EQ(host_->WaitForExit(std::chrono::seconds(30)), 0) << host_->Stderr();
+  EXPECT_TRUE(installed_.LogHas("[OBHost.exe]2.3.109.05 exit"));
+  for (const char* name : {"login-window.png", "main-window.png", "tray-menu.png"})
+    EXPECT_GT(fs::file_size(out_ + "/" + name), 1000u) << name;
+  tray.Signal(SIGTERM);
+  tray.WaitForExit(std::chrono::seconds(10));
+}
+
+}  // namespace
