@@ -2,7 +2,12 @@
 # Runs the demo from a copy of an install folder (default build/dist) with
 # private pipe, lock and registry folders: starts Ombrix through the
 # launcher, which finds a patch on the stand-in, installs it (its progress
-# shows in the tray tip) and starts the main client headless; shows the
+# shows in the tray tip) and starts the main client with its windows: on
+# the session's display, or on a private Xvfb (with a notification area)
+# when DISPLAY is unset. The demo user signs in through the login window
+# with the keyboard (xdotool), and screenshots of what a user sees are
+# written to the output folder ($OMBRIX_DEMO_OUT, default demo-output
+# beside the install folder) and their paths printed. Then it shows the
 # client's log, and stops everything in order on Ctrl-C (or after
 # $OMBRIX_DEMO_SECONDS seconds; 8 when not run from a terminal).
 #
@@ -37,6 +42,15 @@ start_service() {
   "$@" &
   services+=($!)
 }
+
+out=${OMBRIX_DEMO_OUT:-$(dirname "$dist")/demo-output}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+rm -f "$out"/*.png
+# A build with the sanitizers: the web engine's own code trips their type
+# check and keeps memory for the life of the process; both are its own.
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-suppressions=$root/tests/client/ui_display/ubsan.supp:print_stacktrace=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/client/ui_display/lsan.supp}
 
 host=""
 # The pid of the process running exactly this program file (the launcher
@@ -80,6 +94,37 @@ show_log() {
 }
 
 echo "Ombrix demo: install folder $install (a copy of $dist), state in $state"
+
+# The windows need a display: without one, a private Xvfb with a
+# notification area for the tray icon.
+windows=1
+for tool in xdotool import; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "No $tool: the windows are not driven and no screenshots are taken"
+    windows=0
+  fi
+done
+if [ -z "${DISPLAY:-}" ]; then
+  if command -v Xvfb >/dev/null 2>&1; then
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$state/display" 2>/dev/null &
+    services+=($!)
+    for _ in $(seq 100); do [ -s "$state/display" ] && break; sleep 0.1; done
+    if [ -s "$state/display" ]; then
+      export DISPLAY=":$(cat "$state/display")"
+      echo "No display: the windows go to a private Xvfb ($DISPLAY, 1280x800)"
+      if command -v trayer >/dev/null 2>&1; then
+        start_service trayer --edge top --align right --widthtype request --height 24 --transparent false \
+          --SetDockType true
+      fi
+    else
+      echo "Xvfb did not start: the windows are kept in memory"
+      windows=0
+    fi
+  else
+    echo "No display and no Xvfb: the windows are kept in memory"
+    windows=0
+  fi
+fi
 
 # The web service stand-in on the address the demo edition names
 # (GlobalConfig=http://127.0.0.1:18080/), with the demo user.
@@ -140,7 +185,93 @@ if [ -z "$host" ]; then
   echo "The launcher did not start OBHost.exe" >&2
   exit 1
 fi
-echo "The launcher started OBHost.exe --gui (pid $host, headless)"
+echo "The launcher started OBHost.exe --gui (pid $host)"
+
+# What a user sees: the login window, signing in with the keyboard, the
+# main window with the diary, the tray icon's menu.
+visible_window() {
+  { xdotool search --all --onlyvisible --pid "$host" --classname "^$1\$" 2>/dev/null || true; } | head -1
+}
+# Screenshots until two in a row are the same (the window is drawn).
+shoot() {
+  local png=$out/$1 previous="" now
+  for _ in $(seq 40); do
+    if ! import -window "$2" "$png" 2>/dev/null; then
+      echo "  (no screenshot of $1)"
+      return 0
+    fi
+    now=$(md5sum < "$png")
+    [ "$now" = "$previous" ] && break
+    previous=$now
+    sleep 0.25
+  done
+  shots+=("$png")
+}
+shots=()
+if [ "$windows" = 1 ]; then
+  login_window=""
+  for _ in $(seq 150); do
+    login_window=$(visible_window OBLoginWnd)
+    [ -n "$login_window" ] && break
+    sleep 0.2
+  done
+  if [ -z "$login_window" ]; then
+    echo "The login window did not appear" >&2
+  else
+    echo "The login window is up; the demo user signs in with the keyboard"
+    # The keys go to the focused window: wait until the login window has
+    # the focus (a desktop may give it a moment; then it is asked for).
+    for _ in $(seq 25); do [ "$(xdotool getwindowfocus 2>/dev/null)" = "$login_window" ] && break; sleep 0.2; done
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$login_window" ] || xdotool windowfocus --sync "$login_window" || true
+    shoot login-window.png "$login_window"
+    xdotool type --delay 40 demo
+    xdotool key Tab
+    xdotool type --delay 40 ombrix2024
+    xdotool key Return
+    main_window=""
+    for _ in $(seq 100); do
+      main_window=$(visible_window OBFrameWndCore)
+      [ -n "$main_window" ] && [ -z "$(visible_window OBLoginWnd)" ] && break
+      main_window=""
+      sleep 0.2
+    done
+    if [ -z "$main_window" ]; then
+      echo "The main window did not replace the login window" >&2
+    else
+      echo "Signed in: the main window replaced the login window"
+      for _ in $(seq 100); do
+        grep -q '"GetUserBlogList"' "$state/web-requests.log" 2>/dev/null && break
+        sleep 0.1
+      done
+      shoot main-window.png "$main_window"
+      shoot screen.png root
+      panel=$({ xdotool search --onlyvisible --class trayer 2>/dev/null || true; } | head -1)
+      if [ -n "$panel" ]; then
+        eval "$(xdotool getwindowgeometry --shell "$panel")"
+        xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
+        menu=""
+        for _ in $(seq 50); do
+          for w in $(xdotool search --all --onlyvisible --pid "$host" --classname '^OBHost.exe$' 2>/dev/null || true); do
+            eval "$(xdotool getwindowgeometry --shell "$w")"
+            [ "$HEIGHT" -gt 60 ] && menu=$w
+          done
+          [ -n "$menu" ] && break
+          sleep 0.1
+        done
+        if [ -n "$menu" ]; then
+          shoot tray-menu.png root
+          xdotool key Escape
+        else
+          echo "The tray icon's menu did not open" >&2
+        fi
+      fi
+    fi
+  fi
+  if [ ${#shots[@]} -gt 0 ]; then
+    echo "Screenshots of what a user sees:"
+    printf '  %s\n' "${shots[@]}"
+  fi
+fi
 
 # The road of an in-game post: the game simulator plays the in-game hook
 # library on the client's game pipes (the demo edition's game id is
@@ -167,9 +298,35 @@ open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(
 PY
   fi
   echo "A game attaches, signs the demo user in and posts a screenshot (game simulator):"
-  "$simulator" --suffix other --timeout 15000 -e "attach other; handshake; login demo ombrix2024; \
-await LOGIN signed_in=1; post \"Hello from inside the game\" $shot; await POSTBLOG result=1; detach" \
-    2>&1 | sed 's/^/  game| /' || echo "  the game simulator failed"
+  # The script comes line by line through a pipe, so the main window can be
+  # shown with the game's post before the game leaves (a game that leaves
+  # takes the client with it while its "ExitWithGame" option is on).
+  mkfifo "$state/game.in"
+  "$simulator" --suffix other --timeout 15000 < "$state/game.in" > "$state/game.out" 2>&1 &
+  game=$!
+  exec 4>"$state/game.in"
+  printf '%s\n' "attach other" "handshake" "login demo ombrix2024" "await LOGIN signed_in=1" \
+    "post \"Hello from inside the game\" $shot" "await POSTBLOG result=1" >&4
+  for _ in $(seq 200); do
+    grep -q '^POSTBLOG' "$state/game.out" 2>/dev/null && break
+    kill -0 "$game" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ "$windows" = 1 ] && [ -n "${main_window:-}" ] && grep -q '^POSTBLOG result=1' "$state/game.out"; then
+    for _ in $(seq 50); do
+      grep -q '"/uploads/' "$state/web-requests.log" 2>/dev/null && break
+      sleep 0.1
+    done
+    shots=()
+    shoot main-window-after-post.png "$main_window"
+  fi
+  echo "detach" >&4
+  exec 4>&-
+  wait "$game" || echo "  the game simulator failed"
+  sed 's/^/  game| /' "$state/game.out"
+  if [ "$windows" = 1 ] && [ -n "${main_window:-}" ] && [ ${#shots[@]} -gt 0 ]; then
+    echo "The main window with the game's post: ${shots[0]}"
+  fi
   echo "The blog entry as the web stand-in stored it:"
   python3 - "$(cat "$state/web.port")" <<'PY' || echo "  (the stand-in could not be read)"
 import json, sys, urllib.request

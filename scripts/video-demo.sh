@@ -7,6 +7,9 @@
 # game accepts, frames flow from one game to the other, and buddy hangs up.
 # Every message each game receives is printed (frames as their byte count).
 set -euo pipefail
+# The two clients of this demo talk over video chat; their windows are not
+# part of it.
+export OMBRIX_UI=${OMBRIX_UI:-none}
 root=$(cd "$(dirname "$0")/.." && pwd)
 dist=$(cd "${1:-build/dist}" && pwd)
 simulator=$(dirname "$dist")/standin/game-simulator

@@ -514,8 +514,13 @@ class Handler(BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         if encoding:
             self.send_header("Content-Encoding", encoding)
-        self.end_headers()
-        self.wfile.write(body)
+        try:
+            self.end_headers()
+            self.wfile.write(body)
+        except (BrokenPipeError, ConnectionResetError):
+            # The client gave up on the answer (a page that moved on, a
+            # program that ended): nothing to tell it any more.
+            self.close_connection = True
 
     def envelope(self, status, message, data):
         out = {}

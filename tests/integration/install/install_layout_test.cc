@@ -77,6 +77,8 @@ TEST(InstallLayoutTest, AnInstallAfterADemoRunHoldsOnlyWhatAFreshInstallShould) 
   ScopedEnv home("HOME", state.Sub("home"));
   ScopedEnv fonts("OMBRIX_FONT_CHECK", "present");
   ScopedEnv static_host("OMBRIX_STATIC_HOST", web.base_url());
+  // Its windows are made, but kept in memory whatever display this runs on.
+  ScopedEnv ui("OMBRIX_UI", "headless");
 
   // The demo's run: the client downloads its server configuration, writes
   // its log and its settings, and stops in order.
