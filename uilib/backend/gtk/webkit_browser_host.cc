@@ -5,6 +5,7 @@
 #include <webkit2/webkit2.h>
 
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,11 +77,40 @@ std::string PatternOf(const std::string& prefix) {
   return prefix.substr(0, host_start) + host + path + "*";
 }
 
+// The program's pages are small local documents: the engine keeps no page
+// cache and small memory caches for them, draws without a GL context, and
+// runs every view of the program in one page process. Each view keeps its
+// own script channel (user content) all the same.
+std::set<GtkWidget*>& LiveViews() {
+  static auto* views = new std::set<GtkWidget*>;
+  return *views;
+}
+
+GtkWidget* NewView(WebKitUserContentManager* manager) {
+  static bool prepared = false;
+  if (!prepared) {
+    prepared = true;
+    webkit_web_context_set_cache_model(webkit_web_context_get_default(), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+  }
+  WebKitSettings* settings = webkit_settings_new();
+  webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  GtkWidget* related = LiveViews().empty() ? nullptr : *LiveViews().begin();
+  GtkWidget* view =
+      related != nullptr
+          ? GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", manager, "settings", settings,
+                                    "related-view", related, nullptr))
+          : GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", manager, "settings", settings,
+                                    nullptr));
+  g_object_unref(settings);
+  LiveViews().insert(view);
+  return view;
+}
+
 class WebKitBrowserHost : public BrowserHost {
  public:
   WebKitBrowserHost(GtkWidget* container, const RECT& rect) : token_(NewToken()) {
     manager_ = webkit_user_content_manager_new();
-    view_ = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", manager_, nullptr));
+    view_ = NewView(manager_);
     g_object_ref_sink(view_);
     webkit_user_content_manager_register_script_message_handler(manager_, kChannel);
     g_signal_connect(manager_, "script-message-received::obExternal", G_CALLBACK(&OnScriptMessage), this);
@@ -198,6 +228,7 @@ class WebKitBrowserHost : public BrowserHost {
     webkit_user_content_manager_unregister_script_message_handler(manager_, kChannel);
     webkit_user_content_manager_remove_all_scripts(manager_);
     webkit_web_view_stop_loading(WEBKIT_WEB_VIEW(view_));
+    LiveViews().erase(view_);
     gtk_widget_destroy(view_);
     g_object_unref(view_);
     g_object_unref(manager_);
