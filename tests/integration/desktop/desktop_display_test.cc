@@ -79,13 +79,13 @@ class DesktopDisplayTest : public ::testing::Test {
     fs::copy(ombrix::test::DistDir() + "/html", installed_.Path("html"), fs::copy_options::recursive);
     out_ = ombrix::test::BinaryDir() + "/test-output/desktop-display";
     fs::create_directories(out_);
-    for (const char* name : {"login-window.png", "main-window.png", "tray-menu.png"}) fs::remove(out_ + "/" + name);
   }
 
-  // Visible windows of the client of one window class.
-  std::vector<std::string> Windows(const std::string& class_name) const {
-    return Lines(Shell("xdotool search --all --onlyvisible --pid " + std::to_string(host_->pid()) +
-                     " --classname '^" + class_name + "$'"));
+  // Visible windows of a client (by default the first) of one window class.
+  std::vector<std::string> Windows(const std::string& class_name, const HostProcess* host = nullptr) const {
+    if (host == nullptr) host = host_.get();
+    return Lines(Shell("xdotool search --all --onlyvisible --pid " + std::to_string(host->pid()) +
+                       " --classname '^" + class_name + "$'"));
   }
   bool Shows(const std::string& class_name) const { return !Windows(class_name).empty(); }
 
@@ -93,6 +93,7 @@ class DesktopDisplayTest : public ::testing::Test {
   // finished drawing); true when that happened before the deadline.
   bool ShootSettled(const std::string& window, const std::string& name) {
     std::string png = out_ + "/" + name;
+    fs::remove(png);  // never one of an earlier run
     std::string previous;
     return WaitUntil(
         [&] {
@@ -203,6 +204,36 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
     EXPECT_GT(fs::file_size(out_ + "/" + name), 1000u) << name;
   tray.Signal(SIGTERM);
   tray.WaitForExit(std::chrono::seconds(10));
+}
+
+TEST_F(DesktopDisplayTest, ASecondStartSaysSoInABoxThatWaitsForTheUser) {
+  host_ = installed_.Run();
+  ASSERT_TRUE(host_->started());
+  ASSERT_TRUE(WaitUntil([&] { return Shows("OBLoginWnd"); }, kStartUp)) << host_->Stderr();
+
+  auto second = installed_.Run();
+  ASSERT_TRUE(second->started());
+  std::string box;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        auto found = Windows("OBHost.exe", second.get());
+        if (!found.empty()) box = found.front();
+        return !box.empty();
+      },
+      kStartUp))
+      << second->Stderr();
+  EXPECT_EQ(Lines(Shell("xdotool getwindowname " + box)), std::vector<std::string>{"Tip"});
+  ASSERT_TRUE(ShootSettled(box, "second-start.png"));
+  // The box waits for the user; the second client ends only once it is
+  // dismissed, and the first goes on.
+  EXPECT_FALSE(second->HasExited());
+  Shell("xdotool windowfocus --sync " + box + " key Return");
+  EXPECT_EQ(second->WaitForExit(std::chrono::seconds(30)), 255);
+  EXPECT_TRUE(installed_.LogHas("MessageBox[Tip]Ombrix is running"));
+  EXPECT_FALSE(host_->HasExited());
+  EXPECT_TRUE(Shows("OBLoginWnd"));
+  ASSERT_TRUE(host_->Signal(SIGTERM));
+  EXPECT_EQ(host_->WaitForExit(std::chrono::seconds(30)), 0) << host_->Stderr();
 }
 
 }  // namespace
