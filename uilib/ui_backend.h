@@ -68,6 +68,9 @@ class UiBackend {
   virtual uint32_t Now() const;
 
   virtual SIZE ScreenSize() const = 0;
+  // Whether the active window belongs to another program and covers the
+  // whole screen (a game in full screen); our own windows are not asked.
+  virtual bool OtherProgramCoversScreen() const { return false; }
   virtual RECT WorkArea() const = 0;
   virtual POINT CursorPos() const = 0;
 

@@ -270,6 +270,8 @@ HWND SetFocus(HWND hWnd) {
 
 HWND GetFocus() { return T().focus(); }
 
+bool IsOtherProgramFullScreen() { return GetUiBackend().OtherProgramCoversScreen(); }
+
 HWND WindowFromPoint(POINT pt) {
   HWND best = 0;
   uint64_t best_z = 0;

@@ -50,6 +50,10 @@ HWND SetFocus(HWND hWnd);
 HWND GetFocus();
 // The topmost visible window of ours under a screen point, or 0.
 HWND WindowFromPoint(POINT pt);
+// Whether another program's active window covers the whole screen (a game
+// in full screen); the windows of other programs are not ours to find
+// under a point.
+bool IsOtherProgramFullScreen();
 
 DWORD GetWindowStyle(HWND hWnd);
 DWORD GetWindowExStyle(HWND hWnd);

@@ -284,6 +284,8 @@ void COBLoginWnd::FocusInput() {
 }
 
 bool COBLoginWnd::IsFullScreenWindowShown() {
+  // A game is another program: its window is found through the desktop.
+  if (IsOtherProgramFullScreen()) return true;
   int w = GetSystemMetrics(SM_CXSCREEN);
   int h = GetSystemMetrics(SM_CYSCREEN);
   HWND first = WindowFromPoint({1, 1});

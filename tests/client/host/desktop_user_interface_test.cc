@@ -157,6 +157,19 @@ TEST_F(DesktopUserInterfaceTest, MakesTheThreeWindowsLinkedWithTheLoginWindowInF
   EXPECT_FALSE(uilib::IsWindow(frame_hwnd));
 }
 
+TEST_F(DesktopUserInterfaceTest, OverAGameInFullScreenTheLoginWindowAppearsWithoutTakingTheForeground) {
+  OBApplication* app = Start("--gui");
+  ASSERT_NE(app, nullptr);
+  backend_->SetOtherProgramFullScreenForTesting(true);
+  ui_->CreateMainWindows(app);
+  ASSERT_NE(ui_->login(), nullptr);
+  uilib::HWND hwnd = ui_->login()->GetHWND();
+  EXPECT_TRUE(uilib::IsWindowVisible(hwnd));
+  EXPECT_NE(uilib::GetForegroundWindow(), hwnd);
+  EXPECT_FALSE(uilib::IsTopMost(hwnd));
+  EXPECT_EQ(uilib::GetWindowIconId(hwnd, true), 156);
+}
+
 TEST_F(DesktopUserInterfaceTest, AGameThatAsksForAHiddenLoginGetsNoWindowInFront) {
   OBApplication* app = Start("--gui --TW");
   ASSERT_NE(app, nullptr);

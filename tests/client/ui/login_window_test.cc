@@ -286,6 +286,23 @@ TEST_F(LoginWindowTest, TheMainWindowTakesTheLoginWindowsPlaceButStaysOnTheScree
   }
 }
 
+TEST_F(LoginWindowTest, AGameInFullScreenThatAsksForTheLoginWindowKeepsTheScreen) {
+  Open();
+  ::uilib::ShowWindow(*login_, SW_HIDE);
+  frame_.sign_in_state = ILoginFrame::kSignedOut;
+  payload::SEVENT_USERINFO_REQUESTLOGIN request;
+  // The game is another program: only the desktop knows its window.
+  HeadlessBackend::Current()->SetOtherProgramFullScreenForTesting(true);
+  EXPECT_TRUE(COBLoginWnd::IsFullScreenWindowShown());
+  events_.FireEvent(&request);
+  EXPECT_FALSE(IsWindowVisible(*login_));
+  HeadlessBackend::Current()->SetOtherProgramFullScreenForTesting(false);
+  EXPECT_FALSE(COBLoginWnd::IsFullScreenWindowShown());
+  events_.FireEvent(&request);
+  EXPECT_TRUE(IsWindowVisible(*login_));
+  EXPECT_EQ(GetForegroundWindow(), login_->GetHWND());
+}
+
 TEST_F(LoginWindowTest, AutoLoginGuestAndNicknameStep) {
   config_->SetAccount(L"player1");
   config_->SetPassword(L"CIPHERTEXT123");

@@ -545,6 +545,29 @@ struct MenuRun {
 
 }  // namespace
 
+bool GtkUiBackend::OtherProgramCoversScreen() const {
+  // The desktop names its active window (_NET_ACTIVE_WINDOW); a window of
+  // another program whose frame reaches every corner of the screen is a
+  // full-screen one. Without a window manager nothing is active.
+  GdkScreen* screen = gdk_screen_get_default();
+  if (screen == nullptr) return false;
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  GdkWindow* active = gdk_screen_get_active_window(screen);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  if (active == nullptr) return false;
+  bool ours = false;
+  for (const auto& [hwnd, native] : windows_) {
+    GdkWindow* own = native->window ? gtk_widget_get_window(native->window) : nullptr;
+    if (own != nullptr && gdk_window_get_toplevel(own) == gdk_window_get_toplevel(active)) ours = true;
+  }
+  GdkRectangle frame{};
+  gdk_window_get_frame_extents(active, &frame);
+  g_object_unref(active);
+  SIZE size = ScreenSize();
+  return !ours && frame.x <= 1 && frame.y <= 1 && frame.x + frame.width >= size.cx - 1 &&
+         frame.y + frame.height >= size.cy - 1;
+}
+
 void GtkUiBackend::RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) {
   Native* parent = Find(owner);
   GtkWidget* box = gtk_message_dialog_new(parent ? GTK_WINDOW(parent->window) : nullptr, GTK_DIALOG_MODAL,

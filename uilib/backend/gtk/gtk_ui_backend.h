@@ -64,6 +64,7 @@ class GtkUiBackend : public UiBackend {
   void SetNativeCursor(HWND hWnd, CursorShape shape) override;
   void ShowToolTip(HWND hWnd, const std::wstring& text) override;
   SIZE ScreenSize() const override;
+  bool OtherProgramCoversScreen() const override;
   RECT WorkArea() const override;
   POINT CursorPos() const override;
   std::unique_ptr<TextInputHost> CreateTextInput(HWND hWnd, TextInputListener* listener) override;

@@ -64,6 +64,9 @@ class HeadlessBackend : public UiBackend {
   bool KillWindowTimer(HWND hWnd, uintptr_t id) override;
   uint32_t Now() const override;
   SIZE ScreenSize() const override { return options_.screen; }
+  bool OtherProgramCoversScreen() const override { return other_full_screen_; }
+  // Plays another program's full-screen window being active.
+  void SetOtherProgramFullScreenForTesting(bool full_screen) { other_full_screen_ = full_screen; }
   RECT WorkArea() const override { return options_.work_area; }
   POINT CursorPos() const override;
   std::unique_ptr<TextInputHost> CreateTextInput(HWND hWnd, TextInputListener* listener) override;
@@ -116,6 +119,7 @@ class HeadlessBackend : public UiBackend {
     uint32_t due;
   };
   Options options_;
+  bool other_full_screen_ = false;
   brx::platform::ManualTickClock clock_;
   brx::platform::RecordingShell shell_;
   mutable std::mutex mutex_;
