@@ -25,7 +25,6 @@
 namespace {
 
 constexpr uilib::DWORD kOverlappedWindow = 0x00CF0000;  // WS_OVERLAPPEDWINDOW
-constexpr uilib::DWORD kVisible = 0x10000000;           // WS_VISIBLE
 constexpr int kIconSignedOut = 156;
 
 const wchar_t* OrEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
@@ -112,7 +111,8 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   login_->SetFrame(frame_link_.get());
   login_->SetTray(tray_.get());
   const bool hidden = app->hidden_login();
-  // Made hidden and shown once centred, so it never flashes at the corner.
+  // Made hidden and shown (the visible style's effect) once centred, so it
+  // never flashes at the corner.
   if (login_->Create(0, title, kOverlappedWindow, 0) == 0) {
     LogError(L"UI: the login window cannot be created\n");
     login_.reset();
@@ -129,7 +129,6 @@ void DesktopUserInterface::PlaceLoginWindow(bool hidden) {
   uilib::HWND hwnd = login_->GetHWND();
   login_->CenterWindow();
   if (hidden) return;
-  uilib::SetWindowLong(hwnd, uilib::GWL_STYLE, static_cast<long>(kOverlappedWindow | kVisible));
   if (COBLoginWnd::IsFullScreenWindowShown()) {
     // A game covers the screen: appear without taking it from the game.
     uilib::ShowWindow(hwnd, uilib::SW_SHOWNA);
