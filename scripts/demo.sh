@@ -192,7 +192,8 @@ echo "The launcher started OBHost.exe --gui (pid $host)"
 visible_window() {
   { xdotool search --all --onlyvisible --pid "$host" --classname "^$1\$" 2>/dev/null || true; } | head -1
 }
-# Screenshots until two in a row are the same (the window is drawn).
+# Screenshots until two in a row are the same and not of one plain colour
+# (a PNG of a few hundred bytes): the window is drawn.
 shoot() {
   local png=$out/$1 previous="" now
   for _ in $(seq 40); do
@@ -201,7 +202,7 @@ shoot() {
       return 0
     fi
     now=$(md5sum < "$png")
-    [ "$now" = "$previous" ] && break
+    [ "$now" = "$previous" ] && [ "$(stat -c %s "$png")" -gt 1000 ] && break
     previous=$now
     sleep 0.25
   done
