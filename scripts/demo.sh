@@ -113,8 +113,10 @@ if [ -z "${DISPLAY:-}" ]; then
       export DISPLAY=":$(cat "$state/display")"
       echo "No display: the windows go to a private Xvfb ($DISPLAY, 1280x800)"
       if command -v trayer >/dev/null 2>&1; then
-        start_service trayer --edge top --align right --widthtype request --height 24 --transparent false \
-          --SetDockType true
+        # (It says so when the display goes away first at the end.)
+        trayer --edge top --align right --widthtype request --height 24 --transparent false \
+          --SetDockType true 2>/dev/null &
+        services+=($!)
       fi
     else
       echo "Xvfb did not start: the windows are kept in memory"

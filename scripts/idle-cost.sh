@@ -72,7 +72,7 @@ pids+=($!)
 for _ in $(seq 100); do [ -s "$state/display" ] && break; sleep 0.1; done
 [ -s "$state/display" ] || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$state/display")"
-trayer --edge top --align right --widthtype request --height 24 --transparent false --SetDockType true &
+trayer --edge top --align right --widthtype request --height 24 --transparent false --SetDockType true 2>/dev/null &
 pids+=($!)
 
 "$install/OBHost.exe" --gui 2>"$state/host.err" &
