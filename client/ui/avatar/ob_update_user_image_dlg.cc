@@ -142,10 +142,10 @@ void COBUpdateUserImageDlg::SendKey() {
   if (browser_) browser_->CallFunction("CallFunction", {AvatarKeyCall(key_)});
 }
 
-std::vector<std::string> COBUpdateUserImageDlg::ExternalMethodNames() const { return {"FlashCall"}; }
+std::vector<std::string> COBUpdateUserImageDlg::ExternalMethodNames() const { return {"MovieCall"}; }
 
 void COBUpdateUserImageDlg::OnExternalCall(const std::string& name, const std::vector<std::wstring>& args) {
-  if (name != "FlashCall" || args.size() != 1) return;
+  if (name != "MovieCall" || args.size() != 1) return;
   HandleRequest(args[0]);
 }
 

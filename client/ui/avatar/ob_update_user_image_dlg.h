@@ -25,7 +25,7 @@ class AvatarEditorHost {
 // picture is chosen, cropped and uploaded by the local editor page
 // "OBPaint/<game id>/AvatarEditor.html"; the window only hands the page
 // the user's key and acts on its three requests (ready, uploaded, close),
-// all in invoke XML through window.external.FlashCall.
+// all in invoke XML through window.external.MovieCall.
 //
 // Made once by the profile editor's owner and kept; each ShowAt brings
 // the key of the user signed in at that moment, so a page that is already
@@ -79,7 +79,7 @@ class COBUpdateUserImageDlg : public uilib::CWindowWnd, public uilib::ExternalHa
   std::vector<std::string> ExternalMethodNames() const override;
   void OnExternalCall(const std::string& name, const std::vector<std::wstring>& args) override;
 
-  // One request of the page, as window.external.FlashCall delivers it.
+  // One request of the page, as window.external.MovieCall delivers it.
   void HandleRequest(const std::wstring& xml);
 
  private:

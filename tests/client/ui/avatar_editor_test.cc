@@ -136,7 +136,7 @@ struct EditorFixture {
     WriteFile(dir.Sub("OBPaint/other/AvatarEditor.html"), "<html></html>");
   }
   bool Visible() const { return editor->GetHWND() != 0 && uilib::IsWindowVisible(editor->GetHWND()); }
-  bool FlashCall(const std::wstring& xml) { return page->SimulateExternalCall("FlashCall", {xml}); }
+  bool MovieCall(const std::wstring& xml) { return page->SimulateExternalCall("MovieCall", {xml}); }
   std::vector<std::wstring> KeysSent() const {
     std::vector<std::wstring> out;
     for (const auto& call : page->CallsOf("CallFunction")) out.push_back(call.args.at(0));
@@ -185,20 +185,20 @@ TEST(AvatarEditorTest, PageRequestsKeyPerOpenAndEveryClosePath) {
   EXPECT_TRUE(f.KeysSent().empty());  // not before the page asks
 
   // Ready: the key goes back in the call's exact form.
-  ASSERT_TRUE(f.FlashCall(Invoke(L"CB_RoleAvatarReady")));
+  ASSERT_TRUE(f.MovieCall(Invoke(L"CB_RoleAvatarReady")));
   EXPECT_EQ(std::vector<std::wstring>{AvatarKeyCall(L"key-1")}, f.KeysSent());
   // Malformed and unknown requests and other methods change nothing.
   for (const std::wstring& text : {std::wstring(L"<invoke"), std::wstring(L"garbage"), Invoke(L"CB_Other"),
                                    Upload(L"1,2,3"), std::wstring(L"<invoke name=\"CB_RoleAvatarClose\">")}) {
-    EXPECT_TRUE(f.FlashCall(text));
+    EXPECT_TRUE(f.MovieCall(text));
   }
-  EXPECT_TRUE(f.page->SimulateExternalCall("FlashCall", {Invoke(L"CB_RoleAvatarClose"), L"extra"}));
+  EXPECT_TRUE(f.page->SimulateExternalCall("MovieCall", {Invoke(L"CB_RoleAvatarClose"), L"extra"}));
   EXPECT_FALSE(f.page->SimulateExternalCall("CB_RoleAvatarClose", {}));  // not a method of the page's
   EXPECT_TRUE(f.Visible());
   EXPECT_TRUE(f.host.head_images.empty());
 
   // The page's own close hides it; the same key again is not resent.
-  ASSERT_TRUE(f.FlashCall(Invoke(L"CB_RoleAvatarClose")));
+  ASSERT_TRUE(f.MovieCall(Invoke(L"CB_RoleAvatarClose")));
   EXPECT_FALSE(f.Visible());
   const uilib::RECT moved{300, 200, 820, 640};
   ASSERT_TRUE(f.editor->ShowAt(moved, L"key-1"));
@@ -215,7 +215,7 @@ TEST(AvatarEditorTest, PageRequestsKeyPerOpenAndEveryClosePath) {
   ASSERT_EQ(2u, f.KeysSent().size());
   EXPECT_EQ(AvatarKeyCall(L"k<2>&"), f.KeysSent()[1]);
   EXPECT_NE(std::wstring::npos, f.KeysSent()[1].find(L"k&lt;2&gt;&amp;"));
-  ASSERT_TRUE(f.FlashCall(Upload(L"0,png,3,s,m,b")));
+  ASSERT_TRUE(f.MovieCall(Upload(L"0,png,3,s,m,b")));
   EXPECT_EQ(std::vector<std::wstring>{L"s,m,b"}, f.host.head_images);
   EXPECT_FALSE(f.Visible());
 
@@ -279,7 +279,7 @@ TEST(AvatarEditorTest, OnlyTheEditorsOwnFolderReachesTheClient) {
                           uilib::FileUrl(f.dir.Sub("html/Default.html")),
                           uilib::FileUrl(f.dir.Sub("OBPaint/otherx/AvatarEditor.html"))}) {
     f.page->Navigate(brx::util::Utf8ToWide(url));
-    EXPECT_FALSE(f.FlashCall(Invoke(L"CB_RoleAvatarReady"))) << url;
+    EXPECT_FALSE(f.MovieCall(Invoke(L"CB_RoleAvatarReady"))) << url;
   }
   EXPECT_TRUE(f.KeysSent().empty());
   EXPECT_EQ(L"http://h:1/UploadHeadImage.axd",
@@ -336,8 +336,8 @@ TEST(AvatarEditorTest, TheProfileEditorOpensItWithTheCurrentUsersKey) {
   uilib::GetWindowRect(f.editor->GetHWND(), &editor_rect);
   EXPECT_EQ(dialog_rect.left + 35, editor_rect.left);
   EXPECT_EQ(dialog_rect.top + 35, editor_rect.top);
-  ASSERT_TRUE(f.FlashCall(Invoke(L"CB_RoleAvatarReady")));
-  ASSERT_TRUE(f.FlashCall(Invoke(L"CB_RoleAvatarClose")));
+  ASSERT_TRUE(f.MovieCall(Invoke(L"CB_RoleAvatarReady")));
+  ASSERT_TRUE(f.MovieCall(Invoke(L"CB_RoleAvatarClose")));
 
   dialog.Reset();
   host.user.Account = L"second";

@@ -66,7 +66,7 @@ class RecordingBrowser : public uilib::BrowserHost, public uilib::ExternalHandle
   void Close() override { real_->Close(); }
   std::vector<std::string> ExternalMethodNames() const override { return client_->ExternalMethodNames(); }
   void OnExternalCall(const std::string& name, const std::vector<std::wstring>& args) override {
-    if (name == "FlashCall" && args.size() == 1) requests.push_back(ParseAvatarRequest(args[0]));
+    if (name == "MovieCall" && args.size() == 1) requests.push_back(ParseAvatarRequest(args[0]));
     client_->OnExternalCall(name, args);
   }
   size_t Count(AvatarRequest::Kind kind) const {
