@@ -15,6 +15,8 @@ packages=(
   libarchive-dev
   # the skin UI library: GTK 3 (with Cairo, Pango, gdk-pixbuf); Xvfb for display tests
   libgtk-3-dev xvfb xauth
+  # display tests drag with the real pointer
+  xdotool
   # the embedded browser of the main window and the mini card
   libwebkit2gtk-4.1-dev
   # tests, stand-in services, fuzzing and benchmarks

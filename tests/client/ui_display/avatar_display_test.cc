@@ -288,6 +288,84 @@ TEST(AvatarDisplayTest, PickCropUploadAndCloseInTheRealPage) {
   editor.reset();
 }
 
+// The user's own hands: a right-button drag does not reach the page, a
+// left-button drag moves the square, and the upload holds what it framed.
+TEST(AvatarDisplayTest, TheSquareFollowsTheLeftButtonOnly) {
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
+  WebStandin web;
+  ASSERT_TRUE(web.running());
+  const std::wstring key = KeyOf(web, "demo", "ombrix2024");
+  OwnerWindow owner;
+  owner.Create(0, L"owner", uilib::WS_POPUP, 0, 5, 5, 520, 440);
+  HeadImages heads;
+  RecordingBrowser* page = nullptr;
+  COBUpdateUserImageDlg::Setup setup;
+  setup.host = &heads;
+  setup.browser_factory = [&page](uilib::HWND host, const uilib::RECT& rect) -> std::unique_ptr<uilib::BrowserHost> {
+    auto real = uilib::CreateBrowserHost(host, rect);
+    if (!real) return nullptr;
+    auto recording = std::make_unique<RecordingBrowser>(std::move(real));
+    page = recording.get();
+    return recording;
+  };
+  setup.program_dir = brx::util::Utf8ToWide(DistDir());
+  setup.game_id = L"other";
+  setup.upload_url = brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd");
+  auto editor = std::make_unique<COBUpdateUserImageDlg>(owner, setup);
+  ASSERT_TRUE(editor->ShowAt({40, 40, 560, 480}, key));
+  ASSERT_TRUE(RunUntil([&] { return page != nullptr && page->LocationName() == L"更换头像 - ready"; }));
+  ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
+  ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - picked"; }));
+  uilib::gtk_testing::Iterate(300);  // laid out before the pointer comes
+
+  // The 400 x 200 picture fills the 300 pixel stage's width; its middle
+  // square (stage 75..225) is centred at the stage's (150, 150). The stage
+  // starts 17 x 15 into the page, the page 30 below the window's top.
+  const int cx = 40 + 17 + 150, cy = 40 + 30 + 15 + 150;
+  auto pointer = [](const std::string& args) { return std::system(("xdotool " + args).c_str()) == 0; };
+  auto at = [cy](int x) { return std::to_string(x) + " " + std::to_string(cy); };
+  auto big_upload = [&](size_t round, Picture* big) {
+    if (!page->Run("UploadPicture", {}) || !RunUntil([&] { return heads.sent.size() == round; })) return false;
+    std::vector<Json::Value> got = HeadUploads(web, "demo");
+    return got.size() == 3 * round && LoadPicture(web.data_dir() + "/uploads/" + got[3 * round - 1]["File"].asString(), big) &&
+           big->w == 180;
+  };
+  auto count = [](const Picture& p, int Rgb::*channel) {
+    int n = 0;
+    for (const Rgb& c : p.px) n += c.*channel > 100 && c.*channel >= c.r && c.*channel >= c.g && c.*channel >= c.b;
+    return n;
+  };
+
+  // A right-button drag, then a left click where the pointer ended: the
+  // square stays in the middle (the click only tells that the page has
+  // had the pointer's events).
+  ASSERT_TRUE(pointer("mousemove " + at(cx) + " mousedown 3 mousemove " + at(cx + 25) + " mousemove " +
+                      at(cx + 50) + " mouseup 3 mousedown 1 mouseup 1"));
+  ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - cropped"; }));
+  Picture middle;
+  ASSERT_TRUE(big_upload(1, &middle));
+  EXPECT_EQ(0, count(middle, &Rgb::g));
+  EXPECT_GT(middle.At(40, 90).r, 180);
+  EXPECT_GT(middle.At(140, 90).b, 180);
+
+  // A left-button drag to the left end.
+  ASSERT_TRUE(editor->ShowAt({40, 40, 560, 480}, key));
+  ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
+  ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - picked"; }));
+  uilib::gtk_testing::Iterate(300);
+  ASSERT_TRUE(pointer("mousemove " + at(cx) + " mousedown 1 mousemove " + at(cx - 50) + " mousemove " +
+                      at(cx - 100) + " mouseup 1"));
+  ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - cropped"; }));
+  uilib::gtk_testing::Iterate(200);
+  Shoot(*editor, "avatar-editor-cropped.png");
+  Picture left;
+  ASSERT_TRUE(big_upload(2, &left));
+  EXPECT_EQ(0, count(left, &Rgb::b));
+  EXPECT_GT(left.At(40, 90).g, 150);
+  EXPECT_GT(left.At(140, 90).r, 180);
+  editor.reset();
+}
+
 }  // namespace
 }  // namespace ombrix::test
 
