@@ -2,6 +2,7 @@
 // the post, and their answers.
 #include "client/core/event_ids.h"
 #include "client/ui/controls/ob_pic_button_ui.h"
+#include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/ob_frame_wnd.h"
 #include "client/web/web_events.h"
 #include "uilib/rich_edit_ui.h"
@@ -55,6 +56,7 @@ void COBFrameWnd::Post() {
   std::wstring text = EditorText();
   if (text.find(kTopic) != std::wstring::npos) {
     SetStatus(L"请修改自定义话题！");
+    windows_->ShowWarning(L"提示", L"请修改自定义话题！");
     return;
   }
   if (state_ == 3) {
