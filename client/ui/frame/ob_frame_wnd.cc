@@ -374,6 +374,10 @@ void COBFrameWnd::ShowAfterSignIn(int state, int mode) {
   if (activate && commit_ != nullptr) commit_->Activate();
   windows_->EnsureContextMenu();
   windows_->EnsureUserInfo();
+  for (const wchar_t* name : {L"recommend_tip_1", L"recommend_tip_2", L"recommend_tip_2_arrow"}) {
+    if (auto* c = Find(name)) c->SetVisible(false);
+  }
+  services_->SetConfigValue(L"root.user.recommendtipsshowed", L"1");
   uilib::ShowWindow(GetHWND(), mode == 1 ? uilib::SW_SHOWNORMAL : mode == 3 ? uilib::SW_HIDE : uilib::SW_SHOWNA);
   bool guest = state_ == 3;
   for (const wchar_t* name : kGuestLocked) {
