@@ -11,7 +11,6 @@ namespace {
 
 constexpr wchar_t kTopic[] = L"#请在这里输入自定义话题#";
 constexpr wchar_t kEditorHint[] = L"来，在右侧选择一张游戏截图，发布看法";
-constexpr wchar_t kSignInFirst[] = L"登录后继续刚才的操作!";
 const FromHandle kFromFrame{FromHandle::kClient, 0};
 
 }  // namespace
@@ -60,8 +59,7 @@ void COBFrameWnd::Post() {
     return;
   }
   if (state_ == 3) {
-    resume_after_sign_in_ = true;
-    services_->RequestSignIn(kSignInFirst);
+    AskToSignIn();
     return;
   }
   bool chosen = pic_button_ != nullptr && pic_button_->IsAttached();

@@ -54,7 +54,8 @@ class FrameServices {
 
   virtual void OpenWithShell(const std::wstring& path) = 0;
   virtual void ShowLoginWindow() = 0;
-  // Asks the user to sign in first, with this text.
+  // Asks the user to sign in first, with this text; the frame asks through
+  // its pop-up menu when it has one (it has none without a configuration).
   virtual void RequestSignIn(const std::wstring& text) = 0;
 
   // What the windows the frame opens need.

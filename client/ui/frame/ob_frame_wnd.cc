@@ -237,8 +237,7 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
       if (state_ == 2) {
         windows_->ShowUserInfo();
       } else {
-        services_->RequestSignIn(L"登录后继续刚才的操作!");
-        resume_after_sign_in_ = true;
+        AskToSignIn();
       }
     } else if (name == L"eventbtn") {
       site_shown_ = true;
@@ -364,7 +363,10 @@ void COBFrameWnd::SetStatus(const std::wstring& text) {
 void COBFrameWnd::ShowAfterSignIn(int state, int mode) {
   // A guest's draft goes out after the sign-in only when the guest had
   // already pressed commit, not merely because text was left typed.
-  bool activate = state_ == 3 && state == 2 && resume_after_sign_in_;
+  // A guest who agreed to sign in went through the signed-out state.
+  bool was_guest = state_ == 3 || (state_ == 1 && guest_sign_in_pending_);
+  guest_sign_in_pending_ = false;
+  bool activate = was_guest && state == 2 && resume_after_sign_in_;
   bool resume = resume_after_sign_in_;
   if (state == 2 && !activate && editor_ != nullptr) editor_->SetText(L"");
   state_ = state;
@@ -430,7 +432,17 @@ void COBFrameWnd::OnPageLoad(const std::wstring& page_name) {
   }
 }
 
+void COBFrameWnd::AskToSignIn() {
+  resume_after_sign_in_ = true;
+  if (COBContextMenu* menu = windows_->EnsureContextMenu()) {
+    menu->RequestLogin(true);
+  } else {
+    services_->RequestSignIn(L"登录后继续刚才的操作!");
+  }
+}
+
 void COBFrameWnd::HideAndSignOut() {
+  guest_sign_in_pending_ = state_ == 3 && resume_after_sign_in_;
   if (site_shown_) Navigate(LocalPageUrl());
   uilib::ShowWindow(GetHWND(), uilib::SW_HIDE);
   for (const wchar_t* name : kGuestLocked) {

@@ -94,6 +94,8 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   std::wstring EditorText() const;
   void SetStatus(const std::wstring& text);
   void HideTips();
+  // A guest is asked to sign in first; what was pressed resumes after it.
+  void AskToSignIn();
   // The search view: the page fills the window. `tell_page`: the page is
   // asked to show its search view too.
   void ShowSearchPage(bool tell_page);
@@ -132,6 +134,7 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   bool site_shown_ = false;
   bool search_shown_ = false;
   bool resume_after_sign_in_ = false;
+  bool guest_sign_in_pending_ = false;
   bool know_status_ = false;
 
   uilib::CRichEditUI* editor_ = nullptr;

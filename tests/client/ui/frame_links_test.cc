@@ -540,6 +540,32 @@ TEST_F(FrameLinksTest, GuestOpenersAndClosingWithEverythingOpen) {
   EXPECT_FALSE(windows.picker()->shown());
   EXPECT_TRUE(C(L"insertpicbtn")->IsEnabled());
   EXPECT_FALSE(C(L"picbtn")->IsEnabled());
+  // A guest's post asks for a sign-in first; agreeing signs the guest out,
+  // and after the sign-in with an account the draft goes out.
+  static_cast<CRichEditUI*>(C(L"txtrich"))->SetText(L"游客的草稿");
+  frame->RefreshCommitButton();
+  driver::PressKey(frame->GetHWND(), VK_RETURN);
+  ASSERT_NE(nullptr, windows.yes_no());
+  EXPECT_TRUE(IsWindowVisible(windows.yes_no()->GetHWND()));
+  EXPECT_EQ(L"登录后继续刚才的操作!",
+            windows.yes_no()->paint_manager().FindControlQuiet(L"messagelabel")->GetText());
+  EXPECT_TRUE(services.blogs.empty());
+  ASSERT_TRUE(driver::Click(windows.yes_no()->paint_manager(), L"confirmbtn"));
+  EXPECT_EQ(1, frame->sign_in_state());
+  EXPECT_EQ(L"login window", services.log.back());
+  frame->ShowAfterSignIn(2, 1);
+  ASSERT_EQ(1u, services.blogs.size());
+  EXPECT_EQ(L"游客的草稿", services.blogs[0][0]);
+  frame->ShowAfterSignIn(3, 1);
+  // Declining keeps the guest, and nothing is sent later.
+  static_cast<CRichEditUI*>(C(L"txtrich"))->SetText(L"再来一次");
+  frame->RefreshCommitButton();
+  driver::PressKey(frame->GetHWND(), VK_RETURN);
+  ASSERT_TRUE(driver::Click(windows.yes_no()->paint_manager(), L"denybtn"));
+  EXPECT_EQ(3, frame->sign_in_state());
+  EXPECT_TRUE(IsWindowEnabled(frame->GetHWND()));
+  EXPECT_EQ(1u, services.blogs.size());
+
   // The guest's menu offers no settings.
   Click(L"menubtn");
   EXPECT_FALSE(windows.menu()->paint_manager().FindControlQuiet(L"configureBtn")->IsEnabled());
