@@ -259,6 +259,8 @@ void CUserInfoDialog::RebuildRows() {
     if (rows_[i].option != nullptr) rows_[i].option->Selected(static_cast<int>(i) == display, false);
   SetRoleLabel(display >= 0 ? roles_[display].CharacterName : L"");
   stored_display_row_ = display;
+  // The display role is in view, at the bottom when it lies further down.
+  if (display >= RolesInView()) ScrollRoles(display - RolesInView() + 1);
 }
 
 void CUserInfoDialog::SetRoleLabel(const std::wstring& name) {

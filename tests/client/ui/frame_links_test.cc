@@ -158,7 +158,10 @@ class FrameLinksTest : public ::testing::Test {
     context.skin_folder = DefaultSkin();
     context.events = &services.events;
     services.events.Subscribe(SEVENT_CONFIG_CHANGE_SYSTEM, [this](const EventParameter*) { fired.push_back(34); });
-    services.events.Subscribe(SEVENT_CONFIG_CHANGE_GAME, [this](const EventParameter*) { fired.push_back(35); });
+    services.events.Subscribe(SEVENT_CONFIG_CHANGE_GAME, [this](const EventParameter* p) {
+      // Only the current game's change counts.
+      if (static_cast<const payload::SEVENT_CONFIG_CHANGE_GAME*>(p)->game_id == L"other") fired.push_back(35);
+    });
     frame = std::make_unique<COBFrameWnd>(&services, &context,
                                           [this](HWND, const RECT&) -> std::unique_ptr<BrowserHost> {
                                             auto host = std::make_unique<FakeBrowserHost>();
@@ -391,7 +394,14 @@ TEST_F(FrameLinksTest, SettingsMenuProfileAndDialogsOverTheFrame) {
   ClientToScreen(profile->GetHWND(), &outside);
   SendMessage(profile->GetHWND(), WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16, MAKELPARAM(outside.x, outside.y));
   EXPECT_EQ(97 - in_view, profile->first_role_in_view());
-  // A new list starts at its top again.
+  // A new list starts at its top again, or where the display role shows.
+  services.events.FireEvent(&list);
+  EXPECT_EQ(0, profile->first_role_in_view());
+  services.user.DisplayRoleId = L"r40";
+  services.events.FireEvent(&list);
+  EXPECT_EQ(41 - in_view, profile->first_role_in_view());
+  EXPECT_EQ(L"角色40", profile->paint_manager().FindControlQuiet(L"role_name_label")->GetText());
+  services.user.DisplayRoleId = L"";
   services.events.FireEvent(&list);
   EXPECT_EQ(0, profile->first_role_in_view());
   profile->paint_manager().FindControl(POINT{0, 0});
