@@ -273,6 +273,14 @@ TEST(AvatarDisplayTest, PickCropUploadAndCloseInTheRealPage) {
   ASSERT_TRUE(page->Run("UploadPicture", {}));              // nothing picked: nothing sent
   ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
   ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - picked"; }));
+  // A server that fails the upload: nothing is reported, the editor stays
+  // up, and the user can try again.
+  web.Fault("path=/UploadHeadImage.axd&mode=http500&count=1");
+  ASSERT_TRUE(page->Run("UploadPicture", {}));
+  ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - failed"; }));
+  EXPECT_EQ(1u, heads.sent.size());
+  EXPECT_TRUE(uilib::IsWindowVisible(*editor));
+  EXPECT_EQ(0u, HeadUploads(web, "second").size());
   ASSERT_TRUE(page->Run("UploadPicture", {}));
   ASSERT_TRUE(RunUntil([&] { return heads.sent.size() == 2; }));
   EXPECT_EQ(3u, HeadUploads(web, "second").size());
