@@ -99,7 +99,12 @@ void OBLogicGameInteract_VideoTransfer::OnVideoInvite(const EventParameter* even
 void OBLogicGameInteract_VideoTransfer::OnVideoReply(const EventParameter* event) {
   const auto* reply = static_cast<const payload::SEVENT_VIDEO_REPLY*>(event);
   const ConnectionId target = TargetOf(reply->origin);
-  if (target == 0) return;
+  if (target == 0) {
+    // An invitation no game answered in time: every game showing it
+    // closes it, as when another game answers.
+    if (reply->result == payload::kVideoTimeout) server_.SendToAll(COBMSG_S2C_VIDEO_INVITE_REPLYED(reply->id));
+    return;
+  }
   if (reply->result == payload::kVideoAccept || reply->result == payload::kVideoReject) {
     server_.SendToClient(target, COBMSG_S2C_VIDEO_REPLY(reply->result == payload::kVideoAccept, reply->id));
   } else {

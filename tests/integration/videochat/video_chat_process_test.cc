@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -194,6 +196,17 @@ class Player {
 
   GameSimulator& game() { return *game_; }
   HostProcess* host() { return host_.get(); }
+  // Whether Skip passed over a message called `name`.
+  bool Passed(const std::string& name) const { return std::find(seen_.begin(), seen_.end(), name) != seen_.end(); }
+  // The client's threads now; -1 when unknown.
+  int Threads() const {
+    std::ifstream in("/proc/" + std::to_string(host_->pid()) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.rfind("Threads:", 0) == 0) return std::atoi(line.c_str() + 8);
+    }
+    return -1;
+  }
   InstalledHost& installed() { return installed_; }
 
  private:
@@ -225,6 +238,8 @@ class VideoChatTest : public ::testing::Test {
   }
   void TearDown() override {
     // Newest environment first: each player restores what it replaced.
+    if (c_ && c_->host()) c_->Stop();
+    c_.reset();
     if (b_ && b_->host()) b_->Stop();
     if (a_ && a_->host()) a_->Stop();
     b_.reset();
@@ -249,21 +264,24 @@ class VideoChatTest : public ::testing::Test {
   }
 
   // Relay requests the rendezvous server got for the invitation.
-  int RelayRequests(const std::string& id) {
+  int RelayRequests(const std::string& id) { return Requests("RELAY", id); }
+  // Datagrams the rendezvous server got for the invitation that hold `text`.
+  int Requests(const std::string& text, const std::string& id) {
     Json::Value answer;
     EXPECT_TRUE(Json::Reader().parse(rendezvous_.Control("requests"), answer));
     int count = 0;
     for (const Json::Value& r : answer["requests"]) {
-      const std::string text = r["text"].asString();
-      if (text.find("RELAY") != std::string::npos && text.find("\"" + id + "\"") != std::string::npos) ++count;
+      const std::string datagram = r["text"].asString();
+      if (datagram.find(text) != std::string::npos && datagram.find("\"" + id + "\"") != std::string::npos) ++count;
     }
     return count;
   }
 
-  WebStandin web_;
+  WebStandin web_{WebStandin::Options{true, {"--user", "carol:carol2024:Carol"}}};
   RendezvousStandin rendezvous_;
   std::unique_ptr<Player> a_;
   std::unique_ptr<Player> b_;
+  std::unique_ptr<Player> c_;  // a third player, for the tests that need one
 };
 
 TEST_F(VideoChatTest, FriendsCallsRelayRefusalDetachAndStopWhileStreaming) {
@@ -371,6 +389,80 @@ TEST_F(VideoChatTest, SecondInvitationInviterHangUpAndNoGameToAnswer) {
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->Int("accepted"), 0);
   EXPECT_EQ(refused->Utf8("invitation_id"), "call-nobody");
+}
+
+TEST_F(VideoChatTest, BusyPlayersAnswerBusyAndAnUnansweredInvitationTimesOutOnBothSides) {
+  c_ = std::make_unique<Player>(web_, rendezvous_);
+  ASSERT_NO_FATAL_FAILURE(c_->Start());
+  ASSERT_NO_FATAL_FAILURE(c_->SignIn("carol", "carol2024"));
+  ASSERT_TRUE(WaitUntil([&] { return rendezvous_.Control("online").find("\"carol\"") != std::string::npos; }, kWait));
+
+  // A call between A and B is streaming.
+  ASSERT_NO_FATAL_FAILURE(Call("call-ab", kWait));
+  ASSERT_TRUE(a_->StreamTo(*b_, "call-ab"));
+
+  // C calls each of them: both are busy, which C's game hears as such
+  // (code 3); neither game is asked.
+  for (const char* account : {"buddy", "demo"}) {
+    const std::string id = std::string("call-c-") + account;
+    c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16(id)}, {"account", Utf16(account)}});
+    auto busy = c_->Skip("VEDIO_ERROR", kWait);
+    ASSERT_TRUE(busy) << c_->installed().Log();
+    EXPECT_EQ(busy->Int("code"), 3) << account;
+    EXPECT_EQ(busy->Utf8("invitation_id"), id);
+  }
+  // The call goes on untouched: frames still arrive whole, nobody was
+  // told it stopped, and nobody hung it up.
+  auto frame = a_->StreamTo(*b_, "call-ab");
+  ASSERT_TRUE(frame) << b_->installed().Log();
+  ASSERT_TRUE(frame->Bytes("frame"));
+  EXPECT_TRUE(MatchesPattern(*frame->Bytes("frame"), 24));
+  EXPECT_FALSE(a_->Passed("VIDEO_STOP"));
+  EXPECT_FALSE(b_->Passed("VIDEO_STOP"));
+  EXPECT_FALSE(b_->Passed("VIDEO_INVITE")) << "a busy player's game was asked";
+  EXPECT_EQ(Requests("\"HANGUP\"", "call-ab"), 0);
+  a_->Send("VIDEO_STOP", {{"invitation_id", Utf16("call-ab")}});
+  ASSERT_TRUE(b_->Skip("VIDEO_STOP", kWait));
+
+  // C calls B, whose game never answers: B's client answers "time-out"
+  // for it (C's game hears code 5) and B's game is told the invitation is
+  // over. Nothing of it is left on either side.
+  ASSERT_TRUE(WaitUntil([&] { return b_->Threads() > 0; }, kWait));
+  const int threads_before = b_->Threads();
+  c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-quiet")},
+                            {"account", Utf16("buddy")}});
+  auto unanswered = b_->Skip("VIDEO_INVITE", kWait);
+  ASSERT_TRUE(unanswered);
+  EXPECT_EQ(unanswered->Utf8("invitation_id"), "call-quiet");
+  const auto answer_limit = std::chrono::milliseconds(30000) + kWait;
+  auto timed_out = c_->Skip("VEDIO_ERROR", answer_limit);
+  ASSERT_TRUE(timed_out) << b_->installed().Log();
+  EXPECT_EQ(timed_out->Int("code"), 5);
+  EXPECT_EQ(timed_out->Utf8("invitation_id"), "call-quiet");
+  auto closed = b_->Skip("VIDEO_INVITE_REPLYED", kWait);
+  ASSERT_TRUE(closed);
+  EXPECT_EQ(closed->Utf8("invitation_id"), "call-quiet");
+  EXPECT_EQ(Requests("\"OPTIMEOUT\"", "call-quiet"), 1);
+  EXPECT_TRUE(WaitUntil([&] { return b_->Threads() <= threads_before; }, kWait))
+      << b_->Threads() << " threads, " << threads_before << " before the invitation";
+
+  // Both slots are free again: the next call from C goes through.
+  c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-after")},
+                            {"account", Utf16("buddy")}});
+  auto invite = b_->Skip("VIDEO_INVITE", kWait);
+  ASSERT_TRUE(invite);
+  EXPECT_EQ(invite->Utf8("invitation_id"), "call-after");
+  b_->Send("VIDEO_REPLY", {{"answer", int64_t{0}}, {"invitation_id", Utf16("call-after")}});
+  auto accepted = c_->Skip("VIDEO_REPLY", kWait);
+  ASSERT_TRUE(accepted);
+  EXPECT_EQ(accepted->Int("accepted"), 1);
+  ASSERT_TRUE(c_->Skip("VIDEO_READY", kWait)) << c_->installed().Log();
+  frame = c_->StreamTo(*b_, "call-after");
+  ASSERT_TRUE(frame) << b_->installed().Log();
+  ASSERT_TRUE(frame->Bytes("frame"));
+  EXPECT_TRUE(MatchesPattern(*frame->Bytes("frame"), 24));
+  c_->Send("VIDEO_STOP", {{"invitation_id", Utf16("call-after")}});
+  ASSERT_TRUE(b_->Skip("VIDEO_STOP", kWait));
 }
 
 }  // namespace
