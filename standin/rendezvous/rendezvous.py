@@ -11,7 +11,7 @@ Everything is kept in memory. Every datagram received is recorded. Tests
 drive the server through a line-based TCP control port: each request is one
 line of words, each answer one line of JSON.
 
-    rendezvous.py --ice-port 0 --stun-port 0 --control-port 0 --ready-file F
+    rendezvous.py [--host IP] --ice-port 0 --stun-port 0 --control-port 0 --ready-file F
 
 Port 0 picks a free port; the ports in use are written as JSON to the ready
 file (atomically) once every socket is bound.
@@ -561,7 +561,8 @@ class Server:
 
 def main():
     parser = argparse.ArgumentParser(description="Stand-in rendezvous server")
-    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--host", default="127.0.0.1",
+                        help="IPv4 address every port (and each relay) listens on, and the relay address given out")
     parser.add_argument("--ice-port", type=int, default=0)
     parser.add_argument("--stun-port", type=int, default=0)
     parser.add_argument("--control-port", type=int, default=0)
@@ -570,8 +571,10 @@ def main():
     parser.add_argument("--expire-ms", type=int, default=30000,
                         help="forget logins not heard of for this long (0: never)")
     args = parser.parse_args()
-    if args.host != "127.0.0.1":
-        parser.error("the stand-in serves 127.0.0.1 only")
+    try:
+        socket.inet_aton(args.host)
+    except OSError:
+        parser.error("--host takes a dotted IPv4 address of this machine")
 
     server = Server(args)
 
