@@ -406,7 +406,10 @@ void OBLogicInteract::OnIceReply(const ice::ICEEvent_ice_reply* e) {
   if (e->result == ice::ICE_REPLY_ACCEPT) {
     signalling_->StartStunUac(invited, e->id);
   } else {
-    CloseVideoSession(e->id);
+    // The peer made no session for a refused invitation, so there is
+    // nothing to hang up; a HANGUP, which names only the id, would end
+    // whatever call the peer holds under the same id (a busy peer's).
+    CloseSession(e->id, false);
   }
 }
 

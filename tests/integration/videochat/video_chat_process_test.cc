@@ -175,10 +175,11 @@ TEST_F(VideoChatTest, BusyPlayersAnswerBusyAndAnUnansweredInvitationTimesOutOnBo
   ASSERT_NO_FATAL_FAILURE(Call("call-ab", kWait));
   ASSERT_TRUE(a_->StreamTo(*b_, "call-ab"));
 
-  // C calls each of them: both are busy, which C's game hears as such
-  // (code 3); neither game is asked.
-  for (const char* account : {"buddy", "demo"}) {
-    const std::string id = std::string("call-c-") + account;
+  // C calls each of them, once under the very id of their call: both are
+  // busy, which C's game hears as such (code 3); neither game is asked.
+  const std::pair<std::string, std::string> calls[] = {
+      {"buddy", "call-c-buddy"}, {"demo", "call-c-demo"}, {"buddy", "call-ab"}};
+  for (const auto& [account, id] : calls) {
     c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16(id)}, {"account", Utf16(account)}});
     auto busy = c_->Skip("VEDIO_ERROR", kWait);
     ASSERT_TRUE(busy) << c_->installed().Log();

@@ -398,6 +398,17 @@ TEST(OBLogicInteract, UnansweredInvitationsTimeOutOnBothSidesAndFreeTheSlot) {
   a.logic->OnIceReply(&timed_out);
   EXPECT_EQ(a.events.Count("47 inv-1 7"), 1u);
   EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-1"), -1);
+  // The peer holds nothing under a refused id: no HANGUP, which would end
+  // a call of the peer's that happens to use the same id.
+  EXPECT_EQ(a.signalling->Count("Hangup bob inv-1"), 0u);
+  a.logic->InviteVideo(L"inv-busy", L"bob", true, game);
+  ice::ICEEvent_ice_reply busy;
+  busy.id = L"inv-busy";
+  busy.result = ice::ICE_REPLY_BUSY;
+  a.logic->OnIceReply(&busy);
+  EXPECT_EQ(a.events.Count("47 inv-busy 6"), 1u);
+  EXPECT_EQ(a.signalling->Count("Hangup bob inv-busy"), 0u);
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-busy"), -1);
 
   // No answer ever reaches the inviter: it gives up by itself, later than
   // the invited side would, and hangs up so the peer's session ends too.
