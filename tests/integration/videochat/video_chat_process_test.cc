@@ -199,11 +199,24 @@ TEST_F(VideoChatTest, BusyPlayersAnswerBusyAndAnUnansweredInvitationTimesOutOnBo
   a_->Send("VIDEO_STOP", {{"invitation_id", Utf16("call-ab")}});
   ASSERT_TRUE(b_->Skip("VIDEO_STOP", kWait));
 
+  // C calls B and hangs up while it still rings: B's game closes the
+  // invitation, and an answer to it afterwards starts nothing.
+  c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-cancelled")},
+                            {"account", Utf16("buddy")}});
+  auto ringing = b_->Skip("VIDEO_INVITE", kWait);
+  ASSERT_TRUE(ringing);
+  EXPECT_EQ(ringing->Utf8("invitation_id"), "call-cancelled");
+  c_->Send("VIDEO_STOP", {{"invitation_id", Utf16("call-cancelled")}});
+  auto cancelled = b_->Skip("VIDEO_INVITE_REPLYED", kWait);
+  ASSERT_TRUE(cancelled) << b_->installed().Log();
+  EXPECT_EQ(cancelled->Utf8("invitation_id"), "call-cancelled");
+  b_->Send("VIDEO_REPLY", {{"answer", int64_t{0}}, {"invitation_id", Utf16("call-cancelled")}});
+
   // C calls B, whose game never answers: B's client answers "time-out"
   // for it (C's game hears code 5) and B's game is told the invitation is
   // over. Nothing of it is left on either side.
-  ASSERT_TRUE(WaitUntil([&] { return b_->Threads() > 0; }, kWait));
-  const int threads_before = b_->Threads();
+  ASSERT_TRUE(WaitUntil([&] { return b_->Threads() > 0 && c_->Threads() > 0; }, kWait));
+  const int threads_before = b_->Threads(), inviter_threads_before = c_->Threads();
   c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-quiet")},
                             {"account", Utf16("buddy")}});
   auto unanswered = b_->Skip("VIDEO_INVITE", kWait);
@@ -218,8 +231,13 @@ TEST_F(VideoChatTest, BusyPlayersAnswerBusyAndAnUnansweredInvitationTimesOutOnBo
   ASSERT_TRUE(closed);
   EXPECT_EQ(closed->Utf8("invitation_id"), "call-quiet");
   EXPECT_EQ(Requests("\"OPTIMEOUT\"", "call-quiet"), 1);
+  // Long after B's game answered the cancelled invitation, still nothing
+  // was sent for it.
+  EXPECT_EQ(Requests("\"REPLY\"", "call-cancelled"), 0) << "a gone invitation was answered";
   EXPECT_TRUE(WaitUntil([&] { return b_->Threads() <= threads_before; }, kWait))
       << b_->Threads() << " threads, " << threads_before << " before the invitation";
+  EXPECT_TRUE(WaitUntil([&] { return c_->Threads() <= inviter_threads_before; }, kWait))
+      << c_->Threads() << " threads, " << inviter_threads_before << " before the invitation";
 
   // Both slots are free again: the next call from C goes through.
   c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-after")},
