@@ -19,9 +19,6 @@ namespace {
 using namespace ombrix::test::videochat;
 using ombrix::test::NetnsTopology;
 
-// The binding gives up after 10 s before the relay is tried.
-constexpr auto kRelayWait = 40000ms;
-
 // A binding announcement as the server saw it: where it came from, and the
 // private address it names.
 struct Announcement {
