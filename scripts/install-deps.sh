@@ -22,6 +22,8 @@ packages=(
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev
   curl vpx-tools
+  # the video chat's NAT tests build NATs in network namespaces
+  iptables
   # tests and the demo make patch archives
   p7zip-full
   # scripts/make-skin-images.sh draws the default skin's images

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Stand-in for the Ombrix web service and its static content host.
 
-One HTTP server on 127.0.0.1 answers everything the client programs ask:
+One HTTP server on 127.0.0.1 (or --host) answers everything the client programs ask:
 
   GET  /gsc                 the server configuration (every node points here,
                             except IceServer, which --ice-server names)
@@ -218,7 +218,7 @@ def required(params, *keys):
 class Service:
     def __init__(self, args):
         self.args = args
-        self.host = "127.0.0.1"
+        self.host = args.host
         self.port = 0
         self.store = Store(args.state, args.data_dir)
         self.faults = []
@@ -791,6 +791,7 @@ class Handler(BaseHTTPRequestHandler):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--host", default="127.0.0.1", help="IPv4 address to listen on (and to name in links)")
     parser.add_argument("--port", type=int, default=18080, help="0 picks a free port")
     parser.add_argument("--port-file", help="write the port here once listening")
     parser.add_argument("--data-dir", default=None, help="uploads and dumps (default: a folder in /tmp)")
@@ -813,7 +814,7 @@ def main():
     os.makedirs(args.data_dir, exist_ok=True)
 
     service = Service(args)
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server = ThreadingHTTPServer((args.host, args.port), Handler)
     server.daemon_threads = True
     server.service = service
     service.port = server.server_address[1]
