@@ -46,4 +46,5 @@ foreach(id 100 101 102)
 endforeach()
 ombrix_install_file(client/host/games/other.xml games)
 ombrix_install_folder(client/ui/html html)    # the local pages of the main window and the user card
+ombrix_install_folder(client/ui/avatar/OBPaint OBPaint)  # the avatar editor page, OBPaint/<game id>
 ombrix_install_folder(skins OBSkin)         # skins/<game id> becomes OBSkin/<game id>

@@ -15,11 +15,15 @@ packages=(
   libarchive-dev
   # the skin UI library: GTK 3 (with Cairo, Pango, gdk-pixbuf); Xvfb for display tests
   libgtk-3-dev xvfb xauth
+  # display tests drag with the real pointer
+  xdotool
   # the embedded browser of the main window and the mini card
   libwebkit2gtk-4.1-dev
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev
   curl vpx-tools
+  # the video chat's NAT tests build NATs in network namespaces
+  iptables
   # tests and the demo make patch archives
   p7zip-full
   # scripts/make-skin-images.sh draws the default skin's images; the desktop

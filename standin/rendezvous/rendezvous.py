@@ -11,7 +11,7 @@ Everything is kept in memory. Every datagram received is recorded. Tests
 drive the server through a line-based TCP control port: each request is one
 line of words, each answer one line of JSON.
 
-    rendezvous.py --ice-port 0 --stun-port 0 --control-port 0 --ready-file F
+    rendezvous.py [--host IP] --ice-port 0 --stun-port 0 --control-port 0 --ready-file F
 
 Port 0 picks a free port; the ports in use are written as JSON to the ready
 file (atomically) once every socket is bound.
@@ -133,7 +133,9 @@ class Server:
         self.control.listen(8)
         self.controls = {}  # socket -> unread bytes
         self.logins = {}  # account -> Login, in login order
-        self.invitations = {}  # id -> Invitation
+        # id -> [Invitation], oldest first: the games choose the ids, so
+        # calls between different parties may share one.
+        self.invitations = {}
         self.relays = []
         self.requests = []
         self.rejected = set()
@@ -193,14 +195,26 @@ class Server:
                 return account
         return None
 
+    def invitation(self, invitation_id, account, target=""):
+        """The invitation under the id between the account and the target
+        it names; else the newest under the id the account is a party of."""
+        candidates = [inv for inv in self.invitations.get(invitation_id, []) if inv.other(account) is not None]
+        for inv in reversed(candidates):
+            if inv.other(account) == target:
+                return inv
+        return candidates[-1] if candidates else None
+
+    def add_invitation(self, invitation_id, inviter, invitee):
+        """A new invitation under the id; one between the same two replaces theirs."""
+        inv = Invitation(inviter, invitee)
+        kept = [i for i in self.invitations.get(invitation_id, []) if {i.inviter, i.invitee} != {inviter, invitee}]
+        self.invitations[invitation_id] = kept + [inv]
+        return inv
+
     def peer_of(self, invitation_id, sender, fallback):
         """The other party of an invitation; the named account when the id is unknown."""
-        inv = self.invitations.get(invitation_id)
-        if inv:
-            other = inv.other(sender)
-            if other:
-                return other
-        return fallback
+        inv = self.invitation(invitation_id, sender, fallback)
+        return inv.other(sender) if inv else fallback
 
     # ---- ICE port -----------------------------------------------------
 
@@ -309,7 +323,7 @@ class Server:
         if invitee not in self.logins:
             self.send(self.ice, addr, document("ICE", "REPLY", [("id", invitation_id), ("result", "OFFLINE")]))
             return
-        self.invitations[invitation_id] = Invitation(inviter, invitee)
+        self.add_invitation(invitation_id, inviter, invitee)
         self.send_to_account(invitee, document(
             "ICE", "INVITE",
             [("from", inviter), ("to", invitee), ("id", invitation_id),
@@ -340,8 +354,8 @@ class Server:
         if not account:
             return
         invitation_id = root.get("id", "")
-        inv = self.invitations.get(invitation_id)
-        if not inv or inv.other(account) is None:
+        inv = self.invitation(invitation_id, account, root.get("target", ""))
+        if not inv:
             return
         if inv.relay is None:
             inv.relay = Relay(self.host)
@@ -381,7 +395,7 @@ class Server:
             self.send(self.stun, addr, document("STUN", "OFFLINE", [("id", invitation_id)]))
             return
         private = (host.get("local_pri_ip", ""), host.get("local_pri_port", "0"))
-        inv = self.invitations.setdefault(invitation_id, Invitation(account, target))
+        inv = self.invitation(invitation_id, account, target) or self.add_invitation(invitation_id, account, target)
         inv.uac = (private, addr)
         self.send(self.stun, addr, document("STUN", "TRYING", [("id", invitation_id)]))
         if not self.stun_forwarding:
@@ -395,7 +409,7 @@ class Server:
         account = self.account_of_sid(root.get("sid", ""))
         invitation_id = root.get("id", "")
         host = root.find("host")
-        inv = self.invitations.get(invitation_id)
+        inv = self.invitation(invitation_id, account, root.get("target", "")) if account else None
         if not account or host is None or not inv or not inv.uac:
             return
         private = (host.get("local_pri_ip", ""), host.get("local_pri_port", "0"))
@@ -561,7 +575,8 @@ class Server:
 
 def main():
     parser = argparse.ArgumentParser(description="Stand-in rendezvous server")
-    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--host", default="127.0.0.1",
+                        help="IPv4 address every port (and each relay) listens on, and the relay address given out")
     parser.add_argument("--ice-port", type=int, default=0)
     parser.add_argument("--stun-port", type=int, default=0)
     parser.add_argument("--control-port", type=int, default=0)
@@ -570,8 +585,10 @@ def main():
     parser.add_argument("--expire-ms", type=int, default=30000,
                         help="forget logins not heard of for this long (0: never)")
     args = parser.parse_args()
-    if args.host != "127.0.0.1":
-        parser.error("the stand-in serves 127.0.0.1 only")
+    try:
+        socket.inet_aton(args.host)
+    except OSError:
+        parser.error("--host takes a dotted IPv4 address of this machine")
 
     server = Server(args)
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Stand-in for the Ombrix web service and its static content host.
 
-One HTTP server on 127.0.0.1 answers everything the client programs ask:
+One HTTP server on 127.0.0.1 (or --host) answers everything the client programs ask:
 
   GET  /gsc                 the server configuration (every node points here,
                             except IceServer, which --ice-server names)
@@ -11,6 +11,11 @@ One HTTP server on 127.0.0.1 answers everything the client programs ask:
   POST /UploadFile.axd      blog image upload, XML reply
   POST /news.ashx           data-collection reports
   POST /UploadFileDMP.ashx  crash dump upload (stored under <data>/dumps)
+  POST /UploadHeadImage.axd head picture upload from the avatar editor page:
+                            Key (the user's GetCurrentUserQtidByEncrypt text),
+                            Size (small, mid or big), body a PNG; JSON envelope
+                            whose Data is the picture's address. Open to pages of
+                            any origin (the editor page is a local file).
 
 Replies are gzip-compressed when the request carries zip=gzip and accepts
 gzip. Users, sessions, tickets, posts, follows and uploads live in memory
@@ -42,7 +47,8 @@ Tests steer the service through /__control/<action>?... (GET or POST):
   prompt    account, about, mirror, message, fans: new-item counters
   settings  gzip=0|1
   gsc       POST body: serve this text as "gsc" (empty body: back to normal)
-  state     the whole state as JSON
+  state     the whole state as JSON (head_uploads: every head picture
+            received, with its account, size name, PNG width and height)
   log       the request log as a JSON array
 A control request that lacks a parameter or carries a malformed one is
 answered 400 with {"ok": false, "error": ...}; a command with a malformed
@@ -83,6 +89,18 @@ def nested_body(kind, depth):
     return array.encode("utf-8")
 
 
+def qtid_of(account):
+    """The encrypted user id GetCurrentUserQtidByEncrypt hands out."""
+    return hashlib.sha1(("qtid:" + account).encode()).hexdigest()[:24]
+
+
+def png_size(data):
+    """(width, height) of a PNG, or None when the bytes are not one."""
+    if len(data) < 24 or data[:8] != b"\x89PNG\r\n\x1a\n" or data[12:16] != b"IHDR":
+        return None
+    return int.from_bytes(data[16:20], "big"), int.from_bytes(data[20:24], "big")
+
+
 def now_text():
     return datetime.datetime.now().strftime("%Y-%m-%d %H:%M:%S")
 
@@ -100,11 +118,12 @@ class Store:
         self.blogs = []
         self.feedback = []
         self.reports = []
+        self.head_uploads = []
         self.next_id = 1001
         if path and os.path.exists(path):
             with open(path, encoding="utf-8") as f:
                 saved = json.load(f)
-            for key in ("users", "sessions", "tickets", "blogs", "feedback", "reports", "next_id"):
+            for key in ("users", "sessions", "tickets", "blogs", "feedback", "reports", "head_uploads", "next_id"):
                 if key in saved:
                     setattr(self, key, saved[key])
 
@@ -112,7 +131,7 @@ class Store:
         if not self.path:
             return
         data = {k: getattr(self, k) for k in
-                ("users", "sessions", "tickets", "blogs", "feedback", "reports", "next_id")}
+                ("users", "sessions", "tickets", "blogs", "feedback", "reports", "head_uploads", "next_id")}
         tmp = self.path + ".tmp"
         with open(tmp, "w", encoding="utf-8") as f:
             json.dump(data, f, ensure_ascii=False, indent=1)
@@ -199,7 +218,7 @@ def required(params, *keys):
 class Service:
     def __init__(self, args):
         self.args = args
-        self.host = "127.0.0.1"
+        self.host = args.host
         self.port = 0
         self.store = Store(args.state, args.data_dir)
         self.faults = []
@@ -336,7 +355,7 @@ class Service:
                 user = self.session_user(p, "SessionId")
                 if not user:
                     return SESSION_EXPIRED + ("",)
-                return 0, "", hashlib.sha1(("qtid:" + user["Account"]).encode()).hexdigest()[:24]
+                return 0, "", qtid_of(user["Account"])
 
             key = "SessionID" if name in ("AddFollowList", "GetWYGameUserFriend", "GetGameUserProfileList",
                                          "UpdateGameProfile") else "SessionId"
@@ -438,6 +457,32 @@ class Service:
             f.write(body)
         return "0", "http://%s/uploads/%s" % (self.self_address(), name), ""
 
+    def upload_head(self, params, body):
+        """A head picture from the avatar editor: (status, message, address)."""
+        size = params.get("Size", "")
+        if size not in ("small", "mid", "big"):
+            return 1, "参数错误", ""
+        dims = png_size(body)
+        if dims is None:
+            return 2, "不是PNG图片", ""
+        st = self.store
+        with st.lock:
+            user = next((u for u in st.users.values() if qtid_of(u["Account"]) == params.get("Key", "")), None)
+            if user is None:
+                return 3, "用户不存在", ""
+            folder = os.path.join(self.args.data_dir, "uploads")
+            os.makedirs(folder, exist_ok=True)
+            digest = hashlib.sha256(body).hexdigest()
+            name = "head_%s_%s_%d_%s.png" % (user["UserAccountId"], size, len(st.head_uploads) + 1, digest[:12])
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(body)
+            address = "http://%s/uploads/%s" % (self.self_address(), name)
+            st.head_uploads.append({"Account": user["Account"], "Size": size, "Width": dims[0],
+                                    "Height": dims[1], "Bytes": len(body), "Sha256": digest,
+                                    "File": name, "Url": address, "Time": now_text()})
+            st.save()
+        return 0, "", address
+
     def store_dump(self, params, body):
         name = os.path.basename(params.get("fileName", "")) or "unnamed.dmp.gz"
         folder = os.path.join(self.args.data_dir, "dumps")
@@ -472,6 +517,10 @@ COMMANDS_WITH_SESSION = {
 }
 
 
+CORS_HEADERS = (("Access-Control-Allow-Origin", "*"), ("Access-Control-Allow-Methods", "POST, OPTIONS"),
+                ("Access-Control-Allow-Headers", "Content-Type"))
+
+
 class Handler(BaseHTTPRequestHandler):
     server_version = "OmbrixStandin/1.0"
     sys_version = ""
@@ -492,7 +541,8 @@ class Handler(BaseHTTPRequestHandler):
             return None
         return self.rfile.read(length) if length > 0 else b""
 
-    def reply(self, status, body, content_type="text/plain; charset=utf-8", params=None, fault=None):
+    def reply(self, status, body, content_type="text/plain; charset=utf-8", params=None, fault=None,
+              headers=()):
         encoding = None
         wants_gzip = (params or {}).get("zip") == "gzip" and "gzip" in (self.headers.get("Accept-Encoding") or "")
         if self.service.gzip and wants_gzip and body:
@@ -514,6 +564,8 @@ class Handler(BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         if encoding:
             self.send_header("Content-Encoding", encoding)
+        for name, value in headers:
+            self.send_header(name, value)
         try:
             self.end_headers()
             self.wfile.write(body)
@@ -535,6 +587,11 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_POST(self):
         self.handle_any("POST")
+
+    def do_OPTIONS(self):
+        # The avatar editor page is a local file: its uploads come with a
+        # "null" origin and may be preflighted.
+        self.reply(204, b"", headers=CORS_HEADERS)
 
     def handle_any(self, method):
         url = urllib.parse.urlsplit(self.path)
@@ -581,6 +638,10 @@ class Handler(BaseHTTPRequestHandler):
             xml = "<Result><Status>%s</Status><Data>%s</Data><Message>%s</Message></Result>" % (
                 status, data, message)
             return self.reply(200, xml.encode("utf-8"), "text/xml; charset=utf-8", params, fault)
+        if url.path == "/UploadHeadImage.axd":
+            status, message, data = self.service.upload_head(params, body)
+            return self.reply(200, self.envelope(status, message, data), "application/json; charset=utf-8",
+                              params, fault, headers=CORS_HEADERS)
         if url.path == "/news.ashx":
             with self.service.store.lock:
                 self.service.store.reports.append({k: params.get(k, "") for k in ("d", "mac", "version", "vkey")})
@@ -724,7 +785,7 @@ class Handler(BaseHTTPRequestHandler):
         elif action == "state":
             with st.lock:
                 result = {k: getattr(st, k) for k in ("users", "sessions", "tickets", "blogs", "feedback",
-                                                      "reports")}
+                                                      "reports", "head_uploads")}
         elif action == "log":
             with svc.log_lock:
                 result = list(svc.log)
@@ -735,6 +796,7 @@ class Handler(BaseHTTPRequestHandler):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--host", default="127.0.0.1", help="IPv4 address to listen on (and to name in links)")
     parser.add_argument("--port", type=int, default=18080, help="0 picks a free port")
     parser.add_argument("--port-file", help="write the port here once listening")
     parser.add_argument("--data-dir", default=None, help="uploads and dumps (default: a folder in /tmp)")
@@ -757,7 +819,7 @@ def main():
     os.makedirs(args.data_dir, exist_ok=True)
 
     service = Service(args)
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server = ThreadingHTTPServer((args.host, args.port), Handler)
     server.daemon_threads = True
     server.service = service
     service.port = server.server_address[1]

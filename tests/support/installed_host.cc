@@ -86,8 +86,14 @@ void InstalledHost::CopyFromDist(const std::string& name) {
 
 void InstalledHost::WriteEditionValues(const std::string& ini) { WriteFile(Path("OBVerCustom.ini"), ini); }
 
-std::unique_ptr<HostProcess> InstalledHost::Run(const std::vector<std::string>& args) {
-  return std::make_unique<HostProcess>(Path("OBHost.exe"), args, dir_.Sub("stderr." + std::to_string(runs_++)));
+std::unique_ptr<HostProcess> InstalledHost::Run(const std::vector<std::string>& args, const std::string& netns) {
+  std::vector<std::string> command = {Path("OBHost.exe")};
+  command.insert(command.end(), args.begin(), args.end());
+  // `ip netns exec` execs the program: the process is the client itself.
+  command = InNetns(netns, std::move(command));
+  const std::string exe = command.front();
+  command.erase(command.begin());
+  return std::make_unique<HostProcess>(exe, command, dir_.Sub("stderr." + std::to_string(runs_++)));
 }
 
 std::string InstalledHost::Log(const std::string& version) const {

@@ -67,8 +67,9 @@ class InstalledHost {
   // Replaces the edition values ("Name=value" lines).
   void WriteEditionValues(const std::string& ini);
 
-  // Starts OBHost.exe of the copy with `args`.
-  std::unique_ptr<HostProcess> Run(const std::vector<std::string>& args = {"--gui"});
+  // Starts OBHost.exe of the copy with `args`, inside the named network
+  // namespace when `netns` is not empty.
+  std::unique_ptr<HostProcess> Run(const std::vector<std::string>& args = {"--gui"}, const std::string& netns = "");
 
   // The client's log for the given edition version.
   std::string Log(const std::string& version = "2.3.109.05") const;

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "tests/support/test_support.h"
@@ -19,14 +20,18 @@ extern char** environ;
 
 namespace ombrix::test {
 
-RendezvousStandin::RendezvousStandin() : dir_(std::make_unique<TempDir>()) {
+RendezvousStandin::RendezvousStandin() : RendezvousStandin(Options()) {}
+
+RendezvousStandin::RendezvousStandin(Options options)
+    : options_(std::move(options)), dir_(std::make_unique<TempDir>()) {
   std::string script = SourceDir() + "/standin/rendezvous/rendezvous.py";
   std::string ready = dir_->Sub("ready.json");
-  std::vector<std::string> args = {"python3", script, "--ready-file", ready, "--record", dir_->Sub("record.jsonl")};
+  std::vector<std::string> args = InNetns(options_.netns, {"python3", script, "--host", options_.host, "--ready-file",
+                                                           ready, "--record", dir_->Sub("record.jsonl")});
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  if (posix_spawnp(&pid_, "python3", nullptr, nullptr, argv.data(), environ) != 0) {
+  if (posix_spawnp(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
     pid_ = -1;
     return;
   }
@@ -51,11 +56,11 @@ RendezvousStandin::~RendezvousStandin() {
 
 std::string RendezvousStandin::Control(const std::string& command) {
   if (control_ < 0) {
-    control_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    control_ = SocketInNetns(options_.netns, AF_INET, SOCK_STREAM | SOCK_CLOEXEC);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(control_port_);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, options_.host.c_str(), &address.sin_addr);
     if (control_ < 0 || connect(control_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
       if (control_ >= 0) close(control_);
       control_ = -1;

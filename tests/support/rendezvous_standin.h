@@ -11,17 +11,24 @@ namespace ombrix::test {
 class TempDir;
 
 // The stand-in rendezvous server (standin/rendezvous/rendezvous.py) on free
-// loopback ports, for one test. Started by the constructor, which waits up
+// loopback ports (or those of another address, in a network namespace),
+// for one test. Started by the constructor, which waits up
 // to 10 s for the server to report its ports; stopped (SIGTERM, then
 // reaped) by the destructor. Check ok() before use.
 class RendezvousStandin {
  public:
+  struct Options {
+    std::string netns;              // run inside this network namespace
+    std::string host = "127.0.0.1";  // every port listens here
+  };
   RendezvousStandin();
+  explicit RendezvousStandin(Options options);
   ~RendezvousStandin();
   RendezvousStandin(const RendezvousStandin&) = delete;
   RendezvousStandin& operator=(const RendezvousStandin&) = delete;
 
   bool ok() const { return ice_port_ != 0; }
+  const std::string& host() const { return options_.host; }
   uint16_t ice_port() const { return ice_port_; }
   uint16_t stun_port() const { return stun_port_; }
 
@@ -35,6 +42,7 @@ class RendezvousStandin {
   pid_t pid() const { return pid_; }
 
  private:
+  Options options_;
   std::unique_ptr<TempDir> dir_;
   pid_t pid_ = -1;
   uint16_t ice_port_ = 0;

@@ -1,5 +1,8 @@
 #include "tests/support/test_support.h"
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,6 +75,41 @@ void WriteFile(const std::string& path, const std::string& data) {
 bool PathExists(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0;
+}
+
+std::string FindProgram(const std::string& name) {
+  std::string path = getenv("PATH") ? getenv("PATH") : "";
+  path += ":/usr/sbin:/sbin:/usr/bin:/bin";
+  std::stringstream folders(path);
+  std::string folder;
+  while (std::getline(folders, folder, ':')) {
+    if (folder.empty()) continue;
+    const std::string candidate = folder + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return {};
+}
+
+std::vector<std::string> InNetns(const std::string& netns, std::vector<std::string> argv) {
+  if (netns.empty()) return argv;
+  std::vector<std::string> wrapped = {FindProgram("ip"), "netns", "exec", netns};
+  wrapped.insert(wrapped.end(), argv.begin(), argv.end());
+  return wrapped;
+}
+
+int SocketInNetns(const std::string& netns, int domain, int type) {
+  if (netns.empty()) return socket(domain, type, 0);
+  // Entering a namespace changes only the calling thread: a short-lived
+  // one makes the socket, which keeps its namespace after the thread ends.
+  int fd = -1;
+  std::thread maker([&] {
+    const int ns = open(("/run/netns/" + netns).c_str(), O_RDONLY | O_CLOEXEC);
+    if (ns < 0) return;
+    if (setns(ns, CLONE_NEWNET) == 0) fd = socket(domain, type, 0);
+    close(ns);
+  });
+  maker.join();
+  return fd;
 }
 
 }  // namespace ombrix::test

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ombrix::test {
 
@@ -47,5 +48,16 @@ std::string BinaryDir();
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& data);
 bool PathExists(const std::string& path);
+
+// The program's full path, from PATH or the system folders (/usr/sbin,
+// /sbin, which a plain user's PATH may lack); empty when there is none.
+std::string FindProgram(const std::string& name);
+// `argv` as run inside the named network namespace (`ip netns exec`), or
+// unchanged when `netns` is empty.
+std::vector<std::string> InNetns(const std::string& netns, std::vector<std::string> argv);
+// A socket made in the named network namespace, or in this process's own
+// when `netns` is empty; -1 when it cannot be made. The socket stays in
+// that namespace whichever thread uses it.
+int SocketInNetns(const std::string& netns, int domain, int type);
 
 }  // namespace ombrix::test

@@ -83,16 +83,17 @@ std::string WebRequest::Header(const std::string& name) const { return Find(head
 
 WebStandin::WebStandin() : WebStandin(Options()) {}
 
-WebStandin::WebStandin(Options options) {
+WebStandin::WebStandin(Options options) : netns_(options.netns), host_ip_(options.host) {
   data_dir_ = dir_.Sub("data");
   log_path_ = dir_.Sub("requests.log");
   std::string port_file = dir_.Sub("port");
   std::string script = SourceDir() + "/standin/web/web_standin.py";
-  std::vector<std::string> args = {"python3",     script,    "--port",          "0",
-                                    "--port-file", port_file, "--data-dir",      data_dir_,
+  std::vector<std::string> args = {"python3",     script,    "--host",     host_ip_,  "--port",
+                                    "0",           "--port-file", port_file, "--data-dir", data_dir_,
                                     "--request-log", log_path_};
   if (options.demo_user) args.push_back("--demo-user");
   for (const auto& a : options.extra_args) args.push_back(a);
+  args = InNetns(netns_, std::move(args));
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -111,7 +112,7 @@ WebStandin::WebStandin(Options options) {
   posix_spawnattr_setsigdefault(&attr, &all);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid;
-  int rc = posix_spawnp(&pid, "python3", &actions, &attr, argv.data(), environ);
+  int rc = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) return;
@@ -132,7 +133,7 @@ WebStandin::~WebStandin() {
   waitpid(pid_, nullptr, 0);
 }
 
-std::string WebStandin::host() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string WebStandin::host() const { return host_ip_ + ":" + std::to_string(port_); }
 std::string WebStandin::base_url() const { return "http://" + host(); }
 
 std::string WebStandin::GscXml() const {
@@ -147,14 +148,14 @@ std::string WebStandin::GscXml() const {
 
 std::string WebStandin::Control(const std::string& action, const std::string& query, const std::string& body) {
   if (!port_) return std::string();
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int fd = SocketInNetns(netns_, AF_INET, SOCK_STREAM | SOCK_CLOEXEC);
   if (fd < 0) return std::string();
   timeval tv{10, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(port_));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  inet_pton(AF_INET, host_ip_.c_str(), &addr.sin_addr);
   std::string reply;
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
     std::string request = std::string(body.empty() ? "GET" : "POST") + " /__control/" + action +

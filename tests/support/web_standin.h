@@ -39,6 +39,8 @@ class WebStandin {
   struct Options {
     bool demo_user = true;  // account "demo", password "ombrix2024", friend "buddy"
     std::vector<std::string> extra_args;
+    std::string netns;              // run inside this network namespace
+    std::string host = "127.0.0.1";  // listen here
   };
   WebStandin();
   explicit WebStandin(Options options);
@@ -77,6 +79,8 @@ class WebStandin {
   TempDir dir_;
   std::string data_dir_;
   std::string log_path_;
+  std::string netns_;
+  std::string host_ip_;
   int pid_ = -1;
   int port_ = 0;
 };

@@ -99,7 +99,14 @@ void OBLogicGameInteract_VideoTransfer::OnVideoInvite(const EventParameter* even
 void OBLogicGameInteract_VideoTransfer::OnVideoReply(const EventParameter* event) {
   const auto* reply = static_cast<const payload::SEVENT_VIDEO_REPLY*>(event);
   const ConnectionId target = TargetOf(reply->origin);
-  if (target == 0) return;
+  if (target == 0) {
+    // An invitation no game answered in time: every game showing it
+    // closes it, as when another game answers.
+    if (reply->origin.kind == FromHandle::kNone && reply->result == payload::kVideoTimeout) {
+      server_.SendToAll(COBMSG_S2C_VIDEO_INVITE_REPLYED(reply->id));
+    }
+    return;
+  }
   if (reply->result == payload::kVideoAccept || reply->result == payload::kVideoReject) {
     server_.SendToClient(target, COBMSG_S2C_VIDEO_REPLY(reply->result == payload::kVideoAccept, reply->id));
   } else {
@@ -109,6 +116,13 @@ void OBLogicGameInteract_VideoTransfer::OnVideoReply(const EventParameter* event
 
 void OBLogicGameInteract_VideoTransfer::OnVideoStop(const EventParameter* event) {
   const auto* stop = static_cast<const payload::SEVENT_VIDEO_STOP*>(event);
+  if (stop->origin.kind == FromHandle::kNone) {
+    // An invitation no game took up ended before it was answered (the
+    // inviter hung up, or the user signed out): the games showing it close
+    // it, or its answer would wait for a call that is gone.
+    server_.SendToAll(COBMSG_S2C_VIDEO_INVITE_REPLYED(stop->id));
+    return;
+  }
   if (const ConnectionId target = TargetOf(stop->origin)) server_.SendToClient(target, COBMSG_S2C_VIDEO_STOP(stop->id));
 }
 

@@ -76,3 +76,37 @@ std::wstring ShowableHeadImage(const std::wstring& downloaded) {
   g_object_unref(image);
   return shown;
 }
+
+bool ConvertGifToPngInPlace(const std::wstring& path) {
+  const std::string source = brx::util::WideToUtf8(path);
+  char magic[6] = {};
+  if (FILE* file = std::fopen(source.c_str(), "rb")) {
+    size_t read = std::fread(magic, 1, sizeof(magic), file);
+    std::fclose(file);
+    if (read != sizeof(magic)) return false;
+  } else {
+    return false;
+  }
+  if (std::string(magic, 6) != "GIF87a" && std::string(magic, 6) != "GIF89a") return false;
+  GError* error = nullptr;
+  GdkPixbuf* image = gdk_pixbuf_new_from_file(source.c_str(), &error);
+  if (image == nullptr) {
+    g_clear_error(&error);
+    return false;
+  }
+  const std::string temporary = source + ".png.part";
+  bool saved = gdk_pixbuf_save(image, temporary.c_str(), "png", &error, nullptr);
+  g_object_unref(image);
+  if (!saved) {
+    g_clear_error(&error);
+    std::remove(temporary.c_str());
+    return false;
+  }
+  std::error_code rename_error;
+  std::filesystem::rename(temporary, source, rename_error);
+  if (rename_error) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}

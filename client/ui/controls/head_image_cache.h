@@ -18,3 +18,9 @@ std::wstring NewHeadImageCachePath(const std::wstring& user_folder, const std::w
 // name is returned whether or not the conversion worked; other files are
 // returned as they are.
 std::wstring ShowableHeadImage(const std::wstring& downloaded);
+
+// Rewrites the file at `path` as PNG when its content is a GIF, whatever
+// its name says, so that every image loader shows it. The PNG is written
+// beside it first and then renamed over it, so a failure leaves the GIF in
+// place. True when the file was converted.
+bool ConvertGifToPngInPlace(const std::wstring& path);

@@ -2,6 +2,7 @@
 // the post, and their answers.
 #include "client/core/event_ids.h"
 #include "client/ui/controls/ob_pic_button_ui.h"
+#include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/ob_frame_wnd.h"
 #include "client/web/web_events.h"
 #include "uilib/rich_edit_ui.h"
@@ -10,7 +11,6 @@ namespace {
 
 constexpr wchar_t kTopic[] = L"#请在这里输入自定义话题#";
 constexpr wchar_t kEditorHint[] = L"来，在右侧选择一张游戏截图，发布看法";
-constexpr wchar_t kSignInFirst[] = L"登录后继续刚才的操作!";
 const FromHandle kFromFrame{FromHandle::kClient, 0};
 
 }  // namespace
@@ -55,11 +55,11 @@ void COBFrameWnd::Post() {
   std::wstring text = EditorText();
   if (text.find(kTopic) != std::wstring::npos) {
     SetStatus(L"请修改自定义话题！");
+    windows_->ShowWarning(L"提示", L"请修改自定义话题！");
     return;
   }
   if (state_ == 3) {
-    resume_after_sign_in_ = true;
-    services_->RequestSignIn(kSignInFirst);
+    AskToSignIn();
     return;
   }
   bool chosen = pic_button_ != nullptr && pic_button_->IsAttached();

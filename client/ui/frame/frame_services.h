@@ -1,9 +1,16 @@
 #pragma once
 
+#include <map>
 #include <string>
+#include <vector>
 
 #include "client/core/event_chain.h"
 #include "client/core/event_parameter.h"
+#include "client/ui/dialogs/about_dialog.h"
+#include "client/ui/settings/configuration_dialog.h"
+
+class ShotCatalogue;
+struct UserAccountRecord;
 
 // What the main window needs from the client around it: the event chain,
 // the signed-in session, configuration, the web requests and the other
@@ -47,6 +54,28 @@ class FrameServices {
 
   virtual void OpenWithShell(const std::wstring& path) = 0;
   virtual void ShowLoginWindow() = 0;
-  // Asks the user to sign in first, with this text.
+  // Asks the user to sign in first, with this text; the frame asks through
+  // its pop-up menu when it has one (it has none without a configuration).
   virtual void RequestSignIn(const std::wstring& text) = 0;
+
+  // What the windows the frame opens need.
+  // The screenshots the picker and the album browse; null: none known.
+  virtual ShotCatalogue* Shots() = 0;
+  // The games of the configuration set, in their order.
+  virtual std::vector<std::wstring> GameIds() = 0;
+  // The settings dialog's needs; the frame adds its controls and its
+  // quota note.
+  virtual ConfigurationDialogHost SettingsHost() = 0;
+  virtual CAboutDialog::Info AboutInfo() = 0;
+  virtual void OpenCommunitySite() = 0;
+  virtual void SendFeedback(const std::wstring& content, const std::wstring& title) = 0;
+  // The signed-in user's record; null when nobody is signed in.
+  virtual const UserAccountRecord* CurrentUser() = 0;
+  // The account and its game roles, for the profile editor; both answer
+  // on the event chain.
+  virtual void RequestProfile(const FromHandle& from) = 0;
+  virtual void UpdateUserInfo(const std::map<std::wstring, std::wstring>& fields) = 0;
+  virtual void UpdateGameProfile(const std::wstring& json) = 0;
+  virtual void RequestAvatarKey() = 0;
+  virtual void OpenAvatarEditor(const std::wstring& key, const uilib::RECT& at) = 0;
 };

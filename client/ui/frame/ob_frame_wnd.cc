@@ -6,12 +6,15 @@
 #include "client/core/message_ids.h"
 #include "client/ui/controls/dialog_builder_callback_ex.h"
 #include "client/ui/controls/ob_list_ui.h"
+#include "client/ui/controls/head_image_cache.h"
 #include "client/ui/controls/ob_pic_button_ui.h"
+#include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/list_users_json.h"
-#include "client/ui/frame/chosen_screenshot.h"
+#include "client/ui/picture/picture_item.h"
 #include "client/ui/frame/origin_image_name.h"
 #include "client/ui/script/jscript_execute_http.h"
 #include "client/ui/script/jscript_execute_logic_frame_wnd_core.h"
+#include "client/web/user_account_record.h"
 #include "client/web/web_events.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/rich_edit_ui.h"
@@ -27,6 +30,8 @@ constexpr wchar_t kSearchHint[] = L"输入翎岚昵称或雾隐城角色名";
 constexpr wchar_t kKnowKey[] = L"root.user.knowstatus";
 constexpr int kIconSignedIn = 0x9D;
 constexpr int kIconSignedOut = 0x9C;
+// Far above the paint manager's own timer ids.
+constexpr uintptr_t kDelayedCheckTimer = 0x4F420001;
 
 const wchar_t* const kGuestLocked[] = {L"confbtn", L"picbtn", L"keybtn", L"userbtn", L"lookForbtn"};
 
@@ -37,13 +42,16 @@ COBFrameWnd::COBFrameWnd(FrameServices* services, const ControlContext* context,
     : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(context), false),
       services_(services),
       context_(context),
-      browsers_(std::move(browsers)) {
+      browsers_(std::move(browsers)),
+      windows_(std::make_unique<FrameWindows>(this, services, context)) {
   skin_source_ = context->skin_folder + L"/obskin.xml";
   know_status_ = services_->ConfigValue(kKnowKey, L"0") == L"1";
   Subscribe();
 }
 
 COBFrameWnd::~COBFrameWnd() {
+  windows_.reset();
+  if (GetHWND() != 0) uilib::KillTimer(GetHWND(), kDelayedCheckTimer);
   if (EventChain* events = services_->Events()) {
     for (EventChain::Handle handle : subscriptions_) events->Unsubscribe(handle);
   }
@@ -66,6 +74,7 @@ void COBFrameWnd::Subscribe() {
   on(SEVENT_RESPONSE_UserLoginByTicket, &COBFrameWnd::OnUserLoginByTicket);
   on(SEVENT_RESPONSE_UserLogout, &COBFrameWnd::OnUserLogout);
   on(SEVENT_RESPONSE_GetDataPrompt, &COBFrameWnd::OnDataPrompt);
+  on(SEVENT_RESPONSE_UpdateUserInfo, &COBFrameWnd::OnUserInfoUpdated);
   on(SEVENT_RESPONSE_Upload, &COBFrameWnd::OnUpload);
   on(SEVENT_RESPONSE_Addblog, &COBFrameWnd::OnAddBlogDone);
   on(SEVENT_RESPONSE_GetWYGameUserFriend, &COBFrameWnd::OnFriends);
@@ -167,10 +176,18 @@ uilib::LRESULT COBFrameWnd::HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
       if (wparam == uilib::VK_RETURN && commit_ != nullptr) commit_->Activate();
       break;
     case kScreenshotChosen: {
-      const auto* shot = reinterpret_cast<const ChosenScreenshot*>(lparam);
-      if (shot != nullptr) OnScreenshotChosen(shot->path, shot->game_id);
+      // The picker's item lives until this send returns: copy what is kept.
+      const auto* shot = reinterpret_cast<const PictureItem*>(lparam);
+      if (shot != nullptr) OnScreenshotChosen(shot->path, shot->gameId);
       return 0;
     }
+    case uilib::WM_TIMER:
+      if (wparam == kDelayedCheckTimer) {
+        uilib::KillTimer(GetHWND(), kDelayedCheckTimer);
+        windows_->RunQuotaCheck();
+        return 0;
+      }
+      break;
     case kScriptResult:
       if (dispatch_) dispatch_->DeliverResults();
       return 0;
@@ -200,14 +217,27 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
     } else if (name == L"closebtn") {
       uilib::ShowWindow(GetHWND(), uilib::SW_HIDE);
       if (card_) card_->HideMiniCard();
+    } else if (name == L"feedbackbtn") {
+      windows_->ShowFeedback();
+    } else if (name == L"insertpicbtn") {
+      windows_->OpenPicker();
+    } else if (name == L"picbtn") {
+      windows_->OpenAlbum();
+    } else if (name == L"menubtn") {
+      windows_->ShowContextMenu();
+    } else if (name == L"confbtn") {
+      windows_->ShowSettings(1);
+    } else if (name == L"keybtn") {
+      windows_->ShowSettings(2);
     } else if (name == L"commitbtn") {
       Post();
     } else if (name == L"topicbtn") {
       InsertTopic();
     } else if (name == L"userbtn") {
-      if (state_ != 2) {
-        services_->RequestSignIn(L"登录后继续刚才的操作!");
-        resume_after_sign_in_ = true;
+      if (state_ == 2) {
+        windows_->ShowUserInfo();
+      } else {
+        AskToSignIn();
       }
     } else if (name == L"eventbtn") {
       site_shown_ = true;
@@ -333,7 +363,10 @@ void COBFrameWnd::SetStatus(const std::wstring& text) {
 void COBFrameWnd::ShowAfterSignIn(int state, int mode) {
   // A guest's draft goes out after the sign-in only when the guest had
   // already pressed commit, not merely because text was left typed.
-  bool activate = state_ == 3 && state == 2 && resume_after_sign_in_;
+  // A guest who agreed to sign in went through the signed-out state.
+  bool was_guest = state_ == 3 || (state_ == 1 && guest_sign_in_pending_);
+  guest_sign_in_pending_ = false;
+  bool activate = was_guest && state == 2 && resume_after_sign_in_;
   bool resume = resume_after_sign_in_;
   if (state == 2 && !activate && editor_ != nullptr) editor_->SetText(L"");
   state_ = state;
@@ -341,11 +374,18 @@ void COBFrameWnd::ShowAfterSignIn(int state, int mode) {
   uploading_ = false;
   RefreshCommitButton();
   if (activate && commit_ != nullptr) commit_->Activate();
+  windows_->EnsureContextMenu();
+  windows_->EnsureUserInfo();
+  for (const wchar_t* name : {L"recommend_tip_1", L"recommend_tip_2", L"recommend_tip_2_arrow"}) {
+    if (auto* c = Find(name)) c->SetVisible(false);
+  }
+  services_->SetConfigValue(L"root.user.recommendtipsshowed", L"1");
   uilib::ShowWindow(GetHWND(), mode == 1 ? uilib::SW_SHOWNORMAL : mode == 3 ? uilib::SW_HIDE : uilib::SW_SHOWNA);
   bool guest = state_ == 3;
   for (const wchar_t* name : kGuestLocked) {
     if (auto* control = Find(name)) control->SetEnabled(!guest);
   }
+  windows_->SetGuestMode(guest);
   if (guest) {
     CallPage("RandomLook");
   } else if (state_ == 2) {
@@ -354,6 +394,24 @@ void COBFrameWnd::ShowAfterSignIn(int state, int mode) {
   if (resume && state_ == 2) CallPage("RemindShow", {L"4"});
   resume_after_sign_in_ = false;
   uilib::SetLayeredWindowAttributes(GetHWND(), kColorKey, 255, uilib::LWA_COLORKEY);
+  delayed_check_started_ = false;
+  uilib::KillTimer(GetHWND(), kDelayedCheckTimer);
+  if (mode == 1) StartDelayedCheck();
+}
+
+void COBFrameWnd::StartDelayedCheck() {
+  if (delayed_check_started_) return;
+  delayed_check_started_ = true;
+  // A window timer: the check touches windows, so it runs on this thread.
+  uilib::SetTimer(GetHWND(), kDelayedCheckTimer, kDelayedCheckMs);
+}
+
+void COBFrameWnd::ReturnToDefaultPage() {
+  if (site_shown_) {
+    Navigate(LocalPageUrl());
+  } else if (search_shown_) {
+    ShowDefaultPage();
+  }
 }
 
 void COBFrameWnd::OnPageLoad(const std::wstring& page_name) {
@@ -374,12 +432,23 @@ void COBFrameWnd::OnPageLoad(const std::wstring& page_name) {
   }
 }
 
+void COBFrameWnd::AskToSignIn() {
+  resume_after_sign_in_ = true;
+  if (COBContextMenu* menu = windows_->EnsureContextMenu()) {
+    menu->RequestLogin(true);
+  } else {
+    services_->RequestSignIn(L"登录后继续刚才的操作!");
+  }
+}
+
 void COBFrameWnd::HideAndSignOut() {
+  guest_sign_in_pending_ = state_ == 3 && resume_after_sign_in_;
   if (site_shown_) Navigate(LocalPageUrl());
   uilib::ShowWindow(GetHWND(), uilib::SW_HIDE);
   for (const wchar_t* name : kGuestLocked) {
     if (auto* control = Find(name)) control->SetEnabled(true);
   }
+  windows_->SetGuestMode(false);
   services_->UserLogout();
   CallPage("Other_ClearState");
   services_->ShowLoginWindow();
@@ -387,6 +456,7 @@ void COBFrameWnd::HideAndSignOut() {
   // The next user must not get this one's sign-in replayed into the page.
   saved_sign_in_args_.clear();
   site_shown_ = false;
+  windows_->ResetUserInfo();
 }
 
 void COBFrameWnd::RequestUserLogout() {
@@ -491,4 +561,21 @@ void COBFrameWnd::OnDownload(const EventParameter* p) {
   if (it == wanted_downloads_.end()) return;
   wanted_downloads_.erase(it);
   if (done->ok) services_->OpenWithShell(done->local_file);
+}
+
+void COBFrameWnd::OnUserInfoUpdated(const EventParameter* p) {
+  if (!static_cast<const payload::SEVENT_RESPONSE_UpdateUserInfo*>(p)->ok) return;
+  const UserAccountRecord* user = services_->CurrentUser();
+  if (user == nullptr || user->HeadImageUrl.empty()) return;
+  std::error_code error;
+  // Until the download the field holds the server's addresses, not a file.
+  if (!std::filesystem::is_regular_file(std::filesystem::path(user->HeadImageUrl), error)) return;
+  ConvertGifToPngInPlace(user->HeadImageUrl);
+  if (auto* button = Find<uilib::CButtonUI>(L"userbtn")) {
+    std::wstring image = L"file='" + user->HeadImageUrl + L"'";
+    button->SetNormalImage(image.c_str());
+    button->SetHotImage(image.c_str());
+    button->SetPushedImage(image.c_str());
+    button->Invalidate();
+  }
 }

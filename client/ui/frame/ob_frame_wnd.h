@@ -21,6 +21,7 @@ class CRichEditUI;
 }
 class COBPicButtonUI;
 class COBListUI;
+class FrameWindows;
 
 // The main window: the hosted page in the middle ("ie"), the post editor
 // with its screenshot button below, the tool buttons. Drives the page
@@ -30,6 +31,8 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
  public:
   static constexpr int kMaxPostLength = 140;
   static constexpr int kUploadTimeoutMs = 20000;
+  // The storage check runs this long after the frame is shown normally.
+  static constexpr int kDelayedCheckMs = 1000;
 
   COBFrameWnd(FrameServices* services, const ControlContext* context, MiniUserCard::BrowserFactory browsers);
   ~COBFrameWnd() override;
@@ -62,6 +65,10 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   // The tray's new-items prompt: "1" diaries, "2" mentions, "3" private
   // messages, "4" new fans.
   void ShowRemind(const std::wstring& which);
+  // The tray asks for the storage check; it runs once per sign-in.
+  void StartDelayedCheck();
+  // Back to the default page from the site or the search view.
+  void ReturnToDefaultPage();
 
   int sign_in_state() const { return state_; }
   bool posting() const { return posting_; }
@@ -70,6 +77,8 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   const std::wstring& uploaded_image() const { return uploaded_image_; }
   uilib::BrowserHost* browser() const { return browser_.get(); }
   MiniUserCard* card() const { return card_.get(); }
+  // The windows the frame has opened so far.
+  FrameWindows& windows() const { return *windows_; }
   std::wstring LocalPageUrl() const;
 
  protected:
@@ -85,6 +94,8 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   std::wstring EditorText() const;
   void SetStatus(const std::wstring& text);
   void HideTips();
+  // A guest is asked to sign in first; what was pressed resumes after it.
+  void AskToSignIn();
   // The search view: the page fills the window. `tell_page`: the page is
   // asked to show its search view too.
   void ShowSearchPage(bool tell_page);
@@ -105,6 +116,7 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   void OnUserLogout(const EventParameter* p);
   void OnDataPrompt(const EventParameter* p);
   void OnDownload(const EventParameter* p);
+  void OnUserInfoUpdated(const EventParameter* p);
   void OnFriends(const EventParameter* p);
   void OnSearch(const EventParameter* p);
   // Fills `list` from a reply; false (and the list emptied) when the reply
@@ -122,6 +134,7 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   bool site_shown_ = false;
   bool search_shown_ = false;
   bool resume_after_sign_in_ = false;
+  bool guest_sign_in_pending_ = false;
   bool know_status_ = false;
 
   uilib::CRichEditUI* editor_ = nullptr;
@@ -149,4 +162,9 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   std::unique_ptr<uilib::BrowserHost> browser_;
   std::unique_ptr<JScriptDispatch> dispatch_;
   std::unique_ptr<MiniUserCard> card_;
+  bool delayed_check_started_ = false;
+  // Its windows are owned by the frame's window: the destructor ends them first.
+  std::unique_ptr<FrameWindows> windows_;
+
+  friend class FrameWindows;
 };

@@ -5,6 +5,7 @@
 #include "client/web/ob_logic_web_blog.h"
 #include "client/web/ob_logic_web_follow.h"
 #include "client/web/ob_logic_web_game.h"
+#include "client/web/ob_logic_web_other.h"
 #include "client/web/ob_logic_web_server_config.h"
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_logic_manager.h"
@@ -93,4 +94,53 @@ void WebFrameServices::ShowLoginWindow() {
 
 void WebFrameServices::RequestSignIn(const std::wstring& text) {
   if (hooks_.request_sign_in) hooks_.request_sign_in(text);
+}
+
+std::vector<std::wstring> WebFrameServices::GameIds() {
+  std::vector<std::wstring> ids;
+  config_.games().GetGameIds(&ids);
+  return ids;
+}
+
+ConfigurationDialogHost WebFrameServices::SettingsHost() {
+  ConfigurationDialogHost host;
+  host.config = &config_;
+  host.events = web_.chain();
+  host.edition_key = hooks_.edition_key;
+  host.shell = &uilib::GetUiBackend().GetShell();
+  host.login_password = hooks_.login_password;
+  host.choose_folder = hooks_.choose_folder;
+  host.account_site = hooks_.account_site;
+  return host;
+}
+
+void WebFrameServices::OpenCommunitySite() {
+  if (!hooks_.community_site.empty()) uilib::GetUiBackend().GetShell().OpenUrl(hooks_.community_site);
+}
+
+void WebFrameServices::SendFeedback(const std::wstring& content, const std::wstring& title) {
+  web_.Other().RecommendedAdd(content, title);
+}
+
+const UserAccountRecord* WebFrameServices::CurrentUser() {
+  return web_.User().IsLoggedIn() ? &web_.User().record() : nullptr;
+}
+
+void WebFrameServices::RequestProfile(const FromHandle& from) {
+  web_.User().GetUserAccountByAccount();
+  web_.Game().GetGameUserProfileList(from);
+}
+
+void WebFrameServices::UpdateUserInfo(const std::map<std::wstring, std::wstring>& fields) {
+  web_.User().UpdateUserInfo(fields);
+}
+
+void WebFrameServices::UpdateGameProfile(const std::wstring& json) {
+  web_.Game().UpdateGameProfile(json, FromHandle{FromHandle::kClient, 0});
+}
+
+void WebFrameServices::RequestAvatarKey() { web_.Other().GetCurrentUserQtidByEncrypt(); }
+
+void WebFrameServices::OpenAvatarEditor(const std::wstring& key, const uilib::RECT& at) {
+  if (hooks_.open_avatar_editor) hooks_.open_avatar_editor(key, at);
 }

@@ -19,6 +19,21 @@ class WebFrameServices : public FrameServices {
     std::function<void(const std::wstring& text)> request_sign_in;
     // The product's web site, "http://host/"; empty: none.
     std::wstring site_address;
+    // The screenshot catalogue of the client's logic; null: the picker
+    // and the album show no screenshots.
+    ShotCatalogue* shots = nullptr;
+    // For the settings dialog: the edition's registry key, the login
+    // window's stored password, the folder chooser, the account
+    // provider's site ("https://host").
+    std::wstring edition_key;
+    std::function<std::wstring()> login_password;
+    std::function<bool(std::wstring* folder)> choose_folder;
+    std::wstring account_site;
+    // The community site opened from the pop-up menu; empty: none.
+    std::string community_site;
+    CAboutDialog::Info about;
+    // The avatar editor; empty: the profile editor cannot open it.
+    std::function<void(const std::wstring& key, const uilib::RECT& at)> open_avatar_editor;
   };
 
   WebFrameServices(WebLogicManager& web, ConfigStore& config, std::wstring program_dir, Hooks hooks);
@@ -48,6 +63,18 @@ class WebFrameServices : public FrameServices {
   void OpenWithShell(const std::wstring& path) override;
   void ShowLoginWindow() override;
   void RequestSignIn(const std::wstring& text) override;
+  ShotCatalogue* Shots() override { return hooks_.shots; }
+  std::vector<std::wstring> GameIds() override;
+  ConfigurationDialogHost SettingsHost() override;
+  CAboutDialog::Info AboutInfo() override { return hooks_.about; }
+  void OpenCommunitySite() override;
+  void SendFeedback(const std::wstring& content, const std::wstring& title) override;
+  const UserAccountRecord* CurrentUser() override;
+  void RequestProfile(const FromHandle& from) override;
+  void UpdateUserInfo(const std::map<std::wstring, std::wstring>& fields) override;
+  void UpdateGameProfile(const std::wstring& json) override;
+  void RequestAvatarKey() override;
+  void OpenAvatarEditor(const std::wstring& key, const uilib::RECT& at) override;
 
  private:
   WebLogicManager& web_;

@@ -98,6 +98,7 @@ void CUserInfoDialog::InitControls() {
   error_ = Find(L"nickname_edit_error_info");
   role_list_ = Find<CContainerUI>(L"game_role_list");
   no_role_tip_ = Find(L"noroletiplabel");
+  scroll_mark_ = paint_manager_.FindControlQuiet(L"game_role_scrollmark");
 
   if (set_button_ != nullptr) set_button_->SetEnabled(false);
   if (signature_ != nullptr) {
@@ -150,6 +151,16 @@ void CUserInfoDialog::InitControls() {
 }
 
 LRESULT CUserInfoDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_MOUSEWHEEL && role_list_ != nullptr) {
+    POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    uilib::ScreenToClient(GetHWND(), &pt);
+    if (role_list_->GetPos().Contains(pt)) {
+      // Three rows a notch, as lists usually scroll.
+      int notches = static_cast<int16_t>(HIWORD(wparam)) / 120;
+      ScrollRoles(-3 * notches);
+      return 0;
+    }
+  }
   if (msg == WM_KEYUP) {
     if (wparam == VK_ESCAPE) {
       HideError();
@@ -157,7 +168,10 @@ LRESULT CUserInfoDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     }
     return 0;
   }
-  return OBUIWindow::HandleMessage(msg, wparam, lparam);
+  LRESULT result = OBUIWindow::HandleMessage(msg, wparam, lparam);
+  // The rows in view depend on the list's height.
+  if (msg == WM_SIZE) ShowRowsInView();
+  return result;
 }
 
 void CUserInfoDialog::ShowDialog(const wchar_t* picture) {
@@ -173,6 +187,7 @@ void CUserInfoDialog::ShowDialog(const wchar_t* picture) {
   }
   CenterWindow();
   uilib::ShowWindow(GetHWND(), SW_SHOW);
+  ShowRowsInView();
   paint_manager_.SetFocus(nullptr);
   uilib::SetForegroundWindow(GetHWND());
   close_after_save_ = false;
@@ -219,7 +234,6 @@ void CUserInfoDialog::RebuildRows() {
       continue;
     }
     const GameRole& role = roles_[i];
-    row.root->SetVisible(true);
     row.id = role.ID;
     const std::pair<const wchar_t*, const std::wstring*> texts[] = {
         {L"role_game", &role.GameName},       {L"role_server_up", &role.GameArea},
@@ -234,6 +248,8 @@ void CUserInfoDialog::RebuildRows() {
     row.changed = false;
   }
   if (no_role_tip_ != nullptr) no_role_tip_->SetVisible(roles_.empty());
+  first_row_ = 0;
+  ShowRowsInView();
 
   int display = -1;
   for (size_t i = 0; i < roles_.size() && i < rows_.size(); ++i)
@@ -243,6 +259,8 @@ void CUserInfoDialog::RebuildRows() {
     if (rows_[i].option != nullptr) rows_[i].option->Selected(static_cast<int>(i) == display, false);
   SetRoleLabel(display >= 0 ? roles_[display].CharacterName : L"");
   stored_display_row_ = display;
+  // The display role is in view, at the bottom when it lies further down.
+  if (display >= RolesInView()) ScrollRoles(display - RolesInView() + 1);
 }
 
 void CUserInfoDialog::SetRoleLabel(const std::wstring& name) {
@@ -488,4 +506,41 @@ void CUserInfoDialog::OnHeadPictureRefresh(const EventParameter* event) {
   if (!static_cast<const payload::SEVENT_RESPONSE_UpdateUserInfo*>(event)->ok) return;
   const UserAccountRecord* user = host_->CurrentUser();
   if (picture_ != nullptr && user != nullptr) picture_->SetBkImage(user->HeadImageUrl.c_str());
+}
+
+int CUserInfoDialog::RolesInView() const {
+  const int count = static_cast<int>(std::min(roles_.size(), rows_.size()));
+  if (role_list_ == nullptr || rows_.empty()) return count;
+  const int row_height = rows_[0].root->GetFixedHeight();
+  const int list_height = role_list_->GetPos().Height();
+  // Before the first layout every row counts as in view.
+  if (row_height <= 0 || list_height <= 0) return count;
+  return std::clamp(list_height / row_height, 1, std::max(count, 1));
+}
+
+void CUserInfoDialog::ScrollRoles(int rows) {
+  const int count = static_cast<int>(std::min(roles_.size(), rows_.size()));
+  const int first = std::clamp(first_row_ + rows, 0, std::max(0, count - RolesInView()));
+  if (first == first_row_) return;
+  first_row_ = first;
+  ShowRowsInView();
+}
+
+void CUserInfoDialog::ShowRowsInView() {
+  const int count = static_cast<int>(std::min(roles_.size(), rows_.size()));
+  const int in_view = RolesInView();
+  for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
+    rows_[i].root->SetVisible(i < count && i >= first_row_ && i < first_row_ + in_view);
+  if (scroll_mark_ == nullptr || role_list_ == nullptr) return;
+  // A thin mark at the list's right edge: its length is the share of the
+  // rows in view, its place the share above them.
+  const RECT list = role_list_->GetPos();
+  const bool needed = count > in_view && list.Height() > 0;
+  scroll_mark_->SetVisible(needed);
+  if (!needed) return;
+  const int length = std::max(12, list.Height() * in_view / count);
+  const int top = (list.Height() - length) * first_row_ / std::max(1, count - in_view);
+  const int width = std::max(1, scroll_mark_->GetFixedWidth());
+  scroll_mark_->SetFixedXY(SIZE{list.Width() - width, top});
+  scroll_mark_->SetFixedHeight(length);
 }

@@ -73,6 +73,11 @@ class CUserInfoDialog : public OBUIWindow {
   bool modified() const { return modified_; }
   const std::vector<GameRole>& roles() const { return roles_; }
   int stored_display_row() const { return stored_display_row_; }
+  // The role rows in view: the list shows as many as fit, from this one.
+  int first_role_in_view() const { return first_row_; }
+  int RolesInView() const;
+  // Moves the rows in view by `rows` (negative: up), within the roles.
+  void ScrollRoles(int rows);
 
  protected:
   void InitControls() override;
@@ -96,6 +101,8 @@ class CUserInfoDialog : public OBUIWindow {
 
   void FillFromUser();
   void RebuildRows();
+  // Shows the rows in view, hides the others, and places the scroll mark.
+  void ShowRowsInView();
   void SetRoleLabel(const std::wstring& name);
   int SelectedRow() const;
   bool CheckNickname();
@@ -124,6 +131,8 @@ class CUserInfoDialog : public OBUIWindow {
   uilib::CControlUI* error_ = nullptr;
   uilib::CContainerUI* role_list_ = nullptr;
   uilib::CControlUI* no_role_tip_ = nullptr;
+  uilib::CControlUI* scroll_mark_ = nullptr;
+  int first_row_ = 0;
 
   std::vector<RoleRow> rows_;
   CityInfo city_info_;

@@ -33,8 +33,9 @@ std::string NewFileName() {
 
 }  // namespace
 
-OBLogicInteract::OBLogicInteract(EventChain* chain, InteractHost* host, std::unique_ptr<ice::IceSignalling> signalling)
-    : chain_(chain), host_(host), signalling_(std::move(signalling)) {
+OBLogicInteract::OBLogicInteract(EventChain* chain, InteractHost* host, std::unique_ptr<ice::IceSignalling> signalling,
+                                 const brx::platform::TickClock& clock)
+    : chain_(chain), host_(host), clock_(clock), signalling_(std::move(signalling)) {
   if (!signalling_) signalling_ = std::make_unique<ice::IceClient>(this);
 }
 
@@ -100,7 +101,38 @@ bool OBLogicInteract::OnThreadMessage(uint32_t message, uintptr_t wparam, intptr
   return false;
 }
 
-void OBLogicInteract::OnTick() { signalling_->KeepAliveTick(); }
+void OBLogicInteract::OnTick() {
+  signalling_->KeepAliveTick();
+  ExpireInvitations();
+}
+
+void OBLogicInteract::ExpireInvitations() {
+  const std::wstring own = OwnAccount();
+  const uint32_t now = clock_.Now();
+  std::vector<std::wstring> unanswered;  // this side was asked
+  std::vector<std::pair<FromHandle, std::wstring>> unreplied;  // this side asked
+  {
+    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    for (const auto& [id, s] : sessions_) {
+      if (s.state != VideoSession::kInvited || s.answered) continue;
+      const uint32_t waited = now - s.invited_at;  // unsigned: the tick wraps
+      if (s.inviter == own) {
+        if (waited >= kReplyLimitMs) unreplied.emplace_back(s.origin, id);
+      } else if (waited >= kAnswerLimitMs) {
+        unanswered.push_back(id);
+      }
+    }
+  }
+  for (const std::wstring& id : unanswered) {
+    ReplyVideoInvite(id, kReplyTimedOut, FromHandle{});
+    // No game took the invitation; those that show it close it.
+    FireReply(FromHandle{}, id, payload::kVideoTimeout);
+  }
+  for (const auto& [origin, id] : unreplied) {
+    FireReply(origin, id, payload::kVideoTimeout);
+    CloseVideoSession(id);
+  }
+}
 
 void OBLogicInteract::FireReply(const FromHandle& origin, const std::wstring& id, int32_t result) {
   payload::SEVENT_VIDEO_REPLY reply(origin, id, result);
@@ -140,6 +172,7 @@ void OBLogicInteract::InviteVideo(const std::wstring& id, const std::wstring& in
       s.sender = sender;
       s.invited = {invited};
       s.state = VideoSession::kInvited;
+      s.invited_at = clock_.Now();
     }
   }
   if (busy) {
@@ -334,6 +367,7 @@ void OBLogicInteract::OnIceInvite(const ice::ICEEvent_ice_invite* e) {
     s.sender = fields.sender;
     s.invited = {own};
     s.state = VideoSession::kInvited;
+    s.invited_at = clock_.Now();
   }
   payload::SEVENT_VIDEO_INVITE invite(e->id, e->from_name, own, fields.sender == own);
   chain_->FireEvent(&invite);
@@ -372,7 +406,10 @@ void OBLogicInteract::OnIceReply(const ice::ICEEvent_ice_reply* e) {
   if (e->result == ice::ICE_REPLY_ACCEPT) {
     signalling_->StartStunUac(invited, e->id);
   } else {
-    CloseVideoSession(e->id);
+    // The peer made no session for a refused invitation, so there is
+    // nothing to hang up; a HANGUP, which names only the id, would end
+    // whatever call the peer holds under the same id (a busy peer's).
+    CloseSession(e->id, false);
   }
 }
 

@@ -14,6 +14,7 @@
 #include "client/video/signalling/ice_events.h"
 #include "client/video/signalling/ice_signalling.h"
 #include "client/video/transport/video_link_context.h"
+#include "runtime/platform/tick_clock.h"
 
 class MessageVideoData;
 
@@ -34,11 +35,22 @@ class MessageVideoData;
 //
 // The peer of a session (the target of HANGUP, RELAY INVITE and RINGING)
 // is the other party on either side.
+//
+// An invitation nobody answers would hold the one session slot on both
+// sides for good: every later call would be refused as busy. The invited
+// side therefore answers it with a time-out after kAnswerLimitMs, and the
+// inviter gives up by itself after kReplyLimitMs (longer, so the invited
+// side's answer normally comes first) when no answer arrives at all.
 class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VEDWatcher, public VideoTransferOwner {
  public:
+  static constexpr uint32_t kAnswerLimitMs = 30000;
+  static constexpr uint32_t kReplyLimitMs = 45000;
+
   // `chain` and `host` are borrowed and outlive this object. Without a
-  // `signalling`, the real signalling client is made.
-  OBLogicInteract(EventChain* chain, InteractHost* host, std::unique_ptr<ice::IceSignalling> signalling = nullptr);
+  // `signalling`, the real signalling client is made. `clock` times the
+  // unanswered invitations.
+  OBLogicInteract(EventChain* chain, InteractHost* host, std::unique_ptr<ice::IceSignalling> signalling = nullptr,
+                  const brx::platform::TickClock& clock = brx::platform::SystemTickClock());
   ~OBLogicInteract() override;
 
   // Subscribes to the sign-in events and starts the signalling client;
@@ -48,13 +60,15 @@ class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VE
   void Stop();
   // The main loop's entry for 2224, 2225 and 2226; false for any other.
   bool OnThreadMessage(uint32_t message, uintptr_t wparam, intptr_t lparam);
-  // The logic tick (about once a second).
+  // The logic tick (about once a second): keep-alive, and invitations
+  // left unanswered past their limit.
   void OnTick();
 
   void GetOnlineFriend(int page, int page_size);
   void InviteVideo(const std::wstring& id, const std::wstring& invited, bool send_own_video,
                    const FromHandle& origin);
   // `result`: 0 accept, 1 reject, 2 busy, else time-out.
+  static constexpr int kReplyTimedOut = 3;
   void ReplyVideoInvite(const std::wstring& id, int result, const FromHandle& origin);
   void StopVideoOfRequester(const FromHandle& origin);
   void CloseVideoSession(const std::wstring& id);
@@ -96,6 +110,7 @@ class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VE
   void OnPeerControl(const std::wstring& id, uint8_t code);
   void PushReceivedFrame(const std::wstring& id, const MessageVideoData& message);
   void OnLinkReady(VideoSession* session, const std::wstring& own);
+  void ExpireInvitations();
 
   // Takes the session out of the map and closes it: HANGUP (when asked and
   // still logged in), links stopped, codec retired. While links are being
@@ -108,6 +123,7 @@ class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VE
 
   EventChain* const chain_;
   InteractHost* const host_;
+  const brx::platform::TickClock& clock_;
   std::unique_ptr<ice::IceSignalling> signalling_;
   uint32_t main_thread_id_ = 0;
   std::vector<EventChain::Handle> subscriptions_;

@@ -21,6 +21,7 @@ struct VideoSession {
   std::wstring sender;          // account whose video is sent
   std::vector<std::wstring> invited;  // one entry, the invited account
   bool answered = false;        // the invited side answered
+  uint32_t invited_at = 0;      // tick of the invitation's sending or arrival
   std::wstring peer_ip;         // the relay, or the peer from the binding
   int32_t peer_port = 0;
   int32_t state = kInvited;

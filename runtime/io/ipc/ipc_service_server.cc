@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
+#include <string>
 
 #include "runtime/io/ipc/pipe_address.h"
 #include "runtime/logmaker/log.h"
@@ -33,6 +35,44 @@ bool IsServed(const sockaddr_un& address, socklen_t length) {
   if (!probe.valid()) return false;
   if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), length) == 0) return true;
   return errno == EAGAIN || errno == EINPROGRESS;  // a full backlog is still a listener
+}
+
+// A listening socket whose name appears only once it accepts: it is bound
+// and listening under a private name first, then linked to `path`. A
+// client never finds the name refusing it between bind and listen, and the
+// link, unlike a rename, never replaces a name another process holds.
+ScopedFd BindListening(const std::string& path, const sockaddr_un& address, socklen_t length) {
+  static std::atomic<unsigned> counter{0};
+  std::string staging = path + ".~" + std::to_string(getpid()) + "." + std::to_string(counter++);
+  sockaddr_un staging_address;
+  socklen_t staging_length;
+  if (!MakePipeAddress(staging, &staging_address, &staging_length)) return ScopedFd();
+  ScopedFd listener(socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!listener.valid()) return ScopedFd();
+  unlink(staging.c_str());  // left by a process of ours that died here
+  if (bind(listener.get(), reinterpret_cast<const sockaddr*>(&staging_address), staging_length) != 0 ||
+      listen(listener.get(), kBacklog) != 0) {
+    LogWarnA("%s:%d:bind %s failed: %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str(), strerror(errno));
+    unlink(staging.c_str());
+    return ScopedFd();
+  }
+  bool linked = link(staging.c_str(), path.c_str()) == 0;
+  if (!linked && errno == EEXIST) {
+    if (IsServed(address, length)) {
+      LogWarnA("%s:%d:%s is served by another process\n", "IPCServiceServer::Listen", __LINE__, path.c_str());
+      unlink(staging.c_str());
+      return ScopedFd();
+    }
+    unlink(path.c_str());  // a stale socket file of a process that is gone
+    linked = link(staging.c_str(), path.c_str()) == 0;
+  }
+  int link_error = errno;
+  unlink(staging.c_str());
+  if (!linked) {
+    LogWarnA("%s:%d:bind %s failed: %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str(), strerror(link_error));
+    return ScopedFd();
+  }
+  return listener;
 }
 
 }  // namespace
@@ -89,23 +129,8 @@ bool IPCServiceServer::Listen(const std::wstring& name, bool relisten) {
     LogWarnA("%s:%d:already waiting for a client on %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str());
     return false;
   }
-  ScopedFd listener(socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  ScopedFd listener = BindListening(path, address, length);
   if (!listener.valid()) return false;
-  if (bind(listener.get(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
-    if (errno != EADDRINUSE) {
-      LogWarnA("%s:%d:bind %s failed: %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str(), strerror(errno));
-      return false;
-    }
-    if (IsServed(address, length)) {
-      LogWarnA("%s:%d:%s is served by another process\n", "IPCServiceServer::Listen", __LINE__, path.c_str());
-      return false;
-    }
-    unlink(path.c_str());  // a stale socket file of a process that is gone
-    if (bind(listener.get(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
-      LogWarnA("%s:%d:bind %s failed: %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str(), strerror(errno));
-      return false;
-    }
-  }
   auto pipe = std::make_unique<PipeConnection>();
   struct stat st;
   if (stat(path.c_str(), &st) == 0) {
@@ -117,10 +142,6 @@ bool IPCServiceServer::Listen(const std::wstring& name, bool relisten) {
   pipe->path = path;
   pipe->relisten = relisten;
   pipe->listener = std::move(listener);
-  if (listen(pipe->listener.get(), kBacklog) != 0) {
-    pipe->CloseListener();
-    return false;
-  }
   pipe->fd = pipe->listener.get();
   pipe->kind = IOOperation::Kind::kListen;
   PipeConnection* raw = pipe.get();

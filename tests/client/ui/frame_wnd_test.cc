@@ -10,13 +10,14 @@
 #include "client/core/message_ids.h"
 #include "client/ui/controls/ob_pic_button_ui.h"
 #include "client/ui/controls/ob_list_ui.h"
-#include "client/ui/frame/chosen_screenshot.h"
 #include "client/ui/frame/list_users_json.h"
 #include "client/ui/frame/ob_frame_wnd.h"
+#include "client/ui/picture/picture_item.h"
 #include "client/ui/frame/origin_image_name.h"
 #include "client/web/web_events.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/fake_browser_host.h"
+#include "tests/client/ui/fake_frame_services.h"
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/ui_test_driver.h"
@@ -29,61 +30,8 @@ namespace {
 const FromHandle kFrame{FromHandle::kClient, 0};
 const FromHandle kGame{FromHandle::kGameClient, 3};
 
-struct FakeServices : FrameServices {
-  EventChain events;
-  TempDir dir;
-  bool session = true;
-  bool accept_requests = true;
-  std::vector<std::vector<std::wstring>> blogs, uploads, downloads;
-  std::vector<std::wstring> opened, log;
-  std::map<std::wstring, std::wstring> config;
-
-  EventChain* Events() override { return &events; }
-  std::wstring ProgramDir() override { return std::filesystem::path(dir.path()).wstring(); }
-  std::wstring GameId() override { return L"other"; }
-  std::wstring GameName(const std::wstring& id) override { return id.empty() ? L"" : L"Game " + id; }
-  std::wstring ServerAddress(const std::wstring&) override { return L"http://127.0.0.1:9/ClientInterface.axd"; }
-  std::wstring SiteAddress() override { return L"http://site.example/"; }
-  bool HasSession() override { return session; }
-  std::wstring UserId() override { return L"1001"; }
-  std::wstring Account() override { return L"demo"; }
-  std::wstring SessionId() override { return L"s1"; }
-  std::wstring ConfigValue(const std::wstring& k, const std::wstring& d) override {
-    return config.count(k) ? config[k] : d;
-  }
-  void SetConfigValue(const std::wstring& k, const std::wstring& v) override { config[k] = v; }
-  bool AddBlog(const std::wstring& c, const std::wstring& i, const std::wstring& g, const std::wstring& f,
-               const FromHandle&) override {
-    if (!accept_requests) return false;
-    blogs.push_back({c, i, g, f});
-    return true;
-  }
-  bool Upload(const std::wstring& file, int timeout, const FromHandle&) override {
-    if (!accept_requests) return false;
-    uploads.push_back({file, std::to_wstring(timeout)});
-    return true;
-  }
-  bool GameDownloadFile(const std::wstring& url, const std::wstring& file, const FromHandle&) override {
-    downloads.push_back({url, file});
-    return true;
-  }
-  bool SearchByNickAndProfile(const std::wstring& k, const std::wstring& pg, const std::wstring& n) override {
-    log.push_back(L"search " + k + L" " + pg + L" " + n);
-    return true;
-  }
-  bool AddFollowList(const std::wstring& ids, const FromHandle&) override {
-    log.push_back(L"follow " + ids);
-    return true;
-  }
-  void UserLogout() override { log.push_back(L"logout"); }
-  void ResetCounter(int id) override { log.push_back(L"reset" + std::to_wstring(id)); }
-  void OpenWithShell(const std::wstring& path) override { opened.push_back(path); }
-  void ShowLoginWindow() override { log.push_back(L"login window"); }
-  void RequestSignIn(const std::wstring& text) override { log.push_back(L"sign in: " + text); }
-};
-
 struct FrameFixture {
-  FakeServices services;
+  FakeFrameServices services;
   ControlContext context;
   FakeBrowserHost* page = nullptr;
   std::unique_ptr<COBFrameWnd> frame;
@@ -112,7 +60,7 @@ struct FrameFixture {
   }
   std::wstring Status() { return frame->paint_manager().FindControl(L"topicnum")->GetText(); }
   void Shot(const std::wstring& path) {
-    ChosenScreenshot shot{path, L"g7"};
+    PictureItem shot{0, path, L"", L"g7"};
     uilib::SendMessage(*frame, ombrix::messages::kScreenshotChosen, 0, reinterpret_cast<uilib::LPARAM>(&shot));
   }
   void UploadDone(const std::wstring& file, bool ok, const FromHandle& from = kFrame) {

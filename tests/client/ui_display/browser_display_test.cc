@@ -289,6 +289,18 @@ struct DemoServices : FrameServices {
   void OpenWithShell(const std::wstring&) override {}
   void ShowLoginWindow() override {}
   void RequestSignIn(const std::wstring&) override {}
+  ShotCatalogue* Shots() override { return nullptr; }
+  std::vector<std::wstring> GameIds() override { return {}; }
+  ConfigurationDialogHost SettingsHost() override { return {}; }
+  CAboutDialog::Info AboutInfo() override { return {}; }
+  void OpenCommunitySite() override {}
+  void SendFeedback(const std::wstring&, const std::wstring&) override {}
+  const UserAccountRecord* CurrentUser() override { return nullptr; }
+  void RequestProfile(const FromHandle&) override {}
+  void UpdateUserInfo(const std::map<std::wstring, std::wstring>&) override {}
+  void UpdateGameProfile(const std::wstring&) override {}
+  void RequestAvatarKey() override {}
+  void OpenAvatarEditor(const std::wstring&, const uilib::RECT&) override {}
 };
 
 // The main window as a user sees it: the skin around the installed page,

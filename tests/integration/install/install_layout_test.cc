@@ -119,7 +119,7 @@ TEST(InstallLayoutTest, AnInstallAfterADemoRunHoldsOnlyWhatAFreshInstallShould) 
   }
   for (const char* file :
        {"OBVerCustom.dll", "OBVerCustom.ini", "OBDaemon.dll", "OBSkin/other/", "OBUninstall.xml", "tray100.png",
-        "html/Default.html", "html/ucard.htm"})
+        "html/Default.html", "html/ucard.htm", "OBPaint/other/AvatarEditor.html"})
     EXPECT_TRUE(tree.count(file)) << file;
   EXPECT_EQ(ReadFile(root + "/games/other.xml"),
             ReadFile(ombrix::test::SourceDir() + "/client/host/games/other.xml"));

@@ -3,8 +3,6 @@
 // registry, lock and pipe folders.
 
 #include <signal.h>
-#include <sys/inotify.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -161,52 +159,50 @@ TEST_F(OBHostProcessTest, AQuitSignalAtAnyMomentOfStartUpEndsTheClientInOrder) {
   const std::string exit_line = "[OBHost.exe]2.3.109.05 exit";
   const std::string hive = installed_.RegistryDir() + "/HKLM.xml";
   size_t starts = 0;
-  // The edition library is mapped only while it is read, a millisecond or
-  // two, which a look at the process's mappings can miss: its opening is
-  // reported as well (watched from before the start).
-  int opens = -1;
-  auto opened = [&] {
-    char buffer[4096];
-    bool any = false;
-    while (opens >= 0 && read(opens, buffer, sizeof buffer) > 0) any = true;
-    return any;
-  };
-  bool library_opened = false;
   const std::vector<std::pair<std::string, std::function<bool(pid_t)>>> moments = {
       {"edition library read",
-       [&](pid_t pid) {
-         library_opened = library_opened || opened();
-         return library_opened ||
-                ReadFile("/proc/" + std::to_string(pid) + "/maps").find("OBVerCustom.dll") != std::string::npos;
+       [](pid_t pid) {
+         return ReadFile("/proc/" + std::to_string(pid) + "/maps").find("OBVerCustom.dll") != std::string::npos;
        }},
       {"edition values written", [&](pid_t) { return PathExists(hive); }},
       {"instance lock taken", [&](pid_t) { return LockHeld(); }},
       {"started", [&](pid_t) { return count(start_line) > starts; }},
   };
-  for (const auto& [moment, reached] : moments) {
+  for (size_t m = 0; m < moments.size(); ++m) {
+    const auto& [moment, reached] = moments[m];
+    // A later moment reached before this one was seen: the poll missed it
+    // (on a busy machine the first lasts only milliseconds).
+    auto passed = [&](pid_t pid) {
+      for (size_t later = m + 1; later < moments.size(); ++later)
+        if (moments[later].second(pid)) return true;
+      return false;
+    };
     for (int sig : {SIGTERM, SIGINT}) {
-      fs::remove(hive);
-      starts = count(start_line);
-      size_t exits = count(exit_line);
-      if (opens >= 0) close(opens);
-      opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-      ASSERT_GE(opens, 0);
-      ASSERT_GE(inotify_add_watch(opens, Program().append("/OBVerCustom.dll").c_str(), IN_OPEN), 0);
-      library_opened = false;
-      auto host = Run();
-      // Polled tightly: the first moment lasts only milliseconds.
-      auto deadline = std::chrono::steady_clock::now() + kExitDeadline;
       bool seen = false;
-      while (!(seen = reached(host->pid())) && !host->HasExited() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
-      ASSERT_TRUE(seen) << moment;
-      ASSERT_TRUE(host->Signal(sig)) << moment;
-      EXPECT_EQ(host->WaitForExit(), 0) << moment << ", signal " << sig;
-      EXPECT_EQ(count(exit_line), exits + 1) << moment << ", signal " << sig;  // shut down, not cut off
-      EXPECT_FALSE(LockHeld()) << moment;
+      for (int attempt = 0; attempt < 20 && !seen; ++attempt) {
+        fs::remove(hive);
+        starts = count(start_line);
+        size_t exits = count(exit_line);
+        auto host = Run();
+        auto deadline = std::chrono::steady_clock::now() + kExitDeadline;
+        bool missed = false;
+        while (!(seen = reached(host->pid())) && !(missed = passed(host->pid())) && !host->HasExited() &&
+               std::chrono::steady_clock::now() < deadline)
+          std::this_thread::sleep_for(std::chrono::microseconds(100));
+        if (!seen && missed) {
+          ASSERT_TRUE(host->Signal(SIGTERM)) << moment;
+          EXPECT_EQ(host->WaitForExit(), 0) << moment << ", missed run";
+          continue;
+        }
+        ASSERT_TRUE(seen) << moment;
+        ASSERT_TRUE(host->Signal(sig)) << moment;
+        EXPECT_EQ(host->WaitForExit(), 0) << moment << ", signal " << sig;
+        EXPECT_EQ(count(exit_line), exits + 1) << moment << ", signal " << sig;  // shut down, not cut off
+        EXPECT_FALSE(LockHeld()) << moment;
+      }
+      ASSERT_TRUE(seen) << moment << ": never caught in 20 runs";
     }
   }
-  if (opens >= 0) close(opens);
 }
 
 TEST_F(OBHostProcessTest, AfterARefusedSecondStartTheFirstStillServesItsGamePipes) {

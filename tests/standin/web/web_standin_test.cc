@@ -105,5 +105,44 @@ TEST(WebStandinTest, BadInputGetsAClearErrorInsteadOfADroppedLine) {
   EXPECT_EQ(Parse(Post(s, "/ClientInterface.axd?CommandName=GetServerDateTime"))["Status"].asInt(), 0);
 }
 
+// A PNG's signature and header chunk: all the head upload looks at.
+std::string PngHead(uint32_t w, uint32_t h) {
+  std::string out("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+  for (uint32_t v : {w, h})
+    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xFF);
+  return out + std::string("\x08\x06\0\0\0 pixels", 12);
+}
+
+TEST(WebStandinTest, HeadPicturesAreTakenForTheKeysUserOnlyAndRecorded) {
+  WebStandin s;
+  Json::Value login = Parse(Post(s, "/ClientInterface.axd?Account=demo&CommandName=UserLogin&Password=ombrix2024"
+                                    "&PaswordType=simple&RequireCipher=false"));
+  Json::Value key = Parse(Post(s, "/ClientInterface.axd?CommandName=GetCurrentUserQtidByEncrypt&SessionId=" +
+                                      login["Data"]["SessionID"].asString()));
+  ASSERT_EQ(key["Status"].asInt(), 0);
+  const std::string upload = "/UploadHeadImage.axd?Key=" + key["Data"].asString();
+  const std::string png = PngHead(180, 180);
+  Json::Value ok = Parse(Post(s, upload + "&Size=big", png));
+  ASSERT_EQ(ok["Status"].asInt(), 0) << ok["Message"].asString();
+  std::string address = ok["Data"].asString();
+  ASSERT_EQ(address.rfind(s.base_url() + "/uploads/", 0), 0u) << address;
+  EXPECT_EQ(address.find(','), std::string::npos);  // it goes into a comma-separated list
+  EXPECT_EQ(ReadFile(s.data_dir() + address.substr(s.base_url().size())), png);
+
+  EXPECT_EQ(Parse(Post(s, "/UploadHeadImage.axd?Key=nobody&Size=big", png))["Status"].asInt(), 3);
+  EXPECT_EQ(Parse(Post(s, upload + "&Size=huge", png))["Status"].asInt(), 1);
+  EXPECT_EQ(Parse(Post(s, upload + "&Size=mid", "GIF89a not a png"))["Status"].asInt(), 2);
+  EXPECT_EQ(Parse(Post(s, upload + "&Size=mid", ""))["Status"].asInt(), 2);
+
+  Json::Value state = Parse(s.Control("state"));
+  ASSERT_EQ(state["head_uploads"].size(), 1u);
+  const Json::Value& got = state["head_uploads"][0];
+  EXPECT_EQ(got["Account"].asString(), "demo");
+  EXPECT_EQ(got["Size"].asString(), "big");
+  EXPECT_EQ(got["Width"].asInt(), 180);
+  EXPECT_EQ(got["Height"].asInt(), 180);
+  EXPECT_EQ(got["Url"].asString(), address);
+}
+
 }  // namespace
 }  // namespace ombrix::test

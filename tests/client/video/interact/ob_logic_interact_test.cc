@@ -63,8 +63,9 @@ struct Side {
     host.user = {account, L"sid-" + account, name};
     auto fake = std::make_unique<FakeSignalling>();
     signalling = fake.get();
-    logic = std::make_unique<OBLogicInteract>(&chain, &host, std::move(fake));
+    logic = std::make_unique<OBLogicInteract>(&chain, &host, std::move(fake), clock);
   }
+  brx::platform::ManualTickClock clock{0xFFFF0000u};  // near the wrap, which must not matter
   EventChain chain;
   FakeHost host;
   EventLog events;
@@ -355,6 +356,98 @@ TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
   EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-3"), -1);
   a.logic->Stop();
   brx::base::Message m;
+  while (queue.Peek(&m, true)) a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+}
+
+TEST(OBLogicInteract, UnansweredInvitationsTimeOutOnBothSidesAndFreeTheSlot) {
+  brx::base::ThreadMessageQueue queue;
+  Side a(L"alice", L"Alice"), b(L"bob", L"Bob");
+  ASSERT_TRUE(a.logic->Start(queue.thread_id()));
+  ASSERT_TRUE(b.logic->Start(queue.thread_id()));
+  const FromHandle game{FromHandle::kGameClient, 5};
+  auto invite_b = [&](const std::wstring& id) {
+    a.logic->InviteVideo(id, L"bob", true, game);
+    ice::ICEEvent_ice_invite invite;
+    invite.id = id;
+    invite.from = L"alice";
+    invite.from_name = L"Alice";
+    invite.data = a.signalling->last_payload;
+    b.logic->OnIceInvite(&invite);
+    ASSERT_EQ(b.events.Count("46 " + ombrix::test::Narrow(id) + " Alice 0"), 1u);
+  };
+
+  // Nobody answers on the invited side: just short of the limit nothing
+  // happens, at the limit it answers "time-out" and frees its slot.
+  ASSERT_NO_FATAL_FAILURE(invite_b(L"inv-1"));
+  a.clock.Advance(OBLogicInteract::kAnswerLimitMs - 1);
+  b.clock.Advance(OBLogicInteract::kAnswerLimitMs - 1);
+  a.logic->OnTick();
+  b.logic->OnTick();
+  EXPECT_EQ(b.signalling->Count("Reply inv-1 alice 3"), 0u);
+  EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-1"), 0);
+  b.clock.Advance(1);
+  b.logic->OnTick();
+  b.logic->OnTick();
+  EXPECT_EQ(b.signalling->Count("Reply inv-1 alice 3"), 1u);
+  EXPECT_EQ(b.events.Count("47 inv-1 7"), 1u) << "the games showing it are told";
+  EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-1"), -1);
+  // The answer reaches the inviter: its game hears "time-out", its slot is free.
+  ice::ICEEvent_ice_reply timed_out;
+  timed_out.id = L"inv-1";
+  timed_out.result = ice::ICE_REPLY_OPTIMEOUT;
+  a.logic->OnIceReply(&timed_out);
+  EXPECT_EQ(a.events.Count("47 inv-1 7"), 1u);
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-1"), -1);
+  // The peer holds nothing under a refused id: no HANGUP, which would end
+  // a call of the peer's that happens to use the same id.
+  EXPECT_EQ(a.signalling->Count("Hangup bob inv-1"), 0u);
+  a.logic->InviteVideo(L"inv-busy", L"bob", true, game);
+  ice::ICEEvent_ice_reply busy;
+  busy.id = L"inv-busy";
+  busy.result = ice::ICE_REPLY_BUSY;
+  a.logic->OnIceReply(&busy);
+  EXPECT_EQ(a.events.Count("47 inv-busy 6"), 1u);
+  EXPECT_EQ(a.signalling->Count("Hangup bob inv-busy"), 0u);
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-busy"), -1);
+
+  // No answer ever reaches the inviter: it gives up by itself, later than
+  // the invited side would, and hangs up so the peer's session ends too.
+  ASSERT_NO_FATAL_FAILURE(invite_b(L"inv-2"));
+  a.clock.Advance(OBLogicInteract::kAnswerLimitMs);
+  a.logic->OnTick();
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-2"), 0) << "the invited side's answer is still awaited";
+  a.clock.Advance(OBLogicInteract::kReplyLimitMs - OBLogicInteract::kAnswerLimitMs);
+  a.logic->OnTick();
+  EXPECT_EQ(a.events.Count("47 inv-2 7"), 1u);
+  EXPECT_EQ(a.signalling->Count("Hangup bob inv-2"), 1u);
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-2"), -1);
+  ice::ICEEvent_ice_hangup hangup;
+  hangup.id = L"inv-2";
+  b.logic->OnIceHangup(&hangup);
+  EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-2"), -1);
+
+  // An answered invitation is not timed out, however long the link takes;
+  // and with both slots free the next call goes ahead.
+  ASSERT_NO_FATAL_FAILURE(invite_b(L"inv-3"));
+  b.logic->ReplyVideoInvite(L"inv-3", 0, FromHandle{FromHandle::kGameClient, 9});
+  EXPECT_EQ(b.signalling->Count("Reply inv-3 alice 0"), 1u);
+  ice::ICEEvent_ice_reply accept;
+  accept.id = L"inv-3";
+  accept.result = ice::ICE_REPLY_ACCEPT;
+  accept.data = L"{\"type\":\"video\",\"video_type\":\"webm\"}";
+  a.logic->OnIceReply(&accept);
+  EXPECT_EQ(a.events.Count("47 inv-3 4"), 1u);
+  a.clock.Advance(OBLogicInteract::kReplyLimitMs * 2);
+  b.clock.Advance(OBLogicInteract::kReplyLimitMs * 2);
+  a.logic->OnTick();
+  b.logic->OnTick();
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-3"), 1);
+  EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-3"), 1);
+  EXPECT_EQ(a.events.Count("47 inv-3 7") + b.events.Count("47 inv-3 7"), 0u);
+  a.logic->Stop();
+  b.logic->Stop();
+  brx::base::Message m;
+  // Retired codecs' notices: any side frees them.
   while (queue.Peek(&m, true)) a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
 }
 

@@ -311,6 +311,44 @@ TEST_F(IceClientTest, InvitationsAndAnswersReachTheOtherSide) {
   ASSERT_TRUE(WaitFor(rb, "relay i1 127.0.0.1"));
 }
 
+TEST_F(IceClientTest, StandinKeepsCallsThatShareAnIdApart) {
+  // The games choose invitation ids, so a third player's invitation may
+  // carry the id of a call in progress; the server still routes each
+  // call's answers, relay and hang-up between its own two parties.
+  Recorder ra, rb, rc;
+  auto a = MakeClient(&ra);
+  auto b = MakeClient(&rb);
+  auto c = MakeClient(&rc);
+  ASSERT_TRUE(a->Initial());
+  ASSERT_TRUE(b->Initial());
+  ASSERT_TRUE(c->Initial());
+  LogIn(*a, ra, L"alice", L"Alice");
+  LogIn(*b, rb, L"bob", L"Bob");
+  LogIn(*c, rc, L"carol", L"Carol");
+
+  a->Invite(L"{}", L"dup", L"bob");
+  ASSERT_TRUE(WaitFor(rb, "invite dup from alice Alice"));
+  b->Reply(L"dup", L"alice", 0, L"{}");
+  ASSERT_TRUE(WaitFor(ra, "reply dup 4"));
+  // Carol calls the busy Bob under the same id; his answer is hers.
+  c->Invite(L"{}", L"dup", L"bob");
+  ASSERT_TRUE(WaitFor(rb, "invite dup from carol Carol"));
+  b->Reply(L"dup", L"carol", 2, L"");
+  ASSERT_TRUE(WaitFor(rc, "reply dup 6"));
+  // Alice and Bob's call goes on: the relay is theirs, and so is a
+  // hang-up; Carol hears of neither.
+  b->RelayInvite(L"dup", L"alice");
+  ASSERT_TRUE(WaitFor(ra, "relay dup 127.0.0.1"));
+  ASSERT_TRUE(WaitFor(rb, "relay dup 127.0.0.1"));
+  a->Hangup(L"bob", L"dup");
+  ASSERT_TRUE(WaitFor(rb, "hangup dup"));
+  // A last request of Carol's marks the end of what she could have heard.
+  c->GetOnlineFriend(1, 10);
+  ASSERT_TRUE(WaitFor(rc, "friends 3 page 1"));
+  EXPECT_FALSE(rc.Has("relay dup 127.0.0.1"));
+  EXPECT_FALSE(rc.Has("hangup dup"));
+}
+
 TEST_F(IceClientTest, KickoutAndServerLogout) {
   Recorder ra, rb, rc;
   auto a = MakeClient(&ra);

@@ -240,7 +240,7 @@ TEST_F(IPCServiceTest, ClientThatClosesAfterOneMessageHasItQueuedBeforeTheDiscon
   raw.Reset();
   ASSERT_TRUE(WaitUntil([&] { return server.Disconnected().size() == 1; }));
   auto events = server.journal.Snapshot();
-  ASSERT_EQ(events.size(), 3u);
+  ASSERT_EQ(events.size(), 3u) << ::testing::PrintToString(events);
   EXPECT_EQ(events[1], "batch");
   EXPECT_EQ(events[2].rfind("disconnect:", 0), 0u);
   server.DispatchMessages();

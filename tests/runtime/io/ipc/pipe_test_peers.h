@@ -54,19 +54,17 @@ class TestServer : public IPCServiceServer {
   }
 
  protected:
+  // The journal entry comes first: a test that waits on the lists then
+  // finds the event journalled too.
   void OnConnect(ConnectionId c, const std::wstring& name) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      connected.push_back(c);
-    }
     journal.Add("connect:" + std::to_string(c) + ":" + std::string(name.begin(), name.end()));
+    std::lock_guard<std::mutex> lock(mutex);
+    connected.push_back(c);
   }
   void OnDisconnect(ConnectionId c, int error) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      disconnected.emplace_back(c, error);
-    }
     journal.Add("disconnect:" + std::to_string(c) + ":" + std::to_string(error));
+    std::lock_guard<std::mutex> lock(mutex);
+    disconnected.emplace_back(c, error);
   }
   void NotifyBatch() override { journal.Add("batch"); }
   void OnMessage(const QueuedMessage& m) override {
