@@ -73,8 +73,14 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   WebFrameServices::Hooks hooks;
   hooks.show_login_window = [this] { ShowLoginWindow(); };
   hooks.request_sign_in = [this](const std::wstring&) { ShowLoginWindow(); };
-  hooks.site_address =
-      brx::util::Utf8ToWide(brx::http::StaticContentHost(brx::util::GetEditionGlobalConfig())) + L"/";
+  const std::string site = brx::http::StaticContentHost(brx::util::GetEditionGlobalConfig()) + "/";
+  hooks.site_address = brx::util::Utf8ToWide(site);
+  hooks.shots = &app->logic().catalogue();
+  hooks.edition_key = brx::util::GetEditionKey();
+  hooks.login_password = [this] { return login_ ? login_->GetLoginPassword() : std::wstring(); };
+  hooks.account_site = brx::util::Utf8ToWide(pages_.account_site);
+  hooks.community_site = site;
+  hooks.about = {brx::util::GetEditionVersion(), brx::util::GetEditionKeyDesc(), pages_.home_page};
   frame_services_ = std::make_unique<WebFrameServices>(web, config, app->program_folder(), std::move(hooks));
   user_link_ = std::make_unique<WebUserLink>(web);
 
@@ -87,7 +93,7 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
     frame_.reset();
     return;
   }
-  frame_link_ = std::make_unique<FrameWindowLink>(*frame_, FrameWindowLink::Hooks{});
+  frame_link_ = std::make_unique<FrameWindowLink>(*frame_);
 
   OBWndTray::RegisterMenus();
   OBWndTray::Links tray_links;

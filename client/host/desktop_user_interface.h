@@ -28,6 +28,8 @@ class DesktopUserInterface : public UserInterfaceHost {
     std::string recover_url =
         "https://passport.ombrix.example/ptinfo/safecenter/getpwd/ChgPwdStepInputAcc.aspx?pwdchoose=findpwd";
     std::string home_page = "http://www.ombrix.example/";
+    // The account provider's site (the settings dialog's password page).
+    std::string account_site = "https://passport.ombrix.example";
   };
 
   // `composition` gives the web logic; it outlives this object.

@@ -1,12 +1,11 @@
 #include "client/host/window_links.h"
 
+#include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/ob_frame_wnd.h"
 #include "client/web/ob_logic_web_game.h"
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_logic_manager.h"
 #include "runtime/logmaker/log.h"
-
-FrameWindowLink::FrameWindowLink(COBFrameWnd& frame, Hooks hooks) : frame_(frame), hooks_(std::move(hooks)) {}
 
 uilib::HWND FrameWindowLink::GetFrameHwnd() const { return frame_.GetHWND(); }
 
@@ -17,13 +16,9 @@ void FrameWindowLink::ShowAfterSignIn(int sign_in_state, uilib::HWND, int login_
   frame_.ShowAfterSignIn(sign_in_state, login_stood);
 }
 
-void FrameWindowLink::StartDelayedCheck() {
-  if (hooks_.start_delayed_check) hooks_.start_delayed_check();
-}
+void FrameWindowLink::StartDelayedCheck() { frame_.StartDelayedCheck(); }
 
-void FrameWindowLink::ShowSettings() {
-  if (hooks_.show_settings) hooks_.show_settings();
-}
+void FrameWindowLink::ShowSettings() { frame_.windows().ShowSettings(1); }
 
 void FrameWindowLink::ShowRemind(const std::wstring& which) { frame_.ShowRemind(which); }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "client/ui/login/login_links.h"
@@ -18,14 +17,7 @@ class WebLogicManager;
 // The main window as the login window and the tray see it.
 class FrameWindowLink : public ILoginFrame, public ITrayFrame {
  public:
-  struct Hooks {
-    // The settings dialog's one-shot start-up check and its first page;
-    // nothing happens while either is unset.
-    std::function<void()> start_delayed_check;
-    std::function<void()> show_settings;
-  };
-
-  FrameWindowLink(COBFrameWnd& frame, Hooks hooks);
+  explicit FrameWindowLink(COBFrameWnd& frame) : frame_(frame) {}
 
   // ILoginFrame and ITrayFrame.
   uilib::HWND GetFrameHwnd() const override;
@@ -37,7 +29,6 @@ class FrameWindowLink : public ILoginFrame, public ITrayFrame {
 
  private:
   COBFrameWnd& frame_;
-  Hooks hooks_;
 };
 
 // The signed-in user and the sign-in requests, as the login window and the

@@ -9,7 +9,9 @@
 #include "client/app/ob_application.h"
 #include "client/core/ui_string_table.h"
 #include "client/host/client_composition.h"
+#include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/ob_frame_wnd.h"
+#include "client/ui/settings/configuration_dialog.h"
 #include "client/ui/login/ob_login_wnd.h"
 #include "client/ui/tray/ob_wnd_tray.h"
 #include "runtime/base/thread_message_queue.h"
@@ -134,6 +136,13 @@ TEST_F(DesktopUserInterfaceTest, MakesTheThreeWindowsLinkedWithTheLoginWindowInF
   EXPECT_FALSE(ui_->TranslateMessage(msg));
   ui_->DispatchMessage(msg);
   EXPECT_EQ(uilib::GetWindowIconId(hwnd, true), 157);
+
+  // The tray's settings entry opens the main window's settings dialog.
+  EXPECT_EQ(frame->windows().settings(), nullptr);
+  uilib::SendMessage(tray->GetHWND(), uilib::WM_COMMAND, OBWndTray::kCmdSettings, 0);
+  ASSERT_NE(frame->windows().settings(), nullptr);
+  EXPECT_TRUE(uilib::IsWindowVisible(frame->windows().settings()->GetHWND()));
+  frame->windows().CloseSettings();
 
   // Message boxes are the skin library's.
   backend_->ClearActions();
