@@ -56,12 +56,14 @@ parameter gets an envelope with a non-zero Status, never a dropped line.
 """
 
 import argparse
+import base64
 import datetime
 import gzip
 import hashlib
 import json
 import os
 import secrets
+import struct
 import sys
 import threading
 import time
@@ -496,7 +498,7 @@ class Service:
         if path == "/" + self.args.gsc_path:
             return self.gsc_text().encode("utf-8")
         if path.startswith("/head/"):
-            return b"\xff\xd8\xff\xe0JFIF-standin " + path[6:].encode() + b"\xff\xd9"
+            return head_picture(path[6:].encode())
         parts = [part for part in path.split("/") if part]
         if not parts or any(part in (".", "..") for part in parts):
             return None
@@ -508,6 +510,30 @@ class Service:
                 with open(full, "rb") as f:
                     return f.read()
         return None
+
+
+
+# The head picture every user has: a real 96 x 96 JPEG, so the client can
+# show it; a comment segment right after the start marker names the picture
+# asked for ("JFIF-standin <name>"), which tests look for.
+HEAD_JPEG = base64.b64decode(
+    "/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAA0JCgsKCA0LCgsODg0PEyAVExISEyccHhcgLikxMC4pLSwzOko+MzZGNywtQFdBRkxO"
+    "UlNSMj5aYVpQYEpRUk//2wBDAQ4ODhMREyYVFSZPNS01T09PT09PT09PT09PT09PT09PT09PT09PT09PT09PT09PT09PT09PT09P"
+    "T09PT09PT0//wAARCABgAGADASIAAhEBAxEB/8QAGgABAAMBAQEAAAAAAAAAAAAAAAQFBgIBA//EAC4QAAICAAQDBQgDAAAAAAAA"
+    "AAABAgMEBRExISJBMlFhccESE0JScpHR4TNigf/EABgBAQEBAQEAAAAAAAAAAAAAAAADAQIE/8QAHREBAQEAAwEAAwAAAAAAAAAA"
+    "AAECAxExQRIhUf/aAAwDAQACEQMRAD8AsgAep4gAAAAAAAAAAAAAAAAAJNvRbgdV1ztmoVxcpPZJFnTkeImk7bIV+G7RaZbgYYOh"
+    "apO2S55ehMJXf8Wzxz6oLciuitaroT8GtCtuptos9i6DhLxNiR8Zha8XS67Fx+GXWLE3frbxz4yQOra5VWyrmtJRejOSqIAAwAAA"
+    "lZXBWZjRF9Ja/bj6EU+2Et9xi6rXtGS18upl8bPWvB4mmk09U9mekHqAABm89goZg2vjgpenoVxMzW5X5hZKL1jHlX+fshl8+PNr"
+    "2gANcgAAAAC4yvNVVBUYl8q4Rn3eDLuEozipQkpRezT1RjDqFk63rXOUX3xehxcdqZ5LP1WybSTbaSW7ZUZlm0IwdOFl7Unwc1sv"
+    "IpbLrbf5LJz+qTZwZMdetvJb4AAokAAAAAAScmlFNt7JHsYynJRim5N6JLqaXLcuhhIKc0pXNcX8vgjm66dZzdK3C5LdalK+SqT6"
+    "bssK8lwce0pz+qX4LEE7q1eYkV88mwUuzCcPpl+SDicjsinLDWKf9ZcH9y+Bk1YXGaxk4Srm4Ti4yW6aOTVY/A14yvSXCxLln3fo"
+    "zF1U6LZVWLSUXo0VzrtHWfxcAA6cAAAucgwqlKWJmuzyw8+rLwjZfWqsBTBfKm/N8SSQ1e69OZ1AAGOgAACpz3CqdCxMVzV8JeKL"
+    "Y4tgrap1y2nFpmy9Vmp3OmNB6002nuuB4XeV/9k=")
+
+
+def head_picture(name):
+    comment = b"JFIF-standin " + name
+    return HEAD_JPEG[:2] + b"\xff\xfe" + struct.pack(">H", len(comment) + 2) + comment + HEAD_JPEG[2:]
 
 
 COMMANDS_WITH_SESSION = {
