@@ -6,11 +6,14 @@
 #include "client/host/client_composition.h"
 #include "client/host/web_logic_adapter.h"
 #include "client/host/window_links.h"
+#include "client/ui/avatar/ob_update_user_image_dlg.h"
+#include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/ob_frame_wnd.h"
 #include "client/ui/frame/web_frame_services.h"
 #include "client/ui/login/ob_login_wnd.h"
 #include "client/ui/tray/ob_wnd_tray.h"
 #include "client/web/ob_logic_web_game.h"
+#include "client/web/ob_logic_web_server_config.h"
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_logic_manager.h"
 #include "runtime/http/service_hosts.h"
@@ -28,6 +31,17 @@ constexpr uilib::DWORD kOverlappedWindow = 0x00CF0000;  // WS_OVERLAPPEDWINDOW
 constexpr int kIconSignedOut = 156;
 
 const wchar_t* OrEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
+
+// The editor's uploaded picture becomes the user's head image on the
+// service.
+class WebAvatarHost : public AvatarEditorHost {
+ public:
+  explicit WebAvatarHost(WebLogicManager& web) : web_(web) {}
+  void UpdateUserHeadImage(const std::wstring& url) override { web_.User().UpdateUserHeadImage(url); }
+
+ private:
+  WebLogicManager& web_;
+};
 
 }  // namespace
 
@@ -81,6 +95,10 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   hooks.account_site = brx::util::Utf8ToWide(pages_.account_site);
   hooks.community_site = site;
   hooks.about = {brx::util::GetEditionVersion(), brx::util::GetEditionKeyDesc(), pages_.home_page};
+  hooks.open_avatar_editor = [this, app](const std::wstring& key, const uilib::RECT& at) {
+    OpenAvatarEditor(app, key, at);
+  };
+  avatar_host_ = std::make_unique<WebAvatarHost>(web);
   frame_services_ = std::make_unique<WebFrameServices>(web, config, app->program_folder(), std::move(hooks));
   user_link_ = std::make_unique<WebUserLink>(web);
 
@@ -150,6 +168,32 @@ void DesktopUserInterface::PlaceLoginWindow(bool hidden) {
     uilib::SetWindowPos(hwnd, uilib::HWND_NOTOPMOST, 0, 0, 0, 0, uilib::SWP_NOMOVE | uilib::SWP_NOSIZE);
 }
 
+void DesktopUserInterface::OpenAvatarEditor(OBApplication* app, const std::wstring& key, const uilib::RECT& at) {
+  if (!frame_ || composition_.web_logic() == nullptr) return;
+  const std::wstring upload = COBUpdateUserImageDlg::UploadUrlBeside(
+      composition_.web_logic()->manager().ServerConfig().GetServerUrlForCommand(L"ClientInterfaceServer"));
+  if (upload.empty()) {
+    LogWarn(L"UI: no upload address for the avatar editor yet\n");
+    return;
+  }
+  CUserInfoDialog* profile = frame_->windows().user_info();
+  const uilib::HWND owner = profile != nullptr ? profile->GetHWND() : 0;
+  if (avatar_ && avatar_->owner() != owner) avatar_.reset();
+  if (!avatar_) {
+    COBUpdateUserImageDlg::Setup setup;
+    setup.host = avatar_host_.get();
+    setup.messages = &app->message_chain();
+    setup.browser_factory = [](uilib::HWND host, const uilib::RECT& rect) {
+      return uilib::CreateBrowserHost(host, rect);
+    };
+    setup.program_dir = app->program_folder();
+    setup.game_id = app->logic().config().games().GetCurrentGameId();
+    setup.upload_url = upload;
+    avatar_ = std::make_unique<COBUpdateUserImageDlg>(owner, std::move(setup));
+  }
+  avatar_->ShowAt(at, key);
+}
+
 void DesktopUserInterface::ShowLoginWindow() {
   if (login_) login_->Show();
 }
@@ -173,6 +217,10 @@ void DesktopUserInterface::CloseWindows() {
     login_->SetFrame(nullptr);
   }
   login_.reset();
+  // The editor points at the profile editor (the frame's) and at the
+  // application's message chain.
+  avatar_.reset();
+  avatar_host_.reset();
   frame_link_.reset();
   frame_.reset();
   user_link_.reset();

@@ -5,14 +5,17 @@
 
 #include "client/app/user_interface_host.h"
 #include "client/ui/controls/control_context.h"
+#include "uilib/ui_defs.h"
 
 class ClientComposition;
+class COBUpdateUserImageDlg;
 class COBFrameWnd;
 class COBLoginWnd;
 class FrameWindowLink;
 class OBWndTray;
 class WebFrameServices;
 class WebUserLink;
+class AvatarEditorHost;
 
 // The user interface of the client with its windows, on the skin library:
 // the main frame, the tray and the login window, linked to each other and
@@ -51,10 +54,15 @@ class DesktopUserInterface : public UserInterfaceHost {
   COBFrameWnd* frame() const { return frame_.get(); }
   COBLoginWnd* login() const { return login_.get(); }
   OBWndTray* tray() const { return tray_.get(); }
+  COBUpdateUserImageDlg* avatar_editor() const { return avatar_.get(); }
 
  private:
   void ShowLoginWindow();
   void PlaceLoginWindow(bool hidden);
+  // The avatar editor over the profile editor, made on first use; the
+  // upload address comes from the server configuration, so a window made
+  // before it arrived is made again.
+  void OpenAvatarEditor(OBApplication* app, const std::wstring& key, const uilib::RECT& at);
 
   ClientComposition& composition_;
   Pages pages_;
@@ -65,4 +73,6 @@ class DesktopUserInterface : public UserInterfaceHost {
   std::unique_ptr<FrameWindowLink> frame_link_;
   std::unique_ptr<OBWndTray> tray_;
   std::unique_ptr<COBLoginWnd> login_;
+  std::unique_ptr<AvatarEditorHost> avatar_host_;
+  std::unique_ptr<COBUpdateUserImageDlg> avatar_;
 };

@@ -70,6 +70,7 @@ class COBUpdateUserImageDlg : public uilib::CWindowWnd, public uilib::ExternalHa
   static uilib::Region EditorRegion(int w, int h);
 
   uilib::BrowserHost* browser() const { return browser_.get(); }
+  uilib::HWND owner() const { return owner_; }
   const std::wstring& key() const { return key_; }
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"COBUpdateUserImageDlg Class"; }

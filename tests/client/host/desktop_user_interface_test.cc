@@ -9,7 +9,12 @@
 #include "client/app/ob_application.h"
 #include "client/core/ui_string_table.h"
 #include "client/host/client_composition.h"
+#include "client/host/web_logic_adapter.h"
+#include "client/web/ob_logic_web_server_config.h"
+#include "client/web/web_logic_manager.h"
+#include "client/ui/avatar/ob_update_user_image_dlg.h"
 #include "client/ui/frame/frame_windows.h"
+#include "client/ui/userinfo/user_info_dialog.h"
 #include "client/ui/frame/ob_frame_wnd.h"
 #include "client/ui/settings/configuration_dialog.h"
 #include "client/ui/login/ob_login_wnd.h"
@@ -198,3 +203,37 @@ TEST_F(DesktopUserInterfaceTest, AGameThatAsksForAHiddenLoginGetsNoWindowInFront
 }
 
 }  // namespace
+
+TEST_F(DesktopUserInterfaceTest, TheProfileEditorOpensTheAvatarEditorOverItselfWithTheKeyOfEachOpen) {
+  // The upload address is the service's, so the editor waits for the
+  // server configuration.
+  OBApplication* app = Start("--gui");
+  ASSERT_NE(app, nullptr);
+  ui_->CreateMainWindows(app);
+  FrameWindows& windows = ui_->frame()->windows();
+  CUserInfoDialog* profile = windows.EnsureUserInfo();
+  ASSERT_NE(profile, nullptr);
+  windows.OpenAvatarEditor(L"key-1", uilib::RECT{10, 10, 530, 450});
+  EXPECT_EQ(ui_->avatar_editor(), nullptr);
+
+  ombrix::test::WriteFile(dir_.Sub("gsc.test"),
+                          "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Node>\n"
+                          "  <ClientInterfaceServer><Rule><Server>http://127.0.0.1:9/</Server></Rule>"
+                          "</ClientInterfaceServer>\n</Node>\n");
+  composition_.web_logic()->manager().ServerConfig().LoadLocalConfig(L"gsc");
+  windows.OpenAvatarEditor(L"key-1", uilib::RECT{10, 10, 530, 450});
+  ASSERT_NE(ui_->avatar_editor(), nullptr);
+  COBUpdateUserImageDlg* editor = ui_->avatar_editor();
+  EXPECT_EQ(editor->owner(), profile->GetHWND());
+  EXPECT_EQ(editor->key(), L"key-1");
+  EXPECT_NE(editor->GetHWND(), 0u);
+  // The next open brings the key of the user signed in then, in the same
+  // window.
+  uilib::HWND hwnd = editor->GetHWND();
+  windows.OpenAvatarEditor(L"key-2", uilib::RECT{10, 10, 530, 450});
+  EXPECT_EQ(ui_->avatar_editor(), editor);
+  EXPECT_EQ(editor->GetHWND(), hwnd);
+  EXPECT_EQ(editor->key(), L"key-2");
+  ui_->CloseWindows();
+  EXPECT_FALSE(uilib::IsWindow(hwnd));
+}
