@@ -151,7 +151,7 @@ bool UDTServiceBase::ReadSocket(io::ConnectionId connection, UDTSOCKET socket) {
   }
   while (!recv_service_.IsStopping()) {
     char* room = reinterpret_cast<char*>(buffer->Reserve(buffer->WantedReadSpace(kReceiveSize)));
-    int space = static_cast<int>(std::min<size_t>(buffer->free_space(), std::numeric_limits<int32_t>::max()));
+    int space = static_cast<int>(std::min<size_t>(buffer->ReadLimit(), std::numeric_limits<int32_t>::max()));
     int n = UDT::recv(socket, room, space, 0);
     if (n == UDT::ERROR || n == 0) {
       int code = n == 0 ? CUDTException::ECONNLOST : UDT::getlasterror_code();
