@@ -22,9 +22,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +40,10 @@ using Clock = std::chrono::steady_clock;
 using brx::io::ConnectionId;
 using brx::io::QueuedMessage;
 
+// The owner drains the queue when the receive thread tells it a batch
+// came, as a GUI thread does on its posted message: it waits for the
+// notice rather than spinning, so the harness takes no core from libudt's
+// own threads.
 class Sink : public brx::net::udt::UDTServiceServer {
  public:
   ~Sink() override { Stop(); }
@@ -45,12 +51,34 @@ class Sink : public brx::net::udt::UDTServiceServer {
   std::atomic<int> accepted{0};
   std::atomic<int> batches{0};
 
+  // Waits up to `timeout` for a batch notice, then dispatches what came.
+  void WaitAndDispatch(std::chrono::milliseconds timeout) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      notified_.wait_for(lock, timeout, [this] { return pending_; });
+      pending_ = false;
+    }
+    DispatchMessages();
+  }
+
  protected:
-  void NotifyBatch() override { batches++; }
+  void NotifyBatch() override {
+    batches++;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      pending_ = true;
+    }
+    notified_.notify_one();
+  }
   void OnMessage(const QueuedMessage& m) override { bytes += m.length; }
   void OnStop(int) override {}
   void OnAccept(ConnectionId, const sockaddr*, int) override { accepted++; }
   void OnClose(ConnectionId, int) override {}
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable notified_;
+  bool pending_ = false;
 };
 
 class Source : public brx::net::udt::UDTServiceClient {
@@ -94,19 +122,13 @@ double MeasureUdt(uint64_t total, uint32_t message_size) {
   const uint64_t window = 16ull << 20;
   uint64_t sent = 0;
   for (uint64_t i = 0; i < messages; ++i) {
-    while (sent - sink.bytes.load() > window) {
-      sink.DispatchMessages();
-      std::this_thread::yield();
-    }
+    while (sent - sink.bytes.load() > window) sink.WaitAndDispatch(std::chrono::milliseconds(10));
     source.SendMessage(source.connection(), body.data(), message_size);
     sent += message_size;
   }
-  bool done = WaitFor(
-      [&] {
-        sink.DispatchMessages();
-        return sink.bytes.load() >= sent;
-      },
-      120);
+  const auto deadline = Clock::now() + std::chrono::seconds(120);
+  while (sink.bytes.load() < sent && Clock::now() < deadline) sink.WaitAndDispatch(std::chrono::milliseconds(10));
+  bool done = sink.bytes.load() >= sent;
   auto elapsed = Clock::now() - start;
   if (!done) return -1;
   return static_cast<double>(sent) / (1 << 20) / Seconds(elapsed);
