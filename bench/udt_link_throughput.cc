@@ -118,15 +118,22 @@ double MeasureUdt(uint64_t total, uint32_t message_size) {
   uint64_t messages = total / message_size;
   auto start = Clock::now();
   // The send thread queues without bound; keep a few MiB in flight so the
-  // measurement is of the link, not of the allocator.
-  const uint64_t window = 16ull << 20;
+  // measurement is of the link, not of the allocator. No more messages are
+  // in flight than the receiving queue may hold undispatched (a connection
+  // past that bound is closed as flooding), with room to spare for an
+  // owner that is slow to be scheduled.
+  const uint64_t window = std::min<uint64_t>(
+      16ull << 20, uint64_t{message_size} * (brx::io::IOStreamMessageQueue::kDefaultMaxQueuedMessages / 2));
+  const auto deadline = Clock::now() + std::chrono::seconds(120);
   uint64_t sent = 0;
   for (uint64_t i = 0; i < messages; ++i) {
-    while (sent - sink.bytes.load() > window) sink.WaitAndDispatch(std::chrono::milliseconds(10));
+    while (sent - sink.bytes.load() > window) {
+      if (Clock::now() > deadline) return -1;
+      sink.WaitAndDispatch(std::chrono::milliseconds(10));
+    }
     source.SendMessage(source.connection(), body.data(), message_size);
     sent += message_size;
   }
-  const auto deadline = Clock::now() + std::chrono::seconds(120);
   while (sink.bytes.load() < sent && Clock::now() < deadline) sink.WaitAndDispatch(std::chrono::milliseconds(10));
   bool done = sink.bytes.load() >= sent;
   auto elapsed = Clock::now() - start;
@@ -184,6 +191,10 @@ double MeasureRawUdt(uint64_t total, uint32_t message_size) {
   int peer_length = sizeof(peer);
   UDTSOCKET reader = UDT::accept(listener, reinterpret_cast<sockaddr*>(&peer), &peer_length);
   if (reader == UDT::INVALID_SOCK) return -1;
+  // A stuck transfer fails the figure instead of hanging the run.
+  int give_up_ms = 10000;
+  UDT::setsockopt(writer, 0, UDT_SNDTIMEO, &give_up_ms, sizeof(give_up_ms));
+  UDT::setsockopt(reader, 0, UDT_RCVTIMEO, &give_up_ms, sizeof(give_up_ms));
   std::vector<char> frame(message_size + 4, 0x5a);
   uint64_t messages = total / message_size;
   uint64_t expected = messages * (message_size + 4);
@@ -193,7 +204,7 @@ double MeasureRawUdt(uint64_t total, uint32_t message_size) {
       int done = 0;
       while (done < static_cast<int>(frame.size())) {
         int n = UDT::send(writer, frame.data() + done, static_cast<int>(frame.size()) - done, 0);
-        if (n == UDT::ERROR) return;
+        if (n == UDT::ERROR || n == 0) return;
         done += n;
       }
     }

@@ -197,6 +197,32 @@ TEST(StreamFramingTest, ReadsStopShortOfALargeFrameSoItIsNotCopied) {
   EXPECT_LT(reads, 20u);
 }
 
+// A reader that reads several times in a row counts the frames itself and
+// tells the owner once; a corrupt stream still leaves what came before it
+// counted and queued.
+TEST(StreamFramingTest, AReaderMayTellOfSeveralReadsAtOnce) {
+  RecordingQueue q(64);
+  ReassemblyBuffer& b = q.buffer();
+  std::string bytes = Frame("one") + Frame("two") + Frame("three");
+  size_t pushed = 0;
+  for (size_t at = 0; at < bytes.size(); at += 5) {
+    size_t n = std::min<size_t>(5, bytes.size() - at);
+    memcpy(b.Reserve(n), bytes.data() + at, n);
+    b.Commit(n);
+    ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b, &pushed));
+  }
+  EXPECT_EQ(pushed, 3u);
+  EXPECT_EQ(q.notifies, 0);
+  std::string broken = Frame("four") + RawLength(2);
+  memcpy(b.Reserve(broken.size()), broken.data(), broken.size());
+  b.Commit(broken.size());
+  EXPECT_FALSE(ParseBufferedFrames(q, RecordingQueue::kKnown, b, &pushed));
+  EXPECT_EQ(pushed, 4u);
+  EXPECT_EQ(q.notifies, 0);
+  q.DispatchMessages();
+  EXPECT_EQ(q.bodies, (std::vector<std::string>{"one", "two", "three", "four"}));
+}
+
 TEST(StreamFramingTest, LargeFrameThroughAppendKeepsOrderWithWhatFollows) {
   RecordingQueue q(64);
   std::string large(200000, 'L');
