@@ -22,9 +22,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +40,10 @@ using Clock = std::chrono::steady_clock;
 using brx::io::ConnectionId;
 using brx::io::QueuedMessage;
 
+// The owner drains the queue when the receive thread tells it a batch
+// came, as a GUI thread does on its posted message: it waits for the
+// notice rather than spinning, so the harness takes no core from libudt's
+// own threads.
 class Sink : public brx::net::udt::UDTServiceServer {
  public:
   ~Sink() override { Stop(); }
@@ -45,12 +51,34 @@ class Sink : public brx::net::udt::UDTServiceServer {
   std::atomic<int> accepted{0};
   std::atomic<int> batches{0};
 
+  // Waits up to `timeout` for a batch notice, then dispatches what came.
+  void WaitAndDispatch(std::chrono::milliseconds timeout) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      notified_.wait_for(lock, timeout, [this] { return pending_; });
+      pending_ = false;
+    }
+    DispatchMessages();
+  }
+
  protected:
-  void NotifyBatch() override { batches++; }
+  void NotifyBatch() override {
+    batches++;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      pending_ = true;
+    }
+    notified_.notify_one();
+  }
   void OnMessage(const QueuedMessage& m) override { bytes += m.length; }
   void OnStop(int) override {}
   void OnAccept(ConnectionId, const sockaddr*, int) override { accepted++; }
   void OnClose(ConnectionId, int) override {}
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable notified_;
+  bool pending_ = false;
 };
 
 class Source : public brx::net::udt::UDTServiceClient {
@@ -90,23 +118,24 @@ double MeasureUdt(uint64_t total, uint32_t message_size) {
   uint64_t messages = total / message_size;
   auto start = Clock::now();
   // The send thread queues without bound; keep a few MiB in flight so the
-  // measurement is of the link, not of the allocator.
-  const uint64_t window = 16ull << 20;
+  // measurement is of the link, not of the allocator. No more messages are
+  // in flight than the receiving queue may hold undispatched (a connection
+  // past that bound is closed as flooding), with room to spare for an
+  // owner that is slow to be scheduled.
+  const uint64_t window = std::min<uint64_t>(
+      16ull << 20, uint64_t{message_size} * (brx::io::IOStreamMessageQueue::kDefaultMaxQueuedMessages / 2));
+  const auto deadline = Clock::now() + std::chrono::seconds(120);
   uint64_t sent = 0;
   for (uint64_t i = 0; i < messages; ++i) {
     while (sent - sink.bytes.load() > window) {
-      sink.DispatchMessages();
-      std::this_thread::yield();
+      if (Clock::now() > deadline) return -1;
+      sink.WaitAndDispatch(std::chrono::milliseconds(10));
     }
     source.SendMessage(source.connection(), body.data(), message_size);
     sent += message_size;
   }
-  bool done = WaitFor(
-      [&] {
-        sink.DispatchMessages();
-        return sink.bytes.load() >= sent;
-      },
-      120);
+  while (sink.bytes.load() < sent && Clock::now() < deadline) sink.WaitAndDispatch(std::chrono::milliseconds(10));
+  bool done = sink.bytes.load() >= sent;
   auto elapsed = Clock::now() - start;
   if (!done) return -1;
   return static_cast<double>(sent) / (1 << 20) / Seconds(elapsed);
@@ -251,6 +280,18 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) sizes_kib.push_back(static_cast<uint32_t>(strtoul(argv[i], nullptr, 10)));
   if (sizes_kib.empty()) sizes_kib = {64, 4};
   UDT::startup();
+  // libudt's blocking calls in the baseline have no time-out (giving them
+  // one slows libudt down); a transfer that is stuck ends the run here.
+  std::atomic<bool> finished{false};
+  std::mutex watch_mutex;
+  std::condition_variable watch_done;
+  std::thread watchdog([&] {
+    std::unique_lock<std::mutex> lock(watch_mutex);
+    if (!watch_done.wait_for(lock, std::chrono::minutes(15), [&] { return finished.load(); })) {
+      fprintf(stderr, "a measurement is stuck: giving up\n");
+      _exit(2);
+    }
+  });
   uint64_t total = megabytes << 20;
   int failures = 0;
   printf("loopback, %llu MiB per figure\n", static_cast<unsigned long long>(megabytes));
@@ -280,5 +321,11 @@ int main(int argc, char** argv) {
   auto [client_stop, server_stop] = StopLatency();
   printf("stop with 16 MiB queued: client %.1f ms, server %.1f ms\n", client_stop, server_stop);
   UDT::cleanup();
+  {
+    std::lock_guard<std::mutex> lock(watch_mutex);
+    finished = true;
+  }
+  watch_done.notify_all();
+  watchdog.join();
   return failures ? 1 : 0;
 }

@@ -44,7 +44,7 @@ void ReactorStreamService::OnStop(int) { set_running(false); }
 bool ReactorStreamService::PostRead(IOOperation* read, ReassemblyBuffer* buffer) {
   read->kind = IOOperation::Kind::kRead;
   read->buffer = buffer->Reserve(buffer->WantedReadSpace(read_size_));
-  read->size = static_cast<uint32_t>(std::min<size_t>(buffer->free_space(), std::numeric_limits<int32_t>::max()));
+  read->size = static_cast<uint32_t>(std::min<size_t>(buffer->ReadLimit(), std::numeric_limits<int32_t>::max()));
   return reactor_.Post(read);
 }
 

@@ -57,6 +57,11 @@ size_t ReassemblyBuffer::WantedReadSpace(size_t read_size) const {
   return read_size;
 }
 
+size_t ReassemblyBuffer::ReadLimit() const {
+  if (large_) return large_length_ - large_filled_;
+  return std::min(capacity_ - used_, std::max(kFrameStartReadBytes, WantedReadSpace(0)));
+}
+
 void ReassemblyBuffer::Consume(size_t length) {
   length = std::min(length, used_);
   if (length < used_) memmove(bytes_.get(), bytes_.get() + length, used_ - length);

@@ -21,6 +21,11 @@ namespace brx::io {
 class ReassemblyBuffer {
  public:
   static constexpr size_t kDirectFrameBytes = 64 * 1024;
+  // The most a read takes into the buffer beyond the frame it holds a
+  // part of: enough for hundreds of small frames at once, while a large
+  // frame that comes next lands here with only its first bytes (the rest
+  // goes straight into its own body), so it is barely copied.
+  static constexpr size_t kFrameStartReadBytes = 16 * 1024;
 
   ReassemblyBuffer(size_t capacity, size_t max_frame);
   ReassemblyBuffer(const ReassemblyBuffer&) = delete;
@@ -46,6 +51,10 @@ class ReassemblyBuffer {
   // How much a read should make room for: the rest of a frame whose length
   // is already buffered (when it is sane), at least `read_size`.
   size_t WantedReadSpace(size_t read_size) const;
+  // How many bytes the next read should take at most: the rest of a large
+  // frame in progress, else the free space but no more than the rest of
+  // the buffered frame or kFrameStartReadBytes, whichever is more.
+  size_t ReadLimit() const;
 
   // Drops the first `length` buffered bytes, moving the rest to the start.
   void Consume(size_t length);

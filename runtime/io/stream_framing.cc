@@ -28,7 +28,8 @@ bool ReassembleStreamPackets(IOStreamMessageQueue& queue, ConnectionId connectio
   return ParseBufferedFrames(queue, connection, *buffer);
 }
 
-bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, ReassemblyBuffer& buffer) {
+bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, ReassemblyBuffer& buffer,
+                         size_t* pushed_total) {
   size_t pushed = 0;
   std::unique_ptr<uint8_t[]> large;
   uint32_t large_length = 0, large_capacity = 0;
@@ -81,7 +82,8 @@ bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, R
     if (sound) buffer.Consume(offset);
     else buffer.Clear();  // nothing more is delivered from this stream
   }
-  if (pushed) queue.NotifyBatch();
+  if (pushed_total) *pushed_total += pushed;
+  else if (pushed) queue.NotifyBatch();
   return sound;
 }
 

@@ -39,7 +39,10 @@ bool ReassembleStreamPackets(IOStreamMessageQueue& queue, ConnectionId connectio
 // Delivers the whole frames at the start of `buffer` to the queue, keeps
 // the unfinished rest, and calls NotifyBatch once when at least one frame
 // was pushed. False on a length below 4 or above the buffer's frame cap.
-// For readers that receive straight into the buffer.
-bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, ReassemblyBuffer& buffer);
+// For readers that receive straight into the buffer. A reader that reads
+// several times in a row passes `pushed`: the frames pushed are added to
+// it and NotifyBatch is left to the caller, to call once for them all.
+bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, ReassemblyBuffer& buffer,
+                         size_t* pushed = nullptr);
 
 }  // namespace brx::io

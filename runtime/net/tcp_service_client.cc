@@ -124,7 +124,7 @@ void TCPServiceClient::OnConnectDone(int error) {
 bool TCPServiceClient::PostRead() {
   operation_.kind = io::IOOperation::Kind::kRead;
   operation_.buffer = buffer_.Reserve(buffer_.WantedReadSpace(kReceiveSize));
-  operation_.size = static_cast<uint32_t>(std::min<size_t>(buffer_.free_space(), std::numeric_limits<int32_t>::max()));
+  operation_.size = static_cast<uint32_t>(std::min<size_t>(buffer_.ReadLimit(), std::numeric_limits<int32_t>::max()));
   return recv_service().Post(&operation_);
 }
 

@@ -149,22 +149,35 @@ bool UDTServiceBase::ReadSocket(io::ConnectionId connection, UDTSOCKET socket) {
     Fail(connection, io::kErrorBadFrame);
     return false;
   }
+  // The owner hears of a burst of small messages once per kNotifyEvery,
+  // not once per read, so it costs few wakes; it still starts on a long
+  // burst early, long before the receive queue's bound.
+  constexpr size_t kNotifyEvery = 64;
+  size_t pushed = 0;
+  auto tell = [&] {
+    if (pushed) NotifyBatch();
+    pushed = 0;
+  };
   while (!recv_service_.IsStopping()) {
     char* room = reinterpret_cast<char*>(buffer->Reserve(buffer->WantedReadSpace(kReceiveSize)));
-    int space = static_cast<int>(std::min<size_t>(buffer->free_space(), std::numeric_limits<int32_t>::max()));
+    int space = static_cast<int>(std::min<size_t>(buffer->ReadLimit(), std::numeric_limits<int32_t>::max()));
     int n = UDT::recv(socket, room, space, 0);
     if (n == UDT::ERROR || n == 0) {
       int code = n == 0 ? CUDTException::ECONNLOST : UDT::getlasterror_code();
+      tell();
       if (code == CUDTException::EASYNCRCV) return true;  // all read
       Fail(connection, code);
       return false;
     }
     buffer->Commit(static_cast<size_t>(n));
-    if (!io::ParseBufferedFrames(*this, connection, *buffer)) {
+    if (!io::ParseBufferedFrames(*this, connection, *buffer, &pushed)) {
+      tell();
       Fail(connection, io::kErrorBadFrame);
       return false;
     }
+    if (pushed >= kNotifyEvery) tell();
   }
+  tell();
   return true;
 }
 

@@ -32,8 +32,9 @@ namespace brx::net::udt {
 // UDT sockets inside the service.
 class UDTServiceBase : public io::StreamServiceBase {
  public:
-  // The least room made for each receive, and the first reassembly buffer.
-  static constexpr uint32_t kReceiveSize = 4096;
+  // The least room made for each receive, and the first reassembly buffer:
+  // room for a few small messages per receive.
+  static constexpr uint32_t kReceiveSize = 16 * 1024;
   // Frames longer than this (16 MiB) close the connection.
   static constexpr uint32_t kMaxFrameLength = 16u << 20;
   // The longest single epoll wait: the bound on noticing a stop or a peer

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "runtime/io/stream_framing.h"
@@ -46,6 +47,36 @@ TEST(IOStreamMessageQueueTest, DispatchKeepsArrivalOrderAndAllowsReentry) {
   // The message pushed during the dispatch waits for the next one.
   q.DispatchMessages();
   EXPECT_EQ(q.order, (std::vector<ConnectionId>{1, 2, 3}));
+}
+
+// Large received bodies are handed back for the next frames once
+// dispatched: the one freed last comes first (it is the one still in the
+// caches), only bodies of a fitting size are given, and small ones are
+// never kept.
+TEST(IOStreamMessageQueueTest, DispatchedLargeBodiesAreReusedLastFreedFirst) {
+  testing::RecordingQueue q;
+  constexpr uint32_t kLarge = 300000;
+  for (int i = 0; i < 3; ++i) {
+    std::unique_ptr<uint8_t[]> body(new uint8_t[kLarge]);
+    memset(body.get(), 'a' + i, kLarge);
+    ASSERT_TRUE(q.PushReceived(testing::RecordingQueue::kKnown, std::move(body), kLarge, kLarge));
+  }
+  ASSERT_TRUE(q.PushReceived(testing::RecordingQueue::kKnown, reinterpret_cast<const uint8_t*>("tiny"), 4));
+  ASSERT_EQ(q.Drain().size(), 4u);
+  ASSERT_EQ(q.body_addresses.size(), 4u);
+  uint32_t capacity = 0;
+  // Far smaller frames do not pin a large body.
+  EXPECT_EQ(q.TakeBody(1000, &capacity), nullptr);
+  EXPECT_EQ(capacity, 0u);
+  std::unique_ptr<uint8_t[]> taken[3];
+  for (int i = 2; i >= 0; --i) {
+    taken[i] = q.TakeBody(kLarge - 100, &capacity);
+    EXPECT_EQ(taken[i].get(), q.body_addresses[static_cast<size_t>(i)]) << i;
+    EXPECT_EQ(capacity, kLarge);
+  }
+  // The small body was not kept, and the pool is empty now.
+  EXPECT_EQ(q.TakeBody(4, &capacity), nullptr);
+  EXPECT_EQ(q.TakeBody(kLarge, &capacity), nullptr);
 }
 
 TEST(IOStreamMessageQueueTest, ClearFreesWithoutDispatching) {

@@ -152,6 +152,77 @@ TEST(StreamFramingTest, LargeFrameIsReceivedStraightIntoItsOwnBody) {
   EXPECT_EQ(q.notifies, 2);
 }
 
+// A reader whose peer is always ahead (everything is there to read) and
+// that reads as much as the buffer asks for: a pipe reader at full speed.
+// Small frames come many to a read; a large frame passes through the
+// reassembly buffer with no more than its first few KiB, the rest lands
+// in its own body and is handed over without a copy.
+TEST(StreamFramingTest, ReadsStopShortOfALargeFrameSoItIsNotCopied) {
+  RecordingQueue q(1 << 20, 4 << 20);
+  ReassemblyBuffer& b = q.buffer();
+  std::string small_frames;
+  for (int i = 0; i < 2000; ++i) small_frames += Frame("s" + std::to_string(i));
+  std::string medium(40000, 'm');
+  std::string large(900000, 'L');
+  for (size_t i = 0; i < large.size(); i += 991) large[i] = static_cast<char>(i / 991);
+  std::string bytes = small_frames + Frame(large) + Frame(medium) + Frame(large) + Frame("tail");
+  size_t at = 0, reads = 0, through_buffer = 0;
+  while (at < bytes.size()) {
+    bool large_in_progress = b.InLargeFrame();
+    uint8_t* room = b.Reserve(b.WantedReadSpace(1 << 20));
+    size_t limit = b.ReadLimit();
+    ASSERT_GT(limit, 0u);
+    ASSERT_LE(limit, b.free_space());
+    size_t n = std::min(limit, bytes.size() - at);
+    memcpy(room, bytes.data() + at, n);
+    b.Commit(n);
+    if (!large_in_progress) through_buffer += n;
+    at += n;
+    ++reads;
+    ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b));
+  }
+  std::vector<std::string> got = q.Drain();
+  ASSERT_EQ(got.size(), 2004u);
+  EXPECT_EQ(got[0], "s0");
+  EXPECT_EQ(got[1999], "s1999");
+  EXPECT_EQ(got[2000], large);
+  EXPECT_EQ(got[2001], medium);
+  EXPECT_EQ(got[2002], large);
+  EXPECT_EQ(got[2003], "tail");
+  // What went through the buffer is the small frames, the medium frame,
+  // and at most one frame-start read for each large frame (and the tail).
+  EXPECT_LE(through_buffer, small_frames.size() + medium.size() + 3 * ReassemblyBuffer::kFrameStartReadBytes);
+  // Few reads in all: small frames many to a read, the rest of each large
+  // frame in one.
+  EXPECT_LT(reads, 20u);
+}
+
+// A reader that reads several times in a row counts the frames itself and
+// tells the owner once; a corrupt stream still leaves what came before it
+// counted and queued.
+TEST(StreamFramingTest, AReaderMayTellOfSeveralReadsAtOnce) {
+  RecordingQueue q(64);
+  ReassemblyBuffer& b = q.buffer();
+  std::string bytes = Frame("one") + Frame("two") + Frame("three");
+  size_t pushed = 0;
+  for (size_t at = 0; at < bytes.size(); at += 5) {
+    size_t n = std::min<size_t>(5, bytes.size() - at);
+    memcpy(b.Reserve(n), bytes.data() + at, n);
+    b.Commit(n);
+    ASSERT_TRUE(ParseBufferedFrames(q, RecordingQueue::kKnown, b, &pushed));
+  }
+  EXPECT_EQ(pushed, 3u);
+  EXPECT_EQ(q.notifies, 0);
+  std::string broken = Frame("four") + RawLength(2);
+  memcpy(b.Reserve(broken.size()), broken.data(), broken.size());
+  b.Commit(broken.size());
+  EXPECT_FALSE(ParseBufferedFrames(q, RecordingQueue::kKnown, b, &pushed));
+  EXPECT_EQ(pushed, 4u);
+  EXPECT_EQ(q.notifies, 0);
+  q.DispatchMessages();
+  EXPECT_EQ(q.bodies, (std::vector<std::string>{"one", "two", "three", "four"}));
+}
+
 TEST(StreamFramingTest, LargeFrameThroughAppendKeepsOrderWithWhatFollows) {
   RecordingQueue q(64);
   std::string large(200000, 'L');
