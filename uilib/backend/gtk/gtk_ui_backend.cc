@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
@@ -759,6 +760,44 @@ void RunFromToolkit(int delay_ms, std::function<void()> fn) {
         return G_SOURCE_REMOVE;
       },
       held, [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+}
+
+namespace {
+
+std::vector<GtkWidget*> FolderChoosers() {
+  std::vector<GtkWidget*> out;
+  GList* all = gtk_window_list_toplevels();
+  for (GList* it = all; it != nullptr; it = it->next) {
+    GtkWidget* w = GTK_WIDGET(it->data);
+    if (GTK_IS_FILE_CHOOSER_DIALOG(w) && gtk_widget_get_visible(w)) out.push_back(w);
+  }
+  g_list_free(all);
+  return out;
+}
+
+}  // namespace
+
+bool FolderChooserShown(HWND owner, std::wstring* folder, bool* over_owner) {
+  std::vector<GtkWidget*> shown = FolderChoosers();
+  if (shown.empty()) return false;
+  GtkWidget* chooser = shown.front();
+  if (folder != nullptr) {
+    gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(chooser));
+    *folder = current ? brx::util::Utf8ToWide(current) : std::wstring();
+    g_free(current);
+  }
+  if (over_owner != nullptr) {
+    GtkUiBackend* b = GtkUiBackend::Current();
+    auto* o = b ? b->Find(owner) : nullptr;
+    *over_owner = o && gtk_window_get_transient_for(GTK_WINDOW(chooser)) == GTK_WINDOW(o->window);
+  }
+  return true;
+}
+
+int CloseFolderChoosers() {
+  std::vector<GtkWidget*> shown = FolderChoosers();
+  for (GtkWidget* w : shown) gtk_dialog_response(GTK_DIALOG(w), GTK_RESPONSE_DELETE_EVENT);
+  return static_cast<int>(shown.size());
 }
 
 bool HostedText(HWND hwnd, std::wstring* text) {
