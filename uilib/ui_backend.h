@@ -83,6 +83,11 @@ class UiBackend {
   // A modal box with the text, the caption and one OK button; returns when
   // the user dismissed it (a backend without a screen returns at once).
   virtual void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) = 0;
+  // A modal chooser of one folder, with the title, opened at *folder when
+  // that names one. True with the chosen folder in *folder; false, *folder
+  // untouched, when the user cancelled it. Returns when the user is done
+  // (a backend without a screen answers at once).
+  virtual bool RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) = 0;
   virtual brx::platform::Shell& GetShell() = 0;
   // The toolkit widget a browser view is placed into (GtkFixed*), or null.
   virtual void* GetNativeContainer(HWND hWnd) = 0;

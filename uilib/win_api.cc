@@ -421,6 +421,17 @@ int MessageBox(HWND owner, LPCTSTR text, LPCTSTR caption) {
   return 1;  // IDOK
 }
 
+bool ChooseFolder(HWND owner, const std::wstring& title, std::wstring* folder) {
+  if (folder == nullptr) return false;
+  bool disable = owner != 0 && IsWindowEnabled(owner);
+  if (disable) EnableWindow(owner, false);
+  std::wstring chosen = *folder;
+  const bool ok = GetUiBackend().RunFolderChooser(owner, title, &chosen) && !chosen.empty();
+  if (disable) EnableWindow(owner, true);
+  if (ok) *folder = std::move(chosen);
+  return ok;
+}
+
 uintptr_t SetTimer(HWND hWnd, uintptr_t nIDEvent, UINT uElapse) {
   if (hWnd && !T().Update(hWnd, [&](State& st) { st.timers.insert(nIDEvent); })) return 0;
   WindowTable::ThreadQueue();

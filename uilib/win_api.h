@@ -89,6 +89,10 @@ int PumpPendingMessages();
 // show); `owner` may be 0. Null texts are shown empty. Returns IDOK (1)
 // once it was dismissed.
 int MessageBox(HWND owner, LPCTSTR text, LPCTSTR caption);
+// A modal folder chooser; `owner` (may be 0) takes no input while it is
+// up. *folder is where it opens (empty: the toolkit's choice) and receives
+// the chosen folder. False when cancelled (or no `folder`), *folder kept.
+bool ChooseFolder(HWND owner, const std::wstring& title, std::wstring* folder);
 
 // Window timers (WM_TIMER to the window, wParam = id) and one-shot timers.
 uintptr_t SetTimer(HWND hWnd, uintptr_t nIDEvent, UINT uElapse);

@@ -93,6 +93,10 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   hooks.edition_key = brx::util::GetEditionKey();
   hooks.login_password = [this] { return login_ ? login_->GetLoginPassword() : std::wstring(); };
   hooks.account_site = brx::util::Utf8ToWide(pages_.account_site);
+  hooks.choose_folder = [this](uilib::HWND owner, const std::wstring& chooser_title, std::wstring* folder) {
+    if (owner == 0 && frame_) owner = frame_->GetHWND();
+    return uilib::ChooseFolder(owner, chooser_title, folder);
+  };
   hooks.community_site = site;
   hooks.about = {brx::util::GetEditionVersion(), brx::util::GetEditionKeyDesc(), pages_.home_page};
   hooks.open_avatar_editor = [this, app](const std::wstring& key, const uilib::RECT& at) {

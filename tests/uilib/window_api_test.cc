@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 #include "tests/uilib/headless_fixture.h"
@@ -252,6 +253,68 @@ TEST_F(WindowApiTest, AMessageBoxHoldsItsOwnerOnlyWhileItIsUp) {
     EXPECT_EQ(shown[0].hwnd, owner.GetHWND());
     EXPECT_EQ(shown[1].detail, L": ");
     EXPECT_EQ(shown[2].detail, L"Error: no owner");
+  }
+  SetUiBackend(std::move(fixture_backend));
+}
+
+}  // namespace
+}  // namespace uilib::testing
+
+namespace uilib::testing {
+namespace {
+
+class ChooserWatchingBackend : public HeadlessBackend {
+ public:
+  ChooserWatchingBackend() : HeadlessBackend(Options{}) {}
+  bool RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) override {
+    owner_enabled_while_shown.push_back(owner == 0 || IsWindowEnabled(owner));
+    return HeadlessBackend::RunFolderChooser(owner, title, folder);
+  }
+  std::vector<bool> owner_enabled_while_shown;
+};
+
+TEST_F(WindowApiTest, AFolderChooserHoldsItsOwnerWhileUpAndOnlyAChoiceChangesTheFolder) {
+  auto* chooser = new ChooserWatchingBackend;
+  std::unique_ptr<UiBackend> fixture_backend = SetUiBackend(std::unique_ptr<UiBackend>(chooser));
+  {
+    PlainWindow owner;
+    ASSERT_NE(owner.Create(0, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 0, 100, 100), 0u);
+    std::wstring folder = L"/home/user/Pictures";
+    chooser->QueueFolderChoice(L"/home/user/Shots");
+    EXPECT_TRUE(ChooseFolder(owner.GetHWND(), L"Where to", &folder));
+    EXPECT_EQ(folder, L"/home/user/Shots");
+    EXPECT_TRUE(IsWindowEnabled(owner.GetHWND())) << "the owner gets its input back";
+    // Cancelled, or an empty answer: the folder stays as it was.
+    chooser->QueueFolderChoice(std::nullopt);
+    chooser->QueueFolderChoice(L"");
+    EXPECT_FALSE(ChooseFolder(owner.GetHWND(), L"Where to", &folder));
+    EXPECT_FALSE(ChooseFolder(owner.GetHWND(), L"Where to", &folder));
+    EXPECT_EQ(folder, L"/home/user/Shots");
+    EXPECT_TRUE(IsWindowEnabled(owner.GetHWND()));
+    // An owner already disabled (under a dialog) stays so; none at all is
+    // fine; nowhere to put the answer asks nothing.
+    EnableWindow(owner.GetHWND(), false);
+    EXPECT_FALSE(ChooseFolder(owner.GetHWND(), L"", &folder));
+    EXPECT_FALSE(IsWindowEnabled(owner.GetHWND()));
+    std::wstring none;
+    chooser->QueueFolderChoice(L"/tmp");
+    EXPECT_TRUE(ChooseFolder(0, L"Alone", &none));
+    EXPECT_EQ(none, L"/tmp");
+    chooser->QueueFolderChoice(L"/never");
+    EXPECT_FALSE(ChooseFolder(owner.GetHWND(), L"Where to", nullptr));
+    ASSERT_EQ(chooser->owner_enabled_while_shown, (std::vector<bool>{false, false, false, false, true}));
+    auto shown = chooser->ActionsOf("folder_chooser");
+    ASSERT_EQ(shown.size(), 5u);
+    EXPECT_EQ(shown[0].hwnd, owner.GetHWND());
+    EXPECT_EQ(shown[0].detail, L"Where to: /home/user/Pictures");
+    EXPECT_EQ(shown[1].detail, L"Where to: /home/user/Shots");
+    EXPECT_EQ(shown[3].detail, L": /home/user/Shots");
+    EXPECT_EQ(shown[4].hwnd, 0u);
+    EXPECT_EQ(shown[4].detail, L"Alone: ");
+    // The unused answer waits for the next chooser.
+    std::wstring next;
+    EXPECT_TRUE(ChooseFolder(0, L"", &next));
+    EXPECT_EQ(next, L"/never");
   }
   SetUiBackend(std::move(fixture_backend));
 }

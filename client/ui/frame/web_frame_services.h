@@ -27,7 +27,7 @@ class WebFrameServices : public FrameServices {
     // provider's site ("https://host").
     std::wstring edition_key;
     std::function<std::wstring()> login_password;
-    std::function<bool(std::wstring* folder)> choose_folder;
+    std::function<bool(uilib::HWND owner, const std::wstring& title, std::wstring* folder)> choose_folder;
     std::wstring account_site;
     // The community site opened from the pop-up menu; empty: none.
     std::string community_site;

@@ -29,6 +29,7 @@ constexpr const wchar_t* kKeyEdits[4] = {L"OneShotAccel", L"ConShotAccel", L"par
 constexpr wchar_t kLaunchingWithGame[] = L"LaunchingWithGame";
 constexpr wchar_t kAutoLoginOn[] = L"您已经设置了自动登录";
 constexpr wchar_t kAutoLoginOff[] = L"您没有设置自动登录";
+constexpr wchar_t kChooseFolderTitle[] = L"选择翎岚文件夹的保存位置";
 constexpr wchar_t kChangePasswordPage[] = L"/PTInfo/SafeCenter/GetPwd/ChgPwdStepInputAcc.aspx?pwdchoose=chgpwd";
 
 void Check(COptionUI* option, bool on) {
@@ -330,8 +331,10 @@ bool CConfigurationDialog::RunQuotaCheck() {
 }
 
 void CConfigurationDialog::ChooseFolder() {
-  std::wstring folder;
-  if (!host_.choose_folder || !host_.choose_folder(&folder)) return;
+  // Opened where the field points, so a second browse starts from the
+  // first one's choice.
+  std::wstring folder = navigate_edit_ != nullptr ? navigate_edit_->GetText() : std::wstring();
+  if (!host_.choose_folder || !host_.choose_folder(GetHWND(), kChooseFolderTitle, &folder)) return;
   if (navigate_edit_ != nullptr) navigate_edit_->SetText(folder);
   SetDirty(true);
 }

@@ -40,8 +40,10 @@ struct ConfigurationDialogHost {
   // The login window's stored password text; empty when there is no login
   // window.
   std::function<std::wstring()> login_password;
-  // The folder chooser: true with the chosen folder, false when cancelled.
-  std::function<bool(std::wstring* folder)> choose_folder;
+  // The folder chooser, modal to `owner` (the dialog), opened at *folder
+  // when that names one: true with the chosen folder in *folder, false
+  // when cancelled.
+  std::function<bool(uilib::HWND owner, const std::wstring& title, std::wstring* folder)> choose_folder;
   // The quota overflow dialog, shown with the quota in MB.
   std::function<void(int megabytes)> show_quota_overflow;
   // Where the account provider's pages live ("https://host").

@@ -25,6 +25,7 @@
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
+#include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/notify_icon.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/win_api.h"
@@ -169,6 +170,60 @@ TEST_F(DesktopUserInterfaceTest, MakesTheThreeWindowsLinkedWithTheLoginWindowInF
   ui_->CloseWindows();
   EXPECT_FALSE(uilib::IsWindow(hwnd));
   EXPECT_FALSE(uilib::IsWindow(frame_hwnd));
+}
+
+TEST_F(DesktopUserInterfaceTest, TheSettingsDialogsBrowseButtonAsksTheLibrarysFolderChooserOverTheDialog) {
+  OBApplication* app = Start("--gui");
+  ASSERT_NE(app, nullptr);
+  ui_->CreateMainWindows(app);
+  ASSERT_NE(ui_->frame(), nullptr);
+  ASSERT_NE(ui_->tray(), nullptr);
+  uilib::SendMessage(ui_->tray()->GetHWND(), uilib::WM_COMMAND, OBWndTray::kCmdSettings, 0);
+  CConfigurationDialog* settings = ui_->frame()->windows().settings();
+  ASSERT_NE(settings, nullptr);
+  const uilib::HWND dialog = settings->GetHWND();
+  uilib::CPaintManagerUI& pm = settings->paint_manager();
+  ASSERT_TRUE(uilib::test_driver::Click(pm, L"folderSetBtn"));
+  ASSERT_TRUE(uilib::test_driver::Click(pm, L"saveToMySet"));
+  uilib::CControlUI* edit = pm.FindControlQuiet(L"navigateEdit");
+  ASSERT_NE(edit, nullptr);
+  ASSERT_TRUE(pm.FindControlQuiet(L"navigateFolder")->IsEnabled());
+  edit->SetText(L"");
+  ASSERT_TRUE(uilib::test_driver::Click(pm, L"SetBtn"));  // a clean start: nothing to apply
+  ASSERT_FALSE(pm.FindControlQuiet(L"SetBtn")->IsEnabled());
+
+  // The user picks a folder: it lands in the field and the change can be
+  // applied. The chooser was modal to the dialog, which works again after.
+  const std::string chosen = dir_.Sub("my shots");
+  backend_->ClearActions();
+  backend_->QueueFolderChoice(W(chosen));
+  ASSERT_TRUE(uilib::test_driver::Click(pm, L"navigateFolder"));
+  auto asked = backend_->ActionsOf("folder_chooser");
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].hwnd, dialog);
+  EXPECT_EQ(asked[0].detail, L"选择翎岚文件夹的保存位置: ");
+  EXPECT_EQ(edit->GetText(), W(chosen));
+  EXPECT_TRUE(pm.FindControlQuiet(L"SetBtn")->IsEnabled());
+  EXPECT_TRUE(uilib::IsWindowEnabled(dialog));
+  bool dialog_disabled = false;
+  for (const auto& a : backend_->ActionsOf("disable")) dialog_disabled |= a.hwnd == dialog;
+  EXPECT_TRUE(dialog_disabled) << "the dialog takes no input while the chooser is up";
+
+  // Browsing again opens at that folder; cancelling keeps the field.
+  ASSERT_TRUE(uilib::test_driver::Click(pm, L"SetBtn"));
+  backend_->QueueFolderChoice(std::nullopt);
+  ASSERT_TRUE(uilib::test_driver::Click(pm, L"navigateFolder"));
+  asked = backend_->ActionsOf("folder_chooser");
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1].detail, L"选择翎岚文件夹的保存位置: " + W(chosen));
+  EXPECT_EQ(edit->GetText(), W(chosen));
+  EXPECT_FALSE(pm.FindControlQuiet(L"SetBtn")->IsEnabled()) << "a cancelled choice changes nothing";
+  EXPECT_TRUE(uilib::IsWindowEnabled(dialog));
+  // With nothing queued the chooser counts as cancelled too.
+  ASSERT_TRUE(uilib::test_driver::Click(pm, L"navigateFolder"));
+  EXPECT_EQ(backend_->ActionsOf("folder_chooser").size(), 3u);
+  EXPECT_EQ(edit->GetText(), W(chosen));
+  ui_->frame()->windows().CloseSettings();
 }
 
 TEST_F(DesktopUserInterfaceTest, OverAGameInFullScreenTheLoginWindowAppearsWithoutTakingTheForeground) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,17 @@ class ConfigurationDialogTest : public ::testing::Test {
     host.controls = &context;
     host.login_password = [] { return std::wstring(L"cipher-text"); };
     host.show_quota_overflow = [this](int mb) { quota_warnings.push_back(mb); };
+    host.choose_folder = [this](HWND chooser_owner, const std::wstring& title, std::wstring* folder) {
+      chooser_calls.push_back({chooser_owner, title, *folder});
+      if (folder_answers.empty() || !folder_answers.front()) {
+        if (!folder_answers.empty()) folder_answers.erase(folder_answers.begin());
+        *folder = L"must be ignored";  // a cancelled choice leaves nothing behind
+        return false;
+      }
+      *folder = *folder_answers.front();
+      folder_answers.erase(folder_answers.begin());
+      return true;
+    };
     dialog = std::make_unique<CConfigurationDialog>(std::move(host));
     ASSERT_NE(dialog->CreateDialogWindow(owner->GetHWND()), 0u);
   }
@@ -91,6 +103,13 @@ class ConfigurationDialogTest : public ::testing::Test {
   EventChain events;
   std::vector<std::wstring> fired;
   std::vector<int> quota_warnings;
+  struct ChooserCall {
+    HWND owner;
+    std::wstring title;
+    std::wstring start;
+  };
+  std::vector<ChooserCall> chooser_calls;
+  std::vector<std::optional<std::wstring>> folder_answers;
   std::unique_ptr<TestWindow> owner;
   std::unique_ptr<CConfigurationDialog> dialog;
 };
@@ -214,6 +233,51 @@ TEST_F(ConfigurationDialogTest, LoadsCancelsAndSavesEveryTab) {
   EXPECT_EQ(sys.GetStorePath().empty(), false);
   EXPECT_EQ(Game(config_keys::kTimeShotInterval), L"0");
   EXPECT_EQ(fired.size(), 4u);
+}
+
+TEST_F(ConfigurationDialogTest, BrowsingPutsTheChosenFolderInTheFieldAndACancelKeepsIt) {
+  SystemConfig& sys = store->system();
+  const std::wstring stored = brx::util::Utf8ToWide(dir.Sub("old shots"));
+  sys.SetStoreType(L"custom");
+  sys.SetStorePath(stored);
+  dialog->Show(3);
+  const std::wstring loaded = C(L"navigateEdit")->GetText();
+  ASSERT_FALSE(loaded.empty());
+  ASSERT_TRUE(C(L"navigateFolder")->IsEnabled());
+  ASSERT_FALSE(C(L"SetBtn")->IsEnabled());
+
+  // Cancelled: the field, the dirty state and the stored path stay.
+  folder_answers.push_back(std::nullopt);
+  ASSERT_TRUE(Click(L"navigateFolder"));
+  ASSERT_EQ(chooser_calls.size(), 1u);
+  EXPECT_EQ(chooser_calls[0].owner, dialog->GetHWND());
+  EXPECT_EQ(chooser_calls[0].title, L"选择翎岚文件夹的保存位置");
+  EXPECT_EQ(chooser_calls[0].start, loaded) << "opens where the field points";
+  EXPECT_EQ(C(L"navigateEdit")->GetText(), loaded);
+  EXPECT_FALSE(dialog->dirty());
+  EXPECT_FALSE(C(L"SetBtn")->IsEnabled());
+
+  // Chosen: into the field, dirty; OK stores it as the custom folder.
+  const std::wstring chosen = brx::util::Utf8ToWide(dir.Sub("new shots"));
+  folder_answers.push_back(chosen);
+  ASSERT_TRUE(Click(L"navigateFolder"));
+  ASSERT_EQ(chooser_calls.size(), 2u);
+  EXPECT_EQ(C(L"navigateEdit")->GetText(), chosen);
+  EXPECT_TRUE(dialog->dirty());
+  EXPECT_TRUE(C(L"SetBtn")->IsEnabled());
+  EXPECT_EQ(sys.GetStorePath(), loaded) << "nothing is stored before OK or Apply";
+  ASSERT_TRUE(Click(L"OKBtn"));
+  EXPECT_EQ(Sys(config_keys::kStoreType), L"custom");
+  EXPECT_NE(sys.GetStorePath(), loaded);
+  EXPECT_EQ(sys.GetStorePath().rfind(chosen, 0), 0u) << "the chosen folder, as the store keeps it";
+
+  // A default folder: the browse button cannot be used.
+  dialog->Show(3);
+  ASSERT_TRUE(Click(L"saveToDefaultFolder"));
+  EXPECT_FALSE(C(L"navigateFolder")->IsEnabled());
+  Click(L"navigateFolder");
+  EXPECT_EQ(chooser_calls.size(), 2u);
+  dialog->Close();
 }
 
 TEST_F(ConfigurationDialogTest, QuotaWarnsOnlyAboveTheQuotaAndWhenAskedTo) {

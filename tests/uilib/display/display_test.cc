@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
 #include "tests/uilib/skin_window.h"
@@ -139,6 +145,90 @@ TEST_F(DisplayTest, TheToolkitRunsWhileTheLoopWaitsInGetMessage) {
   KillTimer(hwnd, 2);
   EXPECT_TRUE(from_toolkit);
   EXPECT_TRUE(gtk_testing::IsMapped(hwnd));
+}
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[256];
+    while (fgets(buf, sizeof buf, p) != nullptr) out += buf;
+    pclose(p);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+// The user sees the chooser over its owner, opened at the given folder,
+// and Escape dismisses it: nothing is chosen and the owner works again.
+TEST_F(DisplayTest, TheFolderChooserAppearsOverItsOwnerAndEscapeCancelsIt) {
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
+  ombrix::test::TempDir dir;
+  const std::string start = dir.Sub("start here");
+  std::filesystem::create_directories(start);
+  SkinWindow owner(L"<Window size=\"160,100\"><Container bkcolor=\"#FF446688\"/></Window>");
+  owner.Create(0, L"owner", WS_POPUP, 0, 30, 30, 0, 0);
+  const HWND hwnd = owner.GetHWND();
+  ShowWindow(hwnd, SW_SHOW);
+  ASSERT_TRUE(Settle([&] { return gtk_testing::IsMapped(hwnd); }));
+
+  struct Seen {
+    std::atomic<bool> found{false};
+    std::atomic<bool> done{false};
+    std::atomic<bool> looked{false};
+    bool shown = false;
+    bool over_owner = false;
+    bool owner_enabled = true;
+    std::wstring folder;
+    int forced = 0;
+  };
+  auto seen = std::make_shared<Seen>();
+  // Looked at from inside the chooser's own loop, once the display knows
+  // the window.
+  auto look = std::make_shared<std::function<void()>>();
+  *look = [seen, again = std::weak_ptr<std::function<void()>>(look), hwnd] {
+    if (seen->done) return;
+    if (!seen->found) {
+      if (auto next = again.lock()) gtk_testing::RunFromToolkit(20, *next);
+      return;
+    }
+    seen->shown = gtk_testing::FolderChooserShown(hwnd, &seen->folder, &seen->over_owner);
+    seen->owner_enabled = IsWindowEnabled(hwnd);
+    seen->looked = true;
+  };
+  gtk_testing::RunFromToolkit(20, *look);
+  // Whatever goes wrong, the chooser is gone after the deadline.
+  gtk_testing::RunFromToolkit(20000, [seen] {
+    if (!seen->done) seen->forced = gtk_testing::CloseFolderChoosers();
+  });
+  std::thread user([seen] {
+    std::string window;
+    ombrix::test::WaitUntil([&] {
+      window = Shell("xdotool search --onlyvisible --name '^Pick the shots folder$' 2>/dev/null | head -n 1");
+      return !window.empty();
+    }, std::chrono::milliseconds(15000));
+    if (window.empty()) return;
+    seen->found = true;
+    // Let the chooser's own loop look first, then press Escape in it.
+    ombrix::test::WaitUntil([&] { return seen->looked || seen->done; },
+                            std::chrono::milliseconds(5000));
+    Shell("xdotool windowfocus --sync " + window + " key Escape");
+  });
+
+  std::wstring folder = brx::util::Utf8ToWide(start);
+  const bool chosen = ChooseFolder(hwnd, L"Pick the shots folder", &folder);
+  seen->done = true;
+  user.join();
+
+  EXPECT_TRUE(seen->found) << "the chooser never appeared on the display";
+  EXPECT_EQ(seen->forced, 0) << "Escape did not dismiss the chooser";
+  EXPECT_FALSE(chosen);
+  EXPECT_EQ(folder, brx::util::Utf8ToWide(start));
+  EXPECT_TRUE(seen->shown);
+  EXPECT_TRUE(seen->over_owner);
+  EXPECT_EQ(seen->folder, brx::util::Utf8ToWide(start));
+  EXPECT_FALSE(seen->owner_enabled) << "the owner takes no input while the chooser is up";
+  EXPECT_TRUE(IsWindowEnabled(hwnd));
+  EXPECT_FALSE(gtk_testing::FolderChooserShown(hwnd, nullptr, nullptr));
 }
 
 TEST_F(DisplayTest, ProgramsPickTheToolkitUnlessHeadlessIsForced) {

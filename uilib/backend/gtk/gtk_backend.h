@@ -32,6 +32,12 @@ bool SendKey(HWND hwnd, const std::string& key);
 void RunFromToolkit(int delay_ms, std::function<void()> fn);
 // The text of the native field hosted in the window, if one is.
 bool HostedText(HWND hwnd, std::wstring* text);
+// Whether a folder chooser is up, with the folder it shows and whether it
+// is transient for the window of `owner`.
+bool FolderChooserShown(HWND owner, std::wstring* folder, bool* over_owner);
+// Dismisses every folder chooser that is up (as closing it would); how
+// many there were.
+int CloseFolderChoosers();
 }  // namespace gtk_testing
 
 }  // namespace uilib

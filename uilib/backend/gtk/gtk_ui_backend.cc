@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
@@ -580,6 +581,36 @@ void GtkUiBackend::RunMessageBox(HWND owner, const std::wstring& text, const std
   gtk_widget_destroy(box);
 }
 
+bool GtkUiBackend::RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) {
+  if (folder == nullptr) return false;
+  Native* parent = Find(owner);
+  GtkWidget* chooser = gtk_file_chooser_dialog_new(
+      brx::util::WideToUtf8(title).c_str(), parent ? GTK_WINDOW(parent->window) : nullptr,
+      GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Cancel", GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT, nullptr);
+  gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
+  gtk_window_set_position(GTK_WINDOW(chooser), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+  // Its owner is disabled meanwhile: a chooser lost behind another window
+  // would leave the user with windows that ignore every click.
+  gtk_window_set_keep_above(GTK_WINDOW(chooser), TRUE);
+  gtk_file_chooser_set_local_only(GTK_FILE_CHOOSER(chooser), TRUE);
+  gtk_file_chooser_set_create_folders(GTK_FILE_CHOOSER(chooser), TRUE);
+  if (!folder->empty()) {
+    const std::string start = brx::util::WideToUtf8(*folder);
+    if (g_file_test(start.c_str(), G_FILE_TEST_IS_DIR))
+      gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), start.c_str());
+  }
+  bool chosen = false;
+  if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+    if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser))) {
+      *folder = brx::util::Utf8ToWide(name);
+      chosen = true;
+      g_free(name);
+    }
+  }
+  gtk_widget_destroy(chooser);
+  return chosen;
+}
+
 UINT GtkUiBackend::RunPopupMenu(const PopupMenu& menu, POINT, HWND) {
   GtkWidget* gmenu = gtk_menu_new();
   MenuRun run;
@@ -729,6 +760,44 @@ void RunFromToolkit(int delay_ms, std::function<void()> fn) {
         return G_SOURCE_REMOVE;
       },
       held, [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+}
+
+namespace {
+
+std::vector<GtkWidget*> FolderChoosers() {
+  std::vector<GtkWidget*> out;
+  GList* all = gtk_window_list_toplevels();
+  for (GList* it = all; it != nullptr; it = it->next) {
+    GtkWidget* w = GTK_WIDGET(it->data);
+    if (GTK_IS_FILE_CHOOSER_DIALOG(w) && gtk_widget_get_visible(w)) out.push_back(w);
+  }
+  g_list_free(all);
+  return out;
+}
+
+}  // namespace
+
+bool FolderChooserShown(HWND owner, std::wstring* folder, bool* over_owner) {
+  std::vector<GtkWidget*> shown = FolderChoosers();
+  if (shown.empty()) return false;
+  GtkWidget* chooser = shown.front();
+  if (folder != nullptr) {
+    gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(chooser));
+    *folder = current ? brx::util::Utf8ToWide(current) : std::wstring();
+    g_free(current);
+  }
+  if (over_owner != nullptr) {
+    GtkUiBackend* b = GtkUiBackend::Current();
+    auto* o = b ? b->Find(owner) : nullptr;
+    *over_owner = o && gtk_window_get_transient_for(GTK_WINDOW(chooser)) == GTK_WINDOW(o->window);
+  }
+  return true;
+}
+
+int CloseFolderChoosers() {
+  std::vector<GtkWidget*> shown = FolderChoosers();
+  for (GtkWidget* w : shown) gtk_dialog_response(GTK_DIALOG(w), GTK_RESPONSE_DELETE_EVENT);
+  return static_cast<int>(shown.size());
 }
 
 bool HostedText(HWND hwnd, std::wstring* text) {

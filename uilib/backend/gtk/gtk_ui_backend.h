@@ -71,6 +71,7 @@ class GtkUiBackend : public UiBackend {
   std::unique_ptr<NotifyIcon> CreateNotifyIcon() override;
   UINT RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND owner) override;
   void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) override;
+  bool RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) override;
   brx::platform::Shell& GetShell() override { return *shell_; }
   void* GetNativeContainer(HWND hWnd) override;
 

@@ -191,6 +191,26 @@ UINT HeadlessBackend::RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND 
   return choice;
 }
 
+bool HeadlessBackend::RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) {
+  std::optional<std::wstring> choice;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!folder_choices_.empty()) {
+      choice = std::move(folder_choices_.front());
+      folder_choices_.pop_front();
+    }
+  }
+  Record("folder_chooser", owner, title + L": " + (folder ? *folder : std::wstring()));
+  if (!choice || folder == nullptr) return false;
+  *folder = std::move(*choice);
+  return true;
+}
+
+void HeadlessBackend::QueueFolderChoice(std::optional<std::wstring> folder) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  folder_choices_.push_back(std::move(folder));
+}
+
 void HeadlessBackend::QueueMenuChoice(UINT id) {
   std::lock_guard<std::mutex> lock(mutex_);
   menu_choices_.push_back(id);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,7 @@ namespace uilib {
 // kind is "create", "destroy", "show", "hide", "minimize", "restore",
 // "move", "region", "colorkey", "topmost", "enable", "disable", "icon",
 // "activate", "movedrag", "cursor", "tooltip", "tray-add", "tray-modify",
-// "tray-delete", "menu".
+// "tray-delete", "menu", "message_box", "folder_chooser".
 struct RecordedAction {
   std::string kind;
   HWND hwnd = 0;
@@ -74,6 +76,9 @@ class HeadlessBackend : public UiBackend {
   UINT RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND owner) override;
   // Recorded as "message_box" with "caption: text"; dismissed at once.
   void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) override;
+  // Recorded as "folder_chooser" with "title: start folder"; answered at
+  // once with the next queued choice (cancelled when none is queued).
+  bool RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) override;
   brx::platform::Shell& GetShell() override { return shell_; }
   void* GetNativeContainer(HWND) override { return nullptr; }
 
@@ -85,6 +90,9 @@ class HeadlessBackend : public UiBackend {
   void AdvanceClock(uint32_t ms);
   // The answer of the next popup menus (0: dismissed); each use takes one.
   void QueueMenuChoice(UINT id);
+  // The answer of the next folder choosers (nullopt: cancelled); each use
+  // takes one.
+  void QueueFolderChoice(std::optional<std::wstring> folder);
   std::vector<RecordedAction> Actions() const;
   std::vector<RecordedAction> ActionsOf(const std::string& kind) const;
   void ClearActions();
@@ -126,6 +134,7 @@ class HeadlessBackend : public UiBackend {
   std::vector<RecordedAction> actions_;
   std::vector<PopupMenu> shown_menus_;
   std::vector<UINT> menu_choices_;
+  std::deque<std::optional<std::wstring>> folder_choices_;
   std::vector<Timer> timers_;
   POINT cursor_{};
   NotifyIcon* notify_icon_ = nullptr;
