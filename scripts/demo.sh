@@ -15,6 +15,8 @@
 # that they are stopped on the way out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=lib/desktop.sh
+. "$root/scripts/lib/desktop.sh"
 dist=$(cd "${1:-build/dist}" && pwd)
 state=$(mktemp -d /tmp/ombrix-demo-XXXXXX)
 export OMBRIX_PIPE_DIR=$state/pipes OMBRIX_LOCK_DIR=$state/locks OMBRIX_REGISTRY_DIR=$state/registry
@@ -191,9 +193,7 @@ echo "The launcher started OBHost.exe --gui (pid $host)"
 
 # What a user sees: the login window, signing in with the keyboard, the
 # main window with the diary, the tray icon's menu.
-visible_window() {
-  { xdotool search --all --onlyvisible --pid "$host" --classname "^$1\$" 2>/dev/null || true; } | head -1
-}
+visible() { visible_window "$host" "$1"; }
 # Screenshots until two in a row are the same and not of one plain colour
 # (a PNG of a few hundred bytes): the window is drawn.
 shoot() {
@@ -214,7 +214,7 @@ shots=()
 if [ "$windows" = 1 ]; then
   login_window=""
   for _ in $(seq 150); do
-    login_window=$(visible_window OBLoginWnd)
+    login_window=$(visible OBLoginWnd)
     [ -n "$login_window" ] && break
     sleep 0.2
   done
@@ -227,14 +227,11 @@ if [ "$windows" = 1 ]; then
     for _ in $(seq 25); do [ "$(xdotool getwindowfocus 2>/dev/null)" = "$login_window" ] && break; sleep 0.2; done
     [ "$(xdotool getwindowfocus 2>/dev/null)" = "$login_window" ] || xdotool windowfocus --sync "$login_window" || true
     shoot login-window.png "$login_window"
-    xdotool type --delay 40 demo
-    xdotool key Tab
-    xdotool type --delay 40 ombrix2024
-    xdotool key Return
+    type_sign_in demo ombrix2024
     main_window=""
     for _ in $(seq 100); do
-      main_window=$(visible_window OBFrameWndCore)
-      [ -n "$main_window" ] && [ -z "$(visible_window OBLoginWnd)" ] && break
+      main_window=$(visible OBFrameWndCore)
+      [ -n "$main_window" ] && [ -z "$(visible OBLoginWnd)" ] && break
       main_window=""
       sleep 0.2
     done
@@ -248,19 +245,8 @@ if [ "$windows" = 1 ]; then
       done
       shoot main-window.png "$main_window"
       shoot screen.png root
-      panel=$({ xdotool search --onlyvisible --class trayer 2>/dev/null || true; } | head -1)
-      if [ -n "$panel" ]; then
-        eval "$(xdotool getwindowgeometry --shell "$panel")"
-        xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-        menu=""
-        for _ in $(seq 50); do
-          for w in $(xdotool search --all --onlyvisible --pid "$host" --classname '^OBHost.exe$' 2>/dev/null || true); do
-            eval "$(xdotool getwindowgeometry --shell "$w")"
-            [ "$HEIGHT" -gt 60 ] && menu=$w
-          done
-          [ -n "$menu" ] && break
-          sleep 0.1
-        done
+      if [ -n "$({ xdotool search --onlyvisible --class trayer 2>/dev/null || true; } | head -1)" ]; then
+        menu=$(open_tray_menu "$host")
         if [ -n "$menu" ]; then
           shoot tray-menu.png root
           xdotool key Escape

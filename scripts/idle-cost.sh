@@ -16,6 +16,8 @@
 # 1 when one is missed, 2 when the measurement could not be made.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=lib/desktop.sh
+. "$root/scripts/lib/desktop.sh"
 if [ -n "${1:-}" ]; then
   dist=$(cd "$1" && pwd)
 elif [ -x "$root/build-release/dist/OBHost.exe" ]; then
@@ -78,9 +80,7 @@ pids+=($!)
 "$install/OBHost.exe" --gui 2>"$state/host.err" &
 host=$!
 
-visible() {
-  { xdotool search --all --onlyvisible --pid "$host" --classname "^$1\$" 2>/dev/null || true; } | head -1
-}
+visible() { visible_window "$host" "$1"; }
 login=""
 for _ in $(seq 150); do
   login=$(visible OBLoginWnd)
@@ -88,33 +88,13 @@ for _ in $(seq 150); do
   sleep 0.2
 done
 [ -n "$login" ] || fail "no login window"
-xdotool type --delay 30 demo
-xdotool key Tab
-xdotool type --delay 30 ombrix2024
-xdotool key Return
-frame=""
-for _ in $(seq 150); do
-  frame=$(visible OBFrameWndCore)
-  [ -n "$frame" ] && break
-  sleep 0.2
-done
+type_sign_in demo ombrix2024
+frame=$(wait_window "$host" 300 OBFrameWndCore)
 [ -n "$frame" ] || fail "the main window did not come"
 for _ in $(seq 100); do grep -q '"GetUserBlogList"' "$state/web-requests.log" && break; sleep 0.1; done
 
 # Hidden as a user hides it: the tray menu's second entry.
-panel=$({ xdotool search --onlyvisible --class trayer 2>/dev/null || true; } | head -1)
-[ -n "$panel" ] || fail "no notification area"
-eval "$(xdotool getwindowgeometry --shell "$panel")"
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-menu=""
-for _ in $(seq 50); do
-  for w in $(xdotool search --all --onlyvisible --pid "$host" --classname '^OBHost.exe$' 2>/dev/null || true); do
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    [ "$HEIGHT" -gt 60 ] && menu=$w
-  done
-  [ -n "$menu" ] && break
-  sleep 0.1
-done
+menu=$(open_tray_menu "$host")
 [ -n "$menu" ] || fail "the tray menu did not open"
 eval "$(xdotool getwindowgeometry --shell "$menu")"
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1

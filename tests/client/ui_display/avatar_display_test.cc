@@ -196,6 +196,25 @@ std::vector<Json::Value> HeadUploads(WebStandin& s, const std::string& account) 
   return out;
 }
 
+// The editor on the installed page, uploading to `web`, its browser
+// recorded into `*page` once made.
+std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const WebStandin& web, HeadImages* heads,
+                                                  RecordingBrowser** page) {
+  COBUpdateUserImageDlg::Setup setup;
+  setup.host = heads;
+  setup.browser_factory = [page](uilib::HWND host, const uilib::RECT& rect) -> std::unique_ptr<uilib::BrowserHost> {
+    auto real = uilib::CreateBrowserHost(host, rect);
+    if (!real) return nullptr;
+    auto recording = std::make_unique<RecordingBrowser>(std::move(real));
+    *page = recording.get();
+    return recording;
+  };
+  setup.program_dir = brx::util::Utf8ToWide(DistDir());
+  setup.game_id = L"other";
+  setup.upload_url = brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd");
+  return std::make_unique<COBUpdateUserImageDlg>(owner, std::move(setup));
+}
+
 TEST(AvatarDisplayTest, PickCropUploadAndCloseInTheRealPage) {
   WebStandin web;
   ASSERT_TRUE(web.running());
@@ -210,19 +229,7 @@ TEST(AvatarDisplayTest, PickCropUploadAndCloseInTheRealPage) {
   owner.Create(0, L"owner", uilib::WS_POPUP, 0, 5, 5, 520, 440);
   HeadImages heads;
   RecordingBrowser* page = nullptr;
-  COBUpdateUserImageDlg::Setup setup;
-  setup.host = &heads;
-  setup.browser_factory = [&page](uilib::HWND host, const uilib::RECT& rect) -> std::unique_ptr<uilib::BrowserHost> {
-    auto real = uilib::CreateBrowserHost(host, rect);
-    if (!real) return nullptr;
-    auto recording = std::make_unique<RecordingBrowser>(std::move(real));
-    page = recording.get();
-    return recording;
-  };
-  setup.program_dir = brx::util::Utf8ToWide(DistDir());
-  setup.game_id = L"other";
-  setup.upload_url = brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd");
-  auto editor = std::make_unique<COBUpdateUserImageDlg>(owner, setup);
+  auto editor = MakeEditor(owner, web, &heads, &page);
   const uilib::RECT at{40, 40, 560, 480};
 
   // Ready, and the key back: the page says it holds it.
@@ -307,19 +314,7 @@ TEST(AvatarDisplayTest, TheSquareFollowsTheLeftButtonOnly) {
   owner.Create(0, L"owner", uilib::WS_POPUP, 0, 5, 5, 520, 440);
   HeadImages heads;
   RecordingBrowser* page = nullptr;
-  COBUpdateUserImageDlg::Setup setup;
-  setup.host = &heads;
-  setup.browser_factory = [&page](uilib::HWND host, const uilib::RECT& rect) -> std::unique_ptr<uilib::BrowserHost> {
-    auto real = uilib::CreateBrowserHost(host, rect);
-    if (!real) return nullptr;
-    auto recording = std::make_unique<RecordingBrowser>(std::move(real));
-    page = recording.get();
-    return recording;
-  };
-  setup.program_dir = brx::util::Utf8ToWide(DistDir());
-  setup.game_id = L"other";
-  setup.upload_url = brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd");
-  auto editor = std::make_unique<COBUpdateUserImageDlg>(owner, setup);
+  auto editor = MakeEditor(owner, web, &heads, &page);
   ASSERT_TRUE(editor->ShowAt({40, 40, 560, 480}, key));
   ASSERT_TRUE(RunUntil([&] { return page != nullptr && page->LocationName() == L"更换头像 - ready"; }));
   ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
