@@ -1,12 +1,12 @@
 #include "client/ui/avatar/ob_update_user_image_dlg.h"
 
-#include <pango/pangocairo.h>
 
 #include <utility>
 
 #include "client/core/core_events.h"
 #include "client/core/event_ids.h"
 #include "client/ui/avatar/avatar_request.h"
+#include "client/ui/base/cairo_text.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
@@ -197,16 +197,8 @@ void COBUpdateUserImageDlg::Paint() {
     cairo_rectangle(cr, 0, 0, client.right, kDragBandHeight);
     cairo_fill(cr);
     cairo_set_source_rgb(cr, 1, 1, 1);
-    PangoLayout* layout = pango_cairo_create_layout(cr);
-    PangoFontDescription* font = pango_font_description_from_string("sans-serif 10");
-    pango_layout_set_font_description(layout, font);
-    pango_font_description_free(font);
-    pango_layout_set_text(layout, "更换头像", -1);
-    int tw = 0, th = 0;
-    pango_layout_get_pixel_size(layout, &tw, &th);
-    cairo_move_to(cr, 10, (kDragBandHeight - th) / 2.0);
-    pango_cairo_show_layout(cr, layout);
-    g_object_unref(layout);
+    CairoText title(cr, "sans-serif 10", "更换头像");
+    title.ShowAt(10, (kDragBandHeight - title.height()) / 2.0);
     // The close mark in the band's right end, which is not for dragging.
     double cx = client.right - kDragBandRightGap / 2.0, cy = kDragBandHeight / 2.0;
     cairo_set_line_width(cr, 2);

@@ -7,9 +7,9 @@
 #include <unordered_set>
 
 #include <cairo.h>
-#include <pango/pangocairo.h>
 
 #include "client/core/shot_catalogue.h"
+#include "client/ui/base/cairo_text.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/region.h"
 #include "uilib/win_api.h"
@@ -36,10 +36,6 @@ SpriteCell CellOf(int id, int choose_x) {
     case PictureWindow::kDelete: return {209, 85, 117, 57, 28};
     default: return {30, 0, 0, 52, 37};  // back: no hover row
   }
-}
-
-void SetRgb(cairo_t* cr, uint32_t rgb) {
-  cairo_set_source_rgb(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0);
 }
 
 bool Contains(const RECT& rc, POINT pt) {
@@ -354,7 +350,7 @@ LRESULT PictureWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
 void PictureWindow::Paint(cairo_t* cr) {
   LoadSprite();
   cairo_save(cr);
-  SetRgb(cr, 0xFFFFFF);
+  SetSourceRgb(cr, 0xFFFFFF);
   cairo_paint(cr);
   if (sprite_.get()) {
     cairo_rectangle(cr, 0, 0, kWidth, kHeight);
@@ -364,17 +360,9 @@ void PictureWindow::Paint(cairo_t* cr) {
   }
   cairo_restore(cr);
   if (items_.empty()) {
-    PangoLayout* layout = pango_cairo_create_layout(cr);
-    PangoFontDescription* font = pango_font_description_from_string("SimSun, sans-serif 16");
-    pango_layout_set_font_description(layout, font);
-    pango_font_description_free(font);
-    pango_layout_set_text(layout, "没有截图哦！请在游戏中使用翎岚截图。", -1);
-    int tw = 0, th = 0;
-    pango_layout_get_pixel_size(layout, &tw, &th);
-    SetRgb(cr, 0x7B7B7B);
-    cairo_move_to(cr, (kWidth - tw) / 2, 250);
-    pango_cairo_show_layout(cr, layout);
-    g_object_unref(layout);
+    CairoText empty(cr, "SimSun, sans-serif 16", "没有截图哦！请在游戏中使用翎岚截图。");
+    SetSourceRgb(cr, 0x7B7B7B);
+    empty.ShowAt((kWidth - empty.width()) / 2, 250);
   } else {
     PaintList(cr);
   }
@@ -392,7 +380,7 @@ void PictureWindow::PaintList(cairo_t* cr) {
   cairo_save(cr);
   cairo_rectangle(cr, list.left, list.top, list.right - list.left, list.bottom - list.top);
   cairo_clip(cr);
-  SetRgb(cr, kListBackground);
+  SetSourceRgb(cr, kListBackground);
   cairo_paint(cr);
   const size_t first = static_cast<size_t>(scroll_ / kCellHeight) * kColumns;
   const size_t last = std::min(items_.size(), first + static_cast<size_t>(
@@ -404,7 +392,7 @@ void PictureWindow::PaintList(cairo_t* cr) {
       cairo_paint(cr);
     }
     if (selected_[i]) {
-      SetRgb(cr, kSelectionColor);
+      SetSourceRgb(cr, kSelectionColor);
       cairo_set_line_width(cr, 3);
       cairo_rectangle(cr, rc.left - 1.5, rc.top - 1.5, ThumbnailLoader::kTileWidth + 3,
                       ThumbnailLoader::kTileHeight + 3);
@@ -417,7 +405,7 @@ void PictureWindow::PaintList(cairo_t* cr) {
   if (content > view) {
     const double bar = std::max(20.0, static_cast<double>(view) * view / content);
     const double top = list.top + (view - bar) * scroll_ / (content - view);
-    SetRgb(cr, 0xB8C8AA);
+    SetSourceRgb(cr, 0xB8C8AA);
     cairo_rectangle(cr, list.right - 10, top, 6, bar);
     cairo_fill(cr);
   }

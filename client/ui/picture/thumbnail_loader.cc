@@ -9,8 +9,8 @@
 
 #include <cairo.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
-#include <pango/pangocairo.h>
 
+#include "client/ui/base/cairo_text.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/win_api.h"
 
@@ -18,10 +18,6 @@ namespace {
 
 constexpr uint32_t kSeriesGridColor = 0xFFDC7A;
 constexpr uint32_t kNotFoundColor = 0x00FF00;
-
-void SetRgb(cairo_t* cr, uint32_t rgb) {
-  cairo_set_source_rgb(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0);
-}
 
 // gdk-pixbuf keeps straight RGB(A) bytes; cairo wants premultiplied
 // native-endian ARGB words.
@@ -93,7 +89,7 @@ TileSurface MakeFitted(const std::string& path, bool* missing) {
   cairo_surface_t* surface =
       cairo_image_surface_create(CAIRO_FORMAT_RGB24, ThumbnailLoader::kTileWidth, ThumbnailLoader::kTileHeight);
   cairo_t* cr = cairo_create(surface);
-  SetRgb(cr, ThumbnailLoader::kClearColor);
+  SetSourceRgb(cr, ThumbnailLoader::kClearColor);
   cairo_paint(cr);
   if (pixbuf) {
     DrawPixbuf(cr, pixbuf, static_cast<int>(ox), static_cast<int>(oy), static_cast<int>(width * s),
@@ -118,7 +114,7 @@ TileSurface MakeSeries(const std::string& path, bool* missing) {
   DrawPixbuf(cr, pixbuf, 5, 60, 80, 55);
   DrawPixbuf(cr, pixbuf, 80, 60, 75, 55);
   g_object_unref(pixbuf);
-  SetRgb(cr, kSeriesGridColor);
+  SetSourceRgb(cr, kSeriesGridColor);
   cairo_set_line_width(cr, 10);
   cairo_rectangle(cr, 0, 0, 160, 120);
   cairo_stroke(cr);
@@ -158,17 +154,11 @@ TileSurface ThumbnailLoader::MakeNotFoundTile() {
   cairo_t* cr = cairo_create(surface);
   cairo_set_source_rgb(cr, 0, 0, 0);
   cairo_paint(cr);
-  PangoLayout* layout = pango_cairo_create_layout(cr);
-  PangoFontDescription* font = pango_font_description_from_string("SimSun, sans-serif 12");
-  pango_layout_set_font_description(layout, font);
-  pango_font_description_free(font);
-  pango_layout_set_text(layout, "文件没找到!", -1);
-  int tw = 0, th = 0;
-  pango_layout_get_pixel_size(layout, &tw, &th);
-  SetRgb(cr, kNotFoundColor);
-  cairo_move_to(cr, (kTileWidth - tw) / 2, (kTileHeight - th) / 2);
-  pango_cairo_show_layout(cr, layout);
-  g_object_unref(layout);
+  {
+    CairoText missing(cr, "SimSun, sans-serif 12", "文件没找到!");
+    SetSourceRgb(cr, kNotFoundColor);
+    missing.ShowAt((kTileWidth - missing.width()) / 2, (kTileHeight - missing.height()) / 2);
+  }
   cairo_destroy(cr);
   return TileSurface(surface);
 }
@@ -176,7 +166,7 @@ TileSurface ThumbnailLoader::MakeNotFoundTile() {
 TileSurface ThumbnailLoader::MakePlainTile() {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kTileWidth, kTileHeight);
   cairo_t* cr = cairo_create(surface);
-  SetRgb(cr, kClearColor);
+  SetSourceRgb(cr, kClearColor);
   cairo_paint(cr);
   cairo_destroy(cr);
   return TileSurface(surface);
