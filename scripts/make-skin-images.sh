@@ -12,6 +12,8 @@ blue=#2E7D9A; blue_hot=#3C97B8; blue_down=#235F76; grey=#B9C3CA
 orange=#F08A24; orange_hot=#F6A04B; orange_down=#C96F15
 white=#FFFFFF; ink=#37474F
 font=DejaVu-Sans-Bold
+# The labels the user reads are Chinese, like the rest of the windows.
+cjk_font=/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc
 
 # A four-state button sprite (normal, hot, pushed, disabled), each w x h.
 button_sprite() { # name w h normal hot pushed disabled
@@ -132,12 +134,12 @@ convert -size 881x772 xc:none \
   -fill "$blue_hot" -draw "roundrectangle 9,117 65,144 4,4 roundrectangle 75,117 131,144 4,4" \
   -draw "roundrectangle 141,117 197,144 4,4 roundrectangle 209,117 265,144 4,4" \
   -fill "#DDE6EB" -draw "roundrectangle 30,0 81,36 4,4" \
-  -fill white -font "$font" -pointsize 12 \
-  -annotate +20+103 "Open" -annotate +20+135 "Open" \
-  -annotate +82+103 "Cancel" -annotate +82+135 "Cancel" \
-  -annotate +150+103 "Choose" -annotate +150+135 "Choose" \
-  -annotate +217+103 "Delete" -annotate +217+135 "Delete" \
-  -fill "$ink" -annotate +40+23 "Back" \
+  -fill white -font "$cjk_font" -pointsize 12 \
+  -annotate +25+103 "打开" -annotate +25+135 "打开" \
+  -annotate +91+103 "取消" -annotate +91+135 "取消" \
+  -annotate +157+103 "选择" -annotate +157+135 "选择" \
+  -annotate +225+103 "删除" -annotate +225+135 "删除" \
+  -fill "$ink" -annotate +43+23 "返回" \
   img/photobg.png
 
 # The arrow under the second tip of the main window.
