@@ -2,6 +2,8 @@
 
 #include <errno.h>
 
+#include <algorithm>
+
 namespace brx::net::udt {
 
 void UDTIOWriteServiceImpl::Attach(io::ConnectionId connection, UDTSOCKET socket) {
@@ -37,7 +39,8 @@ int UDTIOWriteServiceImpl::WriteSome(io::ConnectionId connection, const iovec* p
     const char* data = static_cast<const char*>(parts[i].iov_base);
     size_t done = 0;
     while (done < parts[i].iov_len) {
-      int n = UDT::send(socket, data + done, static_cast<int>(parts[i].iov_len - done), 0);
+      size_t piece = std::min(parts[i].iov_len - done, kSendPieceBytes);
+      int n = UDT::send(socket, data + done, static_cast<int>(piece), 0);
       if (n > 0) {
         done += static_cast<size_t>(n);
         *written += static_cast<size_t>(n);
