@@ -9,10 +9,11 @@
 // bytes and shorts with unit or pair strides and no branches, which the
 // compiler turns into vector code. Every product fits the 16-bit lanes
 // except the four chroma terms of decoding, which are worked out once per
-// chroma sample in 32 bits. Each function is built for the plain target
-// and for AVX2, picked when the program loads.
+// chroma sample in 32 bits. Each function is built for the plain target,
+// for SSSE3 and for AVX2 (splitting and joining packed bytes needs their
+// byte shuffles to be fast), and the loader picks the best the CPU has.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define OMBRIX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define OMBRIX_VECTOR_CLONES __attribute__((target_clones("avx2", "ssse3", "default")))
 #else
 #define OMBRIX_VECTOR_CLONES
 #endif
@@ -70,35 +71,49 @@ inline void ChromaRows(const Planes& top, const Planes& bottom, int n, uint8_t* 
   }
 }
 
+// The decode terms of one chroma row, per pixel: each sample's term
+// stands for the two pixels side by side that share it.
 struct ChromaTerms {
-  alignas(32) int16_t b[kChunk / 2];
-  alignas(32) int16_t g[kChunk / 2];
-  alignas(32) int16_t r[kChunk / 2];
+  alignas(32) int16_t b[kChunk];
+  alignas(32) int16_t g[kChunk];
+  alignas(32) int16_t r[kChunk];
 };
 
-inline void Terms(const uint8_t* __restrict u, const uint8_t* __restrict v, int half, ChromaTerms& t) {
-  for (int j = 0; j < half; ++j) {
-    const int cu = u[j] - 128;
-    const int cv = v[j] - 128;
-    // >> on a negative int is an arithmetic shift in C++20.
-    t.b[j] = static_cast<int16_t>((cu * 454) >> 8);
-    t.g[j] = static_cast<int16_t>(((cu * 88) >> 8) + ((cv * 183) >> 8));
-    t.r[j] = static_cast<int16_t>((cv * 359) >> 8);
+inline void Widen(const int16_t* __restrict half, int n, int16_t* __restrict full) {
+  for (int j = 0; j < n / 2; ++j) {
+    full[2 * j] = half[j];
+    full[2 * j + 1] = half[j];
   }
 }
 
-inline uint8_t Clamp(int value) { return static_cast<uint8_t>(std::clamp(value, 0, 255)); }
+inline void Terms(const uint8_t* __restrict u, const uint8_t* __restrict v, int n, ChromaTerms& t) {
+  ChromaTerms half;
+  for (int j = 0; j < n / 2; ++j) {
+    const int cu = u[j] - 128;
+    const int cv = v[j] - 128;
+    // >> on a negative int is an arithmetic shift in C++20.
+    half.b[j] = static_cast<int16_t>((cu * 454) >> 8);
+    half.g[j] = static_cast<int16_t>(((cu * 88) >> 8) + ((cv * 183) >> 8));
+    half.r[j] = static_cast<int16_t>((cv * 359) >> 8);
+  }
+  Widen(half.b, n, t.b);
+  Widen(half.g, n, t.g);
+  Widen(half.r, n, t.r);
+}
+
+// Luma plus or minus a term lies within -227..482: a 16-bit lane.
+inline void AddClamped(const uint8_t* __restrict y, const int16_t* __restrict term, int n, uint8_t* __restrict out) {
+  for (int x = 0; x < n; ++x) out[x] = static_cast<uint8_t>(std::clamp<int16_t>(static_cast<int16_t>(y[x] + term[x]), 0, 255));
+}
+
+inline void SubClamped(const uint8_t* __restrict y, const int16_t* __restrict term, int n, uint8_t* __restrict out) {
+  for (int x = 0; x < n; ++x) out[x] = static_cast<uint8_t>(std::clamp<int16_t>(static_cast<int16_t>(y[x] - term[x]), 0, 255));
+}
 
 inline void PixelsRow(const uint8_t* __restrict y, const ChromaTerms& t, int n, Planes& p) {
-  for (int j = 0; j < n / 2; ++j) {
-    const int y0 = y[2 * j], y1 = y[2 * j + 1];
-    p.b[2 * j] = Clamp(y0 + t.b[j]);
-    p.b[2 * j + 1] = Clamp(y1 + t.b[j]);
-    p.g[2 * j] = Clamp(y0 - t.g[j]);
-    p.g[2 * j + 1] = Clamp(y1 - t.g[j]);
-    p.r[2 * j] = Clamp(y0 + t.r[j]);
-    p.r[2 * j + 1] = Clamp(y1 + t.r[j]);
-  }
+  AddClamped(y, t.b, n, p.b);
+  SubClamped(y, t.g, n, p.g);
+  AddClamped(y, t.r, n, p.r);
 }
 
 }  // namespace
@@ -142,7 +157,7 @@ void Yuv420ToBgrBottomUp(const ConstPlanarPicture& in, int width, int height, ui
     uint8_t* dst_bottom = dst_top - row_bytes;
     for (int x = 0; x < width; x += kChunk) {
       const int n = std::min(kChunk, width - x);
-      Terms(u + x / 2, v + x / 2, n / 2, terms);
+      Terms(u + x / 2, v + x / 2, n, terms);
       PixelsRow(y_top + x, terms, n, pixels);
       Join(pixels, n, dst_top + 3 * static_cast<size_t>(x));
       PixelsRow(y_bottom + x, terms, n, pixels);
