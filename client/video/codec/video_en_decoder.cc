@@ -165,12 +165,14 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work) {
     }
     if (out_size == 0) return true;
     result->bytes = std::make_unique_for_overwrite<uint8_t[]>(out_size);
+    result->capacity = out_size;
     std::memcpy(result->bytes.get(), work, out_size);
   } else {
     // Pictures are decoded straight into the frame handed on: no copy of
     // the largest buffer of the session.
     const uint32_t picture = uint32_t{width_} * height_ * 3;
     result->bytes = std::make_unique_for_overwrite<uint8_t[]>(picture);
+    result->capacity = picture;
     if (!Decode(frame->bytes.get(), frame->size, result->bytes.get(), &out_size, picture) || out_size == 0) {
       return true;
     }

@@ -386,6 +386,7 @@ TEST(VideoEnDecoder, StreamChangingSizeKeepsEveryFrameWhole) {
   ASSERT_EQ(encoded.size(), static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     EXPECT_EQ(encoded[i]->width, sizes[i][0]);
+    EXPECT_GE(encoded[i]->capacity, encoded[i]->size);
     EXPECT_EQ(encoded[i]->counter, static_cast<uint32_t>(i));
     const bool starts = i == 0 || sizes[i][0] != sizes[i - 1][0];
     EXPECT_EQ(encoded[i]->flag, starts ? 1 : 0) << i;
@@ -399,6 +400,7 @@ TEST(VideoEnDecoder, StreamChangingSizeKeepsEveryFrameWhole) {
   for (int i = 0; i < n; ++i) {
     const int w = sizes[i][0], h = sizes[i][1];
     ASSERT_EQ(decoded[i]->size, static_cast<uint32_t>(w * h * 3)) << i;
+    EXPECT_GE(decoded[i]->capacity, decoded[i]->size);
     GameFrame out(w, h);
     std::copy(decoded[i]->bytes.get(), decoded[i]->bytes.get() + decoded[i]->size, out.bytes.begin());
     for (int by = 0; by < 2; ++by)
