@@ -13,4 +13,7 @@ struct CodecFrame {
   uint32_t counter = 0;
   std::unique_ptr<uint8_t[]> bytes;
   uint32_t size = 0;
+  // Bytes allocated behind `bytes` (at least `size`), so that a worker can
+  // fill the buffer again with a later frame.
+  uint32_t capacity = 0;
 };

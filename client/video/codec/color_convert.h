@@ -8,10 +8,12 @@
 // bottom-up (the first stored row is the bottom row of the picture), no
 // row padding. Pictures are 4:2:0 planar YUV with studio-range luma.
 //
-// Encoding takes each 2x2 block's V from its top-left pixel and U from the
-// pixel below it. Decoding writes B, G, R again, so a round trip keeps the
-// channels where they were; luma stays in 16..235 (white comes back as
-// 235, black as 16).
+// Encoding gives each 2x2 block the U and V of its mean colour (rounded per
+// channel), so a block of one colour keeps exactly that colour's chroma
+// and a block across an edge gets a blend of its pixels, not a mix of one
+// pixel's U with another's V. Decoding writes B, G, R again, so a round
+// trip keeps the channels where they were; luma stays in 16..235 (white
+// comes back as 235, black as 16).
 //
 // Width and height must be even and at least 2; strides are in bytes.
 namespace ombrix::video {

@@ -28,9 +28,11 @@ void VideoEnDecoder::Shutdown() {
   input_cv_.notify_all();
   thread_.Stop();
   std::deque<std::unique_ptr<CodecFrame>> input;
+  std::vector<std::unique_ptr<CodecFrame>> spares;
   {
     std::lock_guard<std::mutex> lock(input_mutex_);
     input.swap(input_);
+    spares.swap(spares_);
   }
 }
 
@@ -45,12 +47,11 @@ bool VideoEnDecoder::PushFrame(uint8_t flag, uint16_t fps, uint16_t width, uint1
   if (encode_ && size < pixel_bytes) return false;
   if (size != 0 && bytes == nullptr) return false;
 
-  auto frame = std::make_unique<CodecFrame>();
+  std::unique_ptr<CodecFrame> frame = TakeSpare(size);
   frame->fps = fps;
   frame->width = width;
   frame->height = height;
   frame->size = size;
-  frame->bytes = std::make_unique_for_overwrite<uint8_t[]>(size == 0 ? 1 : size);
   if (size != 0) std::memcpy(frame->bytes.get(), bytes, size);
   {
     std::lock_guard<std::mutex> lock(input_mutex_);
@@ -62,6 +63,34 @@ bool VideoEnDecoder::PushFrame(uint8_t flag, uint16_t fps, uint16_t width, uint1
   }
   input_cv_.notify_one();
   return true;
+}
+
+std::unique_ptr<CodecFrame> VideoEnDecoder::TakeSpare(uint32_t size) {
+  std::unique_ptr<CodecFrame> frame;
+  {
+    std::lock_guard<std::mutex> lock(input_mutex_);
+    if (!spares_.empty()) {
+      frame = std::move(spares_.back());
+      spares_.pop_back();
+    }
+  }
+  // A spare far larger than the frame (the stream shrank) is let go, so
+  // the spares follow the stream's size instead of pinning its peak.
+  const uint64_t wanted = size == 0 ? 1 : size;
+  if (frame && (frame->capacity < wanted || frame->capacity / 4 > wanted)) frame.reset();
+  if (!frame) {
+    frame = std::make_unique<CodecFrame>();
+    frame->bytes = std::make_unique_for_overwrite<uint8_t[]>(wanted);
+    frame->capacity = static_cast<uint32_t>(wanted);
+  }
+  frame->flag = 0;
+  frame->counter = 0;
+  return frame;
+}
+
+void VideoEnDecoder::KeepSpare(std::unique_ptr<CodecFrame>* frame) {
+  // Two cover a steady stream: one being coded while the next is copied.
+  if (spares_.size() < 2) spares_.push_back(std::move(*frame));
 }
 
 void VideoEnDecoder::RequestKeyFrame() {
@@ -104,6 +133,9 @@ void VideoEnDecoder::WorkLoop() {
       input_.clear();
       break;
     }
+    // A frame not kept is freed after the lock is let go.
+    std::lock_guard<std::mutex> lock(input_mutex_);
+    KeepSpare(&frame);
   }
   Close();
   opened_ = false;
@@ -133,12 +165,14 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work) {
     }
     if (out_size == 0) return true;
     result->bytes = std::make_unique_for_overwrite<uint8_t[]>(out_size);
+    result->capacity = out_size;
     std::memcpy(result->bytes.get(), work, out_size);
   } else {
     // Pictures are decoded straight into the frame handed on: no copy of
     // the largest buffer of the session.
     const uint32_t picture = uint32_t{width_} * height_ * 3;
     result->bytes = std::make_unique_for_overwrite<uint8_t[]>(picture);
+    result->capacity = picture;
     if (!Decode(frame->bytes.get(), frame->size, result->bytes.get(), &out_size, picture) || out_size == 0) {
       return true;
     }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "client/video/codec/codec_frame.h"
 #include "runtime/base/thread.h"
@@ -90,6 +91,12 @@ class VideoEnDecoder {
   void WorkLoop();
   // One frame through the codec; false when the worker must end.
   bool Process(CodecFrame* frame, uint8_t* work);
+  // A frame whose buffer holds at least `size` bytes: a spare when one
+  // fits, else a new one. Takes the input lock.
+  std::unique_ptr<CodecFrame> TakeSpare(uint32_t size);
+  // Keeps a finished input frame for a later PushFrame, unless enough are
+  // kept already (then `*frame` is left as it was). Input lock held.
+  void KeepSpare(std::unique_ptr<CodecFrame>* frame);
 
   VEDWatcher* const watcher_;
   const std::wstring id_;
@@ -102,6 +109,10 @@ class VideoEnDecoder {
   bool stream_flag_pending_ = true;
   uint32_t frame_counter_ = 0;
   std::deque<std::unique_ptr<CodecFrame>> input_;
+  // Finished input frames whose buffers PushFrame fills again: a steady
+  // stream then copies each frame without allocating (and faulting in)
+  // megabytes every time.
+  std::vector<std::unique_ptr<CodecFrame>> spares_;
 
   std::mutex output_mutex_;
   std::deque<std::unique_ptr<CodecFrame>> output_;

@@ -2,9 +2,11 @@
 #include <vpx/vp8dx.h>
 #include <vpx/vpx_decoder.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <deque>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -242,6 +244,173 @@ TEST(VideoEnDecoder, EncoderRefusesShortFramesAndStopsOnUnusableSize) {
   EXPECT_EQ(watch.calls.load(), 0);
   encoder->Shutdown();
   encoder->Shutdown();
+}
+
+// The conversions worked out one pixel at a time, the slow obvious way.
+uint8_t ClampByte(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
+void ReferenceToYuv(const GameFrame& in, std::vector<uint8_t>* y, std::vector<uint8_t>* u, std::vector<uint8_t>* v) {
+  const int w = in.width, h = in.height;
+  y->assign(static_cast<size_t>(w) * h, 0);
+  u->assign(static_cast<size_t>(w / 2) * (h / 2), 0);
+  v->assign(u->size(), 0);
+  for (int i = 0; i < h; ++i)
+    for (int x = 0; x < w; ++x) {
+      const Bgr c = in.Get(i, x);
+      (*y)[static_cast<size_t>(i) * w + x] = static_cast<uint8_t>(((66 * c.r + 129 * c.g + 25 * c.b + 128) >> 8) + 16);
+    }
+  for (int i = 0; i < h; i += 2)
+    for (int x = 0; x < w; x += 2) {
+      int b = 0, g = 0, r = 0;
+      for (int dy = 0; dy < 2; ++dy)
+        for (int dx = 0; dx < 2; ++dx) {
+          const Bgr c = in.Get(i + dy, x + dx);
+          b += c.b;
+          g += c.g;
+          r += c.r;
+        }
+      b = (b + 2) / 4;
+      g = (g + 2) / 4;
+      r = (r + 2) / 4;
+      const size_t at = static_cast<size_t>(i / 2) * (w / 2) + x / 2;
+      (*u)[at] = static_cast<uint8_t>(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
+      (*v)[at] = static_cast<uint8_t>(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
+    }
+}
+
+Bgr ReferenceToBgr(int y, int u, int v) {
+  const int cu = u - 128, cv = v - 128;
+  return {ClampByte(y + ((cu * 454) >> 8)), ClampByte(y - ((cu * 88) >> 8) - ((cv * 183) >> 8)),
+          ClampByte(y + ((cv * 359) >> 8))};
+}
+
+TEST(ColourConversion, MatchesThePixelByPixelFormulasAtAnyWidthAndStride) {
+  // Widths around the converters' inner block sizes, odd numbers of
+  // chroma samples, and strides with a margin that must stay untouched.
+  const int widths[] = {2, 6, 30, 34, 510, 512, 514, 1026, 1282};
+  const int heights[] = {2, 4, 6};
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<uint8_t>(seed >> 16);
+  };
+  constexpr uint8_t kCanary = 0xA5;
+  for (int w : widths)
+    for (int h : heights) {
+      GameFrame in(w, h);
+      for (auto& byte : in.bytes) byte = next();
+      // Some blocks of one colour, some with extremes, to reach the clamps.
+      for (int x = 0; x + 1 < w && x < 8; ++x) in.Set(0, x, x < 4 ? kWhite : kMagenta);
+      std::vector<uint8_t> ry, ru, rv;
+      ReferenceToYuv(in, &ry, &ru, &rv);
+
+      const int ys = w + 7, us = w / 2 + 3, vs = w / 2 + 5;
+      std::vector<uint8_t> yp(static_cast<size_t>(ys) * h, kCanary), up(static_cast<size_t>(us) * (h / 2), kCanary),
+          vp(static_cast<size_t>(vs) * (h / 2), kCanary);
+      ombrix::video::BgrBottomUpToYuv420(in.bytes.data(), w, h, {yp.data(), up.data(), vp.data(), ys, us, vs});
+      int wrong = 0;
+      for (int i = 0; i < h; ++i) {
+        for (int x = 0; x < w; ++x) wrong += yp[static_cast<size_t>(i) * ys + x] != ry[static_cast<size_t>(i) * w + x];
+        for (int x = w; x < ys; ++x) wrong += yp[static_cast<size_t>(i) * ys + x] != kCanary;
+      }
+      for (int i = 0; i < h / 2; ++i) {
+        for (int x = 0; x < w / 2; ++x) {
+          wrong += up[static_cast<size_t>(i) * us + x] != ru[static_cast<size_t>(i) * (w / 2) + x];
+          wrong += vp[static_cast<size_t>(i) * vs + x] != rv[static_cast<size_t>(i) * (w / 2) + x];
+        }
+        for (int x = w / 2; x < us; ++x) wrong += up[static_cast<size_t>(i) * us + x] != kCanary;
+        for (int x = w / 2; x < vs; ++x) wrong += vp[static_cast<size_t>(i) * vs + x] != kCanary;
+      }
+      EXPECT_EQ(wrong, 0) << "to yuv, " << w << "x" << h;
+
+      // Back, from random planes, which reach every clamp.
+      for (auto& byte : yp) byte = next();
+      for (auto& byte : up) byte = next();
+      for (auto& byte : vp) byte = next();
+      std::vector<uint8_t> bytes(in.bytes.size() + 3, kCanary);
+      ombrix::video::Yuv420ToBgrBottomUp({yp.data(), up.data(), vp.data(), ys, us, vs}, w, h, bytes.data());
+      GameFrame out(w, h);
+      std::copy(bytes.begin(), bytes.end() - 3, out.bytes.begin());
+      wrong = 0;
+      for (int i = 0; i < h; ++i)
+        for (int x = 0; x < w; ++x) {
+          const size_t c = static_cast<size_t>(i / 2);
+          const Bgr want = ReferenceToBgr(yp[static_cast<size_t>(i) * ys + x], up[c * us + x / 2], vp[c * vs + x / 2]);
+          const Bgr got = out.Get(i, x);
+          wrong += got.b != want.b || got.g != want.g || got.r != want.r;
+        }
+      for (size_t k = in.bytes.size(); k < bytes.size(); ++k) wrong += bytes[k] != kCanary;
+      EXPECT_EQ(wrong, 0) << "to bgr, " << w << "x" << h;
+    }
+}
+
+TEST(ColourConversion, BlockAcrossAnEdgeTakesItsMeanChroma) {
+  // Red above blue inside one 2x2 block: both chroma samples describe the
+  // block's mean (purple), not one red and one blue pixel, which together
+  // would decode to a colour found nowhere in the block.
+  GameFrame in(2, 2);
+  in.Set(0, 0, kRed);
+  in.Set(0, 1, kRed);
+  in.Set(1, 0, kBlue);
+  in.Set(1, 1, kBlue);
+  uint8_t y[4], u[1], v[1];
+  ombrix::video::BgrBottomUpToYuv420(in.bytes.data(), 2, 2, {y, u, v, 2, 1, 1});
+  EXPECT_EQ(y[0], 82);
+  EXPECT_EQ(y[2], 41);
+  EXPECT_EQ(u[0], 165);
+  EXPECT_EQ(v[0], 175);
+  GameFrame out(2, 2);
+  ombrix::video::Yuv420ToBgrBottomUp({y, u, v, 2, 1, 1}, 2, 2, out.bytes.data());
+  for (int i = 0; i < 2; ++i) {
+    const Bgr c = out.Get(i, 0);
+    EXPECT_GT(c.r, c.g + 60) << i;
+    EXPECT_GT(c.b, c.g + 60) << i;
+  }
+}
+
+TEST(VideoEnDecoder, StreamChangingSizeKeepsEveryFrameWhole) {
+  // Frames grow and shrink, so the worker's reused buffers are sometimes
+  // too small and sometimes far too large; each size must come out of the
+  // decoder with its own colours, nothing of an earlier frame.
+  Collector enc_watch, dec_watch;
+  auto encoder = NewVideoEnDecoder(kCodecTypeWebM, &enc_watch, L"inv-1", true);
+  auto decoder = NewVideoEnDecoder(kCodecTypeWebM, &dec_watch, L"inv-1", false);
+  ASSERT_TRUE(encoder && decoder);
+  const int sizes[][2] = {{320, 240}, {320, 240}, {640, 480}, {640, 480}, {160, 120}, {160, 120}, {320, 240}};
+  for (const auto& s : sizes) {
+    const GameFrame pattern = TestPattern(s[0], s[1]);
+    ASSERT_TRUE(encoder->PushFrame(0, 30, s[0], s[1], pattern.bytes.data(), pattern.bytes.size()));
+  }
+  const int n = static_cast<int>(std::size(sizes));
+  Frames encoded = TakeFrames(*encoder, enc_watch, n);
+  ASSERT_EQ(encoded.size(), static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    EXPECT_EQ(encoded[i]->width, sizes[i][0]);
+    EXPECT_GE(encoded[i]->capacity, encoded[i]->size);
+    EXPECT_EQ(encoded[i]->counter, static_cast<uint32_t>(i));
+    const bool starts = i == 0 || sizes[i][0] != sizes[i - 1][0];
+    EXPECT_EQ(encoded[i]->flag, starts ? 1 : 0) << i;
+    EXPECT_EQ(IsKeyFrame(*encoded[i]), starts) << i;
+  }
+  for (const auto& f : encoded) {
+    ASSERT_TRUE(decoder->PushFrame(f->flag, f->fps, f->width, f->height, f->bytes.get(), f->size));
+  }
+  Frames decoded = TakeFrames(*decoder, dec_watch, n);
+  ASSERT_EQ(decoded.size(), static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const int w = sizes[i][0], h = sizes[i][1];
+    ASSERT_EQ(decoded[i]->size, static_cast<uint32_t>(w * h * 3)) << i;
+    EXPECT_GE(decoded[i]->capacity, decoded[i]->size);
+    GameFrame out(w, h);
+    std::copy(decoded[i]->bytes.get(), decoded[i]->bytes.get() + decoded[i]->size, out.bytes.begin());
+    for (int by = 0; by < 2; ++by)
+      for (int bx = 0; bx < 4; ++bx) {
+        ExpectNear(out.Get(by * h / 2 + h / 4, bx * w / 4 + w / 8), ConvertedBack(kPattern[by][bx]), 24,
+                   "block centre");
+      }
+  }
+  EXPECT_FALSE(encoder->failed());
+  EXPECT_FALSE(decoder->failed());
 }
 
 }  // namespace
