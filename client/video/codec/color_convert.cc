@@ -12,7 +12,10 @@
 // chroma sample in 32 bits. Each function is built for the plain target,
 // for SSSE3 and for AVX2 (splitting and joining packed bytes needs their
 // byte shuffles to be fast), and the loader picks the best the CPU has.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// The loader runs the picking before a thread sanitizer's runtime is up,
+// and the instrumented picker would crash there, so that build keeps the
+// plain one.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define OMBRIX_VECTOR_CLONES __attribute__((target_clones("avx2", "ssse3", "default")))
 #else
 #define OMBRIX_VECTOR_CLONES
