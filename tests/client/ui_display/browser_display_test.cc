@@ -359,13 +359,3 @@ TEST(BrowserDisplayTest, MainWindowWithTheDiaryAndTheUserCard) {
 
 }  // namespace
 }  // namespace ombrix::test
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-  if (std::getenv("DISPLAY") == nullptr) return 77;
-  std::unique_ptr<uilib::UiBackend> gtk = uilib::CreateGtkUiBackend();
-  if (gtk == nullptr) return 77;
-  uilib::SetUiBackend(std::move(gtk));
-  return RUN_ALL_TESTS();
-}

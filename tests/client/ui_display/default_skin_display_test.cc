@@ -20,7 +20,6 @@ using namespace uilib;
 namespace ombrix::test {
 
 // ctest counts this exit code as skipped.
-constexpr int kNoDisplay = 77;
 
 namespace {
 
@@ -73,13 +72,3 @@ TEST(DefaultSkinDisplayTest, EveryWindowMapsWithItsShape) {
 
 }  // namespace
 }  // namespace ombrix::test
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-  if (std::getenv("DISPLAY") == nullptr) return ombrix::test::kNoDisplay;
-  std::unique_ptr<UiBackend> gtk = CreateGtkUiBackend();
-  if (gtk == nullptr) return ombrix::test::kNoDisplay;
-  SetUiBackend(std::move(gtk));
-  return RUN_ALL_TESTS();
-}
