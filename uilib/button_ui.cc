@@ -31,13 +31,15 @@ void CButtonUI::SetEnabled(bool bEnable) {
   if (!IsEnabled()) m_uButtonState = 0;
 }
 
+bool CButtonUI::ForwardWhenMouseDisabled(TEventUI& event) {
+  if (IsMouseEnabled() || !IsMouseEvent(event.Type)) return false;
+  if (m_pParent) m_pParent->Event(event);
+  else CLabelUI::Event(event);
+  return true;
+}
+
 void CButtonUI::Event(TEventUI& event) {
-  if (!IsMouseEnabled() && event.Type > UIEVENT_FIRST && event.Type < UIEVENT_LAST &&
-      event.Type >= UIEVENT_MOUSEMOVE && event.Type <= UIEVENT_SCROLLWHEEL) {
-    if (m_pParent) m_pParent->Event(event);
-    else CLabelUI::Event(event);
-    return;
-  }
+  if (ForwardWhenMouseDisabled(event)) return;
   switch (event.Type) {
     case UIEVENT_SETFOCUS:
     case UIEVENT_KILLFOCUS:

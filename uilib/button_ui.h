@@ -41,6 +41,10 @@ class CButtonUI : public CLabelUI {
   void PaintStatusImage(HDC hDC) override;
 
  protected:
+  // A mouse event while the button does not take the mouse goes to the
+  // parent (or the label when there is none); true when it went.
+  bool ForwardWhenMouseDisabled(TEventUI& event);
+
   UINT m_uButtonState = 0;
   DWORD m_dwHotTextColor = 0;
   DWORD m_dwPushedTextColor = 0;

@@ -33,6 +33,10 @@ enum EventTypeUI {
   UIEVENT_LAST,
 };
 
+// Events from the mouse: those a control that does not take the mouse
+// hands to its parent.
+inline bool IsMouseEvent(int type) { return type >= UIEVENT_MOUSEMOVE && type <= UIEVENT_SCROLLWHEEL; }
+
 struct TEventUI {
   int Type = 0;
   CControlUI* pSender = nullptr;

@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "client/ui/controls/control_context.h"
-#include "client/ui/controls/mouse_event.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/win_api.h"
 
@@ -70,11 +69,7 @@ bool COBPicButtonUI::InCloseMark(const TEventUI& event) const {
 }
 
 void COBPicButtonUI::Event(TEventUI& event) {
-  if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-    if (m_pParent != nullptr) m_pParent->Event(event);
-    else CLabelUI::Event(event);
-    return;
-  }
+  if (ForwardWhenMouseDisabled(event)) return;
   switch (event.Type) {
     case UIEVENT_SETFOCUS:
     case UIEVENT_KILLFOCUS:

@@ -2,7 +2,6 @@
 
 #include <cwchar>
 
-#include "client/ui/controls/mouse_event.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/win_api.h"
 
@@ -57,11 +56,7 @@ void COBUserButtonUI::ResetHover() {
 }
 
 void COBUserButtonUI::Event(TEventUI& event) {
-  if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-    if (m_pParent != nullptr) m_pParent->Event(event);
-    else CLabelUI::Event(event);
-    return;
-  }
+  if (ForwardWhenMouseDisabled(event)) return;
   switch (event.Type) {
     case UIEVENT_SETFOCUS:
     case UIEVENT_KILLFOCUS:
