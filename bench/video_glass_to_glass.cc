@@ -29,6 +29,7 @@
 #include "client/core/video_events.h"
 #include "client/video/interact/ob_logic_interact.h"
 #include "runtime/base/thread_message_queue.h"
+#include "tests/support/loopback_udp.h"
 
 namespace {
 
@@ -88,18 +89,6 @@ int ReadStamp(const uint8_t* frame) {
     if (p[1] > 128) number |= 1 << bit;
   }
   return number;
-}
-
-int BoundUdp(uint16_t* port) {
-  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-  socklen_t length = sizeof(a);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-  *port = ntohs(a.sin_port);
-  return fd;
 }
 
 }  // namespace
@@ -181,7 +170,7 @@ int main(int argc, char** argv) {
     ice::ICEEvent_stun_ready r;
     r.id = L"inv";
     uint16_t* port = side == &a ? &port_a : &port_b;
-    r.socket = BoundUdp(port);
+    r.socket = ombrix::test::BindLoopbackUdp(port);
     r.result = std::make_unique<ice::BindingResult>();
     r.result->local_port = r.result->bind_port = *port;
     r.result->peer_ip = L"127.0.0.1";

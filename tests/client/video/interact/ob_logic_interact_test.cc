@@ -19,6 +19,7 @@
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
 #include "tests/client/video/interact/interact_fakes.h"
+#include "tests/support/loopback_udp.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -73,23 +74,11 @@ struct Side {
   std::unique_ptr<OBLogicInteract> logic;
 };
 
-int BoundUdp(uint16_t* port) {
-  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-  socklen_t length = sizeof(a);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-  *port = ntohs(a.sin_port);
-  return fd;
-}
-
 std::unique_ptr<ice::ICEEvent_stun_ready> Ready(const std::wstring& id, uint16_t peer_port) {
   auto ready = std::make_unique<ice::ICEEvent_stun_ready>();
   ready->id = id;
   uint16_t bound = 0;
-  ready->socket = BoundUdp(&bound);
+  ready->socket = ombrix::test::BindLoopbackUdp(&bound);
   ready->result = std::make_unique<ice::BindingResult>();
   ready->result->id = id;
   ready->result->bind_ip = L"127.0.0.1";
