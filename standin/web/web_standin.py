@@ -489,8 +489,12 @@ class Service:
         name = os.path.basename(params.get("fileName", "")) or "unnamed.dmp.gz"
         folder = os.path.join(self.args.data_dir, "dumps")
         os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, name), "wb") as f:
+        # Whole or not at all: the request is on record before it is stored,
+        # so a reader may look while it is being written.
+        path = os.path.join(folder, name)
+        with open(path + ".part", "wb") as f:
             f.write(body)
+        os.replace(path + ".part", path)
         return name
 
     def static_file(self, path):

@@ -61,7 +61,7 @@ class UploaderProcessTest : public ::testing::Test {
            "</Server></Rule></ImageStorageServer></Node>\n";
   }
   std::string Uploaded(const std::string& name) {
-    return ombrix::test::ReadFile(web_.data_dir() + "/dumps/" + name);
+    return web_.StoredDump(name);
   }
 
   WebStandin web_;

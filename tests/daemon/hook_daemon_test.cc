@@ -251,7 +251,7 @@ TEST_F(HookDaemonProcessTest, CrashWritesReportAndTheUploaderSendsIt) {
   auto posts = web.RequestsTo("/UploadFileDMP.ashx");
   EXPECT_EQ(posts[0].ParamKeys(), (std::vector<std::string>{"fileName", "random_ticket"}));
   EXPECT_EQ(posts[0].Param("fileName"), name + ".gz");
-  std::string gz = ombrix::test::ReadFile(web.data_dir() + "/dumps/" + name + ".gz"), plain;
+  std::string gz = web.StoredDump(name + ".gz"), plain;
   ASSERT_TRUE(brx::util::InflateGzipBody(gz.data(), gz.size(), &plain));
   EXPECT_EQ(plain, ombrix::test::ReadFile(report));
   EXPECT_NE(plain.find("signal: 11"), std::string::npos);

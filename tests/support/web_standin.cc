@@ -214,6 +214,12 @@ std::vector<WebRequest> WebStandin::RequestsTo(const std::string& path) const {
   return out;
 }
 
+std::string WebStandin::StoredDump(const std::string& name) const {
+  const std::string path = data_dir_ + "/dumps/" + name;
+  if (!WaitUntil([&] { return PathExists(path); })) return "";
+  return ReadFile(path);
+}
+
 bool WebStandin::WaitForRequests(const std::string& command_or_path, size_t count,
                                  std::chrono::milliseconds timeout) const {
   bool by_path = !command_or_path.empty() && command_or_path[0] == '/';

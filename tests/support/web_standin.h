@@ -74,6 +74,10 @@ class WebStandin {
   // "/", go to that path).
   bool WaitForRequests(const std::string& command_or_path, size_t count = 1,
                        std::chrono::milliseconds timeout = std::chrono::milliseconds(10000)) const;
+  // The bytes of an uploaded crash report named `name`, waiting for it to
+  // be stored (a request is on record before it is handled); empty when it
+  // never is.
+  std::string StoredDump(const std::string& name) const;
 
  private:
   TempDir dir_;

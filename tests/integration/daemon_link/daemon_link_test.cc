@@ -148,7 +148,7 @@ TEST_F(DaemonLinkTest, ACrashOfTheClientIsReportedAndUploaded) {
   auto upload = web.RequestsTo("/UploadFileDMP.ashx")[0];
   EXPECT_EQ(upload.ParamKeys(), (std::vector<std::string>{"fileName", "random_ticket"}));
   EXPECT_EQ(upload.Param("fileName"), name + ".gz");
-  std::string gz = ombrix::test::ReadFile(web.data_dir() + "/dumps/" + name + ".gz"), plain;
+  std::string gz = web.StoredDump(name + ".gz"), plain;
   ASSERT_TRUE(brx::util::InflateGzipBody(gz.data(), gz.size(), &plain));
   EXPECT_EQ(plain, ombrix::test::ReadFile(report));
   EXPECT_TRUE(WaitUntil([&] { return !ombrix::test::PathExists(report + ".gz"); }));
