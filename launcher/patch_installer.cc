@@ -133,7 +133,8 @@ class EntryCollector : public IExtractListener {
   void OnError(int kind, int code, const std::string& name) override {
     if (code == kExtractErrorTooLarge)
       LogWarnA("The patch %s unpacks to more than %llu bytes or %llu files; stopped\n", name.c_str(),
-               static_cast<unsigned long long>(limits_.max_bytes), static_cast<unsigned long long>(limits_.max_entries));
+               static_cast<unsigned long long>(limits_.max_bytes),
+               static_cast<unsigned long long>(limits_.max_entries));
     else
       LogWarnA("Extract7z: %s failed[%d:%d]\n", name.c_str(), kind, code);
   }

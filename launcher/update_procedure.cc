@@ -36,7 +36,8 @@ void ApplyStagedEditionLibrary(const LauncherConfig& config) {
   struct stat st {}, existing {};
   if (stat(staged.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
   bool replaces = lstat(library.c_str(), &existing) == 0;
-  if (ReplaceFileWith(staged, library, InstalledMode(replaces ? &existing : nullptr, st.st_mode))) unlink(staged.c_str());
+  if (ReplaceFileWith(staged, library, InstalledMode(replaces ? &existing : nullptr, st.st_mode)))
+    unlink(staged.c_str());
 }
 
 }  // namespace

@@ -37,7 +37,8 @@ void DeleteShortcut(ShortcutKind kind, const char* value_name, const std::string
   std::string reason;
   std::string path = ShortcutPathToRemove(kind, value, &reason);
   if (path.empty()) {
-    if (!reason.empty()) fprintf(stderr, "OBUninstall: %s \"%s\" left: %s\n", value_name, value.c_str(), reason.c_str());
+    if (!reason.empty())
+      fprintf(stderr, "OBUninstall: %s \"%s\" left: %s\n", value_name, value.c_str(), reason.c_str());
     return;
   }
   struct stat st {};

@@ -121,7 +121,8 @@ bool IsProtectedFolder(const std::string& path) {
   if (resolved.empty()) resolved = LexicallyNormal(path);
   if (resolved == "/") return true;
   // The home folder as named and as it really is (it may be a link).
-  for (const std::string& home : {LexicallyNormal(platform::HomeDirectory()), ResolveRemovalPath(platform::HomeDirectory() + "/.")}) {
+  std::string named_home = platform::HomeDirectory();
+  for (const std::string& home : {LexicallyNormal(named_home), ResolveRemovalPath(named_home + "/.")}) {
     if (home.empty()) continue;
     if (home == resolved || home.compare(0, resolved.size() + 1, resolved + "/") == 0) return true;
   }

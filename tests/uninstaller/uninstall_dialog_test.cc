@@ -175,7 +175,8 @@ TEST_F(UninstallDialogTest, AFolderThatIsNoInstallationIsToldInAWindow) {
   ShowNotAnInstallation(dir_.Sub("elsewhere"));
   auto boxes = uilib::HeadlessBackend::Current()->ActionsOf("message_box");
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].detail, L"提示: " + brx::util::Utf8ToWide(dir_.Sub("elsewhere")) + L" 不是翎岚的安装文件夹,未删除任何文件");
+  EXPECT_EQ(boxes[0].detail,
+            L"提示: " + brx::util::Utf8ToWide(dir_.Sub("elsewhere")) + L" 不是翎岚的安装文件夹,未删除任何文件");
 }
 
 TEST_F(UninstallDialogTest, EveryWayOutOfPageOneRemovesNothing) {
