@@ -25,8 +25,9 @@ void Report(IExtractListener* listener, int kind, int code, const std::string& n
   if (listener) listener->OnError(kind, code, name);
 }
 
-// Writes the current entry's data to `path` with `mode`; an error code, 0 on success.
-int WriteEntry(archive* a, const std::string& path, mode_t mode) {
+// Writes the current entry's data to `path` with `mode`, taking what it
+// writes from `*budget`; an error code, 0 on success.
+int WriteEntry(archive* a, const std::string& path, mode_t mode, uint64_t* budget) {
   unlink(path.c_str());  // a read-only file left from an earlier run
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return kExtractErrorFail;
@@ -44,6 +45,8 @@ int WriteEntry(archive* a, const std::string& path, mode_t mode) {
     }
     // 7z data has no gaps; a block that does not follow on is damage.
     if (offset != written) result = kExtractErrorFail;
+    if (result == 0 && size > *budget) result = kExtractErrorTooLarge;
+    if (result == 0) *budget -= size;
     written += static_cast<la_int64_t>(size);
     const char* data = static_cast<const char*>(block);
     while (result == 0 && size > 0) {
@@ -88,7 +91,8 @@ std::string SafeEntryPath(const std::string& name) {
   return out.size() < PATH_MAX / 2 ? out : "";
 }
 
-bool Extract7z(IExtractListener* listener, const std::string& archive_path, const std::string& target) {
+bool Extract7z(IExtractListener* listener, const std::string& archive_path, const std::string& target,
+               const ExtractLimits& limits) {
   std::unique_ptr<archive, ArchiveCloser> a(archive_read_new());
   if (!a) {
     Report(listener, IExtractListener::kOpen, ENOMEM, archive_path);
@@ -103,10 +107,15 @@ bool Extract7z(IExtractListener* listener, const std::string& archive_path, cons
            code, archive_path);
     return false;
   }
+  uint64_t budget = limits.max_bytes;
   for (int index = 0;; ++index) {
     archive_entry* entry = nullptr;
     int r = archive_read_next_header(a.get(), &entry);
     if (r == ARCHIVE_EOF) return true;
+    if (static_cast<uint64_t>(index) >= limits.max_entries) {
+      Report(listener, IExtractListener::kEntry, kExtractErrorTooLarge, archive_path);
+      return false;
+    }
     if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
       Report(listener, index == 0 ? IExtractListener::kDatabase : IExtractListener::kEntry,
              archive_errno(a.get()), archive_path);
@@ -129,12 +138,12 @@ bool Extract7z(IExtractListener* listener, const std::string& archive_path, cons
     if (listener) listener->OnEntry(index, -1, name);
     size_t slash = path.rfind('/');
     brx::platform::MakeDirectories(path.substr(0, slash), 0755);
-    // Only the permission bits; an entry without write permission for its
-    // owner is a read-only file.
-    mode_t mode = archive_entry_mode(entry) & 0777;
-    if (mode == 0) mode = 0644;  // an entry without attributes
-    mode |= 0400;                // the installer must be able to read it back
-    if (int code = WriteEntry(a.get(), path, mode)) {
+    // An entry without write permission for its owner is a read-only file;
+    // one without any permission bits has no attributes at all.
+    mode_t entry_mode = archive_entry_mode(entry) & 0777;
+    mode_t mode = (entry_mode & 0111) ? 0755 : 0644;
+    if (entry_mode != 0 && (entry_mode & 0200) == 0) mode &= ~0222;
+    if (int code = WriteEntry(a.get(), path, mode, &budget)) {
       Report(listener, IExtractListener::kEntry, code, name);
       return false;
     }

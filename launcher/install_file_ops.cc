@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -70,7 +72,9 @@ bool WriteCopy(const std::string& source, const std::string& path, mode_t mode) 
   }
   Fd out(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (out.get() < 0) return false;
-  bool ok = CopyData(in.get(), out.get(), st.st_size) && fchmod(out.get(), mode) == 0;
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  bool ok = CopyData(in.get(), out.get(), st.st_size) && fchmod(out.get(), mode) == 0 &&
+            futimens(out.get(), times) == 0;
   int saved = errno;
   ok = out.Close() && ok;
   if (!ok) {
@@ -115,6 +119,39 @@ bool KeepCopyOf(const std::string& source, const std::string& copy) {
   unlink(copy.c_str());
   if (link(source.c_str(), copy.c_str()) == 0) return true;
   return WriteCopy(source, copy, st.st_mode & 07777);
+}
+
+bool IsSameFile(const std::string& kept, const std::string& path) {
+  struct stat a {}, b {};
+  if (lstat(kept.c_str(), &a) != 0 || lstat(path.c_str(), &b) != 0) return false;
+  if (a.st_dev == b.st_dev && a.st_ino == b.st_ino) return true;
+  if (!S_ISREG(a.st_mode) || !S_ISREG(b.st_mode) || a.st_size != b.st_size ||
+      (a.st_mode & 07777) != (b.st_mode & 07777) || a.st_mtim.tv_sec != b.st_mtim.tv_sec ||
+      a.st_mtim.tv_nsec != b.st_mtim.tv_nsec)
+    return false;
+  Fd one(open(kept.c_str(), O_RDONLY | O_CLOEXEC)), two(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (one.get() < 0 || two.get() < 0) return false;
+  std::vector<char> x(kCopyChunk), y(kCopyChunk);
+  while (true) {
+    ssize_t n = read(one.get(), x.data(), x.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return read(two.get(), y.data(), 1) == 0;
+    ssize_t got = 0;
+    while (got < n) {
+      ssize_t m = read(two.get(), y.data() + got, static_cast<size_t>(n - got));
+      if (m < 0 && errno == EINTR) continue;
+      if (m <= 0) return false;
+      got += m;
+    }
+    if (memcmp(x.data(), y.data(), static_cast<size_t>(n)) != 0) return false;
+  }
+}
+
+uint64_t FreeSpaceAt(const std::string& path) {
+  struct statvfs fs {};
+  if (statvfs(path.c_str(), &fs) != 0) return UINT64_MAX;
+  return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
 bool RecreateFolder(const std::string& folder) {

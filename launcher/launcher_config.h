@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <string>
 
+// Far above any real patch, packed or unpacked; the free space of the
+// disk it goes to bounds it further.
+inline constexpr uint64_t kPatchMaxBytes = 1ull << 30;
+
 // Where the launcher finds its services (see runtime/http/service_hosts.h;
 // "version.xml" lies on the static content host) and puts its files. The
 // product's web site recorded in the registry is $OMBRIX_WEBSITE, else the
@@ -13,6 +17,9 @@ struct LauncherConfig {
   std::string manifest_url;    // without the "?tick=" part
   std::string data_collect_base;
   std::wstring website;
+  // How large a patch may be, downloaded and unpacked: kPatchMaxBytes,
+  // lowered by $OMBRIX_PATCH_CAP_BYTES_FOR_TESTING.
+  uint64_t patch_cap_bytes = kPatchMaxBytes;
 
   std::string ManifestCopyPath() const { return temp_folder + "/ob_version_file.xml"; }
   std::string ExtractFolder() const { return temp_folder + "/OBUpdateAplldr"; }

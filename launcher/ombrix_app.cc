@@ -1,7 +1,12 @@
 #include "launcher/ombrix_app.h"
 
-#include "runtime/http/data_collect_report.h"
+#include <algorithm>
+
+#include "launcher/install_file_ops.h"
 #include "launcher/tray_icon.h"
+#include "launcher/version_manifest.h"
+#include "runtime/http/data_collect_report.h"
+#include "runtime/logmaker/log.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/util/text_convert.h"
 
@@ -84,6 +89,13 @@ bool COmbrixApp::OnProgress(uint64_t received, uint64_t expected) {
   int phase = phase_.load();
   if ((phase == kManifest && elapsed > kManifestDownloadCapMs) || (phase == kPatch && elapsed > kPatchDownloadCapMs))
     return false;
+  // A server that sends without end, or announces more than the cap, is
+  // given up on as soon as that shows.
+  uint64_t size_cap = size_cap_.load();
+  if (received > size_cap || expected > size_cap) {
+    LogWarnA("Download stopped past its cap of %llu bytes\n", static_cast<unsigned long long>(size_cap));
+    return false;
+  }
   progress_time_ = now;
   brx::base::PostThreadMessage(main_thread_id_, kProgressMessage, static_cast<uintptr_t>(received),
                                static_cast<intptr_t>(expected));
@@ -104,6 +116,8 @@ void COmbrixApp::SetTip(const std::wstring& tip) {
 
 brx::http::DownloadOptions COmbrixApp::BeginDownload(Phase phase) {
   download_start_ = clock_.Now();
+  size_cap_ = phase == kManifest ? kManifestMaxBytes
+                                 : std::min(config_.patch_cap_bytes, FreeSpaceAt(config_.PatchFolder()));
   phase_ = phase;
   brx::http::DownloadOptions options;
   options.progress = [this](uint64_t received, uint64_t expected) { return OnProgress(received, expected); };

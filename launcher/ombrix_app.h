@@ -47,7 +47,9 @@ class COmbrixApp : public IUpdateHost {
   UpdateOutcome TakeOutcome();
 
   // Download progress, on the "download" thread: false aborts the download
-  // once the phase's time cap has passed.
+  // once the phase's time cap has passed, or once it is (or is announced
+  // as) larger than its size cap: kManifestMaxBytes for the manifest, the
+  // configured patch cap or the free space of the patch folder for a patch.
   bool OnProgress(uint64_t received, uint64_t expected);
 
   int phase() const { return phase_.load(); }
@@ -69,6 +71,7 @@ class COmbrixApp : public IUpdateHost {
   const uint32_t main_thread_id_;
   std::atomic<int> phase_{kIdle};
   std::atomic<uint32_t> download_start_{0};
+  std::atomic<uint64_t> size_cap_{UINT64_MAX};  // of the download under way
   // When progress was last reported: a report the loop reads late is
   // timed as it was sent, not as it is read.
   std::atomic<uint32_t> progress_time_{0};

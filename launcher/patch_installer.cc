@@ -64,15 +64,20 @@ bool ReadJournal(const PatchFolders& folders, Journal* journal) {
 }
 
 // Restores the installation the journal describes. True when every step
-// took; otherwise the journal stays for another attempt.
+// took; otherwise the journal stays for another attempt. A kept file that
+// was never replaced (the copy failed on it, or never came to it) is left
+// as it is: there is nothing to restore, and restoring it could fail for
+// the very reason its copy did.
 bool PlayBack(const PatchFolders& folders, const Journal& journal) {
   bool ok = true;
   for (const std::string& path : journal.kept) {
     std::string kept = folders.backup + "/" + path;
+    std::string target = journal.install + "/" + path;
+    if (IsSameFile(kept, target)) continue;
     struct stat st {};
     // A replaced read-only file is replaced again the same way: the copy
     // goes beside it and is renamed over it, whatever its permissions.
-    ok = lstat(kept.c_str(), &st) == 0 && ReplaceFileWith(kept, journal.install + "/" + path, st.st_mode & 07777) && ok;
+    ok = lstat(kept.c_str(), &st) == 0 && ReplaceFileWith(kept, target, st.st_mode & 07777) && ok;
   }
   for (const std::string& path : journal.added) {
     std::string target = journal.install + "/" + path;
@@ -87,16 +92,28 @@ bool PlayBack(const PatchFolders& folders, const Journal& journal) {
   return ok;
 }
 
-void RemoveWorkFolders(const PatchFolders& folders) {
+void RemoveFolder(const std::string& folder) {
   std::error_code ec;
-  std::filesystem::remove_all(folders.extract, ec);
-  std::filesystem::remove_all(folders.backup, ec);
+  std::filesystem::remove_all(folder, ec);
+}
+
+void RemoveWorkFolders(const PatchFolders& folders) {
+  RemoveFolder(folders.extract);
+  RemoveFolder(folders.backup);
 }
 
 // Empties the "Log" folder, all but the running program's own log, whose
-// open file would otherwise vanish with every line written after this.
+// open file would otherwise vanish with every line written after this. A
+// "Log" that is a link goes itself: what it points to is not the
+// installation's.
 void ClearLogFolder(const PatchFolders& folders) {
   std::string log = folders.install + "/Log";
+  struct stat st {};
+  if (lstat(log.c_str(), &st) != 0) return;
+  if (!S_ISDIR(st.st_mode)) {
+    unlink(log.c_str());
+    return;
+  }
   std::error_code ec;
   std::filesystem::directory_iterator it(log, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
@@ -109,15 +126,22 @@ void ClearLogFolder(const PatchFolders& folders) {
 // Collects the names of the files that Extract7z writes.
 class EntryCollector : public IExtractListener {
  public:
+  explicit EntryCollector(const ExtractLimits& limits) : limits_(limits) {}
   void OnEntry(int, int, const std::string& name) override {
     if (seen_.insert(name).second) names_.push_back(name);
   }
   void OnError(int kind, int code, const std::string& name) override {
-    LogWarnA("Extract7z: %s failed[%d:%d]\n", name.c_str(), kind, code);
+    if (code == kExtractErrorTooLarge)
+      LogWarnA("The patch %s unpacks to more than %llu bytes or %llu files; stopped\n", name.c_str(),
+               static_cast<unsigned long long>(limits_.max_bytes),
+               static_cast<unsigned long long>(limits_.max_entries));
+    else
+      LogWarnA("Extract7z: %s failed[%d:%d]\n", name.c_str(), kind, code);
   }
   const std::vector<std::string>& names() const { return names_; }
 
  private:
+  const ExtractLimits limits_;
   std::set<std::string> seen_;
   std::vector<std::string> names_;
 };
@@ -158,6 +182,12 @@ bool KeepReplacedFiles(const PatchFolders& folders, const std::vector<std::strin
 
 }  // namespace
 
+mode_t InstalledMode(const struct stat* existing, mode_t entry_mode) {
+  mode_t mode = (existing ? existing->st_mode : entry_mode) & 0755;
+  if ((entry_mode & 0200) == 0) mode &= ~0222;
+  return mode;
+}
+
 void SetKillAfterCopiesForTesting(int copies) { g_kill_after_copies = copies; }
 
 bool RecoverInterruptedInstall(const PatchFolders& folders) {
@@ -171,7 +201,7 @@ bool RecoverInterruptedInstall(const PatchFolders& folders) {
   return true;
 }
 
-bool InstallPatch(const std::string& archive, const PatchFolders& folders) {
+bool InstallPatch(const std::string& archive, const PatchFolders& folders, uint64_t max_unpacked_bytes) {
   Journal pending;
   if (ReadJournal(folders, &pending) && !RecoverInterruptedInstall(folders)) {
     // Clearing the back-up now would lose the only copy of those files.
@@ -184,8 +214,10 @@ bool InstallPatch(const std::string& archive, const PatchFolders& folders) {
     RemoveWorkFolders(folders);
     return false;
   }
-  EntryCollector entries;
-  if (!Extract7z(&entries, archive, folders.extract)) {
+  // The patch may fill neither the disk nor more than any real patch does.
+  ExtractLimits limits{std::min(max_unpacked_bytes, FreeSpaceAt(folders.extract)), kMaxPatchEntries};
+  EntryCollector entries(limits);
+  if (!Extract7z(&entries, archive, folders.extract, limits)) {
     LogWarnA("decode 7z file failed\n");
     RemoveWorkFolders(folders);
     return false;
@@ -205,14 +237,20 @@ bool InstallPatch(const std::string& archive, const PatchFolders& folders) {
     struct stat old {}, fresh {};
     bool existed = lstat(target.c_str(), &old) == 0;
     bool ok = stat(source.c_str(), &fresh) == 0;
-    // A read-only file stays read-only with its new contents.
-    mode_t mode = existed && (old.st_mode & 0200) == 0 ? old.st_mode & 07777 : fresh.st_mode & 07777;
+    mode_t mode = InstalledMode(existed ? &old : nullptr, fresh.st_mode);
     if (ok) ok = brx::platform::MakeDirectories(target.substr(0, target.rfind('/')), 0755);
     if (ok) ok = ReplaceFileWith(source, target, mode);
     if (!ok) {
       LogWarnA("CopyFile %s -> %s failed![%d]\n", source.c_str(), target.c_str(), errno);
-      if (PlayBack(folders, journal)) RemoveWorkFolders(folders);
-      else LogWarnA("Rollback of %s failed!\n", folders.install.c_str());
+      if (PlayBack(folders, journal)) {
+        LogWarnA("The patch of %s was rolled back\n", folders.install.c_str());
+        RemoveWorkFolders(folders);
+      } else {
+        // The back-up and its journal are the only copy of what could not
+        // be put back: they stay for the next start. The patch goes.
+        LogWarnA("Rollback of %s failed!\n", folders.install.c_str());
+        RemoveFolder(folders.extract);
+      }
       return false;
     }
     if (++copied == g_kill_after_copies.load()) raise(SIGKILL);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/stat.h>
+
+#include <cstdint>
 #include <string>
 
 // Installing a patch archive over the program folder, all or nothing.
@@ -22,10 +25,24 @@ struct PatchFolders {
   std::string own_log;
 };
 
-// False when the archive cannot be extracted ("decode 7z file failed"), a
-// file to be replaced cannot be kept ("Backup ... failed"), or a file cannot
-// be copied in ("CopyFile ... failed"); the installation is then as before.
-bool InstallPatch(const std::string& archive, const PatchFolders& folders);
+// Most files (and folders) a patch may unpack to.
+inline constexpr uint64_t kMaxPatchEntries = 65536;
+
+// False when the archive cannot be extracted ("decode 7z file failed"),
+// also when it unpacks to more than `max_unpacked_bytes` or than the free
+// space of the extraction folder, or kMaxPatchEntries entries; when a file
+// to be replaced cannot be kept ("Backup ... failed"), or a file cannot be
+// copied in ("CopyFile ... failed"); the installation is then as before.
+// The extraction and back-up folders are gone afterwards, unless a
+// roll-back failed: the back-up then waits for RecoverInterruptedInstall.
+bool InstallPatch(const std::string& archive, const PatchFolders& folders,
+                  uint64_t max_unpacked_bytes = UINT64_MAX);
+
+// The permission bits a file gets when the patch installs it: those of the
+// file it replaces (`existing`, null for a new file), else those the
+// extraction gave it; without write permission when the entry is
+// read-only; never writable by group or others, never set-id.
+mode_t InstalledMode(const struct stat* existing, mode_t entry_mode);
 
 // Plays back the journal of an installation into `folders.install` that
 // was cut short. True when there was one and it was undone; a journal of

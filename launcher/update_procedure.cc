@@ -32,9 +32,12 @@ bool Download(const std::string& url, const std::string& path, IUpdateHost* host
 // at its start, so a failure here only defers it.
 void ApplyStagedEditionLibrary(const LauncherConfig& config) {
   std::string staged = config.ProgramFile("OBVerCustom.dll.update");
-  struct stat st {};
+  std::string library = config.ProgramFile("OBVerCustom.dll");
+  struct stat st {}, existing {};
   if (stat(staged.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-  if (ReplaceFileWith(staged, config.ProgramFile("OBVerCustom.dll"), st.st_mode & 07777)) unlink(staged.c_str());
+  bool replaces = lstat(library.c_str(), &existing) == 0;
+  if (ReplaceFileWith(staged, library, InstalledMode(replaces ? &existing : nullptr, st.st_mode)))
+    unlink(staged.c_str());
 }
 
 }  // namespace
@@ -42,7 +45,15 @@ void ApplyStagedEditionLibrary(const LauncherConfig& config) {
 UpdateOutcome RunUpdateProcedure(const LauncherConfig& config, const EditionIdentity& edition, IUpdateHost* host) {
   UpdateOutcome outcome;
   std::string copy = config.ManifestCopyPath();
-  unlink(copy.c_str());
+  // With no private folder there is no copy, and the name would be "/...".
+  // What a launcher killed during an earlier attempt left goes too:
+  // nothing else would ever remove it.
+  if (!config.temp_folder.empty()) {
+    unlink(copy.c_str());
+    brx::http::RemoveDownloadLeftovers(copy);
+  }
+  brx::http::RemoveDownloadLeftovers(config.PatchArchivePath());
+  unlink(config.PatchArchivePath().c_str());
   std::string url = config.manifest_url + "?tick=" + std::to_string(brx::platform::GetTickCount());
   host->SetTip(L"翎岚检查版本中...");
   if (config.temp_folder.empty() || !Download(url, copy, host, IUpdateHost::kManifest)) return outcome;
@@ -65,7 +76,7 @@ UpdateOutcome RunUpdateProcedure(const LauncherConfig& config, const EditionIden
   host->SetTip(L"翎岚补丁安装中...");
   PatchFolders folders{config.program_folder, config.ExtractFolder(), config.BackupFolder(),
                        brx::logmaker::AppLogPath(false)};
-  outcome.installed = InstallPatch(archive, folders);
+  outcome.installed = InstallPatch(archive, folders, config.patch_cap_bytes);
   if (!outcome.installed) {
     for (const char* staged : kStagedUpdates) unlink(config.ProgramFile(staged).c_str());
     unlink(archive.c_str());

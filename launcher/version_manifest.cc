@@ -2,12 +2,15 @@
 
 #include <tinyxml.h>
 
+#include "runtime/util/xml_parse.h"
+
 ManifestDecision ReadVersionManifest(const std::string& xml, const std::string& key,
                                      const std::string& installed_version) {
   ManifestDecision decision;
+  // The manifest comes from the network: it is parsed with the guards of
+  // any XML from outside, and only when it is of a manifest's size.
   TiXmlDocument document;
-  document.Parse(xml.c_str(), nullptr, TIXML_ENCODING_UTF8);
-  if (document.Error()) return decision;
+  if (xml.size() > kManifestMaxBytes || !brx::util::ParseUntrustedXml(xml, &document)) return decision;
   const TiXmlElement* root = document.FirstChildElement("root");
   decision.kind = ManifestDecision::Kind::kNoRoot;
   if (!root) return decision;

@@ -27,12 +27,16 @@ struct ManifestDecision {
   std::vector<std::string> mirrors;  // in manifest order (kUpdate)
 };
 
+// The largest manifest read: a line or two per edition fits many times.
+inline constexpr uint64_t kManifestMaxBytes = 256 << 10;
+
 // Reads the manifest text for an edition `key` installed at
 // `installed_version`. The entry is the first of the first element named
 // "key" and all its following siblings (any name) whose "name" is the key;
 // its mirrors are its first child named "url" and every following sibling
 // that has a "name". Any version text other than the installed one counts
-// as an update, an older one too.
+// as an update, an older one too. A text larger than kManifestMaxBytes,
+// nested deeper than any manifest is, or not a document is kNotXml.
 ManifestDecision ReadVersionManifest(const std::string& xml, const std::string& key,
                                      const std::string& installed_version);
 

@@ -7,9 +7,9 @@
 
 #include <memory>
 
-#include "runtime/platform/dirs.h"
 #include "runtime/platform/single_instance_lock.h"
 #include "runtime/util/edition_registry.h"
+#include "runtime/util/file_util.h"
 #include "runtime/util/registry.h"
 #include "runtime/util/text_convert.h"
 
@@ -41,9 +41,7 @@ RunningProgram FindRunningProgram(const std::string& edition_key) {
 
 bool IsInstallationFolder(const std::string& folder, const std::string& edition_key) {
   std::string real = Canonical(folder);
-  if (folder.empty() || folder[0] != '/' || real.empty() || real == "/" ||
-      real == Canonical(brx::platform::HomeDirectory()))
-    return false;
+  if (folder.empty() || folder[0] != '/' || real.empty() || brx::util::IsProtectedFolder(real)) return false;
   if (!IsRegularFile(real + "/Ombrix.exe") || !IsRegularFile(real + "/OBVerCustom.dll")) return false;
   std::wstring key = brx::util::Utf8ToWide(edition_key);
   for (const wchar_t* root : {brx::util::kLocalMachineRoot, brx::util::kCurrentUserRoot}) {

@@ -11,7 +11,8 @@ enum class RunningProgram { kNone, kClient, kGame };
 RunningProgram FindRunningProgram(const std::string& edition_key);
 
 // Whether `folder` is an installation of the edition and nothing else: an
-// absolute path that is neither "/" nor the home folder, holding the
+// absolute path that is no protected folder ("/", the home folder or one
+// above it, a system folder: brx::util::IsProtectedFolder), holding the
 // launcher and the edition library, and named by the edition's
 // "Directory" value in either registry hive. Only such a folder is ever
 // removed as a whole.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "runtime/platform/registry_store.h"
@@ -10,6 +11,7 @@
 #include "runtime/util/file_util.h"
 #include "runtime/util/registry.h"
 #include "runtime/util/text_convert.h"
+#include "uninstaller/shortcut_paths.h"
 
 namespace {
 
@@ -28,16 +30,21 @@ void DeleteRegistryValue(const std::wstring& key_path, const wchar_t* name) {
     brx::platform::registry::DeleteValue(hive, brx::util::WideToUtf8(sub_key), brx::util::WideToUtf8(name));
 }
 
-// Only an absolute path names something to delete: an empty or relative
-// one would hit whatever the current folder holds.
-bool IsDeletablePath(const std::string& path) { return path.size() > 1 && path[0] == '/'; }
-
-void DeleteShortcuts(const std::string& desktop, const std::string& start_menu) {
+// Removes the shortcut a registry value names, when it is one of this
+// product's (see ShortcutPathToRemove); a refused value is left and told
+// on standard error, the only place left once the log folder is gone.
+void DeleteShortcut(ShortcutKind kind, const char* value_name, const std::string& value) {
+  std::string reason;
+  std::string path = ShortcutPathToRemove(kind, value, &reason);
+  if (path.empty()) {
+    if (!reason.empty())
+      fprintf(stderr, "OBUninstall: %s \"%s\" left: %s\n", value_name, value.c_str(), reason.c_str());
+    return;
+  }
   struct stat st {};
-  if (IsDeletablePath(desktop) && lstat(desktop.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) unlink(desktop.c_str());
-  if (!IsDeletablePath(start_menu) || lstat(start_menu.c_str(), &st) != 0) return;
-  if (S_ISDIR(st.st_mode)) brx::util::DeleteDirectoryTree(brx::util::Utf8ToWide(start_menu));
-  else unlink(start_menu.c_str());
+  if (lstat(path.c_str(), &st) != 0) return;
+  if (S_ISDIR(st.st_mode)) brx::util::DeleteDirectoryTree(brx::util::Utf8ToWide(path));
+  else unlink(path.c_str());
 }
 
 }  // namespace
@@ -71,7 +78,8 @@ int UninstallRemoval::Run() {
     brx::util::ReadRegistryString(path, L"DeskTopPath", &desktop);
     for (const wchar_t* name : kValues) DeleteRegistryValue(path, name);
     brx::util::WriteRegistryDword(1, path, L"RejectInstall");
-    DeleteShortcuts(brx::util::WideToUtf8(desktop), brx::util::WideToUtf8(start_menu));
+    DeleteShortcut(ShortcutKind::kDesktop, "DeskTopPath", brx::util::WideToUtf8(desktop));
+    DeleteShortcut(ShortcutKind::kStartMenu, "StartMenuPath", brx::util::WideToUtf8(start_menu));
   }
 
   // Starting a deleted launcher at every log-on helps nobody.

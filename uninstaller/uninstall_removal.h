@@ -26,7 +26,8 @@ std::string RemovalListLine(IRemovalSink::Event event, const std::string& path);
 // (one event each), then the folder, then for HKEY_LOCAL_MACHINE and then
 // HKEY_CURRENT_USER the edition's values (the start-menu and desktop paths
 // read first, "RejectInstall" = 1 written after) with the desktop shortcut
-// and the start-menu folder they name, and finally the autostart entry
+// and the start-menu folder they name when these are the product's own
+// (see ShortcutPathToRemove), and finally the autostart entry
 // when it starts a program of the removed folder. The folder must have
 // passed IsInstallationFolder. Not interruptible: a half-done removal
 // would help nobody, so its owner waits for it.

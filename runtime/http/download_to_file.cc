@@ -1,7 +1,9 @@
 #include "runtime/http/download_to_file.h"
 
 #include <curl/curl.h>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,10 +14,12 @@ namespace brx::http {
 
 namespace {
 
+constexpr char kPartSuffix[] = ".part-XXXXXX";
+
 // The temporary file, removed unless it was renamed onto the target.
 class TempFile {
  public:
-  explicit TempFile(const std::string& target) : path_(target + ".part-XXXXXX") {
+  explicit TempFile(const std::string& target) : path_(target + kPartSuffix) {
     // mkstemp makes it private, and it stays so: downloads land in the
     // program folder, whose run-time files only the user reads.
     int fd = mkstemp(path_.data());
@@ -90,6 +94,23 @@ bool DownloadToFile(const std::string& url, const std::string& path, const Downl
     return false;
   }
   return true;
+}
+
+void RemoveDownloadLeftovers(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".part-";
+  size_t length = prefix.size() + sizeof kPartSuffix - sizeof ".part-";
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name.size() != length || name.compare(0, prefix.size(), prefix) != 0) continue;
+    struct stat st {};
+    std::string leftover = folder + "/" + name;
+    if (lstat(leftover.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) unlink(leftover.c_str());
+  }
+  closedir(dir);
 }
 
 }  // namespace brx::http

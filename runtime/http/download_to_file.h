@@ -30,4 +30,9 @@ struct DownloadResult {
 bool DownloadToFile(const std::string& url, const std::string& path, const DownloadOptions& options,
                     DownloadResult* result = nullptr);
 
+// Removes what downloads to `path` that never finished left beside it:
+// the temporary files of a process that was killed meanwhile. Only for a
+// path no download is writing to now.
+void RemoveDownloadLeftovers(const std::string& path);
+
 }  // namespace brx::http

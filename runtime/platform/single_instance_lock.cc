@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -9,13 +10,37 @@
 
 namespace brx::platform {
 
+namespace {
+
+// A name as one file name: "/" (which would lead out of the lock folder),
+// control characters and "%" itself are written as %XX, so every name stays
+// a file of the folder and different names stay different files.
+std::string FileNameOf(const std::string& name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : name) {
+    if (c == '/' || c == '%' || c < 0x20 || c == 0x7F) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string LockFilePath(const std::string& name) {
   std::string base = name;
   static const std::string kGlobal = "Global\\";
   if (base.compare(0, kGlobal.size(), kGlobal) == 0) base = base.substr(kGlobal.size());
   std::string dir = LockDirectory();
   if (dir.empty() || base.empty()) return "";
-  return dir + "/" + base + ".lock";
+  std::string file = FileNameOf(base) + ".lock";
+  if (file.size() > NAME_MAX) return "";
+  return dir + "/" + file;
 }
 
 SingleInstanceLock::Result SingleInstanceLock::Acquire(const std::string& name,

@@ -16,7 +16,8 @@ class SingleInstanceLock {
   SingleInstanceLock(const SingleInstanceLock&) = delete;
   SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
-  // `name` may carry a "Global\" prefix, which is dropped. On kAcquired
+  // `name` may carry a "Global\" prefix, which is dropped; any other text
+  // is kept inside the lock folder (see LockFilePath). On kAcquired
   // `*lock` holds the lock; otherwise it is left empty.
   static Result Acquire(const std::string& name, std::unique_ptr<SingleInstanceLock>* lock);
 
@@ -28,7 +29,9 @@ class SingleInstanceLock {
   std::string path_;
 };
 
-// The lock file path a name maps to (empty when the lock folder is unusable).
+// The lock file path a name maps to: a file directly in the lock folder,
+// "/", "%" and control characters of the name written as %XX. Empty when
+// the lock folder is unusable or the name too long for a file name.
 std::string LockFilePath(const std::string& name);
 
 }  // namespace brx::platform

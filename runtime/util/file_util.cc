@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,14 @@ namespace brx::util {
 namespace {
 
 std::string Narrow(const std::wstring& path) { return WideToUtf8(path); }
+
+// An absolute path with ".", ".." and repeated separators worked out by
+// the text alone, without a trailing separator.
+std::string LexicallyNormal(const std::string& path) {
+  std::string normal = std::filesystem::path(path).lexically_normal().string();
+  while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+  return normal;
+}
 
 bool Stat(const std::string& path, FindData* data) {
   struct statx sx {};
@@ -92,14 +101,50 @@ void CreateDirectories(const std::wstring& path) {
   }
 }
 
-bool DeleteDirectoryTree(const std::wstring& folder) {
-  std::string p = Narrow(folder);
+std::string ResolveRemovalPath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return "";
+  std::string p = path;
   while (p.size() > 1 && p.back() == '/') p.pop_back();
-  if (p.empty() || p == "/" || p == platform::HomeDirectory()) return false;
+  size_t slash = p.rfind('/');
+  std::string name = p.substr(slash + 1);
+  char resolved[PATH_MAX];
+  if (name.empty() || name == "." || name == "..") return realpath(p.c_str(), resolved) ? resolved : "";
+  std::string above = slash == 0 ? "/" : p.substr(0, slash);
+  if (!realpath(above.c_str(), resolved)) return "";
+  std::string folder = resolved;
+  return (folder == "/" ? "" : folder) + "/" + name;
+}
+
+bool IsProtectedFolder(const std::string& path) {
+  if (path.empty() || path[0] != '/') return true;
+  std::string resolved = ResolveRemovalPath(path);
+  if (resolved.empty()) resolved = LexicallyNormal(path);
+  if (resolved == "/") return true;
+  // The home folder as named and as it really is (it may be a link).
+  std::string named_home = platform::HomeDirectory();
+  for (const std::string& home : {LexicallyNormal(named_home), ResolveRemovalPath(named_home + "/.")}) {
+    if (home.empty()) continue;
+    if (home == resolved || home.compare(0, resolved.size() + 1, resolved + "/") == 0) return true;
+  }
+  size_t second = resolved.find('/', 1);
+  if (second == std::string::npos) return true;  // directly below "/"
+  if (resolved.find('/', second + 1) != std::string::npos) return false;
+  static const char* const kSystemTops[] = {"bin", "boot", "dev",  "etc",  "home", "lib", "lib32", "lib64", "libx32",
+                                           "media", "mnt", "proc", "root", "run",  "sbin", "snap", "srv",  "sys",
+                                           "usr",  "var"};
+  std::string top = resolved.substr(1, second - 1);
+  for (const char* system : kSystemTops)
+    if (top == system) return true;
+  return false;
+}
+
+bool DeleteDirectoryTree(const std::wstring& folder) {
+  std::string path = ResolveRemovalPath(Narrow(folder));
+  if (path.empty() || IsProtectedFolder(path)) return false;
   std::error_code ec;
-  if (!std::filesystem::exists(std::filesystem::symlink_status(p, ec))) return false;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return false;
   // remove_all removes links themselves, never what they point to.
-  std::filesystem::remove_all(p, ec);
+  std::filesystem::remove_all(path, ec);
   return !ec;
 }
 

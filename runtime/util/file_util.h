@@ -29,8 +29,22 @@ std::wstring GetParentPath(const std::wstring& path);
 std::wstring GetFileExtension(const std::wstring& path);
 // Creates every missing folder of `path`, outermost first; errors ignored.
 void CreateDirectories(const std::wstring& path);
-// Deletes a folder and everything below it for good. Refuses "", "/" and
-// the home folder; never follows a link out of the tree.
+// What removing `path` would remove: the absolute path with ".", "..",
+// repeated separators and links in the folders above its last name
+// resolved. The last name itself is not followed, because removing a link
+// removes the link, not what it points to; a last name of "." or ".." is
+// resolved like the rest. Empty for a relative path or when the folder
+// above does not exist.
+std::string ResolveRemovalPath(const std::string& path);
+// Folders no deletion may take, however the path is written: "/", the
+// home folder and every folder above it, every folder directly below "/",
+// and the standard system folders one level further down ("/usr/lib",
+// "/var/lib", another user's "/home/<name>", ...). A relative path counts
+// as protected: there is no telling what it names.
+bool IsProtectedFolder(const std::string& path);
+// Deletes a folder and everything below it for good. Refuses relative and
+// protected paths (see IsProtectedFolder); never follows a link out of the
+// tree, and a link given as the folder is removed itself.
 bool DeleteDirectoryTree(const std::wstring& folder);
 
 // Listings walk every entry, sorted by name within a folder so the order is

@@ -38,7 +38,8 @@ Tests steer the service through /__control/<action>?... (GET or POST):
             send the first half, then hold the line for hold_ms), truncate
             (announce the whole length, send the first half, close), nolength
             (send it all without a Content-Length, then close), throttle
-            (send it at bytes_per_s, default 1048576).
+            (send it at bytes_per_s, default 1048576), endless (send it
+            without a Content-Length, then blanks until the client hangs up).
   clear     remove every fault
   user      account, password [, nick, id, ticket, and any profile field of
             the login reply: Birthday, Province, FollowByOtherCount,
@@ -645,7 +646,7 @@ class Handler(BaseHTTPRequestHandler):
             data = self.service.static_file(url.path)
             if data is None:
                 return self.reply(404, b"not found")
-            if fault and fault.get("mode") in ("stall", "truncate", "nolength", "throttle"):
+            if fault and fault.get("mode") in ("stall", "truncate", "nolength", "throttle", "endless"):
                 return self.partial_reply(data, fault)
             kind = "text/html; charset=utf-8" if url.path.endswith((".html", ".htm")) else "application/octet-stream"
             return self.reply(200, data, kind, fault=fault)
@@ -688,9 +689,18 @@ class Handler(BaseHTTPRequestHandler):
         self.close_connection = True
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
-        if mode != "nolength":
+        if mode not in ("nolength", "endless"):
             self.send_header("Content-Length", str(len(data)))
         self.end_headers()
+        if mode == "endless":
+            filler = b" " * 65536
+            try:
+                self.wfile.write(data)
+                while not self.service.stopping.is_set():
+                    self.wfile.write(filler)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            return
         if mode == "throttle":
             rate = max(1024, int(fault.get("bytes_per_s", 1048576)))
             chunk = max(1, rate // 20)

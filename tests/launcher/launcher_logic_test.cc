@@ -87,6 +87,32 @@ TEST(Extract7zTest, NamesAreKeptBelowTheTarget) {
   EXPECT_FALSE(Extract7z(nullptr, dir.Sub("missing.7z"), dir.Sub("out3")));
 }
 
+// A patch can hold far more than it weighs: what it unpacks to is bounded
+// in bytes and in files, and extraction stops at the bound.
+TEST(Extract7zTest, UnpackingStopsAtItsBounds) {
+  TempDir dir;
+  PatchArchive many(dir.Sub("many.7z"));
+  for (const char* name : {"1.txt", "2.txt", "3.txt"}) many.Add(name, name);
+  ASSERT_TRUE(many.MakeWithLibarchive());
+  PatchArchive big(dir.Sub("big.7z"));
+  big.Add("zeros.bin", std::string(8 << 20, '\0'));
+  ASSERT_TRUE(big.MakeWithLibarchive());
+  struct Listener : IExtractListener {
+    void OnEntry(int, int, const std::string&) override {}
+    void OnError(int, int error, const std::string&) override { code = error; }
+    int code = 0;
+  };
+
+  Listener count_listener, size_listener;
+  EXPECT_TRUE(Extract7z(nullptr, dir.Sub("many.7z"), dir.Sub("ok"), ExtractLimits{1 << 20, 3}));
+  EXPECT_FALSE(Extract7z(&count_listener, dir.Sub("many.7z"), dir.Sub("count"), ExtractLimits{1 << 20, 2}));
+  EXPECT_EQ(count_listener.code, kExtractErrorTooLarge);
+  EXPECT_FALSE(std::filesystem::exists(dir.Sub("count/3.txt")));
+  EXPECT_FALSE(Extract7z(&size_listener, dir.Sub("big.7z"), dir.Sub("size"), ExtractLimits{1 << 20, 10}));
+  EXPECT_EQ(size_listener.code, kExtractErrorTooLarge);
+  EXPECT_FALSE(std::filesystem::exists(dir.Sub("size/zeros.bin")));
+}
+
 // The patch download's cap holds against a server that sends half the
 // archive and then nothing: time is moved on, not waited for.
 TEST(OmbrixAppTest, AStalledPatchDownloadIsAbortedAtItsCap) {

@@ -102,6 +102,10 @@ class LauncherProcessTest : public ::testing::Test {
   }
 
   std::string Program(const std::string& name) const { return dir_.Sub("program/" + name); }
+  // The launcher's private folder, where it extracts and backs up.
+  std::string Work(const std::string& name = "") const {
+    return dir_.Sub("tmp/ombrix-tmp-" + std::to_string(getuid())) + (name.empty() ? "" : "/" + name);
+  }
 
   void OfferVersion(const std::string& version, const std::string& mirror_path = "/m/patch.7z") {
     WriteFile(dir_.Sub("static/version.xml"),
@@ -150,7 +154,8 @@ class LauncherProcessTest : public ::testing::Test {
 
   std::string Log() {
     std::string all;
-    for (const auto& entry : fs::directory_iterator(Program("Log"))) all += ReadFile(entry.path().string());
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(Program("Log"), ec)) all += ReadFile(entry.path().string());
     return all;
   }
 
@@ -225,7 +230,14 @@ TEST_F(LauncherProcessTest, UpdateInstallsAndStartsTheClientWithTheLauncherArgum
   }
 }
 
+// Hostile manifests among them: ones that would crash the parser, read
+// past its text or eat the memory and the disk. The launcher gives up on
+// the update as soon as it can tell.
 TEST_F(LauncherProcessTest, WithoutAnUpdateTheClientStartsAndNoEndReportIsSent) {
+  std::string deep = "<root>";
+  for (int i = 0; i < 60000; ++i) deep += "<a>";
+  std::string huge = "<root>";
+  while (huge.size() < (4 << 20)) huge += "<a/>";
   struct Case {
     const char* name;
     std::function<void()> arrange;
@@ -235,6 +247,16 @@ TEST_F(LauncherProcessTest, WithoutAnUpdateTheClientStartsAndNoEndReportIsSent) 
       {"no manifest", [&] { fs::remove(dir_.Sub("static/version.xml")); }, "URLDownloadToFile"},
       {"not xml", [&] { WriteFile(dir_.Sub("static/version.xml"), "<root><key"); }, "Parse "},
       {"no mirror", [&] { WriteFile(dir_.Sub("static/version.xml"), "<root><key name=\"OB-DEMO\" version=\"3\"/></root>"); }, ""},
+      {"deep", [&] { WriteFile(dir_.Sub("static/version.xml"), deep); }, "Parse "},
+      {"cut inside a character",
+       [&] { WriteFile(dir_.Sub("static/version.xml"), "<root><key name=\"OB-DEMO\" version=\"3\xe7\xbf"); }, "Parse "},
+      {"huge", [&] { WriteFile(dir_.Sub("static/version.xml"), huge + "</root>"); }, "stopped past"},
+      {"endless",
+       [&] {
+         OfferVersion(kNewVersion);
+         web_.Fault("path=/version.xml&mode=endless");
+       },
+       "stopped past"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -247,15 +269,18 @@ TEST_F(LauncherProcessTest, WithoutAnUpdateTheClientStartsAndNoEndReportIsSent) 
     if (*c.log_line) {
       EXPECT_NE(Log().find(c.log_line), std::string::npos) << Log();
     }
+    fs::remove_all(Program("Log"));
   }
   EXPECT_TRUE(web_.RequestsTo("/m/patch.7z").empty());
-  ASSERT_TRUE(web_.WaitForRequests("/news.ashx", 4));
+  ASSERT_TRUE(web_.WaitForRequests("/news.ashx", std::size(cases)));
   for (const std::string& d : Reports()) EXPECT_EQ(d.rfind("R2|", 0), 0u) << d;
 }
 
 // Each way an installation can fail leaves every file of the old tree as
 // it was, bytes and permissions, and the client is started all the same.
 TEST_F(LauncherProcessTest, AFailedInstallationLeavesTheOldTreeByteIdentical) {
+  // A bound a test can reach quickly; the real one is far above any patch.
+  ScopedEnv cap("OMBRIX_PATCH_CAP_BYTES_FOR_TESTING", "1048576");
   fs::create_directories(Program("plugins"));
   WriteFile(Program("plugins/p.dll"), "old plugin\n");
   // Sorts after every other entry, so the files before it are replaced first.
@@ -278,6 +303,9 @@ TEST_F(LauncherProcessTest, AFailedInstallationLeavesTheOldTreeByteIdentical) {
       {"a link entry",
        [&](PatchArchive& p) { p.AddSymlink("link.txt", "/etc/passwd"); return p.MakeWithLibarchive(); },
        "decode 7z file failed", true},
+      {"a patch that unpacks past its bound",
+       [&](PatchArchive& p) { p.Add("zz-bomb.bin", std::string(64 << 20, '\0')); return p.MakeWith7z(); },
+       "unpacks to more than", true},
       {"a truncated download",
        [&](PatchArchive& p) {
          web_.Fault("path=/m/patch.7z&mode=truncate");
@@ -303,6 +331,8 @@ TEST_F(LauncherProcessTest, AFailedInstallationLeavesTheOldTreeByteIdentical) {
     EXPECT_EQ(ClientStart(), (std::vector<std::string>{dir_.Sub("program"), "--gui"}));
     EXPECT_EQ(Snapshot(dir_.Sub("program")), before);
     EXPECT_FALSE(PathExists(dir_.Sub("escaped.txt")));
+    EXPECT_FALSE(PathExists(Work("OBUpdateAplldr")));
+    EXPECT_FALSE(PathExists(Work("OBUpdateAplldr.old")));
     EXPECT_NE(Log().find(c.log_line), std::string::npos) << Log();
     EXPECT_EQ(RegistryVersion(Hive::kLocalMachine), kOldVersion);
     size_t expected_reports = reports_before + (c.processed ? 2 : 1);
@@ -361,6 +391,127 @@ TEST_F(LauncherProcessTest, ASecondLauncherAndALauncherBesideTheClientExitSilent
   EXPECT_FALSE(PathExists(dir_.Sub("state/tray.record")));
   EXPECT_TRUE(web_.Requests().empty());
   EXPECT_EQ(ReadFile(Program("Log/old.log")), "an old log\n");
+}
+
+// A patch made on Windows has no permission bits, only attributes: files
+// it replaces keep their modes, new ones get the usual ones, and nothing
+// becomes writable by other users.
+TEST_F(LauncherProcessTest, AWindowsMadePatchKeepsModesSaneAndTheClientStarts) {
+  std::string host = ReadFile(Program("OBHost.exe")) + "# patched\n";
+  PatchArchive patch(dir_.Sub("static/m/patch.7z"));
+  patch.Add("OBHost.exe", host);
+  patch.Add("a.txt", "new a\n");
+  patch.Add("ro.txt", "new read-only\n", 0444);
+  patch.Add("sub/new.dll", "new library\n");
+  ASSERT_TRUE(patch.MakeWithWindowsAttributes());
+  OfferVersion(kNewVersion);
+
+  ASSERT_EQ(RunLauncher(), 0);
+  EXPECT_EQ(ClientStart(), (std::vector<std::string>{dir_.Sub("program"), "--gui"}));
+  EXPECT_EQ(ReadFile(Program("OBHost.exe")), host);
+  Tree tree = Snapshot(dir_.Sub("program"));
+  EXPECT_EQ(tree["OBHost.exe"].substr(0, 4), "493:");  // 0755
+  EXPECT_EQ(tree["a.txt"], "420:new a\n");
+  EXPECT_EQ(tree["ro.txt"], "292:new read-only\n");
+  EXPECT_EQ(tree["sub/new.dll"], "420:new library\n");
+  for (const auto& [name, entry] : tree) EXPECT_EQ(std::stoi(entry) & 022, 0) << name;
+}
+
+// The install's "Log" folder may be a link to somewhere else: clearing it
+// removes the link, never what it points to.
+TEST_F(LauncherProcessTest, ALinkedLogFolderLosesTheLinkNotItsTarget) {
+  fs::remove_all(Program("Log"));
+  fs::create_directories(dir_.Sub("precious"));
+  WriteFile(dir_.Sub("precious/letter.txt"), "mine");
+  fs::create_directory_symlink(dir_.Sub("precious"), Program("Log"));
+  PatchArchive patch(dir_.Sub("static/m/patch.7z"));
+  patch.Add("a.txt", "new a\n");
+  ASSERT_TRUE(patch.MakeWith7z());
+  OfferVersion(kNewVersion);
+
+  ASSERT_EQ(RunLauncher(), 0);
+  EXPECT_EQ(ClientStart(), (std::vector<std::string>{dir_.Sub("program"), "--gui"}));
+  EXPECT_EQ(ReadFile(dir_.Sub("precious/letter.txt")), "mine");
+  EXPECT_FALSE(fs::is_symlink(Program("Log")));
+  EXPECT_EQ(ReadFile(Program("a.txt")), "new a\n");
+}
+
+// The file whose copy failed was never replaced: the roll-back has
+// nothing to put back there, so it succeeds, the journal goes, and the
+// next patch is not refused as pending.
+TEST_F(LauncherProcessTest, ARollBackAroundAFileNeverReplacedEndsTheAttemptCleanly) {
+  WriteFile(Program("z.txt"), "old z\n");
+  // Where the new z.txt would be written first stands a folder.
+  fs::create_directories(Program(".z.txt.obpart"));
+  auto old_time = fs::last_write_time(Program("a.txt")) - std::chrono::hours(72);
+  fs::last_write_time(Program("a.txt"), old_time);
+  PatchArchive patch(dir_.Sub("static/m/patch.7z"));
+  patch.Add("a.txt", "new a\n");
+  patch.Add("z.txt", "new z\n");
+  ASSERT_TRUE(patch.MakeWith7z());
+  OfferVersion(kNewVersion);
+  Tree before = Snapshot(dir_.Sub("program"));
+
+  ASSERT_EQ(RunLauncher(), 0);
+  EXPECT_EQ(ClientStart(), (std::vector<std::string>{dir_.Sub("program"), "--gui"}));
+  EXPECT_EQ(Snapshot(dir_.Sub("program")), before);
+  EXPECT_EQ(fs::last_write_time(Program("a.txt")), old_time);
+  EXPECT_NE(Log().find("CopyFile "), std::string::npos) << Log();
+  EXPECT_EQ(Log().find("Rollback"), std::string::npos) << Log();
+  EXPECT_FALSE(PathExists(Work("OBUpdateAplldr")));
+  EXPECT_FALSE(PathExists(Work("OBUpdateAplldr.old")));
+
+  // The next patch leaves z.txt alone and installs.
+  PatchArchive next(dir_.Sub("static/m/patch.7z"));
+  next.Add("a.txt", "newer a\n");
+  ASSERT_TRUE(next.MakeWith7z());
+  OfferVersion("2.3.111.01");
+  ASSERT_EQ(RunLauncher(), 0);
+  EXPECT_EQ(ClientStart(), (std::vector<std::string>{dir_.Sub("program"), "--gui"}));
+  EXPECT_EQ(ReadFile(Program("a.txt")), "newer a\n");
+  EXPECT_EQ(ReadFile(Program("z.txt")), "old z\n");
+  EXPECT_EQ(RegistryVersion(Hive::kCurrentUser), "2.3.111.01");
+  EXPECT_EQ(Log().find("pending"), std::string::npos) << Log();
+}
+
+// A patch download is bounded in size as in time, and what a killed
+// launcher left of one is gone after the next start.
+TEST_F(LauncherProcessTest, PatchDownloadsAreBoundedAndLeaveNothingBehind) {
+  std::mt19937 random(11);
+  std::string blob(3 << 20, '\0');
+  for (char& c : blob) c = static_cast<char>(random());
+  PatchArchive patch(dir_.Sub("static/m/patch.7z"));
+  patch.Add("blob.bin", blob);
+  ASSERT_TRUE(patch.MakeWith7z());
+  OfferVersion(kNewVersion);
+  Tree before = Snapshot(dir_.Sub("program"));
+
+  // Killed half way through the download.
+  web_.Fault("path=/m/patch.7z&mode=throttle&bytes_per_s=200000");
+  auto launcher = brx::platform::ChildProcess::Spawn({Program("Ombrix.exe"), {}, dir_.Sub("elsewhere")});
+  ASSERT_TRUE(launcher);
+  auto part = [&] {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(Program("patch"), ec))
+      if (entry.path().filename().string().rfind("patch.7z.part-", 0) == 0 && entry.file_size(ec) > 0) return true;
+    return false;
+  };
+  EXPECT_TRUE(WaitUntil(part, std::chrono::seconds(30)));
+  launcher->Signal(SIGKILL);
+  launcher->Wait(-1);
+  ASSERT_TRUE(part());
+
+  // Endless, past the (lowered) cap of a patch.
+  web_.Fault("path=/m/patch.7z&mode=endless");
+  {
+    ScopedEnv cap("OMBRIX_PATCH_CAP_BYTES_FOR_TESTING", "4194304");
+    ASSERT_EQ(RunLauncher(), 0);
+  }
+  EXPECT_EQ(ClientStart(), (std::vector<std::string>{dir_.Sub("program"), "--gui"}));
+  EXPECT_NE(Log().find("stopped past"), std::string::npos) << Log();
+  EXPECT_EQ(Snapshot(dir_.Sub("program")), before);
+  EXPECT_FALSE(part());
+  EXPECT_TRUE(fs::is_empty(Program("patch")));
 }
 
 }  // namespace

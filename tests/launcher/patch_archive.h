@@ -22,6 +22,9 @@ class PatchArchive {
 
   bool MakeWith7z() const;
   bool MakeWithLibarchive() const;
+  // As an archiver on Windows makes it: each entry carries only the
+  // Windows attributes (archive, read-only), no permission bits.
+  bool MakeWithWindowsAttributes() const;
   // A 7z archive of the entries whose second half is overwritten.
   bool MakeCorrupt() const;
 
@@ -32,6 +35,8 @@ class PatchArchive {
     mode_t mode;
     bool symlink;
   };
+  bool Write(bool stored) const;
+
   std::string path_;
   std::vector<Entry> entries_;
 };

@@ -171,6 +171,14 @@ TEST_F(UninstallDialogTest, RemovesLineByLineAndCannotBeClosedBeforeTheEnd) {
   EXPECT_EQ(web_.RequestsTo("/news.ashx")[0].Param("d"), "R7|0");
 }
 
+TEST_F(UninstallDialogTest, AFolderThatIsNoInstallationIsToldInAWindow) {
+  ShowNotAnInstallation(dir_.Sub("elsewhere"));
+  auto boxes = uilib::HeadlessBackend::Current()->ActionsOf("message_box");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].detail,
+            L"提示: " + brx::util::Utf8ToWide(dir_.Sub("elsewhere")) + L" 不是翎岚的安装文件夹,未删除任何文件");
+}
+
 TEST_F(UninstallDialogTest, EveryWayOutOfPageOneRemovesNothing) {
   enum Way { kCancelButton, kEscape, kDeclined, kEscapeAtQuestion };
   for (Way way : {kCancelButton, kEscape, kDeclined, kEscapeAtQuestion}) {

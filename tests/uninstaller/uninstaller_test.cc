@@ -19,6 +19,7 @@
 #include "runtime/util/registry.h"
 #include "runtime/util/text_convert.h"
 #include "tests/support/web_standin.h"
+#include "uninstaller/shortcut_paths.h"
 #include "uninstaller/uninstall_command_line.h"
 
 extern char** environ;
@@ -50,34 +51,66 @@ TEST(UninstallCommandLineTest, KeyAndFolderComeFromTheQuotes) {
     EXPECT_FALSE(ParseUninstallCommandLine(bad, &key, &folder)) << bad;
 }
 
+// The paths are judged here without deleting anything: a value such as
+// "/." must never reach a deletion, not even in a test.
+TEST(ShortcutPathTest, OnlyTheProductsOwnEntriesInItsOwnFoldersAreAccepted) {
+  ombrix::test::TempDir dir;
+  ScopedEnv home("HOME", dir.Sub("home"));
+  ScopedEnv data("XDG_DATA_HOME", dir.Sub("home/.local/share"));
+  std::string apps = dir.Sub("home/.local/share/applications"), desktop = dir.Sub("home/Desktop");
+  for (const std::string& sub : {apps + "/Ombrix", apps + "/Other", desktop}) fs::create_directories(sub);
+  std::string reason;
+  EXPECT_EQ(ShortcutPathToRemove(ShortcutKind::kStartMenu, apps + "/Other/..//./Ombrix/", &reason),
+            fs::canonical(apps).string() + "/Ombrix");
+  EXPECT_EQ(ShortcutPathToRemove(ShortcutKind::kDesktop, desktop + "//Ombrix.desktop", &reason),
+            fs::canonical(desktop).string() + "/Ombrix.desktop");
+  for (const std::string& value : {std::string("/."), std::string("//"), std::string("/usr/.."), apps + "/Other",
+                                   apps + "/..", std::string("relative/Ombrix")})
+    EXPECT_EQ(ShortcutPathToRemove(ShortcutKind::kStartMenu, value, &reason), "") << value;
+  for (const std::string& value : {std::string("/."), desktop + "/notes.txt", desktop + "/sub/x.desktop"})
+    EXPECT_EQ(ShortcutPathToRemove(ShortcutKind::kDesktop, value, &reason), "") << value;
+}
+
 class UninstallerProcessTest : public ::testing::Test {
  protected:
   UninstallerProcessTest() : web_(WebOptions()) {
-    for (const char* sub : {"program/OBSnapshot/other/2026-12-9", "program/Log", "state", "tmp", "menu/Ombrix"})
+    for (const char* sub : {"state", "tmp", "home/Desktop", "home/.local/share/applications"})
       fs::create_directories(dir_.Sub(sub));
-    for (const char* name : {"OBUninstall.exe", "OBVerCustom.dll", "OBVerCustom.ini"})
-      fs::copy_file(ombrix::test::DistDir() + "/" + name, Program(name));
-    WriteFile(Program("Ombrix.exe"), "the launcher");
-    WriteFile(Program("OBSnapshot/other/2026-12-9/shot.png"), "a screenshot");
-    WriteFile(Program("Log/old.log"), "a log");
-    WriteFile(dir_.Sub("desktop.desktop"), "[Desktop Entry]\n");
-    WriteFile(dir_.Sub("menu/Ombrix/Ombrix.desktop"), "[Desktop Entry]\n");
     for (auto [name, value] : std::initializer_list<std::pair<const char*, std::string>>{
              {"OMBRIX_LOCK_DIR", dir_.Sub("state/locks")}, {"OMBRIX_PIPE_DIR", dir_.Sub("state/pipes")},
              {"OMBRIX_REGISTRY_DIR", dir_.Sub("state/registry")}, {"TMPDIR", dir_.Sub("tmp")},
+             {"HOME", dir_.Sub("home")}, {"XDG_DATA_HOME", dir_.Sub("home/.local/share")},
              {"XDG_CONFIG_HOME", dir_.Sub("state/config")}, {"OMBRIX_DC_HOST", web_.base_url()},
              {"OMBRIX_UNINSTALL_VIEW", "console"}})
       env_.push_back(std::make_unique<ScopedEnv>(name, value));
+    Install();
+  }
 
-    // HKLM knows only the installation; the shortcuts are HKCU's alone.
+  // The installation with its shortcuts where the product puts them: HKLM
+  // knows only the installation; the shortcuts are HKCU's alone.
+  void Install() {
+    for (const char* sub : {"program/OBSnapshot/other/2026-12-9", "program/Log"}) fs::create_directories(dir_.Sub(sub));
+    fs::create_directories(Apps("Ombrix"));
+    for (const char* name : {"OBUninstall.exe", "OBVerCustom.dll", "OBVerCustom.ini"})
+      fs::copy_file(ombrix::test::DistDir() + "/" + name, Program(name), fs::copy_options::overwrite_existing);
+    WriteFile(Program("Ombrix.exe"), "the launcher");
+    WriteFile(Program("OBSnapshot/other/2026-12-9/shot.png"), "a screenshot");
+    WriteFile(Program("Log/old.log"), "a log");
+    WriteFile(Home("Desktop/Ombrix.desktop"), "[Desktop Entry]\n");
+    WriteFile(Apps("Ombrix/Ombrix.desktop"), "[Desktop Entry]\n");
     for (const wchar_t* root : {brx::util::kLocalMachineRoot, brx::util::kCurrentUserRoot})
       brx::util::WriteEditionValues(brx::util::EditionRegistryPath(root, L"OB-DEMO"),
                                     brx::util::Utf8ToWide(dir_.Sub("program")), L"OB-DEMO");
+    SetShortcuts(brx::util::kCurrentUserRoot, Apps("Ombrix"), Home("Desktop/Ombrix.desktop"));
     std::wstring user = brx::util::EditionRegistryPath(brx::util::kCurrentUserRoot, L"OB-DEMO");
-    brx::util::WriteRegistryString(user, brx::util::Utf8ToWide(dir_.Sub("menu/Ombrix")), L"StartMenuPath");
-    brx::util::WriteRegistryString(user, brx::util::Utf8ToWide(dir_.Sub("desktop.desktop")), L"DeskTopPath");
     brx::util::WriteRegistryString(user, L"1", L"LaunchingWithGame");
     brx::util::WriteRegistryString(brx::util::kAutoStartKey, brx::util::Utf8ToWide(Program("Ombrix.exe")), L"Ombrix");
+  }
+
+  void SetShortcuts(const wchar_t* root, const std::string& start_menu, const std::string& desktop) {
+    std::wstring key = brx::util::EditionRegistryPath(root, L"OB-DEMO");
+    brx::util::WriteRegistryString(key, brx::util::Utf8ToWide(start_menu), L"StartMenuPath");
+    brx::util::WriteRegistryString(key, brx::util::Utf8ToWide(desktop), L"DeskTopPath");
   }
 
   static ombrix::test::WebStandin::Options WebOptions() {
@@ -87,6 +120,8 @@ class UninstallerProcessTest : public ::testing::Test {
   }
 
   std::string Program(const std::string& name) const { return dir_.Sub("program/" + name); }
+  std::string Home(const std::string& name) const { return dir_.Sub("home/" + name); }
+  std::string Apps(const std::string& name) const { return Home(".local/share/applications/" + name); }
   std::string TemporaryCopy() const { return dir_.Sub("tmp/ombrix-tmp-" + std::to_string(getuid()) + "/OBUinstall.temp"); }
 
   // Runs the uninstaller from the installation with `answers` on its
@@ -104,6 +139,7 @@ class UninstallerProcessTest : public ::testing::Test {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, (out + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
@@ -112,6 +148,7 @@ class UninstallerProcessTest : public ::testing::Test {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     // The restarted copy ends by deleting itself.
     EXPECT_TRUE(WaitUntil([&] { return !PathExists(TemporaryCopy()); }, std::chrono::seconds(30)));
+    errors_ = ReadFile(out + ".err");
     return ReadFile(out);
   }
 
@@ -124,6 +161,7 @@ class UninstallerProcessTest : public ::testing::Test {
   ombrix::test::WebStandin web_;
   std::vector<std::unique_ptr<ScopedEnv>> env_;
   int runs_ = 0;
+  std::string errors_;  // what the last run's copy wrote on standard error
 };
 
 TEST_F(UninstallerProcessTest, RemovesTheInstallationItsValuesAndShortcutsAndReports) {
@@ -136,8 +174,8 @@ TEST_F(UninstallerProcessTest, RemovesTheInstallationItsValuesAndShortcutsAndRep
     ASSERT_NE(at, std::string::npos) << line << " in\n" << out;
   }
   EXPECT_FALSE(PathExists(dir_.Sub("program")));
-  EXPECT_FALSE(PathExists(dir_.Sub("desktop.desktop")));
-  EXPECT_FALSE(PathExists(dir_.Sub("menu/Ombrix")));
+  EXPECT_FALSE(PathExists(Home("Desktop/Ombrix.desktop")));
+  EXPECT_FALSE(PathExists(Apps("Ombrix")));
   for (Hive hive : {Hive::kLocalMachine, Hive::kCurrentUser}) {
     for (const char* name : {"Directory", "Version", "Application", "Dll", "Key", "KeyDesc", "InstallHook",
                              "StartMenuPath", "DeskTopPath", "LaunchingWithGame"})
@@ -235,6 +273,58 @@ TEST_F(UninstallerProcessTest, AFileThatCannotBeRemovedIsListedAndLeft) {
   EXPECT_NE(out.find("/Ombrix.exe\n"), std::string::npos);
   EXPECT_TRUE(PathExists(Program("locked.dat")));
   EXPECT_FALSE(PathExists(Program("Ombrix.exe")));
+}
+
+// The shortcut paths come from the registry, which any program of the user
+// may have written: whatever they say, only the product's own entries in
+// the folders where it puts them are removed. (The root folder itself is
+// tried without a deletion, in ShortcutPathTest.)
+TEST_F(UninstallerProcessTest, HostileShortcutPathsLeaveEverythingOutsideIntact) {
+  for (const char* sub : {"outside/docs", "outside/Ombrix"}) fs::create_directories(dir_.Sub(sub));
+  WriteFile(dir_.Sub("outside/docs/keep.txt"), "keep");
+  WriteFile(dir_.Sub("outside/Ombrix/keep.txt"), "keep");
+  WriteFile(Home("keep.txt"), "keep");
+  struct Case {
+    std::string start_menu, desktop;
+    std::string refused;  // one of them, named on standard error
+  } cases[] = {
+      // another folder, a file outside
+      {dir_.Sub("outside"), dir_.Sub("outside/docs/keep.txt"), dir_.Sub("outside")},
+      // the home folder, and a file in it
+      {Home("."), Home("Desktop/../keep.txt"), Home(".")},
+      // a parent of home
+      {dir_.path() + "//", Home("Desktop/.."), dir_.path() + "//"},
+      // a folder reached through a link; a link on the desktop (only the link goes)
+      {Apps("via/Ombrix"), Home("Desktop/link.desktop"), Apps("via/Ombrix")},
+      // a link in the menu (only the link goes); the desktop folder itself
+      {Apps("Ombrix-link"), Home("Desktop"), Home("Desktop")},
+  };
+  fs::create_directory_symlink(dir_.Sub("outside"), Apps("via"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.start_menu + " " + c.desktop);
+    Install();
+    fs::create_directory_symlink(dir_.Sub("outside/Ombrix"), Apps("Ombrix-link"));
+    fs::create_symlink(dir_.Sub("outside/docs/keep.txt"), Home("Desktop/link.desktop"));
+    // HKLM names the product's own entries, HKCU the hostile ones.
+    SetShortcuts(brx::util::kLocalMachineRoot, Apps("Ombrix"), Home("Desktop/Ombrix.desktop"));
+    SetShortcuts(brx::util::kCurrentUserRoot, c.start_menu, c.desktop);
+    std::string out = Uninstall("uninstall\nok\n");
+    EXPECT_NE(out.find("完成"), std::string::npos) << out;
+    EXPECT_EQ(ReadFile(dir_.Sub("outside/docs/keep.txt")), "keep");
+    EXPECT_EQ(ReadFile(dir_.Sub("outside/Ombrix/keep.txt")), "keep");
+    EXPECT_EQ(ReadFile(Home("keep.txt")), "keep");
+    EXPECT_TRUE(PathExists(dir_.Sub("state/registry")));
+    EXPECT_TRUE(fs::is_directory(Home("Desktop")));
+    EXPECT_TRUE(fs::is_directory(Apps("")));
+    EXPECT_FALSE(PathExists(dir_.Sub("program")));
+    EXPECT_FALSE(PathExists(Apps("Ombrix")));
+    EXPECT_FALSE(PathExists(Home("Desktop/Ombrix.desktop")));
+    // A refused path is named with the reason.
+    EXPECT_NE(errors_.find(c.refused), std::string::npos) << errors_;
+    std::error_code ec;
+    fs::remove(Apps("Ombrix-link"), ec);
+    fs::remove(Home("Desktop/link.desktop"), ec);
+  }
 }
 
 }  // namespace

@@ -103,16 +103,18 @@ int main(int argc, char** argv) {
     return 0;
 
   int result = 0;
+  // The console stands in where no window is wanted (OMBRIX_UNINSTALL_VIEW=console).
+  const char* view_choice = getenv("OMBRIX_UNINSTALL_VIEW");
+  bool windows = !view_choice || std::string(view_choice) != "console";
   if (!IsInstallationFolder(folder, key)) {
-    fprintf(stdout, "提示: %s 不是翎岚的安装文件夹,未删除任何文件\n", folder.c_str());
+    fprintf(stdout, "提示: %s\n", brx::util::WideToUtf8(NotAnInstallationText(folder)).c_str());
+    if (windows) ShowNotAnInstallation(folder);
   } else {
     char real[PATH_MAX];
     std::string install = realpath(folder.c_str(), real) ? real : folder;
     brx::util::SetEditionLibraryPath(install + "/OBVerCustom.dll");
-    // The console stands in where no window is wanted (OMBRIX_UNINSTALL_VIEW=console).
-    const char* view_choice = getenv("OMBRIX_UNINSTALL_VIEW");
     bool shown = false;
-    if (!view_choice || std::string(view_choice) != "console") result = RunDialog(install, key, &shown);
+    if (windows) result = RunDialog(install, key, &shown);
     if (!shown) {
       ConsoleUninstallView view(key, install, brx::util::GetEditionVersion(),
                                 brx::http::DataCollectHost(brx::util::GetEditionGlobalConfig()));

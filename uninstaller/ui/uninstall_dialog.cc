@@ -226,3 +226,11 @@ void UninstallDialog::CloseFrame() {
   if (removal_ && !finished_) return;
   uilib::DestroyWindow(GetHWND());
 }
+
+std::wstring NotAnInstallationText(const std::string& folder) {
+  return brx::util::Utf8ToWide(folder) + L" 不是翎岚的安装文件夹,未删除任何文件";
+}
+
+void ShowNotAnInstallation(const std::string& folder) {
+  uilib::MessageBox(0, NotAnInstallationText(folder).c_str(), L"提示");
+}

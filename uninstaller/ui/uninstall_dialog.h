@@ -66,3 +66,10 @@ class UninstallDialog : public uilib::CWindowWnd, public uilib::INotifyUI {
   std::unique_ptr<UninstallRemoval> removal_;
   std::unique_ptr<UninstallReport> report_;
 };
+
+// What the user is told when the folder given is not an installation:
+// nothing was removed.
+std::wstring NotAnInstallationText(const std::string& folder);
+// Tells it in a message box ("提示"), the only window there is then: the
+// dialog's layout comes with an installation.
+void ShowNotAnInstallation(const std::string& folder);

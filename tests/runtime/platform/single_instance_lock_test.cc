@@ -53,6 +53,26 @@ TEST(SingleInstanceLockTest, HeldAcrossProcessesAndFreedWhenHolderDies) {
   for (int fd : {to_child[0], to_child[1], from_child[0], from_child[1]}) close(fd);
 }
 
+// Lock names come from outside too (the edition key names the game's).
+TEST(SingleInstanceLockTest, ANameNeverLeavesTheLockFolder) {
+  TempDir dir;
+  ScopedEnv env("OMBRIX_LOCK_DIR", dir.Sub("locks"));
+  for (const char* name : {"../escaped", "Global\\../../escaped", "a/../../escaped", "/abs", "..", "x\nlog"}) {
+    SCOPED_TRACE(name);
+    std::unique_ptr<SingleInstanceLock> lock, again;
+    ASSERT_EQ(SingleInstanceLock::Acquire(name, &lock), SingleInstanceLock::Result::kAcquired);
+    size_t slash = lock->path().rfind('/');
+    EXPECT_EQ(lock->path().substr(0, slash), dir.Sub("locks"));
+    EXPECT_EQ(lock->path().find('\n'), std::string::npos);
+    EXPECT_EQ(SingleInstanceLock::Acquire(name, &again), SingleInstanceLock::Result::kAlreadyHeld);
+  }
+  EXPECT_FALSE(ombrix::test::PathExists(dir.Sub("escaped.lock")));
+  // Names that differ stay different locks.
+  std::unique_ptr<SingleInstanceLock> one, two;
+  EXPECT_EQ(SingleInstanceLock::Acquire("a/b", &one), SingleInstanceLock::Result::kAcquired);
+  EXPECT_EQ(SingleInstanceLock::Acquire("a%2Fb", &two), SingleInstanceLock::Result::kAcquired);
+}
+
 TEST(SingleInstanceLockTest, UnusableFolderFails) {
   ScopedEnv env("OMBRIX_LOCK_DIR", "/proc/definitely/not/here");
   std::unique_ptr<SingleInstanceLock> lock;

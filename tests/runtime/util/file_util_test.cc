@@ -97,6 +97,27 @@ TEST_F(ListingTest, DeleteTreeRemovesAllAndRefusesDangerousPaths) {
   EXPECT_FALSE(DeleteDirectoryTree(W(dir_.Sub("missing"))));
 }
 
+// Only folders made for the test are handed to the deletion; system
+// folders are judged without one.
+TEST(DeleteTreeGuardTest, HomeItsParentsAndSystemFoldersAreNeverDeleted) {
+  TempDir dir;
+  std::string home = dir.Sub("users/me");
+  std::filesystem::create_directories(home + "/docs");
+  ombrix::test::WriteFile(home + "/docs/keep.txt", "keep");
+  ombrix::test::ScopedEnv env("HOME", home);
+  for (const std::string& path : {home + "/.", home + "//", home + "/docs/..", dir.Sub("users"),
+                                  dir.Sub("users/me/../../users"), dir.path() + "/."})
+    EXPECT_FALSE(DeleteDirectoryTree(W(path))) << path;
+  EXPECT_EQ(ombrix::test::ReadFile(home + "/docs/keep.txt"), "keep");
+  for (const char* path : {"/", "/.", "//", "/..", "/usr", "/usr/", "/usr/lib", "/etc/..", "/var/lib", "/home/somebody",
+                           "/usr/../etc"})
+    EXPECT_TRUE(IsProtectedFolder(path)) << path;
+  EXPECT_FALSE(IsProtectedFolder(home + "/docs"));
+  EXPECT_FALSE(IsProtectedFolder("/opt/Ombrix"));
+  EXPECT_TRUE(DeleteDirectoryTree(W(home + "/docs")));
+  EXPECT_FALSE(ombrix::test::PathExists(home + "/docs"));
+}
+
 TEST(FileContentTest, ReadWholeFileAndAtomicWrite) {
   TempDir dir;
   std::string out = "junk";
