@@ -20,6 +20,7 @@
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
 #include "uilib/backend/headless/ui_test_driver.h"
+#include "uilib/container_ui.h"
 #include "uilib/option_ui.h"
 #include "uilib/win_api.h"
 
@@ -75,6 +76,22 @@ class ConfigurationDialogTest : public ::testing::Test {
   }
 
   CControlUI* C(const wchar_t* name) { return dialog->paint_manager().FindControlQuiet(name); }
+  // Clicks where the user sees `text`: exactly one control may show it.
+  bool ClickWhatReads(const std::wstring& text) {
+    std::vector<CControlUI*> shown;
+    CollectShowing(dialog->paint_manager().GetRoot(), text, &shown);
+    EXPECT_EQ(shown.size(), 1u) << brx::util::WideToUtf8(text);
+    if (shown.size() != 1) return false;
+    const RECT& rc = shown[0]->GetPos();
+    driver::ClickAt(dialog->GetHWND(), POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
+    return true;
+  }
+  static void CollectShowing(CControlUI* control, const std::wstring& text, std::vector<CControlUI*>* out) {
+    if (control == nullptr || !control->IsVisible()) return;
+    if (control->GetText() == text) out->push_back(control);
+    auto* box = static_cast<CContainerUI*>(control->GetInterface(kInterfaceContainer));
+    for (int i = 0; box != nullptr && i < box->GetCount(); ++i) CollectShowing(box->GetItemAt(i), text, out);
+  }
   bool Checked(const wchar_t* name) { return static_cast<COptionUI*>(C(name))->IsSelected(); }
   bool Click(const wchar_t* name) { return driver::Click(dialog->paint_manager(), name); }
   void Type(const wchar_t* name, const std::wstring& text) {
@@ -233,6 +250,25 @@ TEST_F(ConfigurationDialogTest, LoadsCancelsAndSavesEveryTab) {
   EXPECT_EQ(sys.GetStorePath().empty(), false);
   EXPECT_EQ(Game(config_keys::kTimeShotInterval), L"0");
   EXPECT_EQ(fired.size(), 4u);
+}
+
+// The two page tabs at the top read "常规设置" and "安全设置" on either
+// page, and clicking where the user sees them goes back and forth.
+TEST_F(ConfigurationDialogTest, ThePageTabsTakeTheUserToEitherPageAndBack) {
+  dialog->Show(1);
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(ClickWhatReads(L"安全设置"));
+    EXPECT_EQ(dialog->current_page(), 2u);
+    EXPECT_TRUE(C(L"pwdsecSetContainer")->IsVisible());
+    EXPECT_FALSE(C(L"regularSetContainer")->IsVisible());
+    if (round == 0) Snapshot("settings_security_page.png");
+    ASSERT_TRUE(ClickWhatReads(L"常规设置"));
+    EXPECT_EQ(dialog->current_page(), 1u);
+    EXPECT_EQ(dialog->current_tab(), static_cast<uint32_t>(CConfigurationDialog::kNormal));
+    EXPECT_TRUE(C(L"regularSetContainer")->IsVisible());
+    EXPECT_FALSE(C(L"pwdsecSetContainer")->IsVisible());
+    if (round == 0) Snapshot("settings_normal_page.png");
+  }
 }
 
 TEST_F(ConfigurationDialogTest, BrowsingPutsTheChosenFolderInTheFieldAndACancelKeepsIt) {
