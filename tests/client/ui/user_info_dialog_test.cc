@@ -246,3 +246,55 @@ TEST(UserInfoDialogTest, ProfileRolesNicknameRulesAndSavePayloads) {
 
 }  // namespace
 }  // namespace ombrix::test
+
+namespace ombrix::test {
+namespace {
+
+// A record without a nickname (a user who never chose one): editing only
+// the mood must not send an empty nickname; the check runs on OK and
+// Apply as it does while typing, and the dialog waits for a name.
+TEST(UserInfoDialogTest, SavingChecksTheNicknameEvenWhenOnlyTheMoodWasEdited) {
+  UseHeadlessBackend();
+  ControlContext context;
+  context.skin_folder = DefaultSkin();
+  EventChain events;
+  RecordingUserHost host;
+  host.user.Account = L"abcdef";
+  host.user.Mood = L"心情";
+  CUserInfoDialog dialog(&host, &events, &context);
+  ASSERT_NE(dialog.CreateDialogWindow(0), 0u);
+  auto& pm = dialog.paint_manager();
+  auto C = [&](const wchar_t* name) { return pm.FindControlQuiet(name); };
+  payload::SEVENT_RESPONSE_GetUserAccountByAccount refreshed({2, 0}, L"", true, L"");
+  events.FireEvent(&refreshed);
+  dialog.ShowDialog(nullptr);
+  ASSERT_EQ(C(L"nickname_edit")->GetText(), L"");
+
+  C(L"signature_edit")->SetText(L"");
+  ASSERT_TRUE(driver::TypeInto(pm, L"signature_edit", L"新的心情"));
+  EXPECT_TRUE(C(L"set_button")->IsEnabled());
+  ASSERT_TRUE(driver::Click(pm, L"set_button"));
+  EXPECT_TRUE(host.infos.empty());
+  EXPECT_TRUE(C(L"nickname_edit_error_info")->IsVisible());
+  EXPECT_EQ(C(L"nickname_edit_error_info")->GetText(), L"昵称不能为空");
+  ASSERT_TRUE(driver::Click(pm, L"ok_button"));
+  EXPECT_TRUE(host.infos.empty());
+  EXPECT_TRUE(IsWindowVisible(dialog.GetHWND()));
+  EXPECT_EQ(C(L"nickname_edit_error_info")->GetText(), L"昵称不能为空");
+
+  // With a name the same OK sends both, and closes once it is accepted.
+  ASSERT_TRUE(driver::TypeInto(pm, L"nickname_edit", L"小明"));
+  EXPECT_FALSE(C(L"nickname_edit_error_info")->IsVisible());
+  ASSERT_TRUE(driver::Click(pm, L"ok_button"));
+  ASSERT_EQ(host.infos.size(), 1u);
+  EXPECT_EQ(host.infos[0].at(L"NickName"), L"小明");
+  EXPECT_EQ(host.infos[0].at(L"Mood"), L"新的心情");
+  EXPECT_TRUE(IsWindowVisible(dialog.GetHWND()));
+  host.user.NickName = L"小明";
+  payload::SEVENT_RESPONSE_UpdateUserInfo accepted({2, 0}, L"{\"Status\":\"0\"}", true);
+  events.FireEvent(&accepted);
+  EXPECT_FALSE(IsWindowVisible(dialog.GetHWND()));
+}
+
+}  // namespace
+}  // namespace ombrix::test
