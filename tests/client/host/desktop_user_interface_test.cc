@@ -198,6 +198,11 @@ TEST_F(DesktopUserInterfaceTest, TheSettingsDialogsBrowseButtonAsksTheLibrarysFo
   backend_->ClearActions();
   backend_->QueueFolderChoice(W(chosen));
   ASSERT_TRUE(uilib::test_driver::Click(pm, L"navigateFolder"));
+  // Whether the quota check could measure it is found off the GUI thread.
+  ASSERT_TRUE(ombrix::test::WaitUntil([&] {
+    uilib::test_driver::Pump();
+    return !settings->measuring();
+  }));
   auto asked = backend_->ActionsOf("folder_chooser");
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].hwnd, dialog);
