@@ -6,6 +6,7 @@
 #include "client/host/client_composition.h"
 #include "client/host/web_logic_adapter.h"
 #include "client/host/window_links.h"
+#include "client/ui/avatar/avatar_upload_address.h"
 #include "client/ui/avatar/ob_update_user_image_dlg.h"
 #include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/ob_frame_wnd.h"
@@ -174,8 +175,7 @@ void DesktopUserInterface::PlaceLoginWindow(bool hidden) {
 
 void DesktopUserInterface::OpenAvatarEditor(OBApplication* app, const std::wstring& key, const uilib::RECT& at) {
   if (!frame_ || composition_.web_logic() == nullptr) return;
-  const std::wstring upload = COBUpdateUserImageDlg::UploadUrlBeside(
-      composition_.web_logic()->manager().ServerConfig().GetServerUrlForCommand(L"ClientInterfaceServer"));
+  const std::wstring upload = AvatarUploadUrl(composition_.web_logic()->manager().ServerConfig());
   if (upload.empty()) {
     LogWarn(L"UI: no upload address for the avatar editor yet\n");
     return;

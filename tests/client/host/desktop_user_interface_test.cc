@@ -20,10 +20,12 @@
 #include "client/ui/login/ob_login_wnd.h"
 #include "client/ui/tray/ob_wnd_tray.h"
 #include "runtime/base/thread_message_queue.h"
+#include "runtime/http/download_to_file.h"
 #include "runtime/util/edition.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
+#include "tests/support/web_standin.h"
 #include "uilib/backend/headless/headless_backend.h"
 #include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/notify_icon.h"
@@ -276,14 +278,19 @@ TEST_F(DesktopUserInterfaceTest, TheProfileEditorOpensTheAvatarEditorOverItselfW
   windows.OpenAvatarEditor(L"key-1", uilib::RECT{10, 10, 530, 450});
   EXPECT_EQ(ui_->avatar_editor(), nullptr);
 
-  ombrix::test::WriteFile(dir_.Sub("gsc.test"),
-                          "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Node>\n"
-                          "  <ClientInterfaceServer><Rule><Server>http://127.0.0.1:9/</Server></Rule>"
-                          "</ClientInterfaceServer>\n</Node>\n");
+  // The web stand-in's own configuration, fetched from it: its servers
+  // are a host and a port, and the page posts beside its commands.
+  ombrix::test::WebStandin standin;
+  ASSERT_TRUE(standin.running());
+  ASSERT_TRUE(brx::http::DownloadToFile(standin.base_url() + "/gsc", dir_.Sub("gsc.test"), {}));
   composition_.web_logic()->manager().ServerConfig().LoadLocalConfig(L"gsc");
   windows.OpenAvatarEditor(L"key-1", uilib::RECT{10, 10, 530, 450});
   ASSERT_NE(ui_->avatar_editor(), nullptr);
   COBUpdateUserImageDlg* editor = ui_->avatar_editor();
+  std::string host = standin.host();
+  host.replace(host.find(':'), 1, "%3A");
+  EXPECT_NE(editor->PageUrl().find("?upload=http%3A%2F%2F" + host + "%2FUploadHeadImage.axd"), std::string::npos)
+      << editor->PageUrl();
   EXPECT_EQ(editor->owner(), profile->GetHWND());
   EXPECT_EQ(editor->key(), L"key-1");
   EXPECT_NE(editor->GetHWND(), 0u);

@@ -15,8 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "client/core/event_chain.h"
 #include "client/ui/avatar/avatar_request.h"
+#include "client/ui/avatar/avatar_upload_address.h"
 #include "client/ui/avatar/ob_update_user_image_dlg.h"
+#include "client/web/web_logic_manager.h"
+#include "runtime/base/thread.h"
+#include "runtime/http/download_to_file.h"
 #include "runtime/http/http_session.h"
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
@@ -198,8 +203,8 @@ std::vector<Json::Value> HeadUploads(WebStandin& s, const std::string& account) 
 
 // The editor on the installed page, uploading to `web`, its browser
 // recorded into `*page` once made.
-std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const WebStandin& web, HeadImages* heads,
-                                                  RecordingBrowser** page) {
+std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const std::wstring& upload_url,
+                                                  HeadImages* heads, RecordingBrowser** page) {
   COBUpdateUserImageDlg::Setup setup;
   setup.host = heads;
   setup.browser_factory = [page](uilib::HWND host, const uilib::RECT& rect) -> std::unique_ptr<uilib::BrowserHost> {
@@ -211,8 +216,13 @@ std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const WebSt
   };
   setup.program_dir = brx::util::Utf8ToWide(DistDir());
   setup.game_id = L"other";
-  setup.upload_url = brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd");
+  setup.upload_url = upload_url;
   return std::make_unique<COBUpdateUserImageDlg>(owner, std::move(setup));
+}
+
+std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const WebStandin& web, HeadImages* heads,
+                                                  RecordingBrowser** page) {
+  return MakeEditor(owner, brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd"), heads, page);
 }
 
 TEST(AvatarDisplayTest, PickCropUploadAndCloseInTheRealPage) {
@@ -301,6 +311,42 @@ TEST(AvatarDisplayTest, PickCropUploadAndCloseInTheRealPage) {
   EXPECT_EQ(1u, page->Count(AvatarRequest::Kind::kClose));
   EXPECT_EQ(2u, page->Count(AvatarRequest::Kind::kUpload));
   editor.reset();
+}
+
+// The editor as the client opens it: the upload address comes from the
+// web stand-in's own server configuration, downloaded and read by the
+// client's web logic, and the picture goes up through it.
+TEST(AvatarDisplayTest, OpensAndUploadsWithTheStandInsOwnServerConfiguration) {
+  WebStandin web;
+  ASSERT_TRUE(web.running());
+  const std::wstring key = KeyOf(web, "demo", "ombrix2024");
+  TempDir program;
+  ASSERT_TRUE(brx::http::DownloadToFile(web.base_url() + "/gsc", program.Sub("gsc"), {}));
+  EventChain chain;
+  WebLogicOptions options;
+  options.program_folder = brx::util::Utf8ToWide(program.path());
+  WebLogicManager manager(&chain, options);
+  ASSERT_TRUE(manager.Start(brx::base::CurrentThreadId()));
+  const std::wstring upload = AvatarUploadUrl(manager.ServerConfig());
+  ASSERT_FALSE(upload.empty()) << "no upload address from the stand-in's configuration";
+
+  OwnerWindow owner;
+  owner.Create(0, L"owner", uilib::WS_POPUP, 0, 5, 5, 520, 440);
+  HeadImages heads;
+  RecordingBrowser* page = nullptr;
+  auto editor = MakeEditor(owner, upload, &heads, &page);
+  ASSERT_TRUE(editor->ShowAt({40, 40, 560, 480}, key));
+  ASSERT_TRUE(RunUntil([&] { return page != nullptr && page->LocationName() == L"更换头像 - ready"; }));
+  EXPECT_TRUE(uilib::IsWindowVisible(*editor));
+  uilib::gtk_testing::Iterate(300);
+  Shoot(*editor, "avatar-editor-standin-config.png");
+  ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
+  ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - picked"; }));
+  ASSERT_TRUE(page->Run("UploadPicture", {}));
+  ASSERT_TRUE(RunUntil([&] { return heads.sent.size() == 1; })) << brx::util::WideToUtf8(page->LocationName());
+  EXPECT_EQ(3u, HeadUploads(web, "demo").size());
+  editor.reset();
+  manager.Stop();
 }
 
 // The user's own hands: a right-button drag does not reach the page, a
