@@ -20,8 +20,10 @@
 #include "runtime/http/service_hosts.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/edition.h"
+#include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/browser_host.h"
+#include "uilib/notify_icon.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/ui_backend.h"
 #include "uilib/win_api.h"
@@ -29,9 +31,22 @@
 namespace {
 
 constexpr uilib::DWORD kOverlappedWindow = 0x00CF0000;  // WS_OVERLAPPEDWINDOW
-constexpr int kIconSignedOut = 156;
 
 const wchar_t* OrEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
+
+// The program's icon resources are pictures beside it: "OBHost<id>.png".
+// One that is missing stays unregistered, and its windows and the tray
+// show what the desktop shows for a program without an icon.
+void RegisterClientIcons(const std::wstring& program_folder) {
+  for (int id : {OBWndTray::kIconSignedOut, OBWndTray::kIconSignedIn, OBWndTray::kIconBlink}) {
+    const std::wstring path = program_folder + L"/OBHost" + std::to_wstring(id) + L".png";
+    if (brx::util::FileExists(path)) {
+      uilib::RegisterIconResource(id, brx::util::WideToUtf8(path));
+    } else {
+      LogWarn(L"UI: the icon picture %ls is missing\n", path.c_str());
+    }
+  }
+}
 
 // The editor's uploaded picture becomes the user's head image on the
 // service.
@@ -75,6 +90,7 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   const std::wstring skin = L"OBSkin/" + game_id;
   const wchar_t* title = OrEmpty(UIStringTable::GetString(STRING_OMBRIX));
 
+  RegisterClientIcons(app->program_folder());
   uilib::CPaintManagerUI::SetResourceInstance(0);
   uilib::CPaintManagerUI::InitToolTips(skin + L"/tooltips.xml");
 
@@ -151,7 +167,7 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
 
   if (tray_ && tray_->GetHWND() != 0) tray_->SetTargetWindow(login_->GetHWND());
   login_->FocusInput();
-  uilib::SendMessage(login_->GetHWND(), uilib::WM_SETICON, 1, kIconSignedOut);
+  uilib::SendMessage(login_->GetHWND(), uilib::WM_SETICON, 1, OBWndTray::kIconSignedOut);
 }
 
 void DesktopUserInterface::PlaceLoginWindow(bool hidden) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,8 @@ class DesktopUserInterfaceTest : public ::testing::Test {
     ASSERT_NE(backend_, nullptr);
     fs::copy(DistDir() + "/OBSkin", dir_.Sub("OBSkin"), fs::copy_options::recursive);
     fs::copy(DistDir() + "/games", dir_.Sub("games"), fs::copy_options::recursive);
+    for (const char* icon : {"OBHost156.png", "OBHost157.png", "OBHost158.png"})
+      if (fs::exists(DistDir() + "/" + icon)) fs::copy_file(DistDir() + "/" + icon, dir_.Sub(icon));
     ASSERT_TRUE(brx::util::CopyFileOver(W(DistDir() + "/OBVerCustom.dll"), W(dir_.Sub("OBVerCustom.dll"))));
     ombrix::test::WriteFile(dir_.Sub("OBVerCustom.ini"), "GameId=other\nKey=OB-TEST\nInstallHook=0\n"
                                                          "GlobalConfig=http://127.0.0.1:9/\n");
@@ -131,6 +134,15 @@ TEST_F(DesktopUserInterfaceTest, MakesTheThreeWindowsLinkedWithTheLoginWindowInF
   EXPECT_EQ(tray->target_window(), hwnd);
   ASSERT_NE(backend_->GetNotifyIconForTesting(), nullptr);
   EXPECT_EQ(backend_->GetNotifyIconForTesting()->GetIconId(), 156);
+  // Each icon id has its own picture from the program folder.
+  std::set<std::string> pictures;
+  for (int id : {156, 157, 158}) {
+    const std::string path = uilib::GetIconResourcePath(id);
+    EXPECT_EQ(path, dir_.Sub("OBHost" + std::to_string(id) + ".png"));
+    pictures.insert(ombrix::test::ReadFile(path));
+  }
+  EXPECT_EQ(pictures.size(), 3u);
+  EXPECT_EQ(pictures.count(""), 0u);
   // The current game's tool tips.
   EXPECT_EQ(uilib::CPaintManagerUI::GetToolTipFor(L"closebtn"), L"关闭");
 
