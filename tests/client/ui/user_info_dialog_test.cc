@@ -281,6 +281,9 @@ TEST(UserInfoDialogTest, SavingChecksTheNicknameEvenWhenOnlyTheMoodWasEdited) {
   EXPECT_TRUE(host.infos.empty());
   EXPECT_TRUE(IsWindowVisible(dialog.GetHWND()));
   EXPECT_EQ(C(L"nickname_edit_error_info")->GetText(), L"昵称不能为空");
+  std::filesystem::create_directories(BinaryDir() + "/test-output/settings");
+  EXPECT_TRUE(HeadlessBackend::Current()->RenderWindowToPng(
+      dialog.GetHWND(), BinaryDir() + "/test-output/settings/user_info_no_nickname.png"));
 
   // With a name the same OK sends both, and closes once it is accepted.
   ASSERT_TRUE(driver::TypeInto(pm, L"nickname_edit", L"小明"));
