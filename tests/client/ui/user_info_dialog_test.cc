@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -116,22 +117,36 @@ std::wstring RoleJson(int n) {
   return out + L"]";
 }
 
-TEST(UserInfoDialogTest, ProfileRolesNicknameRulesAndSavePayloads) {
-  UseHeadlessBackend();
+// The dialog on the default skin for the user in `host`, its requests
+// recorded.
+class UserInfoDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UseHeadlessBackend();
+    context.skin_folder = DefaultSkin();
+    host.user.Account = L"abcdef";
+    host.user.Mood = L"心情";
+  }
+  void Open() {
+    dialog = std::make_unique<CUserInfoDialog>(&host, &events, &context);
+    ASSERT_NE(dialog->CreateDialogWindow(0), 0u);
+  }
+  CControlUI* C(const wchar_t* name) { return dialog->paint_manager().FindControlQuiet(name); }
+
   ControlContext context;
-  context.skin_folder = DefaultSkin();
   EventChain events;
   RecordingUserHost host;
-  host.user.Account = L"abcdef";
+  std::unique_ptr<CUserInfoDialog> dialog;
+};
+
+TEST_F(UserInfoDialogTest, ProfileRolesNicknameRulesAndSavePayloads) {
   host.user.NickName = L"旧昵称";
-  host.user.Mood = L"心情";
   host.user.Province = L"江苏";
   host.user.City = L"苏州";
   host.user.DisplayRoleId = L"r2";
-  CUserInfoDialog dialog(&host, &events, &context);
-  ASSERT_NE(dialog.CreateDialogWindow(0), 0u);
+  ASSERT_NO_FATAL_FAILURE(Open());
+  CUserInfoDialog& dialog = *this->dialog;
   auto& pm = dialog.paint_manager();
-  auto C = [&](const wchar_t* name) { return pm.FindControlQuiet(name); };
   auto* province = static_cast<CComboUI*>(C(L"province_combo"));
   auto* city = static_cast<CComboUI*>(C(L"city_combo"));
   const FromHandle origin{2, 0};
@@ -244,27 +259,13 @@ TEST(UserInfoDialogTest, ProfileRolesNicknameRulesAndSavePayloads) {
   EXPECT_EQ(host.editors[0].substr(0, 6), L"key-1@");
 }
 
-}  // namespace
-}  // namespace ombrix::test
-
-namespace ombrix::test {
-namespace {
-
 // A record without a nickname (a user who never chose one): editing only
 // the mood must not send an empty nickname; the check runs on OK and
 // Apply as it does while typing, and the dialog waits for a name.
-TEST(UserInfoDialogTest, SavingChecksTheNicknameEvenWhenOnlyTheMoodWasEdited) {
-  UseHeadlessBackend();
-  ControlContext context;
-  context.skin_folder = DefaultSkin();
-  EventChain events;
-  RecordingUserHost host;
-  host.user.Account = L"abcdef";
-  host.user.Mood = L"心情";
-  CUserInfoDialog dialog(&host, &events, &context);
-  ASSERT_NE(dialog.CreateDialogWindow(0), 0u);
+TEST_F(UserInfoDialogTest, SavingChecksTheNicknameEvenWhenOnlyTheMoodWasEdited) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  CUserInfoDialog& dialog = *this->dialog;
   auto& pm = dialog.paint_manager();
-  auto C = [&](const wchar_t* name) { return pm.FindControlQuiet(name); };
   payload::SEVENT_RESPONSE_GetUserAccountByAccount refreshed({2, 0}, L"", true, L"");
   events.FireEvent(&refreshed);
   dialog.ShowDialog(nullptr);

@@ -225,6 +225,21 @@ std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const WebSt
   return MakeEditor(owner, brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd"), heads, page);
 }
 
+// The editor over an owner window, shown at (40, 40) with its page ready
+// for the user of `key`.
+struct ShownEditor {
+  bool Show(const std::wstring& upload_url, const std::wstring& key) {
+    owner.Create(0, L"owner", uilib::WS_POPUP, 0, 5, 5, 520, 440);
+    editor = MakeEditor(owner, upload_url, &heads, &page);
+    return editor->ShowAt({40, 40, 560, 480}, key) &&
+           RunUntil([&] { return page != nullptr && page->LocationName() == L"更换头像 - ready"; });
+  }
+  OwnerWindow owner;
+  HeadImages heads;
+  RecordingBrowser* page = nullptr;
+  std::unique_ptr<COBUpdateUserImageDlg> editor;
+};
+
 TEST(AvatarDisplayTest, PickCropUploadAndCloseInTheRealPage) {
   WebStandin web;
   ASSERT_TRUE(web.running());
@@ -330,22 +345,18 @@ TEST(AvatarDisplayTest, OpensAndUploadsWithTheStandInsOwnServerConfiguration) {
   const std::wstring upload = AvatarUploadUrl(manager.ServerConfig());
   ASSERT_FALSE(upload.empty()) << "no upload address from the stand-in's configuration";
 
-  OwnerWindow owner;
-  owner.Create(0, L"owner", uilib::WS_POPUP, 0, 5, 5, 520, 440);
-  HeadImages heads;
-  RecordingBrowser* page = nullptr;
-  auto editor = MakeEditor(owner, upload, &heads, &page);
-  ASSERT_TRUE(editor->ShowAt({40, 40, 560, 480}, key));
-  ASSERT_TRUE(RunUntil([&] { return page != nullptr && page->LocationName() == L"更换头像 - ready"; }));
-  EXPECT_TRUE(uilib::IsWindowVisible(*editor));
+  ShownEditor shown;
+  ASSERT_TRUE(shown.Show(upload, key));
+  RecordingBrowser* page = shown.page;
+  EXPECT_TRUE(uilib::IsWindowVisible(*shown.editor));
   uilib::gtk_testing::Iterate(300);
-  Shoot(*editor, "avatar-editor-standin-config.png");
+  Shoot(*shown.editor, "avatar-editor-standin-config.png");
   ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
   ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - picked"; }));
   ASSERT_TRUE(page->Run("UploadPicture", {}));
-  ASSERT_TRUE(RunUntil([&] { return heads.sent.size() == 1; })) << brx::util::WideToUtf8(page->LocationName());
+  ASSERT_TRUE(RunUntil([&] { return shown.heads.sent.size() == 1; })) << brx::util::WideToUtf8(page->LocationName());
   EXPECT_EQ(3u, HeadUploads(web, "demo").size());
-  editor.reset();
+  shown.editor.reset();
   manager.Stop();
 }
 
@@ -356,13 +367,11 @@ TEST(AvatarDisplayTest, TheSquareFollowsTheLeftButtonOnly) {
   WebStandin web;
   ASSERT_TRUE(web.running());
   const std::wstring key = KeyOf(web, "demo", "ombrix2024");
-  OwnerWindow owner;
-  owner.Create(0, L"owner", uilib::WS_POPUP, 0, 5, 5, 520, 440);
-  HeadImages heads;
-  RecordingBrowser* page = nullptr;
-  auto editor = MakeEditor(owner, web, &heads, &page);
-  ASSERT_TRUE(editor->ShowAt({40, 40, 560, 480}, key));
-  ASSERT_TRUE(RunUntil([&] { return page != nullptr && page->LocationName() == L"更换头像 - ready"; }));
+  ShownEditor shown;
+  ASSERT_TRUE(shown.Show(brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd"), key));
+  RecordingBrowser* page = shown.page;
+  HeadImages& heads = shown.heads;
+  std::unique_ptr<COBUpdateUserImageDlg>& editor = shown.editor;
   ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
   ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - picked"; }));
   uilib::gtk_testing::Iterate(300);  // laid out before the pointer comes
