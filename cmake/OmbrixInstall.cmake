@@ -44,6 +44,9 @@ ombrix_install_file(uninstaller/program/OBUninstall.xml .)
 foreach(id 100 101 102)
   ombrix_install_file(launcher/program/icons/tray${id}.png .)
 endforeach()
+foreach(id 156 157 158)
+  ombrix_install_file(client/host/program/icons/OBHost${id}.png .)
+endforeach()
 ombrix_install_file(client/host/games/other.xml games)
 ombrix_install_folder(client/ui/html html)    # the local pages of the main window and the user card
 ombrix_install_folder(client/ui/avatar/OBPaint OBPaint)  # the avatar editor page, OBPaint/<game id>

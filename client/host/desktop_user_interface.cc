@@ -6,6 +6,7 @@
 #include "client/host/client_composition.h"
 #include "client/host/web_logic_adapter.h"
 #include "client/host/window_links.h"
+#include "client/ui/avatar/avatar_upload_address.h"
 #include "client/ui/avatar/ob_update_user_image_dlg.h"
 #include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/ob_frame_wnd.h"
@@ -19,8 +20,10 @@
 #include "runtime/http/service_hosts.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/util/edition.h"
+#include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/browser_host.h"
+#include "uilib/notify_icon.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/ui_backend.h"
 #include "uilib/win_api.h"
@@ -28,9 +31,22 @@
 namespace {
 
 constexpr uilib::DWORD kOverlappedWindow = 0x00CF0000;  // WS_OVERLAPPEDWINDOW
-constexpr int kIconSignedOut = 156;
 
 const wchar_t* OrEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
+
+// The program's icon resources are pictures beside it: "OBHost<id>.png".
+// One that is missing stays unregistered, and its windows and the tray
+// show what the desktop shows for a program without an icon.
+void RegisterClientIcons(const std::wstring& program_folder) {
+  for (int id : {OBWndTray::kIconSignedOut, OBWndTray::kIconSignedIn, OBWndTray::kIconBlink}) {
+    const std::wstring path = program_folder + L"/OBHost" + std::to_wstring(id) + L".png";
+    if (brx::util::FileExists(path)) {
+      uilib::RegisterIconResource(id, brx::util::WideToUtf8(path));
+    } else {
+      LogWarn(L"UI: the icon picture %ls is missing\n", path.c_str());
+    }
+  }
+}
 
 // The editor's uploaded picture becomes the user's head image on the
 // service.
@@ -74,6 +90,7 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   const std::wstring skin = L"OBSkin/" + game_id;
   const wchar_t* title = OrEmpty(UIStringTable::GetString(STRING_OMBRIX));
 
+  RegisterClientIcons(app->program_folder());
   uilib::CPaintManagerUI::SetResourceInstance(0);
   uilib::CPaintManagerUI::InitToolTips(skin + L"/tooltips.xml");
 
@@ -150,7 +167,7 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
 
   if (tray_ && tray_->GetHWND() != 0) tray_->SetTargetWindow(login_->GetHWND());
   login_->FocusInput();
-  uilib::SendMessage(login_->GetHWND(), uilib::WM_SETICON, 1, kIconSignedOut);
+  uilib::SendMessage(login_->GetHWND(), uilib::WM_SETICON, 1, OBWndTray::kIconSignedOut);
 }
 
 void DesktopUserInterface::PlaceLoginWindow(bool hidden) {
@@ -174,8 +191,7 @@ void DesktopUserInterface::PlaceLoginWindow(bool hidden) {
 
 void DesktopUserInterface::OpenAvatarEditor(OBApplication* app, const std::wstring& key, const uilib::RECT& at) {
   if (!frame_ || composition_.web_logic() == nullptr) return;
-  const std::wstring upload = COBUpdateUserImageDlg::UploadUrlBeside(
-      composition_.web_logic()->manager().ServerConfig().GetServerUrlForCommand(L"ClientInterfaceServer"));
+  const std::wstring upload = AvatarUploadUrl(composition_.web_logic()->manager().ServerConfig());
   if (upload.empty()) {
     LogWarn(L"UI: no upload address for the avatar editor yet\n");
     return;

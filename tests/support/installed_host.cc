@@ -62,6 +62,9 @@ long HostProcess::MainThreadWakeUps() const {
 InstalledHost::InstalledHost() : program_(dir_.Sub("program")) {
   fs::create_directories(program_);
   for (const char* name : {"OBHost.exe", "OBVerCustom.dll", "OBVerCustom.ini"}) CopyFromDist(name);
+  // The pictures of the program's icons, where the build made them.
+  for (const char* name : {"OBHost156.png", "OBHost157.png", "OBHost158.png"})
+    if (PathExists(DistDir() + "/" + name)) CopyFromDist(name);
   for (const char* folder : {"OBSkin", "games"})
     if (PathExists(DistDir() + "/" + folder))
       fs::copy(DistDir() + "/" + folder, Path(folder), fs::copy_options::recursive);

@@ -59,14 +59,6 @@ std::string COBUpdateUserImageDlg::PageUrl() const {
          "?upload=" + QueryEscape(brx::util::WideToUtf8(setup_.upload_url));
 }
 
-std::wstring COBUpdateUserImageDlg::UploadUrlBeside(const std::wstring& client_interface_url) {
-  size_t scheme = client_interface_url.find(L"://");
-  size_t path = client_interface_url.find(L'/', scheme == std::wstring::npos ? 0 : scheme + 3);
-  if (scheme == std::wstring::npos || path == std::wstring::npos) return L"";
-  size_t last = client_interface_url.rfind(L'/');
-  return client_interface_url.substr(0, last + 1) + L"UploadHeadImage.axd";
-}
-
 uilib::Region COBUpdateUserImageDlg::EditorRegion(int w, int h) {
   uilib::Region region;
   for (int y = 0; y < h; ++y) {

@@ -64,8 +64,6 @@ class COBUpdateUserImageDlg : public uilib::CWindowWnd, public uilib::ExternalHa
   // The page file and the address the browser loads it from.
   std::wstring MoviePath() const;
   std::string PageUrl() const;
-  // The upload address beside a ClientInterface.axd address.
-  static std::wstring UploadUrlBeside(const std::wstring& client_interface_url);
   // The window's shape for a w x h window: its corners cut by 4 pixels.
   static uilib::Region EditorRegion(int w, int h);
 

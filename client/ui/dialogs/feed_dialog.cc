@@ -8,6 +8,7 @@
 #include "runtime/util/json_parse.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/rich_edit_ui.h"
+#include "uilib/win_api.h"
 
 using namespace uilib;
 
@@ -91,6 +92,11 @@ void CFeedDialog::OnReply(const EventParameter* p) {
       if (auto* title = Find<CRichEditUI>(L"feedtitle")) title->SetText(L"");
       if (auto* content = Find<CRichEditUI>(L"feedlist")) content->SetText(L"");
       Close();
+      // Closing the form brought the main window to the front. Nothing on
+      // an X desktop keeps a note owned by the now hidden form above the
+      // main window (as an owned window would stay on Windows), so the
+      // note comes back in front, or the user never sees it.
+      SetForegroundWindow(message_->GetHWND());
       return;
     }
   }

@@ -1,13 +1,17 @@
 #include "client/ui/settings/configuration_dialog.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "client/core/config_keys.h"
 #include "client/core/config_store.h"
 #include "client/core/core_events.h"
 #include "client/ui/controls/dialog_builder_callback_ex.h"
-#include "client/ui/settings/store_folder_size.h"
+#include "client/ui/dialogs/warning_dialog.h"
+#include "client/ui/settings/folder_size_walk.h"
+#include "client/ui/settings/store_folder_choice.h"
+#include "runtime/logmaker/log.h"
 #include "runtime/platform/shell.h"
 #include "runtime/util/edition_registry.h"
 #include "runtime/util/registry.h"
@@ -31,6 +35,9 @@ constexpr wchar_t kAutoLoginOn[] = L"您已经设置了自动登录";
 constexpr wchar_t kAutoLoginOff[] = L"您没有设置自动登录";
 constexpr wchar_t kChooseFolderTitle[] = L"选择翎岚文件夹的保存位置";
 constexpr wchar_t kChangePasswordPage[] = L"/PTInfo/SafeCenter/GetPwd/ChgPwdStepInputAcc.aspx?pwdchoose=chgpwd";
+// Posted by the folder walks when they end.
+constexpr UINT kQuotaMeasured = WM_USER + 0x160;
+constexpr UINT kChosenFolderMeasured = WM_USER + 0x161;
 
 void Check(COptionUI* option, bool on) {
   if (option != nullptr) option->Selected(on, false);
@@ -54,7 +61,16 @@ CConfigurationDialog::~CConfigurationDialog() = default;
 HWND CConfigurationDialog::CreateDialogWindow(HWND owner) {
   owner_ = owner;
   // Created hidden: the visible bit of the usual dialog style is left out.
-  return Create(owner, L"OBConfigurationDialog", 0x86C80000 & ~WS_VISIBLE, 129);
+  HWND hwnd = Create(owner, L"OBConfigurationDialog", 0x86C80000 & ~WS_VISIBLE, 129);
+  if (hwnd != 0) {
+    quota_walk_ = std::make_unique<FolderSizeWalk>(hwnd, kQuotaMeasured);
+    chosen_walk_ = std::make_unique<FolderSizeWalk>(hwnd, kChosenFolderMeasured);
+  }
+  return hwnd;
+}
+
+bool CConfigurationDialog::measuring() const {
+  return (quota_walk_ && quota_walk_->busy()) || (chosen_walk_ && chosen_walk_->busy());
 }
 
 std::wstring CConfigurationDialog::GameId() const { return host_.config->games().GetCurrentGameId(); }
@@ -67,6 +83,7 @@ void CConfigurationDialog::InitControls() {
   page1_ = Find(L"Container1");
   page2_ = Find(L"Container2");
   apply_ = Find<CButtonUI>(L"SetBtn");
+  ok_ = Find(L"OKBtn");
 
   duration_.Init(Find<CButtonUI>(L"durationUpBtn"), Find<CRichEditUI>(L"durationEdit"),
                  Find<CButtonUI>(L"durationDownBtn"), 1, 3600, 1, 5, SpinValue::Kind::kInteger);
@@ -118,10 +135,19 @@ LRESULT CConfigurationDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lpar
     if (wparam == VK_ESCAPE) Close();
     return 0;
   }
+  if (msg == kQuotaMeasured) {
+    OnQuotaMeasured();
+    return 0;
+  }
+  if (msg == kChosenFolderMeasured) {
+    OnChosenFolderMeasured();
+    return 0;
+  }
   return OBUIWindow::HandleMessage(msg, wparam, lparam);
 }
 
 void CConfigurationDialog::Show(int tab) {
+  EndFolderCheck(false);
   LoadNormal();
   LoadAccel();
   LoadSound();
@@ -154,6 +180,7 @@ void CConfigurationDialog::Show(int tab) {
 }
 
 void CConfigurationDialog::Close() {
+  EndFolderCheck(false);
   if (owner_ != 0) {
     uilib::EnableWindow(owner_, true);
     uilib::SetForegroundWindow(owner_);
@@ -260,10 +287,22 @@ void CConfigurationDialog::LoadAutoLoginText() {
   if (auto_login_text_ != nullptr) auto_login_text_->SetText(on ? kAutoLoginOn : kAutoLoginOff);
 }
 
-void CConfigurationDialog::Save() {
+bool CConfigurationDialog::Save() {
   SystemConfig& system = host_.config->system();
   GameConfigSet& games = host_.config->games();
   const std::wstring game = GameId();
+  // A typed folder is checked before anything is written, so a refusal
+  // loses none of the other edits.
+  StoreFolderChoice custom;
+  const bool to_custom = !Checked(save_default_) && !Checked(save_documents_) && Checked(save_custom_) &&
+                         !TextOf(navigate_edit_).empty();
+  if (to_custom) {
+    custom = CheckStoreFolder(TextOf(navigate_edit_));
+    if (!custom.refusal.empty()) {
+      Warn(custom.refusal);
+      return false;
+    }
+  }
 
   host_.config->SetAutoStart(Checked(auto_start_));
   if (Checked(auto_login_)) {
@@ -297,10 +336,10 @@ void CConfigurationDialog::Save() {
     system.SetStoreType(L"default");
   } else if (Checked(save_documents_)) {
     system.SetStoreType(L"mydocument");
-  } else if (Checked(save_custom_) && !TextOf(navigate_edit_).empty()) {
+  } else if (to_custom) {
     // The type first: setting it clears the stored path.
     system.SetStoreType(L"custom");
-    system.SetStorePath(TextOf(navigate_edit_));
+    system.SetStorePath(custom.folder);
   }
   if (Checked(remind_quota_)) {
     system.SetConfigValue(config_keys::kQuotaEnable, L"1");
@@ -315,28 +354,78 @@ void CConfigurationDialog::Save() {
     payload::SEVENT_CONFIG_CHANGE_GAME game_changed(game, payload::kConfigFromSettingsDialog, 0);
     host_.events->FireEvent(&game_changed);
   }
+  return true;
 }
 
 bool CConfigurationDialog::RunQuotaCheck() {
-  const SystemConfig& system = host_.config->system();
-  // A user who switched the reminder off is not reminded.
-  if (system.GetConfigValue(config_keys::kQuotaEnable, L"0") != L"1") return false;
-  const std::wstring path = system.GetStorePath();
-  if (path.empty()) return false;
-  int megabytes = system.GetQuotaSize();
-  if (!ExceedsQuota(StoreFolderSize(path), megabytes)) return false;
+  if (!quota_walk_) return false;
+  // The folder the screenshots really go to (never empty: a fresh install
+  // keeps them below the program folder). The reminder box is the
+  // dialog's own setting; this check does not consult it.
+  quota_walk_->Start(host_.config->system().GetSnapshotDirectory(), host_.store_walk);
+  return true;
+}
+
+void CConfigurationDialog::OnQuotaMeasured() {
+  std::optional<FolderSize> size = quota_walk_->Take();
+  if (!size) return;
+  const int megabytes = host_.config->system().GetQuotaSize();
+  // What a cut-short walk counted is already a lower bound.
+  if (!ExceedsQuota(size->bytes, megabytes)) {
+    if (!size->complete) LogWarn(L"settings: the screenshot folder is too big to be measured against its quota\n");
+    return;
+  }
   if (!uilib::IsWindowVisible(GetHWND())) Show(3);
   if (host_.show_quota_overflow) host_.show_quota_overflow(megabytes);
-  return true;
 }
 
 void CConfigurationDialog::ChooseFolder() {
   // Opened where the field points, so a second browse starts from the
   // first one's choice.
-  std::wstring folder = navigate_edit_ != nullptr ? navigate_edit_->GetText() : std::wstring();
+  const std::wstring before = TextOf(navigate_edit_);
+  std::wstring folder = before;
   if (!host_.choose_folder || !host_.choose_folder(GetHWND(), kChooseFolderTitle, &folder)) return;
-  if (navigate_edit_ != nullptr) navigate_edit_->SetText(folder);
-  SetDirty(true);
+  StoreFolderChoice choice = CheckStoreFolder(folder);
+  if (!choice.refusal.empty()) {
+    Warn(choice.refusal);
+    return;
+  }
+  if (!chosen_walk_) return;
+  // The quota check must be able to measure the folder the screenshots
+  // will go to. Until that is known the choice stands in the field and
+  // nothing can be saved.
+  folder_before_check_ = before;
+  checking_folder_ = true;
+  if (navigate_edit_ != nullptr) navigate_edit_->SetText(choice.folder);
+  Enable(ok_, false);
+  Enable(apply_, false);
+  Enable(navigate_folder_, false);
+  chosen_walk_->Start(SystemConfig::NormalizeSnapshotDirectory(choice.folder), host_.store_walk);
+}
+
+void CConfigurationDialog::OnChosenFolderMeasured() {
+  std::optional<FolderSize> size = chosen_walk_->Take();
+  if (!size) return;
+  EndFolderCheck(size->complete);
+  if (!size->complete) Warn(kStoreFolderTooBig);
+}
+
+void CConfigurationDialog::EndFolderCheck(bool accepted) {
+  if (!checking_folder_) return;
+  checking_folder_ = false;
+  if (chosen_walk_) chosen_walk_->Stop();
+  if (!accepted && navigate_edit_ != nullptr) navigate_edit_->SetText(folder_before_check_);
+  Enable(ok_, true);
+  Enable(navigate_folder_, Checked(save_custom_));
+  SetDirty(dirty_ || accepted);
+}
+
+void CConfigurationDialog::Warn(const std::wstring& text) {
+  if (!warning_) {
+    warning_ = std::make_unique<CWarningDialog>(host_.controls != nullptr ? host_.controls->skin_folder : L"");
+    warning_->CreateOwned(GetHWND(), L"OBWarningDialog");
+  }
+  warning_->Show(L"提示", text);
 }
 
 void CConfigurationDialog::CancelAutoLogin() {
@@ -368,11 +457,9 @@ void CConfigurationDialog::Notify(TNotifyUI& msg) {
     } else if (name == L"Container2Btn1") {
       SelectPage(2);
     } else if (name == L"OKBtn") {
-      Save();
-      Close();
+      if (Save()) Close();
     } else if (sender == apply_) {
-      Save();
-      SetDirty(false);
+      if (Save()) SetDirty(false);
     } else if (name == L"CancelBtn" || name == L"CloseBtn") {
       Close();
     } else if (sender == navigate_folder_) {

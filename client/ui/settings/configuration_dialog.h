@@ -9,8 +9,11 @@
 #include "client/ui/base/ob_ui_window.h"
 #include "client/ui/controls/control_context.h"
 #include "client/ui/controls/spin_edit.h"
+#include "client/ui/settings/store_folder_size.h"
 
+class CWarningDialog;
 class ConfigStore;
+class FolderSizeWalk;
 
 namespace brx::platform {
 class Shell;
@@ -48,6 +51,9 @@ struct ConfigurationDialogHost {
   std::function<void(int megabytes)> show_quota_overflow;
   // Where the account provider's pages live ("https://host").
   std::wstring account_site;
+  // How far a walk of the screenshot folder may go (the quota check, and
+  // the check of a newly chosen folder).
+  FolderWalkLimits store_walk;
 };
 
 // The settings dialog: five tabs on two pages. It loads every setting
@@ -74,14 +80,21 @@ class CConfigurationDialog : public OBUIWindow {
   // the page that holds the tab.
   void Show(int tab);
   void Close();
-  void Save();
-  // After sign-in: warns when the store folder holds more than the quota
-  // and the user asked to be reminded. True when it warned.
+  // Writes every value and tells the client; false, with nothing written
+  // and the reason shown, when the typed screenshot folder cannot be used.
+  bool Save();
+  // After sign-in: measures the screenshot folder off the GUI thread and,
+  // when it holds more than the quota, shows this dialog on the folder tab
+  // with the quota note, whether or not the reminder box is ticked. False
+  // when there is no window to hear the result.
   bool RunQuotaCheck();
 
   uint32_t current_tab() const { return current_tab_; }
   uint32_t current_page() const { return current_page_; }
   bool dirty() const { return dirty_; }
+  // A folder walk (the quota check or a chosen folder's check) is under way.
+  bool measuring() const;
+  CWarningDialog* warning_dialog() const { return warning_.get(); }
 
  protected:
   void InitControls() override;
@@ -98,6 +111,10 @@ class CConfigurationDialog : public OBUIWindow {
   void SetSoundBoxesEnabled(bool enabled);
   void SetFolderEditEnabled(bool enabled);
   void ChooseFolder();
+  void OnChosenFolderMeasured();
+  void EndFolderCheck(bool accepted);
+  void OnQuotaMeasured();
+  void Warn(const std::wstring& text);
   void CancelAutoLogin();
   std::wstring GameId() const;
 
@@ -140,4 +157,14 @@ class CConfigurationDialog : public OBUIWindow {
 
   uilib::CRichEditUI* key_edits_[4] = {};
   uilib::COptionUI* time_shot_ = nullptr;
+  uilib::CControlUI* ok_ = nullptr;
+
+  std::unique_ptr<CWarningDialog> warning_;
+  // A chosen folder is in the field and being checked; the field's text
+  // before it went in.
+  bool checking_folder_ = false;
+  std::wstring folder_before_check_;
+  // Declared last: stopped before anything they report to goes.
+  std::unique_ptr<FolderSizeWalk> quota_walk_;
+  std::unique_ptr<FolderSizeWalk> chosen_walk_;
 };

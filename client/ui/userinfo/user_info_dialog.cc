@@ -307,18 +307,19 @@ void CUserInfoDialog::ShowError(const std::wstring& text) {
 
 void CUserInfoDialog::HideDialog() { uilib::ShowWindow(GetHWND(), SW_HIDE); }
 
-bool CUserInfoDialog::CheckNickname() {
-  HideError();
+std::wstring CUserInfoDialog::NicknameError() const {
   const std::wstring text = nickname_ != nullptr ? nickname_->GetText() : L"";
   // Counted in the ANSI code page: two bytes per Chinese character.
   std::string bytes = brx::util::WideToAnsi(text);
   if (bytes.size() > 259) bytes.resize(259);
-  std::wstring error;
-  if (text.empty()) {
-    error = L"昵称不能为空";
-  } else if (bytes.size() > kMaxNicknameBytes) {
-    error = L"昵称最多为八个汉字";
-  }
+  if (text.empty()) return L"昵称不能为空";
+  if (bytes.size() > kMaxNicknameBytes) return L"昵称最多为八个汉字";
+  return L"";
+}
+
+bool CUserInfoDialog::CheckNickname() {
+  HideError();
+  const std::wstring error = NicknameError();
   if (error.empty()) {
     SetModified(true);
     return true;
@@ -330,9 +331,16 @@ bool CUserInfoDialog::CheckNickname() {
 }
 
 void CUserInfoDialog::Save() {
-  // A nickname the local check rejected is never sent; the dialog stays
-  // open with the error showing.
+  // A nickname the local check rejects is never sent; the dialog stays
+  // open with the error showing. The record's own nickname is checked too
+  // (it may be empty), not only one the user typed, and the other edits
+  // stay pending for the next try.
   if (ErrorVisible()) return;
+  const std::wstring nickname_error = NicknameError();
+  if (!nickname_error.empty()) {
+    ShowError(nickname_error);
+    return;
+  }
   const std::wstring nickname = nickname_ != nullptr ? nickname_->GetText() : L"";
   const std::wstring province = province_ != nullptr ? province_->GetText() : L"";
   const std::wstring city = city_ != nullptr ? city_->GetText() : L"";

@@ -105,6 +105,8 @@ class CUserInfoDialog : public OBUIWindow {
   void ShowRowsInView();
   void SetRoleLabel(const std::wstring& name);
   int SelectedRow() const;
+  // The local nickname rule's error text, empty when the name may be sent.
+  std::wstring NicknameError() const;
   bool CheckNickname();
   void Save();
   void SetModified(bool modified);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -20,10 +21,12 @@
 #include "client/ui/login/ob_login_wnd.h"
 #include "client/ui/tray/ob_wnd_tray.h"
 #include "runtime/base/thread_message_queue.h"
+#include "runtime/http/download_to_file.h"
 #include "runtime/util/edition.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
+#include "tests/support/web_standin.h"
 #include "uilib/backend/headless/headless_backend.h"
 #include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/notify_icon.h"
@@ -49,6 +52,8 @@ class DesktopUserInterfaceTest : public ::testing::Test {
     ASSERT_NE(backend_, nullptr);
     fs::copy(DistDir() + "/OBSkin", dir_.Sub("OBSkin"), fs::copy_options::recursive);
     fs::copy(DistDir() + "/games", dir_.Sub("games"), fs::copy_options::recursive);
+    for (const char* icon : {"OBHost156.png", "OBHost157.png", "OBHost158.png"})
+      if (fs::exists(DistDir() + "/" + icon)) fs::copy_file(DistDir() + "/" + icon, dir_.Sub(icon));
     ASSERT_TRUE(brx::util::CopyFileOver(W(DistDir() + "/OBVerCustom.dll"), W(dir_.Sub("OBVerCustom.dll"))));
     ombrix::test::WriteFile(dir_.Sub("OBVerCustom.ini"), "GameId=other\nKey=OB-TEST\nInstallHook=0\n"
                                                          "GlobalConfig=http://127.0.0.1:9/\n");
@@ -129,6 +134,15 @@ TEST_F(DesktopUserInterfaceTest, MakesTheThreeWindowsLinkedWithTheLoginWindowInF
   EXPECT_EQ(tray->target_window(), hwnd);
   ASSERT_NE(backend_->GetNotifyIconForTesting(), nullptr);
   EXPECT_EQ(backend_->GetNotifyIconForTesting()->GetIconId(), 156);
+  // Each icon id has its own picture from the program folder.
+  std::set<std::string> pictures;
+  for (int id : {156, 157, 158}) {
+    const std::string path = uilib::GetIconResourcePath(id);
+    EXPECT_EQ(path, dir_.Sub("OBHost" + std::to_string(id) + ".png"));
+    pictures.insert(ombrix::test::ReadFile(path));
+  }
+  EXPECT_EQ(pictures.size(), 3u);
+  EXPECT_EQ(pictures.count(""), 0u);
   // The current game's tool tips.
   EXPECT_EQ(uilib::CPaintManagerUI::GetToolTipFor(L"closebtn"), L"关闭");
 
@@ -198,6 +212,11 @@ TEST_F(DesktopUserInterfaceTest, TheSettingsDialogsBrowseButtonAsksTheLibrarysFo
   backend_->ClearActions();
   backend_->QueueFolderChoice(W(chosen));
   ASSERT_TRUE(uilib::test_driver::Click(pm, L"navigateFolder"));
+  // Whether the quota check could measure it is found off the GUI thread.
+  ASSERT_TRUE(ombrix::test::WaitUntil([&] {
+    uilib::test_driver::Pump();
+    return !settings->measuring();
+  }));
   auto asked = backend_->ActionsOf("folder_chooser");
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].hwnd, dialog);
@@ -271,14 +290,19 @@ TEST_F(DesktopUserInterfaceTest, TheProfileEditorOpensTheAvatarEditorOverItselfW
   windows.OpenAvatarEditor(L"key-1", uilib::RECT{10, 10, 530, 450});
   EXPECT_EQ(ui_->avatar_editor(), nullptr);
 
-  ombrix::test::WriteFile(dir_.Sub("gsc.test"),
-                          "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Node>\n"
-                          "  <ClientInterfaceServer><Rule><Server>http://127.0.0.1:9/</Server></Rule>"
-                          "</ClientInterfaceServer>\n</Node>\n");
+  // The web stand-in's own configuration, fetched from it: its servers
+  // are a host and a port, and the page posts beside its commands.
+  ombrix::test::WebStandin standin;
+  ASSERT_TRUE(standin.running());
+  ASSERT_TRUE(brx::http::DownloadToFile(standin.base_url() + "/gsc", dir_.Sub("gsc.test"), {}));
   composition_.web_logic()->manager().ServerConfig().LoadLocalConfig(L"gsc");
   windows.OpenAvatarEditor(L"key-1", uilib::RECT{10, 10, 530, 450});
   ASSERT_NE(ui_->avatar_editor(), nullptr);
   COBUpdateUserImageDlg* editor = ui_->avatar_editor();
+  std::string host = standin.host();
+  host.replace(host.find(':'), 1, "%3A");
+  EXPECT_NE(editor->PageUrl().find("?upload=http%3A%2F%2F" + host + "%2FUploadHeadImage.axd"), std::string::npos)
+      << editor->PageUrl();
   EXPECT_EQ(editor->owner(), profile->GetHWND());
   EXPECT_EQ(editor->key(), L"key-1");
   EXPECT_NE(editor->GetHWND(), 0u);

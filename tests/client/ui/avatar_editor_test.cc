@@ -7,10 +7,14 @@
 
 #include "client/core/core_events.h"
 #include "client/ui/avatar/avatar_request.h"
+#include "client/ui/avatar/avatar_upload_address.h"
 #include "client/ui/avatar/ob_update_user_image_dlg.h"
 #include "client/ui/userinfo/user_info_dialog.h"
+#include "client/web/ob_logic_web_server_config.h"
 #include "client/web/user_account_record.h"
 #include "client/web/web_events.h"
+#include "client/web/web_logic_manager.h"
+#include "runtime/base/thread.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/fake_browser_host.h"
@@ -282,11 +286,32 @@ TEST(AvatarEditorTest, OnlyTheEditorsOwnFolderReachesTheClient) {
     EXPECT_FALSE(f.MovieCall(Invoke(L"CB_RoleAvatarReady"))) << url;
   }
   EXPECT_TRUE(f.KeysSent().empty());
-  EXPECT_EQ(L"http://h:1/UploadHeadImage.axd",
-            COBUpdateUserImageDlg::UploadUrlBeside(L"http://h:1/ClientInterface.axd"));
-  EXPECT_EQ(L"https://h/a/UploadHeadImage.axd",
-            COBUpdateUserImageDlg::UploadUrlBeside(L"https://h/a/ClientInterface.axd"));
-  EXPECT_EQ(L"", COBUpdateUserImageDlg::UploadUrlBeside(L"not an address"));
+}
+
+// The page posts beside the service's commands, on the server the
+// configuration names: a host with an optional port, as the web stand-in
+// serves it. A text that is not one gives no address at all.
+TEST(AvatarEditorTest, TheUploadAddressIsMadeFromTheConfiguredServer) {
+  TempDir program;
+  EventChain chain;
+  WebLogicOptions options;
+  options.program_folder = brx::util::Utf8ToWide(program.path());
+  WebLogicManager manager(&chain, options);
+  ASSERT_TRUE(manager.Start(brx::base::CurrentThreadId()));
+  OBLogicWeb_ServerConfig& config = manager.ServerConfig();
+  EXPECT_EQ(L"", AvatarUploadUrl(config));  // nothing read yet
+  auto with = [&](const std::string& server) {
+    config.ParseServerConfig("<Node><ClientInterfaceServer><Rule><Server>" + server +
+                             "</Server></Rule></ClientInterfaceServer></Node>");
+    return AvatarUploadUrl(config);
+  };
+  EXPECT_EQ(L"http://127.0.0.1:18080/UploadHeadImage.axd", with("127.0.0.1:18080"));
+  EXPECT_EQ(L"http://web.example/UploadHeadImage.axd", with("web.example/"));
+  EXPECT_EQ(L"http://[::1]:8080/UploadHeadImage.axd", with("[::1]:8080"));
+  EXPECT_EQ(L"", with("http://127.0.0.1:9/"));
+  EXPECT_EQ(L"", with("h:1/elsewhere?x="));
+  EXPECT_EQ(L"", with("user@h"));
+  manager.Stop();
 }
 
 // The profile editor opens the avatar editor the way the client does: a

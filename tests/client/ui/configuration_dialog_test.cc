@@ -4,14 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "client/core/config_keys.h"
 #include "client/core/config_store.h"
 #include "client/core/core_events.h"
+#include "client/ui/dialogs/warning_dialog.h"
+#include "client/ui/settings/store_folder_choice.h"
 #include "runtime/util/edition_registry.h"
 #include "runtime/util/registry.h"
 #include "runtime/util/text_convert.h"
@@ -20,6 +26,7 @@
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
 #include "uilib/backend/headless/ui_test_driver.h"
+#include "uilib/container_ui.h"
 #include "uilib/option_ui.h"
 #include "uilib/win_api.h"
 
@@ -35,6 +42,10 @@ class ConfigurationDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     UseHeadlessBackend();
+    ASSERT_NO_FATAL_FAILURE(MakeStore());
+    ASSERT_NO_FATAL_FAILURE(MakeDialog());
+  }
+  void MakeStore() {
     std::filesystem::create_directories(dir.Sub("Ombrix/OBSkin/other"));
     store = std::make_unique<ConfigStore>(brx::util::Utf8ToWide(dir.Sub("Ombrix")), L"other");
     store->LoadSystemConfig();
@@ -52,6 +63,9 @@ class ConfigurationDialogTest : public ::testing::Test {
     });
     owner = std::make_unique<TestWindow>(DefaultSkin() + L"/about_dialog.xml", false, &context);
     ASSERT_NE(owner->CreateDefault(), 0u);
+  }
+  // (Again) with the walk limits of the moment.
+  void MakeDialog() {
     ConfigurationDialogHost host;
     host.config = store.get();
     host.events = &events;
@@ -70,11 +84,77 @@ class ConfigurationDialogTest : public ::testing::Test {
       folder_answers.erase(folder_answers.begin());
       return true;
     };
+    host.store_walk.max_entries = walk_entries;
+    host.store_walk.on_entry_for_testing = [this] { gate.Pass(); };
+    dialog.reset();
     dialog = std::make_unique<CConfigurationDialog>(std::move(host));
     ASSERT_NE(dialog->CreateDialogWindow(owner->GetHWND()), 0u);
   }
+  void TearDown() override { gate.Open(); }
+
+  // Holds the folder walks at their next entry while closed.
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool closed = false;
+    int held = 0;
+    std::thread::id walker;
+    void Pass() {
+      std::unique_lock<std::mutex> lock(mutex);
+      walker = std::this_thread::get_id();
+      ++held;
+      changed.notify_all();
+      changed.wait(lock, [this] { return !closed; });
+      --held;
+    }
+    void Close() {
+      std::lock_guard<std::mutex> lock(mutex);
+      closed = true;
+    }
+    void Open() {
+      std::lock_guard<std::mutex> lock(mutex);
+      closed = false;
+      changed.notify_all();
+    }
+    bool WaitUntilHeld() {
+      std::unique_lock<std::mutex> lock(mutex);
+      return changed.wait_for(lock, std::chrono::seconds(10), [this] { return held > 0; });
+    }
+  };
+  // Runs the dialog's messages until its folder walks have reported.
+  bool WaitForWalks() {
+    return WaitUntil([&] {
+      driver::Pump();
+      return !dialog->measuring();
+    });
+  }
+  bool WarningShows(const std::wstring& text) {
+    CWarningDialog* warning = dialog->warning_dialog();
+    return warning != nullptr && IsWindowVisible(warning->GetHWND()) &&
+           warning->paint_manager().FindControl(L"messagelabel")->GetText() == text;
+  }
+  void DismissWarning() {
+    ASSERT_NE(dialog->warning_dialog(), nullptr);
+    driver::PressKey(dialog->warning_dialog()->GetHWND(), VK_RETURN);
+  }
 
   CControlUI* C(const wchar_t* name) { return dialog->paint_manager().FindControlQuiet(name); }
+  // Clicks where the user sees `text`: exactly one control may show it.
+  bool ClickWhatReads(const std::wstring& text) {
+    std::vector<CControlUI*> shown;
+    CollectShowing(dialog->paint_manager().GetRoot(), text, &shown);
+    EXPECT_EQ(shown.size(), 1u) << brx::util::WideToUtf8(text);
+    if (shown.size() != 1) return false;
+    const RECT& rc = shown[0]->GetPos();
+    driver::ClickAt(dialog->GetHWND(), POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
+    return true;
+  }
+  static void CollectShowing(CControlUI* control, const std::wstring& text, std::vector<CControlUI*>* out) {
+    if (control == nullptr || !control->IsVisible()) return;
+    if (control->GetText() == text) out->push_back(control);
+    auto* box = static_cast<CContainerUI*>(control->GetInterface(kInterfaceContainer));
+    for (int i = 0; box != nullptr && i < box->GetCount(); ++i) CollectShowing(box->GetItemAt(i), text, out);
+  }
   bool Checked(const wchar_t* name) { return static_cast<COptionUI*>(C(name))->IsSelected(); }
   bool Click(const wchar_t* name) { return driver::Click(dialog->paint_manager(), name); }
   void Type(const wchar_t* name, const std::wstring& text) {
@@ -111,6 +191,8 @@ class ConfigurationDialogTest : public ::testing::Test {
   std::vector<ChooserCall> chooser_calls;
   std::vector<std::optional<std::wstring>> folder_answers;
   std::unique_ptr<TestWindow> owner;
+  size_t walk_entries = 100000;
+  Gate gate;
   std::unique_ptr<CConfigurationDialog> dialog;
 };
 
@@ -235,6 +317,25 @@ TEST_F(ConfigurationDialogTest, LoadsCancelsAndSavesEveryTab) {
   EXPECT_EQ(fired.size(), 4u);
 }
 
+// The two page tabs at the top read "常规设置" and "安全设置" on either
+// page, and clicking where the user sees them goes back and forth.
+TEST_F(ConfigurationDialogTest, ThePageTabsTakeTheUserToEitherPageAndBack) {
+  dialog->Show(1);
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(ClickWhatReads(L"安全设置"));
+    EXPECT_EQ(dialog->current_page(), 2u);
+    EXPECT_TRUE(C(L"pwdsecSetContainer")->IsVisible());
+    EXPECT_FALSE(C(L"regularSetContainer")->IsVisible());
+    if (round == 0) Snapshot("settings_security_page.png");
+    ASSERT_TRUE(ClickWhatReads(L"常规设置"));
+    EXPECT_EQ(dialog->current_page(), 1u);
+    EXPECT_EQ(dialog->current_tab(), static_cast<uint32_t>(CConfigurationDialog::kNormal));
+    EXPECT_TRUE(C(L"regularSetContainer")->IsVisible());
+    EXPECT_FALSE(C(L"pwdsecSetContainer")->IsVisible());
+    if (round == 0) Snapshot("settings_normal_page.png");
+  }
+}
+
 TEST_F(ConfigurationDialogTest, BrowsingPutsTheChosenFolderInTheFieldAndACancelKeepsIt) {
   SystemConfig& sys = store->system();
   const std::wstring stored = brx::util::Utf8ToWide(dir.Sub("old shots"));
@@ -261,6 +362,7 @@ TEST_F(ConfigurationDialogTest, BrowsingPutsTheChosenFolderInTheFieldAndACancelK
   const std::wstring chosen = brx::util::Utf8ToWide(dir.Sub("new shots"));
   folder_answers.push_back(chosen);
   ASSERT_TRUE(Click(L"navigateFolder"));
+  ASSERT_TRUE(WaitForWalks());
   ASSERT_EQ(chooser_calls.size(), 2u);
   EXPECT_EQ(C(L"navigateEdit")->GetText(), chosen);
   EXPECT_TRUE(dialog->dirty());
@@ -280,8 +382,34 @@ TEST_F(ConfigurationDialogTest, BrowsingPutsTheChosenFolderInTheFieldAndACancelK
   dialog->Close();
 }
 
-TEST_F(ConfigurationDialogTest, QuotaWarnsOnlyAboveTheQuotaAndWhenAskedTo) {
+// The check after sign-in measures the folder the screenshots really go
+// to, on a thread of its own, whether or not the reminder box is ticked:
+// a fresh install (screenshots below the program folder) is warned too.
+TEST_F(ConfigurationDialogTest, TheQuotaCheckMeasuresTheScreenshotFolderOffTheGuiThread) {
   SystemConfig& sys = store->system();
+  sys.SetConfigValue(config_keys::kQuotaEnable, L"0");
+  const std::string fresh = dir.Sub("Ombrix/OBSnapshot/2026/12");
+  std::filesystem::create_directories(fresh);
+  WriteFile(fresh + "/big.jpg", "");
+  std::filesystem::resize_file(fresh + "/big.jpg", 500ull * 1048576 + 1);  // sparse: no disk used
+
+  gate.Close();
+  ASSERT_TRUE(dialog->RunQuotaCheck());
+  ASSERT_TRUE(gate.WaitUntilHeld());
+  // The GUI thread is free while the walk waits.
+  EXPECT_NE(gate.walker, std::this_thread::get_id());
+  EXPECT_TRUE(dialog->measuring());
+  driver::Pump();
+  EXPECT_TRUE(quota_warnings.empty());
+  gate.Open();
+  ASSERT_TRUE(WaitForWalks());
+  EXPECT_EQ(quota_warnings, std::vector<int>{500});
+  EXPECT_TRUE(IsWindowVisible(dialog->GetHWND()));
+  EXPECT_EQ(dialog->current_tab(), static_cast<uint32_t>(CConfigurationDialog::kFolder));
+  dialog->Close();
+
+  // A custom folder holding exactly the quota is not over it; one byte
+  // more is.
   std::string shots = dir.Sub("shots/OBSnapshot");
   std::filesystem::create_directories(shots + "/2026/12");
   WriteFile(shots + "/a.jpg", std::string(700 * 1024, 'a'));
@@ -289,18 +417,101 @@ TEST_F(ConfigurationDialogTest, QuotaWarnsOnlyAboveTheQuotaAndWhenAskedTo) {
   sys.SetStoreType(L"custom");
   sys.SetStorePath(brx::util::Utf8ToWide(dir.Sub("shots")));
   sys.SetQuotaSize(1);
-  sys.SetConfigValue(config_keys::kQuotaEnable, L"1");
-
-  EXPECT_FALSE(dialog->RunQuotaCheck());  // exactly the quota
+  ASSERT_TRUE(dialog->RunQuotaCheck());
+  ASSERT_TRUE(WaitForWalks());
+  EXPECT_EQ(quota_warnings.size(), 1u);
   WriteFile(shots + "/2026/12/c.jpg", "c");
-  sys.SetConfigValue(config_keys::kQuotaEnable, L"0");
-  EXPECT_FALSE(dialog->RunQuotaCheck());  // reminder switched off
-  EXPECT_TRUE(quota_warnings.empty());
-  sys.SetConfigValue(config_keys::kQuotaEnable, L"1");
-  EXPECT_TRUE(dialog->RunQuotaCheck());
-  EXPECT_EQ(quota_warnings, std::vector<int>{1});
+  ASSERT_TRUE(dialog->RunQuotaCheck());
+  ASSERT_TRUE(WaitForWalks());
+  EXPECT_EQ(quota_warnings, (std::vector<int>{500, 1}));
+
+  // A folder with more entries than a walk may take ends the walk early:
+  // under the quota as far as it got, so no warning, and no hang.
+  walk_entries = 3;
+  ASSERT_NO_FATAL_FAILURE(MakeDialog());
+  sys.SetQuotaSize(5);
+  ASSERT_TRUE(dialog->RunQuotaCheck());
+  ASSERT_TRUE(WaitForWalks());
+  EXPECT_EQ(quota_warnings.size(), 2u);
+}
+
+// The folder the user browses to is made plain before it is used; the
+// root, the system's folders and folders a walk cannot measure in time
+// are refused with a message and leave the field and the store as they
+// were; a typed folder is held to the same rules on OK.
+TEST_F(ConfigurationDialogTest, AChosenFolderIsMadePlainAndFoldersTheProgramMayNotUseAreRefused) {
+  SystemConfig& sys = store->system();
+  dialog->Show(3);
+  ASSERT_TRUE(Click(L"saveToMySet"));
+  ASSERT_TRUE(Click(L"SetBtn"));  // nothing typed: the stored type stays
+  EXPECT_EQ(sys.GetStoreType(), L"default");
+
+  for (const std::wstring refused : {L"/", L"/proc/self", L"/usr/share"}) {
+    folder_answers.push_back(refused);
+    ASSERT_TRUE(Click(L"navigateFolder"));
+    EXPECT_TRUE(WarningShows(kStoreFolderIsSystem)) << brx::util::WideToUtf8(refused);
+    EXPECT_EQ(C(L"navigateEdit")->GetText(), L"");
+    EXPECT_FALSE(dialog->measuring());
+    DismissWarning();
+  }
+  EXPECT_FALSE(dialog->dirty());
+
+  // "a//b/../c/" becomes "a/c"; the folder is made when screenshots come.
+  std::filesystem::create_directories(dir.Sub("a/b"));
+  folder_answers.push_back(brx::util::Utf8ToWide(dir.Sub("a//b/../c/")));
+  gate.Close();
+  ASSERT_TRUE(Click(L"navigateFolder"));
+  ASSERT_TRUE(gate.WaitUntilHeld());
+  // Being checked: it shows, and nothing can be saved meanwhile.
+  EXPECT_EQ(C(L"navigateEdit")->GetText(), brx::util::Utf8ToWide(dir.Sub("a/c")));
+  EXPECT_FALSE(C(L"OKBtn")->IsEnabled());
+  EXPECT_FALSE(C(L"SetBtn")->IsEnabled());
+  Click(L"OKBtn");
   EXPECT_TRUE(IsWindowVisible(dialog->GetHWND()));
-  EXPECT_EQ(dialog->current_tab(), static_cast<uint32_t>(CConfigurationDialog::kFolder));
+  gate.Open();
+  ASSERT_TRUE(WaitForWalks());
+  EXPECT_TRUE(C(L"OKBtn")->IsEnabled());
+  EXPECT_TRUE(dialog->dirty());
+  ASSERT_TRUE(Click(L"SetBtn"));
+  EXPECT_EQ(sys.GetStoreType(), L"custom");
+  EXPECT_EQ(sys.GetStorePath(), brx::util::Utf8ToWide(dir.Sub("a/c/OBSnapshot")));
+  EXPECT_EQ(sys.GetSnapshotDirectory(), sys.GetStorePath());
+
+  // A store the quota check could not measure in time.
+  walk_entries = 5;
+  ASSERT_NO_FATAL_FAILURE(MakeDialog());
+  dialog->Show(3);
+  const std::string crowded = dir.Sub("crowded/OBSnapshot");
+  std::filesystem::create_directories(crowded);
+  for (int i = 0; i < 10; ++i) WriteFile(crowded + "/" + std::to_string(i) + ".jpg", "x");
+  folder_answers.push_back(brx::util::Utf8ToWide(dir.Sub("crowded")));
+  ASSERT_TRUE(Click(L"navigateFolder"));
+  ASSERT_TRUE(WaitForWalks());
+  EXPECT_TRUE(WarningShows(kStoreFolderTooBig));
+  EXPECT_EQ(C(L"navigateEdit")->GetText(), brx::util::Utf8ToWide(dir.Sub("a/c/OBSnapshot")));
+  EXPECT_FALSE(dialog->dirty());
+  DismissWarning();
+  EXPECT_TRUE(C(L"OKBtn")->IsEnabled());
+
+  // Typed: refused on OK with the reason, nothing written, still open.
+  Type(L"navigateEdit", L"/");
+  ASSERT_TRUE(Click(L"OKBtn"));
+  EXPECT_TRUE(WarningShows(kStoreFolderIsSystem));
+  Snapshot("settings_folder_typed_root.png");
+  EXPECT_TRUE(HeadlessBackend::Current()->RenderWindowToPng(dialog->warning_dialog()->GetHWND(),
+                                                            BinaryDir() + "/test-output/settings/folder_refused.png"));
+  DismissWarning();
+  Type(L"navigateEdit", L"shots");
+  ASSERT_TRUE(Click(L"OKBtn"));
+  EXPECT_TRUE(WarningShows(kStoreFolderNotAbsolute));
+  DismissWarning();
+  EXPECT_TRUE(IsWindowVisible(dialog->GetHWND()));
+  EXPECT_EQ(sys.GetStorePath(), brx::util::Utf8ToWide(dir.Sub("a/c/OBSnapshot")));
+  EXPECT_EQ(fired.size(), 4u);  // the two Applies above, none since
+  Type(L"navigateEdit", brx::util::Utf8ToWide(dir.Sub("typed/")));
+  ASSERT_TRUE(Click(L"OKBtn"));
+  EXPECT_FALSE(IsWindowVisible(dialog->GetHWND()));
+  EXPECT_EQ(sys.GetStorePath(), brx::util::Utf8ToWide(dir.Sub("typed/OBSnapshot")));
 }
 
 }  // namespace

@@ -510,6 +510,14 @@ TEST_F(FrameLinksTest, HeadImageAndTheDelayedStorageCheck) {
   Advance(999);
   EXPECT_EQ(nullptr, windows.quota());
   Advance(1);
+  // The folder is measured off the GUI thread; the note follows.
+  auto measured = [&] {
+    return WaitUntil([&] {
+      driver::Pump();
+      return !windows.settings()->measuring();
+    });
+  };
+  ASSERT_TRUE(measured());
   ASSERT_NE(nullptr, windows.quota());
   CConfigurationDialog* settings = windows.settings();
   EXPECT_TRUE(IsWindowVisible(settings->GetHWND()));
@@ -526,12 +534,15 @@ TEST_F(FrameLinksTest, HeadImageAndTheDelayedStorageCheck) {
   // shown minimised starts none.
   frame->StartDelayedCheck();
   Advance(2000);
+  EXPECT_FALSE(settings->measuring());
   EXPECT_FALSE(IsWindowVisible(settings->GetHWND()));
   frame->ShowAfterSignIn(2, 2);
   Advance(2000);
+  EXPECT_FALSE(settings->measuring());
   EXPECT_FALSE(IsWindowVisible(settings->GetHWND()));
   frame->StartDelayedCheck();
   Advance(1000);
+  ASSERT_TRUE(measured());
   EXPECT_TRUE(IsWindowVisible(settings->GetHWND()));
 }
 

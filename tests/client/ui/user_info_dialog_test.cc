@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -116,22 +117,36 @@ std::wstring RoleJson(int n) {
   return out + L"]";
 }
 
-TEST(UserInfoDialogTest, ProfileRolesNicknameRulesAndSavePayloads) {
-  UseHeadlessBackend();
+// The dialog on the default skin for the user in `host`, its requests
+// recorded.
+class UserInfoDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UseHeadlessBackend();
+    context.skin_folder = DefaultSkin();
+    host.user.Account = L"abcdef";
+    host.user.Mood = L"心情";
+  }
+  void Open() {
+    dialog = std::make_unique<CUserInfoDialog>(&host, &events, &context);
+    ASSERT_NE(dialog->CreateDialogWindow(0), 0u);
+  }
+  CControlUI* C(const wchar_t* name) { return dialog->paint_manager().FindControlQuiet(name); }
+
   ControlContext context;
-  context.skin_folder = DefaultSkin();
   EventChain events;
   RecordingUserHost host;
-  host.user.Account = L"abcdef";
+  std::unique_ptr<CUserInfoDialog> dialog;
+};
+
+TEST_F(UserInfoDialogTest, ProfileRolesNicknameRulesAndSavePayloads) {
   host.user.NickName = L"旧昵称";
-  host.user.Mood = L"心情";
   host.user.Province = L"江苏";
   host.user.City = L"苏州";
   host.user.DisplayRoleId = L"r2";
-  CUserInfoDialog dialog(&host, &events, &context);
-  ASSERT_NE(dialog.CreateDialogWindow(0), 0u);
+  ASSERT_NO_FATAL_FAILURE(Open());
+  CUserInfoDialog& dialog = *this->dialog;
   auto& pm = dialog.paint_manager();
-  auto C = [&](const wchar_t* name) { return pm.FindControlQuiet(name); };
   auto* province = static_cast<CComboUI*>(C(L"province_combo"));
   auto* city = static_cast<CComboUI*>(C(L"city_combo"));
   const FromHandle origin{2, 0};
@@ -242,6 +257,47 @@ TEST(UserInfoDialogTest, ProfileRolesNicknameRulesAndSavePayloads) {
   ASSERT_TRUE(driver::Click(pm, L"change_picture_button"));
   ASSERT_EQ(host.editors.size(), 1u);
   EXPECT_EQ(host.editors[0].substr(0, 6), L"key-1@");
+}
+
+// A record without a nickname (a user who never chose one): editing only
+// the mood must not send an empty nickname; the check runs on OK and
+// Apply as it does while typing, and the dialog waits for a name.
+TEST_F(UserInfoDialogTest, SavingChecksTheNicknameEvenWhenOnlyTheMoodWasEdited) {
+  ASSERT_NO_FATAL_FAILURE(Open());
+  CUserInfoDialog& dialog = *this->dialog;
+  auto& pm = dialog.paint_manager();
+  payload::SEVENT_RESPONSE_GetUserAccountByAccount refreshed({2, 0}, L"", true, L"");
+  events.FireEvent(&refreshed);
+  dialog.ShowDialog(nullptr);
+  ASSERT_EQ(C(L"nickname_edit")->GetText(), L"");
+
+  C(L"signature_edit")->SetText(L"");
+  ASSERT_TRUE(driver::TypeInto(pm, L"signature_edit", L"新的心情"));
+  EXPECT_TRUE(C(L"set_button")->IsEnabled());
+  ASSERT_TRUE(driver::Click(pm, L"set_button"));
+  EXPECT_TRUE(host.infos.empty());
+  EXPECT_TRUE(C(L"nickname_edit_error_info")->IsVisible());
+  EXPECT_EQ(C(L"nickname_edit_error_info")->GetText(), L"昵称不能为空");
+  ASSERT_TRUE(driver::Click(pm, L"ok_button"));
+  EXPECT_TRUE(host.infos.empty());
+  EXPECT_TRUE(IsWindowVisible(dialog.GetHWND()));
+  EXPECT_EQ(C(L"nickname_edit_error_info")->GetText(), L"昵称不能为空");
+  std::filesystem::create_directories(BinaryDir() + "/test-output/settings");
+  EXPECT_TRUE(HeadlessBackend::Current()->RenderWindowToPng(
+      dialog.GetHWND(), BinaryDir() + "/test-output/settings/user_info_no_nickname.png"));
+
+  // With a name the same OK sends both, and closes once it is accepted.
+  ASSERT_TRUE(driver::TypeInto(pm, L"nickname_edit", L"小明"));
+  EXPECT_FALSE(C(L"nickname_edit_error_info")->IsVisible());
+  ASSERT_TRUE(driver::Click(pm, L"ok_button"));
+  ASSERT_EQ(host.infos.size(), 1u);
+  EXPECT_EQ(host.infos[0].at(L"NickName"), L"小明");
+  EXPECT_EQ(host.infos[0].at(L"Mood"), L"新的心情");
+  EXPECT_TRUE(IsWindowVisible(dialog.GetHWND()));
+  host.user.NickName = L"小明";
+  payload::SEVENT_RESPONSE_UpdateUserInfo accepted({2, 0}, L"{\"Status\":\"0\"}", true);
+  events.FireEvent(&accepted);
+  EXPECT_FALSE(IsWindowVisible(dialog.GetHWND()));
 }
 
 }  // namespace

@@ -15,8 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "client/core/event_chain.h"
 #include "client/ui/avatar/avatar_request.h"
+#include "client/ui/avatar/avatar_upload_address.h"
 #include "client/ui/avatar/ob_update_user_image_dlg.h"
+#include "client/web/web_logic_manager.h"
+#include "runtime/base/thread.h"
+#include "runtime/http/download_to_file.h"
 #include "runtime/http/http_session.h"
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
@@ -198,8 +203,8 @@ std::vector<Json::Value> HeadUploads(WebStandin& s, const std::string& account) 
 
 // The editor on the installed page, uploading to `web`, its browser
 // recorded into `*page` once made.
-std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const WebStandin& web, HeadImages* heads,
-                                                  RecordingBrowser** page) {
+std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const std::wstring& upload_url,
+                                                  HeadImages* heads, RecordingBrowser** page) {
   COBUpdateUserImageDlg::Setup setup;
   setup.host = heads;
   setup.browser_factory = [page](uilib::HWND host, const uilib::RECT& rect) -> std::unique_ptr<uilib::BrowserHost> {
@@ -211,9 +216,29 @@ std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const WebSt
   };
   setup.program_dir = brx::util::Utf8ToWide(DistDir());
   setup.game_id = L"other";
-  setup.upload_url = brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd");
+  setup.upload_url = upload_url;
   return std::make_unique<COBUpdateUserImageDlg>(owner, std::move(setup));
 }
+
+std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const WebStandin& web, HeadImages* heads,
+                                                  RecordingBrowser** page) {
+  return MakeEditor(owner, brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd"), heads, page);
+}
+
+// The editor over an owner window, shown at (40, 40) with its page ready
+// for the user of `key`.
+struct ShownEditor {
+  bool Show(const std::wstring& upload_url, const std::wstring& key) {
+    owner.Create(0, L"owner", uilib::WS_POPUP, 0, 5, 5, 520, 440);
+    editor = MakeEditor(owner, upload_url, &heads, &page);
+    return editor->ShowAt({40, 40, 560, 480}, key) &&
+           RunUntil([&] { return page != nullptr && page->LocationName() == L"更换头像 - ready"; });
+  }
+  OwnerWindow owner;
+  HeadImages heads;
+  RecordingBrowser* page = nullptr;
+  std::unique_ptr<COBUpdateUserImageDlg> editor;
+};
 
 TEST(AvatarDisplayTest, PickCropUploadAndCloseInTheRealPage) {
   WebStandin web;
@@ -303,6 +328,38 @@ TEST(AvatarDisplayTest, PickCropUploadAndCloseInTheRealPage) {
   editor.reset();
 }
 
+// The editor as the client opens it: the upload address comes from the
+// web stand-in's own server configuration, downloaded and read by the
+// client's web logic, and the picture goes up through it.
+TEST(AvatarDisplayTest, OpensAndUploadsWithTheStandInsOwnServerConfiguration) {
+  WebStandin web;
+  ASSERT_TRUE(web.running());
+  const std::wstring key = KeyOf(web, "demo", "ombrix2024");
+  TempDir program;
+  ASSERT_TRUE(brx::http::DownloadToFile(web.base_url() + "/gsc", program.Sub("gsc"), {}));
+  EventChain chain;
+  WebLogicOptions options;
+  options.program_folder = brx::util::Utf8ToWide(program.path());
+  WebLogicManager manager(&chain, options);
+  ASSERT_TRUE(manager.Start(brx::base::CurrentThreadId()));
+  const std::wstring upload = AvatarUploadUrl(manager.ServerConfig());
+  ASSERT_FALSE(upload.empty()) << "no upload address from the stand-in's configuration";
+
+  ShownEditor shown;
+  ASSERT_TRUE(shown.Show(upload, key));
+  RecordingBrowser* page = shown.page;
+  EXPECT_TRUE(uilib::IsWindowVisible(*shown.editor));
+  uilib::gtk_testing::Iterate(300);
+  Shoot(*shown.editor, "avatar-editor-standin-config.png");
+  ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
+  ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - picked"; }));
+  ASSERT_TRUE(page->Run("UploadPicture", {}));
+  ASSERT_TRUE(RunUntil([&] { return shown.heads.sent.size() == 1; })) << brx::util::WideToUtf8(page->LocationName());
+  EXPECT_EQ(3u, HeadUploads(web, "demo").size());
+  shown.editor.reset();
+  manager.Stop();
+}
+
 // The user's own hands: a right-button drag does not reach the page, a
 // left-button drag moves the square, and the upload holds what it framed.
 TEST(AvatarDisplayTest, TheSquareFollowsTheLeftButtonOnly) {
@@ -310,13 +367,11 @@ TEST(AvatarDisplayTest, TheSquareFollowsTheLeftButtonOnly) {
   WebStandin web;
   ASSERT_TRUE(web.running());
   const std::wstring key = KeyOf(web, "demo", "ombrix2024");
-  OwnerWindow owner;
-  owner.Create(0, L"owner", uilib::WS_POPUP, 0, 5, 5, 520, 440);
-  HeadImages heads;
-  RecordingBrowser* page = nullptr;
-  auto editor = MakeEditor(owner, web, &heads, &page);
-  ASSERT_TRUE(editor->ShowAt({40, 40, 560, 480}, key));
-  ASSERT_TRUE(RunUntil([&] { return page != nullptr && page->LocationName() == L"更换头像 - ready"; }));
+  ShownEditor shown;
+  ASSERT_TRUE(shown.Show(brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd"), key));
+  RecordingBrowser* page = shown.page;
+  HeadImages& heads = shown.heads;
+  std::unique_ptr<COBUpdateUserImageDlg>& editor = shown.editor;
   ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
   ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - picked"; }));
   uilib::gtk_testing::Iterate(300);  // laid out before the pointer comes

@@ -71,7 +71,7 @@ Geometry GeometryOf(const std::string& window) {
 class DesktopDisplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* tool : {"xdotool", "import", "trayer"})
+    for (const char* tool : {"xdotool", "import", "trayer", "xprop"})
       if (!Have(tool)) GTEST_SKIP() << tool << " is missing";
     ASSERT_TRUE(standin_.running());
     installed_.WriteEditionValues("GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo edition\nInstallHook=0\n"
@@ -105,6 +105,20 @@ class DesktopDisplayTest : public ::testing::Test {
           return same;
         },
         std::chrono::seconds(20));
+  }
+
+  // The window's pixels as the screen shows them now (no metadata, so
+  // equal pictures give equal texts).
+  std::string Pixels(const std::string& window) const {
+    const std::string ppm = out_ + "/pixels.ppm";
+    fs::remove(ppm);
+    Shell("import -window " + window + " 'ppm:" + ppm + "'");
+    return ombrix::test::ReadFile(ppm);
+  }
+  // The icon the window gives the desktop (_NET_WM_ICON), empty for none.
+  std::string WindowIcon(const std::string& window) const {
+    std::string icon = Shell("xprop -id " + window + " _NET_WM_ICON");
+    return icon.find("_NET_WM_ICON(CARDINAL)") == std::string::npos ? std::string() : icon;
   }
 
   // The demo user with a first diary entry, so the main page has one to show.
@@ -152,6 +166,12 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
   EXPECT_NEAR(g.x + g.width / 2, screen.width / 2, 2);
   EXPECT_NEAR(g.y + g.height / 2, screen.height / 2, 2);
   ASSERT_TRUE(ShootSettled(login, "login-window.png"));
+  // The tray and the login window show the client's signed-out icon.
+  const std::string signed_out_tray = Pixels(panel);
+  ASSERT_FALSE(signed_out_tray.empty());
+  Shell("import -window " + panel + " '" + out_ + "/tray-signed-out.png'");
+  const std::string login_icon = WindowIcon(login);
+  EXPECT_FALSE(login_icon.empty()) << "the login window has no icon of its own";
 
   // A user types the account, moves on with Tab, types the password and
   // presses Enter.
@@ -174,6 +194,14 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
       },
       kSignIn));
   EXPECT_TRUE(WaitUntil([&] { return installed_.LogHas("UI: signed in (account), the main window takes over"); }));
+  // Signed in: the tray's picture changes, and the main window's icon is
+  // not the signed-out one.
+  EXPECT_TRUE(WaitUntil([&] { return Pixels(panel) != signed_out_tray; }))
+      << "the tray icon looks the same signed in and signed out";
+  Shell("import -window " + panel + " '" + out_ + "/tray-signed-in.png'");
+  const std::string frame_icon = WindowIcon(frame);
+  EXPECT_FALSE(frame_icon.empty());
+  EXPECT_NE(frame_icon, login_icon);
   // All of it on the screen, and the page shows the user's diary, which
   // it reads from the service through the client.
   g = GeometryOf(frame);

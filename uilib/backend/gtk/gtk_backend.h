@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,6 +39,9 @@ bool FolderChooserShown(HWND owner, std::wstring* folder, bool* over_owner);
 // Dismisses every folder chooser that is up (as closing it would); how
 // many there were.
 int CloseFolderChoosers();
+// The colour (0xRRGGBB) the screen shows now at the window's client point,
+// whichever window is in front there; false when the window is not mapped.
+bool ScreenColorAt(HWND hwnd, int x, int y, uint32_t* rgb);
 }  // namespace gtk_testing
 
 }  // namespace uilib
