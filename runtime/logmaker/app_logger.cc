@@ -39,9 +39,10 @@ std::string AppLogPath(bool create_folder) {
   LogLayoutNormal layout;
   std::string folder = util::WideToUtf8(util::GetModuleDirectory(nullptr)) + "/" + layout.FolderName();
   if (create_folder && mkdir(folder.c_str(), 0700) != 0 && errno == EEXIST) {
-    // A folder an older version made readable to others is closed too.
+    // A folder an older version made readable to others is closed too; a
+    // link in its place is not ours to change, nor what it points to.
     struct stat st {};
-    if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & 077) != 0)
+    if (lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & 077) != 0)
       chmod(folder.c_str(), st.st_mode & 0700);
   }
   return folder + "/" + util::WideToUtf8(util::GetEditionVersion()) + "--c--" +

@@ -13,7 +13,9 @@ namespace brx::logmaker {
 
 LogWriterFile::LogWriterFile(const std::string& path) {
   // Only the user reads the log: it names the user's files and accounts.
-  fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  // A link in the log's place is refused, so the size and mode rules below
+  // never reach a file that is not the log.
+  fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd_ < 0) {
     if (errno == EINVAL) fprintf(stderr, "LogWriterFile::LogWriterFile::ERROR_INVALID_PARAMETER:%s\n", path.c_str());
     return;

@@ -90,6 +90,26 @@ TEST(LogWriterFileTest, MissingFolderMeansNoLogAndNoCrash) {
   w.WriteText("ignored");
 }
 
+TEST(LogWriterFileTest, ALinkInPlaceOfTheLogIsNeverFollowed) {
+  // A link where the log should be could make the size rule empty, or the
+  // mode rule close, a file the program does not own.
+  TempDir dir;
+  std::string target = dir.Sub("notes.txt"), link = dir.Sub("x.log");
+  const std::string notes(LogWriterFile::kMaxSizeKept + 1, 'n');
+  ombrix::test::WriteFile(target, notes);
+  chmod(target.c_str(), 0644);
+  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+  {
+    LogWriterFile w(link);
+    EXPECT_FALSE(w.is_open());
+    w.WriteText("ignored");
+  }
+  EXPECT_EQ(ombrix::test::ReadFile(target), notes);
+  struct stat st {};
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
 TEST(LoggerTest, ConcurrentWritersNeverInterleave) {
   TempDir dir;
   std::string path = dir.Sub("c.log");
@@ -165,6 +185,23 @@ TEST(FrontEndTest, FirstLogCallCreatesTheFolderAndTheNamedFile) {
   ASSERT_EQ(lines.size(), 4u + 4u) << text;  // banner, the line, and the four line ends of the close
   EXPECT_TRUE(std::regex_match(lines[3], std::regex("\\[ERROR\\]\\[\\d+ *\\]\\[[^\\]]+\\]log_probe:1:first line \xe7\xbf\x8e\xe5\xb2\x9a")))
       << lines[3];
+}
+
+TEST(FrontEndTest, ALinkedLogFolderKeepsItsTargetsMode) {
+  TempDir dir;
+  std::filesystem::copy_file(ombrix::test::BinaryDir() + "/tests/runtime/log_probe", dir.Sub("log_probe"));
+  std::filesystem::copy_file(ombrix::test::DistDir() + "/OBVerCustom.dll", dir.Sub("OBVerCustom.dll"));
+  std::filesystem::create_directory(dir.Sub("shared"));
+  chmod(dir.Sub("shared").c_str(), 0755);
+  ASSERT_EQ(symlink(dir.Sub("shared").c_str(), dir.Sub("Log").c_str()), 0);
+  auto probe = brx::platform::ChildProcess::Spawn({dir.Sub("log_probe"), {}, ""});
+  ASSERT_TRUE(probe);
+  int status = -1;
+  ASSERT_TRUE(probe->Wait(20000, &status));
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  struct stat st {};
+  ASSERT_EQ(stat(dir.Sub("shared").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
 }
 
 // Collects what the application logger writes, for the life of the object.
