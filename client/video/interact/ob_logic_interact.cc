@@ -224,6 +224,12 @@ void OBLogicInteract::CloseVideoSession(const std::wstring& id) { CloseSession(i
 
 void OBLogicInteract::CloseSession(const std::wstring& id, bool hangup) {
   if (draining_) {
+    {
+      std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+      auto it = sessions_.find(id);
+      if (it == sessions_.end()) return;
+      it->second.stopping = true;
+    }
     deferred_closes_.emplace_back(id, hangup);
     return;
   }
@@ -265,7 +271,9 @@ void OBLogicInteract::StopVideoSession(const std::wstring& id) {
   {
     std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
-    if (it == sessions_.end()) return;
+    // A session already stopping told its game so.
+    if (it == sessions_.end() || it->second.stopping) return;
+    it->second.stopping = true;
     origin = it->second.origin;
   }
   payload::SEVENT_VIDEO_STOP stop(origin, id);
@@ -287,7 +295,7 @@ void OBLogicInteract::PushVideoFrame(const std::wstring& id, const uint8_t* byte
   const std::wstring own = OwnAccount();
   std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
   auto it = sessions_.find(id);
-  if (it == sessions_.end() || !it->second.IsSender(own) || !it->second.codec) return;
+  if (it == sessions_.end() || it->second.stopping || !it->second.IsSender(own) || !it->second.codec) return;
   it->second.codec->PushFrame(0, fps, width, height, bytes, size);
 }
 
@@ -328,7 +336,11 @@ void OBLogicInteract::OnBeforeUserLogout(const EventParameter*) {
   std::vector<std::pair<FromHandle, std::wstring>> stopped;
   {
     std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
-    for (const auto& [id, s] : sessions_) stopped.emplace_back(s.origin, id);
+    for (auto& [id, s] : sessions_) {
+      if (s.stopping) continue;
+      s.stopping = true;
+      stopped.emplace_back(s.origin, id);
+    }
   }
   for (const auto& [origin, id] : stopped) {
     payload::SEVENT_VIDEO_STOP stop(origin, id);
@@ -563,7 +575,7 @@ void OBLogicInteract::OnTransportConnected(const std::wstring& id, bool ok) {
   {
     std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
-    if (it == sessions_.end()) return;
+    if (it == sessions_.end() || it->second.stopping) return;
     VideoSession& s = it->second;
     origin = s.origin;
     peer = s.Peer(own);
@@ -630,7 +642,7 @@ void OBLogicInteract::OnPeerControl(const std::wstring& id, uint8_t code) {
   {
     std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
-    if (it == sessions_.end() || !it->second.IsSender(own)) return;
+    if (it == sessions_.end() || it->second.stopping || !it->second.IsSender(own)) return;
     OnLinkReady(&it->second, own);
     origin = it->second.origin;
   }
@@ -643,7 +655,7 @@ void OBLogicInteract::PushReceivedFrame(const std::wstring& id, const MessageVid
   const std::wstring own = OwnAccount();
   std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
   auto it = sessions_.find(id);
-  if (it == sessions_.end() || !it->second.codec || it->second.IsSender(own)) return;
+  if (it == sessions_.end() || it->second.stopping || !it->second.codec || it->second.IsSender(own)) return;
   it->second.codec->PushFrame(message.reinit, message.fps, message.width, message.height, message.payload,
                               message.payload_length);
 }
@@ -657,6 +669,8 @@ void OBLogicInteract::OnVideoOutput(const std::wstring& id) {
     if (it == sessions_.end() || !it->second.codec) return;
     VideoSession& s = it->second;
     s.codec->TakeOutput(&frames);
+    // The game was told the call stopped: nothing more goes to it or the peer.
+    if (s.stopping) return;
     if (s.codec->encode()) {
       // Sent under the lock, which keeps the links alive meanwhile.
       for (const auto& f : frames) {

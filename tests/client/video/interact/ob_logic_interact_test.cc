@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "client/core/message_ids.h"
+#include "client/video/interact/invitation_json.h"
 #include "client/video/transport/peer_messages.h"
+#include "client/video/transport/tcp_service_client_manager_video_transfer.h"
 #include "client/video/transport/video_transfer_notice.h"
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
@@ -548,6 +550,71 @@ TEST(OBLogicInteract, GameOutrunningTheEncoderAt1080pLeavesMemoryFlatAndTheCallG
   a.logic->Stop();
   b.logic->Stop();
   pump();
+}
+
+TEST(OBLogicInteract, TwoStopsInOneBatchStopTheCallOnceAndTheFramesAfterThemAreRefused) {
+  brx::base::ThreadMessageQueue queue;
+  Side b(L"bob", L"Bob");
+  ASSERT_TRUE(b.logic->Start(queue.thread_id()));
+  auto wait = [&](const std::function<bool()>& done) {
+    return WaitUntil([&] {
+      brx::base::Message m;
+      while (queue.Peek(&m, true)) b.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+      return done();
+    });
+  };
+
+  // Bob accepts to watch Alice's game; the binding fails, the relay links.
+  ice::ICEEvent_ice_invite invite;
+  invite.id = L"inv-1";
+  invite.from = invite.inviter = L"alice";
+  invite.from_name = L"Alice";
+  invite.data = ombrix::video::InvitationJson(L"alice");
+  b.logic->OnIceInvite(&invite);
+  b.logic->ReplyVideoInvite(L"inv-1", 0, {FromHandle::kGameClient, 9});
+  ice::ICEEvent_stun_invite stun_invite;
+  stun_invite.id = L"inv-1";
+  b.logic->OnStunInvite(&stun_invite);
+  ice::ICEEvent_stun_reply failed;
+  failed.id = L"inv-1";
+  failed.code = 0;
+  b.logic->OnStunReply(&failed);
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof(addr);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length);
+  ice::ICEEvent_relay_reply relay;
+  relay.id = L"inv-1";
+  relay.relay_ip = L"127.0.0.1";
+  relay.relay_port = ntohs(addr.sin_port);
+  b.logic->OnRelayReply(&relay);
+  ASSERT_TRUE(wait([&] { return b.logic->SessionStateForTesting(L"inv-1") == VideoSession::kReady; }));
+
+  // One batch from the peer: stop, stop again, then a frame. The link is
+  // closed only once the batch is over.
+  VideoSession* session = b.logic->SessionForTesting(L"inv-1");
+  VideoEnDecoder* decoder = session->codec.get();
+  TCPServiceClientManager_VideoTransfer* link = session->relay_link->client();
+  const uint32_t decoder_frames = decoder->frame_counter();
+  const MessageVideoControl stop(0, "bye");
+  const uint8_t payload[] = {0x10, 0x02, 0x00, 0x9d, 0x01, 0x2a, 0xa0, 0x00, 0x78, 0x00};
+  const MessageVideoData data(1, 30, 160, 120, 0, payload, sizeof(payload));
+  link->Push(link->connection(), stop.data(), stop.size());
+  link->Push(link->connection(), stop.data(), stop.size());
+  link->Push(link->connection(), data.data(), data.size());
+  b.logic->DrainTransport(L"inv-1");
+
+  EXPECT_EQ(b.events.Count("48 inv-1"), 1u) << "the game is told of the stop once";
+  EXPECT_EQ(decoder->frame_counter(), decoder_frames) << "a stopping call takes no more frames";
+  EXPECT_EQ(b.signalling->Count("Hangup alice inv-1"), 1u);
+  EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-1"), -1);
+  close(listener);
+  b.logic->Stop();
+  ASSERT_TRUE(wait([&] { return b.logic->RetiredCodecsForTesting() == 0; }));
 }
 
 }  // namespace
