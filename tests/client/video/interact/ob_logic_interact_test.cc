@@ -21,6 +21,7 @@
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
 #include "tests/client/video/interact/interact_fakes.h"
+#include "tests/support/loopback_tcp.h"
 #include "tests/support/loopback_udp.h"
 #include "tests/support/process_memory.h"
 #include "tests/support/test_support.h"
@@ -76,6 +77,53 @@ struct Side {
   FakeSignalling* signalling;
   std::unique_ptr<OBLogicInteract> logic;
 };
+
+// Alice and Bob, both run on the test's thread; Bob's messages come
+// through a forwarding thread, so the two sides' notices stay apart.
+struct TwoSides {
+  bool Start() { return a.logic->Start(queue.thread_id()) && b.logic->Start(forward_b.tid()); }
+  // Hands every waiting message to its side.
+  void Pump() {
+    brx::base::Message m;
+    while (queue.Peek(&m, true)) {
+      if (m.message == kForwarded) {
+        std::unique_ptr<brx::base::Message> inner(reinterpret_cast<brx::base::Message*>(m.wParam));
+        b.logic->OnThreadMessage(inner->message, inner->wParam, inner->lParam);
+      } else {
+        a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+      }
+    }
+  }
+  // Both sides stop; what they retired is freed.
+  void Stop() {
+    a.logic->Stop();
+    b.logic->Stop();
+    Pump();
+  }
+  bool Wait(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    return WaitUntil(
+        [&] {
+          Pump();
+          return done();
+        },
+        timeout);
+  }
+
+  brx::base::ThreadMessageQueue queue;
+  Forwarder forward_b{queue.thread_id()};
+  Side a{L"alice", L"Alice"};
+  Side b{L"bob", L"Bob"};
+};
+
+// Runs the messages of a side alone on the test's thread until `done`
+// holds.
+bool RunUntil(brx::base::ThreadMessageQueue& queue, Side& side, const std::function<bool()>& done) {
+  return WaitUntil([&] {
+    brx::base::Message m;
+    while (queue.Peek(&m, true)) side.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+    return done();
+  });
+}
 
 std::unique_ptr<ice::ICEEvent_stun_ready> Ready(const std::wstring& id, uint16_t peer_port) {
   auto ready = std::make_unique<ice::ICEEvent_stun_ready>();
@@ -147,28 +195,11 @@ void ConnectDirectCall(Side& a, Side& b, const std::wstring& id,
 }
 
 TEST(OBLogicInteract, DirectSessionFromInviteToDetachWithThePeerAsTarget) {
-  brx::base::ThreadMessageQueue queue;
-  Forwarder forward_b(queue.thread_id());
-  Side a(L"alice", L"Alice"), b(L"bob", L"Bob");
-  ASSERT_TRUE(a.logic->Start(queue.thread_id()));
-  ASSERT_TRUE(b.logic->Start(forward_b.tid()));
-  auto pump = [&] {
-    brx::base::Message m;
-    while (queue.Peek(&m, true)) {
-      if (m.message == kForwarded) {
-        std::unique_ptr<brx::base::Message> inner(reinterpret_cast<brx::base::Message*>(m.wParam));
-        b.logic->OnThreadMessage(inner->message, inner->wParam, inner->lParam);
-      } else {
-        a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
-      }
-    }
-  };
-  auto wait = [&](const std::function<bool()>& done) {
-    return WaitUntil([&] {
-      pump();
-      return done();
-    });
-  };
+  TwoSides call;
+  ASSERT_TRUE(call.Start());
+  Side& a = call.a;
+  Side& b = call.b;
+  auto wait = [&](const std::function<bool()>& done) { return call.Wait(done); };
   const FromHandle game_a{FromHandle::kGameClient, 7}, game_b{FromHandle::kGameClient, 9};
 
   // Alice invites Bob to watch her game; the server passes it on.
@@ -241,9 +272,7 @@ TEST(OBLogicInteract, DirectSessionFromInviteToDetachWithThePeerAsTarget) {
   ASSERT_TRUE(wait([&] { return a.events.Count("48 inv-1") == 1; }));
   EXPECT_EQ(a.signalling->Count("Hangup bob inv-1"), 1u);
   ASSERT_TRUE(wait([&] { return a.logic->RetiredCodecsForTesting() == 0 && b.logic->RetiredCodecsForTesting() == 0; }));
-  a.logic->Stop();
-  b.logic->Stop();
-  pump();
+  call.Stop();
 }
 
 TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
@@ -252,13 +281,7 @@ TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
   ombrix::test::TempDir dir;
   a.host.cache = dir.Sub("cache");
   ASSERT_TRUE(a.logic->Start(queue.thread_id()));
-  auto wait = [&](const std::function<bool()>& done) {
-    return WaitUntil([&] {
-      brx::base::Message m;
-      while (queue.Peek(&m, true)) a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
-      return done();
-    });
-  };
+  auto wait = [&](const std::function<bool()>& done) { return RunUntil(queue, a, done); };
   const FromHandle game{FromHandle::kGameClient, 3};
 
   // Not logged in: the invitation fails at once and a login starts.
@@ -298,18 +321,13 @@ TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
   EXPECT_EQ(a.signalling->Count("RelayInvite inv-1 bob"), 1u);
   EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-1"), 2);
 
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(addr);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length);
+  uint16_t relay_port = 0;
+  const int listener = ombrix::test::ListenLoopbackTcp(&relay_port);
+  ASSERT_GE(listener, 0);
   ice::ICEEvent_relay_reply relay;
   relay.id = L"inv-1";
   relay.relay_ip = L"127.0.0.1";
-  relay.relay_port = ntohs(addr.sin_port);
+  relay.relay_port = relay_port;
   a.logic->OnRelayReply(&relay);
   pollfd p{listener, POLLIN, 0};
   ASSERT_EQ(poll(&p, 1, 10000), 1);
@@ -478,30 +496,13 @@ TEST(OBLogicInteract, UnansweredInvitationsTimeOutOnBothSidesAndFreeTheSlot) {
 }
 
 TEST(OBLogicInteract, GameOutrunningTheEncoderAt1080pLeavesMemoryFlatAndTheCallGoesOn) {
-  brx::base::ThreadMessageQueue queue;
-  Forwarder forward_b(queue.thread_id());
-  Side a(L"alice", L"Alice"), b(L"bob", L"Bob");
-  ASSERT_TRUE(a.logic->Start(queue.thread_id()));
-  ASSERT_TRUE(b.logic->Start(forward_b.tid()));
-  auto pump = [&] {
-    brx::base::Message m;
-    while (queue.Peek(&m, true)) {
-      if (m.message == kForwarded) {
-        std::unique_ptr<brx::base::Message> inner(reinterpret_cast<brx::base::Message*>(m.wParam));
-        b.logic->OnThreadMessage(inner->message, inner->wParam, inner->lParam);
-      } else {
-        a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
-      }
-    }
-  };
-  auto wait = [&](const std::function<bool()>& done) {
-    return WaitUntil(
-        [&] {
-          pump();
-          return done();
-        },
-        std::chrono::seconds(30));
-  };
+  TwoSides call;
+  ASSERT_TRUE(call.Start());
+  Side& a = call.a;
+  Side& b = call.b;
+  auto pump = [&] { call.Pump(); };
+  // Pictures this size take their time under the memory checker.
+  auto wait = [&](const std::function<bool()>& done) { return call.Wait(done, std::chrono::seconds(30)); };
   ASSERT_NO_FATAL_FAILURE(ConnectDirectCall(a, b, L"inv-1", wait));
 
   // Both codecs opened at full size before memory is measured.
@@ -547,22 +548,14 @@ TEST(OBLogicInteract, GameOutrunningTheEncoderAt1080pLeavesMemoryFlatAndTheCallG
   EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-1"), VideoSession::kReady);
   EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-1"), VideoSession::kReady);
   EXPECT_EQ(a.events.Count("48 inv-1") + b.events.Count("48 inv-1"), 0u);
-  a.logic->Stop();
-  b.logic->Stop();
-  pump();
+  call.Stop();
 }
 
 TEST(OBLogicInteract, TwoStopsInOneBatchStopTheCallOnceAndTheFramesAfterThemAreRefused) {
   brx::base::ThreadMessageQueue queue;
   Side b(L"bob", L"Bob");
   ASSERT_TRUE(b.logic->Start(queue.thread_id()));
-  auto wait = [&](const std::function<bool()>& done) {
-    return WaitUntil([&] {
-      brx::base::Message m;
-      while (queue.Peek(&m, true)) b.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
-      return done();
-    });
-  };
+  auto wait = [&](const std::function<bool()>& done) { return RunUntil(queue, b, done); };
 
   // Bob accepts to watch Alice's game; the binding fails, the relay links.
   ice::ICEEvent_ice_invite invite;
@@ -579,18 +572,13 @@ TEST(OBLogicInteract, TwoStopsInOneBatchStopTheCallOnceAndTheFramesAfterThemAreR
   failed.id = L"inv-1";
   failed.code = 0;
   b.logic->OnStunReply(&failed);
-  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(addr);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length);
+  uint16_t relay_port = 0;
+  const int listener = ombrix::test::ListenLoopbackTcp(&relay_port);
+  ASSERT_GE(listener, 0);
   ice::ICEEvent_relay_reply relay;
   relay.id = L"inv-1";
   relay.relay_ip = L"127.0.0.1";
-  relay.relay_port = ntohs(addr.sin_port);
+  relay.relay_port = relay_port;
   b.logic->OnRelayReply(&relay);
   ASSERT_TRUE(wait([&] { return b.logic->SessionStateForTesting(L"inv-1") == VideoSession::kReady; }));
 
