@@ -54,11 +54,14 @@ class VideoEnDecoder {
     virtual void OnVideoOutput(const std::wstring& id) = 0;
   };
 
-  // The most frames a queue holds: raw pictures are large and a late one
-  // is worth little, coded ones are small but each one lost costs the
-  // picture until the next key frame.
+  // The most frames a queue holds. Raw pictures are large and a late one
+  // is worth little. Coded ones are small, a decoder behind catches up on
+  // them without making pictures, and each one lost costs the picture
+  // until the next key frame: room for a quarter of a second at 60 frames
+  // a second, which the thread that hands them over may spend on other
+  // work now and then.
   static constexpr size_t kMaxQueuedRawFrames = 2;
-  static constexpr size_t kMaxQueuedCodedFrames = 8;
+  static constexpr size_t kMaxQueuedCodedFrames = 16;
   // The worker's scratch buffer; also the largest frame accepted.
   static constexpr uint32_t kWorkBufferSize = 0xC00000;
   static constexpr uint16_t kDefaultFps = 25;

@@ -554,19 +554,22 @@ TEST(VideoEnDecoder, EncoderFallingBehindKeepsTheNewestPicturesAndTheStreamStart
 }
 
 TEST(VideoEnDecoder, DecoderFallingBehindDropsCodedFramesOnlyUpToTheNextKeyFrame) {
-  // A stream of twelve frames, the tenth a key frame.
+  // A stream one key frame, then one more frame than the decoder's queue
+  // holds, then a key frame and one frame after it.
+  const int bound = static_cast<int>(VideoEnDecoder::kMaxQueuedCodedFrames);
+  const int key = bound + 2, n = bound + 4;
   Collector enc_watch;
   auto encoder = NewVideoEnDecoder(kCodecTypeWebM, &enc_watch, L"inv-1", true);
   const int w = 160, h = 120;
   const GameFrame pattern = TestPattern(w, h);
   PacedFeed enc(*encoder, enc_watch);
-  for (int i = 0; i < 12; ++i) {
-    if (i == 10) encoder->RequestKeyFrame();
+  for (int i = 0; i < n; ++i) {
+    if (i == key) encoder->RequestKeyFrame();
     ASSERT_TRUE(enc.Push(0, 30, w, h, pattern.bytes.data(), pattern.bytes.size()));
   }
-  const Frames stream = enc.Take(12);
-  ASSERT_EQ(stream.size(), 12u);
-  ASSERT_TRUE(IsKeyFrame(*stream[10]) && !IsKeyFrame(*stream[9]));
+  const Frames stream = enc.Take(n);
+  ASSERT_EQ(stream.size(), static_cast<size_t>(n));
+  ASSERT_TRUE(IsKeyFrame(*stream[key]) && !IsKeyFrame(*stream[key - 1]));
 
   GateWatcher watch;
   auto decoder = NewVideoEnDecoder(kCodecTypeWebM, &watch, L"inv-1", false);
@@ -579,13 +582,12 @@ TEST(VideoEnDecoder, DecoderFallingBehindDropsCodedFramesOnlyUpToTheNextKeyFrame
   // The link hands over more than the queue holds: what is queued cannot
   // be decoded without the frame that did not fit, so all of it goes, and
   // so does everything up to the next key frame.
-  const size_t bound = VideoEnDecoder::kMaxQueuedCodedFrames;
-  for (int i = 1; i <= 9; ++i) ASSERT_TRUE(push(i)) << i;
-  EXPECT_EQ(decoder->peak_queued_frames(), bound);
+  for (int i = 1; i < key; ++i) ASSERT_TRUE(push(i)) << i;
+  EXPECT_EQ(decoder->peak_queued_frames(), static_cast<size_t>(bound));
   EXPECT_EQ(decoder->queued_frames(), 0u);
-  EXPECT_EQ(decoder->dropped_frames(), 9u);
-  ASSERT_TRUE(push(10));
-  ASSERT_TRUE(push(11));
+  EXPECT_EQ(decoder->dropped_frames(), static_cast<uint64_t>(key - 1));
+  ASSERT_TRUE(push(key));
+  ASSERT_TRUE(push(key + 1));
   EXPECT_EQ(decoder->queued_frames(), 2u);
 
   // Behind, the decoder takes the key frame's picture for late, but not
@@ -597,8 +599,8 @@ TEST(VideoEnDecoder, DecoderFallingBehindDropsCodedFramesOnlyUpToTheNextKeyFrame
     return out.size() >= 2 && decoder->queued_frames() == 0;
   }));
   ASSERT_EQ(out.size(), 2u);
-  EXPECT_EQ(out[1]->counter, 11u);
-  EXPECT_EQ(decoder->dropped_frames(), 10u);
+  EXPECT_EQ(out[1]->counter, static_cast<uint32_t>(key + 1));
+  EXPECT_EQ(decoder->dropped_frames(), static_cast<uint64_t>(key));
   GameFrame last(w, h);
   std::copy(out[1]->bytes.get(), out[1]->bytes.get() + out[1]->size, last.bytes.begin());
   for (int by = 0; by < 2; ++by)
@@ -616,7 +618,7 @@ TEST(VideoEnDecoder, OutputNobodyTakesStaysBoundedAndStillDecodes) {
   auto decoder = NewVideoEnDecoder(kCodecTypeWebM, &dec_watch, L"inv-1", false);
   const int w = 160, h = 120;
   const GameFrame pattern = TestPattern(w, h);
-  const int n = 12;
+  const int n = static_cast<int>(VideoEnDecoder::kMaxQueuedCodedFrames) + 4;
   for (int i = 0; i < n; ++i) {
     ASSERT_TRUE(WaitUntil([&] { return enc_watch.calls.load() == i; }));
     ASSERT_TRUE(encoder->PushFrame(0, 30, w, h, pattern.bytes.data(), pattern.bytes.size()));
