@@ -92,21 +92,28 @@ size_t VideoEnDecoder::QueueRaw(std::unique_ptr<CodecFrame> frame, std::vector<s
 size_t VideoEnDecoder::QueueCoded(std::unique_ptr<CodecFrame> frame, bool key_frame,
                                   std::vector<std::unique_ptr<CodecFrame>>* freed) {
   size_t dropped = 0;
+  auto drop = [&](std::unique_ptr<CodecFrame> f) {
+    start_dropped_ = start_dropped_ || f->flag != 0;
+    Retire(std::move(f), freed);
+    ++dropped;
+  };
   if (key_frame) awaiting_key_frame_ = false;
   if (!awaiting_key_frame_ && input_.size() >= kMaxQueuedCodedFrames) {
     // What waits is of no use once a frame after it is lost; a key frame
     // needs none of it.
-    dropped = input_.size();
     while (!input_.empty()) {
-      Retire(std::move(input_.front()), freed);
+      drop(std::move(input_.front()));
       input_.pop_front();
     }
     awaiting_key_frame_ = !key_frame;
   }
   if (awaiting_key_frame_) {
-    Retire(std::move(frame), freed);
-    return dropped + 1;
+    drop(std::move(frame));
+    return dropped;
   }
+  // A stream start lost with its frame passes to the game with the next.
+  if (start_dropped_) frame->flag = 1;
+  start_dropped_ = false;
   input_.push_back(std::move(frame));
   return dropped;
 }
@@ -116,20 +123,18 @@ void VideoEnDecoder::Retire(std::unique_ptr<CodecFrame> frame, std::vector<std::
   if (frame) freed->push_back(std::move(frame));
 }
 
-size_t VideoEnDecoder::MakeOutputRoom() {
+std::deque<std::unique_ptr<CodecFrame>> VideoEnDecoder::MakeOutputRoom() {
   std::deque<std::unique_ptr<CodecFrame>> gone;
-  {
-    std::lock_guard<std::mutex> lock(output_mutex_);
-    if (encode_) {
-      if (output_.size() >= kMaxQueuedCodedFrames) gone.swap(output_);
-    } else {
-      while (output_.size() >= kMaxQueuedRawFrames) {
-        gone.push_back(std::move(output_.front()));
-        output_.pop_front();
-      }
+  std::lock_guard<std::mutex> lock(output_mutex_);
+  if (encode_) {
+    if (output_.size() >= kMaxQueuedCodedFrames) gone.swap(output_);
+  } else {
+    while (output_.size() >= kMaxQueuedRawFrames) {
+      gone.push_back(std::move(output_.front()));
+      output_.pop_front();
     }
   }
-  return gone.size();
+  return gone;
 }
 
 void VideoEnDecoder::CountDrops(size_t count) {
@@ -265,7 +270,7 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work, bool more_waiting
   if (encode_) {
     // Coded output nobody took went as a whole: the peer needs a new
     // stream to go on from.
-    if (const size_t gone = MakeOutputRoom(); gone != 0) {
+    if (const size_t gone = MakeOutputRoom().size(); gone != 0) {
       CountDrops(gone);
       frame->flag = 1;
     }
@@ -283,6 +288,7 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work, bool more_waiting
     // is let go.
     if (more_waiting) {
       if (Decode(frame->bytes.get(), frame->size, nullptr, &out_size, 0) && out_size != 0) CountDrops(1);
+      start_unshown_ = start_unshown_ || frame->flag != 0;
       return true;
     }
     // Pictures are decoded straight into the frame handed on: no copy of
@@ -291,8 +297,15 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work, bool more_waiting
     result->bytes = std::make_unique_for_overwrite<uint8_t[]>(picture);
     result->capacity = picture;
     if (!Decode(frame->bytes.get(), frame->size, result->bytes.get(), &out_size, picture) || out_size == 0) {
+      start_unshown_ = start_unshown_ || frame->flag != 0;
       return true;
     }
+    // The game hears of a new stream with the first picture it gets.
+    const std::deque<std::unique_ptr<CodecFrame>> gone = MakeOutputRoom();
+    CountDrops(gone.size());
+    for (const auto& f : gone) start_unshown_ = start_unshown_ || f->flag != 0;
+    if (start_unshown_) frame->flag = 1;
+    start_unshown_ = false;
   }
 
   result->flag = frame->flag;
@@ -301,7 +314,6 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work, bool more_waiting
   result->height = frame->height;
   result->counter = frame->counter;
   result->size = out_size;
-  if (!encode_) CountDrops(MakeOutputRoom());
   {
     std::lock_guard<std::mutex> lock(output_mutex_);
     output_.push_back(std::move(result));

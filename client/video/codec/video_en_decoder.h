@@ -135,9 +135,9 @@ class VideoEnDecoder {
   size_t QueueCoded(std::unique_ptr<CodecFrame> frame, bool key_frame,
                     std::vector<std::unique_ptr<CodecFrame>>* freed);
   void Retire(std::unique_ptr<CodecFrame> frame, std::vector<std::unique_ptr<CodecFrame>>* freed);
-  // Worker thread: makes room in the output queue for one more frame
-  // (coded output goes as a whole); returns how many frames went.
-  size_t MakeOutputRoom();
+  // Worker thread: takes out of the output queue what must go to make
+  // room for one more frame (coded output goes as a whole).
+  std::deque<std::unique_ptr<CodecFrame>> MakeOutputRoom();
   // Counts `count` dropped frames and writes the line of a new burst.
   // Takes the input lock; call it without.
   void CountDrops(size_t count);
@@ -156,6 +156,8 @@ class VideoEnDecoder {
   // Coded frames only: frames were dropped, and the decoder could not use
   // what follows them before the next key frame.
   bool awaiting_key_frame_ = false;
+  // A dropped coded frame started a stream; the next one queued does.
+  bool start_dropped_ = false;
   FrameDropCounter drops_;
   std::deque<std::unique_ptr<CodecFrame>> input_;
   size_t peak_queued_ = 0;
@@ -169,6 +171,9 @@ class VideoEnDecoder {
 
   // Worker thread only.
   bool opened_ = false;
+  // Decoding: a stream start whose picture the game did not get; the next
+  // picture carries it.
+  bool start_unshown_ = false;
   uint16_t fps_ = 0;
   uint16_t width_ = 0;
   uint16_t height_ = 0;

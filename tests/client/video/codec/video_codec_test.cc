@@ -600,6 +600,7 @@ TEST(VideoEnDecoder, DecoderFallingBehindDropsCodedFramesOnlyUpToTheNextKeyFrame
   }));
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[1]->counter, static_cast<uint32_t>(key + 1));
+  EXPECT_EQ(out[1]->flag, 1) << "the new stream the game is told of starts with the first picture it gets";
   EXPECT_EQ(decoder->dropped_frames(), static_cast<uint64_t>(key));
   GameFrame last(w, h);
   std::copy(out[1]->bytes.get(), out[1]->bytes.get() + out[1]->size, last.bytes.begin());
