@@ -14,7 +14,8 @@
 
 // The codec worker of one video session: on the sending side it turns the
 // game's raw frames into codec frames, on the receiving side the reverse.
-// Codec-independent; a subclass supplies Open, Close, Encode and Decode.
+// Codec-independent; a subclass supplies Open, Close, Encode, Decode and
+// IsKeyFrame.
 //
 // Threads: PushFrame, RequestKeyFrame and TakeOutput may be called from
 // any thread. The worker thread "VideoEnDecoder:vthread_" is the only one
@@ -147,7 +148,7 @@ class VideoEnDecoder {
   const std::wstring id_;
   const bool encode_;
 
-  mutable std::mutex input_mutex_;  // guards the fields up to input_
+  mutable std::mutex input_mutex_;  // guards the fields up to spares_
   std::condition_variable input_cv_;
   bool stopping_ = false;
   bool failed_ = false;

@@ -292,11 +292,18 @@ void OBLogicInteract::CloseAllVideoSessions() {
 
 void OBLogicInteract::PushVideoFrame(const std::wstring& id, const uint8_t* bytes, uint32_t size, uint16_t fps,
                                      uint16_t width, uint16_t height) {
+  if (VideoEnDecoder* codec = CodecToFeed(id, Feed::kOwnVideo)) codec->PushFrame(0, fps, width, height, bytes, size);
+}
+
+VideoEnDecoder* OBLogicInteract::CodecToFeed(const std::wstring& id, Feed feed) const {
+  // The caller pushes without the session lock (the copy of a large
+  // picture, and the log line of a burst of drops, hold nothing up): codecs
+  // die only on this thread, so the codec stays valid meanwhile.
   const std::wstring own = OwnAccount();
   std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
   auto it = sessions_.find(id);
-  if (it == sessions_.end() || it->second.stopping || !it->second.IsSender(own) || !it->second.codec) return;
-  it->second.codec->PushFrame(0, fps, width, height, bytes, size);
+  if (it == sessions_.end() || it->second.stopping || !it->second.codec) return nullptr;
+  return it->second.IsSender(own) == (feed == Feed::kOwnVideo) ? it->second.codec.get() : nullptr;
 }
 
 void OBLogicInteract::ConnectIceServer() {
@@ -652,12 +659,10 @@ void OBLogicInteract::OnPeerControl(const std::wstring& id, uint8_t code) {
 
 void OBLogicInteract::PushReceivedFrame(const std::wstring& id, const MessageVideoData& message) {
   if (!message.HasPayload()) return;
-  const std::wstring own = OwnAccount();
-  std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
-  auto it = sessions_.find(id);
-  if (it == sessions_.end() || it->second.stopping || !it->second.codec || it->second.IsSender(own)) return;
-  it->second.codec->PushFrame(message.reinit, message.fps, message.width, message.height, message.payload,
-                              message.payload_length);
+  if (VideoEnDecoder* codec = CodecToFeed(id, Feed::kPeerVideo)) {
+    codec->PushFrame(message.reinit, message.fps, message.width, message.height, message.payload,
+                     message.payload_length);
+  }
 }
 
 void OBLogicInteract::OnVideoOutput(const std::wstring& id) {
