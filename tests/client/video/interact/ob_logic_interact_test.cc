@@ -125,6 +125,15 @@ bool RunUntil(brx::base::ThreadMessageQueue& queue, Side& side, const std::funct
   });
 }
 
+// The rendezvous server's answer naming a relay on this host.
+std::unique_ptr<ice::ICEEvent_relay_reply> RelayAt(const std::wstring& id, uint16_t port) {
+  auto relay = std::make_unique<ice::ICEEvent_relay_reply>();
+  relay->id = id;
+  relay->relay_ip = L"127.0.0.1";
+  relay->relay_port = port;
+  return relay;
+}
+
 std::unique_ptr<ice::ICEEvent_stun_ready> Ready(const std::wstring& id, uint16_t peer_port) {
   auto ready = std::make_unique<ice::ICEEvent_stun_ready>();
   ready->id = id;
@@ -324,17 +333,14 @@ TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
   uint16_t relay_port = 0;
   const int listener = ombrix::test::ListenLoopbackTcp(&relay_port);
   ASSERT_GE(listener, 0);
-  ice::ICEEvent_relay_reply relay;
-  relay.id = L"inv-1";
-  relay.relay_ip = L"127.0.0.1";
-  relay.relay_port = relay_port;
-  a.logic->OnRelayReply(&relay);
+  const auto relay = RelayAt(L"inv-1", relay_port);
+  a.logic->OnRelayReply(relay.get());
   pollfd p{listener, POLLIN, 0};
   ASSERT_EQ(poll(&p, 1, 10000), 1);
   const int peer = accept(listener, nullptr, nullptr);
   ASSERT_TRUE(wait([&] { return a.events.Count("50 inv-1") == 1; }));
   // The second party's request brings a second reply: no second link.
-  a.logic->OnRelayReply(&relay);
+  a.logic->OnRelayReply(relay.get());
   EXPECT_EQ(poll(&p, 1, 200), 0) << "no second connection to the relay";
 
   // Frames go through the relay, the first a key frame that opens a stream.
@@ -575,11 +581,8 @@ TEST(OBLogicInteract, TwoStopsInOneBatchStopTheCallOnceAndTheFramesAfterThemAreR
   uint16_t relay_port = 0;
   const int listener = ombrix::test::ListenLoopbackTcp(&relay_port);
   ASSERT_GE(listener, 0);
-  ice::ICEEvent_relay_reply relay;
-  relay.id = L"inv-1";
-  relay.relay_ip = L"127.0.0.1";
-  relay.relay_port = relay_port;
-  b.logic->OnRelayReply(&relay);
+  const auto relay = RelayAt(L"inv-1", relay_port);
+  b.logic->OnRelayReply(relay.get());
   ASSERT_TRUE(wait([&] { return b.logic->SessionStateForTesting(L"inv-1") == VideoSession::kReady; }));
 
   // One batch from the peer: stop, stop again, then a frame. The link is
