@@ -33,6 +33,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "client/video/codec/color_convert.h"
@@ -80,17 +81,26 @@ std::vector<uint8_t> MakeFrame(int w, int h, int n) {
 
 class Waiter : public VideoEnDecoder::VEDWatcher {
  public:
-  // With a codec set, each output is taken and freed as it comes, as a
-  // session does.
+  // With a codec set, each output is taken as it comes, as a session
+  // does (its queue holds only a few): freed, or kept for kept().
   void set_drain(VideoEnDecoder* codec) { drain_ = codec; }
+  void set_keep(VideoEnDecoder* codec) {
+    drain_ = codec;
+    keep_ = true;
+  }
   void OnVideoOutput(const std::wstring&) override {
-    if (drain_ != nullptr) {
-      std::deque<std::unique_ptr<CodecFrame>> out;
-      drain_->TakeOutput(&out);
-    }
+    std::deque<std::unique_ptr<CodecFrame>> out;
+    if (drain_ != nullptr) drain_->TakeOutput(&out);
     std::lock_guard<std::mutex> lock(mutex_);
+    if (keep_) {
+      for (auto& f : out) kept_.push_back(std::move(f));
+    }
     ++ready_;
     cv_.notify_all();
+  }
+  std::deque<std::unique_ptr<CodecFrame>> kept() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(kept_);
   }
   void WaitFor(int count) {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -99,6 +109,8 @@ class Waiter : public VideoEnDecoder::VEDWatcher {
 
  private:
   VideoEnDecoder* drain_ = nullptr;
+  bool keep_ = false;
+  std::deque<std::unique_ptr<CodecFrame>> kept_;
   std::mutex mutex_;
   std::condition_variable cv_;
   int ready_ = 0;
@@ -107,7 +119,9 @@ class Waiter : public VideoEnDecoder::VEDWatcher {
 struct Run {
   Stats encode, decode;
   size_t bytes = 0;
-  // Worker only: every frame pushed at once, total time per frame.
+  // Worker only: each frame pushed as soon as the worker took the one
+  // before (the most its queues take without dropping), total time per
+  // frame.
   double encode_pipelined = 0, decode_pipelined = 0;
 };
 
@@ -139,19 +153,30 @@ Run WorkerRun(const std::vector<std::vector<uint8_t>>& frames, int w, int h) {
   run.decode = Summarise(dec_ms);
 
   // Pipelined, as a session runs: the game pushes while the worker codes.
+  // A frame pushed while another still waits would push it out (or, when
+  // decoding, cost its picture), so each waits for the queue to empty.
+  auto when_taken = [](VideoEnDecoder& codec) {
+    while (codec.queued_frames() != 0) std::this_thread::yield();
+  };
   Waiter enc2_wait, dec2_wait;
   auto encoder2 = NewVideoEnDecoder(kCodecTypeWebM, &enc2_wait, L"bench", true);
   auto decoder2 = NewVideoEnDecoder(kCodecTypeWebM, &dec2_wait, L"bench", false);
+  enc2_wait.set_keep(encoder2.get());
   const int n_frames = static_cast<int>(frames.size());
   auto t0 = Clock::now();
-  for (const auto& f : frames) encoder2->PushFrame(0, 30, w, h, f.data(), static_cast<uint32_t>(f.size()));
+  for (const auto& f : frames) {
+    when_taken(*encoder2);
+    encoder2->PushFrame(0, 30, w, h, f.data(), static_cast<uint32_t>(f.size()));
+  }
   enc2_wait.WaitFor(n_frames);
   run.encode_pipelined = Ms(Clock::now() - t0) / n_frames;
-  std::deque<std::unique_ptr<CodecFrame>> encoded;
-  encoder2->TakeOutput(&encoded);
+  std::deque<std::unique_ptr<CodecFrame>> encoded = enc2_wait.kept();
   dec2_wait.set_drain(decoder2.get());
   t0 = Clock::now();
-  for (const auto& e : encoded) decoder2->PushFrame(e->flag, e->fps, e->width, e->height, e->bytes.get(), e->size);
+  for (const auto& e : encoded) {
+    when_taken(*decoder2);
+    decoder2->PushFrame(e->flag, e->fps, e->width, e->height, e->bytes.get(), e->size);
+  }
   dec2_wait.WaitFor(static_cast<int>(encoded.size()));
   run.decode_pipelined = Ms(Clock::now() - t0) / static_cast<double>(encoded.size());
   return run;

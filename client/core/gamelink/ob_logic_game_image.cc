@@ -31,9 +31,9 @@ void OBLogicGameImage::OnNewImage(ConnectionId sender, const uint8_t* message, u
 
 void OBLogicGameImage::OnShotCounter(ConnectionId, const uint8_t*, uint32_t) { ++shot_messages_; }
 
-void OBLogicGameImage::OnUserChanged(const EventParameter* event) {
-  // A failed sign-in leaves the signed-in user, and so the counts, as they were.
-  if (event->event_id == SEVENT_RESPONSE_UserLogin && !web_.ReadReply(*event).ok) return;
+void OBLogicGameImage::OnUserChanged(const EventParameter*) {
+  // Every sign-in reply starts the counts again, a failed one too: the
+  // games take the reply as the start of a new player's session.
   kind_counts_[0] = kind_counts_[1] = kind_counts_[2] = 0;
 }
 

@@ -13,9 +13,9 @@ class TickClock;
 }
 
 // Counts the screenshots the games take: answers each new image with the
-// counts of the three kinds (which start again at every sign-in and
-// sign-out) and reports the counts to the data-collection service at most
-// once every kReportIntervalMs.
+// counts of the three kinds (which start again at every sign-in reply,
+// failed or not, and every sign-out) and reports the counts to the
+// data-collection service at most once every kReportIntervalMs.
 //
 // GUI thread only (the tick is the main loop's timer). Owned by the game
 // link server; the web commands and the clock are borrowed.

@@ -56,7 +56,11 @@ void OBLogicGameInteract_VideoTransfer::Start() {
 
 void OBLogicGameInteract_VideoTransfer::OnInvite(ConnectionId sender, const uint8_t* message, uint32_t length) {
   COBMSG_C2S_VIDEO_INVITE invite(message, length);
-  if (invite.invitation_id.empty() || invite.invited_account.empty()) return;
+  if (invite.invitation_id.empty() || invite.invited_account.empty()) {
+    // Nothing can come of it, and the game waits for an answer: it fails.
+    server_.SendToClient(sender, COBMSG_S2C_VEDIO_ERROR(ErrorCode(payload::kVideoNoLink), invite.invitation_id));
+    return;
+  }
   video_.InviteVideo(invite.invitation_id, invite.invited_account, invite.send_own_video != 0, GameOrigin(sender));
 }
 

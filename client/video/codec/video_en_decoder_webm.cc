@@ -109,6 +109,14 @@ bool VideoEnDecoder_WebM::Encode(const uint8_t* input, uint32_t input_size, bool
   return true;
 }
 
+bool VideoEnDecoder_WebM::IsKeyFrame(const uint8_t* input, uint32_t input_size) const {
+  // Reads the frame's header only; no decoder state is involved.
+  vpx_codec_stream_info_t info{};
+  info.sz = sizeof(info);
+  return input != nullptr && input_size != 0 &&
+         vpx_codec_peek_stream_info(vpx_codec_vp8_dx(), input, input_size, &info) == VPX_CODEC_OK && info.is_kf != 0;
+}
+
 bool VideoEnDecoder_WebM::Decode(const uint8_t* input, uint32_t input_size, uint8_t* output, uint32_t* output_size,
                                  uint32_t capacity) {
   *output_size = 0;
@@ -136,8 +144,13 @@ bool VideoEnDecoder_WebM::Decode(const uint8_t* input, uint32_t input_size, uint
   vpx_image_t* img;
   while ((img = vpx_codec_get_frame(&s.decoder, &iter)) != nullptr) {
     if (*output_size != 0) continue;
-    if (img->d_w != s.width || img->d_h != s.height || frame_bytes > capacity) continue;
+    if (img->d_w != s.width || img->d_h != s.height) continue;
     if (img->fmt != VPX_IMG_FMT_I420 && img->fmt != VPX_IMG_FMT_YV12) continue;
+    if (output == nullptr) {
+      *output_size = frame_bytes;  // decoded; the picture is not wanted
+      continue;
+    }
+    if (frame_bytes > capacity) continue;
     ombrix::video::Yuv420ToBgrBottomUp(
         {img->planes[VPX_PLANE_Y], img->planes[VPX_PLANE_U], img->planes[VPX_PLANE_V], img->stride[VPX_PLANE_Y],
          img->stride[VPX_PLANE_U], img->stride[VPX_PLANE_V]},

@@ -25,6 +25,7 @@ class VideoEnDecoder_WebM : public VideoEnDecoder {
               uint32_t capacity) override;
   bool Decode(const uint8_t* input, uint32_t input_size, uint8_t* output, uint32_t* output_size,
               uint32_t capacity) override;
+  bool IsKeyFrame(const uint8_t* input, uint32_t input_size) const override;
 
  private:
   std::unique_ptr<WebMCodecState> state_;  // worker thread only

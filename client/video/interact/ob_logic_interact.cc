@@ -224,6 +224,12 @@ void OBLogicInteract::CloseVideoSession(const std::wstring& id) { CloseSession(i
 
 void OBLogicInteract::CloseSession(const std::wstring& id, bool hangup) {
   if (draining_) {
+    {
+      std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+      auto it = sessions_.find(id);
+      if (it == sessions_.end()) return;
+      it->second.stopping = true;
+    }
     deferred_closes_.emplace_back(id, hangup);
     return;
   }
@@ -265,7 +271,9 @@ void OBLogicInteract::StopVideoSession(const std::wstring& id) {
   {
     std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
-    if (it == sessions_.end()) return;
+    // A session already stopping told its game so.
+    if (it == sessions_.end() || it->second.stopping) return;
+    it->second.stopping = true;
     origin = it->second.origin;
   }
   payload::SEVENT_VIDEO_STOP stop(origin, id);
@@ -284,11 +292,18 @@ void OBLogicInteract::CloseAllVideoSessions() {
 
 void OBLogicInteract::PushVideoFrame(const std::wstring& id, const uint8_t* bytes, uint32_t size, uint16_t fps,
                                      uint16_t width, uint16_t height) {
+  if (VideoEnDecoder* codec = CodecToFeed(id, Feed::kOwnVideo)) codec->PushFrame(0, fps, width, height, bytes, size);
+}
+
+VideoEnDecoder* OBLogicInteract::CodecToFeed(const std::wstring& id, Feed feed) const {
+  // The caller pushes without the session lock (the copy of a large
+  // picture, and the log line of a burst of drops, hold nothing up): codecs
+  // die only on this thread, so the codec stays valid meanwhile.
   const std::wstring own = OwnAccount();
   std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
   auto it = sessions_.find(id);
-  if (it == sessions_.end() || !it->second.IsSender(own) || !it->second.codec) return;
-  it->second.codec->PushFrame(0, fps, width, height, bytes, size);
+  if (it == sessions_.end() || it->second.stopping || !it->second.codec) return nullptr;
+  return it->second.IsSender(own) == (feed == Feed::kOwnVideo) ? it->second.codec.get() : nullptr;
 }
 
 void OBLogicInteract::ConnectIceServer() {
@@ -328,7 +343,11 @@ void OBLogicInteract::OnBeforeUserLogout(const EventParameter*) {
   std::vector<std::pair<FromHandle, std::wstring>> stopped;
   {
     std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
-    for (const auto& [id, s] : sessions_) stopped.emplace_back(s.origin, id);
+    for (auto& [id, s] : sessions_) {
+      if (s.stopping) continue;
+      s.stopping = true;
+      stopped.emplace_back(s.origin, id);
+    }
   }
   for (const auto& [origin, id] : stopped) {
     payload::SEVENT_VIDEO_STOP stop(origin, id);
@@ -563,7 +582,7 @@ void OBLogicInteract::OnTransportConnected(const std::wstring& id, bool ok) {
   {
     std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
-    if (it == sessions_.end()) return;
+    if (it == sessions_.end() || it->second.stopping) return;
     VideoSession& s = it->second;
     origin = s.origin;
     peer = s.Peer(own);
@@ -630,7 +649,7 @@ void OBLogicInteract::OnPeerControl(const std::wstring& id, uint8_t code) {
   {
     std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
-    if (it == sessions_.end() || !it->second.IsSender(own)) return;
+    if (it == sessions_.end() || it->second.stopping || !it->second.IsSender(own)) return;
     OnLinkReady(&it->second, own);
     origin = it->second.origin;
   }
@@ -640,12 +659,10 @@ void OBLogicInteract::OnPeerControl(const std::wstring& id, uint8_t code) {
 
 void OBLogicInteract::PushReceivedFrame(const std::wstring& id, const MessageVideoData& message) {
   if (!message.HasPayload()) return;
-  const std::wstring own = OwnAccount();
-  std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
-  auto it = sessions_.find(id);
-  if (it == sessions_.end() || !it->second.codec || it->second.IsSender(own)) return;
-  it->second.codec->PushFrame(message.reinit, message.fps, message.width, message.height, message.payload,
-                              message.payload_length);
+  if (VideoEnDecoder* codec = CodecToFeed(id, Feed::kPeerVideo)) {
+    codec->PushFrame(message.reinit, message.fps, message.width, message.height, message.payload,
+                     message.payload_length);
+  }
 }
 
 void OBLogicInteract::OnVideoOutput(const std::wstring& id) {
@@ -657,6 +674,8 @@ void OBLogicInteract::OnVideoOutput(const std::wstring& id) {
     if (it == sessions_.end() || !it->second.codec) return;
     VideoSession& s = it->second;
     s.codec->TakeOutput(&frames);
+    // The game was told the call stopped: nothing more goes to it or the peer.
+    if (s.stopping) return;
     if (s.codec->encode()) {
       // Sent under the lock, which keeps the links alive meanwhile.
       for (const auto& f : frames) {

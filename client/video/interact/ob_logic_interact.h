@@ -109,6 +109,10 @@ class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VE
   void OnHeadIconDownloaded(const HeadIconDownloadResult& result);
   void OnPeerControl(const std::wstring& id, uint8_t code);
   void PushReceivedFrame(const std::wstring& id, const MessageVideoData& message);
+  // GUI thread: the codec of a session that takes frames from this side's
+  // game (kOwnVideo) or from the peer, or null.
+  enum class Feed { kOwnVideo, kPeerVideo };
+  VideoEnDecoder* CodecToFeed(const std::wstring& id, Feed feed) const;
   void OnLinkReady(VideoSession* session, const std::wstring& own);
   void ExpireInvitations();
 

@@ -25,6 +25,9 @@ struct VideoSession {
   std::wstring peer_ip;         // the relay, or the peer from the binding
   int32_t peer_port = 0;
   int32_t state = kInvited;
+  // Stopped, with its close still to come (closes wait while links are
+  // drained): it takes no more frames and is stopped only once.
+  bool stopping = false;
   int32_t codec_type = kCodecTypeWebM;
   std::unique_ptr<RelayLink> relay_link;
   std::unique_ptr<UdtLink> udt_link;

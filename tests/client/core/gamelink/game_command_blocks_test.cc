@@ -1,6 +1,7 @@
-// The game command handlers in process, with the web client played by the
-// test: the statistics clock, the replies that go to their
-// requester (or to every game), and the pending posts of games that leave.
+// The game command handlers in process, with the web client and the video
+// chat played by the test: the statistics clock, the shot counters, the
+// replies that go to their requester (or to every game), the pending posts
+// of games that leave, and the video answers a game gets.
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -11,6 +12,7 @@
 #include "client/core/gamelink/game_link_web.h"
 #include "client/core/gamelink/ob_logic_game_web.h"
 #include "client/core/ui_string_table.h"
+#include "client/core/video_events.h"
 #include "runtime/platform/tick_clock.h"
 #include "standin/game/game_simulator.h"
 #include "tests/client/core/gamelink/game_link_harness.h"
@@ -76,6 +78,33 @@ class FakeWebCommands : public IGameLinkWebCommands {
   std::vector<Call> calls_;
 };
 
+// Records what the video block asks of the video chat.
+class FakeVideoChat : public IGameLinkVideoChat {
+ public:
+  void GetOnlineFriend(int32_t, int32_t) override {}
+  void InviteVideo(const std::wstring& id, const std::wstring& invited, bool, const FromHandle&) override {
+    Add(L"invite " + id + L" " + invited);
+  }
+  void ReplyVideoInvite(const std::wstring& id, int32_t result, const FromHandle&) override {
+    Add(L"reply " + id + L" " + std::to_wstring(result));
+  }
+  void CloseVideoSession(const std::wstring& id) override { Add(L"close " + id); }
+  void StopVideoOfRequester(const FromHandle&) override {}
+  void PushVideoFrame(const std::wstring&, const uint8_t*, uint32_t, uint16_t, uint16_t, uint16_t) override {}
+  std::vector<std::wstring> Calls() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_;
+  }
+
+ private:
+  void Add(std::wstring call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(std::move(call));
+  }
+  std::mutex mutex_;
+  std::vector<std::wstring> calls_;
+};
+
 GameSimulator::Options G1() {
   GameSimulator::Options o;
   o.name_suffix = L"g1";
@@ -88,7 +117,7 @@ class GameCommandBlocksTest : public ::testing::Test {
     GameLinkServices services;
     services.web = &web_;
     services.clock = &clock_;
-    gui_ = std::make_unique<GuiThread>(folder_, &state_, services);
+    gui_ = std::make_unique<GuiThread>(folder_, &state_, services, &video_);
     ASSERT_TRUE(gui_->started());
   }
   void TearDown() override { UIStringTable::Destroy(); }
@@ -119,10 +148,31 @@ class GameCommandBlocksTest : public ::testing::Test {
     return n;
   }
   static FromHandle From(brx::io::ConnectionId c) { return {FromHandle::kGameClient, static_cast<int32_t>(c)}; }
+  // The one call of `what` the game on `connection` made.
+  FakeWebCommands::Call CallOf(const std::string& what, brx::io::ConnectionId connection) {
+    std::vector<FakeWebCommands::Call> found;
+    for (const auto& c : web_.Calls(what))
+      if (c.origin.kind == FromHandle::kGameClient && c.origin.handle == static_cast<int32_t>(connection))
+        found.push_back(c);
+    EXPECT_EQ(found.size(), 1u) << what;
+    return found.empty() ? FakeWebCommands::Call{} : found.front();
+  }
+  // The kind counts the game is answered with for a new image of `kind`
+  // (what a sign-in or sign-out sent the game before is passed over).
+  std::vector<int64_t> ShotCounts(GameSimulator& sim, int kind) {
+    WireMessage m;
+    m.fields = {{"kind", int64_t{kind}}};
+    EXPECT_TRUE(sim.Send("NEWIMAGE", m));
+    for (auto reply = sim.Receive(kWait); reply; reply = sim.Receive(kWait)) {
+      if (reply->name == "IMAGESYN") return {reply->Int("kind0"), reply->Int("kind1"), reply->Int("kind2")};
+    }
+    return {};
+  }
 
   GameLinkFolder folder_{false};
   FakeWebState state_;
   FakeWebCommands web_;
+  FakeVideoChat video_;
   brx::platform::ManualTickClock clock_{1000};
   std::unique_ptr<GuiThread> gui_;
 };
@@ -215,9 +265,12 @@ TEST_F(GameCommandBlocksTest, EachPostWaitsForItsOwnUploadAndLeavesWithItsGame) 
   post(b, u"", u"/shots/same.png");
   post(c, u"from c", u"/shots/same.png");
   Sync(a), Sync(b), Sync(c);
+  // The three pipes are served fairly, not in any order: each upload is
+  // known by the game it came from.
   ASSERT_EQ(web_.Calls("upload").size(), 3u);
-  EXPECT_EQ(web_.Calls("upload")[1].args, (std::vector<std::wstring>{L"/shots/same.png", L"15000"}));
-  EXPECT_EQ(web_.Calls("upload")[1].origin.handle, static_cast<int32_t>(cb));
+  for (brx::io::ConnectionId game : {ca, cb, cc}) {
+    EXPECT_EQ(CallOf("upload", game).args, (std::vector<std::wstring>{L"/shots/same.png", L"15000"}));
+  }
   EXPECT_EQ(Pending(), 3u);
 
   // b's upload returns first: b's text (the default one) is posted.
@@ -244,6 +297,64 @@ TEST_F(GameCommandBlocksTest, EachPostWaitsForItsOwnUploadAndLeavesWithItsGame) 
   Fire(FakeReply(SEVENT_RESPONSE_Upload, From(cc), true, L"http://img/2.png", L"/shots/same.png"));
   EXPECT_EQ(web_.Calls("addblog").size(), 1u);
 
+  EXPECT_TRUE(a.errors().empty() && b.errors().empty());
+}
+
+TEST_F(GameCommandBlocksTest, ShotCountersStartAgainAtEverySignInReplyAndSignOut) {
+  GameSimulator game(G1());
+  Attach(game);
+  EXPECT_EQ(ShotCounts(game, 1), (std::vector<int64_t>{0, 1, 0}));
+  EXPECT_EQ(ShotCounts(game, 1), (std::vector<int64_t>{0, 2, 0}));
+  EXPECT_EQ(ShotCounts(game, 2), (std::vector<int64_t>{0, 2, 1}));
+  // A sign-in reply starts them again, whether it succeeded or not.
+  Fire(FakeReply(SEVENT_RESPONSE_UserLogin, {}, false));
+  EXPECT_EQ(ShotCounts(game, 0), (std::vector<int64_t>{1, 0, 0}));
+  EXPECT_EQ(ShotCounts(game, 1), (std::vector<int64_t>{1, 1, 0}));
+  Fire(FakeReply(SEVENT_RESPONSE_UserLogin, {}, true));
+  EXPECT_EQ(ShotCounts(game, 1), (std::vector<int64_t>{0, 1, 0}));
+  Fire(EVENT_DATA(SEVENT_RESPONSE_UserLogout, {}));
+  EXPECT_EQ(ShotCounts(game, 7), (std::vector<int64_t>{0, 0, 0}));
+  EXPECT_TRUE(game.errors().empty());
+}
+
+TEST_F(GameCommandBlocksTest, VideoFailuresReachTheAskingGameAsItsErrorCodes) {
+  GameSimulator a(G1()), b(G1());
+  brx::io::ConnectionId ca = Attach(a);
+  Attach(b);
+  auto expect_error = [&](GameSimulator& g, int64_t code, const std::u16string& id) {
+    auto error = g.Expect("VEDIO_ERROR", kWait);
+    ASSERT_TRUE(error) << code;
+    EXPECT_EQ(error->Int("code"), code);
+    EXPECT_EQ(error->Text("invitation_id"), id);
+  };
+
+  // The video chat's failures, each as the game's own code: no link, the
+  // friend offline, an unknown reason 2, nobody signed in.
+  const std::pair<int32_t, int64_t> codes[] = {{payload::kVideoNoLink, 0}, {payload::kVideoOffline, 1}, {2, 4},
+                                               {payload::kVideoNoUser, 2}};
+  for (const auto& [result, code] : codes) {
+    const std::wstring id = L"inv-" + std::to_wstring(result);
+    Fire(payload::SEVENT_VIDEO_REPLY(From(ca), id, result));
+    ASSERT_NO_FATAL_FAILURE(expect_error(a, code, std::u16string(id.begin(), id.end())));
+  }
+
+  // An invitation without an id or without a friend fails at once: the
+  // game is told so instead of waiting for an answer that never comes.
+  auto invite = [&](const std::u16string& id, const std::u16string& account) {
+    WireMessage m;
+    m.fields = {{"send_video", int64_t{1}}, {"invitation_id", id}, {"account", account}};
+    EXPECT_TRUE(a.Send("VIDEO_INVITE", m));
+  };
+  invite(u"", u"bob");
+  ASSERT_NO_FATAL_FAILURE(expect_error(a, 0, u""));
+  invite(u"inv-9", u"");
+  ASSERT_NO_FATAL_FAILURE(expect_error(a, 0, u"inv-9"));
+  invite(u"inv-10", u"bob");
+  Sync(a);
+  EXPECT_EQ(video_.Calls(), std::vector<std::wstring>{L"invite inv-10 bob"});
+
+  // Only the asking game heard any of it.
+  EXPECT_EQ(Sync(b).name, "IMAGESYN");
   EXPECT_TRUE(a.errors().empty() && b.errors().empty());
 }
 

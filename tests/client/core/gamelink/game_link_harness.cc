@@ -4,6 +4,8 @@
 
 #include "client/core/config_store.h"
 #include "client/core/core_events.h"
+#include "client/core/gamelink/ob_logic_game_friend.h"
+#include "client/core/gamelink/ob_logic_game_interact_video_transfer.h"
 #include "client/core/message_ids.h"
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
@@ -71,8 +73,9 @@ bool FakeWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring
   return true;
 }
 
-GuiThread::GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web, GameLinkServices services) {
-  thread_ = std::thread([this, path = folder.wpath(), web, services] { Main(path, web, services); });
+GuiThread::GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web, GameLinkServices services,
+                     IGameLinkVideoChat* video) {
+  thread_ = std::thread([this, path = folder.wpath(), web, services, video] { Main(path, web, services, video); });
   std::unique_lock<std::mutex> lock(mutex_);
   cv_.wait(lock, [this] { return ready_; });
 }
@@ -83,7 +86,8 @@ GuiThread::~GuiThread() {
   thread_.join();
 }
 
-void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services) {
+void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services,
+                     IGameLinkVideoChat* video) {
   brx::base::ThreadMessageQueue queue;
   ConfigStore config(folder, L"g1");
   config.LoadSystemConfig();
@@ -98,6 +102,10 @@ void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web, GameLink
     std::lock_guard<std::mutex> lock(mutex_);
     detaches_.emplace_back(d->game_name, d->connection);
   });
+  if (video) {
+    server.AddBlock(std::make_unique<OBLogicGameFriend>(server, chain, *video));
+    server.AddBlock(std::make_unique<OBLogicGameInteract_VideoTransfer>(server, chain, *video));
+  }
   bool started = server.Start(queue.thread_id());
   {
     std::lock_guard<std::mutex> lock(mutex_);

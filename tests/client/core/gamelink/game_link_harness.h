@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "client/core/event_ids.h"
+#include "client/core/gamelink/game_link_video.h"
 #include "client/core/gamelink/game_link_web_state.h"
 #include "client/core/gamelink/ob_logic_game_command.h"
 #include "tests/support/test_support.h"
@@ -58,9 +59,11 @@ struct FakeServerTimeReply : EventParameter {
 
 // The main client's GUI thread with its message loop, running the game
 // link server: kGamePipeInput drains the pipe queue, as the real main loop does.
+// With a `video` chat the server has the friends and video blocks too.
 class GuiThread {
  public:
-  GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web = nullptr, GameLinkServices services = {});
+  GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web = nullptr, GameLinkServices services = {},
+            IGameLinkVideoChat* video = nullptr);
   ~GuiThread();  // WM_QUIT, then the server stops on its thread
 
   bool started() const { return started_; }
@@ -83,7 +86,7 @@ class GuiThread {
   EventChain& chain() { return *chain_; }
 
  private:
-  void Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services);
+  void Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services, IGameLinkVideoChat* video);
 
   std::thread thread_;
   std::mutex mutex_;

@@ -4,15 +4,21 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <deque>
 #include <iterator>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "client/video/codec/color_convert.h"
+#include "client/video/codec/frame_drop_counter.h"
 #include "client/video/codec/video_en_decoder.h"
 #include "client/video/codec/video_en_decoder_webm.h"
+#include "runtime/logmaker/log.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -100,6 +106,100 @@ Frames TakeFrames(VideoEnDecoder& codec, Collector& watcher, int count) {
   return frames;
 }
 
+// Feeds a codec no faster than it works, as a game within the encoder's
+// means does, and collects what comes out as it comes: nothing is dropped.
+class PacedFeed {
+ public:
+  PacedFeed(VideoEnDecoder& codec, Collector& watcher) : codec_(codec), watcher_(watcher) {}
+  // Pushes once the worker took everything pushed before.
+  bool Push(uint8_t flag, uint16_t fps, int w, int h, const uint8_t* bytes, size_t size) {
+    EXPECT_TRUE(WaitUntil([&] {
+      if (codec_.queued_frames() != 0) return false;
+      codec_.TakeOutput(&out_);
+      return true;
+    }));
+    return codec_.PushFrame(flag, fps, static_cast<uint16_t>(w), static_cast<uint16_t>(h), bytes,
+                            static_cast<uint32_t>(size));
+  }
+  // Everything produced, once there are `count` frames.
+  Frames Take(int count) {
+    Frames more = TakeFrames(codec_, watcher_, count - static_cast<int>(out_.size()));
+    for (auto& f : more) out_.push_back(std::move(f));
+    Frames all;
+    all.swap(out_);
+    EXPECT_EQ(codec_.dropped_frames(), 0u);
+    return all;
+  }
+
+ private:
+  VideoEnDecoder& codec_;
+  Collector& watcher_;
+  Frames out_;
+};
+
+// Holds the worker inside its first report until Open, so that the test
+// can fill the queue behind it. Counts reports; takes nothing.
+class GateWatcher : public VideoEnDecoder::VEDWatcher {
+ public:
+  void OnVideoOutput(const std::wstring&) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++calls_;
+    cv_.notify_all();
+    // Bounded, so that a failing test cannot hang its worker for good.
+    cv_.wait_for(lock, std::chrono::seconds(10), [this] { return open_; });
+  }
+  bool WaitForCalls(int n) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, std::chrono::seconds(10), [&] { return calls_ >= n; });
+  }
+  void Open() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    cv_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  int calls_ = 0;
+  bool open_ = false;
+};
+
+// The application log's lines that contain `text`, from now on.
+class LogLines {
+ public:
+  explicit LogLines(std::string text) : state_(std::make_shared<State>()) {
+    state_->text = std::move(text);
+    brx::logmaker::GetAppLogger()->AddWriter(std::make_unique<Tap>(state_));
+  }
+  size_t count() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->lines.size();
+  }
+
+ private:
+  struct State {
+    std::string text;
+    std::mutex mutex;
+    std::vector<std::string> lines;
+  };
+  // Owned by the logger until the process ends, so it shares the lines.
+  class Tap : public brx::logmaker::ILogWriter {
+   public:
+    explicit Tap(std::shared_ptr<State> state) : state_(std::move(state)) {}
+    void Write(const brx::logmaker::LogRecord& record) override {
+      if (record.line.find(state_->text) == std::string::npos) return;
+      std::lock_guard<std::mutex> lock(state_->mutex);
+      state_->lines.push_back(record.line);
+    }
+    void WriteText(const char*) override {}
+
+   private:
+    std::shared_ptr<State> state_;
+  };
+  std::shared_ptr<State> state_;
+};
+
 TEST(ColourConversion, PinsChannelOrderChromaPlanesAndRowOrder) {
   // Hand-computed through the integer formulas.
   struct Case {
@@ -155,11 +255,12 @@ TEST(VideoEnDecoder, StreamsOneKeyFrameAndKeepsColours) {
 
   const int w = 320, h = 240;
   GameFrame pattern = TestPattern(w, h);
-  // Pushed in one go: a steady stream starts one encoder and one key frame.
+  PacedFeed enc(*encoder, enc_watch), dec(*decoder, dec_watch);
+  // A steady stream starts one encoder and one key frame.
   for (int i = 0; i < 8; ++i) {
-    ASSERT_TRUE(encoder->PushFrame(0, 0, w, h, pattern.bytes.data(), pattern.bytes.size()));
+    ASSERT_TRUE(enc.Push(0, 0, w, h, pattern.bytes.data(), pattern.bytes.size()));
   }
-  Frames encoded = TakeFrames(*encoder, enc_watch, 8);
+  Frames encoded = enc.Take(8);
   ASSERT_EQ(encoded.size(), 8u);
   for (size_t i = 0; i < encoded.size(); ++i) {
     EXPECT_EQ(encoded[i]->counter, i);
@@ -170,11 +271,11 @@ TEST(VideoEnDecoder, StreamsOneKeyFrameAndKeepsColours) {
 
   // The link came up: the next frame starts a stream the peer can join.
   encoder->RequestKeyFrame();
-  ASSERT_TRUE(encoder->PushFrame(0, 25, w, h, pattern.bytes.data(), pattern.bytes.size()));
+  ASSERT_TRUE(enc.Push(0, 25, w, h, pattern.bytes.data(), pattern.bytes.size()));
   // Above 30 frames a second: re-opened, flagged, still encoding.
-  ASSERT_TRUE(encoder->PushFrame(0, 60, w, h, pattern.bytes.data(), pattern.bytes.size()));
-  ASSERT_TRUE(encoder->PushFrame(0, 60, w, h, pattern.bytes.data(), pattern.bytes.size()));
-  Frames more = TakeFrames(*encoder, enc_watch, 3);
+  ASSERT_TRUE(enc.Push(0, 60, w, h, pattern.bytes.data(), pattern.bytes.size()));
+  ASSERT_TRUE(enc.Push(0, 60, w, h, pattern.bytes.data(), pattern.bytes.size()));
+  Frames more = enc.Take(3);
   ASSERT_EQ(more.size(), 3u);
   EXPECT_TRUE(more[0]->flag == 1 && IsKeyFrame(*more[0]));
   EXPECT_TRUE(more[1]->flag == 1 && more[1]->fps == 60 && IsKeyFrame(*more[1]));
@@ -183,9 +284,9 @@ TEST(VideoEnDecoder, StreamsOneKeyFrameAndKeepsColours) {
   for (auto& f : more) encoded.push_back(std::move(f));
 
   for (const auto& f : encoded) {
-    ASSERT_TRUE(decoder->PushFrame(f->flag, f->fps, f->width, f->height, f->bytes.get(), f->size));
+    ASSERT_TRUE(dec.Push(f->flag, f->fps, f->width, f->height, f->bytes.get(), f->size));
   }
-  Frames decoded = TakeFrames(*decoder, dec_watch, static_cast<int>(encoded.size()));
+  Frames decoded = dec.Take(static_cast<int>(encoded.size()));
   ASSERT_EQ(decoded.size(), encoded.size());
   for (const auto& f : decoded) {
     ASSERT_EQ(f->size, static_cast<uint32_t>(w * h * 3));
@@ -205,26 +306,28 @@ TEST(VideoEnDecoder, DecoderSkipsWhatItCannotUseAndRecovers) {
   auto encoder = NewVideoEnDecoder(kCodecTypeWebM, &enc_watch, L"inv-1", true);
   const int w = 160, h = 120;
   GameFrame pattern = TestPattern(w, h);
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(encoder->PushFrame(0, 30, w, h, pattern.bytes.data(), pattern.bytes.size()));
-  Frames encoded = TakeFrames(*encoder, enc_watch, 3);
+  PacedFeed enc(*encoder, enc_watch);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(enc.Push(0, 30, w, h, pattern.bytes.data(), pattern.bytes.size()));
+  Frames encoded = enc.Take(3);
   ASSERT_EQ(encoded.size(), 3u);
   const CodecFrame& key = *encoded[0];
   const CodecFrame& inter = *encoded[1];
 
   auto decoder = NewVideoEnDecoder(kCodecTypeWebM, &dec_watch, L"inv-1", false);
+  PacedFeed dec(*decoder, dec_watch);
   // Joining mid-stream, garbage, and a frame whose declared size is not
   // the picture's: each skipped, none fatal.
-  EXPECT_TRUE(decoder->PushFrame(0, 30, w, h, inter.bytes.get(), inter.size));
+  EXPECT_TRUE(dec.Push(0, 30, w, h, inter.bytes.get(), inter.size));
   const uint8_t garbage[] = {0x10, 0x02, 0x00, 0x9d, 0x01, 0x2a, 0xff, 0xff, 0xff, 0xff};
-  EXPECT_TRUE(decoder->PushFrame(1, 30, w, h, garbage, sizeof(garbage)));
-  EXPECT_TRUE(decoder->PushFrame(1, 30, 2 * w, 2 * h, key.bytes.get(), key.size));
-  EXPECT_TRUE(decoder->PushFrame(0, 30, w, h, nullptr, 0));
+  EXPECT_TRUE(dec.Push(1, 30, w, h, garbage, sizeof(garbage)));
+  EXPECT_TRUE(dec.Push(1, 30, 2 * w, 2 * h, key.bytes.get(), key.size));
+  EXPECT_TRUE(dec.Push(0, 30, w, h, nullptr, 0));
   // A peer's oversized dimensions are refused before anything is sized.
   EXPECT_FALSE(decoder->PushFrame(1, 30, 65534, 65534, key.bytes.get(), key.size));
   EXPECT_FALSE(decoder->PushFrame(1, 30, 0, h, key.bytes.get(), key.size));
   // Then the stream proper: key frame and the frames after it decode.
-  for (const auto& f : encoded) EXPECT_TRUE(decoder->PushFrame(f->flag, 30, w, h, f->bytes.get(), f->size));
-  Frames decoded = TakeFrames(*decoder, dec_watch, 3);
+  for (const auto& f : encoded) EXPECT_TRUE(dec.Push(f->flag, 30, w, h, f->bytes.get(), f->size));
+  Frames decoded = dec.Take(3);
   EXPECT_EQ(decoded.size(), 3u);
   EXPECT_EQ(decoded.front()->counter, 4u) << "the skipped frames produced nothing";
   EXPECT_FALSE(decoder->failed());
@@ -377,12 +480,13 @@ TEST(VideoEnDecoder, StreamChangingSizeKeepsEveryFrameWhole) {
   auto decoder = NewVideoEnDecoder(kCodecTypeWebM, &dec_watch, L"inv-1", false);
   ASSERT_TRUE(encoder && decoder);
   const int sizes[][2] = {{320, 240}, {320, 240}, {640, 480}, {640, 480}, {160, 120}, {160, 120}, {320, 240}};
+  PacedFeed enc(*encoder, enc_watch), dec(*decoder, dec_watch);
   for (const auto& s : sizes) {
     const GameFrame pattern = TestPattern(s[0], s[1]);
-    ASSERT_TRUE(encoder->PushFrame(0, 30, s[0], s[1], pattern.bytes.data(), pattern.bytes.size()));
+    ASSERT_TRUE(enc.Push(0, 30, s[0], s[1], pattern.bytes.data(), pattern.bytes.size()));
   }
   const int n = static_cast<int>(std::size(sizes));
-  Frames encoded = TakeFrames(*encoder, enc_watch, n);
+  Frames encoded = enc.Take(n);
   ASSERT_EQ(encoded.size(), static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     EXPECT_EQ(encoded[i]->width, sizes[i][0]);
@@ -393,9 +497,9 @@ TEST(VideoEnDecoder, StreamChangingSizeKeepsEveryFrameWhole) {
     EXPECT_EQ(IsKeyFrame(*encoded[i]), starts) << i;
   }
   for (const auto& f : encoded) {
-    ASSERT_TRUE(decoder->PushFrame(f->flag, f->fps, f->width, f->height, f->bytes.get(), f->size));
+    ASSERT_TRUE(dec.Push(f->flag, f->fps, f->width, f->height, f->bytes.get(), f->size));
   }
-  Frames decoded = TakeFrames(*decoder, dec_watch, n);
+  Frames decoded = dec.Take(n);
   ASSERT_EQ(decoded.size(), static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     const int w = sizes[i][0], h = sizes[i][1];
@@ -411,6 +515,148 @@ TEST(VideoEnDecoder, StreamChangingSizeKeepsEveryFrameWhole) {
   }
   EXPECT_FALSE(encoder->failed());
   EXPECT_FALSE(decoder->failed());
+}
+
+TEST(VideoEnDecoder, EncoderFallingBehindKeepsTheNewestPicturesAndTheStreamStart) {
+  LogLines drop_lines("falls behind");
+  GateWatcher watch;
+  auto encoder = NewVideoEnDecoder(kCodecTypeWebM, &watch, L"inv-1", true);
+  const int w = 160, h = 120;
+  const GameFrame pattern = TestPattern(w, h);
+  auto push = [&] { return encoder->PushFrame(0, 30, w, h, pattern.bytes.data(), pattern.bytes.size()); };
+  ASSERT_TRUE(push());
+  ASSERT_TRUE(watch.WaitForCalls(1));  // the worker is held with frame 0 done
+
+  // The game goes on at its pace: the queue keeps the newest pictures,
+  // and the new stream the link asked for starts with the first of them.
+  encoder->RequestKeyFrame();
+  for (int i = 1; i <= 10; ++i) ASSERT_TRUE(push()) << i;
+  const size_t bound = VideoEnDecoder::kMaxQueuedRawFrames;
+  EXPECT_EQ(encoder->queued_frames(), bound);
+  EXPECT_EQ(encoder->peak_queued_frames(), bound);
+  EXPECT_EQ(encoder->dropped_frames(), 10 - bound);
+  EXPECT_EQ(encoder->frame_counter(), 11u);
+  EXPECT_EQ(drop_lines.count(), 1u) << "one line for the burst";
+
+  watch.Open();
+  Frames out;
+  ASSERT_TRUE(WaitUntil([&] {
+    encoder->TakeOutput(&out);
+    return out.size() >= 1 + bound;
+  }));
+  ASSERT_EQ(out.size(), 1 + bound);
+  EXPECT_EQ(out[0]->counter, 0u);
+  EXPECT_EQ(out[1]->counter, 11 - bound);
+  EXPECT_EQ(out[2]->counter, 10u);
+  EXPECT_TRUE(out[1]->flag == 1 && IsKeyFrame(*out[1])) << "the dropped frame's key frame passed on";
+  EXPECT_TRUE(out[2]->flag == 0 && !IsKeyFrame(*out[2]));
+  EXPECT_FALSE(encoder->failed());
+}
+
+TEST(VideoEnDecoder, DecoderFallingBehindDropsCodedFramesOnlyUpToTheNextKeyFrame) {
+  // A stream one key frame, then one more frame than the decoder's queue
+  // holds, then a key frame and one frame after it.
+  const int bound = static_cast<int>(VideoEnDecoder::kMaxQueuedCodedFrames);
+  const int key = bound + 2, n = bound + 4;
+  Collector enc_watch;
+  auto encoder = NewVideoEnDecoder(kCodecTypeWebM, &enc_watch, L"inv-1", true);
+  const int w = 160, h = 120;
+  const GameFrame pattern = TestPattern(w, h);
+  PacedFeed enc(*encoder, enc_watch);
+  for (int i = 0; i < n; ++i) {
+    if (i == key) encoder->RequestKeyFrame();
+    ASSERT_TRUE(enc.Push(0, 30, w, h, pattern.bytes.data(), pattern.bytes.size()));
+  }
+  const Frames stream = enc.Take(n);
+  ASSERT_EQ(stream.size(), static_cast<size_t>(n));
+  ASSERT_TRUE(IsKeyFrame(*stream[key]) && !IsKeyFrame(*stream[key - 1]));
+
+  GateWatcher watch;
+  auto decoder = NewVideoEnDecoder(kCodecTypeWebM, &watch, L"inv-1", false);
+  auto push = [&](int i) {
+    const CodecFrame& f = *stream[static_cast<size_t>(i)];
+    return decoder->PushFrame(f.flag, f.fps, f.width, f.height, f.bytes.get(), f.size);
+  };
+  ASSERT_TRUE(push(0));
+  ASSERT_TRUE(watch.WaitForCalls(1));  // the worker is held with the key frame decoded
+  // The link hands over more than the queue holds: what is queued cannot
+  // be decoded without the frame that did not fit, so all of it goes, and
+  // so does everything up to the next key frame.
+  for (int i = 1; i < key; ++i) ASSERT_TRUE(push(i)) << i;
+  EXPECT_EQ(decoder->peak_queued_frames(), static_cast<size_t>(bound));
+  EXPECT_EQ(decoder->queued_frames(), 0u);
+  EXPECT_EQ(decoder->dropped_frames(), static_cast<uint64_t>(key - 1));
+  ASSERT_TRUE(push(key));
+  ASSERT_TRUE(push(key + 1));
+  EXPECT_EQ(decoder->queued_frames(), 2u);
+
+  // Behind, the decoder takes the key frame's picture for late, but not
+  // the key frame: the picture after it is whole, nothing of what was lost.
+  watch.Open();
+  Frames out;
+  ASSERT_TRUE(WaitUntil([&] {
+    decoder->TakeOutput(&out);
+    return out.size() >= 2 && decoder->queued_frames() == 0;
+  }));
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[1]->counter, static_cast<uint32_t>(key + 1));
+  EXPECT_EQ(out[1]->flag, 1) << "the new stream the game is told of starts with the first picture it gets";
+  EXPECT_EQ(decoder->dropped_frames(), static_cast<uint64_t>(key));
+  GameFrame last(w, h);
+  std::copy(out[1]->bytes.get(), out[1]->bytes.get() + out[1]->size, last.bytes.begin());
+  for (int by = 0; by < 2; ++by)
+    for (int bx = 0; bx < 4; ++bx) {
+      ExpectNear(last.Get(by * h / 2 + h / 4, bx * w / 4 + w / 8), ConvertedBack(kPattern[by][bx]), 24, "block");
+    }
+  EXPECT_FALSE(decoder->failed());
+}
+
+TEST(VideoEnDecoder, OutputNobodyTakesStaysBoundedAndStillDecodes) {
+  // Nobody takes the coded frames: the oldest go, and the next one is a
+  // key frame, so what is left can still be decoded from its start.
+  Collector enc_watch, dec_watch;
+  auto encoder = NewVideoEnDecoder(kCodecTypeWebM, &enc_watch, L"inv-1", true);
+  auto decoder = NewVideoEnDecoder(kCodecTypeWebM, &dec_watch, L"inv-1", false);
+  const int w = 160, h = 120;
+  const GameFrame pattern = TestPattern(w, h);
+  const int n = static_cast<int>(VideoEnDecoder::kMaxQueuedCodedFrames) + 4;
+  for (int i = 0; i < n; ++i) {
+    ASSERT_TRUE(WaitUntil([&] { return enc_watch.calls.load() == i; }));
+    ASSERT_TRUE(encoder->PushFrame(0, 30, w, h, pattern.bytes.data(), pattern.bytes.size()));
+  }
+  ASSERT_TRUE(WaitUntil([&] { return enc_watch.calls.load() == n; }));
+  Frames coded;
+  encoder->TakeOutput(&coded);
+  ASSERT_FALSE(coded.empty());
+  EXPECT_LE(coded.size(), VideoEnDecoder::kMaxQueuedCodedFrames);
+  EXPECT_EQ(encoder->dropped_frames(), n - coded.size());
+  EXPECT_TRUE(coded.front()->flag == 1 && IsKeyFrame(*coded.front()));
+  EXPECT_EQ(coded.back()->counter, static_cast<uint32_t>(n - 1));
+
+  // Nor the pictures: only the newest stay, each one whole.
+  for (size_t i = 0; i < coded.size(); ++i) {
+    ASSERT_TRUE(WaitUntil([&] { return dec_watch.calls.load() == static_cast<int>(i); }));
+    const CodecFrame& f = *coded[i];
+    ASSERT_TRUE(decoder->PushFrame(f.flag, f.fps, f.width, f.height, f.bytes.get(), f.size));
+  }
+  ASSERT_TRUE(WaitUntil([&] { return dec_watch.calls.load() == static_cast<int>(coded.size()); }));
+  Frames pictures;
+  decoder->TakeOutput(&pictures);
+  ASSERT_EQ(pictures.size(), VideoEnDecoder::kMaxQueuedRawFrames);
+  EXPECT_EQ(pictures.back()->counter, coded.size() - 1);
+  EXPECT_EQ(decoder->dropped_frames(), coded.size() - pictures.size());
+  EXPECT_FALSE(encoder->failed() || decoder->failed());
+}
+
+TEST(FrameDropCounter, DropsCloseTogetherAreOneBurst) {
+  FrameDropCounter drops;
+  EXPECT_FALSE(drops.Count(0, 5));
+  EXPECT_TRUE(drops.Count(1, 0xFFFFFF00u));  // near the tick's wrap, which must not matter
+  EXPECT_FALSE(drops.Count(3, 0xFFFFFF00u + 400));
+  EXPECT_FALSE(drops.Count(1, 0xFFFFFF00u + 400 + FrameDropCounter::kQuietMs));
+  EXPECT_TRUE(drops.Count(2, 0xFFFFFF00u + 401 + 2 * FrameDropCounter::kQuietMs));
+  EXPECT_EQ(drops.total(), 7u);
+  EXPECT_EQ(drops.bursts(), 2u);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ class FakeHost : public InteractHost {
 };
 
 // The video events fired on a chain, one line each ("47 inv-1 4"), from
-// any thread; decoded frames are kept whole.
+// any thread; decoded frames are counted and the last one kept whole.
 class EventLog {
  public:
   explicit EventLog(EventChain* chain) : chain_(chain) {
@@ -113,9 +113,15 @@ class EventLog {
     for (const auto& l : lines_) n += l == line;
     return n;
   }
-  std::vector<std::vector<uint8_t>> frames() const {
+  // Decoded frames so far, and the last one (only that one is kept: a
+  // call at full size makes 6 MB of them many times a second).
+  size_t frame_count() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return frames_;
+    return frame_count_;
+  }
+  std::vector<uint8_t> last_frame() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return last_frame_;
   }
   std::vector<OnlineFriendInfo> friends;
 
@@ -142,7 +148,8 @@ class EventLog {
       case SEVENT_VIDEO_STREAM: {
         auto* e = static_cast<const payload::SEVENT_VIDEO_STREAM*>(p);
         std::lock_guard<std::mutex> lock(mutex_);
-        frames_.emplace_back(e->bytes, e->bytes + e->size);
+        ++frame_count_;
+        last_frame_.assign(e->bytes, e->bytes + e->size);
         return;
       }
       case SEVENT_GETONLINEFRIEND: {
@@ -166,7 +173,8 @@ class EventLog {
   std::vector<EventChain::Handle> handles_;
   mutable std::mutex mutex_;
   std::vector<std::string> lines_;
-  std::vector<std::vector<uint8_t>> frames_;
+  size_t frame_count_ = 0;
+  std::vector<uint8_t> last_frame_;
 };
 
 }  // namespace ombrix::test

@@ -14,12 +14,16 @@
 #include <vector>
 
 #include "client/core/message_ids.h"
+#include "client/video/interact/invitation_json.h"
 #include "client/video/transport/peer_messages.h"
+#include "client/video/transport/tcp_service_client_manager_video_transfer.h"
 #include "client/video/transport/video_transfer_notice.h"
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
 #include "tests/client/video/interact/interact_fakes.h"
+#include "tests/support/loopback_tcp.h"
 #include "tests/support/loopback_udp.h"
+#include "tests/support/process_memory.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -74,6 +78,62 @@ struct Side {
   std::unique_ptr<OBLogicInteract> logic;
 };
 
+// Alice and Bob, both run on the test's thread; Bob's messages come
+// through a forwarding thread, so the two sides' notices stay apart.
+struct TwoSides {
+  bool Start() { return a.logic->Start(queue.thread_id()) && b.logic->Start(forward_b.tid()); }
+  // Hands every waiting message to its side.
+  void Pump() {
+    brx::base::Message m;
+    while (queue.Peek(&m, true)) {
+      if (m.message == kForwarded) {
+        std::unique_ptr<brx::base::Message> inner(reinterpret_cast<brx::base::Message*>(m.wParam));
+        b.logic->OnThreadMessage(inner->message, inner->wParam, inner->lParam);
+      } else {
+        a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+      }
+    }
+  }
+  // Both sides stop; what they retired is freed.
+  void Stop() {
+    a.logic->Stop();
+    b.logic->Stop();
+    Pump();
+  }
+  bool Wait(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    return WaitUntil(
+        [&] {
+          Pump();
+          return done();
+        },
+        timeout);
+  }
+
+  brx::base::ThreadMessageQueue queue;
+  Forwarder forward_b{queue.thread_id()};
+  Side a{L"alice", L"Alice"};
+  Side b{L"bob", L"Bob"};
+};
+
+// Runs the messages of a side alone on the test's thread until `done`
+// holds.
+bool RunUntil(brx::base::ThreadMessageQueue& queue, Side& side, const std::function<bool()>& done) {
+  return WaitUntil([&] {
+    brx::base::Message m;
+    while (queue.Peek(&m, true)) side.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+    return done();
+  });
+}
+
+// The rendezvous server's answer naming a relay on this host.
+std::unique_ptr<ice::ICEEvent_relay_reply> RelayAt(const std::wstring& id, uint16_t port) {
+  auto relay = std::make_unique<ice::ICEEvent_relay_reply>();
+  relay->id = id;
+  relay->relay_ip = L"127.0.0.1";
+  relay->relay_port = port;
+  return relay;
+}
+
 std::unique_ptr<ice::ICEEvent_stun_ready> Ready(const std::wstring& id, uint16_t peer_port) {
   auto ready = std::make_unique<ice::ICEEvent_stun_ready>();
   ready->id = id;
@@ -111,29 +171,44 @@ const uint8_t* PixelAt(const std::vector<uint8_t>& f, int w, int h, int row, int
   return &f[(static_cast<size_t>(h - 1 - row) * w + x) * 3];
 }
 
+// Alice's game sends, Bob's watches: invitation, acceptance and binding
+// as the rendezvous server would play them, up to the direct link being
+// ready on both sides. `wait` runs both sides' messages until its
+// condition holds.
+void ConnectDirectCall(Side& a, Side& b, const std::wstring& id,
+                       const std::function<bool(const std::function<bool()>&)>& wait) {
+  a.logic->InviteVideo(id, L"bob", true, {FromHandle::kGameClient, 7});
+  ice::ICEEvent_ice_invite invite;
+  invite.id = id;
+  invite.from = invite.inviter = L"alice";
+  invite.from_name = L"Alice";
+  invite.data = a.signalling->last_payload;
+  b.logic->OnIceInvite(&invite);
+  b.logic->ReplyVideoInvite(id, 0, {FromHandle::kGameClient, 9});
+  ice::ICEEvent_ice_reply answer;
+  answer.id = id;
+  answer.result = ice::ICE_REPLY_ACCEPT;
+  answer.data = b.signalling->last_payload;
+  a.logic->OnIceReply(&answer);
+  ice::ICEEvent_stun_invite stun_invite;
+  stun_invite.id = id;
+  b.logic->OnStunInvite(&stun_invite);
+  auto ready_a = Ready(id, 0);
+  auto ready_b = Ready(id, static_cast<uint16_t>(ready_a->result->local_port));
+  a.logic->OnStunReady(ready_a.get());
+  b.logic->OnStunReady(ready_b.get());
+  ASSERT_TRUE(wait([&] {
+    return a.logic->SessionStateForTesting(id) == VideoSession::kReady &&
+           b.logic->SessionStateForTesting(id) == VideoSession::kReady;
+  }));
+}
+
 TEST(OBLogicInteract, DirectSessionFromInviteToDetachWithThePeerAsTarget) {
-  brx::base::ThreadMessageQueue queue;
-  Forwarder forward_b(queue.thread_id());
-  Side a(L"alice", L"Alice"), b(L"bob", L"Bob");
-  ASSERT_TRUE(a.logic->Start(queue.thread_id()));
-  ASSERT_TRUE(b.logic->Start(forward_b.tid()));
-  auto pump = [&] {
-    brx::base::Message m;
-    while (queue.Peek(&m, true)) {
-      if (m.message == kForwarded) {
-        std::unique_ptr<brx::base::Message> inner(reinterpret_cast<brx::base::Message*>(m.wParam));
-        b.logic->OnThreadMessage(inner->message, inner->wParam, inner->lParam);
-      } else {
-        a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
-      }
-    }
-  };
-  auto wait = [&](const std::function<bool()>& done) {
-    return WaitUntil([&] {
-      pump();
-      return done();
-    });
-  };
+  TwoSides call;
+  ASSERT_TRUE(call.Start());
+  Side& a = call.a;
+  Side& b = call.b;
+  auto wait = [&](const std::function<bool()>& done) { return call.Wait(done); };
   const FromHandle game_a{FromHandle::kGameClient, 7}, game_b{FromHandle::kGameClient, 9};
 
   // Alice invites Bob to watch her game; the server passes it on.
@@ -182,11 +257,13 @@ TEST(OBLogicInteract, DirectSessionFromInviteToDetachWithThePeerAsTarget) {
   // Alice's game streams; Bob's game gets the pictures, colours intact.
   const int w = 320, h = 240;
   const std::vector<uint8_t> frame = Pattern(w, h);
-  for (int i = 0; i < 5; ++i) a.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 25, w, h);
   b.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 25, w, h);  // Bob does not send
-  ASSERT_TRUE(wait([&] { return b.events.frames().size() >= 5; }));
-  EXPECT_TRUE(a.events.frames().empty());
-  const std::vector<uint8_t> got = b.events.frames().back();
+  for (size_t i = 1; i <= 5; ++i) {
+    a.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 25, w, h);
+    ASSERT_TRUE(wait([&] { return b.events.frame_count() >= i; })) << i;
+  }
+  EXPECT_EQ(a.events.frame_count(), 0u);
+  const std::vector<uint8_t> got = b.events.last_frame();
   ASSERT_EQ(got.size(), frame.size());
   const uint8_t* red = PixelAt(got, w, h, h * 3 / 4, w / 4);
   const uint8_t* blue = PixelAt(got, w, h, h * 3 / 4, w * 3 / 4);
@@ -204,9 +281,7 @@ TEST(OBLogicInteract, DirectSessionFromInviteToDetachWithThePeerAsTarget) {
   ASSERT_TRUE(wait([&] { return a.events.Count("48 inv-1") == 1; }));
   EXPECT_EQ(a.signalling->Count("Hangup bob inv-1"), 1u);
   ASSERT_TRUE(wait([&] { return a.logic->RetiredCodecsForTesting() == 0 && b.logic->RetiredCodecsForTesting() == 0; }));
-  a.logic->Stop();
-  b.logic->Stop();
-  pump();
+  call.Stop();
 }
 
 TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
@@ -215,13 +290,7 @@ TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
   ombrix::test::TempDir dir;
   a.host.cache = dir.Sub("cache");
   ASSERT_TRUE(a.logic->Start(queue.thread_id()));
-  auto wait = [&](const std::function<bool()>& done) {
-    return WaitUntil([&] {
-      brx::base::Message m;
-      while (queue.Peek(&m, true)) a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
-      return done();
-    });
-  };
+  auto wait = [&](const std::function<bool()>& done) { return RunUntil(queue, a, done); };
   const FromHandle game{FromHandle::kGameClient, 3};
 
   // Not logged in: the invitation fails at once and a login starts.
@@ -261,25 +330,17 @@ TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
   EXPECT_EQ(a.signalling->Count("RelayInvite inv-1 bob"), 1u);
   EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-1"), 2);
 
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(addr);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length);
-  ice::ICEEvent_relay_reply relay;
-  relay.id = L"inv-1";
-  relay.relay_ip = L"127.0.0.1";
-  relay.relay_port = ntohs(addr.sin_port);
-  a.logic->OnRelayReply(&relay);
+  uint16_t relay_port = 0;
+  const int listener = ombrix::test::ListenLoopbackTcp(&relay_port);
+  ASSERT_GE(listener, 0);
+  const auto relay = RelayAt(L"inv-1", relay_port);
+  a.logic->OnRelayReply(relay.get());
   pollfd p{listener, POLLIN, 0};
   ASSERT_EQ(poll(&p, 1, 10000), 1);
   const int peer = accept(listener, nullptr, nullptr);
   ASSERT_TRUE(wait([&] { return a.events.Count("50 inv-1") == 1; }));
   // The second party's request brings a second reply: no second link.
-  a.logic->OnRelayReply(&relay);
+  a.logic->OnRelayReply(relay.get());
   EXPECT_EQ(poll(&p, 1, 200), 0) << "no second connection to the relay";
 
   // Frames go through the relay, the first a key frame that opens a stream.
@@ -438,6 +499,113 @@ TEST(OBLogicInteract, UnansweredInvitationsTimeOutOnBothSidesAndFreeTheSlot) {
   brx::base::Message m;
   // Retired codecs' notices: any side frees them.
   while (queue.Peek(&m, true)) a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+}
+
+TEST(OBLogicInteract, GameOutrunningTheEncoderAt1080pLeavesMemoryFlatAndTheCallGoesOn) {
+  TwoSides call;
+  ASSERT_TRUE(call.Start());
+  Side& a = call.a;
+  Side& b = call.b;
+  auto pump = [&] { call.Pump(); };
+  // Pictures this size take their time under the memory checker.
+  auto wait = [&](const std::function<bool()>& done) { return call.Wait(done, std::chrono::seconds(30)); };
+  ASSERT_NO_FATAL_FAILURE(ConnectDirectCall(a, b, L"inv-1", wait));
+
+  // Both codecs opened at full size before memory is measured.
+  const int w = 1920, h = 1080;
+  const std::vector<uint8_t> frame = Pattern(w, h);
+  auto push = [&] { a.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 60, w, h); };
+  push();
+  ASSERT_TRUE(wait([&] { return b.events.frame_count() != 0; }));
+  VideoEnDecoder* encoder = a.logic->SessionForTesting(L"inv-1")->codec.get();
+  ASSERT_NE(encoder, nullptr);
+
+  // The game hands over pictures many times faster than VP8 encodes them
+  // at this size. Each waiting picture is 6 MB: a queue without a bound
+  // passes the limit below within a few dozen of them. The limit leaves
+  // room for what the memory checker holds back from reuse.
+  constexpr size_t kGrowthLimit = 256u << 20;
+  const size_t start = ombrix::test::ResidentBytes();
+  ASSERT_GT(start, 0u);
+  size_t peak = start;
+  const int kFrames = 400;
+  int pushed = 0;
+  for (; pushed < kFrames && peak - start < kGrowthLimit; ++pushed) {
+    push();
+    if (pushed % 16 == 0) pump();  // the link's notices keep flowing meanwhile
+    peak = std::max(peak, ombrix::test::ResidentBytes());
+  }
+  EXPECT_EQ(pushed, kFrames);
+  EXPECT_LT(peak - start, kGrowthLimit) << "resident memory grew by " << ((peak - start) >> 20) << " MB";
+  EXPECT_LE(encoder->peak_queued_frames(), VideoEnDecoder::kMaxQueuedRawFrames);
+  EXPECT_GT(encoder->dropped_frames(), 0u);
+
+  // The call goes on: Bob's game still gets whole pictures, in colour.
+  const size_t seen = b.events.frame_count();
+  ASSERT_TRUE(wait([&] {
+    push();
+    return b.events.frame_count() > seen + 2;
+  }));
+  const std::vector<uint8_t> got = b.events.last_frame();
+  ASSERT_EQ(got.size(), frame.size());
+  const uint8_t* red = PixelAt(got, w, h, h * 3 / 4, w / 4);
+  EXPECT_TRUE(red[2] > 200 && red[0] < 50) << int(red[0]) << "," << int(red[1]) << "," << int(red[2]);
+  EXPECT_FALSE(encoder->failed());
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-1"), VideoSession::kReady);
+  EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-1"), VideoSession::kReady);
+  EXPECT_EQ(a.events.Count("48 inv-1") + b.events.Count("48 inv-1"), 0u);
+  call.Stop();
+}
+
+TEST(OBLogicInteract, TwoStopsInOneBatchStopTheCallOnceAndTheFramesAfterThemAreRefused) {
+  brx::base::ThreadMessageQueue queue;
+  Side b(L"bob", L"Bob");
+  ASSERT_TRUE(b.logic->Start(queue.thread_id()));
+  auto wait = [&](const std::function<bool()>& done) { return RunUntil(queue, b, done); };
+
+  // Bob accepts to watch Alice's game; the binding fails, the relay links.
+  ice::ICEEvent_ice_invite invite;
+  invite.id = L"inv-1";
+  invite.from = invite.inviter = L"alice";
+  invite.from_name = L"Alice";
+  invite.data = ombrix::video::InvitationJson(L"alice");
+  b.logic->OnIceInvite(&invite);
+  b.logic->ReplyVideoInvite(L"inv-1", 0, {FromHandle::kGameClient, 9});
+  ice::ICEEvent_stun_invite stun_invite;
+  stun_invite.id = L"inv-1";
+  b.logic->OnStunInvite(&stun_invite);
+  ice::ICEEvent_stun_reply failed;
+  failed.id = L"inv-1";
+  failed.code = 0;
+  b.logic->OnStunReply(&failed);
+  uint16_t relay_port = 0;
+  const int listener = ombrix::test::ListenLoopbackTcp(&relay_port);
+  ASSERT_GE(listener, 0);
+  const auto relay = RelayAt(L"inv-1", relay_port);
+  b.logic->OnRelayReply(relay.get());
+  ASSERT_TRUE(wait([&] { return b.logic->SessionStateForTesting(L"inv-1") == VideoSession::kReady; }));
+
+  // One batch from the peer: stop, stop again, then a frame. The link is
+  // closed only once the batch is over.
+  VideoSession* session = b.logic->SessionForTesting(L"inv-1");
+  VideoEnDecoder* decoder = session->codec.get();
+  TCPServiceClientManager_VideoTransfer* link = session->relay_link->client();
+  const uint32_t decoder_frames = decoder->frame_counter();
+  const MessageVideoControl stop(0, "bye");
+  const uint8_t payload[] = {0x10, 0x02, 0x00, 0x9d, 0x01, 0x2a, 0xa0, 0x00, 0x78, 0x00};
+  const MessageVideoData data(1, 30, 160, 120, 0, payload, sizeof(payload));
+  link->Push(link->connection(), stop.data(), stop.size());
+  link->Push(link->connection(), stop.data(), stop.size());
+  link->Push(link->connection(), data.data(), data.size());
+  b.logic->DrainTransport(L"inv-1");
+
+  EXPECT_EQ(b.events.Count("48 inv-1"), 1u) << "the game is told of the stop once";
+  EXPECT_EQ(decoder->frame_counter(), decoder_frames) << "a stopping call takes no more frames";
+  EXPECT_EQ(b.signalling->Count("Hangup alice inv-1"), 1u);
+  EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-1"), -1);
+  close(listener);
+  b.logic->Stop();
+  ASSERT_TRUE(wait([&] { return b.logic->RetiredCodecsForTesting() == 0; }));
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "client/video/transport/video_transfer_notice.h"
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
+#include "tests/support/loopback_tcp.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -139,15 +140,9 @@ TEST_F(LinkTest, DirectLinkCarriesBothWaysAndDropsWhatArrivesAfterThePeerLeft) {
 
 TEST_F(LinkTest, RelayLinkConnectsCarriesAndReleasesItsSocket) {
   const int fds_before = OpenFds();
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof(addr);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  const uint16_t port = ntohs(addr.sin_port);
+  uint16_t port = 0;
+  const int listener = ombrix::test::ListenLoopbackTcp(&port);
+  ASSERT_GE(listener, 0);
 
   Recorder owner;
   {
