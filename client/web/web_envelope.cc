@@ -94,11 +94,10 @@ bool ParseXmlReturn(std::wstring* message, const std::wstring& reply, std::wstri
   status->clear();
   data->clear();
   std::string text = brx::util::WideToAnsi(reply);
-  if (brx::util::XmlNestingDepth(text) > brx::util::kMaxXmlDepth) return false;
   TiXmlDocument doc;
-  doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
+  if (!brx::util::ParseUntrustedXml(text, &doc, brx::util::XmlTextEncoding::kLegacy)) return false;
   const TiXmlElement* root = doc.RootElement();
-  if (doc.Error() || !root) return false;
+  if (!root) return false;
   *status = brx::util::AnsiToWide(ElementText(root, "Status"));
   *data = brx::util::AnsiToWide(ElementText(root, "Data"));
   *message = brx::util::AnsiToWide(ElementText(root, "Message"));

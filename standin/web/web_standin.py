@@ -31,7 +31,10 @@ Tests steer the service through /__control/<action>?... (GET or POST):
             notfound, status (answer with status_json / message), raw (body),
             badgzip (labelled gzip, not gzip), nested (depth=N levels of
             kind=json: [[...]], json-data: an envelope whose Data is a text
-            holding that, or xml: <Node><a><a>...</a></a></Node>);
+            holding that, or xml: <Node><a><a>...</a></a></Node>; the
+            unclosed xml-stray: <Node><<!--> then <a> N times, xml-7f:
+            <Node> then <DEL> N times (element names from byte 127), and
+            xml-quote: <Node><1 '<!--'> then <a> N times);
             encoding=GZIP|none overrides the Content-Encoding of the answer.
             count -1: every time.
             For GET of a static file also: stall (announce the whole length,
@@ -80,11 +83,24 @@ def cipher_of(account, password):
     return hashlib.sha256(("ombrix-cipher:%s:%s" % (account, password)).encode()).hexdigest()[:32]
 
 
+# Texts that open `depth` elements and never close them, each behind a
+# head that a reader must classify as the XML parser does to see them.
+XML_OPEN_FORMS = {
+    "xml-stray": ("<Node><<!-->", "<a>"),
+    "xml-7f": ("<Node>", "<\x7f>"),
+    "xml-quote": ("<Node><1 '<!--'>", "<a>"),
+}
+NESTED_KINDS = ("json", "json-data", "xml") + tuple(XML_OPEN_FORMS)
+
+
 def nested_body(kind, depth):
     """A reply nested `depth` levels deep, for the nested fault."""
     if kind == "xml":
         inner = max(depth - 1, 0)
         return ("<Node>" + "<a>" * inner + "</a>" * inner + "</Node>").encode("utf-8")
+    if kind in XML_OPEN_FORMS:
+        head, level = XML_OPEN_FORMS[kind]
+        return (head + level * max(depth - 1, 0)).encode("utf-8")
     array = "[" * depth + "]" * depth
     if kind == "json-data":
         return json.dumps({"Status": 0, "Message": "", "Data": array}).encode("utf-8")
@@ -773,8 +789,8 @@ class Handler(BaseHTTPRequestHandler):
                                  ("depth", "1001"), ("bytes_per_s", "1048576")):
                 int_param(params, key, default)
             fault.setdefault("path", "/ClientInterface.axd")
-            if fault.get("mode") == "nested" and fault.get("kind", "json") not in ("json", "json-data", "xml"):
-                raise BadRequest("kind must be json, json-data or xml")
+            if fault.get("mode") == "nested" and fault.get("kind", "json") not in NESTED_KINDS:
+                raise BadRequest("kind must be one of " + ", ".join(NESTED_KINDS))
             with svc.fault_lock:
                 svc.faults.append(fault)
         elif action == "clear":

@@ -138,6 +138,25 @@ TEST_F(WebObHostTest, HostileRepliesLeaveItRunningOnItsGoodConfigurationWithPriv
   }
   EXPECT_EQ(standin_.RequestsTo("/gsc").size(), 3u);
 
+  // Server configurations that only TinyXML's own rules show to be deep:
+  // element names from byte 127, a stray '<' before a comment that never
+  // ends, and a quote in an unknown node. Each is refused at start, and the
+  // client goes on with the file it had.
+  standin_.Control("clear");
+  for (const char* kind : {"xml-stray", "xml-7f", "xml-quote"}) {
+    standin_.Fault(std::string("path=/gsc&mode=nested&depth=100000&kind=") + kind);
+    size_t refused = CountInLog("downloaded server configuration is not readable");
+    size_t reports = standin_.RequestsTo("/news.ashx").size();
+    host = Start();
+    ASSERT_TRUE(WaitUntil([&] { return CountInLog("downloaded server configuration is not readable") > refused; },
+                          kStartUpDeadline))
+        << kind;
+    ASSERT_TRUE(standin_.WaitForRequests("/news.ashx", reports + 1)) << kind;
+    EXPECT_FALSE(host->HasExited()) << kind;
+    EXPECT_EQ(ReadFile(Program() + "/gsc"), good) << kind;
+    EXPECT_TRUE(Stop(host.get())) << kind;
+  }
+
   // Nothing the client keeps in its folder is open to other users.
   EXPECT_EQ(Mode("/sysconfig.xml"), 0600);
   EXPECT_EQ(Mode("/gsc"), 0600);
