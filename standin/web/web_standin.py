@@ -37,6 +37,11 @@ Tests steer the service through /__control/<action>?... (GET or POST):
             xml-quote: <Node><1 '<!--'> then <a> N times);
             encoding=GZIP|none overrides the Content-Encoding of the answer.
             count -1: every time.
+            bomb: a gzip stream (labelled gzip) that inflates to inflated=N
+            bytes (default 256 MiB) of blanks; endless: a reply without a
+            length that never ends (blanks at bytes_per_s, 0 = as fast as the
+            client reads) until the client hangs up or the service stops,
+            recorded in state's endless_sent (bytes sent, one per reply).
             For GET of a static file also: stall (announce the whole length,
             send the first half, then hold the line for hold_ms), truncate
             (announce the whole length, send the first half, close), nolength
@@ -51,7 +56,8 @@ Tests steer the service through /__control/<action>?... (GET or POST):
   settings  gzip=0|1
   gsc       POST body: serve this text as "gsc" (empty body: back to normal)
   state     the whole state as JSON (head_uploads: every head picture
-            received, with its account, size name, PNG width and height)
+            received, with its account, size name, PNG width and height;
+            endless_sent: what each endless reply sent before it ended)
   log       the request log as a JSON array
 A control request that lacks a parameter or carries a malformed one is
 answered 400 with {"ok": false, "error": ...}; a command with a malformed
@@ -71,6 +77,7 @@ import sys
 import threading
 import time
 import urllib.parse
+import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 NICK_SENSITIVE = ("badword", "敏感")
@@ -247,6 +254,21 @@ class Service:
         self.log = []
         self.seq = 0
         self.stopping = threading.Event()
+        self.endless_sent = []  # bytes each endless reply got out
+        self.bombs = {}  # inflated size -> gzip stream
+
+    def bomb(self, inflated):
+        """A gzip stream of `inflated` blanks, made once per size."""
+        with self.fault_lock:
+            if inflated not in self.bombs:
+                packer = zlib.compressobj(9, zlib.DEFLATED, 31)
+                block = b" " * (1 << 20)
+                parts = []
+                for start in range(0, inflated, len(block)):
+                    parts.append(packer.compress(block[:min(len(block), inflated - start)]))
+                parts.append(packer.flush())
+                self.bombs[inflated] = b"".join(parts)
+            return self.bombs[inflated]
 
     # ---- addresses -------------------------------------------------------
     def self_address(self):
@@ -724,6 +746,27 @@ class Handler(BaseHTTPRequestHandler):
             while time.time() < deadline and not self.service.stopping.is_set():
                 time.sleep(0.02)
 
+    def endless_reply(self, rate):
+        """Blanks without a length until the client or the service gives up."""
+        self.close_connection = True
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json; charset=utf-8")
+        self.end_headers()
+        chunk = b" " * (max(1, rate // 20) if rate else 1 << 16)
+        sent = 0
+        try:
+            while not self.service.stopping.is_set():
+                self.wfile.write(chunk)
+                self.wfile.flush()
+                sent += len(chunk)
+                if rate:
+                    time.sleep(0.05)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        finally:
+            with self.service.fault_lock:
+                self.service.endless_sent.append(sent)
+
     def apply_fault(self, fault, params):
         """Acts out a fault; True when the request needs nothing more."""
         mode = fault.get("mode")
@@ -757,6 +800,21 @@ class Handler(BaseHTTPRequestHandler):
         if mode == "notfound":
             self.reply(404, b"not found", "text/plain", None, None)
             return True
+        if mode == "bomb":
+            body = self.service.bomb(int(fault.get("inflated", 1 << 28)))
+            self.send_response(200)
+            self.send_header("Content-Type", "application/json; charset=utf-8")
+            self.send_header("Content-Length", str(len(body)))
+            self.send_header("Content-Encoding", "gzip")
+            self.end_headers()
+            try:
+                self.wfile.write(body)
+            except (BrokenPipeError, ConnectionResetError):
+                self.close_connection = True
+            return True
+        if mode == "endless":
+            self.endless_reply(int(fault.get("bytes_per_s", 0)))
+            return True
         if mode == "drop":
             self.close_connection = True
             try:
@@ -786,7 +844,7 @@ class Handler(BaseHTTPRequestHandler):
             fault = dict(params)
             fault["count"] = int_param(params, "count", "1")
             for key, default in (("hold_ms", "30000"), ("delay_ms", "1000"), ("http_status", "500"),
-                                 ("depth", "1001"), ("bytes_per_s", "1048576")):
+                                 ("depth", "1001"), ("bytes_per_s", "1048576"), ("inflated", "268435456")):
                 int_param(params, key, default)
             fault.setdefault("path", "/ClientInterface.axd")
             if fault.get("mode") == "nested" and fault.get("kind", "json") not in NESTED_KINDS:
@@ -832,6 +890,8 @@ class Handler(BaseHTTPRequestHandler):
             with st.lock:
                 result = {k: getattr(st, k) for k in ("users", "sessions", "tickets", "blogs", "feedback",
                                                       "reports", "head_uploads")}
+            with svc.fault_lock:
+                result["endless_sent"] = list(svc.endless_sent)
         elif action == "log":
             with svc.log_lock:
                 result = list(svc.log)

@@ -219,4 +219,51 @@ TEST_F(WebObHostTest, TheDemoUserSignsInThroughTheClientsWebLogic) {
   EXPECT_TRUE(game.errors().empty());
 }
 
+// The most memory the process has held so far (VmHWM), in bytes.
+uint64_t PeakResident(pid_t pid) {
+  std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
+  size_t at = status.find("VmHWM:");
+  return at == std::string::npos ? 0 : std::stoull(status.substr(at + 6)) * 1024;
+}
+
+TEST_F(WebObHostTest, ASignInReplyThatInflatesOrFlowsWithoutEndFailsTheSignInWithinBoundedMemory) {
+  WriteFile(Program() + "/gsc.test", standin_.GscXml());
+  auto host = Start();
+  ASSERT_TRUE(ServerConfigDownloaded());
+  gamesim::GameSimulator::Options options;
+  options.name_suffix = L"other";
+  gamesim::GameSimulator game(options);
+  ASSERT_TRUE(game.ConnectAndAttach("other", std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline)));
+  for (auto m = game.Receive(kStartUpDeadline); m && m->name != "DATAPROMPT"; m = game.Receive(kStartUpDeadline)) {
+  }
+  auto sign_in = [&] {
+    gamesim::WireMessage login;
+    login.fields = {{"account", u"demo"}, {"password", u"ombrix2024"}, {"remember", int64_t{0}},
+                    {"auto_login", int64_t{0}}};
+    EXPECT_TRUE(game.Send("LOGIN", login));
+    std::optional<gamesim::WireMessage> reply;
+    // A client that reads without end never answers: the wait ends it.
+    while ((reply = game.Receive(std::chrono::seconds(30))) && reply->name != "LOGIN") {
+    }
+    return reply ? reply->Int("signed_in") : -1;
+  };
+  const uint64_t peak_before = PeakResident(host->pid());
+  ASSERT_GT(peak_before, 0u);
+  // A 256 KiB gzip reply that inflates to 256 MiB, then a reply that flows
+  // at 16 MiB/s and never ends.
+  for (const char* fault : {"mode=bomb", "mode=endless&bytes_per_s=16777216"}) {
+    size_t bounds = CountInLog("passed 8388608 bytes; request failed");
+    standin_.Fault(std::string("command=UserLogin&") + fault);
+    EXPECT_EQ(sign_in(), 0) << fault;
+    EXPECT_EQ(CountInLog("passed 8388608 bytes; request failed"), bounds + 1) << fault;
+    EXPECT_FALSE(host->HasExited()) << fault;
+  }
+  // Far below what either would have taken whole (256 MiB, and four bytes
+  // a character once read as text).
+  EXPECT_LT(PeakResident(host->pid()) - peak_before, uint64_t{160} << 20);
+  EXPECT_EQ(sign_in(), 1);  // and the next reply is read as ever
+  EXPECT_TRUE(Stop(host.get()));
+  EXPECT_TRUE(game.errors().empty());
+}
+
 }  // namespace
