@@ -28,8 +28,11 @@ const char kGameFile[] =
 class RecordingGameCommand : public OBLogicGameCommand {
  public:
   RecordingGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web,
-                       GameLinkServices services, std::function<void(brx::io::ConnectionId)> on_connect)
-      : OBLogicGameCommand(chain, config, web, std::move(services)), on_connect_(std::move(on_connect)) {}
+                       GameLinkServices services, std::function<void(brx::io::ConnectionId)> on_connect,
+                       std::function<void()> on_disconnect)
+      : OBLogicGameCommand(chain, config, web, std::move(services)),
+        on_connect_(std::move(on_connect)),
+        on_disconnect_(std::move(on_disconnect)) {}
   ~RecordingGameCommand() override { Stop(); }
 
  protected:
@@ -37,9 +40,14 @@ class RecordingGameCommand : public OBLogicGameCommand {
     OBLogicGameCommand::OnConnect(connection, pipe_name);
     on_connect_(connection);
   }
+  void OnDisconnect(brx::io::ConnectionId connection, int error) override {
+    on_disconnect_();
+    OBLogicGameCommand::OnDisconnect(connection, error);
+  }
 
  private:
   std::function<void(brx::io::ConnectionId)> on_connect_;
+  std::function<void()> on_disconnect_;
 };
 
 }  // namespace
@@ -71,8 +79,10 @@ bool FakeWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring
   return true;
 }
 
-GuiThread::GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web, GameLinkServices services) {
-  thread_ = std::thread([this, path = folder.wpath(), web, services] { Main(path, web, services); });
+GuiThread::GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web, GameLinkServices services,
+                     uint32_t attach_limit_ms) {
+  thread_ = std::thread(
+      [this, path = folder.wpath(), web, services, attach_limit_ms] { Main(path, web, services, attach_limit_ms); });
   std::unique_lock<std::mutex> lock(mutex_);
   cv_.wait(lock, [this] { return ready_; });
 }
@@ -83,21 +93,33 @@ GuiThread::~GuiThread() {
   thread_.join();
 }
 
-void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services) {
+void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services,
+                     uint32_t attach_limit_ms) {
   brx::base::ThreadMessageQueue queue;
   ConfigStore config(folder, L"g1");
   config.LoadSystemConfig();
   config.CheckSkinAndLoadGameConfigs();
   EventChain chain;
-  RecordingGameCommand server(chain, config, web, services, [this](brx::io::ConnectionId connection) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    connections_.push_back(connection);
-  });
+  RecordingGameCommand server(
+      chain, config, web, services,
+      [this](brx::io::ConnectionId connection) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        connections_.push_back(connection);
+      },
+      [this] {
+        std::function<void()> hold;
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          hold = disconnect_hold_;
+        }
+        if (hold) hold();
+      });
   chain.Subscribe(SEVENT_GAME_DETACH, [this](const EventParameter* p) {
     auto* d = static_cast<const payload::SEVENT_GAME_DETACH*>(p);
     std::lock_guard<std::mutex> lock(mutex_);
     detaches_.emplace_back(d->game_name, d->connection);
   });
+  server.SetAttachTimeLimit(attach_limit_ms);
   bool started = server.Start(queue.thread_id());
   {
     std::lock_guard<std::mutex> lock(mutex_);
