@@ -61,7 +61,7 @@ long HostProcess::MainThreadWakeUps() const {
 
 InstalledHost::InstalledHost() : program_(dir_.Sub("program")) {
   fs::create_directories(program_);
-  for (const char* name : {"OBHost.exe", "OBVerCustom.dll", "OBVerCustom.ini"}) CopyFromDist(name);
+  for (const char* name : {"OBHost.exe", "OBHost.exe.bin", "OBVerCustom.dll", "OBVerCustom.ini"}) CopyFromDist(name);
   for (const char* folder : {"OBSkin", "games"})
     if (PathExists(DistDir() + "/" + folder))
       fs::copy(DistDir() + "/" + folder, Path(folder), fs::copy_options::recursive);

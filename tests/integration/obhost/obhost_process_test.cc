@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <utility>
@@ -146,9 +147,8 @@ TEST_F(OBHostProcessTest, AQuitSignalAtAnyMomentOfStartUpEndsTheClientInOrder) {
   // Points of start-up a test can see from outside, in the order they
   // come: the edition library is read while static objects are built,
   // before main; the edition values are written; the instance lock is
-  // taken; the client has started. (A signal that comes before the
-  // program's first instruction, while the loader maps its libraries, ends
-  // it before it has begun anything; no program can catch that one.)
+  // taken; the client has started. (Moments before these, while the
+  // loader maps the libraries, are the next test's.)
   auto count = [this](const std::string& text) {
     std::string log = installed_.Log();
     size_t n = 0;
@@ -202,6 +202,24 @@ TEST_F(OBHostProcessTest, AQuitSignalAtAnyMomentOfStartUpEndsTheClientInOrder) {
       }
       ASSERT_TRUE(seen) << moment << ": never caught in 20 runs";
     }
+  }
+}
+
+TEST_F(OBHostProcessTest, SigintAndSigtermAtRandomMomentsOfTheFirstSecondAlwaysEndItWithZero) {
+  // From the first instruction on, whatever has been started by then (the
+  // loader's libraries, their threads, the windows' toolkit): a quit signal
+  // is never the default action's end.
+  std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<int> microseconds(0, 999999);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int sig = attempt % 2 ? SIGTERM : SIGINT;
+    ScopedEnv ui("OMBRIX_UI", attempt % 4 < 2 ? "none" : "headless");
+    auto host = Run();
+    // The moment to send it at, picked at random; nothing is waited for.
+    std::this_thread::sleep_for(std::chrono::microseconds(microseconds(random)));
+    ASSERT_TRUE(host->Signal(sig)) << attempt;
+    ASSERT_EQ(host->WaitForExit(), 0) << "attempt " << attempt << ", signal " << sig << "\n" << host->Stderr();
+    ASSERT_FALSE(LockHeld()) << attempt;
   }
 }
 
