@@ -205,6 +205,23 @@ TEST_F(OBHostProcessTest, AQuitSignalAtAnyMomentOfStartUpEndsTheClientInOrder) {
   }
 }
 
+// True once the program started as `pid` runs instructions of its own:
+// it has blocked a signal, or the loader has mapped a library for it. (A
+// signal that comes while the kernel is still setting up the new image is
+// delivered before its first instruction: that only its parent can hold.)
+bool HasBegun(pid_t pid) {
+  std::string proc = "/proc/" + std::to_string(pid);
+  std::string status = ReadFile(proc + "/status");
+  size_t blocked = status.find("SigBlk:");
+  if (blocked != std::string::npos && std::stoull(status.substr(blocked + 7), nullptr, 16) != 0) return true;
+  std::string maps = ReadFile(proc + "/maps");
+  for (size_t at = maps.find(".so"); at != std::string::npos; at = maps.find(".so", at + 1)) {
+    size_t line = maps.rfind('\n', at);
+    if (maps.substr(line == std::string::npos ? 0 : line, at - line).find("/ld-linux") == std::string::npos) return true;
+  }
+  return false;
+}
+
 TEST_F(OBHostProcessTest, SigintAndSigtermAtRandomMomentsOfTheFirstSecondAlwaysEndItWithZero) {
   // From the first instruction on, whatever has been started by then (the
   // loader's libraries, their threads, the windows' toolkit): a quit signal
@@ -214,9 +231,11 @@ TEST_F(OBHostProcessTest, SigintAndSigtermAtRandomMomentsOfTheFirstSecondAlwaysE
   for (int attempt = 0; attempt < 100; ++attempt) {
     int sig = attempt % 2 ? SIGTERM : SIGINT;
     ScopedEnv ui("OMBRIX_UI", attempt % 4 < 2 ? "none" : "headless");
+    auto moment = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds(random));
     auto host = Run();
+    ASSERT_TRUE(WaitUntil([&] { return HasBegun(host->pid()); })) << attempt;
     // The moment to send it at, picked at random; nothing is waited for.
-    std::this_thread::sleep_for(std::chrono::microseconds(microseconds(random)));
+    std::this_thread::sleep_until(moment);
     ASSERT_TRUE(host->Signal(sig)) << attempt;
     ASSERT_EQ(host->WaitForExit(), 0) << "attempt " << attempt << ", signal " << sig << "\n" << host->Stderr();
     ASSERT_FALSE(LockHeld()) << attempt;

@@ -68,6 +68,34 @@ class WebObHostTest : public ::testing::Test {
                                     std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline));
   }
 
+  // Attaches `game` as the demo edition's game and reads its handshake.
+  static void Attach(gamesim::GameSimulator* game) {
+    ASSERT_TRUE(
+        game->ConnectAndAttach("other", std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline)));
+    for (auto m = game->Receive(kStartUpDeadline); m && m->name != "DATAPROMPT"; m = game->Receive(kStartUpDeadline)) {
+    }
+  }
+  static gamesim::GameSimulator::Options DemoGame() {
+    gamesim::GameSimulator::Options options;
+    options.name_suffix = L"other";
+    return options;
+  }
+  // Asks the client to sign the demo user in; `remember` also asks it to
+  // sign in by itself next time.
+  static bool SendLogin(gamesim::GameSimulator* game, bool remember) {
+    gamesim::WireMessage login;
+    login.fields = {{"account", u"demo"}, {"password", u"ombrix2024"}, {"remember", int64_t{remember}},
+                    {"auto_login", int64_t{remember}}};
+    return game->Send("LOGIN", login);
+  }
+  // The next LOGIN message the game hears, skipping others.
+  static std::optional<gamesim::WireMessage> NextLogin(gamesim::GameSimulator* game, std::chrono::seconds timeout) {
+    std::optional<gamesim::WireMessage> reply;
+    while ((reply = game->Receive(timeout)) && reply->name != "LOGIN") {
+    }
+    return reply;
+  }
+
   WebStandin standin_;
   InstalledHost installed_;
   ScopedEnv home_{"HOME", installed_.Scratch("state/home")};
@@ -176,16 +204,9 @@ TEST_F(WebObHostTest, TheDemoUserSignsInThroughTheClientsWebLogic) {
   ASSERT_TRUE(ServerConfigDownloaded());
   // The game of the demo edition attaches and signs the user in, asking
   // the client to remember the password and sign in by itself next time.
-  gamesim::GameSimulator::Options options;
-  options.name_suffix = L"other";
-  gamesim::GameSimulator game(options);
-  ASSERT_TRUE(game.ConnectAndAttach("other", std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline)));
-  for (auto m = game.Receive(kStartUpDeadline); m && m->name != "DATAPROMPT"; m = game.Receive(kStartUpDeadline)) {
-  }
-  gamesim::WireMessage login;
-  login.fields = {{"account", u"demo"}, {"password", u"ombrix2024"}, {"remember", int64_t{1}},
-                  {"auto_login", int64_t{1}}};
-  ASSERT_TRUE(game.Send("LOGIN", login));
+  gamesim::GameSimulator game(DemoGame());
+  ASSERT_NO_FATAL_FAILURE(Attach(&game));
+  ASSERT_TRUE(SendLogin(&game, true));
 
   ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 1,
                                        std::chrono::duration_cast<std::chrono::milliseconds>(kSignInDeadline)));
@@ -195,9 +216,7 @@ TEST_F(WebObHostTest, TheDemoUserSignsInThroughTheClientsWebLogic) {
   EXPECT_EQ(request.Param("PaswordType"), "simple");
   EXPECT_EQ(request.Param("RequireCipher"), "true");
   // The game hears of the sign-in.
-  std::optional<gamesim::WireMessage> reply;
-  while ((reply = game.Receive(kSignInDeadline)) && reply->name != "LOGIN") {
-  }
+  std::optional<gamesim::WireMessage> reply = NextLogin(&game, kSignInDeadline);
   ASSERT_TRUE(reply);
   EXPECT_EQ(reply->Int("signed_in"), 1);
   EXPECT_EQ(reply->Text("text"), u"demo");
@@ -230,21 +249,12 @@ TEST_F(WebObHostTest, ASignInReplyThatInflatesOrFlowsWithoutEndFailsTheSignInWit
   WriteFile(Program() + "/gsc.test", standin_.GscXml());
   auto host = Start();
   ASSERT_TRUE(ServerConfigDownloaded());
-  gamesim::GameSimulator::Options options;
-  options.name_suffix = L"other";
-  gamesim::GameSimulator game(options);
-  ASSERT_TRUE(game.ConnectAndAttach("other", std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline)));
-  for (auto m = game.Receive(kStartUpDeadline); m && m->name != "DATAPROMPT"; m = game.Receive(kStartUpDeadline)) {
-  }
+  gamesim::GameSimulator game(DemoGame());
+  ASSERT_NO_FATAL_FAILURE(Attach(&game));
   auto sign_in = [&] {
-    gamesim::WireMessage login;
-    login.fields = {{"account", u"demo"}, {"password", u"ombrix2024"}, {"remember", int64_t{0}},
-                    {"auto_login", int64_t{0}}};
-    EXPECT_TRUE(game.Send("LOGIN", login));
-    std::optional<gamesim::WireMessage> reply;
+    EXPECT_TRUE(SendLogin(&game, false));
     // A client that reads without end never answers: the wait ends it.
-    while ((reply = game.Receive(std::chrono::seconds(30))) && reply->name != "LOGIN") {
-    }
+    std::optional<gamesim::WireMessage> reply = NextLogin(&game, std::chrono::seconds(30));
     return reply ? reply->Int("signed_in") : -1;
   };
   const uint64_t peak_before = PeakResident(host->pid());
