@@ -268,14 +268,22 @@ std::vector<uint8_t> LargeBody() {
 class BareGame {
  public:
   BareGame(const std::string& pipe_dir, const std::string& game_id) {
-    for (int i = 1; i <= 5 && fd_ < 0; ++i) {
-      int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-      sockaddr_un address{};
-      address.sun_family = AF_UNIX;
-      std::string path = pipe_dir + "/ombrix.ipc.obdaemondll_" + std::to_string(i) + "_" + game_id;
-      snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-      if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) fd_ = fd;
-      else close(fd);
+    // A game that left by closing its pipe gives its name back only once
+    // the client has seen it go: like a hook library on a busy pipe, wait
+    // a little for a name to be served again.
+    auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (fd_ < 0) {
+      for (int i = 1; i <= 5 && fd_ < 0; ++i) {
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::string path = pipe_dir + "/ombrix.ipc.obdaemondll_" + std::to_string(i) + "_" + game_id;
+        snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) fd_ = fd;
+        else close(fd);
+      }
+      if (fd_ >= 0 || Clock::now() > deadline) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     if (fd_ < 0) return;
     int size = 0x100000;

@@ -27,7 +27,8 @@ function(ombrix_install_folder source folder)
 endfunction()
 
 # Programs.
-ombrix_install_target(OBHost)               # OBHost.exe
+ombrix_install_target(OBHostStarter)        # OBHost.exe
+ombrix_install_target(OBHost)               # OBHost.exe.bin, what OBHost.exe becomes
 ombrix_install_target(ob_daemon)            # OBDaemon.exe
 ombrix_install_target(ob_bugreporter_exe)   # OBBugreporter.exe
 ombrix_install_target(ob_launcher_exe)      # Ombrix.exe

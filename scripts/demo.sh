@@ -56,7 +56,8 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/client/ui_display/l
 
 host=""
 # The pid of the process running exactly this program file (the launcher
-# starts the client, so the client is not our child).
+# starts the client, so the client is not our child; OBHost.exe becomes
+# its body OBHost.exe.bin, keeping its pid).
 pid_of() {
   local p
   for p in /proc/[0-9]*; do
@@ -184,7 +185,7 @@ show_log
 if cmp -s "$install/OBVerCustom.dll" "$next_edition"; then
   echo "The patch is installed: the edition library is now version 2.3.110.01"
 fi
-for _ in $(seq 100); do host=$(pid_of "$install/OBHost.exe") && break; sleep 0.1; done
+for _ in $(seq 100); do host=$(pid_of "$install/OBHost.exe.bin") && break; sleep 0.1; done
 if [ -z "$host" ]; then
   echo "The launcher did not start OBHost.exe" >&2
   exit 1

@@ -66,16 +66,10 @@ std::wstring FormatOneDecimal(double value) {
 }
 
 bool ParseLegacy(TiXmlDocument* doc, const std::string& text) {
-  doc->Clear();
   doc->ClearError();
   // Any program of the user can write these files; one nested deep enough
   // to overflow the parser's stack would end every start.
-  if (brx::util::XmlNestingDepth(text) > brx::util::kMaxXmlDepth) {
-    doc->Parse("", nullptr, TIXML_ENCODING_LEGACY);
-    return false;
-  }
-  doc->Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
-  return !doc->Error();
+  return brx::util::ParseUntrustedXml(text, doc, brx::util::XmlTextEncoding::kLegacy);
 }
 
 void EnsureDeclaration(TiXmlDocument* doc) {

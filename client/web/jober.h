@@ -77,11 +77,20 @@ class JoberDesc_WebUpload : public JoberDesc_WebString_Param1 {
       : JoberDesc_WebString_Param1(std::move(callback), origin) {}
 };
 
-// A download (Jober_WebDownload): `file` is the file to write.
+// A download (Jober_WebDownload): `file` is the file to write. Pictures
+// and files are larger than a web reply, yet bounded as well: past
+// `max_bytes`, or when the whole download takes longer than `total_ms`, it
+// fails as a network failure does and the file stays as it was.
 class JoberDesc_WebDownload : public JoberDesc_WebString_Param1 {
  public:
+  static constexpr uint64_t kDefaultMaxBytes = uint64_t{16} << 20;
+  static constexpr uint32_t kDefaultTotalMs = 5 * 60 * 1000;
+
   JoberDesc_WebDownload(WebJobCallback callback, const FromHandle& origin)
       : JoberDesc_WebString_Param1(std::move(callback), origin) {}
+
+  uint64_t max_bytes = kDefaultMaxBytes;
+  uint32_t total_ms = kDefaultTotalMs;
 };
 
 // The result of a finished job, made on the worker thread. Deleting it

@@ -78,11 +78,14 @@ void Jober_WebUpload::Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener*
 void Jober_WebDownload::Perform(std::unique_ptr<JoberDesc_Web> job, JoberListener* listener,
                                 const brx::http::AbortSignal& abort) {
   auto result = NewResult(std::move(job));
-  JoberDesc_WebString_Param1* desc = WithFile(result->job.get());
+  auto* desc = dynamic_cast<JoberDesc_WebDownload*>(result->job.get());
+  assert(desc && "a download job carries its bounds");
   std::string url = WideToUtf8(desc->url.GetUrl(true));
   brx::http::DownloadOptions options;
   options.limits.connect_ms = desc->request.timeout_ms;
   options.limits.idle_ms = desc->request.timeout_ms;
+  options.limits.total_ms = desc->total_ms;
+  options.limits.max_reply_bytes = desc->max_bytes;
   options.abort = abort;
   brx::http::DownloadResult outcome;
   result->ok = brx::http::DownloadToFile(url, WideToUtf8(desc->file), options, &outcome);

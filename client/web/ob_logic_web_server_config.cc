@@ -28,6 +28,7 @@ struct CommandNode {
 };
 
 constexpr wchar_t kClient[] = L"ClientInterfaceServer";
+constexpr uint64_t kMaxServerConfigBytes = 1 << 20;
 
 // Which node serves each command. Rows whose command nobody sends stay, so
 // the table reads the same as the service's own list.
@@ -95,6 +96,8 @@ int64_t OBLogicWeb_ServerConfig::DownloadServerConfig() {
   // Fetched beside "gsc" and moved over it only once it reads as a server
   // configuration, so a broken download never costs the good file.
   job->file = manager_->ProgramFile(L"gsc.download");
+  // A list of a few servers: anything near this is not one.
+  job->max_bytes = kMaxServerConfigBytes;
   return manager_->PostJob(WebLogicManager::kDownloadWorker, std::make_unique<Jober_WebDownload>(), std::move(job));
 }
 

@@ -4,6 +4,9 @@
 #include <json/json.h>
 #include <tinyxml.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "client/web/jober.h"
 #include "runtime/http/http_session.h"
 #include "runtime/http/reply_redact.h"
@@ -20,6 +23,9 @@ using brx::util::Utf8ToWide;
 using brx::util::WideToUtf8;
 
 namespace {
+
+// 16 KiB a second: a line slower than that is taken for a broken one.
+constexpr uint64_t kSlowestUploadBytesPerMs = 16;
 
 bool InflateGzip(const void* data, size_t length, std::string* out) {
   return brx::util::InflateGzipBody(data, length, out);
@@ -41,6 +47,10 @@ bool PostRequest(JoberDesc_Web* job, const void* body, size_t length, std::wstri
   uint32_t timeout = job->request.timeout_ms;
   brx::http::HttpSession session;
   session.SetTimeouts(timeout, timeout, timeout, timeout);
+  // The whole exchange may take its four phases' time, and an upload the
+  // time its file needs on a slow line besides.
+  uint64_t total = 4ull * timeout + length / kSlowestUploadBytesPerMs;
+  session.SetTotalTimeout(static_cast<uint32_t>(std::min<uint64_t>(total, UINT32_MAX)));
   session.SetGzipDecoder(&InflateGzip);
   session.SetAbortSignal(abort);
   std::string url = WideToUtf8(job->url.GetUrl(true));
@@ -94,11 +104,10 @@ bool ParseXmlReturn(std::wstring* message, const std::wstring& reply, std::wstri
   status->clear();
   data->clear();
   std::string text = brx::util::WideToAnsi(reply);
-  if (brx::util::XmlNestingDepth(text) > brx::util::kMaxXmlDepth) return false;
   TiXmlDocument doc;
-  doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
+  if (!brx::util::ParseUntrustedXml(text, &doc, brx::util::XmlTextEncoding::kLegacy)) return false;
   const TiXmlElement* root = doc.RootElement();
-  if (doc.Error() || !root) return false;
+  if (!root) return false;
   *status = brx::util::AnsiToWide(ElementText(root, "Status"));
   *data = brx::util::AnsiToWide(ElementText(root, "Data"));
   *message = brx::util::AnsiToWide(ElementText(root, "Message"));

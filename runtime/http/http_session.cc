@@ -76,8 +76,14 @@ size_t HttpSession::OnHeader(char* data, size_t size, size_t count, void* user) 
 
 size_t HttpSession::OnBody(char* data, size_t size, size_t count, void* user) {
   auto* self = static_cast<HttpSession*>(user);
-  self->received_.append(data, size * count);
-  return size * count;
+  size_t n = size * count;
+  if (n > self->max_reply_bytes_ - self->received_.size()) {
+    // Not a byte past the bound is kept; refusing the write ends the transfer.
+    self->reply_too_large_ = true;
+    return 0;
+  }
+  self->received_.append(data, n);
+  return n;
 }
 
 std::string HttpSession::HeaderValue(const std::string& name) const {
@@ -104,6 +110,7 @@ bool HttpSession::SendRequest(const void* body, size_t length) {
   received_.clear();
   body_.clear();
   status_ = 0;
+  reply_too_large_ = false;
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
   curl_easy_setopt(easy, CURLOPT_POST, 1L);
   curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body ? length : 0));
@@ -112,15 +119,30 @@ bool HttpSession::SendRequest(const void* body, size_t length) {
   TransferLimits limits;
   limits.connect_ms = resolve_ms_ + connect_ms_;
   limits.idle_ms = std::max(send_ms_, receive_ms_);
+  limits.total_ms = total_ms_ != 0 ? total_ms_ : resolve_ms_ + connect_ms_ + send_ms_ + receive_ms_;
+  limits.max_reply_bytes = max_reply_bytes_;
   int rc = RunTransfer(easy, limits, abort_);
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status_);
+  if (reply_too_large_ && rc != CURLE_FILESIZE_EXCEEDED) {
+    LogReplyPastBound(easy, max_reply_bytes_);
+    rc = CURLE_FILESIZE_EXCEEDED;
+  }
   if (rc != CURLE_OK) {
+    received_.clear();
     last_error_ = rc;
     return false;
   }
   auto decoder = decoders_.find(HeaderValue("Content-Encoding"));
   if (decoder != decoders_.end() && !received_.empty()) {
-    if (!decoder->second(received_.data(), received_.size(), &body_)) {
+    bool decoded = decoder->second(received_.data(), received_.size(), &body_);
+    received_.clear();
+    if (body_.size() > max_reply_bytes_) {
+      body_.clear();
+      LogReplyPastBound(easy, max_reply_bytes_);
+      last_error_ = CURLE_FILESIZE_EXCEEDED;
+      return false;
+    }
+    if (!decoded) {
       body_.clear();
       last_error_ = CURLE_BAD_CONTENT_ENCODING;
       return false;

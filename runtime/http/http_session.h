@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/http/curl_transfer.h"
+#include "runtime/util/gzip.h"
 
 struct curl_slist;
 
@@ -27,9 +28,17 @@ using ContentDecoder = std::function<bool(const void* data, size_t length, std::
 // (case-sensitive) is decoded; an encoding without a decoder is kept as
 // received. A body that fails to decode fails the request, so a damaged
 // reply is never taken for an empty one.
+//
+// A reply is bounded in size (SetMaxReplyBytes) as it comes and once
+// decoded; a decoder that stops at a bound of its own and fails leaving more
+// than the session's bound in its output counts as a reply too large (see
+// InflateGzipBodyUpTo). The whole request is bounded in time as well.
 class HttpSession {
  public:
   static constexpr uint32_t kDefaultTimeoutMs = 60000;
+  // What a reply may hold, on the wire and decoded, unless the caller says
+  // otherwise: web replies and page requests are small.
+  static constexpr uint64_t kDefaultMaxReplyBytes = util::kMaxInflatedBytes;
   static constexpr const char* kUserAgent = "WinHTTP HttpSession/1.0";
 
   HttpSession();
@@ -38,6 +47,11 @@ class HttpSession {
   HttpSession& operator=(const HttpSession&) = delete;
 
   void SetTimeouts(uint32_t resolve_ms, uint32_t connect_ms, uint32_t send_ms, uint32_t receive_ms);
+  // The whole request's time limit; by default the sum of the four above.
+  void SetTotalTimeout(uint32_t total_ms) { total_ms_ = total_ms; }
+  // The most bytes a reply may hold, as received and once decoded; a reply
+  // past it fails the request with CURLE_FILESIZE_EXCEEDED.
+  void SetMaxReplyBytes(uint64_t max_bytes) { max_reply_bytes_ = max_bytes; }
   void SetDecoder(const std::string& content_encoding, ContentDecoder decoder);
   void SetGzipDecoder(ContentDecoder decoder) { SetDecoder("gzip", std::move(decoder)); }
   void SetAbortSignal(AbortSignal abort) { abort_ = std::move(abort); }
@@ -74,6 +88,8 @@ class HttpSession {
   uint32_t connect_ms_ = kDefaultTimeoutMs;
   uint32_t send_ms_ = kDefaultTimeoutMs;
   uint32_t receive_ms_ = kDefaultTimeoutMs;
+  uint32_t total_ms_ = 0;  // 0: the sum of the phases
+  uint64_t max_reply_bytes_ = kDefaultMaxReplyBytes;
   std::map<std::string, ContentDecoder> decoders_;
   AbortSignal abort_;
   std::string raw_headers_;
@@ -81,6 +97,7 @@ class HttpSession {
   std::string body_;
   long status_ = 0;
   int last_error_ = 0;
+  bool reply_too_large_ = false;  // OnBody refused the rest
 };
 
 }  // namespace brx::http

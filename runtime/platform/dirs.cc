@@ -86,7 +86,11 @@ std::string ExecutablePath() {
   std::vector<char> buf(4096);
   ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
   if (n <= 0) return "";
-  return std::string(buf.data(), static_cast<size_t>(n));
+  std::string path(buf.data(), static_cast<size_t>(n));
+  static const std::string kBody = ".bin";
+  if (path.size() > kBody.size() && path.compare(path.size() - kBody.size(), kBody.size(), kBody) == 0)
+    path.resize(path.size() - kBody.size());
+  return path;
 }
 
 }  // namespace brx::platform

@@ -30,7 +30,9 @@ std::string HomeDirectory();
 // as a folder afterwards.
 bool MakeDirectories(const std::string& path, unsigned mode);
 
-// Full path of the running program (/proc/self/exe).
+// Full path of the running program (/proc/self/exe). A program that a
+// starter of its own runs (OBHost.exe) is the file "<program>.bin" beside
+// its starter; it is named and placed as the starter: "<program>".
 std::string ExecutablePath();
 
 }  // namespace brx::platform

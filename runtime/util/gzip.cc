@@ -5,6 +5,10 @@
 namespace brx::util {
 
 bool InflateGzipBody(const void* data, size_t length, std::string* out) {
+  return InflateGzipBodyUpTo(data, length, kMaxInflatedBytes, out);
+}
+
+bool InflateGzipBodyUpTo(const void* data, size_t length, size_t max_out, std::string* out) {
   out->clear();
   z_stream zs{};
   if (inflateInit2(&zs, 15 + 32) != Z_OK) return false;
@@ -16,7 +20,14 @@ bool InflateGzipBody(const void* data, size_t length, std::string* out) {
     zs.next_out = buf;
     zs.avail_out = sizeof buf;
     int rc = inflate(&zs, Z_SYNC_FLUSH);
-    out->append(reinterpret_cast<char*>(buf), sizeof buf - zs.avail_out);
+    size_t produced = sizeof buf - zs.avail_out;
+    if (produced > max_out - out->size()) {
+      // Past the bound: stop inflating here, with one byte over as proof.
+      out->append(reinterpret_cast<char*>(buf), max_out - out->size() + 1);
+      inflateEnd(&zs);
+      return false;
+    }
+    out->append(reinterpret_cast<char*>(buf), produced);
     if (rc == Z_STREAM_END) break;
     if (rc == Z_BUF_ERROR && zs.avail_in == 0) break;  // cut short: keep what came out
     if (rc != Z_OK) {

@@ -31,9 +31,17 @@ Tests steer the service through /__control/<action>?... (GET or POST):
             notfound, status (answer with status_json / message), raw (body),
             badgzip (labelled gzip, not gzip), nested (depth=N levels of
             kind=json: [[...]], json-data: an envelope whose Data is a text
-            holding that, or xml: <Node><a><a>...</a></a></Node>);
+            holding that, or xml: <Node><a><a>...</a></a></Node>; the
+            unclosed xml-stray: <Node><<!--> then <a> N times, xml-7f:
+            <Node> then <DEL> N times (element names from byte 127), and
+            xml-quote: <Node><1 '<!--'> then <a> N times);
             encoding=GZIP|none overrides the Content-Encoding of the answer.
             count -1: every time.
+            bomb: a gzip stream (labelled gzip) that inflates to inflated=N
+            bytes (default 256 MiB) of blanks; endless: a reply without a
+            length that never ends (blanks at bytes_per_s, 0 = as fast as the
+            client reads) until the client hangs up or the service stops,
+            recorded in state's endless_sent (bytes sent, one per reply).
             For GET of a static file also: stall (announce the whole length,
             send the first half, then hold the line for hold_ms), truncate
             (announce the whole length, send the first half, close), nolength
@@ -49,7 +57,8 @@ Tests steer the service through /__control/<action>?... (GET or POST):
   settings  gzip=0|1
   gsc       POST body: serve this text as "gsc" (empty body: back to normal)
   state     the whole state as JSON (head_uploads: every head picture
-            received, with its account, size name, PNG width and height)
+            received, with its account, size name, PNG width and height;
+            endless_sent: what each endless reply sent before it ended)
   log       the request log as a JSON array
 A control request that lacks a parameter or carries a malformed one is
 answered 400 with {"ok": false, "error": ...}; a command with a malformed
@@ -69,6 +78,7 @@ import sys
 import threading
 import time
 import urllib.parse
+import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 NICK_SENSITIVE = ("badword", "敏感")
@@ -81,11 +91,24 @@ def cipher_of(account, password):
     return hashlib.sha256(("ombrix-cipher:%s:%s" % (account, password)).encode()).hexdigest()[:32]
 
 
+# Texts that open `depth` elements and never close them, each behind a
+# head that a reader must classify as the XML parser does to see them.
+XML_OPEN_FORMS = {
+    "xml-stray": ("<Node><<!-->", "<a>"),
+    "xml-7f": ("<Node>", "<\x7f>"),
+    "xml-quote": ("<Node><1 '<!--'>", "<a>"),
+}
+NESTED_KINDS = ("json", "json-data", "xml") + tuple(XML_OPEN_FORMS)
+
+
 def nested_body(kind, depth):
     """A reply nested `depth` levels deep, for the nested fault."""
     if kind == "xml":
         inner = max(depth - 1, 0)
         return ("<Node>" + "<a>" * inner + "</a>" * inner + "</Node>").encode("utf-8")
+    if kind in XML_OPEN_FORMS:
+        head, level = XML_OPEN_FORMS[kind]
+        return (head + level * max(depth - 1, 0)).encode("utf-8")
     array = "[" * depth + "]" * depth
     if kind == "json-data":
         return json.dumps({"Status": 0, "Message": "", "Data": array}).encode("utf-8")
@@ -232,6 +255,21 @@ class Service:
         self.log = []
         self.seq = 0
         self.stopping = threading.Event()
+        self.endless_sent = []  # bytes each endless reply got out
+        self.bombs = {}  # inflated size -> gzip stream
+
+    def bomb(self, inflated):
+        """A gzip stream of `inflated` blanks, made once per size."""
+        with self.fault_lock:
+            if inflated not in self.bombs:
+                packer = zlib.compressobj(9, zlib.DEFLATED, 31)
+                block = b" " * (1 << 20)
+                parts = []
+                for start in range(0, inflated, len(block)):
+                    parts.append(packer.compress(block[:min(len(block), inflated - start)]))
+                parts.append(packer.flush())
+                self.bombs[inflated] = b"".join(parts)
+            return self.bombs[inflated]
 
     # ---- addresses -------------------------------------------------------
     def self_address(self):
@@ -718,6 +756,27 @@ class Handler(BaseHTTPRequestHandler):
             while time.time() < deadline and not self.service.stopping.is_set():
                 time.sleep(0.02)
 
+    def endless_reply(self, rate):
+        """Blanks without a length until the client or the service gives up."""
+        self.close_connection = True
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json; charset=utf-8")
+        self.end_headers()
+        chunk = b" " * (max(1, rate // 20) if rate else 1 << 16)
+        sent = 0
+        try:
+            while not self.service.stopping.is_set():
+                self.wfile.write(chunk)
+                self.wfile.flush()
+                sent += len(chunk)
+                if rate:
+                    time.sleep(0.05)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        finally:
+            with self.service.fault_lock:
+                self.service.endless_sent.append(sent)
+
     def apply_fault(self, fault, params):
         """Acts out a fault; True when the request needs nothing more."""
         mode = fault.get("mode")
@@ -751,6 +810,21 @@ class Handler(BaseHTTPRequestHandler):
         if mode == "notfound":
             self.reply(404, b"not found", "text/plain", None, None)
             return True
+        if mode == "bomb":
+            body = self.service.bomb(int(fault.get("inflated", 1 << 28)))
+            self.send_response(200)
+            self.send_header("Content-Type", "application/json; charset=utf-8")
+            self.send_header("Content-Length", str(len(body)))
+            self.send_header("Content-Encoding", "gzip")
+            self.end_headers()
+            try:
+                self.wfile.write(body)
+            except (BrokenPipeError, ConnectionResetError):
+                self.close_connection = True
+            return True
+        if mode == "endless":
+            self.endless_reply(int(fault.get("bytes_per_s", 0)))
+            return True
         if mode == "drop":
             self.close_connection = True
             try:
@@ -780,11 +854,11 @@ class Handler(BaseHTTPRequestHandler):
             fault = dict(params)
             fault["count"] = int_param(params, "count", "1")
             for key, default in (("hold_ms", "30000"), ("delay_ms", "1000"), ("http_status", "500"),
-                                 ("depth", "1001"), ("bytes_per_s", "1048576")):
+                                 ("depth", "1001"), ("bytes_per_s", "1048576"), ("inflated", "268435456")):
                 int_param(params, key, default)
             fault.setdefault("path", "/ClientInterface.axd")
-            if fault.get("mode") == "nested" and fault.get("kind", "json") not in ("json", "json-data", "xml"):
-                raise BadRequest("kind must be json, json-data or xml")
+            if fault.get("mode") == "nested" and fault.get("kind", "json") not in NESTED_KINDS:
+                raise BadRequest("kind must be one of " + ", ".join(NESTED_KINDS))
             with svc.fault_lock:
                 svc.faults.append(fault)
         elif action == "clear":
@@ -826,6 +900,8 @@ class Handler(BaseHTTPRequestHandler):
             with st.lock:
                 result = {k: getattr(st, k) for k in ("users", "sessions", "tickets", "blogs", "feedback",
                                                       "reports", "head_uploads")}
+            with svc.fault_lock:
+                result["endless_sent"] = list(svc.endless_sent)
         elif action == "log":
             with svc.log_lock:
                 result = list(svc.log)

@@ -16,12 +16,29 @@ namespace framing_fuzz {
 
 constexpr size_t kMaxFrame = 1 << 20;
 
+// It bounds nothing: how many frames a peer may have waiting is the
+// services' flood policy, tested with them, not framing; the targets cut
+// the stream in ways no service reads it, and must see every frame.
 class Queue : public brx::io::IOStreamMessageQueue {
  public:
-  explicit Queue(brx::io::ReassemblyBuffer* buffer = nullptr) : buffer_(buffer) {}
+  explicit Queue(brx::io::ReassemblyBuffer* buffer = nullptr) : buffer_(buffer) { SetQueueBound(SIZE_MAX, SIZE_MAX); }
   std::vector<std::string> frames;
-  size_t batches = 0;
-  void NotifyBatch() override { ++batches; }
+  size_t batches = 0;  // batch notices of the reader, not of the draining
+  void NotifyBatch() override {
+    if (draining_) more_ = true;
+    else ++batches;
+  }
+  // Dispatches until nothing is left, as the owner's loop does: one call
+  // hands over a slice and asks, through NotifyBatch, to be called again,
+  // and how big a slice is depends on the clock, which a busy machine slows.
+  void Drain() {
+    draining_ = true;
+    do {
+      more_ = false;
+      DispatchMessages();
+    } while (more_);
+    draining_ = false;
+  }
   brx::io::ReassemblyBuffer* GetReassemblyBuffer(brx::io::ConnectionId c) override { return c == 1 ? buffer_ : nullptr; }
   bool Send(brx::io::ConnectionId, const uint8_t*, uint32_t, const uint8_t*, uint32_t) override { return true; }
 
@@ -32,6 +49,8 @@ class Queue : public brx::io::IOStreamMessageQueue {
 
  private:
   brx::io::ReassemblyBuffer* buffer_;
+  bool draining_ = false;
+  bool more_ = false;
 };
 
 struct Result {

@@ -3,6 +3,8 @@
 // (ReassembleStreamPackets) and reading in place (Reserve/Commit, with
 // large frames received into their own body) deliver exactly the frames
 // the reference finds, in order, and agree on where the stream breaks.
+// The queue is drained after every chunk, as the owner does, so a report
+// here is always a framing fault.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -33,9 +35,9 @@ Result ByAppend(const uint8_t* data, size_t size, uint32_t seed) {
   while (at < size && r.sound) {
     size_t n = std::min(NextChunk(&seed), size - at);
     r.sound = brx::io::ReassembleStreamPackets(queue, 1, data + at, n);
+    queue.Drain();
     at += n;
   }
-  queue.DispatchMessages();
   r.frames = std::move(queue.frames);
   return r;
 }
@@ -54,8 +56,8 @@ Result InPlace(const uint8_t* data, size_t size, uint32_t seed) {
     buffer.Commit(n);
     at += n;
     r.sound = brx::io::ParseBufferedFrames(queue, 1, buffer);
+    queue.Drain();
   }
-  queue.DispatchMessages();
   r.frames = std::move(queue.frames);
   return r;
 }

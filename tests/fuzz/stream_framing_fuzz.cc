@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t batches_before = queue.batches;
     size_t frames_before = queue.frames.size();
     got.sound = brx::io::ParseBufferedFrames(queue, 1, buffer);
-    queue.DispatchMessages();
+    queue.Drain();
     // One batch notice for each receive that brought whole frames.
     bool brought = queue.frames.size() > frames_before;
     if (queue.batches - batches_before != (brought ? 1u : 0u)) abort();

@@ -61,7 +61,7 @@ long HostProcess::MainThreadWakeUps() const {
 
 InstalledHost::InstalledHost() : program_(dir_.Sub("program")) {
   fs::create_directories(program_);
-  for (const char* name : {"OBHost.exe", "OBVerCustom.dll", "OBVerCustom.ini"}) CopyFromDist(name);
+  for (const char* name : {"OBHost.exe", "OBHost.exe.bin", "OBVerCustom.dll", "OBVerCustom.ini"}) CopyFromDist(name);
   // The pictures of the program's icons, where the build made them.
   for (const char* name : {"OBHost156.png", "OBHost157.png", "OBHost158.png"})
     if (PathExists(DistDir() + "/" + name)) CopyFromDist(name);

@@ -93,8 +93,17 @@ void OBLogicGameCommand::Stop() {
 }
 
 void OBLogicGameCommand::OnConnect(ConnectionId connection, const std::wstring& pipe_name) {
-  std::lock_guard<std::recursive_mutex> lock(clients_mutex_);
-  clients_[connection] = ClientRecord{pipe_name, L""};
+  {
+    std::lock_guard<std::recursive_mutex> lock(clients_mutex_);
+    clients_[connection] = ClientRecord{pipe_name, L""};
+  }
+  // A hook library attaches as soon as it connects. One that has not by
+  // then is hung or no game at all, and would hold its name for good.
+  DisconnectUnlessKept(connection, attach_limit_ms_, [this, connection] {
+    std::lock_guard<std::recursive_mutex> lock(clients_mutex_);
+    auto it = clients_.find(connection);
+    return it != clients_.end() && !it->second.game_name.empty();
+  });
 }
 
 void OBLogicGameCommand::OnDisconnect(ConnectionId connection, int) {

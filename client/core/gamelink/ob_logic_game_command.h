@@ -54,6 +54,9 @@ class OBLogicGameCommand : public IPCServer {
   // The five pipe names; with the install-hook flag off each has the
   // current game id appended.
   static const wchar_t* const kPipeNames[kPipeCount];
+  // How long a connected client has to attach before its pipe is closed
+  // and its name served again.
+  static constexpr uint32_t kDefaultAttachTimeLimitMs = 10000;
 
   // `web_state` may be null: nobody is signed in.
   OBLogicGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web_state = nullptr,
@@ -69,6 +72,8 @@ class OBLogicGameCommand : public IPCServer {
   // every pipe. Messages still queued are dropped. Safe twice.
   void Stop();
 
+  // Before Start.
+  void SetAttachTimeLimit(uint32_t ms) { attach_limit_ms_ = ms; }
   // A further handler block, started after the built-in ones. Before Start.
   void AddBlock(std::unique_ptr<GameCommandBlock> block);
   // Every tick of the 1-second timer: the screenshot statistics report
@@ -127,6 +132,7 @@ class OBLogicGameCommand : public IPCServer {
   OBLogicGameWeb* web_block_ = nullptr;                    // in blocks_
   bool blocks_started_ = false;
   uint32_t gui_thread_id_ = 0;
+  uint32_t attach_limit_ms_ = kDefaultAttachTimeLimitMs;
   std::wstring server_time_;  // GUI thread; empty until known
   EventChain::Handle server_time_subscription_ = 0;
 

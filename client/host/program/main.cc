@@ -1,3 +1,5 @@
+#include <sys/prctl.h>
+
 #include "client/host/obhost_main.h"
 #include "runtime/base/block_quit_signals_at_load.h"
 #include "runtime/logmaker/log.h"
@@ -16,5 +18,8 @@ const bool g_crash_handler = brx::util::InstallProgramCrashHandler("OBHost.exe",
 
 int main(int argc, char** argv) {
   (void)g_crash_handler;
+  // Started as OBHost.exe, which becomes this body: the process keeps the
+  // program's name.
+  prctl(PR_SET_NAME, "OBHost.exe");
   return OBHostMain(argc, argv);
 }

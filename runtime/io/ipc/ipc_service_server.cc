@@ -258,6 +258,12 @@ void IPCServiceServer::Close(ConnectionId connection, int error, bool notify) {
   }
   read_service().Remove(pipe.get());
   bool was_connected = pipe->state != kWaiting;
+  pipe->CloseListener();
+  // The name is served again before the client's end closes and before
+  // anything else is done: a game that has seen its pipe close finds its
+  // name free, never busy for a client that has gone.
+  if (notify && pipe->relisten && IsRunning()) Listen(pipe->name, true);
+  if (notify && was_connected) OnDisconnect(connection, error);
   if (pipe->socket) {
     // The write thread may still hold the socket; shutting it down ends
     // any write in progress, and the descriptor closes when both let go.
@@ -266,11 +272,23 @@ void IPCServiceServer::Close(ConnectionId connection, int error, bool notify) {
     ForgetConnection(connection);
     pipe->socket.reset();
   }
-  pipe->CloseListener();
   cache_.Remove(connection);
-  if (!notify) return;
-  if (was_connected) OnDisconnect(connection, error);
-  if (pipe->relisten && IsRunning()) Listen(pipe->name, true);
+}
+
+void IPCServiceServer::DisconnectUnlessKept(ConnectionId connection, uint32_t ms, std::function<bool()> keep) {
+  read_service().PostDelayedTask(ms, [this, connection, ms, keep = std::move(keep)] {
+    std::string path;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto it = pipes_.find(connection);
+      if (it == pipes_.end() || it->second->state != kReading) return;
+      path = it->second->path;
+    }
+    if (keep()) return;
+    LogWarnA("%s:%d:the client of %s was not kept within %u ms; closed\n", "IPCServiceServer", __LINE__,
+             path.c_str(), ms);
+    Close(connection, ETIMEDOUT, true);
+  });
 }
 
 void IPCServiceServer::ClosePipe(ConnectionId connection) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,7 +16,9 @@ namespace brx::io::ipc {
 // connects, the listener is closed and the path unlinked, so the name is
 // busy (a second client finds nothing to connect to and tries the next
 // name) until that client leaves; a relisten instance then binds a fresh
-// listener. Each instance gets a new connection id. A client that connects
+// listener; that listener is in place before the old client's end is
+// closed, so a client that has seen its pipe close finds the name free.
+// Each instance gets a new connection id. A client that connects
 // while the instance is taking another one is turned away: its connection
 // closes before any reply, and it tries again as it would on a busy name.
 //
@@ -55,6 +58,12 @@ class IPCServiceServer : public IPCServiceBase {
  protected:
   virtual void OnConnect(ConnectionId connection, const std::wstring& name) = 0;
   virtual void OnDisconnect(ConnectionId connection, int error) = 0;
+
+  // Any thread: once `ms` have passed, asks `keep` (on the read thread)
+  // whether the connection's client is one to keep; when not, and it is
+  // still connected, it is disconnected the normal way (OnDisconnect with
+  // ETIMEDOUT, then a fresh instance for relisten), with a log line.
+  void DisconnectUnlessKept(ConnectionId connection, uint32_t ms, std::function<bool()> keep);
 
   ReassemblyBuffer* GetReassemblyBuffer(ConnectionId connection) override;
   void OnIO(int error, IOOperation* operation, uint32_t bytes) override;

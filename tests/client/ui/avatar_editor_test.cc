@@ -66,6 +66,9 @@ TEST(AvatarRequestTest, ReadsTheThreeRequestsIgnoresEverythingElseAndEscapesTheK
   // Not the invoke head, not XML, or built to hurt the reader.
   std::wstring deep = L"<invoke name=\"CB_RoleAvatarReady\" returntype=\"xml\">";
   for (int i = 0; i < 100000; ++i) deep += L"<a>";
+  // Element names from byte 127 on, which the reader takes for letters.
+  std::wstring deep_7f = L"<invoke name=\"CB_RoleAvatarReady\" returntype=\"xml\">";
+  for (int i = 0; i < 100000; ++i) deep_7f += L"<\x7f>";
   std::vector<std::wstring> malformed = {
       L"",
       L"CB_RoleAvatarReady",
@@ -82,6 +85,8 @@ TEST(AvatarRequestTest, ReadsTheThreeRequestsIgnoresEverythingElseAndEscapesTheK
       L"<invoke name=\"CB_RoleAvatar\xD800Ready\" returntype=\"xml\"/>",
       deep,
       deep + L"</invoke>",
+      deep_7f,
+      L"<invoke name=\"CB_RoleAvatarReady\" returntype=\"xml\"><<!-->" + deep.substr(deep.find(L"<a>")),
   };
   for (const std::wstring& text : malformed) {
     SCOPED_TRACE(brx::util::WideToUtf8(text.substr(0, 80)));
@@ -196,6 +201,10 @@ TEST(AvatarEditorTest, PageRequestsKeyPerOpenAndEveryClosePath) {
                                    Upload(L"1,2,3"), std::wstring(L"<invoke name=\"CB_RoleAvatarClose\">")}) {
     EXPECT_TRUE(f.MovieCall(text));
   }
+  // A close request under 100000 levels the reader takes for elements.
+  std::wstring levels;
+  for (int i = 0; i < 100000; ++i) levels += L"<\x7f>";
+  EXPECT_TRUE(f.MovieCall(Invoke(L"CB_RoleAvatarClose", L"<arguments></arguments>" + levels)));
   EXPECT_TRUE(f.page->SimulateExternalCall("MovieCall", {Invoke(L"CB_RoleAvatarClose"), L"extra"}));
   EXPECT_FALSE(f.page->SimulateExternalCall("CB_RoleAvatarClose", {}));  // not a method of the page's
   EXPECT_TRUE(f.Visible());

@@ -307,6 +307,33 @@ TEST_F(WebEnvelopeE2ETest, TheTimeOutLimitsTheWaitForTheReplyNotTheWholeExchange
   EXPECT_TRUE(LogCapture::Get().Contains("[GetServerDateTime]OpenRequest failed:"));
 }
 
+TEST_F(WebEnvelopeE2ETest, ADownloadPastItsSizeOrTimeFailsOnceLoggedAndKeepsTheFileItWouldReplace) {
+  WriteFile(program_.Sub("head_big.jpg"), "the picture we had");
+  auto download = [&](const std::string& fault, uint64_t max_bytes, uint32_t total_ms) {
+    standin_.Fault("path=/head/7_big.jpg&" + fault);
+    auto job = std::make_unique<JoberDesc_WebDownload>(nullptr, FromHandle{});
+    job->request.command_name = L"DownloadHeadImgBig";
+    job->url.use_raw_url = true;
+    job->url.raw_url = Utf8ToWide(standin_.base_url()) + L"/head/7_big.jpg";
+    job->file = ProgramPath("head_big.jpg");
+    job->max_bytes = max_bytes;
+    job->total_ms = total_ms;
+    return Run(std::move(job), std::make_unique<Jober_WebDownload>(), WebLogicManager::kUploadWorker);
+  };
+  // Without end at full speed, then a trickle that never goes idle.
+  EXPECT_FALSE(download("mode=endless", 1 << 20, JoberDesc_WebDownload::kDefaultTotalMs).ok);
+  EXPECT_FALSE(download("mode=endless&bytes_per_s=400", JoberDesc_WebDownload::kDefaultMaxBytes, 500).ok);
+  EXPECT_EQ(ReadFile(program_.Sub("head_big.jpg")), "the picture we had");
+  size_t size_lines = 0, time_lines = 0;
+  for (const auto& line : LogCapture::Get().Lines()) {
+    size_lines += line.find("/head/7_big.jpg passed 1048576 bytes; request failed") != std::string::npos;
+    time_lines += line.find("/head/7_big.jpg took longer than 500 ms in all; request failed") != std::string::npos;
+  }
+  EXPECT_EQ(size_lines, 1u);
+  EXPECT_EQ(time_lines, 1u);
+  EXPECT_TRUE(LogCapture::Get().Contains("[DownloadHeadImgBig]download failed[0x3f]"));
+}
+
 TEST_F(WebEnvelopeE2ETest, UploadPostsTheFileAndReadsTheXmlEnvelope) {
   std::string bytes("\xff\xd8 picture \x00 bytes", 19);
   WriteFile(program_.Sub("shot.jpg"), bytes);

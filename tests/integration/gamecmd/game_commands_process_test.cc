@@ -389,4 +389,24 @@ TEST_F(GameCommandsTest, PostsReachTheBlogAndEveryPosterHearsItsOwnResult) {
   EXPECT_TRUE(a.sim().errors().empty() && b.sim().errors().empty());
 }
 
+TEST_F(GameCommandsTest, AnUploadReplyThatOnlyTinyXmlSeesAsDeepFailsThePostAndNothingElse) {
+  ASSERT_NO_FATAL_FAILURE(StartHost());
+  Game a;
+  ASSERT_TRUE(a.Attach());
+  a.Login(WebStandin::kDemoAccount, WebStandin::kDemoPassword, 0, 0);
+  EXPECT_EQ(a.Next("LOGIN").Int("signed_in"), 1);
+  a.Next("USERINFO");
+  a.Next("SYSTEMCONFIG");
+  std::string shot = Screenshot("shot.png");
+  for (const char* kind : {"xml-stray", "xml-7f", "xml-quote"}) {
+    standin_.Fault(std::string("path=/UploadFile.axd&mode=nested&depth=100000&count=1&kind=") + kind);
+    a.Post("refused reply", shot);
+    EXPECT_EQ(a.Next("POSTBLOG").Int("result"), 0) << kind;
+  }
+  a.Post("after the refused replies", shot);
+  EXPECT_EQ(a.Next("POSTBLOG").Int("result"), 1);
+  ASSERT_EQ(Blogs().size(), 1u);
+  EXPECT_FALSE(host_->HasExited());
+}
+
 }  // namespace

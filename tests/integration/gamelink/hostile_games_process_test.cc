@@ -225,6 +225,23 @@ TEST_F(StalledGameTest, GameThatStopsReadingLongerThanALoadingScreenKeepsItsLink
   EXPECT_FALSE(host_.HasExited());
 }
 
+TEST_F(HostileGamesTest, FiveConnectionsThatNeverAttachAreClosedAndARealGameThenAttaches) {
+  // Five local connections that never say a word, as a hung game would.
+  std::vector<std::unique_ptr<RawGame>> idle;
+  for (int i = 0; i < 5; ++i) {
+    idle.push_back(std::make_unique<RawGame>(host_.PipeDir()));
+    ASSERT_TRUE(idle.back()->connected()) << i;
+  }
+  GameSimulator game(OtherGame());
+  EXPECT_EQ(game.Connect(), 0);  // every name held
+  // Past the time a game has to attach, each is closed and its name served.
+  ASSERT_TRUE(game.ConnectAndAttach("other", 30s));
+  EXPECT_EQ(ReadHandshake(game, kWait), kHandshake);
+  for (auto& connection : idle) EXPECT_TRUE(WaitUntil([&] { return connection->ClosedByClient(); }, kWait));
+  EXPECT_NE(host_.Log().find("was not kept within 10000 ms; closed"), std::string::npos);
+  EXPECT_TRUE(game.errors().empty());
+}
+
 TEST_F(HostileGamesTest, FiveGamesAttachingAtTheSameInstantAllAttach) {
   constexpr int kGames = 5, kRounds = 30;
   std::vector<std::unique_ptr<GameSimulator>> games;

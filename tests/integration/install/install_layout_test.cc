@@ -111,8 +111,8 @@ TEST(InstallLayoutTest, AnInstallAfterADemoRunHoldsOnlyWhatAFreshInstallShould) 
 
   const std::string root = prefix.Sub("ombrix");
   std::set<std::string> tree = TreeOf(root);
-  for (const char* program : {"OBHost.exe", "OBDaemon.exe", "OBBugreporter.exe", "Ombrix.exe", "OBUninstall.exe",
-                              "OBUpdateAplldr.exe"}) {
+  for (const char* program : {"OBHost.exe", "OBHost.exe.bin", "OBDaemon.exe", "OBBugreporter.exe", "Ombrix.exe",
+                              "OBUninstall.exe", "OBUpdateAplldr.exe"}) {
     EXPECT_TRUE(tree.count(program)) << program;
     struct stat st {};
     EXPECT_TRUE(stat((root + "/" + program).c_str(), &st) == 0 && (st.st_mode & S_IXUSR)) << program;

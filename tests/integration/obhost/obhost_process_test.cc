@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <utility>
@@ -146,9 +147,8 @@ TEST_F(OBHostProcessTest, AQuitSignalAtAnyMomentOfStartUpEndsTheClientInOrder) {
   // Points of start-up a test can see from outside, in the order they
   // come: the edition library is read while static objects are built,
   // before main; the edition values are written; the instance lock is
-  // taken; the client has started. (A signal that comes before the
-  // program's first instruction, while the loader maps its libraries, ends
-  // it before it has begun anything; no program can catch that one.)
+  // taken; the client has started. (Moments before these, while the
+  // loader maps the libraries, are the next test's.)
   auto count = [this](const std::string& text) {
     std::string log = installed_.Log();
     size_t n = 0;
@@ -202,6 +202,43 @@ TEST_F(OBHostProcessTest, AQuitSignalAtAnyMomentOfStartUpEndsTheClientInOrder) {
       }
       ASSERT_TRUE(seen) << moment << ": never caught in 20 runs";
     }
+  }
+}
+
+// True once the program started as `pid` runs instructions of its own:
+// it has blocked a signal, or the loader has mapped a library for it. (A
+// signal that comes while the kernel is still setting up the new image is
+// delivered before its first instruction: that only its parent can hold.)
+bool HasBegun(pid_t pid) {
+  std::string proc = "/proc/" + std::to_string(pid);
+  std::string status = ReadFile(proc + "/status");
+  size_t blocked = status.find("SigBlk:");
+  if (blocked != std::string::npos && std::stoull(status.substr(blocked + 7), nullptr, 16) != 0) return true;
+  std::string maps = ReadFile(proc + "/maps");
+  for (size_t at = maps.find(".so"); at != std::string::npos; at = maps.find(".so", at + 1)) {
+    size_t line = maps.rfind('\n', at);
+    if (maps.substr(line == std::string::npos ? 0 : line, at - line).find("/ld-linux") == std::string::npos) return true;
+  }
+  return false;
+}
+
+TEST_F(OBHostProcessTest, SigintAndSigtermAtRandomMomentsOfTheFirstSecondAlwaysEndItWithZero) {
+  // From the first instruction on, whatever has been started by then (the
+  // loader's libraries, their threads, the windows' toolkit): a quit signal
+  // is never the default action's end.
+  std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<int> microseconds(0, 999999);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int sig = attempt % 2 ? SIGTERM : SIGINT;
+    ScopedEnv ui("OMBRIX_UI", attempt % 4 < 2 ? "none" : "headless");
+    auto moment = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds(random));
+    auto host = Run();
+    ASSERT_TRUE(WaitUntil([&] { return HasBegun(host->pid()); })) << attempt;
+    // The moment to send it at, picked at random; nothing is waited for.
+    std::this_thread::sleep_until(moment);
+    ASSERT_TRUE(host->Signal(sig)) << attempt;
+    ASSERT_EQ(host->WaitForExit(), 0) << "attempt " << attempt << ", signal " << sig << "\n" << host->Stderr();
+    ASSERT_FALSE(LockHeld()) << attempt;
   }
 }
 

@@ -68,6 +68,34 @@ class WebObHostTest : public ::testing::Test {
                                     std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline));
   }
 
+  // Attaches `game` as the demo edition's game and reads its handshake.
+  static void Attach(gamesim::GameSimulator* game) {
+    ASSERT_TRUE(
+        game->ConnectAndAttach("other", std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline)));
+    for (auto m = game->Receive(kStartUpDeadline); m && m->name != "DATAPROMPT"; m = game->Receive(kStartUpDeadline)) {
+    }
+  }
+  static gamesim::GameSimulator::Options DemoGame() {
+    gamesim::GameSimulator::Options options;
+    options.name_suffix = L"other";
+    return options;
+  }
+  // Asks the client to sign the demo user in; `remember` also asks it to
+  // sign in by itself next time.
+  static bool SendLogin(gamesim::GameSimulator* game, bool remember) {
+    gamesim::WireMessage login;
+    login.fields = {{"account", u"demo"}, {"password", u"ombrix2024"}, {"remember", int64_t{remember}},
+                    {"auto_login", int64_t{remember}}};
+    return game->Send("LOGIN", login);
+  }
+  // The next LOGIN message the game hears, skipping others.
+  static std::optional<gamesim::WireMessage> NextLogin(gamesim::GameSimulator* game, std::chrono::seconds timeout) {
+    std::optional<gamesim::WireMessage> reply;
+    while ((reply = game->Receive(timeout)) && reply->name != "LOGIN") {
+    }
+    return reply;
+  }
+
   WebStandin standin_;
   InstalledHost installed_;
   ScopedEnv home_{"HOME", installed_.Scratch("state/home")};
@@ -138,6 +166,25 @@ TEST_F(WebObHostTest, HostileRepliesLeaveItRunningOnItsGoodConfigurationWithPriv
   }
   EXPECT_EQ(standin_.RequestsTo("/gsc").size(), 3u);
 
+  // Server configurations that only TinyXML's own rules show to be deep:
+  // element names from byte 127, a stray '<' before a comment that never
+  // ends, and a quote in an unknown node. Each is refused at start, and the
+  // client goes on with the file it had.
+  standin_.Control("clear");
+  for (const char* kind : {"xml-stray", "xml-7f", "xml-quote"}) {
+    standin_.Fault(std::string("path=/gsc&mode=nested&depth=100000&kind=") + kind);
+    size_t refused = CountInLog("downloaded server configuration is not readable");
+    size_t reports = standin_.RequestsTo("/news.ashx").size();
+    host = Start();
+    ASSERT_TRUE(WaitUntil([&] { return CountInLog("downloaded server configuration is not readable") > refused; },
+                          kStartUpDeadline))
+        << kind;
+    ASSERT_TRUE(standin_.WaitForRequests("/news.ashx", reports + 1)) << kind;
+    EXPECT_FALSE(host->HasExited()) << kind;
+    EXPECT_EQ(ReadFile(Program() + "/gsc"), good) << kind;
+    EXPECT_TRUE(Stop(host.get())) << kind;
+  }
+
   // Nothing the client keeps in its folder is open to other users.
   EXPECT_EQ(Mode("/sysconfig.xml"), 0600);
   EXPECT_EQ(Mode("/gsc"), 0600);
@@ -157,16 +204,9 @@ TEST_F(WebObHostTest, TheDemoUserSignsInThroughTheClientsWebLogic) {
   ASSERT_TRUE(ServerConfigDownloaded());
   // The game of the demo edition attaches and signs the user in, asking
   // the client to remember the password and sign in by itself next time.
-  gamesim::GameSimulator::Options options;
-  options.name_suffix = L"other";
-  gamesim::GameSimulator game(options);
-  ASSERT_TRUE(game.ConnectAndAttach("other", std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline)));
-  for (auto m = game.Receive(kStartUpDeadline); m && m->name != "DATAPROMPT"; m = game.Receive(kStartUpDeadline)) {
-  }
-  gamesim::WireMessage login;
-  login.fields = {{"account", u"demo"}, {"password", u"ombrix2024"}, {"remember", int64_t{1}},
-                  {"auto_login", int64_t{1}}};
-  ASSERT_TRUE(game.Send("LOGIN", login));
+  gamesim::GameSimulator game(DemoGame());
+  ASSERT_NO_FATAL_FAILURE(Attach(&game));
+  ASSERT_TRUE(SendLogin(&game, true));
 
   ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 1,
                                        std::chrono::duration_cast<std::chrono::milliseconds>(kSignInDeadline)));
@@ -176,9 +216,7 @@ TEST_F(WebObHostTest, TheDemoUserSignsInThroughTheClientsWebLogic) {
   EXPECT_EQ(request.Param("PaswordType"), "simple");
   EXPECT_EQ(request.Param("RequireCipher"), "true");
   // The game hears of the sign-in.
-  std::optional<gamesim::WireMessage> reply;
-  while ((reply = game.Receive(kSignInDeadline)) && reply->name != "LOGIN") {
-  }
+  std::optional<gamesim::WireMessage> reply = NextLogin(&game, kSignInDeadline);
   ASSERT_TRUE(reply);
   EXPECT_EQ(reply->Int("signed_in"), 1);
   EXPECT_EQ(reply->Text("text"), u"demo");
@@ -197,6 +235,44 @@ TEST_F(WebObHostTest, TheDemoUserSignsInThroughTheClientsWebLogic) {
   EXPECT_NE(sysconfig.find("<account>demo</account>"), std::string::npos) << sysconfig;
   EXPECT_NE(sysconfig.find("<password>" + cipher + "</password>"), std::string::npos) << sysconfig;
   EXPECT_NE(sysconfig.find("<autologin>1</autologin>"), std::string::npos) << sysconfig;
+  EXPECT_TRUE(game.errors().empty());
+}
+
+// The most memory the process has held so far (VmHWM), in bytes.
+uint64_t PeakResident(pid_t pid) {
+  std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
+  size_t at = status.find("VmHWM:");
+  return at == std::string::npos ? 0 : std::stoull(status.substr(at + 6)) * 1024;
+}
+
+TEST_F(WebObHostTest, ASignInReplyThatInflatesOrFlowsWithoutEndFailsTheSignInWithinBoundedMemory) {
+  WriteFile(Program() + "/gsc.test", standin_.GscXml());
+  auto host = Start();
+  ASSERT_TRUE(ServerConfigDownloaded());
+  gamesim::GameSimulator game(DemoGame());
+  ASSERT_NO_FATAL_FAILURE(Attach(&game));
+  auto sign_in = [&] {
+    EXPECT_TRUE(SendLogin(&game, false));
+    // A client that reads without end never answers: the wait ends it.
+    std::optional<gamesim::WireMessage> reply = NextLogin(&game, std::chrono::seconds(30));
+    return reply ? reply->Int("signed_in") : -1;
+  };
+  const uint64_t peak_before = PeakResident(host->pid());
+  ASSERT_GT(peak_before, 0u);
+  // A 256 KiB gzip reply that inflates to 256 MiB, then a reply that flows
+  // at 16 MiB/s and never ends.
+  for (const char* fault : {"mode=bomb", "mode=endless&bytes_per_s=16777216"}) {
+    size_t bounds = CountInLog("passed 8388608 bytes; request failed");
+    standin_.Fault(std::string("command=UserLogin&") + fault);
+    EXPECT_EQ(sign_in(), 0) << fault;
+    EXPECT_EQ(CountInLog("passed 8388608 bytes; request failed"), bounds + 1) << fault;
+    EXPECT_FALSE(host->HasExited()) << fault;
+  }
+  // Far below what either would have taken whole (256 MiB, and four bytes
+  // a character once read as text).
+  EXPECT_LT(PeakResident(host->pid()) - peak_before, uint64_t{160} << 20);
+  EXPECT_EQ(sign_in(), 1);  // and the next reply is read as ever
+  EXPECT_TRUE(Stop(host.get()));
   EXPECT_TRUE(game.errors().empty());
 }
 

@@ -117,6 +117,18 @@ TEST(InflateTest, HighlyCompressibleBodyComesOutWhole) {
   EXPECT_EQ(out.size(), data.size());
 }
 
+TEST(InflateTest, InflationStopsOnePastItsBoundAndSaysSo) {
+  std::string data(3 * 16384 + 5, 'z');
+  std::string gz, out;
+  ASSERT_TRUE(GzipCompress(data, &gz));
+  EXPECT_TRUE(InflateGzipBodyUpTo(gz.data(), gz.size(), data.size(), &out));
+  EXPECT_EQ(out, data);
+  EXPECT_FALSE(InflateGzipBodyUpTo(gz.data(), gz.size(), data.size() - 1, &out));
+  EXPECT_EQ(out, data);  // the bound's worth and one byte more, no further
+  EXPECT_FALSE(InflateGzipBodyUpTo(gz.data(), gz.size(), 100, &out));
+  EXPECT_EQ(out.size(), 101u);
+}
+
 TEST(InflateTest, PlainTextFailsAndShortBodyKeepsWhatCame) {
   std::string out = "junk";
   EXPECT_FALSE(InflateGzipBody("plain text", 10, &out));

@@ -30,8 +30,11 @@ const char kGameFile[] =
 class RecordingGameCommand : public OBLogicGameCommand {
  public:
   RecordingGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web,
-                       GameLinkServices services, std::function<void(brx::io::ConnectionId)> on_connect)
-      : OBLogicGameCommand(chain, config, web, std::move(services)), on_connect_(std::move(on_connect)) {}
+                       GameLinkServices services, std::function<void(brx::io::ConnectionId)> on_connect,
+                       std::function<void()> on_disconnect)
+      : OBLogicGameCommand(chain, config, web, std::move(services)),
+        on_connect_(std::move(on_connect)),
+        on_disconnect_(std::move(on_disconnect)) {}
   ~RecordingGameCommand() override { Stop(); }
 
  protected:
@@ -39,9 +42,14 @@ class RecordingGameCommand : public OBLogicGameCommand {
     OBLogicGameCommand::OnConnect(connection, pipe_name);
     on_connect_(connection);
   }
+  void OnDisconnect(brx::io::ConnectionId connection, int error) override {
+    on_disconnect_();
+    OBLogicGameCommand::OnDisconnect(connection, error);
+  }
 
  private:
   std::function<void(brx::io::ConnectionId)> on_connect_;
+  std::function<void()> on_disconnect_;
 };
 
 }  // namespace
@@ -74,8 +82,10 @@ bool FakeWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring
 }
 
 GuiThread::GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web, GameLinkServices services,
-                     IGameLinkVideoChat* video) {
-  thread_ = std::thread([this, path = folder.wpath(), web, services, video] { Main(path, web, services, video); });
+                     IGameLinkVideoChat* video, uint32_t attach_limit_ms) {
+  thread_ = std::thread([this, path = folder.wpath(), web, services, video, attach_limit_ms] {
+    Main(path, web, services, video, attach_limit_ms);
+  });
   std::unique_lock<std::mutex> lock(mutex_);
   cv_.wait(lock, [this] { return ready_; });
 }
@@ -87,16 +97,26 @@ GuiThread::~GuiThread() {
 }
 
 void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services,
-                     IGameLinkVideoChat* video) {
+                     IGameLinkVideoChat* video, uint32_t attach_limit_ms) {
   brx::base::ThreadMessageQueue queue;
   ConfigStore config(folder, L"g1");
   config.LoadSystemConfig();
   config.CheckSkinAndLoadGameConfigs();
   EventChain chain;
-  RecordingGameCommand server(chain, config, web, services, [this](brx::io::ConnectionId connection) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    connections_.push_back(connection);
-  });
+  RecordingGameCommand server(
+      chain, config, web, services,
+      [this](brx::io::ConnectionId connection) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        connections_.push_back(connection);
+      },
+      [this] {
+        std::function<void()> hold;
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          hold = disconnect_hold_;
+        }
+        if (hold) hold();
+      });
   chain.Subscribe(SEVENT_GAME_DETACH, [this](const EventParameter* p) {
     auto* d = static_cast<const payload::SEVENT_GAME_DETACH*>(p);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -106,6 +126,7 @@ void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web, GameLink
     server.AddBlock(std::make_unique<OBLogicGameFriend>(server, chain, *video));
     server.AddBlock(std::make_unique<OBLogicGameInteract_VideoTransfer>(server, chain, *video));
   }
+  server.SetAttachTimeLimit(attach_limit_ms);
   bool started = server.Start(queue.thread_id());
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -63,7 +63,8 @@ struct FakeServerTimeReply : EventParameter {
 class GuiThread {
  public:
   GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web = nullptr, GameLinkServices services = {},
-            IGameLinkVideoChat* video = nullptr);
+            IGameLinkVideoChat* video = nullptr,
+            uint32_t attach_limit_ms = OBLogicGameCommand::kDefaultAttachTimeLimitMs);
   ~GuiThread();  // WM_QUIT, then the server stops on its thread
 
   bool started() const { return started_; }
@@ -81,12 +82,19 @@ class GuiThread {
   std::vector<brx::io::ConnectionId> Connections();
   // The server's client count, read on the GUI thread.
   size_t ClientCount();
+  // Runs `hold` on the pipe thread at the start of every disconnection, as
+  // a busy machine might hold that thread there.
+  void HoldEachDisconnect(std::function<void()> hold) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    disconnect_hold_ = std::move(hold);
+  }
   // Registers a recording handler for `id` (on the GUI thread).
   void RecordId(uint16_t id);
   EventChain& chain() { return *chain_; }
 
  private:
-  void Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services, IGameLinkVideoChat* video);
+  void Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services, IGameLinkVideoChat* video,
+            uint32_t attach_limit_ms);
 
   std::thread thread_;
   std::mutex mutex_;
@@ -99,6 +107,7 @@ class GuiThread {
   std::vector<std::pair<std::wstring, int32_t>> detaches_;
   std::vector<std::pair<uint32_t, uint16_t>> handled_;
   std::vector<brx::io::ConnectionId> connections_;
+  std::function<void()> disconnect_hold_;
 };
 
 }  // namespace gamelink_test

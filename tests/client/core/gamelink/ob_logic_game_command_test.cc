@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -246,6 +247,71 @@ TEST_F(GameLinkTest, FiveGamesAttachAtOnceAndASixthFindsEveryNameBusyUntilOneLea
   ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 1; }));
   EXPECT_EQ(gui.Detaches()[0].first, L"g1");
   gui.Run([](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientCount(), 5u); });
+}
+
+TEST_F(GameLinkTest, GamesThatHaveLeftFindTheirNamesServedTheMomentTheyKnowIt) {
+  GuiThread gui(*folder_);
+  // The pipe thread is held at each disconnection until the next game has
+  // tried its name (or a while has passed), as a busy machine may hold it:
+  // a name served again only after the game that left has seen its pipe
+  // close is a name the next game finds busy although nobody uses it.
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool tried = false;
+  gui.HoldEachDisconnect([&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait_for(lock, 300ms, [&] { return tried; });
+  });
+  std::vector<std::unique_ptr<GameSimulator>> games;
+  for (int i = 1; i <= 5; ++i) {
+    games.push_back(std::make_unique<GameSimulator>(Suffix(L"g1")));
+    ASSERT_EQ(games.back()->Connect(), i);
+    AttachAndDrain(*games.back(), "g1");
+  }
+  for (int i = 0; i < 5; ++i) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      tried = false;
+    }
+    auto next = std::make_unique<GameSimulator>(Suffix(L"g1"));
+    games[i]->Close();
+    ASSERT_TRUE(games[i]->WaitDisconnected(kWait));
+    // No waiting for a name: the game that was here has gone.
+    int name = next->Connect();
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      tried = true;
+    }
+    changed.notify_all();
+    ASSERT_EQ(name, i + 1);
+    AttachAndDrain(*next, "g1");
+    games[i] = std::move(next);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 5; }));
+  gui.HoldEachDisconnect(nullptr);
+}
+
+TEST_F(GameLinkTest, ConnectionsThatNeverAttachAreClosedAfterTheLimitAndTheirNamesServedAgain) {
+  const auto limit = 400ms;
+  GuiThread gui(*folder_, nullptr, {}, nullptr, static_cast<uint32_t>(limit.count()));
+  std::vector<std::unique_ptr<GameSimulator>> idle;
+  for (int i = 1; i <= 5; ++i) {
+    idle.push_back(std::make_unique<GameSimulator>(Suffix(L"g1")));
+    ASSERT_EQ(idle.back()->Connect(), i);
+  }
+  GameSimulator game(Suffix(L"g1"));
+  EXPECT_EQ(game.Connect(), 0);  // every name taken, by nobody
+  for (auto& connection : idle) ASSERT_TRUE(connection->WaitDisconnected(kWait));
+  ASSERT_TRUE(game.ConnectAndAttach("g1", kWait));
+  ASSERT_TRUE(game.Receive(kWait));  // served: the handshake comes
+  ASSERT_TRUE(WaitUntil([&] { return gui.ClientCount() == 1; }));
+  EXPECT_TRUE(gui.Detaches().empty());  // none of them was a game that left
+  // An attached game outlives the limit.
+  GameSimulator other(Suffix(L"g1"));
+  ASSERT_NE(other.Connect(), 0);
+  ASSERT_TRUE(other.WaitDisconnected(kWait));
+  EXPECT_TRUE(game.IsConnected());
+  gui.Run([](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientCount(), 1u); });
 }
 
 TEST_F(GameLinkTest, LengthThreeDropsThatGameOnlyAndItsNameIsServedAgainAtOnce) {
