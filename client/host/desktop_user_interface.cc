@@ -86,6 +86,7 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
 
   WebFrameServices::Hooks hooks;
   hooks.show_login_window = [this] { ShowLoginWindow(); };
+  hooks.login_window_finished = [this] { return login_ && login_->state() == COBLoginWnd::kFinished; };
   hooks.request_sign_in = [this](const std::wstring&) { ShowLoginWindow(); };
   const std::string site = brx::http::StaticContentHost(brx::util::GetEditionGlobalConfig()) + "/";
   hooks.site_address = brx::util::Utf8ToWide(site);

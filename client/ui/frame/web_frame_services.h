@@ -16,6 +16,7 @@ class WebFrameServices : public FrameServices {
  public:
   struct Hooks {
     std::function<void()> show_login_window;
+    std::function<bool()> login_window_finished;
     std::function<void(const std::wstring& text)> request_sign_in;
     // The product's web site, "http://host/"; empty: none.
     std::wstring site_address;
@@ -61,7 +62,9 @@ class WebFrameServices : public FrameServices {
   void UserLogout() override;
   void ResetCounter(int event_id) override;
   void OpenWithShell(const std::wstring& path) override;
+  void OpenInWebBrowser(const std::string& url) override;
   void ShowLoginWindow() override;
+  bool LoginWindowFinished() override;
   void RequestSignIn(const std::wstring& text) override;
   ShotCatalogue* Shots() override { return hooks_.shots; }
   std::vector<std::wstring> GameIds() override;

@@ -169,8 +169,10 @@ class FrameLinksTest : public ::testing::Test {
                                             return host;
                                           });
     ASSERT_NE(0u, frame->Create(0, L"Ombrix", 0x00CF0000, 0, 0, 0, 300, 650));
-    page->FinishLoad(L"Ombrix default");
     frame->ShowAfterSignIn(2, 1);
+    ASSERT_NE(nullptr, page);
+    page->FinishLoad(L"Ombrix default");
+    page->SimulateExternalCall("CB_OnLoad", {L"", L"default"});
     out = BinaryDir() + "/test-output/frame_links";
     std::filesystem::create_directories(out);
   }

@@ -27,6 +27,7 @@ struct CardFixture {
     UseHeadlessBackend();
     main.Create(0, L"main", uilib::WS_POPUP, 0, main_rect.left, main_rect.top, main_rect.right - main_rect.left,
                 main_rect.bottom - main_rect.top);
+    main_page.SetExternal(nullptr, {"file:///opt/ombrix/html/"});
     main_page.Navigate(L"file:///opt/ombrix/html/Default.html");
     main_page.FinishLoad(L"default");
     card = std::make_unique<MiniUserCard>([this](uilib::HWND, const uilib::RECT& rect) {

@@ -77,6 +77,19 @@ std::string PatternOf(const std::string& prefix) {
   return prefix.substr(0, host_start) + host + path + "*";
 }
 
+// "scheme://host:port" of an address, for log lines that must not carry
+// a path or a query.
+std::string OriginOf(const std::string& url) {
+  size_t scheme_end = url.find("://");
+  if (scheme_end == std::string::npos) return url.substr(0, url.find(':'));
+  size_t start = scheme_end + 3;
+  size_t end = url.find_first_of("/?#", start);
+  std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  size_t at = authority.rfind('@');
+  if (at != std::string::npos) authority.erase(0, at + 1);
+  return url.substr(0, start) + authority;
+}
+
 // The program's pages are small local documents: the engine keeps no page
 // cache and small memory caches for them, draws without a GL context, and
 // runs every view of the program in one page process. Each view keeps its
@@ -108,7 +121,8 @@ GtkWidget* NewView(WebKitUserContentManager* manager) {
 
 class WebKitBrowserHost : public BrowserHost {
  public:
-  WebKitBrowserHost(GtkWidget* container, const RECT& rect) : token_(NewToken()) {
+  WebKitBrowserHost(GtkWidget* container, const RECT& rect)
+      : trusted_token_(NewToken()), limited_token_(NewToken()) {
     manager_ = webkit_user_content_manager_new();
     view_ = NewView(manager_);
     g_object_ref_sink(view_);
@@ -116,6 +130,7 @@ class WebKitBrowserHost : public BrowserHost {
     g_signal_connect(manager_, "script-message-received::obExternal", G_CALLBACK(&OnScriptMessage), this);
     g_signal_connect(view_, "load-changed", G_CALLBACK(&OnLoadChanged), this);
     g_signal_connect(view_, "context-menu", G_CALLBACK(&OnContextMenu), this);
+    g_signal_connect(view_, "decide-policy", G_CALLBACK(&OnDecidePolicy), this);
     cancellable_ = g_cancellable_new();
     gtk_fixed_put(GTK_FIXED(container), view_, rect.left, rect.top);
     rect_ = rect;
@@ -147,8 +162,12 @@ class WebKitBrowserHost : public BrowserHost {
   bool IsLoadComplete() const override { return !closed_ && complete_; }
 
   bool CallFunction(const std::string& name, const std::vector<std::wstring>& args,
-                    std::function<void(bool found)> done) override {
+                    std::function<void(PageCallResult)> done) override {
     if (closed_) return false;
+    // Only a trusted page is called: judged here, and again inside the page
+    // before the arguments are read there, for the view may have moved on
+    // to another page by the time the call arrives.
+    if (!UrlAllowed(Uri(), access_.trusted_prefixes)) return false;
     // The texts travel as one JSON value that the page parses: nothing of
     // them is ever read as script.
     std::vector<std::string> texts;
@@ -157,52 +176,57 @@ class WebKitBrowserHost : public BrowserHost {
     g_variant_builder_init(&dict, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&dict, "{sv}", "name", g_variant_new_string(name.c_str()));
     g_variant_builder_add(&dict, "{sv}", "argsJson", g_variant_new_string(JsArray(texts).c_str()));
-    static const char kBody[] =
+    // The prefixes come one text each (the engine passes no lists).
+    std::string list;
+    for (size_t i = 0; i < access_.trusted_prefixes.size(); ++i) {
+      std::string key = "trusted" + std::to_string(i);
+      g_variant_builder_add(&dict, "{sv}", key.c_str(), g_variant_new_string(access_.trusted_prefixes[i].c_str()));
+      list += (i ? "," : "") + key;
+    }
+    // The address test uses nothing a page could have replaced: the
+    // location is unforgeable, and strings are compared by index.
+    std::string body =
+        "var trusted = [" + list + "];"
+        "var href = window.location.href, ok = false;"
+        "for (var i = 0; i < trusted.length && !ok; i++) {"
+        "  var p = trusted[i], same = href.length >= p.length;"
+        "  for (var j = 0; same && j < p.length; j++) same = href[j] === p[j];"
+        "  ok = same;"
+        "}"
+        "if (!ok) return 'refused';"
         "var args = JSON.parse(argsJson);"
         "var f = window[name];"
-        "if (typeof f !== 'function') return false;"
+        "if (typeof f !== 'function') return 'missing';"
         "f.apply(window, args);"
-        "return true;";
-    auto* pending = new std::function<void(bool)>(std::move(done));
-    webkit_web_view_call_async_javascript_function(WEBKIT_WEB_VIEW(view_), kBody, -1, g_variant_builder_end(&dict),
+        "return 'called';";
+    auto* pending = new std::function<void(PageCallResult)>(std::move(done));
+    webkit_web_view_call_async_javascript_function(WEBKIT_WEB_VIEW(view_), body.c_str(), -1,
+                                                   g_variant_builder_end(&dict),
                                                    nullptr, nullptr, cancellable_, &OnCallDone, pending);
     return true;
   }
 
-  void SetExternal(ExternalHandler* handler, std::vector<std::string> allowed_prefixes) override {
+  void SetNavigationPolicy(std::vector<std::string> stay_prefixes,
+                           std::function<void(const std::string&)> open_elsewhere) override {
+    stay_ = std::move(stay_prefixes);
+    open_elsewhere_ = std::move(open_elsewhere);
+  }
+
+  void SetExternalAccess(ExternalHandler* handler, ExternalAccess access) override {
     if (closed_) return;
     handler_ = handler;
-    allowed_ = std::move(allowed_prefixes);
+    access_ = std::move(access);
     webkit_user_content_manager_remove_all_scripts(manager_);
-    if (handler_ == nullptr || allowed_.empty()) return;
-    std::string source =
-        "(function(){"
-        "var token=" + JsString(token_) + ";"
-        "var names=" + JsArray(handler_->ExternalMethodNames()) + ";"
-        "var allowed=" + JsArray(allowed_) + ";"
-        "if (window.top !== window) return;"
-        "var href=String(location.href), ok=false;"
-        "for (var i=0;i<allowed.length;i++) if (href.lastIndexOf(allowed[i],0)===0) ok=true;"
-        "if (!ok) return;"
-        "var h=window.webkit.messageHandlers." + std::string(kChannel) + ";"
-        "var post=h.postMessage.bind(h);"
-        "var ext={};"
-        "names.forEach(function(n){ext[n]=function(){"
-        "var a=[];for(var j=0;j<arguments.length;j++)a.push(String(arguments[j]));"
-        "post({t:token,n:n,a:a});};});"
-        "Object.freeze(ext);"
-        "Object.defineProperty(window,'external',{value:ext,writable:false,configurable:false});"
-        "})();";
-    std::vector<std::string> patterns;
-    for (const std::string& prefix : allowed_) patterns.push_back(PatternOf(prefix));
-    std::vector<const gchar*> allow_list;
-    for (const std::string& p : patterns) allow_list.push_back(p.c_str());
-    allow_list.push_back(nullptr);
-    WebKitUserScript* script =
-        webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, allow_list.data(), nullptr);
-    webkit_user_content_manager_add_script(manager_, script);
-    webkit_user_script_unref(script);
+    if (handler_ == nullptr) return;
+    std::vector<std::string> names = handler_->ExternalMethodNames();
+    AddShim(trusted_token_, names, access_.trusted_prefixes);
+    std::vector<std::string> limited;
+    for (const std::string& name : names) {
+      if (std::find(access_.limited_methods.begin(), access_.limited_methods.end(), name) !=
+          access_.limited_methods.end())
+        limited.push_back(name);
+    }
+    AddShim(limited_token_, limited, access_.limited_prefixes);
   }
 
   void SetRect(const RECT& client_rect) override {
@@ -237,6 +261,43 @@ class WebKitBrowserHost : public BrowserHost {
   }
 
  private:
+  // The window.external of the top pages under `prefixes`: the methods
+  // `names`, each posting on the channel with `token`, which only this
+  // script knows; the token tells the trusted pages' calls from the
+  // limited ones'.
+  void AddShim(const std::string& token, const std::vector<std::string>& names,
+               const std::vector<std::string>& prefixes) {
+    if (prefixes.empty() || names.empty()) return;
+    std::string source =
+        "(function(){"
+        "var token=" + JsString(token) + ";"
+        "var names=" + JsArray(names) + ";"
+        "var allowed=" + JsArray(prefixes) + ";"
+        "if (window.top !== window) return;"
+        "var href=String(location.href), ok=false;"
+        "for (var i=0;i<allowed.length;i++) if (href.lastIndexOf(allowed[i],0)===0) ok=true;"
+        "if (!ok) return;"
+        "var h=window.webkit.messageHandlers." + std::string(kChannel) + ";"
+        "var post=h.postMessage.bind(h);"
+        "var ext={};"
+        "names.forEach(function(n){ext[n]=function(){"
+        "var a=[];for(var j=0;j<arguments.length;j++)a.push(String(arguments[j]));"
+        "post({t:token,n:n,a:a});};});"
+        "Object.freeze(ext);"
+        "Object.defineProperty(window,'external',{value:ext,writable:false,configurable:false});"
+        "})();";
+    std::vector<std::string> patterns;
+    for (const std::string& prefix : prefixes) patterns.push_back(PatternOf(prefix));
+    std::vector<const gchar*> allow_list;
+    for (const std::string& p : patterns) allow_list.push_back(p.c_str());
+    allow_list.push_back(nullptr);
+    WebKitUserScript* script =
+        webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, allow_list.data(), nullptr);
+    webkit_user_content_manager_add_script(manager_, script);
+    webkit_user_script_unref(script);
+  }
+
   std::string Uri() const {
     if (closed_) return "";
     const char* uri = webkit_web_view_get_uri(WEBKIT_WEB_VIEW(view_));
@@ -259,31 +320,70 @@ class WebKitBrowserHost : public BrowserHost {
   }
 
   static void OnCallDone(GObject* source, GAsyncResult* result, gpointer data) {
-    std::unique_ptr<std::function<void(bool)>> done(static_cast<std::function<void(bool)>*>(data));
+    std::unique_ptr<std::function<void(PageCallResult)>> done(
+        static_cast<std::function<void(PageCallResult)>*>(data));
     GError* error = nullptr;
     JSCValue* value =
         webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &error);
     bool cancelled = error != nullptr && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
-    bool found = value != nullptr && jsc_value_is_boolean(value) && jsc_value_to_boolean(value);
-    if (error != nullptr && !cancelled) {
-      LogWarnA("page function call failed: %s\n", error->message);
-    }
+    std::string outcome = value != nullptr && jsc_value_is_string(value) ? Text(value) : std::string();
+    if (error != nullptr && !cancelled) LogWarnA("page function call failed: %s\n", error->message);
     if (error) g_error_free(error);
     if (value) g_object_unref(value);
-    if (!cancelled && *done) (*done)(found);
+    if (cancelled || !*done) return;
+    (*done)(outcome == "called"    ? PageCallResult::kCalled
+            : outcome == "missing" ? PageCallResult::kMissing
+                                   : PageCallResult::kFailed);
+  }
+
+  static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
+                                 WebKitPolicyDecisionType type, gpointer data) {
+    auto* self = static_cast<WebKitBrowserHost*>(data);
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
+      return FALSE;
+    if (self->stay_.empty()) return FALSE;
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    NavigationRequest request;
+    request.url = uri != nullptr ? uri : "";
+    request.new_window = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
+    request.user_gesture = webkit_navigation_action_is_user_gesture(action);
+    request.redirect = webkit_navigation_action_is_redirect(action);
+    NavigationVerdict verdict = DecideNavigation(request, self->stay_);
+    if (verdict == NavigationVerdict::kFollow && !request.new_window) return FALSE;
+    webkit_policy_decision_ignore(decision);
+    if (verdict == NavigationVerdict::kFollow) {
+      // Another window for one of our pages: shown here instead.
+      webkit_web_view_load_uri(view, request.url.c_str());
+    } else if (verdict == NavigationVerdict::kOpenElsewhere) {
+      if (self->open_elsewhere_) self->open_elsewhere_(request.url);
+    } else {
+      LogWarnA("browser: a page's navigation to %s was refused\n", OriginOf(request.url).c_str());
+    }
+    return TRUE;
   }
 
   static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
     auto* self = static_cast<WebKitBrowserHost*>(data);
     if (self->closed_ || self->handler_ == nullptr) return;
-    // The channel is visible to every frame of every page; only the shim
-    // (which alone knows the token) of an allowed top page is heard.
-    if (!UrlAllowed(self->Uri(), self->allowed_)) return;
+    // The channel is visible to every frame of every page; only a shim
+    // (which alone knows its token) of an allowed top page is heard, and a
+    // limited page's only for its few methods, whatever it names.
     JSCValue* value = webkit_javascript_result_get_js_value(result);
     if (!jsc_value_is_object(value)) return;
     std::string token = Property(value, "t");
-    if (token != self->token_) return;
     std::string name = Property(value, "n");
+    const ExternalAccess& access = self->access_;
+    if (token == self->trusted_token_) {
+      if (!UrlAllowed(self->Uri(), access.trusted_prefixes)) return;
+    } else if (token == self->limited_token_) {
+      if (!UrlAllowed(self->Uri(), access.limited_prefixes)) return;
+      if (std::find(access.limited_methods.begin(), access.limited_methods.end(), name) == access.limited_methods.end())
+        return;
+    } else {
+      return;
+    }
     std::vector<std::wstring> args;
     JSCValue* list = jsc_value_object_get_property(value, "a");
     if (jsc_value_is_array(list)) {
@@ -314,12 +414,15 @@ class WebKitBrowserHost : public BrowserHost {
     return out;
   }
 
-  std::string token_;
+  std::string trusted_token_;
+  std::string limited_token_;
   WebKitUserContentManager* manager_ = nullptr;
   GtkWidget* view_ = nullptr;
   GCancellable* cancellable_ = nullptr;
   ExternalHandler* handler_ = nullptr;
-  std::vector<std::string> allowed_;
+  ExternalAccess access_;
+  std::vector<std::string> stay_;
+  std::function<void(const std::string&)> open_elsewhere_;
   RECT rect_{};
   bool complete_ = false;
   bool closed_ = false;
