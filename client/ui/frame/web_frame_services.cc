@@ -88,7 +88,13 @@ void WebFrameServices::OpenWithShell(const std::wstring& path) {
   uilib::GetUiBackend().GetShell().OpenFile(brx::util::WideToUtf8(path));
 }
 
-void WebFrameServices::OpenInWebBrowser(const std::string& url) { uilib::GetUiBackend().GetShell().OpenUrl(url); }
+void WebFrameServices::OpenInWebBrowser(const std::string& url) {
+  if (hooks_.open_url) {
+    hooks_.open_url(url);
+  } else {
+    uilib::GetUiBackend().GetShell().OpenUrl(url);
+  }
+}
 
 bool WebFrameServices::LoginWindowFinished() {
   return hooks_.login_window_finished && hooks_.login_window_finished();

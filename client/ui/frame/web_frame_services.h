@@ -17,6 +17,9 @@ class WebFrameServices : public FrameServices {
   struct Hooks {
     std::function<void()> show_login_window;
     std::function<bool()> login_window_finished;
+    // Opens a web address in the user's browser (the client's logged
+    // shell); empty: the skin library's shell.
+    std::function<void(const std::string& url)> open_url;
     std::function<void(const std::wstring& text)> request_sign_in;
     // The product's web site, "http://host/"; empty: none.
     std::wstring site_address;
