@@ -32,26 +32,15 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "bench/bench_process.h"
 
 namespace {
 
+using bench::ReadAll;
+using bench::Spawn;
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-pid_t Spawn(std::vector<std::string> args, const std::string& out) {
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
 
 void Stop(pid_t pid) {
   if (pid <= 0) return;
@@ -62,13 +51,6 @@ void Stop(pid_t pid) {
   }
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 // The viewable top-level window whose class name is `name`, or 0.

@@ -221,29 +221,49 @@ std::string DemoUserId(WebStandin& web) {
   return state["users"]["demo"]["UserAccountId"].asString();
 }
 
+// The installed main page in a browser, its bridge set up as the main
+// window sets it up, its requests allowed to the web stand-in only.
+struct InstalledMainPage {
+  Browser browser;
+  PageFrame frame;
+  std::unique_ptr<JScriptDispatch> dispatch;
+
+  InstalledMainPage(WebStandin& web, int height, const std::string& server_path) : browser(300, height) {
+    if (!browser.host) return;
+    frame.page = browser.host.get();
+    frame.server = web.base_url() + server_path;
+    frame.user_id = DemoUserId(web);
+    uilib::HWND hwnd = browser.window;
+    dispatch = std::make_unique<JScriptDispatch>(browser.host.get(),
+                                                 [hwnd] { uilib::PostMessage(hwnd, kScriptResult, 0, 0); });
+    std::string origin = web.base_url();
+    dispatch->AddExecutor(std::make_unique<JScriptExecuteHttp>([origin] { return std::vector<std::string>{origin}; }));
+    dispatch->AddExecutor(std::make_unique<JScriptExecuteLogicFrameWndCore>(&frame));
+    browser.window.dispatch = dispatch.get();
+    browser.host->SetExternal(dispatch.get(), {uilib::FileUrl(DistDir() + "/html/")});
+  }
+  ~InstalledMainPage() {
+    browser.window.dispatch = nullptr;
+    if (browser.host) browser.host->Close();
+  }
+  void Open(const std::string& query) {
+    browser.host->Navigate(brx::util::Utf8ToWide(uilib::FileUrl(DistDir() + "/html/Default.html") + query));
+  }
+};
+
 // The installed main page reads the signed-in user's diary from the web
 // service through the client (CB_SendHttpRequest) and shows it; a picture
 // is left for review.
 TEST(BrowserDisplayTest, MainPageShowsTheDemoUsersDiary) {
   WebStandin web(WebStandin::Options{true, {"--demo-blog"}});
   ASSERT_TRUE(web.running());
-  std::string pages = DistDir() + "/html";
-  ASSERT_TRUE(PathExists(pages + "/Default.html"));
-
-  Browser b(300, 440);
+  ASSERT_TRUE(PathExists(DistDir() + "/html/Default.html"));
+  InstalledMainPage page(web, 440, "/ClientInterface.axd");
+  Browser& b = page.browser;
+  PageFrame& frame = page.frame;
   ASSERT_NE(nullptr, b.host);
-  PageFrame frame;
-  frame.page = b.host.get();
-  frame.server = web.base_url() + "/ClientInterface.axd";
-  frame.user_id = DemoUserId(web);
   ASSERT_FALSE(frame.user_id.empty());
-  uilib::HWND hwnd = b.window;
-  JScriptDispatch dispatch(b.host.get(), [hwnd] { uilib::PostMessage(hwnd, kScriptResult, 0, 0); });
-  dispatch.AddExecutor(std::make_unique<JScriptExecuteHttp>([&web] { return std::vector<std::string>{web.base_url()}; }));
-  dispatch.AddExecutor(std::make_unique<JScriptExecuteLogicFrameWndCore>(&frame));
-  b.window.dispatch = &dispatch;
-  b.host->SetExternal(&dispatch, {uilib::FileUrl(pages + "/")});
-  b.host->Navigate(brx::util::Utf8ToWide(uilib::FileUrl(pages + "/Default.html")));
+  page.Open("");
 
   ASSERT_TRUE(RunUntil([&] { return b.host->LocationName() == L"Ombrix default (1)"; }))
       << brx::util::WideToUtf8(b.host->LocationName());
@@ -293,20 +313,11 @@ std::string JsonText(const std::string& reply, const char* member) {
 TEST(BrowserDisplayTest, MainPageSearchRemindersAndLoadKind) {
   WebStandin web(WebStandin::Options{true, {"--demo-blog"}});
   ASSERT_TRUE(web.running());
-  std::string pages = DistDir() + "/html";
-  Browser b(300, 626);
+  InstalledMainPage page(web, 626, "");
+  Browser& b = page.browser;
+  PageFrame& frame = page.frame;
   ASSERT_NE(nullptr, b.host);
-  PageFrame frame;
-  frame.page = b.host.get();
-  frame.server = web.base_url();
-  frame.user_id = DemoUserId(web);
-  uilib::HWND hwnd = b.window;
-  JScriptDispatch dispatch(b.host.get(), [hwnd] { uilib::PostMessage(hwnd, kScriptResult, 0, 0); });
-  dispatch.AddExecutor(std::make_unique<JScriptExecuteHttp>([&web] { return std::vector<std::string>{web.base_url()}; }));
-  dispatch.AddExecutor(std::make_unique<JScriptExecuteLogicFrameWndCore>(&frame));
-  b.window.dispatch = &dispatch;
-  b.host->SetExternal(&dispatch, {uilib::FileUrl(pages + "/")});
-  b.host->Navigate(brx::util::Utf8ToWide(uilib::FileUrl(pages + "/Default.html") + "?load=search"));
+  page.Open("?load=search");
   ASSERT_TRUE(RunUntil([&] { return !frame.load_names.empty(); }));
   EXPECT_EQ((std::vector<std::wstring>{L"search"}), frame.load_names);
   ASSERT_TRUE(b.host->CallFunction("Config_UrlPrompt", {brx::util::Utf8ToWide(web.base_url())}));
@@ -357,8 +368,6 @@ TEST(BrowserDisplayTest, MainPageSearchRemindersAndLoadKind) {
   EXPECT_EQ(session, follow.Param("SessionID"));
   EXPECT_FALSE(follow.Param("FollowUserAccountIds").empty());
   EXPECT_NE(DemoUserId(web), follow.Param("FollowUserAccountIds"));
-  b.window.dispatch = nullptr;
-  b.host->Close();
 }
 
 
