@@ -1,22 +1,65 @@
-#include "uilib/backend/gtk/webkit_browser_host.h"
-
+// The web engine's view behind BrowserHost, built as a module of its own
+// (see webview_module.h).
 #include <gtk/gtk.h>
-#include <algorithm>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <random>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "runtime/logmaker/log.h"
-#include "runtime/util/text_convert.h"
+#include "uilib/backend/gtk/webview_module.h"
 
 namespace uilib {
 namespace {
 
 constexpr const char* kChannel = "obExternal";
+
+// What the library lends the module; set by the entry before any view.
+const WebViewModuleHost* g_host = nullptr;
+
+void LogWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogWarning(const char* format, ...) {
+  char line[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  g_host->log_warning(line);
+}
+
+// The library's own rules (the module links none of it).
+bool Allowed(const std::string& url, const std::vector<std::string>& prefixes) {
+  return g_host->url_allowed(url, prefixes);
+}
+
+NavigationVerdict Decide(const NavigationRequest& request, const std::vector<std::string>& stay) {
+  return g_host->decide_navigation(request, stay);
+}
+
+// The program's wide texts are UCS-4; the engine's are UTF-8.
+std::string Utf8Of(const std::wstring& text) {
+  static_assert(sizeof(wchar_t) == sizeof(gunichar));
+  gchar* utf8 = g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(text.data()), static_cast<glong>(text.size()),
+                               nullptr, nullptr, nullptr);
+  std::string out = utf8 != nullptr ? utf8 : "";
+  g_free(utf8);
+  return out;
+}
+
+std::wstring WideOf(const std::string& text) {
+  gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  glong length = 0;
+  gunichar* ucs4 = g_utf8_to_ucs4_fast(valid, -1, &length);
+  std::wstring out(reinterpret_cast<const wchar_t*>(ucs4), static_cast<size_t>(length));
+  g_free(ucs4);
+  g_free(valid);
+  return out;
+}
 
 // A JavaScript string literal of `text` (JSON rules, with the two line
 // separators escaped so the literal survives any script parser).
@@ -146,19 +189,19 @@ class WebKitBrowserHost : public BrowserHost {
   void Navigate(const std::wstring& url) override {
     if (closed_) return;
     complete_ = false;
-    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view_), brx::util::WideToUtf8(url).c_str());
+    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view_), Utf8Of(url).c_str());
   }
 
   std::wstring LocationName() const override {
     if (closed_) return L"";
     const char* title = webkit_web_view_get_title(WEBKIT_WEB_VIEW(view_));
-    if (title != nullptr && *title != '\0') return brx::util::Utf8ToWide(title);
+    if (title != nullptr && *title != '\0') return WideOf(title);
     std::string url = Uri();
     size_t slash = url.find_last_of('/');
-    return brx::util::Utf8ToWide(slash == std::string::npos ? url : url.substr(slash + 1));
+    return WideOf(slash == std::string::npos ? url : url.substr(slash + 1));
   }
 
-  std::wstring CurrentUrl() const override { return brx::util::Utf8ToWide(Uri()); }
+  std::wstring CurrentUrl() const override { return WideOf(Uri()); }
   bool IsLoadComplete() const override { return !closed_ && complete_; }
 
   bool CallFunction(const std::string& name, const std::vector<std::wstring>& args,
@@ -167,11 +210,11 @@ class WebKitBrowserHost : public BrowserHost {
     // Only a trusted page is called: judged here, and again inside the page
     // before the arguments are read there, for the view may have moved on
     // to another page by the time the call arrives.
-    if (!UrlAllowed(Uri(), access_.trusted_prefixes)) return false;
+    if (!Allowed(Uri(), access_.trusted_prefixes)) return false;
     // The texts travel as one JSON value that the page parses: nothing of
     // them is ever read as script.
     std::vector<std::string> texts;
-    for (const std::wstring& arg : args) texts.push_back(brx::util::WideToUtf8(arg));
+    for (const std::wstring& arg : args) texts.push_back(Utf8Of(arg));
     GVariantBuilder dict;
     g_variant_builder_init(&dict, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&dict, "{sv}", "name", g_variant_new_string(name.c_str()));
@@ -327,7 +370,7 @@ class WebKitBrowserHost : public BrowserHost {
         webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &error);
     bool cancelled = error != nullptr && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
     std::string outcome = value != nullptr && jsc_value_is_string(value) ? Text(value) : std::string();
-    if (error != nullptr && !cancelled) LogWarnA("page function call failed: %s\n", error->message);
+    if (error != nullptr && !cancelled) LogWarning("page function call failed: %s", error->message);
     if (error) g_error_free(error);
     if (value) g_object_unref(value);
     if (cancelled || !*done) return;
@@ -350,7 +393,7 @@ class WebKitBrowserHost : public BrowserHost {
     request.new_window = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
     request.user_gesture = webkit_navigation_action_is_user_gesture(action);
     request.redirect = webkit_navigation_action_is_redirect(action);
-    NavigationVerdict verdict = DecideNavigation(request, self->stay_);
+    NavigationVerdict verdict = Decide(request, self->stay_);
     if (verdict == NavigationVerdict::kFollow && !request.new_window) return FALSE;
     webkit_policy_decision_ignore(decision);
     if (verdict == NavigationVerdict::kFollow) {
@@ -359,7 +402,7 @@ class WebKitBrowserHost : public BrowserHost {
     } else if (verdict == NavigationVerdict::kOpenElsewhere) {
       if (self->open_elsewhere_) self->open_elsewhere_(request.url);
     } else {
-      LogWarnA("browser: a page's navigation to %s was refused\n", OriginOf(request.url).c_str());
+      LogWarning("browser: a page's navigation to %s was refused", OriginOf(request.url).c_str());
     }
     return TRUE;
   }
@@ -376,9 +419,9 @@ class WebKitBrowserHost : public BrowserHost {
     std::string name = Property(value, "n");
     const ExternalAccess& access = self->access_;
     if (token == self->trusted_token_) {
-      if (!UrlAllowed(self->Uri(), access.trusted_prefixes)) return;
+      if (!Allowed(self->Uri(), access.trusted_prefixes)) return;
     } else if (token == self->limited_token_) {
-      if (!UrlAllowed(self->Uri(), access.limited_prefixes)) return;
+      if (!Allowed(self->Uri(), access.limited_prefixes)) return;
       if (std::find(access.limited_methods.begin(), access.limited_methods.end(), name) == access.limited_methods.end())
         return;
     } else {
@@ -392,7 +435,7 @@ class WebKitBrowserHost : public BrowserHost {
       g_object_unref(length);
       for (int i = 0; i < count; ++i) {
         JSCValue* item = jsc_value_object_get_property_at_index(list, static_cast<guint>(i));
-        args.push_back(brx::util::Utf8ToWide(Text(item)));
+        args.push_back(WideOf(Text(item)));
         g_object_unref(item);
       }
     }
@@ -430,9 +473,11 @@ class WebKitBrowserHost : public BrowserHost {
 
 }  // namespace
 
-std::unique_ptr<BrowserHost> CreateWebKitBrowserHost(void* container, const RECT& client_rect) {
-  if (container == nullptr || !GTK_IS_FIXED(container)) return nullptr;
-  return std::make_unique<WebKitBrowserHost>(GTK_WIDGET(container), client_rect);
-}
-
 }  // namespace uilib
+
+extern "C" __attribute__((visibility("default"))) uilib::BrowserHost* OmbrixCreateWebView(
+    const uilib::WebViewModuleHost* host, void* container, const uilib::RECT* rect) {
+  if (host == nullptr || rect == nullptr || container == nullptr || !GTK_IS_FIXED(container)) return nullptr;
+  uilib::g_host = host;
+  return new uilib::WebKitBrowserHost(GTK_WIDGET(container), *rect);
+}
