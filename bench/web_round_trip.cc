@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_process.h"
 #include "client/core/event_chain.h"
 #include "client/core/event_ids.h"
 #include "client/core/message_ids.h"
@@ -30,32 +31,12 @@
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/util/text_convert.h"
 
-extern char** environ;
-
 namespace {
 
+using bench::ReadAll;
+using bench::Spawn;
+
 using Clock = std::chrono::steady_clock;
-
-pid_t Spawn(std::vector<std::string> args, const std::string& out) {
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 }  // namespace
 

@@ -33,6 +33,9 @@ ombrix_install_target(ob_daemon)            # OBDaemon.exe
 ombrix_install_target(ob_bugreporter_exe)   # OBBugreporter.exe
 ombrix_install_target(ob_launcher_exe)      # Ombrix.exe
 ombrix_install_target(ob_uninstaller_exe)   # OBUninstall.exe
+if(TARGET ombrix_webview)
+  ombrix_install_target(ombrix_webview)     # ombrix-webview.so, the web view the programs load when they show a page
+endif()
 
 # The outside components; our stand-ins ship in their place.
 ombrix_install_target(OBVerCustom)          # OBVerCustom.dll

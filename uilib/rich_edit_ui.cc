@@ -62,9 +62,19 @@ bool CRichEditUI::ChangeText(std::wstring text, bool notify) {
   }
   if (changed) {
     Invalidate();
+    if (notify && m_pCompanion != nullptr) {
+      const long left = m_iCompanionBudget - len;
+      m_pCompanion->SetText(left >= 0 ? L"还可以输入" + std::to_wstring(left) + L"字"
+                                      : L"已超出" + std::to_wstring(-left) + L"字");
+    }
     if (notify && m_pManager) m_pManager->SendNotify(this, L"textchanged");
   }
   return changed;
+}
+
+void CRichEditUI::SetCompanionLabel(CControlUI* label, int budget) {
+  m_pCompanion = label;
+  m_iCompanionBudget = budget;
 }
 
 void CRichEditUI::SetText(LPCTSTR pstrText) {

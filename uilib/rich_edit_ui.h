@@ -51,6 +51,10 @@ class CRichEditUI : public CContainerUI, private TextInputListener {
   void SetFloatOnly(bool bFloatOnly, bool bAllowPoint);
   std::wstring GetTipText() const { return m_sTipText; }
   void SetTipText(LPCTSTR pstrTip);
+  // `label` (borrowed; a control of the same window, or null) tells how
+  // many of `budget` characters the user may still type, each time the
+  // user changes the text: "还可以输入N字", or "已超出N字" past the budget.
+  void SetCompanionLabel(CControlUI* label, int budget);
   void SetTipColor(DWORD argb) { m_dwTipColor = argb; }
   void SetTextColor(DWORD argb) { m_dwTextColor = argb; }
   DWORD GetTextColor() const { return m_dwTextColor; }
@@ -89,6 +93,8 @@ class CRichEditUI : public CContainerUI, private TextInputListener {
 
   std::unique_ptr<TextInputHost> m_pHost;
   int m_iLimitText = 0;
+  CControlUI* m_pCompanion = nullptr;
+  int m_iCompanionBudget = 0;
   bool m_bReadOnly = false;
   bool m_bPassword = false;
   bool m_bMultiLine = false;

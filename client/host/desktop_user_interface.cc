@@ -19,6 +19,7 @@
 #include "client/web/web_logic_manager.h"
 #include "runtime/http/service_hosts.h"
 #include "runtime/logmaker/log.h"
+#include "runtime/platform/shell.h"
 #include "runtime/util/edition.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
@@ -103,6 +104,8 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
 
   WebFrameServices::Hooks hooks;
   hooks.show_login_window = [this] { ShowLoginWindow(); };
+  hooks.login_window_finished = [this] { return login_ && login_->state() == COBLoginWnd::kFinished; };
+  hooks.open_url = [this](const std::string& url) { composition_.shell().OpenUrl(url); };
   hooks.request_sign_in = [this](const std::wstring&) { ShowLoginWindow(); };
   const std::string site = brx::http::StaticContentHost(brx::util::GetEditionGlobalConfig()) + "/";
   hooks.site_address = brx::util::Utf8ToWide(site);

@@ -48,6 +48,10 @@ Tests steer the service through /__control/<action>?... (GET or POST):
             (send it all without a Content-Length, then close), throttle
             (send it at bytes_per_s, default 1048576), endless (send it
             without a Content-Length, then blanks until the client hangs up).
+            For any path and method also: trickle (announce size bytes,
+            default 1048576, then send one byte every interval_ms, default
+            200, for at most hold_ms), huge (answer size bytes of "x", gzip-
+            compressed as usual when asked for).
   clear     remove every fault
   user      account, password [, nick, id, ticket, and any profile field of
             the login reply: Birthday, Province, FollowByOtherCount,
@@ -686,7 +690,8 @@ class Handler(BaseHTTPRequestHandler):
                 return self.reply(404, b"not found")
             if fault and fault.get("mode") in ("stall", "truncate", "nolength", "throttle", "endless"):
                 return self.partial_reply(data, fault)
-            kind = "text/html; charset=utf-8" if url.path.endswith((".html", ".htm")) else "application/octet-stream"
+            kind = "text/html; charset=utf-8" if url.path.endswith((".html", ".htm", ".aspx")) \
+                else "application/octet-stream"
             return self.reply(200, data, kind, fault=fault)
         if url.path == "/ClientInterface.axd":
             try:
@@ -825,6 +830,28 @@ class Handler(BaseHTTPRequestHandler):
         if mode == "endless":
             self.endless_reply(int(fault.get("bytes_per_s", 0)))
             return True
+        if mode == "trickle":
+            self.close_connection = True
+            size = int(fault.get("size", 1048576))
+            self.send_response(200)
+            self.send_header("Content-Type", "application/json; charset=utf-8")
+            self.send_header("Content-Length", str(size))
+            self.end_headers()
+            deadline = time.time() + int(fault.get("hold_ms", 30000)) / 1000.0
+            interval = int(fault.get("interval_ms", 200)) / 1000.0
+            try:
+                for _ in range(size):
+                    if time.time() > deadline or self.service.stopping.is_set():
+                        break
+                    self.wfile.write(b"x")
+                    self.wfile.flush()
+                    time.sleep(interval)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            return True
+        if mode == "huge":
+            self.reply(200, b"x" * int(fault.get("size", 1048576)), "application/json; charset=utf-8", params, fault)
+            return True
         if mode == "drop":
             self.close_connection = True
             try:
@@ -854,7 +881,8 @@ class Handler(BaseHTTPRequestHandler):
             fault = dict(params)
             fault["count"] = int_param(params, "count", "1")
             for key, default in (("hold_ms", "30000"), ("delay_ms", "1000"), ("http_status", "500"),
-                                 ("depth", "1001"), ("bytes_per_s", "1048576"), ("inflated", "268435456")):
+                                 ("depth", "1001"), ("bytes_per_s", "1048576"), ("inflated", "268435456"),
+                                 ("size", "1048576"), ("interval_ms", "200")):
                 int_param(params, key, default)
             fault.setdefault("path", "/ClientInterface.axd")
             if fault.get("mode") == "nested" and fault.get("kind", "json") not in NESTED_KINDS:

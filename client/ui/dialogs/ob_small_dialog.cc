@@ -6,7 +6,7 @@
 using namespace uilib;
 
 OBSmallDialog::OBSmallDialog(const std::wstring& skin_folder, const wchar_t* layout)
-    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(nullptr), false) {
+    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(nullptr), true) {
   skin_source_ = skin_folder + L"/" + layout;
 }
 
@@ -54,6 +54,9 @@ void OBSmallDialog::Place() {
 }
 
 void OBSmallDialog::ShowModal() {
+  // A dialog whose window could not be made (its creation logged why) is
+  // no dialog: its owner must stay usable.
+  if (GetHWND() == 0) return;
   CenterWindow();
   ::uilib::ShowWindow(GetHWND(), SW_SHOW);
   if (owner_ != 0 && IsWindow(owner_)) EnableWindow(owner_, false);

@@ -59,9 +59,11 @@ void COBFrameWnd::Post() {
     return;
   }
   if (state_ == 3) {
+    guest_post_pending_ = true;
     AskToSignIn();
     return;
   }
+  HideTips();
   bool chosen = pic_button_ != nullptr && pic_button_->IsAttached();
   if ((!chosen && text.empty()) || static_cast<int>(text.size()) > kMaxPostLength) return;
   if (posting_ || uploading_) return;

@@ -53,7 +53,12 @@ class FrameServices {
   virtual void ResetCounter(int event_id) = 0;
 
   virtual void OpenWithShell(const std::wstring& path) = 0;
+  // Opens a web address in the user's own web browser.
+  virtual void OpenInWebBrowser(const std::string& url) = 0;
   virtual void ShowLoginWindow() = 0;
+  // The login window has handed over to the main window after a sign-in
+  // and not been shown again since.
+  virtual bool LoginWindowFinished() = 0;
   // Asks the user to sign in first, with this text; the frame asks through
   // its pop-up menu when it has one (it has none without a configuration).
   virtual void RequestSignIn(const std::wstring& text) = 0;

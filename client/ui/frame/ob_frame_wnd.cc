@@ -10,6 +10,8 @@
 #include "client/ui/controls/ob_pic_button_ui.h"
 #include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/list_users_json.h"
+#include "client/ui/frame/page_sign_in.h"
+#include "client/ui/login/ob_login_wnd.h"
 #include "client/ui/picture/picture_item.h"
 #include "client/ui/frame/origin_image_name.h"
 #include "client/ui/script/jscript_execute_http.h"
@@ -28,6 +30,9 @@ namespace {
 constexpr wchar_t kEditorHint[] = L"来，在右侧选择一张游戏截图，发布看法";
 constexpr wchar_t kSearchHint[] = L"输入翎岚昵称或雾隐城角色名";
 constexpr wchar_t kKnowKey[] = L"root.user.knowstatus";
+// Relative to the skin folder, where the paint manager looks.
+constexpr wchar_t kSearchBackground[] = L"new/search.jpg";
+const wchar_t* const kLayouts[] = {L"LayoutNormal", L"LayoutFriendsList", L"LayoutSearchFriend"};
 constexpr int kIconSignedIn = 0x9D;
 constexpr int kIconSignedOut = 0x9C;
 // Far above the paint manager's own timer ids.
@@ -118,29 +123,21 @@ void COBFrameWnd::InitControls() {
     editor_->SetRich(false);
     editor_->SetTipText(kEditorHint);
   }
+  if (editor_ != nullptr && topic_num_ != nullptr) editor_->SetCompanionLabel(topic_num_, kMaxPostLength);
   if (auto* search = Find<uilib::CRichEditUI>(L"userName")) {
     search->SetLimitText(20);
     search->SetTipText(kSearchHint);
   }
 
-  std::string html = uilib::FileUrl(brx::util::WideToUtf8(services_->ProgramDir()) + "/html/");
-  if (browsers_) browser_ = browsers_(GetHWND(), uilib::RECT{0, 0, 0, 0});
   uilib::HWND hwnd = GetHWND();
-  dispatch_ = std::make_unique<JScriptDispatch>(
-      browser_.get(), [hwnd] { uilib::PostMessage(hwnd, kScriptResult, 0, 0); });
-  dispatch_->AddExecutor(std::make_unique<JScriptExecuteHttp>());
+  dispatch_ = std::make_unique<JScriptDispatch>(nullptr, [hwnd] { uilib::PostMessage(hwnd, kScriptResult, 0, 0); });
+  FrameServices* services = services_;
+  // The service's own origins, as its configuration names them now.
+  dispatch_->AddExecutor(std::make_unique<JScriptExecuteHttp>([services] {
+    return std::vector<std::string>{brx::util::WideToUtf8(services->ServerAddress(L"ClientInterfaceServer")),
+                                    brx::util::WideToUtf8(services->SiteAddress())};
+  }));
   dispatch_->AddExecutor(std::make_unique<JScriptExecuteLogicFrameWndCore>(this));
-  if (browser_) {
-    std::vector<std::string> allowed = {html};
-    std::string site = brx::util::WideToUtf8(services_->SiteAddress());
-    if (!site.empty()) allowed.push_back(site);
-    browser_->SetExternal(dispatch_.get(), allowed);
-    browser_->Navigate(LocalPageUrl());
-    if (slot_ != nullptr) slot_->SetListener(this);
-  }
-
-  card_ = std::make_unique<MiniUserCard>(browsers_);
-  card_->CreateMiniCard(GetHWND(), browser_.get(), services_->ProgramDir());
   state_ = 0;
 
   uilib::SIZE size = paint_manager_.GetInitSize();
@@ -149,6 +146,44 @@ void COBFrameWnd::InitControls() {
     int y = (uilib::GetSystemMetrics(uilib::SM_CYFULLSCREEN) - size.cy) / 2;
     uilib::SetWindowPos(GetHWND(), 0, x, y, size.cx, size.cy, uilib::SWP_NOZORDER);
   }
+}
+
+const std::vector<std::string>& COBFrameWnd::SiteMethods() {
+  static const std::vector<std::string> kMethods = {"CB_OnLoad", "CB_CloseAction"};
+  return kMethods;
+}
+
+std::string COBFrameWnd::HtmlFolderUrl() const {
+  return uilib::FileUrl(brx::util::WideToUtf8(services_->ProgramDir()) + "/html/");
+}
+
+bool COBFrameWnd::PageIsLocal() const {
+  return browser_ != nullptr && uilib::UrlAllowed(brx::util::WideToUtf8(browser_->CurrentUrl()), {HtmlFolderUrl()});
+}
+
+void COBFrameWnd::EnsurePage() {
+  if (page_tried_ || !browsers_ || GetHWND() == 0) return;
+  page_tried_ = true;
+  browser_ = browsers_(GetHWND(), uilib::RECT{0, 0, 0, 0});
+  if (!browser_) return;
+  dispatch_->set_browser(browser_.get());
+  std::string html = HtmlFolderUrl();
+  std::string site = brx::util::WideToUtf8(services_->SiteAddress());
+  uilib::ExternalAccess access;
+  access.trusted_prefixes = {html};
+  if (!site.empty()) {
+    access.limited_prefixes = {site};
+    access.limited_methods = SiteMethods();
+  }
+  browser_->SetExternalAccess(dispatch_.get(), access);
+  std::vector<std::string> stay = {html};
+  if (!site.empty()) stay.push_back(site);
+  FrameServices* services = services_;
+  browser_->SetNavigationPolicy(stay, [services](const std::string& url) { services->OpenInWebBrowser(url); });
+  browser_->Navigate(LocalPageUrl());
+  if (slot_ != nullptr) slot_->SetListener(this);
+  card_ = std::make_unique<MiniUserCard>(browsers_);
+  card_->CreateMiniCard(GetHWND(), browser_.get(), services_->ProgramDir());
 }
 
 void COBFrameWnd::OnSlotChanged(const uilib::RECT& client_rect, bool visible) {
@@ -170,6 +205,9 @@ uilib::LRESULT COBFrameWnd::HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
     case uilib::WM_CLOSE:
       uilib::ShowWindow(GetHWND(), uilib::SW_HIDE);
       return 0;
+    case uilib::WM_SHOWWINDOW:
+      if (wparam != 0) EnsurePage();
+      break;
     case uilib::WM_KEYUP:
       // A disabled or hidden button is never activated, so Enter cannot
       // post twice or post while the editor is out of sight.
@@ -237,6 +275,7 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
       if (state_ == 2) {
         windows_->ShowUserInfo();
       } else {
+        resume_after_sign_in_ = true;
         AskToSignIn();
       }
     } else if (name == L"eventbtn") {
@@ -247,7 +286,7 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
       if (site_shown_) {
         Navigate(LocalPageUrl() + L"?load=search");
       } else {
-        ShowSearchPage(true);
+        ShowLayout(2, false);
       }
     } else if (name == L"findOut") {
       auto* box = Find<uilib::CRichEditUI>(L"userName");
@@ -259,10 +298,12 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
       if (auto* c = Find(L"followthem")) c->SetVisible(false);
     } else if (name == L"goToOmbrix") {
       FollowSelected(friends_);
+      ShowLayout(0, false);
     } else if (name == L"goBack") {
       if (search_ != nullptr) search_->Clear();
       if (auto* box = Find<uilib::CRichEditUI>(L"userName")) box->SetText(L"");
       if (auto* c = Find(L"LayoutSearchFriend_searchresult")) c->SetVisible(false);
+      ShowLayout(0, false);
     }
   } else if (msg.sType == L"selectchanged" && name == L"insertpicbtn") {
     if (pic_button_ != nullptr && !pic_button_->IsAttached()) RemoveAttachment();
@@ -328,16 +369,21 @@ void COBFrameWnd::ShowSearchPage(bool tell_page) {
     ie->SetFixedHeight(626);
     ie->SetInset(uilib::RECT{0, 0, 0, 0});
   }
-  std::wstring background = context_->skin_folder + L"/new/search.jpg";
-  if (auto* container = Find(L"OBFrameContainer")) container->SetBkImage(background.c_str());
+  if (auto* container = Find(L"OBFrameContainer")) container->SetBkImage(kSearchBackground);
   if (tell_page) CallPage("Notify_ShowPage", {L"load_search"});
 }
 
+void COBFrameWnd::ShowFrameIfHidden() {
+  // A game in full screen keeps the screen; a reminder waits in the tray.
+  if (COBLoginWnd::IsFullScreenWindowShown()) return;
+  if (!services_->HasSession() || state_ != 2) return;
+  if (uilib::IsWindowVisible(GetHWND()) || !services_->LoginWindowFinished()) return;
+  uilib::ShowWindow(GetHWND(), uilib::SW_SHOWNORMAL);
+  uilib::SetForegroundWindow(GetHWND());
+}
+
 void COBFrameWnd::ShowRemind(const std::wstring& which) {
-  if (state_ == 2 && services_->HasSession() && !uilib::IsWindowVisible(GetHWND())) {
-    uilib::ShowWindow(GetHWND(), uilib::SW_SHOWNORMAL);
-    uilib::SetForegroundWindow(GetHWND());
-  }
+  ShowFrameIfHidden();
   if ((which == L"1" || which == L"2") && site_shown_) {
     Navigate(LocalPageUrl());
     return;
@@ -347,6 +393,12 @@ void COBFrameWnd::ShowRemind(const std::wstring& which) {
 }
 
 void COBFrameWnd::CallPage(const std::string& name, const ScriptArgs& args) {
+  if (!page_ready_) {
+    if (waiting_calls_.size() == kMaxWaitingPageCalls) waiting_calls_.pop_front();
+    waiting_calls_.emplace_back(name, args);
+    return;
+  }
+  // The browser itself calls only the local page, wherever the view is.
   CallPageFunction(args, name, browser_.get());
 }
 
@@ -361,12 +413,11 @@ void COBFrameWnd::SetStatus(const std::wstring& text) {
 // ---- sign-in and page operations
 
 void COBFrameWnd::ShowAfterSignIn(int state, int mode) {
+  EnsurePage();
   // A guest's draft goes out after the sign-in only when the guest had
-  // already pressed commit, not merely because text was left typed.
-  // A guest who agreed to sign in went through the signed-out state.
-  bool was_guest = state_ == 3 || (state_ == 1 && guest_sign_in_pending_);
-  guest_sign_in_pending_ = false;
-  bool activate = was_guest && state == 2 && resume_after_sign_in_;
+  // pressed commit, not merely because text was left typed.
+  bool activate = state == 2 && guest_post_pending_;
+  guest_post_pending_ = false;
   bool resume = resume_after_sign_in_;
   if (state == 2 && !activate && editor_ != nullptr) editor_->SetText(L"");
   state_ = state;
@@ -381,22 +432,45 @@ void COBFrameWnd::ShowAfterSignIn(int state, int mode) {
   }
   services_->SetConfigValue(L"root.user.recommendtipsshowed", L"1");
   uilib::ShowWindow(GetHWND(), mode == 1 ? uilib::SW_SHOWNORMAL : mode == 3 ? uilib::SW_HIDE : uilib::SW_SHOWNA);
-  bool guest = state_ == 3;
-  for (const wchar_t* name : kGuestLocked) {
-    if (auto* control = Find(name)) control->SetEnabled(!guest);
-  }
-  windows_->SetGuestMode(guest);
-  if (guest) {
-    CallPage("RandomLook");
-  } else if (state_ == 2) {
-    SendKnowStatus();
-  }
-  if (resume && state_ == 2) CallPage("RemindShow", {L"4"});
-  resume_after_sign_in_ = false;
+  ShowLayout(0, resume);
   uilib::SetLayeredWindowAttributes(GetHWND(), kColorKey, 255, uilib::LWA_COLORKEY);
   delayed_check_started_ = false;
   uilib::KillTimer(GetHWND(), kDelayedCheckTimer);
   if (mode == 1) StartDelayedCheck();
+}
+
+bool COBFrameWnd::ShowLayout(int index, bool resume) {
+  if (index < 0 || index > 2 || Find(kLayouts[index]) == nullptr) return false;
+  for (const wchar_t* name : kLayouts) {
+    if (auto* layout = Find(name)) layout->SetVisible(false);
+  }
+  if (index == 0) {
+    ShowNormalLayout(resume);
+  } else if (index == 2) {
+    ShowSearchPage(true);
+  }
+  if (auto* normal = Find(kLayouts[0])) normal->SetVisible(true);
+  return true;
+}
+
+void COBFrameWnd::ShowNormalLayout(bool resume) {
+  if (state_ == 2) {
+    SetGuestMode(false);
+    SendKnowStatus();
+  } else if (state_ == 3) {
+    SetGuestMode(true);
+  }
+  if (resume) ShowRemind(L"4");
+  resume_after_sign_in_ = false;
+  if (editor_ != nullptr) editor_->SetFocus();
+}
+
+void COBFrameWnd::SetGuestMode(bool guest) {
+  for (const wchar_t* name : kGuestLocked) {
+    if (auto* control = Find(name)) control->SetEnabled(!guest);
+  }
+  if (guest) CallPage("RandomLook");
+  windows_->SetGuestMode(guest);
 }
 
 void COBFrameWnd::StartDelayedCheck() {
@@ -415,7 +489,15 @@ void COBFrameWnd::ReturnToDefaultPage() {
 }
 
 void COBFrameWnd::OnPageLoad(const std::wstring& page_name) {
-  if (page_name.empty()) return;
+  // Only the local page's load matters: the site's notice changes nothing,
+  // and nothing of the user is replayed into it.
+  if (page_name.empty() || !PageIsLocal()) return;
+  if (!page_ready_) {
+    page_ready_ = true;
+    std::deque<std::pair<std::string, ScriptArgs>> waiting;
+    waiting.swap(waiting_calls_);
+    for (const auto& [name, args] : waiting) CallPage(name, args);
+  }
   std::wstring server = services_->ServerAddress(L"ClientInterfaceServer");
   if (page_name == L"default") {
     if (!server.empty()) CallPage("Config_UrlPrompt", {server});
@@ -433,7 +515,6 @@ void COBFrameWnd::OnPageLoad(const std::wstring& page_name) {
 }
 
 void COBFrameWnd::AskToSignIn() {
-  resume_after_sign_in_ = true;
   if (COBContextMenu* menu = windows_->EnsureContextMenu()) {
     menu->RequestLogin(true);
   } else {
@@ -442,14 +523,17 @@ void COBFrameWnd::AskToSignIn() {
 }
 
 void COBFrameWnd::HideAndSignOut() {
-  guest_sign_in_pending_ = state_ == 3 && resume_after_sign_in_;
+  // A guest on the way to an account keeps what was pressed.
+  if (state_ != 3) {
+    guest_post_pending_ = false;
+    resume_after_sign_in_ = false;
+  }
   if (site_shown_) Navigate(LocalPageUrl());
   uilib::ShowWindow(GetHWND(), uilib::SW_HIDE);
-  for (const wchar_t* name : kGuestLocked) {
-    if (auto* control = Find(name)) control->SetEnabled(true);
-  }
-  windows_->SetGuestMode(false);
+  SetGuestMode(false);
   services_->UserLogout();
+  // What waits for the page belongs to the user who leaves.
+  waiting_calls_.clear();
   CallPage("Other_ClearState");
   services_->ShowLoginWindow();
   state_ = 1;
@@ -485,6 +569,8 @@ void COBFrameWnd::ShowDefaultPage() {
   if (!frame_background_.empty()) {
     if (auto* container = Find(L"OBFrameContainer")) container->SetBkImage(frame_background_.c_str());
   }
+  // Last: the editor takes the focus only once its container is back.
+  ShowLayout(0, false);
 }
 
 void COBFrameWnd::CloseAction() {
@@ -526,14 +612,14 @@ void COBFrameWnd::OnServerConfig(const EventParameter*) {
 
 void COBFrameWnd::OnUserLogin(const EventParameter* p) {
   auto* login = static_cast<const payload::SEVENT_RESPONSE_UserLogin*>(p);
-  saved_sign_in_args_ = {login->param};
+  saved_sign_in_args_ = {SignInTextForPage(login->param)};
   CallPage("UserLogin", saved_sign_in_args_);
   if (login->ok) SendMessage(uilib::WM_SETICON, 1, kIconSignedIn);
 }
 
 void COBFrameWnd::OnUserLoginByTicket(const EventParameter* p) {
   auto* login = static_cast<const payload::SEVENT_RESPONSE_UserLoginByTicket*>(p);
-  CallPage("UserLogin", {login->param});
+  CallPage("UserLogin", {SignInTextForPage(login->param)});
   SendKnowStatus();
   if (login->ok) SendMessage(uilib::WM_SETICON, 1, kIconSignedIn);
 }

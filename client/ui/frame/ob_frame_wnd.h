@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <set>
@@ -27,12 +28,23 @@ class FrameWindows;
 // with its screenshot button below, the tool buttons. Drives the page
 // through the script bridge when client events arrive, and serves the
 // page's callbacks. Closing only hides it. GUI thread only.
+//
+// The page is made when the window is first shown or a sign-in completes,
+// so a client waiting at the login window carries no web engine; what the
+// page is to be told before it has loaded waits for it. Only the local
+// page (the install's html folder) hears from the client and may act for
+// the user; the service's site, which the view may show too, gets its
+// load notice and its close button; the view never leaves the two.
 class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::BrowserSlotListener {
  public:
   static constexpr int kMaxPostLength = 140;
   static constexpr int kUploadTimeoutMs = 20000;
   // The storage check runs this long after the frame is shown normally.
   static constexpr int kDelayedCheckMs = 1000;
+  // Page calls kept for a page that has not loaded yet; the oldest go first.
+  static constexpr size_t kMaxWaitingPageCalls = 32;
+  // What the service's site may call of window.external.
+  static const std::vector<std::string>& SiteMethods();
 
   COBFrameWnd(FrameServices* services, const ControlContext* context, MiniUserCard::BrowserFactory browsers);
   ~COBFrameWnd() override;
@@ -65,6 +77,9 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   // The tray's new-items prompt: "1" diaries, "2" mentions, "3" private
   // messages, "4" new fans.
   void ShowRemind(const std::wstring& which);
+  // Shows the frame when it is hidden after a sign-in with an account,
+  // unless a game covers the screen.
+  void ShowFrameIfHidden();
   // The tray asks for the storage check; it runs once per sign-in.
   void StartDelayedCheck();
   // Back to the default page from the site or the search view.
@@ -88,14 +103,25 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
  private:
   void OnSlotChanged(const uilib::RECT& client_rect, bool visible) override;
   void Subscribe();
+  // Makes the page (and the card's) unless it exists or was tried.
+  void EnsurePage();
+  std::string HtmlFolderUrl() const;
+  // The view shows a page of the html folder.
+  bool PageIsLocal() const;
   void CallPage(const std::string& name, const ScriptArgs& args = {});
   void Navigate(const std::wstring& url);
   bool TextPresent(const std::wstring& text) const;
   std::wstring EditorText() const;
   void SetStatus(const std::wstring& text);
   void HideTips();
-  // A guest is asked to sign in first; what was pressed resumes after it.
+  // Not signed in with an account: the user is asked to sign in first.
   void AskToSignIn();
+  // The layouts: 0 normal, 1 friends, 2 search; false when the skin lacks
+  // the one asked for. The page shows friends and search inside the
+  // normal layout, which is shown in every case.
+  bool ShowLayout(int index, bool resume);
+  void ShowNormalLayout(bool resume);
+  void SetGuestMode(bool guest);
   // The search view: the page fills the window. `tell_page`: the page is
   // asked to show its search view too.
   void ShowSearchPage(bool tell_page);
@@ -134,7 +160,9 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   bool site_shown_ = false;
   bool search_shown_ = false;
   bool resume_after_sign_in_ = false;
-  bool guest_sign_in_pending_ = false;
+  // A guest pressed commit: the post goes out once signed in with an
+  // account (the guest's sign-in passes through the signed-out state).
+  bool guest_post_pending_ = false;
   bool know_status_ = false;
 
   uilib::CRichEditUI* editor_ = nullptr;
@@ -160,6 +188,10 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
 
   std::vector<EventChain::Handle> subscriptions_;
   std::unique_ptr<uilib::BrowserHost> browser_;
+  bool page_tried_ = false;
+  // The page has reported its first load; until then calls wait.
+  bool page_ready_ = false;
+  std::deque<std::pair<std::string, ScriptArgs>> waiting_calls_;
   std::unique_ptr<JScriptDispatch> dispatch_;
   std::unique_ptr<MiniUserCard> card_;
   bool delayed_check_started_ = false;

@@ -88,6 +88,18 @@ void WebFrameServices::OpenWithShell(const std::wstring& path) {
   uilib::GetUiBackend().GetShell().OpenFile(brx::util::WideToUtf8(path));
 }
 
+void WebFrameServices::OpenInWebBrowser(const std::string& url) {
+  if (hooks_.open_url) {
+    hooks_.open_url(url);
+  } else {
+    uilib::GetUiBackend().GetShell().OpenUrl(url);
+  }
+}
+
+bool WebFrameServices::LoginWindowFinished() {
+  return hooks_.login_window_finished && hooks_.login_window_finished();
+}
+
 void WebFrameServices::ShowLoginWindow() {
   if (hooks_.show_login_window) hooks_.show_login_window();
 }

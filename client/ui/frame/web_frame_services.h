@@ -16,6 +16,10 @@ class WebFrameServices : public FrameServices {
  public:
   struct Hooks {
     std::function<void()> show_login_window;
+    std::function<bool()> login_window_finished;
+    // Opens a web address in the user's browser (the client's logged
+    // shell); empty: the skin library's shell.
+    std::function<void(const std::string& url)> open_url;
     std::function<void(const std::wstring& text)> request_sign_in;
     // The product's web site, "http://host/"; empty: none.
     std::wstring site_address;
@@ -61,7 +65,9 @@ class WebFrameServices : public FrameServices {
   void UserLogout() override;
   void ResetCounter(int event_id) override;
   void OpenWithShell(const std::wstring& path) override;
+  void OpenInWebBrowser(const std::string& url) override;
   void ShowLoginWindow() override;
+  bool LoginWindowFinished() override;
   void RequestSignIn(const std::wstring& text) override;
   ShotCatalogue* Shots() override { return hooks_.shots; }
   std::vector<std::wstring> GameIds() override;

@@ -66,7 +66,7 @@ void MiniUserCard::ShowMiniCard(const ScriptArgs& args) {
     if (browser_) browser_->SetRect(uilib::RECT{0, 0, kWidth, kCreateHeight});
     uilib::SetWindowPos(GetHWND(), 0, card.left, card.top, kWidth, kCreateHeight, 0);
     pinned_ = true;
-    if (browser_) browser_->CallFunction("RenderCardInfo", {args[2]});
+    uilib::CallJScript(browser_.get(), "RenderCardInfo", args[2]);
   } else {
     HideMiniCard();
   }

@@ -5,11 +5,13 @@
 
 #include "client/ui/script/jscript_dispatch.h"
 #include "client/ui/script/jscript_http_request_task.h"
+#include "client/ui/script/page_request_origin.h"
 #include "runtime/util/text_convert.h"
 
-JScriptExecuteHttp::JScriptExecuteHttp()
+JScriptExecuteHttp::JScriptExecuteHttp(AllowedOrigins allowed_origins)
     : IJScriptExecute({{"CB_SendHttpRequest", &JScriptExecuteHttp::SendHttpRequest},
-                       {"CB_ClearHttpRequest", &JScriptExecuteHttp::ClearHttpRequest}}) {}
+                       {"CB_ClearHttpRequest", &JScriptExecuteHttp::ClearHttpRequest}}),
+      allowed_origins_(std::move(allowed_origins)) {}
 
 int JScriptExecuteHttp::ClampTimeout(const std::wstring& text) {
   // Leading decimal digits, as a page's number turned into text reads;
@@ -32,6 +34,10 @@ bool JScriptExecuteHttp::SendHttpRequest(IJScriptExecute* base, const ScriptArgs
   auto* self = static_cast<JScriptExecuteHttp*>(base);
   if (args.size() != 4 || self->owner() == nullptr) return false;
   Request request{args[0], args[3], args[1], ClampTimeout(args[2])};
+  // Judged here, on the GUI thread, against what the service's
+  // configuration names now.
+  std::vector<std::string> allowed = self->allowed_origins_ ? self->allowed_origins_() : std::vector<std::string>();
+  request.refused = !OriginAllowed(brx::util::WideToUtf8(request.url), allowed);
   std::lock_guard<std::mutex> lock(self->pending_lock_);
   self->pending_.push_back(request);
   self->owner()->loop().PostTask(std::make_unique<JScriptHttpRequestTask>(request, self, self->gzip_));

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "client/ui/script/ijscript_execute.h"
 
@@ -11,19 +13,30 @@
 // that runs on the dispatch's bridge thread, one at a time in order; its
 // answer reaches the page function callbackName(id, text, status, error)
 // on the GUI thread, one per result message. CB_ClearHttpRequest() drops
-// every request not yet answered.
+// every request not yet answered. Requests go only to the service's own
+// origins; one for anywhere else is answered, in its turn, with status 0
+// and kErrorAddressRefused without anything being sent.
 class JScriptExecuteHttp : public IJScriptExecute {
  public:
   // Page time-outs are kept within this range so one request can never
   // hold the single bridge thread for long (or for ever).
   static constexpr int kMinTimeoutSeconds = 1;
   static constexpr int kMaxTimeoutSeconds = 120;
+  // A reply larger than this, as received or inflated, is refused: the
+  // page's texts are small JSON documents.
+  static constexpr size_t kMaxReplyBytes = 4 * 1024 * 1024;
+  // The error number of a request to an address outside the service
+  // (the system's "access denied").
+  static constexpr int kErrorAddressRefused = 5;
 
   struct Request {
     std::wstring id;
     std::wstring callback;
     std::wstring url;
+    // The page's time for the whole request.
     int timeout_seconds = 0;
+    // Not to be sent: the address is not the service's.
+    bool refused = false;
   };
   struct Result {
     std::wstring id;
@@ -33,7 +46,11 @@ class JScriptExecuteHttp : public IJScriptExecute {
     int error = 0;
   };
 
-  JScriptExecuteHttp();
+  // The origins ("http://host:port") the page's requests may go to, asked
+  // at each request: the service's own, as its configuration names them.
+  using AllowedOrigins = std::function<std::vector<std::string>()>;
+
+  explicit JScriptExecuteHttp(AllowedOrigins allowed_origins);
 
   void OnResultsReady() override;
 
@@ -48,6 +65,7 @@ class JScriptExecuteHttp : public IJScriptExecute {
   static bool SendHttpRequest(IJScriptExecute* self, const ScriptArgs& args);
   static bool ClearHttpRequest(IJScriptExecute* self, const ScriptArgs& args);
 
+  AllowedOrigins allowed_origins_;
   const bool gzip_ = true;
   std::mutex pending_lock_;
   std::deque<Request> pending_;

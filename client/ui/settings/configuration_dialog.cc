@@ -51,7 +51,7 @@ std::wstring TextOf(const CControlUI* control) { return control != nullptr ? con
 }  // namespace
 
 CConfigurationDialog::CConfigurationDialog(ConfigurationDialogHost host)
-    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(host.controls), false), host_(std::move(host)) {
+    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(host.controls), true), host_(std::move(host)) {
   skin_source_ = (host_.controls != nullptr ? host_.controls->skin_folder : std::wstring()) +
                  L"/configuration_dialog.xml";
 }
@@ -147,6 +147,7 @@ LRESULT CConfigurationDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lpar
 }
 
 void CConfigurationDialog::Show(int tab) {
+  if (GetHWND() == 0) return;  // never made: the owner stays usable
   EndFolderCheck(false);
   LoadNormal();
   LoadAccel();

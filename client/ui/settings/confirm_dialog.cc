@@ -8,7 +8,7 @@
 using namespace uilib;
 
 CConfirmDialog::CConfirmDialog(const ControlContext* controls)
-    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(controls), false) {
+    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(controls), true) {
   skin_source_ = (controls != nullptr ? controls->skin_folder : std::wstring()) + L"/yesno_dialog.xml";
 }
 
@@ -25,6 +25,7 @@ void CConfirmDialog::SetCallbacks(Callback confirm, Callback deny) {
 }
 
 void CConfirmDialog::Show() {
+  if (GetHWND() == 0) return;  // never made: the owner stays usable
   if (owner_ != 0 && uilib::IsIconic(owner_)) {
     uilib::ShowWindow(owner_, SW_SHOWNORMAL);
     uilib::SetForegroundWindow(owner_);

@@ -15,7 +15,7 @@ constexpr wchar_t kSwitchSecond[] = L"登录吗？";
 }  // namespace
 
 COBContextMenu::COBContextMenu(ContextMenuHost* host, ConfigurationDialogHost settings)
-    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(settings.controls), false), host_(host) {
+    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(settings.controls), true), host_(host) {
   skin_source_ = (settings.controls != nullptr ? settings.controls->skin_folder : std::wstring()) +
                  L"/context_menu.xml";
   settings_ = std::make_unique<CConfigurationDialog>(std::move(settings));

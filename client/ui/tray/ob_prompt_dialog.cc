@@ -24,7 +24,7 @@ constexpr Line kLines[] = {{L"botton_new", L"   有新日记 (%d)", L"1"},
 
 OBPromptDialog::OBPromptDialog(const std::wstring& skin_folder, EventChain* events, const ITrayUser* user,
                                ITrayFrame* frame)
-    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(nullptr), false), events_(events), user_(user),
+    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(nullptr), true), events_(events), user_(user),
       frame_(frame) {
   skin_source_ = skin_folder + L"/prompt_dialog.xml";
   if (events_ != nullptr) {

@@ -28,7 +28,7 @@ std::wstring String(const char* key, const wchar_t* fallback) {
 }  // namespace
 
 OBWndTray::OBWndTray(Links links)
-    : OBUIWindow(nullptr, false), links_(std::move(links)), tracker_(links_.hover_interval) {
+    : OBUIWindow(nullptr, true), links_(std::move(links)), tracker_(links_.hover_interval) {
   skin_source_ = kInlineSkin;
   if (EventChain* chain = links_.events) {
     auto refresh_on_success = [this](const EventParameter* p) {

@@ -40,7 +40,7 @@ CControlUI* Sub(CControlUI* root, const wchar_t* name) {
 }  // namespace
 
 CUserInfoDialog::CUserInfoDialog(UserInfoHost* host, EventChain* events, const ControlContext* controls)
-    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(controls), false),
+    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(controls), true),
       host_(host),
       events_(events),
       skin_folder_(controls != nullptr ? controls->skin_folder : std::wstring()) {

@@ -20,6 +20,8 @@ struct FakeFrameServices : FrameServices {
   TempDir dir;
   bool session = true;
   bool accept_requests = true;
+  bool login_finished = true;
+  std::vector<std::string> web_browser;
   std::vector<std::vector<std::wstring>> blogs, uploads, downloads;
   std::vector<std::wstring> opened, log;
   std::map<std::wstring, std::wstring> config;
@@ -64,7 +66,9 @@ struct FakeFrameServices : FrameServices {
   void UserLogout() override { log.push_back(L"logout"); }
   void ResetCounter(int id) override { log.push_back(L"reset" + std::to_wstring(id)); }
   void OpenWithShell(const std::wstring& path) override { opened.push_back(path); }
+  void OpenInWebBrowser(const std::string& url) override { web_browser.push_back(url); }
   void ShowLoginWindow() override { log.push_back(L"login window"); }
+  bool LoginWindowFinished() override { return login_finished; }
   void RequestSignIn(const std::wstring& text) override { log.push_back(L"sign in: " + text); }
 
   // The windows' needs.

@@ -24,6 +24,7 @@
 #include "client/ui/frame/ob_frame_wnd.h"
 #include "client/ui/picture/ob_album_wnd.h"
 #include "client/ui/picture/ob_pic_wnd.h"
+#include "client/ui/settings/confirm_dialog.h"
 #include "client/web/web_events.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/ui/default_skin_layouts.h"
@@ -169,8 +170,10 @@ class FrameLinksTest : public ::testing::Test {
                                             return host;
                                           });
     ASSERT_NE(0u, frame->Create(0, L"Ombrix", 0x00CF0000, 0, 0, 0, 300, 650));
-    page->FinishLoad(L"Ombrix default");
     frame->ShowAfterSignIn(2, 1);
+    ASSERT_NE(nullptr, page);
+    page->FinishLoad(L"Ombrix default");
+    page->SimulateExternalCall("CB_OnLoad", {L"", L"default"});
     out = BinaryDir() + "/test-output/frame_links";
     std::filesystem::create_directories(out);
   }
@@ -613,6 +616,38 @@ TEST_F(FrameLinksTest, GuestOpenersAndClosingWithEverythingOpen) {
   frame.reset();
   // The frame, its card and every window it opened are gone.
   EXPECT_GE(before - WindowTable::Get().Windows().size(), 12u);
+}
+
+// Every skinned window but the frame keys out the one transparent colour
+// from the start; the frame does once it first shows after a sign-in.
+TEST_F(FrameLinksTest, EveryWindowKeysOutTheTransparentColour) {
+  FrameWindows& w = frame->windows();
+  w.ShowFeedback();
+  w.ShowWarning(L"提示", L"x");
+  w.ShowSettings(1);
+  w.ShowAbout();
+  w.AskYesNo(1, L"a", L"");
+  CConfirmDialog confirm(&context);
+  ASSERT_NE(0u, confirm.CreateDialogWindow(*frame));
+  std::vector<std::pair<const char*, HWND>> windows = {
+      {"frame", frame->GetHWND()},
+      {"feedback", w.feed()->GetHWND()},
+      {"warning", w.warning()->GetHWND()},
+      {"menu", w.menu()->GetHWND()},
+      {"settings", w.settings()->GetHWND()},
+      {"about", w.about()->GetHWND()},
+      {"yes/no", w.yes_no()->GetHWND()},
+      {"user info", w.user_info()->GetHWND()},
+      {"confirm", confirm.GetHWND()}};
+  for (const auto& [name, hwnd] : windows) {
+    ASSERT_NE(0u, hwnd) << name;
+    COLORREF key = 0;
+    uint8_t alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(hwnd, &key, &alpha, &flags)) << name;
+    EXPECT_NE(0u, flags & LWA_COLORKEY) << name;
+    EXPECT_EQ(OBUIWindow::kColorKey, key) << name;
+  }
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "tests/client/ui/fake_frame_services.h"
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
+#include "uilib/backend/headless/headless_backend.h"
 #include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/rich_edit_ui.h"
 #include "uilib/win_api.h"
@@ -34,16 +35,21 @@ struct FrameFixture {
   FakeFrameServices services;
   ControlContext context;
   FakeBrowserHost* page = nullptr;
+  int browsers_made = 0;
   std::unique_ptr<COBFrameWnd> frame;
   uilib::CRichEditUI* editor = nullptr;
   uilib::CControlUI* commit = nullptr;
 
-  FrameFixture() {
+  // `signed_in`: a sign-in has shown the frame and its page has loaded.
+  explicit FrameFixture(bool signed_in = true) {
     UseHeadlessBackend();
-    context.skin_folder = DefaultSkin();
+    // Relative, as the client names it ("OBSkin/<game>" below the program
+    // folder it runs in).
+    context.skin_folder = std::filesystem::relative(std::filesystem::path(DefaultSkin())).wstring();
     context.events = &services.events;
     frame = std::make_unique<COBFrameWnd>(&services, &context,
                                           [this](uilib::HWND, const uilib::RECT&) -> std::unique_ptr<uilib::BrowserHost> {
+                                            ++browsers_made;
                                             auto host = std::make_unique<FakeBrowserHost>();
                                             if (page == nullptr) page = host.get();  // the first is the main page
                                             return host;
@@ -51,9 +57,17 @@ struct FrameFixture {
     EXPECT_NE(0u, frame->Create(0, L"Ombrix", 0x00CF0000, 0, 0, 0, 300, 650));
     editor = dynamic_cast<uilib::CRichEditUI*>(frame->paint_manager().FindControl(L"txtrich"));
     commit = frame->paint_manager().FindControl(L"commitbtn");
-    page->FinishLoad(L"Ombrix default");
+    if (!signed_in) return;
     frame->ShowAfterSignIn(2, 1);
+    PageLoads();
   }
+  // The main page finishes loading and says so.
+  void PageLoads() {
+    ASSERT_NE(nullptr, page);
+    page->FinishLoad(L"Ombrix default");
+    page->SimulateExternalCall("CB_OnLoad", {L"", L"default"});
+  }
+  bool Shown(const wchar_t* name) { return frame->paint_manager().FindControl(name)->IsOwnVisible(); }
   void Type(const std::wstring& text) {
     editor->SetText(text);
     frame->RefreshCommitButton();
@@ -198,7 +212,8 @@ TEST(FrameWnd, GuestPostResumesAfterSignIn) {
   f.frame->ShowAfterSignIn(2, 1);
   ASSERT_EQ(1u, f.services.blogs.size());
   EXPECT_EQ(L"from a guest", f.services.blogs[0][0]);
-  EXPECT_EQ(L"4", f.page->CallsOf("RemindShow").back().args[0]);
+  // Posting is no reminder: only the user button asks to come back to one.
+  EXPECT_TRUE(f.page->CallsOf("RemindShow").empty());
   EXPECT_TRUE(f.frame->paint_manager().FindControl(L"confbtn")->IsEnabled());
 }
 
@@ -256,17 +271,199 @@ TEST(FrameWnd, EventsAndPageCallbacks) {
   EXPECT_TRUE(uilib::IsWindowVisible(*f.frame));
   EXPECT_EQ(L"3", page.CallsOf("RemindShow").back().args[0]);
 
-  // Signing out: after the page is cleared, a later load replays nothing.
-  uilib::test_driver::Click(f.frame->paint_manager(), L"eventbtn");
+  // Signing out (the local page asks to switch the user): after the page
+  // is cleared, a later load replays nothing, also after a visit to the
+  // site.
   ASSERT_TRUE(page.SimulateExternalCall("CB_UserLogin", {}));
   EXPECT_EQ((std::vector<std::wstring>{L"logout", L"login window"}),
             std::vector<std::wstring>(f.services.log.end() - 2, f.services.log.end()));
   EXPECT_EQ(1u, page.CallsOf("Other_ClearState").size());
   EXPECT_FALSE(uilib::IsWindowVisible(*f.frame));
   EXPECT_EQ(1, f.frame->sign_in_state());
+  uilib::test_driver::Click(f.frame->paint_manager(), L"eventbtn");
+  ASSERT_TRUE(page.SimulateExternalCall("CB_CloseAction", {}));
   page.FinishLoad(L"Ombrix default");
   page.SimulateExternalCall("CB_OnLoad", {L"", L"default"});
   EXPECT_EQ(2u, page.CallsOf("UserLogin").size());
+}
+
+// What the user's sign-in and the user's own actions reach: the local page
+// gets the sign-in (never the cipher password) and may act for the user;
+// the service's site gets its load notice and its close button and
+// nothing else, even when events arrive while it is shown; links and
+// redirects elsewhere go to the user's web browser and the view stays.
+TEST(FrameWnd, TheSiteAndForeignPagesGetNothingOfTheUser) {
+  FrameFixture f;
+  FakeBrowserHost& page = *f.page;
+  const std::wstring reply =
+      LR"({"Status":0,"Data":{"SessionID":"sess-1","CipherPassword":"cipher-9","UserAccount":{"UserAccountId":1001}}})";
+  payload::SEVENT_RESPONSE_UserLogin login(kFrame, reply, true, L"demo", false);
+  f.services.events.FireEvent(&login);
+  payload::SEVENT_RESPONSE_UserLoginByTicket ticket(kFrame, reply, true, L"demo", false);
+  f.services.events.FireEvent(&ticket);
+  ASSERT_EQ(2u, page.CallsOf("UserLogin").size());
+  for (const auto& call : page.CallsOf("UserLogin")) {
+    EXPECT_NE(std::wstring::npos, call.args.at(0).find(L"sess-1"));
+    EXPECT_EQ(std::wstring::npos, call.args.at(0).find(L"cipher-9"));
+    EXPECT_EQ(std::wstring::npos, call.args.at(0).find(L"CipherPassword"));
+  }
+  EXPECT_TRUE(page.SimulateExternalCall("CB_SetKnow", {L"true"}));
+  EXPECT_EQ(L"1", f.services.config[L"root.user.knowstatus"]);
+
+  // The site.
+  uilib::test_driver::Click(f.frame->paint_manager(), L"eventbtn");
+  page.FinishLoad(L"活动");
+  const size_t calls = page.page_calls.size();
+  const size_t log = f.services.log.size();
+  EXPECT_TRUE(page.SimulateExternalCall("CB_OnLoad", {L"", L"default"}));
+  const std::vector<std::pair<std::string, std::vector<std::wstring>>> privileged = {
+      {"CB_UserLogin", {}},
+      {"CB_UserLogout", {}},
+      {"CB_SendHttpRequest", {L"a", L"http://127.0.0.1:9/ClientInterface.axd", L"5", L"cb"}},
+      {"CB_ClearHttpRequest", {}},
+      {"CB_GetOriginImage", {L"http://img/big.jpg"}},
+      {"CB_SetKnow", {L"false"}},
+      {"CB_ResetFansCount", {}},
+      {"CB_ShowMiniUserInfoDlg", {L"show", L"0", L"{}"}},
+      {"CB_ShowFrameNormal", {}}};
+  for (const auto& [name, args] : privileged) EXPECT_FALSE(page.SimulateExternalCall(name, args)) << name;
+  f.services.events.FireEvent(&login);
+  payload::SEVENT_RESPONSE_GetDataPrompt prompt(kFrame, L"{\"n\":2}");
+  f.services.events.FireEvent(&prompt);
+  f.frame->ShowRemind(L"3");
+  EXPECT_EQ(calls, page.page_calls.size()) << page.page_calls.back().name;
+  EXPECT_FALSE(page.refused_calls.empty());
+  EXPECT_EQ(log, f.services.log.size());
+  EXPECT_TRUE(f.services.downloads.empty());
+  EXPECT_EQ(L"1", f.services.config[L"root.user.knowstatus"]);
+  EXPECT_TRUE(f.frame->site_shown());
+
+  // Elsewhere: to the user's browser, the view stays.
+  EXPECT_EQ(uilib::NavigationVerdict::kOpenElsewhere, page.SimulateLinkClick("http://elsewhere.example/page"));
+  EXPECT_EQ(uilib::NavigationVerdict::kOpenElsewhere, page.SimulateRedirect("https://elsewhere.example/r"));
+  EXPECT_EQ(uilib::NavigationVerdict::kRefuse, page.SimulateLinkClick("file:///etc/passwd"));
+  EXPECT_EQ((std::vector<std::string>{"http://elsewhere.example/page", "https://elsewhere.example/r"}),
+            f.services.web_browser);
+  EXPECT_EQ(uilib::NavigationVerdict::kFollow, page.SimulateLinkClick("http://site.example/Action/Other.aspx"));
+
+  // Closed, back on the local page: the sign-in comes again, still
+  // without the cipher password.
+  EXPECT_TRUE(page.SimulateExternalCall("CB_CloseAction", {}));
+  EXPECT_EQ(f.frame->LocalPageUrl(), page.navigations.back());
+  page.FinishLoad(L"Ombrix default");
+  EXPECT_TRUE(page.SimulateExternalCall("CB_OnLoad", {L"", L"default"}));
+  ASSERT_EQ(3u, page.CallsOf("UserLogin").size());
+  EXPECT_EQ(std::wstring::npos, page.CallsOf("UserLogin").back().args.at(0).find(L"cipher-9"));
+  EXPECT_FALSE(f.frame->site_shown());
+  EXPECT_TRUE(page.SimulateExternalCall("CB_ResetFansCount", {}));
+}
+
+// Until a sign-in shows the main window, the client carries no web
+// engine: the page and the card's page are made then, and what the page
+// was to be told meanwhile reaches it once it has loaded.
+TEST(FrameWnd, ThePageIsMadeWhenTheWindowIsFirstShown) {
+  FrameFixture f(false);
+  EXPECT_EQ(0, f.browsers_made);
+  payload::SEVENT_RESPONSE_UserLogin login(kFrame, L"{\"login\":1}", true, L"demo", false);
+  f.services.events.FireEvent(&login);
+  f.frame->ShowRemind(L"1");
+  EXPECT_EQ(0, f.browsers_made);
+  EXPECT_EQ(nullptr, f.frame->browser());
+
+  f.frame->ShowAfterSignIn(2, 1);
+  ASSERT_NE(nullptr, f.page);
+  EXPECT_EQ(2, f.browsers_made);  // the main page and the card's
+  EXPECT_TRUE(f.page->page_calls.empty());
+  f.PageLoads();
+  ASSERT_EQ(1u, f.page->CallsOf("UserLogin").size());
+  EXPECT_EQ(L"{\"login\":1}", f.page->CallsOf("UserLogin")[0].args[0]);
+  EXPECT_EQ(1u, f.page->CallsOf("GetKnow").size());
+  EXPECT_EQ(1u, f.page->CallsOf("User_SetCurrentUserID").size());
+  // Shown again later: nothing more is made.
+  uilib::ShowWindow(*f.frame, uilib::SW_HIDE);
+  uilib::ShowWindow(*f.frame, uilib::SW_SHOW);
+  EXPECT_EQ(2, f.browsers_made);
+
+  // Shown before any sign-in (a hidden start, then the window itself).
+  FrameFixture g(false);
+  uilib::ShowWindow(*g.frame, uilib::SW_SHOW);
+  EXPECT_EQ(2, g.browsers_made);
+}
+
+// The reminders, the layouts and the editor as the main window's steps
+// have them.
+TEST(FrameWnd, RemindersLayoutsAndTheEditor) {
+  FrameFixture f;
+  FakeBrowserHost& page = *f.page;
+  auto& pm = f.frame->paint_manager();
+  // A reminder shows a hidden frame only when no game covers the screen
+  // and the login window has handed over.
+  uilib::ShowWindow(*f.frame, uilib::SW_HIDE);
+  uilib::HeadlessBackend::Current()->SetOtherProgramFullScreenForTesting(true);
+  f.frame->ShowRemind(L"4");
+  EXPECT_FALSE(uilib::IsWindowVisible(*f.frame));
+  uilib::HeadlessBackend::Current()->SetOtherProgramFullScreenForTesting(false);
+  f.services.login_finished = false;
+  f.frame->ShowRemind(L"4");
+  EXPECT_FALSE(uilib::IsWindowVisible(*f.frame));
+  f.services.login_finished = true;
+  f.frame->ShowRemind(L"4");
+  EXPECT_TRUE(uilib::IsWindowVisible(*f.frame));
+  EXPECT_EQ(3u, page.CallsOf("RemindShow").size());
+
+  // A guest asked to sign in by the user button comes back to the
+  // reminder, through the frame's own path: a hidden frame shows.
+  f.frame->ShowAfterSignIn(3, 1);
+  uilib::test_driver::Click(pm, L"userbtn");  // disabled for guests: nothing
+  EXPECT_EQ(L"", f.services.log.empty() ? L"" : f.services.log.back());
+  f.frame->HideAndSignOut();
+  ASSERT_TRUE(pm.FindControl(L"userbtn")->IsEnabled());
+  uilib::test_driver::Click(pm, L"userbtn");
+  f.frame->ShowAfterSignIn(2, 3);
+  EXPECT_TRUE(uilib::IsWindowVisible(*f.frame));
+  EXPECT_EQ(L"4", page.CallsOf("RemindShow").back().args[0]);
+  EXPECT_EQ(4u, page.CallsOf("RemindShow").size());
+  // Pressing the user button is no post: a typed draft stays unsent.
+  EXPECT_TRUE(f.services.blogs.empty());
+
+  // Back from the search layout: the normal layout, the editor focused.
+  pm.FindControl(L"LayoutNormal")->SetVisible(false);
+  pm.FindControl(L"LayoutSearchFriend")->SetVisible(true);
+  pm.SetFocus(nullptr);
+  size_t know = page.CallsOf("GetKnow").size();
+  ASSERT_TRUE(uilib::test_driver::Click(pm, L"goBack"));
+  EXPECT_FALSE(f.Shown(L"LayoutSearchFriend"));
+  EXPECT_TRUE(f.Shown(L"LayoutNormal"));
+  EXPECT_EQ(f.editor, pm.GetFocus());
+  EXPECT_EQ(know + 1, page.CallsOf("GetKnow").size());
+  pm.FindControl(L"LayoutNormal")->SetVisible(false);
+  pm.FindControl(L"LayoutFriendsList")->SetVisible(true);
+  pm.SetFocus(nullptr);
+  ASSERT_TRUE(uilib::test_driver::Click(pm, L"goToOmbrix"));
+  EXPECT_FALSE(f.Shown(L"LayoutFriendsList"));
+  EXPECT_TRUE(f.Shown(L"LayoutNormal"));
+  EXPECT_EQ(f.editor, pm.GetFocus());
+
+  // The search view: the page fills the window over the skin's search
+  // picture; the page brings the normal view back.
+  ASSERT_TRUE(uilib::test_driver::Click(pm, L"lookForbtn"));
+  std::wstring background = pm.FindControl(L"OBFrameContainer")->GetBkImage();
+  EXPECT_TRUE(std::filesystem::is_regular_file(pm.ResolvePath(background))) << pm.ResolvePath(background);
+  EXPECT_TRUE(f.Shown(L"LayoutNormal"));
+  pm.SetFocus(nullptr);
+  ASSERT_TRUE(page.SimulateExternalCall("CB_ShowFrameNormal", {}));
+  EXPECT_EQ(f.editor, pm.GetFocus());
+  EXPECT_TRUE(f.Shown(L"LayoutNormal"));
+
+  // Typing shows what is left of the post's length beside the editor;
+  // the tips go with a post.
+  pm.FindControl(L"recommend_tip_1")->SetVisible(true);
+  ASSERT_TRUE(uilib::test_driver::TypeInto(pm, L"txtrich", L"你好"));
+  EXPECT_NE(std::wstring::npos, f.Status().find(L"138")) << f.Status();
+  pm.FindControl(L"recommend_tip_1")->SetVisible(true);
+  ASSERT_TRUE(uilib::test_driver::Click(pm, L"commitbtn"));
+  ASSERT_EQ(1u, f.services.blogs.size());
+  EXPECT_FALSE(f.Shown(L"recommend_tip_1"));
 }
 
 TEST(FrameWnd, OriginalPicturesOpenOnlyWhenAskedFor) {

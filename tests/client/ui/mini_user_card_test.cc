@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "client/ui/minicard/mini_user_card.h"
+#include "runtime/logmaker/log.h"
 #include "tests/client/ui/fake_browser_host.h"
 #include "tests/client/ui/test_window.h"
 #include "uilib/backend/headless/headless_backend.h"
@@ -27,6 +30,7 @@ struct CardFixture {
     UseHeadlessBackend();
     main.Create(0, L"main", uilib::WS_POPUP, 0, main_rect.left, main_rect.top, main_rect.right - main_rect.left,
                 main_rect.bottom - main_rect.top);
+    main_page.SetExternal(nullptr, {"file:///opt/ombrix/html/"});
     main_page.Navigate(L"file:///opt/ombrix/html/Default.html");
     main_page.FinishLoad(L"default");
     card = std::make_unique<MiniUserCard>([this](uilib::HWND, const uilib::RECT& rect) {
@@ -176,6 +180,45 @@ TEST(MiniUserCard, APageLoadNobodyAsksForDoesNotShowTheCard) {
   ASSERT_TRUE(f.PageLoaded(133));
   f.Tick(200);
   EXPECT_FALSE(f.Visible());
+}
+
+// The application log's warning lines, as written.
+struct LogLines : brx::logmaker::ILogWriter {
+  static std::vector<std::string>& Lines() {
+    static std::vector<std::string> lines;
+    return lines;
+  }
+  static void Install() {
+    static bool installed = false;
+    if (!installed) brx::logmaker::GetAppLogger()->AddWriter(std::make_unique<LogLines>());
+    installed = true;
+    Lines().clear();
+  }
+  void Write(const brx::logmaker::LogRecord& record) override { Lines().push_back(record.line); }
+  void WriteText(const char*) override {}
+  static bool Has(const std::string& text) {
+    for (const std::string& line : Lines())
+      if (line.find(text) != std::string::npos) return true;
+    return false;
+  }
+};
+
+// A card page that lacks the render function, or whose function throws,
+// leaves one warning each, naming the call.
+TEST(MiniUserCard, ACardPageThatCannotRenderSaysSoInTheLog) {
+  LogLines::Install();
+  CardFixture f({1000, 200, 1400, 700});
+  f.card_page->missing_functions = {"RenderCardInfo"};
+  f.card->ShowMiniCard({L"show", L"0", L"{\"n\":1}"});
+  EXPECT_TRUE(LogLines::Has("CallJScript[GetIDsOfNames failed] RenderCardInfo({\"n\":1})"));
+  f.card_page->missing_functions.clear();
+  f.card_page->throwing_functions = {"RenderCardInfo"};
+  f.card->ShowMiniCard({L"show", L"0", L"{\"n\":2}"});
+  EXPECT_TRUE(LogLines::Has("CallJScript[Invoke failed:-2147352567] RenderCardInfo({\"n\":2})"));
+  f.card_page->throwing_functions.clear();
+  size_t lines = LogLines::Lines().size();
+  f.card->ShowMiniCard({L"show", L"0", L"{}"});
+  EXPECT_EQ(lines, LogLines::Lines().size());
 }
 
 }  // namespace

@@ -41,10 +41,12 @@ struct Bridge {
   std::atomic<int> posted{0};
   std::unique_ptr<JScriptDispatch> dispatch;
   JScriptExecuteHttp* http = nullptr;
+  // Where the page's requests may go.
+  std::vector<std::string> origins;
 
-  Bridge() {
+  explicit Bridge(std::vector<std::string> allowed_origins = {}) : origins(std::move(allowed_origins)) {
     dispatch = std::make_unique<JScriptDispatch>(&page, [this] { ++posted; });
-    auto executor = std::make_unique<JScriptExecuteHttp>();
+    auto executor = std::make_unique<JScriptExecuteHttp>([this] { return origins; });
     http = executor.get();
     dispatch->AddExecutor(std::move(executor));
     dispatch->AddExecutor(std::make_unique<JScriptExecuteLogicFrameWndCore>(&frame));
@@ -137,6 +139,33 @@ TEST(ScriptBridge, ExternalOnlyForAllowedPages) {
   EXPECT_TRUE(uilib::UrlAllowed("http://site.example/a", {"http://site.example/"}));
   EXPECT_FALSE(uilib::UrlAllowed("http://site.example.evil/a", {"http://site.example/"}));
   EXPECT_EQ("file:///opt/a%20b/%E4%B8%AD/html", uilib::FileUrl("/opt/a b/中/html"));
+
+  // Where a view kept on the local folder and the site goes.
+  using uilib::NavigationVerdict;
+  const std::vector<std::string> stay = {"file:///opt/ombrix/html/", "http://site.example/"};
+  struct Row {
+    uilib::NavigationRequest request;
+    NavigationVerdict verdict;
+  } rows[] = {
+      {{"file:///opt/ombrix/html/Default.html?load=search", false, false, false}, NavigationVerdict::kFollow},
+      {{"http://site.example/Action/x.aspx", false, true, false}, NavigationVerdict::kFollow},
+      {{"http://site.example/popup", true, true, false}, NavigationVerdict::kFollow},
+      {{"about:blank", false, false, false}, NavigationVerdict::kFollow},
+      {{"http://elsewhere.example/", false, true, false}, NavigationVerdict::kOpenElsewhere},
+      {{"https://elsewhere.example/", true, true, false}, NavigationVerdict::kOpenElsewhere},
+      {{"http://elsewhere.example/", false, false, true}, NavigationVerdict::kOpenElsewhere},
+      {{"http://elsewhere.example/", false, false, false}, NavigationVerdict::kRefuse},
+      {{"http://site.example.evil/", false, true, false}, NavigationVerdict::kOpenElsewhere},
+      {{"file:///etc/passwd", false, true, false}, NavigationVerdict::kRefuse},
+      {{"file:///opt/ombrix/htmlx/a.html", false, true, false}, NavigationVerdict::kRefuse},
+      {{"javascript:alert(1)", false, true, false}, NavigationVerdict::kRefuse},
+      {{"data:text/html,x", false, true, false}, NavigationVerdict::kRefuse},
+      {{"ombrix-custom:run", false, true, false}, NavigationVerdict::kRefuse},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.verdict, uilib::DecideNavigation(row.request, stay)) << row.request.url;
+  }
+  EXPECT_EQ(NavigationVerdict::kFollow, uilib::DecideNavigation({"http://anywhere.example/", false, false, false}, {}));
 }
 
 TEST(ScriptBridge, TimeoutsAreHeldToSaneLimits) {
@@ -154,7 +183,7 @@ TEST(ScriptBridge, TimeoutsAreHeldToSaneLimits) {
 TEST(ScriptBridge, PageHttpRequestsRunInOrderAndClearDropsResults) {
   WebStandin web;
   ASSERT_TRUE(web.running());
-  Bridge b;
+  Bridge b({web.base_url(), "http://127.0.0.1:1"});
   std::wstring base = brx::util::Utf8ToWide(web.base_url());
   std::wstring date = base + L"/ClientInterface.axd?CommandName=GetServerDateTime";
   web.Fault("path=/slow&mode=slow&delay_ms=300&count=-1");
@@ -214,11 +243,66 @@ TEST(ScriptBridge, PageHttpRequestsRunInOrderAndClearDropsResults) {
   EXPECT_EQ(L"200", b.page.page_calls[6].args[2]);
 }
 
+// The page's requests go to the service only; anything else is refused
+// before a byte goes out, and answered in its turn. A reply that trickles
+// or swells is cut off, the page hears so, and the bridge thread serves
+// the next request.
+TEST(ScriptBridge, PageRequestsStayWithTheServiceAndAreCutOff) {
+  WebStandin web;
+  WebStandin other;  // another service on the same machine
+  ASSERT_TRUE(web.running());
+  ASSERT_TRUE(other.running());
+  Bridge b({web.base_url()});
+  std::wstring base = brx::util::Utf8ToWide(web.base_url());
+  std::wstring date = base + L"/ClientInterface.axd?CommandName=GetServerDateTime";
+  std::wstring elsewhere = brx::util::Utf8ToWide(other.base_url()) + L"/ClientInterface.axd?CommandName=GetServerDateTime";
+  std::wstring disguised = L"http://" + brx::util::Utf8ToWide(web.host()) + L"@" +
+                           brx::util::Utf8ToWide(other.host()) + L"/ClientInterface.axd";
+  std::vector<std::wstring> refused = {elsewhere, disguised, L"file:///etc/passwd", L"ftp://" +
+                                       brx::util::Utf8ToWide(web.host()) + L"/", L"not an address"};
+  int n = 0;
+  for (const std::wstring& url : refused) {
+    ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"r" + std::to_wstring(n), url, L"5", L"onR"}));
+    ++n;
+  }
+  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"ok", date, L"5", L"onOk"}));
+  ASSERT_TRUE(b.Deliver(n + 1));
+  ASSERT_EQ(static_cast<size_t>(n + 1), b.page.page_calls.size());
+  for (int i = 0; i < n; ++i) {
+    SCOPED_TRACE(brx::util::WideToUtf8(refused[i]));
+    EXPECT_EQ((std::vector<std::wstring>{L"r" + std::to_wstring(i), L"", L"0", L"5"}), b.page.page_calls[i].args);
+  }
+  EXPECT_EQ(L"200", b.page.page_calls[n].args[2]);
+  EXPECT_TRUE(other.Requests().empty());
+
+  // Trickling: one byte every 100 ms would keep an idle limit happy for
+  // ever; the request's own time is up after its 2 seconds.
+  web.Fault("path=/trickle&mode=trickle&interval_ms=100&hold_ms=60000");
+  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"t", base + L"/trickle", L"2", L"onT"}));
+  ASSERT_TRUE(b.Deliver(n + 2));
+  EXPECT_EQ((std::vector<std::wstring>{L"t", L"", L"0", L"28"}), b.page.page_calls.back().args);
+
+  // Swelling: a small compressed reply that inflates past the limit, and
+  // the same uncompressed.
+  web.Fault("path=/huge&mode=huge&size=8000000&count=2");
+  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"z", base + L"/huge", L"10", L"onZ"}));
+  ASSERT_TRUE(b.Deliver(n + 3));
+  EXPECT_EQ((std::vector<std::wstring>{L"z", L"", L"0", L"63"}), b.page.page_calls.back().args);
+  web.Control("settings", "gzip=0");
+  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"h", base + L"/huge", L"10", L"onH"}));
+  ASSERT_TRUE(b.Deliver(n + 4));
+  EXPECT_EQ((std::vector<std::wstring>{L"h", L"", L"0", L"63"}), b.page.page_calls.back().args);
+
+  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"next", date, L"5", L"onNext"}));
+  ASSERT_TRUE(b.Deliver(n + 5));
+  EXPECT_EQ(L"200", b.page.page_calls.back().args[2]);
+}
+
 TEST(ScriptBridge, DispatchGoesAwayWhileARequestHangs) {
   WebStandin web;
   ASSERT_TRUE(web.running());
   web.Fault("path=/hang&mode=timeout&hold_ms=60000");
-  auto b = std::make_unique<Bridge>();
+  auto b = std::make_unique<Bridge>(std::vector<std::string>{web.base_url()});
   ASSERT_TRUE(b->page.SimulateExternalCall(
       "CB_SendHttpRequest", {L"h", brx::util::Utf8ToWide(web.base_url()) + L"/hang", L"120", L"cb"}));
   ASSERT_TRUE(web.WaitForRequests("/hang"));

@@ -42,6 +42,11 @@ class SmallDialogsTest : public ::testing::Test {
     EXPECT_NE(hwnd, 0u);
     EXPECT_EQ(GetWindowOwner(hwnd), owner_->GetHWND());
     EXPECT_FALSE(IsWindowVisible(hwnd));
+    COLORREF key = 0;
+    uint8_t alpha = 0;
+    DWORD flags = 0;
+    EXPECT_TRUE(GetLayeredWindowAttributes(hwnd, &key, &alpha, &flags) && (flags & LWA_COLORKEY) != 0 &&
+                key == OBUIWindow::kColorKey);
     return hwnd;
   }
 
@@ -308,6 +313,24 @@ TEST_F(SmallDialogsTest, FeedbackChecksLimitsSendsAndAnswersTheReply) {
   feed.reset();
   EXPECT_EQ(events.SubscriberCount(SEVENT_RESPONSE_RecommendedAdd), 0u);
   events.FireEvent(&taken);
+}
+
+// A dialog whose layout is missing is never made, never shown, and its
+// owner stays usable; the log says why.
+TEST_F(SmallDialogsTest, ADialogWithoutItsLayoutLeavesItsOwnerUsable) {
+  TempDir empty;
+  CWarningDialog warning(brx::util::Utf8ToWide(empty.path()));
+  EXPECT_EQ(0u, warning.CreateOwned(*owner_, L"OBWarningDialog"));
+  warning.Show(L"提示", L"账号或密码错误");
+  EXPECT_TRUE(IsWindowEnabled(*owner_));
+  owner_->notes.clear();
+  test_driver::ClickAt(*owner_, {50, 50});
+  warning.Close();
+  EXPECT_TRUE(IsWindowEnabled(*owner_));
+  CAboutDialog about(brx::util::Utf8ToWide(empty.path()), CAboutDialog::Info{});
+  EXPECT_EQ(0u, about.CreateOwned(*owner_, L"OBAboutDialog"));
+  about.Show();
+  EXPECT_TRUE(IsWindowEnabled(*owner_));
 }
 
 }  // namespace

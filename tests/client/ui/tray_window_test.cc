@@ -227,6 +227,15 @@ TEST_F(TrayWindowTest, MenusDoubleClickAndThePrompt) {
   EXPECT_EQ(tray_->prompt_dialog(), prompt) << "created once";
   EXPECT_EQ(GetWindowOwner(*prompt), frame_.hwnd);
   EXPECT_FALSE(IsWindowVisible(*prompt));
+  // Both of the tray's windows key out the transparent colour.
+  for (HWND hwnd : {prompt->GetHWND(), tray_->GetHWND()}) {
+    COLORREF key = 0;
+    uint8_t alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(hwnd, &key, &alpha, &flags));
+    EXPECT_NE(0u, flags & LWA_COLORKEY);
+    EXPECT_EQ(OBUIWindow::kColorKey, key);
+  }
   HeadlessBackend::Current()->SetCursorPos({5000, 5000});
   Mouse(WM_MOUSEMOVE);
   ASSERT_TRUE(WaitUntil([&] {

@@ -54,17 +54,21 @@ class RecordingBrowser : public uilib::BrowserHost, public uilib::ExternalHandle
   std::wstring CurrentUrl() const override { return real_->CurrentUrl(); }
   bool IsLoadComplete() const override { return real_->IsLoadComplete(); }
   bool CallFunction(const std::string& name, const std::vector<std::wstring>& args,
-                    std::function<void(bool)> done) override {
+                    std::function<void(uilib::PageCallResult)> done) override {
     if (name == "CallFunction") calls_in.push_back(args.at(0));
-    return real_->CallFunction(name, args, [this, done](bool found) {
+    return real_->CallFunction(name, args, [this, done](uilib::PageCallResult result) {
       ++answers;
-      if (!found) ++missing;
-      if (done) done(found);
+      if (result != uilib::PageCallResult::kCalled) ++missing;
+      if (done) done(result);
     });
   }
-  void SetExternal(uilib::ExternalHandler* handler, std::vector<std::string> allowed) override {
+  void SetExternalAccess(uilib::ExternalHandler* handler, uilib::ExternalAccess access) override {
     client_ = handler;
-    real_->SetExternal(handler ? this : nullptr, std::move(allowed));
+    real_->SetExternalAccess(handler ? this : nullptr, std::move(access));
+  }
+  void SetNavigationPolicy(std::vector<std::string> stay,
+                           std::function<void(const std::string&)> open_elsewhere) override {
+    real_->SetNavigationPolicy(std::move(stay), std::move(open_elsewhere));
   }
   void SetRect(const uilib::RECT& rect) override { real_->SetRect(rect); }
   void SetVisible(bool visible) override { real_->SetVisible(visible); }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -9,16 +10,21 @@
 #include <string>
 #include <vector>
 
+#include "client/core/event_ids.h"
 #include "client/ui/frame/ob_frame_wnd.h"
+#include "client/web/web_events.h"
 #include "client/ui/script/frame_script_target.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "client/ui/script/jscript_dispatch.h"
 #include "client/ui/script/jscript_execute_http.h"
 #include "client/ui/script/jscript_execute_logic_frame_wnd_core.h"
+#include "runtime/http/http_session.h"
+#include "runtime/platform/shell.h"
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
 #include "tests/support/web_standin.h"
 #include "uilib/backend/gtk/gtk_backend.h"
+#include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/browser_host.h"
 #include "uilib/ui_backend.h"
 #include "uilib/win_api.h"
@@ -103,6 +109,7 @@ parent.postMessage(window.external && window.external.CB_Echo ? "has" : "none", 
 </script></head><body>frame</body></html>)";
 
 const char kOutsidePage[] = R"(<!DOCTYPE html><html><head><title>start</title><script>
+function Echo() { document.title = "called"; }
 window.addEventListener("load", function () {
   var has = !!(window.external && window.external.CB_OnLoad) || !!window.webkit.messageHandlers.obExternal;
   try { window.webkit.messageHandlers.obExternal.postMessage({t: "guess", n: "CB_OnLoad", a: ["x", "default"]}); }
@@ -143,7 +150,7 @@ TEST(BrowserDisplayTest, BridgeRoundTripAndAllowList) {
                                       L"中文 ${x} `tick`", L""};
   bool found = false;
   bool answered = false;
-  ASSERT_TRUE(b.host->CallFunction("Echo", tricky, [&](bool f) { found = f, answered = true; }));
+  ASSERT_TRUE(b.host->CallFunction("Echo", tricky, [&](uilib::PageCallResult r) { found = r == uilib::PageCallResult::kCalled, answered = true; }));
   ASSERT_TRUE(RunUntil([&] { return recorder.Find("CB_Echo", L"echo") != nullptr && answered; }));
   EXPECT_TRUE(found);
   std::vector<std::wstring> expected = {L"echo"};
@@ -151,7 +158,7 @@ TEST(BrowserDisplayTest, BridgeRoundTripAndAllowList) {
   EXPECT_EQ(expected, recorder.Find("CB_Echo", L"echo")->args);
   // A function the page lacks changes nothing there.
   answered = false;
-  ASSERT_TRUE(b.host->CallFunction("NoSuchFunction", {L"1"}, [&](bool f) { found = f, answered = true; }));
+  ASSERT_TRUE(b.host->CallFunction("NoSuchFunction", {L"1"}, [&](uilib::PageCallResult r) { found = r == uilib::PageCallResult::kCalled, answered = true; }));
   ASSERT_TRUE(RunUntil([&] { return answered; }));
   EXPECT_FALSE(found);
 
@@ -163,8 +170,11 @@ TEST(BrowserDisplayTest, BridgeRoundTripAndAllowList) {
     ASSERT_TRUE(RunUntil([&] { return b.host->IsLoadComplete() && b.host->LocationName() != L"start" &&
                                       b.host->LocationName() != L"page.html"; }));
     EXPECT_EQ(L"no external", b.host->LocationName());
+    // The client's calls do not reach it either.
+    EXPECT_FALSE(b.host->CallFunction("Echo", {L"secret"}));
   }
   EXPECT_EQ(before, recorder.calls.size());
+  EXPECT_EQ(L"no external", b.host->LocationName());
 
   // Closed: safe to repeat, and nothing is called any more.
   b.host->Close();
@@ -177,9 +187,12 @@ struct PageFrame : FrameScriptTarget {
   std::string server;
   std::string user_id;
   int loads = 0;
+  std::vector<std::wstring> load_names;
+  std::wstring know;
   // What the main window does for the default page: the service address
   // and the signed-in user.
   void OnPageLoad(const std::wstring& name) override {
+    load_names.push_back(name);
     if (name != L"default") return;
     ++loads;
     CallPageFunction({brx::util::Utf8ToWide(server)}, "Config_UrlPrompt", page);
@@ -195,7 +208,7 @@ struct PageFrame : FrameScriptTarget {
   void OpenOriginImage(const std::wstring&) override {}
   void ShowDefaultPage() override {}
   void CloseAction() override {}
-  void SetKnowStatus(const std::wstring&) override {}
+  void SetKnowStatus(const std::wstring& text) override { know = text; }
 };
 
 std::string DemoUserId(WebStandin& web) {
@@ -208,29 +221,49 @@ std::string DemoUserId(WebStandin& web) {
   return state["users"]["demo"]["UserAccountId"].asString();
 }
 
+// The installed main page in a browser, its bridge set up as the main
+// window sets it up, its requests allowed to the web stand-in only.
+struct InstalledMainPage {
+  Browser browser;
+  PageFrame frame;
+  std::unique_ptr<JScriptDispatch> dispatch;
+
+  InstalledMainPage(WebStandin& web, int height, const std::string& server_path) : browser(300, height) {
+    if (!browser.host) return;
+    frame.page = browser.host.get();
+    frame.server = web.base_url() + server_path;
+    frame.user_id = DemoUserId(web);
+    uilib::HWND hwnd = browser.window;
+    dispatch = std::make_unique<JScriptDispatch>(browser.host.get(),
+                                                 [hwnd] { uilib::PostMessage(hwnd, kScriptResult, 0, 0); });
+    std::string origin = web.base_url();
+    dispatch->AddExecutor(std::make_unique<JScriptExecuteHttp>([origin] { return std::vector<std::string>{origin}; }));
+    dispatch->AddExecutor(std::make_unique<JScriptExecuteLogicFrameWndCore>(&frame));
+    browser.window.dispatch = dispatch.get();
+    browser.host->SetExternal(dispatch.get(), {uilib::FileUrl(DistDir() + "/html/")});
+  }
+  ~InstalledMainPage() {
+    browser.window.dispatch = nullptr;
+    if (browser.host) browser.host->Close();
+  }
+  void Open(const std::string& query) {
+    browser.host->Navigate(brx::util::Utf8ToWide(uilib::FileUrl(DistDir() + "/html/Default.html") + query));
+  }
+};
+
 // The installed main page reads the signed-in user's diary from the web
 // service through the client (CB_SendHttpRequest) and shows it; a picture
 // is left for review.
 TEST(BrowserDisplayTest, MainPageShowsTheDemoUsersDiary) {
   WebStandin web(WebStandin::Options{true, {"--demo-blog"}});
   ASSERT_TRUE(web.running());
-  std::string pages = DistDir() + "/html";
-  ASSERT_TRUE(PathExists(pages + "/Default.html"));
-
-  Browser b(300, 440);
+  ASSERT_TRUE(PathExists(DistDir() + "/html/Default.html"));
+  InstalledMainPage page(web, 440, "/ClientInterface.axd");
+  Browser& b = page.browser;
+  PageFrame& frame = page.frame;
   ASSERT_NE(nullptr, b.host);
-  PageFrame frame;
-  frame.page = b.host.get();
-  frame.server = web.base_url() + "/ClientInterface.axd";
-  frame.user_id = DemoUserId(web);
   ASSERT_FALSE(frame.user_id.empty());
-  uilib::HWND hwnd = b.window;
-  JScriptDispatch dispatch(b.host.get(), [hwnd] { uilib::PostMessage(hwnd, kScriptResult, 0, 0); });
-  dispatch.AddExecutor(std::make_unique<JScriptExecuteHttp>());
-  dispatch.AddExecutor(std::make_unique<JScriptExecuteLogicFrameWndCore>(&frame));
-  b.window.dispatch = &dispatch;
-  b.host->SetExternal(&dispatch, {uilib::FileUrl(pages + "/")});
-  b.host->Navigate(brx::util::Utf8ToWide(uilib::FileUrl(pages + "/Default.html")));
+  page.Open("");
 
   ASSERT_TRUE(RunUntil([&] { return b.host->LocationName() == L"Ombrix default (1)"; }))
       << brx::util::WideToUtf8(b.host->LocationName());
@@ -254,40 +287,137 @@ TEST(BrowserDisplayTest, MainPageShowsTheDemoUsersDiary) {
 }
 
 
+// The demo user's sign-in reply, as the service gives it to the client.
+std::string SignInReply(WebStandin& web) {
+  brx::http::HttpSession session;
+  if (!session.Open(web.base_url() + "/ClientInterface.axd?CommandName=UserLogin&Account=demo&Password=ombrix2024"
+                                     "&PaswordType=simple&RequireCipher=true"))
+    return "";
+  if (!session.SendRequest(nullptr, 0)) return "";
+  return session.body();
+}
+
+std::string JsonText(const std::string& reply, const char* member) {
+  Json::Value value;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  if (!reader->parse(reply.data(), reply.data() + reply.size(), &value, &errors)) return "";
+  return value["Data"][member].asString();
+}
+
+// The installed main page says which view it was loaded for; its
+// reminders read as the tray's prompt means them; its search view has the
+// field it asks for, and a search and a follow go to the service through
+// the client with the user's session.
+TEST(BrowserDisplayTest, MainPageSearchRemindersAndLoadKind) {
+  WebStandin web(WebStandin::Options{true, {"--demo-blog"}});
+  ASSERT_TRUE(web.running());
+  InstalledMainPage page(web, 626, "");
+  Browser& b = page.browser;
+  PageFrame& frame = page.frame;
+  ASSERT_NE(nullptr, b.host);
+  page.Open("?load=search");
+  ASSERT_TRUE(RunUntil([&] { return !frame.load_names.empty(); }));
+  EXPECT_EQ((std::vector<std::wstring>{L"search"}), frame.load_names);
+  ASSERT_TRUE(b.host->CallFunction("Config_UrlPrompt", {brx::util::Utf8ToWide(web.base_url())}));
+
+  // The page's answer to a question, through one of its own callbacks.
+  auto ask = [&](const std::wstring& expression) {
+    frame.know = L"(no answer)";
+    b.host->CallFunction("eval", {L"window.external.CB_SetKnow(String(" + expression + L"))"});
+    RunUntil([&] { return frame.know != L"(no answer)"; });
+    return frame.know;
+  };
+  const std::pair<const wchar_t*, const wchar_t*> reminders[] = {
+      {L"1", L"日记"}, {L"2", L"提到"}, {L"3", L"私信"}, {L"4", L"粉丝"}};
+  for (const auto& [which, word] : reminders) {
+    ASSERT_TRUE(b.host->CallFunction("RemindShow", {which}));
+    EXPECT_NE(std::wstring::npos, ask(L"document.getElementById('remind').textContent").find(word)) << which;
+  }
+
+  std::string reply = SignInReply(web);
+  std::string session = JsonText(reply, "SessionID");
+  ASSERT_FALSE(session.empty()) << reply;
+  ASSERT_TRUE(b.host->CallFunction("UserLogin", {brx::util::Utf8ToWide(reply), L"load_search"}));
+  EXPECT_EQ(L"true", ask(L"document.getElementById('search').offsetHeight > 0"));
+  EXPECT_EQ(L"20", ask(L"document.getElementById('searchName').maxLength"));
+  b.host->CallFunction("eval", {L"document.getElementById('searchName').value = 'bud';"
+                                L"document.getElementById('searchGo').click()"});
+  ASSERT_TRUE(RunUntil([&] { return !web.RequestsFor("SearchByNickAndProfile").empty(); }));
+  auto search = web.RequestsFor("SearchByNickAndProfile").at(0);
+  EXPECT_EQ("bud", search.Param("Keyword"));
+  EXPECT_EQ(session, search.Param("SessionId"));
+  EXPECT_EQ("1", search.Param("Page"));
+  EXPECT_EQ("100", search.Param("PageSize"));
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (ask(L"document.querySelectorAll('#results input').length") != L"1") {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no result shown";
+  }
+  uilib::gtk_testing::Iterate(300);
+  std::string out = BinaryDir() + "/test-output/browser-display";
+  std::filesystem::create_directories(out);
+  std::string png = out + "/main-page-search.png";
+  if (std::system(("import -window root -crop 300x626+20+20 '" + png + "' 2>/dev/null").c_str()) == 0) {
+    EXPECT_TRUE(PathExists(png));
+  }
+  b.host->CallFunction("eval", {L"document.querySelector('#results input').checked = true;"
+                                L"document.getElementById('searchFollow').click()"});
+  ASSERT_TRUE(RunUntil([&] { return !web.RequestsFor("AddFollowList").empty(); }));
+  auto follow = web.RequestsFor("AddFollowList").at(0);
+  EXPECT_EQ(session, follow.Param("SessionID"));
+  EXPECT_FALSE(follow.Param("FollowUserAccountIds").empty());
+  EXPECT_NE(DemoUserId(web), follow.Param("FollowUserAccountIds"));
+}
+
+
 // Enough of the client for the main window against the web stand-in, with
 // the demo user signed in.
 struct DemoServices : FrameServices {
   EventChain events;
+  brx::platform::RecordingShell shell;
   std::string base_url;
   std::wstring user_id;
+  std::string program_dir = DistDir();
+  std::wstring site;
+  // What the client was asked to do for the user.
+  std::vector<std::wstring> acted;
   EventChain* Events() override { return &events; }
-  std::wstring ProgramDir() override { return brx::util::Utf8ToWide(DistDir()); }
+  std::wstring ProgramDir() override { return brx::util::Utf8ToWide(program_dir); }
   std::wstring GameId() override { return L"other"; }
   std::wstring GameName(const std::wstring&) override { return L"Demo Game"; }
   std::wstring ServerAddress(const std::wstring&) override {
     return brx::util::Utf8ToWide(base_url + "/ClientInterface.axd");
   }
-  std::wstring SiteAddress() override { return L""; }
+  std::wstring SiteAddress() override { return site; }
   bool HasSession() override { return true; }
   std::wstring UserId() override { return user_id; }
   std::wstring Account() override { return L"demo"; }
   std::wstring SessionId() override { return L""; }
   std::wstring ConfigValue(const std::wstring&, const std::wstring& d) override { return d; }
-  void SetConfigValue(const std::wstring&, const std::wstring&) override {}
+  void SetConfigValue(const std::wstring& key, const std::wstring& value) override {
+    // A page's CB_SetKnow writes this one.
+    if (key == L"root.user.knowstatus") acted.push_back(L"know " + value);
+  }
   bool AddBlog(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&,
                const FromHandle&) override {
     return false;
   }
   bool Upload(const std::wstring&, int, const FromHandle&) override { return false; }
-  bool GameDownloadFile(const std::wstring&, const std::wstring&, const FromHandle&) override { return false; }
+  bool GameDownloadFile(const std::wstring& url, const std::wstring&, const FromHandle&) override {
+    acted.push_back(L"download " + url);
+    return false;
+  }
   bool SearchByNickAndProfile(const std::wstring&, const std::wstring&, const std::wstring&) override {
     return false;
   }
   bool AddFollowList(const std::wstring&, const FromHandle&) override { return false; }
-  void UserLogout() override {}
-  void ResetCounter(int) override {}
+  void UserLogout() override { acted.push_back(L"logout"); }
+  void ResetCounter(int id) override { acted.push_back(L"reset " + std::to_wstring(id)); }
   void OpenWithShell(const std::wstring&) override {}
-  void ShowLoginWindow() override {}
+  void OpenInWebBrowser(const std::string& url) override { shell.OpenUrl(url); }
+  void ShowLoginWindow() override { acted.push_back(L"login window"); }
+  bool LoginWindowFinished() override { return true; }
   void RequestSignIn(const std::wstring&) override {}
   ShotCatalogue* Shots() override { return nullptr; }
   std::vector<std::wstring> GameIds() override { return {}; }
@@ -302,6 +432,132 @@ struct DemoServices : FrameServices {
   void RequestAvatarKey() override {}
   void OpenAvatarEditor(const std::wstring&, const uilib::RECT&) override {}
 };
+
+// A probe page: every page function the client might call reports what it
+// got, and the page reports which of the external methods it has; the
+// local page reports through the client's bridge to the service, other
+// pages to their own server.
+std::string ProbePage(const std::string& title, const std::string& report_base, bool local,
+                      const std::string& link) {
+  std::string report = local ? "window.external.CB_SendHttpRequest(String(++seq), '" + report_base +
+                                   "/report?' + q, '5', 'Done')"
+                             : "fetch('/report?' + q)";
+  return R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>)" + title + R"(</title><script>
+var seq = 0;
+function Done() {}
+function report(kind, name, args) {
+  var q = "kind=" + kind + "&fn=" + encodeURIComponent(name) + "&args=" + encodeURIComponent(JSON.stringify(args || []));
+  )" + report + R"(;
+}
+["UserLogin", "Config_UrlPrompt", "User_SetCurrentUserID", "GetKnow", "Notify_DataPrompt", "RemindShow",
+ "Other_ClearState", "UserLogout", "Blog_InsertSingle"].forEach(function (name) {
+  window[name] = function () { report("got", name, Array.prototype.slice.call(arguments)); };
+});
+window.addEventListener("load", function () {
+  var ext = window.external || {};
+  ["CB_OnLoad", "CB_CloseAction", "CB_UserLogin", "CB_UserLogout", "CB_SendHttpRequest", "CB_GetOriginImage",
+   "CB_SetKnow", "CB_ResetFansCount", "CB_ShowFrameNormal"].forEach(function (name) {
+    report(typeof ext[name] === "function" ? "has" : "lacks", name);
+  });
+  try { window.webkit.messageHandlers.obExternal.postMessage({t: "guess", n: "CB_UserLogout", a: []}); } catch (e) {}
+  if (ext.CB_OnLoad) ext.CB_OnLoad("", "default");
+  report("loaded", ")" + title + R"(");
+});
+</script></head><body>)" + link + R"(<p>)" + title + R"(</p></body></html>)";
+}
+
+std::vector<std::string> Reports(const WebStandin& server, const std::string& kind) {
+  std::vector<std::string> names;
+  for (const WebRequest& r : server.RequestsTo("/report"))
+    if (r.Param("kind") == kind) names.push_back(r.Param("fn"));
+  return names;
+}
+
+// The user's sign-in and the client's powers stay with the local page: the
+// service's site gets its load notice and close and nothing of the user
+// (not even when it asks for the replay or events come while it is
+// shown); a link from it to another site opens in the user's browser and
+// that site never sees the view; back on the local page, the page gets
+// everything, the cipher password never.
+TEST(BrowserDisplayTest, SiteAndForeignPagesGetNothingTheLocalPageGetsEverything) {
+  WebStandin web;
+  TempDir dir;
+  std::filesystem::create_directories(dir.path() + "/site/Action");
+  std::filesystem::create_directories(dir.path() + "/foreign");
+  WebStandin foreign(WebStandin::Options{false, {"--static-dir", dir.path() + "/foreign"}});
+  WebStandin site(WebStandin::Options{false, {"--static-dir", dir.path() + "/site"}});
+  ASSERT_TRUE(web.running() && foreign.running() && site.running());
+  std::string foreign_page = foreign.base_url() + "/page.html";
+  WriteFile(dir.path() + "/foreign/page.html", ProbePage("foreign", "", false, ""));
+  WriteFile(dir.path() + "/site/Action/MiniIndex_other.aspx",
+            ProbePage("site", "", false,
+                      "<a id='out' href='" + foreign_page +
+                          "' style='display:block;width:200px;height:150px;background:#ddd'>elsewhere</a>"));
+  std::filesystem::create_directories(dir.path() + "/program/html");
+  WriteFile(dir.path() + "/program/html/Default.html", ProbePage("local default", web.base_url(), true, ""));
+
+  DemoServices services;
+  services.base_url = web.base_url();
+  services.program_dir = dir.path() + "/program";
+  services.site = brx::util::Utf8ToWide(site.base_url() + "/");
+  ControlContext context;
+  context.skin_folder = DefaultSkin();
+  context.events = &services.events;
+  auto frame = std::make_unique<COBFrameWnd>(&services, &context, &uilib::CreateBrowserHost);
+  ASSERT_NE(0u, frame->Create(0, L"Ombrix", 0x00CF0000, 0, 0, 0, 300, 650));
+  const std::wstring reply =
+      LR"({"Status":0,"Data":{"SessionID":"sess-42","CipherPassword":"cipher-42","UserAccount":{"UserAccountId":7}}})";
+  payload::SEVENT_RESPONSE_UserLogin login(FromHandle{FromHandle::kClient, 0}, reply, true, L"demo", false);
+  services.events.FireEvent(&login);
+  frame->ShowAfterSignIn(2, 1);
+  ASSERT_NE(nullptr, frame->browser());
+
+  // The local page: every method, and the sign-in without the cipher.
+  auto got_sign_in = [&](size_t n) {
+    return RunUntil([&] {
+      auto got = Reports(web, "got");
+      return static_cast<size_t>(std::count(got.begin(), got.end(), "UserLogin")) >= n;
+    });
+  };
+  ASSERT_TRUE(got_sign_in(1));
+  for (const WebRequest& r : web.RequestsTo("/report")) {
+    EXPECT_EQ(std::string::npos, r.query.find("cipher-42")) << r.query;
+    if (r.Param("fn") == "UserLogin") {
+      EXPECT_NE(std::string::npos, r.Param("args").find("sess-42"));
+    }
+  }
+  ASSERT_TRUE(RunUntil([&] { return Reports(web, "has").size() == 9; }));
+  EXPECT_TRUE(Reports(web, "lacks").empty());
+
+  // The site.
+  ASSERT_TRUE(uilib::test_driver::Click(frame->paint_manager(), L"eventbtn"));
+  ASSERT_TRUE(RunUntil([&] { return !Reports(site, "loaded").empty(); }));
+  EXPECT_EQ((std::vector<std::string>{"CB_OnLoad", "CB_CloseAction"}), Reports(site, "has"));
+  EXPECT_EQ(7u, Reports(site, "lacks").size());
+  services.events.FireEvent(&login);
+  EXPECT_FALSE(frame->browser()->CallFunction("UserLogin", {L"direct"}));
+
+  // A click on its link to another site.
+  uilib::RECT window{};
+  uilib::GetWindowRect(*frame, &window);
+  uilib::RECT slot = frame->paint_manager().FindControl(L"ie")->GetPos();
+  std::string at = std::to_string(window.left + slot.left + 40) + " " + std::to_string(window.top + slot.top + 40);
+  ASSERT_EQ(0, std::system(("xdotool mousemove " + at + " click 1").c_str()));
+  ASSERT_TRUE(RunUntil([&] { return !services.shell.requests().empty(); }));
+  EXPECT_EQ(foreign_page, services.shell.requests().at(0).target);
+  EXPECT_NE(std::wstring::npos, frame->browser()->CurrentUrl().find(L"MiniIndex_other.aspx"));
+
+  // Closed: back on the local page, which gets the sign-in again.
+  frame->CloseAction();
+  ASSERT_TRUE(got_sign_in(2));
+  EXPECT_FALSE(frame->site_shown());
+  EXPECT_TRUE(Reports(site, "got").empty());
+  EXPECT_TRUE(foreign.Requests().empty());
+  EXPECT_TRUE(services.acted.empty()) << brx::util::WideToUtf8(services.acted.at(0));
+  for (const WebRequest& r : web.RequestsTo("/report")) EXPECT_EQ(std::string::npos, r.query.find("cipher-42"));
+  frame.reset();
+}
+
 
 // The main window as a user sees it: the skin around the installed page,
 // which shows the demo user's diary; the user card opens beside it at the
@@ -354,6 +610,16 @@ TEST(BrowserDisplayTest, MainWindowWithTheDiaryAndTheUserCard) {
   EXPECT_GT(rect.bottom - rect.top, 40);
   uilib::gtk_testing::Iterate(300);
   shoot(*card, "user-card.png");
+
+  // The search view: the page takes the whole window below the caption
+  // and shows its search field.
+  frame->ShowMiniCard({L"hide", L"0", L""});
+  uilib::ShowWindow(*card, uilib::SW_HIDE);
+  ASSERT_TRUE(uilib::test_driver::Click(frame->paint_manager(), L"lookForbtn"));
+  uilib::CControlUI* ie = frame->paint_manager().FindControl(L"ie");
+  EXPECT_TRUE(RunUntil([&] { return ie->GetPos().bottom - ie->GetPos().top == 626; }));
+  uilib::gtk_testing::Iterate(500);
+  shoot(*frame, "main-window-search.png");
   frame.reset();
 }
 

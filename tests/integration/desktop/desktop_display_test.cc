@@ -52,6 +52,29 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// The names of the processes whose parent is `pid`.
+std::vector<std::string> ChildNames(pid_t pid) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::string stat = ombrix::test::ReadFile(entry.path().string() + "/stat");
+    size_t close = stat.rfind(')');
+    size_t open = stat.find('(');
+    if (close == std::string::npos || open == std::string::npos) continue;
+    std::istringstream rest(stat.substr(close + 2));
+    std::string state;
+    long parent = 0;
+    rest >> state >> parent;
+    if (parent == pid) names.push_back(stat.substr(open + 1, close - open - 1));
+  }
+  return names;
+}
+
+bool RunsWebEngine(pid_t pid) {
+  for (const std::string& name : ChildNames(pid))
+    if (name.rfind("WebKit", 0) == 0) return true;
+  return false;
+}
+
 struct Geometry {
   int x = 0, y = 0, width = 0, height = 0;
 };
@@ -159,6 +182,7 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
       kStartUp))
       << host_->Stderr();
   EXPECT_FALSE(Shows("OBFrameWndCore")) << "the main window waits for the sign-in";
+  EXPECT_FALSE(RunsWebEngine(host_->pid())) << "no web engine while the login window waits";
   EXPECT_FALSE(Shows("OBWndTray")) << "the tray's own window is never shown";
   EXPECT_TRUE(installed_.LogHas("UI: windows on the gtk backend"));
   Geometry g = GeometryOf(login);
@@ -210,6 +234,7 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
   EXPECT_LE(g.x + g.width, screen.width);
   EXPECT_LE(g.y + g.height, screen.height);
   ASSERT_TRUE(standin_.WaitForRequests("GetUserBlogList", 1, kSignIn));
+  EXPECT_TRUE(RunsWebEngine(host_->pid()));
   EXPECT_EQ(standin_.RequestsFor("GetUserBlogList").at(0).path, "/ClientInterface.axd");
   ASSERT_TRUE(ShootSettled(frame, "main-window.png"));
 

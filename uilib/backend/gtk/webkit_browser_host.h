@@ -6,7 +6,8 @@
 
 namespace uilib {
 
-// A WebKitGTK view placed in a window's GtkFixed (`container`).
+// A WebKitGTK view placed in a window's GtkFixed (`container`). The web
+// view module is loaded on the first call; null when it cannot be.
 std::unique_ptr<BrowserHost> CreateWebKitBrowserHost(void* container, const RECT& client_rect);
 
 }  // namespace uilib
