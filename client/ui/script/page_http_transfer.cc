@@ -2,12 +2,10 @@
 
 #include <curl/curl.h>
 #include <strings.h>
-#include <zlib.h>
-
-#include <chrono>
 
 #include "runtime/http/curl_transfer.h"
 #include "runtime/http/http_session.h"
+#include "runtime/util/gzip.h"
 
 namespace {
 
@@ -43,38 +41,6 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
-// Inflates a gzip or zlib stream into at most `max_bytes`; CURLE_OK, or
-// the error the page is told. A stream cut short keeps what came out.
-int InflateBounded(const std::string& data, size_t max_bytes, std::string* out) {
-  out->clear();
-  z_stream zs{};
-  if (inflateInit2(&zs, 15 + 32) != Z_OK) return CURLE_BAD_CONTENT_ENCODING;
-  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  zs.avail_in = static_cast<uInt>(data.size());
-  unsigned char buf[16384];
-  int result = CURLE_OK;
-  while (true) {
-    zs.next_out = buf;
-    zs.avail_out = sizeof buf;
-    int rc = inflate(&zs, Z_SYNC_FLUSH);
-    size_t produced = sizeof buf - zs.avail_out;
-    if (out->size() + produced > max_bytes) {
-      result = CURLE_FILESIZE_EXCEEDED;
-      break;
-    }
-    out->append(reinterpret_cast<char*>(buf), produced);
-    if (rc == Z_STREAM_END || (rc == Z_BUF_ERROR && zs.avail_in == 0)) break;
-    if (rc != Z_OK) {
-      result = CURLE_BAD_CONTENT_ENCODING;
-      break;
-    }
-    if (zs.avail_in == 0 && zs.avail_out != 0) break;
-  }
-  inflateEnd(&zs);
-  if (result != CURLE_OK) out->clear();
-  return result;
-}
-
 }  // namespace
 
 PageHttpReply RunPageHttpRequest(const std::string& url, const PageHttpLimits& limits, bool gzip,
@@ -105,23 +71,19 @@ PageHttpReply RunPageHttpRequest(const std::string& url, const PageHttpLimits& l
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &in);
 
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.overall_ms);
-  bool late = false;
-  brx::http::AbortSignal abort{[&] {
-    late = late || std::chrono::steady_clock::now() >= deadline;
-    return late || (stopping && stopping());
-  }};
-  int rc = brx::http::RunTransfer(easy, brx::http::TransferLimits{limits.connect_ms, limits.idle_ms}, abort);
+  brx::http::AbortSignal abort{[&] { return stopping && stopping(); }};
+  const brx::http::TransferLimits transfer_limits{limits.connect_ms, limits.idle_ms, limits.overall_ms, limits.max_bytes};
+  int rc = brx::http::RunTransfer(easy, transfer_limits, abort);
   long status = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   curl_easy_cleanup(easy);
   curl_slist_free_all(headers);
 
   if (in.too_big) rc = CURLE_FILESIZE_EXCEEDED;
-  if (rc == CURLE_ABORTED_BY_CALLBACK && late) rc = CURLE_OPERATION_TIMEDOUT;
   if (rc == CURLE_OK && gzip && in.encoding == "gzip" && !in.body.empty()) {
     std::string inflated;
-    rc = InflateBounded(in.body, limits.max_bytes, &inflated);
+    if (!brx::util::InflateGzipBodyUpTo(in.body.data(), in.body.size(), limits.max_bytes, &inflated))
+      rc = inflated.size() > limits.max_bytes ? CURLE_FILESIZE_EXCEEDED : CURLE_BAD_CONTENT_ENCODING;
     in.body.swap(inflated);
   }
   if (rc != CURLE_OK || status == 0) {
