@@ -118,6 +118,10 @@ LRESULT CConfigurationDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lpar
     if (wparam == VK_ESCAPE) Close();
     return 0;
   }
+  if (msg == WM_CLOSE) {  // the window manager's close: as Cancel, nothing saved
+    Close();
+    return 0;
+  }
   return OBUIWindow::HandleMessage(msg, wparam, lparam);
 }
 

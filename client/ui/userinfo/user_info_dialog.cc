@@ -168,6 +168,11 @@ LRESULT CUserInfoDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     }
     return 0;
   }
+  if (msg == WM_CLOSE) {  // the window manager's close: as Cancel, nothing sent
+    HideError();
+    HideDialog();
+    return 0;
+  }
   LRESULT result = OBUIWindow::HandleMessage(msg, wparam, lparam);
   // The rows in view depend on the list's height.
   if (msg == WM_SIZE) ShowRowsInView();

@@ -247,7 +247,8 @@ gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
 }
 
 gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
-  PostMessage(HwndOf(data), WM_SYSCOMMAND, SC_CLOSE, 0);
+  // The window decides; the toolkit never destroys it on its own.
+  WindowTable::Get().NativeCloseRequested(HwndOf(data));
   return TRUE;
 }
 
