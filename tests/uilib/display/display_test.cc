@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "runtime/util/text_convert.h"
@@ -14,6 +15,7 @@
 #include "tests/uilib/skin_window.h"
 #include "uilib/backend/gtk/gtk_backend.h"
 #include "uilib/backend/headless/ui_test_driver.h"
+#include "uilib/list_ui.h"
 #include "uilib/rich_edit_ui.h"
 #include "uilib/ui_backend.h"
 #include "uilib/window_snapshot.h"
@@ -229,6 +231,153 @@ TEST_F(DisplayTest, TheFolderChooserAppearsOverItsOwnerAndEscapeCancelsIt) {
   EXPECT_FALSE(seen->owner_enabled) << "the owner takes no input while the chooser is up";
   EXPECT_TRUE(IsWindowEnabled(hwnd));
   EXPECT_FALSE(gtk_testing::FolderChooserShown(hwnd, nullptr, nullptr));
+}
+
+// What a toolkit-side probe saw of the drop-down list, for the user's
+// thread (which never touches the UI itself).
+struct DropDownSeen {
+  std::atomic<bool> shown{false};
+  std::atomic<bool> stop{false};
+  std::mutex mutex;
+  RECT rect{};
+};
+
+// Looks at the drop-down every 10 ms from the toolkit's own loop, which
+// runs while the list waits for the user.
+void ProbeDropDown(std::shared_ptr<DropDownSeen> seen) {
+  if (seen->stop) return;
+  RECT rect{};
+  const bool shown = gtk_testing::DropDownShown(&rect);
+  if (shown) {
+    std::lock_guard<std::mutex> lock(seen->mutex);
+    seen->rect = rect;
+  }
+  seen->shown = shown;
+  gtk_testing::RunFromToolkit(10, [seen] { ProbeDropDown(seen); });
+}
+
+// A combo as a user meets it: a click opens the list right under the
+// field, as wide as the field and only as high as the screen allows; a
+// second click picks a row; Escape closes it without a change; near the
+// bottom of the screen it opens above the field.
+TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
+  std::wstring rows;
+  for (int i = 0; i < 30; ++i) rows += L"<ListLabelElement text=\"省份" + std::to_wstring(i) + L"\"/>";
+  SkinWindow w(L"<Window size=\"260,120\"><VerticalLayout bkcolor=\"#FFF0F0F0\" inset=\"20,40,20,0\">"
+               L"<Combo name=\"province\" height=\"24\" width=\"160\">" + rows + L"</Combo></VerticalLayout></Window>");
+  w.Create(0, L"combo", WS_POPUP, 0, 100, 80, 0, 0);
+  const HWND hwnd = w.GetHWND();
+  ShowWindow(hwnd, SW_SHOW);
+  // Mapped, and placed by the window manager where the program knows it.
+  ASSERT_TRUE(Settle([&] {
+    RECT rc{};
+    GetWindowRect(hwnd, &rc);
+    POINT at{};
+    return gtk_testing::IsMapped(hwnd) && gtk_testing::NativeOrigin(hwnd, &at) && at.x == rc.left && at.y == rc.top;
+  }));
+  auto* combo = static_cast<CComboUI*>(w.pm.FindControl(L"province"));
+  ASSERT_NE(combo, nullptr);
+  auto field_on_screen = [&] {
+    w.pm.FindControl(POINT{0, 0});  // laid out
+    RECT rc = combo->GetPos();
+    POINT a{rc.left, rc.top}, b{rc.right, rc.bottom};
+    ClientToScreen(hwnd, &a);
+    ClientToScreen(hwnd, &b);
+    return RECT{a.x, a.y, b.x, b.y};
+  };
+  const RECT field = field_on_screen();
+
+  auto seen = std::make_shared<DropDownSeen>();
+  gtk_testing::RunFromToolkit(10, [seen] { ProbeDropDown(seen); });
+  auto wait_shown = [&](bool shown) {
+    return ombrix::test::WaitUntil([&] { return seen->shown == shown; }, std::chrono::seconds(15));
+  };
+  struct Steps {
+    std::atomic<bool> done{false};
+    std::atomic<bool> opened{false}, closed_by_pick{false}, opened_again{false}, closed_by_escape{false};
+    RECT list{};
+  };
+  auto steps = std::make_shared<Steps>();
+  auto click_at = [](int x, int y) {
+    Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+  };
+  std::thread user([&, steps] {
+    click_at((field.left + field.right) / 2, (field.top + field.bottom) / 2);
+    steps->opened = wait_shown(true);
+    if (steps->opened) {
+      {
+        std::lock_guard<std::mutex> lock(seen->mutex);
+        steps->list = seen->rect;
+      }
+      // The third of twelve rows in view.
+      const RECT& l = steps->list;
+      const int row = (l.bottom - l.top - 2) / 12;
+      click_at((l.left + l.right) / 2, l.top + 1 + row * 2 + row / 2);
+      steps->closed_by_pick = wait_shown(false);
+      click_at((field.left + field.right) / 2, (field.top + field.bottom) / 2);
+      steps->opened_again = wait_shown(true);
+      Shell("xdotool key Escape");
+      steps->closed_by_escape = wait_shown(false);
+    }
+    steps->done = true;
+  });
+  ASSERT_TRUE(ombrix::test::WaitUntil(
+      [&] {
+        gtk_testing::Iterate(5);
+        td::Pump();
+        return steps->done.load();
+      },
+      std::chrono::seconds(90)));
+  user.join();
+  ASSERT_TRUE(steps->opened) << "a click did not open the list, or it closed at once";
+  const RECT& list = steps->list;
+  EXPECT_EQ(list.top, field.bottom) << "right under the field";
+  EXPECT_EQ(list.left, field.left);
+  EXPECT_EQ(list.right - list.left, field.right - field.left);
+  EXPECT_LT(list.bottom - list.top, 30 * 14) << "not one row per province down the screen";
+  EXPECT_GT(list.bottom - list.top, 5 * 14);
+  EXPECT_TRUE(steps->closed_by_pick);
+  EXPECT_EQ(combo->GetCurSel(), 2);
+  EXPECT_EQ(combo->GetText(), L"省份2");
+  EXPECT_TRUE(steps->opened_again);
+  EXPECT_TRUE(steps->closed_by_escape) << "Escape closes the list";
+  EXPECT_EQ(combo->GetCurSel(), 2) << "and changes nothing";
+  int selects = 0;
+  for (const auto& n : w.Notes()) selects += n == L"itemselect:province";
+  EXPECT_EQ(selects, 1);
+
+  // Near the bottom of the screen the list opens above the field.
+  const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SetWindowPos(hwnd, 0, 100, screen.cy - 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ASSERT_TRUE(Settle([&] { return field_on_screen().bottom > screen.cy - 80; }));
+  const RECT low = field_on_screen();
+  auto low_steps = std::make_shared<Steps>();
+  std::thread user2([&, low_steps] {
+    click_at((low.left + low.right) / 2, (low.top + low.bottom) / 2);
+    low_steps->opened = wait_shown(true);
+    {
+      std::lock_guard<std::mutex> lock(seen->mutex);
+      low_steps->list = seen->rect;
+    }
+    Shell("xdotool key Escape");
+    low_steps->closed_by_escape = wait_shown(false);
+    low_steps->done = true;
+  });
+  ASSERT_TRUE(ombrix::test::WaitUntil(
+      [&] {
+        gtk_testing::Iterate(5);
+        td::Pump();
+        return low_steps->done.load();
+      },
+      std::chrono::seconds(20)));
+  user2.join();
+  seen->stop = true;
+  ASSERT_TRUE(low_steps->opened);
+  EXPECT_EQ(low_steps->list.bottom, low.top) << "above the field";
+  EXPECT_GE(low_steps->list.top, 0);
+  EXPECT_TRUE(low_steps->closed_by_escape);
+  EXPECT_TRUE(SaveWindowSnapshot(hwnd, OutputDir() + "/display_combo.png"));
 }
 
 TEST_F(DisplayTest, ProgramsPickTheToolkitUnlessHeadlessIsForced) {

@@ -17,6 +17,8 @@ namespace gtk_testing {
 // Runs the toolkit's pending work (and waits up to `ms` for more).
 void Iterate(int ms);
 bool IsMapped(HWND hwnd);
+// Where the display has the window's top-left corner (screen pixels).
+bool NativeOrigin(HWND hwnd, POINT* at);
 // The shape applied to the toolkit window contains the client point.
 bool ShapeContains(HWND hwnd, int x, int y);
 bool HasShape(HWND hwnd);
@@ -38,6 +40,8 @@ bool FolderChooserShown(HWND owner, std::wstring* folder, bool* over_owner);
 // Dismisses every folder chooser that is up (as closing it would); how
 // many there were.
 int CloseFolderChoosers();
+// Whether a combo's drop-down list is up, and where (screen pixels).
+bool DropDownShown(RECT* screen_rect);
 }  // namespace gtk_testing
 
 }  // namespace uilib

@@ -10,6 +10,7 @@
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_backend.h"
+#include "uilib/gui_thread.h"
 #include "uilib/notify_icon.h"
 #include "uilib/win_api.h"
 #include "uilib/window_table.h"
@@ -241,8 +242,13 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
   return FALSE;
 }
 
-gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
-  WindowTable::Get().NativeMoved(HwndOf(data), RECT{event->x, event->y, event->x + event->width, event->y + event->height});
+gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer data) {
+  // Under a window manager the window sits in the manager's frame, and the
+  // event's position is the one within that frame: the screen position is
+  // asked of the display.
+  gint x = event->x, y = event->y;
+  if (GdkWindow* own = gtk_widget_get_window(widget)) gdk_window_get_origin(own, &x, &y);
+  WindowTable::Get().NativeMoved(HwndOf(data), RECT{x, y, x + event->width, y + event->height});
   return FALSE;
 }
 
@@ -298,7 +304,10 @@ GtkUiBackend::~GtkUiBackend() {
 
 GtkUiBackend* GtkUiBackend::Current() { return g_current; }
 
-void GtkUiBackend::AttachThread() { WindowTable::ThreadQueue()->SetIdleWaiter(GlibIdleWait); }
+void GtkUiBackend::AttachThread() {
+  CheckGuiThread(__func__);
+  WindowTable::ThreadQueue()->SetIdleWaiter(GlibIdleWait);
+}
 
 GtkUiBackend::Native* GtkUiBackend::Find(HWND hWnd) {
   auto it = windows_.find(hWnd);
@@ -306,6 +315,7 @@ GtkUiBackend::Native* GtkUiBackend::Find(HWND hWnd) {
 }
 
 void GtkUiBackend::CreateNativeWindow(HWND hWnd, const NativeWindowInfo& info) {
+  CheckGuiThread(__func__);
   auto native = std::make_unique<Native>();
   native->hwnd = hWnd;
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -361,6 +371,7 @@ void GtkUiBackend::CreateNativeWindow(HWND hWnd, const NativeWindowInfo& info) {
 }
 
 void GtkUiBackend::DestroyNativeWindow(HWND hWnd) {
+  CheckGuiThread(__func__);
   auto it = windows_.find(hWnd);
   if (it == windows_.end()) return;
   Native* native = it->second.get();
@@ -371,6 +382,7 @@ void GtkUiBackend::DestroyNativeWindow(HWND hWnd) {
 }
 
 void GtkUiBackend::ShowNativeWindow(HWND hWnd, bool show, bool activate) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   if (!show) {
@@ -383,6 +395,7 @@ void GtkUiBackend::ShowNativeWindow(HWND hWnd, bool show, bool activate) {
 }
 
 void GtkUiBackend::MinimizeNativeWindow(HWND hWnd, bool minimized) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   if (minimized) gtk_window_iconify(GTK_WINDOW(native->window));
@@ -390,6 +403,7 @@ void GtkUiBackend::MinimizeNativeWindow(HWND hWnd, bool minimized) {
 }
 
 void GtkUiBackend::MoveNativeWindow(HWND hWnd, const RECT& rc) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   const int w = std::max(1, rc.Width());
@@ -400,6 +414,7 @@ void GtkUiBackend::MoveNativeWindow(HWND hWnd, const RECT& rc) {
 }
 
 void GtkUiBackend::SetNativeStyle(HWND hWnd, DWORD, DWORD ex_style) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   const bool tool = (ex_style & WS_EX_TOOLWINDOW) != 0;
@@ -413,10 +428,12 @@ void GtkUiBackend::SetNativeStyle(HWND hWnd, DWORD, DWORD ex_style) {
 }
 
 void GtkUiBackend::SetNativeTitle(HWND hWnd, const std::wstring& title) {
+  CheckGuiThread(__func__);
   if (Native* native = Find(hWnd)) gtk_window_set_title(GTK_WINDOW(native->window), brx::util::WideToUtf8(title).c_str());
 }
 
 void GtkUiBackend::SetNativeRegion(HWND hWnd, const Region* region) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   if (!region) {
@@ -431,6 +448,7 @@ void GtkUiBackend::SetNativeRegion(HWND hWnd, const Region* region) {
 }
 
 void GtkUiBackend::SetNativeColorKey(HWND hWnd, bool enabled, COLORREF key) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   native->color_key = enabled;
@@ -442,12 +460,17 @@ void GtkUiBackend::SetNativeColorKey(HWND hWnd, bool enabled, COLORREF key) {
 }
 
 void GtkUiBackend::SetNativeTopMost(HWND hWnd, bool top_most) {
+  CheckGuiThread(__func__);
   if (Native* native = Find(hWnd)) gtk_window_set_keep_above(GTK_WINDOW(native->window), top_most);
 }
 
-void GtkUiBackend::SetNativeEnabled(HWND, bool) {}
+void GtkUiBackend::SetNativeEnabled(HWND, bool) {
+  CheckGuiThread(__func__);
+  
+}
 
 void GtkUiBackend::SetNativeIcon(HWND hWnd, int icon_id) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   std::string path = GetIconResourcePath(icon_id);
   if (!native || path.empty()) return;
@@ -455,16 +478,19 @@ void GtkUiBackend::SetNativeIcon(HWND hWnd, int icon_id) {
 }
 
 void GtkUiBackend::InvalidateNative(HWND hWnd, const RECT& rc) {
+  CheckGuiThread(__func__);
   if (Native* native = Find(hWnd)) gtk_widget_queue_draw_area(native->area, rc.left, rc.top, rc.Width(), rc.Height());
 }
 
 void GtkUiBackend::UpdateNative(HWND hWnd) {
+  CheckGuiThread(__func__);
   // Drawing happens on the toolkit's frame clock; flushing is all a caller
   // can usefully ask for.
   if (Find(hWnd)) gdk_display_flush(gdk_display_get_default());
 }
 
 void GtkUiBackend::ActivateNative(HWND hWnd) {
+  CheckGuiThread(__func__);
   // Bringing a hidden window to the front leaves it hidden (the tray's
   // window is made foreground before its menu, and must not appear).
   Native* native = Find(hWnd);
@@ -472,11 +498,13 @@ void GtkUiBackend::ActivateNative(HWND hWnd) {
 }
 
 void GtkUiBackend::BeginMoveDrag(HWND hWnd, POINT pt) {
+  CheckGuiThread(__func__);
   if (Native* native = Find(hWnd))
     gtk_window_begin_move_drag(GTK_WINDOW(native->window), 1, pt.x, pt.y, GDK_CURRENT_TIME);
 }
 
 void GtkUiBackend::SetNativeCursor(HWND hWnd, CursorShape shape) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   GdkWindow* w = gtk_widget_get_window(native->area);
@@ -490,6 +518,7 @@ void GtkUiBackend::SetNativeCursor(HWND hWnd, CursorShape shape) {
 }
 
 void GtkUiBackend::ShowToolTip(HWND hWnd, const std::wstring& text) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   if (text.empty()) gtk_widget_set_tooltip_text(native->area, nullptr);
@@ -497,6 +526,7 @@ void GtkUiBackend::ShowToolTip(HWND hWnd, const std::wstring& text) {
 }
 
 SIZE GtkUiBackend::ScreenSize() const {
+  CheckGuiThread(__func__);
   GdkDisplay* display = gdk_display_get_default();
   GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
   if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
@@ -507,6 +537,7 @@ SIZE GtkUiBackend::ScreenSize() const {
 }
 
 RECT GtkUiBackend::WorkArea() const {
+  CheckGuiThread(__func__);
   GdkDisplay* display = gdk_display_get_default();
   GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
   if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
@@ -517,6 +548,7 @@ RECT GtkUiBackend::WorkArea() const {
 }
 
 POINT GtkUiBackend::CursorPos() const {
+  CheckGuiThread(__func__);
   GdkDisplay* display = gdk_display_get_default();
   if (!display) return POINT{};
   GdkSeat* seat = gdk_display_get_default_seat(display);
@@ -528,12 +560,14 @@ POINT GtkUiBackend::CursorPos() const {
 }
 
 std::unique_ptr<TextInputHost> GtkUiBackend::CreateTextInput(HWND hWnd, TextInputListener* listener) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return nullptr;
   return CreateGtkTextInput(native, listener);
 }
 
 std::unique_ptr<NotifyIcon> GtkUiBackend::CreateNotifyIcon() {
+  CheckGuiThread(__func__);
   AttachUiToThisThread();
   return CreateGtkNotifyIcon();
 }
@@ -548,6 +582,7 @@ struct MenuRun {
 }  // namespace
 
 bool GtkUiBackend::OtherProgramCoversScreen() const {
+  CheckGuiThread(__func__);
   // The desktop names its active window (_NET_ACTIVE_WINDOW); a window of
   // another program whose frame reaches every corner of the screen is a
   // full-screen one. Without a window manager nothing is active.
@@ -571,6 +606,7 @@ bool GtkUiBackend::OtherProgramCoversScreen() const {
 }
 
 void GtkUiBackend::RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) {
+  CheckGuiThread(__func__);
   Native* parent = Find(owner);
   GtkWidget* box = gtk_message_dialog_new(parent ? GTK_WINDOW(parent->window) : nullptr, GTK_DIALOG_MODAL,
                                           GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s",
@@ -583,6 +619,7 @@ void GtkUiBackend::RunMessageBox(HWND owner, const std::wstring& text, const std
 }
 
 bool GtkUiBackend::RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) {
+  CheckGuiThread(__func__);
   if (folder == nullptr) return false;
   Native* parent = Find(owner);
   GtkWidget* chooser = gtk_file_chooser_dialog_new(
@@ -613,6 +650,7 @@ bool GtkUiBackend::RunFolderChooser(HWND owner, const std::wstring& title, std::
 }
 
 UINT GtkUiBackend::RunPopupMenu(const PopupMenu& menu, POINT, HWND) {
+  CheckGuiThread(__func__);
   GtkWidget* gmenu = gtk_menu_new();
   MenuRun run;
   for (const MenuItem& item : menu.items()) {
@@ -657,7 +695,14 @@ UINT GtkUiBackend::RunPopupMenu(const PopupMenu& menu, POINT, HWND) {
   return run.chosen;
 }
 
+int GtkUiBackend::RunDropDown(const std::vector<std::wstring>& rows, int selected, const RECT& field, HWND owner) {
+  CheckGuiThread(__func__);
+  Native* parent = Find(owner);
+  return RunGtkDropDown(parent ? GTK_WINDOW(parent->window) : nullptr, rows, selected, field);
+}
+
 void* GtkUiBackend::GetNativeContainer(HWND hWnd) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   return native ? native->fixed : nullptr;
 }
@@ -680,6 +725,17 @@ bool IsMapped(HWND hwnd) {
   GtkUiBackend* b = GtkUiBackend::Current();
   auto* n = b ? b->Find(hwnd) : nullptr;
   return n && n->mapped && gtk_widget_get_mapped(n->window);
+}
+
+bool NativeOrigin(HWND hwnd, POINT* at) {
+  GtkUiBackend* b = GtkUiBackend::Current();
+  auto* n = b ? b->Find(hwnd) : nullptr;
+  GdkWindow* own = n ? gtk_widget_get_window(n->window) : nullptr;
+  if (own == nullptr) return false;
+  gint x = 0, y = 0;
+  gdk_window_get_origin(own, &x, &y);
+  *at = POINT{x, y};
+  return true;
 }
 
 bool HasShape(HWND hwnd) {
