@@ -31,6 +31,7 @@
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/fake_browser_host.h"
 #include "tests/client/ui/fake_frame_services.h"
+#include "tests/client/ui/picture_test_host.h"
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
@@ -46,14 +47,6 @@ namespace driver = uilib::test_driver;
 
 namespace ombrix::test {
 namespace {
-
-void WriteJpeg(const std::string& path, int w, int h, uint32_t rgb) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, w, h);
-  gdk_pixbuf_fill(pixbuf, rgb << 8 | 0xFF);
-  ASSERT_TRUE(gdk_pixbuf_save(pixbuf, path.c_str(), "jpeg", nullptr, nullptr));
-  g_object_unref(pixbuf);
-}
 
 // A 2 x 2 GIF (the smallest the format allows with a two-colour table).
 std::string TinyGif() {

@@ -82,6 +82,10 @@ UINT VirtualKey(guint keyval) {
       return VK_HOME;
     case GDK_KEY_End:
       return VK_END;
+    case GDK_KEY_Page_Up:
+      return VK_PRIOR;
+    case GDK_KEY_Page_Down:
+      return VK_NEXT;
     case GDK_KEY_space:
       return VK_SPACE;
     case GDK_KEY_Shift_L:
@@ -102,6 +106,17 @@ UINT VirtualKey(guint keyval) {
 }
 
 HWND HwndOf(gpointer data) { return static_cast<GtkUiBackend::Native*>(data)->hwnd; }
+
+// The key-state bits of a mouse message (Ctrl and Shift add to a
+// selection, the left button drags).
+WPARAM MouseKeys(guint state) {
+  WPARAM keys = 0;
+  if (state & GDK_BUTTON1_MASK) keys |= MK_LBUTTON;
+  if (state & GDK_BUTTON3_MASK) keys |= MK_RBUTTON;
+  if (state & GDK_SHIFT_MASK) keys |= MK_SHIFT;
+  if (state & GDK_CONTROL_MASK) keys |= MK_CONTROL;
+  return keys;
+}
 
 gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
   auto* native = static_cast<GtkUiBackend::Native*>(data);
@@ -159,8 +174,7 @@ gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
   native->hover_sent = false;
   if (native->hover_timer) g_source_remove(native->hover_timer);
   native->hover_timer = g_timeout_add(kHoverDelayMs, OnHover, native);
-  WPARAM keys = (event->state & GDK_BUTTON1_MASK) ? MK_LBUTTON : 0;
-  PostMessage(native->hwnd, WM_MOUSEMOVE, keys, MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y)));
+  PostMessage(native->hwnd, WM_MOUSEMOVE, MouseKeys(event->state), MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y)));
   PostMessage(native->hwnd, WM_SETCURSOR, native->hwnd, 1);
   return TRUE;
 }
@@ -181,6 +195,9 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
   auto* native = static_cast<GtkUiBackend::Native*>(data);
   const HWND hwnd = native->hwnd;
   const LPARAM pt = MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y));
+  // The state is the one before the event: the pressed button is added,
+  // the released one taken away.
+  const WPARAM keys = MouseKeys(event->state) & ~(MK_LBUTTON | MK_RBUTTON);
   if (event->type == GDK_BUTTON_PRESS && event->button == 1) {
     const LRESULT hit = SendMessage(hwnd, WM_NCHITTEST, 0,
                                     MAKELPARAM(static_cast<int>(event->x_root), static_cast<int>(event->y_root)));
@@ -190,15 +207,15 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
       return TRUE;
     }
     if (native->text_field == nullptr) gtk_widget_grab_focus(native->area);
-    PostMessage(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, pt);
+    PostMessage(hwnd, WM_LBUTTONDOWN, keys | MK_LBUTTON, pt);
   } else if (event->type == GDK_2BUTTON_PRESS && event->button == 1) {
-    PostMessage(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, pt);
+    PostMessage(hwnd, WM_LBUTTONDBLCLK, keys | MK_LBUTTON, pt);
   } else if (event->type == GDK_BUTTON_RELEASE && event->button == 1) {
-    PostMessage(hwnd, WM_LBUTTONUP, 0, pt);
+    PostMessage(hwnd, WM_LBUTTONUP, keys, pt);
   } else if (event->type == GDK_BUTTON_PRESS && event->button == 3) {
-    PostMessage(hwnd, WM_RBUTTONDOWN, MK_RBUTTON, pt);
+    PostMessage(hwnd, WM_RBUTTONDOWN, keys | MK_RBUTTON, pt);
   } else if (event->type == GDK_BUTTON_RELEASE && event->button == 3) {
-    PostMessage(hwnd, WM_RBUTTONUP, 0, pt);
+    PostMessage(hwnd, WM_RBUTTONUP, keys, pt);
   }
   return TRUE;
 }
