@@ -389,6 +389,33 @@ TEST_F(FrameLinksTest, SettingsMenuProfileAndDialogsOverTheFrame) {
   ClientToScreen(profile->GetHWND(), &outside);
   SendMessage(profile->GetHWND(), WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16, MAKELPARAM(outside.x, outside.y));
   EXPECT_EQ(97 - in_view, profile->first_role_in_view());
+  // The keys scroll it as well (nothing in the dialog has the focus)...
+  const HWND profile_hwnd = profile->GetHWND();
+  driver::PressKey(profile_hwnd, VK_HOME);
+  EXPECT_EQ(0, profile->first_role_in_view());
+  driver::PressKey(profile_hwnd, VK_NEXT);
+  EXPECT_EQ(in_view, profile->first_role_in_view());
+  driver::PressKey(profile_hwnd, VK_DOWN);
+  EXPECT_EQ(in_view + 1, profile->first_role_in_view());
+  driver::PressKey(profile_hwnd, VK_UP);
+  driver::PressKey(profile_hwnd, VK_PRIOR);
+  EXPECT_EQ(0, profile->first_role_in_view());
+  driver::PressKey(profile_hwnd, VK_END);
+  EXPECT_EQ(100 - in_view, profile->first_role_in_view());
+  // ...and so does its bar: dragged to the top, and a press below it.
+  CControlUI* mark = profile->paint_manager().FindControlQuiet(L"game_role_scrollmark");
+  ASSERT_NE(nullptr, mark);
+  profile->paint_manager().FindControl(POINT{0, 0});
+  POINT grab = Centre(mark->GetPos());
+  SendMessage(profile_hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grab.x, grab.y));
+  SendMessage(profile_hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(grab.x, grab.y - 1000));
+  SendMessage(profile_hwnd, WM_LBUTTONUP, 0, MAKELPARAM(grab.x, grab.y - 1000));
+  EXPECT_EQ(0, profile->first_role_in_view());
+  profile->paint_manager().FindControl(POINT{0, 0});
+  const RECT bar = mark->GetPos();
+  SendMessage(profile_hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grab.x, bar.bottom + 10));
+  SendMessage(profile_hwnd, WM_LBUTTONUP, 0, MAKELPARAM(grab.x, bar.bottom + 10));
+  EXPECT_EQ(in_view, profile->first_role_in_view());
   // A new list starts at its top again, or where the display role shows.
   services.events.FireEvent(&list);
   EXPECT_EQ(0, profile->first_role_in_view());
