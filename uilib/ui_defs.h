@@ -86,6 +86,9 @@ inline constexpr UINT WM_NCACTIVATE = 0x0086;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_KEYUP = 0x0101;
 inline constexpr UINT WM_CHAR = 0x0102;
+// An input method starts and ends composing text in a field of the window.
+inline constexpr UINT WM_IME_STARTCOMPOSITION = 0x010D;
+inline constexpr UINT WM_IME_ENDCOMPOSITION = 0x010E;
 inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
 inline constexpr UINT WM_SYSKEYUP = 0x0105;
 inline constexpr UINT WM_COMMAND = 0x0111;

@@ -454,6 +454,10 @@ LRESULT COBLoginWnd::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     OnTimer(wparam);
     return 0;
   }
+  if (msg == WM_IME_STARTCOMPOSITION || msg == WM_IME_ENDCOMPOSITION) {
+    composing_ = msg == WM_IME_STARTCOMPOSITION;
+    return 0;
+  }
   if (msg == ombrix::messages::kLoginGuestTimer) {
     if (state_ == kLoggingIn) SetState(kGuestDone);
     return 0;

@@ -373,13 +373,14 @@ TEST_F(LoginWindowTest, AutoLoginGuestAndNicknameStep) {
   EXPECT_TRUE(Enabled(L"signInRightNow2")) << "eight Chinese characters are sixteen bytes";
   test_driver::TypeText(*login_, L"九");
   EXPECT_FALSE(Enabled(L"signInRightNow2"));
-  // Enter during a composition belongs to the input method.
+  // Enter during a composition belongs to the input method; the field
+  // tells the window when one starts and ends.
   test_driver::PressKey(*login_, VK_BACK);
   size_t asked = web_.nicknames.size();
-  login_->SetComposing(true);
+  PostMessage(*login_, WM_IME_STARTCOMPOSITION, 0, 0);
   test_driver::PressKey(*login_, VK_RETURN);
   EXPECT_EQ(web_.nicknames.size(), asked);
-  login_->SetComposing(false);
+  PostMessage(*login_, WM_IME_ENDCOMPOSITION, 0, 0);
   test_driver::PressKey(*login_, VK_RETURN);
   EXPECT_EQ(web_.nicknames.back(), L"一二三四五六七八");
   NickReply(kOwn, false, L"");

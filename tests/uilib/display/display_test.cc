@@ -125,6 +125,36 @@ TEST_F(DisplayTest, ShapedWindowMapsAndTypedTextArrivesThroughTheNativeField) {
   gtk_testing::Iterate(20);
 }
 
+// While an input method composes in the native field, the window is told
+// (composition start and end) and Enter belongs to the input method: it
+// reaches the window only once the composition is over.
+TEST_F(DisplayTest, EnterWhileAnInputMethodComposesStaysWithTheInputMethod) {
+  SkinWindow form(kLogin);
+  form.Create(0, L"form", WS_POPUP, 0, 200, 200, 0, 0);
+  const HWND hwnd = form.GetHWND();
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  ASSERT_TRUE(Settle([&] { return gtk_testing::IsMapped(hwnd); }));
+  ASSERT_TRUE(td::Click(form.pm, L"account"));
+  auto enter_seen = [&] {
+    for (auto& k : form.keys)
+      if (k.first == WM_KEYDOWN && k.second == VK_RETURN) return true;
+    return false;
+  };
+  ASSERT_TRUE(gtk_testing::SetPreedit(hwnd, "ni"));
+  ASSERT_TRUE(Settle([&] { return form.composition == std::vector<UINT>{WM_IME_STARTCOMPOSITION}; }));
+  // The key is handled as SendKey delivers it: what it posts is in the
+  // queue when it returns.
+  ASSERT_TRUE(gtk_testing::SendKey(hwnd, "Return"));
+  td::Pump();
+  EXPECT_FALSE(enter_seen()) << "Enter went to the window while composing";
+  ASSERT_TRUE(gtk_testing::SetPreedit(hwnd, ""));
+  ASSERT_TRUE(Settle([&] {
+    return form.composition == std::vector<UINT>{WM_IME_STARTCOMPOSITION, WM_IME_ENDCOMPOSITION};
+  }));
+  ASSERT_TRUE(gtk_testing::SendKey(hwnd, "Return"));
+  EXPECT_TRUE(Settle(enter_seen)) << "after the composition Enter reaches the window again";
+}
+
 TEST_F(DisplayTest, TheToolkitRunsWhileTheLoopWaitsInGetMessage) {
   SkinWindow w(L"<Window size=\"80,60\"><Container bkcolor=\"#FF336699\"/></Window>");
   w.Create(0, L"loop", WS_POPUP, 0, 10, 10, 0, 0);

@@ -34,6 +34,9 @@ bool SendKey(HWND hwnd, const std::string& key);
 void RunFromToolkit(int delay_ms, std::function<void()> fn);
 // The text of the native field hosted in the window, if one is.
 bool HostedText(HWND hwnd, std::wstring* text);
+// The input method's composed text in the hosted field changes to
+// `preedit` (empty: the composition ends), as an input method reports it.
+bool SetPreedit(HWND hwnd, const std::string& preedit);
 // Whether a folder chooser is up, with the folder it shows and whether it
 // is transient for the window of `owner`.
 bool FolderChooserShown(HWND owner, std::wstring* folder, bool* over_owner);

@@ -233,6 +233,9 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
   const UINT vk = VirtualKey(event->keyval);
   const bool press = event->type == GDK_KEY_PRESS;
   if (native->text_field && gtk_widget_has_focus(native->text_field)) {
+    // While an input method composes, every key is its own (Enter commits
+    // the composition, Escape drops it).
+    if (native->composing) return FALSE;
     // The field keeps what it edits; the keys that belong to the form go
     // to the window.
     const bool multi = GTK_IS_TEXT_VIEW(native->text_field);
@@ -872,6 +875,14 @@ int CloseFolderChoosers() {
   std::vector<GtkWidget*> shown = FolderChoosers();
   for (GtkWidget* w : shown) gtk_dialog_response(GTK_DIALOG(w), GTK_RESPONSE_DELETE_EVENT);
   return static_cast<int>(shown.size());
+}
+
+bool SetPreedit(HWND hwnd, const std::string& preedit) {
+  GtkUiBackend* b = GtkUiBackend::Current();
+  auto* n = b ? b->Find(hwnd) : nullptr;
+  if (!n || !n->text_field) return false;
+  g_signal_emit_by_name(n->text_field, "preedit-changed", preedit.c_str());
+  return true;
 }
 
 bool HostedText(HWND hwnd, std::wstring* text) {

@@ -35,6 +35,9 @@ class GtkUiBackend : public UiBackend {
     bool inside = false;
     GtkWidget* text_field = nullptr;  // hosted, when an edit has the focus
     TextInputListener* text_listener = nullptr;
+    // An input method is composing in the hosted field: the keys that
+    // would otherwise go to the window (Enter, Escape, Tab) are its own.
+    bool composing = false;
     // Told when the window goes before the hosted field's owner lets go.
     std::function<void()> text_field_gone;
   };
