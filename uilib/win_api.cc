@@ -551,7 +551,6 @@ cairo_t* BeginPaint(HWND hWnd, PAINTSTRUCT* ps) {
 
 void EndPaint(HWND, const PAINTSTRUCT*) {
   CheckGuiThread(__func__);
-  
 }
 
 void PaintWindowInto(HWND hWnd, cairo_t* ctx, const RECT& rcPaint) {

@@ -15,6 +15,8 @@
 #include "tests/uilib/skin_window.h"
 #include "uilib/backend/gtk/gtk_backend.h"
 #include "uilib/backend/headless/ui_test_driver.h"
+#include "uilib/browser_host.h"
+#include "uilib/button_ui.h"
 #include "uilib/list_ui.h"
 #include "uilib/rich_edit_ui.h"
 #include "uilib/ui_backend.h"
@@ -48,6 +50,20 @@ std::string OutputDir() {
   out += "/uilib";
   mkdir(out.c_str(), 0755);
   return out;
+}
+
+// Mapped at (x, y), where the window manager put it as asked, and known
+// there by the program.
+bool SettlePlacedAt(HWND hwnd, int x, int y) {
+  return ombrix::test::WaitUntil([&] {
+    gtk_testing::Iterate(5);
+    td::Pump();
+    RECT rc{};
+    GetWindowRect(hwnd, &rc);
+    POINT at{};
+    return gtk_testing::IsMapped(hwnd) && gtk_testing::NativeOrigin(hwnd, &at) && at.x == x && at.y == y &&
+           rc.left == x && rc.top == y;
+  }, std::chrono::milliseconds(10000));
 }
 
 bool Settle(const std::function<bool()>& done) {
@@ -299,13 +315,7 @@ TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
   w.Create(0, L"combo", WS_POPUP, 0, 100, 80, 0, 0);
   const HWND hwnd = w.GetHWND();
   ShowWindow(hwnd, SW_SHOW);
-  // Mapped, and placed by the window manager where the program knows it.
-  ASSERT_TRUE(Settle([&] {
-    RECT rc{};
-    GetWindowRect(hwnd, &rc);
-    POINT at{};
-    return gtk_testing::IsMapped(hwnd) && gtk_testing::NativeOrigin(hwnd, &at) && at.x == rc.left && at.y == rc.top;
-  }));
+  ASSERT_TRUE(SettlePlacedAt(hwnd, 100, 80));
   auto* combo = static_cast<CComboUI*>(w.pm.FindControl(L"province"));
   ASSERT_NE(combo, nullptr);
   auto field_on_screen = [&] {
@@ -380,7 +390,7 @@ TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
   // Near the bottom of the screen the list opens above the field.
   const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   SetWindowPos(hwnd, 0, 100, screen.cy - 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  ASSERT_TRUE(Settle([&] { return field_on_screen().bottom > screen.cy - 80; }));
+  ASSERT_TRUE(SettlePlacedAt(hwnd, 100, static_cast<int>(screen.cy) - 110));
   const RECT low = field_on_screen();
   auto low_steps = std::make_shared<Steps>();
   std::thread user2([&, low_steps] {
@@ -408,6 +418,100 @@ TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
   EXPECT_GE(low_steps->list.top, 0);
   EXPECT_TRUE(low_steps->closed_by_escape);
   EXPECT_TRUE(SaveWindowSnapshot(hwnd, OutputDir() + "/display_combo.png"));
+}
+
+// A tip shows while the pointer rests on its control and goes when the
+// control is left, covered by a window that opens over it, or clicked; it
+// comes back on the next rest, also after the pointer crossed the web
+// view. A click whose answer covers the button leaves no hover outline.
+TEST_F(DisplayTest, ATipGoesWhenItsControlIsLeftCoveredOrClicked) {
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
+  SkinWindow w(LR"(<Window size="420,220"><HorizontalLayout bkcolor="#FFF0F0F0">
+      <VerticalLayout width="150" inset="10,10,10,10" childpadding="20">
+        <Button name="a" height="40" text="A" tooltip="提示甲" bkcolor="#FFDDDDDD"/>
+        <Button name="b" height="40" text="B" tooltip="提示乙" bkcolor="#FFDDDDDD"/>
+      </VerticalLayout>
+      <Control/>
+    </HorizontalLayout></Window>)");
+  w.Create(0, L"tips", WS_POPUP, 0, 300, 200, 0, 0);
+  const HWND hwnd = w.GetHWND();
+  ShowWindow(hwnd, SW_SHOW);
+  ASSERT_TRUE(SettlePlacedAt(hwnd, 300, 200));
+  // The page of a web view fills the right part of the window.
+  std::unique_ptr<BrowserHost> web = CreateBrowserHost(hwnd, RECT{160, 10, 410, 210});
+  ASSERT_NE(web, nullptr);
+  web->Navigate(L"data:text/html,<body style='background:%23cde'>page</body>");
+  SkinWindow cover(L"<Window size=\"200,120\"><Container bkcolor=\"#FF446688\"/></Window>");
+  cover.Create(hwnd, L"cover", WS_POPUP, 0, 0, 0, 0, 0);
+  // Clicking B opens the cover right over it, as a dialog would.
+  w.on_notify = [&](TNotifyUI& msg) {
+    if (msg.sType != L"click" || msg.pSender->GetName() != L"b") return;
+    POINT at{20, 60};
+    ClientToScreen(hwnd, &at);
+    SetWindowPos(cover.GetHWND(), 0, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ShowWindow(cover.GetHWND(), SW_SHOW);
+  };
+  auto centre = [&](const wchar_t* name) {
+    w.pm.FindControl(POINT{0, 0});
+    const RECT rc = w.pm.FindControl(name)->GetPos();
+    POINT pt{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    ClientToScreen(hwnd, &pt);
+    return pt;
+  };
+  auto rest_on = [&](POINT pt) {
+    // Arrive, and move a little inside, as a hand does.
+    Shell("xdotool mousemove " + std::to_string(pt.x) + " " + std::to_string(pt.y) + " mousemove " +
+          std::to_string(pt.x + 2) + " " + std::to_string(pt.y + 1));
+  };
+  auto tip_is = [&](const std::wstring& expected) {
+    return Settle([&] {
+      std::wstring text;
+      const bool shown = gtk_testing::ToolTipShown(&text);
+      return expected.empty() ? !shown : shown && text == expected;
+    });
+  };
+
+  rest_on(centre(L"a"));
+  EXPECT_TRUE(tip_is(L"提示甲"));
+  Shell("xdotool mousemove 5 5");
+  EXPECT_TRUE(tip_is(L"")) << "left";
+  rest_on(centre(L"a"));
+  ASSERT_TRUE(tip_is(L"提示甲"));
+  Shell("xdotool click 1");
+  EXPECT_TRUE(tip_is(L"")) << "clicked";
+
+  // Covered by a window that opens over it (nothing the pointer did).
+  rest_on(centre(L"b"));
+  ASSERT_TRUE(tip_is(L"提示乙"));
+  POINT over{10, 90};
+  ClientToScreen(hwnd, &over);
+  SetWindowPos(cover.GetHWND(), 0, over.x, over.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ShowWindow(cover.GetHWND(), SW_SHOWNA);
+  EXPECT_TRUE(tip_is(L"")) << "covered";
+  ShowWindow(cover.GetHWND(), SW_HIDE);
+  ASSERT_TRUE(Settle([&] { return !gtk_testing::IsMapped(cover.GetHWND()); }));
+
+  // A click on B opens the cover over it: no tip, no outline left on B.
+  rest_on(centre(L"b"));
+  ASSERT_TRUE(tip_is(L"提示乙"));
+  Shell("xdotool click 1");
+  ASSERT_TRUE(Settle([&] { return IsWindowVisible(cover.GetHWND()) && gtk_testing::IsMapped(cover.GetHWND()); }));
+  auto* b = static_cast<CButtonUI*>(w.pm.FindControl(L"b"));
+  EXPECT_TRUE(Settle([&] { return (b->GetButtonState() & UISTATE_HOT) == 0; })) << "the outline went with the pointer";
+  EXPECT_TRUE(tip_is(L""));
+  ShowWindow(cover.GetHWND(), SW_HIDE);
+  ASSERT_TRUE(Settle([&] { return !gtk_testing::IsMapped(cover.GetHWND()); }));
+
+  // Across the web view and back: the tip still comes.
+  rest_on(centre(L"a"));
+  ASSERT_TRUE(tip_is(L"提示甲"));
+  POINT page{300, 100};
+  ClientToScreen(hwnd, &page);
+  rest_on(page);
+  EXPECT_TRUE(tip_is(L"")) << "over the web view";
+  rest_on(centre(L"a"));
+  EXPECT_TRUE(tip_is(L"提示甲")) << "back from the web view";
+  web->Close();
 }
 
 TEST_F(DisplayTest, ProgramsPickTheToolkitUnlessHeadlessIsForced) {

@@ -43,6 +43,8 @@ bool FolderChooserShown(HWND owner, std::wstring* folder, bool* over_owner);
 // Dismisses every folder chooser that is up (as closing it would); how
 // many there were.
 int CloseFolderChoosers();
+// Whether a tip is on the screen, and its text.
+bool ToolTipShown(std::wstring* text);
 // Whether a combo's drop-down list is up, and where (screen pixels).
 bool DropDownShown(RECT* screen_rect);
 }  // namespace gtk_testing

@@ -181,7 +181,11 @@ gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
 
 gboolean OnLeave(GtkWidget*, GdkEventCrossing* event, gpointer data) {
   auto* native = static_cast<GtkUiBackend::Native*>(data);
-  if (event->mode != GDK_CROSSING_NORMAL) return FALSE;
+  // Every way of leaving counts: moving away, onto a native child (the
+  // web view), a grab elsewhere (a menu), and the end of the click's own
+  // grab over a window that the click opened.
+  if (event->detail == GDK_NOTIFY_INFERIOR) return FALSE;
+  if (GtkUiBackend* backend = GtkUiBackend::Current()) backend->HideToolTip(native->hwnd);
   native->inside = false;
   if (native->hover_timer) {
     g_source_remove(native->hover_timer);
@@ -198,6 +202,9 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
   // The state is the one before the event: the pressed button is added,
   // the released one taken away.
   const WPARAM keys = MouseKeys(event->state) & ~(MK_LBUTTON | MK_RBUTTON);
+  if (event->type != GDK_BUTTON_RELEASE) {
+    if (GtkUiBackend* backend = GtkUiBackend::Current()) backend->HideToolTip(0);
+  }
   if (event->type == GDK_BUTTON_PRESS && event->button == 1) {
     const LRESULT hit = SendMessage(hwnd, WM_NCHITTEST, 0,
                                     MAKELPARAM(static_cast<int>(event->x_root), static_cast<int>(event->y_root)));
@@ -319,6 +326,7 @@ GtkUiBackend::~GtkUiBackend() {
     gtk_widget_destroy(native->window);
   }
   for (auto& [shape, cursor] : cursors_) g_object_unref(cursor);
+  if (tip_window_ != nullptr) gtk_widget_destroy(tip_window_);
   if (g_current == this) g_current = nullptr;
 }
 
@@ -395,6 +403,7 @@ void GtkUiBackend::DestroyNativeWindow(HWND hWnd) {
   auto it = windows_.find(hWnd);
   if (it == windows_.end()) return;
   Native* native = it->second.get();
+  HideToolTip(hWnd);
   if (native->hover_timer) g_source_remove(native->hover_timer);
   if (native->text_field_gone) native->text_field_gone();
   gtk_widget_destroy(native->window);
@@ -405,6 +414,8 @@ void GtkUiBackend::ShowNativeWindow(HWND hWnd, bool show, bool activate) {
   CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
+  // A window that goes takes its tip along; one that comes may cover any.
+  HideToolTip(show ? 0 : hWnd);
   if (!show) {
     gtk_widget_hide(native->window);
     return;
@@ -484,9 +495,9 @@ void GtkUiBackend::SetNativeTopMost(HWND hWnd, bool top_most) {
   if (Native* native = Find(hWnd)) gtk_window_set_keep_above(GTK_WINDOW(native->window), top_most);
 }
 
-void GtkUiBackend::SetNativeEnabled(HWND, bool) {
+void GtkUiBackend::SetNativeEnabled(HWND hWnd, bool enabled) {
   CheckGuiThread(__func__);
-  
+  if (!enabled) HideToolTip(hWnd);
 }
 
 void GtkUiBackend::SetNativeIcon(HWND hWnd, int icon_id) {
@@ -540,9 +551,51 @@ void GtkUiBackend::SetNativeCursor(HWND hWnd, CursorShape shape) {
 void GtkUiBackend::ShowToolTip(HWND hWnd, const std::wstring& text) {
   CheckGuiThread(__func__);
   Native* native = Find(hWnd);
-  if (!native) return;
-  if (text.empty()) gtk_widget_set_tooltip_text(native->area, nullptr);
-  else gtk_widget_set_tooltip_text(native->area, brx::util::WideToUtf8(text).c_str());
+  if (!native || text.empty()) {
+    HideToolTip(hWnd);
+    return;
+  }
+  if (tip_window_ == nullptr) {
+    tip_window_ = gtk_window_new(GTK_WINDOW_POPUP);
+    gtk_window_set_type_hint(GTK_WINDOW(tip_window_), GDK_WINDOW_TYPE_HINT_TOOLTIP);
+    gtk_widget_set_name(tip_window_, "ombrix-tool-tip");
+    GtkWidget* frame = gtk_frame_new(nullptr);
+    tip_label_ = gtk_label_new("");
+    gtk_widget_set_margin_start(tip_label_, 6);
+    gtk_widget_set_margin_end(tip_label_, 6);
+    gtk_widget_set_margin_top(tip_label_, 3);
+    gtk_widget_set_margin_bottom(tip_label_, 3);
+    gtk_container_add(GTK_CONTAINER(frame), tip_label_);
+    gtk_container_add(GTK_CONTAINER(tip_window_), frame);
+    gtk_widget_show_all(frame);
+  }
+  gtk_label_set_text(GTK_LABEL(tip_label_), brx::util::WideToUtf8(text).c_str());
+  gtk_window_resize(GTK_WINDOW(tip_window_), 1, 1);  // as small as the text
+  gtk_window_set_transient_for(GTK_WINDOW(tip_window_), GTK_WINDOW(native->window));
+  // Below the pointer, kept on the screen.
+  const POINT cursor = CursorPos();
+  const RECT area = WorkArea();
+  gint w = 0, h = 0;
+  gtk_widget_get_preferred_width(tip_window_, nullptr, &w);
+  gtk_widget_get_preferred_height(tip_window_, nullptr, &h);
+  const int x = std::max(static_cast<int>(area.left), std::min(static_cast<int>(cursor.x) + 4, static_cast<int>(area.right) - w));
+  int y = cursor.y + 22;
+  if (y + h > area.bottom) y = cursor.y - 6 - h;
+  gtk_window_move(GTK_WINDOW(tip_window_), x, std::max(static_cast<int>(area.top), y));
+  gtk_widget_show(tip_window_);
+  tip_owner_ = hWnd;
+}
+
+void GtkUiBackend::HideToolTip(HWND owner) {
+  if (tip_window_ == nullptr || tip_owner_ == 0 || (owner != 0 && owner != tip_owner_)) return;
+  gtk_widget_hide(tip_window_);
+  tip_owner_ = 0;
+}
+
+bool GtkUiBackend::ToolTipShown(std::wstring* text) const {
+  if (tip_window_ == nullptr || tip_owner_ == 0 || !gtk_widget_get_visible(tip_window_)) return false;
+  if (text != nullptr) *text = brx::util::Utf8ToWide(gtk_label_get_text(GTK_LABEL(tip_label_)));
+  return true;
 }
 
 SIZE GtkUiBackend::ScreenSize() const {
@@ -745,6 +798,11 @@ bool IsMapped(HWND hwnd) {
   GtkUiBackend* b = GtkUiBackend::Current();
   auto* n = b ? b->Find(hwnd) : nullptr;
   return n && n->mapped && gtk_widget_get_mapped(n->window);
+}
+
+bool ToolTipShown(std::wstring* text) {
+  GtkUiBackend* b = GtkUiBackend::Current();
+  return b != nullptr && b->ToolTipShown(text);
 }
 
 bool NativeOrigin(HWND hwnd, POINT* at) {

@@ -80,6 +80,9 @@ class GtkUiBackend : public UiBackend {
   void* GetNativeContainer(HWND hWnd) override;
 
   Native* Find(HWND hWnd);
+  // Takes the tip away when `owner` shows it (0: whichever window does).
+  void HideToolTip(HWND owner);
+  bool ToolTipShown(std::wstring* text) const;
   // The time of the click that asked for the next menu (the notification
   // icon's menu request comes to the program as a posted message).
   void NoteMenuRequestTime(guint32 time) { menu_request_time_ = time; }
@@ -89,6 +92,12 @@ class GtkUiBackend : public UiBackend {
   std::unique_ptr<brx::platform::Shell> shell_;
   std::map<int, GdkCursor*> cursors_;
   guint32 last_press_time_ = 0;
+  // The one tip on the screen: our own small popup, so that it goes
+  // exactly when its window says (GTK's own tips outlive the crossing of
+  // a web view and stay over windows that open above them).
+  GtkWidget* tip_window_ = nullptr;
+  GtkWidget* tip_label_ = nullptr;
+  HWND tip_owner_ = 0;
   guint32 menu_request_time_ = GDK_CURRENT_TIME;
 };
 
