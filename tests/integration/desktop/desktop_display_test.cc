@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/integration/desktop/desktop_user.h"
 #include "tests/support/installed_host.h"
 #include "tests/support/test_support.h"
 #include "tests/support/web_standin.h"
@@ -21,52 +22,22 @@
 namespace {
 
 namespace fs = std::filesystem;
+using ombrix::test::CloseByWindowManager;
+using ombrix::test::ControlCentre;
+using ombrix::test::Geometry;
+using ombrix::test::GeometryOf;
+using ombrix::test::Have;
 using ombrix::test::HostProcess;
 using ombrix::test::InstalledHost;
+using ombrix::test::Lines;
+using ombrix::test::Shell;
+using ombrix::test::Spot;
 using ombrix::test::ScopedEnv;
 using ombrix::test::WaitUntil;
 using ombrix::test::WebStandin;
 
 constexpr auto kStartUp = std::chrono::seconds(30);
 constexpr auto kSignIn = std::chrono::seconds(20);
-
-// Runs a shell command (bounded by `timeout`); its standard output.
-std::string Shell(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(("timeout 20 " + command + " 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[512];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
-bool Have(const std::string& program) { return !Shell("sh -c 'command -v " + program + "'").empty(); }
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty()) lines.push_back(line);
-  return lines;
-}
-
-struct Geometry {
-  int x = 0, y = 0, width = 0, height = 0;
-};
-
-Geometry GeometryOf(const std::string& window) {
-  Geometry g;
-  for (const std::string& line : Lines(Shell("xdotool getwindowgeometry --shell " + window))) {
-    auto value = [&](const char* key) { return std::atoi(line.c_str() + std::string(key).size()); };
-    if (line.rfind("X=", 0) == 0) g.x = value("X=");
-    if (line.rfind("Y=", 0) == 0) g.y = value("Y=");
-    if (line.rfind("WIDTH=", 0) == 0) g.width = value("WIDTH=");
-    if (line.rfind("HEIGHT=", 0) == 0) g.height = value("HEIGHT=");
-  }
-  return g;
-}
 
 class DesktopDisplayTest : public ::testing::Test {
  protected:
@@ -107,6 +78,67 @@ class DesktopDisplayTest : public ::testing::Test {
         std::chrono::seconds(20));
   }
 
+  // A notification area for the tray icon, as a desktop has; its panel.
+  std::unique_ptr<HostProcess> StartTray() {
+    auto tray = std::make_unique<HostProcess>(
+        "/usr/bin/trayer",
+        std::vector<std::string>{"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
+                                 "--transparent", "false", "--SetDockType", "true"},
+        installed_.Scratch("trayer.stderr"));
+    EXPECT_TRUE(tray->started());
+    EXPECT_TRUE(WaitUntil([&] {
+      auto found = Lines(Shell("xdotool search --onlyvisible --pid " + std::to_string(tray->pid()) + " --class trayer"));
+      if (!found.empty()) panel_ = found.front();
+      return !panel_.empty();
+    }));
+    return tray;
+  }
+  // Clicks (`count` times) with `button` on the tray icon.
+  void ClickTrayIcon(int button, int count = 1) {
+    Geometry icon = GeometryOf(panel_);
+    Shell("xdotool mousemove " + std::to_string(icon.x + icon.width / 2) + " " +
+          std::to_string(icon.y + icon.height / 2) + " click --repeat " + std::to_string(count) + " --delay 80 " +
+          std::to_string(button));
+  }
+
+  // The one visible window of a class, once there is one.
+  std::string WaitForWindow(const std::string& class_name, std::chrono::seconds deadline = std::chrono::seconds(20)) {
+    std::string found;
+    WaitUntil(
+        [&] {
+          auto windows = Windows(class_name);
+          if (!windows.empty()) found = windows.front();
+          return !found.empty();
+        },
+        deadline);
+    return found;
+  }
+  // Clicks the control `name` of the layout `file` in `window`.
+  void ClickControl(const std::string& window, const std::wstring& file, const wchar_t* name) {
+    const Spot spot = ControlCentre(file, name);
+    ASSERT_GE(spot.x, 0) << "no such control in the skin";
+    const Geometry g = GeometryOf(window);
+    Shell("xdotool mousemove " + std::to_string(g.x + spot.x) + " " + std::to_string(g.y + spot.y) + " click 1");
+  }
+  // Asks the window manager to close `window` (of `class_name`) and waits
+  // until the client has answered; what the window then is: "still shown"
+  // or "hidden" (the client's own log says it after handling the close).
+  std::string CloseThroughWindowManager(const std::string& window, const std::string& class_name) {
+    const std::string said = "UI: " + class_name + " took the window manager's close: ";
+    auto count = [&] {
+      const std::string log = installed_.Log();
+      size_t n = 0;
+      for (size_t at = log.find(said); at != std::string::npos; at = log.find(said, at + 1)) ++n;
+      return n;
+    };
+    const size_t before = count();
+    EXPECT_TRUE(CloseByWindowManager(window));
+    if (!WaitUntil([&] { return count() > before; }, std::chrono::seconds(20))) return "not answered";
+    const std::string log = installed_.Log();
+    const size_t at = log.rfind(said) + said.size();
+    return log.substr(at, log.find('\n', at) - at);
+  }
+
   // The demo user with a first diary entry, so the main page has one to show.
   WebStandin standin_{WebStandin::Options{true, {"--demo-blog"}}};
   InstalledHost installed_;
@@ -115,22 +147,13 @@ class DesktopDisplayTest : public ::testing::Test {
   ScopedEnv home_{"HOME", installed_.Scratch("state/home")};
   ScopedEnv lang_{"LANG", "en_US.UTF-8"};
   std::string out_;
+  std::string panel_;
   std::unique_ptr<HostProcess> host_;
 };
 
 TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQuits) {
-  // A notification area for the tray icon, as a desktop has.
-  HostProcess tray("/usr/bin/trayer",
-                   {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
-                    "--transparent", "false", "--SetDockType", "true"},
-                   installed_.Scratch("trayer.stderr"));
-  ASSERT_TRUE(tray.started());
-  std::string panel;
-  ASSERT_TRUE(WaitUntil([&] {
-    auto found = Lines(Shell("xdotool search --onlyvisible --pid " + std::to_string(tray.pid()) + " --class trayer"));
-    if (!found.empty()) panel = found.front();
-    return !panel.empty();
-  }));
+  std::unique_ptr<HostProcess> tray = StartTray();
+  ASSERT_FALSE(panel_.empty());
 
   host_ = installed_.Run();
   ASSERT_TRUE(host_->started());
@@ -186,9 +209,7 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
   ASSERT_TRUE(ShootSettled(frame, "main-window.png"));
 
   // A right click on the tray icon opens the menu; its last entry quits.
-  Geometry icon = GeometryOf(panel);
-  Shell("xdotool mousemove " + std::to_string(icon.x + icon.width / 2) + " " + std::to_string(icon.y + icon.height / 2));
-  Shell("xdotool click 3");
+  ClickTrayIcon(3);
   std::string menu;
   ASSERT_TRUE(WaitUntil([&] {
     for (const std::string& w : Windows("OBHost.exe"))
@@ -203,8 +224,173 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
   EXPECT_TRUE(installed_.LogHas("[OBHost.exe]2.3.109.05 exit"));
   for (const char* name : {"login-window.png", "main-window.png", "tray-menu.png"})
     EXPECT_GT(fs::file_size(out_ + "/" + name), 1000u) << name;
-  tray.Signal(SIGTERM);
-  tray.WaitForExit(std::chrono::seconds(10));
+  tray->Signal(SIGTERM);
+  tray->WaitForExit(std::chrono::seconds(10));
+}
+
+// The window manager's close on every kind of window the user can reach:
+// the client runs on, and each window does what it should with it (the
+// login and main windows and the windows that are only looked at hide,
+// the settings and the profile close as Cancel, the boxes that wait for
+// an answer stay, the feedback keeps its draft). The login window, shown
+// again from the tray or after a sign-out, has the keyboard in the right
+// field. Only the tray's Quit ends the client.
+TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEndsTheClient) {
+  std::unique_ptr<HostProcess> tray = StartTray();
+  ASSERT_FALSE(panel_.empty());
+  host_ = installed_.Run();
+  ASSERT_TRUE(host_->started());
+  std::string login = WaitForWindow("OBLoginWnd", kStartUp);
+  ASSERT_FALSE(login.empty()) << host_->Stderr();
+  auto alive = [&] { return !host_->HasExited(); };
+
+  // The login window hides; the tray's menu brings it back ("显示翎岚",
+  // the first entry that can be chosen while signed out), the account box
+  // taking the keys.
+  EXPECT_EQ(CloseThroughWindowManager(login, "OBLoginWnd"), "hidden");
+  EXPECT_TRUE(WaitUntil([&] { return !Shows("OBLoginWnd"); }));
+  ASSERT_TRUE(alive());
+  ClickTrayIcon(3);
+  ASSERT_TRUE(WaitUntil([&] {
+    for (const std::string& w : Windows("OBHost.exe"))
+      if (GeometryOf(w).height > 3 * 20) return true;
+    return false;
+  })) << "no tray menu";
+  Shell("xdotool key Down Return");
+  login = WaitForWindow("OBLoginWnd");
+  ASSERT_FALSE(login.empty()) << "the tray's menu shows the login window";
+  ASSERT_TRUE(WaitUntil([&] { return Lines(Shell("xdotool getwindowfocus")) == std::vector<std::string>{login}; }));
+  Shell(std::string("xdotool type --delay 30 ") + WebStandin::kDemoAccount);
+  Shell("xdotool key Tab");
+  Shell(std::string("xdotool type --delay 30 ") + WebStandin::kDemoPassword);
+  Shell("xdotool key Return");
+  ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 1, kSignIn)) << "the typed keys went nowhere";
+  EXPECT_EQ(standin_.RequestsFor("UserLogin").at(0).Param("Account"), WebStandin::kDemoAccount);
+  std::string frame = WaitForWindow("OBFrameWndCore", kSignIn);
+  ASSERT_FALSE(frame.empty());
+  ASSERT_TRUE(ShootSettled(frame, "wm-main-window.png"));
+
+  // The main window hides and comes back from the tray.
+  EXPECT_EQ(CloseThroughWindowManager(frame, "OBFrameWndCore"), "hidden");
+  ASSERT_TRUE(alive());
+  ClickTrayIcon(1, 2);
+  frame = WaitForWindow("OBFrameWndCore");
+  ASSERT_FALSE(frame.empty());
+
+  // Settings close as Cancel and leave the main window usable: they open
+  // again from it.
+  ClickControl(frame, L"obskin.xml", L"confbtn");
+  std::string settings = WaitForWindow("OBSysConfigure");
+  ASSERT_FALSE(settings.empty());
+  ASSERT_TRUE(ShootSettled(settings, "wm-settings.png"));
+  EXPECT_EQ(CloseThroughWindowManager(settings, "OBSysConfigure"), "hidden");
+  ClickControl(frame, L"obskin.xml", L"confbtn");
+  settings = WaitForWindow("OBSysConfigure");
+  EXPECT_FALSE(settings.empty()) << "the main window was left disabled";
+  if (!settings.empty()) {
+    EXPECT_EQ(CloseThroughWindowManager(settings, "OBSysConfigure"), "hidden");
+  }
+
+  // The menu goes; the about box and the exit question wait for an answer.
+  ClickControl(frame, L"obskin.xml", L"menubtn");
+  std::string menu = WaitForWindow("OBContextMenu");
+  ASSERT_FALSE(menu.empty());
+  EXPECT_EQ(CloseThroughWindowManager(menu, "OBContextMenu"), "hidden");
+  ClickControl(frame, L"obskin.xml", L"menubtn");
+  menu = WaitForWindow("OBContextMenu");
+  ASSERT_FALSE(menu.empty());
+  ClickControl(menu, L"context_menu.xml", L"aboutBtn");
+  std::string about = WaitForWindow("OBAboutDialog");
+  ASSERT_FALSE(about.empty());
+  EXPECT_EQ(CloseThroughWindowManager(about, "OBAboutDialog"), "still shown");
+  ASSERT_TRUE(ShootSettled(about, "wm-about.png"));
+  ClickControl(about, L"about_dialog.xml", L"confirmbtn");
+  EXPECT_TRUE(WaitUntil([&] { return !Shows("OBAboutDialog"); }));
+  ClickControl(frame, L"obskin.xml", L"menubtn");
+  menu = WaitForWindow("OBContextMenu");
+  ASSERT_FALSE(menu.empty());
+  ClickControl(menu, L"context_menu.xml", L"exitBtn");
+  std::string question = WaitForWindow("OBYesNoDialog");
+  ASSERT_FALSE(question.empty());
+  EXPECT_EQ(CloseThroughWindowManager(question, "OBYesNoDialog"), "still shown");
+  EXPECT_TRUE(alive()) << "closing the exit question is no yes";
+  ClickControl(question, L"yesno_dialog.xml", L"denybtn");
+  EXPECT_TRUE(WaitUntil([&] { return !Shows("OBYesNoDialog"); }));
+
+  // The feedback form stays with its draft, which is then sent whole.
+  ClickControl(frame, L"obskin.xml", L"feedbackbtn");
+  std::string feedback = WaitForWindow("OBFeedDialog");
+  ASSERT_FALSE(feedback.empty());
+  ClickControl(feedback, L"feed_dialog.xml", L"feedlist");
+  const std::string draft = "half written feedback 123";
+  Shell("xdotool type --delay 20 '" + draft + "'");
+  EXPECT_EQ(CloseThroughWindowManager(feedback, "OBFeedDialog"), "still shown");
+  ASSERT_TRUE(ShootSettled(feedback, "wm-feedback.png"));
+  ClickControl(feedback, L"feed_dialog.xml", L"confirmbtn");
+  ASSERT_TRUE(standin_.WaitForRequests("RecommendedAdd", 1, kSignIn)) << "the form was gone";
+  EXPECT_EQ(standin_.RequestsFor("RecommendedAdd").at(0).Param("Content"), draft);
+
+  // The warning over an untouched topic waits for its button.
+  ClickControl(frame, L"obskin.xml", L"topicbtn");
+  ClickControl(frame, L"obskin.xml", L"commitbtn");
+  std::string warning = WaitForWindow("OBWarningDialog");
+  ASSERT_FALSE(warning.empty());
+  EXPECT_EQ(CloseThroughWindowManager(warning, "OBWarningDialog"), "still shown");
+  ASSERT_TRUE(ShootSettled(warning, "wm-warning.png"));
+  ClickControl(warning, L"warning_dialog.xml", L"confirmbtn");
+  EXPECT_TRUE(WaitUntil([&] { return !Shows("OBWarningDialog"); }));
+
+  // The profile closes as Cancel; the picker and the album hide.
+  ClickControl(frame, L"obskin.xml", L"userbtn");
+  std::string profile = WaitForWindow("OBSysConfigure");
+  ASSERT_FALSE(profile.empty());
+  ASSERT_TRUE(ShootSettled(profile, "wm-profile.png"));
+  EXPECT_EQ(CloseThroughWindowManager(profile, "OBSysConfigure"), "hidden");
+  ClickControl(frame, L"obskin.xml", L"insertpicbtn");
+  std::string picker = WaitForWindow("COBPicWnd");
+  ASSERT_FALSE(picker.empty());
+  ASSERT_TRUE(ShootSettled(picker, "wm-picker.png"));
+  EXPECT_EQ(CloseThroughWindowManager(picker, "COBPicWnd"), "hidden");
+  ClickControl(frame, L"obskin.xml", L"picbtn");
+  std::string album = WaitForWindow("COBAlbumWnd");
+  ASSERT_FALSE(album.empty()) << "the picker's close gave the album's opener back";
+  EXPECT_EQ(CloseThroughWindowManager(album, "COBAlbumWnd"), "hidden");
+  ASSERT_TRUE(alive());
+
+  // After a sign-out the login window takes the keys in the password box
+  // (the account is remembered).
+  ClickControl(frame, L"obskin.xml", L"menubtn");
+  menu = WaitForWindow("OBContextMenu");
+  ASSERT_FALSE(menu.empty());
+  ClickControl(menu, L"context_menu.xml", L"changeUserBtn");
+  question = WaitForWindow("OBYesNoDialog");
+  ASSERT_FALSE(question.empty());
+  ClickControl(question, L"yesno_dialog.xml", L"confirmbtn");
+  login = WaitForWindow("OBLoginWnd");
+  ASSERT_FALSE(login.empty());
+  ASSERT_TRUE(WaitUntil([&] { return Lines(Shell("xdotool getwindowfocus")) == std::vector<std::string>{login}; }));
+  ASSERT_TRUE(ShootSettled(login, "wm-login-again.png"));
+  Shell(std::string("xdotool type --delay 30 ") + WebStandin::kDemoPassword);
+  Shell("xdotool key Return");
+  ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 2, kSignIn)) << "the keys went nowhere after the sign-out";
+  EXPECT_EQ(standin_.RequestsFor("UserLogin").at(1).Param("Password"), WebStandin::kDemoPassword);
+  ASSERT_FALSE(WaitForWindow("OBFrameWndCore", kSignIn).empty());
+
+  // Only Quit ends it.
+  EXPECT_TRUE(alive());
+  ClickTrayIcon(3);
+  std::string tray_menu;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (const std::string& w : Windows("OBHost.exe"))
+      if (GeometryOf(w).height > 3 * 20) tray_menu = w;
+    return !tray_menu.empty();
+  })) << "no tray menu";
+  Geometry m = GeometryOf(tray_menu);
+  Shell("xdotool mousemove " + std::to_string(m.x + m.width / 2) + " " + std::to_string(m.y + m.height - 14) +
+        " click 1");
+  EXPECT_EQ(host_->WaitForExit(std::chrono::seconds(30)), 0) << host_->Stderr();
+  tray->Signal(SIGTERM);
+  tray->WaitForExit(std::chrono::seconds(10));
 }
 
 TEST_F(DesktopDisplayTest, ASecondStartSaysSoInABoxThatWaitsForTheUser) {
