@@ -22,7 +22,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using ombrix::test::Box;
 using ombrix::test::CloseByWindowManager;
+using ombrix::test::ControlBox;
 using ombrix::test::ControlCentre;
 using ombrix::test::Geometry;
 using ombrix::test::GeometryOf;
@@ -340,11 +342,42 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
   ClickControl(warning, L"warning_dialog.xml", L"confirmbtn");
   EXPECT_TRUE(WaitUntil([&] { return !Shows("OBWarningDialog"); }));
 
-  // The profile closes as Cancel; the picker and the album hide.
+  // The profile's province list opens right under its field on a click;
+  // a second click picks a province, whose first city follows.
   ClickControl(frame, L"obskin.xml", L"userbtn");
   std::string profile = WaitForWindow("OBSysConfigure");
   ASSERT_FALSE(profile.empty());
   ASSERT_TRUE(ShootSettled(profile, "wm-profile.png"));
+  const Geometry at = GeometryOf(profile);
+  const Box field = ControlBox(L"OBUserInfoDialog.xml", L"province_combo");
+  ClickControl(profile, L"OBUserInfoDialog.xml", L"province_combo");
+  Geometry list;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (const std::string& w : Lines(Shell("xdotool search --onlyvisible --pid " + std::to_string(host_->pid()) +
+                                            " --name ''"))) {
+      const Geometry g = GeometryOf(w);
+      if (g.y == at.y + field.bottom && g.x == at.x + field.left) list = g;
+    }
+    return list.height > 0;
+  })) << "no list right under the field";
+  EXPECT_EQ(list.width, field.right - field.left);
+  const std::string screen = Shell("xdotool getdisplaygeometry");  // "width height"
+  EXPECT_LE(list.y + list.height, std::atoi(screen.substr(screen.find(' ') + 1).c_str()));
+  Shell("import -window root -crop " + std::to_string(list.width + 40) + "x" + std::to_string(list.height + 60) + "+" +
+        std::to_string(list.x - 20) + "+" + std::to_string(list.y - 40) + " '" + out_ + "/wm-profile-provinces.png'");
+  const int row = (list.height - 2) / 12;  // twelve rows in view
+  Shell("xdotool mousemove " + std::to_string(list.x + list.width / 2) + " " +
+        std::to_string(list.y + 1 + row * 2 + row / 2) + " click 1");
+  ClickControl(profile, L"OBUserInfoDialog.xml", L"ok_button");
+  ASSERT_TRUE(standin_.WaitForRequests("UpdateUserInfo", 1, kSignIn)) << "the pick did not change the profile";
+  EXPECT_EQ(standin_.RequestsFor("UpdateUserInfo").at(0).Param("Province"), "上海");
+  EXPECT_EQ(standin_.RequestsFor("UpdateUserInfo").at(0).Param("City"), "黄浦");
+  EXPECT_TRUE(WaitUntil([&] { return !Shows("OBSysConfigure"); })) << "OK closes it once saved";
+
+  // The profile closes as Cancel; the picker and the album hide.
+  ClickControl(frame, L"obskin.xml", L"userbtn");
+  profile = WaitForWindow("OBSysConfigure");
+  ASSERT_FALSE(profile.empty());
   EXPECT_EQ(CloseThroughWindowManager(profile, "OBSysConfigure"), "hidden");
   ClickControl(frame, L"obskin.xml", L"insertpicbtn");
   std::string picker = WaitForWindow("COBPicWnd");

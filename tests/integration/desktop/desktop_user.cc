@@ -45,18 +45,24 @@ Geometry GeometryOf(const std::string& window) {
   return g;
 }
 
-Spot ControlCentre(const std::wstring& file, const wchar_t* name) {
+Box ControlBox(const std::wstring& file, const wchar_t* name) {
   // Laid out in memory only: the process's own windows are headless.
   UseHeadlessBackend();
   ControlContext context;
   context.skin_folder = DefaultSkin();
   TestWindow window(context.skin_folder + L"/" + file, false, &context);
-  if (window.CreateDefault() == 0) return Spot{};
+  if (window.CreateDefault() == 0) return Box{};
   window.paint_manager().FindControl(uilib::POINT{0, 0});  // laid out as painting does
   uilib::CControlUI* control = window.paint_manager().FindControlQuiet(name);
-  if (control == nullptr) return Spot{};
+  if (control == nullptr) return Box{};
   const uilib::RECT rc = control->GetPos();
-  return Spot{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  return Box{rc.left, rc.top, rc.right, rc.bottom};
+}
+
+Spot ControlCentre(const std::wstring& file, const wchar_t* name) {
+  const Box box = ControlBox(file, name);
+  if (box.left < 0) return Spot{};
+  return Spot{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
 }
 
 }  // namespace ombrix::test

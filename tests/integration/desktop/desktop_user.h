@@ -30,5 +30,10 @@ struct Spot {
   int x = -1, y = -1;
 };
 Spot ControlCentre(const std::wstring& file, const wchar_t* name);
+// The control's rectangle in its window; all -1 when there is none.
+struct Box {
+  int left = -1, top = -1, right = -1, bottom = -1;
+};
+Box ControlBox(const std::wstring& file, const wchar_t* name);
 
 }  // namespace ombrix::test

@@ -350,6 +350,8 @@ TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
         std::lock_guard<std::mutex> lock(seen->mutex);
         steps->list = seen->rect;
       }
+      // How it looks, open over its window.
+      Shell("import -window root -crop 400x420+80+60 '" + OutputDir() + "/display_combo_open.png'");
       // The third of twelve rows in view.
       const RECT& l = steps->list;
       const int row = (l.bottom - l.top - 2) / 12;
@@ -473,6 +475,8 @@ TEST_F(DisplayTest, ATipGoesWhenItsControlIsLeftCoveredOrClicked) {
 
   rest_on(centre(L"a"));
   EXPECT_TRUE(tip_is(L"提示甲"));
+  Settle([] { return true; });  // drawn
+  Shell("import -window root -crop 440x240+290+190 '" + OutputDir() + "/display_tip.png'");
   Shell("xdotool mousemove 5 5");
   EXPECT_TRUE(tip_is(L"")) << "left";
   rest_on(centre(L"a"));
