@@ -200,6 +200,16 @@ class FrameLinksTest : public ::testing::Test {
     HeadlessBackend::Current()->AdvanceClock(ms);
     driver::Pump();
   }
+  // A custom store holding one byte more than its 1 MB quota, the warning on.
+  void MakeStoreOverQuota() {
+    SystemConfig& sys = store->system();
+    std::filesystem::create_directories(dir.Sub("store/OBSnapshot"));
+    WriteFile(dir.Sub("store/OBSnapshot/a.jpg"), std::string(1048576 + 1, 'a'));
+    sys.SetStoreType(L"custom");
+    sys.SetStorePath(brx::util::Utf8ToWide(dir.Sub("store")));
+    sys.SetQuotaSize(1);
+    sys.SetConfigValue(config_keys::kQuotaEnable, L"1");
+  }
 
   TempDir dir;
   ScopedEnv registry{"OMBRIX_REGISTRY_DIR", dir.Sub("registry")};
@@ -674,13 +684,7 @@ TEST_F(FrameLinksTest, TheWindowManagersCloseIsEachWindowsOwnAndEndsNothing) {
   EXPECT_TRUE(C(L"insertpicbtn")->IsEnabled());
 
   // The storage note goes as its close button does; the settings stay.
-  SystemConfig& sys = store->system();
-  std::filesystem::create_directories(dir.Sub("store/OBSnapshot"));
-  WriteFile(dir.Sub("store/OBSnapshot/a.jpg"), std::string(1048576 + 1, 'a'));
-  sys.SetStoreType(L"custom");
-  sys.SetStorePath(brx::util::Utf8ToWide(dir.Sub("store")));
-  sys.SetQuotaSize(1);
-  sys.SetConfigValue(config_keys::kQuotaEnable, L"1");
+  MakeStoreOverQuota();
   ASSERT_TRUE(windows.RunQuotaCheck());
   ASSERT_TRUE(shown(windows.quota()->GetHWND()));
   driver::CloseFromWindowManager(windows.quota()->GetHWND());

@@ -122,6 +122,22 @@ class DesktopDisplayTest : public ::testing::Test {
     const Geometry g = GeometryOf(window);
     Shell("xdotool mousemove " + std::to_string(g.x + spot.x) + " " + std::to_string(g.y + spot.y) + " click 1");
   }
+  // Clicks a control of `window` and waits for a window of `class_name`.
+  std::string OpenBy(const std::string& window, const std::wstring& file, const wchar_t* control,
+                     const std::string& class_name) {
+    ClickControl(window, file, control);
+    return WaitForWindow(class_name);
+  }
+  // A box that waits for an answer: the window manager's close leaves it
+  // shown, its button ends it.
+  void ExpectStaysUntilAnswered(const std::string& box, const std::string& class_name, const std::wstring& file,
+                                const wchar_t* button, const std::string& png) {
+    ASSERT_FALSE(box.empty()) << class_name << " did not open";
+    EXPECT_EQ(CloseThroughWindowManager(box, class_name), "still shown") << class_name;
+    EXPECT_TRUE(ShootSettled(box, png));
+    ClickControl(box, file, button);
+    EXPECT_TRUE(WaitUntil([&] { return !Shows(class_name); })) << class_name << " stayed after its answer";
+  }
   // Asks the window manager to close `window` (of `class_name`) and waits
   // until the client has answered; what the window then is: "still shown"
   // or "hidden" (the client's own log says it after handling the close).
@@ -281,47 +297,36 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
 
   // Settings close as Cancel and leave the main window usable: they open
   // again from it.
-  ClickControl(frame, L"obskin.xml", L"confbtn");
-  std::string settings = WaitForWindow("OBSysConfigure");
+  std::string settings = OpenBy(frame, L"obskin.xml", L"confbtn", "OBSysConfigure");
   ASSERT_FALSE(settings.empty());
   ASSERT_TRUE(ShootSettled(settings, "wm-settings.png"));
   EXPECT_EQ(CloseThroughWindowManager(settings, "OBSysConfigure"), "hidden");
-  ClickControl(frame, L"obskin.xml", L"confbtn");
-  settings = WaitForWindow("OBSysConfigure");
+  settings = OpenBy(frame, L"obskin.xml", L"confbtn", "OBSysConfigure");
   EXPECT_FALSE(settings.empty()) << "the main window was left disabled";
   if (!settings.empty()) {
     EXPECT_EQ(CloseThroughWindowManager(settings, "OBSysConfigure"), "hidden");
   }
 
-  // The menu goes; the about box and the exit question wait for an answer.
-  ClickControl(frame, L"obskin.xml", L"menubtn");
-  std::string menu = WaitForWindow("OBContextMenu");
+  // The menu goes; the about box, the exit question and the warning over
+  // an untouched topic wait for an answer.
+  std::string menu = OpenBy(frame, L"obskin.xml", L"menubtn", "OBContextMenu");
   ASSERT_FALSE(menu.empty());
   EXPECT_EQ(CloseThroughWindowManager(menu, "OBContextMenu"), "hidden");
-  ClickControl(frame, L"obskin.xml", L"menubtn");
-  menu = WaitForWindow("OBContextMenu");
+  menu = OpenBy(frame, L"obskin.xml", L"menubtn", "OBContextMenu");
   ASSERT_FALSE(menu.empty());
-  ClickControl(menu, L"context_menu.xml", L"aboutBtn");
-  std::string about = WaitForWindow("OBAboutDialog");
-  ASSERT_FALSE(about.empty());
-  EXPECT_EQ(CloseThroughWindowManager(about, "OBAboutDialog"), "still shown");
-  ASSERT_TRUE(ShootSettled(about, "wm-about.png"));
-  ClickControl(about, L"about_dialog.xml", L"confirmbtn");
-  EXPECT_TRUE(WaitUntil([&] { return !Shows("OBAboutDialog"); }));
-  ClickControl(frame, L"obskin.xml", L"menubtn");
-  menu = WaitForWindow("OBContextMenu");
+  ExpectStaysUntilAnswered(OpenBy(menu, L"context_menu.xml", L"aboutBtn", "OBAboutDialog"), "OBAboutDialog",
+                           L"about_dialog.xml", L"confirmbtn", "wm-about.png");
+  menu = OpenBy(frame, L"obskin.xml", L"menubtn", "OBContextMenu");
   ASSERT_FALSE(menu.empty());
-  ClickControl(menu, L"context_menu.xml", L"exitBtn");
-  std::string question = WaitForWindow("OBYesNoDialog");
-  ASSERT_FALSE(question.empty());
-  EXPECT_EQ(CloseThroughWindowManager(question, "OBYesNoDialog"), "still shown");
+  ExpectStaysUntilAnswered(OpenBy(menu, L"context_menu.xml", L"exitBtn", "OBYesNoDialog"), "OBYesNoDialog",
+                           L"yesno_dialog.xml", L"denybtn", "wm-exit-question.png");
   EXPECT_TRUE(alive()) << "closing the exit question is no yes";
-  ClickControl(question, L"yesno_dialog.xml", L"denybtn");
-  EXPECT_TRUE(WaitUntil([&] { return !Shows("OBYesNoDialog"); }));
+  ClickControl(frame, L"obskin.xml", L"topicbtn");
+  ExpectStaysUntilAnswered(OpenBy(frame, L"obskin.xml", L"commitbtn", "OBWarningDialog"), "OBWarningDialog",
+                           L"warning_dialog.xml", L"confirmbtn", "wm-warning.png");
 
   // The feedback form stays with its draft, which is then sent whole.
-  ClickControl(frame, L"obskin.xml", L"feedbackbtn");
-  std::string feedback = WaitForWindow("OBFeedDialog");
+  std::string feedback = OpenBy(frame, L"obskin.xml", L"feedbackbtn", "OBFeedDialog");
   ASSERT_FALSE(feedback.empty());
   ClickControl(feedback, L"feed_dialog.xml", L"feedlist");
   const std::string draft = "half written feedback 123";
@@ -332,20 +337,9 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
   ASSERT_TRUE(standin_.WaitForRequests("RecommendedAdd", 1, kSignIn)) << "the form was gone";
   EXPECT_EQ(standin_.RequestsFor("RecommendedAdd").at(0).Param("Content"), draft);
 
-  // The warning over an untouched topic waits for its button.
-  ClickControl(frame, L"obskin.xml", L"topicbtn");
-  ClickControl(frame, L"obskin.xml", L"commitbtn");
-  std::string warning = WaitForWindow("OBWarningDialog");
-  ASSERT_FALSE(warning.empty());
-  EXPECT_EQ(CloseThroughWindowManager(warning, "OBWarningDialog"), "still shown");
-  ASSERT_TRUE(ShootSettled(warning, "wm-warning.png"));
-  ClickControl(warning, L"warning_dialog.xml", L"confirmbtn");
-  EXPECT_TRUE(WaitUntil([&] { return !Shows("OBWarningDialog"); }));
-
   // The profile's province list opens right under its field on a click;
   // a second click picks a province, whose first city follows.
-  ClickControl(frame, L"obskin.xml", L"userbtn");
-  std::string profile = WaitForWindow("OBSysConfigure");
+  std::string profile = OpenBy(frame, L"obskin.xml", L"userbtn", "OBSysConfigure");
   ASSERT_FALSE(profile.empty());
   ASSERT_TRUE(ShootSettled(profile, "wm-profile.png"));
   const Geometry at = GeometryOf(profile);
@@ -375,28 +369,23 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
   EXPECT_TRUE(WaitUntil([&] { return !Shows("OBSysConfigure"); })) << "OK closes it once saved";
 
   // The profile closes as Cancel; the picker and the album hide.
-  ClickControl(frame, L"obskin.xml", L"userbtn");
-  profile = WaitForWindow("OBSysConfigure");
+  profile = OpenBy(frame, L"obskin.xml", L"userbtn", "OBSysConfigure");
   ASSERT_FALSE(profile.empty());
   EXPECT_EQ(CloseThroughWindowManager(profile, "OBSysConfigure"), "hidden");
-  ClickControl(frame, L"obskin.xml", L"insertpicbtn");
-  std::string picker = WaitForWindow("COBPicWnd");
+  std::string picker = OpenBy(frame, L"obskin.xml", L"insertpicbtn", "COBPicWnd");
   ASSERT_FALSE(picker.empty());
   ASSERT_TRUE(ShootSettled(picker, "wm-picker.png"));
   EXPECT_EQ(CloseThroughWindowManager(picker, "COBPicWnd"), "hidden");
-  ClickControl(frame, L"obskin.xml", L"picbtn");
-  std::string album = WaitForWindow("COBAlbumWnd");
+  std::string album = OpenBy(frame, L"obskin.xml", L"picbtn", "COBAlbumWnd");
   ASSERT_FALSE(album.empty()) << "the picker's close gave the album's opener back";
   EXPECT_EQ(CloseThroughWindowManager(album, "COBAlbumWnd"), "hidden");
   ASSERT_TRUE(alive());
 
   // After a sign-out the login window takes the keys in the password box
   // (the account is remembered).
-  ClickControl(frame, L"obskin.xml", L"menubtn");
-  menu = WaitForWindow("OBContextMenu");
+  menu = OpenBy(frame, L"obskin.xml", L"menubtn", "OBContextMenu");
   ASSERT_FALSE(menu.empty());
-  ClickControl(menu, L"context_menu.xml", L"changeUserBtn");
-  question = WaitForWindow("OBYesNoDialog");
+  std::string question = OpenBy(menu, L"context_menu.xml", L"changeUserBtn", "OBYesNoDialog");
   ASSERT_FALSE(question.empty());
   ClickControl(question, L"yesno_dialog.xml", L"confirmbtn");
   login = WaitForWindow("OBLoginWnd");

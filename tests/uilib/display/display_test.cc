@@ -288,6 +288,26 @@ struct DropDownSeen {
   RECT rect{};
 };
 
+// Runs what a user does on a thread of its own (it may only drive the X
+// server and wait), while this thread runs the toolkit and the windows.
+// True when the user was done before the deadline.
+bool RunAsUser(const std::function<void()>& actions) {
+  std::atomic<bool> done{false};
+  std::thread user([&] {
+    actions();
+    done = true;
+  });
+  const bool in_time = ombrix::test::WaitUntil(
+      [&] {
+        gtk_testing::Iterate(5);
+        td::Pump();
+        return done.load();
+      },
+      std::chrono::seconds(90));
+  user.join();
+  return in_time;
+}
+
 // Looks at the drop-down every 10 ms from the toolkit's own loop, which
 // runs while the list waits for the user.
 void ProbeDropDown(std::shared_ptr<DropDownSeen> seen) {
@@ -334,7 +354,6 @@ TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
     return ombrix::test::WaitUntil([&] { return seen->shown == shown; }, std::chrono::seconds(15));
   };
   struct Steps {
-    std::atomic<bool> done{false};
     std::atomic<bool> opened{false}, closed_by_pick{false}, opened_again{false}, closed_by_escape{false};
     RECT list{};
   };
@@ -342,7 +361,7 @@ TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
   auto click_at = [](int x, int y) {
     Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
   };
-  std::thread user([&, steps] {
+  ASSERT_TRUE(RunAsUser([&] {
     click_at((field.left + field.right) / 2, (field.top + field.bottom) / 2);
     steps->opened = wait_shown(true);
     if (steps->opened) {
@@ -362,16 +381,7 @@ TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
       Shell("xdotool key Escape");
       steps->closed_by_escape = wait_shown(false);
     }
-    steps->done = true;
-  });
-  ASSERT_TRUE(ombrix::test::WaitUntil(
-      [&] {
-        gtk_testing::Iterate(5);
-        td::Pump();
-        return steps->done.load();
-      },
-      std::chrono::seconds(90)));
-  user.join();
+  }));
   ASSERT_TRUE(steps->opened) << "a click did not open the list, or it closed at once";
   const RECT& list = steps->list;
   EXPECT_EQ(list.top, field.bottom) << "right under the field";
@@ -395,7 +405,7 @@ TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
   ASSERT_TRUE(SettlePlacedAt(hwnd, 100, static_cast<int>(screen.cy) - 110));
   const RECT low = field_on_screen();
   auto low_steps = std::make_shared<Steps>();
-  std::thread user2([&, low_steps] {
+  ASSERT_TRUE(RunAsUser([&] {
     click_at((low.left + low.right) / 2, (low.top + low.bottom) / 2);
     low_steps->opened = wait_shown(true);
     {
@@ -404,16 +414,7 @@ TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
     }
     Shell("xdotool key Escape");
     low_steps->closed_by_escape = wait_shown(false);
-    low_steps->done = true;
-  });
-  ASSERT_TRUE(ombrix::test::WaitUntil(
-      [&] {
-        gtk_testing::Iterate(5);
-        td::Pump();
-        return low_steps->done.load();
-      },
-      std::chrono::seconds(20)));
-  user2.join();
+  }));
   seen->stop = true;
   ASSERT_TRUE(low_steps->opened);
   EXPECT_EQ(low_steps->list.bottom, low.top) << "above the field";
