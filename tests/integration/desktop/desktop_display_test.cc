@@ -103,6 +103,18 @@ class DesktopDisplayTest : public ::testing::Test {
           std::to_string(button));
   }
 
+  // Right-clicks the tray icon; the menu's window once it is up, or "".
+  std::string OpenTrayMenu() {
+    ClickTrayIcon(3);
+    std::string menu;
+    WaitUntil([&] {
+      for (const std::string& w : Windows("OBHost.exe"))
+        if (GeometryOf(w).height > 3 * 20) menu = w;
+      return !menu.empty();
+    });
+    return menu;
+  }
+
   // The one visible window of a class, once there is one.
   std::string WaitForWindow(const std::string& class_name, std::chrono::seconds deadline = std::chrono::seconds(20)) {
     std::string found;
@@ -227,13 +239,8 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
   ASSERT_TRUE(ShootSettled(frame, "main-window.png"));
 
   // A right click on the tray icon opens the menu; its last entry quits.
-  ClickTrayIcon(3);
-  std::string menu;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (const std::string& w : Windows("OBHost.exe"))
-      if (GeometryOf(w).height > 3 * 20) menu = w;
-    return !menu.empty();
-  })) << "no tray menu";
+  std::string menu = OpenTrayMenu();
+  ASSERT_FALSE(menu.empty()) << "no tray menu";
   ASSERT_TRUE(ShootSettled("root", "tray-menu.png"));
   Geometry m = GeometryOf(menu);
   Shell("xdotool mousemove " + std::to_string(m.x + m.width / 2) + " " + std::to_string(m.y + m.height - 14));
@@ -268,12 +275,7 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
   EXPECT_EQ(CloseThroughWindowManager(login, "OBLoginWnd"), "hidden");
   EXPECT_TRUE(WaitUntil([&] { return !Shows("OBLoginWnd"); }));
   ASSERT_TRUE(alive());
-  ClickTrayIcon(3);
-  ASSERT_TRUE(WaitUntil([&] {
-    for (const std::string& w : Windows("OBHost.exe"))
-      if (GeometryOf(w).height > 3 * 20) return true;
-    return false;
-  })) << "no tray menu";
+  ASSERT_FALSE(OpenTrayMenu().empty()) << "no tray menu";
   Shell("xdotool key Down Return");
   login = WaitForWindow("OBLoginWnd");
   ASSERT_FALSE(login.empty()) << "the tray's menu shows the login window";
@@ -400,13 +402,8 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
 
   // Only Quit ends it.
   EXPECT_TRUE(alive());
-  ClickTrayIcon(3);
-  std::string tray_menu;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (const std::string& w : Windows("OBHost.exe"))
-      if (GeometryOf(w).height > 3 * 20) tray_menu = w;
-    return !tray_menu.empty();
-  })) << "no tray menu";
+  const std::string tray_menu = OpenTrayMenu();
+  ASSERT_FALSE(tray_menu.empty()) << "no tray menu";
   Geometry m = GeometryOf(tray_menu);
   Shell("xdotool mousemove " + std::to_string(m.x + m.width / 2) + " " + std::to_string(m.y + m.height - 14) +
         " click 1");
