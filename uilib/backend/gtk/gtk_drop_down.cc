@@ -12,7 +12,6 @@ constexpr int kMaxVisibleRows = 12;
 
 struct DropDownRun {
   GMainLoop* loop = nullptr;
-  GtkWidget* popup = nullptr;
   int chosen = -1;
   bool done = false;
 };
@@ -72,7 +71,6 @@ int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int
   if (rows.empty()) return -1;
   DropDownRun run;
   GtkWidget* popup = gtk_window_new(GTK_WINDOW_POPUP);
-  run.popup = popup;
   gtk_window_set_type_hint(GTK_WINDOW(popup), GDK_WINDOW_TYPE_HINT_COMBO);
   if (parent != nullptr) {
     gtk_window_set_transient_for(GTK_WINDOW(popup), parent);
