@@ -33,6 +33,9 @@ packages=(
   # server (keys, clicks, window search) and give the tray icon a
   # notification area under Xvfb; xdpyinfo tells whether a display answers
   xdotool trayer x11-utils
+  # a light window manager, so that display tests run with windows managed
+  # (mapped, focused, closed) as on a desktop
+  openbox
   # the main client refuses to start without a font that covers Chinese
   fonts-noto-cjk
 )

@@ -1,4 +1,5 @@
 #include <cwchar>
+#include <vector>
 
 #include "uilib/image_spec.h"
 #include "uilib/list_ui.h"
@@ -77,16 +78,24 @@ std::wstring CComboUI::GetText() const {
 
 bool CComboUI::Activate() {
   if (!CControlUI::Activate() || !m_pManager) return false;
-  // The rows as a menu below the box; ids are row index + 1.
-  PopupMenu menu;
+  // The visible rows in a list under the box.
+  std::vector<std::wstring> rows;
+  std::vector<int> items;
+  int selected = -1;
   for (int i = 0; i < GetCount(); ++i) {
     CControlUI* item = GetItemAt(i);
-    if (item->IsOwnVisible()) menu.Append(static_cast<UINT>(i + 1), item->GetText());
+    if (!item->IsOwnVisible()) continue;
+    if (i == m_iCurSel) selected = static_cast<int>(rows.size());
+    rows.push_back(item->GetText());
+    items.push_back(i);
   }
-  POINT pt{m_rcItem.left, m_rcItem.bottom};
-  ClientToScreen(m_pManager->GetPaintWindow(), &pt);
-  UINT chosen = GetUiBackend().RunPopupMenu(menu, pt, m_pManager->GetPaintWindow());
-  if (chosen > 0) SelectItem(static_cast<int>(chosen) - 1, true);
+  POINT top_left{m_rcItem.left, m_rcItem.top};
+  POINT bottom_right{m_rcItem.right, m_rcItem.bottom};
+  ClientToScreen(m_pManager->GetPaintWindow(), &top_left);
+  ClientToScreen(m_pManager->GetPaintWindow(), &bottom_right);
+  const RECT field{top_left.x, top_left.y, bottom_right.x, bottom_right.y};
+  const int chosen = GetUiBackend().RunDropDown(rows, selected, field, m_pManager->GetPaintWindow());
+  if (chosen >= 0 && chosen < static_cast<int>(items.size())) SelectItem(items[static_cast<size_t>(chosen)], true);
   return true;
 }
 

@@ -485,15 +485,18 @@ void CPaintManagerUI::SetHot(CControlUI* pControl, POINT pt, DWORD timestamp) {
     m_pEventHover->Event(event);
   }
   m_pEventHover = pControl;
-  if (!m_sShownToolTip.empty()) {
-    m_sShownToolTip.clear();
-    GetUiBackend().ShowToolTip(m_hWndPaint, L"");
-  }
+  HideToolTip();
   if (m_pEventHover) {
     event.Type = UIEVENT_MOUSEENTER;
     event.pSender = m_pEventHover;
     m_pEventHover->Event(event);
   }
+}
+
+void CPaintManagerUI::HideToolTip() {
+  if (m_sShownToolTip.empty()) return;
+  m_sShownToolTip.clear();
+  GetUiBackend().ShowToolTip(m_hWndPaint, L"");
 }
 
 void CPaintManagerUI::DispatchMouse(UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -521,6 +524,8 @@ void CPaintManagerUI::DispatchMouse(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
+      // A click is an answer to the tip; it goes until the next rest.
+      HideToolTip();
       CControlUI* hit = ControlAt(pt);
       if (!hit) return;
       SetHot(hit, pt, now);
@@ -544,6 +549,7 @@ void CPaintManagerUI::DispatchMouse(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       return;
     }
     case WM_RBUTTONDOWN: {
+      HideToolTip();
       CControlUI* hit = ControlAt(pt);
       if (!hit) return;
       event.Type = UIEVENT_RBUTTONDOWN;
@@ -711,6 +717,16 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     case WM_DESTROY:
       // Native children (a hosted text field) go before the window does.
       SetFocus(nullptr);
+      return false;
+    case WM_SHOWWINDOW:
+      // A hidden window hears no pointer leaving it: what the pointer was
+      // over goes now, or its outline would greet the user next time.
+      if (wParam == 0) SetHot(nullptr, m_ptLastMousePos, GetUiBackend().Now());
+      return false;
+    case WM_ENABLE:
+      // Under a modal dialog: the pointer's business is the dialog's now,
+      // so neither a tip nor a hover outline stays.
+      if (wParam == 0) SetHot(nullptr, m_ptLastMousePos, GetUiBackend().Now());
       return false;
     case WM_KILLFOCUS:
       if (m_pEventClick) {

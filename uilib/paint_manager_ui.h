@@ -160,6 +160,7 @@ class CPaintManagerUI {
   void EnsureLayout();
   CControlUI* ControlAt(POINT pt) const;
   void SetHot(CControlUI* pControl, POINT pt, DWORD timestamp);
+  void HideToolTip();
   void DispatchMouse(UINT uMsg, WPARAM wParam, LPARAM lParam);
   bool DispatchKey(UINT uMsg, WPARAM wParam, LPARAM lParam);
   void ForgetControl(CControlUI* pControl);

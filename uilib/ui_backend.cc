@@ -6,6 +6,7 @@
 
 #include "runtime/logmaker/log.h"
 #include "runtime/platform/tick_clock.h"
+#include "uilib/gui_thread.h"
 #include "uilib/window_table.h"
 
 namespace uilib {
@@ -31,6 +32,13 @@ bool UiBackend::KillWindowTimer(HWND hWnd, uintptr_t id) {
 
 uint32_t UiBackend::Now() const { return brx::platform::GetTickCount(); }
 
+int UiBackend::RunDropDown(const std::vector<std::wstring>& rows, int, const RECT& field, HWND owner) {
+  PopupMenu menu;
+  for (size_t i = 0; i < rows.size(); ++i) menu.Append(static_cast<UINT>(i + 1), rows[i]);
+  const UINT chosen = RunPopupMenu(menu, POINT{field.left, field.bottom}, owner);
+  return chosen > 0 && chosen <= rows.size() ? static_cast<int>(chosen) - 1 : -1;
+}
+
 UiBackend& GetUiBackend() {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (!Slot()) Slot() = CreateDefaultUiBackend();
@@ -41,6 +49,7 @@ std::unique_ptr<UiBackend> SetUiBackend(std::unique_ptr<UiBackend> backend) {
   std::lock_guard<std::mutex> lock(g_mutex);
   std::unique_ptr<UiBackend> old = std::move(Slot());
   Slot() = std::move(backend);
+  UnbindGuiThread();
   return old;
 }
 

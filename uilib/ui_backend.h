@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "uilib/popup_menu.h"
 #include "uilib/region.h"
@@ -80,6 +81,11 @@ class UiBackend {
   virtual std::unique_ptr<NotifyIcon> CreateNotifyIcon() = 0;
   // Shows the menu and returns the chosen id, 0 when dismissed.
   virtual UINT RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND owner) = 0;
+  // A combo's list of rows under its field (`field` in screen pixels),
+  // `selected` marked; returns the chosen row once the user picked one, -1
+  // when the list was closed without a choice. By default the rows go
+  // through RunPopupMenu (ids are row + 1).
+  virtual int RunDropDown(const std::vector<std::wstring>& rows, int selected, const RECT& field, HWND owner);
   // A modal box with the text, the caption and one OK button; returns when
   // the user dismissed it (a backend without a screen returns at once).
   virtual void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) = 0;

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "uilib/gui_thread.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/ui_backend.h"
 #include "uilib/window_table.h"
@@ -64,6 +65,7 @@ void NoteKeyState(UINT msg, WPARAM vk) {
 }
 
 short GetKeyState(int vk) {
+  CheckGuiThread(__func__);
   auto it = t_keys.find(vk);
   return it != t_keys.end() && it->second ? static_cast<short>(0x8000) : 0;
 }
@@ -71,36 +73,43 @@ short GetKeyState(int vk) {
 bool IsWindow(HWND hWnd) { return hWnd && T().Read(hWnd, nullptr); }
 
 bool IsWindowVisible(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   return T().Read(hWnd, &s) && s.visible;
 }
 
 bool IsWindowEnabled(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   return T().Read(hWnd, &s) && s.enabled;
 }
 
 bool IsIconic(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   return T().Read(hWnd, &s) && s.minimized;
 }
 
 CWindowWnd* GetWindowObject(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   return T().Read(hWnd, &s) ? s.wnd : nullptr;
 }
 
 HWND GetWindowOwner(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   return T().Read(hWnd, &s) ? s.owner : 0;
 }
 
 std::wstring GetWindowText(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   return T().Read(hWnd, &s) ? s.title : L"";
 }
 
 bool SetWindowText(HWND hWnd, LPCTSTR text) {
+  CheckGuiThread(__func__);
   std::wstring title = text ? text : L"";
   if (!T().Update(hWnd, [&](State& s) { s.title = title; })) return false;
   GetUiBackend().SetNativeTitle(hWnd, title);
@@ -108,11 +117,13 @@ bool SetWindowText(HWND hWnd, LPCTSTR text) {
 }
 
 std::wstring GetWindowClassName(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   return T().Read(hWnd, &s) ? s.class_name : L"";
 }
 
 bool ShowWindow(HWND hWnd, int nCmdShow) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s)) return false;
   const bool was_visible = s.visible;
@@ -156,6 +167,7 @@ bool ShowWindow(HWND hWnd, int nCmdShow) {
 }
 
 bool EnableWindow(HWND hWnd, bool bEnable) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s)) return false;
   const bool was_disabled = !s.enabled;
@@ -166,9 +178,13 @@ bool EnableWindow(HWND hWnd, bool bEnable) {
   return was_disabled;
 }
 
-bool DestroyWindow(HWND hWnd) { return T().Destroy(hWnd); }
+bool DestroyWindow(HWND hWnd) {
+  CheckGuiThread(__func__);
+  return T().Destroy(hWnd);
+}
 
 bool SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int x, int y, int cx, int cy, UINT uFlags) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s)) return false;
   RECT rc = s.rect;
@@ -206,12 +222,14 @@ bool SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int x, int y, int cx, int cy,
 }
 
 bool MoveWindow(HWND hWnd, int x, int y, int cx, int cy, bool bRepaint) {
+  CheckGuiThread(__func__);
   bool ok = SetWindowPos(hWnd, 0, x, y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
   if (ok && bRepaint) InvalidateRect(hWnd, nullptr, true);
   return ok;
 }
 
 bool GetWindowRect(HWND hWnd, RECT* rc) {
+  CheckGuiThread(__func__);
   State s;
   if (!rc || !T().Read(hWnd, &s)) return false;
   *rc = s.rect;
@@ -219,6 +237,7 @@ bool GetWindowRect(HWND hWnd, RECT* rc) {
 }
 
 bool GetClientRect(HWND hWnd, RECT* rc) {
+  CheckGuiThread(__func__);
   State s;
   if (!rc || !T().Read(hWnd, &s)) return false;
   *rc = RECT{0, 0, s.rect.Width(), s.rect.Height()};
@@ -226,6 +245,7 @@ bool GetClientRect(HWND hWnd, RECT* rc) {
 }
 
 bool ScreenToClient(HWND hWnd, POINT* pt) {
+  CheckGuiThread(__func__);
   State s;
   if (!pt || !T().Read(hWnd, &s)) return false;
   pt->x -= s.rect.left;
@@ -234,6 +254,7 @@ bool ScreenToClient(HWND hWnd, POINT* pt) {
 }
 
 bool ClientToScreen(HWND hWnd, POINT* pt) {
+  CheckGuiThread(__func__);
   State s;
   if (!pt || !T().Read(hWnd, &s)) return false;
   pt->x += s.rect.left;
@@ -242,11 +263,13 @@ bool ClientToScreen(HWND hWnd, POINT* pt) {
 }
 
 bool IsTopMost(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   return T().Read(hWnd, &s) && s.top_most;
 }
 
 bool SetForegroundWindow(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s)) return false;
   uint64_t z = T().NextZ();
@@ -256,9 +279,13 @@ bool SetForegroundWindow(HWND hWnd) {
   return true;
 }
 
-HWND GetForegroundWindow() { return T().focus(); }
+HWND GetForegroundWindow() {
+  CheckGuiThread(__func__);
+  return T().focus();
+}
 
 HWND SetFocus(HWND hWnd) {
+  CheckGuiThread(__func__);
   HWND old = T().focus();
   if (old == hWnd) return old;
   if (hWnd && !IsWindow(hWnd)) return 0;
@@ -268,11 +295,18 @@ HWND SetFocus(HWND hWnd) {
   return old;
 }
 
-HWND GetFocus() { return T().focus(); }
+HWND GetFocus() {
+  CheckGuiThread(__func__);
+  return T().focus();
+}
 
-bool IsOtherProgramFullScreen() { return GetUiBackend().OtherProgramCoversScreen(); }
+bool IsOtherProgramFullScreen() {
+  CheckGuiThread(__func__);
+  return GetUiBackend().OtherProgramCoversScreen();
+}
 
 HWND WindowFromPoint(POINT pt) {
+  CheckGuiThread(__func__);
   HWND best = 0;
   uint64_t best_z = 0;
   bool best_top = false;
@@ -290,24 +324,28 @@ HWND WindowFromPoint(POINT pt) {
 }
 
 DWORD GetWindowStyle(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s)) return 0;
   return s.style | (s.visible ? WS_VISIBLE : 0) | (s.minimized ? WS_MINIMIZE : 0);
 }
 
 DWORD GetWindowExStyle(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s)) return 0;
   return s.ex_style | (s.top_most ? WS_EX_TOPMOST : 0);
 }
 
 long GetWindowLong(HWND hWnd, int nIndex) {
+  CheckGuiThread(__func__);
   if (nIndex == GWL_STYLE) return static_cast<long>(GetWindowStyle(hWnd));
   if (nIndex == GWL_EXSTYLE) return static_cast<long>(GetWindowExStyle(hWnd));
   return 0;
 }
 
 long SetWindowLong(HWND hWnd, int nIndex, long dwNewLong) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s)) return 0;
   long old = GetWindowLong(hWnd, nIndex);
@@ -325,6 +363,7 @@ long SetWindowLong(HWND hWnd, int nIndex, long dwNewLong) {
 }
 
 bool SetWindowRgn(HWND hWnd, const Region* region, bool bRedraw) {
+  CheckGuiThread(__func__);
   std::optional<Region> value;
   if (region) value = *region;
   if (!T().Update(hWnd, [&](State& st) { st.region = value; })) return false;
@@ -334,12 +373,14 @@ bool SetWindowRgn(HWND hWnd, const Region* region, bool bRedraw) {
 }
 
 std::optional<Region> GetWindowRgn(HWND hWnd) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s)) return std::nullopt;
   return s.region;
 }
 
 bool SetLayeredWindowAttributes(HWND hWnd, COLORREF crKey, uint8_t bAlpha, DWORD dwFlags) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s) || (s.ex_style & WS_EX_LAYERED) == 0) return false;
   T().Update(hWnd, [&](State& st) {
@@ -352,6 +393,7 @@ bool SetLayeredWindowAttributes(HWND hWnd, COLORREF crKey, uint8_t bAlpha, DWORD
 }
 
 bool GetLayeredWindowAttributes(HWND hWnd, COLORREF* crKey, uint8_t* bAlpha, DWORD* dwFlags) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s) || (s.ex_style & WS_EX_LAYERED) == 0) return false;
   if (crKey) *crKey = s.color_key;
@@ -361,12 +403,16 @@ bool GetLayeredWindowAttributes(HWND hWnd, COLORREF* crKey, uint8_t* bAlpha, DWO
 }
 
 int GetWindowIconId(HWND hWnd, bool big) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s)) return 0;
   return big ? s.icon_big : s.icon_small;
 }
 
-LRESULT SendMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) { return T().Send(hWnd, uMsg, wParam, lParam); }
+LRESULT SendMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  CheckGuiThread(__func__);
+  return T().Send(hWnd, uMsg, wParam, lParam);
+}
 
 bool PostMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   State s;
@@ -375,6 +421,7 @@ bool PostMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT DispatchMessage(const MSG* pMsg) {
+  CheckGuiThread(__func__);
   if (!pMsg || !pMsg->hwnd) return 0;
   State s;
   if (!T().Read(pMsg->hwnd, &s)) return 0;
@@ -383,21 +430,30 @@ LRESULT DispatchMessage(const MSG* pMsg) {
   return T().Send(pMsg->hwnd, pMsg->message, pMsg->wParam, pMsg->lParam);
 }
 
-bool TranslateMessage(const MSG*) { return false; }
+bool TranslateMessage(const MSG*) {
+  CheckGuiThread(__func__);
+  return false;
+}
 
 void PostQuitMessage(int nExitCode) {
+  CheckGuiThread(__func__);
   WindowTable::ThreadQueue();
   brx::base::PostQuitMessage(nExitCode);
 }
 
 bool GetMessage(MSG* pMsg) {
+  CheckGuiThread(__func__);
   AttachUiToThisThread();
   return WindowTable::ThreadQueue()->Get(pMsg);
 }
 
-bool PeekMessage(MSG* pMsg, bool bRemove) { return WindowTable::ThreadQueue()->Peek(pMsg, bRemove); }
+bool PeekMessage(MSG* pMsg, bool bRemove) {
+  CheckGuiThread(__func__);
+  return WindowTable::ThreadQueue()->Peek(pMsg, bRemove);
+}
 
 int PumpPendingMessages() {
+  CheckGuiThread(__func__);
   int count = 0;
   MSG msg;
   while (uilib::PeekMessage(&msg, false)) {
@@ -412,6 +468,7 @@ int PumpPendingMessages() {
 }
 
 int MessageBox(HWND owner, LPCTSTR text, LPCTSTR caption) {
+  CheckGuiThread(__func__);
   // The owner takes no input while the box is up, as with any modal
   // dialog; it gets it back however the box ends.
   bool disable = owner != 0 && IsWindowEnabled(owner);
@@ -422,6 +479,7 @@ int MessageBox(HWND owner, LPCTSTR text, LPCTSTR caption) {
 }
 
 bool ChooseFolder(HWND owner, const std::wstring& title, std::wstring* folder) {
+  CheckGuiThread(__func__);
   if (folder == nullptr) return false;
   bool disable = owner != 0 && IsWindowEnabled(owner);
   if (disable) EnableWindow(owner, false);
@@ -433,17 +491,20 @@ bool ChooseFolder(HWND owner, const std::wstring& title, std::wstring* folder) {
 }
 
 uintptr_t SetTimer(HWND hWnd, uintptr_t nIDEvent, UINT uElapse) {
+  CheckGuiThread(__func__);
   if (hWnd && !T().Update(hWnd, [&](State& st) { st.timers.insert(nIDEvent); })) return 0;
   WindowTable::ThreadQueue();
   return GetUiBackend().SetWindowTimer(hWnd, nIDEvent, uElapse);
 }
 
 bool KillTimer(HWND hWnd, uintptr_t nIDEvent) {
+  CheckGuiThread(__func__);
   if (hWnd) T().Update(hWnd, [&](State& st) { st.timers.erase(nIDEvent); });
   return GetUiBackend().KillWindowTimer(hWnd, nIDEvent);
 }
 
 uintptr_t TimeSetEvent(UINT delay_ms, std::function<void()> fn, bool periodic) {
+  CheckGuiThread(__func__);
   TimerCallbackWindow* window = CallbackWindow();
   uintptr_t id = window->next_id_++;
   window->callbacks_[id] = TimerCallbackWindow::Callback{std::move(fn), periodic};
@@ -452,6 +513,7 @@ uintptr_t TimeSetEvent(UINT delay_ms, std::function<void()> fn, bool periodic) {
 }
 
 bool TimeKillEvent(uintptr_t id) {
+  CheckGuiThread(__func__);
   TimerCallbackWindow* window = CallbackWindow();
   auto it = window->callbacks_.find(id);
   if (it == window->callbacks_.end()) return false;
@@ -461,6 +523,7 @@ bool TimeKillEvent(uintptr_t id) {
 }
 
 bool InvalidateRect(HWND hWnd, const RECT* rc, bool) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s) || s.message_only) return false;
   RECT area = rc ? *rc : RECT{0, 0, s.rect.Width(), s.rect.Height()};
@@ -469,12 +532,14 @@ bool InvalidateRect(HWND hWnd, const RECT* rc, bool) {
 }
 
 bool UpdateWindow(HWND hWnd) {
+  CheckGuiThread(__func__);
   if (!IsWindow(hWnd)) return false;
   GetUiBackend().UpdateNative(hWnd);
   return true;
 }
 
 cairo_t* BeginPaint(HWND hWnd, PAINTSTRUCT* ps) {
+  CheckGuiThread(__func__);
   State s;
   if (!T().Read(hWnd, &s)) return nullptr;
   if (ps) {
@@ -484,9 +549,12 @@ cairo_t* BeginPaint(HWND hWnd, PAINTSTRUCT* ps) {
   return s.paint_ctx;
 }
 
-void EndPaint(HWND, const PAINTSTRUCT*) {}
+void EndPaint(HWND, const PAINTSTRUCT*) {
+  CheckGuiThread(__func__);
+}
 
 void PaintWindowInto(HWND hWnd, cairo_t* ctx, const RECT& rcPaint) {
+  CheckGuiThread(__func__);
   cairo_t* previous = nullptr;
   RECT previous_rect{};
   if (!T().Update(hWnd, [&](State& st) {
@@ -504,6 +572,7 @@ void PaintWindowInto(HWND hWnd, cairo_t* ctx, const RECT& rcPaint) {
 }
 
 int GetSystemMetrics(int nIndex) {
+  CheckGuiThread(__func__);
   UiBackend& backend = GetUiBackend();
   switch (nIndex) {
     case SM_CXSCREEN:
@@ -519,14 +588,21 @@ int GetSystemMetrics(int nIndex) {
   }
 }
 
-RECT GetWorkArea() { return GetUiBackend().WorkArea(); }
+RECT GetWorkArea() {
+  CheckGuiThread(__func__);
+  return GetUiBackend().WorkArea();
+}
 
 bool GetCursorPos(POINT* pt) {
+  CheckGuiThread(__func__);
   if (!pt) return false;
   *pt = GetUiBackend().CursorPos();
   return true;
 }
 
-void SetCursorShape(HWND hWnd, CursorShape shape) { GetUiBackend().SetNativeCursor(hWnd, shape); }
+void SetCursorShape(HWND hWnd, CursorShape shape) {
+  CheckGuiThread(__func__);
+  GetUiBackend().SetNativeCursor(hWnd, shape);
+}
 
 }  // namespace uilib

@@ -185,4 +185,10 @@ void WindowTable::NativeMoved(HWND hwnd, const RECT& rect) {
     Send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(rect.Width(), rect.Height()));
 }
 
+void WindowTable::NativeCloseRequested(HWND hwnd) {
+  State state;
+  if (!Read(hwnd, &state) || !state.enabled) return;
+  PostMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
 }  // namespace uilib

@@ -68,6 +68,11 @@ class WindowTable {
 
   // Backends: the user moved or resized the window.
   void NativeMoved(HWND hwnd, const RECT& rect);
+  // Backends: the window manager asks to close the window (its close
+  // button, Alt+F4, a taskbar's Close). The window gets it as a close
+  // command of its own, as the user's close of it; a disabled window (one
+  // under a modal dialog) takes no input, and ignores it.
+  void NativeCloseRequested(HWND hwnd);
   HWND focus() const { return focus_; }
   void set_focus(HWND hwnd) { focus_ = hwnd; }
 

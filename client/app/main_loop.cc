@@ -39,8 +39,10 @@ void RunMessageLoop(OBApplication* app, UserInterfaceHost* ui) {
     if (ui->TranslateMessage(msg)) continue;
     payload::SEVENTCHAIN_MESSAGE event(&msg);
     if (app && app->message_chain().FireEventUntilHandled(&event)) continue;
-    // A close command that no window took ends the client.
-    if (msg.message == brx::base::WM_SYSCOMMAND && msg.wParam == brx::base::SC_CLOSE) break;
+    // A close command for the whole thread that nothing took ends the
+    // client. One addressed to a window (the window manager's close) is
+    // that window's: it closes, hides or ignores it as it sees fit.
+    if (msg.message == brx::base::WM_SYSCOMMAND && msg.wParam == brx::base::SC_CLOSE && msg.hwnd == 0) break;
     ui->DispatchMessage(msg);
   }
 }

@@ -19,6 +19,7 @@ inline constexpr uint32_t kHeadImageDownloaded = 2226;    // friend head-image d
 // Window messages between the client's windows.
 inline constexpr uint32_t kScreenshotChosen = 2258;       // sent, never posted
 inline constexpr uint32_t kTrayIconCallback = 2324;
+inline constexpr uint32_t kTrayHoverCheck = 2325;        // the hover tracker asks for the cursor to be read
 inline constexpr uint32_t kLoginGuestTimer = 2424;
 inline constexpr uint32_t kScriptResult = 2426;
 

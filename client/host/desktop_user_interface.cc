@@ -226,8 +226,15 @@ bool DesktopUserInterface::TranslateMessage(const brx::base::Message& msg) {
 }
 
 void DesktopUserInterface::DispatchMessage(const brx::base::Message& msg) {
+  const bool closing = msg.message == uilib::WM_SYSCOMMAND && msg.wParam == uilib::SC_CLOSE && msg.hwnd != 0;
+  const std::wstring window = closing ? uilib::GetWindowClassName(msg.hwnd) : std::wstring();
   uilib::TranslateMessage(&msg);
   uilib::DispatchMessage(&msg);
+  // What a window made of the user's close through the window manager,
+  // for whoever reads the log after a report.
+  if (closing)
+    LogWarn(L"UI: %ls took the window manager's close: %ls\n", window.c_str(),
+            uilib::IsWindowVisible(msg.hwnd) ? L"still shown" : L"hidden");
 }
 
 void DesktopUserInterface::DestroyTrayWindow() { tray_.reset(); }

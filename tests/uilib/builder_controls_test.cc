@@ -128,6 +128,29 @@ TEST_F(BuilderTest, ToolTipsComeFromTheSkinFileUnlessAControlHasItsOwn) {
   EXPECT_EQ(w.pm.GetShownToolTip(), L"关闭");
   td::MouseMove(w.GetHWND(), POINT{80, 10});
   EXPECT_EQ(w.pm.GetShownToolTip(), L"") << "moving to another control takes the tip away";
+  // A click takes it away too; so does the window going under a modal
+  // dialog, which also drops the hover outline.
+  td::HoverAt(w.GetHWND(), POINT{80, 10});
+  EXPECT_EQ(w.pm.GetShownToolTip(), L"own");
+  td::MouseDown(w.GetHWND(), POINT{80, 10});
+  EXPECT_EQ(w.pm.GetShownToolTip(), L"") << "a click takes the tip away";
+  td::MouseUp(w.GetHWND(), POINT{80, 10});
+  td::HoverAt(w.GetHWND(), POINT{10, 10});
+  auto* close = static_cast<CButtonUI*>(w.pm.FindControl(L"close"));
+  EXPECT_NE(close->GetButtonState() & UISTATE_HOT, 0u);
+  EnableWindow(w.GetHWND(), false);
+  EXPECT_EQ(w.pm.GetShownToolTip(), L"") << "a disabled window shows no tip";
+  EXPECT_EQ(close->GetButtonState() & UISTATE_HOT, 0u) << "and no hover outline";
+  EnableWindow(w.GetHWND(), true);
+  // A window that a click hides (a menu, a dialog's button) shows no
+  // outline from that click when it comes back.
+  ShowWindow(w.GetHWND(), SW_SHOW);
+  td::HoverAt(w.GetHWND(), POINT{10, 10});
+  ASSERT_NE(close->GetButtonState() & UISTATE_HOT, 0u);
+  ShowWindow(w.GetHWND(), SW_HIDE);
+  EXPECT_EQ(w.pm.GetShownToolTip(), L"");
+  ShowWindow(w.GetHWND(), SW_SHOW);
+  EXPECT_EQ(close->GetButtonState() & UISTATE_HOT, 0u) << "no outline left from before";
   CPaintManagerUI::InitToolTips(brx::util::Utf8ToWide(WriteSkin("empty.xml", "<ToolTips/>")));
 }
 

@@ -27,6 +27,7 @@ class SkinWindow : public CWindowWnd, public INotifyUI {
 
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
     if (msg == WM_KEYDOWN || msg == WM_KEYUP) keys.push_back({msg, static_cast<UINT>(wParam)});
+    if (msg == WM_IME_STARTCOMPOSITION || msg == WM_IME_ENDCOMPOSITION) composition.push_back(msg);
     if (msg == WM_TIMER) timers.push_back(wParam);
     if (msg == WM_COMMAND) commands.push_back(static_cast<UINT>(wParam));
     if (msg == user_message && user_message != 0) user_lparams.push_back(lParam);
@@ -97,6 +98,7 @@ class SkinWindow : public CWindowWnd, public INotifyUI {
   int final_messages = 0;
   std::vector<std::wstring> notes;
   std::vector<std::pair<UINT, UINT>> keys;
+  std::vector<UINT> composition;  // WM_IME_STARTCOMPOSITION, WM_IME_ENDCOMPOSITION
   std::vector<WPARAM> timers;
   std::vector<UINT> commands;
   UINT user_message = 0;

@@ -159,6 +159,43 @@ TEST_F(WindowApiTest, WorkersPostIntoTheGuiQueueInOrder) {
   EXPECT_FALSE(PostMessage(hwnd, WM_USER + 100, 0, 0)) << "no queue takes messages for a destroyed window";
 }
 
+// The window functions belong to the thread that first used them; another
+// thread may only post and ask whether a window exists. Anything else from
+// it is caught at once in the test build.
+TEST_F(WindowApiTest, AUiCallOffTheGuiThreadIsCaught) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "a release build only logs it";
+#else
+  PlainWindow w;
+  HWND hwnd = w.Create(0, L"w", WS_POPUP, 0, 0, 0, 10, 10);
+  std::thread([&] {
+    EXPECT_TRUE(IsWindow(hwnd));
+    EXPECT_TRUE(PostMessage(hwnd, WM_USER + 100, 0, 7));
+  }).join();
+  EXPECT_EQ(td::Pump(), 1);
+  EXPECT_EQ(w.posted, std::vector<LPARAM>{7});
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        PlainWindow other;
+        other.Create(0, L"other", WS_POPUP, 0, 0, 0, 10, 10);
+        std::thread([] {
+          POINT pt;
+          uilib::GetCursorPos(&pt);
+        }).join();
+      },
+      "GetCursorPos called off the GUI thread");
+  EXPECT_DEATH(
+      {
+        PlainWindow other;
+        HWND h = other.Create(0, L"other", WS_POPUP, 0, 0, 0, 10, 10);
+        std::thread([h] { uilib::ShowWindow(h, SW_SHOW); }).join();
+      },
+      "ShowWindow called off the GUI thread");
+  DestroyWindow(hwnd);
+#endif
+}
+
 TEST_F(WindowApiTest, ControlTimersAndNotifiersThatLeaveWhileNotified) {
   SkinWindow w(L"<Window size=\"60,30\"><Button name=\"b\"/></Window>");
   w.Create(0, L"timers", WS_POPUP, 0, 0, 0, 0, 0);

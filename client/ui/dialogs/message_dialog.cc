@@ -16,7 +16,7 @@ void CMessageDialog::Show() {
 }
 
 LRESULT CMessageDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  if (msg == WM_TIMER && wparam == kCloseTimer) {
+  if ((msg == WM_TIMER && wparam == kCloseTimer) || msg == WM_CLOSE) {
     KillTimer(GetHWND(), kCloseTimer);
     Close();
     return 0;

@@ -35,6 +35,14 @@ void OBSmallDialog::Close() {
   if (GetHWND() != 0) ::uilib::ShowWindow(GetHWND(), SW_HIDE);
 }
 
+LRESULT OBSmallDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_CLOSE) {
+    Close();
+    return 0;
+  }
+  return OBUIWindow::HandleMessage(msg, wparam, lparam);
+}
+
 void OBSmallDialog::Place() {
   if (owner_ != 0 && IsWindow(owner_)) {
     if (IsIconic(owner_)) {

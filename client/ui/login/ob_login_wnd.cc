@@ -454,6 +454,18 @@ LRESULT COBLoginWnd::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     OnTimer(wparam);
     return 0;
   }
+  if (msg == WM_SHOWWINDOW && wparam != 0 && state_ == kNormal) {
+    // However it comes back (the tray, a game's request, a sign-out), the
+    // keyboard goes to the field to fill: a cancelled sign-in leaves the
+    // focus nowhere, and the first keys would be lost.
+    LRESULT result = OBUIWindow::HandleMessage(msg, wparam, lparam);
+    FocusInput();
+    return result;
+  }
+  if (msg == WM_IME_STARTCOMPOSITION || msg == WM_IME_ENDCOMPOSITION) {
+    composing_ = msg == WM_IME_STARTCOMPOSITION;
+    return 0;
+  }
   if (msg == ombrix::messages::kLoginGuestTimer) {
     if (state_ == kLoggingIn) SetState(kGuestDone);
     return 0;

@@ -69,9 +69,6 @@ class COBLoginWnd : public OBUIWindow {
   int state() const { return state_; }
   CWarningDialog* warning_dialog() const { return warning_.get(); }
 
-  // Input-method composition, from the text input: Enter then belongs to
-  // the composition.
-  void SetComposing(bool composing) { composing_ = composing; }
 
  protected:
   void InitControls() override;

@@ -23,6 +23,9 @@ constexpr int kCellWidth = 170;
 constexpr int kCellHeight = 130;
 constexpr uint32_t kListBackground = 0xEDFEE0;
 constexpr uint32_t kSelectionColor = 0x3A8EE6;
+// The strip at the list's right edge that the scroll bar runs in.
+constexpr int kBarStripWidth = 14;
+constexpr int kThumbMinLength = 20;
 
 struct SpriteCell {
   int x, y, hover_y, w, h;
@@ -163,6 +166,8 @@ void PictureWindow::OpenSeries(const PictureItem& series) {
 void PictureWindow::SetListState(bool select_first) {
   selected_.assign(items_.size(), false);
   if (select_first && !items_.empty()) selected_[0] = true;
+  current_ = anchor_ = select_first && !items_.empty() ? 0 : npos;
+  dragging_thumb_ = false;
   scroll_ = 0;
   RequestTiles();
   InvalidateRect(GetHWND(), nullptr, false);
@@ -214,6 +219,7 @@ void PictureWindow::EraseItem(size_t index) {
   items_.erase(items_.begin() + static_cast<ptrdiff_t>(index));
   selected_.erase(selected_.begin() + static_cast<ptrdiff_t>(index));
   tile_keys_.erase(tile_keys_.begin() + static_cast<ptrdiff_t>(index));
+  current_ = anchor_ = npos;
   ClampScroll();
   InvalidateRect(GetHWND(), nullptr, false);
 }
@@ -249,43 +255,139 @@ int PictureWindow::ButtonAt(POINT pt) const {
   return 0;
 }
 
-void PictureWindow::ClampScroll() {
+int PictureWindow::ContentHeight() const {
   const int rows = static_cast<int>((items_.size() + kColumns - 1) / kColumns);
-  const int content = rows * kCellHeight;
-  const int view = kListRect.bottom - kListRect.top;
-  scroll_ = std::clamp(scroll_, 0, std::max(0, content - view));
+  return rows * kCellHeight;
 }
 
-void PictureWindow::OnWheel(int delta) {
-  scroll_ -= delta / 120 * kCellHeight / 2;
+void PictureWindow::ClampScroll() { scroll_ = std::clamp(scroll_, 0, std::max(0, ContentHeight() - ViewHeight())); }
+
+void PictureWindow::ScrollBy(int pixels) {
+  const int before = scroll_;
+  scroll_ += pixels;
   ClampScroll();
-  InvalidateRect(GetHWND(), &kListRect, false);
+  if (scroll_ != before) InvalidateRect(GetHWND(), &kListRect, false);
 }
 
-void PictureWindow::OnLButtonDown(POINT pt, bool control) {
+RECT PictureWindow::ScrollThumbRect() const {
+  const int content = ContentHeight(), view = ViewHeight();
+  if (content <= view) return RECT{};
+  const int length = std::max(kThumbMinLength, view * view / content);
+  const int top = kListRect.top + (view - length) * scroll_ / (content - view);
+  return RECT{kListRect.right - 10, top, kListRect.right - 4, top + length};
+}
+
+void PictureWindow::OnWheel(int delta) { ScrollBy(-delta / 120 * kCellHeight / 2); }
+
+void PictureWindow::EnsureVisible(size_t index) {
+  const RECT rc = ItemRect(index);
+  // Whole cells, so that the row above or below is not cut in half.
+  if (rc.top - 5 < kListRect.top) ScrollBy(rc.top - 5 - kListRect.top);
+  else if (rc.bottom + 5 > kListRect.bottom) ScrollBy(rc.bottom + 5 - kListRect.bottom);
+}
+
+void PictureWindow::OnLButtonDown(POINT pt, WPARAM keys) {
   if (int id = ButtonAt(pt)) {
     pressed_button_ = id;
     SetCursorShape(GetHWND(), CursorShape::kHand);
     return;
   }
   if (items_.empty() || !Contains(kListRect, pt)) return;
-  const size_t index = ItemAt(pt);
-  if (multi_select_ && control) {
-    if (index != npos) selected_[index] = !selected_[index];
+  const RECT thumb = ScrollThumbRect();
+  if (thumb.bottom > thumb.top && pt.x >= kListRect.right - kBarStripWidth) {
+    if (pt.y >= thumb.top && pt.y < thumb.bottom) {
+      dragging_thumb_ = true;
+      drag_offset_ = pt.y - thumb.top;
+    } else {
+      ScrollBy(pt.y < thumb.top ? -ViewHeight() : ViewHeight());
+    }
+    return;
+  }
+  SelectByClick(ItemAt(pt), keys);
+}
+
+void PictureWindow::SelectByClick(size_t index, WPARAM keys) {
+  const bool control = (keys & MK_CONTROL) != 0, shift = (keys & MK_SHIFT) != 0;
+  if (multi_select_ && shift && index != npos) {
+    // From where the last click was, added to the rest when Ctrl is down.
+    if (!control) std::fill(selected_.begin(), selected_.end(), false);
+    const size_t from = anchor_ == npos ? index : anchor_;
+    for (size_t i = std::min(from, index); i <= std::max(from, index); ++i) selected_[i] = true;
+    current_ = index;
+  } else if (multi_select_ && control) {
+    if (index != npos) {
+      selected_[index] = !selected_[index];
+      current_ = anchor_ = index;
+    }
   } else {
     std::fill(selected_.begin(), selected_.end(), false);
     if (index != npos) selected_[index] = true;
+    current_ = anchor_ = index;
   }
   InvalidateRect(GetHWND(), &kListRect, false);
 }
 
-void PictureWindow::OnMouseMove(POINT pt) {
+void PictureWindow::OnMouseMove(POINT pt, WPARAM keys) {
+  if (dragging_thumb_) {
+    if ((keys & MK_LBUTTON) == 0) {
+      dragging_thumb_ = false;
+    } else {
+      const RECT thumb = ScrollThumbRect();
+      const int travel = ViewHeight() - (thumb.bottom - thumb.top);
+      const int top = std::clamp(pt.y - drag_offset_ - static_cast<int>(kListRect.top), 0, travel);
+      // The thumb's place answers for a place in the content.
+      const int wanted = travel > 0 ? top * (ContentHeight() - ViewHeight()) / travel : 0;
+      ScrollBy(wanted - scroll_);
+      return;
+    }
+  }
   const int id = ButtonAt(pt);
   if (id != hover_button_) {
     hover_button_ = id;
     InvalidateRect(GetHWND(), nullptr, false);
   }
   SetCursorShape(GetHWND(), id ? CursorShape::kHand : CursorShape::kArrow);
+}
+
+void PictureWindow::OnKeyDown(UINT vk) {
+  if (items_.empty()) return;
+  const size_t count = items_.size();
+  const size_t columns = static_cast<size_t>(kColumns);
+  const size_t rows_in_view = static_cast<size_t>(std::max(1, ViewHeight() / kCellHeight));
+  const size_t page = rows_in_view * columns;
+  size_t at = current_ != npos ? current_ : (FirstSelected() != npos ? FirstSelected() : 0);
+  switch (vk) {
+    case VK_LEFT: if (at > 0) --at; break;
+    case VK_RIGHT: if (at + 1 < count) ++at; break;
+    case VK_UP: if (at >= columns) at -= columns; break;
+    case VK_DOWN: if (at + columns < count) at += columns; break;
+    case VK_HOME: at = 0; break;
+    case VK_END: at = count - 1; break;
+    case VK_PRIOR:
+      // The view moves a page, and the current item with it.
+      ScrollBy(-static_cast<int>(rows_in_view) * kCellHeight);
+      at = at >= page ? at - page : at % columns;
+      break;
+    case VK_NEXT:
+      ScrollBy(static_cast<int>(rows_in_view) * kCellHeight);
+      at = std::min(count - 1, at + page);
+      break;
+    default: return;
+  }
+  MoveCurrent(at, multi_select_ && (GetKeyState(VK_SHIFT) & 0x8000) != 0);
+}
+
+void PictureWindow::MoveCurrent(size_t index, bool extend) {
+  std::fill(selected_.begin(), selected_.end(), false);
+  if (extend && anchor_ != npos) {
+    for (size_t i = std::min(anchor_, index); i <= std::max(anchor_, index); ++i) selected_[i] = true;
+  } else {
+    selected_[index] = true;
+    anchor_ = index;
+  }
+  current_ = index;
+  EnsureVisible(index);
+  InvalidateRect(GetHWND(), &kListRect, false);
 }
 
 void PictureWindow::RunButton(int id) {
@@ -319,13 +421,15 @@ LRESULT PictureWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
         return HTCAPTION;
       return HTCLIENT;
     }
-    case WM_MOUSEMOVE: OnMouseMove(pt); return 0;
+    case WM_MOUSEMOVE: OnMouseMove(pt, wparam); return 0;
     case WM_MOUSELEAVE:
       if (hover_button_) InvalidateRect(GetHWND(), nullptr, false);
       hover_button_ = 0;
       return 0;
-    case WM_LBUTTONDOWN: OnLButtonDown(pt, (wparam & MK_CONTROL) != 0); return 0;
+    case WM_LBUTTONDOWN: OnLButtonDown(pt, wparam); return 0;
+    case WM_KEYDOWN: OnKeyDown(static_cast<UINT>(wparam)); return 0;
     case WM_LBUTTONUP: {
+      dragging_thumb_ = false;
       const int id = ButtonAt(pt);
       const bool run = id != 0 && id == pressed_button_;
       pressed_button_ = 0;
@@ -399,14 +503,11 @@ void PictureWindow::PaintList(cairo_t* cr) {
       cairo_stroke(cr);
     }
   }
-  // Where the view is within a long list.
-  const int rows = static_cast<int>((items_.size() + kColumns - 1) / kColumns);
-  const int content = rows * kCellHeight, view = list.bottom - list.top;
-  if (content > view) {
-    const double bar = std::max(20.0, static_cast<double>(view) * view / content);
-    const double top = list.top + (view - bar) * scroll_ / (content - view);
-    SetSourceRgb(cr, 0xB8C8AA);
-    cairo_rectangle(cr, list.right - 10, top, 6, bar);
+  // Where the view is within a long list: the thumb of the bar.
+  const RECT thumb = ScrollThumbRect();
+  if (thumb.bottom > thumb.top) {
+    SetSourceRgb(cr, dragging_thumb_ ? 0x8FA583 : 0xB8C8AA);
+    cairo_rectangle(cr, thumb.left, thumb.top, thumb.right - thumb.left, thumb.bottom - thumb.top);
     cairo_fill(cr);
   }
   cairo_restore(cr);

@@ -43,6 +43,9 @@ class PictureWindow : public uilib::CWindowWnd {
   // The client rectangle of item `index` (scrolled), and of a button.
   uilib::RECT ItemRect(size_t index) const;
   static uilib::RECT ButtonRect(int id);
+  // The scroll bar's thumb at the list's right edge; empty when everything
+  // fits. The strip it runs in takes presses (a page up or down) and drags.
+  uilib::RECT ScrollThumbRect() const;
 
   uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
 
@@ -82,9 +85,17 @@ class PictureWindow : public uilib::CWindowWnd {
   void PaintList(cairo_t* cr);
   int ButtonAt(uilib::POINT pt) const;
   size_t ItemAt(uilib::POINT pt) const;
-  void OnLButtonDown(uilib::POINT pt, bool control);
-  void OnMouseMove(uilib::POINT pt);
+  void OnLButtonDown(uilib::POINT pt, uilib::WPARAM keys);
+  void SelectByClick(size_t index, uilib::WPARAM keys);
+  void OnMouseMove(uilib::POINT pt, uilib::WPARAM keys);
   void OnWheel(int delta);
+  void OnKeyDown(uilib::UINT vk);
+  // Selects `index` alone, or (`extend`) the range from the anchor to it.
+  void MoveCurrent(size_t index, bool extend);
+  void EnsureVisible(size_t index);
+  void ScrollBy(int pixels);
+  int ContentHeight() const;
+  static int ViewHeight() { return kListRect.bottom - kListRect.top; }
   void ClampScroll();
   void RunButton(int id);
 
@@ -100,6 +111,11 @@ class PictureWindow : public uilib::CWindowWnd {
   int hover_button_ = 0;
   int pressed_button_ = 0;
   int scroll_ = 0;
+  // The item the keys move from, and where a Shift range starts.
+  size_t current_ = npos;
+  size_t anchor_ = npos;
+  bool dragging_thumb_ = false;
+  int drag_offset_ = 0;  // from the thumb's top to the pointer
   TileSurface sprite_;
   bool sprite_loaded_ = false;
   std::unique_ptr<ThumbnailLoader> loader_;

@@ -143,6 +143,10 @@ LRESULT CConfigurationDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lpar
     OnChosenFolderMeasured();
     return 0;
   }
+  if (msg == WM_CLOSE) {  // the window manager's close: as Cancel, nothing saved
+    Close();
+    return 0;
+  }
   return OBUIWindow::HandleMessage(msg, wparam, lparam);
 }
 

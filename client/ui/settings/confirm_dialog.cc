@@ -48,6 +48,14 @@ void CConfirmDialog::Close() {
   uilib::ShowWindow(GetHWND(), SW_HIDE);
 }
 
+LRESULT CConfirmDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_CLOSE) {
+    Close();
+    return 0;
+  }
+  return OBUIWindow::HandleMessage(msg, wparam, lparam);
+}
+
 void CConfirmDialog::Notify(TNotifyUI& msg) {
   if (msg.sType != L"click" || msg.pSender == nullptr) return;
   const std::wstring name = msg.pSender->GetName();

@@ -41,6 +41,10 @@ LRESULT COBContextMenu::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     HideAndShowMain();
     return 1;
   }
+  if (msg == WM_CLOSE) {  // the window manager's close: as on losing the focus
+    HideAndShowMain();
+    return 0;
+  }
   return OBUIWindow::HandleMessage(msg, wparam, lparam);
 }
 

@@ -16,10 +16,12 @@ void OBTrayPos::Stop() {
 }
 
 void OBTrayPos::Track() {
+  uilib::POINT now{};
+  uilib::GetCursorPos(&now);
   bool hover = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    uilib::GetCursorPos(&last_);
+    last_ = now;
     if (!tracking_) {
       tracking_ = true;
       hover = true;
@@ -28,16 +30,28 @@ void OBTrayPos::Track() {
   if (hover) OnHover();
 }
 
+void OBTrayPos::CheckCursor() {
+  uilib::POINT now{};
+  uilib::GetCursorPos(&now);
+  bool leave = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    check_pending_ = false;
+    if (tracking_ && (now.x != last_.x || now.y != last_.y)) {
+      tracking_ = false;
+      leave = true;
+    }
+  }
+  if (leave) OnLeave();
+}
+
 void OBTrayPos::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!wake_.wait_for(lock, interval_, [this] { return stop_; })) {
-    if (!tracking_) continue;
-    uilib::POINT now{};
-    uilib::GetCursorPos(&now);
-    if (now.x == last_.x && now.y == last_.y) continue;
-    tracking_ = false;
+    if (!tracking_ || check_pending_) continue;
+    check_pending_ = true;
     lock.unlock();
-    OnLeave();
+    RequestCheck();
     lock.lock();
   }
 }

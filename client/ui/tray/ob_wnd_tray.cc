@@ -72,7 +72,7 @@ void OBWndTray::RegisterMenus() {
 }
 
 void OBWndTray::InitControls() {
-  tracker_.SetTarget(GetHWND(), 0, ombrix::messages::kTrayIconCallback);
+  tracker_.SetTarget(GetHWND(), 0, ombrix::messages::kTrayIconCallback, ombrix::messages::kTrayHoverCheck);
   icon_ = GetUiBackend().CreateNotifyIcon();
   if (icon_) icon_->Add(GetHWND(), ombrix::messages::kTrayIconCallback, kIconSignedOut, Tip());
   SetTimer(GetHWND(), kBlinkTimer, 500);
@@ -113,6 +113,10 @@ bool OBWndTray::HasNewItems() const {
 LRESULT OBWndTray::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == WM_COMMAND) {
     OnMenuCommand(static_cast<UINT>(wparam));
+    return 0;
+  }
+  if (msg == ombrix::messages::kTrayHoverCheck) {
+    tracker_.CheckCursor();
     return 0;
   }
   if (msg == WM_TIMER && wparam == kBlinkTimer) {

@@ -151,21 +151,18 @@ void CUserInfoDialog::InitControls() {
 }
 
 LRESULT CUserInfoDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  if (msg == WM_MOUSEWHEEL && role_list_ != nullptr) {
-    POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-    uilib::ScreenToClient(GetHWND(), &pt);
-    if (role_list_->GetPos().Contains(pt)) {
-      // Three rows a notch, as lists usually scroll.
-      int notches = static_cast<int16_t>(HIWORD(wparam)) / 120;
-      ScrollRoles(-3 * notches);
-      return 0;
-    }
-  }
+  if (ScrollRolesByMouse(msg, wparam, lparam)) return 0;
+  if (msg == WM_KEYDOWN && ScrollRolesByKey(static_cast<UINT>(wparam))) return 0;
   if (msg == WM_KEYUP) {
     if (wparam == VK_ESCAPE) {
       HideError();
       HideDialog();
     }
+    return 0;
+  }
+  if (msg == WM_CLOSE) {  // the window manager's close: as Cancel, nothing sent
+    HideError();
+    HideDialog();
     return 0;
   }
   LRESULT result = OBUIWindow::HandleMessage(msg, wparam, lparam);
@@ -532,6 +529,69 @@ void CUserInfoDialog::ScrollRoles(int rows) {
   if (first == first_row_) return;
   first_row_ = first;
   ShowRowsInView();
+}
+
+bool CUserInfoDialog::ScrollRolesByMouse(UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (role_list_ == nullptr) return false;
+  if (msg == WM_MOUSEWHEEL) {
+    POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    uilib::ScreenToClient(GetHWND(), &pt);
+    if (!role_list_->GetPos().Contains(pt)) return false;
+    // Three rows a notch, as lists usually scroll.
+    int notches = static_cast<int16_t>(HIWORD(wparam)) / 120;
+    ScrollRoles(-3 * notches);
+    return true;
+  }
+  const POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  if (msg == WM_LBUTTONUP && dragging_mark_) {
+    dragging_mark_ = false;
+    return true;
+  }
+  if (msg == WM_MOUSEMOVE && dragging_mark_) {
+    if ((wparam & MK_LBUTTON) == 0) {
+      dragging_mark_ = false;
+      return false;
+    }
+    const RECT list = role_list_->GetPos();
+    const int count = static_cast<int>(std::min(roles_.size(), rows_.size()));
+    const int length = scroll_mark_->GetPos().Height();
+    const int travel = list.Height() - length;
+    if (travel <= 0) return true;
+    const int top = std::clamp(pt.y - drag_offset_ - static_cast<int>(list.top), 0, travel);
+    // Rounded to the nearest row, so the mark lands where it was let go.
+    const int wanted = (top * (count - RolesInView()) + travel / 2) / travel;
+    ScrollRoles(wanted - first_row_);
+    return true;
+  }
+  if (msg != WM_LBUTTONDOWN || scroll_mark_ == nullptr || !scroll_mark_->IsVisible()) return false;
+  const RECT list = role_list_->GetPos();
+  const RECT mark = scroll_mark_->GetPos();
+  // The bar's strip: the mark's width and a little more, for a finger's
+  // worth of room.
+  const int strip = std::max(8, static_cast<int>(mark.Width()) + 4);
+  if (pt.x < list.right - strip || pt.x >= list.right || pt.y < list.top || pt.y >= list.bottom) return false;
+  if (pt.y >= mark.top && pt.y < mark.bottom) {
+    dragging_mark_ = true;
+    drag_offset_ = pt.y - mark.top;
+  } else {
+    ScrollRoles(pt.y < mark.top ? -RolesInView() : RolesInView());
+  }
+  return true;
+}
+
+bool CUserInfoDialog::ScrollRolesByKey(UINT vk) {
+  // A field with the focus keeps its keys.
+  if (role_list_ == nullptr || paint_manager_.GetFocus() != nullptr) return false;
+  const int count = static_cast<int>(std::min(roles_.size(), rows_.size()));
+  switch (vk) {
+    case VK_UP: ScrollRoles(-1); return true;
+    case VK_DOWN: ScrollRoles(1); return true;
+    case VK_PRIOR: ScrollRoles(-RolesInView()); return true;
+    case VK_NEXT: ScrollRoles(RolesInView()); return true;
+    case VK_HOME: ScrollRoles(-count); return true;
+    case VK_END: ScrollRoles(count); return true;
+    default: return false;
+  }
 }
 
 void CUserInfoDialog::ShowRowsInView() {

@@ -78,6 +78,11 @@ class CUserInfoDialog : public OBUIWindow {
   int RolesInView() const;
   // Moves the rows in view by `rows` (negative: up), within the roles.
   void ScrollRoles(int rows);
+  // The role list scrolls as lists do: the wheel over it, the keys while
+  // no field has the focus, and its bar (the mark at its right edge,
+  // dragged, or a press beside it for a page). True when taken.
+  bool ScrollRolesByMouse(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam);
+  bool ScrollRolesByKey(uilib::UINT vk);
 
  protected:
   void InitControls() override;
@@ -135,6 +140,8 @@ class CUserInfoDialog : public OBUIWindow {
   uilib::CControlUI* no_role_tip_ = nullptr;
   uilib::CControlUI* scroll_mark_ = nullptr;
   int first_row_ = 0;
+  bool dragging_mark_ = false;
+  int drag_offset_ = 0;  // from the mark's top to the pointer
 
   std::vector<RoleRow> rows_;
   CityInfo city_info_;

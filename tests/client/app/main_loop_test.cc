@@ -127,6 +127,20 @@ TEST_F(MainLoopTest, ACloseCommandEndsTheLoopOnlyWhenNoWindowTakesIt) {
   EXPECT_EQ(left.message, 3002u);
 }
 
+// The window manager's close of one window (posted to that window as a
+// close command) is that window's to answer: it goes on to the window and
+// the client runs on.
+TEST_F(MainLoopTest, AWindowsCloseCommandGoesToThatWindowAndTheLoopGoesOn) {
+  MakeApp();
+  constexpr brx::base::WindowHandle kWindow = 0x10001;
+  queue_.Post(Message{kWindow, WM_SYSCOMMAND, SC_CLOSE, 0, 0});
+  Post(3001);
+  Post(WM_QUIT);
+  Run();
+  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"ui.Translate:274", "chain:274", "ui.Dispatch:274",
+                                                        "ui.Translate:3001", "chain:3001", "ui.Dispatch:3001"}));
+}
+
 TEST_F(MainLoopTest, QuitEndsTheLoopAfterTheMessagesPostedBeforeIt) {
   MakeApp();
   Post(3001);

@@ -19,9 +19,11 @@
 #include "client/ui/controls/ob_pic_button_ui.h"
 #include "client/ui/dialogs/about_dialog.h"
 #include "client/ui/dialogs/feed_dialog.h"
+#include "client/ui/dialogs/message_dialog.h"
 #include "client/ui/dialogs/warning_dialog.h"
 #include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/ob_frame_wnd.h"
+#include "client/ui/minicard/mini_user_card.h"
 #include "client/ui/picture/ob_album_wnd.h"
 #include "client/ui/picture/ob_pic_wnd.h"
 #include "client/ui/settings/confirm_dialog.h"
@@ -30,6 +32,7 @@
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/fake_browser_host.h"
 #include "tests/client/ui/fake_frame_services.h"
+#include "tests/client/ui/picture_test_host.h"
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
@@ -45,14 +48,6 @@ namespace driver = uilib::test_driver;
 
 namespace ombrix::test {
 namespace {
-
-void WriteJpeg(const std::string& path, int w, int h, uint32_t rgb) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, w, h);
-  gdk_pixbuf_fill(pixbuf, rgb << 8 | 0xFF);
-  ASSERT_TRUE(gdk_pixbuf_save(pixbuf, path.c_str(), "jpeg", nullptr, nullptr));
-  g_object_unref(pixbuf);
-}
 
 // A 2 x 2 GIF (the smallest the format allows with a two-colour table).
 std::string TinyGif() {
@@ -207,6 +202,16 @@ class FrameLinksTest : public ::testing::Test {
   void Advance(uint32_t ms) {
     HeadlessBackend::Current()->AdvanceClock(ms);
     driver::Pump();
+  }
+  // A custom store holding one byte more than its 1 MB quota, the warning on.
+  void MakeStoreOverQuota() {
+    SystemConfig& sys = store->system();
+    std::filesystem::create_directories(dir.Sub("store/OBSnapshot"));
+    WriteFile(dir.Sub("store/OBSnapshot/a.jpg"), std::string(1048576 + 1, 'a'));
+    sys.SetStoreType(L"custom");
+    sys.SetStorePath(brx::util::Utf8ToWide(dir.Sub("store")));
+    sys.SetQuotaSize(1);
+    sys.SetConfigValue(config_keys::kQuotaEnable, L"1");
   }
 
   TempDir dir;
@@ -397,6 +402,33 @@ TEST_F(FrameLinksTest, SettingsMenuProfileAndDialogsOverTheFrame) {
   ClientToScreen(profile->GetHWND(), &outside);
   SendMessage(profile->GetHWND(), WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16, MAKELPARAM(outside.x, outside.y));
   EXPECT_EQ(97 - in_view, profile->first_role_in_view());
+  // The keys scroll it as well (nothing in the dialog has the focus)...
+  const HWND profile_hwnd = profile->GetHWND();
+  driver::PressKey(profile_hwnd, VK_HOME);
+  EXPECT_EQ(0, profile->first_role_in_view());
+  driver::PressKey(profile_hwnd, VK_NEXT);
+  EXPECT_EQ(in_view, profile->first_role_in_view());
+  driver::PressKey(profile_hwnd, VK_DOWN);
+  EXPECT_EQ(in_view + 1, profile->first_role_in_view());
+  driver::PressKey(profile_hwnd, VK_UP);
+  driver::PressKey(profile_hwnd, VK_PRIOR);
+  EXPECT_EQ(0, profile->first_role_in_view());
+  driver::PressKey(profile_hwnd, VK_END);
+  EXPECT_EQ(100 - in_view, profile->first_role_in_view());
+  // ...and so does its bar: dragged to the top, and a press below it.
+  CControlUI* mark = profile->paint_manager().FindControlQuiet(L"game_role_scrollmark");
+  ASSERT_NE(nullptr, mark);
+  profile->paint_manager().FindControl(POINT{0, 0});
+  POINT grab = Centre(mark->GetPos());
+  SendMessage(profile_hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grab.x, grab.y));
+  SendMessage(profile_hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(grab.x, grab.y - 1000));
+  SendMessage(profile_hwnd, WM_LBUTTONUP, 0, MAKELPARAM(grab.x, grab.y - 1000));
+  EXPECT_EQ(0, profile->first_role_in_view());
+  profile->paint_manager().FindControl(POINT{0, 0});
+  const RECT bar = mark->GetPos();
+  SendMessage(profile_hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grab.x, bar.bottom + 10));
+  SendMessage(profile_hwnd, WM_LBUTTONUP, 0, MAKELPARAM(grab.x, bar.bottom + 10));
+  EXPECT_EQ(in_view, profile->first_role_in_view());
   // A new list starts at its top again, or where the display role shows.
   services.events.FireEvent(&list);
   EXPECT_EQ(0, profile->first_role_in_view());
@@ -547,6 +579,145 @@ TEST_F(FrameLinksTest, HeadImageAndTheDelayedStorageCheck) {
   Advance(1000);
   ASSERT_TRUE(measured());
   EXPECT_TRUE(IsWindowVisible(settings->GetHWND()));
+}
+
+// The window manager's close (its close button, Alt+F4, a taskbar's
+// Close) reaches each window as that window's own close: the main window
+// and the card hide, the settings and the profile editor close as their
+// Cancel does, the boxes that wait for an answer stay, the feedback form
+// keeps its draft, and nothing ends the client.
+TEST_F(FrameLinksTest, TheWindowManagersCloseIsEachWindowsOwnAndEndsNothing) {
+  FrameWindows& windows = frame->windows();
+  HWND main = frame->GetHWND();
+  auto shown = [](HWND hwnd) { return IsWindow(hwnd) && IsWindowVisible(hwnd); };
+  auto quit_posted = [] {
+    MSG msg;
+    bool quit = false;
+    while (::uilib::PeekMessage(&msg, true)) quit = quit || msg.message == WM_QUIT;
+    return quit;
+  };
+
+  // Settings: a change, then the close, saves nothing and frees the frame.
+  windows.ShowSettings(1);
+  CConfigurationDialog* settings = windows.settings();
+  ASSERT_TRUE(driver::Click(settings->paint_manager(), L"soundsetBtn"));
+  ASSERT_TRUE(driver::Click(settings->paint_manager(), L"muteSound"));
+  driver::CloseFromWindowManager(settings->GetHWND());
+  EXPECT_FALSE(shown(settings->GetHWND()));
+  EXPECT_TRUE(IsWindow(settings->GetHWND()));
+  EXPECT_TRUE(IsWindowEnabled(main));
+  EXPECT_TRUE(fired.empty()) << "closed as Cancel: nothing saved";
+  // While it is up, the disabled frame takes no close.
+  windows.ShowSettings(1);
+  driver::CloseFromWindowManager(main);
+  EXPECT_TRUE(shown(main));
+  driver::CloseFromWindowManager(settings->GetHWND());
+
+  // The menu goes as when it loses the focus.
+  windows.ShowContextMenu();
+  driver::CloseFromWindowManager(windows.menu()->GetHWND());
+  EXPECT_FALSE(shown(windows.menu()->GetHWND()));
+  EXPECT_TRUE(shown(main));
+
+  // The boxes that wait for an answer stay until it is given.
+  windows.ShowAbout();
+  driver::CloseFromWindowManager(windows.about()->GetHWND());
+  EXPECT_TRUE(shown(windows.about()->GetHWND()));
+  EXPECT_FALSE(IsWindowEnabled(main));
+  ASSERT_TRUE(driver::Click(windows.about()->paint_manager(), L"closebtn"));
+  windows.AskYesNo(2, L"确定要退出翎岚吗？", L"");
+  driver::CloseFromWindowManager(windows.yes_no()->GetHWND());
+  EXPECT_TRUE(shown(windows.yes_no()->GetHWND()));
+  ASSERT_TRUE(driver::Click(windows.yes_no()->paint_manager(), L"denybtn"));
+  windows.ShowWarning(L"提示", L"文字");
+  driver::CloseFromWindowManager(windows.warning()->GetHWND());
+  EXPECT_TRUE(shown(windows.warning()->GetHWND()));
+  driver::PressKey(windows.warning()->GetHWND(), VK_RETURN);
+  EXPECT_TRUE(IsWindowEnabled(main));
+
+  // The feedback form keeps what the user typed.
+  windows.ShowFeedback();
+  CFeedDialog* feed = windows.feed();
+  ASSERT_TRUE(driver::TypeInto(feed->paint_manager(), L"feedlist", L"写了一半的反馈"));
+  driver::CloseFromWindowManager(feed->GetHWND());
+  EXPECT_TRUE(shown(feed->GetHWND()));
+  EXPECT_EQ(L"写了一半的反馈", feed->paint_manager().FindControlQuiet(L"feedlist")->GetText());
+  ASSERT_TRUE(driver::Click(feed->paint_manager(), L"closebtn"));
+  windows.ShowFeedback();
+  EXPECT_EQ(L"写了一半的反馈", feed->paint_manager().FindControlQuiet(L"feedlist")->GetText());
+  // Sent: the thank-you note closes with the window manager too.
+  static_cast<CRichEditUI*>(feed->paint_manager().FindControlQuiet(L"feedlist"))->SetText(L"这是十个以上的反馈内容。");
+  ASSERT_TRUE(driver::Click(feed->paint_manager(), L"confirmbtn"));
+  payload::SEVENT_RESPONSE_RecommendedAdd thanks({}, L"{\"Status\":0}", true);
+  services.events.FireEvent(&thanks);
+  ASSERT_NE(nullptr, feed->message_dialog());
+  ASSERT_TRUE(shown(feed->message_dialog()->GetHWND()));
+  driver::CloseFromWindowManager(feed->message_dialog()->GetHWND());
+  EXPECT_FALSE(shown(feed->message_dialog()->GetHWND()));
+  EXPECT_TRUE(IsWindow(feed->message_dialog()->GetHWND()));
+  EXPECT_TRUE(IsWindowEnabled(main));
+
+  // The profile editor: an edit, then the close, sends nothing.
+  windows.ShowUserInfo();
+  CUserInfoDialog* profile = windows.user_info();
+  ASSERT_NE(nullptr, profile);
+  ASSERT_TRUE(shown(profile->GetHWND()));
+  static_cast<CRichEditUI*>(profile->paint_manager().FindControlQuiet(L"nickname_edit"))->SetText(L"新昵称");
+  driver::CloseFromWindowManager(profile->GetHWND());
+  EXPECT_FALSE(shown(profile->GetHWND()));
+  EXPECT_TRUE(IsWindow(profile->GetHWND()));
+  EXPECT_TRUE(services.user_updates.empty());
+  windows.ShowUserInfo();
+  EXPECT_TRUE(shown(profile->GetHWND())) << "and it opens again";
+  driver::CloseFromWindowManager(profile->GetHWND());
+
+  // The picker and the album hide and give the other's opener back; the
+  // album's question goes as its close button does, deleting nothing.
+  const std::wstring shot = Shot("a.jpg", 0x20C020);
+  windows.OpenPicker();
+  WaitForTiles(*windows.picker());
+  EXPECT_FALSE(C(L"picbtn")->IsEnabled());
+  driver::CloseFromWindowManager(windows.picker()->GetHWND());
+  EXPECT_FALSE(windows.picker()->shown());
+  EXPECT_TRUE(C(L"picbtn")->IsEnabled());
+  windows.OpenAlbum();
+  WaitForTiles(*windows.album());
+  HWND album = windows.album()->GetHWND();
+  driver::ClickAt(album, Centre(windows.album()->ItemRect(0)));
+  driver::ClickAt(album, Centre(PictureWindow::ButtonRect(PictureWindow::kDelete)));
+  HWND question = 0;
+  for (HWND hwnd : WindowTable::Get().Windows())
+    if (GetWindowClassName(hwnd) == L"OBConfirmDialog" && IsWindowVisible(hwnd)) question = hwnd;
+  ASSERT_NE(0u, question);
+  driver::CloseFromWindowManager(question);
+  EXPECT_FALSE(shown(question));
+  EXPECT_TRUE(IsWindowEnabled(album));
+  EXPECT_TRUE(std::filesystem::exists(brx::util::WideToUtf8(shot)));
+  driver::CloseFromWindowManager(album);
+  EXPECT_FALSE(windows.album()->shown());
+  EXPECT_TRUE(C(L"insertpicbtn")->IsEnabled());
+
+  // The storage note goes as its close button does; the settings stay.
+  MakeStoreOverQuota();
+  ASSERT_TRUE(windows.RunQuotaCheck());
+  ASSERT_TRUE(shown(windows.quota()->GetHWND()));
+  driver::CloseFromWindowManager(windows.quota()->GetHWND());
+  EXPECT_FALSE(shown(windows.quota()->GetHWND()));
+  EXPECT_TRUE(shown(settings->GetHWND()));
+  EXPECT_TRUE(IsWindowEnabled(settings->GetHWND()));
+  driver::CloseFromWindowManager(settings->GetHWND());
+
+  // The card hides.
+  ASSERT_NE(nullptr, frame->card());
+  ::uilib::ShowWindow(frame->card()->GetHWND(), SW_SHOWNA);
+  driver::CloseFromWindowManager(frame->card()->GetHWND());
+  EXPECT_FALSE(shown(frame->card()->GetHWND()));
+
+  // The main window hides; it never closes.
+  driver::CloseFromWindowManager(main);
+  EXPECT_FALSE(shown(main));
+  EXPECT_TRUE(IsWindow(main));
+  EXPECT_FALSE(quit_posted()) << "only the tray's quit ends the client";
 }
 
 // A guest never gets the album back from the picker; and the frame can go

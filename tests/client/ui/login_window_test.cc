@@ -286,6 +286,29 @@ TEST_F(LoginWindowTest, TheMainWindowTakesTheLoginWindowsPlaceButStaysOnTheScree
   }
 }
 
+// Whenever the login window comes back (from the tray, after the window
+// manager's close), the keyboard is in the field to fill, also when a
+// cancelled sign-in had left it nowhere.
+TEST_F(LoginWindowTest, ShownAgainTheWindowHasTheKeyboardInTheFieldToFill) {
+  Open();
+  ASSERT_TRUE(test_driver::TypeInto(login_->paint_manager(), L"accountedit", L"player1"));
+  ASSERT_TRUE(test_driver::TypeInto(login_->paint_manager(), L"pwdedit", L"secret"));
+  Click(L"loginBtn");
+  ASSERT_EQ(login_->state(), COBLoginWnd::kLoggingIn);
+  Click(L"cancelLoginBtn");
+  ASSERT_EQ(login_->state(), COBLoginWnd::kNormal);
+  test_driver::CloseFromWindowManager(*login_);
+  ASSERT_FALSE(IsWindowVisible(*login_));
+  // The tray's way: shown, focused, brought forward.
+  ::uilib::ShowWindow(*login_, SW_SHOW);
+  SetFocus(*login_);
+  SetForegroundWindow(*login_);
+  ASSERT_NE(login_->paint_manager().GetFocus(), nullptr) << "the first keys would be lost";
+  EXPECT_EQ(login_->paint_manager().GetFocus()->GetName(), L"pwdedit") << "the password box is the one to fill";
+  test_driver::TypeText(*login_, L"again");
+  EXPECT_EQ(Text(L"pwdedit"), L"again");
+}
+
 TEST_F(LoginWindowTest, AGameInFullScreenThatAsksForTheLoginWindowKeepsTheScreen) {
   Open();
   ::uilib::ShowWindow(*login_, SW_HIDE);
@@ -373,13 +396,14 @@ TEST_F(LoginWindowTest, AutoLoginGuestAndNicknameStep) {
   EXPECT_TRUE(Enabled(L"signInRightNow2")) << "eight Chinese characters are sixteen bytes";
   test_driver::TypeText(*login_, L"九");
   EXPECT_FALSE(Enabled(L"signInRightNow2"));
-  // Enter during a composition belongs to the input method.
+  // Enter during a composition belongs to the input method; the field
+  // tells the window when one starts and ends.
   test_driver::PressKey(*login_, VK_BACK);
   size_t asked = web_.nicknames.size();
-  login_->SetComposing(true);
+  PostMessage(*login_, WM_IME_STARTCOMPOSITION, 0, 0);
   test_driver::PressKey(*login_, VK_RETURN);
   EXPECT_EQ(web_.nicknames.size(), asked);
-  login_->SetComposing(false);
+  PostMessage(*login_, WM_IME_ENDCOMPOSITION, 0, 0);
   test_driver::PressKey(*login_, VK_RETURN);
   EXPECT_EQ(web_.nicknames.back(), L"一二三四五六七八");
   NickReply(kOwn, false, L"");

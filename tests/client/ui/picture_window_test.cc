@@ -12,6 +12,7 @@
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/ui/default_skin_layouts.h"
+#include "tests/client/ui/picture_test_host.h"
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
@@ -23,70 +24,6 @@ using namespace uilib;
 
 namespace ombrix::test {
 namespace {
-
-// Stands in for the main frame: keeps a copy of every chosen picture.
-class FrameWindow : public CWindowWnd {
- public:
-  LPCTSTR GetWindowClassName() const override { return L"OBTestFrame"; }
-  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override {
-    if (msg == ombrix::messages::kScreenshotChosen) {
-      chosen.push_back(*reinterpret_cast<const PictureItem*>(lparam));
-      return 0;
-    }
-    return CWindowWnd::HandleMessage(msg, wparam, lparam);
-  }
-  std::vector<PictureItem> chosen;
-};
-
-class FakePrompt : public IConfirmPrompt {
- public:
-  explicit FakePrompt(std::vector<FakePrompt*>* made) { made->push_back(this); }
-  void Ask(HWND parent, const std::wstring& title, const std::wstring& text, std::function<void()> on_yes,
-           std::function<void()> on_no) override {
-    asked = title + L"|" + text;
-    parent_enabled_while_asked = IsWindowEnabled(parent);
-    yes = std::move(on_yes);
-    no = std::move(on_no);
-  }
-  std::wstring asked;
-  bool parent_enabled_while_asked = true;
-  std::function<void()> yes, no;
-};
-
-class Host : public IPictureWindowHost, public IShotFolderSource {
- public:
-  ShotCatalogue& GetShotCatalogue() override { return catalogue; }
-  void GetGameIds(std::vector<std::wstring>* ids) override { *ids = game_ids; }
-  std::wstring GetSkinFolder() override { return DefaultSkin(); }
-  void EnableOpener(PictureOpener opener) override { enabled.push_back(opener); }
-  std::unique_ptr<IConfirmPrompt> CreateConfirmPrompt() override { return std::make_unique<FakePrompt>(&prompts); }
-  std::wstring GetSnapshotDirectory() const override { return store; }
-  std::wstring GetUserFolder() const override { return L"Users/All Users"; }
-
-  ShotCatalogue catalogue;
-  std::vector<std::wstring> game_ids;
-  std::vector<PictureOpener> enabled;
-  std::vector<FakePrompt*> prompts;
-  std::wstring store;
-};
-
-time_t Day(int day) {
-  tm t{};
-  t.tm_year = 2026 - 1900;
-  t.tm_mon = 2;
-  t.tm_mday = day;
-  t.tm_hour = 12;
-  t.tm_isdst = -1;
-  return mktime(&t);
-}
-
-void WriteJpeg(const std::string& path, int w, int h, uint32_t rgb) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, w, h);
-  gdk_pixbuf_fill(pixbuf, rgb << 8 | 0xFF);
-  ASSERT_TRUE(gdk_pixbuf_save(pixbuf, path.c_str(), "jpeg", nullptr, nullptr));
-  g_object_unref(pixbuf);
-}
 
 class PictureWindowTest : public ::testing::Test {
  protected:
@@ -297,6 +234,90 @@ TEST_F(PictureWindowTest, AlbumDeletesTheSelectionAfterAskingAndStopsAtAFailure)
   WaitForTiles(album);
   EXPECT_TRUE(Near(Pixel(album, Centre(album.ItemRect(0))), 0x30A0F0));
   EXPECT_TRUE(Near(Pixel(album, Centre(album.ItemRect(1))), 0xC02020));
+}
+
+// A long album is used as any list: Shift+click selects a range from the
+// last click, Ctrl+click adds one; the keys move through it and the view
+// follows; the bar at its side can be dragged.
+TEST_F(PictureWindowTest, ALongAlbumScrollsByKeysAndItsBarAndShiftClickSelectsARange) {
+  host_.game_ids = {L"5"};
+  for (int i = 0; i < 30; ++i) Shot("5", "shot" + std::to_string(100 + i) + ".jpg", 1 + i % 28);
+  COBAlbumWnd album(&host_);
+  HWND hwnd = album.Create(frame_);
+  ASSERT_NE(hwnd, 0u);
+  album.ShowPictures();
+  ASSERT_EQ(album.items().size(), 30u);
+  const RECT list = PictureWindow::kListRect;
+  auto in_view = [&](size_t i) {
+    const RECT rc = album.ItemRect(i);
+    return rc.top >= list.top && rc.bottom <= list.bottom;
+  };
+  auto selected = [&] {
+    std::vector<size_t> out;
+    for (size_t i = 0; i < album.items().size(); ++i)
+      if (album.IsSelected(i)) out.push_back(i);
+    return out;
+  };
+  auto click = [&](size_t i, WPARAM keys) {
+    POINT pt = Centre(album.ItemRect(i));
+    SendMessage(hwnd, WM_LBUTTONDOWN, keys | MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+    SendMessage(hwnd, WM_LBUTTONUP, keys, MAKELPARAM(pt.x, pt.y));
+  };
+  click(1, 0);
+  click(6, MK_SHIFT);
+  EXPECT_EQ(selected(), (std::vector<size_t>{1, 2, 3, 4, 5, 6}));
+  click(9, MK_CONTROL);
+  click(3, MK_SHIFT | MK_CONTROL);  // from the last click, added to the rest
+  EXPECT_EQ(selected(), (std::vector<size_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  click(2, 0);
+  EXPECT_EQ(selected(), std::vector<size_t>{2});
+
+  // Keys: the current item moves, the selection with it, the view follows.
+  ASSERT_FALSE(in_view(29));
+  test_driver::PressKey(hwnd, VK_END);
+  EXPECT_EQ(selected(), std::vector<size_t>{29});
+  EXPECT_TRUE(in_view(29));
+  EXPECT_FALSE(in_view(0));
+  test_driver::PressKey(hwnd, VK_HOME);
+  EXPECT_EQ(selected(), std::vector<size_t>{0});
+  EXPECT_TRUE(in_view(0));
+  test_driver::PressKey(hwnd, VK_DOWN);
+  test_driver::PressKey(hwnd, VK_RIGHT);
+  EXPECT_EQ(selected(), std::vector<size_t>{PictureWindow::kColumns + 1});
+  test_driver::PressKey(hwnd, VK_NEXT);
+  const size_t paged = selected().at(0);
+  EXPECT_GT(paged, static_cast<size_t>(2 * PictureWindow::kColumns));
+  EXPECT_TRUE(in_view(paged));
+  EXPECT_FALSE(in_view(1));
+  test_driver::PressKey(hwnd, VK_PRIOR);
+  EXPECT_EQ(selected(), std::vector<size_t>{PictureWindow::kColumns + 1});
+  EXPECT_TRUE(in_view(1));
+  test_driver::PressKey(hwnd, VK_LEFT);
+  test_driver::PressKey(hwnd, VK_UP);
+  EXPECT_EQ(selected(), std::vector<size_t>{0});
+  test_driver::PressKey(hwnd, VK_DOWN, true);  // Shift extends
+  EXPECT_EQ(selected().size(), static_cast<size_t>(PictureWindow::kColumns + 1));
+
+  // The bar: dragged to the bottom shows the last row, back to the top the first.
+  const RECT thumb = album.ScrollThumbRect();
+  ASSERT_GT(thumb.bottom, thumb.top);
+  EXPECT_EQ(thumb.top, list.top);
+  POINT grab = Centre(thumb);
+  SendMessage(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grab.x, grab.y));
+  SendMessage(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(grab.x, grab.y + 1000));
+  EXPECT_TRUE(in_view(29));
+  EXPECT_EQ(album.ScrollThumbRect().bottom, list.bottom);
+  SendMessage(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(grab.x, grab.y - 1000));
+  EXPECT_TRUE(in_view(0));
+  SendMessage(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(grab.x, grab.y - 1000));
+  SendMessage(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(grab.x, grab.y + 1000));
+  EXPECT_TRUE(in_view(0)) << "the drag ended with the button";
+  EXPECT_EQ(selected().size(), static_cast<size_t>(PictureWindow::kColumns + 1)) << "the bar selects nothing";
+  // A press on the bar's track below the thumb goes a page down.
+  SendMessage(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grab.x, list.bottom - 3));
+  SendMessage(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(grab.x, list.bottom - 3));
+  EXPECT_FALSE(in_view(0));
+  EXPECT_GT(album.ScrollThumbRect().top, list.top);
 }
 
 TEST_F(PictureWindowTest, SnapshotsOfBothWindows) {

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/integration/desktop/desktop_user.h"
 #include "tests/support/installed_host.h"
 #include "tests/support/test_support.h"
 #include "tests/support/web_standin.h"
@@ -21,36 +22,24 @@
 namespace {
 
 namespace fs = std::filesystem;
+using ombrix::test::Box;
+using ombrix::test::CloseByWindowManager;
+using ombrix::test::ControlBox;
+using ombrix::test::ControlCentre;
+using ombrix::test::Geometry;
+using ombrix::test::GeometryOf;
+using ombrix::test::Have;
 using ombrix::test::HostProcess;
 using ombrix::test::InstalledHost;
+using ombrix::test::Lines;
+using ombrix::test::Shell;
+using ombrix::test::Spot;
 using ombrix::test::ScopedEnv;
 using ombrix::test::WaitUntil;
 using ombrix::test::WebStandin;
 
 constexpr auto kStartUp = std::chrono::seconds(30);
 constexpr auto kSignIn = std::chrono::seconds(20);
-
-// Runs a shell command (bounded by `timeout`); its standard output.
-std::string Shell(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(("timeout 20 " + command + " 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[512];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
-bool Have(const std::string& program) { return !Shell("sh -c 'command -v " + program + "'").empty(); }
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty()) lines.push_back(line);
-  return lines;
-}
 
 // The names of the processes whose parent is `pid`.
 std::vector<std::string> ChildNames(pid_t pid) {
@@ -73,22 +62,6 @@ bool RunsWebEngine(pid_t pid) {
   for (const std::string& name : ChildNames(pid))
     if (name.rfind("WebKit", 0) == 0) return true;
   return false;
-}
-
-struct Geometry {
-  int x = 0, y = 0, width = 0, height = 0;
-};
-
-Geometry GeometryOf(const std::string& window) {
-  Geometry g;
-  for (const std::string& line : Lines(Shell("xdotool getwindowgeometry --shell " + window))) {
-    auto value = [&](const char* key) { return std::atoi(line.c_str() + std::string(key).size()); };
-    if (line.rfind("X=", 0) == 0) g.x = value("X=");
-    if (line.rfind("Y=", 0) == 0) g.y = value("Y=");
-    if (line.rfind("WIDTH=", 0) == 0) g.width = value("WIDTH=");
-    if (line.rfind("HEIGHT=", 0) == 0) g.height = value("HEIGHT=");
-  }
-  return g;
 }
 
 class DesktopDisplayTest : public ::testing::Test {
@@ -143,6 +116,94 @@ class DesktopDisplayTest : public ::testing::Test {
     std::string icon = Shell("xprop -id " + window + " _NET_WM_ICON");
     return icon.find("_NET_WM_ICON(CARDINAL)") == std::string::npos ? std::string() : icon;
   }
+  // A notification area for the tray icon, as a desktop has; its panel.
+  std::unique_ptr<HostProcess> StartTray() {
+    auto tray = std::make_unique<HostProcess>(
+        "/usr/bin/trayer",
+        std::vector<std::string>{"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
+                                 "--transparent", "false", "--SetDockType", "true"},
+        installed_.Scratch("trayer.stderr"));
+    EXPECT_TRUE(tray->started());
+    EXPECT_TRUE(WaitUntil([&] {
+      auto found = Lines(Shell("xdotool search --onlyvisible --pid " + std::to_string(tray->pid()) + " --class trayer"));
+      if (!found.empty()) panel_ = found.front();
+      return !panel_.empty();
+    }));
+    return tray;
+  }
+  // Clicks (`count` times) with `button` on the tray icon.
+  void ClickTrayIcon(int button, int count = 1) {
+    Geometry icon = GeometryOf(panel_);
+    Shell("xdotool mousemove " + std::to_string(icon.x + icon.width / 2) + " " +
+          std::to_string(icon.y + icon.height / 2) + " click --repeat " + std::to_string(count) + " --delay 80 " +
+          std::to_string(button));
+  }
+
+  // Right-clicks the tray icon; the menu's window once it is up, or "".
+  std::string OpenTrayMenu() {
+    ClickTrayIcon(3);
+    std::string menu;
+    WaitUntil([&] {
+      for (const std::string& w : Windows("OBHost.exe"))
+        if (GeometryOf(w).height > 3 * 20) menu = w;
+      return !menu.empty();
+    });
+    return menu;
+  }
+
+  // The one visible window of a class, once there is one.
+  std::string WaitForWindow(const std::string& class_name, std::chrono::seconds deadline = std::chrono::seconds(20)) {
+    std::string found;
+    WaitUntil(
+        [&] {
+          auto windows = Windows(class_name);
+          if (!windows.empty()) found = windows.front();
+          return !found.empty();
+        },
+        deadline);
+    return found;
+  }
+  // Clicks the control `name` of the layout `file` in `window`.
+  void ClickControl(const std::string& window, const std::wstring& file, const wchar_t* name) {
+    const Spot spot = ControlCentre(file, name);
+    ASSERT_GE(spot.x, 0) << "no such control in the skin";
+    const Geometry g = GeometryOf(window);
+    Shell("xdotool mousemove " + std::to_string(g.x + spot.x) + " " + std::to_string(g.y + spot.y) + " click 1");
+  }
+  // Clicks a control of `window` and waits for a window of `class_name`.
+  std::string OpenBy(const std::string& window, const std::wstring& file, const wchar_t* control,
+                     const std::string& class_name) {
+    ClickControl(window, file, control);
+    return WaitForWindow(class_name);
+  }
+  // A box that waits for an answer: the window manager's close leaves it
+  // shown, its button ends it.
+  void ExpectStaysUntilAnswered(const std::string& box, const std::string& class_name, const std::wstring& file,
+                                const wchar_t* button, const std::string& png) {
+    ASSERT_FALSE(box.empty()) << class_name << " did not open";
+    EXPECT_EQ(CloseThroughWindowManager(box, class_name), "still shown") << class_name;
+    EXPECT_TRUE(ShootSettled(box, png));
+    ClickControl(box, file, button);
+    EXPECT_TRUE(WaitUntil([&] { return !Shows(class_name); })) << class_name << " stayed after its answer";
+  }
+  // Asks the window manager to close `window` (of `class_name`) and waits
+  // until the client has answered; what the window then is: "still shown"
+  // or "hidden" (the client's own log says it after handling the close).
+  std::string CloseThroughWindowManager(const std::string& window, const std::string& class_name) {
+    const std::string said = "UI: " + class_name + " took the window manager's close: ";
+    auto count = [&] {
+      const std::string log = installed_.Log();
+      size_t n = 0;
+      for (size_t at = log.find(said); at != std::string::npos; at = log.find(said, at + 1)) ++n;
+      return n;
+    };
+    const size_t before = count();
+    EXPECT_TRUE(CloseByWindowManager(window));
+    if (!WaitUntil([&] { return count() > before; }, std::chrono::seconds(20))) return "not answered";
+    const std::string log = installed_.Log();
+    const size_t at = log.rfind(said) + said.size();
+    return log.substr(at, log.find('\n', at) - at);
+  }
 
   // The demo user with a first diary entry, so the main page has one to show.
   WebStandin standin_{WebStandin::Options{true, {"--demo-blog"}}};
@@ -152,22 +213,13 @@ class DesktopDisplayTest : public ::testing::Test {
   ScopedEnv home_{"HOME", installed_.Scratch("state/home")};
   ScopedEnv lang_{"LANG", "en_US.UTF-8"};
   std::string out_;
+  std::string panel_;
   std::unique_ptr<HostProcess> host_;
 };
 
 TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQuits) {
-  // A notification area for the tray icon, as a desktop has.
-  HostProcess tray("/usr/bin/trayer",
-                   {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
-                    "--transparent", "false", "--SetDockType", "true"},
-                   installed_.Scratch("trayer.stderr"));
-  ASSERT_TRUE(tray.started());
-  std::string panel;
-  ASSERT_TRUE(WaitUntil([&] {
-    auto found = Lines(Shell("xdotool search --onlyvisible --pid " + std::to_string(tray.pid()) + " --class trayer"));
-    if (!found.empty()) panel = found.front();
-    return !panel.empty();
-  }));
+  std::unique_ptr<HostProcess> tray = StartTray();
+  ASSERT_FALSE(panel_.empty());
 
   host_ = installed_.Run();
   ASSERT_TRUE(host_->started());
@@ -191,9 +243,9 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
   EXPECT_NEAR(g.y + g.height / 2, screen.height / 2, 2);
   ASSERT_TRUE(ShootSettled(login, "login-window.png"));
   // The tray and the login window show the client's signed-out icon.
-  const std::string signed_out_tray = Pixels(panel);
+  const std::string signed_out_tray = Pixels(panel_);
   ASSERT_FALSE(signed_out_tray.empty());
-  Shell("import -window " + panel + " '" + out_ + "/tray-signed-out.png'");
+  Shell("import -window " + panel_ + " '" + out_ + "/tray-signed-out.png'");
   const std::string login_icon = WindowIcon(login);
   EXPECT_FALSE(login_icon.empty()) << "the login window has no icon of its own";
 
@@ -220,9 +272,9 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
   EXPECT_TRUE(WaitUntil([&] { return installed_.LogHas("UI: signed in (account), the main window takes over"); }));
   // Signed in: the tray's picture changes, and the main window's icon is
   // not the signed-out one.
-  EXPECT_TRUE(WaitUntil([&] { return Pixels(panel) != signed_out_tray; }))
+  EXPECT_TRUE(WaitUntil([&] { return Pixels(panel_) != signed_out_tray; }))
       << "the tray icon looks the same signed in and signed out";
-  Shell("import -window " + panel + " '" + out_ + "/tray-signed-in.png'");
+  Shell("import -window " + panel_ + " '" + out_ + "/tray-signed-in.png'");
   const std::string frame_icon = WindowIcon(frame);
   EXPECT_FALSE(frame_icon.empty());
   EXPECT_NE(frame_icon, login_icon);
@@ -239,15 +291,8 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
   ASSERT_TRUE(ShootSettled(frame, "main-window.png"));
 
   // A right click on the tray icon opens the menu; its last entry quits.
-  Geometry icon = GeometryOf(panel);
-  Shell("xdotool mousemove " + std::to_string(icon.x + icon.width / 2) + " " + std::to_string(icon.y + icon.height / 2));
-  Shell("xdotool click 3");
-  std::string menu;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (const std::string& w : Windows("OBHost.exe"))
-      if (GeometryOf(w).height > 3 * 20) menu = w;
-    return !menu.empty();
-  })) << "no tray menu";
+  std::string menu = OpenTrayMenu();
+  ASSERT_FALSE(menu.empty()) << "no tray menu";
   ASSERT_TRUE(ShootSettled("root", "tray-menu.png"));
   Geometry m = GeometryOf(menu);
   Shell("xdotool mousemove " + std::to_string(m.x + m.width / 2) + " " + std::to_string(m.y + m.height - 14));
@@ -256,8 +301,167 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
   EXPECT_TRUE(installed_.LogHas("[OBHost.exe]2.3.109.05 exit"));
   for (const char* name : {"login-window.png", "main-window.png", "tray-menu.png"})
     EXPECT_GT(fs::file_size(out_ + "/" + name), 1000u) << name;
-  tray.Signal(SIGTERM);
-  tray.WaitForExit(std::chrono::seconds(10));
+  tray->Signal(SIGTERM);
+  tray->WaitForExit(std::chrono::seconds(10));
+}
+
+// The window manager's close on every kind of window the user can reach:
+// the client runs on, and each window does what it should with it (the
+// login and main windows and the windows that are only looked at hide,
+// the settings and the profile close as Cancel, the boxes that wait for
+// an answer stay, the feedback keeps its draft). The login window, shown
+// again from the tray or after a sign-out, has the keyboard in the right
+// field. Only the tray's Quit ends the client.
+TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEndsTheClient) {
+  std::unique_ptr<HostProcess> tray = StartTray();
+  ASSERT_FALSE(panel_.empty());
+  host_ = installed_.Run();
+  ASSERT_TRUE(host_->started());
+  std::string login = WaitForWindow("OBLoginWnd", kStartUp);
+  ASSERT_FALSE(login.empty()) << host_->Stderr();
+  auto alive = [&] { return !host_->HasExited(); };
+
+  // The login window hides; the tray's menu brings it back ("显示翎岚",
+  // the first entry that can be chosen while signed out), the account box
+  // taking the keys.
+  EXPECT_EQ(CloseThroughWindowManager(login, "OBLoginWnd"), "hidden");
+  EXPECT_TRUE(WaitUntil([&] { return !Shows("OBLoginWnd"); }));
+  ASSERT_TRUE(alive());
+  ASSERT_FALSE(OpenTrayMenu().empty()) << "no tray menu";
+  Shell("xdotool key Down Return");
+  login = WaitForWindow("OBLoginWnd");
+  ASSERT_FALSE(login.empty()) << "the tray's menu shows the login window";
+  ASSERT_TRUE(WaitUntil([&] { return Lines(Shell("xdotool getwindowfocus")) == std::vector<std::string>{login}; }));
+  Shell(std::string("xdotool type --delay 30 ") + WebStandin::kDemoAccount);
+  Shell("xdotool key Tab");
+  Shell(std::string("xdotool type --delay 30 ") + WebStandin::kDemoPassword);
+  Shell("xdotool key Return");
+  ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 1, kSignIn)) << "the typed keys went nowhere";
+  EXPECT_EQ(standin_.RequestsFor("UserLogin").at(0).Param("Account"), WebStandin::kDemoAccount);
+  std::string frame = WaitForWindow("OBFrameWndCore", kSignIn);
+  ASSERT_FALSE(frame.empty());
+  ASSERT_TRUE(ShootSettled(frame, "wm-main-window.png"));
+
+  // The main window hides and comes back from the tray.
+  EXPECT_EQ(CloseThroughWindowManager(frame, "OBFrameWndCore"), "hidden");
+  ASSERT_TRUE(alive());
+  ClickTrayIcon(1, 2);
+  frame = WaitForWindow("OBFrameWndCore");
+  ASSERT_FALSE(frame.empty());
+
+  // Settings close as Cancel and leave the main window usable: they open
+  // again from it.
+  std::string settings = OpenBy(frame, L"obskin.xml", L"confbtn", "OBSysConfigure");
+  ASSERT_FALSE(settings.empty());
+  ASSERT_TRUE(ShootSettled(settings, "wm-settings.png"));
+  EXPECT_EQ(CloseThroughWindowManager(settings, "OBSysConfigure"), "hidden");
+  settings = OpenBy(frame, L"obskin.xml", L"confbtn", "OBSysConfigure");
+  EXPECT_FALSE(settings.empty()) << "the main window was left disabled";
+  if (!settings.empty()) {
+    EXPECT_EQ(CloseThroughWindowManager(settings, "OBSysConfigure"), "hidden");
+  }
+
+  // The menu goes; the about box, the exit question and the warning over
+  // an untouched topic wait for an answer.
+  std::string menu = OpenBy(frame, L"obskin.xml", L"menubtn", "OBContextMenu");
+  ASSERT_FALSE(menu.empty());
+  EXPECT_EQ(CloseThroughWindowManager(menu, "OBContextMenu"), "hidden");
+  menu = OpenBy(frame, L"obskin.xml", L"menubtn", "OBContextMenu");
+  ASSERT_FALSE(menu.empty());
+  ExpectStaysUntilAnswered(OpenBy(menu, L"context_menu.xml", L"aboutBtn", "OBAboutDialog"), "OBAboutDialog",
+                           L"about_dialog.xml", L"confirmbtn", "wm-about.png");
+  menu = OpenBy(frame, L"obskin.xml", L"menubtn", "OBContextMenu");
+  ASSERT_FALSE(menu.empty());
+  ExpectStaysUntilAnswered(OpenBy(menu, L"context_menu.xml", L"exitBtn", "OBYesNoDialog"), "OBYesNoDialog",
+                           L"yesno_dialog.xml", L"denybtn", "wm-exit-question.png");
+  EXPECT_TRUE(alive()) << "closing the exit question is no yes";
+  ClickControl(frame, L"obskin.xml", L"topicbtn");
+  ExpectStaysUntilAnswered(OpenBy(frame, L"obskin.xml", L"commitbtn", "OBWarningDialog"), "OBWarningDialog",
+                           L"warning_dialog.xml", L"confirmbtn", "wm-warning.png");
+
+  // The feedback form stays with its draft, which is then sent whole.
+  std::string feedback = OpenBy(frame, L"obskin.xml", L"feedbackbtn", "OBFeedDialog");
+  ASSERT_FALSE(feedback.empty());
+  ClickControl(feedback, L"feed_dialog.xml", L"feedlist");
+  const std::string draft = "half written feedback 123";
+  Shell("xdotool type --delay 20 '" + draft + "'");
+  EXPECT_EQ(CloseThroughWindowManager(feedback, "OBFeedDialog"), "still shown");
+  ASSERT_TRUE(ShootSettled(feedback, "wm-feedback.png"));
+  ClickControl(feedback, L"feed_dialog.xml", L"confirmbtn");
+  ASSERT_TRUE(standin_.WaitForRequests("RecommendedAdd", 1, kSignIn)) << "the form was gone";
+  EXPECT_EQ(standin_.RequestsFor("RecommendedAdd").at(0).Param("Content"), draft);
+
+  // The profile's province list opens right under its field on a click;
+  // a second click picks a province, whose first city follows.
+  std::string profile = OpenBy(frame, L"obskin.xml", L"userbtn", "OBSysConfigure");
+  ASSERT_FALSE(profile.empty());
+  ASSERT_TRUE(ShootSettled(profile, "wm-profile.png"));
+  const Geometry at = GeometryOf(profile);
+  const Box field = ControlBox(L"OBUserInfoDialog.xml", L"province_combo");
+  ClickControl(profile, L"OBUserInfoDialog.xml", L"province_combo");
+  Geometry list;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (const std::string& w : Lines(Shell("xdotool search --onlyvisible --pid " + std::to_string(host_->pid()) +
+                                            " --name ''"))) {
+      const Geometry g = GeometryOf(w);
+      if (g.y == at.y + field.bottom && g.x == at.x + field.left) list = g;
+    }
+    return list.height > 0;
+  })) << "no list right under the field";
+  EXPECT_EQ(list.width, field.right - field.left);
+  const std::string screen = Shell("xdotool getdisplaygeometry");  // "width height"
+  EXPECT_LE(list.y + list.height, std::atoi(screen.substr(screen.find(' ') + 1).c_str()));
+  Shell("import -window root -crop " + std::to_string(list.width + 40) + "x" + std::to_string(list.height + 60) + "+" +
+        std::to_string(list.x - 20) + "+" + std::to_string(list.y - 40) + " '" + out_ + "/wm-profile-provinces.png'");
+  const int row = (list.height - 2) / 12;  // twelve rows in view
+  Shell("xdotool mousemove " + std::to_string(list.x + list.width / 2) + " " +
+        std::to_string(list.y + 1 + row * 2 + row / 2) + " click 1");
+  ClickControl(profile, L"OBUserInfoDialog.xml", L"ok_button");
+  ASSERT_TRUE(standin_.WaitForRequests("UpdateUserInfo", 1, kSignIn)) << "the pick did not change the profile";
+  EXPECT_EQ(standin_.RequestsFor("UpdateUserInfo").at(0).Param("Province"), "上海");
+  EXPECT_EQ(standin_.RequestsFor("UpdateUserInfo").at(0).Param("City"), "黄浦");
+  EXPECT_TRUE(WaitUntil([&] { return !Shows("OBSysConfigure"); })) << "OK closes it once saved";
+
+  // The profile closes as Cancel; the picker and the album hide.
+  profile = OpenBy(frame, L"obskin.xml", L"userbtn", "OBSysConfigure");
+  ASSERT_FALSE(profile.empty());
+  EXPECT_EQ(CloseThroughWindowManager(profile, "OBSysConfigure"), "hidden");
+  std::string picker = OpenBy(frame, L"obskin.xml", L"insertpicbtn", "COBPicWnd");
+  ASSERT_FALSE(picker.empty());
+  ASSERT_TRUE(ShootSettled(picker, "wm-picker.png"));
+  EXPECT_EQ(CloseThroughWindowManager(picker, "COBPicWnd"), "hidden");
+  std::string album = OpenBy(frame, L"obskin.xml", L"picbtn", "COBAlbumWnd");
+  ASSERT_FALSE(album.empty()) << "the picker's close gave the album's opener back";
+  EXPECT_EQ(CloseThroughWindowManager(album, "COBAlbumWnd"), "hidden");
+  ASSERT_TRUE(alive());
+
+  // After a sign-out the login window takes the keys in the password box
+  // (the account is remembered).
+  menu = OpenBy(frame, L"obskin.xml", L"menubtn", "OBContextMenu");
+  ASSERT_FALSE(menu.empty());
+  std::string question = OpenBy(menu, L"context_menu.xml", L"changeUserBtn", "OBYesNoDialog");
+  ASSERT_FALSE(question.empty());
+  ClickControl(question, L"yesno_dialog.xml", L"confirmbtn");
+  login = WaitForWindow("OBLoginWnd");
+  ASSERT_FALSE(login.empty());
+  ASSERT_TRUE(WaitUntil([&] { return Lines(Shell("xdotool getwindowfocus")) == std::vector<std::string>{login}; }));
+  ASSERT_TRUE(ShootSettled(login, "wm-login-again.png"));
+  Shell(std::string("xdotool type --delay 30 ") + WebStandin::kDemoPassword);
+  Shell("xdotool key Return");
+  ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 2, kSignIn)) << "the keys went nowhere after the sign-out";
+  EXPECT_EQ(standin_.RequestsFor("UserLogin").at(1).Param("Password"), WebStandin::kDemoPassword);
+  ASSERT_FALSE(WaitForWindow("OBFrameWndCore", kSignIn).empty());
+
+  // Only Quit ends it.
+  EXPECT_TRUE(alive());
+  const std::string tray_menu = OpenTrayMenu();
+  ASSERT_FALSE(tray_menu.empty()) << "no tray menu";
+  Geometry m = GeometryOf(tray_menu);
+  Shell("xdotool mousemove " + std::to_string(m.x + m.width / 2) + " " + std::to_string(m.y + m.height - 14) +
+        " click 1");
+  EXPECT_EQ(host_->WaitForExit(std::chrono::seconds(30)), 0) << host_->Stderr();
+  tray->Signal(SIGTERM);
+  tray->WaitForExit(std::chrono::seconds(10));
 }
 
 TEST_F(DesktopDisplayTest, ASecondStartSaysSoInABoxThatWaitsForTheUser) {

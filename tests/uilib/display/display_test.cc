@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "runtime/util/text_convert.h"
@@ -14,6 +15,9 @@
 #include "tests/uilib/skin_window.h"
 #include "uilib/backend/gtk/gtk_backend.h"
 #include "uilib/backend/headless/ui_test_driver.h"
+#include "uilib/browser_host.h"
+#include "uilib/button_ui.h"
+#include "uilib/list_ui.h"
 #include "uilib/rich_edit_ui.h"
 #include "uilib/ui_backend.h"
 #include "uilib/window_snapshot.h"
@@ -46,6 +50,20 @@ std::string OutputDir() {
   out += "/uilib";
   mkdir(out.c_str(), 0755);
   return out;
+}
+
+// Mapped at (x, y), where the window manager put it as asked, and known
+// there by the program.
+bool SettlePlacedAt(HWND hwnd, int x, int y) {
+  return ombrix::test::WaitUntil([&] {
+    gtk_testing::Iterate(5);
+    td::Pump();
+    RECT rc{};
+    GetWindowRect(hwnd, &rc);
+    POINT at{};
+    return gtk_testing::IsMapped(hwnd) && gtk_testing::NativeOrigin(hwnd, &at) && at.x == x && at.y == y &&
+           rc.left == x && rc.top == y;
+  }, std::chrono::milliseconds(10000));
 }
 
 bool Settle(const std::function<bool()>& done) {
@@ -121,6 +139,36 @@ TEST_F(DisplayTest, ShapedWindowMapsAndTypedTextArrivesThroughTheNativeField) {
   DestroyWindow(hwnd);
   EXPECT_FALSE(IsWindow(hwnd));
   gtk_testing::Iterate(20);
+}
+
+// While an input method composes in the native field, the window is told
+// (composition start and end) and Enter belongs to the input method: it
+// reaches the window only once the composition is over.
+TEST_F(DisplayTest, EnterWhileAnInputMethodComposesStaysWithTheInputMethod) {
+  SkinWindow form(kLogin);
+  form.Create(0, L"form", WS_POPUP, 0, 200, 200, 0, 0);
+  const HWND hwnd = form.GetHWND();
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  ASSERT_TRUE(Settle([&] { return gtk_testing::IsMapped(hwnd); }));
+  ASSERT_TRUE(td::Click(form.pm, L"account"));
+  auto enter_seen = [&] {
+    for (auto& k : form.keys)
+      if (k.first == WM_KEYDOWN && k.second == VK_RETURN) return true;
+    return false;
+  };
+  ASSERT_TRUE(gtk_testing::SetPreedit(hwnd, "ni"));
+  ASSERT_TRUE(Settle([&] { return form.composition == std::vector<UINT>{WM_IME_STARTCOMPOSITION}; }));
+  // The key is handled as SendKey delivers it: what it posts is in the
+  // queue when it returns.
+  ASSERT_TRUE(gtk_testing::SendKey(hwnd, "Return"));
+  td::Pump();
+  EXPECT_FALSE(enter_seen()) << "Enter went to the window while composing";
+  ASSERT_TRUE(gtk_testing::SetPreedit(hwnd, ""));
+  ASSERT_TRUE(Settle([&] {
+    return form.composition == std::vector<UINT>{WM_IME_STARTCOMPOSITION, WM_IME_ENDCOMPOSITION};
+  }));
+  ASSERT_TRUE(gtk_testing::SendKey(hwnd, "Return"));
+  EXPECT_TRUE(Settle(enter_seen)) << "after the composition Enter reaches the window again";
 }
 
 TEST_F(DisplayTest, TheToolkitRunsWhileTheLoopWaitsInGetMessage) {
@@ -229,6 +277,246 @@ TEST_F(DisplayTest, TheFolderChooserAppearsOverItsOwnerAndEscapeCancelsIt) {
   EXPECT_FALSE(seen->owner_enabled) << "the owner takes no input while the chooser is up";
   EXPECT_TRUE(IsWindowEnabled(hwnd));
   EXPECT_FALSE(gtk_testing::FolderChooserShown(hwnd, nullptr, nullptr));
+}
+
+// What a toolkit-side probe saw of the drop-down list, for the user's
+// thread (which never touches the UI itself).
+struct DropDownSeen {
+  std::atomic<bool> shown{false};
+  std::atomic<bool> stop{false};
+  std::mutex mutex;
+  RECT rect{};
+};
+
+// Runs what a user does on a thread of its own (it may only drive the X
+// server and wait), while this thread runs the toolkit and the windows.
+// True when the user was done before the deadline.
+bool RunAsUser(const std::function<void()>& actions) {
+  std::atomic<bool> done{false};
+  std::thread user([&] {
+    actions();
+    done = true;
+  });
+  const bool in_time = ombrix::test::WaitUntil(
+      [&] {
+        gtk_testing::Iterate(5);
+        td::Pump();
+        return done.load();
+      },
+      std::chrono::seconds(90));
+  user.join();
+  return in_time;
+}
+
+// Looks at the drop-down every 10 ms from the toolkit's own loop, which
+// runs while the list waits for the user.
+void ProbeDropDown(std::shared_ptr<DropDownSeen> seen) {
+  if (seen->stop) return;
+  RECT rect{};
+  const bool shown = gtk_testing::DropDownShown(&rect);
+  if (shown) {
+    std::lock_guard<std::mutex> lock(seen->mutex);
+    seen->rect = rect;
+  }
+  seen->shown = shown;
+  gtk_testing::RunFromToolkit(10, [seen] { ProbeDropDown(seen); });
+}
+
+// A combo as a user meets it: a click opens the list right under the
+// field, as wide as the field and only as high as the screen allows; a
+// second click picks a row; Escape closes it without a change; near the
+// bottom of the screen it opens above the field.
+TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
+  std::wstring rows;
+  for (int i = 0; i < 30; ++i) rows += L"<ListLabelElement text=\"省份" + std::to_wstring(i) + L"\"/>";
+  SkinWindow w(L"<Window size=\"260,120\"><VerticalLayout bkcolor=\"#FFF0F0F0\" inset=\"20,40,20,0\">"
+               L"<Combo name=\"province\" height=\"24\" width=\"160\">" + rows + L"</Combo></VerticalLayout></Window>");
+  w.Create(0, L"combo", WS_POPUP, 0, 100, 80, 0, 0);
+  const HWND hwnd = w.GetHWND();
+  ShowWindow(hwnd, SW_SHOW);
+  ASSERT_TRUE(SettlePlacedAt(hwnd, 100, 80));
+  auto* combo = static_cast<CComboUI*>(w.pm.FindControl(L"province"));
+  ASSERT_NE(combo, nullptr);
+  auto field_on_screen = [&] {
+    w.pm.FindControl(POINT{0, 0});  // laid out
+    RECT rc = combo->GetPos();
+    POINT a{rc.left, rc.top}, b{rc.right, rc.bottom};
+    ClientToScreen(hwnd, &a);
+    ClientToScreen(hwnd, &b);
+    return RECT{a.x, a.y, b.x, b.y};
+  };
+  const RECT field = field_on_screen();
+
+  auto seen = std::make_shared<DropDownSeen>();
+  gtk_testing::RunFromToolkit(10, [seen] { ProbeDropDown(seen); });
+  auto wait_shown = [&](bool shown) {
+    return ombrix::test::WaitUntil([&] { return seen->shown == shown; }, std::chrono::seconds(15));
+  };
+  struct Steps {
+    std::atomic<bool> opened{false}, closed_by_pick{false}, opened_again{false}, closed_by_escape{false};
+    RECT list{};
+  };
+  auto steps = std::make_shared<Steps>();
+  auto click_at = [](int x, int y) {
+    Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+  };
+  ASSERT_TRUE(RunAsUser([&] {
+    click_at((field.left + field.right) / 2, (field.top + field.bottom) / 2);
+    steps->opened = wait_shown(true);
+    if (steps->opened) {
+      {
+        std::lock_guard<std::mutex> lock(seen->mutex);
+        steps->list = seen->rect;
+      }
+      // How it looks, open over its window.
+      Shell("import -window root -crop 400x420+80+60 '" + OutputDir() + "/display_combo_open.png'");
+      // The third of twelve rows in view.
+      const RECT& l = steps->list;
+      const int row = (l.bottom - l.top - 2) / 12;
+      click_at((l.left + l.right) / 2, l.top + 1 + row * 2 + row / 2);
+      steps->closed_by_pick = wait_shown(false);
+      click_at((field.left + field.right) / 2, (field.top + field.bottom) / 2);
+      steps->opened_again = wait_shown(true);
+      Shell("xdotool key Escape");
+      steps->closed_by_escape = wait_shown(false);
+    }
+  }));
+  ASSERT_TRUE(steps->opened) << "a click did not open the list, or it closed at once";
+  const RECT& list = steps->list;
+  EXPECT_EQ(list.top, field.bottom) << "right under the field";
+  EXPECT_EQ(list.left, field.left);
+  EXPECT_EQ(list.right - list.left, field.right - field.left);
+  EXPECT_LT(list.bottom - list.top, 30 * 14) << "not one row per province down the screen";
+  EXPECT_GT(list.bottom - list.top, 5 * 14);
+  EXPECT_TRUE(steps->closed_by_pick);
+  EXPECT_EQ(combo->GetCurSel(), 2);
+  EXPECT_EQ(combo->GetText(), L"省份2");
+  EXPECT_TRUE(steps->opened_again);
+  EXPECT_TRUE(steps->closed_by_escape) << "Escape closes the list";
+  EXPECT_EQ(combo->GetCurSel(), 2) << "and changes nothing";
+  int selects = 0;
+  for (const auto& n : w.Notes()) selects += n == L"itemselect:province";
+  EXPECT_EQ(selects, 1);
+
+  // Near the bottom of the screen the list opens above the field.
+  const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SetWindowPos(hwnd, 0, 100, screen.cy - 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ASSERT_TRUE(SettlePlacedAt(hwnd, 100, static_cast<int>(screen.cy) - 110));
+  const RECT low = field_on_screen();
+  auto low_steps = std::make_shared<Steps>();
+  ASSERT_TRUE(RunAsUser([&] {
+    click_at((low.left + low.right) / 2, (low.top + low.bottom) / 2);
+    low_steps->opened = wait_shown(true);
+    {
+      std::lock_guard<std::mutex> lock(seen->mutex);
+      low_steps->list = seen->rect;
+    }
+    Shell("xdotool key Escape");
+    low_steps->closed_by_escape = wait_shown(false);
+  }));
+  seen->stop = true;
+  ASSERT_TRUE(low_steps->opened);
+  EXPECT_EQ(low_steps->list.bottom, low.top) << "above the field";
+  EXPECT_GE(low_steps->list.top, 0);
+  EXPECT_TRUE(low_steps->closed_by_escape);
+  EXPECT_TRUE(SaveWindowSnapshot(hwnd, OutputDir() + "/display_combo.png"));
+}
+
+// A tip shows while the pointer rests on its control and goes when the
+// control is left, covered by a window that opens over it, or clicked; it
+// comes back on the next rest, also after the pointer crossed the web
+// view. A click whose answer covers the button leaves no hover outline.
+TEST_F(DisplayTest, ATipGoesWhenItsControlIsLeftCoveredOrClicked) {
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
+  SkinWindow w(LR"(<Window size="420,220"><HorizontalLayout bkcolor="#FFF0F0F0">
+      <VerticalLayout width="150" inset="10,10,10,10" childpadding="20">
+        <Button name="a" height="40" text="A" tooltip="提示甲" bkcolor="#FFDDDDDD"/>
+        <Button name="b" height="40" text="B" tooltip="提示乙" bkcolor="#FFDDDDDD"/>
+      </VerticalLayout>
+      <Control/>
+    </HorizontalLayout></Window>)");
+  w.Create(0, L"tips", WS_POPUP, 0, 300, 200, 0, 0);
+  const HWND hwnd = w.GetHWND();
+  ShowWindow(hwnd, SW_SHOW);
+  ASSERT_TRUE(SettlePlacedAt(hwnd, 300, 200));
+  // The page of a web view fills the right part of the window.
+  std::unique_ptr<BrowserHost> web = CreateBrowserHost(hwnd, RECT{160, 10, 410, 210});
+  ASSERT_NE(web, nullptr);
+  web->Navigate(L"data:text/html,<body style='background:%23cde'>page</body>");
+  SkinWindow cover(L"<Window size=\"200,120\"><Container bkcolor=\"#FF446688\"/></Window>");
+  cover.Create(hwnd, L"cover", WS_POPUP, 0, 0, 0, 0, 0);
+  // Clicking B opens the cover right over it, as a dialog would.
+  w.on_notify = [&](TNotifyUI& msg) {
+    if (msg.sType != L"click" || msg.pSender->GetName() != L"b") return;
+    POINT at{20, 60};
+    ClientToScreen(hwnd, &at);
+    SetWindowPos(cover.GetHWND(), 0, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ShowWindow(cover.GetHWND(), SW_SHOW);
+  };
+  auto centre = [&](const wchar_t* name) {
+    w.pm.FindControl(POINT{0, 0});
+    const RECT rc = w.pm.FindControl(name)->GetPos();
+    POINT pt{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    ClientToScreen(hwnd, &pt);
+    return pt;
+  };
+  auto rest_on = [&](POINT pt) {
+    // Arrive, and move a little inside, as a hand does.
+    Shell("xdotool mousemove " + std::to_string(pt.x) + " " + std::to_string(pt.y) + " mousemove " +
+          std::to_string(pt.x + 2) + " " + std::to_string(pt.y + 1));
+  };
+  auto tip_is = [&](const std::wstring& expected) {
+    return Settle([&] {
+      std::wstring text;
+      const bool shown = gtk_testing::ToolTipShown(&text);
+      return expected.empty() ? !shown : shown && text == expected;
+    });
+  };
+
+  rest_on(centre(L"a"));
+  EXPECT_TRUE(tip_is(L"提示甲"));
+  Settle([] { return true; });  // drawn
+  Shell("import -window root -crop 440x240+290+190 '" + OutputDir() + "/display_tip.png'");
+  Shell("xdotool mousemove 5 5");
+  EXPECT_TRUE(tip_is(L"")) << "left";
+  rest_on(centre(L"a"));
+  ASSERT_TRUE(tip_is(L"提示甲"));
+  Shell("xdotool click 1");
+  EXPECT_TRUE(tip_is(L"")) << "clicked";
+
+  // Covered by a window that opens over it (nothing the pointer did).
+  rest_on(centre(L"b"));
+  ASSERT_TRUE(tip_is(L"提示乙"));
+  POINT over{10, 90};
+  ClientToScreen(hwnd, &over);
+  SetWindowPos(cover.GetHWND(), 0, over.x, over.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ShowWindow(cover.GetHWND(), SW_SHOWNA);
+  EXPECT_TRUE(tip_is(L"")) << "covered";
+  ShowWindow(cover.GetHWND(), SW_HIDE);
+  ASSERT_TRUE(Settle([&] { return !gtk_testing::IsMapped(cover.GetHWND()); }));
+
+  // A click on B opens the cover over it: no tip, no outline left on B.
+  rest_on(centre(L"b"));
+  ASSERT_TRUE(tip_is(L"提示乙"));
+  Shell("xdotool click 1");
+  ASSERT_TRUE(Settle([&] { return IsWindowVisible(cover.GetHWND()) && gtk_testing::IsMapped(cover.GetHWND()); }));
+  auto* b = static_cast<CButtonUI*>(w.pm.FindControl(L"b"));
+  EXPECT_TRUE(Settle([&] { return (b->GetButtonState() & UISTATE_HOT) == 0; })) << "the outline went with the pointer";
+  EXPECT_TRUE(tip_is(L""));
+  ShowWindow(cover.GetHWND(), SW_HIDE);
+  ASSERT_TRUE(Settle([&] { return !gtk_testing::IsMapped(cover.GetHWND()); }));
+
+  // Across the web view and back: the tip still comes.
+  rest_on(centre(L"a"));
+  ASSERT_TRUE(tip_is(L"提示甲"));
+  POINT page{300, 100};
+  ClientToScreen(hwnd, &page);
+  rest_on(page);
+  EXPECT_TRUE(tip_is(L"")) << "over the web view";
+  rest_on(centre(L"a"));
+  EXPECT_TRUE(tip_is(L"提示甲")) << "back from the web view";
+  web->Close();
 }
 
 TEST_F(DisplayTest, ProgramsPickTheToolkitUnlessHeadlessIsForced) {

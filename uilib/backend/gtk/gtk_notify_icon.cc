@@ -1,6 +1,7 @@
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_ui_backend.h"
+#include "uilib/gui_thread.h"
 #include "uilib/notify_icon.h"
 #include "uilib/win_api.h"
 
@@ -18,6 +19,7 @@ class GtkNotifyIcon : public NotifyIcon {
   ~GtkNotifyIcon() override { Delete(); }
 
   bool Add(HWND callback_window, UINT callback_message, int icon_id, const std::wstring& tip) override {
+    CheckGuiThread(__func__);
     if (icon_) Delete();
     hwnd_ = callback_window;
     message_ = callback_message;
@@ -32,6 +34,7 @@ class GtkNotifyIcon : public NotifyIcon {
   }
 
   bool Modify(int icon_id, const std::wstring& tip) override {
+    CheckGuiThread(__func__);
     if (!icon_) return false;
     icon_id_ = icon_id;
     tip_ = tip;
@@ -43,6 +46,7 @@ class GtkNotifyIcon : public NotifyIcon {
   }
 
   void Delete() override {
+    CheckGuiThread(__func__);
     if (!icon_) return;
     gtk_status_icon_set_visible(icon_, FALSE);
     g_object_unref(icon_);

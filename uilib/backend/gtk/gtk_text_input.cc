@@ -2,6 +2,7 @@
 
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_ui_backend.h"
+#include "uilib/win_api.h"
 
 namespace uilib {
 
@@ -21,6 +22,7 @@ class GtkTextInput : public TextInputHost {
       native_->text_field = nullptr;
       native_->text_listener = nullptr;
       native_->text_field_gone = nullptr;
+      SetComposing(false);
     }
     gtk_widget_destroy(field_);
     gtk_widget_grab_focus(native_->area);
@@ -103,6 +105,7 @@ class GtkTextInput : public TextInputHost {
     if (!native_) return;
     if (multi_line == !entry()) return;
     std::wstring text = GetText();
+    SetComposing(false);
     gtk_widget_destroy(field_);
     MakeField(multi_line);
     SetBounds(bounds_);
@@ -138,6 +141,7 @@ class GtkTextInput : public TextInputHost {
                          static_cast<GtkTextInput*>(self)->Changed();
                        }),
                        this);
+      g_signal_connect(field_, "preedit-changed", G_CALLBACK(OnPreedit), this);
     } else {
       field_ = gtk_entry_new();
       gtk_entry_set_has_frame(GTK_ENTRY(field_), FALSE);
@@ -146,6 +150,7 @@ class GtkTextInput : public TextInputHost {
                          static_cast<GtkTextInput*>(self)->Changed();
                        }),
                        this);
+      g_signal_connect(field_, "preedit-changed", G_CALLBACK(OnPreedit), this);
     }
     gtk_fixed_put(GTK_FIXED(native_->fixed), field_, bounds_.left, bounds_.top);
     gtk_widget_show(field_);
@@ -159,6 +164,18 @@ class GtkTextInput : public TextInputHost {
 
   void Changed() {
     if (!quiet_ && listener_) listener_->OnHostTextChanged(GetText());
+  }
+
+  // The input method's text being composed: the window hears when a
+  // composition starts and ends, as it would from the system.
+  static void OnPreedit(GtkWidget*, const gchar* preedit, gpointer self) {
+    static_cast<GtkTextInput*>(self)->SetComposing(preedit != nullptr && *preedit != '\0');
+  }
+
+  void SetComposing(bool composing) {
+    if (!native_ || native_->composing == composing) return;
+    native_->composing = composing;
+    PostMessage(native_->hwnd, composing ? WM_IME_STARTCOMPOSITION : WM_IME_ENDCOMPOSITION, 0, 0);
   }
 
   GtkUiBackend::Native* native_;

@@ -10,6 +10,7 @@
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_backend.h"
+#include "uilib/gui_thread.h"
 #include "uilib/notify_icon.h"
 #include "uilib/win_api.h"
 #include "uilib/window_table.h"
@@ -81,6 +82,10 @@ UINT VirtualKey(guint keyval) {
       return VK_HOME;
     case GDK_KEY_End:
       return VK_END;
+    case GDK_KEY_Page_Up:
+      return VK_PRIOR;
+    case GDK_KEY_Page_Down:
+      return VK_NEXT;
     case GDK_KEY_space:
       return VK_SPACE;
     case GDK_KEY_Shift_L:
@@ -101,6 +106,17 @@ UINT VirtualKey(guint keyval) {
 }
 
 HWND HwndOf(gpointer data) { return static_cast<GtkUiBackend::Native*>(data)->hwnd; }
+
+// The key-state bits of a mouse message (Ctrl and Shift add to a
+// selection, the left button drags).
+WPARAM MouseKeys(guint state) {
+  WPARAM keys = 0;
+  if (state & GDK_BUTTON1_MASK) keys |= MK_LBUTTON;
+  if (state & GDK_BUTTON3_MASK) keys |= MK_RBUTTON;
+  if (state & GDK_SHIFT_MASK) keys |= MK_SHIFT;
+  if (state & GDK_CONTROL_MASK) keys |= MK_CONTROL;
+  return keys;
+}
 
 gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
   auto* native = static_cast<GtkUiBackend::Native*>(data);
@@ -158,15 +174,18 @@ gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
   native->hover_sent = false;
   if (native->hover_timer) g_source_remove(native->hover_timer);
   native->hover_timer = g_timeout_add(kHoverDelayMs, OnHover, native);
-  WPARAM keys = (event->state & GDK_BUTTON1_MASK) ? MK_LBUTTON : 0;
-  PostMessage(native->hwnd, WM_MOUSEMOVE, keys, MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y)));
+  PostMessage(native->hwnd, WM_MOUSEMOVE, MouseKeys(event->state), MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y)));
   PostMessage(native->hwnd, WM_SETCURSOR, native->hwnd, 1);
   return TRUE;
 }
 
 gboolean OnLeave(GtkWidget*, GdkEventCrossing* event, gpointer data) {
   auto* native = static_cast<GtkUiBackend::Native*>(data);
-  if (event->mode != GDK_CROSSING_NORMAL) return FALSE;
+  // Every way of leaving counts: moving away, onto a native child (the
+  // web view), a grab elsewhere (a menu), and the end of the click's own
+  // grab over a window that the click opened.
+  if (event->detail == GDK_NOTIFY_INFERIOR) return FALSE;
+  if (GtkUiBackend* backend = GtkUiBackend::Current()) backend->HideToolTip(native->hwnd);
   native->inside = false;
   if (native->hover_timer) {
     g_source_remove(native->hover_timer);
@@ -180,6 +199,12 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
   auto* native = static_cast<GtkUiBackend::Native*>(data);
   const HWND hwnd = native->hwnd;
   const LPARAM pt = MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y));
+  // The state is the one before the event: the pressed button is added,
+  // the released one taken away.
+  const WPARAM keys = MouseKeys(event->state) & ~(MK_LBUTTON | MK_RBUTTON);
+  if (event->type != GDK_BUTTON_RELEASE) {
+    if (GtkUiBackend* backend = GtkUiBackend::Current()) backend->HideToolTip(0);
+  }
   if (event->type == GDK_BUTTON_PRESS && event->button == 1) {
     const LRESULT hit = SendMessage(hwnd, WM_NCHITTEST, 0,
                                     MAKELPARAM(static_cast<int>(event->x_root), static_cast<int>(event->y_root)));
@@ -189,15 +214,15 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
       return TRUE;
     }
     if (native->text_field == nullptr) gtk_widget_grab_focus(native->area);
-    PostMessage(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, pt);
+    PostMessage(hwnd, WM_LBUTTONDOWN, keys | MK_LBUTTON, pt);
   } else if (event->type == GDK_2BUTTON_PRESS && event->button == 1) {
-    PostMessage(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, pt);
+    PostMessage(hwnd, WM_LBUTTONDBLCLK, keys | MK_LBUTTON, pt);
   } else if (event->type == GDK_BUTTON_RELEASE && event->button == 1) {
-    PostMessage(hwnd, WM_LBUTTONUP, 0, pt);
+    PostMessage(hwnd, WM_LBUTTONUP, keys, pt);
   } else if (event->type == GDK_BUTTON_PRESS && event->button == 3) {
-    PostMessage(hwnd, WM_RBUTTONDOWN, MK_RBUTTON, pt);
+    PostMessage(hwnd, WM_RBUTTONDOWN, keys | MK_RBUTTON, pt);
   } else if (event->type == GDK_BUTTON_RELEASE && event->button == 3) {
-    PostMessage(hwnd, WM_RBUTTONUP, 0, pt);
+    PostMessage(hwnd, WM_RBUTTONUP, keys, pt);
   }
   return TRUE;
 }
@@ -215,6 +240,9 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
   const UINT vk = VirtualKey(event->keyval);
   const bool press = event->type == GDK_KEY_PRESS;
   if (native->text_field && gtk_widget_has_focus(native->text_field)) {
+    // While an input method composes, every key is its own (Enter commits
+    // the composition, Escape drops it).
+    if (native->composing) return FALSE;
     // The field keeps what it edits; the keys that belong to the form go
     // to the window.
     const bool multi = GTK_IS_TEXT_VIEW(native->text_field);
@@ -241,13 +269,19 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
   return FALSE;
 }
 
-gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
-  WindowTable::Get().NativeMoved(HwndOf(data), RECT{event->x, event->y, event->x + event->width, event->y + event->height});
+gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer data) {
+  // Under a window manager the window sits in the manager's frame, and the
+  // event's position is the one within that frame: the screen position is
+  // asked of the display.
+  gint x = event->x, y = event->y;
+  if (GdkWindow* own = gtk_widget_get_window(widget)) gdk_window_get_origin(own, &x, &y);
+  WindowTable::Get().NativeMoved(HwndOf(data), RECT{x, y, x + event->width, y + event->height});
   return FALSE;
 }
 
 gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
-  PostMessage(HwndOf(data), WM_SYSCOMMAND, SC_CLOSE, 0);
+  // The window decides; the toolkit never destroys it on its own.
+  WindowTable::Get().NativeCloseRequested(HwndOf(data));
   return TRUE;
 }
 
@@ -296,12 +330,16 @@ GtkUiBackend::~GtkUiBackend() {
     gtk_widget_destroy(native->window);
   }
   for (auto& [shape, cursor] : cursors_) g_object_unref(cursor);
+  if (tip_window_ != nullptr) gtk_widget_destroy(tip_window_);
   if (g_current == this) g_current = nullptr;
 }
 
 GtkUiBackend* GtkUiBackend::Current() { return g_current; }
 
-void GtkUiBackend::AttachThread() { WindowTable::ThreadQueue()->SetIdleWaiter(GlibIdleWait); }
+void GtkUiBackend::AttachThread() {
+  CheckGuiThread(__func__);
+  WindowTable::ThreadQueue()->SetIdleWaiter(GlibIdleWait);
+}
 
 GtkUiBackend::Native* GtkUiBackend::Find(HWND hWnd) {
   auto it = windows_.find(hWnd);
@@ -309,6 +347,7 @@ GtkUiBackend::Native* GtkUiBackend::Find(HWND hWnd) {
 }
 
 void GtkUiBackend::CreateNativeWindow(HWND hWnd, const NativeWindowInfo& info) {
+  CheckGuiThread(__func__);
   auto native = std::make_unique<Native>();
   native->hwnd = hWnd;
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -364,9 +403,11 @@ void GtkUiBackend::CreateNativeWindow(HWND hWnd, const NativeWindowInfo& info) {
 }
 
 void GtkUiBackend::DestroyNativeWindow(HWND hWnd) {
+  CheckGuiThread(__func__);
   auto it = windows_.find(hWnd);
   if (it == windows_.end()) return;
   Native* native = it->second.get();
+  HideToolTip(hWnd);
   if (native->hover_timer) g_source_remove(native->hover_timer);
   if (native->text_field_gone) native->text_field_gone();
   gtk_widget_destroy(native->window);
@@ -374,8 +415,11 @@ void GtkUiBackend::DestroyNativeWindow(HWND hWnd) {
 }
 
 void GtkUiBackend::ShowNativeWindow(HWND hWnd, bool show, bool activate) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
+  // A window that goes takes its tip along; one that comes may cover any.
+  HideToolTip(show ? 0 : hWnd);
   if (!show) {
     gtk_widget_hide(native->window);
     return;
@@ -386,6 +430,7 @@ void GtkUiBackend::ShowNativeWindow(HWND hWnd, bool show, bool activate) {
 }
 
 void GtkUiBackend::MinimizeNativeWindow(HWND hWnd, bool minimized) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   if (minimized) gtk_window_iconify(GTK_WINDOW(native->window));
@@ -393,6 +438,7 @@ void GtkUiBackend::MinimizeNativeWindow(HWND hWnd, bool minimized) {
 }
 
 void GtkUiBackend::MoveNativeWindow(HWND hWnd, const RECT& rc) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   const int w = std::max(1, rc.Width());
@@ -403,6 +449,7 @@ void GtkUiBackend::MoveNativeWindow(HWND hWnd, const RECT& rc) {
 }
 
 void GtkUiBackend::SetNativeStyle(HWND hWnd, DWORD, DWORD ex_style) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   const bool tool = (ex_style & WS_EX_TOOLWINDOW) != 0;
@@ -416,10 +463,12 @@ void GtkUiBackend::SetNativeStyle(HWND hWnd, DWORD, DWORD ex_style) {
 }
 
 void GtkUiBackend::SetNativeTitle(HWND hWnd, const std::wstring& title) {
+  CheckGuiThread(__func__);
   if (Native* native = Find(hWnd)) gtk_window_set_title(GTK_WINDOW(native->window), brx::util::WideToUtf8(title).c_str());
 }
 
 void GtkUiBackend::SetNativeRegion(HWND hWnd, const Region* region) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   if (!region) {
@@ -434,6 +483,7 @@ void GtkUiBackend::SetNativeRegion(HWND hWnd, const Region* region) {
 }
 
 void GtkUiBackend::SetNativeColorKey(HWND hWnd, bool enabled, COLORREF key) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   native->color_key = enabled;
@@ -445,12 +495,17 @@ void GtkUiBackend::SetNativeColorKey(HWND hWnd, bool enabled, COLORREF key) {
 }
 
 void GtkUiBackend::SetNativeTopMost(HWND hWnd, bool top_most) {
+  CheckGuiThread(__func__);
   if (Native* native = Find(hWnd)) gtk_window_set_keep_above(GTK_WINDOW(native->window), top_most);
 }
 
-void GtkUiBackend::SetNativeEnabled(HWND, bool) {}
+void GtkUiBackend::SetNativeEnabled(HWND hWnd, bool enabled) {
+  CheckGuiThread(__func__);
+  if (!enabled) HideToolTip(hWnd);
+}
 
 void GtkUiBackend::SetNativeIcon(HWND hWnd, int icon_id) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   std::string path = GetIconResourcePath(icon_id);
   if (!native || path.empty()) return;
@@ -458,16 +513,19 @@ void GtkUiBackend::SetNativeIcon(HWND hWnd, int icon_id) {
 }
 
 void GtkUiBackend::InvalidateNative(HWND hWnd, const RECT& rc) {
+  CheckGuiThread(__func__);
   if (Native* native = Find(hWnd)) gtk_widget_queue_draw_area(native->area, rc.left, rc.top, rc.Width(), rc.Height());
 }
 
 void GtkUiBackend::UpdateNative(HWND hWnd) {
+  CheckGuiThread(__func__);
   // Drawing happens on the toolkit's frame clock; flushing is all a caller
   // can usefully ask for.
   if (Find(hWnd)) gdk_display_flush(gdk_display_get_default());
 }
 
 void GtkUiBackend::ActivateNative(HWND hWnd) {
+  CheckGuiThread(__func__);
   // Bringing a hidden window to the front leaves it hidden (the tray's
   // window is made foreground before its menu, and must not appear).
   Native* native = Find(hWnd);
@@ -475,11 +533,13 @@ void GtkUiBackend::ActivateNative(HWND hWnd) {
 }
 
 void GtkUiBackend::BeginMoveDrag(HWND hWnd, POINT pt) {
+  CheckGuiThread(__func__);
   if (Native* native = Find(hWnd))
     gtk_window_begin_move_drag(GTK_WINDOW(native->window), 1, pt.x, pt.y, GDK_CURRENT_TIME);
 }
 
 void GtkUiBackend::SetNativeCursor(HWND hWnd, CursorShape shape) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
   GdkWindow* w = gtk_widget_get_window(native->area);
@@ -493,13 +553,57 @@ void GtkUiBackend::SetNativeCursor(HWND hWnd, CursorShape shape) {
 }
 
 void GtkUiBackend::ShowToolTip(HWND hWnd, const std::wstring& text) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
-  if (!native) return;
-  if (text.empty()) gtk_widget_set_tooltip_text(native->area, nullptr);
-  else gtk_widget_set_tooltip_text(native->area, brx::util::WideToUtf8(text).c_str());
+  if (!native || text.empty()) {
+    HideToolTip(hWnd);
+    return;
+  }
+  if (tip_window_ == nullptr) {
+    tip_window_ = gtk_window_new(GTK_WINDOW_POPUP);
+    gtk_window_set_type_hint(GTK_WINDOW(tip_window_), GDK_WINDOW_TYPE_HINT_TOOLTIP);
+    gtk_widget_set_name(tip_window_, "ombrix-tool-tip");
+    GtkWidget* frame = gtk_frame_new(nullptr);
+    tip_label_ = gtk_label_new("");
+    gtk_widget_set_margin_start(tip_label_, 6);
+    gtk_widget_set_margin_end(tip_label_, 6);
+    gtk_widget_set_margin_top(tip_label_, 3);
+    gtk_widget_set_margin_bottom(tip_label_, 3);
+    gtk_container_add(GTK_CONTAINER(frame), tip_label_);
+    gtk_container_add(GTK_CONTAINER(tip_window_), frame);
+    gtk_widget_show_all(frame);
+  }
+  gtk_label_set_text(GTK_LABEL(tip_label_), brx::util::WideToUtf8(text).c_str());
+  gtk_window_resize(GTK_WINDOW(tip_window_), 1, 1);  // as small as the text
+  gtk_window_set_transient_for(GTK_WINDOW(tip_window_), GTK_WINDOW(native->window));
+  // Below the pointer, kept on the screen.
+  const POINT cursor = CursorPos();
+  const RECT area = WorkArea();
+  gint w = 0, h = 0;
+  gtk_widget_get_preferred_width(tip_window_, nullptr, &w);
+  gtk_widget_get_preferred_height(tip_window_, nullptr, &h);
+  const int x = std::max(static_cast<int>(area.left), std::min(static_cast<int>(cursor.x) + 4, static_cast<int>(area.right) - w));
+  int y = cursor.y + 22;
+  if (y + h > area.bottom) y = cursor.y - 6 - h;
+  gtk_window_move(GTK_WINDOW(tip_window_), x, std::max(static_cast<int>(area.top), y));
+  gtk_widget_show(tip_window_);
+  tip_owner_ = hWnd;
+}
+
+void GtkUiBackend::HideToolTip(HWND owner) {
+  if (tip_window_ == nullptr || tip_owner_ == 0 || (owner != 0 && owner != tip_owner_)) return;
+  gtk_widget_hide(tip_window_);
+  tip_owner_ = 0;
+}
+
+bool GtkUiBackend::ToolTipShown(std::wstring* text) const {
+  if (tip_window_ == nullptr || tip_owner_ == 0 || !gtk_widget_get_visible(tip_window_)) return false;
+  if (text != nullptr) *text = brx::util::Utf8ToWide(gtk_label_get_text(GTK_LABEL(tip_label_)));
+  return true;
 }
 
 SIZE GtkUiBackend::ScreenSize() const {
+  CheckGuiThread(__func__);
   GdkDisplay* display = gdk_display_get_default();
   GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
   if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
@@ -510,6 +614,7 @@ SIZE GtkUiBackend::ScreenSize() const {
 }
 
 RECT GtkUiBackend::WorkArea() const {
+  CheckGuiThread(__func__);
   GdkDisplay* display = gdk_display_get_default();
   GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
   if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
@@ -520,6 +625,7 @@ RECT GtkUiBackend::WorkArea() const {
 }
 
 POINT GtkUiBackend::CursorPos() const {
+  CheckGuiThread(__func__);
   GdkDisplay* display = gdk_display_get_default();
   if (!display) return POINT{};
   GdkSeat* seat = gdk_display_get_default_seat(display);
@@ -531,12 +637,14 @@ POINT GtkUiBackend::CursorPos() const {
 }
 
 std::unique_ptr<TextInputHost> GtkUiBackend::CreateTextInput(HWND hWnd, TextInputListener* listener) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return nullptr;
   return CreateGtkTextInput(native, listener);
 }
 
 std::unique_ptr<NotifyIcon> GtkUiBackend::CreateNotifyIcon() {
+  CheckGuiThread(__func__);
   AttachUiToThisThread();
   return CreateGtkNotifyIcon();
 }
@@ -551,6 +659,7 @@ struct MenuRun {
 }  // namespace
 
 bool GtkUiBackend::OtherProgramCoversScreen() const {
+  CheckGuiThread(__func__);
   // The desktop names its active window (_NET_ACTIVE_WINDOW); a window of
   // another program whose frame reaches every corner of the screen is a
   // full-screen one. Without a window manager nothing is active.
@@ -574,6 +683,7 @@ bool GtkUiBackend::OtherProgramCoversScreen() const {
 }
 
 void GtkUiBackend::RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) {
+  CheckGuiThread(__func__);
   Native* parent = Find(owner);
   GtkWidget* box = gtk_message_dialog_new(parent ? GTK_WINDOW(parent->window) : nullptr, GTK_DIALOG_MODAL,
                                           GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s",
@@ -586,6 +696,7 @@ void GtkUiBackend::RunMessageBox(HWND owner, const std::wstring& text, const std
 }
 
 bool GtkUiBackend::RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) {
+  CheckGuiThread(__func__);
   if (folder == nullptr) return false;
   Native* parent = Find(owner);
   GtkWidget* chooser = gtk_file_chooser_dialog_new(
@@ -616,6 +727,7 @@ bool GtkUiBackend::RunFolderChooser(HWND owner, const std::wstring& title, std::
 }
 
 UINT GtkUiBackend::RunPopupMenu(const PopupMenu& menu, POINT, HWND) {
+  CheckGuiThread(__func__);
   GtkWidget* gmenu = gtk_menu_new();
   MenuRun run;
   for (const MenuItem& item : menu.items()) {
@@ -660,167 +772,16 @@ UINT GtkUiBackend::RunPopupMenu(const PopupMenu& menu, POINT, HWND) {
   return run.chosen;
 }
 
+int GtkUiBackend::RunDropDown(const std::vector<std::wstring>& rows, int selected, const RECT& field, HWND owner) {
+  CheckGuiThread(__func__);
+  Native* parent = Find(owner);
+  return RunGtkDropDown(parent ? GTK_WINDOW(parent->window) : nullptr, rows, selected, field);
+}
+
 void* GtkUiBackend::GetNativeContainer(HWND hWnd) {
+  CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   return native ? native->fixed : nullptr;
 }
-
-// ---- checks for the display tests
-
-namespace gtk_testing {
-
-void Iterate(int ms) {
-  gint64 end = g_get_monotonic_time() + static_cast<gint64>(ms) * 1000;
-  do {
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-    if (g_get_monotonic_time() >= end) break;
-    g_usleep(2000);
-  } while (true);
-}
-
-bool IsMapped(HWND hwnd) {
-  GtkUiBackend* b = GtkUiBackend::Current();
-  auto* n = b ? b->Find(hwnd) : nullptr;
-  return n && n->mapped && gtk_widget_get_mapped(n->window);
-}
-
-bool HasShape(HWND hwnd) {
-  GtkUiBackend* b = GtkUiBackend::Current();
-  auto* n = b ? b->Find(hwnd) : nullptr;
-  return n && n->region.has_value();
-}
-
-bool ShapeContains(HWND hwnd, int x, int y) {
-  GtkUiBackend* b = GtkUiBackend::Current();
-  auto* n = b ? b->Find(hwnd) : nullptr;
-  if (!n || !n->region) return false;
-  cairo_region_t* r = ToCairo(*n->region);
-  const bool in = cairo_region_contains_point(r, x, y);
-  cairo_region_destroy(r);
-  return in;
-}
-
-long ColorKey(HWND hwnd) {
-  GtkUiBackend* b = GtkUiBackend::Current();
-  auto* n = b ? b->Find(hwnd) : nullptr;
-  if (!n) return -1;
-  gint v = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(n->window), "ombrix-color-key"));
-  return v == 0 ? -1 : v - 1;
-}
-
-bool IsToolWindow(HWND hwnd) {
-  GtkUiBackend* b = GtkUiBackend::Current();
-  auto* n = b ? b->Find(hwnd) : nullptr;
-  return n && gtk_window_get_skip_taskbar_hint(GTK_WINDOW(n->window));
-}
-
-bool IsTransientFor(HWND owned, HWND owner) {
-  GtkUiBackend* b = GtkUiBackend::Current();
-  auto* a = b ? b->Find(owned) : nullptr;
-  auto* o = b ? b->Find(owner) : nullptr;
-  return a && o && gtk_window_get_transient_for(GTK_WINDOW(a->window)) == GTK_WINDOW(o->window);
-}
-
-bool SendKey(HWND hwnd, const std::string& key) {
-  GtkUiBackend* b = GtkUiBackend::Current();
-  auto* n = b ? b->Find(hwnd) : nullptr;
-  if (!n || !gtk_widget_get_realized(n->window)) return false;
-  guint keyval = gdk_keyval_from_name(key.c_str());
-  if (keyval == GDK_KEY_VoidSymbol || keyval == 0) {
-    std::wstring w = brx::util::Utf8ToWide(key);
-    if (w.size() != 1) return false;
-    keyval = gdk_unicode_to_keyval(static_cast<guint32>(w[0]));
-  }
-  for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
-    GdkEvent* event = gdk_event_new(type);
-    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(n->window)));
-    event->key.send_event = TRUE;
-    event->key.time = GDK_CURRENT_TIME;
-    event->key.keyval = keyval;
-    GdkKeymapKey* keys = nullptr;
-    gint count = 0;
-    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), keyval, &keys,
-                                          &count) &&
-        count > 0) {
-      event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
-      event->key.group = static_cast<guint8>(keys[0].group);
-      g_free(keys);
-    }
-    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
-    gdk_event_set_device(event, gdk_seat_get_keyboard(seat));
-    gtk_main_do_event(event);
-    gdk_event_free(event);
-  }
-  return true;
-}
-
-void RunFromToolkit(int delay_ms, std::function<void()> fn) {
-  auto* held = new std::function<void()>(std::move(fn));
-  g_timeout_add_full(
-      G_PRIORITY_DEFAULT, static_cast<guint>(delay_ms),
-      [](gpointer data) -> gboolean {
-        (*static_cast<std::function<void()>*>(data))();
-        return G_SOURCE_REMOVE;
-      },
-      held, [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
-}
-
-namespace {
-
-std::vector<GtkWidget*> FolderChoosers() {
-  std::vector<GtkWidget*> out;
-  GList* all = gtk_window_list_toplevels();
-  for (GList* it = all; it != nullptr; it = it->next) {
-    GtkWidget* w = GTK_WIDGET(it->data);
-    if (GTK_IS_FILE_CHOOSER_DIALOG(w) && gtk_widget_get_visible(w)) out.push_back(w);
-  }
-  g_list_free(all);
-  return out;
-}
-
-}  // namespace
-
-bool FolderChooserShown(HWND owner, std::wstring* folder, bool* over_owner) {
-  std::vector<GtkWidget*> shown = FolderChoosers();
-  if (shown.empty()) return false;
-  GtkWidget* chooser = shown.front();
-  if (folder != nullptr) {
-    gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(chooser));
-    *folder = current ? brx::util::Utf8ToWide(current) : std::wstring();
-    g_free(current);
-  }
-  if (over_owner != nullptr) {
-    GtkUiBackend* b = GtkUiBackend::Current();
-    auto* o = b ? b->Find(owner) : nullptr;
-    *over_owner = o && gtk_window_get_transient_for(GTK_WINDOW(chooser)) == GTK_WINDOW(o->window);
-  }
-  return true;
-}
-
-int CloseFolderChoosers() {
-  std::vector<GtkWidget*> shown = FolderChoosers();
-  for (GtkWidget* w : shown) gtk_dialog_response(GTK_DIALOG(w), GTK_RESPONSE_DELETE_EVENT);
-  return static_cast<int>(shown.size());
-}
-
-bool HostedText(HWND hwnd, std::wstring* text) {
-  GtkUiBackend* b = GtkUiBackend::Current();
-  auto* n = b ? b->Find(hwnd) : nullptr;
-  if (!n || !n->text_field) return false;
-  if (GTK_IS_ENTRY(n->text_field)) {
-    *text = brx::util::Utf8ToWide(gtk_entry_get_text(GTK_ENTRY(n->text_field)));
-    return true;
-  }
-  GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(n->text_field));
-  GtkTextIter s, e;
-  gtk_text_buffer_get_bounds(buffer, &s, &e);
-  gchar* t = gtk_text_buffer_get_text(buffer, &s, &e, FALSE);
-  *text = brx::util::Utf8ToWide(t);
-  g_free(t);
-  return true;
-}
-
-}  // namespace gtk_testing
 
 }  // namespace uilib

@@ -35,6 +35,9 @@ class GtkUiBackend : public UiBackend {
     bool inside = false;
     GtkWidget* text_field = nullptr;  // hosted, when an edit has the focus
     TextInputListener* text_listener = nullptr;
+    // An input method is composing in the hosted field: the keys that
+    // would otherwise go to the window (Enter, Escape, Tab) are its own.
+    bool composing = false;
     // Told when the window goes before the hosted field's owner lets go.
     std::function<void()> text_field_gone;
   };
@@ -70,12 +73,16 @@ class GtkUiBackend : public UiBackend {
   std::unique_ptr<TextInputHost> CreateTextInput(HWND hWnd, TextInputListener* listener) override;
   std::unique_ptr<NotifyIcon> CreateNotifyIcon() override;
   UINT RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND owner) override;
+  int RunDropDown(const std::vector<std::wstring>& rows, int selected, const RECT& field, HWND owner) override;
   void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) override;
   bool RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) override;
   brx::platform::Shell& GetShell() override { return *shell_; }
   void* GetNativeContainer(HWND hWnd) override;
 
   Native* Find(HWND hWnd);
+  // Takes the tip away when `owner` shows it (0: whichever window does).
+  void HideToolTip(HWND owner);
+  bool ToolTipShown(std::wstring* text) const;
   // The time of the click that asked for the next menu (the notification
   // icon's menu request comes to the program as a posted message).
   void NoteMenuRequestTime(guint32 time) { menu_request_time_ = time; }
@@ -85,6 +92,12 @@ class GtkUiBackend : public UiBackend {
   std::unique_ptr<brx::platform::Shell> shell_;
   std::map<int, GdkCursor*> cursors_;
   guint32 last_press_time_ = 0;
+  // The one tip on the screen: our own small popup, so that it goes
+  // exactly when its window says (GTK's own tips outlive the crossing of
+  // a web view and stay over windows that open above them).
+  GtkWidget* tip_window_ = nullptr;
+  GtkWidget* tip_label_ = nullptr;
+  HWND tip_owner_ = 0;
   guint32 menu_request_time_ = GDK_CURRENT_TIME;
 };
 
@@ -92,5 +105,8 @@ class GtkUiBackend : public UiBackend {
 // multi-line edits).
 std::unique_ptr<TextInputHost> CreateGtkTextInput(GtkUiBackend::Native* native, TextInputListener* listener);
 std::unique_ptr<NotifyIcon> CreateGtkNotifyIcon();
+// The rows of a combo as a list under its field (screen pixels), over
+// `parent`; the chosen row, or -1.
+int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int selected, const RECT& field);
 
 }  // namespace uilib

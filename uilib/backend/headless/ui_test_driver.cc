@@ -4,6 +4,7 @@
 #include "uilib/control_ui.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/win_api.h"
+#include "uilib/window_table.h"
 
 namespace uilib::test_driver {
 
@@ -20,6 +21,11 @@ void MoveCursor(HWND hWnd, POINT client_pt) {
 }  // namespace
 
 int Pump() { return PumpPendingMessages(); }
+
+void CloseFromWindowManager(HWND hWnd) {
+  WindowTable::Get().NativeCloseRequested(hWnd);
+  Pump();
+}
 
 void MouseMove(HWND hWnd, POINT client_pt) {
   MoveCursor(hWnd, client_pt);

@@ -33,6 +33,9 @@ void PressKey(HWND hWnd, UINT vk, bool shift = false);
 void TypeText(HWND hWnd, const std::wstring& text);
 // Focuses the named control (by clicking it) and types.
 bool TypeInto(CPaintManagerUI& pm, const std::wstring& name, const std::wstring& text);
+// The window manager closes the window (as its close button or Alt+F4
+// does), and the queue is pumped.
+void CloseFromWindowManager(HWND hWnd);
 // Runs what is waiting in the queue.
 int Pump();
 
