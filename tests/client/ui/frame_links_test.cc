@@ -531,13 +531,7 @@ TEST_F(FrameLinksTest, HeadImageAndTheDelayedStorageCheck) {
 
   // The store is over its quota: one second after the sign-in the settings
   // open on the folder tab with the note over them.
-  SystemConfig& sys = store->system();
-  std::filesystem::create_directories(dir.Sub("store/OBSnapshot"));
-  WriteFile(dir.Sub("store/OBSnapshot/a.jpg"), std::string(1048576 + 1, 'a'));
-  sys.SetStoreType(L"custom");
-  sys.SetStorePath(brx::util::Utf8ToWide(dir.Sub("store")));
-  sys.SetQuotaSize(1);
-  sys.SetConfigValue(config_keys::kQuotaEnable, L"1");
+  MakeStoreOverQuota();
   frame->ShowAfterSignIn(2, 1);
   EXPECT_FALSE(C(L"recommend_tip_1")->IsVisible());
   EXPECT_EQ(L"1", services.config[L"root.user.recommendtipsshowed"]);
@@ -700,6 +694,11 @@ TEST_F(FrameLinksTest, TheWindowManagersCloseIsEachWindowsOwnAndEndsNothing) {
   // The storage note goes as its close button does; the settings stay.
   MakeStoreOverQuota();
   ASSERT_TRUE(windows.RunQuotaCheck());
+  ASSERT_TRUE(WaitUntil([&] {  // measured off the GUI thread; the note follows
+    driver::Pump();
+    return !windows.settings()->measuring();
+  }));
+  ASSERT_NE(nullptr, windows.quota());
   ASSERT_TRUE(shown(windows.quota()->GetHWND()));
   driver::CloseFromWindowManager(windows.quota()->GetHWND());
   EXPECT_FALSE(shown(windows.quota()->GetHWND()));
