@@ -3,7 +3,7 @@
 # private pipe, lock and registry folders: starts Ombrix through the
 # launcher, which finds a patch on the stand-in, installs it (its progress
 # shows in the tray tip) and starts the main client with its windows: on
-# the session's display, or on a private Xvfb (with a notification area)
+# the session's display, or on a private Xvfb (with a window manager and a notification area)
 # when DISPLAY is unset. The demo user signs in through the login window
 # with the keyboard (xdotool), and screenshots of what a user sees are
 # written to the output folder ($OMBRIX_DEMO_OUT, default demo-output
@@ -98,7 +98,7 @@ show_log() {
 
 echo "Ombrix demo: install folder $install (a copy of $dist), state in $state"
 
-# The windows need a display: without one, a private Xvfb with a
+# The windows need a display: without one, a private Xvfb with a window manager and a
 # notification area for the tray icon.
 windows=1
 for tool in xdotool import; do
@@ -115,6 +115,8 @@ if [ -z "${DISPLAY:-}" ]; then
     if [ -s "$state/display" ]; then
       export DISPLAY=":$(cat "$state/display")"
       echo "No display: the windows go to a private Xvfb ($DISPLAY, 1280x800)"
+      wm=$(start_window_manager)
+      [ -n "$wm" ] && services+=("$wm")
       if command -v trayer >/dev/null 2>&1; then
         # (It says so when the display goes away first at the end.)
         trayer --edge top --align right --widthtype request --height 24 --transparent false \

@@ -74,6 +74,8 @@ pids+=($!)
 for _ in $(seq 100); do [ -s "$state/display" ] && break; sleep 0.1; done
 [ -s "$state/display" ] || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$state/display")"
+wm=$(start_window_manager)
+[ -n "$wm" ] && pids+=("$wm")
 trayer --edge top --align right --widthtype request --height 24 --transparent false --SetDockType true 2>/dev/null &
 pids+=($!)
 

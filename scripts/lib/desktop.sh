@@ -45,3 +45,21 @@ open_tray_menu() {
   done
   echo "$menu"
 }
+
+# Starts a light window manager (openbox) on $DISPLAY, so that the windows
+# are mapped, focused, stacked and closed as on a desktop, and waits until
+# it names its check window on the root window; prints its pid, nothing
+# when none is installed or it did not come up.
+start_window_manager() {
+  command -v openbox >/dev/null 2>&1 && command -v xprop >/dev/null 2>&1 || return 0
+  openbox --sm-disable >/dev/null 2>&1 &
+  local pid=$!
+  for _ in $(seq 100); do
+    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; then
+      echo "$pid"
+      return 0
+    fi
+    sleep 0.1
+  done
+  kill "$pid" 2>/dev/null || true
+}
