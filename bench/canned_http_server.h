@@ -97,7 +97,8 @@ class CannedHttpServer {
       std::string request;
       bool sent = ReadRequest(fd, &request) && WriteAll(fd, WantsGzip(request) ? gzip_ : plain_);
       close(fd);
-      busy_ns_ += static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count());
+      busy_ns_ += static_cast<uint64_t>(
+          std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count());
       ++(sent ? answered_ : dropped_);
     }
   }
@@ -109,7 +110,8 @@ class CannedHttpServer {
     char buffer[8192];
     for (;;) {
       if (head_end != std::string::npos && request->size() >= wanted) return true;
-      int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+      auto left_ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      int left = static_cast<int>(left_ms.count());
       pollfd p{fd, POLLIN, 0};
       if (left <= 0 || poll(&p, 1, left) <= 0) return false;
       ssize_t n = read(fd, buffer, sizeof(buffer));

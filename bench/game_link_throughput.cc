@@ -556,32 +556,29 @@ int main(int argc, char** argv) {
       p50.raw.push_back(raw.p50_us), p50.link.push_back(ours.p50_us);
       p99.raw.push_back(raw.p99_us), p99.link.push_back(ours.p99_us);
     };
-    const size_t small_frame = small.size() + 4, large_frame = large.size() + 4;
+    // The raw baseline of a one-way figure: the frames that direction carries.
+    auto raw = [](size_t frame, int count) { return [frame, count] { return RawThroughput(frame, count); }; };
+    const size_t small_in = small.size() + 4, large_in = large.size() + 4;
+    const size_t small_out = small_reply.size() + 4, large_out = large_reply.size() + 4;
     for (int round = 0; round < rounds; ++round) {
       round_trips(
-          round, figures[0], figures[1], [&] { return RawRoundTrips(small_frame, small_rt); },
+          round, figures[0], figures[1], [&] { return RawRoundTrips(small_in, small_rt); },
           [&] { return BareRoundTrips(host, bare, small, small_reply, small_rt); });
       round_trips(
-          round, figures[2], figures[3], [&] { return RawRoundTrips(large_frame, large_rt); },
+          round, figures[2], figures[3], [&] { return RawRoundTrips(large_in, large_rt); },
           [&] { return BareRoundTrips(host, bare, large, large_reply, large_rt); });
-      figures[4].Measure(
-          round, [&] { return RawThroughput(small_frame, small_tp); },
-          [&] { return LinkThroughputToClient(link, small, small_tp, 512); });
-      figures[5].Measure(
-          round, [&] { return RawThroughput(small_reply.size() + 4, small_tp); },
-          [&] { return LinkThroughputToGame(link, small_reply, small_tp, 512); });
-      figures[6].Measure(
-          round, [&] { return RawThroughput(large_frame, large_tp); },
-          [&] { return BareThroughputToClient(host, bare, large, large_tp, 2); });
-      figures[7].Measure(
-          round, [&] { return RawThroughput(large_reply.size() + 4, large_tp); },
-          [&] { return BareThroughputToGame(host, bare, small, large_reply, large_tp, 2); });
-      figures[9].Measure(
-          round, [&] { return RawThroughput(large_frame, large_tp); },
-          [&] { return LinkThroughputToClient(link, large, large_tp, 2); });
-      figures[10].Measure(
-          round, [&] { return RawThroughput(large_reply.size() + 4, large_tp); },
-          [&] { return LinkThroughputToGame(link, large_reply, large_tp, 2); });
+      figures[4].Measure(round, raw(small_in, small_tp),
+                         [&] { return LinkThroughputToClient(link, small, small_tp, 512); });
+      figures[5].Measure(round, raw(small_out, small_tp),
+                         [&] { return LinkThroughputToGame(link, small_reply, small_tp, 512); });
+      figures[6].Measure(round, raw(large_in, large_tp),
+                         [&] { return BareThroughputToClient(host, bare, large, large_tp, 2); });
+      figures[7].Measure(round, raw(large_out, large_tp),
+                         [&] { return BareThroughputToGame(host, bare, small, large_reply, large_tp, 2); });
+      figures[9].Measure(round, raw(large_in, large_tp),
+                         [&] { return LinkThroughputToClient(link, large, large_tp, 2); });
+      figures[10].Measure(round, raw(large_out, large_tp),
+                          [&] { return LinkThroughputToGame(link, large_reply, large_tp, 2); });
     }
     if (!sim.errors().empty()) fprintf(stderr, "simulator: %s\n", sim.errors().front().c_str());
   }
