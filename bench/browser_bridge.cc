@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_stats.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_backend.h"
 #include "uilib/browser_host.h"
@@ -22,6 +23,7 @@
 
 namespace {
 
+using bench::Median;
 using Clock = std::chrono::steady_clock;
 
 class Host : public uilib::CWindowWnd {
@@ -49,11 +51,6 @@ bool RunUntil(const std::function<bool()>& done) {
 }
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 }  // namespace
 

@@ -2,7 +2,8 @@
 // (640 x 480 x 3) messages through the game link server (the real
 // OBLogicGameCommand on a GUI thread with its message loop), side by side
 // with raw Unix sockets in the same run. Prints each figure and the ratio
-// to raw.
+// to raw; every figure has its raw counterpart measured beside it, the two
+// taking turns at going first from one round to the next.
 //
 // Round trips are timed by a game on a bare blocking socket, so they count
 // only the client's own hops (read thread, GUI thread, write), as the raw
@@ -37,6 +38,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_stats.h"
 #include "client/core/config_store.h"
 #include "client/core/gamelink/ob_logic_game_command.h"
 #include "client/core/gamelink/s2c_messages.h"
@@ -47,6 +49,7 @@
 
 namespace {
 
+using bench::Median;
 using Clock = std::chrono::steady_clock;
 constexpr uint16_t kWidth = 640, kHeight = 480;
 constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 3;
@@ -469,9 +472,17 @@ double LinkThroughputToGame(Link& link, const IPCMessage& message, int count, in
   return double(message.size() + 4) * count / seconds / 1e6;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
+// Runs both sides once, back to back; in odd rounds the game link goes
+// first, so neither side always runs on what the other left behind.
+template <typename Raw, typename Ours>
+void InTurn(int round, Raw raw_side, Ours link_side) {
+  if (round % 2) {
+    link_side();
+    raw_side();
+  } else {
+    raw_side();
+    link_side();
+  }
 }
 
 // One figure measured in every round, next to its raw counterpart.
@@ -480,6 +491,11 @@ struct Figure {
   const char* unit;
   bool higher_is_better;
   std::vector<double> link, raw;
+
+  template <typename Raw, typename Ours>
+  void Measure(int round, Raw raw_side, Ours link_side) {
+    InTurn(round, [&] { raw.push_back(raw_side()); }, [&] { link.push_back(link_side()); });
+  }
 };
 
 }  // namespace
@@ -489,6 +505,7 @@ struct Figure {
 // which keeps a busy machine's hiccups out of the ratios.
 int main(int argc, char** argv) {
   int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+  const std::string load_before = bench::LoadAverage();
   std::string folder = std::filesystem::temp_directory_path() / ("ombrix-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(folder + "/pipes");
   setenv("OMBRIX_PIPE_DIR", (folder + "/pipes").c_str(), 1);
@@ -532,23 +549,36 @@ int main(int argc, char** argv) {
     }
     BareRoundTrips(host, bare, small, small_reply, 2000);  // warm-up
     RawRoundTrips(64, 2000);
+    // A round trip's p50 and p99 come from one run of each side.
+    auto round_trips = [&](int round, Figure& p50, Figure& p99, auto raw_side, auto link_side) {
+      Latency raw{}, ours{};
+      InTurn(round, [&] { raw = raw_side(); }, [&] { ours = link_side(); });
+      p50.raw.push_back(raw.p50_us), p50.link.push_back(ours.p50_us);
+      p99.raw.push_back(raw.p99_us), p99.link.push_back(ours.p99_us);
+    };
+    // The raw baseline of a one-way figure: the frames that direction carries.
+    auto raw = [](size_t frame, int count) { return [frame, count] { return RawThroughput(frame, count); }; };
+    const size_t small_in = small.size() + 4, large_in = large.size() + 4;
+    const size_t small_out = small_reply.size() + 4, large_out = large_reply.size() + 4;
     for (int round = 0; round < rounds; ++round) {
-      Latency raw = RawRoundTrips(64, small_rt), ours = BareRoundTrips(host, bare, small, small_reply, small_rt);
-      figures[0].raw.push_back(raw.p50_us), figures[0].link.push_back(ours.p50_us);
-      figures[1].raw.push_back(raw.p99_us), figures[1].link.push_back(ours.p99_us);
-      raw = RawRoundTrips(large.size() + 4, large_rt);
-      ours = BareRoundTrips(host, bare, large, large_reply, large_rt);
-      figures[2].raw.push_back(raw.p50_us), figures[2].link.push_back(ours.p50_us);
-      figures[3].raw.push_back(raw.p99_us), figures[3].link.push_back(ours.p99_us);
-      double raw_small = RawThroughput(64, small_tp);
-      figures[4].raw.push_back(raw_small), figures[4].link.push_back(LinkThroughputToClient(link, small, small_tp, 512));
-      figures[5].raw.push_back(raw_small), figures[5].link.push_back(LinkThroughputToGame(link, small_reply, small_tp, 512));
-      double raw_large = RawThroughput(large.size() + 4, large_tp);
-      figures[6].raw.push_back(raw_large), figures[6].link.push_back(BareThroughputToClient(host, bare, large, large_tp, 2));
-      figures[7].raw.push_back(raw_large);
-      figures[7].link.push_back(BareThroughputToGame(host, bare, small, large_reply, large_tp, 2));
-      figures[9].raw.push_back(raw_large), figures[9].link.push_back(LinkThroughputToClient(link, large, large_tp, 2));
-      figures[10].raw.push_back(raw_large), figures[10].link.push_back(LinkThroughputToGame(link, large_reply, large_tp, 2));
+      round_trips(
+          round, figures[0], figures[1], [&] { return RawRoundTrips(small_in, small_rt); },
+          [&] { return BareRoundTrips(host, bare, small, small_reply, small_rt); });
+      round_trips(
+          round, figures[2], figures[3], [&] { return RawRoundTrips(large_in, large_rt); },
+          [&] { return BareRoundTrips(host, bare, large, large_reply, large_rt); });
+      figures[4].Measure(round, raw(small_in, small_tp),
+                         [&] { return LinkThroughputToClient(link, small, small_tp, 512); });
+      figures[5].Measure(round, raw(small_out, small_tp),
+                         [&] { return LinkThroughputToGame(link, small_reply, small_tp, 512); });
+      figures[6].Measure(round, raw(large_in, large_tp),
+                         [&] { return BareThroughputToClient(host, bare, large, large_tp, 2); });
+      figures[7].Measure(round, raw(large_out, large_tp),
+                         [&] { return BareThroughputToGame(host, bare, small, large_reply, large_tp, 2); });
+      figures[9].Measure(round, raw(large_in, large_tp),
+                         [&] { return LinkThroughputToClient(link, large, large_tp, 2); });
+      figures[10].Measure(round, raw(large_out, large_tp),
+                          [&] { return LinkThroughputToGame(link, large_reply, large_tp, 2); });
     }
     if (!sim.errors().empty()) fprintf(stderr, "simulator: %s\n", sim.errors().front().c_str());
   }
@@ -556,12 +586,13 @@ int main(int argc, char** argv) {
     // Five games: every name taken by a pushing game.
     GameLinkHost host(folder);
     std::vector<uint8_t> large = LargeBody();
-    for (int round = 0; round < rounds; ++round) {
-      figures[8].raw.push_back(RawFiveReader(large.size() + 4, five_tp));
-      figures[8].link.push_back(FiveGamesPushing(host, folder + "/pipes", large, five_tp));
-    }
+    for (int round = 0; round < rounds; ++round)
+      figures[8].Measure(
+          round, [&] { return RawFiveReader(large.size() + 4, five_tp); },
+          [&] { return FiveGamesPushing(host, folder + "/pipes", large, five_tp); });
   }
   std::filesystem::remove_all(folder);
+  const std::string load_after = bench::LoadAverage();
 
   printf("medians of %d rounds%28s %12s %12s\n", rounds, "", "game link", "raw");
   for (const Figure& f : figures) {
@@ -573,5 +604,6 @@ int main(int argc, char** argv) {
            : std::string(f.what).find("0.9 MB") != std::string::npos ? "(target >= 0.85)"
                                                         : "(target >= 0.80)");
   }
+  printf("load average: %s before, %s after\n", load_before.c_str(), load_after.c_str());
   return 0;
 }

@@ -33,9 +33,11 @@
 #include <vector>
 
 #include "bench/bench_process.h"
+#include "bench/bench_stats.h"
 
 namespace {
 
+using bench::Median;
 using bench::ReadAll;
 using bench::Spawn;
 
@@ -168,11 +170,6 @@ Run Measure(Display* display, const std::vector<std::string>& args, const std::s
   }
   Stop(pid);
   return run;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? -1 : v[v.size() / 2];
 }
 
 void Report(const char* name, const std::vector<Run>& runs) {

@@ -1,18 +1,19 @@
 // UDT link throughput over loopback, side by side in the same run with a
 // minimal program driving libudt directly with the same socket settings
 // (the link's own limit: libudt itself) and with raw TCP (the machine's
-// loopback bandwidth). libudt is driven twice: one send per frame, as a
-// minimal program does (the baseline of the targets), and with the frames
-// sent back to back in the link writer's pieces, which libudt takes faster
-// (the link/pieces column: what is left of the link's own cost).
+// loopback bandwidth). libudt is driven two ways: one blocking send per
+// frame, as a minimal program does, and with the frames sent back to back
+// in the link writer's pieces, which libudt takes faster. The link joins
+// queued messages and reads through epoll, so the fair baseline is libudt
+// at its best: in each round the faster of the two ways.
 //
 // The link is the real one: a UDTServiceClient sends framed messages to a
 // UDTServiceServer, whose receive thread reassembles them and whose owner
 // drains the queue. The raw libudt program has one thread send the same
 // framed bytes with UDT::send and another receive them with UDT::recv.
 //
-// Targets: link >= 0.9 x raw libudt for 64 KiB messages, >= 0.85 x for
-// 4 KiB messages.
+// Targets: link >= 0.9 x libudt at its best for 64 KiB messages, >= 0.85 x
+// for 4 KiB messages.
 //
 //   udt_link_throughput [megabytes] [message KiB ...]   (default 256 MiB, 64 and 4 KiB)
 
@@ -34,11 +35,13 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_stats.h"
 #include "runtime/net/udt/udt_service_client.h"
 #include "runtime/net/udt/udt_service_server.h"
 
 namespace {
 
+using bench::Median;
 using Clock = std::chrono::steady_clock;
 using brx::io::ConnectionId;
 using brx::io::QueuedMessage;
@@ -288,11 +291,6 @@ double MeasureTcp(uint64_t total, uint32_t message_size) {
 
 }  // namespace
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 constexpr int kRounds = 3;
 
 int main(int argc, char** argv) {
@@ -314,35 +312,40 @@ int main(int argc, char** argv) {
     }
   });
   uint64_t total = megabytes << 20;
+  const std::string load_before = bench::LoadAverage();
   int failures = 0;
-  printf("loopback, %llu MiB per figure\n", static_cast<unsigned long long>(megabytes));
-  printf("%-9s %14s %14s %14s %14s %10s %10s %10s\n", "message", "link MiB/s", "libudt MiB/s", "in pieces", "tcp MiB/s",
-         "link/udt", "/pieces", "link/tcp");
+  printf("loopback, %llu MiB per figure, medians of %d rounds (MiB/s; libudt per frame, in pieces, at its best)\n",
+         static_cast<unsigned long long>(megabytes), kRounds);
+  printf("%-9s %10s %10s %10s %10s %10s %10s %10s\n", "message", "link", "per frame", "in pieces", "best", "tcp",
+         "link/best", "link/tcp");
   for (uint32_t kib : sizes_kib) {
     uint32_t message_size = kib << 10;
     // Medians of alternating rounds, after one round that warms up: a
     // busy machine's hiccups stay out of the ratios.
     MeasureUdt(total / 4, message_size);
     MeasureRawUdt(total / 4, message_size);
-    std::vector<double> link_runs, raw_runs, pieces_runs, tcp_runs;
+    std::vector<double> link_runs, raw_runs, pieces_runs, best_runs, tcp_runs;
     for (int round = 0; round < kRounds; ++round) {
       link_runs.push_back(MeasureUdt(total, message_size));
       raw_runs.push_back(MeasureRawUdt(total, message_size));
       pieces_runs.push_back(MeasureRawUdt(total, message_size, brx::net::udt::UDTIOWriteServiceImpl::kSendPieceBytes));
+      best_runs.push_back(std::max(raw_runs.back(), pieces_runs.back()));
       tcp_runs.push_back(MeasureTcp(total, message_size));
     }
-    double udt = Median(link_runs), raw = Median(raw_runs), pieces = Median(pieces_runs), tcp = Median(tcp_runs);
+    double udt = Median(link_runs), raw = Median(raw_runs), pieces = Median(pieces_runs), best = Median(best_runs),
+           tcp = Median(tcp_runs);
     if (udt < 0 || raw < 0 || pieces < 0 || tcp < 0) {
       fprintf(stderr, "%u KiB: measurement failed (link %.1f, libudt %.1f, in pieces %.1f, tcp %.1f)\n", kib, udt, raw,
               pieces, tcp);
       ++failures;
       continue;
     }
-    printf("%5u KiB %14.1f %14.1f %14.1f %14.1f %10.3f %10.3f %10.3f  (target link/udt >= %.2f)\n", kib, udt, raw,
-           pieces, tcp, udt / raw, udt / pieces, udt / tcp, kib >= 64 ? 0.9 : 0.85);
+    printf("%5u KiB %10.1f %10.1f %10.1f %10.1f %10.1f %10.3f %10.3f  (target link/best >= %.2f)\n", kib, udt, raw,
+           pieces, best, tcp, udt / best, udt / tcp, kib >= 64 ? 0.9 : 0.85);
   }
   auto [client_stop, server_stop] = StopLatency();
   printf("stop with 16 MiB queued: client %.1f ms, server %.1f ms\n", client_stop, server_stop);
+  printf("load average: %s before, %s after\n", load_before.c_str(), bench::LoadAverage().c_str());
   UDT::cleanup();
   {
     std::lock_guard<std::mutex> lock(watch_mutex);

@@ -25,29 +25,17 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_stats.h"
 #include "client/video/codec/video_en_decoder.h"
 #include "tests/support/process_memory.h"
 
 namespace {
 
+using bench::LoadAverage;
 using Clock = std::chrono::steady_clock;
 constexpr int kFps = 60;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-std::string LoadAverage() {
-  char text[128] = "?";
-  if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
-    if (std::fgets(text, sizeof(text), f) == nullptr) text[0] = '\0';
-    std::fclose(f);
-  }
-  std::string s = text;
-  // The three averages only.
-  for (int field = 0, i = 0; i < static_cast<int>(s.size()); ++i) {
-    if (s[i] == ' ' && ++field == 3) return s.substr(0, i);
-  }
-  return s;
-}
 
 // Takes each encoded frame as it comes, as the video chat does, and notes
 // how long ago the game handed its picture over.
