@@ -12,7 +12,41 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_L
   target_compile_options(ombrix_warnings INTERFACE -Wno-restrict)
 endif()
 
-# ombrix_library(NAME DIRS <dirs...> DEPS <targets...>)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# ombrix_include_view(<view name> <dirs...>): sets OMBRIX_INCLUDE_VIEW in the
+# caller to a folder that holds, under their source-root paths, links to
+# only the folders that files in <dirs> may include (the table in
+# scripts/check_layering.py). A library exports its view instead of the
+# source root, so an include that points up the layers does not compile.
+# A library's users see the views of everything it links; those sit lower
+# still, so the union stays within the users' own rule.
+function(ombrix_include_view view)
+  execute_process(
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check_layering.py --allowed ${ARGN}
+    OUTPUT_VARIABLE allowed RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "No layering rule for ${ARGN}: ${err}")
+  endif()
+  set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/scripts/check_layering.py)
+  string(STRIP "${allowed}" allowed)
+  string(REPLACE "\n" ";" allowed "${allowed}")
+  set(root ${CMAKE_BINARY_DIR}/include-views/${view})
+  if(allowed STREQUAL ".")
+    set(OMBRIX_INCLUDE_VIEW ${CMAKE_SOURCE_DIR} PARENT_SCOPE)
+    return()
+  endif()
+  file(REMOVE_RECURSE ${root})
+  foreach(folder ${allowed})
+    get_filename_component(parent ${root}/${folder} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  endforeach()
+  set(OMBRIX_INCLUDE_VIEW ${root} PARENT_SCOPE)
+endfunction()
+
+# ombrix_library(NAME DIRS <dirs...> DEPS <targets...> [PRIVATE_DEPS <targets...>])
 function(ombrix_library name)
   cmake_parse_arguments(A "" "" "DIRS;DEPS;PRIVATE_DEPS" ${ARGN})
   set(srcs)
@@ -21,7 +55,8 @@ function(ombrix_library name)
     list(APPEND srcs ${s})
   endforeach()
   add_library(${name} STATIC ${srcs})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  ombrix_include_view(${name} ${A_DIRS})
+  target_include_directories(${name} PUBLIC ${OMBRIX_INCLUDE_VIEW})
   target_link_libraries(${name} PUBLIC ${A_DEPS} PRIVATE ${A_PRIVATE_DEPS} ombrix_warnings)
 endfunction()
 
@@ -35,6 +70,8 @@ function(ombrix_program target)
     list(APPEND srcs ${s})
   endforeach()
   add_executable(${target} ${srcs})
+  ombrix_include_view(${target} ${A_DIRS})
+  target_include_directories(${target} PRIVATE ${OMBRIX_INCLUDE_VIEW})
   target_link_libraries(${target} PRIVATE ${A_DEPS} ombrix_warnings)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${A_OUTPUT} SUFFIX ""
@@ -70,6 +107,8 @@ endfunction()
 function(ombrix_bench name)
   cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
   add_executable(${name} ${CMAKE_SOURCE_DIR}/bench/${name}.cc)
+  # Benchmarks sit on top of everything, as tests do.
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${A_DEPS} ombrix_warnings)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
@@ -81,6 +120,7 @@ function(ombrix_fuzz name)
   add_executable(${name} ${CMAKE_SOURCE_DIR}/tests/fuzz/${name}.cc)
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${A_DEPS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
 endfunction()
