@@ -9,7 +9,9 @@
 
 namespace uilib {
 
-CButtonUI::CButtonUI() { m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_CENTER; }
+CButtonUI::CButtonUI() : CButtonUI(FocusUse::kShown) {}
+
+CButtonUI::CButtonUI(FocusUse focus_use) : m_focusUse(focus_use) { m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_CENTER; }
 
 LPCTSTR CButtonUI::GetClass() const { return L"ButtonUI"; }
 
@@ -43,10 +45,11 @@ void CButtonUI::Event(TEventUI& event) {
   switch (event.Type) {
     case UIEVENT_SETFOCUS:
     case UIEVENT_KILLFOCUS:
-      CLabelUI::Event(event);
+      if (m_focusUse == FocusUse::kShown) CLabelUI::Event(event);
       Invalidate();
       return;
     case UIEVENT_KEYDOWN:
+      if (m_focusUse == FocusUse::kRepaintOnly) break;
       if (event.chKey == VK_SPACE) Activate();
       return;
     case UIEVENT_BUTTONDOWN:
@@ -54,7 +57,7 @@ void CButtonUI::Event(TEventUI& event) {
       if (m_rcItem.Contains(event.ptMouse) && IsEnabled()) {
         m_uButtonState |= UISTATE_PUSHED | UISTATE_CAPTURED;
         Invalidate();
-        if (m_pManager) m_pManager->SendNotify(this, L"buttondown");
+        OnPressed();
       }
       return;
     case UIEVENT_MOUSEMOVE:
@@ -69,27 +72,36 @@ void CButtonUI::Event(TEventUI& event) {
         const bool inside = m_rcItem.Contains(event.ptMouse);
         m_uButtonState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
         Invalidate();
-        if (inside) Activate();
+        OnReleased(event, inside);
       }
       return;
     case UIEVENT_MOUSEENTER:
-      if (IsEnabled()) {
-        m_uButtonState |= UISTATE_HOT;
-        Invalidate();
-      }
-      return;
     case UIEVENT_MOUSELEAVE:
       if (IsEnabled()) {
-        m_uButtonState &= ~UISTATE_HOT;
+        const bool hot = event.Type == UIEVENT_MOUSEENTER;
+        if (hot) m_uButtonState |= UISTATE_HOT;
+        else m_uButtonState &= ~UISTATE_HOT;
         Invalidate();
+        OnHotChanged(hot);
       }
       return;
     case UIEVENT_SETCURSOR:
       if (m_pManager) SetCursorShape(m_pManager->GetPaintWindow(), CursorShape::kHand);
       return;
     default:
-      CLabelUI::Event(event);
+      break;
   }
+  CLabelUI::Event(event);
+}
+
+void CButtonUI::OnHotChanged(bool) {}
+
+void CButtonUI::OnPressed() {
+  if (m_pManager) m_pManager->SendNotify(this, L"buttondown");
+}
+
+void CButtonUI::OnReleased(const TEventUI&, bool inside) {
+  if (inside) Activate();
 }
 
 void CButtonUI::SetNormalImage(LPCTSTR pStrImage) {
