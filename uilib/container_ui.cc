@@ -213,34 +213,91 @@ struct Slot {
   int fixed;  // 0: shares
 };
 
+// A column or a row seen along its own axis: `main` is the
+// direction the items follow one another in, `cross` the other one.
+struct Span {
+  int lo;
+  int hi;
+};
+
+struct Axis {
+  bool vertical;
+
+  Span Main(const RECT& rc) const { return vertical ? Span{rc.top, rc.bottom} : Span{rc.left, rc.right}; }
+  Span Cross(const RECT& rc) const { return vertical ? Span{rc.left, rc.right} : Span{rc.top, rc.bottom}; }
+  int Main(SIZE sz) const { return vertical ? sz.cy : sz.cx; }
+  int Cross(SIZE sz) const { return vertical ? sz.cx : sz.cy; }
+  int ClampMain(const CControlUI* c, int extent) const {
+    return vertical ? std::clamp(extent, c->GetMinHeight(), c->GetMaxHeight())
+                    : std::clamp(extent, c->GetMinWidth(), c->GetMaxWidth());
+  }
+  int ClampCross(const CControlUI* c, int extent) const {
+    return vertical ? std::clamp(extent, c->GetMinWidth(), c->GetMaxWidth())
+                    : std::clamp(extent, c->GetMinHeight(), c->GetMaxHeight());
+  }
+  RECT Join(Span main, Span cross) const {
+    return vertical ? RECT{cross.lo, main.lo, cross.hi, main.hi} : RECT{main.lo, cross.lo, main.hi, cross.hi};
+  }
+};
+
 // The items a row or column places, with their fixed extents along its
 // axis, and the extent each sharing item gets. Floating items are left to
 // the caller.
-std::vector<Slot> PlanAxis(const std::vector<CControlUI*>& items, SIZE available, bool vertical, int child_padding,
+std::vector<Slot> PlanAxis(const std::vector<CControlUI*>& items, SIZE available, Axis axis, int child_padding,
                            int* share) {
   std::vector<Slot> slots;
   int fixed_total = 0;
   int sharing = 0;
   for (CControlUI* item : items) {
     if (!item->IsOwnVisible() || item->IsFloat()) continue;
-    RECT pad = item->GetPadding();
-    SIZE sz = item->EstimateSize(available);
-    int extent = vertical ? sz.cy : sz.cx;
-    if (extent > 0) {
-      extent = vertical ? std::clamp(extent, item->GetMinHeight(), item->GetMaxHeight())
-                        : std::clamp(extent, item->GetMinWidth(), item->GetMaxWidth());
-    }
+    Span pad = axis.Main(item->GetPadding());
+    int extent = axis.Main(item->EstimateSize(available));
+    if (extent > 0) extent = axis.ClampMain(item, extent);
     slots.push_back({item, extent});
-    fixed_total += extent + (vertical ? pad.top + pad.bottom : pad.left + pad.right);
+    fixed_total += extent + pad.lo + pad.hi;
     if (extent == 0) ++sharing;
   }
   if (!slots.empty()) fixed_total += child_padding * static_cast<int>(slots.size() - 1);
-  int rest = std::max(0, (vertical ? available.cy : available.cx) - fixed_total);
+  int rest = std::max(0, axis.Main(available) - fixed_total);
   *share = sharing > 0 ? rest / sharing : 0;
   return slots;
 }
 
 }  // namespace
+
+void CContainerUI::LayOutLine(RECT rc, Line line) {
+  const bool vertical = line == Line::kColumn;
+  const Axis axis{vertical};
+  CControlUI::SetPos(rc);
+  RECT inner = InnerRect();
+  SIZE available{inner.Width(), inner.Height()};
+  for (CControlUI* item : m_items) {
+    if (item->IsOwnVisible() && item->IsFloat()) SetFloatPos(item);
+  }
+  int share = 0;
+  std::vector<Slot> slots = PlanAxis(m_items, available, axis, m_iChildPadding, &share);
+  int at = axis.Main(inner).lo;
+  for (const Slot& slot : slots) {
+    CControlUI* item = slot.control;
+    RECT padding = item->GetPadding();
+    Span pad_main = axis.Main(padding);
+    Span pad_cross = axis.Cross(padding);
+    int extent = slot.fixed > 0 ? slot.fixed : axis.ClampMain(item, share);
+    Span cross{axis.Cross(inner).lo + pad_cross.lo, axis.Cross(inner).hi - pad_cross.hi};
+    int wanted = axis.Cross(item->EstimateSize(available));
+    if (wanted > 0) {
+      wanted = axis.ClampCross(item, wanted);
+      // A row centres its fixed-height items; a column keeps its
+      // fixed-width items at the left.
+      int free = (cross.hi - cross.lo) - wanted;
+      if (!vertical && free > 0) cross.lo += free / 2;
+      cross.hi = std::min(cross.hi, cross.lo + wanted);
+    }
+    at += pad_main.lo;
+    item->SetPos(axis.Join(Span{at, at + extent}, cross));
+    at += extent + pad_main.hi + m_iChildPadding;
+  }
+}
 
 LPCTSTR CVerticalLayoutUI::GetClass() const { return L"VerticalLayoutUI"; }
 
@@ -249,28 +306,7 @@ void* CVerticalLayoutUI::GetInterface(LPCTSTR pstrName) {
   return CContainerUI::GetInterface(pstrName);
 }
 
-void CVerticalLayoutUI::SetPos(RECT rc) {
-  CControlUI::SetPos(rc);
-  RECT inner = InnerRect();
-  SIZE available{inner.Width(), inner.Height()};
-  for (CControlUI* item : m_items) {
-    if (item->IsOwnVisible() && item->IsFloat()) SetFloatPos(item);
-  }
-  int share = 0;
-  std::vector<Slot> slots = PlanAxis(m_items, available, true, m_iChildPadding, &share);
-  int y = inner.top;
-  for (const Slot& slot : slots) {
-    RECT pad = slot.control->GetPadding();
-    int h = slot.fixed > 0 ? slot.fixed : std::clamp(share, slot.control->GetMinHeight(), slot.control->GetMaxHeight());
-    SIZE sz = slot.control->EstimateSize(available);
-    int left = inner.left + pad.left;
-    int right = inner.right - pad.right;
-    if (sz.cx > 0) right = std::min(right, left + std::clamp(sz.cx, slot.control->GetMinWidth(), slot.control->GetMaxWidth()));
-    y += pad.top;
-    slot.control->SetPos(RECT{left, y, right, y + h});
-    y += h + pad.bottom + m_iChildPadding;
-  }
-}
+void CVerticalLayoutUI::SetPos(RECT rc) { LayOutLine(rc, Line::kColumn); }
 
 LPCTSTR CHorizontalLayoutUI::GetClass() const { return L"HorizontalLayoutUI"; }
 
@@ -279,34 +315,7 @@ void* CHorizontalLayoutUI::GetInterface(LPCTSTR pstrName) {
   return CContainerUI::GetInterface(pstrName);
 }
 
-void CHorizontalLayoutUI::SetPos(RECT rc) {
-  CControlUI::SetPos(rc);
-  RECT inner = InnerRect();
-  SIZE available{inner.Width(), inner.Height()};
-  for (CControlUI* item : m_items) {
-    if (item->IsOwnVisible() && item->IsFloat()) SetFloatPos(item);
-  }
-  int share = 0;
-  std::vector<Slot> slots = PlanAxis(m_items, available, false, m_iChildPadding, &share);
-  int x = inner.left;
-  for (const Slot& slot : slots) {
-    RECT pad = slot.control->GetPadding();
-    int w = slot.fixed > 0 ? slot.fixed : std::clamp(share, slot.control->GetMinWidth(), slot.control->GetMaxWidth());
-    SIZE sz = slot.control->EstimateSize(available);
-    int top = inner.top + pad.top;
-    int bottom = inner.bottom - pad.bottom;
-    if (sz.cy > 0) {
-      int h = std::clamp(sz.cy, slot.control->GetMinHeight(), slot.control->GetMaxHeight());
-      // Fixed-height children are centred in the row.
-      int free = (bottom - top) - h;
-      if (free > 0) top += free / 2;
-      bottom = std::min(bottom, top + h);
-    }
-    x += pad.left;
-    slot.control->SetPos(RECT{x, top, x + w, bottom});
-    x += w + pad.right + m_iChildPadding;
-  }
-}
+void CHorizontalLayoutUI::SetPos(RECT rc) { LayOutLine(rc, Line::kRow); }
 
 LPCTSTR CTileLayoutUI::GetClass() const { return L"TileLayoutUI"; }
 

@@ -64,6 +64,11 @@ class CContainerUI : public CControlUI, public IContainerUI {
   // Places a floating child by its "pos" relative to this container.
   void SetFloatPos(CControlUI* pControl);
   RECT InnerRect() const;
+  // The layout of a column or a row: the container takes `rc`, its
+  // floating children their "pos", and the others follow one another
+  // along the line, fixed extents first and the rest shared equally.
+  enum class Line { kColumn, kRow };
+  void LayOutLine(RECT rc, Line line);
 
   std::vector<CControlUI*> m_items;
   RECT m_rcInset{};
