@@ -1,8 +1,9 @@
+#include "uilib/combo_ui.h"
+
 #include <cwchar>
 #include <vector>
 
 #include "uilib/image_spec.h"
-#include "uilib/list_ui.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/popup_menu.h"
 #include "uilib/render_engine.h"
@@ -17,58 +18,7 @@ LPCTSTR CComboUI::GetClass() const { return L"ComboUI"; }
 
 void* CComboUI::GetInterface(LPCTSTR pstrName) {
   if (pstrName && std::wcscmp(pstrName, L"Combo") == 0) return this;
-  if (pstrName && std::wcscmp(pstrName, L"IListOwner") == 0) return static_cast<IListOwnerUI*>(this);
-  return CContainerUI::GetInterface(pstrName);
-}
-
-UINT CComboUI::GetControlFlags() const { return IsEnabled() && IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0; }
-
-void CComboUI::Reindex() { ReindexListItems(*this, this); }
-
-bool CComboUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
-
-bool CComboUI::AddAt(CControlUI* pControl, int iIndex) {
-  if (!CContainerUI::AddAt(pControl, iIndex)) return false;
-  m_iCurSel = SelectionAfterInsert(m_iCurSel, iIndex);
-  Reindex();
-  return true;
-}
-
-bool CComboUI::Remove(CControlUI* pControl) {
-  int index = GetItemIndex(pControl);
-  return index >= 0 && RemoveAt(index);
-}
-
-bool CComboUI::RemoveAt(int iIndex) {
-  if (!CContainerUI::RemoveAt(iIndex)) return false;
-  m_iCurSel = SelectionAfterRemove(m_iCurSel, iIndex);
-  Reindex();
-  Invalidate();
-  return true;
-}
-
-void CComboUI::RemoveAll() {
-  m_iCurSel = -1;
-  CContainerUI::RemoveAll();
-  Invalidate();
-}
-
-bool CComboUI::SelectItem(int iIndex, bool bTakeFocus) {
-  if (iIndex == m_iCurSel) return true;
-  if (iIndex >= GetCount()) return false;
-  const int old = m_iCurSel;
-  if (old >= 0) {
-    if (auto* prev = static_cast<CListLabelElementUI*>(GetItemAt(old)->GetInterface(kInterfaceListItem))) prev->Select(false);
-  }
-  m_iCurSel = iIndex < 0 ? -1 : iIndex;
-  if (m_iCurSel >= 0) {
-    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(m_iCurSel)->GetInterface(kInterfaceListItem)))
-      item->Select(true);
-  }
-  if (bTakeFocus && m_pManager) m_pManager->SetFocus(this);
-  Invalidate();
-  if (m_pManager) m_pManager->SendNotify(this, L"itemselect", m_iCurSel, old);
-  return true;
+  return CListRowsUI::GetInterface(pstrName);
 }
 
 std::wstring CComboUI::GetText() const {
@@ -106,9 +56,7 @@ void CComboUI::Event(TEventUI& event) {
       return;
     case UIEVENT_KEYDOWN:
       if (!IsEnabled()) return;
-      if (event.chKey == VK_UP && m_iCurSel > 0) SelectItem(m_iCurSel - 1);
-      else if (event.chKey == VK_DOWN && m_iCurSel + 1 < GetCount()) SelectItem(m_iCurSel + 1);
-      else if (event.chKey == VK_SPACE) Activate();
+      if (!StepSelection(event.chKey) && event.chKey == VK_SPACE) Activate();
       return;
     case UIEVENT_MOUSEENTER:
       m_bHot = true;

@@ -9,6 +9,7 @@
 #include "runtime/util/text_convert.h"
 #include "uilib/browser_slot_ui.h"
 #include "uilib/button_ui.h"
+#include "uilib/combo_ui.h"
 #include "uilib/container_ui.h"
 #include "uilib/control_ui.h"
 #include "uilib/image_spec.h"

@@ -81,82 +81,107 @@ void CListLabelElementUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   }
 }
 
+// ---- the rows of lists and combos
+
+template <class Rows>
+void* CListRowsUI<Rows>::GetInterface(LPCTSTR pstrName) {
+  if (pstrName && std::wcscmp(pstrName, L"IListOwner") == 0) return static_cast<IListOwnerUI*>(this);
+  return Rows::GetInterface(pstrName);
+}
+
+template <class Rows>
+UINT CListRowsUI<Rows>::GetControlFlags() const {
+  return this->IsEnabled() && this->IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0;
+}
+
+template <class Rows>
+void CListRowsUI<Rows>::Reindex() {
+  for (int i = 0; i < this->GetCount(); ++i) {
+    if (auto* item = static_cast<CListLabelElementUI*>(this->GetItemAt(i)->GetInterface(kInterfaceListItem))) {
+      item->SetIndex(i);
+      item->SetOwner(this);
+    }
+  }
+}
+
+template <class Rows>
+bool CListRowsUI<Rows>::Add(CControlUI* pControl) {
+  return AddAt(pControl, this->GetCount());
+}
+
+template <class Rows>
+bool CListRowsUI<Rows>::AddAt(CControlUI* pControl, int iIndex) {
+  if (!Rows::AddAt(pControl, iIndex)) return false;
+  if (m_iCurSel >= iIndex) ++m_iCurSel;
+  Reindex();
+  return true;
+}
+
+template <class Rows>
+bool CListRowsUI<Rows>::Remove(CControlUI* pControl) {
+  int index = this->GetItemIndex(pControl);
+  return index >= 0 && RemoveAt(index);
+}
+
+template <class Rows>
+bool CListRowsUI<Rows>::RemoveAt(int iIndex) {
+  if (!Rows::RemoveAt(iIndex)) return false;
+  if (m_iCurSel == iIndex) m_iCurSel = -1;
+  else if (m_iCurSel > iIndex) --m_iCurSel;
+  Reindex();
+  return true;
+}
+
+template <class Rows>
+void CListRowsUI<Rows>::RemoveAll() {
+  m_iCurSel = -1;
+  Rows::RemoveAll();
+}
+
+template <class Rows>
+bool CListRowsUI<Rows>::SelectItem(int iIndex, bool bTakeFocus) {
+  if (iIndex == m_iCurSel) return true;
+  if (iIndex >= this->GetCount()) return false;
+  const int old = m_iCurSel;
+  if (auto* prev = old >= 0 ? static_cast<CListLabelElementUI*>(this->GetItemAt(old)->GetInterface(kInterfaceListItem))
+                            : nullptr)
+    prev->Select(false);
+  m_iCurSel = iIndex < 0 ? -1 : iIndex;
+  if (m_iCurSel >= 0) {
+    if (auto* item = static_cast<CListLabelElementUI*>(this->GetItemAt(m_iCurSel)->GetInterface(kInterfaceListItem)))
+      item->Select(true);
+  }
+  CPaintManagerUI* manager = this->m_pManager;
+  if (bTakeFocus && manager) manager->SetFocus(this);
+  // A combo shows the chosen row's text in its own box.
+  this->Invalidate();
+  if (manager) manager->SendNotify(this, L"itemselect", m_iCurSel, old);
+  return true;
+}
+
+template <class Rows>
+bool CListRowsUI<Rows>::StepSelection(UINT key) {
+  if (key != VK_UP && key != VK_DOWN) return false;
+  if (key == VK_UP && m_iCurSel > 0) SelectItem(m_iCurSel - 1);
+  else if (key == VK_DOWN && m_iCurSel + 1 < this->GetCount()) SelectItem(m_iCurSel + 1);
+  return true;
+}
+
+template class CListRowsUI<CContainerUI>;
+template class CListRowsUI<CVerticalLayoutUI>;
+
 // ---- CListUI
 
 LPCTSTR CListUI::GetClass() const { return L"ListUI"; }
 
 void* CListUI::GetInterface(LPCTSTR pstrName) {
   if (pstrName && std::wcscmp(pstrName, L"List") == 0) return this;
-  if (pstrName && std::wcscmp(pstrName, L"IListOwner") == 0) return static_cast<IListOwnerUI*>(this);
-  return CVerticalLayoutUI::GetInterface(pstrName);
-}
-
-UINT CListUI::GetControlFlags() const { return IsEnabled() && IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0; }
-
-void ReindexListItems(CContainerUI& items, IListOwnerUI* owner) {
-  for (int i = 0; i < items.GetCount(); ++i) {
-    if (auto* item = static_cast<CListLabelElementUI*>(items.GetItemAt(i)->GetInterface(kInterfaceListItem))) {
-      item->SetIndex(i);
-      item->SetOwner(owner);
-    }
-  }
-}
-
-int SelectionAfterInsert(int selected, int inserted) { return selected >= inserted ? selected + 1 : selected; }
-
-int SelectionAfterRemove(int selected, int removed) {
-  if (selected == removed) return -1;
-  return selected > removed ? selected - 1 : selected;
-}
-
-void CListUI::Reindex() { ReindexListItems(*this, this); }
-
-bool CListUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
-
-bool CListUI::AddAt(CControlUI* pControl, int iIndex) {
-  if (!CVerticalLayoutUI::AddAt(pControl, iIndex)) return false;
-  m_iCurSel = SelectionAfterInsert(m_iCurSel, iIndex);
-  Reindex();
-  return true;
-}
-
-bool CListUI::Remove(CControlUI* pControl) {
-  int index = GetItemIndex(pControl);
-  return index >= 0 && RemoveAt(index);
-}
-
-bool CListUI::RemoveAt(int iIndex) {
-  if (!CVerticalLayoutUI::RemoveAt(iIndex)) return false;
-  m_iCurSel = SelectionAfterRemove(m_iCurSel, iIndex);
-  Reindex();
-  return true;
-}
-
-void CListUI::RemoveAll() {
-  m_iCurSel = -1;
-  CVerticalLayoutUI::RemoveAll();
-}
-
-bool CListUI::SelectItem(int iIndex, bool bTakeFocus) {
-  if (iIndex == m_iCurSel) return true;
-  if (iIndex >= GetCount()) return false;
-  const int old = m_iCurSel;
-  if (auto* prev = old >= 0 ? static_cast<CListLabelElementUI*>(GetItemAt(old)->GetInterface(kInterfaceListItem)) : nullptr)
-    prev->Select(false);
-  m_iCurSel = iIndex < 0 ? -1 : iIndex;
-  if (m_iCurSel >= 0) {
-    if (auto* item = static_cast<CListLabelElementUI*>(GetItemAt(m_iCurSel)->GetInterface(kInterfaceListItem)))
-      item->Select(true);
-  }
-  if (bTakeFocus && m_pManager) m_pManager->SetFocus(this);
-  if (m_pManager) m_pManager->SendNotify(this, L"itemselect", m_iCurSel, old);
-  return true;
+  return CListRowsUI::GetInterface(pstrName);
 }
 
 void CListUI::Event(TEventUI& event) {
   if (event.Type == UIEVENT_KEYDOWN && IsEnabled()) {
-    if (event.chKey == VK_UP && m_iCurSel > 0) SelectItem(m_iCurSel - 1);
-    else if (event.chKey == VK_DOWN && m_iCurSel + 1 < GetCount()) SelectItem(m_iCurSel + 1);
+    StepSelection(event.chKey);
     return;
   }
   CVerticalLayoutUI::Event(event);

@@ -48,12 +48,14 @@ class CListLabelElementUI : public CLabelUI {
   DWORD m_dwHotBkColor = 0xFFE9F5FF;
 };
 
-// A vertical list of rows with one selection. Attributes:
-// "itemselectedbkcolor", "itemhotbkcolor" (applied to rows added later).
-class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
+// The rows of a list or combo and their one selection, kept on the
+// container `Rows` that places them: after each change every row learns
+// its index and owner again and the selection follows its row. Made for
+// CContainerUI (combos) and CVerticalLayoutUI (lists).
+template <class Rows>
+class CListRowsUI : public Rows, public IListOwnerUI {
  public:
-  LPCTSTR GetClass() const override;  // "ListUI"
-  void* GetInterface(LPCTSTR pstrName) override;
+  void* GetInterface(LPCTSTR pstrName) override;  // adds "IListOwner"
   UINT GetControlFlags() const override;
 
   bool Add(CControlUI* pControl) override;
@@ -64,58 +66,28 @@ class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
 
   int GetCurSel() const override { return m_iCurSel; }
   bool SelectItem(int iIndex, bool bTakeFocus = false) override;
-  void Event(TEventUI& event) override;
 
  protected:
-  void Reindex();
+  // Up and Down move the selection one row when there is one; true for
+  // those two keys, whether or not it moved.
+  bool StepSelection(UINT key);
+
   int m_iCurSel = -1;
-};
-
-// A drop-down choice among its rows; the chosen row's text is shown. A
-// click (or Space) opens the rows as a popup menu; Up and Down step
-// through them. Attributes: "textcolor", "textpadding", "font" and the
-// button images of CButtonUI's names ("normalimage", "hotimage", ...).
-class CComboUI : public CContainerUI, public IListOwnerUI {
- public:
-  CComboUI();
-  LPCTSTR GetClass() const override;  // "ComboUI"
-  void* GetInterface(LPCTSTR pstrName) override;
-  UINT GetControlFlags() const override;
-
-  bool Add(CControlUI* pControl) override;
-  bool AddAt(CControlUI* pControl, int iIndex) override;
-  bool Remove(CControlUI* pControl) override;
-  bool RemoveAt(int iIndex) override;
-  void RemoveAll() override;
-
-  int GetCurSel() const override { return m_iCurSel; }
-  bool SelectItem(int iIndex, bool bTakeFocus = false) override;
-  // The chosen row's text, or empty.
-  std::wstring GetText() const override;
-
-  bool Activate() override;
-  void Event(TEventUI& event) override;
-  void SetPos(RECT rc) override;
-  void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
-  void DoPaint(HDC hDC, const RECT& rcPaint) override;
 
  private:
   void Reindex();
-  int m_iCurSel = -1;
-  bool m_bHot = false;
-  DWORD m_dwTextColor = 0xFF000000;
-  int m_iFont = -1;
-  RECT m_rcTextPadding{4, 1, 18, 1};
-  std::wstring m_sNormalImage;
-  std::wstring m_sHotImage;
-  std::wstring m_sPushedImage;
-  std::wstring m_sDisabledImage;
 };
 
-// The item bookkeeping lists and combos share: every list item learns its
-// index and owner again after a change, and the selection follows its item.
-void ReindexListItems(CContainerUI& items, IListOwnerUI* owner);
-int SelectionAfterInsert(int selected, int inserted);
-int SelectionAfterRemove(int selected, int removed);
+extern template class CListRowsUI<CContainerUI>;
+extern template class CListRowsUI<CVerticalLayoutUI>;
+
+// A vertical list of rows with one selection. Attributes:
+// "itemselectedbkcolor", "itemhotbkcolor" (applied to rows added later).
+class CListUI : public CListRowsUI<CVerticalLayoutUI> {
+ public:
+  LPCTSTR GetClass() const override;  // "ListUI"
+  void* GetInterface(LPCTSTR pstrName) override;
+  void Event(TEventUI& event) override;
+};
 
 }  // namespace uilib

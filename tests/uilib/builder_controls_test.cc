@@ -7,6 +7,7 @@
 #include "tests/uilib/skin_window.h"
 #include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/button_ui.h"
+#include "uilib/combo_ui.h"
 #include "uilib/container_ui.h"
 #include "uilib/list_ui.h"
 #include "uilib/notify_icon.h"

@@ -6,6 +6,7 @@
 #include "tests/uilib/skin_window.h"
 #include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/browser_slot_ui.h"
+#include "uilib/combo_ui.h"
 #include "uilib/list_ui.h"
 #include "uilib/option_ui.h"
 #include "uilib/rich_edit_ui.h"

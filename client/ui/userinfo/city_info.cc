@@ -5,6 +5,7 @@
 #include "runtime/logmaker/log.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
+#include "uilib/combo_ui.h"
 #include "uilib/list_ui.h"
 
 using namespace uilib;

@@ -16,7 +16,7 @@
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
 #include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/list_ui.h"
+#include "uilib/combo_ui.h"
 #include "uilib/option_ui.h"
 #include "uilib/rich_edit_ui.h"
 #include "uilib/win_api.h"

@@ -17,7 +17,7 @@
 #include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/browser_host.h"
 #include "uilib/button_ui.h"
-#include "uilib/list_ui.h"
+#include "uilib/combo_ui.h"
 #include "uilib/rich_edit_ui.h"
 #include "uilib/ui_backend.h"
 #include "uilib/window_snapshot.h"
