@@ -3,15 +3,13 @@
 #include <functional>
 #include <string>
 
+#include "uilib/paint_defs.h"
 #include "uilib/ui_defs.h"
 #include "uilib/ui_event.h"
-
-typedef struct _cairo cairo_t;
 
 namespace uilib {
 
 class CPaintManagerUI;
-using HDC = cairo_t*;
 
 // The base of every control in a window's tree. A control belongs to its
 // parent container (or, for the root, to the paint manager) and is deleted

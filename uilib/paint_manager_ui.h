@@ -6,29 +6,21 @@
 #include <vector>
 
 #include "uilib/control_ui.h"
+#include "uilib/paint_resources.h"
 #include "uilib/ui_defs.h"
 #include "uilib/ui_event.h"
-
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace uilib {
 
 class COptionUI;
-
-// A font of a layout (<Font> element); index -1 is the default font.
-struct FontInfo {
-  std::wstring family = L"Noto Sans CJK SC";
-  int size = 12;  // pixels
-  bool bold = false;
-  bool underline = false;
-};
+class ImageCache;
 
 // Joins one window to its control tree: lays the tree out, paints it,
 // turns the window's mouse and keyboard messages into control events
 // (hot tracking, capture, focus, Tab order) and hands the controls'
 // notifications to the registered notifiers in registration order.
 // Lives with its window object; GUI thread only.
-class CPaintManagerUI {
+class CPaintManagerUI : public PaintResources {
  public:
   CPaintManagerUI();
   ~CPaintManagerUI();
@@ -83,7 +75,7 @@ class CPaintManagerUI {
 
   // Fonts and default text colours.
   int AddFont(const FontInfo& font, bool bDefault);
-  const FontInfo& GetFont(int index) const;
+  const FontInfo& GetFont(int index) const override;
   const FontInfo& GetDefaultFontInfo() const { return m_defaultFont; }
   int GetDefaultFontHeight() const;
   DWORD GetDefaultFontColor() const { return m_dwDefaultFontColor; }
@@ -93,9 +85,9 @@ class CPaintManagerUI {
 
   // Images, decoded once per paint manager. Relative names are resolved
   // against the skin folder. Null when the file cannot be read.
-  cairo_surface_t* GetImage(const std::wstring& file);
+  cairo_surface_t* GetImage(const std::wstring& file) override;
   // The same image with pixels of colour `mask_argb` (alpha ignored) transparent.
-  cairo_surface_t* GetMaskedImage(const std::wstring& file, uint32_t mask_argb);
+  cairo_surface_t* GetMaskedImage(const std::wstring& file, uint32_t mask_argb) override;
   std::string ResolvePath(const std::wstring& file) const;
 
   // Look-ups. By name: null (and a log line naming what was missing) when
@@ -201,7 +193,6 @@ class CPaintManagerUI {
   };
   std::vector<TimerInfo> m_timers;
   uintptr_t m_nextTimerId = 0x7F000000;
-  struct ImageCache;
   std::unique_ptr<ImageCache> m_images;
   // Cleared by the destructor: a notifier that frees the window (and this
   // manager) stops the delivery instead of being followed by freed memory.

@@ -7,7 +7,7 @@
 
 #include "runtime/util/text_convert.h"
 #include "uilib/image_spec.h"
-#include "uilib/paint_manager_ui.h"
+#include "uilib/paint_resources.h"
 
 namespace uilib {
 
@@ -18,7 +18,7 @@ void SetArgb(cairo_t* cr, DWORD argb) {
                         ((argb >> 24) & 0xFF) / 255.0);
 }
 
-const FontInfo& FontOf(CPaintManagerUI* pm, int index) {
+const FontInfo& FontOf(PaintResources* pm, int index) {
   static const FontInfo kFallback;
   return pm ? pm->GetFont(index) : kFallback;
 }
@@ -39,7 +39,7 @@ cairo_t* ScratchContext() {
   return cr;
 }
 
-PangoLayout* MakeLayout(cairo_t* cr, CPaintManagerUI* pm, const std::wstring& text, int iFont) {
+PangoLayout* MakeLayout(cairo_t* cr, PaintResources* pm, const std::wstring& text, int iFont) {
   PangoLayout* layout = pango_cairo_create_layout(cr);
   PangoFontDescription* desc = MakeFont(FontOf(pm, iFont));
   pango_layout_set_font_description(layout, desc);
@@ -90,9 +90,9 @@ void CRenderEngine::DrawBorder(HDC hDC, const RECT& rc, int size, DWORD argb) {
   DrawColor(hDC, RECT{rc.right - size, rc.top + size, rc.right, rc.bottom - size}, argb);
 }
 
-bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* pManager, const RECT& rcItem, const RECT& rcPaint,
+bool CRenderEngine::DrawImageString(HDC hDC, PaintResources* pResources, const RECT& rcItem, const RECT& rcPaint,
                                     const std::wstring& image, const std::wstring& modify) {
-  if (!pManager) return false;
+  if (!pResources) return false;
   ImageSpec spec;
   if (!ImageSpec::Parse(image, &spec)) return false;
   if (!modify.empty()) {
@@ -106,7 +106,7 @@ bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* pManager, const RE
     if (over.fade != 255) spec.fade = over.fade;
   }
   cairo_surface_t* surface =
-      spec.has_mask ? pManager->GetMaskedImage(spec.file, spec.mask) : pManager->GetImage(spec.file);
+      spec.has_mask ? pResources->GetMaskedImage(spec.file, spec.mask) : pResources->GetImage(spec.file);
   if (!surface) return false;
   if (!hDC) return true;
   const int iw = cairo_image_surface_get_width(surface);
@@ -146,10 +146,10 @@ bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* pManager, const RE
   return true;
 }
 
-void CRenderEngine::DrawText(HDC hDC, CPaintManagerUI* pManager, const RECT& rc, const std::wstring& text, DWORD argb,
+void CRenderEngine::DrawText(HDC hDC, PaintResources* pResources, const RECT& rc, const std::wstring& text, DWORD argb,
                              int iFont, UINT uStyle) {
   if (!hDC || text.empty() || rc.IsEmpty() || (argb >> 24) == 0) return;
-  PangoLayout* layout = MakeLayout(hDC, pManager, text, iFont);
+  PangoLayout* layout = MakeLayout(hDC, pResources, text, iFont);
   const int width = rc.Width();
   if ((uStyle & DT_SINGLELINE) != 0) {
     pango_layout_set_single_paragraph_mode(layout, TRUE);
@@ -179,9 +179,9 @@ void CRenderEngine::DrawText(HDC hDC, CPaintManagerUI* pManager, const RECT& rc,
   g_object_unref(layout);
 }
 
-SIZE CRenderEngine::MeasureText(CPaintManagerUI* pManager, const std::wstring& text, int iFont, int width_limit) {
-  if (text.empty()) return SIZE{0, FontOf(pManager, iFont).size};
-  PangoLayout* layout = MakeLayout(ScratchContext(), pManager, text, iFont);
+SIZE CRenderEngine::MeasureText(PaintResources* pResources, const std::wstring& text, int iFont, int width_limit) {
+  if (text.empty()) return SIZE{0, FontOf(pResources, iFont).size};
+  PangoLayout* layout = MakeLayout(ScratchContext(), pResources, text, iFont);
   if (width_limit > 0) {
     pango_layout_set_width(layout, width_limit * PANGO_SCALE);
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);

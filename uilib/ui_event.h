@@ -110,17 +110,6 @@ inline constexpr UINT UISTATE_PUSHED = 0x00000010;
 inline constexpr UINT UISTATE_READONLY = 0x00000020;
 inline constexpr UINT UISTATE_CAPTURED = 0x00000040;
 
-// Text style bits (DT_*): centred, vertically centred, single line = 37.
-inline constexpr UINT DT_LEFT = 0x0000;
-inline constexpr UINT DT_TOP = 0x0000;
-inline constexpr UINT DT_CENTER = 0x0001;
-inline constexpr UINT DT_RIGHT = 0x0002;
-inline constexpr UINT DT_VCENTER = 0x0004;
-inline constexpr UINT DT_BOTTOM = 0x0008;
-inline constexpr UINT DT_WORDBREAK = 0x0010;
-inline constexpr UINT DT_SINGLELINE = 0x0020;
-inline constexpr UINT DT_END_ELLIPSIS = 0x8000;
-
 // The interface names GetInterface answers to (besides a control's own).
 inline constexpr LPCTSTR kInterfaceContainer = L"Container";
 inline constexpr LPCTSTR kInterfaceIContainer = L"IContainer";
