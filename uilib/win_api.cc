@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "uilib/gui_thread.h"
-#include "uilib/paint_manager_ui.h"
 #include "uilib/ui_backend.h"
 #include "uilib/window_table.h"
 #include "uilib/window_wnd.h"
@@ -450,21 +449,6 @@ bool GetMessage(MSG* pMsg) {
 bool PeekMessage(MSG* pMsg, bool bRemove) {
   CheckGuiThread(__func__);
   return WindowTable::ThreadQueue()->Peek(pMsg, bRemove);
-}
-
-int PumpPendingMessages() {
-  CheckGuiThread(__func__);
-  int count = 0;
-  MSG msg;
-  while (uilib::PeekMessage(&msg, false)) {
-    if (msg.message == WM_QUIT) break;
-    uilib::PeekMessage(&msg, true);
-    ++count;
-    if (CPaintManagerUI::TranslateMessage(&msg)) continue;
-    uilib::TranslateMessage(&msg);
-    uilib::DispatchMessage(&msg);
-  }
-  return count;
 }
 
 int MessageBox(HWND owner, LPCTSTR text, LPCTSTR caption) {

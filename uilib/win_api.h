@@ -80,10 +80,6 @@ bool TranslateMessage(const MSG* pMsg);
 void PostQuitMessage(int nExitCode);
 bool GetMessage(MSG* pMsg);
 bool PeekMessage(MSG* pMsg, bool bRemove);
-// Runs every message already waiting (translate and dispatch), then
-// returns; for tests and modal helpers. Returns how many ran; stops at
-// WM_QUIT, which it leaves in the queue.
-int PumpPendingMessages();
 
 // A modal message box with one OK button (the only kind the programs
 // show); `owner` may be 0. Null texts are shown empty. Returns IDOK (1)

@@ -2,9 +2,29 @@
 
 #include "uilib/backend/headless/headless_backend.h"
 #include "uilib/control_ui.h"
+#include "uilib/gui_thread.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/win_api.h"
 #include "uilib/window_table.h"
+
+namespace uilib {
+
+int PumpPendingMessages() {
+  CheckGuiThread(__func__);
+  int count = 0;
+  MSG msg;
+  while (uilib::PeekMessage(&msg, false)) {
+    if (msg.message == WM_QUIT) break;
+    uilib::PeekMessage(&msg, true);
+    ++count;
+    if (CPaintManagerUI::TranslateMessage(&msg)) continue;
+    uilib::TranslateMessage(&msg);
+    uilib::DispatchMessage(&msg);
+  }
+  return count;
+}
+
+}  // namespace uilib
 
 namespace uilib::test_driver {
 

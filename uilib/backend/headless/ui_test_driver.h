@@ -9,6 +9,11 @@ namespace uilib {
 class CControlUI;
 class CPaintManagerUI;
 
+// Runs every message already waiting (the paint manager's pre-message
+// filters, then translate and dispatch), then returns. Returns how many
+// ran; stops at WM_QUIT, which it leaves in the queue. GUI thread only.
+int PumpPendingMessages();
+
 // Drives a window the way a user would, through the real path: the
 // backend's input messages are posted to the window's queue and the queue
 // is pumped, so HandleMessage, the paint manager, the controls and the
@@ -36,7 +41,7 @@ bool TypeInto(CPaintManagerUI& pm, const std::wstring& name, const std::wstring&
 // The window manager closes the window (as its close button or Alt+F4
 // does), and the queue is pumped.
 void CloseFromWindowManager(HWND hWnd);
-// Runs what is waiting in the queue.
+// Runs what is waiting in the queue (PumpPendingMessages).
 int Pump();
 
 }  // namespace test_driver
