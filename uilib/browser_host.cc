@@ -5,17 +5,12 @@
 
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/backend/gtk/webkit_browser_host.h"
 #include "uilib/ui_backend.h"
 
 namespace uilib {
 
 std::unique_ptr<BrowserHost> CreateBrowserHost(HWND host_window, const RECT& client_rect) {
-  UiBackend& backend = GetUiBackend();
-  if (std::strcmp(backend.Name(), "gtk") != 0) return nullptr;
-  void* container = backend.GetNativeContainer(host_window);
-  if (container == nullptr) return nullptr;
-  return CreateWebKitBrowserHost(container, client_rect);
+  return GetUiBackend().CreateBrowserHost(host_window, client_rect);
 }
 
 bool UrlAllowed(const std::string& url, const std::vector<std::string>& allowed_prefixes) {

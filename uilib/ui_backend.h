@@ -16,6 +16,7 @@ class Shell;
 
 namespace uilib {
 
+class BrowserHost;
 class NotifyIcon;
 
 // What the backend is told when a window is made.
@@ -95,8 +96,9 @@ class UiBackend {
   // (a backend without a screen answers at once).
   virtual bool RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) = 0;
   virtual brx::platform::Shell& GetShell() = 0;
-  // The toolkit widget a browser view is placed into (GtkFixed*), or null.
-  virtual void* GetNativeContainer(HWND hWnd) = 0;
+  // A web view over `client_rect` of the window; null when the backend
+  // has none (or the view cannot be made).
+  virtual std::unique_ptr<BrowserHost> CreateBrowserHost(HWND hWnd, const RECT& client_rect) = 0;
 };
 
 // The process's backend, made on first use by CreateDefaultUiBackend.

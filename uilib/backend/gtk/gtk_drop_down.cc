@@ -2,6 +2,7 @@
 
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_ui_backend.h"
+#include "uilib/gui_thread.h"
 
 namespace uilib {
 
@@ -164,5 +165,11 @@ bool DropDownShown(RECT* screen_rect) {
 }
 
 }  // namespace gtk_testing
+
+int GtkUiBackend::RunDropDown(const std::vector<std::wstring>& rows, int selected, const RECT& field, HWND owner) {
+  CheckGuiThread(__func__);
+  Native* parent = Find(owner);
+  return RunGtkDropDown(parent ? GTK_WINDOW(parent->window) : nullptr, rows, selected, field);
+}
 
 }  // namespace uilib
