@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "runtime/util/text_convert.h"
-#include "uilib/backend/gtk/gtk_backend.h"
+#include "uilib/backend/gtk/gtk_testing.h"
 #include "uilib/browser_host.h"
 #include "uilib/ui_backend.h"
 #include "uilib/win_api.h"

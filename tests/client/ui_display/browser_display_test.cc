@@ -23,7 +23,7 @@
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
 #include "tests/support/web_standin.h"
-#include "uilib/backend/gtk/gtk_backend.h"
+#include "uilib/backend/gtk/gtk_testing.h"
 #include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/browser_host.h"
 #include "uilib/ui_backend.h"

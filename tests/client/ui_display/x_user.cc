@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "tests/support/test_support.h"
-#include "uilib/backend/gtk/gtk_backend.h"
+#include "uilib/backend/gtk/gtk_testing.h"
 #include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/win_api.h"
 

@@ -13,7 +13,7 @@
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
 #include "tests/uilib/skin_window.h"
-#include "uilib/backend/gtk/gtk_backend.h"
+#include "uilib/backend/gtk/gtk_testing.h"
 #include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/browser_host.h"
 #include "uilib/button_ui.h"

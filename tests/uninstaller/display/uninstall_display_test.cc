@@ -9,7 +9,7 @@
 #include "runtime/util/edition_registry.h"
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
-#include "uilib/backend/gtk/gtk_backend.h"
+#include "uilib/backend/gtk/gtk_testing.h"
 #include "uilib/backend/headless/ui_test_driver.h"
 #include "uilib/ui_backend.h"
 #include "uilib/win_api.h"

@@ -2,7 +2,7 @@
 // from the root window, so a window covered by another reads as the other.
 #include <gtk/gtk.h>
 
-#include "uilib/backend/gtk/gtk_backend.h"
+#include "uilib/backend/gtk/gtk_testing.h"
 #include "uilib/backend/gtk/gtk_ui_backend.h"
 
 namespace uilib::gtk_testing {
