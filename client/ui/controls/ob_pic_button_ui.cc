@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "client/ui/controls/control_context.h"
-#include "uilib/paint_manager_ui.h"
-#include "uilib/win_api.h"
+#include "uilib/controls/paint_manager_ui.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "uilib/button_ui.h"
+#include "uilib/controls/button_ui.h"
 
 struct ControlContext;
 

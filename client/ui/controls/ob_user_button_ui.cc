@@ -2,8 +2,8 @@
 
 #include <cwchar>
 
-#include "uilib/paint_manager_ui.h"
-#include "uilib/win_api.h"
+#include "uilib/controls/paint_manager_ui.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

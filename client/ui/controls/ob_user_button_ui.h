@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "uilib/button_ui.h"
+#include "uilib/controls/button_ui.h"
 
 // A button ("OBUserButton") that lights up its container while hovered:
 // on entering, the container's background becomes "containerhotimage";

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/ui_backend.h"
 
 namespace uilib {
 

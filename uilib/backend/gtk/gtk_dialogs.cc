@@ -1,7 +1,7 @@
 // The modal boxes: a message with one OK button and a folder chooser.
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_ui_backend.h"
-#include "uilib/gui_thread.h"
+#include "uilib/winsys/gui_thread.h"
 
 namespace uilib {
 

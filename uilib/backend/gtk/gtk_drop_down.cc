@@ -2,7 +2,7 @@
 
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_ui_backend.h"
-#include "uilib/gui_thread.h"
+#include "uilib/winsys/gui_thread.h"
 
 namespace uilib {
 

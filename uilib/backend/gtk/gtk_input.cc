@@ -2,8 +2,8 @@
 // the window messages the program reads: keys, mouse, hover, moves and the
 // window manager's close.
 #include "uilib/backend/gtk/gtk_ui_backend.h"
-#include "uilib/win_api.h"
-#include "uilib/window_table.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_table.h"
 
 namespace uilib {
 

@@ -1,7 +1,7 @@
 // What the display says about the screen, the pointer and the active
 // window.
 #include "uilib/backend/gtk/gtk_ui_backend.h"
-#include "uilib/gui_thread.h"
+#include "uilib/winsys/gui_thread.h"
 
 namespace uilib {
 

@@ -10,10 +10,10 @@
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_backend.h"
 #include "uilib/backend/gtk/webkit_browser_host.h"
-#include "uilib/gui_thread.h"
-#include "uilib/notify_icon.h"
-#include "uilib/win_api.h"
-#include "uilib/window_table.h"
+#include "uilib/winsys/gui_thread.h"
+#include "uilib/winsys/notify_icon.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_table.h"
 
 namespace uilib {
 

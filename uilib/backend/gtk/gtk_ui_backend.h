@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "runtime/platform/shell.h"
-#include "uilib/region.h"
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/region.h"
+#include "uilib/winsys/ui_backend.h"
 
 namespace uilib {
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "runtime/util/text_convert.h"
-#include "uilib/browser_host.h"
-#include "uilib/notify_icon.h"
-#include "uilib/win_api.h"
-#include "uilib/window_snapshot.h"
-#include "uilib/window_table.h"
+#include "uilib/winsys/browser_host.h"
+#include "uilib/winsys/notify_icon.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_snapshot.h"
+#include "uilib/winsys/window_table.h"
 
 namespace uilib {
 

@@ -10,7 +10,7 @@
 
 #include "runtime/platform/shell.h"
 #include "runtime/platform/tick_clock.h"
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/ui_backend.h"
 
 namespace uilib {
 
