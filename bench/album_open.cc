@@ -21,9 +21,9 @@
 #include "client/ui/picture/ob_album_wnd.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/ui_backend.h"
-#include "uilib/win_api.h"
-#include "uilib/window_snapshot.h"
+#include "uilib/winsys/ui_backend.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_snapshot.h"
 
 namespace {
 

@@ -23,11 +23,11 @@
 #include "client/ui/controls/dialog_builder_callback_ex.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/dialog_builder.h"
-#include "uilib/paint_manager_ui.h"
-#include "uilib/ui_backend.h"
-#include "uilib/win_api.h"
-#include "uilib/window_wnd.h"
+#include "uilib/builder/dialog_builder.h"
+#include "uilib/controls/paint_manager_ui.h"
+#include "uilib/winsys/ui_backend.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_wnd.h"
 
 namespace {
 

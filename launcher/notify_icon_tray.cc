@@ -1,7 +1,7 @@
 #include "launcher/notify_icon_tray.h"
 
-#include "uilib/notify_icon.h"
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/notify_icon.h"
+#include "uilib/winsys/ui_backend.h"
 
 NotifyIconTray::NotifyIconTray(const std::string& program_folder) {
   for (int id : {100, 101, 102})

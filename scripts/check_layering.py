@@ -13,7 +13,8 @@ Every source folder is listed in LAYERS with the folders its files may
 include (a folder may always include itself and its sub folders). A file in
 a folder that no rule covers is an error too, so a new top-level folder
 gets its line here before it can build. Of the product's code only the
-toolkit backends of the skin library may include GTK or WebKit.
+toolkit backends of the skin library may include GTK or WebKit, and only
+tests and benchmarks include the skin library's test probes.
 
 Exits 0 when every include points down, 1 with one line per offence.
 """
@@ -44,8 +45,18 @@ LAYERS = {
     # and the application object reach them only through client/host.
     "client/ui": RUNTIME + ["client/core", "client/web", "uilib"],
     "client/host": RUNTIME + ["client", "uilib"],
-    # The skin library sits on the runtime only.
+    # The skin library sits on the runtime only. Inside it the window-system
+    # emulation is the floor, painting stands on it, the control model on
+    # both, and the skin builder on the controls; the backends implement
+    # the window system's backend interface and see nothing above it; the
+    # test probes may reach everything (uilib/README.md draws the map).
     "uilib": RUNTIME,
+    "uilib/winsys": RUNTIME,
+    "uilib/paint": RUNTIME + ["uilib/winsys"],
+    "uilib/controls": RUNTIME + ["uilib/winsys", "uilib/paint"],
+    "uilib/builder": RUNTIME + ["uilib/winsys", "uilib/paint", "uilib/controls"],
+    "uilib/backend": RUNTIME + ["uilib/winsys"],
+    "uilib/testing": RUNTIME + ["uilib"],
     # The programs around the main client never include it; the launcher's
     # tray icon and the uninstaller's dialog stand on the skin library.
     "daemon": RUNTIME,
@@ -60,7 +71,11 @@ LAYERS = {
 
 # Toolkit headers and the only folders that may include them.
 TOOLKIT = re.compile(r'#\s*include\s*<(gtk|gdk|webkit2|webkitgtk|JavaScriptCore|jsc)/')
-TOOLKIT_FOLDERS = ["uilib/backend/gtk", "uilib/backend/headless"]
+TOOLKIT_FOLDERS = ["uilib/backend/gtk", "uilib/backend/headless", "uilib/testing"]
+
+# Folders only tests and benchmarks may include: the probes are not linked
+# into any product.
+TESTS_ONLY = ["uilib/testing"]
 
 OUR_TOPS = {name.split("/")[0] for name in LAYERS}
 
@@ -99,6 +114,9 @@ def check_file(root, relative, offences):
             target = m.group(1)
             if "/" not in target:
                 continue  # a header beside the file
+            if any(under(target, t) for t in TESTS_ONLY) and not any(under(folder, t) for t in TESTS_ONLY):
+                offences.append(f"{relative}:{number}: only tests may include {target}")
+                continue
             if under(target, rule) or any(under(target, a) for a in allowed):
                 continue
             if target.split("/")[0] not in OUR_TOPS:

@@ -23,11 +23,11 @@
 #include "runtime/util/edition.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/browser_host.h"
-#include "uilib/notify_icon.h"
-#include "uilib/paint_manager_ui.h"
-#include "uilib/ui_backend.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/browser_host.h"
+#include "uilib/winsys/notify_icon.h"
+#include "uilib/controls/paint_manager_ui.h"
+#include "uilib/winsys/ui_backend.h"
+#include "uilib/winsys/win_api.h"
 
 namespace {
 

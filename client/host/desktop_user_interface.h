@@ -5,7 +5,7 @@
 
 #include "client/app/user_interface_host.h"
 #include "client/ui/controls/control_context.h"
-#include "uilib/ui_defs.h"
+#include "uilib/winsys/ui_defs.h"
 
 class ClientComposition;
 class COBUpdateUserImageDlg;

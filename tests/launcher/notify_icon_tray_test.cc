@@ -14,8 +14,8 @@
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/notify_icon.h"
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/notify_icon.h"
+#include "uilib/winsys/ui_backend.h"
 
 namespace {
 

@@ -65,6 +65,32 @@ class CheckLayeringTest(unittest.TestCase):
         }
         self.assertEqual(self.offending_files(files), ["client/ui/a.cc", "uilib/b.cc"])
 
+    def test_inside_the_skin_library_the_arrows_point_one_way(self):
+        upward = {
+            "uilib/winsys/a.cc": '#include "uilib/controls/control_ui.h"\n',
+            "uilib/winsys/b.h": '#include "uilib/paint/paint_defs.h"\n',
+            "uilib/paint/c.cc": '#include "uilib/controls/paint_manager_ui.h"\n',
+            "uilib/controls/d.cc": '#include "uilib/builder/dialog_builder.h"\n',
+            "uilib/backend/gtk/e.cc": '#include "uilib/controls/control_ui.h"\n',
+            "uilib/backend/headless/f.cc": '#include "uilib/testing/ui_test_driver.h"\n',
+            "uilib/controls/g.cc": '#include "uilib/backend/gtk/gtk_backend.h"\n',
+            "client/ui/h.cc": '#include "uilib/testing/ui_test_driver.h"\n',
+            "launcher/i.cc": '#include "uilib/testing/gtk_testing.h"\n',
+        }
+        self.assertEqual(self.offending_files(upward), sorted(upward))
+        fine = {
+            "uilib/paint/a.cc": '#include "uilib/winsys/ui_defs.h"\n',
+            "uilib/controls/b.cc": '#include "uilib/paint/render_engine.h"\n#include "uilib/winsys/win_api.h"\n',
+            "uilib/builder/c.cc": '#include "uilib/controls/list_ui.h"\n',
+            "uilib/backend/gtk/d.cc": '#include "uilib/winsys/window_table.h"\n#include <gtk/gtk.h>\n',
+            "uilib/testing/e.cc": '#include "uilib/backend/gtk/gtk_ui_backend.h"\n#include "uilib/controls/control_ui.h"\n'
+                                  '#include <gtk/gtk.h>\n',
+            "tests/uilib/f.cc": '#include "uilib/testing/ui_test_driver.h"\n',
+            "bench/g.cc": '#include "uilib/testing/gtk_testing.h"\n',
+            "client/ui/h.cc": '#include "uilib/controls/button_ui.h"\n',
+        }
+        self.assertEqual(self.offending_files(fine), [])
+
     def test_a_folder_without_a_rule_is_an_offence(self):
         self.assertEqual(self.offending_files({"tools/a.cc": "int x;\n"}), ["tools/a.cc"])
         self.assertEqual(check_layering.main(["x", self.tree({"tools/a.cc": "int x;\n"})]), 1)

@@ -5,13 +5,14 @@
 #include "runtime/util/text_convert.h"
 #include "tests/uilib/headless_fixture.h"
 #include "tests/uilib/skin_window.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/button_ui.h"
-#include "uilib/container_ui.h"
-#include "uilib/list_ui.h"
-#include "uilib/notify_icon.h"
-#include "uilib/option_ui.h"
-#include "uilib/popup_menu.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/controls/button_ui.h"
+#include "uilib/controls/combo_ui.h"
+#include "uilib/controls/container_ui.h"
+#include "uilib/controls/list_ui.h"
+#include "uilib/winsys/notify_icon.h"
+#include "uilib/controls/option_ui.h"
+#include "uilib/winsys/popup_menu.h"
 
 namespace uilib::testing {
 namespace {

@@ -4,11 +4,12 @@
 
 #include "tests/uilib/headless_fixture.h"
 #include "tests/uilib/skin_window.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/browser_slot_ui.h"
-#include "uilib/list_ui.h"
-#include "uilib/option_ui.h"
-#include "uilib/rich_edit_ui.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/controls/browser_slot_ui.h"
+#include "uilib/controls/combo_ui.h"
+#include "uilib/controls/list_ui.h"
+#include "uilib/controls/option_ui.h"
+#include "uilib/controls/rich_edit_ui.h"
 
 namespace uilib::testing {
 namespace {

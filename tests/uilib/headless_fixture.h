@@ -7,7 +7,7 @@
 
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/ui_backend.h"
 
 namespace uilib::testing {
 

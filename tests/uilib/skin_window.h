@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "uilib/dialog_builder.h"
-#include "uilib/paint_manager_ui.h"
-#include "uilib/region.h"
-#include "uilib/ui_event.h"
-#include "uilib/win_api.h"
-#include "uilib/window_wnd.h"
+#include "uilib/builder/dialog_builder.h"
+#include "uilib/controls/paint_manager_ui.h"
+#include "uilib/winsys/region.h"
+#include "uilib/controls/ui_event.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_wnd.h"
 
 namespace uilib::testing {
 

@@ -9,7 +9,7 @@
 
 #include "tests/uilib/headless_fixture.h"
 #include "tests/uilib/skin_window.h"
-#include "uilib/backend/headless/ui_test_driver.h"
+#include "uilib/testing/ui_test_driver.h"
 
 namespace uilib::testing {
 namespace {

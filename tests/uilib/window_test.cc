@@ -5,11 +5,11 @@
 #include "runtime/util/text_convert.h"
 #include "tests/uilib/headless_fixture.h"
 #include "tests/uilib/skin_window.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/button_ui.h"
-#include "uilib/option_ui.h"
-#include "uilib/rich_edit_ui.h"
-#include "uilib/window_snapshot.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/controls/button_ui.h"
+#include "uilib/controls/option_ui.h"
+#include "uilib/controls/rich_edit_ui.h"
+#include "uilib/winsys/window_snapshot.h"
 
 namespace uilib::testing {
 namespace {

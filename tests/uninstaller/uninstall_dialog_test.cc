@@ -14,9 +14,9 @@
 #include "tests/support/test_support.h"
 #include "tests/support/web_standin.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/container_ui.h"
-#include "uilib/win_api.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/controls/container_ui.h"
+#include "uilib/winsys/win_api.h"
 #include "uninstaller/ui/uninstall_dialog.h"
 
 namespace {

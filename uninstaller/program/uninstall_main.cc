@@ -25,7 +25,7 @@
 #include "runtime/util/module_path.h"
 #include "runtime/util/registry.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 #include "uninstaller/installation_guard.h"
 #include "uninstaller/program/console_uninstall_view.h"
 #include "uninstaller/ui/uninstall_dialog.h"

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "uilib/paint_manager_ui.h"
-#include "uilib/ui_event.h"
-#include "uilib/window_wnd.h"
+#include "uilib/controls/paint_manager_ui.h"
+#include "uilib/controls/ui_event.h"
+#include "uilib/winsys/window_wnd.h"
 
 class UninstallRemoval;
 class UninstallReport;

@@ -10,7 +10,7 @@
 #include "runtime/logmaker/log.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "client/core/event_chain.h"
-#include "uilib/browser_host.h"
-#include "uilib/region.h"
-#include "uilib/window_wnd.h"
+#include "uilib/winsys/browser_host.h"
+#include "uilib/winsys/region.h"
+#include "uilib/winsys/window_wnd.h"
 
 struct AvatarRequest;
 

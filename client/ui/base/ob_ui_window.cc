@@ -3,9 +3,9 @@
 #include <cwchar>
 
 #include "runtime/logmaker/log.h"
-#include "uilib/dialog_builder.h"
-#include "uilib/region.h"
-#include "uilib/win_api.h"
+#include "uilib/builder/dialog_builder.h"
+#include "uilib/winsys/region.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "uilib/paint_manager_ui.h"
-#include "uilib/ui_event.h"
-#include "uilib/window_wnd.h"
+#include "uilib/controls/paint_manager_ui.h"
+#include "uilib/controls/ui_event.h"
+#include "uilib/winsys/window_wnd.h"
 
 // The base of every skinned window of the client: one native window, its
 // paint manager and the control tree built from a skin layout. Every window

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "uilib/ui_event.h"
+#include "uilib/controls/ui_event.h"
 
 struct ControlContext;
 

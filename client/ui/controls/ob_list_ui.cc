@@ -9,10 +9,10 @@
 #include "client/ui/controls/head_image_cache.h"
 #include "client/web/web_events.h"
 #include "runtime/logmaker/log.h"
-#include "uilib/dialog_builder.h"
-#include "uilib/label_ui.h"
-#include "uilib/option_ui.h"
-#include "uilib/paint_manager_ui.h"
+#include "uilib/builder/dialog_builder.h"
+#include "uilib/controls/label_ui.h"
+#include "uilib/controls/option_ui.h"
+#include "uilib/controls/paint_manager_ui.h"
 
 using namespace uilib;
 

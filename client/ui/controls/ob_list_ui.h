@@ -6,7 +6,7 @@
 
 #include "client/core/event_chain.h"
 #include "client/ui/controls/ob_list_records.h"
-#include "uilib/container_ui.h"
+#include "uilib/controls/container_ui.h"
 
 struct ControlContext;
 namespace uilib {

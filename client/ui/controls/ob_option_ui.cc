@@ -2,8 +2,8 @@
 
 #include <cwchar>
 
-#include "uilib/container_ui.h"
-#include "uilib/paint_manager_ui.h"
+#include "uilib/controls/container_ui.h"
+#include "uilib/controls/paint_manager_ui.h"
 
 using namespace uilib;
 

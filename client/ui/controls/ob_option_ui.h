@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "uilib/button_ui.h"
+#include "uilib/controls/button_ui.h"
 
 // An option button ("OBOption") with plain grouping: a grouped option that
 // becomes selected clears every other grouped, visible and enabled

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "uilib/button_ui.h"
+#include "uilib/controls/button_ui.h"
 
 struct ControlContext;
 
@@ -18,8 +18,6 @@ class COBPicButtonUI : public uilib::CButtonUI {
   uilib::LPCTSTR GetClass() const override;  // "OBPicButtonUI"
   void* GetInterface(uilib::LPCTSTR name) override;
   uilib::UINT GetControlFlags() const override;
-  void Event(uilib::TEventUI& event) override;
-  void SetAttribute(uilib::LPCTSTR name, uilib::LPCTSTR value) override;
   uilib::SIZE EstimateSize(uilib::SIZE available) override;
   void PaintStatusImage(uilib::HDC hdc) override;
 
@@ -29,10 +27,12 @@ class COBPicButtonUI : public uilib::CButtonUI {
   // release is tested against the close mark; by default the control's own.
   void SetMappingWindow(uilib::HWND hwnd) { mapping_window_ = hwnd; }
 
+ protected:
+  // Only the click is told: no "buttondown".
+  void OnPressed() override {}
+  void OnReleased(const uilib::TEventUI& event, bool inside) override;
+
  private:
-  // Draws `image`; a failing one is emptied (never tried again) and false
-  // returned.
-  bool DrawStatusImage(uilib::HDC hdc, std::wstring& image);
   bool InCloseMark(const uilib::TEventUI& event) const;
 
   bool attached_ = false;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "uilib/button_ui.h"
+#include "uilib/controls/button_ui.h"
 
 // A button ("OBUserButton") that lights up its container while hovered:
 // on entering, the container's background becomes "containerhotimage";
@@ -16,15 +16,18 @@ class COBUserButtonUI : public uilib::CButtonUI {
   uilib::LPCTSTR GetClass() const override;  // "OBUserButtonUI"
   void* GetInterface(uilib::LPCTSTR name) override;
   uilib::UINT GetControlFlags() const override;
-  void Event(uilib::TEventUI& event) override;
   void SetAttribute(uilib::LPCTSTR name, uilib::LPCTSTR value) override;
   uilib::SIZE EstimateSize(uilib::SIZE available) override;
-  void PaintStatusImage(uilib::HDC hdc) override;
 
   // Drops the hover look at once (the window is about to be covered, so no
   // leave will come): the button is not hot and its container has its own
   // background again.
   void ResetHover();
+
+ protected:
+  void OnHotChanged(bool hot) override;
+  // Only the click is told: no "buttondown".
+  void OnPressed() override {}
 
  private:
   void LeaveContainer();

@@ -1,7 +1,7 @@
 #include "client/ui/controls/spin_edit.h"
 
-#include "uilib/button_ui.h"
-#include "uilib/rich_edit_ui.h"
+#include "uilib/controls/button_ui.h"
+#include "uilib/controls/rich_edit_ui.h"
 
 using namespace uilib;
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "client/ui/controls/spin_value.h"
-#include "uilib/ui_event.h"
+#include "uilib/controls/ui_event.h"
 
 namespace uilib {
 class CButtonUI;

@@ -1,7 +1,7 @@
 #include "client/ui/dialogs/about_dialog.h"
 
 #include "runtime/platform/shell.h"
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/ui_backend.h"
 
 using namespace uilib;
 

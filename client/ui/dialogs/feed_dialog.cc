@@ -7,8 +7,8 @@
 #include "client/web/web_events.h"
 #include "runtime/util/json_parse.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/rich_edit_ui.h"
-#include "uilib/win_api.h"
+#include "uilib/controls/rich_edit_ui.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

@@ -1,6 +1,6 @@
 #include "client/ui/dialogs/message_dialog.h"
 
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

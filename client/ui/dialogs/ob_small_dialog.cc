@@ -1,7 +1,7 @@
 #include "client/ui/dialogs/ob_small_dialog.h"
 
 #include "client/ui/controls/dialog_builder_callback_ex.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

@@ -5,7 +5,7 @@
 #include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/ob_frame_wnd.h"
 #include "client/web/web_events.h"
-#include "uilib/rich_edit_ui.h"
+#include "uilib/controls/rich_edit_ui.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "client/ui/picture/ob_pic_wnd.h"
 #include "client/ui/settings/confirm_dialog.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 namespace {
 

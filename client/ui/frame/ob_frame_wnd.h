@@ -15,7 +15,7 @@
 #include "client/ui/minicard/mini_user_card.h"
 #include "client/ui/script/frame_script_target.h"
 #include "client/ui/script/jscript_dispatch.h"
-#include "uilib/browser_slot_ui.h"
+#include "uilib/controls/browser_slot_ui.h"
 
 namespace uilib {
 class CRichEditUI;

@@ -11,7 +11,7 @@
 #include "client/web/web_logic_manager.h"
 #include "runtime/platform/shell.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/ui_backend.h"
 
 WebFrameServices::WebFrameServices(WebLogicManager& web, ConfigStore& config, std::wstring program_dir, Hooks hooks)
     : web_(web), config_(config), program_dir_(std::move(program_dir)), hooks_(std::move(hooks)) {}

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "client/core/event_parameter.h"
-#include "uilib/ui_defs.h"
+#include "uilib/winsys/ui_defs.h"
 
 struct UserAccountRecord;
 

@@ -16,11 +16,11 @@
 #include "runtime/platform/shell.h"
 #include "runtime/util/json_parse.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/label_ui.h"
-#include "uilib/option_ui.h"
-#include "uilib/rich_edit_ui.h"
-#include "uilib/ui_backend.h"
-#include "uilib/win_api.h"
+#include "uilib/controls/label_ui.h"
+#include "uilib/controls/option_ui.h"
+#include "uilib/controls/rich_edit_ui.h"
+#include "uilib/winsys/ui_backend.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

@@ -4,7 +4,7 @@
 
 #include "client/ui/script/jscript_dispatch.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 namespace {
 

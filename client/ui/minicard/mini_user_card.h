@@ -5,9 +5,9 @@
 #include <string>
 
 #include "client/ui/script/ijscript_execute.h"
-#include "uilib/browser_host.h"
-#include "uilib/region.h"
-#include "uilib/window_wnd.h"
+#include "uilib/winsys/browser_host.h"
+#include "uilib/winsys/region.h"
+#include "uilib/winsys/window_wnd.h"
 
 // The small borderless card beside the main window that shows one user,
 // drawn by the local page "html/ucard.htm". The main page asks for it with

@@ -7,8 +7,8 @@
 
 #include "runtime/platform/shell.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/ui_backend.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/ui_backend.h"
+#include "uilib/winsys/win_api.h"
 
 namespace {
 

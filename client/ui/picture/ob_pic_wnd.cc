@@ -1,7 +1,7 @@
 #include "client/ui/picture/ob_pic_wnd.h"
 
 #include "client/core/message_ids.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 void COBPicWnd::OnChooseFile(const PictureItem& copy, bool /*series_open*/) {
   PictureItem chosen = copy;

@@ -11,8 +11,8 @@
 #include "client/core/shot_catalogue.h"
 #include "client/ui/base/cairo_text.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/region.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/region.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

@@ -7,7 +7,7 @@
 #include "client/ui/picture/picture_item.h"
 #include "client/ui/picture/picture_window_host.h"
 #include "client/ui/picture/thumbnail_loader.h"
-#include "uilib/window_wnd.h"
+#include "uilib/winsys/window_wnd.h"
 
 typedef struct _cairo cairo_t;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "uilib/ui_defs.h"
+#include "uilib/winsys/ui_defs.h"
 
 class ShotCatalogue;
 

@@ -12,7 +12,7 @@
 
 #include "client/ui/base/cairo_text.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 namespace {
 

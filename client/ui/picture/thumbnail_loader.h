@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "uilib/ui_defs.h"
+#include "uilib/winsys/ui_defs.h"
 
 typedef struct _cairo_surface cairo_surface_t;
 

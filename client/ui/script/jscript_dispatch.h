@@ -9,7 +9,7 @@
 
 #include "client/ui/script/ijscript_execute.h"
 #include "runtime/base/message_loop.h"
-#include "uilib/browser_host.h"
+#include "uilib/winsys/browser_host.h"
 
 // Results of the dispatch interface, as the page's script host knows them.
 inline constexpr long kDispOk = 0;

@@ -16,10 +16,10 @@
 #include "runtime/util/edition_registry.h"
 #include "runtime/util/registry.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/button_ui.h"
-#include "uilib/option_ui.h"
-#include "uilib/rich_edit_ui.h"
-#include "uilib/win_api.h"
+#include "uilib/controls/button_ui.h"
+#include "uilib/controls/option_ui.h"
+#include "uilib/controls/rich_edit_ui.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 FolderSizeWalk::FolderSizeWalk(uilib::HWND notify, uilib::UINT done_message)
     : notify_(notify), done_message_(done_message) {}

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "client/ui/settings/store_folder_size.h"
-#include "uilib/ui_defs.h"
+#include "uilib/winsys/ui_defs.h"
 
 // Measures one folder at a time on a thread of its own, so the GUI thread
 // never waits on the file system: when the walk ends it posts

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "client/ui/controls/dialog_builder_callback_ex.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

@@ -1,6 +1,6 @@
 #include "client/ui/tray/ob_msg_tray_pos.h"
 
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 OBMsgTrayPos::~OBMsgTrayPos() { Stop(); }
 

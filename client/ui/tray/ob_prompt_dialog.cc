@@ -4,7 +4,7 @@
 
 #include "client/core/event_ids.h"
 #include "client/ui/controls/dialog_builder_callback_ex.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

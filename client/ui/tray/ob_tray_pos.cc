@@ -1,6 +1,6 @@
 #include "client/ui/tray/ob_tray_pos.h"
 
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 OBTrayPos::OBTrayPos(std::chrono::milliseconds interval) : interval_(interval), thread_([this] { Run(); }) {}
 

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-#include "uilib/ui_defs.h"
+#include "uilib/winsys/ui_defs.h"
 
 // Turns the stream of mouse-move callbacks of the notification icon into
 // hover and leave: the first move after a leave is a hover; while the

@@ -8,10 +8,10 @@
 #include "client/core/ui_string_table.h"
 #include "client/ui/tray/ob_prompt_dialog.h"
 #include "client/web/web_events.h"
-#include "uilib/notify_icon.h"
-#include "uilib/popup_menu.h"
-#include "uilib/ui_backend.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/notify_icon.h"
+#include "uilib/winsys/popup_menu.h"
+#include "uilib/winsys/ui_backend.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "uilib/ui_defs.h"
+#include "uilib/winsys/ui_defs.h"
 
 // What the tray and its prompt ask of the main window, which implements it.
 class ITrayFrame {

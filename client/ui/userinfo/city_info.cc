@@ -5,7 +5,8 @@
 #include "runtime/logmaker/log.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/list_ui.h"
+#include "uilib/controls/combo_ui.h"
+#include "uilib/controls/list_ui.h"
 
 using namespace uilib;
 

@@ -11,13 +11,13 @@
 #include "client/web/web_events.h"
 #include "runtime/util/json_parse.h"
 #include "runtime/util/text_convert.h"
-#include "uilib/container_ui.h"
-#include "uilib/dialog_builder.h"
-#include "uilib/label_ui.h"
-#include "uilib/list_ui.h"
-#include "uilib/option_ui.h"
-#include "uilib/rich_edit_ui.h"
-#include "uilib/win_api.h"
+#include "uilib/controls/combo_ui.h"
+#include "uilib/controls/container_ui.h"
+#include "uilib/builder/dialog_builder.h"
+#include "uilib/controls/label_ui.h"
+#include "uilib/controls/option_ui.h"
+#include "uilib/controls/rich_edit_ui.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

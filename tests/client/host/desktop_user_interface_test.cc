@@ -28,10 +28,10 @@
 #include "tests/support/test_support.h"
 #include "tests/support/web_standin.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/notify_icon.h"
-#include "uilib/paint_manager_ui.h"
-#include "uilib/win_api.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/winsys/notify_icon.h"
+#include "uilib/controls/paint_manager_ui.h"
+#include "uilib/winsys/win_api.h"
 
 namespace {
 

@@ -15,11 +15,11 @@
 #include "runtime/util/text_convert.h"
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/container_ui.h"
-#include "uilib/option_ui.h"
-#include "uilib/rich_edit_ui.h"
-#include "uilib/win_api.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/controls/container_ui.h"
+#include "uilib/controls/option_ui.h"
+#include "uilib/controls/rich_edit_ui.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

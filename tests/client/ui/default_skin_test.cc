@@ -9,10 +9,10 @@
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/container_ui.h"
-#include "uilib/dialog_builder.h"
-#include "uilib/paint_manager_ui.h"
-#include "uilib/win_api.h"
+#include "uilib/controls/container_ui.h"
+#include "uilib/builder/dialog_builder.h"
+#include "uilib/controls/paint_manager_ui.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

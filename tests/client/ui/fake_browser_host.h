@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "uilib/browser_host.h"
+#include "uilib/winsys/browser_host.h"
 
 namespace ombrix::test {
 

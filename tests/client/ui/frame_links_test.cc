@@ -36,12 +36,12 @@
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/option_ui.h"
-#include "uilib/rich_edit_ui.h"
-#include "uilib/win_api.h"
-#include "uilib/window_table.h"
-#include "uilib/window_snapshot.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/controls/option_ui.h"
+#include "uilib/controls/rich_edit_ui.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_table.h"
+#include "uilib/winsys/window_snapshot.h"
 
 using namespace uilib;
 namespace driver = uilib::test_driver;

@@ -21,9 +21,9 @@
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/rich_edit_ui.h"
-#include "uilib/win_api.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/controls/rich_edit_ui.h"
+#include "uilib/winsys/win_api.h"
 
 namespace ombrix::test {
 namespace {

@@ -9,8 +9,9 @@
 #include "tests/client/ui/fake_browser_host.h"
 #include "tests/client/ui/test_window.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/win_api.h"
-#include "uilib/window_wnd.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_wnd.h"
 
 namespace ombrix::test {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "tests/client/ui/test_window.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/win_api.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

@@ -8,7 +8,7 @@
 
 #include "client/core/message_ids.h"
 #include "tests/client/ui/default_skin_layouts.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 namespace ombrix::test {
 

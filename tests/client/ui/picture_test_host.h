@@ -9,7 +9,7 @@
 #include "client/core/shot_catalogue.h"
 #include "client/ui/picture/picture_item.h"
 #include "client/ui/picture/picture_window_host.h"
-#include "uilib/window_wnd.h"
+#include "uilib/winsys/window_wnd.h"
 
 // What the picker and album tests (headless and on a display) put around
 // the two windows: a main frame that keeps what is chosen, a question that

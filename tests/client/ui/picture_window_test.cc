@@ -16,9 +16,9 @@
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/win_api.h"
-#include "uilib/window_snapshot.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_snapshot.h"
 
 using namespace uilib;
 

@@ -4,7 +4,7 @@
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/ui_backend.h"
 
 namespace ombrix::test {
 

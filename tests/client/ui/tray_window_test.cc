@@ -11,10 +11,10 @@
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/notify_icon.h"
-#include "uilib/popup_menu.h"
-#include "uilib/win_api.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/winsys/notify_icon.h"
+#include "uilib/winsys/popup_menu.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

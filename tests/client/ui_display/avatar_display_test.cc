@@ -26,11 +26,12 @@
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
 #include "tests/support/web_standin.h"
-#include "uilib/backend/gtk/gtk_backend.h"
-#include "uilib/browser_host.h"
-#include "uilib/ui_backend.h"
-#include "uilib/win_api.h"
-#include "uilib/window_wnd.h"
+#include "uilib/testing/gtk_testing.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/winsys/browser_host.h"
+#include "uilib/winsys/ui_backend.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_wnd.h"
 
 namespace ombrix::test {
 namespace {

@@ -10,10 +10,10 @@
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/paint_manager_ui.h"
-#include "uilib/ui_backend.h"
-#include "uilib/win_api.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/controls/paint_manager_ui.h"
+#include "uilib/winsys/ui_backend.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

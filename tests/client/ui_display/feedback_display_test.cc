@@ -13,9 +13,9 @@
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
-#include "uilib/backend/gtk/gtk_backend.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/win_api.h"
+#include "uilib/testing/gtk_testing.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/winsys/win_api.h"
 
 using namespace uilib;
 

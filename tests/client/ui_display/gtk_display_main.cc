@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/ui_backend.h"
 
 int main(int argc, char** argv) {
   constexpr int kNoDisplay = 77;

@@ -4,9 +4,9 @@
 #include <cstdlib>
 
 #include "tests/support/test_support.h"
-#include "uilib/backend/gtk/gtk_backend.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/win_api.h"
+#include "uilib/testing/gtk_testing.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/winsys/win_api.h"
 
 namespace ombrix::test {
 

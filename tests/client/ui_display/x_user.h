@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "uilib/ui_defs.h"
+#include "uilib/winsys/ui_defs.h"
 
 namespace ombrix::test {
 

@@ -7,8 +7,8 @@
 #include "client/ui/controls/control_context.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/test_window.h"
-#include "uilib/paint_manager_ui.h"
-#include "uilib/win_api.h"
+#include "uilib/controls/paint_manager_ui.h"
+#include "uilib/winsys/win_api.h"
 
 namespace ombrix::test {
 

@@ -13,14 +13,14 @@
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
 #include "tests/uilib/skin_window.h"
-#include "uilib/backend/gtk/gtk_backend.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/browser_host.h"
-#include "uilib/button_ui.h"
-#include "uilib/list_ui.h"
-#include "uilib/rich_edit_ui.h"
-#include "uilib/ui_backend.h"
-#include "uilib/window_snapshot.h"
+#include "uilib/testing/gtk_testing.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/winsys/browser_host.h"
+#include "uilib/controls/button_ui.h"
+#include "uilib/controls/combo_ui.h"
+#include "uilib/controls/rich_edit_ui.h"
+#include "uilib/winsys/ui_backend.h"
+#include "uilib/winsys/window_snapshot.h"
 
 namespace uilib::testing {
 namespace {

@@ -9,11 +9,11 @@
 #include "runtime/util/edition_registry.h"
 #include "runtime/util/text_convert.h"
 #include "tests/support/test_support.h"
-#include "uilib/backend/gtk/gtk_backend.h"
-#include "uilib/backend/headless/ui_test_driver.h"
-#include "uilib/ui_backend.h"
-#include "uilib/win_api.h"
-#include "uilib/window_snapshot.h"
+#include "uilib/testing/gtk_testing.h"
+#include "uilib/testing/ui_test_driver.h"
+#include "uilib/winsys/ui_backend.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_snapshot.h"
 #include "uninstaller/ui/uninstall_dialog.h"
 
 namespace {

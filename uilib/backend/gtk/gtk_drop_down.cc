@@ -2,6 +2,7 @@
 
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_ui_backend.h"
+#include "uilib/winsys/gui_thread.h"
 
 namespace uilib {
 
@@ -144,25 +145,10 @@ int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int
   return run.chosen;
 }
 
-namespace gtk_testing {
-
-bool DropDownShown(RECT* screen_rect) {
-  bool shown = false;
-  GList* all = gtk_window_list_toplevels();
-  for (GList* it = all; it != nullptr; it = it->next) {
-    GtkWidget* w = GTK_WIDGET(it->data);
-    if (!gtk_widget_get_visible(w) || g_strcmp0(gtk_widget_get_name(w), "ombrix-drop-down") != 0) continue;
-    shown = true;
-    if (screen_rect != nullptr) {
-      gint x = 0, y = 0;
-      gtk_window_get_position(GTK_WINDOW(w), &x, &y);
-      *screen_rect = RECT{x, y, x + gtk_widget_get_allocated_width(w), y + gtk_widget_get_allocated_height(w)};
-    }
-  }
-  g_list_free(all);
-  return shown;
+int GtkUiBackend::RunDropDown(const std::vector<std::wstring>& rows, int selected, const RECT& field, HWND owner) {
+  CheckGuiThread(__func__);
+  Native* parent = Find(owner);
+  return RunGtkDropDown(parent ? GTK_WINDOW(parent->window) : nullptr, rows, selected, field);
 }
-
-}  // namespace gtk_testing
 
 }  // namespace uilib

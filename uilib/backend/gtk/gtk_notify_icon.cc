@@ -1,9 +1,9 @@
 #include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_ui_backend.h"
-#include "uilib/gui_thread.h"
-#include "uilib/notify_icon.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/gui_thread.h"
+#include "uilib/winsys/notify_icon.h"
+#include "uilib/winsys/win_api.h"
 
 namespace uilib {
 

@@ -2,7 +2,7 @@
 
 #include "runtime/util/text_convert.h"
 #include "uilib/backend/gtk/gtk_ui_backend.h"
-#include "uilib/win_api.h"
+#include "uilib/winsys/win_api.h"
 
 namespace uilib {
 

@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "runtime/platform/shell.h"
-#include "uilib/region.h"
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/region.h"
+#include "uilib/winsys/ui_backend.h"
 
 namespace uilib {
 
@@ -77,7 +77,7 @@ class GtkUiBackend : public UiBackend {
   void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) override;
   bool RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) override;
   brx::platform::Shell& GetShell() override { return *shell_; }
-  void* GetNativeContainer(HWND hWnd) override;
+  std::unique_ptr<BrowserHost> CreateBrowserHost(HWND hWnd, const RECT& client_rect) override;
 
   Native* Find(HWND hWnd);
   // Takes the tip away when `owner` shows it (0: whichever window does).
@@ -101,6 +101,8 @@ class GtkUiBackend : public UiBackend {
   guint32 menu_request_time_ = GDK_CURRENT_TIME;
 };
 
+// Turns the toolkit's input on the window into posted window messages.
+void ConnectGtkInput(GtkUiBackend::Native* native);
 // The native text field of a window (GtkEntry, or GtkTextView for
 // multi-line edits).
 std::unique_ptr<TextInputHost> CreateGtkTextInput(GtkUiBackend::Native* native, TextInputListener* listener);

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "uilib/browser_host.h"
+#include "uilib/winsys/browser_host.h"
 
 namespace uilib {
 

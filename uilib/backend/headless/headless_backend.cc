@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "runtime/util/text_convert.h"
-#include "uilib/notify_icon.h"
-#include "uilib/win_api.h"
-#include "uilib/window_snapshot.h"
-#include "uilib/window_table.h"
+#include "uilib/winsys/browser_host.h"
+#include "uilib/winsys/notify_icon.h"
+#include "uilib/winsys/win_api.h"
+#include "uilib/winsys/window_snapshot.h"
+#include "uilib/winsys/window_table.h"
 
 namespace uilib {
 
@@ -172,6 +173,9 @@ void HeadlessBackend::SetCursorPos(POINT pt) {
 std::unique_ptr<TextInputHost> HeadlessBackend::CreateTextInput(HWND, TextInputListener*) { return nullptr; }
 
 std::unique_ptr<NotifyIcon> HeadlessBackend::CreateNotifyIcon() { return std::make_unique<HeadlessNotifyIcon>(this); }
+
+// Without a screen there is no web engine to show a page.
+std::unique_ptr<BrowserHost> HeadlessBackend::CreateBrowserHost(HWND, const RECT&) { return nullptr; }
 
 void HeadlessBackend::RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) {
   Record("message_box", owner, caption + L": " + text);

@@ -10,7 +10,7 @@
 
 #include "runtime/platform/shell.h"
 #include "runtime/platform/tick_clock.h"
-#include "uilib/ui_backend.h"
+#include "uilib/winsys/ui_backend.h"
 
 namespace uilib {
 
@@ -80,7 +80,7 @@ class HeadlessBackend : public UiBackend {
   // once with the next queued choice (cancelled when none is queued).
   bool RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) override;
   brx::platform::Shell& GetShell() override { return shell_; }
-  void* GetNativeContainer(HWND) override { return nullptr; }
+  std::unique_ptr<BrowserHost> CreateBrowserHost(HWND, const RECT&) override;
 
   // Test controls.
   void SetCursorPos(POINT pt);
