@@ -27,11 +27,6 @@ bool IsMapped(HWND hwnd) {
   return n && n->mapped && gtk_widget_get_mapped(n->window);
 }
 
-bool ToolTipShown(std::wstring* text) {
-  GtkUiBackend* b = GtkUiBackend::Current();
-  return b != nullptr && b->ToolTipShown(text);
-}
-
 bool NativeOrigin(HWND hwnd, POINT* at) {
   GtkUiBackend* b = GtkUiBackend::Current();
   auto* n = b ? b->Find(hwnd) : nullptr;
@@ -134,7 +129,31 @@ std::vector<GtkWidget*> FolderChoosers() {
   return out;
 }
 
+// The visible toplevel the backend named `name` (its own popups are
+// named so), or null.
+GtkWidget* ShownToplevel(const char* name) {
+  GtkWidget* found = nullptr;
+  GList* all = gtk_window_list_toplevels();
+  for (GList* it = all; it != nullptr && found == nullptr; it = it->next) {
+    GtkWidget* w = GTK_WIDGET(it->data);
+    if (gtk_widget_get_visible(w) && g_strcmp0(gtk_widget_get_name(w), name) == 0) found = w;
+  }
+  g_list_free(all);
+  return found;
+}
+
 }  // namespace
+
+// The tip is a popup window holding a frame that holds the label.
+bool ToolTipShown(std::wstring* text) {
+  GtkWidget* tip = ShownToplevel("ombrix-tool-tip");
+  if (tip == nullptr) return false;
+  GtkWidget* frame = gtk_bin_get_child(GTK_BIN(tip));
+  GtkWidget* label = frame != nullptr ? gtk_bin_get_child(GTK_BIN(frame)) : nullptr;
+  if (text != nullptr && label != nullptr && GTK_IS_LABEL(label))
+    *text = brx::util::Utf8ToWide(gtk_label_get_text(GTK_LABEL(label)));
+  return true;
+}
 
 bool FolderChooserShown(HWND owner, std::wstring* folder, bool* over_owner) {
   std::vector<GtkWidget*> shown = FolderChoosers();
@@ -185,20 +204,14 @@ bool HostedText(HWND hwnd, std::wstring* text) {
 }
 
 bool DropDownShown(RECT* screen_rect) {
-  bool shown = false;
-  GList* all = gtk_window_list_toplevels();
-  for (GList* it = all; it != nullptr; it = it->next) {
-    GtkWidget* w = GTK_WIDGET(it->data);
-    if (!gtk_widget_get_visible(w) || g_strcmp0(gtk_widget_get_name(w), "ombrix-drop-down") != 0) continue;
-    shown = true;
-    if (screen_rect != nullptr) {
-      gint x = 0, y = 0;
-      gtk_window_get_position(GTK_WINDOW(w), &x, &y);
-      *screen_rect = RECT{x, y, x + gtk_widget_get_allocated_width(w), y + gtk_widget_get_allocated_height(w)};
-    }
+  GtkWidget* w = ShownToplevel("ombrix-drop-down");
+  if (w == nullptr) return false;
+  if (screen_rect != nullptr) {
+    gint x = 0, y = 0;
+    gtk_window_get_position(GTK_WINDOW(w), &x, &y);
+    *screen_rect = RECT{x, y, x + gtk_widget_get_allocated_width(w), y + gtk_widget_get_allocated_height(w)};
   }
-  g_list_free(all);
-  return shown;
+  return true;
 }
 
 }  // namespace gtk_testing

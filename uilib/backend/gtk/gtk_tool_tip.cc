@@ -50,10 +50,4 @@ void GtkUiBackend::HideToolTip(HWND owner) {
   tip_owner_ = 0;
 }
 
-bool GtkUiBackend::ToolTipShown(std::wstring* text) const {
-  if (tip_window_ == nullptr || tip_owner_ == 0 || !gtk_widget_get_visible(tip_window_)) return false;
-  if (text != nullptr) *text = brx::util::Utf8ToWide(gtk_label_get_text(GTK_LABEL(tip_label_)));
-  return true;
-}
-
 }  // namespace uilib

@@ -82,7 +82,6 @@ class GtkUiBackend : public UiBackend {
   Native* Find(HWND hWnd);
   // Takes the tip away when `owner` shows it (0: whichever window does).
   void HideToolTip(HWND owner);
-  bool ToolTipShown(std::wstring* text) const;
   // The time of the click that asked for the next menu (the notification
   // icon's menu request comes to the program as a posted message).
   void NoteMenuRequestTime(guint32 time) { menu_request_time_ = time; }
