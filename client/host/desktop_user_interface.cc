@@ -104,7 +104,7 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
 
   WebFrameServices::Hooks hooks;
   hooks.show_login_window = [this] { ShowLoginWindow(); };
-  hooks.login_window_finished = [this] { return login_ && login_->state() == COBLoginWnd::kFinished; };
+  hooks.login_window_finished = [this] { return login_ && login_->state() == COBLoginWnd::State::kFinished; };
   hooks.open_url = [this](const std::string& url) { composition_.shell().OpenUrl(url); };
   hooks.request_sign_in = [this](const std::wstring&) { ShowLoginWindow(); };
   const std::string site = brx::http::StaticContentHost(brx::util::GetEditionGlobalConfig()) + "/";

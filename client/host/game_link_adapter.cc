@@ -7,19 +7,7 @@
 #include "client/web/ob_logic_web_blog.h"
 #include "client/web/ob_logic_web_data_collect.h"
 #include "client/web/ob_logic_web_user.h"
-#include "client/web/web_events.h"
 #include "client/web/web_logic_manager.h"
-
-namespace {
-
-// A reply of ok flag and text.
-template <int32_t Id>
-GameWebReply OkText(const EventParameter& reply) {
-  const auto& r = static_cast<const payload::WebReplyOkText<Id>&>(reply);
-  return GameWebReply{r.ok != 0, r.text, L""};
-}
-
-}  // namespace
 
 bool UserWebState::IsSignedIn() const { return !manager_->User().record().SessionID.empty(); }
 
@@ -33,14 +21,6 @@ std::array<int32_t, 4> UserWebState::GetDataPromptCounters() const {
   const OBLogicWeb_User& user = manager_->User();
   return {user.new_mirror_blog_count(), user.new_about_user_count(), user.new_message_count(),
           user.new_fans_count()};
-}
-
-bool UserWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const {
-  if (reply.event_id != ::SEVENT_RESPONSE_GetServerDateTime) return false;
-  const auto& time = static_cast<const payload::SEVENT_RESPONSE_GetServerDateTime&>(reply);
-  if (!time.ok) return false;
-  *text = time.text;
-  return true;
 }
 
 void UserWebState::UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
@@ -65,28 +45,6 @@ void UserWebState::AddBlog(const std::wstring& content, const std::wstring& post
 
 void UserWebState::CommitShot(uint32_t shot_messages, uint32_t new_images) {
   manager_->DataCollect().CommitShot(shot_messages, new_images);
-}
-
-GameWebReply UserWebState::ReadReply(const EventParameter& reply) const {
-  GameWebReply out;
-  switch (reply.event_id) {
-    case ::SEVENT_RESPONSE_UserLogin: return OkText<::SEVENT_RESPONSE_UserLogin>(reply);
-    case ::SEVENT_RESPONSE_UserLoginByTicket: return OkText<::SEVENT_RESPONSE_UserLoginByTicket>(reply);
-    case ::SEVENT_RESPONSE_GetUserAccountByAccount: return OkText<::SEVENT_RESPONSE_GetUserAccountByAccount>(reply);
-    case ::SEVENT_RESPONSE_GetServerDateTime: return OkText<::SEVENT_RESPONSE_GetServerDateTime>(reply);
-    case ::SEVENT_RESPONSE_Upload: {
-      const auto& r = static_cast<const payload::SEVENT_RESPONSE_Upload&>(reply);
-      out.ok = r.ok != 0;
-      out.text = r.text;
-      out.local_file = r.local_file;
-      break;
-    }
-    case ::SEVENT_RESPONSE_Addblog:
-      out.ok = static_cast<const payload::SEVENT_RESPONSE_Addblog&>(reply).ok != 0;
-      break;
-    default: break;
-  }
-  return out;
 }
 
 GameLinkAdapter::GameLinkAdapter(EventChain& events, ConfigStore& config, WebLogicManager& web,

@@ -27,7 +27,6 @@ class UserWebState : public IGameLinkWebState, public IGameLinkWebCommands {
   bool HasNickName() const override;
   std::wstring GetUserFolder() const override;
   std::array<int32_t, 4> GetDataPromptCounters() const override;
-  bool ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const override;
 
   void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin, bool cipher,
                  bool require_cipher) override;
@@ -37,7 +36,6 @@ class UserWebState : public IGameLinkWebState, public IGameLinkWebCommands {
   void AddBlog(const std::wstring& content, const std::wstring& post_from, const std::wstring& image_url,
                const std::wstring& game_id, const FromHandle& origin) override;
   void CommitShot(uint32_t shot_messages, uint32_t new_images) override;
-  GameWebReply ReadReply(const EventParameter& reply) const override;
 
  private:
   WebLogicManager* manager_;

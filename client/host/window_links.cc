@@ -9,11 +9,11 @@
 
 uilib::HWND FrameWindowLink::GetFrameHwnd() const { return frame_.GetHWND(); }
 
-int FrameWindowLink::GetSignInState() const { return frame_.sign_in_state(); }
+SignInState FrameWindowLink::GetSignInState() const { return frame_.sign_in_state(); }
 
-void FrameWindowLink::ShowAfterSignIn(int sign_in_state, uilib::HWND, int login_stood) {
-  LogWarn(L"UI: signed in (%ls), the main window takes over\n", sign_in_state == kGuest ? L"guest" : L"account");
-  frame_.ShowAfterSignIn(sign_in_state, login_stood);
+void FrameWindowLink::ShowAfterSignIn(SignInState state, uilib::HWND, LoginStood login_stood) {
+  LogWarn(L"UI: signed in (%ls), the main window takes over\n", state == SignInState::kGuest ? L"guest" : L"account");
+  frame_.ShowAfterSignIn(state, login_stood);
 }
 
 void FrameWindowLink::StartDelayedCheck() { frame_.StartDelayedCheck(); }

@@ -21,8 +21,8 @@ class FrameWindowLink : public ILoginFrame, public ITrayFrame {
 
   // ILoginFrame and ITrayFrame.
   uilib::HWND GetFrameHwnd() const override;
-  int GetSignInState() const override;
-  void ShowAfterSignIn(int sign_in_state, uilib::HWND login, int login_stood) override;
+  SignInState GetSignInState() const override;
+  void ShowAfterSignIn(SignInState state, uilib::HWND login, LoginStood login_stood) override;
   void StartDelayedCheck() override;
   void ShowSettings() override;
   void ShowRemind(const std::wstring& which) override;

@@ -5,12 +5,12 @@
 #include <atomic>
 
 #include "client/core/config_keys.h"
+#include "client/core/web_events.h"
 #include "client/web/jober_web.h"
 #include "client/web/ob_logic_web_server_config.h"
 #include "client/web/user_folders.h"
 #include "client/web/web_client_host.h"
 #include "client/web/web_command.h"
-#include "client/web/web_events.h"
 #include "client/web/web_logic_manager.h"
 #include "runtime/base/message_loop.h"
 #include "runtime/util/file_util.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "client/core/event_chain.h"
-#include "client/web/user_account_record.h"
+#include "client/core/user_account_record.h"
 
 struct JoberDescReturn_Web;
 class JoberDesc_Web;

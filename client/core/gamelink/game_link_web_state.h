@@ -4,11 +4,9 @@
 #include <cstdint>
 #include <string>
 
-struct EventParameter;
-
-// What the game link reads of the signed-in user and of the web replies.
-// The web logic lives above the core, so the application supplies this;
-// without it nobody is signed in. GUI thread only.
+// What the game link reads of the signed-in user. The web logic lives
+// above the core, so the application supplies this; without it nobody is
+// signed in. GUI thread only.
 class IGameLinkWebState {
  public:
   virtual ~IGameLinkWebState() = default;
@@ -23,9 +21,6 @@ class IGameLinkWebState {
   // The four new-item counters: new mirror-blog, new about-user blog, new
   // message, new fans.
   virtual std::array<int32_t, 4> GetDataPromptCounters() const = 0;
-  // The server date-time reply (event SEVENT_RESPONSE_GetServerDateTime):
-  // true with its text when the reply is ok.
-  virtual bool ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const = 0;
 };
 
 // The state while no web logic is attached: nobody signed in.
@@ -36,5 +31,4 @@ class SignedOutWebState : public IGameLinkWebState {
   bool HasNickName() const override { return false; }
   std::wstring GetUserFolder() const override { return L"Users/All Users"; }
   std::array<int32_t, 4> GetDataPromptCounters() const override { return {0, 0, 0, 0}; }
-  bool ReadServerTimeReply(const EventParameter&, std::wstring*) const override { return false; }
 };

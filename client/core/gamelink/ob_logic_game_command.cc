@@ -9,6 +9,7 @@
 #include "client/core/gamelink/ob_logic_game_web.h"
 #include "client/core/gamelink/s2c_messages.h"
 #include "client/core/message_ids.h"
+#include "client/core/web_events.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/platform/tick_clock.h"
@@ -222,9 +223,9 @@ void OBLogicGameCommand::OnDetach(ConnectionId connection, const uint8_t*, uint3
   clients_.erase(connection);
 }
 
-void OBLogicGameCommand::OnServerTime(const EventParameter* reply) {
-  std::wstring text;
-  if (web_.ReadServerTimeReply(*reply, &text)) server_time_ = text;
+void OBLogicGameCommand::OnServerTime(const EventParameter* event) {
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_GetServerDateTime&>(*event);
+  if (reply.ok) server_time_ = reply.text;
 }
 
 void OBLogicGameCommand::WriteTo(ConnectionId connection, const IPCMessage& message) {

@@ -117,7 +117,7 @@ class OBLogicGameCommand : public IPCServer {
 
   void OnAttach(brx::io::ConnectionId connection, const uint8_t* message, uint32_t length);
   void OnDetach(brx::io::ConnectionId connection, const uint8_t* message, uint32_t length);
-  void OnServerTime(const EventParameter* reply);
+  void OnServerTime(const EventParameter* event);
   // Under the client-table lock.
   void WriteTo(brx::io::ConnectionId connection, const IPCMessage& message);
 

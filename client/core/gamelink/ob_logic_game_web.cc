@@ -10,6 +10,7 @@
 #include "client/core/gamelink/ob_logic_game_command.h"
 #include "client/core/gamelink/s2c_messages.h"
 #include "client/core/ui_string_table.h"
+#include "client/core/web_events.h"
 #include "runtime/logmaker/log.h"
 
 using brx::io::ConnectionId;
@@ -19,8 +20,7 @@ namespace {
 FromHandle FromGame(ConnectionId connection) { return {FromHandle::kGameClient, static_cast<int32_t>(connection)}; }
 
 // The connection a reply is for, or 0 when no game asked for it.
-ConnectionId GameOf(const EventParameter& reply) {
-  FromHandle origin = ReplyOrigin(reply);
+ConnectionId GameOf(const FromHandle& origin) {
   return origin.kind == FromHandle::kGameClient ? static_cast<ConnectionId>(origin.handle) : 0;
 }
 
@@ -121,19 +121,19 @@ void OBLogicGameWeb::AnnounceSignIn(uint8_t login_kind, const std::wstring& acco
 }
 
 void OBLogicGameWeb::OnUserLogin(const EventParameter* event) {
-  GameWebReply reply = web_.ReadReply(*event);
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_UserLogin&>(*event);
   if (reply.ok) {
     AnnounceSignIn(COBMSG_S2C_LOGIN::kAccount, reply.text);
-  } else if (ConnectionId game = GameOf(*event)) {
+  } else if (ConnectionId game = GameOf(reply)) {
     server_.SendToClient(game, COBMSG_S2C_LOGIN(COBMSG_S2C_LOGIN::kAccount, false, reply.text));
   }
 }
 
 void OBLogicGameWeb::OnUserLoginByTicket(const EventParameter* event) {
-  GameWebReply reply = web_.ReadReply(*event);
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_UserLoginByTicket&>(*event);
   if (reply.ok) {
     AnnounceSignIn(COBMSG_S2C_LOGIN::kTicket, reply.text);
-  } else if (ConnectionId game = GameOf(*event)) {
+  } else if (ConnectionId game = GameOf(reply)) {
     server_.SendToClient(game, COBMSG_S2C_LOGIN(COBMSG_S2C_LOGIN::kTicket, false, L""));
   }
 }
@@ -144,9 +144,9 @@ void OBLogicGameWeb::OnUserLogout(const EventParameter*) {
 }
 
 void OBLogicGameWeb::OnUploaded(const EventParameter* event) {
-  ConnectionId game = GameOf(*event);
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_Upload&>(*event);
+  ConnectionId game = GameOf(reply);
   if (!game) return;
-  GameWebReply reply = web_.ReadReply(*event);
   auto it = std::find_if(pending_.begin(), pending_.end(), [&](const PendingPost& post) {
     return post.connection == game && post.image_path == reply.local_file;
   });
@@ -162,7 +162,8 @@ void OBLogicGameWeb::OnUploaded(const EventParameter* event) {
 }
 
 void OBLogicGameWeb::OnBlogAdded(const EventParameter* event) {
-  if (ConnectionId game = GameOf(*event)) server_.SendToClient(game, COBMSG_S2C_POSTBLOG(web_.ReadReply(*event).ok, L""));
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_Addblog&>(*event);
+  if (ConnectionId game = GameOf(reply)) server_.SendToClient(game, COBMSG_S2C_POSTBLOG(reply.ok != 0, L""));
 }
 
 void OBLogicGameWeb::OnDataPrompt(const EventParameter*) {
@@ -171,15 +172,16 @@ void OBLogicGameWeb::OnDataPrompt(const EventParameter*) {
 }
 
 void OBLogicGameWeb::OnUserAccount(const EventParameter* event) {
-  if (web_.ReadReply(*event).ok) server_.SendToAll(COBMSG_S2C_USERINFO(state_.HasNickName()));
+  if (static_cast<const payload::SEVENT_RESPONSE_GetUserAccountByAccount&>(*event).ok)
+    server_.SendToAll(COBMSG_S2C_USERINFO(state_.HasNickName()));
 }
 
 void OBLogicGameWeb::OnServerTime(const EventParameter* event) {
-  GameWebReply reply = web_.ReadReply(*event);
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_GetServerDateTime&>(*event);
   if (!reply.ok) return;
   // The client asks for the time on its own at start-up, when games may
   // already be waiting: those answers go to every game.
-  if (ConnectionId game = GameOf(*event)) server_.SendToClient(game, COBMSG_S2C_SERVERTIME(reply.text));
+  if (ConnectionId game = GameOf(reply)) server_.SendToClient(game, COBMSG_S2C_SERVERTIME(reply.text));
   else server_.SendToAll(COBMSG_S2C_SERVERTIME(reply.text));
 }
 

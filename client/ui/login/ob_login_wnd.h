@@ -23,7 +23,11 @@ class CRichEditUI;
 // like everything else here. GUI thread only.
 class COBLoginWnd : public OBUIWindow {
  public:
-  enum State {
+  // Where the sign-in stands. kNormal, kLoggingIn, kQuickLoginFailed and the
+  // two nickname steps each show their container; the others are steps
+  // on the way to one of them or to the hand-over (kFinished).
+  enum class State {
+    kNone = 0,
     kNormal = 1,
     kLoggingIn = 2,
     kQuickLogin = 3,
@@ -66,7 +70,7 @@ class COBLoginWnd : public OBUIWindow {
   const std::wstring& GetLoginPassword() const { return password_copy_; }
   static bool IsFullScreenWindowShown();
 
-  int state() const { return state_; }
+  State state() const { return state_; }
   CWarningDialog* warning_dialog() const { return warning_.get(); }
 
 
@@ -79,7 +83,14 @@ class COBLoginWnd : public OBUIWindow {
   static constexpr uintptr_t kAutoLoginSendTimer = 3;
   static constexpr uintptr_t kGuestTimer = 4;
 
-  void SetState(int state);
+  void SetState(State state);
+  void ShowAccountEntry();
+  void ShowProgress();
+  // Right after a sign-in: the nickname step when the user has none, else
+  // the hand-over.
+  void AfterSignIn();
+  void ShowNickNameWithAccount();
+  void ShowNickNameWithoutAccount();
   void StartQuickLogin();
   void FinishLogin(bool guest);
   void OnLoginClick();
@@ -114,7 +125,7 @@ class COBLoginWnd : public OBUIWindow {
   std::unique_ptr<CWarningDialog> warning_;
   std::vector<EventChain::Handle> subscriptions_;
 
-  int state_ = 0;
+  State state_ = State::kNone;
   bool ticket_login_ = false;
   bool quick_login_ = false;
   bool guest_ = false;

@@ -6,8 +6,8 @@
 #include "client/core/message_ids.h"
 #include "client/core/system_config.h"
 #include "client/core/ui_string_table.h"
+#include "client/core/web_events.h"
 #include "client/ui/tray/ob_prompt_dialog.h"
-#include "client/web/web_events.h"
 #include "uilib/notify_icon.h"
 #include "uilib/popup_menu.h"
 #include "uilib/ui_backend.h"
@@ -165,7 +165,7 @@ void OBWndTray::OnMenuCommand(UINT id) {
 
 void OBWndTray::OnBlinkTimer() {
   bool signed_in = links_.user != nullptr && links_.user->IsSignedIn();
-  if (HasNewItems() && links_.frame != nullptr && links_.frame->GetSignInState() == ILoginFrame::kAccount) {
+  if (HasNewItems() && links_.frame != nullptr && links_.frame->GetSignInState() == SignInState::kAccount) {
     SetTrayIcon(blink_phase_ ? kIconSignedIn : kIconBlink);
     blink_phase_ = !blink_phase_;
     if (prompt_ && IsWindowVisible(prompt_->GetHWND())) prompt_->RefreshTexts();

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "client/ui/base/sign_in_state.h"
 #include "uilib/ui_defs.h"
 
 // What the tray and its prompt ask of the main window, which implements it.
@@ -9,8 +10,7 @@ class ITrayFrame {
  public:
   virtual ~ITrayFrame() = default;
   virtual uilib::HWND GetFrameHwnd() const = 0;
-  // 2 while signed in with an account.
-  virtual int GetSignInState() const = 0;
+  virtual SignInState GetSignInState() const = 0;
   // The settings dialog's one-shot start-up check.
   virtual void StartDelayedCheck() = 0;
   // The settings dialog on its first page.

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <set>
 
-#include "client/web/ob_logic_web_user.h"
+#include "client/core/user_account_record.h"
 #include "client/web/ob_logic_web_other.h"
-#include "client/web/user_account_record.h"
+#include "client/web/ob_logic_web_user.h"
 #include "client/web/user_folders.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/web/web_test_fixture.h"

@@ -2,12 +2,12 @@
 
 #include <filesystem>
 
+#include "client/core/web_events.h"
 #include "client/web/ob_logic_web_blog.h"
 #include "client/web/ob_logic_web_game.h"
 #include "client/web/ob_logic_web_other.h"
 #include "client/web/ob_logic_web_server_config.h"
 #include "client/web/ob_logic_web_user.h"
-#include "client/web/web_events.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/web/web_test_fixture.h"
 

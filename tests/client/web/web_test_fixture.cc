@@ -3,8 +3,8 @@
 #include <atomic>
 
 #include "client/core/message_ids.h"
+#include "client/core/web_events.h"
 #include "client/web/ob_logic_web_user.h"
-#include "client/web/web_events.h"
 #include "runtime/base/message_loop.h"
 #include "runtime/base/thread.h"
 #include "runtime/logmaker/log.h"

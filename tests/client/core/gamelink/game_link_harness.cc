@@ -74,13 +74,6 @@ GameLinkFolder::~GameLinkFolder() {
 
 std::wstring GameLinkFolder::wpath() const { return brx::util::Utf8ToWide(dir_.path()); }
 
-bool FakeWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const {
-  const auto* r = dynamic_cast<const FakeServerTimeReply*>(&reply);
-  if (!r || !r->ok) return false;
-  *text = r->text;
-  return true;
-}
-
 GuiThread::GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web, GameLinkServices services,
                      IGameLinkVideoChat* video, uint32_t attach_limit_ms) {
   thread_ = std::thread([this, path = folder.wpath(), web, services, video, attach_limit_ms] {

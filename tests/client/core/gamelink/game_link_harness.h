@@ -46,15 +46,6 @@ class FakeWebState : public IGameLinkWebState {
   bool HasNickName() const override { return nick; }
   std::wstring GetUserFolder() const override { return folder; }
   std::array<int32_t, 4> GetDataPromptCounters() const override { return counters; }
-  bool ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const override;
-};
-
-// The reply the fake web state reads.
-struct FakeServerTimeReply : EventParameter {
-  FakeServerTimeReply(bool ok_flag, std::wstring t)
-      : EventParameter(SEVENT_RESPONSE_GetServerDateTime), ok(ok_flag), text(std::move(t)) {}
-  bool ok;
-  std::wstring text;
 };
 
 // The main client's GUI thread with its message loop, running the game
