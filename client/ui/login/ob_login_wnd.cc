@@ -59,6 +59,14 @@ COBLoginWnd::COBLoginWnd(const std::wstring& skin_folder, Links links)
     : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(nullptr), true), skin_folder_(skin_folder),
       links_(std::move(links)), warning_(std::make_unique<CWarningDialog>(skin_folder)) {
   skin_source_ = skin_folder + L"/login_layout.xml";
+  Require(L"accountedit", &account_edit_);
+  Require(L"pwdedit", &password_edit_);
+  Require(L"checkRemPassword", &remember_);
+  Require(L"checkAutoLogin", &auto_login_);
+  Require(L"sugerSideName", &suggested_name_);
+  Require(L"newSideName", &new_name_);
+  Require(L"couldEdit", &could_edit_);
+  Require(L"nicknameEdit", &nickname_edit_);
   if (EventChain* chain = links_.events) {
     subscriptions_.push_back(chain->Subscribe(SEVENT_RESPONSE_UserLogin, this, &COBLoginWnd::OnUserLogin));
     subscriptions_.push_back(
@@ -78,24 +86,14 @@ COBLoginWnd::~COBLoginWnd() {
 }
 
 void COBLoginWnd::InitControls() {
-  account_edit_ = Find<CRichEditUI>(L"accountedit");
-  password_edit_ = Find<CRichEditUI>(L"pwdedit");
-  remember_ = Find<COptionUI>(L"checkRemPassword");
-  auto_login_ = Find<COptionUI>(L"checkAutoLogin");
-  suggested_name_ = Find<COptionUI>(L"sugerSideName");
-  new_name_ = Find<COptionUI>(L"newSideName");
-  could_edit_ = Find<CRichEditUI>(L"couldEdit");
-  nickname_edit_ = Find<CRichEditUI>(L"nicknameEdit");
-  if (account_edit_ != nullptr) {
-    account_edit_->SetLimitText(50);
-    account_edit_->SetTipText(L"请输入霁川通行证");
-  }
-  if (password_edit_ != nullptr) password_edit_->SetLimitText(30);
-  if (could_edit_ != nullptr) could_edit_->SetLimitText(14);
-  if (nickname_edit_ != nullptr) nickname_edit_->SetLimitText(14);
+  account_edit_->SetLimitText(50);
+  account_edit_->SetTipText(L"请输入霁川通行证");
+  password_edit_->SetLimitText(30);
+  could_edit_->SetLimitText(14);
+  nickname_edit_->SetLimitText(14);
   if (auto* label = Find<CLabelUI>(L"userAccount")) label->SetMaxLength(20);
-  if (remember_ != nullptr) remember_->Selected(false, false);
-  if (auto_login_ != nullptr) auto_login_->Selected(false, false);
+  remember_->Selected(false, false);
+  auto_login_->Selected(false, false);
 
   frames_.clear();
   for (int i = 0;; ++i) {
@@ -166,18 +164,18 @@ void COBLoginWnd::ShowAccountEntry() {
   SetVisible(L"ContainerNormal", true);
   std::wstring account = config->GetAccount();
   std::wstring password = config->GetPassword();
-  if (password_edit_ != nullptr) password_edit_->SetText(L"");
+  password_edit_->SetText(L"");
   if (!account.empty()) {
-    if (account_edit_ != nullptr) account_edit_->SetText(account);
+    account_edit_->SetText(account);
     if (!password.empty()) {
-      if (remember_ != nullptr) remember_->Selected(true);
-      if (password_edit_ != nullptr) password_edit_->SetText(password.substr(0, 6));
+      remember_->Selected(true);
+      password_edit_->SetText(password.substr(0, 6));
     }
   }
   password_edited_ = false;
   bool auto_login = config->IsAutoLogin();
-  if (auto_login && remember_ != nullptr) remember_->Selected(true);
-  if (auto_login_ != nullptr) auto_login_->Selected(auto_login);
+  if (auto_login) remember_->Selected(true);
+  auto_login_->Selected(auto_login);
 }
 
 void COBLoginWnd::ShowProgress() {
@@ -187,7 +185,7 @@ void COBLoginWnd::ShowProgress() {
   SetVisible(L"userAccount", !guest_);
   if (!guest_) {
     if (CControlUI* label = Find(L"userAccount"))
-      label->SetText(account_edit_ != nullptr ? account_edit_->GetText() : L"");
+      label->SetText(account_edit_->GetText());
   }
   StartAnimation();
   HideNickNameLabels();
@@ -197,14 +195,14 @@ void COBLoginWnd::AfterSignIn() {
   SystemConfig* config = links_.config;
   SetIcon(kIconSignedIn);
   password_copy_ = config->GetPassword();
-  if (remember_ == nullptr || !remember_->IsSelected()) config->SetConfigValue(L"root.user.password", L"");
+  if (!remember_->IsSelected()) config->SetConfigValue(L"root.user.password", L"");
   // A user without a nickname chooses one first: the suggested one of the
   // game account, or a new one.
   const UserAccountRecord& record = links_.web->record();
   if (!record.NickName.empty() || !record.DisplayRoleId.empty()) {
     FinishLogin(false);
   } else if (!record.TGNickName.empty()) {
-    if (suggested_name_ != nullptr) suggested_name_->SetText(record.TGNickName);
+    suggested_name_->SetText(record.TGNickName);
     SetState(State::kSignInWithAccount);
   } else {
     SetState(State::kSignInWithoutAccount);
@@ -213,25 +211,21 @@ void COBLoginWnd::AfterSignIn() {
 
 void COBLoginWnd::ShowNickNameWithAccount() {
   links_.web->GetWYGameUserFriend(kFromWindow);
-  if (could_edit_ != nullptr) {
-    could_edit_->SetText(L"");
-    could_edit_->SetEnabled(true);
-  }
+  could_edit_->SetText(L"");
+  could_edit_->SetEnabled(true);
   Enable(L"signInRightNow1", true);
   SelectNameOption(true);
   SetVisible(L"ContainerSignInWithAccount", true);
-  if (could_edit_ != nullptr) could_edit_->SetTipText(L"社区昵称");
+  could_edit_->SetTipText(L"社区昵称");
 }
 
 void COBLoginWnd::ShowNickNameWithoutAccount() {
   links_.web->GetWYGameUserFriend(kFromWindow);
-  if (nickname_edit_ != nullptr) {
-    nickname_edit_->SetEnabled(true);
-    nickname_edit_->SetText(L"");
-  }
+  nickname_edit_->SetEnabled(true);
+  nickname_edit_->SetText(L"");
   Enable(L"signInRightNow2", false);
   SetVisible(L"ContainerSignInWithoutAccount", true);
-  if (nickname_edit_ != nullptr) nickname_edit_->SetFocus();
+  nickname_edit_->SetFocus();
 }
 
 void COBLoginWnd::StartQuickLogin() {
@@ -298,9 +292,9 @@ void COBLoginWnd::Show() {
 
 void COBLoginWnd::FocusInput() {
   // The edits never report their hint as text, so empty covers both.
-  if (account_edit_ != nullptr && account_edit_->GetText().empty()) {
+  if (account_edit_->GetText().empty()) {
     account_edit_->SetFocus();
-  } else if (password_edit_ != nullptr && password_edit_->GetText().empty()) {
+  } else if (password_edit_->GetText().empty()) {
     password_edit_->SetFocus();
   } else if (CControlUI* button = Find(L"loginBtn")) {
     button->SetFocus();
@@ -319,19 +313,19 @@ bool COBLoginWnd::IsFullScreenWindowShown() {
 }
 
 void COBLoginWnd::OnLoginClick() {
-  std::wstring account = account_edit_ != nullptr ? account_edit_->GetText() : L"";
-  std::wstring password = password_edit_ != nullptr ? password_edit_->GetText() : L"";
+  std::wstring account = account_edit_->GetText();
+  std::wstring password = password_edit_->GetText();
   if (account.empty()) {
     ShowWarning(L"请输入帐号！");
-    if (account_edit_ != nullptr) account_edit_->SetFocus();
+    account_edit_->SetFocus();
     return;
   }
   if (password.empty()) {
     ShowWarning(L"请输入密码！");
-    if (password_edit_ != nullptr) password_edit_->SetFocus();
+    password_edit_->SetFocus();
     return;
   }
-  bool auto_login = auto_login_ != nullptr && auto_login_->IsSelected();
+  bool auto_login = auto_login_->IsSelected();
   links_.config->SetConfigValue(L"root.base.normal.autologin", auto_login ? L"1" : L"0");
   SendLogin(account, password);
   guest_ = false;
@@ -343,7 +337,7 @@ void COBLoginWnd::SendLogin(const std::wstring& account, const std::wstring& pas
   std::wstring stored_password = links_.config->GetPassword();
   bool cipher = !stored_account.empty() && !stored_password.empty() && account == stored_account &&
                 !password_edited_;
-  bool remember = remember_ != nullptr && remember_->IsSelected();
+  bool remember = remember_->IsSelected();
   quick_login_ = false;
   links_.web->UserLogin(account, cipher ? stored_password : password, kFromWindow, cipher, remember);
 }
@@ -351,8 +345,8 @@ void COBLoginWnd::SendLogin(const std::wstring& account, const std::wstring& pas
 void COBLoginWnd::CheckAutoLogin() {
   std::wstring value = links_.config->GetConfigValue(L"root.base.normal.autologin", L"0");
   if (std::wcstol(value.c_str(), nullptr, 10) != 1) return;
-  if (auto_login_ != nullptr) auto_login_->Selected(true);
-  if (remember_ != nullptr) remember_->Selected(true);
+  auto_login_->Selected(true);
+  remember_->Selected(true);
   if (!links_.config->GetPassword().empty()) {
     Enable(L"loginBtn", false);
     SetTimer(GetHWND(), kAutoLoginTimer, 1000);
@@ -385,9 +379,8 @@ void COBLoginWnd::OnTimer(uintptr_t id) {
 }
 
 void COBLoginWnd::SelectNameOption(bool suggested) {
-  if (suggested_name_ != nullptr) suggested_name_->Selected(suggested, false);
-  if (new_name_ != nullptr) new_name_->Selected(!suggested, false);
-  if (could_edit_ == nullptr) return;
+  suggested_name_->Selected(suggested, false);
+  new_name_->Selected(!suggested, false);
   could_edit_->SetReadOnly(suggested);
   if (suggested) {
     Enable(L"signInRightNow1", true);
@@ -427,10 +420,10 @@ void COBLoginWnd::Notify(TNotifyUI& msg) {
     } else if (name == L"signInRightNow1") {
       std::wstring nick;
       bool send = false;
-      if (suggested_name_ != nullptr && suggested_name_->IsSelected()) {
+      if (suggested_name_->IsSelected()) {
         nick = suggested_name_->GetText();
         send = true;
-      } else if (new_name_ != nullptr && new_name_->IsSelected() && could_edit_ != nullptr) {
+      } else if (new_name_->IsSelected()) {
         could_edit_->SetEnabled(false);
         nick = could_edit_->GetText();
         send = true;
@@ -438,16 +431,15 @@ void COBLoginWnd::Notify(TNotifyUI& msg) {
       Enable(L"signInRightNow1", false);
       if (send) links_.web->UpdateNickName(nick);
     } else if (name == L"signInRightNow2") {
-      if (nickname_edit_ == nullptr) return;
       nickname_edit_->SetEnabled(false);
       Enable(L"signInRightNow2", false);
       links_.web->UpdateNickName(nickname_edit_->GetText());
     }
   } else if (msg.sType == L"selectchanged") {
     if (name == L"checkAutoLogin") {
-      if (auto_login_->IsSelected() && remember_ != nullptr && !remember_->IsSelected()) remember_->Selected(true);
+      if (auto_login_->IsSelected() && !remember_->IsSelected()) remember_->Selected(true);
     } else if (name == L"checkRemPassword") {
-      if (!remember_->IsSelected() && auto_login_ != nullptr && auto_login_->IsSelected())
+      if (!remember_->IsSelected() && auto_login_->IsSelected())
         auto_login_->Selected(false);
     } else if (name == L"sugerSideName") {
       SelectNameOption(true);
@@ -457,11 +449,11 @@ void COBLoginWnd::Notify(TNotifyUI& msg) {
   } else if (msg.sType == L"textchanged") {
     if (name == L"pwdedit") {
       password_edited_ = true;
-    } else if (name == L"couldEdit" && could_edit_ != nullptr) {
+    } else if (name == L"couldEdit") {
       size_t length = AnsiLength(could_edit_->GetText());
       Enable(L"signInRightNow1", length >= 4 && length <= 14);
       HideNickNameLabels();
-    } else if (name == L"nicknameEdit" && nickname_edit_ != nullptr) {
+    } else if (name == L"nicknameEdit") {
       size_t length = AnsiLength(nickname_edit_->GetText());
       Enable(L"signInRightNow2", length >= 1 && length <= 16);
       HideNickNameLabels();
@@ -561,8 +553,8 @@ void COBLoginWnd::OnUpdateUserInfo(const EventParameter* p) {
   bool has_status = reply->ok && ReadStatus(reply->param, &is_json, &status);
   if (reply->ok && !is_json) {
     // Unreadable answer: let the user try again.
-    if (nickname_edit_ != nullptr) nickname_edit_->SetEnabled(true);
-    if (could_edit_ != nullptr && new_name_ != nullptr && new_name_->IsSelected()) could_edit_->SetEnabled(true);
+    nickname_edit_->SetEnabled(true);
+    if (new_name_->IsSelected()) could_edit_->SetEnabled(true);
     Enable(L"signInRightNow1", true);
     Enable(L"signInRightNow2", true);
     return;
@@ -573,12 +565,10 @@ void COBLoginWnd::OnUpdateUserInfo(const EventParameter* p) {
   }
   SetVisible(status == -9 ? L"LabelNickNameInvalid" : L"LabelNickNameNotAvailable", true);
   CRichEditUI* edit = state_ == State::kSignInWithAccount ? could_edit_ : nickname_edit_;
-  if (edit != nullptr) {
-    edit->SetEnabled(true);
-    edit->SetFocus();
-    edit->SetSelAll();
-  }
-  if (nickname_edit_ != nullptr) nickname_edit_->SetEnabled(true);
+  edit->SetEnabled(true);
+  edit->SetFocus();
+  edit->SetSelAll();
+  nickname_edit_->SetEnabled(true);
   Enable(L"signInRightNow2", true);
   Enable(L"signInRightNow1", true);
 }

@@ -1,3 +1,9 @@
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "client/core/core_events.h"
@@ -7,6 +13,7 @@
 #include "client/core/web_events.h"
 #include "client/ui/dialogs/warning_dialog.h"
 #include "client/ui/login/ob_login_wnd.h"
+#include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/test_window.h"
@@ -472,6 +479,57 @@ TEST_F(LoginWindowTest, GameRequestsTicketAndGameSignIns) {
   login_.reset();
   EXPECT_EQ(events_.SubscriberCount(SEVENT_RESPONSE_UserLogin), 0u);
   EXPECT_EQ(events_.SubscriberCount(SEVENT_GAME_DETACH), 0u);
+}
+
+// Keeps the application log's lines; the logger owns it for good, the
+// test shares the lines.
+class LogLines : public brx::logmaker::ILogWriter {
+ public:
+  struct Shared {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+  };
+  explicit LogLines(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+  void Write(const brx::logmaker::LogRecord& record) override {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->lines.push_back(record.line);
+  }
+  void WriteText(const char*) override {}
+
+ private:
+  std::shared_ptr<Shared> shared_;
+};
+
+TEST_F(LoginWindowTest, ASkinWithoutARequiredControlMakesNoWindowAndSaysWhich) {
+  namespace fs = std::filesystem;
+  const fs::path skin = fs::path(temp_.Sub("skin"));
+  fs::copy(brx::util::WideToUtf8(DefaultSkin()), skin, fs::copy_options::recursive);
+  std::string layout;
+  {
+    std::ifstream in(skin / "login_layout.xml");
+    std::stringstream text;
+    text << in.rdbuf();
+    layout = text.str();
+  }
+  const std::string required = "name=\"pwdedit\"";
+  const size_t at = layout.find(required);
+  ASSERT_NE(at, std::string::npos);
+  layout.replace(at, required.size(), "name=\"pwdgone\"");
+  std::ofstream(skin / "login_layout.xml", std::ios::trunc) << layout;
+
+  auto log = std::make_shared<LogLines::Shared>();
+  brx::logmaker::GetAppLogger()->AddWriter(std::make_unique<LogLines>(log));
+  COBLoginWnd::Links links;
+  links.events = &events_;
+  links.config = config_.get();
+  links.web = &web_;
+  COBLoginWnd login(brx::util::Utf8ToWide(skin.string()), links);
+  EXPECT_EQ(login.Create(0, L"OBLoginWnd", WS_POPUP, 0, 0, 0, 0, 0), 0u);
+  EXPECT_EQ(login.GetHWND(), 0u);
+  std::lock_guard<std::mutex> lock(log->mutex);
+  EXPECT_TRUE(std::any_of(log->lines.begin(), log->lines.end(), [](const std::string& line) {
+    return line.find("lacks the required control pwdedit") != std::string::npos;
+  })) << "no log line names the missing control";
 }
 
 }  // namespace
