@@ -124,7 +124,6 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   };
   avatar_host_ = std::make_unique<WebAvatarHost>(web);
   frame_services_ = std::make_unique<WebFrameServices>(web, config, app->program_folder(), std::move(hooks));
-  user_link_ = std::make_unique<WebUserLink>(web);
 
   frame_ = std::make_unique<COBFrameWnd>(frame_services_.get(), &controls_,
                                          [](uilib::HWND host, const uilib::RECT& rect) {
@@ -141,7 +140,7 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   OBWndTray::Links tray_links;
   tray_links.events = &app->event_chain();
   tray_links.config = &config.system();
-  tray_links.user = user_link_.get();
+  tray_links.user = &web.User();
   tray_links.frame = frame_link_.get();
   tray_links.skin_folder = skin;
   tray_ = std::make_unique<OBWndTray>(tray_links);
@@ -150,7 +149,8 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   COBLoginWnd::Links login_links;
   login_links.events = &app->event_chain();
   login_links.config = &config.system();
-  login_links.web = user_link_.get();
+  login_links.user = &web.User();
+  login_links.request_game_friends = [&web](const FromHandle& origin) { web.Game().GetWYGameUserFriend(origin); };
   login_links.exit_with_game = [&config] { return config.games().IsExitWithGame(); };
   login_links.register_url = pages_.register_url;
   login_links.recover_url = pages_.recover_url;
@@ -253,6 +253,5 @@ void DesktopUserInterface::CloseWindows() {
   avatar_host_.reset();
   frame_link_.reset();
   frame_.reset();
-  user_link_.reset();
   frame_services_.reset();
 }

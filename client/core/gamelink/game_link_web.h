@@ -5,7 +5,8 @@
 
 #include "client/core/event_parameter.h"
 
-// The web commands the game command handlers start; their replies come as
+// The web commands beyond the user's own (those are IWebUser's) that the
+// game command handlers start; their replies come as
 // the web payloads of the event chain. The web logic lives above the core,
 // so the application supplies this; without it every command does nothing.
 // GUI thread only.
@@ -13,10 +14,6 @@ class IGameLinkWebCommands {
  public:
   virtual ~IGameLinkWebCommands() = default;
 
-  virtual void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
-                         bool cipher, bool require_cipher) = 0;
-  virtual void UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin) = 0;
-  virtual void UserLogout() = 0;
   // Uploads a screenshot; the reply event (SEVENT_RESPONSE_Upload) names
   // the file and, on success, the stored image's address.
   virtual void Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) = 0;
@@ -30,9 +27,6 @@ class IGameLinkWebCommands {
 // No web client: nothing is sent, so no reply comes.
 class NullGameLinkWebCommands : public IGameLinkWebCommands {
  public:
-  void UserLogin(const std::wstring&, const std::wstring&, const FromHandle&, bool, bool) override {}
-  void UserLoginByTicket(const std::wstring&, const FromHandle&) override {}
-  void UserLogout() override {}
   void Upload(const std::wstring&, uint32_t, const FromHandle&) override {}
   void AddBlog(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&,
                const FromHandle&) override {}

@@ -6,8 +6,6 @@
 #include "client/ui/base/sign_in_state.h"
 #include "uilib/ui_defs.h"
 
-struct UserAccountRecord;
-
 // What the login window asks of the main window. The main window
 // implements it; the login window never owns it.
 class ILoginFrame {
@@ -24,17 +22,4 @@ class ITrayTarget {
  public:
   virtual ~ITrayTarget() = default;
   virtual void SetTargetWindow(uilib::HWND hwnd) = 0;
-};
-
-// The web requests the login window makes; their replies come as events.
-class ILoginWeb {
- public:
-  virtual ~ILoginWeb() = default;
-  virtual void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
-                         bool cipher, bool remember) = 0;
-  virtual void UserLogout() = 0;
-  virtual void UpdateNickName(const std::wstring& nick_name) = 0;
-  virtual void GetWYGameUserFriend(const FromHandle& origin) = 0;
-  // The signed-in user's record.
-  virtual const UserAccountRecord& record() const = 0;
 };

@@ -198,7 +198,7 @@ void COBLoginWnd::AfterSignIn() {
   if (!remember_->IsSelected()) config->SetConfigValue(L"root.user.password", L"");
   // A user without a nickname chooses one first: the suggested one of the
   // game account, or a new one.
-  const UserAccountRecord& record = links_.web->record();
+  const UserAccountRecord& record = links_.user->record();
   if (!record.NickName.empty() || !record.DisplayRoleId.empty()) {
     FinishLogin(false);
   } else if (!record.TGNickName.empty()) {
@@ -210,7 +210,7 @@ void COBLoginWnd::AfterSignIn() {
 }
 
 void COBLoginWnd::ShowNickNameWithAccount() {
-  links_.web->GetWYGameUserFriend(kFromWindow);
+  RequestGameFriends();
   could_edit_->SetText(L"");
   could_edit_->SetEnabled(true);
   Enable(L"signInRightNow1", true);
@@ -220,7 +220,7 @@ void COBLoginWnd::ShowNickNameWithAccount() {
 }
 
 void COBLoginWnd::ShowNickNameWithoutAccount() {
-  links_.web->GetWYGameUserFriend(kFromWindow);
+  RequestGameFriends();
   nickname_edit_->SetEnabled(true);
   nickname_edit_->SetText(L"");
   Enable(L"signInRightNow2", false);
@@ -337,9 +337,10 @@ void COBLoginWnd::SendLogin(const std::wstring& account, const std::wstring& pas
   std::wstring stored_password = links_.config->GetPassword();
   bool cipher = !stored_account.empty() && !stored_password.empty() && account == stored_account &&
                 !password_edited_;
-  bool remember = remember_->IsSelected();
+  LoginFlags flags = (cipher ? LoginFlags::kCipher : LoginFlags::kNone) |
+                     (remember_->IsSelected() ? LoginFlags::kRememberPassword : LoginFlags::kNone);
   quick_login_ = false;
-  links_.web->UserLogin(account, cipher ? stored_password : password, kFromWindow, cipher, remember);
+  links_.user->UserLogin(account, cipher ? stored_password : password, kFromWindow, flags);
 }
 
 void COBLoginWnd::CheckAutoLogin() {
@@ -429,11 +430,11 @@ void COBLoginWnd::Notify(TNotifyUI& msg) {
         send = true;
       }
       Enable(L"signInRightNow1", false);
-      if (send) links_.web->UpdateNickName(nick);
+      if (send) links_.user->UpdateNickName(nick);
     } else if (name == L"signInRightNow2") {
       nickname_edit_->SetEnabled(false);
       Enable(L"signInRightNow2", false);
-      links_.web->UpdateNickName(nickname_edit_->GetText());
+      links_.user->UpdateNickName(nickname_edit_->GetText());
     }
   } else if (msg.sType == L"selectchanged") {
     if (name == L"checkAutoLogin") {
@@ -505,7 +506,7 @@ void COBLoginWnd::OnUserLogin(const EventParameter* p) {
       SetState(State::kLoggedIn);
     } else if (reply->kind == FromHandle::kClient) {
       // The window's own request, answered after the user cancelled it.
-      links_.web->UserLogout();
+      links_.user->UserLogout();
     } else if (reply->kind == FromHandle::kGameClient && state_ == State::kNormal) {
       // A sign-in made in a game's panel counts as the user's own.
       SetState(State::kLoggedIn);
@@ -627,6 +628,10 @@ void COBLoginWnd::Enable(const wchar_t* name, bool enable) {
 
 void COBLoginWnd::SetVisible(const wchar_t* name, bool visible) {
   if (CControlUI* control = Find(name)) control->SetVisible(visible);
+}
+
+void COBLoginWnd::RequestGameFriends() {
+  if (links_.request_game_friends) links_.request_game_friends(kFromWindow);
 }
 
 void COBLoginWnd::OpenUrl(const std::string& url) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "client/core/event_chain.h"
+#include "client/core/web_user.h"
 #include "client/ui/base/ob_ui_window.h"
 #include "client/ui/login/login_links.h"
 
@@ -43,7 +44,10 @@ class COBLoginWnd : public OBUIWindow {
   struct Links {
     EventChain* events = nullptr;  // the numbered chain; outlives the window
     SystemConfig* config = nullptr;
-    ILoginWeb* web = nullptr;
+    IWebUser* user = nullptr;
+    // Asks for the friends of the user's game account (their reply event
+    // carries `origin`).
+    std::function<void(const FromHandle& origin)> request_game_friends;
     // Whether the current game's "ExitWithGame" option is on.
     std::function<bool()> exit_with_game;
     std::string register_url;
@@ -117,6 +121,7 @@ class COBLoginWnd : public OBUIWindow {
   void Enable(const wchar_t* name, bool enable);
   void SetVisible(const wchar_t* name, bool visible);
   void OpenUrl(const std::string& url);
+  void RequestGameFriends();
 
   const std::wstring skin_folder_;
   Links links_;

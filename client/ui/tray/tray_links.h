@@ -18,15 +18,3 @@ class ITrayFrame {
   // The reminder page: "1" diary, "2" mentions, "3" messages, "4" fans.
   virtual void ShowRemind(const std::wstring& which) = 0;
 };
-
-// The signed-in user as the tray shows it.
-class ITrayUser {
- public:
-  virtual ~ITrayUser() = default;
-  virtual bool IsSignedIn() const = 0;
-  virtual std::wstring NickName() const = 0;
-  virtual int NewDiaryCount() const = 0;
-  virtual int NewMentionCount() const = 0;
-  virtual int NewMessageCount() const = 0;
-  virtual int NewFansCount() const = 0;
-};

@@ -37,16 +37,23 @@ struct LoginCall {
   bool remember;
 };
 
-class FakeWeb : public ILoginWeb {
+class FakeWeb : public IWebUser {
  public:
-  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin, bool cipher,
-                 bool remember) override {
-    logins.push_back({account, password, origin, cipher, remember});
+  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
+                 LoginFlags flags) override {
+    logins.push_back({account, password, origin, HasFlag(flags, LoginFlags::kCipher),
+                      HasFlag(flags, LoginFlags::kRememberPassword)});
   }
+  void UserLoginByTicket(const std::wstring&, const FromHandle&) override {}
   void UserLogout() override { ++logouts; }
   void UpdateNickName(const std::wstring& nick) override { nicknames.push_back(nick); }
-  void GetWYGameUserFriend(const FromHandle&) override { ++friend_requests; }
+  bool IsLoggedIn() const override { return !user.SessionID.empty(); }
   const UserAccountRecord& record() const override { return user; }
+  std::wstring GetUserFolder() const override { return L"Users/All Users"; }
+  int32_t new_mirror_blog_count() const override { return 0; }
+  int32_t new_about_user_count() const override { return 0; }
+  int32_t new_message_count() const override { return 0; }
+  int32_t new_fans_count() const override { return 0; }
 
   std::vector<LoginCall> logins;
   int logouts = 0;
@@ -83,7 +90,8 @@ class LoginWindowTest : public ::testing::Test {
     COBLoginWnd::Links links;
     links.events = &events_;
     links.config = config_.get();
-    links.web = &web_;
+    links.user = &web_;
+    links.request_game_friends = [this](const FromHandle&) { ++web_.friend_requests; };
     links.exit_with_game = [this] { return exit_with_game_; };
     links.register_url = "https://passport.example/PTNew/phone_default.aspx?from=0";
     login_ = std::make_unique<COBLoginWnd>(DefaultSkin(), links);
@@ -522,7 +530,7 @@ TEST_F(LoginWindowTest, ASkinWithoutARequiredControlMakesNoWindowAndSaysWhich) {
   COBLoginWnd::Links links;
   links.events = &events_;
   links.config = config_.get();
-  links.web = &web_;
+  links.user = &web_;
   COBLoginWnd login(brx::util::Utf8ToWide(skin.string()), links);
   EXPECT_EQ(login.Create(0, L"OBLoginWnd", WS_POPUP, 0, 0, 0, 0, 0), 0u);
   EXPECT_EQ(login.GetHWND(), 0u);

@@ -21,18 +21,29 @@ using namespace uilib;
 namespace ombrix::test {
 namespace {
 
-class FakeUser : public ITrayUser {
+class FakeUser : public IWebUser {
  public:
-  bool IsSignedIn() const override { return signed_in; }
-  std::wstring NickName() const override { return nick; }
-  int NewDiaryCount() const override { return diary; }
-  int NewMentionCount() const override { return mentions; }
-  int NewMessageCount() const override { return messages; }
-  int NewFansCount() const override { return fans; }
+  void UserLogin(const std::wstring&, const std::wstring&, const FromHandle&, LoginFlags) override {}
+  void UserLoginByTicket(const std::wstring&, const FromHandle&) override {}
+  void UserLogout() override {}
+  void UpdateNickName(const std::wstring&) override {}
+  bool IsLoggedIn() const override { return signed_in; }
+  const UserAccountRecord& record() const override {
+    record_.NickName = nick;
+    return record_;
+  }
+  std::wstring GetUserFolder() const override { return L"Users/All Users"; }
+  int32_t new_mirror_blog_count() const override { return diary; }
+  int32_t new_about_user_count() const override { return mentions; }
+  int32_t new_message_count() const override { return messages; }
+  int32_t new_fans_count() const override { return fans; }
 
   bool signed_in = false;
   std::wstring nick;
   int diary = 0, mentions = 0, messages = 0, fans = 0;
+
+ private:
+  mutable UserAccountRecord record_;
 };
 
 class FakeTrayFrame : public ITrayFrame {

@@ -207,7 +207,7 @@ bool WebTestFixture::PumpUntil(const std::function<bool()>& condition, std::chro
 
 bool WebTestFixture::SignInDemo() {
   size_t before = events_.Count(0);
-  manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, false, true);
+  manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, LoginFlags::kRememberPassword);
   if (!PumpUntil([&] { return events_.Count(0) > before; })) return false;
   return events_.Of(0).back().ok == 1;
 }

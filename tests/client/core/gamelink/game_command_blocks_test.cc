@@ -28,7 +28,8 @@ using namespace std::chrono_literals;
 
 constexpr auto kWait = 10000ms;
 
-// Records every command; the test fires the replies.
+// Records every command, the user's own too (through the web user's
+// `on_request`); the test fires the replies.
 class FakeWebCommands : public IGameLinkWebCommands {
  public:
   struct Call {
@@ -36,11 +37,6 @@ class FakeWebCommands : public IGameLinkWebCommands {
     std::vector<std::wstring> args;
     FromHandle origin;
   };
-  void UserLogin(const std::wstring& a, const std::wstring& p, const FromHandle& o, bool, bool r) override {
-    Add({"login", {a, p, r ? L"1" : L"0"}, o});
-  }
-  void UserLoginByTicket(const std::wstring& t, const FromHandle& o) override { Add({"ticket", {t}, o}); }
-  void UserLogout() override { Add({"logout", {}, {}}); }
   void Upload(const std::wstring& f, uint32_t ms, const FromHandle& o) override {
     Add({"upload", {f, std::to_wstring(ms)}, o});
   }
@@ -56,12 +52,12 @@ class FakeWebCommands : public IGameLinkWebCommands {
       if (c.what == what) out.push_back(c);
     return out;
   }
-
- private:
   void Add(Call call) {
     std::lock_guard<std::mutex> lock(mutex_);
     calls_.push_back(std::move(call));
   }
+
+ private:
   std::mutex mutex_;
   std::vector<Call> calls_;
 };
@@ -105,6 +101,9 @@ class GameCommandBlocksTest : public ::testing::Test {
     GameLinkServices services;
     services.web = &web_;
     services.clock = &clock_;
+    state_.on_request = [this](const std::string& what, std::vector<std::wstring> args, const FromHandle& origin) {
+      web_.Add({what, std::move(args), origin});
+    };
     gui_ = std::make_unique<GuiThread>(folder_, &state_, services, &video_);
     ASSERT_TRUE(gui_->started());
   }
