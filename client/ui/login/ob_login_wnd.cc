@@ -245,7 +245,7 @@ void COBLoginWnd::FinishLogin(bool guest) {
   // quick-login progress (and its animation) again.
   ticket_login_ = false;
   SetState(State::kNormal);
-  HWND frame = frame_ != nullptr ? frame_->GetFrameHwnd() : 0;
+  HWND frame = links_.frame != nullptr ? links_.frame->GetFrameHwnd() : 0;
   if (frame != 0) {
     RECT frame_rc{};
     GetWindowRect(frame, &frame_rc);
@@ -268,14 +268,15 @@ void COBLoginWnd::FinishLogin(bool guest) {
     y = std::max<int>(work.top, std::min<int>(y, work.bottom - frame_rc.Height()));
     SetWindowPos(frame, 0, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   }
-  if (tray_ != nullptr) tray_->SetTargetWindow(frame);
+  if (links_.tray != nullptr) links_.tray->SetTargetWindow(frame);
   state_ = State::kFinished;
-  if (frame_ != nullptr) frame_->ShowAfterSignIn(guest ? SignInState::kGuest : SignInState::kAccount, hwnd, stood);
+  if (links_.frame != nullptr)
+    links_.frame->ShowAfterSignIn(guest ? SignInState::kGuest : SignInState::kAccount, hwnd, stood);
 }
 
 void COBLoginWnd::Show() {
   HWND hwnd = GetHWND();
-  HWND frame = frame_ != nullptr ? frame_->GetFrameHwnd() : 0;
+  HWND frame = links_.frame != nullptr ? links_.frame->GetFrameHwnd() : 0;
   if (!IsWindowVisible(hwnd) && frame != 0) {
     RECT frame_rc{};
     GetWindowRect(frame, &frame_rc);
@@ -285,7 +286,7 @@ void COBLoginWnd::Show() {
   SetState(State::kNormal);
   if (frame != 0) ::uilib::ShowWindow(frame, SW_HIDE);
   ::uilib::ShowWindow(hwnd, SW_SHOWNORMAL);
-  if (tray_ != nullptr) tray_->SetTargetWindow(hwnd);
+  if (links_.tray != nullptr) links_.tray->SetTargetWindow(hwnd);
   FocusInput();
   if (!IsFullScreenWindowShown()) SetForegroundWindow(hwnd);
 }
@@ -583,9 +584,9 @@ void COBLoginWnd::OnGameDetach(const EventParameter* p) {
 }
 
 bool COBLoginWnd::FrameWaitsForLogin() const {
-  if (frame_ == nullptr) return false;
-  HWND frame = frame_->GetFrameHwnd();
-  return !(frame != 0 && IsWindowVisible(frame)) && frame_->GetSignInState() == SignInState::kSignedOut;
+  if (links_.frame == nullptr) return false;
+  HWND frame = links_.frame->GetFrameHwnd();
+  return !(frame != 0 && IsWindowVisible(frame)) && links_.frame->GetSignInState() == SignInState::kSignedOut;
 }
 
 void COBLoginWnd::BringToFront() {

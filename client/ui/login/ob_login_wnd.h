@@ -45,6 +45,8 @@ class COBLoginWnd : public OBUIWindow {
     EventChain* events = nullptr;  // the numbered chain; outlives the window
     SystemConfig* config = nullptr;
     IWebUser* user = nullptr;
+    ILoginFrame* frame = nullptr;  // the main window; may be null
+    ITrayTarget* tray = nullptr;   // the tray icon; may be null
     // Asks for the friends of the user's game account (their reply event
     // carries `origin`).
     std::function<void(const FromHandle& origin)> request_game_friends;
@@ -63,9 +65,11 @@ class COBLoginWnd : public OBUIWindow {
   uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
-  // Set by start-up before the window is created; neither is owned.
-  void SetFrame(ILoginFrame* frame) { frame_ = frame; }
-  void SetTray(ITrayTarget* tray) { tray_ = tray; }
+  // Shut-down: forgets the main window and the tray before they go.
+  void ForgetFrameAndTray() {
+    links_.frame = nullptr;
+    links_.tray = nullptr;
+  }
 
   // Back to the account entry after a sign-out.
   void Show();
@@ -125,8 +129,6 @@ class COBLoginWnd : public OBUIWindow {
 
   const std::wstring skin_folder_;
   Links links_;
-  ILoginFrame* frame_ = nullptr;
-  ITrayTarget* tray_ = nullptr;
   std::unique_ptr<CWarningDialog> warning_;
   std::vector<EventChain::Handle> subscriptions_;
 

@@ -91,12 +91,12 @@ class LoginWindowTest : public ::testing::Test {
     links.events = &events_;
     links.config = config_.get();
     links.user = &web_;
+    links.frame = &frame_;
+    links.tray = &frame_;
     links.request_game_friends = [this](const FromHandle&) { ++web_.friend_requests; };
     links.exit_with_game = [this] { return exit_with_game_; };
     links.register_url = "https://passport.example/PTNew/phone_default.aspx?from=0";
     login_ = std::make_unique<COBLoginWnd>(DefaultSkin(), links);
-    login_->SetFrame(&frame_);
-    login_->SetTray(&frame_);
     ASSERT_NE(login_->Create(0, L"OBLoginWnd", WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 200, 150, 0, 0), 0u);
     SetWindowPos(*login_, 0, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ::uilib::ShowWindow(*login_, SW_SHOW);
