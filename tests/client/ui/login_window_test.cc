@@ -37,23 +37,17 @@ struct LoginCall {
   bool remember;
 };
 
-class FakeWeb : public IWebUser {
+class FakeWeb : public SignedOutWebUser {
  public:
   void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
                  LoginFlags flags) override {
     logins.push_back({account, password, origin, HasFlag(flags, LoginFlags::kCipher),
                       HasFlag(flags, LoginFlags::kRememberPassword)});
   }
-  void UserLoginByTicket(const std::wstring&, const FromHandle&) override {}
   void UserLogout() override { ++logouts; }
   void UpdateNickName(const std::wstring& nick) override { nicknames.push_back(nick); }
   bool IsLoggedIn() const override { return !user.SessionID.empty(); }
   const UserAccountRecord& record() const override { return user; }
-  std::wstring GetUserFolder() const override { return L"Users/All Users"; }
-  int32_t new_mirror_blog_count() const override { return 0; }
-  int32_t new_about_user_count() const override { return 0; }
-  int32_t new_message_count() const override { return 0; }
-  int32_t new_fans_count() const override { return 0; }
 
   std::vector<LoginCall> logins;
   int logouts = 0;

@@ -21,18 +21,13 @@ using namespace uilib;
 namespace ombrix::test {
 namespace {
 
-class FakeUser : public IWebUser {
+class FakeUser : public SignedOutWebUser {
  public:
-  void UserLogin(const std::wstring&, const std::wstring&, const FromHandle&, LoginFlags) override {}
-  void UserLoginByTicket(const std::wstring&, const FromHandle&) override {}
-  void UserLogout() override {}
-  void UpdateNickName(const std::wstring&) override {}
   bool IsLoggedIn() const override { return signed_in; }
   const UserAccountRecord& record() const override {
     record_.NickName = nick;
     return record_;
   }
-  std::wstring GetUserFolder() const override { return L"Users/All Users"; }
   int32_t new_mirror_blog_count() const override { return diary; }
   int32_t new_about_user_count() const override { return mentions; }
   int32_t new_message_count() const override { return messages; }
