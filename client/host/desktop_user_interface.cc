@@ -10,7 +10,7 @@
 #include "client/ui/avatar/ob_update_user_image_dlg.h"
 #include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/ob_frame_wnd.h"
-#include "client/ui/frame/web_frame_services.h"
+#include "client/host/web_frame_services.h"
 #include "client/ui/login/ob_login_wnd.h"
 #include "client/ui/tray/ob_wnd_tray.h"
 #include "client/web/ob_logic_web_game.h"
@@ -102,29 +102,28 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
     web.Game().GameDownloadFile(url, file);
   };
 
-  WebFrameServices::Hooks hooks;
-  hooks.show_login_window = [this] { ShowLoginWindow(); };
-  hooks.login_window_finished = [this] { return login_ && login_->state() == COBLoginWnd::kFinished; };
-  hooks.open_url = [this](const std::string& url) { composition_.shell().OpenUrl(url); };
-  hooks.request_sign_in = [this](const std::wstring&) { ShowLoginWindow(); };
+  WebFrameServices::Links links;
+  links.show_login_window = [this] { ShowLoginWindow(); };
+  links.login_window_finished = [this] { return login_ && login_->state() == COBLoginWnd::State::kFinished; };
+  links.open_url = [this](const std::string& url) { composition_.shell().OpenUrl(url); };
+  links.request_sign_in = [this](const std::wstring&) { ShowLoginWindow(); };
   const std::string site = brx::http::StaticContentHost(brx::util::GetEditionGlobalConfig()) + "/";
-  hooks.site_address = brx::util::Utf8ToWide(site);
-  hooks.shots = &app->logic().catalogue();
-  hooks.edition_key = brx::util::GetEditionKey();
-  hooks.login_password = [this] { return login_ ? login_->GetLoginPassword() : std::wstring(); };
-  hooks.account_site = brx::util::Utf8ToWide(pages_.account_site);
-  hooks.choose_folder = [this](uilib::HWND owner, const std::wstring& chooser_title, std::wstring* folder) {
+  links.site_address = brx::util::Utf8ToWide(site);
+  links.shots = &app->logic().catalogue();
+  links.edition_key = brx::util::GetEditionKey();
+  links.login_password = [this] { return login_ ? login_->GetLoginPassword() : std::wstring(); };
+  links.account_site = brx::util::Utf8ToWide(pages_.account_site);
+  links.choose_folder = [this](uilib::HWND owner, const std::wstring& chooser_title, std::wstring* folder) {
     if (owner == 0 && frame_) owner = frame_->GetHWND();
     return uilib::ChooseFolder(owner, chooser_title, folder);
   };
-  hooks.community_site = site;
-  hooks.about = {brx::util::GetEditionVersion(), brx::util::GetEditionKeyDesc(), pages_.home_page};
-  hooks.open_avatar_editor = [this, app](const std::wstring& key, const uilib::RECT& at) {
+  links.community_site = site;
+  links.about = {brx::util::GetEditionVersion(), brx::util::GetEditionKeyDesc(), pages_.home_page};
+  links.open_avatar_editor = [this, app](const std::wstring& key, const uilib::RECT& at) {
     OpenAvatarEditor(app, key, at);
   };
   avatar_host_ = std::make_unique<WebAvatarHost>(web);
-  frame_services_ = std::make_unique<WebFrameServices>(web, config, app->program_folder(), std::move(hooks));
-  user_link_ = std::make_unique<WebUserLink>(web);
+  frame_services_ = std::make_unique<WebFrameServices>(web, config, app->program_folder(), std::move(links));
 
   frame_ = std::make_unique<COBFrameWnd>(frame_services_.get(), &controls_,
                                          [](uilib::HWND host, const uilib::RECT& rect) {
@@ -141,7 +140,7 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   OBWndTray::Links tray_links;
   tray_links.events = &app->event_chain();
   tray_links.config = &config.system();
-  tray_links.user = user_link_.get();
+  tray_links.user = &web.User();
   tray_links.frame = frame_link_.get();
   tray_links.skin_folder = skin;
   tray_ = std::make_unique<OBWndTray>(tray_links);
@@ -150,14 +149,15 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   COBLoginWnd::Links login_links;
   login_links.events = &app->event_chain();
   login_links.config = &config.system();
-  login_links.web = user_link_.get();
+  login_links.user = &web.User();
+  login_links.frame = frame_link_.get();
+  login_links.tray = tray_.get();
+  login_links.request_game_friends = [&web](const FromHandle& origin) { web.Game().GetWYGameUserFriend(origin); };
   login_links.exit_with_game = [&config] { return config.games().IsExitWithGame(); };
   login_links.register_url = pages_.register_url;
   login_links.recover_url = pages_.recover_url;
   login_links.home_page = pages_.home_page;
   login_ = std::make_unique<COBLoginWnd>(skin, login_links);
-  login_->SetFrame(frame_link_.get());
-  login_->SetTray(tray_.get());
   const bool hidden = app->hidden_login();
   // Made hidden and shown (the visible style's effect) once centred, so it
   // never flashes at the corner.
@@ -242,10 +242,7 @@ void DesktopUserInterface::DestroyTrayWindow() { tray_.reset(); }
 void DesktopUserInterface::CloseWindows() {
   // The login window points at the tray and the frame link; the frame link
   // at the frame; the frame at its services.
-  if (login_) {
-    login_->SetTray(nullptr);
-    login_->SetFrame(nullptr);
-  }
+  if (login_) login_->ForgetFrameAndTray();
   login_.reset();
   // The editor points at the profile editor (the frame's) and at the
   // application's message chain.
@@ -253,6 +250,5 @@ void DesktopUserInterface::CloseWindows() {
   avatar_host_.reset();
   frame_link_.reset();
   frame_.reset();
-  user_link_.reset();
   frame_services_.reset();
 }

@@ -14,7 +14,6 @@ class COBLoginWnd;
 class FrameWindowLink;
 class OBWndTray;
 class WebFrameServices;
-class WebUserLink;
 class AvatarEditorHost;
 
 // The user interface of the client with its windows, on the skin library:
@@ -68,7 +67,6 @@ class DesktopUserInterface : public UserInterfaceHost {
   Pages pages_;
   ControlContext controls_;
   std::unique_ptr<WebFrameServices> frame_services_;
-  std::unique_ptr<WebUserLink> user_link_;
   std::unique_ptr<COBFrameWnd> frame_;
   std::unique_ptr<FrameWindowLink> frame_link_;
   std::unique_ptr<OBWndTray> tray_;

@@ -7,96 +7,29 @@
 #include "client/web/ob_logic_web_blog.h"
 #include "client/web/ob_logic_web_data_collect.h"
 #include "client/web/ob_logic_web_user.h"
-#include "client/web/web_events.h"
 #include "client/web/web_logic_manager.h"
 
-namespace {
-
-// A reply of ok flag and text.
-template <int32_t Id>
-GameWebReply OkText(const EventParameter& reply) {
-  const auto& r = static_cast<const payload::WebReplyOkText<Id>&>(reply);
-  return GameWebReply{r.ok != 0, r.text, L""};
-}
-
-}  // namespace
-
-bool UserWebState::IsSignedIn() const { return !manager_->User().record().SessionID.empty(); }
-
-uint8_t UserWebState::GetLoginKind() const { return manager_->User().record().logged_in_by_ticket; }
-
-bool UserWebState::HasNickName() const { return !manager_->User().record().NickName.empty(); }
-
-std::wstring UserWebState::GetUserFolder() const { return manager_->User().GetUserFolder(); }
-
-std::array<int32_t, 4> UserWebState::GetDataPromptCounters() const {
-  const OBLogicWeb_User& user = manager_->User();
-  return {user.new_mirror_blog_count(), user.new_about_user_count(), user.new_message_count(),
-          user.new_fans_count()};
-}
-
-bool UserWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const {
-  if (reply.event_id != ::SEVENT_RESPONSE_GetServerDateTime) return false;
-  const auto& time = static_cast<const payload::SEVENT_RESPONSE_GetServerDateTime&>(reply);
-  if (!time.ok) return false;
-  *text = time.text;
-  return true;
-}
-
-void UserWebState::UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
-                             bool cipher, bool require_cipher) {
-  manager_->User().UserLogin(account, password, origin, cipher, require_cipher);
-}
-
-void UserWebState::UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin) {
-  manager_->User().UserLoginByTicket(ticket, origin);
-}
-
-void UserWebState::UserLogout() { manager_->User().UserLogout(); }
-
-void UserWebState::Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) {
+void GameLinkWebCommands::Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) {
   manager_->Blog().Upload(local_file, timeout_ms, origin);
 }
 
-void UserWebState::AddBlog(const std::wstring& content, const std::wstring& post_from, const std::wstring& image_url,
+void GameLinkWebCommands::AddBlog(const std::wstring& content, const std::wstring& post_from, const std::wstring& image_url,
                            const std::wstring& game_id, const FromHandle& origin) {
   manager_->Blog().AddBlog(content, post_from, image_url, game_id, origin);
 }
 
-void UserWebState::CommitShot(uint32_t shot_messages, uint32_t new_images) {
+void GameLinkWebCommands::CommitShot(uint32_t shot_messages, uint32_t new_images) {
   manager_->DataCollect().CommitShot(shot_messages, new_images);
-}
-
-GameWebReply UserWebState::ReadReply(const EventParameter& reply) const {
-  GameWebReply out;
-  switch (reply.event_id) {
-    case ::SEVENT_RESPONSE_UserLogin: return OkText<::SEVENT_RESPONSE_UserLogin>(reply);
-    case ::SEVENT_RESPONSE_UserLoginByTicket: return OkText<::SEVENT_RESPONSE_UserLoginByTicket>(reply);
-    case ::SEVENT_RESPONSE_GetUserAccountByAccount: return OkText<::SEVENT_RESPONSE_GetUserAccountByAccount>(reply);
-    case ::SEVENT_RESPONSE_GetServerDateTime: return OkText<::SEVENT_RESPONSE_GetServerDateTime>(reply);
-    case ::SEVENT_RESPONSE_Upload: {
-      const auto& r = static_cast<const payload::SEVENT_RESPONSE_Upload&>(reply);
-      out.ok = r.ok != 0;
-      out.text = r.text;
-      out.local_file = r.local_file;
-      break;
-    }
-    case ::SEVENT_RESPONSE_Addblog:
-      out.ok = static_cast<const payload::SEVENT_RESPONSE_Addblog&>(reply).ok != 0;
-      break;
-    default: break;
-  }
-  return out;
 }
 
 GameLinkAdapter::GameLinkAdapter(EventChain& events, ConfigStore& config, WebLogicManager& web,
                                  brx::platform::Shell& shell, IGameLinkVideoChat* video)
-    : web_state_(std::make_unique<UserWebState>(&web)) {
+    : web_commands_(std::make_unique<GameLinkWebCommands>(&web)) {
   GameLinkServices services;
-  services.web = web_state_.get();
+  services.web = web_commands_.get();
   services.shell = &shell;
   services.pages = HostGamePageHosts();
-  server_ = std::make_unique<OBLogicGameCommand>(events, config, web_state_.get(), std::move(services));
+  server_ = std::make_unique<OBLogicGameCommand>(events, config, &web.User(), std::move(services));
   if (video) {
     // Started after the built-in blocks and stopped before them, the video
     // block right after the friends block.

@@ -5,7 +5,6 @@
 #include "client/app/logic_parts.h"
 #include "client/core/event_chain.h"
 #include "client/core/gamelink/game_link_web.h"
-#include "client/core/gamelink/game_link_web_state.h"
 
 class ConfigStore;
 class IGameLinkVideoChat;
@@ -16,28 +15,16 @@ namespace brx::platform {
 class Shell;
 }
 
-// What the game link reads of the signed-in user, and the web commands it
-// starts, from the web logic manager.
-class UserWebState : public IGameLinkWebState, public IGameLinkWebCommands {
+// The game link's web commands beyond the user's own, on the blog and the
+// statistics of the web logic manager.
+class GameLinkWebCommands : public IGameLinkWebCommands {
  public:
-  explicit UserWebState(WebLogicManager* manager) : manager_(manager) {}
+  explicit GameLinkWebCommands(WebLogicManager* manager) : manager_(manager) {}
 
-  bool IsSignedIn() const override;
-  uint8_t GetLoginKind() const override;
-  bool HasNickName() const override;
-  std::wstring GetUserFolder() const override;
-  std::array<int32_t, 4> GetDataPromptCounters() const override;
-  bool ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const override;
-
-  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin, bool cipher,
-                 bool require_cipher) override;
-  void UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin) override;
-  void UserLogout() override;
   void Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) override;
   void AddBlog(const std::wstring& content, const std::wstring& post_from, const std::wstring& image_url,
                const std::wstring& game_id, const FromHandle& origin) override;
   void CommitShot(uint32_t shot_messages, uint32_t new_images) override;
-  GameWebReply ReadReply(const EventParameter& reply) const override;
 
  private:
   WebLogicManager* manager_;
@@ -60,6 +47,6 @@ class GameLinkAdapter : public GameLinkPart {
   void Stop() override;
 
  private:
-  std::unique_ptr<UserWebState> web_state_;
+  std::unique_ptr<GameLinkWebCommands> web_commands_;
   std::unique_ptr<OBLogicGameCommand> server_;
 };

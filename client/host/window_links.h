@@ -6,11 +6,10 @@
 #include "client/ui/tray/tray_links.h"
 
 class COBFrameWnd;
-class WebLogicManager;
 
-// Where the windows meet the web logic and each other. The windows only
-// know the small interfaces they declare; these classes answer them with
-// the real main window and the real web logic. None owns what it borrows;
+// Where the windows meet each other. The windows only know the small
+// interfaces they declare; this class answers them with the real main
+// window (the web user they are given as it is). None owns what it borrows;
 // the desktop user interface keeps them alive exactly as long as the
 // windows. GUI thread only.
 
@@ -21,38 +20,12 @@ class FrameWindowLink : public ILoginFrame, public ITrayFrame {
 
   // ILoginFrame and ITrayFrame.
   uilib::HWND GetFrameHwnd() const override;
-  int GetSignInState() const override;
-  void ShowAfterSignIn(int sign_in_state, uilib::HWND login, int login_stood) override;
+  SignInState GetSignInState() const override;
+  void ShowAfterSignIn(SignInState state, uilib::HWND login, LoginStood login_stood) override;
   void StartDelayedCheck() override;
   void ShowSettings() override;
   void ShowRemind(const std::wstring& which) override;
 
  private:
   COBFrameWnd& frame_;
-};
-
-// The signed-in user and the sign-in requests, as the login window and the
-// tray need them, on the web logic.
-class WebUserLink : public ILoginWeb, public ITrayUser {
- public:
-  explicit WebUserLink(WebLogicManager& web) : web_(web) {}
-
-  // ILoginWeb
-  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin, bool cipher,
-                 bool remember) override;
-  void UserLogout() override;
-  void UpdateNickName(const std::wstring& nick_name) override;
-  void GetWYGameUserFriend(const FromHandle& origin) override;
-  const UserAccountRecord& record() const override;
-
-  // ITrayUser
-  bool IsSignedIn() const override;
-  std::wstring NickName() const override;
-  int NewDiaryCount() const override;
-  int NewMentionCount() const override;
-  int NewMessageCount() const override;
-  int NewFansCount() const override;
-
- private:
-  WebLogicManager& web_;
 };

@@ -1,10 +1,10 @@
 #include "client/web/ob_logic_web_blog.h"
 
+#include "client/core/web_events.h"
 #include "client/web/jober_web.h"
 #include "client/web/ob_logic_web_server_config.h"
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_command.h"
-#include "client/web/web_events.h"
 #include "client/web/web_logic_manager.h"
 
 void OBLogicWeb_Blog::AddBlog(const std::wstring& content, const std::wstring& post_from,

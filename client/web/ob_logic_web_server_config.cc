@@ -9,16 +9,16 @@
 #include <random>
 
 #include "client/core/event_chain.h"
+#include "client/core/web_events.h"
 #include "client/web/jober_web.h"
 #include "client/web/server_config_address.h"
-#include "client/web/web_events.h"
 #include "client/web/web_logic_manager.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/platform/tick_clock.h"
-#include "runtime/util/xml_parse.h"
 #include "runtime/util/edition.h"
 #include "runtime/util/file_util.h"
 #include "runtime/util/text_convert.h"
+#include "runtime/util/xml_parse.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <atomic>
 
 #include "client/core/config_keys.h"
+#include "client/core/web_events.h"
 #include "client/web/jober_web.h"
 #include "client/web/ob_logic_web_server_config.h"
 #include "client/web/user_folders.h"
 #include "client/web/web_client_host.h"
 #include "client/web/web_command.h"
-#include "client/web/web_events.h"
 #include "client/web/web_logic_manager.h"
 #include "runtime/base/message_loop.h"
 #include "runtime/util/file_util.h"
@@ -78,7 +78,7 @@ void OBLogicWeb_User::Post(std::unique_ptr<JoberDesc_Web> job) {
 }
 
 void OBLogicWeb_User::UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
-                                bool cipher, bool require_cipher) {
+                                LoginFlags flags) {
   std::wstring server = manager_->ServerConfig().GetServerUrlForCommand(L"UserLogin");
   if (server.empty()) return;
   auto job = NewInterfaceCommand(server, L"UserAccount", L"UserLogin", origin,
@@ -86,8 +86,8 @@ void OBLogicWeb_User::UserLogin(const std::wstring& account, const std::wstring&
   job->request.timeout_ms = login_timeout_ms_;
   job->url.SetParam(L"Account", account);
   job->url.SetParam(L"Password", password);
-  job->url.SetParam(L"PaswordType", cipher && !password.empty() ? L"cipher" : L"simple");
-  job->url.SetParam(L"RequireCipher", require_cipher ? L"true" : L"false");
+  job->url.SetParam(L"PaswordType", HasFlag(flags, LoginFlags::kCipher) && !password.empty() ? L"cipher" : L"simple");
+  job->url.SetParam(L"RequireCipher", HasFlag(flags, LoginFlags::kRememberPassword) ? L"true" : L"false");
   Post(std::move(job));
 }
 

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "client/core/event_chain.h"
-#include "client/web/user_account_record.h"
+#include "client/core/user_account_record.h"
+#include "client/core/web_user.h"
 
 struct JoberDescReturn_Web;
 class JoberDesc_Web;
@@ -27,10 +28,10 @@ class WebLogicManager;
 // that belong to an earlier sign-in (head images, new-item counters) are
 // dropped. Owned by the web logic manager; its event subscriptions end
 // with Stop() or, at the latest, with the object.
-class OBLogicWeb_User {
+class OBLogicWeb_User : public IWebUser {
  public:
   OBLogicWeb_User() = default;
-  ~OBLogicWeb_User();
+  ~OBLogicWeb_User() override;
   OBLogicWeb_User(const OBLogicWeb_User&) = delete;
   OBLogicWeb_User& operator=(const OBLogicWeb_User&) = delete;
 
@@ -40,19 +41,20 @@ class OBLogicWeb_User {
   // 4), then unsubscribes.
   void Stop();
 
-  // "PaswordType" is "cipher" when `cipher` is set and the password is not
-  // empty; "RequireCipher" asks the service for a password to remember.
-  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin, bool cipher,
-                 bool require_cipher);
+  // "PaswordType" is "cipher" with kCipher and a password that is not
+  // empty; kRememberPassword sends "RequireCipher", asking the service for
+  // a cipher to remember.
+  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
+                 LoginFlags flags) override;
   // The reply event 1 carries `origin`, so a game that handed over the
   // ticket hears of the outcome.
-  void UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin);
+  void UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin) override;
   // Cancels the queued commands and uploads, tells the service and signs
   // out at once: event 3, the record cleared, event 4.
-  void UserLogout();
+  void UserLogout() override;
   void GetUserAccountByAccount();
   void SearchByNickAndProfile(const std::wstring& keyword, const std::wstring& page, const std::wstring& page_size);
-  void UpdateNickName(const std::wstring& nick_name);
+  void UpdateNickName(const std::wstring& nick_name) override;
   // Sends every entry of `fields` (name -> value) besides the session.
   void UpdateUserInfo(const std::map<std::wstring, std::wstring>& fields);
   void UpdateUserHeadImage(const std::wstring& image_url);
@@ -65,16 +67,16 @@ class OBLogicWeb_User {
   int ResetMessageCount();
   int ResetFansCount();
 
-  bool IsLoggedIn() const { return !record_.SessionID.empty(); }
-  const UserAccountRecord& record() const { return record_; }
+  bool IsLoggedIn() const override { return !record_.SessionID.empty(); }
+  const UserAccountRecord& record() const override { return record_; }
   // "Users/<account>" while signed in, else "Users/All Users"; below the
   // program folder or the screenshot store. The account part is always one
   // path component (see UserFolderName).
-  std::wstring GetUserFolder() const;
-  int32_t new_mirror_blog_count() const { return new_mirror_blog_count_; }
-  int32_t new_about_user_count() const { return new_about_user_count_; }
-  int32_t new_message_count() const { return new_message_count_; }
-  int32_t new_fans_count() const { return new_fans_count_; }
+  std::wstring GetUserFolder() const override;
+  int32_t new_mirror_blog_count() const override { return new_mirror_blog_count_; }
+  int32_t new_about_user_count() const override { return new_about_user_count_; }
+  int32_t new_message_count() const override { return new_message_count_; }
+  int32_t new_fans_count() const override { return new_fans_count_; }
 
   void SetLoginTimeoutForTesting(uint32_t ms) { login_timeout_ms_ = ms; }
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "client/core/event_chain.h"
+#include "client/core/user_account_record.h"
 #include "client/web/ob_logic_web_server_config.h"
-#include "client/web/user_account_record.h"
 #include "client/web/web_envelope.h"
 #include "client/web/web_logic_manager.h"
 #include "runtime/http/reply_redact.h"

@@ -1,5 +1,8 @@
 #include "uninstaller/ui/uninstall_dialog.h"
 
+#include <utility>
+
+#include "runtime/logmaker/log.h"
 #include "runtime/platform/shell.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/controls/control_ui.h"
@@ -96,6 +99,7 @@ LRESULT UninstallDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       CControlUI* root = builder.Create(layout_, nullptr, nullptr, &pm_);
       if (!root) return -1;
       pm_.AttachDialog(root);
+      if (!BindControls()) return -1;
       pm_.AddNotifier(this);
       SIZE size = pm_.GetInitSize();
       if (size.cx != 0) uilib::SetWindowPos(GetHWND(), 0, 0, 0, size.cx, size.cy, uilib::SWP_NOMOVE | uilib::SWP_NOZORDER);
@@ -141,7 +145,7 @@ LRESULT UninstallDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case kRemovalFinished:
       finished_ = true;
-      if (CControlUI* finish = pm_.FindControl(kFinishButton)) finish->SetEnabled(true);
+      controls_.finish->SetEnabled(true);
       return 0;
     default:
       break;
@@ -178,29 +182,29 @@ void UninstallDialog::OnUninstallClicked() {
 
 void UninstallDialog::Ask(Question question, const wchar_t* caption, const wchar_t* text) {
   question_ = question;
-  pm_.FindControl(kMessageCaption)->SetText(caption);
-  pm_.FindControl(kMessageText)->SetText(text);
-  pm_.FindControl(kMessageCancel)->SetVisible(question == Question::kConfirm);
+  controls_.message_caption->SetText(caption);
+  controls_.message_text->SetText(text);
+  controls_.message_cancel->SetVisible(question == Question::kConfirm);
   // The page behind waits for the answer.
-  pm_.FindControl(kPageOne)->SetEnabled(false);
-  pm_.FindControl(kMessagePanel)->SetVisible(true);
-  pm_.FindControl(kMessageOk)->SetFocus();
+  controls_.page_one->SetEnabled(false);
+  controls_.message_panel->SetVisible(true);
+  controls_.message_ok->SetFocus();
 }
 
 void UninstallDialog::Answer(bool ok) {
   Question question = question_;
   question_ = Question::kNone;
-  pm_.FindControl(kMessagePanel)->SetVisible(false);
-  pm_.FindControl(kPageOne)->SetEnabled(true);
+  controls_.message_panel->SetVisible(false);
+  controls_.page_one->SetEnabled(true);
   if (question != Question::kConfirm) return;
   if (ok) StartRemoval();
   else CloseFrame();
 }
 
 void UninstallDialog::StartRemoval() {
-  pm_.FindControl(kPageOne)->SetVisible(false);
-  pm_.FindControl(kPageTwo)->SetVisible(true);
-  pm_.FindControl(kFinishButton)->SetEnabled(false);
+  controls_.page_one->SetVisible(false);
+  controls_.page_two->SetVisible(true);
+  controls_.finish->SetEnabled(false);
   sink_ = std::make_unique<RemovalToWindow>(GetHWND());
   removal_ = std::make_unique<UninstallRemoval>(folder_, key_, sink_.get());
   report_ = std::make_unique<UninstallReport>(report_base_, version_, brx::util::Utf8ToWide(key_));
@@ -209,8 +213,7 @@ void UninstallDialog::StartRemoval() {
 }
 
 void UninstallDialog::AddListLine(UINT event, const std::string& path) {
-  auto* list = static_cast<uilib::CListUI*>(pm_.FindControl(kFileList));
-  if (!list) return;
+  uilib::CListUI* list = controls_.file_list;
   auto* row = new uilib::CListLabelElementUI;
   row->SetText(brx::util::Utf8ToWide(RemovalListLine(static_cast<IRemovalSink::Event>(event), path)));
   row->SetFixedHeight(kListRowHeight);
@@ -220,6 +223,28 @@ void UninstallDialog::AddListLine(UINT event, const std::string& path) {
   int fits = list->GetHeight() > 0 ? list->GetHeight() / kListRowHeight : 1;
   int hidden = list->GetCount() - fits;
   if (hidden > 0) list->GetItemAt(hidden - 1)->SetVisible(false);
+}
+
+bool UninstallDialog::BindControls() {
+  // Looked up once: a layout that lacks one refuses the dialog here rather
+  // than failing at the first click that needs it.
+  const std::pair<const wchar_t*, CControlUI**> required[] = {
+      {kPageOne, &controls_.page_one},           {kPageTwo, &controls_.page_two},
+      {kFinishButton, &controls_.finish},        {kMessagePanel, &controls_.message_panel},
+      {kMessageCaption, &controls_.message_caption}, {kMessageText, &controls_.message_text},
+      {kMessageOk, &controls_.message_ok},       {kMessageCancel, &controls_.message_cancel},
+  };
+  const wchar_t* missing = nullptr;
+  for (const auto& [name, slot] : required) {
+    *slot = pm_.FindControlQuiet(name);
+    if (*slot == nullptr && missing == nullptr) missing = name;
+  }
+  controls_.file_list = dynamic_cast<uilib::CListUI*>(pm_.FindControlQuiet(kFileList));
+  if (controls_.file_list == nullptr && missing == nullptr) missing = kFileList;
+  if (missing == nullptr) return true;
+  LogError(L"%s:%d:the uninstall layout lacks the required control %ls; the dialog is not made\n", __func__,
+           __LINE__, missing);
+  return false;
 }
 
 void UninstallDialog::CloseFrame() {

@@ -7,6 +7,9 @@
 #include "uilib/controls/ui_event.h"
 #include "uilib/winsys/window_wnd.h"
 
+namespace uilib {
+class CListUI;
+}  // namespace uilib
 class UninstallRemoval;
 class UninstallReport;
 
@@ -50,6 +53,8 @@ class UninstallDialog : public uilib::CWindowWnd, public uilib::INotifyUI {
   void Answer(bool ok);
   void StartRemoval();
   void AddListLine(uilib::UINT event, const std::string& path);
+  // Finds the controls below; false (logged) when the layout lacks one.
+  bool BindControls();
   // The frame ends the program, unless the removal is still at work.
   void CloseFrame();
 
@@ -60,6 +65,18 @@ class UninstallDialog : public uilib::CWindowWnd, public uilib::INotifyUI {
   const std::string report_base_;
   const std::string website_;
   uilib::CPaintManagerUI pm_;
+  // The layout's controls the dialog works with, found once it is built.
+  struct Controls {
+    uilib::CControlUI* page_one = nullptr;
+    uilib::CControlUI* page_two = nullptr;
+    uilib::CControlUI* finish = nullptr;
+    uilib::CControlUI* message_panel = nullptr;
+    uilib::CControlUI* message_caption = nullptr;
+    uilib::CControlUI* message_text = nullptr;
+    uilib::CControlUI* message_ok = nullptr;
+    uilib::CControlUI* message_cancel = nullptr;
+    uilib::CListUI* file_list = nullptr;
+  } controls_;
   Question question_ = Question::kNone;
   bool finished_ = false;
   std::unique_ptr<class RemovalToWindow> sink_;

@@ -5,28 +5,15 @@
 
 #include "client/core/event_parameter.h"
 
-// What a web reply event says, as far as the game link needs it.
-struct GameWebReply {
-  bool ok = false;
-  // The account of a sign-in, the failure text, the stored image's address
-  // of an upload, or the server's date and time.
-  std::wstring text;
-  // An upload's local file.
-  std::wstring local_file;
-};
-
-// The web commands the game command handlers start, and the reading of
-// the reply events those commands fire. The web logic lives above the
-// core, so the application supplies this; without it every command does
-// nothing. GUI thread only.
+// The web commands beyond the user's own (those are IWebUser's) that the
+// game command handlers start; their replies come as
+// the web payloads of the event chain. The web logic lives above the core,
+// so the application supplies this; without it every command does nothing.
+// GUI thread only.
 class IGameLinkWebCommands {
  public:
   virtual ~IGameLinkWebCommands() = default;
 
-  virtual void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
-                         bool cipher, bool require_cipher) = 0;
-  virtual void UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin) = 0;
-  virtual void UserLogout() = 0;
   // Uploads a screenshot; the reply event (SEVENT_RESPONSE_Upload) names
   // the file and, on success, the stored image's address.
   virtual void Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) = 0;
@@ -35,27 +22,13 @@ class IGameLinkWebCommands {
   // The screenshot statistics: id-24 messages and new images since the
   // last report.
   virtual void CommitShot(uint32_t shot_messages, uint32_t new_images) = 0;
-
-  // Reads a reply event of the web logic (sign-in, account, upload, blog,
-  // server time); not ok for any other payload.
-  virtual GameWebReply ReadReply(const EventParameter& reply) const = 0;
 };
 
-// The origin a reply event carries; {0, 0} when it carries none.
-inline FromHandle ReplyOrigin(const EventParameter& reply) {
-  const auto* data = dynamic_cast<const EVENT_DATA*>(&reply);
-  return data ? static_cast<const FromHandle&>(*data) : FromHandle{};
-}
-
-// No web client: nothing is sent and no reply is ever ok.
+// No web client: nothing is sent, so no reply comes.
 class NullGameLinkWebCommands : public IGameLinkWebCommands {
  public:
-  void UserLogin(const std::wstring&, const std::wstring&, const FromHandle&, bool, bool) override {}
-  void UserLoginByTicket(const std::wstring&, const FromHandle&) override {}
-  void UserLogout() override {}
   void Upload(const std::wstring&, uint32_t, const FromHandle&) override {}
   void AddBlog(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&,
                const FromHandle&) override {}
   void CommitShot(uint32_t, uint32_t) override {}
-  GameWebReply ReadReply(const EventParameter&) const override { return {}; }
 };

@@ -9,6 +9,7 @@
 #include "client/core/gamelink/ob_logic_game_web.h"
 #include "client/core/gamelink/s2c_messages.h"
 #include "client/core/message_ids.h"
+#include "client/core/web_events.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/platform/tick_clock.h"
@@ -21,13 +22,13 @@ const wchar_t* const OBLogicGameCommand::kPipeNames[kPipeCount] = {
     L"ombrix.ipc.obdaemondll_1_", L"ombrix.ipc.obdaemondll_2_", L"ombrix.ipc.obdaemondll_3_",
     L"ombrix.ipc.obdaemondll_4_", L"ombrix.ipc.obdaemondll_5_"};
 
-OBLogicGameCommand::OBLogicGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web_state,
+OBLogicGameCommand::OBLogicGameCommand(EventChain& chain, ConfigStore& config, IWebUser* user,
                                        GameLinkServices services)
-    : chain_(chain), config_(config), web_(web_state ? *web_state : signed_out_), services_(std::move(services)) {
+    : chain_(chain), config_(config), user_(user ? *user : signed_out_), services_(std::move(services)) {
   IGameLinkWebCommands& web = services_.web ? *services_.web : no_web_commands_;
   const brx::platform::TickClock& clock = services_.clock ? *services_.clock : brx::platform::SystemTickClock();
   blocks_.push_back(std::make_unique<OBLogicGameConfig>(*this, chain_, config_, services_.shell, services_.pages));
-  auto web_block = std::make_unique<OBLogicGameWeb>(*this, chain_, config_, web_, web);
+  auto web_block = std::make_unique<OBLogicGameWeb>(*this, chain_, config_, user_, web);
   web_block_ = web_block.get();
   blocks_.push_back(std::move(web_block));
   auto image = std::make_unique<OBLogicGameImage>(*this, chain_, web, clock);
@@ -141,7 +142,7 @@ SystemConfigValues OBLogicGameCommand::CurrentSystemConfig() const {
   v.first_run = system.IsFirstRun();
   v.overlay_x = system.GetInnerPositionX();
   v.overlay_y = system.GetInnerPositionY();
-  v.user_folder_part = web_.GetUserFolder();
+  v.user_folder_part = user_.GetUserFolder();
   v.store_folder = system.GetSnapshotDirectory();
   return v;
 }
@@ -186,14 +187,15 @@ void OBLogicGameCommand::OnAttach(ConnectionId connection, const uint8_t* messag
   auto it = clients_.find(connection);
   if (it == clients_.end()) return;
   it->second.game_name = game_name;
-  if (web_.IsSignedIn()) {
-    WriteTo(connection, COBMSG_S2C_LOGIN(web_.GetLoginKind(), true, L""));
-    WriteTo(connection, COBMSG_S2C_USERINFO(web_.HasNickName()));
+  if (user_.IsLoggedIn()) {
+    WriteTo(connection, COBMSG_S2C_LOGIN(user_.record().logged_in_by_ticket, true, L""));
+    WriteTo(connection, COBMSG_S2C_USERINFO(!user_.record().NickName.empty()));
   }
   WriteTo(connection, COBMSG_S2C_SYSTEMCONFIG(PrepareSystemConfig()));
   WriteTo(connection, COBMSG_S2C_GAMECONFIG(CurrentGameConfig(game_name)));
   WriteTo(connection, COBMSG_S2C_CONFIGOK());
-  std::array<int32_t, 4> counters = web_.GetDataPromptCounters();
+  std::array<int32_t, 4> counters = {user_.new_mirror_blog_count(), user_.new_about_user_count(),
+                                     user_.new_message_count(), user_.new_fans_count()};
   WriteTo(connection, COBMSG_S2C_USERINFO_GetDataPrompt(counters[0], counters[1], counters[2], counters[3]));
   if (!server_time_.empty()) WriteTo(connection, COBMSG_S2C_SERVERTIME(server_time_));
 }
@@ -222,9 +224,9 @@ void OBLogicGameCommand::OnDetach(ConnectionId connection, const uint8_t*, uint3
   clients_.erase(connection);
 }
 
-void OBLogicGameCommand::OnServerTime(const EventParameter* reply) {
-  std::wstring text;
-  if (web_.ReadServerTimeReply(*reply, &text)) server_time_ = text;
+void OBLogicGameCommand::OnServerTime(const EventParameter* event) {
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_GetServerDateTime&>(*event);
+  if (reply.ok) server_time_ = reply.text;
 }
 
 void OBLogicGameCommand::WriteTo(ConnectionId connection, const IPCMessage& message) {

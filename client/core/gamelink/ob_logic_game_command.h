@@ -11,8 +11,8 @@
 #include "client/core/gamelink/game_command_block.h"
 #include "client/core/gamelink/game_link_services.h"
 #include "client/core/gamelink/game_link_web.h"
-#include "client/core/gamelink/game_link_web_state.h"
 #include "client/core/ipc/ipc_server.h"
+#include "client/core/web_user.h"
 
 class ConfigStore;
 class IPCMessage;
@@ -58,8 +58,8 @@ class OBLogicGameCommand : public IPCServer {
   // and its name served again.
   static constexpr uint32_t kDefaultAttachTimeLimitMs = 10000;
 
-  // `web_state` may be null: nobody is signed in.
-  OBLogicGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web_state = nullptr,
+  // `user` may be null: nobody is signed in and sign-ins go nowhere.
+  OBLogicGameCommand(EventChain& chain, ConfigStore& config, IWebUser* user = nullptr,
                      GameLinkServices services = {});
   ~OBLogicGameCommand() override;
 
@@ -117,14 +117,14 @@ class OBLogicGameCommand : public IPCServer {
 
   void OnAttach(brx::io::ConnectionId connection, const uint8_t* message, uint32_t length);
   void OnDetach(brx::io::ConnectionId connection, const uint8_t* message, uint32_t length);
-  void OnServerTime(const EventParameter* reply);
+  void OnServerTime(const EventParameter* event);
   // Under the client-table lock.
   void WriteTo(brx::io::ConnectionId connection, const IPCMessage& message);
 
   EventChain& chain_;
   ConfigStore& config_;
-  SignedOutWebState signed_out_;
-  const IGameLinkWebState& web_;
+  SignedOutWebUser signed_out_;
+  IWebUser& user_;
   NullGameLinkWebCommands no_web_commands_;
   GameLinkServices services_;
   std::vector<std::unique_ptr<GameCommandBlock>> blocks_;  // in start order

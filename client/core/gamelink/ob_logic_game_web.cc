@@ -6,10 +6,11 @@
 #include "client/core/core_events.h"
 #include "client/core/gamelink/c2s_messages.h"
 #include "client/core/gamelink/game_link_web.h"
-#include "client/core/gamelink/game_link_web_state.h"
 #include "client/core/gamelink/ob_logic_game_command.h"
 #include "client/core/gamelink/s2c_messages.h"
 #include "client/core/ui_string_table.h"
+#include "client/core/web_events.h"
+#include "client/core/web_user.h"
 #include "runtime/logmaker/log.h"
 
 using brx::io::ConnectionId;
@@ -19,16 +20,15 @@ namespace {
 FromHandle FromGame(ConnectionId connection) { return {FromHandle::kGameClient, static_cast<int32_t>(connection)}; }
 
 // The connection a reply is for, or 0 when no game asked for it.
-ConnectionId GameOf(const EventParameter& reply) {
-  FromHandle origin = ReplyOrigin(reply);
+ConnectionId GameOf(const FromHandle& origin) {
   return origin.kind == FromHandle::kGameClient ? static_cast<ConnectionId>(origin.handle) : 0;
 }
 
 }  // namespace
 
 OBLogicGameWeb::OBLogicGameWeb(OBLogicGameCommand& server, EventChain& chain, ConfigStore& config,
-                               const IGameLinkWebState& state, IGameLinkWebCommands& web)
-    : GameCommandBlock(chain), server_(server), config_(config), state_(state), web_(web) {}
+                               IWebUser& user, IGameLinkWebCommands& web)
+    : GameCommandBlock(chain), server_(server), config_(config), user_(user), web_(web) {}
 
 void OBLogicGameWeb::Start() {
   server_.Register(COBMSG_C2S_LOGIN::kId, this, &OBLogicGameWeb::OnLogin);
@@ -61,7 +61,8 @@ void OBLogicGameWeb::Stop() {
 
 void OBLogicGameWeb::OnLogin(ConnectionId sender, const uint8_t* message, uint32_t length) {
   COBMSG_C2S_LOGIN login(message, length);
-  web_.UserLogin(login.account, login.password, FromGame(sender), false, login.remember_password != 0);
+  user_.UserLogin(login.account, login.password, FromGame(sender),
+                  login.remember_password != 0 ? LoginFlags::kRememberPassword : LoginFlags::kNone);
   bool auto_login = login.auto_login != 0;
   if (auto_login == config_.system().IsAutoLogin()) return;
   config_.system().SetAutoLogin(auto_login);
@@ -70,9 +71,9 @@ void OBLogicGameWeb::OnLogin(ConnectionId sender, const uint8_t* message, uint32
 }
 
 void OBLogicGameWeb::OnTicketLogin(ConnectionId sender, const uint8_t* message, uint32_t length) {
-  if (state_.IsSignedIn()) return;
+  if (user_.IsLoggedIn()) return;
   COBMSG_C2S_QTLLOGIN login(message, length);
-  web_.UserLoginByTicket(login.ticket, FromGame(sender));
+  user_.UserLoginByTicket(login.ticket, FromGame(sender));
 }
 
 void OBLogicGameWeb::OnRequestLogin(ConnectionId, const uint8_t*, uint32_t) {
@@ -80,7 +81,7 @@ void OBLogicGameWeb::OnRequestLogin(ConnectionId, const uint8_t*, uint32_t) {
   chain().FireEvent(&event);
 }
 
-void OBLogicGameWeb::OnLogout(ConnectionId, const uint8_t*, uint32_t) { web_.UserLogout(); }
+void OBLogicGameWeb::OnLogout(ConnectionId, const uint8_t*, uint32_t) { user_.UserLogout(); }
 
 void OBLogicGameWeb::OnSetNickName(ConnectionId sender, const uint8_t*, uint32_t) {
   std::wstring game = server_.GetClientGameName(sender);
@@ -97,7 +98,7 @@ std::wstring OBLogicGameWeb::DefaultPostText(const std::wstring& display_name) {
 }
 
 void OBLogicGameWeb::OnPostBlog(ConnectionId sender, const uint8_t* message, uint32_t length) {
-  if (!state_.IsSignedIn()) return;
+  if (!user_.IsLoggedIn()) return;
   COBMSG_C2S_POSTBLOG post(message, length);
   std::wstring game = server_.GetClientGameName(sender);
   std::wstring display_name = config_.games().GetGameName(game);
@@ -116,24 +117,24 @@ void OBLogicGameWeb::OnPostBlog(ConnectionId sender, const uint8_t* message, uin
 
 void OBLogicGameWeb::AnnounceSignIn(uint8_t login_kind, const std::wstring& account) {
   server_.SendToAll(COBMSG_S2C_LOGIN(login_kind, true, account));
-  server_.SendToAll(COBMSG_S2C_USERINFO(state_.HasNickName()));
+  server_.SendToAll(COBMSG_S2C_USERINFO(!user_.record().NickName.empty()));
   server_.SendToAll(COBMSG_S2C_SYSTEMCONFIG(server_.PrepareSystemConfig()));
 }
 
 void OBLogicGameWeb::OnUserLogin(const EventParameter* event) {
-  GameWebReply reply = web_.ReadReply(*event);
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_UserLogin&>(*event);
   if (reply.ok) {
     AnnounceSignIn(COBMSG_S2C_LOGIN::kAccount, reply.text);
-  } else if (ConnectionId game = GameOf(*event)) {
+  } else if (ConnectionId game = GameOf(reply)) {
     server_.SendToClient(game, COBMSG_S2C_LOGIN(COBMSG_S2C_LOGIN::kAccount, false, reply.text));
   }
 }
 
 void OBLogicGameWeb::OnUserLoginByTicket(const EventParameter* event) {
-  GameWebReply reply = web_.ReadReply(*event);
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_UserLoginByTicket&>(*event);
   if (reply.ok) {
     AnnounceSignIn(COBMSG_S2C_LOGIN::kTicket, reply.text);
-  } else if (ConnectionId game = GameOf(*event)) {
+  } else if (ConnectionId game = GameOf(reply)) {
     server_.SendToClient(game, COBMSG_S2C_LOGIN(COBMSG_S2C_LOGIN::kTicket, false, L""));
   }
 }
@@ -144,9 +145,9 @@ void OBLogicGameWeb::OnUserLogout(const EventParameter*) {
 }
 
 void OBLogicGameWeb::OnUploaded(const EventParameter* event) {
-  ConnectionId game = GameOf(*event);
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_Upload&>(*event);
+  ConnectionId game = GameOf(reply);
   if (!game) return;
-  GameWebReply reply = web_.ReadReply(*event);
   auto it = std::find_if(pending_.begin(), pending_.end(), [&](const PendingPost& post) {
     return post.connection == game && post.image_path == reply.local_file;
   });
@@ -162,24 +163,27 @@ void OBLogicGameWeb::OnUploaded(const EventParameter* event) {
 }
 
 void OBLogicGameWeb::OnBlogAdded(const EventParameter* event) {
-  if (ConnectionId game = GameOf(*event)) server_.SendToClient(game, COBMSG_S2C_POSTBLOG(web_.ReadReply(*event).ok, L""));
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_Addblog&>(*event);
+  if (ConnectionId game = GameOf(reply)) server_.SendToClient(game, COBMSG_S2C_POSTBLOG(reply.ok != 0, L""));
 }
 
 void OBLogicGameWeb::OnDataPrompt(const EventParameter*) {
-  std::array<int32_t, 4> c = state_.GetDataPromptCounters();
+  const std::array<int32_t, 4> c = {user_.new_mirror_blog_count(), user_.new_about_user_count(),
+                                    user_.new_message_count(), user_.new_fans_count()};
   server_.SendToAll(COBMSG_S2C_USERINFO_GetDataPrompt(c[0], c[1], c[2], c[3]));
 }
 
 void OBLogicGameWeb::OnUserAccount(const EventParameter* event) {
-  if (web_.ReadReply(*event).ok) server_.SendToAll(COBMSG_S2C_USERINFO(state_.HasNickName()));
+  if (static_cast<const payload::SEVENT_RESPONSE_GetUserAccountByAccount&>(*event).ok)
+    server_.SendToAll(COBMSG_S2C_USERINFO(!user_.record().NickName.empty()));
 }
 
 void OBLogicGameWeb::OnServerTime(const EventParameter* event) {
-  GameWebReply reply = web_.ReadReply(*event);
+  const auto& reply = static_cast<const payload::SEVENT_RESPONSE_GetServerDateTime&>(*event);
   if (!reply.ok) return;
   // The client asks for the time on its own at start-up, when games may
   // already be waiting: those answers go to every game.
-  if (ConnectionId game = GameOf(*event)) server_.SendToClient(game, COBMSG_S2C_SERVERTIME(reply.text));
+  if (ConnectionId game = GameOf(reply)) server_.SendToClient(game, COBMSG_S2C_SERVERTIME(reply.text));
   else server_.SendToAll(COBMSG_S2C_SERVERTIME(reply.text));
 }
 

@@ -9,7 +9,7 @@
 
 class ConfigStore;
 class IGameLinkWebCommands;
-class IGameLinkWebState;
+class IWebUser;
 class OBLogicGameCommand;
 
 // Sign-in, sign-out and blog posts from inside a game, and the account
@@ -26,7 +26,7 @@ class OBLogicGameWeb : public GameCommandBlock {
  public:
   static constexpr uint32_t kUploadTimeoutMs = 15000;
 
-  OBLogicGameWeb(OBLogicGameCommand& server, EventChain& chain, ConfigStore& config, const IGameLinkWebState& state,
+  OBLogicGameWeb(OBLogicGameCommand& server, EventChain& chain, ConfigStore& config, IWebUser& user,
                  IGameLinkWebCommands& web);
 
   void Start() override;
@@ -65,7 +65,7 @@ class OBLogicGameWeb : public GameCommandBlock {
 
   OBLogicGameCommand& server_;
   ConfigStore& config_;
-  const IGameLinkWebState& state_;
+  IWebUser& user_;
   IGameLinkWebCommands& web_;
   std::list<PendingPost> pending_;  // in arrival order
 };

@@ -62,12 +62,12 @@ LRESULT OBUIWindow::OnCreate(WPARAM, LPARAM, bool& handled) {
   if (root == nullptr) {
     // A window without its controls would only fail later, one look-up at a
     // time; refuse to make it.
-    std::wstring source = skin_source_.starts_with(L"<") ? L"(inline layout)" : skin_source_;
-    LogError(L"%s:%d:skin %ls of window class %ls not built: %s\n", __func__, __LINE__, source.c_str(),
+    LogError(L"%s:%d:skin %ls of window class %ls not built: %s\n", __func__, __LINE__, SkinName().c_str(),
              GetWindowClassName(), builder.GetLastErrorMessage().c_str());
     return -1;
   }
   paint_manager_.AttachDialog(root);
+  if (!BindRequired()) return -1;
   paint_manager_.AddNotifier(this);
 
   SIZE init = paint_manager_.GetInitSize();
@@ -125,6 +125,20 @@ LRESULT OBUIWindow::OnNcCalcSize(WPARAM, LPARAM, bool& handled) {
 LRESULT OBUIWindow::OnNcActivate(WPARAM wparam, LPARAM, bool& handled) {
   handled = true;
   return wparam == 0 ? 1 : 0;
+}
+
+std::wstring OBUIWindow::SkinName() const {
+  return skin_source_.starts_with(L"<") ? L"(inline layout)" : skin_source_;
+}
+
+bool OBUIWindow::BindRequired() {
+  for (const RequiredControl& control : required_) {
+    if (control.bind()) continue;
+    LogError(L"%s:%d:skin %ls of window class %ls lacks the required control %ls; the window is not made\n",
+             __func__, __LINE__, SkinName().c_str(), GetWindowClassName(), control.name);
+    return false;
+  }
+  return true;
 }
 
 void OBUIWindow::LogKindMismatch(const wchar_t* name, CControlUI* control) {

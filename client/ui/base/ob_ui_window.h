@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "uilib/controls/paint_manager_ui.h"
 #include "uilib/controls/ui_event.h"
@@ -67,6 +69,15 @@ class OBUIWindow : public uilib::CWindowWnd, public uilib::INotifyUI {
     return typed;
   }
 
+  // Names a control the window cannot work without; call in the
+  // constructor. When the skin is built, `*slot` gets the control; a skin
+  // that lacks it, or has it as another kind, fails the window's creation
+  // with a log line naming it, so the window's code never checks for null.
+  template <typename T>
+  void Require(const wchar_t* name, T** slot) {
+    required_.push_back({name, [this, name, slot] { return (*slot = Find<T>(name)) != nullptr; }});
+  }
+
   // A layout file name or, starting with "<", the layout text itself. The
   // derived constructor fills it before the window is created.
   std::wstring skin_source_;
@@ -74,6 +85,16 @@ class OBUIWindow : public uilib::CWindowWnd, public uilib::INotifyUI {
 
  private:
   static void LogKindMismatch(const wchar_t* name, uilib::CControlUI* control);
+  // The skin for log lines: its file, or "(inline layout)".
+  std::wstring SkinName() const;
+  // Binds every required control; false (logged) at the first missing one.
+  bool BindRequired();
+
+  struct RequiredControl {
+    const wchar_t* name;
+    std::function<bool()> bind;
+  };
+  std::vector<RequiredControl> required_;
 
   std::unique_ptr<uilib::IDialogBuilderCallback> builder_callback_;
   bool color_key_;

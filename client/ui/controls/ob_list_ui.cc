@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "client/core/event_ids.h"
+#include "client/core/web_events.h"
 #include "client/ui/controls/control_context.h"
 #include "client/ui/controls/head_image_cache.h"
-#include "client/web/web_events.h"
 #include "runtime/logmaker/log.h"
 #include "uilib/builder/dialog_builder.h"
 #include "uilib/controls/label_ui.h"

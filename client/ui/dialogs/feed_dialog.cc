@@ -2,9 +2,9 @@
 
 #include <json/json.h>
 
+#include "client/core/web_events.h"
 #include "client/ui/dialogs/message_dialog.h"
 #include "client/ui/dialogs/warning_dialog.h"
-#include "client/web/web_events.h"
 #include "runtime/util/json_parse.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/controls/rich_edit_ui.h"

@@ -1,10 +1,10 @@
 // The main window's post flow: the editor, the screenshot, the upload and
 // the post, and their answers.
 #include "client/core/event_ids.h"
+#include "client/core/web_events.h"
 #include "client/ui/controls/ob_pic_button_ui.h"
 #include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/ob_frame_wnd.h"
-#include "client/web/web_events.h"
 #include "uilib/controls/rich_edit_ui.h"
 
 namespace {
@@ -58,7 +58,7 @@ void COBFrameWnd::Post() {
     windows_->ShowWarning(L"提示", L"请修改自定义话题！");
     return;
   }
-  if (state_ == 3) {
+  if (sign_in_ == SignInState::kGuest) {
     guest_post_pending_ = true;
     AskToSignIn();
     return;

@@ -107,7 +107,7 @@ COBContextMenu* FrameWindows::EnsureContextMenu() {
     menu_.reset();
     return nullptr;
   }
-  menu_->SetSignedOut(frame_->sign_in_state() != 2);
+  menu_->SetSignedOut(frame_->sign_in_state() != SignInState::kAccount);
   return menu_.get();
 }
 
@@ -174,7 +174,7 @@ std::wstring FrameWindows::GetSkinFolder() { return context_->skin_folder; }
 
 void FrameWindows::EnableOpener(PictureOpener opener) {
   // A guest never gets the album's opener back.
-  if (opener == PictureOpener::kAlbum && frame_->sign_in_state() == 3) return;
+  if (opener == PictureOpener::kAlbum && frame_->sign_in_state() == SignInState::kGuest) return;
   SetOpenerEnabled(opener == PictureOpener::kPicker ? L"insertpicbtn" : L"picbtn", true);
   frame_->RefreshCommitButton();
 }
@@ -187,7 +187,7 @@ std::unique_ptr<IConfirmPrompt> FrameWindows::CreateConfirmPrompt() {
 
 uilib::HWND FrameWindows::MainWindow() const { return frame_->GetHWND(); }
 
-bool FrameWindows::IsSignedOutState() const { return frame_->sign_in_state() == 3; }
+bool FrameWindows::IsSignedOutState() const { return frame_->sign_in_state() == SignInState::kGuest; }
 
 void FrameWindows::ChangeUser() { frame_->HideAndSignOut(); }
 

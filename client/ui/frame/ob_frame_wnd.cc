@@ -4,20 +4,20 @@
 
 #include "client/core/event_ids.h"
 #include "client/core/message_ids.h"
+#include "client/core/user_account_record.h"
+#include "client/core/web_events.h"
 #include "client/ui/controls/dialog_builder_callback_ex.h"
-#include "client/ui/controls/ob_list_ui.h"
 #include "client/ui/controls/head_image_cache.h"
+#include "client/ui/controls/ob_list_ui.h"
 #include "client/ui/controls/ob_pic_button_ui.h"
 #include "client/ui/frame/frame_windows.h"
 #include "client/ui/frame/list_users_json.h"
+#include "client/ui/frame/origin_image_name.h"
 #include "client/ui/frame/page_sign_in.h"
 #include "client/ui/login/ob_login_wnd.h"
 #include "client/ui/picture/picture_item.h"
-#include "client/ui/frame/origin_image_name.h"
 #include "client/ui/script/jscript_execute_http.h"
 #include "client/ui/script/jscript_execute_logic_frame_wnd_core.h"
-#include "client/web/user_account_record.h"
-#include "client/web/web_events.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/controls/rich_edit_ui.h"
 #include "uilib/winsys/win_api.h"
@@ -138,7 +138,7 @@ void COBFrameWnd::InitControls() {
                                     brx::util::WideToUtf8(services->SiteAddress())};
   }));
   dispatch_->AddExecutor(std::make_unique<JScriptExecuteLogicFrameWndCore>(this));
-  state_ = 0;
+  sign_in_ = SignInState::kNotYet;
 
   uilib::SIZE size = paint_manager_.GetInitSize();
   if (size.cx != 0) {
@@ -272,7 +272,7 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
     } else if (name == L"topicbtn") {
       InsertTopic();
     } else if (name == L"userbtn") {
-      if (state_ == 2) {
+      if (sign_in_ == SignInState::kAccount) {
         windows_->ShowUserInfo();
       } else {
         resume_after_sign_in_ = true;
@@ -376,7 +376,7 @@ void COBFrameWnd::ShowSearchPage(bool tell_page) {
 void COBFrameWnd::ShowFrameIfHidden() {
   // A game in full screen keeps the screen; a reminder waits in the tray.
   if (COBLoginWnd::IsFullScreenWindowShown()) return;
-  if (!services_->HasSession() || state_ != 2) return;
+  if (!services_->HasSession() || sign_in_ != SignInState::kAccount) return;
   if (uilib::IsWindowVisible(GetHWND()) || !services_->LoginWindowFinished()) return;
   uilib::ShowWindow(GetHWND(), uilib::SW_SHOWNORMAL);
   uilib::SetForegroundWindow(GetHWND());
@@ -412,15 +412,15 @@ void COBFrameWnd::SetStatus(const std::wstring& text) {
 
 // ---- sign-in and page operations
 
-void COBFrameWnd::ShowAfterSignIn(int state, int mode) {
+void COBFrameWnd::ShowAfterSignIn(SignInState state, LoginStood login_stood) {
   EnsurePage();
   // A guest's draft goes out after the sign-in only when the guest had
   // pressed commit, not merely because text was left typed.
-  bool activate = state == 2 && guest_post_pending_;
+  bool activate = state == SignInState::kAccount && guest_post_pending_;
   guest_post_pending_ = false;
   bool resume = resume_after_sign_in_;
-  if (state == 2 && !activate && editor_ != nullptr) editor_->SetText(L"");
-  state_ = state;
+  if (state == SignInState::kAccount && !activate && editor_ != nullptr) editor_->SetText(L"");
+  sign_in_ = state;
   posting_ = false;
   uploading_ = false;
   RefreshCommitButton();
@@ -431,12 +431,14 @@ void COBFrameWnd::ShowAfterSignIn(int state, int mode) {
     if (auto* c = Find(name)) c->SetVisible(false);
   }
   services_->SetConfigValue(L"root.user.recommendtipsshowed", L"1");
-  uilib::ShowWindow(GetHWND(), mode == 1 ? uilib::SW_SHOWNORMAL : mode == 3 ? uilib::SW_HIDE : uilib::SW_SHOWNA);
+  uilib::ShowWindow(GetHWND(), login_stood == LoginStood::kVisible  ? uilib::SW_SHOWNORMAL
+                               : login_stood == LoginStood::kHidden ? uilib::SW_HIDE
+                                                                    : uilib::SW_SHOWNA);
   ShowLayout(0, resume);
   uilib::SetLayeredWindowAttributes(GetHWND(), kColorKey, 255, uilib::LWA_COLORKEY);
   delayed_check_started_ = false;
   uilib::KillTimer(GetHWND(), kDelayedCheckTimer);
-  if (mode == 1) StartDelayedCheck();
+  if (login_stood == LoginStood::kVisible) StartDelayedCheck();
 }
 
 bool COBFrameWnd::ShowLayout(int index, bool resume) {
@@ -454,10 +456,10 @@ bool COBFrameWnd::ShowLayout(int index, bool resume) {
 }
 
 void COBFrameWnd::ShowNormalLayout(bool resume) {
-  if (state_ == 2) {
+  if (sign_in_ == SignInState::kAccount) {
     SetGuestMode(false);
     SendKnowStatus();
-  } else if (state_ == 3) {
+  } else if (sign_in_ == SignInState::kGuest) {
     SetGuestMode(true);
   }
   if (resume) ShowRemind(L"4");
@@ -524,7 +526,7 @@ void COBFrameWnd::AskToSignIn() {
 
 void COBFrameWnd::HideAndSignOut() {
   // A guest on the way to an account keeps what was pressed.
-  if (state_ != 3) {
+  if (sign_in_ != SignInState::kGuest) {
     guest_post_pending_ = false;
     resume_after_sign_in_ = false;
   }
@@ -536,7 +538,7 @@ void COBFrameWnd::HideAndSignOut() {
   waiting_calls_.clear();
   CallPage("Other_ClearState");
   services_->ShowLoginWindow();
-  state_ = 1;
+  sign_in_ = SignInState::kSignedOut;
   // The next user must not get this one's sign-in replayed into the page.
   saved_sign_in_args_.clear();
   site_shown_ = false;
@@ -635,7 +637,7 @@ void COBFrameWnd::OnUserLogout(const EventParameter*) {
 }
 
 void COBFrameWnd::OnDataPrompt(const EventParameter* p) {
-  if (state_ == 3) return;
+  if (sign_in_ == SignInState::kGuest) return;
   CallPage("Notify_DataPrompt", {static_cast<const EVENT_DATA_STRINGPARAM1*>(p)->param});
 }
 

@@ -10,6 +10,7 @@
 
 #include "client/core/event_chain.h"
 #include "client/ui/base/ob_ui_window.h"
+#include "client/ui/base/sign_in_state.h"
 #include "client/ui/controls/control_context.h"
 #include "client/ui/frame/frame_services.h"
 #include "client/ui/minicard/mini_user_card.h"
@@ -56,7 +57,7 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
 
   // A sign-in completed: 2 with an account, 3 as a guest; `mode` is how
   // the login window was shown (1 visible, 2 minimised, 3 hidden).
-  void ShowAfterSignIn(int state, int mode);
+  void ShowAfterSignIn(SignInState state, LoginStood login_stood);
 
   // FrameScriptTarget (the page's callbacks).
   void OnPageLoad(const std::wstring& page_name) override;
@@ -85,7 +86,7 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   // Back to the default page from the site or the search view.
   void ReturnToDefaultPage();
 
-  int sign_in_state() const { return state_; }
+  SignInState sign_in_state() const { return sign_in_; }
   bool posting() const { return posting_; }
   bool uploading() const { return uploading_; }
   bool site_shown() const { return site_shown_; }
@@ -154,7 +155,7 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   const ControlContext* context_;
   MiniUserCard::BrowserFactory browsers_;
 
-  int state_ = 0;
+  SignInState sign_in_ = SignInState::kNotYet;
   bool posting_ = false;
   bool uploading_ = false;
   bool site_shown_ = false;

@@ -9,10 +9,10 @@
 #include "client/core/event_ids.h"
 #include "client/core/message_ids.h"
 #include "client/core/system_config.h"
+#include "client/core/user_account_record.h"
+#include "client/core/web_events.h"
 #include "client/ui/controls/dialog_builder_callback_ex.h"
 #include "client/ui/dialogs/warning_dialog.h"
-#include "client/web/user_account_record.h"
-#include "client/web/web_events.h"
 #include "runtime/platform/shell.h"
 #include "runtime/util/json_parse.h"
 #include "runtime/util/text_convert.h"
@@ -59,6 +59,14 @@ COBLoginWnd::COBLoginWnd(const std::wstring& skin_folder, Links links)
     : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(nullptr), true), skin_folder_(skin_folder),
       links_(std::move(links)), warning_(std::make_unique<CWarningDialog>(skin_folder)) {
   skin_source_ = skin_folder + L"/login_layout.xml";
+  Require(L"accountedit", &account_edit_);
+  Require(L"pwdedit", &password_edit_);
+  Require(L"checkRemPassword", &remember_);
+  Require(L"checkAutoLogin", &auto_login_);
+  Require(L"sugerSideName", &suggested_name_);
+  Require(L"newSideName", &new_name_);
+  Require(L"couldEdit", &could_edit_);
+  Require(L"nicknameEdit", &nickname_edit_);
   if (EventChain* chain = links_.events) {
     subscriptions_.push_back(chain->Subscribe(SEVENT_RESPONSE_UserLogin, this, &COBLoginWnd::OnUserLogin));
     subscriptions_.push_back(
@@ -78,24 +86,14 @@ COBLoginWnd::~COBLoginWnd() {
 }
 
 void COBLoginWnd::InitControls() {
-  account_edit_ = Find<CRichEditUI>(L"accountedit");
-  password_edit_ = Find<CRichEditUI>(L"pwdedit");
-  remember_ = Find<COptionUI>(L"checkRemPassword");
-  auto_login_ = Find<COptionUI>(L"checkAutoLogin");
-  suggested_name_ = Find<COptionUI>(L"sugerSideName");
-  new_name_ = Find<COptionUI>(L"newSideName");
-  could_edit_ = Find<CRichEditUI>(L"couldEdit");
-  nickname_edit_ = Find<CRichEditUI>(L"nicknameEdit");
-  if (account_edit_ != nullptr) {
-    account_edit_->SetLimitText(50);
-    account_edit_->SetTipText(L"请输入霁川通行证");
-  }
-  if (password_edit_ != nullptr) password_edit_->SetLimitText(30);
-  if (could_edit_ != nullptr) could_edit_->SetLimitText(14);
-  if (nickname_edit_ != nullptr) nickname_edit_->SetLimitText(14);
+  account_edit_->SetLimitText(50);
+  account_edit_->SetTipText(L"请输入霁川通行证");
+  password_edit_->SetLimitText(30);
+  could_edit_->SetLimitText(14);
+  nickname_edit_->SetLimitText(14);
   if (auto* label = Find<CLabelUI>(L"userAccount")) label->SetMaxLength(20);
-  if (remember_ != nullptr) remember_->Selected(false, false);
-  if (auto_login_ != nullptr) auto_login_->Selected(false, false);
+  remember_->Selected(false, false);
+  auto_login_->Selected(false, false);
 
   frames_.clear();
   for (int i = 0;; ++i) {
@@ -107,133 +105,153 @@ void COBLoginWnd::InitControls() {
     cycle_ms_ = static_cast<unsigned>(std::wcstoul(container->GetUserData().c_str(), nullptr, 10));
 
   warning_->CreateOwned(GetHWND(), L"OBWarningDialog");
-  SetState(kNormal);
+  SetState(State::kNormal);
   CheckAutoLogin();
 }
 
-void COBLoginWnd::SetState(int state) {
+void COBLoginWnd::SetState(State state) {
   if (state == state_) return;
   for (const wchar_t* name : kContainers) SetVisible(name, false);
   StopAnimation();
   state_ = state;
-  SystemConfig* config = links_.config;
+  // The states a window rests in show their container; the others are
+  // steps that act and move on to a resting state.
   switch (state) {
-    case kNormal: {
-      if (ticket_login_) {
-        SetState(kQuickLogin);
-        return;
-      }
-      Enable(L"loginBtn", true);
-      SetVisible(L"ContainerNormal", true);
-      std::wstring account = config->GetAccount();
-      std::wstring password = config->GetPassword();
-      if (password_edit_ != nullptr) password_edit_->SetText(L"");
-      if (!account.empty()) {
-        if (account_edit_ != nullptr) account_edit_->SetText(account);
-        if (!password.empty()) {
-          if (remember_ != nullptr) remember_->Selected(true);
-          if (password_edit_ != nullptr) password_edit_->SetText(password.substr(0, 6));
-        }
-      }
-      password_edited_ = false;
-      bool auto_login = config->IsAutoLogin();
-      if (auto_login && remember_ != nullptr) remember_->Selected(true);
-      if (auto_login_ != nullptr) auto_login_->Selected(auto_login);
-      break;
-    }
-    case kLoggingIn: {
-      paint_manager_.SetFocus(nullptr);
-      SetVisible(L"ContainerLoggingIn", true);
-      SetVisible(L"loggingText", !guest_);
-      SetVisible(L"userAccount", !guest_);
-      if (!guest_) {
-        if (CControlUI* label = Find(L"userAccount"))
-          label->SetText(account_edit_ != nullptr ? account_edit_->GetText() : L"");
-      }
-      StartAnimation();
-      HideNickNameLabels();
-      break;
-    }
-    case kQuickLogin:
+    case State::kNormal:
+      // A ticket sign-in never shows the account entry: it goes on as a
+      // quick sign-in.
+      if (ticket_login_) StartQuickLogin();
+      else ShowAccountEntry();
+      return;
+    case State::kLoggingIn:
+      ShowProgress();
+      return;
+    case State::kQuickLogin:
       StartQuickLogin();
-      break;
-    case kLoggedIn: {
-      SetIcon(kIconSignedIn);
-      password_copy_ = config->GetPassword();
-      if (remember_ == nullptr || !remember_->IsSelected()) config->SetConfigValue(L"root.user.password", L"");
-      const UserAccountRecord& record = links_.web->record();
-      if (!record.NickName.empty() || !record.DisplayRoleId.empty()) {
-        FinishLogin(false);
-      } else if (!record.TGNickName.empty()) {
-        if (suggested_name_ != nullptr) suggested_name_->SetText(record.TGNickName);
-        SetState(kSignInWithAccount);
-      } else {
-        SetState(kSignInWithoutAccount);
-      }
-      break;
-    }
-    case kQuickLoginFailed:
+      return;
+    case State::kLoggedIn:
+      AfterSignIn();
+      return;
+    case State::kQuickLoginFailed:
       SetVisible(L"ContainerQuickLoginFailed", true);
-      break;
-    case kGuest:
+      return;
+    case State::kGuest:
       guest_ = true;
-      SetState(kLoggingIn);
+      SetState(State::kLoggingIn);
       SetTimer(GetHWND(), kGuestTimer, 1000);
-      break;
-    case kGuestDone:
+      return;
+    case State::kGuestDone:
       FinishLogin(true);
-      break;
-    case kSignInWithAccount:
-      links_.web->GetWYGameUserFriend(kFromWindow);
-      if (could_edit_ != nullptr) {
-        could_edit_->SetText(L"");
-        could_edit_->SetEnabled(true);
-      }
-      Enable(L"signInRightNow1", true);
-      SelectNameOption(true);
-      SetVisible(L"ContainerSignInWithAccount", true);
-      if (could_edit_ != nullptr) could_edit_->SetTipText(L"社区昵称");
-      break;
-    case kSignInWithoutAccount:
-      links_.web->GetWYGameUserFriend(kFromWindow);
-      if (nickname_edit_ != nullptr) {
-        nickname_edit_->SetEnabled(true);
-        nickname_edit_->SetText(L"");
-      }
-      Enable(L"signInRightNow2", false);
-      SetVisible(L"ContainerSignInWithoutAccount", true);
-      if (nickname_edit_ != nullptr) nickname_edit_->SetFocus();
-      break;
-    default:
-      SetState(kNormal);
-      break;
+      return;
+    case State::kSignInWithAccount:
+      ShowNickNameWithAccount();
+      return;
+    case State::kSignInWithoutAccount:
+      ShowNickNameWithoutAccount();
+      return;
+    case State::kNone:
+    case State::kFinished:
+      // Only the hand-over itself marks the window finished; asked for
+      // directly, either means the account entry.
+      SetState(State::kNormal);
+      return;
   }
+}
+
+void COBLoginWnd::ShowAccountEntry() {
+  SystemConfig* config = links_.config;
+  Enable(L"loginBtn", true);
+  SetVisible(L"ContainerNormal", true);
+  std::wstring account = config->GetAccount();
+  std::wstring password = config->GetPassword();
+  password_edit_->SetText(L"");
+  if (!account.empty()) {
+    account_edit_->SetText(account);
+    if (!password.empty()) {
+      remember_->Selected(true);
+      password_edit_->SetText(password.substr(0, 6));
+    }
+  }
+  password_edited_ = false;
+  bool auto_login = config->IsAutoLogin();
+  if (auto_login) remember_->Selected(true);
+  auto_login_->Selected(auto_login);
+}
+
+void COBLoginWnd::ShowProgress() {
+  paint_manager_.SetFocus(nullptr);
+  SetVisible(L"ContainerLoggingIn", true);
+  SetVisible(L"loggingText", !guest_);
+  SetVisible(L"userAccount", !guest_);
+  if (!guest_) {
+    if (CControlUI* label = Find(L"userAccount"))
+      label->SetText(account_edit_->GetText());
+  }
+  StartAnimation();
+  HideNickNameLabels();
+}
+
+void COBLoginWnd::AfterSignIn() {
+  SystemConfig* config = links_.config;
+  SetIcon(kIconSignedIn);
+  password_copy_ = config->GetPassword();
+  if (!remember_->IsSelected()) config->SetConfigValue(L"root.user.password", L"");
+  // A user without a nickname chooses one first: the suggested one of the
+  // game account, or a new one.
+  const UserAccountRecord& record = links_.user->record();
+  if (!record.NickName.empty() || !record.DisplayRoleId.empty()) {
+    FinishLogin(false);
+  } else if (!record.TGNickName.empty()) {
+    suggested_name_->SetText(record.TGNickName);
+    SetState(State::kSignInWithAccount);
+  } else {
+    SetState(State::kSignInWithoutAccount);
+  }
+}
+
+void COBLoginWnd::ShowNickNameWithAccount() {
+  RequestGameFriends();
+  could_edit_->SetText(L"");
+  could_edit_->SetEnabled(true);
+  Enable(L"signInRightNow1", true);
+  SelectNameOption(true);
+  SetVisible(L"ContainerSignInWithAccount", true);
+  could_edit_->SetTipText(L"社区昵称");
+}
+
+void COBLoginWnd::ShowNickNameWithoutAccount() {
+  RequestGameFriends();
+  nickname_edit_->SetEnabled(true);
+  nickname_edit_->SetText(L"");
+  Enable(L"signInRightNow2", false);
+  SetVisible(L"ContainerSignInWithoutAccount", true);
+  nickname_edit_->SetFocus();
 }
 
 void COBLoginWnd::StartQuickLogin() {
   quick_login_ = true;
   guest_ = false;
-  SetState(kLoggingIn);
+  SetState(State::kLoggingIn);
 }
 
 void COBLoginWnd::FinishLogin(bool guest) {
   HWND hwnd = GetHWND();
-  int stood = IsIconic(hwnd)           ? ILoginFrame::kLoginMinimized
-              : IsWindowVisible(hwnd) ? ILoginFrame::kLoginVisible
-                                      : ILoginFrame::kLoginHidden;
+  LoginStood stood = IsIconic(hwnd)           ? LoginStood::kMinimized
+                     : IsWindowVisible(hwnd) ? LoginStood::kVisible
+                                             : LoginStood::kHidden;
   ::uilib::ShowWindow(hwnd, SW_HIDE);
   SetIcon(kIconSignedOut);
   // A finished ticket sign-in must not send the hidden window through the
   // quick-login progress (and its animation) again.
   ticket_login_ = false;
-  SetState(kNormal);
-  HWND frame = frame_ != nullptr ? frame_->GetFrameHwnd() : 0;
+  SetState(State::kNormal);
+  HWND frame = links_.frame != nullptr ? links_.frame->GetFrameHwnd() : 0;
   if (frame != 0) {
     RECT frame_rc{};
     GetWindowRect(frame, &frame_rc);
     int x = 0;
     int y = 0;
-    if (stood == ILoginFrame::kLoginVisible) {
+    if (stood == LoginStood::kVisible) {
       RECT rc{};
       GetWindowRect(hwnd, &rc);
       x = rc.left;
@@ -250,33 +268,34 @@ void COBLoginWnd::FinishLogin(bool guest) {
     y = std::max<int>(work.top, std::min<int>(y, work.bottom - frame_rc.Height()));
     SetWindowPos(frame, 0, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   }
-  if (tray_ != nullptr) tray_->SetTargetWindow(frame);
-  state_ = kFinished;
-  if (frame_ != nullptr) frame_->ShowAfterSignIn(guest ? ILoginFrame::kGuest : ILoginFrame::kAccount, hwnd, stood);
+  if (links_.tray != nullptr) links_.tray->SetTargetWindow(frame);
+  state_ = State::kFinished;
+  if (links_.frame != nullptr)
+    links_.frame->ShowAfterSignIn(guest ? SignInState::kGuest : SignInState::kAccount, hwnd, stood);
 }
 
 void COBLoginWnd::Show() {
   HWND hwnd = GetHWND();
-  HWND frame = frame_ != nullptr ? frame_->GetFrameHwnd() : 0;
+  HWND frame = links_.frame != nullptr ? links_.frame->GetFrameHwnd() : 0;
   if (!IsWindowVisible(hwnd) && frame != 0) {
     RECT frame_rc{};
     GetWindowRect(frame, &frame_rc);
     SetWindowPos(hwnd, 0, frame_rc.left, frame_rc.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   }
   ticket_login_ = false;
-  SetState(kNormal);
+  SetState(State::kNormal);
   if (frame != 0) ::uilib::ShowWindow(frame, SW_HIDE);
   ::uilib::ShowWindow(hwnd, SW_SHOWNORMAL);
-  if (tray_ != nullptr) tray_->SetTargetWindow(hwnd);
+  if (links_.tray != nullptr) links_.tray->SetTargetWindow(hwnd);
   FocusInput();
   if (!IsFullScreenWindowShown()) SetForegroundWindow(hwnd);
 }
 
 void COBLoginWnd::FocusInput() {
   // The edits never report their hint as text, so empty covers both.
-  if (account_edit_ != nullptr && account_edit_->GetText().empty()) {
+  if (account_edit_->GetText().empty()) {
     account_edit_->SetFocus();
-  } else if (password_edit_ != nullptr && password_edit_->GetText().empty()) {
+  } else if (password_edit_->GetText().empty()) {
     password_edit_->SetFocus();
   } else if (CControlUI* button = Find(L"loginBtn")) {
     button->SetFocus();
@@ -295,23 +314,23 @@ bool COBLoginWnd::IsFullScreenWindowShown() {
 }
 
 void COBLoginWnd::OnLoginClick() {
-  std::wstring account = account_edit_ != nullptr ? account_edit_->GetText() : L"";
-  std::wstring password = password_edit_ != nullptr ? password_edit_->GetText() : L"";
+  std::wstring account = account_edit_->GetText();
+  std::wstring password = password_edit_->GetText();
   if (account.empty()) {
     ShowWarning(L"请输入帐号！");
-    if (account_edit_ != nullptr) account_edit_->SetFocus();
+    account_edit_->SetFocus();
     return;
   }
   if (password.empty()) {
     ShowWarning(L"请输入密码！");
-    if (password_edit_ != nullptr) password_edit_->SetFocus();
+    password_edit_->SetFocus();
     return;
   }
-  bool auto_login = auto_login_ != nullptr && auto_login_->IsSelected();
+  bool auto_login = auto_login_->IsSelected();
   links_.config->SetConfigValue(L"root.base.normal.autologin", auto_login ? L"1" : L"0");
   SendLogin(account, password);
   guest_ = false;
-  SetState(kLoggingIn);
+  SetState(State::kLoggingIn);
 }
 
 void COBLoginWnd::SendLogin(const std::wstring& account, const std::wstring& password) {
@@ -319,16 +338,17 @@ void COBLoginWnd::SendLogin(const std::wstring& account, const std::wstring& pas
   std::wstring stored_password = links_.config->GetPassword();
   bool cipher = !stored_account.empty() && !stored_password.empty() && account == stored_account &&
                 !password_edited_;
-  bool remember = remember_ != nullptr && remember_->IsSelected();
+  LoginFlags flags = (cipher ? LoginFlags::kCipher : LoginFlags::kNone) |
+                     (remember_->IsSelected() ? LoginFlags::kRememberPassword : LoginFlags::kNone);
   quick_login_ = false;
-  links_.web->UserLogin(account, cipher ? stored_password : password, kFromWindow, cipher, remember);
+  links_.user->UserLogin(account, cipher ? stored_password : password, kFromWindow, flags);
 }
 
 void COBLoginWnd::CheckAutoLogin() {
   std::wstring value = links_.config->GetConfigValue(L"root.base.normal.autologin", L"0");
   if (std::wcstol(value.c_str(), nullptr, 10) != 1) return;
-  if (auto_login_ != nullptr) auto_login_->Selected(true);
-  if (remember_ != nullptr) remember_->Selected(true);
+  auto_login_->Selected(true);
+  remember_->Selected(true);
   if (!links_.config->GetPassword().empty()) {
     Enable(L"loginBtn", false);
     SetTimer(GetHWND(), kAutoLoginTimer, 1000);
@@ -342,14 +362,14 @@ void COBLoginWnd::OnTimer(uintptr_t id) {
       return;
     case kAutoLoginTimer:
       KillTimer(GetHWND(), id);
-      if (state_ != kNormal) return;
+      if (state_ != State::kNormal) return;
       guest_ = false;
-      SetState(kLoggingIn);
+      SetState(State::kLoggingIn);
       SetTimer(GetHWND(), kAutoLoginSendTimer, 2000);
       return;
     case kAutoLoginSendTimer:
       KillTimer(GetHWND(), id);
-      if (state_ == kLoggingIn) SendLogin(links_.config->GetAccount(), links_.config->GetPassword());
+      if (state_ == State::kLoggingIn) SendLogin(links_.config->GetAccount(), links_.config->GetPassword());
       return;
     case kGuestTimer:
       KillTimer(GetHWND(), id);
@@ -361,9 +381,8 @@ void COBLoginWnd::OnTimer(uintptr_t id) {
 }
 
 void COBLoginWnd::SelectNameOption(bool suggested) {
-  if (suggested_name_ != nullptr) suggested_name_->Selected(suggested, false);
-  if (new_name_ != nullptr) new_name_->Selected(!suggested, false);
-  if (could_edit_ == nullptr) return;
+  suggested_name_->Selected(suggested, false);
+  new_name_->Selected(!suggested, false);
   could_edit_->SetReadOnly(suggested);
   if (suggested) {
     Enable(L"signInRightNow1", true);
@@ -379,7 +398,7 @@ void COBLoginWnd::Notify(TNotifyUI& msg) {
   const std::wstring& name = msg.pSender->GetName();
   if (msg.sType == L"click") {
     if (name == L"closebtn") {
-      if (state_ != kLoggingIn) ::uilib::ShowWindow(GetHWND(), SW_HIDE);
+      if (state_ != State::kLoggingIn) ::uilib::ShowWindow(GetHWND(), SW_HIDE);
     } else if (name == L"loginBtn") {
       OnLoginClick();
     } else if (name == L"registerBtn") {
@@ -389,41 +408,40 @@ void COBLoginWnd::Notify(TNotifyUI& msg) {
     } else if (name == L"ombriBtn") {
       OpenUrl(links_.home_page);
     } else if (name == L"guestBtn") {
-      SetState(kGuest);
+      SetState(State::kGuest);
     } else if (name == L"cancelLoginBtn") {
       ticket_login_ = false;
-      SetState(kNormal);
+      SetState(State::kNormal);
     } else if (name == L"quickLoginBtn") {
       StartQuickLogin();
     } else if (name == L"usingOtherAccountBtn") {
-      SetState(kNormal);
+      SetState(State::kNormal);
     } else if (name == L"failedUsingOtherAccountBtn") {
-      SetState(kNormal);
+      SetState(State::kNormal);
       FocusInput();
     } else if (name == L"signInRightNow1") {
       std::wstring nick;
       bool send = false;
-      if (suggested_name_ != nullptr && suggested_name_->IsSelected()) {
+      if (suggested_name_->IsSelected()) {
         nick = suggested_name_->GetText();
         send = true;
-      } else if (new_name_ != nullptr && new_name_->IsSelected() && could_edit_ != nullptr) {
+      } else if (new_name_->IsSelected()) {
         could_edit_->SetEnabled(false);
         nick = could_edit_->GetText();
         send = true;
       }
       Enable(L"signInRightNow1", false);
-      if (send) links_.web->UpdateNickName(nick);
+      if (send) links_.user->UpdateNickName(nick);
     } else if (name == L"signInRightNow2") {
-      if (nickname_edit_ == nullptr) return;
       nickname_edit_->SetEnabled(false);
       Enable(L"signInRightNow2", false);
-      links_.web->UpdateNickName(nickname_edit_->GetText());
+      links_.user->UpdateNickName(nickname_edit_->GetText());
     }
   } else if (msg.sType == L"selectchanged") {
     if (name == L"checkAutoLogin") {
-      if (auto_login_->IsSelected() && remember_ != nullptr && !remember_->IsSelected()) remember_->Selected(true);
+      if (auto_login_->IsSelected() && !remember_->IsSelected()) remember_->Selected(true);
     } else if (name == L"checkRemPassword") {
-      if (!remember_->IsSelected() && auto_login_ != nullptr && auto_login_->IsSelected())
+      if (!remember_->IsSelected() && auto_login_->IsSelected())
         auto_login_->Selected(false);
     } else if (name == L"sugerSideName") {
       SelectNameOption(true);
@@ -433,11 +451,11 @@ void COBLoginWnd::Notify(TNotifyUI& msg) {
   } else if (msg.sType == L"textchanged") {
     if (name == L"pwdedit") {
       password_edited_ = true;
-    } else if (name == L"couldEdit" && could_edit_ != nullptr) {
+    } else if (name == L"couldEdit") {
       size_t length = AnsiLength(could_edit_->GetText());
       Enable(L"signInRightNow1", length >= 4 && length <= 14);
       HideNickNameLabels();
-    } else if (name == L"nicknameEdit" && nickname_edit_ != nullptr) {
+    } else if (name == L"nicknameEdit") {
       size_t length = AnsiLength(nickname_edit_->GetText());
       Enable(L"signInRightNow2", length >= 1 && length <= 16);
       HideNickNameLabels();
@@ -454,7 +472,7 @@ LRESULT COBLoginWnd::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     OnTimer(wparam);
     return 0;
   }
-  if (msg == WM_SHOWWINDOW && wparam != 0 && state_ == kNormal) {
+  if (msg == WM_SHOWWINDOW && wparam != 0 && state_ == State::kNormal) {
     // However it comes back (the tray, a game's request, a sign-out), the
     // keyboard goes to the field to fill: a cancelled sign-in leaves the
     // focus nowhere, and the first keys would be lost.
@@ -467,13 +485,13 @@ LRESULT COBLoginWnd::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     return 0;
   }
   if (msg == ombrix::messages::kLoginGuestTimer) {
-    if (state_ == kLoggingIn) SetState(kGuestDone);
+    if (state_ == State::kLoggingIn) SetState(State::kGuestDone);
     return 0;
   }
   if (msg == WM_KEYUP && wparam == VK_RETURN && !composing_) {
-    const wchar_t* button = state_ == kNormal                  ? L"loginBtn"
-                            : state_ == kSignInWithAccount    ? L"signInRightNow1"
-                            : state_ == kSignInWithoutAccount ? L"signInRightNow2"
+    const wchar_t* button = state_ == State::kNormal                  ? L"loginBtn"
+                            : state_ == State::kSignInWithAccount    ? L"signInRightNow1"
+                            : state_ == State::kSignInWithoutAccount ? L"signInRightNow2"
                                                               : nullptr;
     if (button != nullptr) {
       if (CControlUI* control = Find(button)) control->Activate();
@@ -485,24 +503,24 @@ LRESULT COBLoginWnd::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
 void COBLoginWnd::OnUserLogin(const EventParameter* p) {
   auto* reply = static_cast<const payload::SEVENT_RESPONSE_UserLogin*>(p);
   if (reply->ok) {
-    if (state_ == kLoggingIn) {
-      SetState(kLoggedIn);
+    if (state_ == State::kLoggingIn) {
+      SetState(State::kLoggedIn);
     } else if (reply->kind == FromHandle::kClient) {
       // The window's own request, answered after the user cancelled it.
-      links_.web->UserLogout();
-    } else if (reply->kind == FromHandle::kGameClient && state_ == kNormal) {
+      links_.user->UserLogout();
+    } else if (reply->kind == FromHandle::kGameClient && state_ == State::kNormal) {
       // A sign-in made in a game's panel counts as the user's own.
-      SetState(kLoggedIn);
+      SetState(State::kLoggedIn);
     }
     return;
   }
-  if (state_ != kLoggingIn) return;
+  if (state_ != State::kLoggingIn) return;
   StopAnimation();
   if (quick_login_) {
-    SetState(kQuickLoginFailed);
+    SetState(State::kQuickLoginFailed);
     return;
   }
-  SetState(kNormal);
+  SetState(State::kNormal);
   ShowWarning(reply->text.empty() ? L"帐号或密码错误！" : reply->text);
   FocusInput();
 }
@@ -513,17 +531,17 @@ void COBLoginWnd::OnUserLoginByTicket(const EventParameter* p) {
   int status = -1;
   if (!reply->ok || !ReadStatus(reply->param, &is_json, &status) || status != 0) return;
   ticket_login_ = true;
-  if (state_ == kNormal) SetState(kLoggedIn);
+  if (state_ == State::kNormal) SetState(State::kLoggedIn);
 }
 
 void COBLoginWnd::OnSetNickName(const EventParameter*) {
-  if (state_ != kSignInWithAccount && state_ != kSignInWithoutAccount) return;
+  if (state_ != State::kSignInWithAccount && state_ != State::kSignInWithoutAccount) return;
   if (FrameWaitsForLogin()) BringToFront();
 }
 
 void COBLoginWnd::OnRequestLogin(const EventParameter*) {
   if (IsFullScreenWindowShown()) return;
-  if (FrameWaitsForLogin() && state_ != kFinished) BringToFront();
+  if (FrameWaitsForLogin() && state_ != State::kFinished) BringToFront();
 }
 
 void COBLoginWnd::OnUpdateUserInfo(const EventParameter* p) {
@@ -531,14 +549,14 @@ void COBLoginWnd::OnUpdateUserInfo(const EventParameter* p) {
   // Head-image and profile updates of other windows share the event; only
   // requests of the client itself can be the nickname's answer.
   if (reply->kind == FromHandle::kNone) return;
-  if (state_ != kSignInWithAccount && state_ != kSignInWithoutAccount) return;
+  if (state_ != State::kSignInWithAccount && state_ != State::kSignInWithoutAccount) return;
   bool is_json = false;
   int status = 0;
   bool has_status = reply->ok && ReadStatus(reply->param, &is_json, &status);
   if (reply->ok && !is_json) {
     // Unreadable answer: let the user try again.
-    if (nickname_edit_ != nullptr) nickname_edit_->SetEnabled(true);
-    if (could_edit_ != nullptr && new_name_ != nullptr && new_name_->IsSelected()) could_edit_->SetEnabled(true);
+    nickname_edit_->SetEnabled(true);
+    if (new_name_->IsSelected()) could_edit_->SetEnabled(true);
     Enable(L"signInRightNow1", true);
     Enable(L"signInRightNow2", true);
     return;
@@ -548,13 +566,11 @@ void COBLoginWnd::OnUpdateUserInfo(const EventParameter* p) {
     return;
   }
   SetVisible(status == -9 ? L"LabelNickNameInvalid" : L"LabelNickNameNotAvailable", true);
-  CRichEditUI* edit = state_ == kSignInWithAccount ? could_edit_ : nickname_edit_;
-  if (edit != nullptr) {
-    edit->SetEnabled(true);
-    edit->SetFocus();
-    edit->SetSelAll();
-  }
-  if (nickname_edit_ != nullptr) nickname_edit_->SetEnabled(true);
+  CRichEditUI* edit = state_ == State::kSignInWithAccount ? could_edit_ : nickname_edit_;
+  edit->SetEnabled(true);
+  edit->SetFocus();
+  edit->SetSelAll();
+  nickname_edit_->SetEnabled(true);
   Enable(L"signInRightNow2", true);
   Enable(L"signInRightNow1", true);
 }
@@ -568,9 +584,9 @@ void COBLoginWnd::OnGameDetach(const EventParameter* p) {
 }
 
 bool COBLoginWnd::FrameWaitsForLogin() const {
-  if (frame_ == nullptr) return false;
-  HWND frame = frame_->GetFrameHwnd();
-  return !(frame != 0 && IsWindowVisible(frame)) && frame_->GetSignInState() == ILoginFrame::kSignedOut;
+  if (links_.frame == nullptr) return false;
+  HWND frame = links_.frame->GetFrameHwnd();
+  return !(frame != 0 && IsWindowVisible(frame)) && links_.frame->GetSignInState() == SignInState::kSignedOut;
 }
 
 void COBLoginWnd::BringToFront() {
@@ -613,6 +629,10 @@ void COBLoginWnd::Enable(const wchar_t* name, bool enable) {
 
 void COBLoginWnd::SetVisible(const wchar_t* name, bool visible) {
   if (CControlUI* control = Find(name)) control->SetVisible(visible);
+}
+
+void COBLoginWnd::RequestGameFriends() {
+  if (links_.request_game_friends) links_.request_game_friends(kFromWindow);
 }
 
 void COBLoginWnd::OpenUrl(const std::string& url) {

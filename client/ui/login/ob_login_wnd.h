@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "client/core/event_chain.h"
+#include "client/core/web_user.h"
 #include "client/ui/base/ob_ui_window.h"
 #include "client/ui/login/login_links.h"
 
@@ -23,7 +24,11 @@ class CRichEditUI;
 // like everything else here. GUI thread only.
 class COBLoginWnd : public OBUIWindow {
  public:
-  enum State {
+  // Where the sign-in stands. kNormal, kLoggingIn, kQuickLoginFailed and the
+  // two nickname steps each show their container; the others are steps
+  // on the way to one of them or to the hand-over (kFinished).
+  enum class State {
+    kNone = 0,
     kNormal = 1,
     kLoggingIn = 2,
     kQuickLogin = 3,
@@ -39,7 +44,12 @@ class COBLoginWnd : public OBUIWindow {
   struct Links {
     EventChain* events = nullptr;  // the numbered chain; outlives the window
     SystemConfig* config = nullptr;
-    ILoginWeb* web = nullptr;
+    IWebUser* user = nullptr;
+    ILoginFrame* frame = nullptr;  // the main window; may be null
+    ITrayTarget* tray = nullptr;   // the tray icon; may be null
+    // Asks for the friends of the user's game account (their reply event
+    // carries `origin`).
+    std::function<void(const FromHandle& origin)> request_game_friends;
     // Whether the current game's "ExitWithGame" option is on.
     std::function<bool()> exit_with_game;
     std::string register_url;
@@ -55,9 +65,11 @@ class COBLoginWnd : public OBUIWindow {
   uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
-  // Set by start-up before the window is created; neither is owned.
-  void SetFrame(ILoginFrame* frame) { frame_ = frame; }
-  void SetTray(ITrayTarget* tray) { tray_ = tray; }
+  // Shut-down: forgets the main window and the tray before they go.
+  void ForgetFrameAndTray() {
+    links_.frame = nullptr;
+    links_.tray = nullptr;
+  }
 
   // Back to the account entry after a sign-out.
   void Show();
@@ -66,7 +78,7 @@ class COBLoginWnd : public OBUIWindow {
   const std::wstring& GetLoginPassword() const { return password_copy_; }
   static bool IsFullScreenWindowShown();
 
-  int state() const { return state_; }
+  State state() const { return state_; }
   CWarningDialog* warning_dialog() const { return warning_.get(); }
 
 
@@ -79,7 +91,14 @@ class COBLoginWnd : public OBUIWindow {
   static constexpr uintptr_t kAutoLoginSendTimer = 3;
   static constexpr uintptr_t kGuestTimer = 4;
 
-  void SetState(int state);
+  void SetState(State state);
+  void ShowAccountEntry();
+  void ShowProgress();
+  // Right after a sign-in: the nickname step when the user has none, else
+  // the hand-over.
+  void AfterSignIn();
+  void ShowNickNameWithAccount();
+  void ShowNickNameWithoutAccount();
   void StartQuickLogin();
   void FinishLogin(bool guest);
   void OnLoginClick();
@@ -106,15 +125,14 @@ class COBLoginWnd : public OBUIWindow {
   void Enable(const wchar_t* name, bool enable);
   void SetVisible(const wchar_t* name, bool visible);
   void OpenUrl(const std::string& url);
+  void RequestGameFriends();
 
   const std::wstring skin_folder_;
   Links links_;
-  ILoginFrame* frame_ = nullptr;
-  ITrayTarget* tray_ = nullptr;
   std::unique_ptr<CWarningDialog> warning_;
   std::vector<EventChain::Handle> subscriptions_;
 
-  int state_ = 0;
+  State state_ = State::kNone;
   bool ticket_login_ = false;
   bool quick_login_ = false;
   bool guest_ = false;

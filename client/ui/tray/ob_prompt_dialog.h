@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "client/core/event_chain.h"
+#include "client/core/web_user.h"
 #include "client/ui/base/ob_ui_window.h"
 #include "client/ui/tray/tray_links.h"
 
@@ -12,7 +13,7 @@ class OBPromptDialog : public OBUIWindow {
  public:
   // `events` carries the counter resets; `user` and `frame` outlive the
   // dialog.
-  OBPromptDialog(const std::wstring& skin_folder, EventChain* events, const ITrayUser* user, ITrayFrame* frame);
+  OBPromptDialog(const std::wstring& skin_folder, EventChain* events, const IWebUser* user, ITrayFrame* frame);
   ~OBPromptDialog() override;
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBPromptDialog"; }
@@ -32,7 +33,7 @@ class OBPromptDialog : public OBUIWindow {
 
  private:
   EventChain* events_;
-  const ITrayUser* user_;
+  const IWebUser* user_;
   ITrayFrame* frame_;
   bool inside_ = false;
   std::vector<EventChain::Handle> subscriptions_;

@@ -6,8 +6,8 @@
 #include "client/core/message_ids.h"
 #include "client/core/system_config.h"
 #include "client/core/ui_string_table.h"
+#include "client/core/web_events.h"
 #include "client/ui/tray/ob_prompt_dialog.h"
-#include "client/web/web_events.h"
 #include "uilib/winsys/notify_icon.h"
 #include "uilib/winsys/popup_menu.h"
 #include "uilib/winsys/ui_backend.h"
@@ -80,8 +80,8 @@ void OBWndTray::InitControls() {
 
 std::wstring OBWndTray::Tip() const {
   std::wstring state;
-  if (links_.user != nullptr && links_.user->IsSignedIn()) {
-    state = links_.user->NickName();
+  if (links_.user != nullptr && links_.user->IsLoggedIn()) {
+    state = links_.user->record().NickName;
     if (state.empty()) state = String(STRING_LOGIN_STATE_ONLINE, L"在线");
   } else {
     state = String(STRING_LOGIN_STATE_OFFLINE, L"离线");
@@ -92,7 +92,7 @@ std::wstring OBWndTray::Tip() const {
 }
 
 void OBWndTray::UpdateIconAndTip() {
-  bool signed_in = links_.user != nullptr && links_.user->IsSignedIn();
+  bool signed_in = links_.user != nullptr && links_.user->IsLoggedIn();
   if (icon_) icon_->Modify(signed_in ? kIconSignedIn : kIconSignedOut, Tip());
 }
 
@@ -101,13 +101,13 @@ void OBWndTray::SetTrayIcon(int icon) {
 }
 
 bool OBWndTray::HasNewItems() const {
-  const ITrayUser* user = links_.user;
+  const IWebUser* user = links_.user;
   if (user == nullptr) return false;
-  if (user->NewMentionCount() != 0 || user->NewMessageCount() != 0 || user->NewFansCount() != 0) return true;
+  if (user->new_about_user_count() != 0 || user->new_message_count() != 0 || user->new_fans_count() != 0) return true;
   bool show_diary = links_.config == nullptr ||
                     std::wcstol(links_.config->GetConfigValue(L"root.user.shownewmessage", L"1").c_str(), nullptr,
                                 10) == 1;
-  return show_diary && user->NewDiaryCount() != 0;
+  return show_diary && user->new_mirror_blog_count() != 0;
 }
 
 LRESULT OBWndTray::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -164,8 +164,8 @@ void OBWndTray::OnMenuCommand(UINT id) {
 }
 
 void OBWndTray::OnBlinkTimer() {
-  bool signed_in = links_.user != nullptr && links_.user->IsSignedIn();
-  if (HasNewItems() && links_.frame != nullptr && links_.frame->GetSignInState() == ILoginFrame::kAccount) {
+  bool signed_in = links_.user != nullptr && links_.user->IsLoggedIn();
+  if (HasNewItems() && links_.frame != nullptr && links_.frame->GetSignInState() == SignInState::kAccount) {
     SetTrayIcon(blink_phase_ ? kIconSignedIn : kIconBlink);
     blink_phase_ = !blink_phase_;
     if (prompt_ && IsWindowVisible(prompt_->GetHWND())) prompt_->RefreshTexts();
@@ -204,7 +204,7 @@ void OBWndTray::ShowContextMenu() {
                                             : kMenuTargetHidden;
   PopupMenu menu = LoadMenu(resource);
   SetForegroundWindow(GetHWND());
-  bool signed_in = links_.user != nullptr && links_.user->IsSignedIn();
+  bool signed_in = links_.user != nullptr && links_.user->IsLoggedIn();
   menu.EnableMenuItem(kCmdSettings, signed_in ? MF_ENABLED : MF_GRAYED);
   POINT cursor{};
   GetCursorPos(&cursor);
@@ -213,7 +213,7 @@ void OBWndTray::ShowContextMenu() {
 
 void OBWndTray::ShowPrompt() {
   if (!prompt_ || links_.user == nullptr) return;
-  if (!HasNewItems() && links_.user->NewDiaryCount() == 0) return;
+  if (!HasNewItems() && links_.user->new_mirror_blog_count() == 0) return;
   prompt_->RefreshTexts();
   prompt_->PlaceAndShow();
 }

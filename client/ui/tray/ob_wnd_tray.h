@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "client/core/event_chain.h"
+#include "client/core/web_user.h"
 #include "client/ui/base/ob_ui_window.h"
 #include "client/ui/login/login_links.h"
 #include "client/ui/tray/ob_msg_tray_pos.h"
@@ -39,7 +40,7 @@ class OBWndTray : public OBUIWindow, public ITrayTarget {
   struct Links {
     EventChain* events = nullptr;
     SystemConfig* config = nullptr;
-    const ITrayUser* user = nullptr;
+    const IWebUser* user = nullptr;
     ITrayFrame* frame = nullptr;
     std::wstring skin_folder;
     std::chrono::milliseconds hover_interval{1000};

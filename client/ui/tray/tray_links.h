@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "client/ui/base/sign_in_state.h"
 #include "uilib/winsys/ui_defs.h"
 
 // What the tray and its prompt ask of the main window, which implements it.
@@ -9,24 +10,11 @@ class ITrayFrame {
  public:
   virtual ~ITrayFrame() = default;
   virtual uilib::HWND GetFrameHwnd() const = 0;
-  // 2 while signed in with an account.
-  virtual int GetSignInState() const = 0;
+  virtual SignInState GetSignInState() const = 0;
   // The settings dialog's one-shot start-up check.
   virtual void StartDelayedCheck() = 0;
   // The settings dialog on its first page.
   virtual void ShowSettings() = 0;
   // The reminder page: "1" diary, "2" mentions, "3" messages, "4" fans.
   virtual void ShowRemind(const std::wstring& which) = 0;
-};
-
-// The signed-in user as the tray shows it.
-class ITrayUser {
- public:
-  virtual ~ITrayUser() = default;
-  virtual bool IsSignedIn() const = 0;
-  virtual std::wstring NickName() const = 0;
-  virtual int NewDiaryCount() const = 0;
-  virtual int NewMentionCount() const = 0;
-  virtual int NewMessageCount() const = 0;
-  virtual int NewFansCount() const = 0;
 };

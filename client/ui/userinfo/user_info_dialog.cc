@@ -6,9 +6,9 @@
 #include <cwchar>
 
 #include "client/core/event_ids.h"
+#include "client/core/user_account_record.h"
+#include "client/core/web_events.h"
 #include "client/ui/controls/dialog_builder_callback_ex.h"
-#include "client/web/user_account_record.h"
-#include "client/web/web_events.h"
 #include "runtime/util/json_parse.h"
 #include "runtime/util/text_convert.h"
 #include "uilib/controls/combo_ui.h"

@@ -129,7 +129,7 @@ TEST_F(DesktopUserInterfaceTest, MakesTheThreeWindowsLinkedWithTheLoginWindowInF
   EXPECT_EQ(uilib::GetWindowIconId(hwnd, true), 156);
   ASSERT_NE(login->paint_manager().GetFocus(), nullptr);
   EXPECT_EQ(login->paint_manager().GetFocus()->GetName(), L"accountedit");
-  EXPECT_EQ(login->state(), COBLoginWnd::kNormal);
+  EXPECT_EQ(login->state(), COBLoginWnd::State::kNormal);
   // The tray opens the login window; its icon shows the signed-out state.
   EXPECT_EQ(tray->target_window(), hwnd);
   ASSERT_NE(backend_->GetNotifyIconForTesting(), nullptr);

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "client/core/core_events.h"
+#include "client/core/user_account_record.h"
+#include "client/core/web_events.h"
 #include "client/ui/avatar/avatar_request.h"
 #include "client/ui/avatar/avatar_upload_address.h"
 #include "client/ui/avatar/ob_update_user_image_dlg.h"
 #include "client/ui/userinfo/user_info_dialog.h"
 #include "client/web/ob_logic_web_server_config.h"
-#include "client/web/user_account_record.h"
-#include "client/web/web_events.h"
 #include "client/web/web_logic_manager.h"
 #include "runtime/base/thread.h"
 #include "runtime/util/text_convert.h"

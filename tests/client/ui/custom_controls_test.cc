@@ -5,13 +5,13 @@
 #include <fstream>
 
 #include "client/core/event_ids.h"
+#include "client/core/web_events.h"
 #include "client/ui/controls/control_context.h"
 #include "client/ui/controls/ob_list_ui.h"
 #include "client/ui/controls/ob_option_ui.h"
 #include "client/ui/controls/ob_pic_button_ui.h"
 #include "client/ui/controls/ob_user_button_ui.h"
 #include "client/ui/controls/spin_edit.h"
-#include "client/web/web_events.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"

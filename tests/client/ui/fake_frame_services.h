@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "client/core/event_chain.h"
+#include "client/core/user_account_record.h"
 #include "client/ui/frame/frame_services.h"
-#include "client/web/user_account_record.h"
 #include "tests/support/test_support.h"
 
 namespace ombrix::test {

@@ -16,6 +16,7 @@
 #include "client/core/config_store.h"
 #include "client/core/core_events.h"
 #include "client/core/shot_catalogue.h"
+#include "client/core/web_events.h"
 #include "client/ui/controls/ob_pic_button_ui.h"
 #include "client/ui/dialogs/about_dialog.h"
 #include "client/ui/dialogs/feed_dialog.h"
@@ -27,7 +28,6 @@
 #include "client/ui/picture/ob_album_wnd.h"
 #include "client/ui/picture/ob_pic_wnd.h"
 #include "client/ui/settings/confirm_dialog.h"
-#include "client/web/web_events.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/fake_browser_host.h"
@@ -40,8 +40,8 @@
 #include "uilib/controls/option_ui.h"
 #include "uilib/controls/rich_edit_ui.h"
 #include "uilib/winsys/win_api.h"
-#include "uilib/winsys/window_table.h"
 #include "uilib/winsys/window_snapshot.h"
+#include "uilib/winsys/window_table.h"
 
 using namespace uilib;
 namespace driver = uilib::test_driver;
@@ -165,7 +165,7 @@ class FrameLinksTest : public ::testing::Test {
                                             return host;
                                           });
     ASSERT_NE(0u, frame->Create(0, L"Ombrix", 0x00CF0000, 0, 0, 0, 300, 650));
-    frame->ShowAfterSignIn(2, 1);
+    frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kVisible);
     ASSERT_NE(nullptr, page);
     page->FinishLoad(L"Ombrix default");
     page->SimulateExternalCall("CB_OnLoad", {L"", L"default"});
@@ -492,9 +492,9 @@ TEST_F(FrameLinksTest, SettingsMenuProfileAndDialogsOverTheFrame) {
   EXPECT_TRUE(IsWindowVisible(question->GetHWND()));
   EXPECT_EQ(L"您确定要退出，更换其他帐号", question->paint_manager().FindControlQuiet(L"messagelabel1")->GetText());
   Screen("switch_user.png", {question->GetHWND()});
-  EXPECT_EQ(2, frame->sign_in_state());
+  EXPECT_EQ(SignInState::kAccount, frame->sign_in_state());
   ASSERT_TRUE(driver::Click(question->paint_manager(), L"confirmbtn"));
-  EXPECT_EQ(1, frame->sign_in_state());
+  EXPECT_EQ(SignInState::kSignedOut, frame->sign_in_state());
   EXPECT_EQ((std::vector<std::wstring>{L"logout", L"login window"}),
             std::vector<std::wstring>(services.log.end() - 2, services.log.end()));
   EXPECT_TRUE(profile->roles().empty());
@@ -532,7 +532,7 @@ TEST_F(FrameLinksTest, HeadImageAndTheDelayedStorageCheck) {
   // The store is over its quota: one second after the sign-in the settings
   // open on the folder tab with the note over them.
   MakeStoreOverQuota();
-  frame->ShowAfterSignIn(2, 1);
+  frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kVisible);
   EXPECT_FALSE(C(L"recommend_tip_1")->IsVisible());
   EXPECT_EQ(L"1", services.config[L"root.user.recommendtipsshowed"]);
   FrameWindows& windows = frame->windows();
@@ -565,7 +565,7 @@ TEST_F(FrameLinksTest, HeadImageAndTheDelayedStorageCheck) {
   Advance(2000);
   EXPECT_FALSE(settings->measuring());
   EXPECT_FALSE(IsWindowVisible(settings->GetHWND()));
-  frame->ShowAfterSignIn(2, 2);
+  frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kMinimized);
   Advance(2000);
   EXPECT_FALSE(settings->measuring());
   EXPECT_FALSE(IsWindowVisible(settings->GetHWND()));
@@ -724,7 +724,7 @@ TEST_F(FrameLinksTest, TheWindowManagersCloseIsEachWindowsOwnAndEndsNothing) {
 // their owners go.
 TEST_F(FrameLinksTest, GuestOpenersAndClosingWithEverythingOpen) {
   Shot("a.jpg", 0x20C020);
-  frame->ShowAfterSignIn(3, 1);
+  frame->ShowAfterSignIn(SignInState::kGuest, LoginStood::kVisible);
   FrameWindows& windows = frame->windows();
   EXPECT_FALSE(C(L"picbtn")->IsEnabled());
   Click(L"insertpicbtn");
@@ -745,18 +745,18 @@ TEST_F(FrameLinksTest, GuestOpenersAndClosingWithEverythingOpen) {
             windows.yes_no()->paint_manager().FindControlQuiet(L"messagelabel")->GetText());
   EXPECT_TRUE(services.blogs.empty());
   ASSERT_TRUE(driver::Click(windows.yes_no()->paint_manager(), L"confirmbtn"));
-  EXPECT_EQ(1, frame->sign_in_state());
+  EXPECT_EQ(SignInState::kSignedOut, frame->sign_in_state());
   EXPECT_EQ(L"login window", services.log.back());
-  frame->ShowAfterSignIn(2, 1);
+  frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kVisible);
   ASSERT_EQ(1u, services.blogs.size());
   EXPECT_EQ(L"游客的草稿", services.blogs[0][0]);
-  frame->ShowAfterSignIn(3, 1);
+  frame->ShowAfterSignIn(SignInState::kGuest, LoginStood::kVisible);
   // Declining keeps the guest, and nothing is sent later.
   static_cast<CRichEditUI*>(C(L"txtrich"))->SetText(L"再来一次");
   frame->RefreshCommitButton();
   driver::PressKey(frame->GetHWND(), VK_RETURN);
   ASSERT_TRUE(driver::Click(windows.yes_no()->paint_manager(), L"denybtn"));
-  EXPECT_EQ(3, frame->sign_in_state());
+  EXPECT_EQ(SignInState::kGuest, frame->sign_in_state());
   EXPECT_TRUE(IsWindowEnabled(frame->GetHWND()));
   EXPECT_EQ(1u, services.blogs.size());
 
@@ -766,7 +766,7 @@ TEST_F(FrameLinksTest, GuestOpenersAndClosingWithEverythingOpen) {
   ASSERT_TRUE(driver::Click(windows.menu()->paint_manager(), L"aboutBtn"));
   ASSERT_TRUE(driver::Click(windows.about()->paint_manager(), L"closebtn"));
 
-  frame->ShowAfterSignIn(2, 1);
+  frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kVisible);
   EXPECT_TRUE(windows.menu()->paint_manager().FindControlQuiet(L"configureBtn")->IsEnabled());
   windows.OpenPicker();
   WaitForTiles(*windows.picker());

@@ -8,13 +8,13 @@
 
 #include "client/core/event_ids.h"
 #include "client/core/message_ids.h"
-#include "client/ui/controls/ob_pic_button_ui.h"
+#include "client/core/web_events.h"
 #include "client/ui/controls/ob_list_ui.h"
+#include "client/ui/controls/ob_pic_button_ui.h"
 #include "client/ui/frame/list_users_json.h"
 #include "client/ui/frame/ob_frame_wnd.h"
-#include "client/ui/picture/picture_item.h"
 #include "client/ui/frame/origin_image_name.h"
-#include "client/web/web_events.h"
+#include "client/ui/picture/picture_item.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/fake_browser_host.h"
 #include "tests/client/ui/fake_frame_services.h"
@@ -58,7 +58,7 @@ struct FrameFixture {
     editor = dynamic_cast<uilib::CRichEditUI*>(frame->paint_manager().FindControl(L"txtrich"));
     commit = frame->paint_manager().FindControl(L"commitbtn");
     if (!signed_in) return;
-    frame->ShowAfterSignIn(2, 1);
+    frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kVisible);
     PageLoads();
   }
   // The main page finishes loading and says so.
@@ -202,14 +202,14 @@ TEST(FrameWnd, PostingWithAScreenshot) {
 
 TEST(FrameWnd, GuestPostResumesAfterSignIn) {
   FrameFixture f;
-  f.frame->ShowAfterSignIn(3, 1);
+  f.frame->ShowAfterSignIn(SignInState::kGuest, LoginStood::kVisible);
   EXPECT_EQ(1u, f.page->CallsOf("RandomLook").size());
   EXPECT_FALSE(f.frame->paint_manager().FindControl(L"confbtn")->IsEnabled());
   f.Type(L"from a guest");
   uilib::test_driver::PressKey(*f.frame, uilib::VK_RETURN);
   EXPECT_TRUE(f.services.blogs.empty());
   EXPECT_EQ(L"sign in: 登录后继续刚才的操作!", f.services.log.back());
-  f.frame->ShowAfterSignIn(2, 1);
+  f.frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kVisible);
   ASSERT_EQ(1u, f.services.blogs.size());
   EXPECT_EQ(L"from a guest", f.services.blogs[0][0]);
   // Posting is no reminder: only the user button asks to come back to one.
@@ -279,7 +279,7 @@ TEST(FrameWnd, EventsAndPageCallbacks) {
             std::vector<std::wstring>(f.services.log.end() - 2, f.services.log.end()));
   EXPECT_EQ(1u, page.CallsOf("Other_ClearState").size());
   EXPECT_FALSE(uilib::IsWindowVisible(*f.frame));
-  EXPECT_EQ(1, f.frame->sign_in_state());
+  EXPECT_EQ(SignInState::kSignedOut, f.frame->sign_in_state());
   uilib::test_driver::Click(f.frame->paint_manager(), L"eventbtn");
   ASSERT_TRUE(page.SimulateExternalCall("CB_CloseAction", {}));
   page.FinishLoad(L"Ombrix default");
@@ -370,7 +370,7 @@ TEST(FrameWnd, ThePageIsMadeWhenTheWindowIsFirstShown) {
   EXPECT_EQ(0, f.browsers_made);
   EXPECT_EQ(nullptr, f.frame->browser());
 
-  f.frame->ShowAfterSignIn(2, 1);
+  f.frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kVisible);
   ASSERT_NE(nullptr, f.page);
   EXPECT_EQ(2, f.browsers_made);  // the main page and the card's
   EXPECT_TRUE(f.page->page_calls.empty());
@@ -413,13 +413,13 @@ TEST(FrameWnd, RemindersLayoutsAndTheEditor) {
 
   // A guest asked to sign in by the user button comes back to the
   // reminder, through the frame's own path: a hidden frame shows.
-  f.frame->ShowAfterSignIn(3, 1);
+  f.frame->ShowAfterSignIn(SignInState::kGuest, LoginStood::kVisible);
   uilib::test_driver::Click(pm, L"userbtn");  // disabled for guests: nothing
   EXPECT_EQ(L"", f.services.log.empty() ? L"" : f.services.log.back());
   f.frame->HideAndSignOut();
   ASSERT_TRUE(pm.FindControl(L"userbtn")->IsEnabled());
   uilib::test_driver::Click(pm, L"userbtn");
-  f.frame->ShowAfterSignIn(2, 3);
+  f.frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kHidden);
   EXPECT_TRUE(uilib::IsWindowVisible(*f.frame));
   EXPECT_EQ(L"4", page.CallsOf("RemindShow").back().args[0]);
   EXPECT_EQ(4u, page.CallsOf("RemindShow").size());

@@ -1,12 +1,19 @@
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "client/core/core_events.h"
 #include "client/core/event_ids.h"
 #include "client/core/system_config.h"
+#include "client/core/user_account_record.h"
+#include "client/core/web_events.h"
 #include "client/ui/dialogs/warning_dialog.h"
 #include "client/ui/login/ob_login_wnd.h"
-#include "client/web/user_account_record.h"
-#include "client/web/web_events.h"
+#include "runtime/logmaker/log.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/test_window.h"
@@ -30,15 +37,16 @@ struct LoginCall {
   bool remember;
 };
 
-class FakeWeb : public ILoginWeb {
+class FakeWeb : public SignedOutWebUser {
  public:
-  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin, bool cipher,
-                 bool remember) override {
-    logins.push_back({account, password, origin, cipher, remember});
+  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
+                 LoginFlags flags) override {
+    logins.push_back({account, password, origin, HasFlag(flags, LoginFlags::kCipher),
+                      HasFlag(flags, LoginFlags::kRememberPassword)});
   }
   void UserLogout() override { ++logouts; }
   void UpdateNickName(const std::wstring& nick) override { nicknames.push_back(nick); }
-  void GetWYGameUserFriend(const FromHandle&) override { ++friend_requests; }
+  bool IsLoggedIn() const override { return !user.SessionID.empty(); }
   const UserAccountRecord& record() const override { return user; }
 
   std::vector<LoginCall> logins;
@@ -51,13 +59,13 @@ class FakeWeb : public ILoginWeb {
 class FakeFrame : public ILoginFrame, public ITrayTarget {
  public:
   HWND GetFrameHwnd() const override { return hwnd; }
-  int GetSignInState() const override { return sign_in_state; }
-  void ShowAfterSignIn(int state, HWND, int stood) override { handovers.push_back({state, stood}); }
+  SignInState GetSignInState() const override { return sign_in_state; }
+  void ShowAfterSignIn(SignInState state, HWND, LoginStood stood) override { handovers.push_back({state, stood}); }
   void SetTargetWindow(HWND target) override { tray_target = target; }
 
   HWND hwnd = 0;
-  int sign_in_state = 0;
-  std::vector<std::pair<int, int>> handovers;
+  SignInState sign_in_state = SignInState::kNotYet;
+  std::vector<std::pair<SignInState, LoginStood>> handovers;
   HWND tray_target = 0;
 };
 
@@ -76,12 +84,13 @@ class LoginWindowTest : public ::testing::Test {
     COBLoginWnd::Links links;
     links.events = &events_;
     links.config = config_.get();
-    links.web = &web_;
+    links.user = &web_;
+    links.frame = &frame_;
+    links.tray = &frame_;
+    links.request_game_friends = [this](const FromHandle&) { ++web_.friend_requests; };
     links.exit_with_game = [this] { return exit_with_game_; };
     links.register_url = "https://passport.example/PTNew/phone_default.aspx?from=0";
     login_ = std::make_unique<COBLoginWnd>(DefaultSkin(), links);
-    login_->SetFrame(&frame_);
-    login_->SetTray(&frame_);
     ASSERT_NE(login_->Create(0, L"OBLoginWnd", WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 200, 150, 0, 0), 0u);
     SetWindowPos(*login_, 0, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ::uilib::ShowWindow(*login_, SW_SHOW);
@@ -141,7 +150,7 @@ TEST_F(LoginWindowTest, PasswordRuleRememberCouplingCancelAndHandOver) {
   config_->SetAccount(L"player1");
   config_->SetPassword(L"CIPHERTEXT123");
   Open();
-  EXPECT_EQ(login_->state(), COBLoginWnd::kNormal);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kNormal);
   EXPECT_TRUE(Visible(L"ContainerNormal"));
   EXPECT_FALSE(Visible(L"ContainerLoggingIn"));
   EXPECT_EQ(Text(L"accountedit"), L"player1");
@@ -157,7 +166,7 @@ TEST_F(LoginWindowTest, PasswordRuleRememberCouplingCancelAndHandOver) {
   EXPECT_TRUE(web_.logins[0].remember);
   EXPECT_EQ(web_.logins[0].origin.kind, FromHandle::kClient);
   EXPECT_EQ(config_->GetConfigValue(L"root.base.normal.autologin", L"?"), L"0");
-  EXPECT_EQ(login_->state(), COBLoginWnd::kLoggingIn);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kLoggingIn);
   EXPECT_TRUE(Visible(L"ContainerLoggingIn"));
   EXPECT_EQ(Text(L"userAccount"), L"player1");
   // The progress animation runs: 800 ms over 8 frames.
@@ -170,12 +179,12 @@ TEST_F(LoginWindowTest, PasswordRuleRememberCouplingCancelAndHandOver) {
 
   // Cancelled, then its success arrives: signed out again.
   Click(L"cancelLoginBtn");
-  EXPECT_EQ(login_->state(), COBLoginWnd::kNormal);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kNormal);
   Advance(500);
   EXPECT_EQ(VisibleFrame(), 1) << "the animation stops with its state";
   LoginReply(true, kOwn);
   EXPECT_EQ(web_.logouts, 1);
-  EXPECT_EQ(login_->state(), COBLoginWnd::kNormal);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kNormal);
 
   // Any edit of the password sends the typed one as plain text.
   ASSERT_TRUE(test_driver::TypeInto(login_->paint_manager(), L"pwdedit", L"x"));
@@ -185,7 +194,7 @@ TEST_F(LoginWindowTest, PasswordRuleRememberCouplingCancelAndHandOver) {
   EXPECT_FALSE(web_.logins[1].cipher);
   // Failure with no text: the standard warning, back to the entry.
   LoginReply(false, kOwn);
-  EXPECT_EQ(login_->state(), COBLoginWnd::kNormal);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kNormal);
   CWarningDialog* warning = login_->warning_dialog();
   ASSERT_TRUE(IsWindowVisible(*warning));
   EXPECT_EQ(warning->paint_manager().FindControl(L"messagelabel")->GetText(), L"帐号或密码错误！");
@@ -228,15 +237,15 @@ TEST_F(LoginWindowTest, PasswordRuleRememberCouplingCancelAndHandOver) {
   Control<CRichEditUI>(L"accountedit")->SetText(L"player1");
   Control<CRichEditUI>(L"pwdedit")->SetText(L"secret");
   test_driver::PressKey(*login_, VK_RETURN);
-  EXPECT_EQ(login_->state(), COBLoginWnd::kLoggingIn) << "Enter signs in";
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kLoggingIn) << "Enter signs in";
   web_.user.NickName = L"夜行者";
   LoginReply(true, kOwn);
   EXPECT_EQ(config_->GetPassword(), L"");
   EXPECT_EQ(login_->GetLoginPassword(), L"CIPHERTEXT123");
-  EXPECT_EQ(login_->state(), COBLoginWnd::kFinished);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kFinished);
   EXPECT_FALSE(IsWindowVisible(*login_));
   ASSERT_EQ(frame_.handovers.size(), 1u);
-  EXPECT_EQ(frame_.handovers[0], std::make_pair(ILoginFrame::kAccount, ILoginFrame::kLoginVisible));
+  EXPECT_EQ(frame_.handovers[0], std::make_pair(SignInState::kAccount, LoginStood::kVisible));
   EXPECT_EQ(frame_.tray_target, frame_.hwnd);
   RECT frame_rc;
   GetWindowRect(frame_.hwnd, &frame_rc);
@@ -246,7 +255,7 @@ TEST_F(LoginWindowTest, PasswordRuleRememberCouplingCancelAndHandOver) {
   // Signing out brings the entry back over the frame.
   ::uilib::ShowWindow(frame_.hwnd, SW_SHOW);
   login_->Show();
-  EXPECT_EQ(login_->state(), COBLoginWnd::kNormal);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kNormal);
   EXPECT_TRUE(IsWindowVisible(*login_));
   EXPECT_FALSE(IsWindowVisible(frame_.hwnd));
   EXPECT_EQ(frame_.tray_target, login_->GetHWND());
@@ -274,9 +283,9 @@ TEST_F(LoginWindowTest, TheMainWindowTakesTheLoginWindowsPlaceButStaysOnTheScree
     Control<CRichEditUI>(L"accountedit")->SetText(L"player1");
     Control<CRichEditUI>(L"pwdedit")->SetText(L"secret");
     Click(L"loginBtn");
-    ASSERT_EQ(login_->state(), COBLoginWnd::kLoggingIn);
+    ASSERT_EQ(login_->state(), COBLoginWnd::State::kLoggingIn);
     LoginReply(true, kOwn);
-    ASSERT_EQ(login_->state(), COBLoginWnd::kFinished);
+    ASSERT_EQ(login_->state(), COBLoginWnd::State::kFinished);
     RECT rc;
     GetWindowRect(frame_.hwnd, &rc);
     EXPECT_EQ(rc.left, c.frame_x) << c.x << "," << c.y;
@@ -294,9 +303,9 @@ TEST_F(LoginWindowTest, ShownAgainTheWindowHasTheKeyboardInTheFieldToFill) {
   ASSERT_TRUE(test_driver::TypeInto(login_->paint_manager(), L"accountedit", L"player1"));
   ASSERT_TRUE(test_driver::TypeInto(login_->paint_manager(), L"pwdedit", L"secret"));
   Click(L"loginBtn");
-  ASSERT_EQ(login_->state(), COBLoginWnd::kLoggingIn);
+  ASSERT_EQ(login_->state(), COBLoginWnd::State::kLoggingIn);
   Click(L"cancelLoginBtn");
-  ASSERT_EQ(login_->state(), COBLoginWnd::kNormal);
+  ASSERT_EQ(login_->state(), COBLoginWnd::State::kNormal);
   test_driver::CloseFromWindowManager(*login_);
   ASSERT_FALSE(IsWindowVisible(*login_));
   // The tray's way: shown, focused, brought forward.
@@ -312,7 +321,7 @@ TEST_F(LoginWindowTest, ShownAgainTheWindowHasTheKeyboardInTheFieldToFill) {
 TEST_F(LoginWindowTest, AGameInFullScreenThatAsksForTheLoginWindowKeepsTheScreen) {
   Open();
   ::uilib::ShowWindow(*login_, SW_HIDE);
-  frame_.sign_in_state = ILoginFrame::kSignedOut;
+  frame_.sign_in_state = SignInState::kSignedOut;
   payload::SEVENT_USERINFO_REQUESTLOGIN request;
   // The game is another program: only the desktop knows its window.
   HeadlessBackend::Current()->SetOtherProgramFullScreenForTesting(true);
@@ -335,9 +344,9 @@ TEST_F(LoginWindowTest, AutoLoginGuestAndNicknameStep) {
   EXPECT_TRUE(Selected(L"checkRemPassword"));
   EXPECT_FALSE(Enabled(L"loginBtn"));
   Advance(999);
-  EXPECT_EQ(login_->state(), COBLoginWnd::kNormal);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kNormal);
   Advance(1);
-  EXPECT_EQ(login_->state(), COBLoginWnd::kLoggingIn);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kLoggingIn);
   EXPECT_TRUE(web_.logins.empty());
   Advance(1999);
   EXPECT_TRUE(web_.logins.empty());
@@ -349,7 +358,7 @@ TEST_F(LoginWindowTest, AutoLoginGuestAndNicknameStep) {
   // Success for a user with only a provider nickname: the nickname step.
   web_.user.TGNickName = L"tg";
   LoginReply(true, kOwn);
-  EXPECT_EQ(login_->state(), COBLoginWnd::kSignInWithAccount);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kSignInWithAccount);
   EXPECT_TRUE(Visible(L"ContainerSignInWithAccount"));
   EXPECT_EQ(Text(L"sugerSideName"), L"tg");
   EXPECT_EQ(web_.friend_requests, 1);
@@ -368,7 +377,7 @@ TEST_F(LoginWindowTest, AutoLoginGuestAndNicknameStep) {
   EXPECT_FALSE(Enabled(L"couldEdit"));
   // A head-image update of another window is not the nickname's answer.
   NickReply({}, true, L"{\"Status\":0}");
-  EXPECT_EQ(login_->state(), COBLoginWnd::kSignInWithAccount);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kSignInWithAccount);
   NickReply(kOwn, true, L"{\"Status\":-10}");
   EXPECT_TRUE(Visible(L"LabelNickNameNotAvailable"));
   EXPECT_FALSE(Visible(L"LabelNickNameInvalid"));
@@ -382,7 +391,7 @@ TEST_F(LoginWindowTest, AutoLoginGuestAndNicknameStep) {
   NickReply(kOwn, true, L"{\"Status\":\"-9\"}");
   EXPECT_TRUE(Visible(L"LabelNickNameInvalid"));
   NickReply(kOwn, true, L"{\"Status\":0}");
-  EXPECT_EQ(login_->state(), COBLoginWnd::kFinished);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kFinished);
   ASSERT_EQ(frame_.handovers.size(), 1u);
 
   // Neither nickname: state 9, counted in two-byte characters.
@@ -390,7 +399,7 @@ TEST_F(LoginWindowTest, AutoLoginGuestAndNicknameStep) {
   web_.user = {};
   Click(L"loginBtn");
   LoginReply(true, kOwn);
-  EXPECT_EQ(login_->state(), COBLoginWnd::kSignInWithoutAccount);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kSignInWithoutAccount);
   EXPECT_FALSE(Enabled(L"signInRightNow2"));
   ASSERT_TRUE(test_driver::TypeInto(login_->paint_manager(), L"nicknameEdit", L"一二三四五六七八"));
   EXPECT_TRUE(Enabled(L"signInRightNow2")) << "eight Chinese characters are sixteen bytes";
@@ -407,19 +416,19 @@ TEST_F(LoginWindowTest, AutoLoginGuestAndNicknameStep) {
   test_driver::PressKey(*login_, VK_RETURN);
   EXPECT_EQ(web_.nicknames.back(), L"一二三四五六七八");
   NickReply(kOwn, false, L"");
-  EXPECT_EQ(login_->state(), COBLoginWnd::kFinished) << "a failed reply finishes";
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kFinished) << "a failed reply finishes";
 
   // Guest: progress without the account, then the hand-over as a guest.
   login_->Show();
   Click(L"guestBtn");
-  EXPECT_EQ(login_->state(), COBLoginWnd::kLoggingIn);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kLoggingIn);
   EXPECT_FALSE(Visible(L"loggingText"));
   EXPECT_FALSE(Visible(L"userAccount"));
   Advance(999);
-  EXPECT_EQ(login_->state(), COBLoginWnd::kLoggingIn);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kLoggingIn);
   Advance(1);
-  EXPECT_EQ(login_->state(), COBLoginWnd::kFinished);
-  EXPECT_EQ(frame_.handovers.back().first, ILoginFrame::kGuest);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kFinished);
+  EXPECT_EQ(frame_.handovers.back().first, SignInState::kGuest);
 }
 
 TEST_F(LoginWindowTest, GameRequestsTicketAndGameSignIns) {
@@ -430,14 +439,14 @@ TEST_F(LoginWindowTest, GameRequestsTicketAndGameSignIns) {
   payload::SEVENT_USERINFO_REQUESTLOGIN request;
   events_.FireEvent(&request);
   EXPECT_FALSE(IsWindowVisible(*login_));
-  frame_.sign_in_state = ILoginFrame::kSignedOut;
+  frame_.sign_in_state = SignInState::kSignedOut;
   events_.FireEvent(&request);
   EXPECT_TRUE(IsWindowVisible(*login_));
 
   // A sign-in made in a game's panel sticks and hands over.
   LoginReply(true, kGame);
   EXPECT_EQ(web_.logouts, 0);
-  EXPECT_EQ(login_->state(), COBLoginWnd::kFinished);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kFinished);
   ASSERT_EQ(frame_.handovers.size(), 1u);
   events_.FireEvent(&request);
   EXPECT_FALSE(IsWindowVisible(*login_)) << "nothing to show once finished";
@@ -447,7 +456,7 @@ TEST_F(LoginWindowTest, GameRequestsTicketAndGameSignIns) {
   login_->Show();
   payload::SEVENT_RESPONSE_UserLoginByTicket ticket(kGame, L"{\"Status\":\"0\"}", true, L"player1", false);
   events_.FireEvent(&ticket);
-  EXPECT_EQ(login_->state(), COBLoginWnd::kFinished);
+  EXPECT_EQ(login_->state(), COBLoginWnd::State::kFinished);
   EXPECT_EQ(frame_.handovers.size(), 2u);
   EXPECT_FALSE(Visible(L"ContainerLoggingIn"));
   int frame = VisibleFrame();
@@ -472,6 +481,57 @@ TEST_F(LoginWindowTest, GameRequestsTicketAndGameSignIns) {
   login_.reset();
   EXPECT_EQ(events_.SubscriberCount(SEVENT_RESPONSE_UserLogin), 0u);
   EXPECT_EQ(events_.SubscriberCount(SEVENT_GAME_DETACH), 0u);
+}
+
+// Keeps the application log's lines; the logger owns it for good, the
+// test shares the lines.
+class LogLines : public brx::logmaker::ILogWriter {
+ public:
+  struct Shared {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+  };
+  explicit LogLines(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+  void Write(const brx::logmaker::LogRecord& record) override {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->lines.push_back(record.line);
+  }
+  void WriteText(const char*) override {}
+
+ private:
+  std::shared_ptr<Shared> shared_;
+};
+
+TEST_F(LoginWindowTest, ASkinWithoutARequiredControlMakesNoWindowAndSaysWhich) {
+  namespace fs = std::filesystem;
+  const fs::path skin = fs::path(temp_.Sub("skin"));
+  fs::copy(brx::util::WideToUtf8(DefaultSkin()), skin, fs::copy_options::recursive);
+  std::string layout;
+  {
+    std::ifstream in(skin / "login_layout.xml");
+    std::stringstream text;
+    text << in.rdbuf();
+    layout = text.str();
+  }
+  const std::string required = "name=\"pwdedit\"";
+  const size_t at = layout.find(required);
+  ASSERT_NE(at, std::string::npos);
+  layout.replace(at, required.size(), "name=\"pwdgone\"");
+  std::ofstream(skin / "login_layout.xml", std::ios::trunc) << layout;
+
+  auto log = std::make_shared<LogLines::Shared>();
+  brx::logmaker::GetAppLogger()->AddWriter(std::make_unique<LogLines>(log));
+  COBLoginWnd::Links links;
+  links.events = &events_;
+  links.config = config_.get();
+  links.user = &web_;
+  COBLoginWnd login(brx::util::Utf8ToWide(skin.string()), links);
+  EXPECT_EQ(login.Create(0, L"OBLoginWnd", WS_POPUP, 0, 0, 0, 0, 0), 0u);
+  EXPECT_EQ(login.GetHWND(), 0u);
+  std::lock_guard<std::mutex> lock(log->mutex);
+  EXPECT_TRUE(std::any_of(log->lines.begin(), log->lines.end(), [](const std::string& line) {
+    return line.find("lacks the required control pwdedit") != std::string::npos;
+  })) << "no log line names the missing control";
 }
 
 }  // namespace

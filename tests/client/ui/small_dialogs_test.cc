@@ -5,13 +5,13 @@
 #include <regex>
 
 #include "client/core/event_ids.h"
+#include "client/core/web_events.h"
 #include "client/ui/dialogs/about_dialog.h"
 #include "client/ui/dialogs/feed_dialog.h"
 #include "client/ui/dialogs/message_dialog.h"
 #include "client/ui/dialogs/quota_overflow_dialog.h"
 #include "client/ui/dialogs/warning_dialog.h"
 #include "client/ui/dialogs/yes_no_dialog.h"
-#include "client/web/web_events.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/test_window.h"

@@ -3,9 +3,9 @@
 #include "client/core/event_ids.h"
 #include "client/core/system_config.h"
 #include "client/core/ui_string_table.h"
+#include "client/core/web_events.h"
 #include "client/ui/tray/ob_prompt_dialog.h"
 #include "client/ui/tray/ob_wnd_tray.h"
-#include "client/web/web_events.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/test_window.h"
@@ -21,30 +21,36 @@ using namespace uilib;
 namespace ombrix::test {
 namespace {
 
-class FakeUser : public ITrayUser {
+class FakeUser : public SignedOutWebUser {
  public:
-  bool IsSignedIn() const override { return signed_in; }
-  std::wstring NickName() const override { return nick; }
-  int NewDiaryCount() const override { return diary; }
-  int NewMentionCount() const override { return mentions; }
-  int NewMessageCount() const override { return messages; }
-  int NewFansCount() const override { return fans; }
+  bool IsLoggedIn() const override { return signed_in; }
+  const UserAccountRecord& record() const override {
+    record_.NickName = nick;
+    return record_;
+  }
+  int32_t new_mirror_blog_count() const override { return diary; }
+  int32_t new_about_user_count() const override { return mentions; }
+  int32_t new_message_count() const override { return messages; }
+  int32_t new_fans_count() const override { return fans; }
 
   bool signed_in = false;
   std::wstring nick;
   int diary = 0, mentions = 0, messages = 0, fans = 0;
+
+ private:
+  mutable UserAccountRecord record_;
 };
 
 class FakeTrayFrame : public ITrayFrame {
  public:
   HWND GetFrameHwnd() const override { return hwnd; }
-  int GetSignInState() const override { return sign_in_state; }
+  SignInState GetSignInState() const override { return sign_in_state; }
   void StartDelayedCheck() override { calls.push_back(L"check"); }
   void ShowSettings() override { calls.push_back(L"settings"); }
   void ShowRemind(const std::wstring& which) override { calls.push_back(L"remind" + which); }
 
   HWND hwnd = 0;
-  int sign_in_state = 0;
+  SignInState sign_in_state = SignInState::kNotYet;
   std::vector<std::wstring> calls;
 };
 
@@ -147,7 +153,7 @@ TEST_F(TrayWindowTest, IconTipAndBlinkFollowTheUser) {
   user_.fans = 2;
   Advance(500);
   EXPECT_EQ(icon_->GetIconId(), OBWndTray::kIconSignedIn) << "not in account mode yet";
-  frame_.sign_in_state = 2;
+  frame_.sign_in_state = SignInState::kAccount;
   Advance(500);
   EXPECT_EQ(icon_->GetIconId(), OBWndTray::kIconBlink);
   Advance(499);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "client/web/user_account_record.h"
-#include "client/web/web_events.h"
+#include "client/core/user_account_record.h"
+#include "client/core/web_events.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/test_window.h"

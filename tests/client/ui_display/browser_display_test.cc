@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "client/core/event_ids.h"
+#include "client/core/web_events.h"
 #include "client/ui/frame/ob_frame_wnd.h"
-#include "client/web/web_events.h"
 #include "client/ui/script/frame_script_target.h"
-#include "tests/client/ui/default_skin_layouts.h"
 #include "client/ui/script/jscript_dispatch.h"
 #include "client/ui/script/jscript_execute_http.h"
 #include "client/ui/script/jscript_execute_logic_frame_wnd_core.h"
 #include "runtime/http/http_session.h"
 #include "runtime/platform/shell.h"
 #include "runtime/util/text_convert.h"
+#include "tests/client/ui/default_skin_layouts.h"
 #include "tests/support/test_support.h"
 #include "tests/support/web_standin.h"
 #include "uilib/testing/gtk_testing.h"
@@ -509,7 +509,7 @@ TEST(BrowserDisplayTest, SiteAndForeignPagesGetNothingTheLocalPageGetsEverything
       LR"({"Status":0,"Data":{"SessionID":"sess-42","CipherPassword":"cipher-42","UserAccount":{"UserAccountId":7}}})";
   payload::SEVENT_RESPONSE_UserLogin login(FromHandle{FromHandle::kClient, 0}, reply, true, L"demo", false);
   services.events.FireEvent(&login);
-  frame->ShowAfterSignIn(2, 1);
+  frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kVisible);
   ASSERT_NE(nullptr, frame->browser());
 
   // The local page: every method, and the sign-in without the cipher.
@@ -573,7 +573,7 @@ TEST(BrowserDisplayTest, MainWindowWithTheDiaryAndTheUserCard) {
   context.events = &services.events;
   auto frame = std::make_unique<COBFrameWnd>(&services, &context, &uilib::CreateBrowserHost);
   ASSERT_NE(0u, frame->Create(0, L"Ombrix", 0x00CF0000, 0, 0, 0, 300, 650));
-  frame->ShowAfterSignIn(2, 1);
+  frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kVisible);
   ASSERT_NE(nullptr, frame->browser());
   ASSERT_TRUE(RunUntil([&] { return frame->browser()->LocationName() == L"Ombrix default (1)"; }))
       << brx::util::WideToUtf8(frame->browser()->LocationName());

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <functional>
 
+#include "client/core/web_events.h"
 #include "client/ui/dialogs/feed_dialog.h"
 #include "client/ui/dialogs/message_dialog.h"
-#include "client/web/web_events.h"
 #include "tests/client/ui/default_skin_layouts.h"
 #include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"

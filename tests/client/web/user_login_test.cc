@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <set>
 
-#include "client/web/ob_logic_web_user.h"
+#include "client/core/user_account_record.h"
 #include "client/web/ob_logic_web_other.h"
-#include "client/web/user_account_record.h"
+#include "client/web/ob_logic_web_user.h"
 #include "client/web/user_folders.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/web/web_test_fixture.h"
@@ -69,7 +69,7 @@ class UserLoginTest : public WebTestFixture {
 };
 
 TEST_F(UserLoginTest, PasswordSignInFillsTheRecordRemembersAndFetchesHeadImagesAndPrompts) {
-  user().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, false, true);
+  user().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, LoginFlags::kRememberPassword);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1; }));
   auto e = events_.Of(0)[0];
   EXPECT_EQ(e.ok, 1);
@@ -132,7 +132,7 @@ TEST_F(UserLoginTest, PasswordSignInFillsTheRecordRemembersAndFetchesHeadImagesA
 TEST_F(UserLoginTest, CipherRuleAndTheStoredCipherPassword) {
   ASSERT_TRUE(SignInDemo());
   std::wstring cipher = user().record().CipherPassword;
-  user().UserLogin(L"demo", cipher, {FromHandle::kClient, 0}, true, false);
+  user().UserLogin(L"demo", cipher, {FromHandle::kClient, 0}, LoginFlags::kCipher);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 2; }));
   EXPECT_EQ(events_.Of(0)[1].ok, 1);
   auto wire = standin_.RequestsFor("UserLogin").at(1);
@@ -140,7 +140,7 @@ TEST_F(UserLoginTest, CipherRuleAndTheStoredCipherPassword) {
   EXPECT_EQ(wire.Param("RequireCipher"), "false");
   EXPECT_EQ(user().record().CipherPassword, L"");  // not asked for this time
 
-  user().UserLogin(L"demo", L"", {FromHandle::kClient, 0}, true, true);
+  user().UserLogin(L"demo", L"", {FromHandle::kClient, 0}, LoginFlags::kCipher | LoginFlags::kRememberPassword);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 3; }));
   EXPECT_EQ(standin_.RequestsFor("UserLogin").at(2).Param("PaswordType"), "simple");
   EXPECT_EQ(events_.Of(0)[2].ok, 0);
@@ -181,7 +181,7 @@ TEST_F(UserLoginTest, OnlyARefusalForgetsTheRememberedCredentials) {
   size_t n = 0;
   for (const char* fault : faults) {
     standin_.Fault(fault);
-    user().UserLogin(L"demo", L"ombrix2024", {FromHandle::kGameClient, 5}, false, true);
+    user().UserLogin(L"demo", L"ombrix2024", {FromHandle::kGameClient, 5}, LoginFlags::kRememberPassword);
     ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == n + 1; })) << fault;
     auto e = events_.Of(0)[n++];
     EXPECT_EQ(e.ok, 0) << fault;
@@ -194,7 +194,7 @@ TEST_F(UserLoginTest, OnlyARefusalForgetsTheRememberedCredentials) {
 
   // A server error is an outage, even with a refusing envelope as its body.
   standin_.Fault("command=UserLogin&mode=http500");
-  user().UserLogin(L"demo", L"ombrix2024", {FromHandle::kGameClient, 5}, false, true);
+  user().UserLogin(L"demo", L"ombrix2024", {FromHandle::kGameClient, 5}, LoginFlags::kRememberPassword);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == n + 1; }));
   auto outage = events_.Of(0)[n++];
   EXPECT_EQ(outage.ok, 0);
@@ -202,7 +202,7 @@ TEST_F(UserLoginTest, OnlyARefusalForgetsTheRememberedCredentials) {
   EXPECT_EQ(outage.text, L"服务器内部错误");
   EXPECT_EQ(host_.config, kRemembered);
 
-  user().UserLogin(L"demo", L"wrong", {FromHandle::kGameClient, 5}, false, true);
+  user().UserLogin(L"demo", L"wrong", {FromHandle::kGameClient, 5}, LoginFlags::kRememberPassword);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == n + 1; }));
   auto refused = events_.Of(0)[n];
   EXPECT_EQ(refused.ok, 0);
@@ -220,7 +220,7 @@ TEST_F(UserLoginTest, AFailedSignInLeavesTheSignedInUserAsItWas) {
   ASSERT_TRUE(SignInDemo());
   UserAccountRecord before = user().record();
   events_.Clear();
-  user().UserLogin(L"buddy", L"wrong", {FromHandle::kGameClient, 9}, false, false);
+  user().UserLogin(L"buddy", L"wrong", {FromHandle::kGameClient, 9}, LoginFlags::kNone);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1; }));
   EXPECT_EQ(events_.Of(0)[0].ok, 0);
   EXPECT_TRUE(user().IsLoggedIn());
@@ -236,7 +236,7 @@ TEST_F(UserLoginTest, AFailedSignInLeavesTheSignedInUserAsItWas) {
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(12) == 1; }));
 
   // A refusal of the remembered account itself forgets it.
-  user().UserLogin(L"demo", L"wrong", {FromHandle::kClient, 0}, false, false);
+  user().UserLogin(L"demo", L"wrong", {FromHandle::kClient, 0}, LoginFlags::kNone);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 2; }));
   EXPECT_EQ(events_.Of(0)[1].rejected, 1);
   EXPECT_TRUE(user().IsLoggedIn());
@@ -245,7 +245,7 @@ TEST_F(UserLoginTest, AFailedSignInLeavesTheSignedInUserAsItWas) {
   EXPECT_EQ(host_.config[L"root.base.normal.autologin"], L"0");
 
   // A successful second sign-in replaces the first user.
-  user().UserLogin(L"buddy", L"buddy2024", {FromHandle::kClient, 0}, false, false);
+  user().UserLogin(L"buddy", L"buddy2024", {FromHandle::kClient, 0}, LoginFlags::kNone);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 3; }));
   EXPECT_EQ(user().record().Account, L"buddy");
   EXPECT_NE(user().record().SessionID, before.SessionID);
@@ -258,7 +258,7 @@ TEST_F(UserLoginTest, EveryFieldOfTheRecordComesThroughTheWire) {
                    "&RegisterIP=10.0.0.1&Birthday=1990-02-03&Province=%E6%B5%99%E6%B1%9F&City=Hangzhou"
                    "&IsSetRelevanceUser=1&OnlineTimeHours=12&LastOnlineTimeStatDate=2026-12-01&PrivateDomain=carol-home"
                    "&RegFrom=web&Email=c%40x.invalid&Status=2");
-  user().UserLogin(L"carol", L"pw1", {FromHandle::kClient, 0}, false, false);
+  user().UserLogin(L"carol", L"pw1", {FromHandle::kClient, 0}, LoginFlags::kNone);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1; }));
   ASSERT_EQ(events_.Of(0)[0].ok, 1);
   const UserAccountRecord& r = user().record();
@@ -310,7 +310,7 @@ TEST_F(UserLoginTest, SignInDataAsATextHoldingJsonOrWithoutASession) {
   envelope["Status"] = 0;
   envelope["Data"] = inner;
   standin_.Fault("command=UserLogin&mode=raw&body=" + QueryEscape(Json::FastWriter().write(envelope)));
-  user().UserLogin(L"texty", L"pw", {FromHandle::kClient, 0}, false, false);
+  user().UserLogin(L"texty", L"pw", {FromHandle::kClient, 0}, LoginFlags::kNone);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1; }));
   EXPECT_EQ(events_.Of(0)[0].ok, 1);
   EXPECT_EQ(events_.Of(0)[0].text, L"texty");
@@ -329,7 +329,7 @@ TEST_F(UserLoginTest, SignInDataAsATextHoldingJsonOrWithoutASession) {
                  QueryEscape("{\"Status\":0,\"Data\":{\"UserAccount\":{\"Account\":\"ghost\",\"HeadImageUrl\":\"" +
                              standin_.base_url() + "/head/ghost_small.jpg\"}}}"));
   size_t prompts = standin_.RequestsFor("GetDataPrompt").size();
-  user().UserLogin(L"ghost", L"pw", {FromHandle::kClient, 0}, false, false);
+  user().UserLogin(L"ghost", L"pw", {FromHandle::kClient, 0}, LoginFlags::kNone);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 2; }));
   EXPECT_EQ(events_.Of(0)[1].ok, 1);
   EXPECT_EQ(events_.Of(0)[1].text, L"ghost");
@@ -375,7 +375,7 @@ TEST_F(UserLoginTest, AnAccountNeverLeadsOutOfItsOwnFolder) {
     envelope["Data"]["UserAccount"]["HeadImageUrl"] = standin_.base_url() + "/head/odd_small.jpg";
     standin_.Fault("command=UserLogin&mode=raw&body=" + QueryEscape(Json::FastWriter().write(envelope)));
     events_.Clear();
-    user().UserLogin(Utf8ToWide(account), L"pw", {FromHandle::kClient, 0}, false, false);
+    user().UserLogin(Utf8ToWide(account), L"pw", {FromHandle::kClient, 0}, LoginFlags::kNone);
     ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1 && events_.Count(10) == 1; }));
     ASSERT_TRUE(user().IsLoggedIn());
     std::string folder = WideToUtf8(user().GetUserFolder());

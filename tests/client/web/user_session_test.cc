@@ -2,12 +2,12 @@
 
 #include <filesystem>
 
+#include "client/core/web_events.h"
 #include "client/web/ob_logic_web_blog.h"
 #include "client/web/ob_logic_web_game.h"
 #include "client/web/ob_logic_web_other.h"
 #include "client/web/ob_logic_web_server_config.h"
 #include "client/web/ob_logic_web_user.h"
-#include "client/web/web_events.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/web/web_test_fixture.h"
 
@@ -239,7 +239,7 @@ TEST_F(UserSessionTest, AHeadImageOfAnEarlierSignInIsDropped) {
   user().UserLogout();  // the mid and big images are cancelled; the small one is on its way
   standin_.Fault("path=/head/1002_small.jpg&mode=notfound");
   events_.Clear();
-  user().UserLogin(L"buddy", L"buddy2024", {FromHandle::kClient, 0}, false, false);
+  user().UserLogin(L"buddy", L"buddy2024", {FromHandle::kClient, 0}, LoginFlags::kNone);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1; }));
   ASSERT_EQ(user().record().Account, L"buddy");
   // The new user's images queue behind the old one's.

@@ -204,7 +204,7 @@ TEST_F(WebEnvelopeE2ETest, ErrorStatusGarbageAndTimeOut) {
 
 TEST_F(WebEnvelopeE2ETest, TransportFailureLogsHideSecretsWhileTheWireCarriesThem) {
   standin_.Fault("command=UserLogin&mode=drop");
-  manager_->User().UserLogin(L"demo", L"Pa55-secret", {FromHandle::kClient, 0}, false, false);
+  manager_->User().UserLogin(L"demo", L"Pa55-secret", {FromHandle::kClient, 0}, LoginFlags::kNone);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1; }));
   EXPECT_EQ(standin_.RequestsFor("UserLogin").at(0).Param("Password"), "Pa55-secret");
   bool logged = false;
@@ -229,7 +229,7 @@ TEST_F(WebEnvelopeE2ETest, AGarbledSignInReplyIsLoggedWithItsSecretsHidden) {
   for (const std::string& reply : replies) {
     standin_.Fault("command=UserLogin&mode=raw&body=" + QueryEscape(reply));
     size_t before = events_.Count(0);
-    manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, false, true);
+    manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, LoginFlags::kRememberPassword);
     ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == before + 1; }));
     EXPECT_EQ(events_.Of(0).back().ok, 0);
   }
@@ -256,7 +256,7 @@ TEST_F(WebEnvelopeE2ETest, HostileSignInRepliesFailTheSignInAndLeakNothing) {
   for (const std::string& fault : faults) {
     standin_.Fault("command=UserLogin&" + fault);
     size_t before = events_.Count(0);
-    manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, false, true);
+    manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, LoginFlags::kRememberPassword);
     ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == before + 1; })) << fault;
     EXPECT_EQ(events_.Of(0).back().ok, 0) << fault;
     EXPECT_FALSE(manager_->User().IsLoggedIn());

@@ -3,10 +3,10 @@
 #include <atomic>
 #include <thread>
 
+#include "client/core/web_events.h"
 #include "client/web/jober_web.h"
 #include "client/web/ob_logic_web_other.h"
 #include "client/web/web_command.h"
-#include "client/web/web_events.h"
 #include "runtime/base/message_loop.h"
 #include "runtime/util/text_convert.h"
 #include "tests/client/web/web_test_fixture.h"

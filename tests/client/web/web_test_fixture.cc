@@ -3,8 +3,8 @@
 #include <atomic>
 
 #include "client/core/message_ids.h"
+#include "client/core/web_events.h"
 #include "client/web/ob_logic_web_user.h"
-#include "client/web/web_events.h"
 #include "runtime/base/message_loop.h"
 #include "runtime/base/thread.h"
 #include "runtime/logmaker/log.h"
@@ -207,7 +207,7 @@ bool WebTestFixture::PumpUntil(const std::function<bool()>& condition, std::chro
 
 bool WebTestFixture::SignInDemo() {
   size_t before = events_.Count(0);
-  manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, false, true);
+  manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, LoginFlags::kRememberPassword);
   if (!PumpUntil([&] { return events_.Count(0) > before; })) return false;
   return events_.Of(0).back().ok == 1;
 }

@@ -13,6 +13,7 @@
 #include "client/core/gamelink/ob_logic_game_web.h"
 #include "client/core/ui_string_table.h"
 #include "client/core/video_events.h"
+#include "client/core/web_events.h"
 #include "runtime/platform/tick_clock.h"
 #include "standin/game/game_simulator.h"
 #include "tests/client/core/gamelink/game_link_harness.h"
@@ -27,16 +28,8 @@ using namespace std::chrono_literals;
 
 constexpr auto kWait = 10000ms;
 
-// A reply event of the fake web client.
-struct FakeReply : EVENT_DATA {
-  FakeReply(int32_t id, FromHandle from, bool ok_flag, std::wstring t = L"", std::wstring file = L"")
-      : EVENT_DATA(id, from), ok(ok_flag), text(std::move(t)), local_file(std::move(file)) {}
-  bool ok;
-  std::wstring text;
-  std::wstring local_file;
-};
-
-// Records every command; the test fires the replies.
+// Records every command, the user's own too (through the web user's
+// `on_request`); the test fires the replies.
 class FakeWebCommands : public IGameLinkWebCommands {
  public:
   struct Call {
@@ -44,11 +37,6 @@ class FakeWebCommands : public IGameLinkWebCommands {
     std::vector<std::wstring> args;
     FromHandle origin;
   };
-  void UserLogin(const std::wstring& a, const std::wstring& p, const FromHandle& o, bool, bool r) override {
-    Add({"login", {a, p, r ? L"1" : L"0"}, o});
-  }
-  void UserLoginByTicket(const std::wstring& t, const FromHandle& o) override { Add({"ticket", {t}, o}); }
-  void UserLogout() override { Add({"logout", {}, {}}); }
   void Upload(const std::wstring& f, uint32_t ms, const FromHandle& o) override {
     Add({"upload", {f, std::to_wstring(ms)}, o});
   }
@@ -57,10 +45,6 @@ class FakeWebCommands : public IGameLinkWebCommands {
     Add({"addblog", {c, from, url, game}, o});
   }
   void CommitShot(uint32_t a, uint32_t b) override { Add({"commit", {std::to_wstring(a), std::to_wstring(b)}, {}}); }
-  GameWebReply ReadReply(const EventParameter& reply) const override {
-    const auto* r = dynamic_cast<const FakeReply*>(&reply);
-    return r ? GameWebReply{r->ok, r->text, r->local_file} : GameWebReply{};
-  }
   std::vector<Call> Calls(const std::string& what) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<Call> out;
@@ -68,12 +52,12 @@ class FakeWebCommands : public IGameLinkWebCommands {
       if (c.what == what) out.push_back(c);
     return out;
   }
-
- private:
   void Add(Call call) {
     std::lock_guard<std::mutex> lock(mutex_);
     calls_.push_back(std::move(call));
   }
+
+ private:
   std::mutex mutex_;
   std::vector<Call> calls_;
 };
@@ -117,6 +101,9 @@ class GameCommandBlocksTest : public ::testing::Test {
     GameLinkServices services;
     services.web = &web_;
     services.clock = &clock_;
+    state_.on_request = [this](const std::string& what, std::vector<std::wstring> args, const FromHandle& origin) {
+      web_.Add({what, std::move(args), origin});
+    };
     gui_ = std::make_unique<GuiThread>(folder_, &state_, services, &video_);
     ASSERT_TRUE(gui_->started());
   }
@@ -210,13 +197,13 @@ TEST_F(GameCommandBlocksTest, RepliesReachTheGameThatAskedOrEveryGameWhenNoGameA
 
   // The server time the client asked for on its own goes to every game;
   // one a game asked for, to that game.
-  Fire(FakeReply(SEVENT_RESPONSE_GetServerDateTime, {FromHandle::kClient, 0}, true, L"2026-12-09 10:00:00"));
+  Fire(payload::SEVENT_RESPONSE_GetServerDateTime({FromHandle::kClient, 0}, L"", true, L"2026-12-09 10:00:00"));
   for (GameSimulator* g : {&a, &b}) {
     auto m = g->Expect("SERVERTIME", kWait);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->Text("text"), u"2026-12-09 10:00:00");
   }
-  Fire(FakeReply(SEVENT_RESPONSE_GetServerDateTime, From(ca), true, L"later"));
+  Fire(payload::SEVENT_RESPONSE_GetServerDateTime(From(ca), L"", true, L"later"));
   EXPECT_TRUE(a.Expect("SERVERTIME", kWait));
 
   // A game's settings changed by that game go to its other clients; the
@@ -226,7 +213,7 @@ TEST_F(GameCommandBlocksTest, RepliesReachTheGameThatAskedOrEveryGameWhenNoGameA
   EXPECT_TRUE(b.Expect("GAMECONFIG", kWait));
   Fire(payload::SEVENT_CONFIG_CHANGE_SYSTEM(payload::kConfigFromSettingsDialog, 0));
   Fire(EVENT_DATA(SEVENT_RESPONSE_ResetFansCount, {}));
-  Fire(FakeReply(SEVENT_RESPONSE_GetUserAccountByAccount, {FromHandle::kClient, 0}, true));
+  Fire(payload::SEVENT_RESPONSE_GetUserAccountByAccount({FromHandle::kClient, 0}, L"", true, L""));
   for (GameSimulator* g : {&a, &b}) {
     EXPECT_TRUE(g->Expect("SYSTEMCONFIG", kWait));
     EXPECT_TRUE(g->Expect("DATAPROMPT", kWait));
@@ -234,7 +221,7 @@ TEST_F(GameCommandBlocksTest, RepliesReachTheGameThatAskedOrEveryGameWhenNoGameA
   }
 
   // A failed ticket sign-in nobody in a game asked for goes nowhere.
-  Fire(FakeReply(SEVENT_RESPONSE_UserLoginByTicket, {}, false));
+  Fire(payload::SEVENT_RESPONSE_UserLoginByTicket({}, L"", false, L"", false));
   EXPECT_EQ(Sync(a).name, "IMAGESYN");
   EXPECT_EQ(Sync(b).name, "IMAGESYN");
 
@@ -274,18 +261,18 @@ TEST_F(GameCommandBlocksTest, EachPostWaitsForItsOwnUploadAndLeavesWithItsGame) 
   EXPECT_EQ(Pending(), 3u);
 
   // b's upload returns first: b's text (the default one) is posted.
-  Fire(FakeReply(SEVENT_RESPONSE_Upload, From(cb), true, L"http://img/1.png", L"/shots/same.png"));
+  Fire(payload::SEVENT_RESPONSE_Upload(From(cb), L"", true, L"/shots/same.png", L"http://img/1.png"));
   ASSERT_EQ(web_.Calls("addblog").size(), 1u);
   EXPECT_EQ(web_.Calls("addblog")[0].args,
             (std::vector<std::wstring>{L"我在Game One游戏上截了这张图片,与大家一同分享", L"Game One",
                                        L"http://img/1.png", L"g1"}));
-  Fire(FakeReply(SEVENT_RESPONSE_Addblog, From(cb), true));
+  Fire(payload::SEVENT_RESPONSE_Addblog(From(cb), L"", true));
   auto done = b.Expect("POSTBLOG", kWait);
   ASSERT_TRUE(done);
   EXPECT_EQ(done->Int("result"), 1);
 
   // a's upload fails: (0, path), and its post is gone.
-  Fire(FakeReply(SEVENT_RESPONSE_Upload, From(ca), false, L"", L"/shots/same.png"));
+  Fire(payload::SEVENT_RESPONSE_Upload(From(ca), L"", false, L"/shots/same.png", L""));
   EXPECT_TRUE(a.Expect("POSTBLOG", kWait));
   EXPECT_EQ(Pending(), 1u);
 
@@ -294,7 +281,7 @@ TEST_F(GameCommandBlocksTest, EachPostWaitsForItsOwnUploadAndLeavesWithItsGame) 
   c.Close();
   ASSERT_TRUE(WaitUntil([&] { return gui_->Detaches().size() == 1; }));
   EXPECT_EQ(Pending(), 0u);
-  Fire(FakeReply(SEVENT_RESPONSE_Upload, From(cc), true, L"http://img/2.png", L"/shots/same.png"));
+  Fire(payload::SEVENT_RESPONSE_Upload(From(cc), L"", true, L"/shots/same.png", L"http://img/2.png"));
   EXPECT_EQ(web_.Calls("addblog").size(), 1u);
 
   EXPECT_TRUE(a.errors().empty() && b.errors().empty());
@@ -307,10 +294,10 @@ TEST_F(GameCommandBlocksTest, ShotCountersStartAgainAtEverySignInReplyAndSignOut
   EXPECT_EQ(ShotCounts(game, 1), (std::vector<int64_t>{0, 2, 0}));
   EXPECT_EQ(ShotCounts(game, 2), (std::vector<int64_t>{0, 2, 1}));
   // A sign-in reply starts them again, whether it succeeded or not.
-  Fire(FakeReply(SEVENT_RESPONSE_UserLogin, {}, false));
+  Fire(payload::SEVENT_RESPONSE_UserLogin({}, L"", false, L"", false));
   EXPECT_EQ(ShotCounts(game, 0), (std::vector<int64_t>{1, 0, 0}));
   EXPECT_EQ(ShotCounts(game, 1), (std::vector<int64_t>{1, 1, 0}));
-  Fire(FakeReply(SEVENT_RESPONSE_UserLogin, {}, true));
+  Fire(payload::SEVENT_RESPONSE_UserLogin({}, L"", true, L"", false));
   EXPECT_EQ(ShotCounts(game, 1), (std::vector<int64_t>{0, 1, 0}));
   Fire(EVENT_DATA(SEVENT_RESPONSE_UserLogout, {}));
   EXPECT_EQ(ShotCounts(game, 7), (std::vector<int64_t>{0, 0, 0}));

@@ -29,7 +29,7 @@ const char kGameFile[] =
 // The game link server, telling the test of every connection it serves.
 class RecordingGameCommand : public OBLogicGameCommand {
  public:
-  RecordingGameCommand(EventChain& chain, ConfigStore& config, const IGameLinkWebState* web,
+  RecordingGameCommand(EventChain& chain, ConfigStore& config, IWebUser* web,
                        GameLinkServices services, std::function<void(brx::io::ConnectionId)> on_connect,
                        std::function<void()> on_disconnect)
       : OBLogicGameCommand(chain, config, web, std::move(services)),
@@ -74,14 +74,7 @@ GameLinkFolder::~GameLinkFolder() {
 
 std::wstring GameLinkFolder::wpath() const { return brx::util::Utf8ToWide(dir_.path()); }
 
-bool FakeWebState::ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const {
-  const auto* r = dynamic_cast<const FakeServerTimeReply*>(&reply);
-  if (!r || !r->ok) return false;
-  *text = r->text;
-  return true;
-}
-
-GuiThread::GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web, GameLinkServices services,
+GuiThread::GuiThread(const GameLinkFolder& folder, IWebUser* web, GameLinkServices services,
                      IGameLinkVideoChat* video, uint32_t attach_limit_ms) {
   thread_ = std::thread([this, path = folder.wpath(), web, services, video, attach_limit_ms] {
     Main(path, web, services, video, attach_limit_ms);
@@ -96,7 +89,7 @@ GuiThread::~GuiThread() {
   thread_.join();
 }
 
-void GuiThread::Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services,
+void GuiThread::Main(std::wstring folder, IWebUser* web, GameLinkServices services,
                      IGameLinkVideoChat* video, uint32_t attach_limit_ms) {
   brx::base::ThreadMessageQueue queue;
   ConfigStore config(folder, L"g1");

@@ -11,7 +11,6 @@
 
 #include "client/core/event_ids.h"
 #include "client/core/gamelink/game_link_video.h"
-#include "client/core/gamelink/game_link_web_state.h"
 #include "client/core/gamelink/ob_logic_game_command.h"
 #include "tests/support/test_support.h"
 
@@ -33,28 +32,41 @@ class GameLinkFolder {
   std::unique_ptr<ombrix::test::ScopedEnv> pipe_env_;
 };
 
-// A web state the tests set.
-class FakeWebState : public IGameLinkWebState {
+// A web user whose state the tests set; its requests go to `on_request`
+// (what, arguments, origin) when set.
+class FakeWebState : public IWebUser {
  public:
   bool signed_in = false;
   uint8_t login_kind = 0;
   bool nick = false;
   std::wstring folder = L"Users/All Users";
   std::array<int32_t, 4> counters{0, 0, 0, 0};
-  bool IsSignedIn() const override { return signed_in; }
-  uint8_t GetLoginKind() const override { return login_kind; }
-  bool HasNickName() const override { return nick; }
-  std::wstring GetUserFolder() const override { return folder; }
-  std::array<int32_t, 4> GetDataPromptCounters() const override { return counters; }
-  bool ReadServerTimeReply(const EventParameter& reply, std::wstring* text) const override;
-};
+  std::function<void(const std::string&, std::vector<std::wstring>, const FromHandle&)> on_request;
 
-// The reply the fake web state reads.
-struct FakeServerTimeReply : EventParameter {
-  FakeServerTimeReply(bool ok_flag, std::wstring t)
-      : EventParameter(SEVENT_RESPONSE_GetServerDateTime), ok(ok_flag), text(std::move(t)) {}
-  bool ok;
-  std::wstring text;
+  void UserLogin(const std::wstring& a, const std::wstring& p, const FromHandle& o, LoginFlags flags) override {
+    Request("login", {a, p, HasFlag(flags, LoginFlags::kRememberPassword) ? L"1" : L"0"}, o);
+  }
+  void UserLoginByTicket(const std::wstring& t, const FromHandle& o) override { Request("ticket", {t}, o); }
+  void UserLogout() override { Request("logout", {}, {}); }
+  void UpdateNickName(const std::wstring& n) override { Request("nick", {n}, {}); }
+  bool IsLoggedIn() const override { return signed_in; }
+  const UserAccountRecord& record() const override {
+    record_.SessionID = signed_in ? L"session" : L"";
+    record_.logged_in_by_ticket = login_kind;
+    record_.NickName = nick ? L"nick" : L"";
+    return record_;
+  }
+  std::wstring GetUserFolder() const override { return folder; }
+  int32_t new_mirror_blog_count() const override { return counters[0]; }
+  int32_t new_about_user_count() const override { return counters[1]; }
+  int32_t new_message_count() const override { return counters[2]; }
+  int32_t new_fans_count() const override { return counters[3]; }
+
+ private:
+  void Request(const std::string& what, std::vector<std::wstring> args, const FromHandle& origin) {
+    if (on_request) on_request(what, std::move(args), origin);
+  }
+  mutable UserAccountRecord record_;
 };
 
 // The main client's GUI thread with its message loop, running the game
@@ -62,7 +74,7 @@ struct FakeServerTimeReply : EventParameter {
 // With a `video` chat the server has the friends and video blocks too.
 class GuiThread {
  public:
-  GuiThread(const GameLinkFolder& folder, const IGameLinkWebState* web = nullptr, GameLinkServices services = {},
+  GuiThread(const GameLinkFolder& folder, IWebUser* web = nullptr, GameLinkServices services = {},
             IGameLinkVideoChat* video = nullptr,
             uint32_t attach_limit_ms = OBLogicGameCommand::kDefaultAttachTimeLimitMs);
   ~GuiThread();  // WM_QUIT, then the server stops on its thread
@@ -93,7 +105,7 @@ class GuiThread {
   EventChain& chain() { return *chain_; }
 
  private:
-  void Main(std::wstring folder, const IGameLinkWebState* web, GameLinkServices services, IGameLinkVideoChat* video,
+  void Main(std::wstring folder, IWebUser* web, GameLinkServices services, IGameLinkVideoChat* video,
             uint32_t attach_limit_ms);
 
   std::thread thread_;

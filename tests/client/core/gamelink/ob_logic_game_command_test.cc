@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "client/core/gamelink/s2c_messages.h"
+#include "client/core/web_events.h"
 #include "runtime/util/text_convert.h"
 #include "standin/game/game_simulator.h"
 #include "standin/game/simulator_script.h"
@@ -99,9 +100,9 @@ TEST_F(GameLinkTest, SignedInUserAndKnownServerTimeJoinTheHandshake) {
   web.counters = {1, 2, 3, 4};
   GuiThread gui(*folder_, &web);
   gui.Run([&](OBLogicGameCommand&) {
-    FakeServerTimeReply failed(false, L"ignored");
+    payload::SEVENT_RESPONSE_GetServerDateTime failed({}, L"", false, L"ignored");
     gui.chain().FireEvent(&failed);
-    FakeServerTimeReply reply(true, L"2024-05-01 12:00:00");
+    payload::SEVENT_RESPONSE_GetServerDateTime reply({}, L"", true, L"2024-05-01 12:00:00");
     gui.chain().FireEvent(&reply);
   });
   GameSimulator sim(Suffix(L"g1"));

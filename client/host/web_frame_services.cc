@@ -1,4 +1,4 @@
-#include "client/ui/frame/web_frame_services.h"
+#include "client/host/web_frame_services.h"
 
 #include "client/core/config_store.h"
 #include "client/core/event_ids.h"
@@ -13,8 +13,8 @@
 #include "runtime/util/text_convert.h"
 #include "uilib/winsys/ui_backend.h"
 
-WebFrameServices::WebFrameServices(WebLogicManager& web, ConfigStore& config, std::wstring program_dir, Hooks hooks)
-    : web_(web), config_(config), program_dir_(std::move(program_dir)), hooks_(std::move(hooks)) {}
+WebFrameServices::WebFrameServices(WebLogicManager& web, ConfigStore& config, std::wstring program_dir, Links links)
+    : web_(web), config_(config), program_dir_(std::move(program_dir)), links_(std::move(links)) {}
 
 EventChain* WebFrameServices::Events() { return web_.chain(); }
 std::wstring WebFrameServices::GameId() { return config_.games().GetCurrentGameId(); }
@@ -89,23 +89,23 @@ void WebFrameServices::OpenWithShell(const std::wstring& path) {
 }
 
 void WebFrameServices::OpenInWebBrowser(const std::string& url) {
-  if (hooks_.open_url) {
-    hooks_.open_url(url);
+  if (links_.open_url) {
+    links_.open_url(url);
   } else {
     uilib::GetUiBackend().GetShell().OpenUrl(url);
   }
 }
 
 bool WebFrameServices::LoginWindowFinished() {
-  return hooks_.login_window_finished && hooks_.login_window_finished();
+  return links_.login_window_finished && links_.login_window_finished();
 }
 
 void WebFrameServices::ShowLoginWindow() {
-  if (hooks_.show_login_window) hooks_.show_login_window();
+  if (links_.show_login_window) links_.show_login_window();
 }
 
 void WebFrameServices::RequestSignIn(const std::wstring& text) {
-  if (hooks_.request_sign_in) hooks_.request_sign_in(text);
+  if (links_.request_sign_in) links_.request_sign_in(text);
 }
 
 std::vector<std::wstring> WebFrameServices::GameIds() {
@@ -118,16 +118,16 @@ ConfigurationDialogHost WebFrameServices::SettingsHost() {
   ConfigurationDialogHost host;
   host.config = &config_;
   host.events = web_.chain();
-  host.edition_key = hooks_.edition_key;
+  host.edition_key = links_.edition_key;
   host.shell = &uilib::GetUiBackend().GetShell();
-  host.login_password = hooks_.login_password;
-  host.choose_folder = hooks_.choose_folder;
-  host.account_site = hooks_.account_site;
+  host.login_password = links_.login_password;
+  host.choose_folder = links_.choose_folder;
+  host.account_site = links_.account_site;
   return host;
 }
 
 void WebFrameServices::OpenCommunitySite() {
-  if (!hooks_.community_site.empty()) uilib::GetUiBackend().GetShell().OpenUrl(hooks_.community_site);
+  if (!links_.community_site.empty()) uilib::GetUiBackend().GetShell().OpenUrl(links_.community_site);
 }
 
 void WebFrameServices::SendFeedback(const std::wstring& content, const std::wstring& title) {
@@ -154,5 +154,5 @@ void WebFrameServices::UpdateGameProfile(const std::wstring& json) {
 void WebFrameServices::RequestAvatarKey() { web_.Other().GetCurrentUserQtidByEncrypt(); }
 
 void WebFrameServices::OpenAvatarEditor(const std::wstring& key, const uilib::RECT& at) {
-  if (hooks_.open_avatar_editor) hooks_.open_avatar_editor(key, at);
+  if (links_.open_avatar_editor) links_.open_avatar_editor(key, at);
 }

@@ -1,4 +1,4 @@
-#include "client/ui/frame/web_frame_services.h"
+#include "client/host/web_frame_services.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include "client/core/shot_catalogue.h"
 #include "client/web/web_logic_manager.h"
 #include "runtime/util/text_convert.h"
-#include "tests/client/ui/test_window.h"
 #include "tests/support/test_support.h"
 #include "uilib/backend/headless/headless_backend.h"
+#include "uilib/winsys/ui_backend.h"
 
 namespace ombrix::test {
 namespace {
@@ -21,7 +21,9 @@ namespace {
 // What the frame's windows get on the real client: the client's own
 // configuration and events, and what the composition handed in.
 TEST(WebFrameServicesTest, TheWindowsGetTheClientsConfigurationEventsAndHooks) {
-  UseHeadlessBackend();
+  uilib::HeadlessBackend::Options options;
+  options.manual_clock = true;
+  uilib::SetUiBackend(std::make_unique<uilib::HeadlessBackend>(options));
   TempDir dir;
   std::filesystem::create_directories(dir.Sub("Ombrix/OBSkin/other"));
   ConfigStore config(brx::util::Utf8ToWide(dir.Sub("Ombrix")), L"other");
@@ -31,17 +33,17 @@ TEST(WebFrameServicesTest, TheWindowsGetTheClientsConfigurationEventsAndHooks) {
   WebLogicManager web(&chain);
   ShotCatalogue shots;
   std::vector<std::wstring> editors;
-  WebFrameServices::Hooks hooks;
-  hooks.shots = &shots;
-  hooks.edition_key = L"E100";
-  hooks.login_password = [] { return std::wstring(L"cipher"); };
-  hooks.account_site = L"https://account.example";
-  hooks.community_site = "http://community.example/";
-  hooks.about = {L"1.2.3", L"edition", "http://home.example/"};
-  hooks.open_avatar_editor = [&](const std::wstring& key, const uilib::RECT& at) {
+  WebFrameServices::Links links;
+  links.shots = &shots;
+  links.edition_key = L"E100";
+  links.login_password = [] { return std::wstring(L"cipher"); };
+  links.account_site = L"https://account.example";
+  links.community_site = "http://community.example/";
+  links.about = {L"1.2.3", L"edition", "http://home.example/"};
+  links.open_avatar_editor = [&](const std::wstring& key, const uilib::RECT& at) {
     editors.push_back(key + L"@" + std::to_wstring(at.left));
   };
-  WebFrameServices services(web, config, brx::util::Utf8ToWide(dir.Sub("Ombrix")), hooks);
+  WebFrameServices services(web, config, brx::util::Utf8ToWide(dir.Sub("Ombrix")), links);
 
   ConfigurationDialogHost settings = services.SettingsHost();
   EXPECT_EQ(&config, settings.config);
@@ -67,7 +69,7 @@ TEST(WebFrameServicesTest, TheWindowsGetTheClientsConfigurationEventsAndHooks) {
   ASSERT_FALSE(opened.empty());
   EXPECT_EQ("http://community.example/", opened.back().target);
 
-  // Without the hooks nothing is opened and nothing fails.
+  // Without the links nothing is opened and nothing fails.
   WebFrameServices bare(web, config, L"", {});
   EXPECT_EQ(nullptr, bare.Shots());
   size_t before = uilib::HeadlessBackend::Current()->recording_shell().requests().size();

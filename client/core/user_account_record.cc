@@ -1,4 +1,4 @@
-#include "client/web/user_account_record.h"
+#include "client/core/user_account_record.h"
 
 #include <json/json.h>
 

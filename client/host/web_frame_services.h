@@ -14,7 +14,7 @@ class WebLogicManager;
 // window, the sign-in prompt) is handed in by whoever creates the frame.
 class WebFrameServices : public FrameServices {
  public:
-  struct Hooks {
+  struct Links {
     std::function<void()> show_login_window;
     std::function<bool()> login_window_finished;
     // Opens a web address in the user's browser (the client's logged
@@ -40,14 +40,14 @@ class WebFrameServices : public FrameServices {
     std::function<void(const std::wstring& key, const uilib::RECT& at)> open_avatar_editor;
   };
 
-  WebFrameServices(WebLogicManager& web, ConfigStore& config, std::wstring program_dir, Hooks hooks);
+  WebFrameServices(WebLogicManager& web, ConfigStore& config, std::wstring program_dir, Links links);
 
   EventChain* Events() override;
   std::wstring ProgramDir() override { return program_dir_; }
   std::wstring GameId() override;
   std::wstring GameName(const std::wstring& game_id) override;
   std::wstring ServerAddress(const std::wstring& server_name) override;
-  std::wstring SiteAddress() override { return hooks_.site_address; }
+  std::wstring SiteAddress() override { return links_.site_address; }
   bool HasSession() override;
   std::wstring UserId() override;
   std::wstring Account() override;
@@ -69,10 +69,10 @@ class WebFrameServices : public FrameServices {
   void ShowLoginWindow() override;
   bool LoginWindowFinished() override;
   void RequestSignIn(const std::wstring& text) override;
-  ShotCatalogue* Shots() override { return hooks_.shots; }
+  ShotCatalogue* Shots() override { return links_.shots; }
   std::vector<std::wstring> GameIds() override;
   ConfigurationDialogHost SettingsHost() override;
-  CAboutDialog::Info AboutInfo() override { return hooks_.about; }
+  CAboutDialog::Info AboutInfo() override { return links_.about; }
   void OpenCommunitySite() override;
   void SendFeedback(const std::wstring& content, const std::wstring& title) override;
   const UserAccountRecord* CurrentUser() override;
@@ -86,5 +86,5 @@ class WebFrameServices : public FrameServices {
   WebLogicManager& web_;
   ConfigStore& config_;
   std::wstring program_dir_;
-  Hooks hooks_;
+  Links links_;
 };
