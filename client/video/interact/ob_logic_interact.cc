@@ -69,13 +69,13 @@ void OBLogicInteract::Stop() {
   if (signalling_->state() != ice::ICE_STATE_OFFLINE) signalling_->Logout();
 }
 
-bool OBLogicInteract::OnThreadMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+bool OBLogicInteract::OnThreadMessage(uint32_t message, uintptr_t wparam) {
   if (message == kSignallingEvent) {
     signalling_->DispatchEvents();
     return true;
   }
   if (message == kVideoTransportNotice) {
-    std::unique_ptr<VideoTransferNotice> notice(reinterpret_cast<VideoTransferNotice*>(wparam));
+    std::unique_ptr<VideoTransferNotice> notice = brx::base::TakeMessagePayload<VideoTransferNotice>(wparam);
     if (!notice) return true;
     switch (notice->code) {
       case VideoTransferNotice::kConnected:
@@ -94,7 +94,7 @@ bool OBLogicInteract::OnThreadMessage(uint32_t message, uintptr_t wparam, intptr
     return true;
   }
   if (message == kHeadImageDownloaded) {
-    std::unique_ptr<HeadIconDownloadResult> result(reinterpret_cast<HeadIconDownloadResult*>(lparam));
+    std::unique_ptr<HeadIconDownloadResult> result = brx::base::TakeMessagePayload<HeadIconDownloadResult>(wparam);
     if (result) OnHeadIconDownloaded(*result);
     return true;
   }
@@ -260,10 +260,7 @@ void OBLogicInteract::RetireCodec(std::unique_ptr<VideoEnDecoder> codec) {
   retired_codecs_.push_back(std::move(codec));
   auto notice = std::make_unique<VideoTransferNotice>();
   notice->code = VideoTransferNotice::kRetired;
-  if (brx::base::PostThreadMessage(main_thread_id_, kVideoTransportNotice, reinterpret_cast<uintptr_t>(notice.get()),
-                                   0)) {
-    notice.release();  // the GUI thread frees it
-  }
+  brx::base::PostOwnedMessage(main_thread_id_, 0, kVideoTransportNotice, std::move(notice));
 }
 
 void OBLogicInteract::StopVideoSession(const std::wstring& id) {

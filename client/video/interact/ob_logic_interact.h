@@ -59,7 +59,8 @@ class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VE
   // Unsubscribes, closes every session and logs out. Safe twice.
   void Stop();
   // The main loop's entry for 2224, 2225 and 2226; false for any other.
-  bool OnThreadMessage(uint32_t message, uintptr_t wparam, intptr_t lparam);
+  // `wparam` is the ticket of the notice or result the message owns.
+  bool OnThreadMessage(uint32_t message, uintptr_t wparam);
   // The logic tick (about once a second): keep-alive, and invitations
   // left unanswered past their limit.
   void OnTick();
