@@ -32,7 +32,7 @@
 #include "client/video/interact/ob_logic_interact.h"
 #include "client/video/transport/video_transfer_notice.h"
 #include "runtime/base/thread_message_queue.h"
-#include "tests/support/loopback_udp.h"
+#include "tests/support/loopback_socket.h"
 
 namespace {
 

@@ -21,8 +21,7 @@
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
 #include "tests/client/video/interact/interact_fakes.h"
-#include "tests/support/loopback_tcp.h"
-#include "tests/support/loopback_udp.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/process_memory.h"
 #include "tests/support/test_support.h"
 

@@ -19,7 +19,7 @@
 #include "client/video/transport/video_transfer_notice.h"
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
-#include "tests/support/loopback_tcp.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/test_support.h"
 
 namespace {
