@@ -22,19 +22,23 @@
 #include <cstdlib>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "client/core/message_ids.h"
 #include "client/core/video_events.h"
 #include "client/video/interact/ob_logic_interact.h"
+#include "client/video/transport/video_transfer_notice.h"
 #include "runtime/base/thread_message_queue.h"
-#include "tests/support/loopback_udp.h"
+#include "tests/support/loopback_socket.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr uint32_t kForwarded = 0x7001;
+constexpr uint32_t kForwardedNotice = 0x7002;
 constexpr int kW = 640, kH = 480, kBits = 16, kBlock = 40;
 
 class SilentSignalling : public ice::IceSignalling {
@@ -104,8 +108,13 @@ int main(int argc, char** argv) {
     forward_id.set_value(q.thread_id());
     brx::base::Message m;
     while (q.Get(&m)) {
-      auto* copy = new brx::base::Message(m);
-      brx::base::PostThreadMessage(queue.thread_id(), kForwarded, reinterpret_cast<uintptr_t>(copy), 0);
+      // A notice's payload moves on with it, to the bench thread's queue.
+      if (m.message == ombrix::messages::kVideoTransportNotice) {
+        brx::base::PostOwnedMessage(queue.thread_id(), 0, kForwardedNotice,
+                                    brx::base::TakeMessagePayload<VideoTransferNotice>(m.wParam));
+      } else {
+        brx::base::PostOwnedMessage(queue.thread_id(), 0, kForwarded, std::make_unique<brx::base::Message>(m));
+      }
     }
   });
   const uint32_t forward_tid = forward_id.get_future().get();
@@ -141,10 +150,12 @@ int main(int argc, char** argv) {
     brx::base::Message m;
     while (queue.Peek(&m, true)) {
       if (m.message == kForwarded) {
-        std::unique_ptr<brx::base::Message> inner(reinterpret_cast<brx::base::Message*>(m.wParam));
-        b.OnThreadMessage(inner->message, inner->wParam, inner->lParam);
+        std::unique_ptr<brx::base::Message> inner = brx::base::TakeMessagePayload<brx::base::Message>(m.wParam);
+        b.OnThreadMessage(inner->message, inner->wParam);
+      } else if (m.message == kForwardedNotice) {
+        b.OnThreadMessage(ombrix::messages::kVideoTransportNotice, m.wParam);
       } else {
-        a.OnThreadMessage(m.message, m.wParam, m.lParam);
+        a.OnThreadMessage(m.message, m.wParam);
       }
     }
   };

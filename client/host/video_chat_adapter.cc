@@ -40,39 +40,27 @@ uint32_t VideoChatAdapter::KeepAliveInterval() const { return kKeepAliveTickMs; 
 void VideoChatAdapter::SendKeepAlive() { logic_->OnTick(); }
 
 bool VideoChatAdapter::OnThreadMessage(const brx::base::Message& msg) {
-  if (msg.message == ombrix::messages::kHeadImageDownloaded) {
-    std::unique_ptr<HeadIconDownloadResult> result;
-    {
-      std::lock_guard<std::mutex> lock(finished_mutex_);
-      if (finished_.empty()) return true;
-      result = std::move(finished_.front());
-      finished_.pop_front();
-    }
-    return logic_->OnThreadMessage(msg.message, 0, reinterpret_cast<intptr_t>(result.release()));
-  }
-  return logic_->OnThreadMessage(msg.message, msg.wParam, msg.lParam);
+  return logic_->OnThreadMessage(msg.message, msg.wParam);
 }
 
 void VideoChatAdapter::Stop() {
   logic_->Stop();
   // Joins the worker: a transfer under way is aborted, queued ones dropped.
   downloads_.reset();
-  {
-    std::lock_guard<std::mutex> lock(finished_mutex_);
-    finished_.clear();
-  }
   DropQueuedNotices();
 }
 
 void VideoChatAdapter::DropQueuedNotices() {
-  // Every link and codec thread has been joined, so nothing posts a notice
-  // any more; those already queued own their records and the main loop
-  // that would have freed them is over. Other messages keep their order.
+  // Every link, codec and download thread has been joined, so nothing
+  // posts a notice or a result any more; those already queued are freed
+  // now rather than with the queue. Other messages keep their order.
   std::vector<brx::base::Message> others;
   brx::base::Message msg;
   while (brx::base::PeekMessage(&msg, true)) {
     if (msg.message == ombrix::messages::kVideoTransportNotice) {
-      delete reinterpret_cast<VideoTransferNotice*>(msg.wParam);
+      brx::base::TakeMessagePayload<VideoTransferNotice>(msg.wParam);
+    } else if (msg.message == ombrix::messages::kHeadImageDownloaded) {
+      brx::base::TakeMessagePayload<HeadIconDownloadResult>(msg.wParam);
     } else if (msg.message != brx::base::WM_TIMER) {  // timers come again by themselves
       others.push_back(msg);
     }
@@ -141,9 +129,5 @@ void VideoChatAdapter::OnResult(std::unique_ptr<JoberDescReturn_Web> result) {
     done->path = download->file;
     if (done->url.empty()) done->url = download->url.raw_url;
   }
-  {
-    std::lock_guard<std::mutex> lock(finished_mutex_);
-    finished_.push_back(std::move(done));
-  }
-  brx::base::PostThreadMessage(gui_thread_id_, ombrix::messages::kHeadImageDownloaded, 0, 0);
+  brx::base::PostOwnedMessage(gui_thread_id_, 0, ombrix::messages::kHeadImageDownloaded, std::move(done));
 }

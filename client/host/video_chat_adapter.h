@@ -1,8 +1,6 @@
 #pragma once
 
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "client/app/logic_parts.h"
@@ -55,9 +53,10 @@ class VideoChatAdapter : public VideoChatPart,
                       uint16_t height) override;
 
  private:
-  // GUI thread, once stopped: frees the transport notices still queued.
+  // GUI thread, once stopped: frees the notices and results still queued.
   void DropQueuedNotices();
-  // Worker thread: queues the result and wakes the GUI thread with 2226.
+  // Worker thread: posts the result, owned by the message 2226, to the GUI
+  // thread.
   void OnResult(std::unique_ptr<JoberDescReturn_Web> result) override;
 
   const std::wstring program_folder_;
@@ -65,10 +64,4 @@ class VideoChatAdapter : public VideoChatPart,
   uint32_t gui_thread_id_ = 0;
   std::unique_ptr<OBLogicInteract> logic_;
   std::unique_ptr<JobWorker> downloads_;
-
-  // Finished downloads not yet handed to the logic. Kept here rather than
-  // in the message itself so that a message still queued when the client
-  // stops owns nothing.
-  std::mutex finished_mutex_;
-  std::deque<std::unique_ptr<HeadIconDownloadResult>> finished_;
 };

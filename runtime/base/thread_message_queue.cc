@@ -51,9 +51,15 @@ ThreadMessageQueue::~ThreadMessageQueue() {
     std::lock_guard<std::mutex> lock(r.mutex);
     r.queues.erase(thread_id_);
   }
-  std::lock_guard<std::mutex> lock(mutex_);
-  closed_ = true;
-  if (t_current == this) t_current = nullptr;
+  // Payloads never claimed die here, outside the lock: their destructors
+  // are other code.
+  std::unordered_map<uintptr_t, std::unique_ptr<MessagePayload>> unclaimed;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+    unclaimed.swap(payloads_);
+    if (t_current == this) t_current = nullptr;
+  }
 }
 
 ThreadMessageQueue* ThreadMessageQueue::Current() { return t_current; }
@@ -67,6 +73,30 @@ bool ThreadMessageQueue::Post(const Message& message) {
   }
   wake_.Set();
   return true;
+}
+
+bool ThreadMessageQueue::PostOwned(Message message, std::unique_ptr<MessagePayload>& payload) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_) return false;
+    uintptr_t ticket = next_ticket_++;
+    if (next_ticket_ == 0) next_ticket_ = 1;  // 0 always means "no payload"
+    payloads_.emplace(ticket, std::move(payload));
+    message.wParam = ticket;
+    message.time = platform::GetTickCount();
+    posted_.push_back(message);
+  }
+  wake_.Set();
+  return true;
+}
+
+std::unique_ptr<MessagePayload> ThreadMessageQueue::TakePayload(uintptr_t ticket) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = payloads_.find(ticket);
+  if (it == payloads_.end()) return nullptr;
+  std::unique_ptr<MessagePayload> payload = std::move(it->second);
+  payloads_.erase(it);
+  return payload;
 }
 
 bool ThreadMessageQueue::TakeNext(Message* message, bool remove, int* wait_ms) {
@@ -144,6 +174,28 @@ bool PostThreadMessage(uint32_t thread_id, uint32_t message, uintptr_t wParam, i
   std::lock_guard<std::mutex> lock(r.mutex);
   auto it = r.queues.find(thread_id);
   return it != r.queues.end() && it->second->Post(Message{0, message, wParam, lParam, 0});
+}
+
+bool PostOwnedPayload(uint32_t thread_id, WindowHandle hwnd, uint32_t message,
+                      std::unique_ptr<MessagePayload> payload) {
+  bool posted = false;
+  {
+    Registry& r = GetRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto it = r.queues.find(thread_id);
+    posted = it != r.queues.end() && it->second->PostOwned(Message{hwnd, message, 0, 0, 0}, payload);
+  }
+  return posted;  // when not posted, `payload` is destroyed here, unlocked
+}
+
+std::unique_ptr<MessagePayload> TakeAnyMessagePayload(uintptr_t ticket) {
+  ThreadMessageQueue* q = ThreadMessageQueue::Current();
+  return q ? q->TakePayload(ticket) : nullptr;
+}
+
+void AbortOnPayloadType(uintptr_t ticket) {
+  fprintf(stderr, "TakeMessagePayload: the payload of ticket %zu is of another type\n", static_cast<size_t>(ticket));
+  abort();
 }
 
 void PostQuitMessage(int exit_code) {

@@ -25,14 +25,12 @@ std::string ReadAnswer(FILE* in) {
 }
 
 // Hands the removal's events to the page's thread as messages, each path
-// in a string that the page frees.
+// in a string owned by the message.
 class PostingSink : public IRemovalSink {
  public:
   explicit PostingSink(uint32_t thread_id) : thread_id_(thread_id) {}
   void OnRemoval(Event event, const std::string& path) override {
-    auto text = std::make_unique<std::string>(path);
-    if (brx::base::PostThreadMessage(thread_id_, event, reinterpret_cast<uintptr_t>(text.get()), 0))
-      text.release();
+    brx::base::PostOwnedMessage(thread_id_, 0, event, std::make_unique<std::string>(path));
   }
   void OnFinished() override { brx::base::PostThreadMessage(thread_id_, kRemovalFinished, 0, 0); }
 
@@ -95,7 +93,8 @@ void ConsoleUninstallView::RemoveOnPageTwo(FILE* out) {
   while (brx::base::GetMessage(&msg)) {
     if (msg.message == kRemovalFinished) break;
     if (msg.message < IRemovalSink::kFileDeleted || msg.message > IRemovalSink::kFolderFailed) continue;
-    std::unique_ptr<std::string> path(reinterpret_cast<std::string*>(msg.wParam));
+    std::unique_ptr<std::string> path = brx::base::TakeMessagePayload<std::string>(msg.wParam);
+    if (!path) continue;
     fprintf(out, "%s\n", RemovalListLine(static_cast<IRemovalSink::Event>(msg.message), *path).c_str());
     fflush(out);
   }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "runtime/base/thread.h"
+#include "runtime/base/thread_message_queue.h"
 #include "runtime/logmaker/log.h"
 #include "runtime/platform/shell.h"
 #include "runtime/util/text_convert.h"
@@ -50,18 +52,19 @@ constexpr int kReportWaitMs = 12000;
 }  // namespace
 
 // Hands the removal's events to the window as messages, each path in a
-// string that the window frees.
+// string owned by the message. Made on the window's thread, whose queue
+// carries the window's messages.
 class RemovalToWindow : public IRemovalSink {
  public:
-  explicit RemovalToWindow(HWND hwnd) : hwnd_(hwnd) {}
+  explicit RemovalToWindow(HWND hwnd) : hwnd_(hwnd), thread_id_(brx::base::CurrentThreadId()) {}
   void OnRemoval(Event event, const std::string& path) override {
-    auto text = std::make_unique<std::string>(path);
-    if (uilib::PostMessage(hwnd_, event, reinterpret_cast<WPARAM>(text.get()), 0)) text.release();
+    brx::base::PostOwnedMessage(thread_id_, hwnd_, event, std::make_unique<std::string>(path));
   }
   void OnFinished() override { uilib::PostMessage(hwnd_, UninstallDialog::kRemovalFinished, 0, 0); }
 
  private:
   const HWND hwnd_;
+  const uint32_t thread_id_;
 };
 
 UninstallDialog::UninstallDialog(std::wstring layout, std::string edition_key, std::string folder,
@@ -139,7 +142,7 @@ LRESULT UninstallDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kFileDeleted:
     case kFileFailed:
     case kFolderFailed: {
-      std::unique_ptr<std::string> path(reinterpret_cast<std::string*>(wParam));
+      std::unique_ptr<std::string> path = brx::base::TakeMessagePayload<std::string>(wParam);
       if (path) AddListLine(msg, *path);
       return 0;
     }

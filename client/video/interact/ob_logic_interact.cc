@@ -69,13 +69,13 @@ void OBLogicInteract::Stop() {
   if (signalling_->state() != ice::ICE_STATE_OFFLINE) signalling_->Logout();
 }
 
-bool OBLogicInteract::OnThreadMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+bool OBLogicInteract::OnThreadMessage(uint32_t message, uintptr_t wparam) {
   if (message == kSignallingEvent) {
     signalling_->DispatchEvents();
     return true;
   }
   if (message == kVideoTransportNotice) {
-    std::unique_ptr<VideoTransferNotice> notice(reinterpret_cast<VideoTransferNotice*>(wparam));
+    std::unique_ptr<VideoTransferNotice> notice = brx::base::TakeMessagePayload<VideoTransferNotice>(wparam);
     if (!notice) return true;
     switch (notice->code) {
       case VideoTransferNotice::kConnected:
@@ -94,7 +94,7 @@ bool OBLogicInteract::OnThreadMessage(uint32_t message, uintptr_t wparam, intptr
     return true;
   }
   if (message == kHeadImageDownloaded) {
-    std::unique_ptr<HeadIconDownloadResult> result(reinterpret_cast<HeadIconDownloadResult*>(lparam));
+    std::unique_ptr<HeadIconDownloadResult> result = brx::base::TakeMessagePayload<HeadIconDownloadResult>(wparam);
     if (result) OnHeadIconDownloaded(*result);
     return true;
   }
@@ -112,7 +112,7 @@ void OBLogicInteract::ExpireInvitations() {
   std::vector<std::wstring> unanswered;  // this side was asked
   std::vector<std::pair<FromHandle, std::wstring>> unreplied;  // this side asked
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     for (const auto& [id, s] : sessions_) {
       if (s.state != VideoSession::kInvited || s.answered) continue;
       const uint32_t waited = now - s.invited_at;  // unsigned: the tick wraps
@@ -161,7 +161,7 @@ void OBLogicInteract::InviteVideo(const std::wstring& id, const std::wstring& in
   const std::wstring sender = send_own_video ? user.account : invited;
   bool busy = false;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     // Only one session at a time.
     busy = !sessions_.empty();
     if (!busy) {
@@ -185,18 +185,26 @@ void OBLogicInteract::InviteVideo(const std::wstring& id, const std::wstring& in
 void OBLogicInteract::ReplyVideoInvite(const std::wstring& id, int result, const FromHandle& origin) {
   const std::wstring own = OwnAccount();
   std::wstring inviter;
+  int32_t codec_type = 0;
+  bool sender = false;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
     if (it == sessions_.end() || it->second.answered) return;
     VideoSession& s = it->second;
     s.answered = true;
     s.origin = origin;
     inviter = s.inviter;
-    if (result == 0) {
-      s.codec = NewVideoEnDecoder(s.codec_type, this, id, s.IsSender(own));
-      s.state = VideoSession::kNegotiating;
-    }
+    codec_type = s.codec_type;
+    sender = s.IsSender(own);
+  }
+  if (result == 0) {
+    // The codec starts its thread: made unlocked, then handed over.
+    std::unique_ptr<VideoEnDecoder> codec = NewVideoEnDecoder(codec_type, this, id, sender);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
+    VideoSession& s = sessions_.at(id);  // only this thread removes sessions
+    s.codec = std::move(codec);
+    s.state = VideoSession::kNegotiating;
   }
   if (result != 0) {
     signalling_->Reply(id, inviter, result, L"");
@@ -209,7 +217,7 @@ void OBLogicInteract::ReplyVideoInvite(const std::wstring& id, int result, const
 void OBLogicInteract::StopVideoOfRequester(const FromHandle& origin) {
   std::wstring id;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     for (const auto& [key, s] : sessions_) {
       if (s.origin.kind == origin.kind && s.origin.handle == origin.handle) {
         id = key;
@@ -225,7 +233,7 @@ void OBLogicInteract::CloseVideoSession(const std::wstring& id) { CloseSession(i
 void OBLogicInteract::CloseSession(const std::wstring& id, bool hangup) {
   if (draining_) {
     {
-      std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+      std::lock_guard<std::mutex> lock(sessions_mutex_);
       auto it = sessions_.find(id);
       if (it == sessions_.end()) return;
       it->second.stopping = true;
@@ -235,7 +243,7 @@ void OBLogicInteract::CloseSession(const std::wstring& id, bool hangup) {
   }
   VideoSession session;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
     if (it == sessions_.end()) return;
     session = std::move(it->second);
@@ -246,8 +254,10 @@ void OBLogicInteract::CloseSession(const std::wstring& id, bool hangup) {
 
 void OBLogicInteract::Dispose(VideoSession session, bool hangup) {
   // Outside the session lock: stopping a link joins its threads, and the
-  // codec thread may be waiting for the lock to hand over output.
+  // codec thread may be waiting for the lock to hand over output. The
+  // session is out of the map, so no new send starts on its links.
   if (hangup) signalling_->Hangup(session.Peer(OwnAccount()), session.id);
+  WaitUntilUnused(session.relay_link.get(), session.udt_link.get());
   if (session.relay_link) session.relay_link->Close();
   if (session.udt_link) session.udt_link->Close();
   session.relay_link.reset();
@@ -260,16 +270,13 @@ void OBLogicInteract::RetireCodec(std::unique_ptr<VideoEnDecoder> codec) {
   retired_codecs_.push_back(std::move(codec));
   auto notice = std::make_unique<VideoTransferNotice>();
   notice->code = VideoTransferNotice::kRetired;
-  if (brx::base::PostThreadMessage(main_thread_id_, kVideoTransportNotice, reinterpret_cast<uintptr_t>(notice.get()),
-                                   0)) {
-    notice.release();  // the GUI thread frees it
-  }
+  brx::base::PostOwnedMessage(main_thread_id_, 0, kVideoTransportNotice, std::move(notice));
 }
 
 void OBLogicInteract::StopVideoSession(const std::wstring& id) {
   FromHandle origin;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
     // A session already stopping told its game so.
     if (it == sessions_.end() || it->second.stopping) return;
@@ -284,7 +291,7 @@ void OBLogicInteract::StopVideoSession(const std::wstring& id) {
 void OBLogicInteract::CloseAllVideoSessions() {
   std::map<std::wstring, VideoSession> all;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     all.swap(sessions_);
   }
   for (auto& [id, session] : all) Dispose(std::move(session), true);
@@ -300,7 +307,7 @@ VideoEnDecoder* OBLogicInteract::CodecToFeed(const std::wstring& id, Feed feed) 
   // picture, and the log line of a burst of drops, hold nothing up): codecs
   // die only on this thread, so the codec stays valid meanwhile.
   const std::wstring own = OwnAccount();
-  std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+  std::lock_guard<std::mutex> lock(sessions_mutex_);
   auto it = sessions_.find(id);
   if (it == sessions_.end() || it->second.stopping || !it->second.codec) return nullptr;
   return it->second.IsSender(own) == (feed == Feed::kOwnVideo) ? it->second.codec.get() : nullptr;
@@ -342,7 +349,7 @@ void OBLogicInteract::OnBeforeUserLogout(const EventParameter*) {
   if (signalling_->state() == ice::ICE_STATE_LOGGED_IN) signalling_->Logout();
   std::vector<std::pair<FromHandle, std::wstring>> stopped;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     for (auto& [id, s] : sessions_) {
       if (s.stopping) continue;
       s.stopping = true;
@@ -365,7 +372,7 @@ void OBLogicInteract::OnIceInvite(const ice::ICEEvent_ice_invite* e) {
   const std::wstring own = OwnAccount();
   bool busy;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     busy = !sessions_.empty();
   }
   if (busy) {
@@ -379,7 +386,7 @@ void OBLogicInteract::OnIceInvite(const ice::ICEEvent_ice_invite* e) {
     return;
   }
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     VideoSession& s = sessions_[e->id];
     s.id = e->id;
     s.inviter = e->from;
@@ -396,25 +403,30 @@ void OBLogicInteract::OnIceReply(const ice::ICEEvent_ice_reply* e) {
   const std::wstring own = OwnAccount();
   FromHandle origin;
   std::wstring invited;
+  bool sender = false;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(e->id);
     // Answers matter only to the inviter's session still waiting for one.
     if (it == sessions_.end() || it->second.inviter != own || it->second.state != VideoSession::kInvited) return;
-    VideoSession& s = it->second;
+    const VideoSession& s = it->second;
     origin = s.origin;
     invited = s.invited.front();
-    if (e->result == ice::ICE_REPLY_ACCEPT) {
-      ombrix::video::InvitationFields fields;
-      std::string error;
-      if (!ombrix::video::ParseInvitationJson(e->data, &fields, &error)) {
-        LogWarnA("%s:%d:Json Error:%s\n", "OBLogicInteract::OnIceReply", __LINE__, error.c_str());
-        invited.clear();
-      } else {
-        s.state = VideoSession::kNegotiating;
-        s.codec_type = kCodecTypeWebM;
-        s.codec = NewVideoEnDecoder(s.codec_type, this, e->id, s.IsSender(own));
-      }
+    sender = s.IsSender(own);
+  }
+  if (e->result == ice::ICE_REPLY_ACCEPT) {
+    ombrix::video::InvitationFields fields;
+    std::string error;
+    if (!ombrix::video::ParseInvitationJson(e->data, &fields, &error)) {
+      LogWarnA("%s:%d:Json Error:%s\n", "OBLogicInteract::OnIceReply", __LINE__, error.c_str());
+      invited.clear();
+    } else {
+      std::unique_ptr<VideoEnDecoder> codec = NewVideoEnDecoder(kCodecTypeWebM, this, e->id, sender);
+      std::lock_guard<std::mutex> lock(sessions_mutex_);
+      VideoSession& s = sessions_.at(e->id);  // only this thread removes sessions
+      s.state = VideoSession::kNegotiating;
+      s.codec_type = kCodecTypeWebM;
+      s.codec = std::move(codec);
     }
   }
   if (e->result == ice::ICE_REPLY_ACCEPT && invited.empty()) {
@@ -435,13 +447,14 @@ void OBLogicInteract::OnIceReply(const ice::ICEEvent_ice_reply* e) {
 void OBLogicInteract::OnIceHangup(const ice::ICEEvent_ice_hangup* e) { StopVideoSession(e->id); }
 
 void OBLogicInteract::OnStunInvite(const ice::ICEEvent_stun_invite* e) {
+  const std::wstring own = OwnAccount();
   std::wstring peer;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(e->id);
     if (it == sessions_.end()) return;
     it->second.state = VideoSession::kNegotiating;
-    peer = it->second.Peer(OwnAccount());
+    peer = it->second.Peer(own);
   }
   signalling_->StartStunUas(e->id, e->remote_private_ip, peer, e->port_type, e->remote_private_port,
                             e->remote_public_ip, e->remote_public_port);
@@ -449,15 +462,16 @@ void OBLogicInteract::OnStunInvite(const ice::ICEEvent_stun_invite* e) {
 
 void OBLogicInteract::OnStunReply(const ice::ICEEvent_stun_reply* e) {
   if (e->code != 0 && e->code != 1) return;
+  const std::wstring own = OwnAccount();
   std::wstring peer;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(e->id);
     // A binding that gives up late, once another link is on its way,
     // changes nothing.
     if (it == sessions_.end() || it->second.state != VideoSession::kNegotiating) return;
     it->second.state = VideoSession::kRelay;
-    peer = it->second.Peer(OwnAccount());
+    peer = it->second.Peer(own);
   }
   signalling_->RelayInvite(e->id, peer);
 }
@@ -469,24 +483,32 @@ void OBLogicInteract::OnStunReady(const ice::ICEEvent_stun_ready* e) {
   std::unique_ptr<ice::BindingResult> result = e->TakeResult();
   if (!result) return;
   const std::wstring own = OwnAccount();
-  bool failed = false;
+  bool sender = false;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(e->id);
     if (it == sessions_.end() || it->second.state != VideoSession::kNegotiating || it->second.udt_link) return;
     VideoSession& s = it->second;
     s.peer_ip = result->peer_ip;
     s.peer_port = result->peer_port;
-    // The socket's own port: behind a NAT that changes ports the port the
-    // peer saw is not one this host has.
-    const int32_t port = result->local_port != 0 ? result->local_port : result->bind_port;
-    s.udt_link = std::make_unique<UdtLink>(this, main_thread_id_, kVideoTransportNotice, s.id);
-    if (s.IsSender(own)) {
-      failed = !s.udt_link->InitialServer(static_cast<uint16_t>(port));
-    } else {
-      failed = !s.udt_link->InitialClient(static_cast<uint16_t>(port));
-      if (!failed) s.udt_link->Connect(brx::util::WideToUtf8(s.peer_ip), static_cast<uint16_t>(s.peer_port));
-    }
+    sender = s.IsSender(own);
+  }
+  // The link opens its socket and threads unlocked; the session, which
+  // only this thread changes, takes it afterwards.
+  // The socket's own port: behind a NAT that changes ports the port the
+  // peer saw is not one this host has.
+  const uint16_t port = static_cast<uint16_t>(result->local_port != 0 ? result->local_port : result->bind_port);
+  auto link = std::make_unique<UdtLink>(this, main_thread_id_, kVideoTransportNotice, e->id);
+  bool failed = false;
+  if (sender) {
+    failed = !link->InitialServer(port);
+  } else {
+    failed = !link->InitialClient(port);
+    if (!failed) link->Connect(brx::util::WideToUtf8(result->peer_ip), static_cast<uint16_t>(result->peer_port));
+  }
+  {
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
+    sessions_.at(e->id).udt_link = std::move(link);
   }
   if (failed) {
     LogWarnA("InitialUDT failed\n");
@@ -498,9 +520,8 @@ void OBLogicInteract::OnRelayReply(const ice::ICEEvent_relay_reply* e) {
   std::unique_ptr<RelayLink> old_relay;
   std::unique_ptr<UdtLink> old_udt;
   FromHandle origin;
-  int error = 0;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(e->id);
     if (it == sessions_.end()) return;
     VideoSession& s = it->second;
@@ -510,17 +531,26 @@ void OBLogicInteract::OnRelayReply(const ice::ICEEvent_relay_reply* e) {
     s.state = VideoSession::kRelay;
     s.peer_ip = e->relay_ip;
     s.peer_port = e->relay_port;
+    origin = s.origin;
+  }
+  // The new link connects unlocked; the session, which only this thread
+  // changes, swaps it in afterwards.
+  auto relay = std::make_unique<RelayLink>(this, main_thread_id_, kVideoTransportNotice, e->id);
+  int error = 0;
+  if (relay->Initial()) {
+    relay->Connect(brx::util::WideToUtf8(e->relay_ip), static_cast<uint16_t>(e->relay_port));
+  } else {
+    error = errno;
+  }
+  {
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
+    VideoSession& s = sessions_.at(e->id);
     old_relay = std::move(s.relay_link);
     old_udt = std::move(s.udt_link);
-    s.relay_link = std::make_unique<RelayLink>(this, main_thread_id_, kVideoTransportNotice, s.id);
-    if (s.relay_link->Initial()) {
-      s.relay_link->Connect(brx::util::WideToUtf8(e->relay_ip), static_cast<uint16_t>(e->relay_port));
-    } else {
-      error = errno;
-      origin = s.origin;
-    }
+    s.relay_link = std::move(relay);
   }
-  // Replaced links stop outside the lock.
+  // Replaced links stop once no codec thread sends on them.
+  WaitUntilUnused(old_relay.get(), old_udt.get());
   if (old_relay) old_relay->Close();
   if (old_udt) old_udt->Close();
   if (error != 0) {
@@ -567,11 +597,11 @@ void OBLogicInteract::OnHeadIconDownloaded(const HeadIconDownloadResult& result)
   chain_->FireEvent(&event);
 }
 
-void OBLogicInteract::OnLinkReady(VideoSession* session, const std::wstring& own) {
+VideoEnDecoder* OBLogicInteract::MarkLinkReady(VideoSession* session, const std::wstring& own) {
   session->state = VideoSession::kReady;
-  if (!session->IsSender(own)) return;
-  // The peer joins the stream here: it must start on a key frame.
-  if (session->codec) session->codec->RequestKeyFrame();
+  // The peer joins the stream here: the sender's codec must start on a key
+  // frame.
+  return session->IsSender(own) ? session->codec.get() : nullptr;
 }
 
 void OBLogicInteract::OnTransportConnected(const std::wstring& id, bool ok) {
@@ -579,8 +609,9 @@ void OBLogicInteract::OnTransportConnected(const std::wstring& id, bool ok) {
   enum class Then { kNothing, kReady, kRelay, kNoLink } then = Then::kNothing;
   FromHandle origin;
   std::wstring peer;
+  VideoEnDecoder* key_frame_codec = nullptr;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
     if (it == sessions_.end() || it->second.stopping) return;
     VideoSession& s = it->second;
@@ -588,7 +619,7 @@ void OBLogicInteract::OnTransportConnected(const std::wstring& id, bool ok) {
     peer = s.Peer(own);
     if (s.state == VideoSession::kNegotiating || s.state == VideoSession::kRelay) {
       if (ok) {
-        OnLinkReady(&s, own);
+        key_frame_codec = MarkLinkReady(&s, own);
         if (s.IsSender(own)) then = Then::kReady;
       } else if (s.state == VideoSession::kNegotiating) {
         s.state = VideoSession::kRelay;
@@ -598,6 +629,8 @@ void OBLogicInteract::OnTransportConnected(const std::wstring& id, bool ok) {
       }
     }
   }
+  // Codecs die only on this thread: the pointer holds unlocked.
+  if (key_frame_codec) key_frame_codec->RequestKeyFrame();
   if (then == Then::kReady) {
     payload::SEVENT_VIDEO_READY ready(origin, id);
     chain_->FireEvent(&ready);
@@ -612,7 +645,7 @@ void OBLogicInteract::DrainTransport(const std::wstring& id) {
   RelayLink* relay = nullptr;
   UdtLink* udt = nullptr;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
     if (it == sessions_.end()) return;
     relay = it->second.relay_link.get();
@@ -646,13 +679,15 @@ void OBLogicInteract::OnPeerControl(const std::wstring& id, uint8_t code) {
   }
   const std::wstring own = OwnAccount();
   FromHandle origin;
+  VideoEnDecoder* key_frame_codec = nullptr;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
     if (it == sessions_.end() || it->second.stopping || !it->second.IsSender(own)) return;
-    OnLinkReady(&it->second, own);
+    key_frame_codec = MarkLinkReady(&it->second, own);
     origin = it->second.origin;
   }
+  if (key_frame_codec) key_frame_codec->RequestKeyFrame();
   payload::SEVENT_VIDEO_READY ready(origin, id);
   chain_->FireEvent(&ready);
 }
@@ -666,29 +701,51 @@ void OBLogicInteract::PushReceivedFrame(const std::wstring& id, const MessageVid
 }
 
 void OBLogicInteract::OnVideoOutput(const std::wstring& id) {
-  std::deque<std::unique_ptr<CodecFrame>> frames;
+  // The codec calling is this thread's own, which its owner frees only
+  // after joining this thread. The link is kept open by marking it in use
+  // before the lock is released.
+  VideoEnDecoder* codec = nullptr;
+  bool stopping = false;
   FromHandle origin;
+  RelayLink* relay = nullptr;
+  UdtLink* udt = nullptr;
+  const void* link = nullptr;
   {
-    std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(id);
     if (it == sessions_.end() || !it->second.codec) return;
-    VideoSession& s = it->second;
-    s.codec->TakeOutput(&frames);
-    // The game was told the call stopped: nothing more goes to it or the peer.
-    if (s.stopping) return;
-    if (s.codec->encode()) {
-      // Sent under the lock, which keeps the links alive meanwhile.
-      for (const auto& f : frames) {
-        const MessageVideoData message(f->flag, f->fps, f->width, f->height, f->counter, f->bytes.get(), f->size);
-        if (s.relay_link) {
-          s.relay_link->Send(message);
-        } else if (s.udt_link) {
-          s.udt_link->Send(message);
-        }
-      }
-      return;
-    }
+    const VideoSession& s = it->second;
+    codec = s.codec.get();
+    stopping = s.stopping;
     origin = s.origin;
+    if (!stopping && codec->encode()) {
+      relay = s.relay_link.get();
+      udt = relay ? nullptr : s.udt_link.get();
+      link = relay ? static_cast<const void*>(relay) : static_cast<const void*>(udt);
+      if (link) links_in_use_.insert(link);
+    }
+  }
+  struct Release {
+    OBLogicInteract* self;
+    const void* link;
+    ~Release() {
+      if (link) self->ReleaseLink(link);
+    }
+  } release{this, link};
+  std::deque<std::unique_ptr<CodecFrame>> frames;
+  codec->TakeOutput(&frames);
+  // The game was told the call stopped: nothing more goes to it or the peer.
+  if (stopping) return;
+  if (codec->encode()) {
+    for (const auto& f : frames) {
+      const MessageVideoData message(f->flag, f->fps, f->width, f->height, f->counter, f->bytes.get(), f->size);
+      if (relay) {
+        relay->Send(message);
+      } else {
+        udt->Send(message);
+      }
+    }
+    return;
   }
   for (const auto& f : frames) {
     payload::SEVENT_VIDEO_STREAM stream(origin, id);
@@ -702,14 +759,31 @@ void OBLogicInteract::OnVideoOutput(const std::wstring& id) {
   }
 }
 
+void OBLogicInteract::ReleaseLink(const void* link) {
+  {
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
+    links_in_use_.erase(links_in_use_.find(link));
+  }
+  link_released_.notify_all();
+}
+
+void OBLogicInteract::WaitUntilUnused(const void* relay, const void* udt) {
+  // Links out of their session take no new sends, so this ends as soon as
+  // the sends under way do.
+  std::unique_lock<std::mutex> lock(sessions_mutex_);
+  link_released_.wait(lock, [&] {
+    return (!relay || links_in_use_.count(relay) == 0) && (!udt || links_in_use_.count(udt) == 0);
+  });
+}
+
 int32_t OBLogicInteract::SessionStateForTesting(const std::wstring& id) const {
-  std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+  std::lock_guard<std::mutex> lock(sessions_mutex_);
   auto it = sessions_.find(id);
   return it == sessions_.end() ? -1 : it->second.state;
 }
 
 VideoSession* OBLogicInteract::SessionForTesting(const std::wstring& id) {
-  std::lock_guard<std::recursive_mutex> lock(sessions_mutex_);
+  std::lock_guard<std::mutex> lock(sessions_mutex_);
   auto it = sessions_.find(id);
   return it == sessions_.end() ? nullptr : &it->second;
 }

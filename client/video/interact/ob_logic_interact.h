@@ -1,9 +1,11 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,12 @@ class MessageVideoData;
 // handlers run on the GUI thread; OnVideoOutput runs on a session's codec
 // thread. The session lock guards the session map and everything in a
 // session; it is taken after the chain's lock, never the other way round.
+// Its rule: nothing is called out while it is held (no network send or
+// connect, no codec call, no event fired, no log line, no host question):
+// the state needed is collected under the lock and acted on after it is
+// released. Sessions are added and removed only on the GUI thread, so a
+// session found there stays between two lock scopes; a codec thread marks
+// the link it sends on as in use, and links are closed only once unused.
 // Codec workers are never stopped while the session lock is held, nor
 // from inside a chain handler (a codec thread may be waiting for the chain
 // to fire event 49): a closed session's codec is retired and freed on the
@@ -59,7 +67,8 @@ class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VE
   // Unsubscribes, closes every session and logs out. Safe twice.
   void Stop();
   // The main loop's entry for 2224, 2225 and 2226; false for any other.
-  bool OnThreadMessage(uint32_t message, uintptr_t wparam, intptr_t lparam);
+  // `wparam` is the ticket of the notice or result the message owns.
+  bool OnThreadMessage(uint32_t message, uintptr_t wparam);
   // The logic tick (about once a second): keep-alive, and invitations
   // left unanswered past their limit.
   void OnTick();
@@ -113,7 +122,14 @@ class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VE
   // game (kOwnVideo) or from the peer, or null.
   enum class Feed { kOwnVideo, kPeerVideo };
   VideoEnDecoder* CodecToFeed(const std::wstring& id, Feed feed) const;
-  void OnLinkReady(VideoSession* session, const std::wstring& own);
+  // Under the session lock: the session's link is up. Returns the codec
+  // to ask for a key frame once unlocked, or null.
+  VideoEnDecoder* MarkLinkReady(VideoSession* session, const std::wstring& own);
+  // A codec thread is done sending on `link` (a RelayLink or UdtLink).
+  void ReleaseLink(const void* link);
+  // GUI thread, before closing links taken out of their session: waits
+  // until no codec thread sends on them.
+  void WaitUntilUnused(const void* relay, const void* udt);
   void ExpireInvitations();
 
   // Takes the session out of the map and closes it: HANGUP (when asked and
@@ -132,8 +148,14 @@ class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VE
   uint32_t main_thread_id_ = 0;
   std::vector<EventChain::Handle> subscriptions_;
 
-  mutable std::recursive_mutex sessions_mutex_;
+  // Guards the session map, everything in a session, and the links in
+  // use. Nothing is called out while it is held (see the class comment).
+  mutable std::mutex sessions_mutex_;
   std::map<std::wstring, VideoSession> sessions_;
+  // Links a codec thread is sending on without the lock; a link is closed
+  // only once it is out of this set.
+  std::multiset<const void*> links_in_use_;
+  std::condition_variable link_released_;
 
   // GUI thread only.
   std::map<std::wstring, std::wstring> head_icons_;  // URL -> file; empty while downloading

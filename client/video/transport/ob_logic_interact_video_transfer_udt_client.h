@@ -1,10 +1,7 @@
 #pragma once
 
-#include <atomic>
-
+#include "client/video/transport/video_transfer_client.h"
 #include "runtime/net/udt/udt_service_client.h"
-
-class VideoLinkContext;
 
 // The receiving side's end of a direct link: binds the punched port and
 // connects to the peer's.
@@ -13,21 +10,12 @@ class VideoLinkContext;
 // (connect outcome: connected with flag 1 or 0; the peer gone or the
 // service ended: closed); OnMessage runs where the owner drains the queue.
 // Once the connection has closed, what is still queued is not delivered.
-class OBLogicInteract_VideoTransferUDT_Client : public brx::net::udt::UDTServiceClient {
+class OBLogicInteract_VideoTransferUDT_Client : public VideoTransferClient<brx::net::udt::UDTServiceClient> {
  public:
   explicit OBLogicInteract_VideoTransferUDT_Client(VideoLinkContext* link);
   ~OBLogicInteract_VideoTransferUDT_Client() override;
 
-  bool PeerClosed() const { return closed_.load(std::memory_order_acquire); }
-
  protected:
-  void NotifyBatch() override;
-  void OnMessage(const brx::io::QueuedMessage& message) override;
   void OnStop(int error) override;
   void OnConnect(int error) override;
-  void OnClose(int error) override;
-
- private:
-  VideoLinkContext* const link_;
-  std::atomic<bool> closed_{false};
 };

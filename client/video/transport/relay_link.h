@@ -14,7 +14,7 @@ class TCPServiceClientManager_VideoTransfer;
 //
 // Threads: made, initialised, drained and closed on the main thread; Send
 // may be called from any thread as long as the owner keeps the link alive
-// meanwhile (the session lock). Close (and the destructor) shuts the
+// meanwhile (the session marks it in use). Close (and the destructor) shuts the
 // connection, stops the service and releases the socket.
 class RelayLink {
  public:

@@ -15,7 +15,7 @@ class OBLogicInteract_VideoTransferUDT_Client;
 //
 // Threads: made, initialised, drained and closed on the main thread; Send
 // may be called from any thread as long as the owner keeps the link alive
-// meanwhile (the session lock). The destructor closes.
+// meanwhile (the session marks it in use). The destructor closes.
 class UdtLink {
  public:
   UdtLink(VideoTransferOwner* owner, uint32_t main_thread_id, uint32_t message_id, const std::wstring& id);

@@ -10,9 +10,8 @@ void VideoLinkContext::PostNotice(int32_t code, int32_t flag) const {
   notice->code = code;
   notice->id = id_;
   notice->flag = flag;
-  if (brx::base::PostThreadMessage(main_thread_id_, message_id_, reinterpret_cast<uintptr_t>(notice.get()), 0)) {
-    notice.release();  // the main thread deletes it
-  }
+  // Owned by the main thread's queue until read, freed with it if never.
+  brx::base::PostOwnedMessage(main_thread_id_, 0, message_id_, std::move(notice));
 }
 
 void VideoLinkContext::Deliver(const uint8_t* message, uint32_t length) const {

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <memory>
 #include <thread>
 
 #include "runtime/base/quit_signal_watcher.h"
@@ -81,6 +83,45 @@ TEST(ThreadMessageQueueTest, PeekWithoutRemoveKeepsTheMessage) {
   EXPECT_EQ(m.message, WM_QUIT);
   EXPECT_EQ(m.wParam, 3u);
   EXPECT_FALSE(PeekMessage(&m, true));
+}
+
+// Counts the payloads alive, so that one left behind shows.
+struct Parcel {
+  explicit Parcel(int n) : number(n) { ++alive; }
+  ~Parcel() { --alive; }
+  int number;
+  static inline std::atomic<int> alive{0};
+};
+
+// Payloads posted from another thread reach the reader by their ticket,
+// once each; those never claimed, and those posted to a queue already
+// gone, are destroyed rather than leaked.
+TEST(ThreadMessageQueueTest, OwnedPayloadsAreClaimedOnceOrDieWithTheQueue) {
+  uint32_t me = CurrentThreadId();
+  {
+    ThreadMessageQueue queue;
+    std::thread poster([me] {
+      for (int i = 0; i < 3; ++i) EXPECT_TRUE(PostOwnedMessage(me, 7, WM_USER + 1, std::make_unique<Parcel>(i)));
+    });
+    poster.join();
+    EXPECT_EQ(Parcel::alive, 3);
+    Message m;
+    ASSERT_TRUE(GetMessage(&m));
+    EXPECT_EQ(m.hwnd, 7u);
+    EXPECT_EQ(m.message, WM_USER + 1);
+    std::unique_ptr<Parcel> first = TakeMessagePayload<Parcel>(m.wParam);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->number, 0);
+    EXPECT_FALSE(TakeMessagePayload<Parcel>(m.wParam));  // claimed once only
+    EXPECT_FALSE(TakeMessagePayload<Parcel>(0));
+    first.reset();
+    // One more is read but never claimed, the last stays queued.
+    ASSERT_TRUE(GetMessage(&m));
+    EXPECT_EQ(Parcel::alive, 2);
+  }
+  EXPECT_EQ(Parcel::alive, 0);
+  EXPECT_FALSE(PostOwnedMessage(me, 0, WM_USER + 1, std::make_unique<Parcel>(9)));
+  EXPECT_EQ(Parcel::alive, 0);
 }
 
 // In a child process: SIGTERM becomes WM_QUIT on the main thread's queue,

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "runtime/io/stream_framing.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/test_support.h"
 
 namespace brx::net {
@@ -50,17 +51,7 @@ int CountOpenSockets() {
 // A listening TCP socket on 127.0.0.1 and the one peer it accepts.
 class Peer {
  public:
-  Peer() {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    listen(listener_, 4);
-    socklen_t length = sizeof(a);
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length);
-    port_ = ntohs(a.sin_port);
-  }
+  Peer() { listener_ = ombrix::test::ListenLoopbackTcp(&port_); }
   ~Peer() {
     if (conn_ >= 0) close(conn_);
     close(listener_);

@@ -16,6 +16,7 @@
 #include "runtime/io/stream_framing.h"
 #include "runtime/net/udt/udt_service_client.h"
 #include "runtime/net/udt/udt_service_server.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/test_support.h"
 
 namespace brx::net::udt {
@@ -311,14 +312,8 @@ TEST(UDTServiceTest, CorruptStreamClosesThatPeerWithMinusOne) {
 }
 
 TEST(UDTServiceTest, ConnectWaitsItsDelayAndFailsWhereNothingListens) {
-  int probe = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-  socklen_t length = sizeof(a);
-  getsockname(probe, reinterpret_cast<sockaddr*>(&a), &length);
-  close(probe);
+  uint16_t free_port = 0;
+  close(ombrix::test::BindLoopbackUdp(&free_port));
 
   constexpr int kDelayMs = 300;
   Client client(kDelayMs);
@@ -326,8 +321,8 @@ TEST(UDTServiceTest, ConnectWaitsItsDelayAndFailsWhereNothingListens) {
   ASSERT_TRUE(client.Initial(0));
   EXPECT_GE(client.local_port(), UDTServiceClient::kFirstPort);
   auto asked = Clock::now();
-  client.Connect("127.0.0.1", ntohs(a.sin_port));
-  client.Connect("127.0.0.1", ntohs(a.sin_port));  // pending: ignored, not restarted
+  client.Connect("127.0.0.1", free_port);
+  client.Connect("127.0.0.1", free_port);  // pending: ignored, not restarted
   ASSERT_TRUE(WaitUntil([&] { return client.heard.connects.load() == 1; }));
   EXPECT_GE(client.heard.connected_at - asked, std::chrono::milliseconds(kDelayMs));
   EXPECT_EQ(client.heard.last_error.load(), CUDTException::ENOSERVER);

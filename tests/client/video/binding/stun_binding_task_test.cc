@@ -19,6 +19,7 @@
 #include "runtime/base/message_loop.h"
 #include "runtime/base/thread_message_queue.h"
 #include "runtime/platform/tick_clock.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/rendezvous_standin.h"
 #include "tests/support/test_support.h"
 
@@ -28,18 +29,7 @@ namespace {
 using ombrix::test::WaitUntil;
 
 
-int BindUdp(uint16_t port) {
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
+int BindUdp(uint16_t port) { return ombrix::test::OpenLoopbackSocket(SOCK_DGRAM, port, nullptr); }
 
 sockaddr_in AddressOf(int fd) {
   sockaddr_in a{};

@@ -21,8 +21,7 @@
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
 #include "tests/client/video/interact/interact_fakes.h"
-#include "tests/support/loopback_tcp.h"
-#include "tests/support/loopback_udp.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/process_memory.h"
 #include "tests/support/test_support.h"
 
@@ -34,6 +33,7 @@ using ombrix::test::FakeSignalling;
 using ombrix::test::WaitUntil;
 
 constexpr uint32_t kForwarded = 0x7001;
+constexpr uint32_t kForwardedNotice = 0x7002;
 
 // A thread whose queue takes the other side's messages and hands them on
 // to the test's thread, so that both sides run on the test's thread while
@@ -47,7 +47,13 @@ class Forwarder {
       id.set_value(queue.thread_id());
       brx::base::Message m;
       while (queue.Get(&m)) {
-        brx::base::PostThreadMessage(to, kForwarded, reinterpret_cast<uintptr_t>(new brx::base::Message(m)), 0);
+        // A notice's payload moves on with it, to the test thread's queue.
+        if (m.message == ombrix::messages::kVideoTransportNotice) {
+          brx::base::PostOwnedMessage(to, 0, kForwardedNotice,
+                                      brx::base::TakeMessagePayload<VideoTransferNotice>(m.wParam));
+        } else {
+          brx::base::PostOwnedMessage(to, 0, kForwarded, std::make_unique<brx::base::Message>(m));
+        }
       }
     });
     tid_ = id.get_future().get();
@@ -87,10 +93,12 @@ struct TwoSides {
     brx::base::Message m;
     while (queue.Peek(&m, true)) {
       if (m.message == kForwarded) {
-        std::unique_ptr<brx::base::Message> inner(reinterpret_cast<brx::base::Message*>(m.wParam));
-        b.logic->OnThreadMessage(inner->message, inner->wParam, inner->lParam);
+        std::unique_ptr<brx::base::Message> inner = brx::base::TakeMessagePayload<brx::base::Message>(m.wParam);
+        b.logic->OnThreadMessage(inner->message, inner->wParam);
+      } else if (m.message == kForwardedNotice) {
+        b.logic->OnThreadMessage(ombrix::messages::kVideoTransportNotice, m.wParam);
       } else {
-        a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+        a.logic->OnThreadMessage(m.message, m.wParam);
       }
     }
   }
@@ -120,7 +128,7 @@ struct TwoSides {
 bool RunUntil(brx::base::ThreadMessageQueue& queue, Side& side, const std::function<bool()>& done) {
   return WaitUntil([&] {
     brx::base::Message m;
-    while (queue.Peek(&m, true)) side.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+    while (queue.Peek(&m, true)) side.logic->OnThreadMessage(m.message, m.wParam);
     return done();
   });
 }
@@ -390,8 +398,12 @@ TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
   ASSERT_EQ(a.host.downloads.size(), 1u);
   EXPECT_EQ(a.host.downloads[0].first, "http://img/b");
   EXPECT_TRUE(ombrix::test::PathExists(a.host.cache));
-  auto* done = new HeadIconDownloadResult{true, L"http://img/b", L"/tmp/b.png"};
-  a.logic->OnThreadMessage(ombrix::messages::kHeadImageDownloaded, 0, reinterpret_cast<intptr_t>(done));
+  ASSERT_TRUE(brx::base::PostOwnedMessage(
+      queue.thread_id(), 0, ombrix::messages::kHeadImageDownloaded,
+      std::make_unique<HeadIconDownloadResult>(HeadIconDownloadResult{true, L"http://img/b", L"/tmp/b.png"})));
+  brx::base::Message downloaded;
+  ASSERT_TRUE(queue.Peek(&downloaded, true));
+  a.logic->OnThreadMessage(downloaded.message, downloaded.wParam);
   EXPECT_EQ(a.events.Count("45 http://img/b"), 1u);
   a.logic->OnIceGetOnlineFriend(&list);
   EXPECT_EQ(a.events.friends.at(0).head_icon, L"/tmp/b.png");
@@ -406,7 +418,7 @@ TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
   EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-3"), -1);
   a.logic->Stop();
   brx::base::Message m;
-  while (queue.Peek(&m, true)) a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+  while (queue.Peek(&m, true)) a.logic->OnThreadMessage(m.message, m.wParam);
 }
 
 TEST(OBLogicInteract, UnansweredInvitationsTimeOutOnBothSidesAndFreeTheSlot) {
@@ -498,7 +510,7 @@ TEST(OBLogicInteract, UnansweredInvitationsTimeOutOnBothSidesAndFreeTheSlot) {
   b.logic->Stop();
   brx::base::Message m;
   // Retired codecs' notices: any side frees them.
-  while (queue.Peek(&m, true)) a.logic->OnThreadMessage(m.message, m.wParam, m.lParam);
+  while (queue.Peek(&m, true)) a.logic->OnThreadMessage(m.message, m.wParam);
 }
 
 TEST(OBLogicInteract, GameOutrunningTheEncoderAt1080pLeavesMemoryFlatAndTheCallGoesOn) {

@@ -19,7 +19,7 @@
 #include "client/video/transport/video_transfer_notice.h"
 #include "runtime/base/thread.h"
 #include "runtime/base/thread_message_queue.h"
-#include "tests/support/loopback_tcp.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -62,7 +62,7 @@ class LinkTest : public ::testing::Test {
     brx::base::Message m;
     while (queue_.Peek(&m, true)) {
       if (m.message != kNoticeMessage) continue;
-      std::unique_ptr<VideoTransferNotice> n(reinterpret_cast<VideoTransferNotice*>(m.wParam));
+      std::unique_ptr<VideoTransferNotice> n = brx::base::TakeMessagePayload<VideoTransferNotice>(m.wParam);
       notices_.push_back(std::string(n->id.begin(), n->id.end()) + " " + std::to_string(n->code) + " " +
                          std::to_string(n->flag));
       auto drain = drains_.find(n->id);
