@@ -21,6 +21,8 @@ packages=(
   libwebkit2gtk-4.1-dev
   # tests, stand-in services, fuzzing and benchmarks
   libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev
+  # scripts/format.sh formats by .clang-format
+  clang-format
   curl vpx-tools
   # the video chat's NAT tests build NATs in network namespaces
   iptables
