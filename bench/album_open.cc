@@ -33,7 +33,9 @@ class Host : public IPictureWindowHost, public IShotFolderSource {
  public:
   ShotCatalogue& GetShotCatalogue() override { return catalogue; }
   void GetGameIds(std::vector<std::wstring>* ids) override { *ids = {L"1001"}; }
-  std::wstring GetSkinFolder() override { return brx::util::Utf8ToWide(OMBRIX_SOURCE_DIR "/skins/other"); }
+  std::wstring GetSkinFolder() override {
+    return brx::util::Utf8ToWide(OMBRIX_SOURCE_DIR "/skins/other");
+  }
   void EnableOpener(PictureOpener) override {}
   std::unique_ptr<IConfirmPrompt> CreateConfirmPrompt() override { return nullptr; }
   std::wstring GetSnapshotDirectory() const override { return store; }
@@ -76,16 +78,16 @@ int main(int argc, char** argv) {
   const int height = argc > 3 ? std::atoi(argv[3]) : 720;
   uilib::SetUiBackend(std::make_unique<uilib::HeadlessBackend>());
 
-  const std::filesystem::path root = std::filesystem::temp_directory_path() /
-                                     ("album_open." + std::to_string(::getpid()));
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("album_open." + std::to_string(::getpid()));
   const std::filesystem::path game = root / "Users" / "All Users" / "1001";
   std::filesystem::create_directories(game);
   GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
   for (int i = 0; i < count; ++i) {
     gdk_pixbuf_fill(pixbuf, (0x203040u + 0x010305u * static_cast<unsigned>(i)) << 8 | 0xFF);
-    std::filesystem::path file =
-        i % 10 == 9 ? game / ("series" + std::to_string(i / 100)) / ("s" + std::to_string(i) + ".jpg")
-                    : game / ("shot" + std::to_string(i) + ".jpg");
+    std::filesystem::path file = i % 10 == 9 ? game / ("series" + std::to_string(i / 100)) /
+                                                   ("s" + std::to_string(i) + ".jpg")
+                                             : game / ("shot" + std::to_string(i) + ".jpg");
     std::filesystem::create_directories(file.parent_path());
     if (!gdk_pixbuf_save(pixbuf, file.c_str(), "jpeg", nullptr, nullptr)) {
       std::fprintf(stderr, "cannot write %s\n", file.c_str());
@@ -102,12 +104,13 @@ int main(int argc, char** argv) {
     COBAlbumWnd album(&host);
     if (!album.Create(0)) return 1;
     auto [first, all] = Open(album);
-    std::printf("album_open: %zu tiles from %d screenshots of %dx%d\n", album.items().size(), count, width,
-                height);
+    std::printf("album_open: %zu tiles from %d screenshots of %dx%d\n", album.items().size(), count,
+                width, height);
     std::printf("  first open: first paint %.1f ms, all tiles %.1f ms\n", first, all);
     auto [first2, all2] = Open(album);
     std::printf("  second open (cached): first paint %.1f ms, all tiles %.1f ms\n", first2, all2);
-    std::printf("  target first paint < 200 ms: %s\n", first < 200 && first2 < 200 ? "met" : "MISSED");
+    std::printf("  target first paint < 200 ms: %s\n",
+                first < 200 && first2 < 200 ? "met" : "MISSED");
     rc = first < 200 ? 0 : 2;
   }
   std::filesystem::remove_all(root);

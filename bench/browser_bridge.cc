@@ -63,10 +63,11 @@ int main() {
   uilib::SetUiBackend(std::move(gtk));
   char dir_template[] = "/tmp/ombrix-bridge-bench-XXXXXX";
   std::string dir = mkdtemp(dir_template);
-  std::ofstream(dir + "/page.html") << "<!DOCTYPE html><html><head><title>bench default</title><script>"
-                                       "function Echo(a){window.external.CB_Echo(a);}"
-                                       "window.external.CB_OnLoad('x','default');"
-                                       "</script></head><body>bench</body></html>";
+  std::ofstream(dir + "/page.html")
+      << "<!DOCTYPE html><html><head><title>bench default</title><script>"
+         "function Echo(a){window.external.CB_Echo(a);}"
+         "window.external.CB_OnLoad('x','default');"
+         "</script></head><body>bench</body></html>";
 
   Host host;
   host.Create(0, L"bench", uilib::WS_POPUP, 0, 0, 0, 300, 300);
@@ -94,9 +95,11 @@ int main() {
     if (!RunUntil([&] { return counter.echoes > before; })) return 1;
     trips.push_back(Ms(Clock::now() - start));
   }
-  std::printf("navigate to first bridge call: median %.1f ms, first %.1f ms (10 loads)\n", Median(loads), loads[0]);
-  std::printf("bridge round trip (client -> page -> client): median %.2f ms, max %.2f ms (200 calls)\n",
-              Median(trips), *std::max_element(trips.begin(), trips.end()));
+  std::printf("navigate to first bridge call: median %.1f ms, first %.1f ms (10 loads)\n",
+              Median(loads), loads[0]);
+  std::printf(
+      "bridge round trip (client -> page -> client): median %.2f ms, max %.2f ms (200 calls)\n",
+      Median(trips), *std::max_element(trips.begin(), trips.end()));
   browser->Close();
   std::filesystem::remove_all(dir);
   return 0;

@@ -43,7 +43,8 @@ class CannedHttpServer {
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof(a);
     if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 ||
-        listen(listener_, 16) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length) != 0 ||
+        listen(listener_, 16) != 0 ||
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length) != 0 ||
         pipe2(wake_, O_CLOEXEC) != 0)
       return;
     port_ = ntohs(a.sin_port);
@@ -118,13 +119,15 @@ class CannedHttpServer {
       if (n <= 0) return false;
       request->append(buffer, static_cast<size_t>(n));
       if (request->size() > kMaxRequestBytes) return false;
-      if (head_end == std::string::npos && (head_end = request->find("\r\n\r\n")) != std::string::npos)
+      if (head_end == std::string::npos &&
+          (head_end = request->find("\r\n\r\n")) != std::string::npos)
         wanted = head_end + 4 + ContentLength(Lower(request->substr(0, head_end)));
     }
   }
 
   static std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
   }
 

@@ -264,7 +264,8 @@ std::vector<uint8_t> LargeBody() {
               {"width", int64_t{kWidth}},
               {"height", int64_t{kHeight}},
               {"frame", std::vector<uint8_t>(kFrameBytes, 0x80)}};
-  return gamesim::EncodeMessage(*gamesim::FindMessage(gamesim::HookToClientMessages(), "VEDIO_STREAM"), m);
+  return gamesim::EncodeMessage(
+      *gamesim::FindMessage(gamesim::HookToClientMessages(), "VEDIO_STREAM"), m);
 }
 
 // A game on a bare blocking socket, attached to the first free name.
@@ -280,10 +281,13 @@ class BareGame {
         int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
-        std::string path = pipe_dir + "/ombrix.ipc.obdaemondll_" + std::to_string(i) + "_" + game_id;
+        std::string path =
+            pipe_dir + "/ombrix.ipc.obdaemondll_" + std::to_string(i) + "_" + game_id;
         snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) fd_ = fd;
-        else close(fd);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+          fd_ = fd;
+        else
+          close(fd);
       }
       if (fd_ >= 0 || Clock::now() > deadline) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -320,8 +324,8 @@ class BareGame {
   std::vector<uint8_t> buffer_;
 };
 
-Latency BareRoundTrips(GameLinkHost& host, BareGame& game, const std::vector<uint8_t>& body, const IPCMessage& reply,
-                       int count) {
+Latency BareRoundTrips(GameLinkHost& host, BareGame& game, const std::vector<uint8_t>& body,
+                       const IPCMessage& reply, int count) {
   host.SetReply(&reply);
   std::vector<double> us;
   for (int i = 0; i < count; ++i) {
@@ -336,8 +340,8 @@ Latency BareRoundTrips(GameLinkHost& host, BareGame& game, const std::vector<uin
 
 // Five bare games push `count` frames each at once, with a few in flight
 // per game; MB/s of what the GUI thread's handler got.
-double FiveGamesPushing(GameLinkHost& host, const std::string& pipe_dir, const std::vector<uint8_t>& body,
-                        int count) {
+double FiveGamesPushing(GameLinkHost& host, const std::string& pipe_dir,
+                        const std::vector<uint8_t>& body, int count) {
   constexpr int kGames = 5, kInFlight = 4;
   std::vector<std::unique_ptr<BareGame>> games;
   for (int g = 0; g < kGames; ++g) {
@@ -368,8 +372,8 @@ double FiveGamesPushing(GameLinkHost& host, const std::string& pipe_dir, const s
 // Game to client on the bare game: it writes each frame on its blocking
 // socket, with `window` frames in flight; MB/s of what the GUI thread's
 // handler got.
-double BareThroughputToClient(GameLinkHost& host, BareGame& game, const std::vector<uint8_t>& body, int count,
-                              int window) {
+double BareThroughputToClient(GameLinkHost& host, BareGame& game, const std::vector<uint8_t>& body,
+                              int count, int window) {
   uint64_t base = host.handled();
   auto start = Clock::now();
   for (int i = 0; i < count; ++i) {
@@ -494,7 +498,8 @@ struct Figure {
 
   template <typename Raw, typename Ours>
   void Measure(int round, Raw raw_side, Ours link_side) {
-    InTurn(round, [&] { raw.push_back(raw_side()); }, [&] { link.push_back(link_side()); });
+    InTurn(
+        round, [&] { raw.push_back(raw_side()); }, [&] { link.push_back(link_side()); });
   }
 };
 
@@ -506,16 +511,21 @@ struct Figure {
 int main(int argc, char** argv) {
   int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
   const std::string load_before = bench::LoadAverage();
-  std::string folder = std::filesystem::temp_directory_path() / ("ombrix-bench-" + std::to_string(getpid()));
+  std::string folder =
+      std::filesystem::temp_directory_path() / ("ombrix-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(folder + "/pipes");
   setenv("OMBRIX_PIPE_DIR", (folder + "/pipes").c_str(), 1);
 
   const int small_rt = 5000, large_rt = 100, small_tp = 100000, large_tp = 300, five_tp = 100;
   std::vector<Figure> figures = {
-      {"round trip 64 B, p50", "us", false},     {"round trip 64 B, p99", "us", false},
-      {"round trip 0.9 MB, p50", "us", false},   {"round trip 0.9 MB, p99", "us", false},
-      {"game -> client 64 B", "MB/s", true},     {"client -> game 64 B", "MB/s", true},
-      {"game -> client 0.9 MB", "MB/s", true},   {"client -> game 0.9 MB", "MB/s", true},
+      {"round trip 64 B, p50", "us", false},
+      {"round trip 64 B, p99", "us", false},
+      {"round trip 0.9 MB, p50", "us", false},
+      {"round trip 0.9 MB, p99", "us", false},
+      {"game -> client 64 B", "MB/s", true},
+      {"client -> game 64 B", "MB/s", true},
+      {"game -> client 0.9 MB", "MB/s", true},
+      {"client -> game 0.9 MB", "MB/s", true},
       {"five games -> client 0.9 MB", "MB/s", true},
       {"game -> client 0.9 MB, simulator", "MB/s", true},
       {"client -> game 0.9 MB, simulator", "MB/s", true},
@@ -552,12 +562,15 @@ int main(int argc, char** argv) {
     // A round trip's p50 and p99 come from one run of each side.
     auto round_trips = [&](int round, Figure& p50, Figure& p99, auto raw_side, auto link_side) {
       Latency raw{}, ours{};
-      InTurn(round, [&] { raw = raw_side(); }, [&] { ours = link_side(); });
+      InTurn(
+          round, [&] { raw = raw_side(); }, [&] { ours = link_side(); });
       p50.raw.push_back(raw.p50_us), p50.link.push_back(ours.p50_us);
       p99.raw.push_back(raw.p99_us), p99.link.push_back(ours.p99_us);
     };
     // The raw baseline of a one-way figure: the frames that direction carries.
-    auto raw = [](size_t frame, int count) { return [frame, count] { return RawThroughput(frame, count); }; };
+    auto raw = [](size_t frame, int count) {
+      return [frame, count] { return RawThroughput(frame, count); };
+    };
     const size_t small_in = small.size() + 4, large_in = large.size() + 4;
     const size_t small_out = small_reply.size() + 4, large_out = large_reply.size() + 4;
     for (int round = 0; round < rounds; ++round) {
@@ -573,8 +586,9 @@ int main(int argc, char** argv) {
                          [&] { return LinkThroughputToGame(link, small_reply, small_tp, 512); });
       figures[6].Measure(round, raw(large_in, large_tp),
                          [&] { return BareThroughputToClient(host, bare, large, large_tp, 2); });
-      figures[7].Measure(round, raw(large_out, large_tp),
-                         [&] { return BareThroughputToGame(host, bare, small, large_reply, large_tp, 2); });
+      figures[7].Measure(round, raw(large_out, large_tp), [&] {
+        return BareThroughputToGame(host, bare, small, large_reply, large_tp, 2);
+      });
       figures[9].Measure(round, raw(large_in, large_tp),
                          [&] { return LinkThroughputToClient(link, large, large_tp, 2); });
       figures[10].Measure(round, raw(large_out, large_tp),
@@ -599,10 +613,10 @@ int main(int argc, char** argv) {
     double ours = Median(f.link), raw = Median(f.raw);
     printf("%-38s %12.1f %12.1f %-5s ratio %.2f %s\n", f.what, ours, raw, f.unit, ours / raw,
            std::string(f.what).find("simulator") != std::string::npos ? "(with the harness's hops)"
-           : !f.higher_is_better                          ? "(target <= 2.00)"
-           : std::string(f.what).find("five") == 0    ? "(target >= 0.60)"
-           : std::string(f.what).find("0.9 MB") != std::string::npos ? "(target >= 0.85)"
-                                                        : "(target >= 0.80)");
+           : !f.higher_is_better                                      ? "(target <= 2.00)"
+           : std::string(f.what).find("five") == 0                    ? "(target >= 0.60)"
+           : std::string(f.what).find("0.9 MB") != std::string::npos  ? "(target >= 0.85)"
+                                                                      : "(target >= 0.80)");
   }
   printf("load average: %s before, %s after\n", load_before.c_str(), load_after.c_str());
   return 0;

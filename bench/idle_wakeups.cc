@@ -24,7 +24,8 @@ long ContextSwitches(uint32_t tid) {
   std::string line;
   long total = 0;
   while (std::getline(in, line))
-    if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+    if (line.rfind("voluntary_ctxt_switches:", 0) == 0 ||
+        line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
       total += std::stol(line.substr(line.find(':') + 1));
   return total;
 }
@@ -47,7 +48,8 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
   double total = 0;
   for (size_t i = 0; i < loops.size(); ++i) {
-    double rate = static_cast<double>(ContextSwitches(loops[i]->GetThreadId()) - before[i]) / seconds;
+    double rate =
+        static_cast<double>(ContextSwitches(loops[i]->GetThreadId()) - before[i]) / seconds;
     total += rate;
     std::printf("%-8s %6.1f wake-ups/s\n", loops[i]->name().c_str(), rate);
   }

@@ -61,7 +61,8 @@ Window FindWindow(Display* display, const std::string& name) {
   Window* children = nullptr;
   unsigned int count = 0;
   Window found = 0;
-  if (!XQueryTree(display, DefaultRootWindow(display), &root_return, &parent, &children, &count)) return 0;
+  if (!XQueryTree(display, DefaultRootWindow(display), &root_return, &parent, &children, &count))
+    return 0;
   for (unsigned int i = 0; i < count && found == 0; ++i) {
     XClassHint hint{};
     if (!XGetClassHint(display, children[i], &hint)) continue;
@@ -69,7 +70,8 @@ Window FindWindow(Display* display, const std::string& name) {
     if (hint.res_name) XFree(hint.res_name);
     if (hint.res_class) XFree(hint.res_class);
     XWindowAttributes attributes{};
-    if (match && XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable)
+    if (match && XGetWindowAttributes(display, children[i], &attributes) &&
+        attributes.map_state == IsViewable)
       found = children[i];
   }
   if (children) XFree(children);
@@ -79,12 +81,16 @@ Window FindWindow(Display* display, const std::string& name) {
 // True once the window shows more than its background.
 bool Painted(Display* display, Window window) {
   XWindowAttributes attributes{};
-  if (!XGetWindowAttributes(display, window, &attributes) || attributes.width < 2 || attributes.height < 2) return false;
-  XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+  if (!XGetWindowAttributes(display, window, &attributes) || attributes.width < 2 ||
+      attributes.height < 2)
+    return false;
+  XImage* image =
+      XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
   if (image == nullptr) return false;
   std::set<unsigned long> colours;
   for (int y = 0; y < attributes.height && colours.size() < 3; y += 2)
-    for (int x = 0; x < attributes.width && colours.size() < 3; x += 2) colours.insert(XGetPixel(image, x, y));
+    for (int x = 0; x < attributes.width && colours.size() < 3; x += 2)
+      colours.insert(XGetPixel(image, x, y));
   XDestroyImage(image);
   return colours.size() >= 3;
 }
@@ -180,10 +186,11 @@ void Report(const char* name, const std::vector<Run>& runs) {
   };
   size_t processes = 0;
   for (const Run& r : runs) processes = std::max(processes, r.processes);
-  std::printf("%-18s start-to-painted %7.0f ms | at rest: own RSS %6.1f MB PSS %6.1f MB | "
-              "with its %zu child process(es) RSS %6.1f MB PSS %6.1f MB\n",
-              name, pick(&Run::start_ms), pick(&Run::own_rss_mb), pick(&Run::own_pss_mb),
-              processes > 0 ? processes - 1 : 0, pick(&Run::all_rss_mb), pick(&Run::all_pss_mb));
+  std::printf(
+      "%-18s start-to-painted %7.0f ms | at rest: own RSS %6.1f MB PSS %6.1f MB | "
+      "with its %zu child process(es) RSS %6.1f MB PSS %6.1f MB\n",
+      name, pick(&Run::start_ms), pick(&Run::own_rss_mb), pick(&Run::own_pss_mb),
+      processes > 0 ? processes - 1 : 0, pick(&Run::all_rss_mb), pick(&Run::all_pss_mb));
 }
 
 }  // namespace
@@ -206,10 +213,12 @@ int main(int argc, char** argv) {
   char pattern[] = "/tmp/ombrix-login-bench-XXXXXX";
   std::string state = mkdtemp(pattern);
   std::string port_file = state + "/web.port";
-  pid_t web = Spawn({"python3", std::string(OMBRIX_SOURCE_DIR) + "/standin/web/web_standin.py", "--port", "0",
-                     "--demo-user", "--data-dir", state + "/web-data", "--port-file", port_file},
-                    state + "/web.out");
-  for (int i = 0; i < 100 && ReadAll(port_file).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  pid_t web =
+      Spawn({"python3", std::string(OMBRIX_SOURCE_DIR) + "/standin/web/web_standin.py", "--port",
+             "0", "--demo-user", "--data-dir", state + "/web-data", "--port-file", port_file},
+            state + "/web.out");
+  for (int i = 0; i < 100 && ReadAll(port_file).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   std::string port = ReadAll(port_file);
   port.erase(port.find_last_not_of(" \n") + 1);
   if (port.empty()) {
@@ -217,7 +226,8 @@ int main(int argc, char** argv) {
     Stop(web);
     return 2;
   }
-  for (const char* name : {"pipes", "locks", "registry", "home", "config", "tmp"}) fs::create_directories(state + "/" + name);
+  for (const char* name : {"pipes", "locks", "registry", "home", "config", "tmp"})
+    fs::create_directories(state + "/" + name);
   setenv("OMBRIX_PIPE_DIR", (state + "/pipes").c_str(), 1);
   setenv("OMBRIX_LOCK_DIR", (state + "/locks").c_str(), 1);
   setenv("OMBRIX_REGISTRY_DIR", (state + "/registry").c_str(), 1);
@@ -236,13 +246,18 @@ int main(int argc, char** argv) {
     fs::copy(dist, install, fs::copy_options::recursive);
     fs::remove_all(install + "/Log");
     std::ofstream(install + "/OBVerCustom.ini")
-        << "GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo edition\nInstallHook=0\nGlobalConfig=http://127.0.0.1:"
+        << "GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo "
+           "edition\nInstallHook=0\nGlobalConfig=http://127.0.0.1:"
         << port << "/\n";
     fs::remove_all(state + "/registry");
     fs::create_directories(state + "/registry");
-    client.push_back(Measure(display, {install + "/OBHost.exe", "--gui"}, "OBLoginWnd", state + "/host.err"));
-    baseline.push_back(Measure(display, {plain, "380", "300"}, "PlainGtkWindow", state + "/plain.err"));
-    if (client.back().start_ms < 0) std::fprintf(stderr, "run %d: no login window (%s)\n", i + 1, ReadAll(state + "/host.err").c_str());
+    client.push_back(
+        Measure(display, {install + "/OBHost.exe", "--gui"}, "OBLoginWnd", state + "/host.err"));
+    baseline.push_back(
+        Measure(display, {plain, "380", "300"}, "PlainGtkWindow", state + "/plain.err"));
+    if (client.back().start_ms < 0)
+      std::fprintf(stderr, "run %d: no login window (%s)\n", i + 1,
+                   ReadAll(state + "/host.err").c_str());
   }
   std::printf("median of %d runs, the client and a plain GTK window started the same way:\n", runs);
   Report("OBHost.exe", client);

@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
     } else {
       for (size_t j = 0; j < data.size(); ++j) data[j] = "Ombrix patch line\n"[(j + i) % 18];
     }
-    std::string name = (i % 3 ? "lib/" + std::to_string(i % 7) + "/" : std::string()) + "file" + std::to_string(i) + ".dll";
+    std::string name = (i % 3 ? "lib/" + std::to_string(i % 7) + "/" : std::string()) + "file" +
+                       std::to_string(i) + ".dll";
     Write(root / "src" / name, data);
     if (i % 2 == 0) Write(root / "install-template" / name, "an older version");
   }
@@ -118,10 +119,11 @@ int main(int argc, char** argv) {
     return std::string(text);
   };
   double median_7z = Median(times_7z), median_install = Median(times_install);
-  printf("patch: %d files, %d MB, archive %.1f MB; medians of %d runs, each side first in turn\n", files, megabytes,
-         fs::file_size(archive) / 1048576.0, runs);
+  printf("patch: %d files, %d MB, archive %.1f MB; medians of %d runs, each side first in turn\n",
+         files, megabytes, fs::file_size(archive) / 1048576.0, runs);
   printf("7z x into an empty folder: %.3f s (%s)\n", median_7z, range(times_7z).c_str());
-  printf("InstallPatch (extract, back-up, copy in): %.3f s (%s)\n", median_install, range(times_install).c_str());
+  printf("InstallPatch (extract, back-up, copy in): %.3f s (%s)\n", median_install,
+         range(times_install).c_str());
   printf("ratio: %.2fx (target <= 1.2x)\n", median_install / median_7z);
   printf("load average: %s before, %s after\n", load_before.c_str(), bench::LoadAverage().c_str());
   fs::remove_all(root);

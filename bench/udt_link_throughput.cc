@@ -119,7 +119,8 @@ double MeasureUdt(uint64_t total, uint32_t message_size) {
   Source source;
   if (!source.Initial(0)) return -1;
   source.Connect("127.0.0.1", sink.local_port());
-  if (!WaitFor([&] { return source.connected.load() != -1; }, 10) || source.connected.load() != 0) return -1;
+  if (!WaitFor([&] { return source.connected.load() != -1; }, 10) || source.connected.load() != 0)
+    return -1;
   std::vector<uint8_t> body(message_size, 0x5a);
   uint64_t messages = total / message_size;
   auto start = Clock::now();
@@ -129,7 +130,8 @@ double MeasureUdt(uint64_t total, uint32_t message_size) {
   // past that bound is closed as flooding), with room to spare for an
   // owner that is slow to be scheduled.
   const uint64_t window = std::min<uint64_t>(
-      16ull << 20, uint64_t{message_size} * (brx::io::IOStreamMessageQueue::kDefaultMaxQueuedMessages / 2));
+      16ull << 20,
+      uint64_t{message_size} * (brx::io::IOStreamMessageQueue::kDefaultMaxQueuedMessages / 2));
   const auto deadline = Clock::now() + std::chrono::seconds(120);
   uint64_t sent = 0;
   for (uint64_t i = 0; i < messages; ++i) {
@@ -140,7 +142,8 @@ double MeasureUdt(uint64_t total, uint32_t message_size) {
     source.SendMessage(source.connection(), body.data(), message_size);
     sent += message_size;
   }
-  while (sink.bytes.load() < sent && Clock::now() < deadline) sink.WaitAndDispatch(std::chrono::milliseconds(10));
+  while (sink.bytes.load() < sent && Clock::now() < deadline)
+    sink.WaitAndDispatch(std::chrono::milliseconds(10));
   bool done = sink.bytes.load() >= sent;
   auto elapsed = Clock::now() - start;
   if (!done) return -1;
@@ -156,9 +159,11 @@ std::pair<double, double> StopLatency() {
   Source source;
   if (!source.Initial(0)) return {-1, -1};
   source.Connect("127.0.0.1", sink.local_port());
-  if (!WaitFor([&] { return source.connected.load() != -1; }, 10) || source.connected.load() != 0) return {-1, -1};
+  if (!WaitFor([&] { return source.connected.load() != -1; }, 10) || source.connected.load() != 0)
+    return {-1, -1};
   std::vector<uint8_t> body(64 << 10, 0x5a);
-  for (int i = 0; i < 256; ++i) source.SendMessage(source.connection(), body.data(), static_cast<uint32_t>(body.size()));
+  for (int i = 0; i < 256; ++i)
+    source.SendMessage(source.connection(), body.data(), static_cast<uint32_t>(body.size()));
   auto start = Clock::now();
   source.Stop();
   double client_ms = Seconds(Clock::now() - start) * 1000;
@@ -296,7 +301,8 @@ constexpr int kRounds = 3;
 int main(int argc, char** argv) {
   uint64_t megabytes = argc > 1 ? strtoull(argv[1], nullptr, 10) : 256;
   std::vector<uint32_t> sizes_kib;
-  for (int i = 2; i < argc; ++i) sizes_kib.push_back(static_cast<uint32_t>(strtoul(argv[i], nullptr, 10)));
+  for (int i = 2; i < argc; ++i)
+    sizes_kib.push_back(static_cast<uint32_t>(strtoul(argv[i], nullptr, 10)));
   if (sizes_kib.empty()) sizes_kib = {64, 4};
   UDT::startup();
   // libudt's blocking calls in the baseline have no time-out (giving them
@@ -314,10 +320,12 @@ int main(int argc, char** argv) {
   uint64_t total = megabytes << 20;
   const std::string load_before = bench::LoadAverage();
   int failures = 0;
-  printf("loopback, %llu MiB per figure, medians of %d rounds (MiB/s; libudt per frame, in pieces, at its best)\n",
-         static_cast<unsigned long long>(megabytes), kRounds);
-  printf("%-9s %10s %10s %10s %10s %10s %10s %10s\n", "message", "link", "per frame", "in pieces", "best", "tcp",
-         "link/best", "link/tcp");
+  printf(
+      "loopback, %llu MiB per figure, medians of %d rounds (MiB/s; libudt per frame, in pieces, at "
+      "its best)\n",
+      static_cast<unsigned long long>(megabytes), kRounds);
+  printf("%-9s %10s %10s %10s %10s %10s %10s %10s\n", "message", "link", "per frame", "in pieces",
+         "best", "tcp", "link/best", "link/tcp");
   for (uint32_t kib : sizes_kib) {
     uint32_t message_size = kib << 10;
     // Medians of alternating rounds, after one round that warms up: a
@@ -328,20 +336,22 @@ int main(int argc, char** argv) {
     for (int round = 0; round < kRounds; ++round) {
       link_runs.push_back(MeasureUdt(total, message_size));
       raw_runs.push_back(MeasureRawUdt(total, message_size));
-      pieces_runs.push_back(MeasureRawUdt(total, message_size, brx::net::udt::UDTIOWriteServiceImpl::kSendPieceBytes));
+      pieces_runs.push_back(MeasureRawUdt(total, message_size,
+                                          brx::net::udt::UDTIOWriteServiceImpl::kSendPieceBytes));
       best_runs.push_back(std::max(raw_runs.back(), pieces_runs.back()));
       tcp_runs.push_back(MeasureTcp(total, message_size));
     }
-    double udt = Median(link_runs), raw = Median(raw_runs), pieces = Median(pieces_runs), best = Median(best_runs),
-           tcp = Median(tcp_runs);
+    double udt = Median(link_runs), raw = Median(raw_runs), pieces = Median(pieces_runs),
+           best = Median(best_runs), tcp = Median(tcp_runs);
     if (udt < 0 || raw < 0 || pieces < 0 || tcp < 0) {
-      fprintf(stderr, "%u KiB: measurement failed (link %.1f, libudt %.1f, in pieces %.1f, tcp %.1f)\n", kib, udt, raw,
-              pieces, tcp);
+      fprintf(stderr,
+              "%u KiB: measurement failed (link %.1f, libudt %.1f, in pieces %.1f, tcp %.1f)\n",
+              kib, udt, raw, pieces, tcp);
       ++failures;
       continue;
     }
-    printf("%5u KiB %10.1f %10.1f %10.1f %10.1f %10.1f %10.3f %10.3f  (target link/best >= %.2f)\n", kib, udt, raw,
-           pieces, best, tcp, udt / best, udt / tcp, kib >= 64 ? 0.9 : 0.85);
+    printf("%5u KiB %10.1f %10.1f %10.1f %10.1f %10.1f %10.3f %10.3f  (target link/best >= %.2f)\n",
+           kib, udt, raw, pieces, best, tcp, udt / best, udt / tcp, kib >= 64 ? 0.9 : 0.85);
   }
   auto [client_stop, server_stop] = StopLatency();
   printf("stop with 16 MiB queued: client %.1f ms, server %.1f ms\n", client_stop, server_stop);

@@ -46,7 +46,8 @@ std::string LargestOtherLayout() {
   uintmax_t best_size = 0;
   for (auto& entry : fs::directory_iterator(SkinFolder(), ec)) {
     std::string name = entry.path().filename().string();
-    if (entry.path().extension() != ".xml" || name == "tooltips.xml" || name == kMainWindowLayout) continue;
+    if (entry.path().extension() != ".xml" || name == "tooltips.xml" || name == kMainWindowLayout)
+      continue;
     uintmax_t size = entry.file_size(ec);
     if (size > best_size) {
       best_size = size;
@@ -58,7 +59,8 @@ std::string LargestOtherLayout() {
 
 class BenchWindow : public CWindowWnd {
  public:
-  BenchWindow(std::wstring skin, const ControlContext* context) : skin_(std::move(skin)), factory_(context) {}
+  BenchWindow(std::wstring skin, const ControlContext* context)
+      : skin_(std::move(skin)), factory_(context) {}
   LPCTSTR GetWindowClassName() const override { return L"PaintBench"; }
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
     if (msg == WM_CREATE) {
@@ -90,13 +92,16 @@ double PaintTime(const std::string& layout, RECT* size) {
   if (!window.pm.GetRoot()) return -1;
   RECT& rc = *size;
   GetClientRect(window.GetHWND(), &rc);
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, rc.Width(), rc.Height());
+  cairo_surface_t* surface =
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, rc.Width(), rc.Height());
   cairo_t* cr = cairo_create(surface);
   PaintWindowInto(window.GetHWND(), cr, rc);  // warm the image cache and layout
   constexpr int kRounds = 200;
   auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < kRounds; ++i) PaintWindowInto(window.GetHWND(), cr, rc);
-  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / kRounds;
+  double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+      kRounds;
   cairo_destroy(cr);
   cairo_surface_destroy(surface);
   return ms;
@@ -107,7 +112,8 @@ double PaintTime(const std::string& layout, RECT* size) {
 int main(int argc, char** argv) {
   SetUiBackend(std::make_unique<HeadlessBackend>());
   std::vector<std::string> layouts(argv + 1, argv + argc);
-  if (layouts.empty()) layouts = {(SkinFolder() / kMainWindowLayout).string(), LargestOtherLayout()};
+  if (layouts.empty())
+    layouts = {(SkinFolder() / kMainWindowLayout).string(), LargestOtherLayout()};
   int failures = 0;
   for (const std::string& layout : layouts) {
     RECT rc{};
@@ -117,8 +123,8 @@ int main(int argc, char** argv) {
       ++failures;
       continue;
     }
-    std::printf("uilib_paint: %s at %dx%d: %.3f ms per full paint (target < 4 ms)\n", layout.c_str(), rc.Width(),
-                rc.Height(), ms);
+    std::printf("uilib_paint: %s at %dx%d: %.3f ms per full paint (target < 4 ms)\n",
+                layout.c_str(), rc.Width(), rc.Height(), ms);
   }
   std::printf("load average: %s\n", bench::LoadAverage().c_str());
   return failures ? 1 : 0;

@@ -88,7 +88,8 @@ int Run(int w, int h, int seconds) {
   for (size_t n = 0; n < frames; ++n) {
     std::this_thread::sleep_until(next);  // the game's own pace
     next += interval;
-    for (size_t i = 0; i < picture.size(); i += 4096) picture[i] = static_cast<uint8_t>(n + i / 4096);
+    for (size_t i = 0; i < picture.size(); i += 4096)
+      picture[i] = static_cast<uint8_t>(n + i / 4096);
     pushed[n] = Clock::now();
     encoder->PushFrame(0, kFps, static_cast<uint16_t>(w), static_cast<uint16_t>(h), picture.data(),
                        static_cast<uint32_t>(picture.size()));
@@ -110,12 +111,15 @@ int Run(int w, int h, int seconds) {
   std::sort(ages.begin(), ages.end());
   auto at = [&](size_t pct) { return ages[std::min(ages.size() - 1, ages.size() * pct / 100)]; };
   if (rss_max == 0) rss_min = 0;
-  std::printf("%4dx%-4d %zu frames in %d s: %zu encoded, %llu dropped (queue at most %zu); age when encoded "
-              "p50 %.1f ms, p95 %.1f ms, max %.1f ms (first %.1f ms); resident memory %zu-%zu MB each second, %zu MB peak; "
-              "load average %s before, %s after\n",
-              w, h, frames, seconds, ages.size(), static_cast<unsigned long long>(dropped), peak_queue, at(50),
-              at(95), ages.back(), first, rss_min >> 20, rss_max >> 20, ombrix::test::PeakResidentBytes() >> 20,
-              load_before.c_str(), LoadAverage().c_str());
+  std::printf(
+      "%4dx%-4d %zu frames in %d s: %zu encoded, %llu dropped (queue at most %zu); age when "
+      "encoded "
+      "p50 %.1f ms, p95 %.1f ms, max %.1f ms (first %.1f ms); resident memory %zu-%zu MB each "
+      "second, %zu MB peak; "
+      "load average %s before, %s after\n",
+      w, h, frames, seconds, ages.size(), static_cast<unsigned long long>(dropped), peak_queue,
+      at(50), at(95), ages.back(), first, rss_min >> 20, rss_max >> 20,
+      ombrix::test::PeakResidentBytes() >> 20, load_before.c_str(), LoadAverage().c_str());
   return 0;
 }
 
@@ -123,8 +127,10 @@ int Run(int w, int h, int seconds) {
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
-  std::printf("video backlog: a game at %d frames a second for %d s, %ld CPUs (goal: flat memory, p95 age < 100 ms)\n",
-              kFps, seconds, sysconf(_SC_NPROCESSORS_ONLN));
+  std::printf(
+      "video backlog: a game at %d frames a second for %d s, %ld CPUs (goal: flat memory, p95 age "
+      "< 100 ms)\n",
+      kFps, seconds, sysconf(_SC_NPROCESSORS_ONLN));
   std::fflush(stdout);
   int failed = 0;
   const int sizes[][2] = {{1920, 1080}, {640, 480}};
@@ -137,7 +143,8 @@ int main(int argc, char** argv) {
       _exit(rc);
     }
     int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
       ++failed;
     }
   }

@@ -185,8 +185,8 @@ Run WorkerRun(const std::vector<std::vector<uint8_t>>& frames, int w, int h) {
 // Direct: the same settings, one thread, no queues. With `convert` the
 // direct program also converts BGR to I420 and back, as any program fed
 // with the games' frames must.
-Run DirectRun(const std::vector<std::vector<uint8_t>>& frames, const std::vector<std::vector<uint8_t>>& i420, int w,
-              int h, bool convert) {
+Run DirectRun(const std::vector<std::vector<uint8_t>>& frames,
+              const std::vector<std::vector<uint8_t>>& i420, int w, int h, bool convert) {
   Run run;
   vpx_codec_enc_cfg_t cfg;
   vpx_codec_enc_config_default(vpx_codec_vp8_cx(), &cfg, 0);
@@ -200,12 +200,14 @@ Run DirectRun(const std::vector<std::vector<uint8_t>>& frames, const std::vector
   vpx_image_t img;
   std::vector<double> enc_ms, dec_ms;
   vpx_codec_pts_t pts = 0;
-  std::vector<uint8_t> scratch(static_cast<size_t>(w) * h * 3 / 2), bgr(static_cast<size_t>(w) * h * 3);
+  std::vector<uint8_t> scratch(static_cast<size_t>(w) * h * 3 / 2),
+      bgr(static_cast<size_t>(w) * h * 3);
   for (size_t i = 0; i < i420.size(); ++i) {
     auto t0 = Clock::now();
     if (convert) {
       uint8_t* y = scratch.data();
-      BgrBottomUpToYuv420(frames[i].data(), w, h, {y, y + w * h, y + w * h * 5 / 4, w, w / 2, w / 2});
+      BgrBottomUpToYuv420(frames[i].data(), w, h,
+                          {y, y + w * h, y + w * h * 5 / 4, w, w / 2, w / 2});
       vpx_img_wrap(&img, VPX_IMG_FMT_I420, w, h, 1, scratch.data());
     } else {
       vpx_img_wrap(&img, VPX_IMG_FMT_I420, w, h, 1, const_cast<uint8_t*>(i420[i].data()));
@@ -228,8 +230,8 @@ Run DirectRun(const std::vector<std::vector<uint8_t>>& frames, const std::vector
     it = nullptr;
     while (vpx_image_t* out = vpx_codec_get_frame(&dec, &it)) {
       if (convert) {
-        Yuv420ToBgrBottomUp({out->planes[0], out->planes[1], out->planes[2], out->stride[0], out->stride[1],
-                             out->stride[2]},
+        Yuv420ToBgrBottomUp({out->planes[0], out->planes[1], out->planes[2], out->stride[0],
+                             out->stride[1], out->stride[2]},
                             w, h, bgr.data());
       }
     }
@@ -275,12 +277,13 @@ int main(int argc, char** argv) {
     std::printf("on one core (cpu %d)\n", cpu);
   }
   const int sizes[][2] = {{320, 240}, {640, 480}, {1280, 720}};
-  const std::string dir = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/video_codec_bench." +
-                          std::to_string(getpid());
+  const std::string dir = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                          "/video_codec_bench." + std::to_string(getpid());
   std::system(("mkdir -p " + dir).c_str());
-  std::printf("video codec, %d frames per size, ms per frame (mean/p95); limit: worker >= 0.9x of direct,\n"
-              "1280x720 encode+decode within 33.3 ms (30 fps on one core)\n",
-              count);
+  std::printf(
+      "video codec, %d frames per size, ms per frame (mean/p95); limit: worker >= 0.9x of direct,\n"
+      "1280x720 encode+decode within 33.3 ms (30 fps on one core)\n",
+      count);
   for (const auto& s : sizes) {
     const int w = s[0], h = s[1];
     std::vector<std::vector<uint8_t>> frames, i420;
@@ -315,31 +318,39 @@ int main(int argc, char** argv) {
       std::fclose(fp);
     }
     char cmd[1024];
-    std::snprintf(cmd, sizeof(cmd),
-                  "vpxenc --codec=vp8 --rt --passes=1 --i420 -w %d -h %d --fps=30/1 --timebase=1/1000 "
-                  "--target-bitrate=%u --limit=%d -q -o %s %s >/dev/null 2>&1",
-                  w, h, VideoEnDecoder_WebM::TargetBitrate(w, h), count, ivf.c_str(), yuv.c_str());
+    std::snprintf(
+        cmd, sizeof(cmd),
+        "vpxenc --codec=vp8 --rt --passes=1 --i420 -w %d -h %d --fps=30/1 --timebase=1/1000 "
+        "--target-bitrate=%u --limit=%d -q -o %s %s >/dev/null 2>&1",
+        w, h, VideoEnDecoder_WebM::TargetBitrate(w, h), count, ivf.c_str(), yuv.c_str());
     const double tool_enc = TimeCommand(cmd);
     std::snprintf(cmd, sizeof(cmd), "vpxdec --i420 -o /dev/null %s >/dev/null 2>&1", ivf.c_str());
     const double tool_dec = TimeCommand(cmd);
 
     std::printf("\n%dx%d (target %u kbit/s)\n", w, h, VideoEnDecoder_WebM::TargetBitrate(w, h));
     std::printf("  bgr->yuv %.3f/%.3f   yuv->bgr %.3f/%.3f\n", cy.mean, cy.p95, cb.mean, cb.p95);
-    std::printf("  encode  worker %.3f/%.3f (pipelined %.3f)  direct %.3f/%.3f  ratio %.2fx (pipelined %.2fx)  "
-                "vpxenc --rt %.3f\n",
-                worker.encode.mean, worker.encode.p95, worker.encode_pipelined, direct.encode.mean, direct.encode.p95,
-                direct.encode.mean / worker.encode.mean, direct.encode.mean / worker.encode_pipelined,
-                tool_enc < 0 ? -1.0 : tool_enc / count);
-    std::printf("  decode  worker %.3f/%.3f (pipelined %.3f)  direct %.3f/%.3f  ratio %.2fx (pipelined %.2fx)  "
-                "vpxdec %.3f\n",
-                worker.decode.mean, worker.decode.p95, worker.decode_pipelined, direct.decode.mean, direct.decode.p95,
-                direct.decode.mean / worker.decode.mean, direct.decode.mean / worker.decode_pipelined,
-                tool_dec < 0 ? -1.0 : tool_dec / count);
-    std::printf("  libvpx alone (no conversion): encode %.3f/%.3f  decode %.3f/%.3f; conversion share of the "
-                "worker: encode %.0f%%  decode %.0f%%\n",
-                codec.encode.mean, codec.encode.p95, codec.decode.mean, codec.decode.p95,
-                100 * cy.mean / worker.encode.mean, 100 * cb.mean / worker.decode.mean);
-    std::printf("  bytes per frame  worker %zu  direct %zu\n", worker.bytes / count, direct.bytes / count);
+    std::printf(
+        "  encode  worker %.3f/%.3f (pipelined %.3f)  direct %.3f/%.3f  ratio %.2fx (pipelined "
+        "%.2fx)  "
+        "vpxenc --rt %.3f\n",
+        worker.encode.mean, worker.encode.p95, worker.encode_pipelined, direct.encode.mean,
+        direct.encode.p95, direct.encode.mean / worker.encode.mean,
+        direct.encode.mean / worker.encode_pipelined, tool_enc < 0 ? -1.0 : tool_enc / count);
+    std::printf(
+        "  decode  worker %.3f/%.3f (pipelined %.3f)  direct %.3f/%.3f  ratio %.2fx (pipelined "
+        "%.2fx)  "
+        "vpxdec %.3f\n",
+        worker.decode.mean, worker.decode.p95, worker.decode_pipelined, direct.decode.mean,
+        direct.decode.p95, direct.decode.mean / worker.decode.mean,
+        direct.decode.mean / worker.decode_pipelined, tool_dec < 0 ? -1.0 : tool_dec / count);
+    std::printf(
+        "  libvpx alone (no conversion): encode %.3f/%.3f  decode %.3f/%.3f; conversion share of "
+        "the "
+        "worker: encode %.0f%%  decode %.0f%%\n",
+        codec.encode.mean, codec.encode.p95, codec.decode.mean, codec.decode.p95,
+        100 * cy.mean / worker.encode.mean, 100 * cb.mean / worker.decode.mean);
+    std::printf("  bytes per frame  worker %zu  direct %zu\n", worker.bytes / count,
+                direct.bytes / count);
   }
   std::system(("rm -rf " + dir).c_str());
   return 0;

@@ -46,13 +46,18 @@ class SilentSignalling : public ice::IceSignalling {
   void set_main_thread_id(uint32_t) override {}
   void set_message_id(uint32_t) override {}
   bool Initial() override { return true; }
-  void Login(const std::wstring&, int, const std::wstring&, const std::wstring&, const std::wstring&) override {}
+  void Login(const std::wstring&, int, const std::wstring&, const std::wstring&,
+             const std::wstring&) override {}
   int Logout() override { return 0; }
   void Rename(const std::wstring&) override {}
   void KeepAliveTick() override {}
   void GetOnlineFriend(int, int) override {}
-  void Invite(const std::wstring& payload, const std::wstring&, const std::wstring&) override { last = payload; }
-  void Reply(const std::wstring&, const std::wstring&, int, const std::wstring& payload) override { last = payload; }
+  void Invite(const std::wstring& payload, const std::wstring&, const std::wstring&) override {
+    last = payload;
+  }
+  void Reply(const std::wstring&, const std::wstring&, int, const std::wstring& payload) override {
+    last = payload;
+  }
   void Hangup(const std::wstring&, const std::wstring&) override {}
   void RelayInvite(const std::wstring&, const std::wstring&) override {}
   void StartStunUac(const std::wstring&, const std::wstring&) override {}
@@ -89,7 +94,8 @@ void Stamp(std::vector<uint8_t>* frame, int number) {
 int ReadStamp(const uint8_t* frame) {
   int number = 0;
   for (int bit = 0; bit < kBits; ++bit) {
-    const uint8_t* p = &frame[(static_cast<size_t>(kH - 1 - kBlock / 2) * kW + bit * kBlock + kBlock / 2) * 3];
+    const uint8_t* p =
+        &frame[(static_cast<size_t>(kH - 1 - kBlock / 2) * kW + bit * kBlock + kBlock / 2) * 3];
     if (p[1] > 128) number |= 1 << bit;
   }
   return number;
@@ -113,7 +119,8 @@ int main(int argc, char** argv) {
         brx::base::PostOwnedMessage(queue.thread_id(), 0, kForwardedNotice,
                                     brx::base::TakeMessagePayload<VideoTransferNotice>(m.wParam));
       } else {
-        brx::base::PostOwnedMessage(queue.thread_id(), 0, kForwarded, std::make_unique<brx::base::Message>(m));
+        brx::base::PostOwnedMessage(queue.thread_id(), 0, kForwarded,
+                                    std::make_unique<brx::base::Message>(m));
       }
     }
   });
@@ -150,7 +157,8 @@ int main(int argc, char** argv) {
     brx::base::Message m;
     while (queue.Peek(&m, true)) {
       if (m.message == kForwarded) {
-        std::unique_ptr<brx::base::Message> inner = brx::base::TakeMessagePayload<brx::base::Message>(m.wParam);
+        std::unique_ptr<brx::base::Message> inner =
+            brx::base::TakeMessagePayload<brx::base::Message>(m.wParam);
         b.OnThreadMessage(inner->message, inner->wParam);
       } else if (m.message == kForwardedNotice) {
         b.OnThreadMessage(ombrix::messages::kVideoTransportNotice, m.wParam);
@@ -201,7 +209,8 @@ int main(int argc, char** argv) {
   auto next = Clock::now();
   for (int n = 0; n < count; ++n) {
     while (Clock::now() < next) {
-      pump(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count()));
+      pump(static_cast<int>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count()));
     }
     next += interval;
     Stamp(&frame, n);
@@ -233,11 +242,14 @@ int main(int argc, char** argv) {
     std::printf("glass to glass: no frame arrived\n");
     return 1;
   }
-  std::printf("glass to glass, 640x480 at 30 fps over the direct link: %zu of %d frames, p50 %.1f ms, p95 %.1f ms, "
-              "max %.1f ms (limit: p95 < 50 ms)\n",
-              v.size(), count, v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)], v.back());
+  std::printf(
+      "glass to glass, 640x480 at 30 fps over the direct link: %zu of %d frames, p50 %.1f ms, p95 "
+      "%.1f ms, "
+      "max %.1f ms (limit: p95 < 50 ms)\n",
+      v.size(), count, v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)], v.back());
   if (!steady.empty()) {
-    std::printf("  after the first second: p50 %.1f ms, p95 %.1f ms, max %.1f ms\n", steady[steady.size() / 2],
+    std::printf("  after the first second: p50 %.1f ms, p95 %.1f ms, max %.1f ms\n",
+                steady[steady.size() / 2],
                 steady[std::min(steady.size() - 1, steady.size() * 95 / 100)], steady.back());
   }
   a.Stop();

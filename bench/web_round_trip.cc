@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
   std::string host = "127.0.0.1:" + std::to_string(http.port());
   {
     std::ofstream gsc(dir + "/gsc");
-    gsc << "<Node><ClientInterfaceServer><Rule><Server>" << host << "</Server></Rule></ClientInterfaceServer></Node>";
+    gsc << "<Node><ClientInterfaceServer><Rule><Server>" << host
+        << "</Server></Rule></ClientInterfaceServer></Node>";
   }
   // curl: the same POST, gzip asked for and inflated, all requests of a
   // round from one process (one connection each, as the server closes
@@ -84,7 +85,8 @@ int main(int argc, char** argv) {
     cfg << "silent\ncompressed\nrequest = \"POST\"\nheader = \"Content-Type:\"\n";
     for (int i = 0; i < requests; ++i)
       cfg << "url = \"http://" << host
-          << "/ClientInterface.axd?CommandName=GetServerDateTime&Interface=Other&SerializationType=Json&random_ticket="
+          << "/ClientInterface.axd?CommandName=GetServerDateTime&Interface=Other&SerializationType="
+             "Json&random_ticket="
           << i << "&zip=gzip\"\noutput = \"/dev/null\"\n";
   }
 
@@ -113,7 +115,8 @@ int main(int argc, char** argv) {
   auto curl_round = [&] {
     pid_t curl = bench::Spawn({"curl", "--config", config}, dir + "/curl.log");
     int status = 0;
-    return curl > 0 && waitpid(curl, &status, 0) == curl && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return curl > 0 && waitpid(curl, &status, 0) == curl && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
   };
 
   const std::string load_before = bench::LoadAverage();
@@ -122,9 +125,11 @@ int main(int argc, char** argv) {
   bool ok = true;
   for (int round = 0; round < rounds && ok; ++round) {
     if (round % 2 == 0) {
-      ok = framework.Measure(http, requests, framework_round) && curl.Measure(http, requests, curl_round);
+      ok = framework.Measure(http, requests, framework_round) &&
+           curl.Measure(http, requests, curl_round);
     } else {
-      ok = curl.Measure(http, requests, curl_round) && framework.Measure(http, requests, framework_round);
+      ok = curl.Measure(http, requests, curl_round) &&
+           framework.Measure(http, requests, framework_round);
     }
   }
   manager.Stop();
@@ -139,12 +144,17 @@ int main(int argc, char** argv) {
 
   double ours = Median(framework.per_request), theirs = Median(curl.per_request);
   double ours_server = Median(framework.server), theirs_server = Median(curl.server);
-  printf("web command round trip on loopback against a canned server, medians of %d rounds of %d requests\n", rounds,
-         requests);
+  printf(
+      "web command round trip on loopback against a canned server, medians of %d rounds of %d "
+      "requests\n",
+      rounds, requests);
   printf("  %-15s %10s %24s\n", "", "ms/request", "server, accept to close");
-  printf("  %-15s %10.3f %14.3f (%4.1f%%)\n", "job framework", ours, ours_server, 100 * ours_server / ours);
-  printf("  %-15s %10.3f %14.3f (%4.1f%%)\n", "curl", theirs, theirs_server, 100 * theirs_server / theirs);
+  printf("  %-15s %10.3f %14.3f (%4.1f%%)\n", "job framework", ours, ours_server,
+         100 * ours_server / ours);
+  printf("  %-15s %10.3f %14.3f (%4.1f%%)\n", "curl", theirs, theirs_server,
+         100 * theirs_server / theirs);
   printf("  ratio (framework / curl): %.2f\n", ours / theirs);
-  printf("  load average: %s before, %s after\n", load_before.c_str(), bench::LoadAverage().c_str());
+  printf("  load average: %s before, %s after\n", load_before.c_str(),
+         bench::LoadAverage().c_str());
   return 0;
 }

@@ -19,7 +19,8 @@ constexpr uint32_t kTimeoutMs = 20000;
 constexpr size_t kChunk = 16384;
 
 // The text between the first `open` and the first `close` after it.
-bool Between(const std::string& text, const std::string& open, const std::string& close, std::string* out) {
+bool Between(const std::string& text, const std::string& open, const std::string& close,
+             std::string* out) {
   size_t start = text.find(open);
   if (start == std::string::npos) return false;
   start += open.size();

@@ -93,8 +93,10 @@ int main() {
   bool found = false;
   if (!hook.CalcDX9FuncRVA(&first, &second, &found)) {
     hook.Unload();
-    if (!found) LogWarnA("GetProcAddress(CalcDX9FuncRVA) failed!\n");
-    else LogWarnA("CalcDX9FuncRVA(%d,%d) failed!\n", first, second);
+    if (!found)
+      LogWarnA("GetProcAddress(CalcDX9FuncRVA) failed!\n");
+    else
+      LogWarnA("CalcDX9FuncRVA(%d,%d) failed!\n", first, second);
     return 0;
   }
   if (!brx::util::GetEditionInstallHook()) return 0;
@@ -106,8 +108,10 @@ int main() {
 
   auto pipe = std::make_unique<OBDaemonExeIPC>(main_thread_id);
   const char* failure = nullptr;
-  if (!pipe->StartService()) failure = "StartService failed!\n";
-  else if (!pipe->BlockConnect(OBDaemonExeIPC::kPipeName)) failure = "BlockConnect failed!\n";
+  if (!pipe->StartService())
+    failure = "StartService failed!\n";
+  else if (!pipe->BlockConnect(OBDaemonExeIPC::kPipeName))
+    failure = "BlockConnect failed!\n";
   if (failure) {
     RemoveHook(&hook, &instance);
     LogWarnA("%s", failure);

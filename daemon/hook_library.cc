@@ -13,7 +13,9 @@ void HookLibrary::Unload() {
   handle_ = nullptr;
 }
 
-void* HookLibrary::Entry(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
+void* HookLibrary::Entry(const char* name) const {
+  return handle_ ? dlsym(handle_, name) : nullptr;
+}
 
 bool HookLibrary::CalcDX9FuncRVA(int* first, int* second, bool* found) {
   auto fn = reinterpret_cast<bool (*)(int*, int*)>(Entry("CalcDX9FuncRVA"));

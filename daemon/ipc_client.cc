@@ -18,5 +18,6 @@ void IPCClient::OnMessage(const brx::io::QueuedMessage& message) {
   if (id == 0xFFFF || IPCFilter(message.body.get())) return;
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   auto range = handlers_.equal_range(id);
-  for (auto it = range.first; it != range.second; ++it) it->second(message.body.get(), message.length);
+  for (auto it = range.first; it != range.second; ++it)
+    it->second(message.body.get(), message.length);
 }

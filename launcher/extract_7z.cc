@@ -40,7 +40,8 @@ int WriteEntry(archive* a, const std::string& path, mode_t mode, uint64_t* budge
     int r = archive_read_data_block(a, &block, &size, &offset);
     if (r == ARCHIVE_EOF) break;
     if (r != ARCHIVE_OK) {
-      result = r == ARCHIVE_FATAL && archive_errno(a) == ENOMEM ? kExtractErrorMemory : kExtractErrorFail;
+      result = r == ARCHIVE_FATAL && archive_errno(a) == ENOMEM ? kExtractErrorMemory
+                                                                : kExtractErrorFail;
       break;
     }
     // 7z data has no gaps; a block that does not follow on is damage.
@@ -91,8 +92,8 @@ std::string SafeEntryPath(const std::string& name) {
   return out.size() < PATH_MAX / 2 ? out : "";
 }
 
-bool Extract7z(IExtractListener* listener, const std::string& archive_path, const std::string& target,
-               const ExtractLimits& limits) {
+bool Extract7z(IExtractListener* listener, const std::string& archive_path,
+               const std::string& target, const ExtractLimits& limits) {
   std::unique_ptr<archive, ArchiveCloser> a(archive_read_new());
   if (!a) {
     Report(listener, IExtractListener::kOpen, ENOMEM, archive_path);
@@ -103,7 +104,8 @@ bool Extract7z(IExtractListener* listener, const std::string& archive_path, cons
   // header read, so a damaged one is reported as kind 1 there.
   if (archive_read_open_filename(a.get(), archive_path.c_str(), kReadBlock) != ARCHIVE_OK) {
     int code = archive_errno(a.get());
-    Report(listener, code == ENOENT || code == EACCES ? IExtractListener::kOpen : IExtractListener::kDatabase,
+    Report(listener,
+           code == ENOENT || code == EACCES ? IExtractListener::kOpen : IExtractListener::kDatabase,
            code, archive_path);
     return false;
   }

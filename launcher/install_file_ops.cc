@@ -39,7 +39,8 @@ class Fd {
 bool CopyData(int from, int to, off_t size) {
   off_t done = 0;
   while (done < size) {
-    ssize_t n = sendfile(to, from, nullptr, static_cast<size_t>(std::min<off_t>(size - done, kCopyChunk)));
+    ssize_t n =
+        sendfile(to, from, nullptr, static_cast<size_t>(std::min<off_t>(size - done, kCopyChunk)));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EINVAL || errno == ENOSYS)) break;  // fall back to plain reads
     if (n <= 0) return false;
@@ -122,7 +123,8 @@ bool KeepCopyOf(const std::string& source, const std::string& copy) {
 }
 
 bool IsSameFile(const std::string& kept, const std::string& path) {
-  struct stat a {}, b {};
+  struct stat a {
+  }, b{};
   if (lstat(kept.c_str(), &a) != 0 || lstat(path.c_str(), &b) != 0) return false;
   if (a.st_dev == b.st_dev && a.st_ino == b.st_ino) return true;
   if (!S_ISREG(a.st_mode) || !S_ISREG(b.st_mode) || a.st_size != b.st_size ||

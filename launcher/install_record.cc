@@ -10,8 +10,10 @@ void WriteInstallRecord(const std::wstring& program_folder, const std::wstring& 
   std::wstring machine = brx::util::EditionRegistryPath(brx::util::kLocalMachineRoot, key);
   std::wstring user = brx::util::EditionRegistryPath(brx::util::kCurrentUserRoot, key);
   brx::util::WriteEditionValues(machine, program_folder, key);
-  brx::util::WriteRegistryString(brx::util::ProductRegistryPath(brx::util::kCurrentUserRoot), website, L"Website");
+  brx::util::WriteRegistryString(brx::util::ProductRegistryPath(brx::util::kCurrentUserRoot),
+                                 website, L"Website");
   brx::util::WriteEditionValues(user, program_folder, key);
   if (patched_version.empty()) return;
-  for (const std::wstring& path : {machine, user}) brx::util::WriteRegistryString(path, patched_version, L"Version");
+  for (const std::wstring& path : {machine, user})
+    brx::util::WriteRegistryString(path, patched_version, L"Version");
 }

@@ -6,7 +6,8 @@
 #include "runtime/platform/dirs.h"
 #include "runtime/util/text_convert.h"
 
-LauncherConfig LoadLauncherConfig(const std::string& program_folder, const std::wstring& global_config) {
+LauncherConfig LoadLauncherConfig(const std::string& program_folder,
+                                  const std::wstring& global_config) {
   LauncherConfig config;
   config.program_folder = program_folder;
   config.temp_folder = brx::platform::TempDirectory();

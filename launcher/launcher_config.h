@@ -36,4 +36,5 @@ inline constexpr uint32_t kPatchDownloadCapMs = 180000;
 // The configuration of this run, from the environment and the edition's
 // global-configuration value. `temp_folder` is empty when no private
 // folder could be made.
-LauncherConfig LoadLauncherConfig(const std::string& program_folder, const std::wstring& global_config);
+LauncherConfig LoadLauncherConfig(const std::string& program_folder,
+                                  const std::wstring& global_config);

@@ -23,8 +23,8 @@ brx::http::AbortSignal StopSignalOf(brx::base::ThreadBase* thread) {
 
 }  // namespace
 
-COmbrixApp::COmbrixApp(const LauncherConfig& config, const EditionIdentity& edition, ITrayIcon* tray,
-                       const brx::platform::TickClock& clock)
+COmbrixApp::COmbrixApp(const LauncherConfig& config, const EditionIdentity& edition,
+                       ITrayIcon* tray, const brx::platform::TickClock& clock)
     : config_(config),
       edition_(edition),
       tray_(tray),
@@ -44,8 +44,9 @@ COmbrixApp::~COmbrixApp() {
   datacollect_->Stop();
   tray_->Remove();
   if (phase_.load() == kProcessed)
-    brx::http::SendDataCollectReport(config_.data_collect_base, brx::http::kEndReportText, brx::util::Utf8ToWide(edition_.version),
-                          brx::util::Utf8ToWide(edition_.key));
+    brx::http::SendDataCollectReport(config_.data_collect_base, brx::http::kEndReportText,
+                                     brx::util::Utf8ToWide(edition_.version),
+                                     brx::util::Utf8ToWide(edition_.key));
 }
 
 void COmbrixApp::Run() {
@@ -60,7 +61,9 @@ void COmbrixApp::Run() {
       blink_a = !blink_a;
     } else if (msg.message == kProgressMessage) {
       std::wstring tip;
-      if (progress_tip_.Update(msg.wParam, static_cast<uint64_t>(msg.lParam), progress_time_.load(), &tip)) tray_->SetTip(tip);
+      if (progress_tip_.Update(msg.wParam, static_cast<uint64_t>(msg.lParam), progress_time_.load(),
+                               &tip))
+        tray_->SetTip(tip);
     } else if (msg.message == kTipMessage) {
       ApplyPendingTips();
     }
@@ -87,13 +90,15 @@ bool COmbrixApp::OnProgress(uint64_t received, uint64_t expected) {
   uint32_t now = clock_.Now();
   uint32_t elapsed = now - download_start_.load();
   int phase = phase_.load();
-  if ((phase == kManifest && elapsed > kManifestDownloadCapMs) || (phase == kPatch && elapsed > kPatchDownloadCapMs))
+  if ((phase == kManifest && elapsed > kManifestDownloadCapMs) ||
+      (phase == kPatch && elapsed > kPatchDownloadCapMs))
     return false;
   // A server that sends without end, or announces more than the cap, is
   // given up on as soon as that shows.
   uint64_t size_cap = size_cap_.load();
   if (received > size_cap || expected > size_cap) {
-    LogWarnA("Download stopped past its cap of %llu bytes\n", static_cast<unsigned long long>(size_cap));
+    LogWarnA("Download stopped past its cap of %llu bytes\n",
+             static_cast<unsigned long long>(size_cap));
     return false;
   }
   progress_time_ = now;
@@ -116,11 +121,14 @@ void COmbrixApp::SetTip(const std::wstring& tip) {
 
 brx::http::DownloadOptions COmbrixApp::BeginDownload(Phase phase) {
   download_start_ = clock_.Now();
-  size_cap_ = phase == kManifest ? kManifestMaxBytes
-                                 : std::min(config_.patch_cap_bytes, FreeSpaceAt(config_.PatchFolder()));
+  size_cap_ = phase == kManifest
+                  ? kManifestMaxBytes
+                  : std::min(config_.patch_cap_bytes, FreeSpaceAt(config_.PatchFolder()));
   phase_ = phase;
   brx::http::DownloadOptions options;
-  options.progress = [this](uint64_t received, uint64_t expected) { return OnProgress(received, expected); };
+  options.progress = [this](uint64_t received, uint64_t expected) {
+    return OnProgress(received, expected);
+  };
   options.abort = StopSignalOf(download_.get());
   // Below the caps, a server that stops sending is given up on at the cap too.
   uint32_t cap = phase == kManifest ? kManifestDownloadCapMs : kPatchDownloadCapMs;
@@ -130,8 +138,10 @@ brx::http::DownloadOptions COmbrixApp::BeginDownload(Phase phase) {
 }
 
 void COmbrixApp::SendStartReport() {
-  brx::http::SendDataCollectReport(config_.data_collect_base, brx::http::StartReportText(), brx::util::Utf8ToWide(edition_.version),
-                        brx::util::Utf8ToWide(edition_.key), StopSignalOf(datacollect_.get()));
+  brx::http::SendDataCollectReport(config_.data_collect_base, brx::http::StartReportText(),
+                                   brx::util::Utf8ToWide(edition_.version),
+                                   brx::util::Utf8ToWide(edition_.key),
+                                   StopSignalOf(datacollect_.get()));
   report_done_.Set();
 }
 

@@ -78,7 +78,7 @@ class COmbrixApp : public IUpdateHost {
   DownloadProgressTip progress_tip_;  // main thread only
   std::mutex tips_mutex_;
   std::deque<std::wstring> pending_tips_;  // guarded by tips_mutex_
-  UpdateOutcome outcome_;             // written by "download" before it ends
+  UpdateOutcome outcome_;                  // written by "download" before it ends
   std::unique_ptr<brx::base::ThreadMethod> download_;
   std::unique_ptr<brx::base::ThreadMethod> datacollect_;
   brx::platform::Event report_done_;

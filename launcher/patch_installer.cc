@@ -54,10 +54,18 @@ bool ReadJournal(const PatchFolders& folders, Journal* journal) {
     if (line.size() < 3 || line[1] != ' ') continue;
     std::string value = line.substr(2);
     switch (line[0]) {
-      case 'I': journal->install = value; break;
-      case 'B': journal->kept.push_back(value); break;
-      case 'N': journal->added.push_back(value); break;
-      case 'D': journal->made_folders.push_back(value); break;
+      case 'I':
+        journal->install = value;
+        break;
+      case 'B':
+        journal->kept.push_back(value);
+        break;
+      case 'N':
+        journal->added.push_back(value);
+        break;
+      case 'D':
+        journal->made_folders.push_back(value);
+        break;
     }
   }
   return !journal->install.empty();
@@ -83,9 +91,11 @@ bool PlayBack(const PatchFolders& folders, const Journal& journal) {
     std::string target = journal.install + "/" + path;
     unlink(ReplacementTempPath(target).c_str());
     struct stat st {};
-    if (lstat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && unlink(target.c_str()) != 0) ok = false;
+    if (lstat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && unlink(target.c_str()) != 0)
+      ok = false;
   }
-  for (const std::string& path : journal.kept) unlink(ReplacementTempPath(journal.install + "/" + path).c_str());
+  for (const std::string& path : journal.kept)
+    unlink(ReplacementTempPath(journal.install + "/" + path).c_str());
   for (auto it = journal.made_folders.rbegin(); it != journal.made_folders.rend(); ++it) {
     if (rmdir((journal.install + "/" + *it).c_str()) != 0 && errno != ENOENT) ok = false;
   }
@@ -120,7 +130,8 @@ void ClearLogFolder(const PatchFolders& folders) {
     if (it->path().string() == folders.own_log) continue;
     std::filesystem::remove_all(it->path(), ec);
   }
-  if (folders.own_log.empty() || folders.own_log.rfind(log + "/", 0) != 0) std::filesystem::remove(log, ec);
+  if (folders.own_log.empty() || folders.own_log.rfind(log + "/", 0) != 0)
+    std::filesystem::remove(log, ec);
 }
 
 // Collects the names of the files that Extract7z writes.
@@ -132,8 +143,8 @@ class EntryCollector : public IExtractListener {
   }
   void OnError(int kind, int code, const std::string& name) override {
     if (code == kExtractErrorTooLarge)
-      LogWarnA("The patch %s unpacks to more than %llu bytes or %llu files; stopped\n", name.c_str(),
-               static_cast<unsigned long long>(limits_.max_bytes),
+      LogWarnA("The patch %s unpacks to more than %llu bytes or %llu files; stopped\n",
+               name.c_str(), static_cast<unsigned long long>(limits_.max_bytes),
                static_cast<unsigned long long>(limits_.max_entries));
     else
       LogWarnA("Extract7z: %s failed[%d:%d]\n", name.c_str(), kind, code);
@@ -149,7 +160,8 @@ class EntryCollector : public IExtractListener {
 // Fills the journal: which files to keep, which are new, which folders are
 // missing. False when an existing file cannot be kept: it could not be
 // restored, so nothing may be copied.
-bool KeepReplacedFiles(const PatchFolders& folders, const std::vector<std::string>& names, Journal* journal) {
+bool KeepReplacedFiles(const PatchFolders& folders, const std::vector<std::string>& names,
+                       Journal* journal) {
   std::set<std::string> missing_folders;
   for (const std::string& name : names) {
     std::string target = folders.install + "/" + name;
@@ -160,10 +172,12 @@ bool KeepReplacedFiles(const PatchFolders& folders, const std::vector<std::strin
         return false;
       }
       journal->added.push_back(name);
-      for (size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+      for (size_t slash = name.find('/'); slash != std::string::npos;
+           slash = name.find('/', slash + 1)) {
         std::string folder = name.substr(0, slash);
         struct stat fst {};
-        if (lstat((folders.install + "/" + folder).c_str(), &fst) != 0) missing_folders.insert(folder);
+        if (lstat((folders.install + "/" + folder).c_str(), &fst) != 0)
+          missing_folders.insert(folder);
       }
       continue;
     }
@@ -201,7 +215,8 @@ bool RecoverInterruptedInstall(const PatchFolders& folders) {
   return true;
 }
 
-bool InstallPatch(const std::string& archive, const PatchFolders& folders, uint64_t max_unpacked_bytes) {
+bool InstallPatch(const std::string& archive, const PatchFolders& folders,
+                  uint64_t max_unpacked_bytes) {
   Journal pending;
   if (ReadJournal(folders, &pending) && !RecoverInterruptedInstall(folders)) {
     // Clearing the back-up now would lose the only copy of those files.
@@ -215,7 +230,8 @@ bool InstallPatch(const std::string& archive, const PatchFolders& folders, uint6
     return false;
   }
   // The patch may fill neither the disk nor more than any real patch does.
-  ExtractLimits limits{std::min(max_unpacked_bytes, FreeSpaceAt(folders.extract)), kMaxPatchEntries};
+  ExtractLimits limits{std::min(max_unpacked_bytes, FreeSpaceAt(folders.extract)),
+                       kMaxPatchEntries};
   EntryCollector entries(limits);
   if (!Extract7z(&entries, archive, folders.extract, limits)) {
     LogWarnA("decode 7z file failed\n");
@@ -234,7 +250,8 @@ bool InstallPatch(const std::string& archive, const PatchFolders& folders, uint6
   for (const std::string& name : entries.names()) {
     std::string source = folders.extract + "/" + name;
     std::string target = folders.install + "/" + name;
-    struct stat old {}, fresh {};
+    struct stat old {
+    }, fresh{};
     bool existed = lstat(target.c_str(), &old) == 0;
     bool ok = stat(source.c_str(), &fresh) == 0;
     mode_t mode = InstalledMode(existed ? &old : nullptr, fresh.st_mode);

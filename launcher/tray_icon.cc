@@ -11,7 +11,8 @@ std::wstring Cut(const std::wstring& tip) { return tip.substr(0, ITrayIcon::kMax
 
 }  // namespace
 
-RecordingTrayIcon::RecordingTrayIcon(std::string record_file) : record_file_(std::move(record_file)) {}
+RecordingTrayIcon::RecordingTrayIcon(std::string record_file)
+    : record_file_(std::move(record_file)) {}
 
 void RecordingTrayIcon::Add(int icon, const std::wstring& tip) {
   {

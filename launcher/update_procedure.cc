@@ -18,9 +18,11 @@ namespace {
 
 // The staged files a patch may bring. Both spellings of the launcher's
 // own update are known to exist.
-constexpr const char* kStagedUpdates[] = {"ombrix.exe.update", "Ombrix.exe.update", "OBVerCustom.dll.update"};
+constexpr const char* kStagedUpdates[] = {"ombrix.exe.update", "Ombrix.exe.update",
+                                          "OBVerCustom.dll.update"};
 
-bool Download(const std::string& url, const std::string& path, IUpdateHost* host, IUpdateHost::Phase phase) {
+bool Download(const std::string& url, const std::string& path, IUpdateHost* host,
+              IUpdateHost::Phase phase) {
   brx::http::DownloadResult result;
   if (brx::http::DownloadToFile(url, path, host->BeginDownload(phase), &result)) return true;
   LogWarnA("URLDownloadToFile %s failed[0x%x]\n", url.c_str(), static_cast<unsigned>(result.error));
@@ -33,7 +35,8 @@ bool Download(const std::string& url, const std::string& path, IUpdateHost* host
 void ApplyStagedEditionLibrary(const LauncherConfig& config) {
   std::string staged = config.ProgramFile("OBVerCustom.dll.update");
   std::string library = config.ProgramFile("OBVerCustom.dll");
-  struct stat st {}, existing {};
+  struct stat st {
+  }, existing{};
   if (stat(staged.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
   bool replaces = lstat(library.c_str(), &existing) == 0;
   if (ReplaceFileWith(staged, library, InstalledMode(replaces ? &existing : nullptr, st.st_mode)))
@@ -42,7 +45,8 @@ void ApplyStagedEditionLibrary(const LauncherConfig& config) {
 
 }  // namespace
 
-UpdateOutcome RunUpdateProcedure(const LauncherConfig& config, const EditionIdentity& edition, IUpdateHost* host) {
+UpdateOutcome RunUpdateProcedure(const LauncherConfig& config, const EditionIdentity& edition,
+                                 IUpdateHost* host) {
   UpdateOutcome outcome;
   std::string copy = config.ManifestCopyPath();
   // With no private folder there is no copy, and the name would be "/...".
@@ -56,7 +60,8 @@ UpdateOutcome RunUpdateProcedure(const LauncherConfig& config, const EditionIden
   unlink(config.PatchArchivePath().c_str());
   std::string url = config.manifest_url + "?tick=" + std::to_string(brx::platform::GetTickCount());
   host->SetTip(L"翎岚检查版本中...");
-  if (config.temp_folder.empty() || !Download(url, copy, host, IUpdateHost::kManifest)) return outcome;
+  if (config.temp_folder.empty() || !Download(url, copy, host, IUpdateHost::kManifest))
+    return outcome;
 
   std::string text;
   if (!brx::util::ReadWholeFile(brx::util::Utf8ToWide(copy), &text)) {
@@ -92,7 +97,8 @@ UpdateOutcome RunUpdateProcedure(const LauncherConfig& config, const EditionIden
     std::wstring version = brx::util::Utf8ToWide(decision.version);
     std::wstring key = brx::util::Utf8ToWide(edition.key);
     for (const wchar_t* root : {brx::util::kLocalMachineRoot, brx::util::kCurrentUserRoot})
-      brx::util::WriteRegistryString(brx::util::EditionRegistryPath(root, key), version, L"Version");
+      brx::util::WriteRegistryString(brx::util::EditionRegistryPath(root, key), version,
+                                     L"Version");
   }
   return outcome;
 }

@@ -38,4 +38,5 @@ struct EditionIdentity {
 // edition library in place, and record the new version in the registry.
 // Every failure is one log line and ends the procedure; the caller starts
 // the main client whatever the outcome.
-UpdateOutcome RunUpdateProcedure(const LauncherConfig& config, const EditionIdentity& edition, IUpdateHost* host);
+UpdateOutcome RunUpdateProcedure(const LauncherConfig& config, const EditionIdentity& edition,
+                                 IUpdateHost* host);

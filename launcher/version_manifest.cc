@@ -10,7 +10,8 @@ ManifestDecision ReadVersionManifest(const std::string& xml, const std::string& 
   // The manifest comes from the network: it is parsed with the guards of
   // any XML from outside, and only when it is of a manifest's size.
   TiXmlDocument document;
-  if (xml.size() > kManifestMaxBytes || !brx::util::ParseUntrustedXml(xml, &document)) return decision;
+  if (xml.size() > kManifestMaxBytes || !brx::util::ParseUntrustedXml(xml, &document))
+    return decision;
   const TiXmlElement* root = document.FirstChildElement("root");
   decision.kind = ManifestDecision::Kind::kNoRoot;
   if (!root) return decision;
@@ -30,7 +31,8 @@ ManifestDecision ReadVersionManifest(const std::string& xml, const std::string& 
   for (; url; url = url->NextSiblingElement()) {
     if (const char* mirror = url->Attribute("name")) decision.mirrors.push_back(mirror);
   }
-  decision.kind = decision.mirrors.empty() ? ManifestDecision::Kind::kNoMirror : ManifestDecision::Kind::kUpdate;
+  decision.kind = decision.mirrors.empty() ? ManifestDecision::Kind::kNoMirror
+                                           : ManifestDecision::Kind::kUpdate;
   return decision;
 }
 
@@ -38,5 +40,6 @@ std::string ChooseMirror(const std::vector<std::string>& mirrors, uint32_t tick)
   if (mirrors.empty()) return "";
   const std::string& mirror = mirrors[tick % mirrors.size()];
   // A mirror that already carries a query gets the tick as one more parameter.
-  return mirror + (mirror.find('?') == std::string::npos ? "?tick=" : "&tick=") + std::to_string(tick);
+  return mirror + (mirror.find('?') == std::string::npos ? "?tick=" : "&tick=") +
+         std::to_string(tick);
 }

@@ -16,10 +16,10 @@
 //   </root>
 struct ManifestDecision {
   enum class Kind {
-    kNotXml,       // the text does not parse
-    kNoRoot,       // no element "root"
-    kNoUpdate,     // no entry for the key, no version, or the same version
-    kNoMirror,     // a new version, but no mirror to fetch it from
+    kNotXml,    // the text does not parse
+    kNoRoot,    // no element "root"
+    kNoUpdate,  // no entry for the key, no version, or the same version
+    kNoMirror,  // a new version, but no mirror to fetch it from
     kUpdate,
   };
   Kind kind = Kind::kNotXml;

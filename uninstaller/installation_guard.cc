@@ -41,12 +41,15 @@ RunningProgram FindRunningProgram(const std::string& edition_key) {
 
 bool IsInstallationFolder(const std::string& folder, const std::string& edition_key) {
   std::string real = Canonical(folder);
-  if (folder.empty() || folder[0] != '/' || real.empty() || brx::util::IsProtectedFolder(real)) return false;
-  if (!IsRegularFile(real + "/Ombrix.exe") || !IsRegularFile(real + "/OBVerCustom.dll")) return false;
+  if (folder.empty() || folder[0] != '/' || real.empty() || brx::util::IsProtectedFolder(real))
+    return false;
+  if (!IsRegularFile(real + "/Ombrix.exe") || !IsRegularFile(real + "/OBVerCustom.dll"))
+    return false;
   std::wstring key = brx::util::Utf8ToWide(edition_key);
   for (const wchar_t* root : {brx::util::kLocalMachineRoot, brx::util::kCurrentUserRoot}) {
     std::wstring directory;
-    if (brx::util::ReadRegistryString(brx::util::EditionRegistryPath(root, key), L"Directory", &directory) &&
+    if (brx::util::ReadRegistryString(brx::util::EditionRegistryPath(root, key), L"Directory",
+                                      &directory) &&
         Canonical(brx::util::WideToUtf8(directory)) == real)
       return true;
   }

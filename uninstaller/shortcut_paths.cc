@@ -11,7 +11,8 @@ namespace {
 
 // True when `path` is `folder` itself or lies below it.
 bool IsInside(const std::string& path, const std::string& folder) {
-  return !folder.empty() && path.size() > folder.size() + 1 && path.compare(0, folder.size() + 1, folder + "/") == 0;
+  return !folder.empty() && path.size() > folder.size() + 1 &&
+         path.compare(0, folder.size() + 1, folder + "/") == 0;
 }
 
 bool IsNamedForTheProduct(const std::string& name) {

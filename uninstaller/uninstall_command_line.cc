@@ -15,7 +15,8 @@ std::string JoinArguments(int argc, char** argv) {
   return line;
 }
 
-bool ParseUninstallCommandLine(const std::string& command_line, std::string* key, std::string* folder) {
+bool ParseUninstallCommandLine(const std::string& command_line, std::string* key,
+                               std::string* folder) {
   size_t first = command_line.find('"');
   size_t last = command_line.rfind('"');
   if (first == std::string::npos || last <= first + 1) return false;

@@ -19,4 +19,5 @@ std::string JoinArguments(int argc, char** argv);
 // last double quote (at least one character) holds them; the key is what
 // comes before its first double quote, the folder what follows its last.
 // False when either is empty.
-bool ParseUninstallCommandLine(const std::string& command_line, std::string* key, std::string* folder);
+bool ParseUninstallCommandLine(const std::string& command_line, std::string* key,
+                               std::string* folder);

@@ -18,16 +18,17 @@ namespace {
 constexpr char kBusySuffix[] = "可能被占用,请手动删除";
 
 // The installation's values, deleted in this order.
-constexpr const wchar_t* kValues[] = {L"Directory",    L"Version",       L"Application", L"Dll",
-                                      L"Website",      L"TWInstalled",   L"LaunchingWithGame",
-                                      L"ExitWithGame", L"StartMenuPath", L"DeskTopPath",
-                                      L"Key",          L"KeyDesc",       L"InstallHook"};
+constexpr const wchar_t* kValues[] = {
+    L"Directory",   L"Version",           L"Application",  L"Dll",           L"Website",
+    L"TWInstalled", L"LaunchingWithGame", L"ExitWithGame", L"StartMenuPath", L"DeskTopPath",
+    L"Key",         L"KeyDesc",           L"InstallHook"};
 
 void DeleteRegistryValue(const std::wstring& key_path, const wchar_t* name) {
   brx::platform::Hive hive;
   std::wstring sub_key;
   if (brx::util::SplitRegistryPath(key_path, &hive, &sub_key))
-    brx::platform::registry::DeleteValue(hive, brx::util::WideToUtf8(sub_key), brx::util::WideToUtf8(name));
+    brx::platform::registry::DeleteValue(hive, brx::util::WideToUtf8(sub_key),
+                                         brx::util::WideToUtf8(name));
 }
 
 // Removes the shortcut a registry value names, when it is one of this
@@ -38,13 +39,16 @@ void DeleteShortcut(ShortcutKind kind, const char* value_name, const std::string
   std::string path = ShortcutPathToRemove(kind, value, &reason);
   if (path.empty()) {
     if (!reason.empty())
-      fprintf(stderr, "OBUninstall: %s \"%s\" left: %s\n", value_name, value.c_str(), reason.c_str());
+      fprintf(stderr, "OBUninstall: %s \"%s\" left: %s\n", value_name, value.c_str(),
+              reason.c_str());
     return;
   }
   struct stat st {};
   if (lstat(path.c_str(), &st) != 0) return;
-  if (S_ISDIR(st.st_mode)) brx::util::DeleteDirectoryTree(brx::util::Utf8ToWide(path));
-  else unlink(path.c_str());
+  if (S_ISDIR(st.st_mode))
+    brx::util::DeleteDirectoryTree(brx::util::Utf8ToWide(path));
+  else
+    unlink(path.c_str());
 }
 
 }  // namespace
@@ -54,7 +58,10 @@ std::string RemovalListLine(IRemovalSink::Event event, const std::string& path) 
 }
 
 UninstallRemoval::UninstallRemoval(std::string folder, std::string edition_key, IRemovalSink* sink)
-    : ThreadRun("UninstallRemoval"), folder_(std::move(folder)), key_(std::move(edition_key)), sink_(sink) {}
+    : ThreadRun("UninstallRemoval"),
+      folder_(std::move(folder)),
+      key_(std::move(edition_key)),
+      sink_(sink) {}
 
 UninstallRemoval::~UninstallRemoval() { Stop(); }
 
@@ -64,7 +71,9 @@ int UninstallRemoval::Run() {
   for (const std::wstring& wide : files) {
     std::string path = brx::util::WideToUtf8(wide);
     std::string relative = path.substr(folder_.size());
-    sink_->OnRemoval(unlink(path.c_str()) == 0 ? IRemovalSink::kFileDeleted : IRemovalSink::kFileFailed, relative);
+    sink_->OnRemoval(
+        unlink(path.c_str()) == 0 ? IRemovalSink::kFileDeleted : IRemovalSink::kFileFailed,
+        relative);
   }
   if (!brx::util::DeleteDirectoryTree(brx::util::Utf8ToWide(folder_)))
     sink_->OnRemoval(IRemovalSink::kFolderFailed, folder_);

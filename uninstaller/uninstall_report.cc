@@ -3,7 +3,10 @@
 #include "runtime/http/data_collect_report.h"
 
 UninstallReport::UninstallReport(std::string base, std::wstring version, std::wstring edition_key)
-    : ThreadRun("UninstallReport"), base_(std::move(base)), version_(std::move(version)), key_(std::move(edition_key)) {}
+    : ThreadRun("UninstallReport"),
+      base_(std::move(base)),
+      version_(std::move(version)),
+      key_(std::move(edition_key)) {}
 
 UninstallReport::~UninstallReport() { Stop(); }
 

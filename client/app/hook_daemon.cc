@@ -32,14 +32,18 @@ void WaitForExit(pid_t pid, int timeout_ms) {
 
 }  // namespace
 
-std::wstring HookDaemonPath(const std::wstring& program_folder) { return program_folder + L"/OBDaemon.exe"; }
+std::wstring HookDaemonPath(const std::wstring& program_folder) {
+  return program_folder + L"/OBDaemon.exe";
+}
 
 int StopStaleHookDaemons(const std::wstring& daemon_path, int max_rounds, int round_wait_ms) {
   int sent = 0;
   for (int round = 0; round < max_rounds; ++round) {
     pid_t pid = 0;
     pid_t thread = 0;
-    if (!brx::util::FindProcessByPath(daemon_path, &pid) || !brx::util::FindFirstThreadOfProcess(pid, &thread)) break;
+    if (!brx::util::FindProcessByPath(daemon_path, &pid) ||
+        !brx::util::FindFirstThreadOfProcess(pid, &thread))
+      break;
     // The image is checked against the daemon's path again through a pidfd,
     // so a pid that was reused in between is never hit.
     if (brx::util::SignalProcessByPath(pid, daemon_path, SIGTERM)) ++sent;
@@ -49,12 +53,13 @@ int StopStaleHookDaemons(const std::wstring& daemon_path, int max_rounds, int ro
 }
 
 std::unique_ptr<brx::platform::ChildProcess> SpawnHookDaemon(const std::wstring& daemon_path,
-                                                              const std::wstring& program_folder) {
+                                                             const std::wstring& program_folder) {
   brx::platform::SpawnOptions options;
   options.path = brx::util::WideToUtf8(daemon_path);
   options.working_directory = brx::util::WideToUtf8(program_folder);
   int error = 0;
-  std::unique_ptr<brx::platform::ChildProcess> daemon = brx::platform::ChildProcess::Spawn(options, &error);
+  std::unique_ptr<brx::platform::ChildProcess> daemon =
+      brx::platform::ChildProcess::Spawn(options, &error);
   if (!daemon) LogError(L"CreateProcessW %ls failed[%d]\n", daemon_path.c_str(), error);
   return daemon;
 }

@@ -42,7 +42,9 @@ void RunMessageLoop(OBApplication* app, UserInterfaceHost* ui) {
     // A close command for the whole thread that nothing took ends the
     // client. One addressed to a window (the window manager's close) is
     // that window's: it closes, hides or ignores it as it sees fit.
-    if (msg.message == brx::base::WM_SYSCOMMAND && msg.wParam == brx::base::SC_CLOSE && msg.hwnd == 0) break;
+    if (msg.message == brx::base::WM_SYSCOMMAND && msg.wParam == brx::base::SC_CLOSE &&
+        msg.hwnd == 0)
+      break;
     ui->DispatchMessage(msg);
   }
 }

@@ -84,17 +84,20 @@ OBApplication* OBApplication::Get() { return TheApplication().get(); }
 
 void OBApplication::DestroyApplication() { TheApplication().reset(); }
 
-bool OBApplication::InitialApplication(UserInterfaceHost* ui, const std::string& command_line, Options options) {
+bool OBApplication::InitialApplication(UserInterfaceHost* ui, const std::string& command_line,
+                                       Options options) {
   if (command_line.find("--gui") == std::string::npos) return false;
   // There is no COM to initialise here, and no per-program firewall list:
   // the exception call only keeps the order of start-up.
   brx::util::AddFirewallException(brx::util::Utf8ToWide(brx::platform::ExecutablePath()));
   TheApplication() = std::make_unique<OBApplication>(ui, std::move(options));
   OBApplication* app = Get();
-  if (command_line.find("--GPK") != std::string::npos || command_line.find("--TW") != std::string::npos)
+  if (command_line.find("--GPK") != std::string::npos ||
+      command_line.find("--TW") != std::string::npos)
     app->hidden_login_ = true;
   if (!app->Initial()) {
-    LogError(L"%ls:%d:OBApplication::Initial() failed!\n", L"OBApplication::InitialApplication", 420);
+    LogError(L"%ls:%d:OBApplication::Initial() failed!\n", L"OBApplication::InitialApplication",
+             420);
     app->AbandonStart();
     DestroyApplication();
     return false;
@@ -121,8 +124,8 @@ bool OBApplication::Initial() {
       return false;
     case brx::platform::SingleInstanceLock::Result::kFailed:
       // As when the mutex cannot be created: the client runs unguarded.
-      LogWarnA("%s:%d:cannot create the single-instance lock %s\n", "OBApplication::Initial", __LINE__,
-               brx::platform::LockFilePath(kInstanceLockName).c_str());
+      LogWarnA("%s:%d:cannot create the single-instance lock %s\n", "OBApplication::Initial",
+               __LINE__, brx::platform::LockFilePath(kInstanceLockName).c_str());
       break;
   }
 
@@ -167,7 +170,8 @@ bool OBApplication::WaitForDaemonConnection() {
   uint32_t start = brx::platform::GetTickCount();
   while (true) {
     uint32_t spent = brx::platform::GetTickCount() - start;
-    if (spent >= static_cast<uint32_t>(daemon_connect_timeout_ms_)) return daemon_connected_->Wait(0);
+    if (spent >= static_cast<uint32_t>(daemon_connect_timeout_ms_))
+      return daemon_connected_->Wait(0);
     int left = daemon_connect_timeout_ms_ - static_cast<int>(spent);
     if (daemon_connected_->Wait(left < kSliceMs ? left : kSliceMs)) return true;
     if (daemon_->HasExited()) return daemon_connected_->Wait(0);

@@ -46,7 +46,7 @@ class OBApplication {
  public:
   struct Options {
     std::wstring program_folder;  // empty: the folder of the running program
-    ComposeParts compose_parts;  // empty: no parts
+    ComposeParts compose_parts;   // empty: no parts
     int daemon_connect_timeout_ms = 15000;
   };
 
@@ -60,7 +60,8 @@ class OBApplication {
   // Requires "--gui" in the command line (otherwise false, silently),
   // creates the application object and runs Initial(). When that fails it
   // logs, stops what had started, destroys the object and returns false.
-  static bool InitialApplication(UserInterfaceHost* ui, const std::string& command_line, Options options);
+  static bool InitialApplication(UserInterfaceHost* ui, const std::string& command_line,
+                                 Options options);
   static OBApplication* Get();
   // Destroys the object made by InitialApplication (ExitApplication's last step).
   static void DestroyApplication();

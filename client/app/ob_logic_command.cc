@@ -9,7 +9,8 @@ OBLogicCommand::OBLogicCommand(std::wstring program_folder)
     : config_(std::move(program_folder)), clock_(&brx::platform::SystemTickClock()) {}
 
 OBLogicCommand::OBLogicCommand(std::wstring program_folder, std::wstring current_game_id)
-    : config_(std::move(program_folder), std::move(current_game_id)), clock_(&brx::platform::SystemTickClock()) {}
+    : config_(std::move(program_folder), std::move(current_game_id)),
+      clock_(&brx::platform::SystemTickClock()) {}
 
 OBLogicCommand::~OBLogicCommand() {
   // The owner stops the logic; this only makes sure no part outlives its
@@ -41,8 +42,10 @@ bool OBLogicCommand::Start(uint32_t gui_thread_id, EventChain* events) {
     }
   }
   events_ = events;
-  system_changed_ = events_->Subscribe(SEVENT_CONFIG_CHANGE_SYSTEM, this, &OBLogicCommand::OnSystemConfigChanged);
-  game_changed_ = events_->Subscribe(SEVENT_CONFIG_CHANGE_GAME, this, &OBLogicCommand::OnGameConfigChanged);
+  system_changed_ =
+      events_->Subscribe(SEVENT_CONFIG_CHANGE_SYSTEM, this, &OBLogicCommand::OnSystemConfigChanged);
+  game_changed_ =
+      events_->Subscribe(SEVENT_CONFIG_CHANGE_GAME, this, &OBLogicCommand::OnGameConfigChanged);
   started_ = true;
   return true;
 }
@@ -92,7 +95,8 @@ void OBLogicCommand::OnTimer() {
     if (!keep_alive_armed_) {
       keep_alive_armed_ = true;
       last_keep_alive_ = now;
-    } else if (now - last_keep_alive_ >= video_->KeepAliveInterval()) {  // unsigned: the wrap is harmless
+    } else if (now - last_keep_alive_ >=
+               video_->KeepAliveInterval()) {  // unsigned: the wrap is harmless
       last_keep_alive_ = now;
       video_->SendKeepAlive();
     }
@@ -122,7 +126,9 @@ void OBLogicCommand::RunWebStartUpJobs() {
   if (web_started_) web_->RunStartUpJobs();
 }
 
-std::wstring OBLogicCommand::GetSnapshotDirectory() const { return config_.system().GetSnapshotDirectory(); }
+std::wstring OBLogicCommand::GetSnapshotDirectory() const {
+  return config_.system().GetSnapshotDirectory();
+}
 
 std::wstring OBLogicCommand::GetUserFolder() const {
   // Nobody can be signed in without the web client.

@@ -8,7 +8,9 @@ ConfigStore::ConfigStore(std::wstring program_folder)
     : program_folder_(program_folder), system_(program_folder), games_(program_folder) {}
 
 ConfigStore::ConfigStore(std::wstring program_folder, std::wstring current_game_id)
-    : program_folder_(program_folder), system_(program_folder), games_(program_folder, std::move(current_game_id)) {}
+    : program_folder_(program_folder),
+      system_(program_folder),
+      games_(program_folder, std::move(current_game_id)) {}
 
 std::wstring ConfigStore::LauncherPath() const { return program_folder_ + L"/Ombrix.exe"; }
 
@@ -23,6 +25,8 @@ bool ConfigStore::IsAutoStartEnabled() const {
 }
 
 void ConfigStore::SetAutoStart(bool on) {
-  if (on) brx::util::WriteRegistryString(brx::util::kAutoStartKey, LauncherPath(), L"Ombrix");
-  else brx::util::DeleteAutoStartValue();
+  if (on)
+    brx::util::WriteRegistryString(brx::util::kAutoStartKey, LauncherPath(), L"Ombrix");
+  else
+    brx::util::DeleteAutoStartValue();
 }

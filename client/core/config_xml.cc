@@ -76,8 +76,10 @@ void EnsureDeclaration(TiXmlDocument* doc) {
   TiXmlNode* first = doc->FirstChild();
   if (!first) return;
   TiXmlDeclaration declaration("1.0", "gb2312", "yes");
-  if (first->ToDeclaration()) doc->ReplaceChild(first, declaration);
-  else doc->InsertBeforeChild(first, declaration);
+  if (first->ToDeclaration())
+    doc->ReplaceChild(first, declaration);
+  else
+    doc->InsertBeforeChild(first, declaration);
 }
 
 bool Save(const TiXmlDocument& doc, const std::wstring& path) {

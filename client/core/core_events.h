@@ -14,7 +14,8 @@ struct Message;
 // because each carries the name of its event id, and the ids are plain
 // enumerators of the global namespace:
 //
-//   payload::SEVENT_GAME_DETACH detach(L"game", connection);  // detach.event_id == SEVENT_GAME_DETACH
+//   payload::SEVENT_GAME_DETACH detach(L"game", connection);  // detach.event_id ==
+//   SEVENT_GAME_DETACH
 namespace payload {
 
 // Who asked for a configuration change.
@@ -34,7 +35,10 @@ struct SEVENT_CONFIG_CHANGE_SYSTEM : EventParameter {
 // One game's configuration changed (in memory).
 struct SEVENT_CONFIG_CHANGE_GAME : EventParameter {
   SEVENT_CONFIG_CHANGE_GAME(std::wstring game, int32_t kind, int32_t handle)
-      : EventParameter(::SEVENT_CONFIG_CHANGE_GAME), game_id(std::move(game)), origin_kind(kind), origin_handle(handle) {}
+      : EventParameter(::SEVENT_CONFIG_CHANGE_GAME),
+        game_id(std::move(game)),
+        origin_kind(kind),
+        origin_handle(handle) {}
   std::wstring game_id;
   int32_t origin_kind;
   int32_t origin_handle;
@@ -54,14 +58,17 @@ struct SEVENT_USERINFO_REQUESTLOGIN : EventParameter {
 
 // A window message about to be dispatched (window-message chain only).
 struct SEVENTCHAIN_MESSAGE : EventParameter {
-  explicit SEVENTCHAIN_MESSAGE(const brx::base::Message* m) : EventParameter(::SEVENTCHAIN_MESSAGE), msg(m) {}
+  explicit SEVENTCHAIN_MESSAGE(const brx::base::Message* m)
+      : EventParameter(::SEVENTCHAIN_MESSAGE), msg(m) {}
   const brx::base::Message* msg;
 };
 
 // A game client left: its pipe closed or it said goodbye.
 struct SEVENT_GAME_DETACH : EventParameter {
   SEVENT_GAME_DETACH(std::wstring game, int32_t pipe_connection)
-      : EventParameter(::SEVENT_GAME_DETACH), game_name(std::move(game)), connection(pipe_connection) {}
+      : EventParameter(::SEVENT_GAME_DETACH),
+        game_name(std::move(game)),
+        connection(pipe_connection) {}
   std::wstring game_name;
   int32_t connection;
 };

@@ -34,7 +34,8 @@ class BasicEventChain {
 
   template <typename T>
   Handle Subscribe(int32_t event_id, T* object, Result (T::*method)(const EventParameter*)) {
-    return Subscribe(event_id, [object, method](const EventParameter* p) { return (object->*method)(p); });
+    return Subscribe(event_id,
+                     [object, method](const EventParameter* p) { return (object->*method)(p); });
   }
 
   void Unsubscribe(Handle handle) {
@@ -51,18 +52,14 @@ class BasicEventChain {
   }
 
   // Calls every handler of the payload's id in subscription order.
-  void FireEvent(const EventParameter* payload)
-    requires std::is_void_v<Result>
-  {
+  void FireEvent(const EventParameter* payload) requires std::is_void_v<Result> {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     for (const auto& entry : Snapshot(payload->event_id))
       if (entry->active) entry->handler(payload);
   }
 
   // Stops at the first handler that returns true; false when none did.
-  bool FireEventUntilHandled(const EventParameter* payload)
-    requires std::is_same_v<Result, bool>
-  {
+  bool FireEventUntilHandled(const EventParameter* payload) requires std::is_same_v<Result, bool> {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     for (const auto& entry : Snapshot(payload->event_id))
       if (entry->active && entry->handler(payload)) return true;

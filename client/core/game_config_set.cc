@@ -32,7 +32,9 @@ GameConfigSet::GameConfigSet(std::wstring program_folder, std::wstring current_g
 
 GameConfigSet::~GameConfigSet() = default;
 
-std::wstring GameConfigSet::SkinFolder() const { return program_folder_ + L"/OBSkin/" + current_game_id_; }
+std::wstring GameConfigSet::SkinFolder() const {
+  return program_folder_ + L"/OBSkin/" + current_game_id_;
+}
 std::wstring GameConfigSet::GamesFolder() const { return program_folder_ + L"/games"; }
 std::wstring GameConfigSet::FallbackFilePath() const { return GamesFolder() + L"/other.xml"; }
 
@@ -55,7 +57,8 @@ void GameConfigSet::LoadGameConfigs() {
   // The file's own id and name stay in the document (the file is listed
   // and saved like every other game file); the fallback's fixed id and
   // name are given by the readers instead.
-  if (brx::util::ReadWholeFile(FallbackFilePath(), &text) && config_xml::ParseLegacy(fallback_.get(), text)) {
+  if (brx::util::ReadWholeFile(FallbackFilePath(), &text) &&
+      config_xml::ParseLegacy(fallback_.get(), text)) {
     fallback_loaded_ = true;
   } else {
     fallback_ = std::make_unique<TiXmlDocument>();
@@ -101,7 +104,8 @@ void GameConfigSet::Save() {
     // it is saved as the game its readers already call it.
     bool listed = false;
     for (const auto& [id, file] : games_) listed = listed || file.doc == fallback_.get();
-    if (!listed && !games_.count(kFallbackId) && config_xml::Get(fallback_.get(), kGameId, L"").empty()) {
+    if (!listed && !games_.count(kFallbackId) &&
+        config_xml::Get(fallback_.get(), kGameId, L"").empty()) {
       config_xml::Set(fallback_.get(), kGameId, kFallbackId);
       if (config_xml::Get(fallback_.get(), kGameName, L"").empty())
         config_xml::Set(fallback_.get(), kGameName, kDefaultGameName);
@@ -172,7 +176,8 @@ void GameConfigSet::SetRegionOneShotKey(const std::wstring& game_id, const std::
 std::wstring GameConfigSet::GetRegionManyShotKey(const std::wstring& game_id) const {
   return GetKey(game_id, kRegionManyShotKey, L"DELETE");
 }
-void GameConfigSet::SetRegionManyShotKey(const std::wstring& game_id, const std::wstring& key_name) {
+void GameConfigSet::SetRegionManyShotKey(const std::wstring& game_id,
+                                         const std::wstring& key_name) {
   SetGameConfigValue(game_id, kRegionManyShotKey, key_name);
 }
 std::wstring GameConfigSet::GetShowHideKey(const std::wstring& game_id) const {
@@ -225,7 +230,9 @@ void GameConfigSet::SetExitWithGame(const std::wstring& game_id, bool on) {
   SetGameConfigValue(game_id, kExitWithGame, on ? L"1" : L"0");
 }
 
-bool GameConfigSet::HasGame(const std::wstring& game_id) const { return games_.count(game_id) != 0; }
+bool GameConfigSet::HasGame(const std::wstring& game_id) const {
+  return games_.count(game_id) != 0;
+}
 
 void GameConfigSet::GetGameIds(std::vector<std::wstring>* ids) const {
   for (const auto& [id, file] : games_) ids->push_back(id);

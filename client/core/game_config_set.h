@@ -36,7 +36,8 @@ class GameConfigSet {
   // A game id without a document of its own reads and writes the fallback.
   std::wstring GetGameConfigValue(const std::wstring& game_id, const std::wstring& key,
                                   const std::wstring& default_value) const;
-  void SetGameConfigValue(const std::wstring& game_id, const std::wstring& key, const std::wstring& value);
+  void SetGameConfigValue(const std::wstring& game_id, const std::wstring& key,
+                          const std::wstring& value);
 
   std::wstring GetGameName(const std::wstring& game_id) const;
   std::wstring GetOneShotKey(const std::wstring& game_id) const;
@@ -86,7 +87,8 @@ class GameConfigSet {
   void LoadGameConfigs();
   const TiXmlDocument* Find(const std::wstring& game_id) const;
   TiXmlDocument* Find(const std::wstring& game_id);
-  std::wstring GetKey(const std::wstring& game_id, const wchar_t* key, const wchar_t* default_value) const;
+  std::wstring GetKey(const std::wstring& game_id, const wchar_t* key,
+                      const wchar_t* default_value) const;
 
   std::wstring program_folder_;
   std::wstring current_game_id_;

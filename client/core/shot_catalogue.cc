@@ -17,7 +17,8 @@ uint32_t NextShotId() {
 bool IsJpeg(const std::wstring& name) {
   std::wstring ext = brx::util::GetFileExtension(name);
   if (ext.size() != 3) return false;
-  return std::towlower(ext[0]) == L'j' && std::towlower(ext[1]) == L'p' && std::towlower(ext[2]) == L'g';
+  return std::towlower(ext[0]) == L'j' && std::towlower(ext[1]) == L'p' &&
+         std::towlower(ext[2]) == L'g';
 }
 
 }  // namespace
@@ -58,14 +59,15 @@ void ShotCatalogue::BuildShotIndex(const std::wstring& game_id, const std::wstri
   }
 }
 
-void ShotCatalogue::AddShot(GameShots* game, const brx::util::FindData& file, const std::wstring& folder,
-                            uint32_t location) {
+void ShotCatalogue::AddShot(GameShots* game, const brx::util::FindData& file,
+                            const std::wstring& folder, uint32_t location) {
   if (!IsJpeg(file.name)) return;
   time_t created = creation_time_(file);
   tm local{};
   if (!localtime_r(&created, &local)) return;
-  ShotDay* day = GetDay(game->game_id, static_cast<uint32_t>(local.tm_year + 1900),
-                        static_cast<uint32_t>(local.tm_mon + 1), static_cast<uint32_t>(local.tm_mday));
+  ShotDay* day =
+      GetDay(game->game_id, static_cast<uint32_t>(local.tm_year + 1900),
+             static_cast<uint32_t>(local.tm_mon + 1), static_cast<uint32_t>(local.tm_mday));
   uint32_t position = static_cast<uint32_t>(day->shots.size()) + 1;
   ShotRecord shot;
   shot.position = position;
@@ -89,7 +91,8 @@ void ShotCatalogue::ClearAllShots() {
   for (auto& [id, game] : games_) game.years.clear();
 }
 
-ShotDay* ShotCatalogue::GetDay(const std::wstring& game_id, uint32_t year, uint32_t month, uint32_t day) {
+ShotDay* ShotCatalogue::GetDay(const std::wstring& game_id, uint32_t year, uint32_t month,
+                               uint32_t day) {
   GameShots* game = FindGame(game_id);
   if (!game) return nullptr;
   ShotYear& y = game->years[year];

@@ -92,10 +92,13 @@ class ShotCatalogue {
 
   // File systems without birth times cannot be given a date by a test.
   using CreationTimeSource = std::function<time_t(const brx::util::FindData&)>;
-  void SetCreationTimeSourceForTesting(CreationTimeSource source) { creation_time_ = std::move(source); }
+  void SetCreationTimeSourceForTesting(CreationTimeSource source) {
+    creation_time_ = std::move(source);
+  }
 
  private:
-  void AddShot(GameShots* game, const brx::util::FindData& file, const std::wstring& folder, uint32_t location);
+  void AddShot(GameShots* game, const brx::util::FindData& file, const std::wstring& folder,
+               uint32_t location);
 
   const IShotFolderSource* owner_ = nullptr;
   std::map<std::wstring, GameShots> games_;

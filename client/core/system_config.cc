@@ -66,9 +66,11 @@ void SystemConfig::Load() {
   // closed at once, not only at the next save.
   struct stat st {};
   std::string path = brx::util::WideToUtf8(FilePath());
-  if (stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) chmod(path.c_str(), st.st_mode & 0700);
+  if (stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0)
+    chmod(path.c_str(), st.st_mode & 0700);
   std::string text;
-  if (brx::util::ReadWholeFile(FilePath(), &text) && config_xml::ParseLegacy(doc_.get(), text)) return;
+  if (brx::util::ReadWholeFile(FilePath(), &text) && config_xml::ParseLegacy(doc_.get(), text))
+    return;
   config_xml::ParseLegacy(doc_.get(), BuiltInDocument());
 }
 
@@ -77,7 +79,8 @@ bool SystemConfig::Save() {
   return config_xml::Save(*doc_, FilePath());
 }
 
-std::wstring SystemConfig::GetConfigValue(const std::wstring& key, const std::wstring& default_value) const {
+std::wstring SystemConfig::GetConfigValue(const std::wstring& key,
+                                          const std::wstring& default_value) const {
   return config_xml::Get(doc_.get(), key, default_value);
 }
 
@@ -97,16 +100,22 @@ void SystemConfig::SetShowHelp(bool show) { SetFlag(kShowHelp, show); }
 std::wstring SystemConfig::GetAccount() const { return GetConfigValue(kAccount, L""); }
 void SystemConfig::SetAccount(const std::wstring& account) { SetConfigValue(kAccount, account); }
 std::wstring SystemConfig::GetPassword() const { return GetConfigValue(kPassword, L""); }
-void SystemConfig::SetPassword(const std::wstring& password) { SetConfigValue(kPassword, password); }
+void SystemConfig::SetPassword(const std::wstring& password) {
+  SetConfigValue(kPassword, password);
+}
 bool SystemConfig::IsAutoLogin() const { return GetFlag(kAutoLogin, L"0"); }
 void SystemConfig::SetAutoLogin(bool on) { SetFlag(kAutoLogin, on); }
 bool SystemConfig::IsOneShotSound() const { return GetFlag(kOneShotSound, L"0"); }
 void SystemConfig::SetOneShotSound(bool on) { SetFlag(kOneShotSound, on); }
 bool SystemConfig::IsManyShotSound() const { return GetFlag(kManyShotSound, L"0"); }
 void SystemConfig::SetManyShotSound(bool on) { SetFlag(kManyShotSound, on); }
-int SystemConfig::GetInnerPositionX() const { return config_xml::ParseInt(GetConfigValue(kPositionX, L"4800")); }
+int SystemConfig::GetInnerPositionX() const {
+  return config_xml::ParseInt(GetConfigValue(kPositionX, L"4800"));
+}
 void SystemConfig::SetInnerPositionX(int x) { SetConfigValue(kPositionX, std::to_wstring(x)); }
-int SystemConfig::GetInnerPositionY() const { return config_xml::ParseInt(GetConfigValue(kPositionY, L"2550")); }
+int SystemConfig::GetInnerPositionY() const {
+  return config_xml::ParseInt(GetConfigValue(kPositionY, L"2550"));
+}
 void SystemConfig::SetInnerPositionY(int y) { SetConfigValue(kPositionY, std::to_wstring(y)); }
 std::wstring SystemConfig::GetStoreType() const { return GetConfigValue(kStoreType, L"default"); }
 
@@ -121,8 +130,12 @@ void SystemConfig::SetStorePath(const std::wstring& path) {
   SetConfigValue(kStorePath, NormalizeSnapshotDirectory(path));
 }
 
-int SystemConfig::GetQuotaSize() const { return config_xml::ParseInt(GetConfigValue(kQuotaSize, L"500")); }
-void SystemConfig::SetQuotaSize(int megabytes) { SetConfigValue(kQuotaSize, std::to_wstring(megabytes)); }
+int SystemConfig::GetQuotaSize() const {
+  return config_xml::ParseInt(GetConfigValue(kQuotaSize, L"500"));
+}
+void SystemConfig::SetQuotaSize(int megabytes) {
+  SetConfigValue(kQuotaSize, std::to_wstring(megabytes));
+}
 
 std::wstring SystemConfig::GetSnapshotDirectory() const {
   const std::wstring& program = program_folder_;
@@ -147,6 +160,7 @@ std::wstring SystemConfig::NormalizeSnapshotDirectory(const std::wstring& path) 
   std::wstring out = path;
   if (IsSeparator(out.back())) out.pop_back();
   size_t last = out.find_last_of(L"/\\");
-  if (last != std::wstring::npos && EqualsNoCase(out.substr(last + 1), kSnapshotFolderName)) return out;
+  if (last != std::wstring::npos && EqualsNoCase(out.substr(last + 1), kSnapshotFolderName))
+    return out;
   return out + L"/" + kSnapshotFolderName;
 }

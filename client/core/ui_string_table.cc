@@ -24,10 +24,12 @@ constexpr Entry kEntries[] = {
     {STRING_MESSAGE_TIP, L"提示", L"Tip"},
     {STRING_MESSAGE_WARN, L"警告", L"Warn"},
     {STRING_MESSAGE_ERROR, L"错误", L"Error"},
-    {STRING_MESSAGE_NONEEDFONT, L"检测到您的电脑没有安装运行翎岚所需的字体", L"There is no fonts installed to run Ombrix"},
+    {STRING_MESSAGE_NONEEDFONT, L"检测到您的电脑没有安装运行翎岚所需的字体",
+     L"There is no fonts installed to run Ombrix"},
     {STRING_MESSAGE_OMBRIXISRUNNING, L"你已启动翎岚,不能重复启动", L"Ombrix is running"},
     {STRING_POSTBLOG_ME, L"我在", L"Screen shot from"},
-    {STRING_POSTBLOG_SHOTANDSHARE, L"游戏上截了这张图片,与大家一同分享", L",I would to like to share with you"},
+    {STRING_POSTBLOG_SHOTANDSHARE, L"游戏上截了这张图片,与大家一同分享",
+     L",I would to like to share with you"},
 };
 
 using Table = std::map<std::string, std::wstring>;

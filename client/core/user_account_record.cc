@@ -63,7 +63,8 @@ void ReadAccount(const Reader& r, UserAccountRecord* u) {
 
 bool ParseReplyFlag(const std::string& value) {
   size_t b = value.find_first_not_of(" \t\r\n");
-  std::string trimmed = b == std::string::npos ? "" : value.substr(b, value.find_last_not_of(" \t\r\n") - b + 1);
+  std::string trimmed =
+      b == std::string::npos ? "" : value.substr(b, value.find_last_not_of(" \t\r\n") - b + 1);
   if (trimmed == "true") return true;
   if (trimmed == "false") return false;
   return atoi(trimmed.c_str()) != 0;

@@ -35,8 +35,12 @@ struct SEVENT_KICKOUT : EventParameter {
 };
 
 struct SEVENT_GETONLINEFRIEND : EventParameter {
-  SEVENT_GETONLINEFRIEND(int32_t count, int32_t page_number, const std::vector<OnlineFriendInfo>* list)
-      : EventParameter(::SEVENT_GETONLINEFRIEND), record_count(count), page(page_number), friends(list) {}
+  SEVENT_GETONLINEFRIEND(int32_t count, int32_t page_number,
+                         const std::vector<OnlineFriendInfo>* list)
+      : EventParameter(::SEVENT_GETONLINEFRIEND),
+        record_count(count),
+        page(page_number),
+        friends(list) {}
   int32_t record_count;
   int32_t page;
   const std::vector<OnlineFriendInfo>* friends;  // head_icon: a local file, empty while unknown
@@ -45,7 +49,9 @@ struct SEVENT_GETONLINEFRIEND : EventParameter {
 // A friend's head image arrived.
 struct SEVENT_GETONLINEFRIENDHEADICON : EventParameter {
   SEVENT_GETONLINEFRIENDHEADICON(std::wstring image_url, std::wstring file)
-      : EventParameter(::SEVENT_GETONLINEFRIENDHEADICON), url(std::move(image_url)), path(std::move(file)) {}
+      : EventParameter(::SEVENT_GETONLINEFRIENDHEADICON),
+        url(std::move(image_url)),
+        path(std::move(file)) {}
   std::wstring url;
   std::wstring path;
 };
@@ -65,7 +71,10 @@ struct SEVENT_VIDEO_INVITE : EventParameter {
 
 struct SEVENT_VIDEO_REPLY : EventParameter {
   SEVENT_VIDEO_REPLY(const FromHandle& from, std::wstring invitation, int32_t reply_result)
-      : EventParameter(::SEVENT_VIDEO_REPLY), origin(from), id(std::move(invitation)), result(reply_result) {}
+      : EventParameter(::SEVENT_VIDEO_REPLY),
+        origin(from),
+        id(std::move(invitation)),
+        result(reply_result) {}
   FromHandle origin;
   std::wstring id;
   int32_t result;  // VideoReplyResult

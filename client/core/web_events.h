@@ -32,7 +32,9 @@ struct WebReplyOk : EVENT_DATA_STRINGPARAM1 {
 template <int32_t Id>
 struct WebReplyOkText : EVENT_DATA_STRINGPARAM1 {
   WebReplyOkText(const FromHandle& from, std::wstring reply, bool ok_flag, std::wstring text_value)
-      : EVENT_DATA_STRINGPARAM1(Id, from, std::move(reply)), ok(ok_flag ? 1 : 0), text(std::move(text_value)) {}
+      : EVENT_DATA_STRINGPARAM1(Id, from, std::move(reply)),
+        ok(ok_flag ? 1 : 0),
+        text(std::move(text_value)) {}
   uint8_t ok;
   std::wstring text;
 };
@@ -44,8 +46,10 @@ struct WebReplyOkText : EVENT_DATA_STRINGPARAM1 {
 // credentials are cleared only then).
 template <int32_t Id>
 struct WebLoginReply : WebReplyOkText<Id> {
-  WebLoginReply(const FromHandle& from, std::wstring reply, bool ok_flag, std::wstring text_value, bool was_rejected)
-      : WebReplyOkText<Id>(from, std::move(reply), ok_flag, std::move(text_value)), rejected(was_rejected ? 1 : 0) {}
+  WebLoginReply(const FromHandle& from, std::wstring reply, bool ok_flag, std::wstring text_value,
+                bool was_rejected)
+      : WebReplyOkText<Id>(from, std::move(reply), ok_flag, std::move(text_value)),
+        rejected(was_rejected ? 1 : 0) {}
   uint8_t rejected;
 };
 
@@ -55,14 +59,17 @@ using SEVENT_RESPONSE_UserLoginByTicket = WebLoginReply<::SEVENT_RESPONSE_UserLo
 // Around the clearing of the signed-in user: 3 while the session still
 // exists, 4 once it is gone. Origin {0, 0}, empty text.
 struct SEVENT_RESPONSE_BeforeUserLogout : EVENT_DATA_STRINGPARAM1 {
-  SEVENT_RESPONSE_BeforeUserLogout() : EVENT_DATA_STRINGPARAM1(::SEVENT_RESPONSE_BeforeUserLogout, {}, L"") {}
+  SEVENT_RESPONSE_BeforeUserLogout()
+      : EVENT_DATA_STRINGPARAM1(::SEVENT_RESPONSE_BeforeUserLogout, {}, L"") {}
 };
 struct SEVENT_RESPONSE_UserLogout : EVENT_DATA_STRINGPARAM1 {
   SEVENT_RESPONSE_UserLogout() : EVENT_DATA_STRINGPARAM1(::SEVENT_RESPONSE_UserLogout, {}, L"") {}
 };
 
-using SEVENT_RESPONSE_GetUserAccountByAccount = WebReplyOkText<::SEVENT_RESPONSE_GetUserAccountByAccount>;
-using SEVENT_RESPONSE_SearchByNickAndProfile = WebReplyOkText<::SEVENT_RESPONSE_SearchByNickAndProfile>;
+using SEVENT_RESPONSE_GetUserAccountByAccount =
+    WebReplyOkText<::SEVENT_RESPONSE_GetUserAccountByAccount>;
+using SEVENT_RESPONSE_SearchByNickAndProfile =
+    WebReplyOkText<::SEVENT_RESPONSE_SearchByNickAndProfile>;
 // Also fired, with origin {0, 0} and the address as `param`, for every
 // finished head-image download.
 using SEVENT_RESPONSE_UpdateUserInfo = WebReplyOk<::SEVENT_RESPONSE_UpdateUserInfo>;
@@ -82,7 +89,8 @@ struct WebCounterReset : EVENT_DATA {
 using SEVENT_RESPONSE_ResetAboutUserCount = WebCounterReset<::SEVENT_RESPONSE_ResetAboutUserCount>;
 using SEVENT_RESPONSE_ResetMessageCount = WebCounterReset<::SEVENT_RESPONSE_ResetMessageCount>;
 using SEVENT_RESPONSE_ResetFansCount = WebCounterReset<::SEVENT_RESPONSE_ResetFansCount>;
-using SEVENT_RESPONSE_ResetMirrorBlogCount = WebCounterReset<::SEVENT_RESPONSE_ResetMirrorBlogCount>;
+using SEVENT_RESPONSE_ResetMirrorBlogCount =
+    WebCounterReset<::SEVENT_RESPONSE_ResetMirrorBlogCount>;
 
 using SEVENT_RESPONSE_AddFollowList = WebReplyOk<::SEVENT_RESPONSE_AddFollowList>;
 
@@ -90,8 +98,8 @@ using SEVENT_RESPONSE_AddFollowList = WebReplyOk<::SEVENT_RESPONSE_AddFollowList
 // the stored image's address. `kind` (1) and `percent` (100) are constants
 // nobody reads.
 struct SEVENT_RESPONSE_Upload : EVENT_DATA_STRINGPARAM1 {
-  SEVENT_RESPONSE_Upload(const FromHandle& from, std::wstring reply, bool ok_flag, std::wstring file,
-                         std::wstring text_value)
+  SEVENT_RESPONSE_Upload(const FromHandle& from, std::wstring reply, bool ok_flag,
+                         std::wstring file, std::wstring text_value)
       : EVENT_DATA_STRINGPARAM1(::SEVENT_RESPONSE_Upload, from, std::move(reply)),
         ok(ok_flag ? 1 : 0),
         local_file(std::move(file)),
@@ -108,7 +116,8 @@ using SEVENT_RESPONSE_GetWYGameUserFriend = WebReplyOkText<::SEVENT_RESPONSE_Get
 
 // A game file download finished.
 struct SEVENT_RESPONSE_GameDownloadFile : EVENT_DATA {
-  SEVENT_RESPONSE_GameDownloadFile(const FromHandle& from, bool ok_flag, std::wstring address, std::wstring file)
+  SEVENT_RESPONSE_GameDownloadFile(const FromHandle& from, bool ok_flag, std::wstring address,
+                                   std::wstring file)
       : EVENT_DATA(::SEVENT_RESPONSE_GameDownloadFile, from),
         ok(ok_flag ? 1 : 0),
         url(std::move(address)),
@@ -118,9 +127,11 @@ struct SEVENT_RESPONSE_GameDownloadFile : EVENT_DATA {
   std::wstring local_file;
 };
 
-using SEVENT_RESPONSE_GetGameUserProfileList = WebReplyOkText<::SEVENT_RESPONSE_GetGameUserProfileList>;
+using SEVENT_RESPONSE_GetGameUserProfileList =
+    WebReplyOkText<::SEVENT_RESPONSE_GetGameUserProfileList>;
 using SEVENT_RESPONSE_GetServerDateTime = WebReplyOkText<::SEVENT_RESPONSE_GetServerDateTime>;
-using SEVENT_RESPONSE_GetCurrentUserQtidByEncrypt = WebReplyOkText<::SEVENT_RESPONSE_GetCurrentUserQtidByEncrypt>;
+using SEVENT_RESPONSE_GetCurrentUserQtidByEncrypt =
+    WebReplyOkText<::SEVENT_RESPONSE_GetCurrentUserQtidByEncrypt>;
 
 // A server configuration was read; the command-to-server table changed.
 struct SEVENT_RESPONSE_DownloadServerConfig : EventParameter {

@@ -35,8 +35,8 @@ class IWebUser {
  public:
   virtual ~IWebUser() = default;
 
-  virtual void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
-                         LoginFlags flags) = 0;
+  virtual void UserLogin(const std::wstring& account, const std::wstring& password,
+                         const FromHandle& origin, LoginFlags flags) = 0;
   virtual void UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin) = 0;
   virtual void UserLogout() = 0;
   virtual void UpdateNickName(const std::wstring& nick_name) = 0;
@@ -56,7 +56,8 @@ class IWebUser {
 // No web logic attached: nobody is signed in and requests go nowhere.
 class SignedOutWebUser : public IWebUser {
  public:
-  void UserLogin(const std::wstring&, const std::wstring&, const FromHandle&, LoginFlags) override {}
+  void UserLogin(const std::wstring&, const std::wstring&, const FromHandle&, LoginFlags) override {
+  }
   void UserLoginByTicket(const std::wstring&, const FromHandle&) override {}
   void UserLogout() override {}
   void UpdateNickName(const std::wstring&) override {}

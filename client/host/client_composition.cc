@@ -19,13 +19,15 @@ AppParts ClientComposition::Compose(OBApplication& app) {
   OBLogicCommand& logic = app.logic();
   AppParts parts;
 
-  auto web = std::make_unique<WebLogicAdapter>(app.program_folder(), app.event_chain(), logic.config(),
-                                               logic.catalogue());
-  auto video = std::make_unique<VideoChatAdapter>(app.program_folder(), app.event_chain(), web->manager());
-  auto game =
-      std::make_unique<GameLinkAdapter>(app.event_chain(), logic.config(), web->manager(), *shell_, video.get());
+  auto web = std::make_unique<WebLogicAdapter>(app.program_folder(), app.event_chain(),
+                                               logic.config(), logic.catalogue());
+  auto video =
+      std::make_unique<VideoChatAdapter>(app.program_folder(), app.event_chain(), web->manager());
+  auto game = std::make_unique<GameLinkAdapter>(app.event_chain(), logic.config(), web->manager(),
+                                                *shell_, video.get());
   if (app.install_hook()) {
-    auto daemon = std::make_unique<DaemonLinkAdapter>(app.daemon_connected_event(), app.gui_thread_id());
+    auto daemon =
+        std::make_unique<DaemonLinkAdapter>(app.daemon_connected_event(), app.gui_thread_id());
     daemon_link_ = daemon.get();
     parts.daemon_link = std::move(daemon);
   }

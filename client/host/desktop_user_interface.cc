@@ -54,7 +54,9 @@ void RegisterClientIcons(const std::wstring& program_folder) {
 class WebAvatarHost : public AvatarEditorHost {
  public:
   explicit WebAvatarHost(WebLogicManager& web) : web_(web) {}
-  void UpdateUserHeadImage(const std::wstring& url) override { web_.User().UpdateUserHeadImage(url); }
+  void UpdateUserHeadImage(const std::wstring& url) override {
+    web_.User().UpdateUserHeadImage(url);
+  }
 
  private:
   WebLogicManager& web_;
@@ -104,7 +106,9 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
 
   WebFrameServices::Links links;
   links.show_login_window = [this] { ShowLoginWindow(); };
-  links.login_window_finished = [this] { return login_ && login_->state() == COBLoginWnd::State::kFinished; };
+  links.login_window_finished = [this] {
+    return login_ && login_->state() == COBLoginWnd::State::kFinished;
+  };
   links.open_url = [this](const std::string& url) { composition_.shell().OpenUrl(url); };
   links.request_sign_in = [this](const std::wstring&) { ShowLoginWindow(); };
   const std::string site = brx::http::StaticContentHost(brx::util::GetEditionGlobalConfig()) + "/";
@@ -113,7 +117,8 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   links.edition_key = brx::util::GetEditionKey();
   links.login_password = [this] { return login_ ? login_->GetLoginPassword() : std::wstring(); };
   links.account_site = brx::util::Utf8ToWide(pages_.account_site);
-  links.choose_folder = [this](uilib::HWND owner, const std::wstring& chooser_title, std::wstring* folder) {
+  links.choose_folder = [this](uilib::HWND owner, const std::wstring& chooser_title,
+                               std::wstring* folder) {
     if (owner == 0 && frame_) owner = frame_->GetHWND();
     return uilib::ChooseFolder(owner, chooser_title, folder);
   };
@@ -123,7 +128,8 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
     OpenAvatarEditor(app, key, at);
   };
   avatar_host_ = std::make_unique<WebAvatarHost>(web);
-  frame_services_ = std::make_unique<WebFrameServices>(web, config, app->program_folder(), std::move(links));
+  frame_services_ =
+      std::make_unique<WebFrameServices>(web, config, app->program_folder(), std::move(links));
 
   frame_ = std::make_unique<COBFrameWnd>(frame_services_.get(), &controls_,
                                          [](uilib::HWND host, const uilib::RECT& rect) {
@@ -144,7 +150,8 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   tray_links.frame = frame_link_.get();
   tray_links.skin_folder = skin;
   tray_ = std::make_unique<OBWndTray>(tray_links);
-  if (tray_->Create(0, L"OBTray", kOverlappedWindow, 0) == 0) LogError(L"UI: the tray window cannot be created\n");
+  if (tray_->Create(0, L"OBTray", kOverlappedWindow, 0) == 0)
+    LogError(L"UI: the tray window cannot be created\n");
 
   COBLoginWnd::Links login_links;
   login_links.events = &app->event_chain();
@@ -152,7 +159,9 @@ void DesktopUserInterface::CreateMainWindows(OBApplication* app) {
   login_links.user = &web.User();
   login_links.frame = frame_link_.get();
   login_links.tray = tray_.get();
-  login_links.request_game_friends = [&web](const FromHandle& origin) { web.Game().GetWYGameUserFriend(origin); };
+  login_links.request_game_friends = [&web](const FromHandle& origin) {
+    web.Game().GetWYGameUserFriend(origin);
+  };
   login_links.exit_with_game = [&config] { return config.games().IsExitWithGame(); };
   login_links.register_url = pages_.register_url;
   login_links.recover_url = pages_.recover_url;
@@ -189,10 +198,12 @@ void DesktopUserInterface::PlaceLoginWindow(bool hidden) {
   const bool was_top_most = uilib::IsTopMost(hwnd);
   uilib::SetWindowPos(hwnd, uilib::HWND_TOPMOST, 0, 0, 0, 0, uilib::SWP_NOMOVE | uilib::SWP_NOSIZE);
   if (!was_top_most)
-    uilib::SetWindowPos(hwnd, uilib::HWND_NOTOPMOST, 0, 0, 0, 0, uilib::SWP_NOMOVE | uilib::SWP_NOSIZE);
+    uilib::SetWindowPos(hwnd, uilib::HWND_NOTOPMOST, 0, 0, 0, 0,
+                        uilib::SWP_NOMOVE | uilib::SWP_NOSIZE);
 }
 
-void DesktopUserInterface::OpenAvatarEditor(OBApplication* app, const std::wstring& key, const uilib::RECT& at) {
+void DesktopUserInterface::OpenAvatarEditor(OBApplication* app, const std::wstring& key,
+                                            const uilib::RECT& at) {
   if (!frame_ || composition_.web_logic() == nullptr) return;
   const std::wstring upload = AvatarUploadUrl(composition_.web_logic()->manager().ServerConfig());
   if (upload.empty()) {
@@ -226,7 +237,8 @@ bool DesktopUserInterface::TranslateMessage(const brx::base::Message& msg) {
 }
 
 void DesktopUserInterface::DispatchMessage(const brx::base::Message& msg) {
-  const bool closing = msg.message == uilib::WM_SYSCOMMAND && msg.wParam == uilib::SC_CLOSE && msg.hwnd != 0;
+  const bool closing =
+      msg.message == uilib::WM_SYSCOMMAND && msg.wParam == uilib::SC_CLOSE && msg.hwnd != 0;
   const std::wstring window = closing ? uilib::GetWindowClassName(msg.hwnd) : std::wstring();
   uilib::TranslateMessage(&msg);
   uilib::DispatchMessage(&msg);

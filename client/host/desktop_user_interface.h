@@ -28,7 +28,8 @@ class DesktopUserInterface : public UserInterfaceHost {
   struct Pages {
     std::string register_url = "https://passport.ombrix.example/PTNew/phone_default.aspx?from=0";
     std::string recover_url =
-        "https://passport.ombrix.example/ptinfo/safecenter/getpwd/ChgPwdStepInputAcc.aspx?pwdchoose=findpwd";
+        "https://passport.ombrix.example/ptinfo/safecenter/getpwd/"
+        "ChgPwdStepInputAcc.aspx?pwdchoose=findpwd";
     std::string home_page = "http://www.ombrix.example/";
     // The account provider's site (the settings dialog's password page).
     std::string account_site = "https://passport.ombrix.example";

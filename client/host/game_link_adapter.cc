@@ -9,12 +9,14 @@
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_logic_manager.h"
 
-void GameLinkWebCommands::Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) {
+void GameLinkWebCommands::Upload(const std::wstring& local_file, uint32_t timeout_ms,
+                                 const FromHandle& origin) {
   manager_->Blog().Upload(local_file, timeout_ms, origin);
 }
 
-void GameLinkWebCommands::AddBlog(const std::wstring& content, const std::wstring& post_from, const std::wstring& image_url,
-                           const std::wstring& game_id, const FromHandle& origin) {
+void GameLinkWebCommands::AddBlog(const std::wstring& content, const std::wstring& post_from,
+                                  const std::wstring& image_url, const std::wstring& game_id,
+                                  const FromHandle& origin) {
   manager_->Blog().AddBlog(content, post_from, image_url, game_id, origin);
 }
 
@@ -34,7 +36,8 @@ GameLinkAdapter::GameLinkAdapter(EventChain& events, ConfigStore& config, WebLog
     // Started after the built-in blocks and stopped before them, the video
     // block right after the friends block.
     server_->AddBlock(std::make_unique<OBLogicGameFriend>(*server_, events, *video));
-    server_->AddBlock(std::make_unique<OBLogicGameInteract_VideoTransfer>(*server_, events, *video));
+    server_->AddBlock(
+        std::make_unique<OBLogicGameInteract_VideoTransfer>(*server_, events, *video));
   }
 }
 

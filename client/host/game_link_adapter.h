@@ -21,9 +21,11 @@ class GameLinkWebCommands : public IGameLinkWebCommands {
  public:
   explicit GameLinkWebCommands(WebLogicManager* manager) : manager_(manager) {}
 
-  void Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) override;
-  void AddBlog(const std::wstring& content, const std::wstring& post_from, const std::wstring& image_url,
-               const std::wstring& game_id, const FromHandle& origin) override;
+  void Upload(const std::wstring& local_file, uint32_t timeout_ms,
+              const FromHandle& origin) override;
+  void AddBlog(const std::wstring& content, const std::wstring& post_from,
+               const std::wstring& image_url, const std::wstring& game_id,
+               const FromHandle& origin) override;
   void CommitShot(uint32_t shot_messages, uint32_t new_images) override;
 
  private:
@@ -35,8 +37,8 @@ class GameLinkWebCommands : public IGameLinkWebCommands {
 // chat (null: no friends or video commands), which outlive it.
 class GameLinkAdapter : public GameLinkPart {
  public:
-  GameLinkAdapter(EventChain& events, ConfigStore& config, WebLogicManager& web, brx::platform::Shell& shell,
-                  IGameLinkVideoChat* video = nullptr);
+  GameLinkAdapter(EventChain& events, ConfigStore& config, WebLogicManager& web,
+                  brx::platform::Shell& shell, IGameLinkVideoChat* video = nullptr);
   ~GameLinkAdapter() override;
 
   OBLogicGameCommand& server() { return *server_; }

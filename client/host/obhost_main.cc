@@ -54,8 +54,9 @@ int OBHostMain(int argc, char** argv) {
   if (ApplyEditionUpdate(folder)) {
     // The crash handler was installed before main with the old version;
     // a crash from now on belongs to the new one (its report name, its log).
-    brx::util::PrepareCrashReportUpload(brx::util::CrashUploaderPath(), brx::logmaker::AppLogPath(false),
-                                        "OBHost.exe", brx::util::GetEditionVersion());
+    brx::util::PrepareCrashReportUpload(brx::util::CrashUploaderPath(),
+                                        brx::logmaker::AppLogPath(false), "OBHost.exe",
+                                        brx::util::GetEditionVersion());
   }
   UIStringTable::Build();
 

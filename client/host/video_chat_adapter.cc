@@ -21,8 +21,11 @@ constexpr uint32_t kKeepAliveTickMs = 1000;
 
 }  // namespace
 
-VideoChatAdapter::VideoChatAdapter(const std::wstring& program_folder, EventChain& events, WebLogicManager& web)
-    : program_folder_(program_folder), web_(web), logic_(std::make_unique<OBLogicInteract>(&events, this)) {}
+VideoChatAdapter::VideoChatAdapter(const std::wstring& program_folder, EventChain& events,
+                                   WebLogicManager& web)
+    : program_folder_(program_folder),
+      web_(web),
+      logic_(std::make_unique<OBLogicInteract>(&events, this)) {}
 
 VideoChatAdapter::~VideoChatAdapter() {
   Stop();
@@ -65,7 +68,8 @@ void VideoChatAdapter::DropQueuedNotices() {
       others.push_back(msg);
     }
   }
-  for (const brx::base::Message& m : others) brx::base::PostThreadMessage(gui_thread_id_, m.message, m.wParam, m.lParam);
+  for (const brx::base::Message& m : others)
+    brx::base::PostThreadMessage(gui_thread_id_, m.message, m.wParam, m.lParam);
 }
 
 InteractUser VideoChatAdapter::CurrentUser() const {
@@ -73,7 +77,8 @@ InteractUser VideoChatAdapter::CurrentUser() const {
   InteractUser user;
   user.account = record.Account;
   user.session_id = record.SessionID;
-  for (const std::wstring* name : {&record.DisplayRoleName, &record.TGNickName, &record.NickName, &record.Account}) {
+  for (const std::wstring* name :
+       {&record.DisplayRoleName, &record.TGNickName, &record.NickName, &record.Account}) {
     if (!name->empty()) {
       user.display_name = *name;
       break;
@@ -100,23 +105,28 @@ void VideoChatAdapter::StartHeadIconDownload(const std::wstring& url, const std:
   PostWebJob(downloads_.get(), std::make_unique<Jober_WebDownload>(), std::move(job), this);
 }
 
-void VideoChatAdapter::GetOnlineFriend(int32_t page, int32_t page_size) { logic_->GetOnlineFriend(page, page_size); }
+void VideoChatAdapter::GetOnlineFriend(int32_t page, int32_t page_size) {
+  logic_->GetOnlineFriend(page, page_size);
+}
 
-void VideoChatAdapter::InviteVideo(const std::wstring& id, const std::wstring& invited, bool send_own_video,
-                                   const FromHandle& origin) {
+void VideoChatAdapter::InviteVideo(const std::wstring& id, const std::wstring& invited,
+                                   bool send_own_video, const FromHandle& origin) {
   logic_->InviteVideo(id, invited, send_own_video, origin);
 }
 
-void VideoChatAdapter::ReplyVideoInvite(const std::wstring& id, int32_t result, const FromHandle& origin) {
+void VideoChatAdapter::ReplyVideoInvite(const std::wstring& id, int32_t result,
+                                        const FromHandle& origin) {
   logic_->ReplyVideoInvite(id, result, origin);
 }
 
 void VideoChatAdapter::CloseVideoSession(const std::wstring& id) { logic_->CloseVideoSession(id); }
 
-void VideoChatAdapter::StopVideoOfRequester(const FromHandle& origin) { logic_->StopVideoOfRequester(origin); }
+void VideoChatAdapter::StopVideoOfRequester(const FromHandle& origin) {
+  logic_->StopVideoOfRequester(origin);
+}
 
-void VideoChatAdapter::PushVideoFrame(const std::wstring& id, const uint8_t* bytes, uint32_t size, uint16_t fps,
-                                      uint16_t width, uint16_t height) {
+void VideoChatAdapter::PushVideoFrame(const std::wstring& id, const uint8_t* bytes, uint32_t size,
+                                      uint16_t fps, uint16_t width, uint16_t height) {
   logic_->PushVideoFrame(id, bytes, size, fps, width, height);
 }
 
@@ -129,5 +139,6 @@ void VideoChatAdapter::OnResult(std::unique_ptr<JoberDescReturn_Web> result) {
     done->path = download->file;
     if (done->url.empty()) done->url = download->url.raw_url;
   }
-  brx::base::PostOwnedMessage(gui_thread_id_, 0, ombrix::messages::kHeadImageDownloaded, std::move(done));
+  brx::base::PostOwnedMessage(gui_thread_id_, 0, ombrix::messages::kHeadImageDownloaded,
+                              std::move(done));
 }

@@ -49,8 +49,8 @@ class VideoChatAdapter : public VideoChatPart,
   void ReplyVideoInvite(const std::wstring& id, int32_t result, const FromHandle& origin) override;
   void CloseVideoSession(const std::wstring& id) override;
   void StopVideoOfRequester(const FromHandle& origin) override;
-  void PushVideoFrame(const std::wstring& id, const uint8_t* bytes, uint32_t size, uint16_t fps, uint16_t width,
-                      uint16_t height) override;
+  void PushVideoFrame(const std::wstring& id, const uint8_t* bytes, uint32_t size, uint16_t fps,
+                      uint16_t width, uint16_t height) override;
 
  private:
   // GUI thread, once stopped: frees the notices and results still queued.

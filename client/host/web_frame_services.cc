@@ -13,12 +13,15 @@
 #include "runtime/util/text_convert.h"
 #include "uilib/winsys/ui_backend.h"
 
-WebFrameServices::WebFrameServices(WebLogicManager& web, ConfigStore& config, std::wstring program_dir, Links links)
+WebFrameServices::WebFrameServices(WebLogicManager& web, ConfigStore& config,
+                                   std::wstring program_dir, Links links)
     : web_(web), config_(config), program_dir_(std::move(program_dir)), links_(std::move(links)) {}
 
 EventChain* WebFrameServices::Events() { return web_.chain(); }
 std::wstring WebFrameServices::GameId() { return config_.games().GetCurrentGameId(); }
-std::wstring WebFrameServices::GameName(const std::wstring& game_id) { return config_.games().GetGameName(game_id); }
+std::wstring WebFrameServices::GameName(const std::wstring& game_id) {
+  return config_.games().GetGameName(game_id);
+}
 
 std::wstring WebFrameServices::ServerAddress(const std::wstring& server_name) {
   return web_.ServerConfig().GetServerUrlForCommand(server_name);
@@ -38,7 +41,8 @@ void WebFrameServices::SetConfigValue(const std::wstring& key, const std::wstrin
 }
 
 bool WebFrameServices::AddBlog(const std::wstring& content, const std::wstring& image_url,
-                               const std::wstring& game_id, const std::wstring& post_from, const FromHandle& from) {
+                               const std::wstring& game_id, const std::wstring& post_from,
+                               const FromHandle& from) {
   web_.Blog().AddBlog(content, post_from, image_url, game_id, from);
   return true;
 }
@@ -48,7 +52,8 @@ bool WebFrameServices::Upload(const std::wstring& file, int timeout_ms, const Fr
   return true;
 }
 
-bool WebFrameServices::GameDownloadFile(const std::wstring& url, const std::wstring& file, const FromHandle&) {
+bool WebFrameServices::GameDownloadFile(const std::wstring& url, const std::wstring& file,
+                                        const FromHandle&) {
   return web_.Game().GameDownloadFile(url, file) >= 0;
 }
 
@@ -127,7 +132,8 @@ ConfigurationDialogHost WebFrameServices::SettingsHost() {
 }
 
 void WebFrameServices::OpenCommunitySite() {
-  if (!links_.community_site.empty()) uilib::GetUiBackend().GetShell().OpenUrl(links_.community_site);
+  if (!links_.community_site.empty())
+    uilib::GetUiBackend().GetShell().OpenUrl(links_.community_site);
 }
 
 void WebFrameServices::SendFeedback(const std::wstring& content, const std::wstring& title) {

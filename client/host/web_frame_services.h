@@ -31,7 +31,8 @@ class WebFrameServices : public FrameServices {
     // provider's site ("https://host").
     std::wstring edition_key;
     std::function<std::wstring()> login_password;
-    std::function<bool(uilib::HWND owner, const std::wstring& title, std::wstring* folder)> choose_folder;
+    std::function<bool(uilib::HWND owner, const std::wstring& title, std::wstring* folder)>
+        choose_folder;
     std::wstring account_site;
     // The community site opened from the pop-up menu; empty: none.
     std::string community_site;
@@ -40,7 +41,8 @@ class WebFrameServices : public FrameServices {
     std::function<void(const std::wstring& key, const uilib::RECT& at)> open_avatar_editor;
   };
 
-  WebFrameServices(WebLogicManager& web, ConfigStore& config, std::wstring program_dir, Links links);
+  WebFrameServices(WebLogicManager& web, ConfigStore& config, std::wstring program_dir,
+                   Links links);
 
   EventChain* Events() override;
   std::wstring ProgramDir() override { return program_dir_; }
@@ -55,10 +57,12 @@ class WebFrameServices : public FrameServices {
   std::wstring ConfigValue(const std::wstring& key, const std::wstring& fallback) override;
   void SetConfigValue(const std::wstring& key, const std::wstring& value) override;
   // The web logic answers every request, also one it could not send.
-  bool AddBlog(const std::wstring& content, const std::wstring& image_url, const std::wstring& game_id,
-               const std::wstring& post_from, const FromHandle& from) override;
+  bool AddBlog(const std::wstring& content, const std::wstring& image_url,
+               const std::wstring& game_id, const std::wstring& post_from,
+               const FromHandle& from) override;
   bool Upload(const std::wstring& file, int timeout_ms, const FromHandle& from) override;
-  bool GameDownloadFile(const std::wstring& url, const std::wstring& file, const FromHandle& from) override;
+  bool GameDownloadFile(const std::wstring& url, const std::wstring& file,
+                        const FromHandle& from) override;
   bool SearchByNickAndProfile(const std::wstring& keyword, const std::wstring& page,
                               const std::wstring& page_size) override;
   bool AddFollowList(const std::wstring& ids, const FromHandle& from) override;

@@ -6,8 +6,8 @@
 #include "client/web/ob_logic_web_user.h"
 #include "client/web/web_logic_manager.h"
 
-WebLogicAdapter::WebLogicAdapter(const std::wstring& program_folder, EventChain& events, ConfigStore& config,
-                                 ShotCatalogue& catalogue)
+WebLogicAdapter::WebLogicAdapter(const std::wstring& program_folder, EventChain& events,
+                                 ConfigStore& config, ShotCatalogue& catalogue)
     : config_(config), catalogue_(catalogue) {
   WebLogicOptions options;
   options.program_folder = program_folder;
@@ -33,6 +33,8 @@ std::wstring WebLogicAdapter::GetSystemConfigValue(const std::wstring& key) {
   return config_.system().GetConfigValue(key, L"");
 }
 
-std::wstring WebLogicAdapter::GetSnapshotDirectory() { return config_.system().GetSnapshotDirectory(); }
+std::wstring WebLogicAdapter::GetSnapshotDirectory() {
+  return config_.system().GetSnapshotDirectory();
+}
 
 void WebLogicAdapter::ClearAllShots() { catalogue_.ClearAllShots(); }

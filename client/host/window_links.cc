@@ -9,7 +9,8 @@ uilib::HWND FrameWindowLink::GetFrameHwnd() const { return frame_.GetHWND(); }
 SignInState FrameWindowLink::GetSignInState() const { return frame_.sign_in_state(); }
 
 void FrameWindowLink::ShowAfterSignIn(SignInState state, uilib::HWND, LoginStood login_stood) {
-  LogWarn(L"UI: signed in (%ls), the main window takes over\n", state == SignInState::kGuest ? L"guest" : L"account");
+  LogWarn(L"UI: signed in (%ls), the main window takes over\n",
+          state == SignInState::kGuest ? L"guest" : L"account");
   frame_.ShowAfterSignIn(state, login_stood);
 }
 

@@ -2,11 +2,13 @@
 
 #include "runtime/base/message_loop.h"
 
-JoberTask::JoberTask(std::unique_ptr<Jober> jober, std::unique_ptr<JoberDesc_Web> job, JoberListener* listener)
+JoberTask::JoberTask(std::unique_ptr<Jober> jober, std::unique_ptr<JoberDesc_Web> job,
+                     JoberListener* listener)
     : Task("JoberTask"), jober_(std::move(jober)), job_(std::move(job)), listener_(listener) {}
 
 JoberTask::~JoberTask() {
-  if (job_ && job_->report_when_cancelled && listener_) listener_->OnResult(NewUnsentResult(std::move(job_)));
+  if (job_ && job_->report_when_cancelled && listener_)
+    listener_->OnResult(NewUnsentResult(std::move(job_)));
 }
 
 void JoberTask::Run(brx::base::MessageLoop* loop, int64_t) {
@@ -25,7 +27,7 @@ std::unique_ptr<JoberDescReturn_Web> NewUnsentResult(std::unique_ptr<JoberDesc_W
   return result;
 }
 
-int64_t PostWebJob(JobWorker* worker, std::unique_ptr<Jober> jober, std::unique_ptr<JoberDesc_Web> job,
-                   JoberListener* listener) {
+int64_t PostWebJob(JobWorker* worker, std::unique_ptr<Jober> jober,
+                   std::unique_ptr<JoberDesc_Web> job, JoberListener* listener) {
   return worker->PostTask(std::make_unique<JoberTask>(std::move(jober), std::move(job), listener));
 }

@@ -24,7 +24,8 @@ struct WebRequestInfo {
   static constexpr uint32_t kDefaultTimeoutMs = 10000;
   std::wstring command_name;  // "UserLogin", ...: for log lines and the server lookup
   uint32_t timeout_ms = kDefaultTimeoutMs;
-  std::wstring unknown_error_text = L"未知错误";  // the result text when a reply cannot be understood
+  std::wstring unknown_error_text =
+      L"未知错误";  // the result text when a reply cannot be understood
 };
 
 struct JoberDescReturn_Web;
@@ -52,13 +53,15 @@ class JoberDesc_Web : public FromHandle {
   bool report_when_cancelled = false;
 
  protected:
-  JoberDesc_Web(WebJobCallback callback, const FromHandle& origin) : FromHandle(origin), callback(std::move(callback)) {}
+  JoberDesc_Web(WebJobCallback callback, const FromHandle& origin)
+      : FromHandle(origin), callback(std::move(callback)) {}
 };
 
 // A JSON command (Jober_WebNormal).
 class JoberDesc_WebNormal : public JoberDesc_Web {
  public:
-  JoberDesc_WebNormal(WebJobCallback callback, const FromHandle& origin) : JoberDesc_Web(std::move(callback), origin) {}
+  JoberDesc_WebNormal(WebJobCallback callback, const FromHandle& origin)
+      : JoberDesc_Web(std::move(callback), origin) {}
 };
 
 // A job with a local file.
@@ -134,7 +137,8 @@ class Jober {
 // result from the thread that deleted the task.
 class JoberTask : public brx::base::Task {
  public:
-  JoberTask(std::unique_ptr<Jober> jober, std::unique_ptr<JoberDesc_Web> job, JoberListener* listener);
+  JoberTask(std::unique_ptr<Jober> jober, std::unique_ptr<JoberDesc_Web> job,
+            JoberListener* listener);
   ~JoberTask() override;
   void Run(brx::base::MessageLoop* loop, int64_t task_id) override;
 
@@ -155,5 +159,5 @@ std::unique_ptr<JoberDescReturn_Web> NewUnsentResult(std::unique_ptr<JoberDesc_W
 
 // Posts the job to the worker; the task id, or -1 when the worker is
 // stopping (the job is then dropped without a result).
-int64_t PostWebJob(JobWorker* worker, std::unique_ptr<Jober> jober, std::unique_ptr<JoberDesc_Web> job,
-                   JoberListener* listener);
+int64_t PostWebJob(JobWorker* worker, std::unique_ptr<Jober> jober,
+                   std::unique_ptr<JoberDesc_Web> job, JoberListener* listener);

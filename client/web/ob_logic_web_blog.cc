@@ -33,12 +33,15 @@ void OBLogicWeb_Blog::AddBlog(const std::wstring& content, const std::wstring& p
   job->url.SetParam(L"QuoteBlogID", L"0");
   job->url.SetParam(L"SourceBlogId", L"0");
   job->url.SetParam(L"TargetUserAccountID", L"0");
-  manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(), std::move(job));
+  manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(),
+                    std::move(job));
 }
 
-void OBLogicWeb_Blog::Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) {
+void OBLogicWeb_Blog::Upload(const std::wstring& local_file, uint32_t timeout_ms,
+                             const FromHandle& origin) {
   std::wstring server = manager_->ServerConfig().GetServerUrlForCommand(L"Upload");
-  auto job = std::make_unique<JoberDesc_WebUpload>([this](const JoberDescReturn_Web* r) { OnUploadReply(r); }, origin);
+  auto job = std::make_unique<JoberDesc_WebUpload>(
+      [this](const JoberDescReturn_Web* r) { OnUploadReply(r); }, origin);
   job->request.command_name = L"Upload";
   job->report_when_cancelled = true;
   job->request.timeout_ms = timeout_ms;
@@ -50,7 +53,8 @@ void OBLogicWeb_Blog::Upload(const std::wstring& local_file, uint32_t timeout_ms
   job->url.base = server;
   job->url.path = L"UploadFile.axd";
   job->url.SetParam(L"CommandName", L"BlogImage");
-  manager_->PostJob(WebLogicManager::kUploadWorker, std::make_unique<Jober_WebUpload>(), std::move(job));
+  manager_->PostJob(WebLogicManager::kUploadWorker, std::make_unique<Jober_WebUpload>(),
+                    std::move(job));
 }
 
 void OBLogicWeb_Blog::OnAddBlogReply(const JoberDescReturn_Web* result) {
@@ -60,6 +64,7 @@ void OBLogicWeb_Blog::OnAddBlogReply(const JoberDescReturn_Web* result) {
 
 void OBLogicWeb_Blog::OnUploadReply(const JoberDescReturn_Web* result) {
   const auto* job = static_cast<const JoberDesc_WebUpload*>(result->job.get());
-  payload::SEVENT_RESPONSE_Upload event(job->origin(), result->reply, result->ok, job->file, result->text);
+  payload::SEVENT_RESPONSE_Upload event(job->origin(), result->reply, result->ok, job->file,
+                                        result->text);
   manager_->chain()->FireEvent(&event);
 }

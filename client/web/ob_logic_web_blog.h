@@ -18,8 +18,9 @@ class OBLogicWeb_Blog {
   void SetManager(WebLogicManager* manager) { manager_ = manager; }
 
   // "AddBlog" with the image address an upload returned (or empty).
-  void AddBlog(const std::wstring& content, const std::wstring& post_from, const std::wstring& image_url,
-               const std::wstring& game_id, const FromHandle& origin);
+  void AddBlog(const std::wstring& content, const std::wstring& post_from,
+               const std::wstring& image_url, const std::wstring& game_id,
+               const FromHandle& origin);
   // Posts the file's bytes to the image storage server's "UploadFile.axd";
   // event 18 carries the stored image's address.
   void Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin);

@@ -27,8 +27,8 @@ void OBLogicWeb_DataCollect::Send(const wchar_t* command, const std::wstring& d)
   std::wstring server = manager_->ServerConfig().GetServerUrlForCommand(command);
   if (server.empty()) return;
   // The reply is still read as an envelope, so a broken service shows in the log.
-  auto job =
-      std::make_unique<JoberDesc_WebNormal>([](const JoberDescReturn_Web*) {}, FromHandle{FromHandle::kClient, 0});
+  auto job = std::make_unique<JoberDesc_WebNormal>([](const JoberDescReturn_Web*) {},
+                                                   FromHandle{FromHandle::kClient, 0});
   job->request.command_name = command;
   job->url.base = server;
   job->url.path = L"news.ashx";
@@ -36,5 +36,6 @@ void OBLogicWeb_DataCollect::Send(const wchar_t* command, const std::wstring& d)
   job->url.SetParam(L"d", d);
   job->url.SetParam(L"version", brx::util::GetEditionVersion());
   job->url.SetParam(L"vkey", brx::util::GetEditionKey());
-  manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(), std::move(job));
+  manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(),
+                    std::move(job));
 }

@@ -17,7 +17,8 @@ void OBLogicWeb_Follow::AddFollowList(const std::wstring& ids) {
   job->url.SetParam(L"SessionID", user.record().SessionID);
   job->url.SetParam(L"UserAccountId", user.record().UserAccountId);
   job->url.SetParam(L"FollowUserAccountIds", ids);
-  manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(), std::move(job));
+  manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(),
+                    std::move(job));
 }
 
 void OBLogicWeb_Follow::OnAddFollowListReply(const JoberDescReturn_Web* result) {

@@ -26,8 +26,9 @@ class OBLogicWeb_Game {
 
  private:
   // A session-bound "Game" command, or null when it cannot be sent.
-  std::unique_ptr<JoberDesc_Web> NewGameCommand(const wchar_t* command, const FromHandle& origin,
-                                                void (OBLogicWeb_Game::*reply)(const JoberDescReturn_Web*));
+  std::unique_ptr<JoberDesc_Web> NewGameCommand(
+      const wchar_t* command, const FromHandle& origin,
+      void (OBLogicWeb_Game::*reply)(const JoberDescReturn_Web*));
   void OnFriendsReply(const JoberDescReturn_Web* result);
   void OnProfilesReply(const JoberDescReturn_Web* result);
   void OnDownloadReply(const JoberDescReturn_Web* result);

@@ -80,7 +80,8 @@ bool IsTransferTempName(const std::string& name) {
 
 bool IsServerConfigText(const std::string& text) {
   TiXmlDocument doc;
-  return brx::util::ParseUntrustedXml(text, &doc) && doc.RootElement() && doc.RootElement()->ValueStr() == "Node";
+  return brx::util::ParseUntrustedXml(text, &doc) && doc.RootElement() &&
+         doc.RootElement()->ValueStr() == "Node";
 }
 
 }  // namespace
@@ -88,8 +89,8 @@ bool IsServerConfigText(const std::string& text) {
 int64_t OBLogicWeb_ServerConfig::DownloadServerConfig() {
   ServerConfigAddress address =
       GetServerConfigAddress(brx::util::GetEditionGlobalConfig(), StaticContentHostOverride());
-  auto job =
-      std::make_unique<JoberDesc_WebDownload>([this](const JoberDescReturn_Web* r) { OnDownloaded(r); }, FromHandle{});
+  auto job = std::make_unique<JoberDesc_WebDownload>(
+      [this](const JoberDescReturn_Web* r) { OnDownloaded(r); }, FromHandle{});
   job->request.command_name = L"DownloadServerConfig";
   job->url.base = address.base;
   job->url.path = address.path;
@@ -98,7 +99,8 @@ int64_t OBLogicWeb_ServerConfig::DownloadServerConfig() {
   job->file = manager_->ProgramFile(L"gsc.download");
   // A list of a few servers: anything near this is not one.
   job->max_bytes = kMaxServerConfigBytes;
-  return manager_->PostJob(WebLogicManager::kDownloadWorker, std::make_unique<Jober_WebDownload>(), std::move(job));
+  return manager_->PostJob(WebLogicManager::kDownloadWorker, std::make_unique<Jober_WebDownload>(),
+                           std::move(job));
 }
 
 void OBLogicWeb_ServerConfig::OnDownloaded(const JoberDescReturn_Web* result) {
@@ -110,7 +112,8 @@ void OBLogicWeb_ServerConfig::OnDownloaded(const JoberDescReturn_Web* result) {
   bool stored = readable && rename(downloaded.c_str(), brx::util::WideToUtf8(target).c_str()) == 0;
   if (!stored) {
     if (!readable)
-      LogWarnA("%s:%d:downloaded server configuration is not readable, kept the old one\n", "OnDownloaded", __LINE__);
+      LogWarnA("%s:%d:downloaded server configuration is not readable, kept the old one\n",
+               "OnDownloaded", __LINE__);
     unlink(downloaded.c_str());
   }
   // Every download that arrives is followed by a read, as at start: of
@@ -125,7 +128,8 @@ void OBLogicWeb_ServerConfig::RemoveLeftoverDownloads() {
   // copy that was never read, and the transfer's temporary files.
   std::string folder = brx::util::WideToUtf8(manager_->program_folder());
   std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
     std::string name = it->path().filename().string();
     if (name == "gsc.download" || IsTransferTempName(name)) {
       std::error_code kind;
@@ -150,12 +154,14 @@ bool OBLogicWeb_ServerConfig::ParseServerConfig(const std::string& text) {
   bool parsed = brx::util::ParseUntrustedXml(text, &doc);
   const TiXmlElement* root = doc.RootElement();
   if (!parsed || !root || root->ValueStr() != "Node") return false;
-  for (const TiXmlElement* node = root->FirstChildElement(); node; node = node->NextSiblingElement()) {
+  for (const TiXmlElement* node = root->FirstChildElement(); node;
+       node = node->NextSiblingElement()) {
     std::vector<std::wstring> found;
     const TiXmlElement* rule = node->FirstChildElement("Rule");
     const TiXmlElement* server = rule ? rule->FirstChildElement("Server") : nullptr;
     for (; server; server = server->NextSiblingElement())
-      if (server->GetText() && *server->GetText()) found.push_back(brx::util::AnsiToWide(server->GetText()));
+      if (server->GetText() && *server->GetText())
+        found.push_back(brx::util::AnsiToWide(server->GetText()));
     if (found.empty()) continue;
     // A fresh generator seeded with the tick count for each node: nodes read
     // within one tick pick the same index modulo their sizes.

@@ -38,10 +38,14 @@ OBLogicWeb_User::~OBLogicWeb_User() { Unsubscribe(); }
 void OBLogicWeb_User::RegisterEvents(WebLogicManager* manager) {
   manager_ = manager;
   chain_ = manager_->chain();
-  subscriptions_[0] = chain_->Subscribe(SEVENT_RESPONSE_UserLogin, this, &OBLogicWeb_User::OnUserLogin);
-  subscriptions_[1] = chain_->Subscribe(SEVENT_RESPONSE_UserLoginByTicket, this, &OBLogicWeb_User::OnUserLoginByTicket);
-  subscriptions_[2] = chain_->Subscribe(SEVENT_RESPONSE_BeforeUserLogout, this, &OBLogicWeb_User::OnBeforeUserLogout);
-  subscriptions_[3] = chain_->Subscribe(SEVENT_RESPONSE_UserLogout, this, &OBLogicWeb_User::OnUserLogout);
+  subscriptions_[0] =
+      chain_->Subscribe(SEVENT_RESPONSE_UserLogin, this, &OBLogicWeb_User::OnUserLogin);
+  subscriptions_[1] = chain_->Subscribe(SEVENT_RESPONSE_UserLoginByTicket, this,
+                                        &OBLogicWeb_User::OnUserLoginByTicket);
+  subscriptions_[2] = chain_->Subscribe(SEVENT_RESPONSE_BeforeUserLogout, this,
+                                        &OBLogicWeb_User::OnBeforeUserLogout);
+  subscriptions_[3] =
+      chain_->Subscribe(SEVENT_RESPONSE_UserLogout, this, &OBLogicWeb_User::OnUserLogout);
 }
 
 void OBLogicWeb_User::Stop() {
@@ -63,8 +67,8 @@ std::wstring OBLogicWeb_User::GetUserFolder() const {
 
 // ---- sending ---------------------------------------------------------------
 
-std::unique_ptr<JoberDesc_Web> OBLogicWeb_User::NewCommand(const wchar_t* command, const FromHandle& origin,
-                                                           Reply reply) {
+std::unique_ptr<JoberDesc_Web> OBLogicWeb_User::NewCommand(const wchar_t* command,
+                                                           const FromHandle& origin, Reply reply) {
   std::wstring server = manager_->ServerConfig().GetServerUrlForCommand(command);
   if (server.empty()) return nullptr;
   return NewInterfaceCommand(server, L"UserAccount", command, origin,
@@ -74,20 +78,26 @@ std::unique_ptr<JoberDesc_Web> OBLogicWeb_User::NewCommand(const wchar_t* comman
 }
 
 void OBLogicWeb_User::Post(std::unique_ptr<JoberDesc_Web> job) {
-  if (job) manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(), std::move(job));
+  if (job)
+    manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(),
+                      std::move(job));
 }
 
-void OBLogicWeb_User::UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
-                                LoginFlags flags) {
+void OBLogicWeb_User::UserLogin(const std::wstring& account, const std::wstring& password,
+                                const FromHandle& origin, LoginFlags flags) {
   std::wstring server = manager_->ServerConfig().GetServerUrlForCommand(L"UserLogin");
   if (server.empty()) return;
-  auto job = NewInterfaceCommand(server, L"UserAccount", L"UserLogin", origin,
-                                 [this, account](const JoberDescReturn_Web* r) { OnUserLoginReply(r, account); });
+  auto job = NewInterfaceCommand(
+      server, L"UserAccount", L"UserLogin", origin,
+      [this, account](const JoberDescReturn_Web* r) { OnUserLoginReply(r, account); });
   job->request.timeout_ms = login_timeout_ms_;
   job->url.SetParam(L"Account", account);
   job->url.SetParam(L"Password", password);
-  job->url.SetParam(L"PaswordType", HasFlag(flags, LoginFlags::kCipher) && !password.empty() ? L"cipher" : L"simple");
-  job->url.SetParam(L"RequireCipher", HasFlag(flags, LoginFlags::kRememberPassword) ? L"true" : L"false");
+  job->url.SetParam(L"PaswordType", HasFlag(flags, LoginFlags::kCipher) && !password.empty()
+                                        ? L"cipher"
+                                        : L"simple");
+  job->url.SetParam(L"RequireCipher",
+                    HasFlag(flags, LoginFlags::kRememberPassword) ? L"true" : L"false");
   Post(std::move(job));
 }
 
@@ -112,7 +122,8 @@ void OBLogicWeb_User::UserLogout() {
 
 void OBLogicWeb_User::GetUserAccountByAccount() {
   if (!IsLoggedIn()) return;
-  auto job = NewCommand(L"GetUserAccountByAccount", kFromClient, &OBLogicWeb_User::OnGetUserAccountReply);
+  auto job =
+      NewCommand(L"GetUserAccountByAccount", kFromClient, &OBLogicWeb_User::OnGetUserAccountReply);
   if (!job) return;
   job->url.SetParam(L"SessionId", record_.SessionID);
   job->url.SetParam(L"UserAccountId", record_.UserAccountId);
@@ -147,7 +158,8 @@ void OBLogicWeb_User::UpdateUserInfo(const std::map<std::wstring, std::wstring>&
 
 void OBLogicWeb_User::UpdateUserHeadImage(const std::wstring& image_url) {
   if (!IsLoggedIn()) return;
-  auto job = NewCommand(L"UpdateUserHeadImage", kFromClient, &OBLogicWeb_User::OnUpdateUserHeadImageReply);
+  auto job =
+      NewCommand(L"UpdateUserHeadImage", kFromClient, &OBLogicWeb_User::OnUpdateUserHeadImageReply);
   if (!job) return;
   job->url.SetParam(L"SessionId", record_.SessionID);
   job->url.SetParam(L"UserAccountId", record_.UserAccountId);
@@ -183,7 +195,8 @@ bool OBLogicWeb_User::AcceptLogin(const JoberDescReturn_Web* result, uint8_t by_
   return true;
 }
 
-void OBLogicWeb_User::OnUserLoginReply(const JoberDescReturn_Web* result, const std::wstring& account) {
+void OBLogicWeb_User::OnUserLoginReply(const JoberDescReturn_Web* result,
+                                       const std::wstring& account) {
   IWebClientHost* host = manager_->host();
   // Only a refusal by the service forgets the credentials (a network
   // failure at auto-login must not erase them), and while a user is signed
@@ -196,11 +209,12 @@ void OBLogicWeb_User::OnUserLoginReply(const JoberDescReturn_Web* result, const 
     host->SetSystemConfigValue(config_keys::kAutoLogin, L"0");
   }
   if (AcceptLogin(result, 0)) {
-    payload::SEVENT_RESPONSE_UserLogin event(result->job->origin(), result->reply, true, record_.Account, false);
+    payload::SEVENT_RESPONSE_UserLogin event(result->job->origin(), result->reply, true,
+                                             record_.Account, false);
     manager_->chain()->FireEvent(&event);
   } else {
-    payload::SEVENT_RESPONSE_UserLogin event(result->job->origin(), result->reply, false, LoginFailureText(result),
-                                             result->rejected);
+    payload::SEVENT_RESPONSE_UserLogin event(result->job->origin(), result->reply, false,
+                                             LoginFailureText(result), result->rejected);
     manager_->chain()->FireEvent(&event);
   }
 }
@@ -214,10 +228,11 @@ void OBLogicWeb_User::OnUserLoginByTicketReply(const JoberDescReturn_Web* result
 }
 
 void OBLogicWeb_User::OnGetUserAccountReply(const JoberDescReturn_Web* result) {
-  payload::SEVENT_RESPONSE_GetUserAccountByAccount event(result->job->origin(), result->reply, result->ok,
-                                                         result->text);
+  payload::SEVENT_RESPONSE_GetUserAccountByAccount event(result->job->origin(), result->reply,
+                                                         result->ok, result->text);
   UserAccountRecord got;
-  if (result->ok && IsLoggedIn() && ParseUserAccount(result->text, &got) && got.Account == record_.Account) {
+  if (result->ok && IsLoggedIn() && ParseUserAccount(result->text, &got) &&
+      got.Account == record_.Account) {
     // The session, the cipher password, the provider fields and the head
     // image files stay; the account fields take the fresh values.
     UserAccountRecord& u = record_;
@@ -251,8 +266,8 @@ void OBLogicWeb_User::OnGetUserAccountReply(const JoberDescReturn_Web* result) {
 }
 
 void OBLogicWeb_User::OnSearchReply(const JoberDescReturn_Web* result) {
-  payload::SEVENT_RESPONSE_SearchByNickAndProfile event(result->job->origin(), result->reply, result->ok,
-                                                        result->text);
+  payload::SEVENT_RESPONSE_SearchByNickAndProfile event(result->job->origin(), result->reply,
+                                                        result->ok, result->text);
   manager_->chain()->FireEvent(&event);
 }
 
@@ -264,7 +279,8 @@ void OBLogicWeb_User::OnUpdateUserInfoReply(const JoberDescReturn_Web* result) {
 
 void OBLogicWeb_User::OnUpdateUserHeadImageReply(const JoberDescReturn_Web* result) {
   if (result->ok) GetUserAccountByAccount();
-  payload::SEVENT_RESPONSE_UpdateUserHeadImage event(result->job->origin(), result->reply, result->ok);
+  payload::SEVENT_RESPONSE_UpdateUserHeadImage event(result->job->origin(), result->reply,
+                                                     result->ok);
   manager_->chain()->FireEvent(&event);
 }
 
@@ -312,7 +328,9 @@ void OBLogicWeb_User::OnBeforeUserLogout(const EventParameter*) {
   MoveSharedShots();
 }
 
-void OBLogicWeb_User::CreateUserFolder() { brx::util::CreateDirectories(manager_->ProgramFile(GetUserFolder())); }
+void OBLogicWeb_User::CreateUserFolder() {
+  brx::util::CreateDirectories(manager_->ProgramFile(GetUserFolder()));
+}
 
 // ---- head images, sign-out, counters ----------------------------------------
 
@@ -326,7 +344,8 @@ void OBLogicWeb_User::DownloadHeadImages(const FromHandle& origin, std::wstring 
   brx::util::DeleteDirectoryTree(folder);
   brx::util::CreateDirectories(folder);
   static const wchar_t* const kNames[] = {L"/head_small", L"/head_mid", L"/head_big"};
-  static const wchar_t* const kCommands[] = {L"DownloadHeadImgSmall", L"DownloadHeadImgMid", L"DownloadHeadImgBig"};
+  static const wchar_t* const kCommands[] = {L"DownloadHeadImgSmall", L"DownloadHeadImgMid",
+                                             L"DownloadHeadImgBig"};
   size_t pos = 0;
   for (int which = kSmall; which <= kBig; ++which) {
     size_t comma = list.find(L',', pos);
@@ -343,12 +362,13 @@ void OBLogicWeb_User::DownloadHeadImages(const FromHandle& origin, std::wstring 
     job->url.use_raw_url = true;
     job->url.raw_url = address;
     job->file = folder + kNames[which] + round + L".jpg";
-    manager_->PostJob(WebLogicManager::kUploadWorker, std::make_unique<Jober_WebDownload>(), std::move(job));
+    manager_->PostJob(WebLogicManager::kUploadWorker, std::make_unique<Jober_WebDownload>(),
+                      std::move(job));
   }
 }
 
-void OBLogicWeb_User::OnHeadImageDownloaded(const JoberDescReturn_Web* result, HeadImage which, uint64_t sign_in,
-                                            int round) {
+void OBLogicWeb_User::OnHeadImageDownloaded(const JoberDescReturn_Web* result, HeadImage which,
+                                            uint64_t sign_in, int round) {
   // An image of an earlier sign-in, or of a round whose folder a newer
   // round has emptied, is nobody's now.
   if (sign_in != sign_in_ || round != head_image_round_) return;
@@ -409,5 +429,9 @@ int OBLogicWeb_User::ResetMirrorBlogCount() {
 int OBLogicWeb_User::ResetAboutUserCount() {
   return ResetCounter(&new_about_user_count_, SEVENT_RESPONSE_ResetAboutUserCount);
 }
-int OBLogicWeb_User::ResetMessageCount() { return ResetCounter(&new_message_count_, SEVENT_RESPONSE_ResetMessageCount); }
-int OBLogicWeb_User::ResetFansCount() { return ResetCounter(&new_fans_count_, SEVENT_RESPONSE_ResetFansCount); }
+int OBLogicWeb_User::ResetMessageCount() {
+  return ResetCounter(&new_message_count_, SEVENT_RESPONSE_ResetMessageCount);
+}
+int OBLogicWeb_User::ResetFansCount() {
+  return ResetCounter(&new_fans_count_, SEVENT_RESPONSE_ResetFansCount);
+}

@@ -44,8 +44,8 @@ class OBLogicWeb_User : public IWebUser {
   // "PaswordType" is "cipher" with kCipher and a password that is not
   // empty; kRememberPassword sends "RequireCipher", asking the service for
   // a cipher to remember.
-  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
-                 LoginFlags flags) override;
+  void UserLogin(const std::wstring& account, const std::wstring& password,
+                 const FromHandle& origin, LoginFlags flags) override;
   // The reply event 1 carries `origin`, so a game that handed over the
   // ticket hears of the outcome.
   void UserLoginByTicket(const std::wstring& ticket, const FromHandle& origin) override;
@@ -53,7 +53,8 @@ class OBLogicWeb_User : public IWebUser {
   // out at once: event 3, the record cleared, event 4.
   void UserLogout() override;
   void GetUserAccountByAccount();
-  void SearchByNickAndProfile(const std::wstring& keyword, const std::wstring& page, const std::wstring& page_size);
+  void SearchByNickAndProfile(const std::wstring& keyword, const std::wstring& page,
+                              const std::wstring& page_size);
   void UpdateNickName(const std::wstring& nick_name) override;
   // Sends every entry of `fields` (name -> value) besides the session.
   void UpdateUserInfo(const std::map<std::wstring, std::wstring>& fields);
@@ -85,7 +86,8 @@ class OBLogicWeb_User : public IWebUser {
   enum HeadImage { kSmall, kMid, kBig };
 
   // A command job, or null when its server is unknown.
-  std::unique_ptr<JoberDesc_Web> NewCommand(const wchar_t* command, const FromHandle& origin, Reply reply);
+  std::unique_ptr<JoberDesc_Web> NewCommand(const wchar_t* command, const FromHandle& origin,
+                                            Reply reply);
   void Post(std::unique_ptr<JoberDesc_Web> job);
 
   // `account`: the one the sign-in was for.
@@ -99,7 +101,8 @@ class OBLogicWeb_User : public IWebUser {
   void OnUpdateUserInfoReply(const JoberDescReturn_Web* result);
   void OnUpdateUserHeadImageReply(const JoberDescReturn_Web* result);
   void OnGetDataPromptReply(const JoberDescReturn_Web* result, uint64_t sign_in);
-  void OnHeadImageDownloaded(const JoberDescReturn_Web* result, HeadImage which, uint64_t sign_in, int round);
+  void OnHeadImageDownloaded(const JoberDescReturn_Web* result, HeadImage which, uint64_t sign_in,
+                             int round);
 
   void OnUserLogin(const EventParameter* event);
   void OnUserLoginByTicket(const EventParameter* event);

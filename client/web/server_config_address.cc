@@ -13,7 +13,8 @@ std::wstring StripTrailingSlashes(std::wstring text) {
 
 }  // namespace
 
-ServerConfigAddress GetServerConfigAddress(const std::wstring& global_config, const std::wstring& host_override) {
+ServerConfigAddress GetServerConfigAddress(const std::wstring& global_config,
+                                           const std::wstring& host_override) {
   ServerConfigAddress out;
   std::wstring path = global_config;
   size_t scheme = global_config.find(L"://");

@@ -21,6 +21,7 @@ struct ServerConfigAddress {
 inline constexpr wchar_t kDefaultStaticContentHost[] = L"http://127.0.0.1:18080";
 inline constexpr char kStaticHostEnvironmentVariable[] = "OMBRIX_STATIC_HOST";
 
-ServerConfigAddress GetServerConfigAddress(const std::wstring& global_config, const std::wstring& host_override);
+ServerConfigAddress GetServerConfigAddress(const std::wstring& global_config,
+                                           const std::wstring& host_override);
 // The value of OMBRIX_STATIC_HOST, empty when unset.
 std::wstring StaticContentHostOverride();

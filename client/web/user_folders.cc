@@ -15,7 +15,8 @@ bool MoveInto(const fs::path& from, const fs::path& to) {
   bool all = !ec;
   // Listed first: the folder changes under us while its entries move out.
   std::vector<fs::directory_entry> entries;
-  for (const fs::directory_entry& entry : fs::directory_iterator(from, ec)) entries.push_back(entry);
+  for (const fs::directory_entry& entry : fs::directory_iterator(from, ec))
+    entries.push_back(entry);
   for (const fs::directory_entry& entry : entries) {
     fs::path target = to / entry.path().filename();
     if (entry.is_directory(ec) && !entry.is_symlink(ec)) {

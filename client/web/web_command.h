@@ -9,5 +9,7 @@
 // server, "Interface", "SerializationType" = "Json" and "CommandName" set;
 // the caller adds the command's own parameters.
 std::unique_ptr<JoberDesc_WebNormal> NewInterfaceCommand(const std::wstring& server,
-                                                         const wchar_t* interface_name, const wchar_t* command,
-                                                         const FromHandle& origin, WebJobCallback callback);
+                                                         const wchar_t* interface_name,
+                                                         const wchar_t* command,
+                                                         const FromHandle& origin,
+                                                         WebJobCallback callback);

@@ -38,8 +38,8 @@ std::string ElementText(const TiXmlElement* root, const char* name) {
 
 }  // namespace
 
-bool PostRequest(JoberDesc_Web* job, const void* body, size_t length, std::wstring* reply, std::wstring* copy,
-                 const brx::http::AbortSignal& abort, int* http_status) {
+bool PostRequest(JoberDesc_Web* job, const void* body, size_t length, std::wstring* reply,
+                 std::wstring* copy, const brx::http::AbortSignal& abort, int* http_status) {
   reply->clear();
   copy->clear();
   if (http_status) *http_status = 0;
@@ -54,7 +54,8 @@ bool PostRequest(JoberDesc_Web* job, const void* body, size_t length, std::wstri
   session.SetGzipDecoder(&InflateGzip);
   session.SetAbortSignal(abort);
   std::string url = WideToUtf8(job->url.GetUrl(true));
-  bool sent = session.Open(url) && session.AddGzipAcceptHeader() && session.SendRequest(body, length);
+  bool sent =
+      session.Open(url) && session.AddGzipAcceptHeader() && session.SendRequest(body, length);
   if (http_status) session.GetStatusCode(http_status);
   if (sent) {
     *reply = Utf8ToWide(session.body());
@@ -73,8 +74,8 @@ int OBGetReturnData_Json(const std::wstring& reply, std::wstring* out) {
   if (!brx::util::ParseUntrustedJson(text, &root, &errors)) {
     // A garbled sign-in reply still carries the session and the password,
     // and a hostile one may be megabytes long.
-    LogWarnA("%s:%d:Json Error:%s:%s\n", "OBGetReturnData_Json", 74, brx::http::ReplyTextForLog(errors).c_str(),
-             brx::http::ReplyTextForLog(text).c_str());
+    LogWarnA("%s:%d:Json Error:%s:%s\n", "OBGetReturnData_Json", 74,
+             brx::http::ReplyTextForLog(errors).c_str(), brx::http::ReplyTextForLog(text).c_str());
     return 0;
   }
   std::string value;
@@ -93,13 +94,15 @@ bool SendRequest_Upload(JoberDesc_WebString_Param1* job, std::wstring* reply, st
                         const brx::http::AbortSignal& abort, int* http_status) {
   std::string bytes;
   if (!brx::util::ReadWholeFile(job->file, &bytes)) {
-    LogWarnA("%s:%d:read file(%s)=%d failed!\n", "SendRequest_Upload", 149, WideToUtf8(job->file).c_str(), errno);
+    LogWarnA("%s:%d:read file(%s)=%d failed!\n", "SendRequest_Upload", 149,
+             WideToUtf8(job->file).c_str(), errno);
     return false;
   }
   return PostRequest(job, bytes.data(), bytes.size(), reply, copy, abort, http_status);
 }
 
-bool ParseXmlReturn(std::wstring* message, const std::wstring& reply, std::wstring* status, std::wstring* data) {
+bool ParseXmlReturn(std::wstring* message, const std::wstring& reply, std::wstring* status,
+                    std::wstring* data) {
   message->clear();
   status->clear();
   data->clear();

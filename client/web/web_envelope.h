@@ -20,8 +20,9 @@ class JoberDesc_WebString_Param1;
 // logged with the secrets of the address hidden, both strings are empty.
 // `http_status`, when given, receives the reply's HTTP status (0 when no
 // reply came).
-bool PostRequest(JoberDesc_Web* job, const void* body, size_t length, std::wstring* reply, std::wstring* copy,
-                 const brx::http::AbortSignal& abort = {}, int* http_status = nullptr);
+bool PostRequest(JoberDesc_Web* job, const void* body, size_t length, std::wstring* reply,
+                 std::wstring* copy, const brx::http::AbortSignal& abort = {},
+                 int* http_status = nullptr);
 
 // Reads a JSON envelope: 1 success (out = Data), 2 refused by the server
 // (out = Message), 0 not JSON (out untouched; logged with the values of
@@ -38,4 +39,5 @@ bool SendRequest_Upload(JoberDesc_WebString_Param1* job, std::wstring* reply, st
 // Reads the XML envelope of an upload (a root element of any name with
 // the children Status, Data and Message). True when the reply parsed and
 // has a root element; a missing child leaves its output empty.
-bool ParseXmlReturn(std::wstring* message, const std::wstring& reply, std::wstring* status, std::wstring* data);
+bool ParseXmlReturn(std::wstring* message, const std::wstring& reply, std::wstring* status,
+                    std::wstring* data);

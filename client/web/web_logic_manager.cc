@@ -23,7 +23,8 @@ WebLogicManager::WebLogicManager(EventChain* chain, WebLogicOptions options)
       other_(std::make_unique<OBLogicWeb_Other>()),
       data_collect_(std::make_unique<OBLogicWeb_DataCollect>()),
       server_config_(std::make_unique<OBLogicWeb_ServerConfig>()) {
-  if (options_.program_folder.empty()) options_.program_folder = brx::util::GetModuleDirectory(nullptr);
+  if (options_.program_folder.empty())
+    options_.program_folder = brx::util::GetModuleDirectory(nullptr);
   workers_[kNormalWorker] = std::make_unique<JobWorker>("OBLogicWeb_Normal");
   workers_[kUploadWorker] = std::make_unique<JobWorker>("OBLogicWeb_Upload");
   workers_[kDownloadWorker] = std::make_unique<JobWorker>("OBLogicWeb_Download");
@@ -104,7 +105,8 @@ std::wstring WebLogicManager::ProgramFile(const std::wstring& name) const {
 
 JobWorker& WebLogicManager::worker(Worker which) { return *workers_[which]; }
 
-int64_t WebLogicManager::PostJob(Worker which, std::unique_ptr<Jober> jober, std::unique_ptr<JoberDesc_Web> job) {
+int64_t WebLogicManager::PostJob(Worker which, std::unique_ptr<Jober> jober,
+                                 std::unique_ptr<JoberDesc_Web> job) {
   if (stopped_) return -1;
   return PostWebJob(workers_[which].get(), std::move(jober), std::move(job), &finished_);
 }

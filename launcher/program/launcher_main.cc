@@ -32,7 +32,8 @@ using brx::platform::SingleInstanceLock;
 
 bool MainClientRuns() {
   std::unique_ptr<SingleInstanceLock> probe;
-  return SingleInstanceLock::Acquire("Global\\OBHOST_MUTEX", &probe) == SingleInstanceLock::Result::kAlreadyHeld;
+  return SingleInstanceLock::Acquire("Global\\OBHOST_MUTEX", &probe) ==
+         SingleInstanceLock::Result::kAlreadyHeld;
 }
 
 void Start(const std::string& folder, const char* program, std::vector<std::string> args) {
@@ -41,14 +42,17 @@ void Start(const std::string& folder, const char* program, std::vector<std::stri
   options.args = std::move(args);
   options.working_directory = folder;
   int error = 0;
-  if (!brx::platform::ChildProcess::Spawn(options, &error)) LogWarnA("Start %s failed[%d]\n", program, error);
+  if (!brx::platform::ChildProcess::Spawn(options, &error))
+    LogWarnA("Start %s failed[%d]\n", program, error);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::unique_ptr<SingleInstanceLock> instance;
-  if (SingleInstanceLock::Acquire("Global\\OMBRIX_MUTEX", &instance) != SingleInstanceLock::Result::kAcquired) return 0;
+  if (SingleInstanceLock::Acquire("Global\\OMBRIX_MUTEX", &instance) !=
+      SingleInstanceLock::Result::kAcquired)
+    return 0;
   if (MainClientRuns()) return 0;
 
   // Every path below is absolute: the launcher may be started from any
@@ -58,7 +62,8 @@ int main(int argc, char** argv) {
   EditionIdentity edition{brx::util::WideToUtf8(brx::util::GetEditionKey()),
                           brx::util::WideToUtf8(brx::util::GetEditionVersion())};
   LauncherConfig config = LoadLauncherConfig(folder, brx::util::GetEditionGlobalConfig());
-  PatchFolders folders{folder, config.ExtractFolder(), config.BackupFolder(), brx::logmaker::AppLogPath(false)};
+  PatchFolders folders{folder, config.ExtractFolder(), config.BackupFolder(),
+                       brx::logmaker::AppLogPath(false)};
   if (!config.temp_folder.empty() && RecoverInterruptedInstall(folders))
     LogWarnA("An interrupted patch of %s was rolled back\n", folder.c_str());
   if (const char* kill_after = getenv("OMBRIX_KILL_INSTALL_AFTER_FOR_TESTING"))
@@ -73,8 +78,10 @@ int main(int argc, char** argv) {
     // file instead, for another process to follow.
     const char* record = getenv("OMBRIX_TRAY_RECORD");
     std::unique_ptr<ITrayIcon> tray;
-    if (record && *record) tray = std::make_unique<RecordingTrayIcon>(record);
-    else tray = std::make_unique<NotifyIconTray>(folder);
+    if (record && *record)
+      tray = std::make_unique<RecordingTrayIcon>(record);
+    else
+      tray = std::make_unique<NotifyIconTray>(folder);
     COmbrixApp app(config, edition, tray.get());
     app.Run();
     outcome = app.TakeOutcome();

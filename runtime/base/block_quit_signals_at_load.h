@@ -17,6 +17,6 @@ void BlockQuitSignalsAtLoad(int argc, char** argv, char** envp);
 // loader maps the libraries, finds nothing begun. Write this once, at file
 // scope, in the program's main source file (only executables have the
 // array); the program's QuitSignalWatcher then reads what came meanwhile.
-#define BRX_BLOCK_QUIT_SIGNALS_AT_LOAD()                                                          \
+#define BRX_BLOCK_QUIT_SIGNALS_AT_LOAD()                                                       \
   [[gnu::used, gnu::section(".preinit_array")]] static void (*brx_block_quit_signals_at_load)( \
       int, char**, char**) = &brx::base::BlockQuitSignalsAtLoad

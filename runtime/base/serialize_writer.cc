@@ -4,7 +4,8 @@
 
 namespace brx::base {
 
-SerializeWriter::SerializeWriter() : buffer_(new uint8_t[kInitialCapacity]), capacity_(kInitialCapacity) {}
+SerializeWriter::SerializeWriter()
+    : buffer_(new uint8_t[kInitialCapacity]), capacity_(kInitialCapacity) {}
 
 SerializeWriter::~SerializeWriter() = default;
 

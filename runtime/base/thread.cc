@@ -54,10 +54,11 @@ class ThreadImpl {
     if (tid) PostThreadMessage(tid, WM_QUIT, 0, 0);
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      if (!cv_.wait_for(lock, std::chrono::milliseconds(ThreadBase::kStopTimeoutMs), [this] { return finished_; })) {
+      if (!cv_.wait_for(lock, std::chrono::milliseconds(ThreadBase::kStopTimeoutMs),
+                        [this] { return finished_; })) {
         lock.unlock();
-        LogError(L"%s:%d:thread %ls did not stop within %d ms; waiting on\n", "ThreadImpl::Stop", __LINE__,
-                 util::Utf8ToWide(owner_->name()).c_str(), ThreadBase::kStopTimeoutMs);
+        LogError(L"%s:%d:thread %ls did not stop within %d ms; waiting on\n", "ThreadImpl::Stop",
+                 __LINE__, util::Utf8ToWide(owner_->name()).c_str(), ThreadBase::kStopTimeoutMs);
       }
     }
     Join();
@@ -100,7 +101,8 @@ class ThreadImpl {
   bool finished_ = false;
 };
 
-ThreadBase::ThreadBase(std::string name) : name_(std::move(name)), impl_(std::make_unique<ThreadImpl>(this)) {
+ThreadBase::ThreadBase(std::string name)
+    : name_(std::move(name)), impl_(std::make_unique<ThreadImpl>(this)) {
   wait_set_.Add(&stop_event_);
 }
 

@@ -145,7 +145,8 @@ uintptr_t ThreadMessageQueue::SetTimer(WindowHandle hwnd, uintptr_t id, uint32_t
   {
     std::lock_guard<std::mutex> lock(mutex_);
     uint32_t due = platform::GetTickCount() + period_ms;
-    auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+    auto it = std::find_if(timers_.begin(), timers_.end(),
+                           [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
     if (it != timers_.end()) {
       it->period = period_ms;
       it->due = due;
@@ -159,7 +160,8 @@ uintptr_t ThreadMessageQueue::SetTimer(WindowHandle hwnd, uintptr_t id, uint32_t
 
 bool ThreadMessageQueue::KillTimer(WindowHandle hwnd, uintptr_t id) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+  auto it = std::find_if(timers_.begin(), timers_.end(),
+                         [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
   if (it == timers_.end()) return false;
   timers_.erase(it);
   return true;
@@ -183,7 +185,8 @@ bool PostOwnedPayload(uint32_t thread_id, WindowHandle hwnd, uint32_t message,
     Registry& r = GetRegistry();
     std::lock_guard<std::mutex> lock(r.mutex);
     auto it = r.queues.find(thread_id);
-    posted = it != r.queues.end() && it->second->PostOwned(Message{hwnd, message, 0, 0, 0}, payload);
+    posted =
+        it != r.queues.end() && it->second->PostOwned(Message{hwnd, message, 0, 0, 0}, payload);
   }
   return posted;  // when not posted, `payload` is destroyed here, unlocked
 }
@@ -194,7 +197,8 @@ std::unique_ptr<MessagePayload> TakeAnyMessagePayload(uintptr_t ticket) {
 }
 
 void AbortOnPayloadType(uintptr_t ticket) {
-  fprintf(stderr, "TakeMessagePayload: the payload of ticket %zu is of another type\n", static_cast<size_t>(ticket));
+  fprintf(stderr, "TakeMessagePayload: the payload of ticket %zu is of another type\n",
+          static_cast<size_t>(ticket));
   abort();
 }
 

@@ -127,8 +127,10 @@ bool PostThreadMessage(uint32_t thread_id, uint32_t message, uintptr_t wParam, i
 bool PostOwnedPayload(uint32_t thread_id, WindowHandle hwnd, uint32_t message,
                       std::unique_ptr<MessagePayload> payload);
 template <typename T>
-bool PostOwnedMessage(uint32_t thread_id, WindowHandle hwnd, uint32_t message, std::unique_ptr<T> payload) {
-  return PostOwnedPayload(thread_id, hwnd, message, std::make_unique<OwnedPayload<T>>(std::move(payload)));
+bool PostOwnedMessage(uint32_t thread_id, WindowHandle hwnd, uint32_t message,
+                      std::unique_ptr<T> payload) {
+  return PostOwnedPayload(thread_id, hwnd, message,
+                          std::make_unique<OwnedPayload<T>>(std::move(payload)));
 }
 // Claims from the calling thread's queue the payload of the message whose
 // wParam is `ticket`; null when there is none. A payload of another type

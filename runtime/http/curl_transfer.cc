@@ -35,7 +35,8 @@ int OnProgress(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, cur
     state->too_large = true;
     return 1;
   }
-  if (*state->progress && !(*state->progress)(static_cast<uint64_t>(dlnow), static_cast<uint64_t>(dltotal))) {
+  if (*state->progress &&
+      !(*state->progress)(static_cast<uint64_t>(dlnow), static_cast<uint64_t>(dltotal))) {
     state->stopped_by_callback = true;
     return 1;
   }
@@ -62,13 +63,16 @@ void EnsureCurlInitialized() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-int RunTransfer(CURL* easy, const TransferLimits& limits, const AbortSignal& abort, const ProgressCallback& progress) {
+int RunTransfer(CURL* easy, const TransferLimits& limits, const AbortSignal& abort,
+                const ProgressCallback& progress) {
   if (Aborted(abort)) return CURLE_ABORTED_BY_CALLBACK;
   ProgressState state{&progress, limits.max_reply_bytes};
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   // A reply that announces its length is refused before its body comes.
-  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.max_reply_bytes));
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connect_ms ? limits.connect_ms : 1));
+  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
+                   static_cast<curl_off_t>(limits.max_reply_bytes));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                   static_cast<long>(limits.connect_ms ? limits.connect_ms : 1));
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &OnProgress);
   curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &state);
@@ -123,7 +127,8 @@ int RunTransfer(CURL* easy, const TransferLimits& limits, const AbortSignal& abo
     curl_waitfd extra{};
     extra.fd = abort.wake_fd;
     extra.events = CURL_WAIT_POLLIN;
-    curl_multi_poll(multi, abort.wake_fd >= 0 ? &extra : nullptr, abort.wake_fd >= 0 ? 1 : 0, kPollCapMs, nullptr);
+    curl_multi_poll(multi, abort.wake_fd >= 0 ? &extra : nullptr, abort.wake_fd >= 0 ? 1 : 0,
+                    kPollCapMs, nullptr);
   }
   curl_multi_remove_handle(multi, easy);
   curl_multi_cleanup(multi);

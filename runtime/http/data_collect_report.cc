@@ -17,8 +17,9 @@ constexpr uint32_t kTimeoutMs = 10000;
 
 }  // namespace
 
-bool SendDataCollectReport(const std::string& base, const std::wstring& report, const std::wstring& version,
-                           const std::wstring& key, const AbortSignal& abort) {
+bool SendDataCollectReport(const std::string& base, const std::wstring& report,
+                           const std::wstring& version, const std::wstring& key,
+                           const AbortSignal& abort) {
   brx::util::QueryMacAddress();
   UrlBuilder url;
   url.base = brx::util::Utf8ToWide(base);
@@ -36,9 +37,10 @@ bool SendDataCollectReport(const std::string& base, const std::wstring& report, 
 
 std::wstring StartReportText() {
   int major = 0, minor = 0, patch = 0;
-  utsname name {};
+  utsname name{};
   if (uname(&name) == 0) sscanf(name.release, "%d.%d.%d", &major, &minor, &patch);
-  return L"R2|" + std::to_wstring(major) + L"." + std::to_wstring(minor) + L"." + std::to_wstring(patch);
+  return L"R2|" + std::to_wstring(major) + L"." + std::to_wstring(minor) + L"." +
+         std::to_wstring(patch);
 }
 
 }  // namespace brx::http

@@ -11,8 +11,9 @@ namespace brx::http {
 // address, the report text "d", the edition's version and key, and a
 // random ticket; time-outs of 10 s; the reply is ignored. False when the
 // request did not get through (also when aborted).
-bool SendDataCollectReport(const std::string& base, const std::wstring& report, const std::wstring& version,
-                           const std::wstring& key, const AbortSignal& abort = {});
+bool SendDataCollectReport(const std::string& base, const std::wstring& report,
+                           const std::wstring& version, const std::wstring& key,
+                           const AbortSignal& abort = {});
 
 // The launcher's start report: "R2|<major>.<minor>.<patch>" of the running
 // system's kernel release.

@@ -12,7 +12,8 @@ HttpSession::HttpSession() { EnsureCurlInitialized(); }
 
 HttpSession::~HttpSession() { Close(); }
 
-void HttpSession::SetTimeouts(uint32_t resolve_ms, uint32_t connect_ms, uint32_t send_ms, uint32_t receive_ms) {
+void HttpSession::SetTimeouts(uint32_t resolve_ms, uint32_t connect_ms, uint32_t send_ms,
+                              uint32_t receive_ms) {
   resolve_ms_ = resolve_ms;
   connect_ms_ = connect_ms;
   send_ms_ = send_ms;

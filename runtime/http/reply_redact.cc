@@ -39,7 +39,8 @@ size_t StringEnd(const std::string& s, size_t from, size_t level) {
 }
 
 bool EndsScalar(char c) {
-  return IsSpace(c) || c == ',' || c == '}' || c == ']' || c == '"' || c == '\\' || c == '&' || c == '<';
+  return IsSpace(c) || c == ',' || c == '}' || c == ']' || c == '"' || c == '\\' || c == '&' ||
+         c == '<';
 }
 
 bool EndsQueryValue(char c) {
@@ -98,7 +99,8 @@ std::string RedactQueryPairs(const std::string& s) {
     while (name > 0 && IsNameChar(s[name - 1])) --name;
     size_t begin = eq + 1;
     size_t end = begin;
-    if (name < name_end && IsSecretParameterName(std::string_view(s).substr(name, name_end - name))) {
+    if (name < name_end &&
+        IsSecretParameterName(std::string_view(s).substr(name, name_end - name))) {
       while (begin < s.size() && IsSpace(s[begin])) ++begin;
       size_t level = 0;
       while (begin + level < s.size() && s[begin + level] == '\\') ++level;
@@ -106,8 +108,10 @@ std::string RedactQueryPairs(const std::string& s) {
       if (quote == '"' || quote == '\'') {
         begin += level + 1;
         end = s.find(quote, begin);
-        if (end == npos) end = s.size();
-        else end -= std::min(level, end - begin);
+        if (end == npos)
+          end = s.size();
+        else
+          end -= std::min(level, end - begin);
       } else {
         end = begin;
         while (end < s.size() && !EndsQueryValue(s[end])) ++end;
@@ -158,13 +162,17 @@ std::string RedactXmlElements(const std::string& s) {
     size_t name = i + TagMarkAt(s, i, '<');
     i = name;
     size_t name_end = name;
-    while (name_end < s.size() && (IsNameChar(s[name_end]) || s[name_end] == ':' || s[name_end] == '-' ||
-                                   s[name_end] == '.'))
+    while (name_end < s.size() && (IsNameChar(s[name_end]) || s[name_end] == ':' ||
+                                   s[name_end] == '-' || s[name_end] == '.'))
       ++name_end;
     size_t local = s.rfind(':', name_end == name ? name : name_end - 1);
-    if (local == npos || local < name) local = name;
-    else ++local;
-    if (local >= name_end || !IsSecretParameterName(std::string_view(s).substr(local, name_end - local))) continue;
+    if (local == npos || local < name)
+      local = name;
+    else
+      ++local;
+    if (local >= name_end ||
+        !IsSecretParameterName(std::string_view(s).substr(local, name_end - local)))
+      continue;
     // The end of the opening tag; its attributes are left to the pairs.
     size_t close = name_end;
     while (close < s.size() && !TagMarkAt(s, close, '>') && !TagMarkAt(s, close, '<')) ++close;

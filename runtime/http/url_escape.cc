@@ -7,7 +7,9 @@ namespace brx::http {
 
 namespace {
 
-bool MustEscape(unsigned char c) { return c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr; }
+bool MustEscape(unsigned char c) {
+  return c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr;
+}
 
 bool StartsEscape(const std::string& url, size_t pos) {
   return pos + 2 < url.size() && std::isxdigit(static_cast<unsigned char>(url[pos + 1])) &&

@@ -6,7 +6,8 @@ namespace brx::io {
 
 IOMessageCache::~IOMessageCache() { Clear(); }
 
-ReassemblyBuffer* IOMessageCache::Create(ConnectionId connection, size_t capacity, size_t max_frame) {
+ReassemblyBuffer* IOMessageCache::Create(ConnectionId connection, size_t capacity,
+                                         size_t max_frame) {
   auto buffer = std::make_unique<ReassemblyBuffer>(capacity, max_frame);
   ReassemblyBuffer* raw = buffer.get();
   std::unique_ptr<ReassemblyBuffer> old;

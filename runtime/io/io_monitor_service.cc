@@ -31,7 +31,10 @@ uint32_t EventsFor(const IOOperation* operation) {
 }  // namespace
 
 IOMonitorService::IOMonitorService(std::string name, IIOHandler* handler)
-    : ThreadRun(std::move(name)), handler_(handler), epoll_(epoll_create1(EPOLL_CLOEXEC)), wait_(&epoll_wait) {
+    : ThreadRun(std::move(name)),
+      handler_(handler),
+      epoll_(epoll_create1(EPOLL_CLOEXEC)),
+      wait_(&epoll_wait) {
   if (!epoll_.valid()) {
     perror("epoll_create1");
     abort();
@@ -95,7 +98,8 @@ bool IOMonitorService::PostDelayedTask(uint32_t delay_ms, std::function<void()> 
   if (!IsRunning() || IsStopping()) return false;
   {
     std::lock_guard<std::mutex> lock(tasks_mutex_);
-    delayed_.emplace(std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms), std::move(task));
+    delayed_.emplace(std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms),
+                     std::move(task));
   }
   wake_.Set();  // the wait's time-out may have to be shorter now
   return true;
@@ -126,7 +130,8 @@ void IOMonitorService::RunTasks() {
 int IOMonitorService::NextTimeout() {
   std::lock_guard<std::mutex> lock(tasks_mutex_);
   if (delayed_.empty()) return -1;
-  auto left = std::chrono::ceil<std::chrono::milliseconds>(delayed_.begin()->first - std::chrono::steady_clock::now());
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(delayed_.begin()->first -
+                                                           std::chrono::steady_clock::now());
   return static_cast<int>(std::max<int64_t>(0, left.count()));
 }
 
@@ -148,7 +153,9 @@ void IOMonitorService::PauseAfterError() {
   pollfd stop{stop_event().fd(), POLLIN, 0};
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kErrorRetryMs);
   while (!IsStopping()) {
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
+    auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now())
+            .count();
     if (left <= 0 || poll(&stop, 1, static_cast<int>(left)) > 0) return;
   }
 }
@@ -158,14 +165,19 @@ bool IOMonitorService::Perform(IOOperation* operation) {
     case IOOperation::Kind::kRead: {
       ssize_t n = recv(operation->fd, operation->buffer, operation->size, MSG_DONTWAIT);
       if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return false;
-      if (n > 0) handler_->OnComplete(0, operation, static_cast<uint32_t>(n));
-      else if (n == 0) handler_->OnComplete(kErrorBrokenPipe, operation, 0);
-      else handler_->OnComplete(errno, operation, 0);
+      if (n > 0)
+        handler_->OnComplete(0, operation, static_cast<uint32_t>(n));
+      else if (n == 0)
+        handler_->OnComplete(kErrorBrokenPipe, operation, 0);
+      else
+        handler_->OnComplete(errno, operation, 0);
       return true;
     }
     case IOOperation::Kind::kAccept: {
       int fd = accept4(operation->fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-      if (fd < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)) return false;
+      if (fd < 0 &&
+          (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED))
+        return false;
       if (fd >= 0) {
         operation->accepted_fd = fd;
         handler_->OnComplete(0, operation, 0);
@@ -196,7 +208,8 @@ void IOMonitorService::Dispatch(IOOperation* operation) {
     bool completed = Perform(operation);
     current_ = nullptr;
     if (completed && !current_reposted_) return;  // the handler is done with it
-    if (!completed || operation->kind != IOOperation::Kind::kRead || round == kRounds || IsStopping()) {
+    if (!completed || operation->kind != IOOperation::Kind::kRead || round == kRounds ||
+        IsStopping()) {
       Arm(operation);
       return;
     }
@@ -215,8 +228,9 @@ int IOMonitorService::Run() {
     if (n < 0) {
       if (errno == EINTR) continue;
       error = errno;
-      if (!failing) LogWarnA("%s:%d:%s: epoll_wait failed: %s\n", "IOMonitorService::Run", __LINE__, name().c_str(),
-                             strerror(error));
+      if (!failing)
+        LogWarnA("%s:%d:%s: epoll_wait failed: %s\n", "IOMonitorService::Run", __LINE__,
+                 name().c_str(), strerror(error));
       failing = true;
       if (!handler_->OnError(error)) break;
       // The same call would most likely fail again at once.

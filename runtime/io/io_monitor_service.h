@@ -135,8 +135,8 @@ class IOMonitorService : public base::ThreadRun {
   std::mutex tasks_mutex_;
   std::vector<std::function<void()>> tasks_;
   std::multimap<TimePoint, std::function<void()>> delayed_;  // guarded by tasks_mutex_
-  std::unordered_set<IOOperation*> removed_in_batch_;  // reactor thread only
-  IOOperation* current_ = nullptr;                     // being completed; reactor thread only
+  std::unordered_set<IOOperation*> removed_in_batch_;        // reactor thread only
+  IOOperation* current_ = nullptr;                           // being completed; reactor thread only
   bool current_reposted_ = false;
 };
 

@@ -29,7 +29,8 @@ std::unique_ptr<uint8_t[]> Copy(const uint8_t* body, uint32_t length) {
 
 IOStreamMessageQueue::~IOStreamMessageQueue() = default;
 
-bool IOStreamMessageQueue::SendMessage(ConnectionId connection, const uint8_t* body, uint32_t length) {
+bool IOStreamMessageQueue::SendMessage(ConnectionId connection, const uint8_t* body,
+                                       uint32_t length) {
   uint8_t header[kFrameHeaderSize];
   WriteFrameLength(header, length + static_cast<uint32_t>(kFrameHeaderSize));
   return Send(connection, header, sizeof header, body, length);
@@ -52,11 +53,13 @@ void IOStreamMessageQueue::Push(ConnectionId connection, const uint8_t* body, ui
   Queue(MakeMessage(connection, Copy(body, length), length), false);
 }
 
-void IOStreamMessageQueue::Push(ConnectionId connection, std::unique_ptr<uint8_t[]> body, uint32_t length) {
+void IOStreamMessageQueue::Push(ConnectionId connection, std::unique_ptr<uint8_t[]> body,
+                                uint32_t length) {
   Queue(MakeMessage(connection, std::move(body), length), false);
 }
 
-bool IOStreamMessageQueue::PushReceived(ConnectionId connection, const uint8_t* body, uint32_t length) {
+bool IOStreamMessageQueue::PushReceived(ConnectionId connection, const uint8_t* body,
+                                        uint32_t length) {
   {
     // Refused before the copy is made.
     std::lock_guard<std::mutex> lock(mutex_);
@@ -68,8 +71,8 @@ bool IOStreamMessageQueue::PushReceived(ConnectionId connection, const uint8_t* 
   return Queue(MakeMessage(connection, Copy(body, length), length), true);
 }
 
-bool IOStreamMessageQueue::PushReceived(ConnectionId connection, std::unique_ptr<uint8_t[]> body, uint32_t length,
-                                        uint32_t capacity) {
+bool IOStreamMessageQueue::PushReceived(ConnectionId connection, std::unique_ptr<uint8_t[]> body,
+                                        uint32_t length, uint32_t capacity) {
   auto message = MakeMessage(connection, std::move(body), length);
   message->capacity = capacity;
   return Queue(std::move(message), true);
@@ -146,8 +149,10 @@ void IOStreamMessageQueue::DispatchMessages() {
       it->second.messages.pop_front();
       it->second.numbers.pop_front();
       it->second.bytes -= message->length;
-      if (it->second.messages.empty()) waiting_.erase(it);
-      else turns_.push_back(connection);
+      if (it->second.messages.empty())
+        waiting_.erase(it);
+      else
+        turns_.push_back(connection);
     }
     OnMessage(*message);
     Recycle(std::move(message));

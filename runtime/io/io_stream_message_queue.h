@@ -83,8 +83,8 @@ class IOStreamMessageQueue {
 
   // Any thread: queues header then body for the connection's write side.
   // False when the message was not queued (service not running).
-  virtual bool Send(ConnectionId connection, const uint8_t* header, uint32_t header_length, const uint8_t* body,
-                    uint32_t body_length) = 0;
+  virtual bool Send(ConnectionId connection, const uint8_t* header, uint32_t header_length,
+                    const uint8_t* body, uint32_t body_length) = 0;
 
  protected:
   virtual void OnMessage(const QueuedMessage& message) = 0;

@@ -9,7 +9,8 @@
 
 namespace brx::io {
 
-IOWriteService::IOWriteService(std::string name, std::unique_ptr<IWriteServiceImpl> writer, size_t queue_bound)
+IOWriteService::IOWriteService(std::string name, std::unique_ptr<IWriteServiceImpl> writer,
+                               size_t queue_bound)
     : ThreadRun(std::move(name)), writer_(std::move(writer)), queue_bound_(queue_bound) {}
 
 IOWriteService::~IOWriteService() { Stop(); }
@@ -35,13 +36,14 @@ void IOWriteService::Recycle(Chunk chunk) {
     return;
   }
   // Keep the larger buffers: they are the costly ones to make again.
-  auto smallest = std::min_element(pool_.begin(), pool_.end(),
-                                   [](const Chunk& a, const Chunk& b) { return a.capacity < b.capacity; });
+  auto smallest = std::min_element(pool_.begin(), pool_.end(), [](const Chunk& a, const Chunk& b) {
+    return a.capacity < b.capacity;
+  });
   if (smallest->capacity < chunk.capacity) *smallest = std::move(chunk);
 }
 
-void IOWriteService::Append(Queue& queue, const uint8_t* header, size_t header_length, const uint8_t* body,
-                            size_t body_length, size_t skip) {
+void IOWriteService::Append(Queue& queue, const uint8_t* header, size_t header_length,
+                            const uint8_t* body, size_t body_length, size_t skip) {
   size_t length = header_length + body_length - skip;
   if (length == 0) return;
   Chunk* tail = queue.chunks.empty() ? nullptr : &queue.chunks.back();
@@ -77,7 +79,8 @@ bool IOWriteService::Write(ConnectionId connection, const uint8_t* header, uint3
     std::lock_guard<std::mutex> lock(mutex_);
     if (IsStopping()) return false;
     auto found = queues_.find(connection);
-    if (found != queues_.end() && found->second.bytes > 0 && found->second.bytes + total > queue_bound_) {
+    if (found != queues_.end() && found->second.bytes > 0 &&
+        found->second.bytes + total > queue_bound_) {
       dropped = true;
       first_drop = found->second.dropped++ == 0;
     } else {
@@ -85,7 +88,8 @@ bool IOWriteService::Write(ConnectionId connection, const uint8_t* header, uint3
       if (found == queues_.end() && writer_->NeverBlocks()) {
         // Nothing is ahead of this message: try it at once. The lock keeps
         // any other message from getting between its parts.
-        iovec parts[2] = {{const_cast<uint8_t*>(header), header_length}, {const_cast<uint8_t*>(body), body_length}};
+        iovec parts[2] = {{const_cast<uint8_t*>(header), header_length},
+                          {const_cast<uint8_t*>(body), body_length}};
         int count = body_length ? 2 : 1;
         int result = writer_->WriteSome(connection, parts, count, &written);
         if (result != EAGAIN) return true;  // written, or dropped as failed
@@ -105,8 +109,8 @@ bool IOWriteService::Write(ConnectionId connection, const uint8_t* header, uint3
     }
   }
   if (first_drop)
-    LogWarnA("%s:%d:%s: connection %u does not read; dropping messages to it\n", "IOWriteService::Write", __LINE__,
-             name().c_str(), connection);
+    LogWarnA("%s:%d:%s: connection %u does not read; dropping messages to it\n",
+             "IOWriteService::Write", __LINE__, name().c_str(), connection);
   if (wake) data_.Set();
   return !dropped;
 }
@@ -147,7 +151,8 @@ size_t IOWriteService::QueuedBytes(ConnectionId connection) {
   return found == queues_.end() ? 0 : found->second.bytes;
 }
 
-bool IOWriteService::WaitForRoom(ConnectionId connection, size_t bytes, std::chrono::milliseconds timeout) {
+bool IOWriteService::WaitForRoom(ConnectionId connection, size_t bytes,
+                                 std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   return drained_.wait_for(lock, timeout, [&] {
     if (IsStopping()) return false;
@@ -207,7 +212,8 @@ void IOWriteService::WriteConnection(ConnectionId connection) {
       for (Chunk& chunk : queue.chunks) Recycle(std::move(chunk));
       queues_.erase(found);
     } else {
-      for (auto it = queue.chunks.begin(); it != queue.chunks.end(); ++it) chunks.push_back(std::move(*it));
+      for (auto it = queue.chunks.begin(); it != queue.chunks.end(); ++it)
+        chunks.push_back(std::move(*it));
       queue.chunks.swap(chunks);
       queue.bytes = 0;
       for (const Chunk& chunk : queue.chunks) queue.bytes += chunk.end - chunk.begin;
@@ -253,8 +259,10 @@ int IOWriteService::Run() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       for (auto& [connection, queue] : queues_) {
-        if (queue.full) rooms.push_back({queue.room_fd, POLLOUT, 0});
-        else if (!queue.chunks.empty() || queue.shutdown) ready.push_back(connection);
+        if (queue.full)
+          rooms.push_back({queue.room_fd, POLLOUT, 0});
+        else if (!queue.chunks.empty() || queue.shutdown)
+          ready.push_back(connection);
       }
       idle_ = ready.empty();
     }

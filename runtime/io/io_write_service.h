@@ -54,7 +54,8 @@ class IOWriteService : public base::ThreadRun {
     // were and the connection has no room now; any other code when the
     // connection failed (its queue is then dropped; the writer makes sure
     // the peer never reads a cut frame followed by another one).
-    virtual int WriteSome(ConnectionId connection, const iovec* parts, int count, size_t* written) = 0;
+    virtual int WriteSome(ConnectionId connection, const iovec* parts, int count,
+                          size_t* written) = 0;
     // A descriptor that polls writable once the connection has room again;
     // -1 when there is none (WriteSome then waits a little by itself).
     virtual int RoomDescriptor(ConnectionId) { return -1; }
@@ -76,8 +77,8 @@ class IOWriteService : public base::ThreadRun {
   // Any thread: queues header and body as one message. False when the
   // service is stopped or the message was dropped for the bound. A message
   // larger than the bound is taken when the connection has nothing queued.
-  bool Write(ConnectionId connection, const uint8_t* header, uint32_t header_length, const uint8_t* body,
-             uint32_t body_length);
+  bool Write(ConnectionId connection, const uint8_t* header, uint32_t header_length,
+             const uint8_t* body, uint32_t body_length);
   // Any thread: ends the connection's sending side once everything queued
   // before is written. False when the service is stopped.
   bool Shutdown(ConnectionId connection);
@@ -114,9 +115,9 @@ class IOWriteService : public base::ThreadRun {
   };
   struct Queue {
     std::deque<Chunk> chunks;
-    size_t bytes = 0;        // unwritten
-    bool taken = false;      // the thread is writing its chunks
-    bool full = false;       // waiting for room on room_fd
+    size_t bytes = 0;    // unwritten
+    bool taken = false;  // the thread is writing its chunks
+    bool full = false;   // waiting for room on room_fd
     int room_fd = -1;
     bool shutdown = false;   // end the sending side once drained
     bool forgotten = false;  // the connection is gone
@@ -124,8 +125,8 @@ class IOWriteService : public base::ThreadRun {
   };
 
   // mutex_ held.
-  void Append(Queue& queue, const uint8_t* header, size_t header_length, const uint8_t* body, size_t body_length,
-              size_t skip);
+  void Append(Queue& queue, const uint8_t* header, size_t header_length, const uint8_t* body,
+              size_t body_length, size_t skip);
   Chunk NewChunk(size_t capacity);
   void Recycle(Chunk chunk);
   void MarkFull(Queue& queue, ConnectionId connection, int result);

@@ -10,8 +10,9 @@
 
 namespace brx::io {
 
-ReactorStreamService::ReactorStreamService(std::string read_thread_name, std::string write_thread_name,
-                                           size_t read_size, size_t max_frame)
+ReactorStreamService::ReactorStreamService(std::string read_thread_name,
+                                           std::string write_thread_name, size_t read_size,
+                                           size_t max_frame)
     : StreamServiceBase(std::move(write_thread_name), std::make_unique<SocketWriteServiceImpl>()),
       reactor_(std::move(read_thread_name), this),
       read_size_(read_size),
@@ -31,7 +32,9 @@ void ReactorStreamService::Stop() {
   reactor_.Stop();
 }
 
-bool ReactorStreamService::OnError(int error) { return error != EBADF && error != EINVAL && error != EFAULT; }
+bool ReactorStreamService::OnError(int error) {
+  return error != EBADF && error != EINVAL && error != EFAULT;
+}
 
 void ReactorStreamService::OnComplete(int error, IOOperation* operation, uint32_t bytes) {
   if (operation) OnIO(error, operation, bytes);
@@ -44,11 +47,13 @@ void ReactorStreamService::OnStop(int) { set_running(false); }
 bool ReactorStreamService::PostRead(IOOperation* read, ReassemblyBuffer* buffer) {
   read->kind = IOOperation::Kind::kRead;
   read->buffer = buffer->Reserve(buffer->WantedReadSpace(read_size_));
-  read->size = static_cast<uint32_t>(std::min<size_t>(buffer->ReadLimit(), std::numeric_limits<int32_t>::max()));
+  read->size = static_cast<uint32_t>(
+      std::min<size_t>(buffer->ReadLimit(), std::numeric_limits<int32_t>::max()));
   return reactor_.Post(read);
 }
 
-bool ReactorStreamService::CompleteRead(ConnectionId connection, ReassemblyBuffer* buffer, uint32_t bytes) {
+bool ReactorStreamService::CompleteRead(ConnectionId connection, ReassemblyBuffer* buffer,
+                                        uint32_t bytes) {
   buffer->Commit(bytes);
   return ParseBufferedFrames(*this, connection, *buffer);
 }

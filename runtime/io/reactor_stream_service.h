@@ -30,8 +30,8 @@ class ReactorStreamService : public StreamServiceBase, public IOMonitorService::
   void Stop();
 
  protected:
-  ReactorStreamService(std::string read_thread_name, std::string write_thread_name, size_t read_size,
-                       size_t max_frame);
+  ReactorStreamService(std::string read_thread_name, std::string write_thread_name,
+                       size_t read_size, size_t max_frame);
 
   // Starts the read thread, then the write thread; true when both run.
   bool StartThreads();

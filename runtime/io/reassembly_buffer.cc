@@ -44,8 +44,10 @@ size_t ReassemblyBuffer::free_space() const {
 }
 
 void ReassemblyBuffer::Commit(size_t length) {
-  if (large_) large_filled_ += static_cast<uint32_t>(length);
-  else used_ += length;
+  if (large_)
+    large_filled_ += static_cast<uint32_t>(length);
+  else
+    used_ += length;
 }
 
 size_t ReassemblyBuffer::WantedReadSpace(size_t read_size) const {
@@ -74,8 +76,9 @@ void ReassemblyBuffer::Clear() {
   large_length_ = large_filled_ = 0;
 }
 
-void ReassemblyBuffer::StartLargeFrame(uint32_t body_length, const uint8_t* have, size_t have_length,
-                                       std::unique_ptr<uint8_t[]> body, uint32_t capacity) {
+void ReassemblyBuffer::StartLargeFrame(uint32_t body_length, const uint8_t* have,
+                                       size_t have_length, std::unique_ptr<uint8_t[]> body,
+                                       uint32_t capacity) {
   if (body && capacity >= body_length) {
     large_ = std::move(body);
     large_capacity_ = capacity;
@@ -88,7 +91,8 @@ void ReassemblyBuffer::StartLargeFrame(uint32_t body_length, const uint8_t* have
   memcpy(large_.get(), have, have_length);
 }
 
-bool ReassemblyBuffer::TakeLargeFrame(std::unique_ptr<uint8_t[]>* body, uint32_t* length, uint32_t* capacity) {
+bool ReassemblyBuffer::TakeLargeFrame(std::unique_ptr<uint8_t[]>* body, uint32_t* length,
+                                      uint32_t* capacity) {
   if (!large_ || large_filled_ < large_length_) return false;
   *body = std::move(large_);
   *length = large_length_;

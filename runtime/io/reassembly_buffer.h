@@ -67,7 +67,8 @@ class ReassemblyBuffer {
   bool InLargeFrame() const { return large_ != nullptr; }
   void StartLargeFrame(uint32_t body_length, const uint8_t* have, size_t have_length,
                        std::unique_ptr<uint8_t[]> body = nullptr, uint32_t capacity = 0);
-  bool TakeLargeFrame(std::unique_ptr<uint8_t[]>* body, uint32_t* length, uint32_t* capacity = nullptr);
+  bool TakeLargeFrame(std::unique_ptr<uint8_t[]>* body, uint32_t* length,
+                      uint32_t* capacity = nullptr);
 
  private:
   void Grow(size_t needed);

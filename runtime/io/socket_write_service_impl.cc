@@ -48,7 +48,8 @@ int SocketWriteServiceImpl::RoomDescriptor(ConnectionId connection) {
   return socket && socket->valid() ? socket->get() : -1;
 }
 
-int SocketWriteServiceImpl::WriteSome(ConnectionId connection, const iovec* parts, int count, size_t* written) {
+int SocketWriteServiceImpl::WriteSome(ConnectionId connection, const iovec* parts, int count,
+                                      size_t* written) {
   *written = 0;
   SharedSocket socket = Find(connection);
   if (!socket || !socket->valid()) return ENOTCONN;
@@ -101,9 +102,11 @@ int SocketWriteServiceImpl::WriteSome(ConnectionId connection, const iovec* part
   return 0;
 }
 
-int SocketWriteServiceImpl::TryWrite(ConnectionId connection, const uint8_t* header, uint32_t header_length,
-                                     const uint8_t* body, uint32_t body_length, size_t* written) {
-  iovec parts[2] = {{const_cast<uint8_t*>(header), header_length}, {const_cast<uint8_t*>(body), body_length}};
+int SocketWriteServiceImpl::TryWrite(ConnectionId connection, const uint8_t* header,
+                                     uint32_t header_length, const uint8_t* body,
+                                     uint32_t body_length, size_t* written) {
+  iovec parts[2] = {{const_cast<uint8_t*>(header), header_length},
+                    {const_cast<uint8_t*>(body), body_length}};
   return WriteSome(connection, parts, body_length ? 2 : 1, written);
 }
 

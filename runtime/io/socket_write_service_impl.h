@@ -37,8 +37,8 @@ class SocketWriteServiceImpl : public IOWriteService::IWriteServiceImpl {
   void Shutdown(ConnectionId connection) override;
 
   // Header then body, as WriteSome.
-  int TryWrite(ConnectionId connection, const uint8_t* header, uint32_t header_length, const uint8_t* body,
-               uint32_t body_length, size_t* written);
+  int TryWrite(ConnectionId connection, const uint8_t* header, uint32_t header_length,
+               const uint8_t* body, uint32_t body_length, size_t* written);
 
  private:
   // Messages up to this size are joined before they are sent.

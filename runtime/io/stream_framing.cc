@@ -20,16 +20,16 @@ bool Refuse(IOStreamMessageQueue& queue, ConnectionId connection) {
 
 }  // namespace
 
-bool ReassembleStreamPackets(IOStreamMessageQueue& queue, ConnectionId connection, const uint8_t* data,
-                             size_t length) {
+bool ReassembleStreamPackets(IOStreamMessageQueue& queue, ConnectionId connection,
+                             const uint8_t* data, size_t length) {
   ReassemblyBuffer* buffer = queue.GetReassemblyBuffer(connection);
   if (!buffer) return false;
   buffer->Append(data, length);
   return ParseBufferedFrames(queue, connection, *buffer);
 }
 
-bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, ReassemblyBuffer& buffer,
-                         size_t* pushed_total) {
+bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection,
+                         ReassemblyBuffer& buffer, size_t* pushed_total) {
   size_t pushed = 0;
   std::unique_ptr<uint8_t[]> large;
   uint32_t large_length = 0, large_capacity = 0;
@@ -49,8 +49,8 @@ bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, R
       uint32_t length = ReadFrameLength(bytes + offset);
       if (length < kFrameHeaderSize || length > buffer.max_frame()) {
         if (length < kFrameHeaderSize)
-          LogWarnA("%s:%d:connection %u closed: frame length %u is below %zu\n", "ParseBufferedFrames", __LINE__,
-                   connection, length, kFrameHeaderSize);
+          LogWarnA("%s:%d:connection %u closed: frame length %u is below %zu\n",
+                   "ParseBufferedFrames", __LINE__, connection, length, kFrameHeaderSize);
         else
           LogWarnA("%s:%d:connection %u closed: a frame of %u bytes is over the limit of %zu\n",
                    "ParseBufferedFrames", __LINE__, connection, length, buffer.max_frame());
@@ -65,8 +65,8 @@ bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, R
           uint32_t body_length = length - static_cast<uint32_t>(kFrameHeaderSize);
           uint32_t capacity = 0;
           std::unique_ptr<uint8_t[]> body = queue.TakeBody(body_length, &capacity);
-          buffer.StartLargeFrame(body_length, bytes + offset + kFrameHeaderSize, left - kFrameHeaderSize,
-                                 std::move(body), capacity);
+          buffer.StartLargeFrame(body_length, bytes + offset + kFrameHeaderSize,
+                                 left - kFrameHeaderSize, std::move(body), capacity);
           offset = used;
         }
         break;
@@ -79,11 +79,15 @@ bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, R
       offset += length;
       ++pushed;
     }
-    if (sound) buffer.Consume(offset);
-    else buffer.Clear();  // nothing more is delivered from this stream
+    if (sound)
+      buffer.Consume(offset);
+    else
+      buffer.Clear();  // nothing more is delivered from this stream
   }
-  if (pushed_total) *pushed_total += pushed;
-  else if (pushed) queue.NotifyBatch();
+  if (pushed_total)
+    *pushed_total += pushed;
+  else if (pushed)
+    queue.NotifyBatch();
   return sound;
 }
 

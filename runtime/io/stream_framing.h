@@ -33,8 +33,8 @@ inline void WriteFrameLength(uint8_t* p, uint32_t length) {
 // (see ParseBufferedFrames). False when the connection has no buffer or the
 // stream is corrupt; the caller then closes the connection. Frames pushed
 // before the corruption stay queued.
-bool ReassembleStreamPackets(IOStreamMessageQueue& queue, ConnectionId connection, const uint8_t* data,
-                             size_t length);
+bool ReassembleStreamPackets(IOStreamMessageQueue& queue, ConnectionId connection,
+                             const uint8_t* data, size_t length);
 
 // Delivers the whole frames at the start of `buffer` to the queue, keeps
 // the unfinished rest, and calls NotifyBatch once when at least one frame
@@ -42,7 +42,7 @@ bool ReassembleStreamPackets(IOStreamMessageQueue& queue, ConnectionId connectio
 // For readers that receive straight into the buffer. A reader that reads
 // several times in a row passes `pushed`: the frames pushed are added to
 // it and NotifyBatch is left to the caller, to call once for them all.
-bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection, ReassemblyBuffer& buffer,
-                         size_t* pushed = nullptr);
+bool ParseBufferedFrames(IOStreamMessageQueue& queue, ConnectionId connection,
+                         ReassemblyBuffer& buffer, size_t* pushed = nullptr);
 
 }  // namespace brx::io

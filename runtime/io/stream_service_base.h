@@ -29,8 +29,8 @@ class StreamServiceBase : public IOStreamMessageQueue {
   // Any thread: queues header then body for the connection's write side.
   // False when the service is not running or the message was dropped
   // because the connection does not read.
-  bool Send(ConnectionId connection, const uint8_t* header, uint32_t header_length, const uint8_t* body,
-            uint32_t body_length) override;
+  bool Send(ConnectionId connection, const uint8_t* header, uint32_t header_length,
+            const uint8_t* body, uint32_t body_length) override;
 
   // Unwritten bytes queued for the connection.
   size_t QueuedBytes(ConnectionId connection) { return write_service_.QueuedBytes(connection); }
@@ -41,7 +41,8 @@ class StreamServiceBase : public IOStreamMessageQueue {
   }
 
  protected:
-  StreamServiceBase(std::string write_thread_name, std::unique_ptr<IOWriteService::IWriteServiceImpl> writer);
+  StreamServiceBase(std::string write_thread_name,
+                    std::unique_ptr<IOWriteService::IWriteServiceImpl> writer);
 
   bool StartWriter() { return write_service_.Start(); }
   void StopWriter() { write_service_.Stop(); }
@@ -49,7 +50,9 @@ class StreamServiceBase : public IOStreamMessageQueue {
   void set_running(bool running) { running_.store(running, std::memory_order_release); }
 
   // Queues the end of the connection's sending side behind its messages.
-  bool QueueShutdown(ConnectionId connection) { return IsRunning() && write_service_.Shutdown(connection); }
+  bool QueueShutdown(ConnectionId connection) {
+    return IsRunning() && write_service_.Shutdown(connection);
+  }
   // Drops what is still queued for a connection that is gone.
   void ForgetConnection(ConnectionId connection) { write_service_.Forget(connection); }
 

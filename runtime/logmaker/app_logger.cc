@@ -37,7 +37,8 @@ void WriteWide(int level, const wchar_t* format, va_list args) {
 
 std::string AppLogPath(bool create_folder) {
   LogLayoutNormal layout;
-  std::string folder = util::WideToUtf8(util::GetModuleDirectory(nullptr)) + "/" + layout.FolderName();
+  std::string folder =
+      util::WideToUtf8(util::GetModuleDirectory(nullptr)) + "/" + layout.FolderName();
   if (create_folder && mkdir(folder.c_str(), 0700) != 0 && errno == EEXIST) {
     // A folder an older version made readable to others is closed too; a
     // link in its place is not ours to change, nor what it points to.

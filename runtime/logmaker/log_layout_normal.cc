@@ -10,8 +10,8 @@ namespace brx::logmaker {
 
 std::string LogLayoutNormal::FormatPrefix(long thread_id, const std::tm& t) {
   char buf[96];
-  snprintf(buf, sizeof buf, "[%-6ld][%d.%2d.%2d-%2d:%2d:%2d]", thread_id, t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
-           t.tm_hour, t.tm_min, t.tm_sec);
+  snprintf(buf, sizeof buf, "[%-6ld][%d.%2d.%2d-%2d:%2d:%2d]", thread_id, t.tm_year + 1900,
+           t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
   return buf;
 }
 

@@ -17,7 +17,8 @@ LogWriterFile::LogWriterFile(const std::string& path) {
   // never reach a file that is not the log.
   fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd_ < 0) {
-    if (errno == EINVAL) fprintf(stderr, "LogWriterFile::LogWriterFile::ERROR_INVALID_PARAMETER:%s\n", path.c_str());
+    if (errno == EINVAL)
+      fprintf(stderr, "LogWriterFile::LogWriterFile::ERROR_INVALID_PARAMETER:%s\n", path.c_str());
     return;
   }
   fchmod(fd_, 0600);  // a log an older version made readable
@@ -32,8 +33,9 @@ LogWriterFile::LogWriterFile(const std::string& path) {
   localtime_r(&now, &t);
   static const char kStars[] = "**************************************************\n";
   char banner[160];
-  int n = snprintf(banner, sizeof banner, "%s               [%d.%d.%d-%d:%d:%d][RELEASE]\n%s", kStars,
-                   t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, kStars);
+  int n =
+      snprintf(banner, sizeof banner, "%s               [%d.%d.%d-%d:%d:%d][RELEASE]\n%s", kStars,
+               t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, kStars);
   WriteBytes(banner, static_cast<size_t>(n));
 }
 
@@ -43,7 +45,9 @@ LogWriterFile::~LogWriterFile() {
   close(fd_);
 }
 
-void LogWriterFile::Write(const LogRecord& record) { WriteBytes(record.line.data(), record.line.size()); }
+void LogWriterFile::Write(const LogRecord& record) {
+  WriteBytes(record.line.data(), record.line.size());
+}
 
 void LogWriterFile::WriteText(const char* text) { WriteBytes(text, strlen(text)); }
 

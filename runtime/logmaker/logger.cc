@@ -7,12 +7,18 @@ namespace brx::logmaker {
 
 const char* LevelTag(int level) {
   switch (level) {
-    case kTrace: return "[TRACE]";
-    case kDebug: return "[DEBUG]";
-    case kInfo: return "[INFO ]";
-    case kWarn: return "[WARN ]";
-    case kError: return "[ERROR]";
-    case kFatal: return "[FATAL]";
+    case kTrace:
+      return "[TRACE]";
+    case kDebug:
+      return "[DEBUG]";
+    case kInfo:
+      return "[INFO ]";
+    case kWarn:
+      return "[WARN ]";
+    case kError:
+      return "[ERROR]";
+    case kFatal:
+      return "[FATAL]";
   }
   return "[?????]";
 }

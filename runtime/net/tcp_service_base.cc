@@ -3,8 +3,8 @@
 namespace brx::net {
 
 TCPServiceBase::TCPServiceBase()
-    : ReactorStreamService("brx.net.TCPServiceBase:recv_service_", "brx.net.TCPServiceBase:send_service_", kReceiveSize,
-                           kMaxFrameLength) {}
+    : ReactorStreamService("brx.net.TCPServiceBase:recv_service_",
+                           "brx.net.TCPServiceBase:send_service_", kReceiveSize, kMaxFrameLength) {}
 
 TCPServiceBase::~TCPServiceBase() { Stop(); }
 

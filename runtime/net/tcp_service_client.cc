@@ -30,7 +30,8 @@ bool TCPServiceClient::Initial() {
   int off = 0;
   if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &off, sizeof(off)) != 0) return false;
   if (!MakeIPv4Address(bind_address_, 0, &local_address_)) {
-    LogWarnA("%s:%d:bad bind address %s\n", "brx::net::TCPServiceClient::Initial", __LINE__, bind_address_.c_str());
+    LogWarnA("%s:%d:bad bind address %s\n", "brx::net::TCPServiceClient::Initial", __LINE__,
+             bind_address_.c_str());
     return false;
   }
   bool bound = false;
@@ -92,13 +93,15 @@ io::ReassemblyBuffer* TCPServiceClient::GetReassemblyBuffer(io::ConnectionId con
 
 void TCPServiceClient::StartConnect(const std::string& ip, uint16_t port) {
   if (phase_ != Phase::kBound) {
-    LogWarnA("%s:%d:connect ignored: already used\n", "brx::net::TCPServiceClient::Connect", __LINE__);
+    LogWarnA("%s:%d:connect ignored: already used\n", "brx::net::TCPServiceClient::Connect",
+             __LINE__);
     return;
   }
   sockaddr_in peer;
   if (!MakeIPv4Address(ip, port, &peer) || ip.empty()) return OnConnectDone(EINVAL);
   phase_ = Phase::kConnecting;
-  if (connect(socket_->get(), reinterpret_cast<sockaddr*>(&peer), sizeof(peer)) == 0) return OnConnectDone(0);
+  if (connect(socket_->get(), reinterpret_cast<sockaddr*>(&peer), sizeof(peer)) == 0)
+    return OnConnectDone(0);
   if (errno != EINPROGRESS) return OnConnectDone(errno);
   operation_.kind = io::IOOperation::Kind::kConnect;
   if (!recv_service().Post(&operation_)) OnConnectDone(errno ? errno : EBADF);
@@ -124,7 +127,8 @@ void TCPServiceClient::OnConnectDone(int error) {
 bool TCPServiceClient::PostRead() {
   operation_.kind = io::IOOperation::Kind::kRead;
   operation_.buffer = buffer_.Reserve(buffer_.WantedReadSpace(kReceiveSize));
-  operation_.size = static_cast<uint32_t>(std::min<size_t>(buffer_.ReadLimit(), std::numeric_limits<int32_t>::max()));
+  operation_.size = static_cast<uint32_t>(
+      std::min<size_t>(buffer_.ReadLimit(), std::numeric_limits<int32_t>::max()));
   return recv_service().Post(&operation_);
 }
 

@@ -15,7 +15,8 @@ constexpr size_t kStackSize = 64 * 1024;
 class AltStack {
  public:
   AltStack() {
-    void* mem = mmap(nullptr, kStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* mem =
+        mmap(nullptr, kStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mem == MAP_FAILED) return;
     stack_t st{};
     st.ss_sp = mem;

@@ -88,7 +88,8 @@ std::string ExecutablePath() {
   if (n <= 0) return "";
   std::string path(buf.data(), static_cast<size_t>(n));
   static const std::string kBody = ".bin";
-  if (path.size() > kBody.size() && path.compare(path.size() - kBody.size(), kBody.size(), kBody) == 0)
+  if (path.size() > kBody.size() &&
+      path.compare(path.size() - kBody.size(), kBody.size(), kBody) == 0)
     path.resize(path.size() - kBody.size());
   return path;
 }

@@ -21,7 +21,9 @@ namespace brx::platform {
 namespace {
 
 // glibc 2.36 declares these without C linkage for C++; call the kernel directly.
-int pidfd_open(pid_t pid, unsigned flags) { return static_cast<int>(syscall(SYS_pidfd_open, pid, flags)); }
+int pidfd_open(pid_t pid, unsigned flags) {
+  return static_cast<int>(syscall(SYS_pidfd_open, pid, flags));
+}
 int pidfd_send_signal(int pidfd, int sig, siginfo_t* info, unsigned flags) {
   return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, sig, info, flags));
 }
@@ -98,7 +100,8 @@ bool ChildProcess::Wait(int timeout_ms, int* status) {
       int left = timeout_ms;
       if (timeout_ms >= 0) {
         uint32_t spent = GetTickCount() - start;
-        left = spent >= static_cast<uint32_t>(timeout_ms) ? 0 : timeout_ms - static_cast<int>(spent);
+        left =
+            spent >= static_cast<uint32_t>(timeout_ms) ? 0 : timeout_ms - static_cast<int>(spent);
       }
       int n = poll(&p, 1, left);
       if (n > 0) break;
@@ -157,7 +160,8 @@ pid_t FirstThreadOfProcess(pid_t pid) {
   return first;
 }
 
-bool SignalProcessIf(pid_t pid, const std::function<bool(const std::string& image)>& matches, int signal) {
+bool SignalProcessIf(pid_t pid, const std::function<bool(const std::string& image)>& matches,
+                     int signal) {
   int fd = pidfd_open(pid, 0);
   if (fd < 0) return false;
   std::string image = ReadProcessImagePath(pid);
@@ -167,7 +171,8 @@ bool SignalProcessIf(pid_t pid, const std::function<bool(const std::string& imag
 }
 
 bool SignalProcessIfImage(pid_t pid, const std::string& path, int signal) {
-  return SignalProcessIf(pid, [&](const std::string& image) { return image == path; }, signal);
+  return SignalProcessIf(
+      pid, [&](const std::string& image) { return image == path; }, signal);
 }
 
 }  // namespace brx::platform

@@ -65,7 +65,8 @@ pid_t FirstThreadOfProcess(pid_t pid);
 // Sends `signal` to the process `pid` only when `matches` accepts its
 // image path, through a pidfd opened before the check, so that a pid
 // reused between the check and the signal is never hit.
-bool SignalProcessIf(pid_t pid, const std::function<bool(const std::string& image)>& matches, int signal);
+bool SignalProcessIf(pid_t pid, const std::function<bool(const std::string& image)>& matches,
+                     int signal);
 // The same for an exact image path.
 bool SignalProcessIfImage(pid_t pid, const std::string& path, int signal);
 

@@ -21,10 +21,14 @@ namespace {
 
 const char* HiveShortName(Hive hive) {
   switch (hive) {
-    case Hive::kClassesRoot: return "HKCR";
-    case Hive::kCurrentUser: return "HKCU";
-    case Hive::kLocalMachine: return "HKLM";
-    case Hive::kUsers: return "HKU";
+    case Hive::kClassesRoot:
+      return "HKCR";
+    case Hive::kCurrentUser:
+      return "HKCU";
+    case Hive::kLocalMachine:
+      return "HKLM";
+    case Hive::kUsers:
+      return "HKU";
   }
   return "HKU";
 }
@@ -85,7 +89,8 @@ class HiveLock {
   HiveLock(Hive hive, bool exclusive) {
     std::string dir = RegistryDirectory();
     if (dir.empty()) return;
-    fd_ = open((dir + "/" + HiveShortName(hive) + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    fd_ = open((dir + "/" + HiveShortName(hive) + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC,
+               0600);
     if (fd_ < 0) return;
     while (flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
       if (errno != EINTR) {
@@ -167,29 +172,33 @@ bool MirrorAutostart(bool present, const std::string& command) {
   if (dir.empty()) return false;
   std::string path = dir + "/Ombrix.desktop";
   if (!present) return unlink(path.c_str()) == 0 || errno == ENOENT;
-  return WriteFileAtomically(path, "[Desktop Entry]\nType=Application\nName=Ombrix\nExec=" + DesktopExec(command) +
-                                       "\nX-GNOME-Autostart-enabled=true\n");
+  return WriteFileAtomically(path, "[Desktop Entry]\nType=Application\nName=Ombrix\nExec=" +
+                                       DesktopExec(command) + "\nX-GNOME-Autostart-enabled=true\n");
 }
 
 bool WriteValue(Hive hive, const std::string& key, const std::string& name, const char* type,
                 const std::string& data) {
   std::function<bool()> mirror;
   if (IsRunKey(hive, key, name)) mirror = [&] { return MirrorAutostart(true, data); };
-  return Modify(hive, [&](TiXmlElement* root) {
-    TiXmlElement* k = FindKey(root, key, true);
-    TiXmlElement* v = FindChild(k, "value", name);
-    if (!v) {
-      TiXmlElement element("value");
-      element.SetAttribute("name", name);
-      v = k->InsertEndChild(element)->ToElement();
-    }
-    v->SetAttribute("type", type);
-    v->SetAttribute("data", data);
-    return true;
-  }, mirror);
+  return Modify(
+      hive,
+      [&](TiXmlElement* root) {
+        TiXmlElement* k = FindKey(root, key, true);
+        TiXmlElement* v = FindChild(k, "value", name);
+        if (!v) {
+          TiXmlElement element("value");
+          element.SetAttribute("name", name);
+          v = k->InsertEndChild(element)->ToElement();
+        }
+        v->SetAttribute("type", type);
+        v->SetAttribute("data", data);
+        return true;
+      },
+      mirror);
 }
 
-bool ReadValue(Hive hive, const std::string& key, const std::string& name, const char* type, std::string* data) {
+bool ReadValue(Hive hive, const std::string& key, const std::string& name, const char* type,
+               std::string* data) {
   return Read(hive, [&](TiXmlElement* root) {
     TiXmlElement* k = FindKey(root, key, false);
     TiXmlElement* v = k ? FindChild(k, "value", name) : nullptr;
@@ -223,7 +232,8 @@ bool ReadDword(Hive hive, const std::string& key, const std::string& name, uint3
   return true;
 }
 
-bool WriteString(Hive hive, const std::string& key, const std::string& name, const std::string& value) {
+bool WriteString(Hive hive, const std::string& key, const std::string& name,
+                 const std::string& value) {
   return WriteValue(hive, key, name, "REG_SZ", value);
 }
 
@@ -234,11 +244,14 @@ bool WriteDword(Hive hive, const std::string& key, const std::string& name, uint
 bool DeleteValue(Hive hive, const std::string& key, const std::string& name) {
   std::function<bool()> mirror;
   if (IsRunKey(hive, key, name)) mirror = [] { return MirrorAutostart(false, ""); };
-  return Modify(hive, [&](TiXmlElement* root) {
-    TiXmlElement* k = FindKey(root, key, false);
-    TiXmlElement* v = k ? FindChild(k, "value", name) : nullptr;
-    return v && k->RemoveChild(v);
-  }, mirror);
+  return Modify(
+      hive,
+      [&](TiXmlElement* root) {
+        TiXmlElement* k = FindKey(root, key, false);
+        TiXmlElement* v = k ? FindChild(k, "value", name) : nullptr;
+        return v && k->RemoveChild(v);
+      },
+      mirror);
 }
 
 bool DeleteKey(Hive hive, const std::string& key) {

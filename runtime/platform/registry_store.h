@@ -23,7 +23,8 @@ namespace registry {
 bool ReadString(Hive hive, const std::string& key, const std::string& name, std::string* value);
 bool ReadDword(Hive hive, const std::string& key, const std::string& name, uint32_t* value);
 // Create the key and its parents when missing.
-bool WriteString(Hive hive, const std::string& key, const std::string& name, const std::string& value);
+bool WriteString(Hive hive, const std::string& key, const std::string& name,
+                 const std::string& value);
 bool WriteDword(Hive hive, const std::string& key, const std::string& name, uint32_t value);
 // False when the value did not exist.
 bool DeleteValue(Hive hive, const std::string& key, const std::string& name);

@@ -33,7 +33,8 @@ class DesktopShell : public Shell {
     options.args = {"-c", "xdg-open \"$1\" >/dev/null 2>&1 </dev/null &", "sh", target};
     std::unique_ptr<ChildProcess> child = ChildProcess::Spawn(options);
     int status = 0;
-    return child && child->Wait(kLauncherWaitMs, &status) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return child && child->Wait(kLauncherWaitMs, &status) && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
   }
 };
 
@@ -42,9 +43,9 @@ class DesktopShell : public Shell {
 std::string QuoteExecWord(const std::string& word) {
   bool plain = !word.empty();
   for (char c : word) {
-    if (c == ' ' || c == '\t' || c == '\n' || c == '"' || c == '\'' || c == '\\' || c == '>' || c == '<' ||
-        c == '~' || c == '|' || c == '&' || c == ';' || c == '$' || c == '*' || c == '?' || c == '#' ||
-        c == '(' || c == ')' || c == '`' || c == '%') {
+    if (c == ' ' || c == '\t' || c == '\n' || c == '"' || c == '\'' || c == '\\' || c == '>' ||
+        c == '<' || c == '~' || c == '|' || c == '&' || c == ';' || c == '$' || c == '*' ||
+        c == '?' || c == '#' || c == '(' || c == ')' || c == '`' || c == '%') {
       plain = false;
     }
   }
@@ -146,8 +147,10 @@ bool WriteDesktopEntry(const std::string& path, const DesktopEntry& entry) {
   if (path.empty() || entry.exec.empty()) return false;
   std::string exec = QuoteExecWord(entry.exec);
   for (const std::string& arg : entry.args) exec += " " + QuoteExecWord(arg);
-  std::string text = "[Desktop Entry]\nType=Application\nName=" + SingleLine(entry.name) + "\nExec=" + EscapeValue(exec) + "\n";
-  if (!entry.working_directory.empty()) text += "Path=" + SingleLine(entry.working_directory) + "\n";
+  std::string text = "[Desktop Entry]\nType=Application\nName=" + SingleLine(entry.name) +
+                     "\nExec=" + EscapeValue(exec) + "\n";
+  if (!entry.working_directory.empty())
+    text += "Path=" + SingleLine(entry.working_directory) + "\n";
   if (!entry.icon.empty()) text += "Icon=" + SingleLine(entry.icon) + "\n";
   if (!entry.comment.empty()) text += "Comment=" + SingleLine(entry.comment) + "\n";
   return WriteFileAtomically(path, text, 0755);

@@ -47,7 +47,7 @@ class RecordingShell : public Shell {
 // shortcut on the desktop or in the applications menu.
 struct DesktopEntry {
   std::string name;
-  std::string exec;              // program path; quoted when written
+  std::string exec;  // program path; quoted when written
   std::vector<std::string> args;
   std::string working_directory;
   std::string icon;

@@ -71,8 +71,10 @@ bool QueryAdapterAddress(std::string* address) {
     std::string mac;
     if (!(in >> mac) || mac.size() != 17 || mac == "00:00:00:00:00:00") continue;
     for (char& c : mac) {
-      if (c == ':') c = '-';
-      else if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+      if (c == ':')
+        c = '-';
+      else if (c >= 'a' && c <= 'f')
+        c = static_cast<char>(c - 'a' + 'A');
     }
     *address = mac;
     return true;

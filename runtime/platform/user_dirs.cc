@@ -31,7 +31,8 @@ std::string ReadUserDirsEntry(const std::string& name) {
   while (std::getline(in, line)) {
     if (line.compare(0, wanted.size(), wanted) != 0) continue;
     std::string value = line.substr(wanted.size());
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
     if (value.compare(0, 5, "$HOME") == 0) value = HomeDirectory() + value.substr(5);
     return value;
   }
@@ -41,7 +42,8 @@ std::string ReadUserDirsEntry(const std::string& name) {
 std::string UsualName(const std::string& name) {
   if (name.empty()) return name;
   std::string out = name.substr(0, 1);
-  for (size_t i = 1; i < name.size(); ++i) out += static_cast<char>(tolower(static_cast<unsigned char>(name[i])));
+  for (size_t i = 1; i < name.size(); ++i)
+    out += static_cast<char>(tolower(static_cast<unsigned char>(name[i])));
   return out;
 }
 

@@ -163,7 +163,16 @@ void BuildDumpPath() {
   LocalTime t = Now();
   SafeText p;
   p.Add(g_record.folder).Add("/").Add(g_record.version).Add(".").Add(g_record.file_name).Add(".");
-  p.Dec(t.year).Add("-").Dec(t.month).Add("-").Dec(t.day).Add("-").Dec(t.hour).Add(".").Dec(t.minute).Add(".");
+  p.Dec(t.year)
+      .Add("-")
+      .Dec(t.month)
+      .Add("-")
+      .Dec(t.day)
+      .Add("-")
+      .Dec(t.hour)
+      .Add(".")
+      .Dec(t.minute)
+      .Add(".");
   p.Dec(t.second).Add(".dmp");
   size_t n = p.size() < sizeof(g_record.dump_path) - 1 ? p.size() : sizeof(g_record.dump_path) - 1;
   memcpy(g_record.dump_path, p.c_str(), n);
@@ -176,13 +185,18 @@ bool WriteRegisters(int fd, const ucontext_t* uc) {
   static const struct {
     const char* name;
     int index;
-  } kRegs[] = {{"rip", REG_RIP}, {"rsp", REG_RSP}, {"rbp", REG_RBP}, {"rax", REG_RAX}, {"rbx", REG_RBX},
-               {"rcx", REG_RCX}, {"rdx", REG_RDX}, {"rsi", REG_RSI}, {"rdi", REG_RDI}, {"r8", REG_R8},
-               {"r9", REG_R9},   {"r10", REG_R10}, {"r11", REG_R11}, {"r12", REG_R12}, {"r13", REG_R13},
-               {"r14", REG_R14}, {"r15", REG_R15}, {"efl", REG_EFL}};
+  } kRegs[] = {{"rip", REG_RIP}, {"rsp", REG_RSP}, {"rbp", REG_RBP}, {"rax", REG_RAX},
+               {"rbx", REG_RBX}, {"rcx", REG_RCX}, {"rdx", REG_RDX}, {"rsi", REG_RSI},
+               {"rdi", REG_RDI}, {"r8", REG_R8},   {"r9", REG_R9},   {"r10", REG_R10},
+               {"r11", REG_R11}, {"r12", REG_R12}, {"r13", REG_R13}, {"r14", REG_R14},
+               {"r15", REG_R15}, {"efl", REG_EFL}};
   for (const auto& r : kRegs) {
     SafeText line;
-    line.Add("  ").Add(r.name).Add(" ").Hex(static_cast<uint64_t>(uc->uc_mcontext.gregs[r.index])).Add("\n");
+    line.Add("  ")
+        .Add(r.name)
+        .Add(" ")
+        .Hex(static_cast<uint64_t>(uc->uc_mcontext.gregs[r.index]))
+        .Add("\n");
     ok = WriteText(fd, line) && ok;
   }
 #else
@@ -220,8 +234,14 @@ bool WriteReport(int sig, const siginfo_t* info, const ucontext_t* uc) {
   }
   fchmod(fd, 0600);
   SafeText head;
-  head.Add("Ombrix crash report\nprogram: ").Add(g_record.file_name).Add("\nversion: ").Add(g_record.version);
-  head.Add("\npid: ").Dec(getpid()).Add("\nthread: ").Dec(static_cast<int64_t>(syscall(SYS_gettid)));
+  head.Add("Ombrix crash report\nprogram: ")
+      .Add(g_record.file_name)
+      .Add("\nversion: ")
+      .Add(g_record.version);
+  head.Add("\npid: ")
+      .Dec(getpid())
+      .Add("\nthread: ")
+      .Dec(static_cast<int64_t>(syscall(SYS_gettid)));
   head.Add("\nsignal: ").Dec(sig).Add(" code ").Dec(info ? info->si_code : 0);
   head.Add("\naddress: ").Hex(info ? reinterpret_cast<uintptr_t>(info->si_addr) : 0).Add("\n");
   if (g_record.exception[0]) head.Add("exception: ").Add(g_record.exception).Add("\n");
@@ -261,7 +281,8 @@ int UploaderChild(void*) {
 // needs no lock and leaves our stack alone until it has called execve.
 void StartUploader(const char* dump_path) {
   g_child_report = dump_path;
-  clone(UploaderChild, g_child_stack + sizeof g_child_stack, CLONE_VM | CLONE_VFORK | SIGCHLD, nullptr);
+  clone(UploaderChild, g_child_stack + sizeof g_child_stack, CLONE_VM | CLONE_VFORK | SIGCHLD,
+        nullptr);
 }
 
 void CallBackOnce() {
@@ -303,7 +324,8 @@ void HandleCrash(int sig, siginfo_t* info, void* context) {
     try {
       std::rethrow_exception(e);
     } catch (const std::exception& ex) {
-      CopyTo(g_record.exception, sizeof g_record.exception, std::string(typeid(ex).name()) + ": " + ex.what());
+      CopyTo(g_record.exception, sizeof g_record.exception,
+             std::string(typeid(ex).name()) + ": " + ex.what());
     } catch (...) {
       CopyTo(g_record.exception, sizeof g_record.exception, "an exception of unknown type");
     }
@@ -316,7 +338,8 @@ void HandleCrash(int sig, siginfo_t* info, void* context) {
 bool InstallCrashHandler(const std::wstring& version, CrashCallback callback) {
   std::string exe = platform::ExecutablePath();
   size_t slash = exe.rfind('/');
-  CopyTo(g_record.folder, sizeof g_record.folder, slash == std::string::npos ? "." : exe.substr(0, slash));
+  CopyTo(g_record.folder, sizeof g_record.folder,
+         slash == std::string::npos ? "." : exe.substr(0, slash));
   CopyTo(g_record.file_name, sizeof g_record.file_name, exe.substr(slash + 1));
   CopyTo(g_record.version, sizeof g_record.version, WideToUtf8(version));
   time_t now = time(nullptr);
@@ -338,7 +361,8 @@ bool InstallCrashHandler(const std::wstring& version, CrashCallback callback) {
   sa.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
   sigemptyset(&sa.sa_mask);
   bool ok = true;
-  for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) ok = sigaction(sig, &sa, nullptr) == 0 && ok;
+  for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
+    ok = sigaction(sig, &sa, nullptr) == 0 && ok;
   g_installed = ok;
   return ok;
 }
@@ -366,10 +390,25 @@ void ReportCrashAndExit(const char* dump_path) {
       SafeText line;
       line.Add("[FATAL][").Dec(static_cast<int64_t>(syscall(SYS_gettid)));
       // "[%-6d]" pads the id on the right.
-      for (size_t i = SafeText().Dec(static_cast<int64_t>(syscall(SYS_gettid))).size(); i < 6; ++i) line.Add(" ");
-      line.Add("][").Dec(t.year).Add(".").Pad(t.month, 2).Add(".").Pad(t.day, 2).Add("-").Pad(t.hour, 2).Add(":");
+      for (size_t i = SafeText().Dec(static_cast<int64_t>(syscall(SYS_gettid))).size(); i < 6; ++i)
+        line.Add(" ");
+      line.Add("][")
+          .Dec(t.year)
+          .Add(".")
+          .Pad(t.month, 2)
+          .Add(".")
+          .Pad(t.day, 2)
+          .Add("-")
+          .Pad(t.hour, 2)
+          .Add(":");
       line.Pad(t.minute, 2).Add(":").Pad(t.second, 2).Add("]");
-      line.Add("[").Add(g_record.program).Add("]").Add(g_record.version).Add(" crash[").Add(dump_path).Add("]!\n");
+      line.Add("[")
+          .Add(g_record.program)
+          .Add("]")
+          .Add(g_record.version)
+          .Add(" crash[")
+          .Add(dump_path)
+          .Add("]!\n");
       WriteText(fd, line);
       close(fd);
     }

@@ -68,7 +68,8 @@ void LoadEditionLibrary() {
   // The library's own code runs without our lock held.
   std::wstring game_id, key, key_desc, version, global_config;
   bool has[5] = {CopyExport(lib, "GetGameId", &game_id), CopyExport(lib, "GetKey", &key),
-                 CopyExport(lib, "GetKeyDesc", &key_desc), CopyExport(lib, "GetCurrentVersion", &version),
+                 CopyExport(lib, "GetKeyDesc", &key_desc),
+                 CopyExport(lib, "GetCurrentVersion", &version),
                  CopyExport(lib, "GetGlobalConfig", &global_config)};
   auto flag = reinterpret_cast<FlagExport>(dlsym(lib, "GetInstallHook"));
   bool install_hook = flag && flag() != 0;

@@ -11,7 +11,9 @@ constexpr wchar_t kProductSubKey[] = L"\\SOFTWARE\\Dorsk\\Ombrix";
 
 }  // namespace
 
-std::wstring ProductRegistryPath(const wchar_t* root) { return std::wstring(root) + kProductSubKey; }
+std::wstring ProductRegistryPath(const wchar_t* root) {
+  return std::wstring(root) + kProductSubKey;
+}
 
 std::wstring EditionRegistryPath(const wchar_t* root, const std::wstring& edition_key) {
   return ProductRegistryPath(root) + L"\\" + edition_key;

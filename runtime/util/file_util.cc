@@ -31,12 +31,14 @@ std::string LexicallyNormal(const std::string& path) {
 
 bool Stat(const std::string& path, FindData* data) {
   struct statx sx {};
-  if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
+  if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+    return false;
   bool is_link = S_ISLNK(sx.stx_mode);
   if (is_link) {
     // A link to a file counts as that file; a link to a folder is left out.
     struct statx target {};
-    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &target) != 0 || S_ISDIR(target.stx_mode))
+    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &target) != 0 ||
+        S_ISDIR(target.stx_mode))
       return false;
     sx = target;
   }
@@ -64,7 +66,8 @@ std::vector<FindData> ReadFolder(const std::wstring& folder) {
     entries.push_back(std::move(data));
   }
   closedir(d);
-  std::sort(entries.begin(), entries.end(), [](const FindData& a, const FindData& b) { return a.name < b.name; });
+  std::sort(entries.begin(), entries.end(),
+            [](const FindData& a, const FindData& b) { return a.name < b.name; });
   return entries;
 }
 
@@ -108,7 +111,8 @@ std::string ResolveRemovalPath(const std::string& path) {
   size_t slash = p.rfind('/');
   std::string name = p.substr(slash + 1);
   char resolved[PATH_MAX];
-  if (name.empty() || name == "." || name == "..") return realpath(p.c_str(), resolved) ? resolved : "";
+  if (name.empty() || name == "." || name == "..")
+    return realpath(p.c_str(), resolved) ? resolved : "";
   std::string above = slash == 0 ? "/" : p.substr(0, slash);
   if (!realpath(above.c_str(), resolved)) return "";
   std::string folder = resolved;
@@ -122,16 +126,17 @@ bool IsProtectedFolder(const std::string& path) {
   if (resolved == "/") return true;
   // The home folder as named and as it really is (it may be a link).
   std::string named_home = platform::HomeDirectory();
-  for (const std::string& home : {LexicallyNormal(named_home), ResolveRemovalPath(named_home + "/.")}) {
+  for (const std::string& home :
+       {LexicallyNormal(named_home), ResolveRemovalPath(named_home + "/.")}) {
     if (home.empty()) continue;
     if (home == resolved || home.compare(0, resolved.size() + 1, resolved + "/") == 0) return true;
   }
   size_t second = resolved.find('/', 1);
   if (second == std::string::npos) return true;  // directly below "/"
   if (resolved.find('/', second + 1) != std::string::npos) return false;
-  static const char* const kSystemTops[] = {"bin", "boot", "dev",  "etc",  "home", "lib", "lib32", "lib64", "libx32",
-                                           "media", "mnt", "proc", "root", "run",  "sbin", "snap", "srv",  "sys",
-                                           "usr",  "var"};
+  static const char* const kSystemTops[] = {
+      "bin", "boot", "dev",  "etc", "home", "lib",  "lib32", "lib64", "libx32", "media",
+      "mnt", "proc", "root", "run", "sbin", "snap", "srv",   "sys",   "usr",    "var"};
   std::string top = resolved.substr(1, second - 1);
   for (const char* system : kSystemTops)
     if (top == system) return true;
@@ -148,7 +153,8 @@ bool DeleteDirectoryTree(const std::wstring& folder) {
   return !ec;
 }
 
-void ListFilesRecursive(const std::wstring& folder, std::vector<std::wstring>* files, const wchar_t* extension) {
+void ListFilesRecursive(const std::wstring& folder, std::vector<std::wstring>* files,
+                        const wchar_t* extension) {
   for (const FindData& e : ReadFolder(folder)) {
     std::wstring path = folder + L"/" + e.name;
     if (e.is_directory) {

@@ -46,7 +46,8 @@ bool InflateGzipBodyUpTo(const void* data, size_t length, size_t max_out, std::s
 bool GzipCompress(const std::string& data, std::string* out) {
   out->clear();
   z_stream zs{};
-  if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    return false;
   zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
   zs.avail_in = static_cast<uInt>(data.size());
   unsigned char buf[16384];

@@ -23,7 +23,8 @@ KeyPath SplitKeyPath(const std::string& path) {
   return out;
 }
 
-std::string XmlPathGet(const std::string& path, const TiXmlNode* start, const std::string& default_value) {
+std::string XmlPathGet(const std::string& path, const TiXmlNode* start,
+                       const std::string& default_value) {
   if (!start) return default_value;
   KeyPath key = SplitKeyPath(path);
   const TiXmlNode* node = start;

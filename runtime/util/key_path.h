@@ -21,7 +21,8 @@ KeyPath SplitKeyPath(const std::string& path);
 
 // The element's text or attribute; `default_value` when anything on the way
 // is missing (an element without text counts as missing).
-std::string XmlPathGet(const std::string& path, const TiXmlNode* start, const std::string& default_value);
+std::string XmlPathGet(const std::string& path, const TiXmlNode* start,
+                       const std::string& default_value);
 // Sets the element's text or attribute, creating missing elements. A null
 // value counts as empty text. Nothing is saved; the caller saves.
 void XmlPathSet(const std::string& path, const char* value, TiXmlNode* start);

@@ -31,7 +31,8 @@ bool FindProcessByPath(const std::wstring& image_path, pid_t* pid) {
 
 bool SignalProcessByPath(pid_t pid, const std::wstring& image_path, int signal) {
   return platform::SignalProcessIf(
-      pid, [&](const std::string& image) { return SamePathNoCase(Utf8ToWide(image), image_path); }, signal);
+      pid, [&](const std::string& image) { return SamePathNoCase(Utf8ToWide(image), image_path); },
+      signal);
 }
 
 bool FindFirstThreadOfProcess(pid_t pid, pid_t* thread_id) {

@@ -4,7 +4,8 @@
 
 namespace brx::util {
 
-const wchar_t kAutoStartKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kAutoStartKey[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 namespace {
 
@@ -48,46 +49,56 @@ bool SplitRegistryPath(const std::wstring& path, platform::Hive* root, std::wstr
   return false;
 }
 
-bool ReadRegistryString(const std::wstring& key_path, const std::wstring& value_name, std::wstring* value) {
+bool ReadRegistryString(const std::wstring& key_path, const std::wstring& value_name,
+                        std::wstring* value) {
   Split s;
   std::string text;
-  if (!SplitUtf8(key_path, &s) || !platform::registry::ReadString(s.hive, s.sub_key, WideToUtf8(value_name), &text))
+  if (!SplitUtf8(key_path, &s) ||
+      !platform::registry::ReadString(s.hive, s.sub_key, WideToUtf8(value_name), &text))
     return false;
   *value = Utf8ToWide(text);
   return true;
 }
 
-bool ReadRegistryDword(const std::wstring& key_path, const std::wstring& value_name, uint32_t* value) {
+bool ReadRegistryDword(const std::wstring& key_path, const std::wstring& value_name,
+                       uint32_t* value) {
   Split s;
-  return SplitUtf8(key_path, &s) && platform::registry::ReadDword(s.hive, s.sub_key, WideToUtf8(value_name), value);
+  return SplitUtf8(key_path, &s) &&
+         platform::registry::ReadDword(s.hive, s.sub_key, WideToUtf8(value_name), value);
 }
 
 bool ReadAutoStartValue(std::wstring* value) {
   std::wstring text;
   if (!ReadRegistryString(kAutoStartKey, kAutoStartName, &text)) return false;
-  if (WideToUtf16(text).size() > kAutoStartMaxUnits) text = Utf16ToWide(WideToUtf16(text).substr(0, kAutoStartMaxUnits));
+  if (WideToUtf16(text).size() > kAutoStartMaxUnits)
+    text = Utf16ToWide(WideToUtf16(text).substr(0, kAutoStartMaxUnits));
   *value = text;
   return true;
 }
 
 bool DeleteAutoStartValue() {
   Split s;
-  return SplitUtf8(kAutoStartKey, &s) && platform::registry::DeleteValue(s.hive, s.sub_key, WideToUtf8(kAutoStartName));
+  return SplitUtf8(kAutoStartKey, &s) &&
+         platform::registry::DeleteValue(s.hive, s.sub_key, WideToUtf8(kAutoStartName));
 }
 
 bool ReadLaunchingWithGame(const std::wstring& key_path, uint32_t* value) {
   return ReadRegistryDword(key_path, L"LaunchingWithGame", value);
 }
 
-bool WriteRegistryString(const std::wstring& key_path, const std::wstring& value, const std::wstring& value_name) {
+bool WriteRegistryString(const std::wstring& key_path, const std::wstring& value,
+                         const std::wstring& value_name) {
   Split s;
   return SplitUtf8(key_path, &s) &&
-         platform::registry::WriteString(s.hive, s.sub_key, WideToUtf8(value_name), WideToUtf8(value));
+         platform::registry::WriteString(s.hive, s.sub_key, WideToUtf8(value_name),
+                                         WideToUtf8(value));
 }
 
-void WriteRegistryDword(uint32_t value, const std::wstring& key_path, const std::wstring& value_name) {
+void WriteRegistryDword(uint32_t value, const std::wstring& key_path,
+                        const std::wstring& value_name) {
   Split s;
-  if (SplitUtf8(key_path, &s)) platform::registry::WriteDword(s.hive, s.sub_key, WideToUtf8(value_name), value);
+  if (SplitUtf8(key_path, &s))
+    platform::registry::WriteDword(s.hive, s.sub_key, WideToUtf8(value_name), value);
 }
 
 }  // namespace brx::util

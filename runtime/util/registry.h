@@ -15,10 +15,14 @@ bool SplitRegistryPath(const std::wstring& path, platform::Hive* root, std::wstr
 bool ReadAutoStartValue(std::wstring* value);
 bool DeleteAutoStartValue();
 bool ReadLaunchingWithGame(const std::wstring& key_path, uint32_t* value);
-bool WriteRegistryString(const std::wstring& key_path, const std::wstring& value, const std::wstring& value_name);
-void WriteRegistryDword(uint32_t value, const std::wstring& key_path, const std::wstring& value_name);
-bool ReadRegistryString(const std::wstring& key_path, const std::wstring& value_name, std::wstring* value);
-bool ReadRegistryDword(const std::wstring& key_path, const std::wstring& value_name, uint32_t* value);
+bool WriteRegistryString(const std::wstring& key_path, const std::wstring& value,
+                         const std::wstring& value_name);
+void WriteRegistryDword(uint32_t value, const std::wstring& key_path,
+                        const std::wstring& value_name);
+bool ReadRegistryString(const std::wstring& key_path, const std::wstring& value_name,
+                        std::wstring* value);
+bool ReadRegistryDword(const std::wstring& key_path, const std::wstring& value_name,
+                       uint32_t* value);
 
 extern const wchar_t kAutoStartKey[];
 

@@ -145,7 +145,8 @@ std::wstring Utf16ToWide(const std::u16string& text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -165,7 +166,8 @@ std::string WideToAnsi(const std::wstring& text) {
   }
   std::vector<uint32_t> units;
   units.reserve(text.size());
-  for (wchar_t c : text) units.push_back(IsValidScalar(static_cast<uint32_t>(c)) ? static_cast<uint32_t>(c) : '?');
+  for (wchar_t c : text)
+    units.push_back(IsValidScalar(static_cast<uint32_t>(c)) ? static_cast<uint32_t>(c) : '?');
   char* in = reinterpret_cast<char*>(units.data());
   size_t left = units.size() * sizeof(uint32_t);
   while (!to_gbk.Run(&in, &left, &out)) {
@@ -181,7 +183,8 @@ std::wstring AnsiToWide(const std::string& text) {
   thread_local Iconv from_gbk("UTF-32LE", "GB18030");
   std::wstring out;
   if (!from_gbk.ok()) {
-    for (char c : text) out += static_cast<unsigned char>(c) < 0x80 ? static_cast<wchar_t>(c) : kReplacement;
+    for (char c : text)
+      out += static_cast<unsigned char>(c) < 0x80 ? static_cast<wchar_t>(c) : kReplacement;
     return out;
   }
   char* in = const_cast<char*>(text.data());
@@ -189,7 +192,8 @@ std::wstring AnsiToWide(const std::string& text) {
   std::string bytes;
   auto flush = [&] {
     for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-      uint32_t c = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8 |
+      uint32_t c = static_cast<unsigned char>(bytes[i]) |
+                   static_cast<unsigned char>(bytes[i + 1]) << 8 |
                    static_cast<unsigned char>(bytes[i + 2]) << 16 |
                    static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 3])) << 24;
       out += static_cast<wchar_t>(c);

@@ -47,7 +47,9 @@ class Walk {
   static bool IsAlpha(unsigned char c) { return c < 127 ? isalpha(c) != 0 : true; }
   static bool IsAlphaNum(unsigned char c) { return c < 127 ? isalnum(c) != 0 : true; }
   static bool StartsName(unsigned char c) { return IsAlpha(c) || c == '_'; }
-  static bool InName(unsigned char c) { return IsAlphaNum(c) || c == '_' || c == '-' || c == '.' || c == ':'; }
+  static bool InName(unsigned char c) {
+    return IsAlphaNum(c) || c == '_' || c == '-' || c == '.' || c == ':';
+  }
   // The reader lowers a plain (signed) char.
   int ToLower(char c) const {
     int v = c;
@@ -92,8 +94,9 @@ size_t Walk::SkipWhiteSpace(size_t i) const {
   }
   // In UTF-8 the reader also skips byte-order marks and U+FFFE, U+FFFF.
   while (!End(i)) {
-    if (At(i) == 0xEF && ((At(i + 1) == 0xBB && At(i + 2) == 0xBF) || (At(i + 1) == 0xBF && At(i + 2) == 0xBE) ||
-                          (At(i + 1) == 0xBF && At(i + 2) == 0xBF))) {
+    if (At(i) == 0xEF &&
+        ((At(i + 1) == 0xBB && At(i + 2) == 0xBF) || (At(i + 1) == 0xBF && At(i + 2) == 0xBE) ||
+         (At(i + 1) == 0xBF && At(i + 2) == 0xBF))) {
       i += 3;
     } else if (IsWhiteSpace(At(i))) {
       ++i;
@@ -132,8 +135,10 @@ size_t Walk::SkipText(size_t from) const {
   bool condense = TiXmlBase::IsWhiteSpaceCondensed();
   size_t i = from;
   while (!End(i) && At(i) != '<') {
-    if (condense && IsWhiteSpace(At(i))) ++i;
-    else i += CharLength(At(i));
+    if (condense && IsWhiteSpace(At(i)))
+      ++i;
+    else
+      i += CharLength(At(i));
   }
   return i;
 }
@@ -159,10 +164,14 @@ Walk::Step Walk::QuotedValue(size_t from, unsigned char quote, std::string* valu
       uint64_t code = 0, scale = 1;
       for (size_t d = semicolon - 1; At(d) != (hex ? 'x' : '#'); --d, scale *= hex ? 16 : 10) {
         unsigned char c = At(d);
-        if (c >= '0' && c <= '9') code += scale * (c - '0');
-        else if (hex && c >= 'a' && c <= 'f') code += scale * (c - 'a' + 10);
-        else if (hex && c >= 'A' && c <= 'F') code += scale * (c - 'A' + 10);
-        else return {i, false};
+        if (c >= '0' && c <= '9')
+          code += scale * (c - '0');
+        else if (hex && c >= 'a' && c <= 'f')
+          code += scale * (c - 'a' + 10);
+        else if (hex && c >= 'A' && c <= 'F')
+          code += scale * (c - 'A' + 10);
+        else
+          return {i, false};
       }
       value->push_back(static_cast<char>(code));
       i = semicolon + 1;
@@ -273,7 +282,8 @@ void Walk::TakeEncoding(const std::string& declared) {
 }
 
 size_t Walk::Deepest(size_t stop_above) {
-  if (mode_ == Mode::kUnknown && At(0) == 0xEF && At(1) == 0xBB && At(2) == 0xBF) mode_ = Mode::kUtf8;
+  if (mode_ == Mode::kUnknown && At(0) == 0xEF && At(1) == 0xBB && At(2) == 0xBF)
+    mode_ = Mode::kUtf8;
   std::vector<Name> open;  // elements whose content is being read
   size_t deepest = 0;
   size_t blank = 0;  // where the white space before `i` began

@@ -23,7 +23,8 @@ TiXmlEncoding TinyXmlEncoding(XmlTextEncoding encoding) {
 }  // namespace
 
 bool ParseUntrustedXml(const std::string& text, TiXmlDocument* doc, XmlTextEncoding encoding) {
-  if (encoding != XmlTextEncoding::kLegacy && !IsValidUtf8(text)) encoding = XmlTextEncoding::kLegacy;
+  if (encoding != XmlTextEncoding::kLegacy && !IsValidUtf8(text))
+    encoding = XmlTextEncoding::kLegacy;
   doc->Clear();
   if (XmlNestingDepth(text, kMaxXmlDepth, encoding) > kMaxXmlDepth) {
     // Left as a document that failed to parse (empty), for callers that

@@ -39,7 +39,8 @@ std::string IniPath() {
   if (!dladdr(reinterpret_cast<void*>(&IniPath), &info) || !info.dli_fname) return "";
   std::string self = info.dli_fname;
   size_t slash = self.rfind('/');
-  return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/OBVerCustom.ini";
+  return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) +
+         "/OBVerCustom.ini";
 }
 
 const Values& Get() {
@@ -55,12 +56,18 @@ const Values& Get() {
       if (eq == std::string::npos) continue;
       std::string name = line.substr(0, eq);
       std::wstring value = Widen(line.substr(eq + 1));
-      if (name == "GameId") values.game_id = value;
-      else if (name == "Key") values.key = value;
-      else if (name == "KeyDesc") values.key_desc = value;
-      else if (name == "Version") values.version = value;
-      else if (name == "GlobalConfig") values.global_config = value;
-      else if (name == "InstallHook") values.install_hook = value == L"1" ? 1 : 0;
+      if (name == "GameId")
+        values.game_id = value;
+      else if (name == "Key")
+        values.key = value;
+      else if (name == "KeyDesc")
+        values.key_desc = value;
+      else if (name == "Version")
+        values.version = value;
+      else if (name == "GlobalConfig")
+        values.global_config = value;
+      else if (name == "InstallHook")
+        values.install_hook = value == L"1" ? 1 : 0;
     }
   });
   return values;
@@ -71,8 +78,14 @@ const Values& Get() {
 extern "C" {
 __attribute__((visibility("default"))) const wchar_t* GetGameId() { return Get().game_id.c_str(); }
 __attribute__((visibility("default"))) const wchar_t* GetKey() { return Get().key.c_str(); }
-__attribute__((visibility("default"))) const wchar_t* GetKeyDesc() { return Get().key_desc.c_str(); }
-__attribute__((visibility("default"))) const wchar_t* GetCurrentVersion() { return Get().version.c_str(); }
-__attribute__((visibility("default"))) const wchar_t* GetGlobalConfig() { return Get().global_config.c_str(); }
+__attribute__((visibility("default"))) const wchar_t* GetKeyDesc() {
+  return Get().key_desc.c_str();
+}
+__attribute__((visibility("default"))) const wchar_t* GetCurrentVersion() {
+  return Get().version.c_str();
+}
+__attribute__((visibility("default"))) const wchar_t* GetGlobalConfig() {
+  return Get().global_config.c_str();
+}
 __attribute__((visibility("default"))) int GetInstallHook() { return Get().install_hook; }
 }

@@ -41,7 +41,8 @@ class GameSimulator::Pipe : public brx::io::ipc::IPCServiceClient {
 
 GameSimulator::GameSimulator() : GameSimulator(Options()) {}
 
-GameSimulator::GameSimulator(Options options) : options_(std::move(options)), pipe_(std::make_unique<Pipe>(this)) {
+GameSimulator::GameSimulator(Options options)
+    : options_(std::move(options)), pipe_(std::make_unique<Pipe>(this)) {
   if (!pipe_->StartService()) errors_.push_back("pipe threads did not start");
 }
 
@@ -97,7 +98,8 @@ bool GameSimulator::Attach(const std::string& game_id) {
   return Send("ATTACH", m);
 }
 
-bool GameSimulator::ConnectAndAttach(const std::string& game_id, std::chrono::milliseconds timeout) {
+bool GameSimulator::ConnectAndAttach(const std::string& game_id,
+                                     std::chrono::milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {
     if (Connect() == 0) {
@@ -105,7 +107,8 @@ bool GameSimulator::ConnectAndAttach(const std::string& game_id, std::chrono::mi
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
       continue;
     }
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
     if (Attach(game_id)) {
       if (std::optional<WireMessage> first = Receive(left)) {
         inbox_.push_front(std::move(*first));
@@ -121,7 +124,8 @@ bool GameSimulator::ConnectAndAttach(const std::string& game_id, std::chrono::mi
 bool GameSimulator::SendFrame(const std::vector<uint8_t>& body) {
   // A game produces frames as its pipe takes them: wait while too much is
   // still unwritten rather than queue without end.
-  if (pipe_->IsConnected() && !pipe_->WaitForRoom(pipe_->connection(), kMaxUnsentBytes, kSendWait)) {
+  if (pipe_->IsConnected() &&
+      !pipe_->WaitForRoom(pipe_->connection(), kMaxUnsentBytes, kSendWait)) {
     errors_.push_back("the pipe took nothing for " + std::to_string(kSendWait.count()) + " ms");
     return false;
   }
@@ -130,11 +134,12 @@ bool GameSimulator::SendFrame(const std::vector<uint8_t>& body) {
 
 bool GameSimulator::SendBytes(const std::vector<uint8_t>& bytes) {
   if (!pipe_->IsConnected()) return false;
-  return pipe_->Send(pipe_->connection(), bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr, 0);
+  return pipe_->Send(pipe_->connection(), bytes.data(), static_cast<uint32_t>(bytes.size()),
+                     nullptr, 0);
 }
 
-bool GameSimulator::PushVideoFrame(const std::string& invitation_id, uint16_t width, uint16_t height,
-                                   uint16_t frame_rate, uint8_t fill) {
+bool GameSimulator::PushVideoFrame(const std::string& invitation_id, uint16_t width,
+                                   uint16_t height, uint16_t frame_rate, uint8_t fill) {
   WireMessage m;
   m.fields.emplace_back("invitation_id", Utf8ToUtf16(invitation_id));
   m.fields.emplace_back("frame_rate", int64_t{frame_rate});
@@ -148,8 +153,10 @@ void GameSimulator::Deliver(const uint8_t* body, uint32_t length) {
   if (tap_ && tap_(body, length)) return;
   std::string error;
   std::optional<WireMessage> m = DecodeMessage(ClientToHookMessages(), body, length, &error);
-  if (m) inbox_.push_back(std::move(*m));
-  else errors_.push_back(error);
+  if (m)
+    inbox_.push_back(std::move(*m));
+  else
+    errors_.push_back(error);
 }
 
 std::optional<WireMessage> GameSimulator::Receive(std::chrono::milliseconds timeout) {
@@ -177,7 +184,8 @@ bool GameSimulator::Pump(std::chrono::milliseconds timeout) {
   bool closed;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!changed_.wait_for(lock, timeout, [this] { return batch_pending_ || disconnected_; })) return false;
+    if (!changed_.wait_for(lock, timeout, [this] { return batch_pending_ || disconnected_; }))
+      return false;
     closed = disconnected_ && !batch_pending_;
     batch_pending_ = false;
   }
@@ -185,7 +193,8 @@ bool GameSimulator::Pump(std::chrono::milliseconds timeout) {
   return !closed;
 }
 
-std::optional<WireMessage> GameSimulator::Expect(const std::string& name, std::chrono::milliseconds timeout) {
+std::optional<WireMessage> GameSimulator::Expect(const std::string& name,
+                                                 std::chrono::milliseconds timeout) {
   std::optional<WireMessage> m = Receive(timeout);
   if (!m) {
     errors_.push_back("expected " + name + ", got nothing");

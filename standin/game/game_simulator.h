@@ -73,8 +73,8 @@ class GameSimulator {
   // Bytes exactly as given, without a frame (to play a broken stream).
   bool SendBytes(const std::vector<uint8_t>& bytes);
   // A VEDIO_STREAM of width x height x 3 bytes, every byte `fill`.
-  bool PushVideoFrame(const std::string& invitation_id, uint16_t width, uint16_t height, uint16_t frame_rate = 25,
-                      uint8_t fill = 0x80);
+  bool PushVideoFrame(const std::string& invitation_id, uint16_t width, uint16_t height,
+                      uint16_t frame_rate = 25, uint8_t fill = 0x80);
 
   // The next client-to-hook message, waiting up to `timeout`; nullopt on
   // time-out, or once the pipe closed and nothing is left.

@@ -52,7 +52,8 @@ void PutText(std::vector<uint8_t>* out, const std::u16string& text) {
   for (char16_t c : text) PutU(out, c, 2);
 }
 
-bool ReadText(Reader& r, uint32_t capacity, std::u16string* text, std::string* error, const char* field) {
+bool ReadText(Reader& r, uint32_t capacity, std::u16string* text, std::string* error,
+              const char* field) {
   uint64_t raw;
   if (!r.U(4, &raw)) {
     *error = std::string("missing count of ") + field;
@@ -69,7 +70,8 @@ bool ReadText(Reader& r, uint32_t capacity, std::u16string* text, std::string* e
     return false;
   }
   text->resize(static_cast<size_t>(count) / 2);
-  for (size_t i = 0; i < text->size(); ++i) (*text)[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
+  for (size_t i = 0; i < text->size(); ++i)
+    (*text)[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
   return true;
 }
 
@@ -81,7 +83,10 @@ const std::vector<MessageSpec>& HookToClientMessages() {
       {2, "DETACH", {}},
       {3, "SYSTEMCONFIG", {I32("kind"), I32("value")}},
       {6, "GAMECONFIG", {I32("kind"), U8("value")}},
-      {8, "LOGIN", {Str("account", 128), Str("password", 128), Str("unused", 128), U8("remember"), U8("auto_login")}},
+      {8,
+       "LOGIN",
+       {Str("account", 128), Str("password", 128), Str("unused", 128), U8("remember"),
+        U8("auto_login")}},
       {10, "REQUESTLOGIN", {}},
       {11, "QTLLOGIN", {Str("ticket", 1024), Str("unused", 128)}},
       {13, "SETNICKNAME", {}},
@@ -94,7 +99,9 @@ const std::vector<MessageSpec>& HookToClientMessages() {
       {30, "VIDEO_INVITE", {U8("send_video"), Str("invitation_id", 128), Str("account", 128)}},
       {32, "VIDEO_REPLY", {I32("answer"), Str("invitation_id", 128)}},
       {34, "VIDEO_STOP", {Str("invitation_id", 128)}},
-      {38, "VEDIO_STREAM", {Str("invitation_id", 128), U16("frame_rate"), U16("width"), U16("height"), Bytes("frame")}},
+      {38,
+       "VEDIO_STREAM",
+       {Str("invitation_id", 128), U16("frame_rate"), U16("width"), U16("height"), Bytes("frame")}},
   };
   return sheet;
 }
@@ -104,13 +111,14 @@ const std::vector<MessageSpec>& ClientToHookMessages() {
       {1, "WELCOME", {}},
       {4,
        "SYSTEMCONFIG",
-       {U8("one_shot_sound"), U8("many_shot_sound"), U8("show_help"), U8("first_run"), I32("x"), I32("y"),
-        Str("user_folder", 256), Str("store_folder", 260)}},
+       {U8("one_shot_sound"), U8("many_shot_sound"), U8("show_help"), U8("first_run"), I32("x"),
+        I32("y"), Str("user_folder", 256), Str("store_folder", 260)}},
       {5,
        "GAMECONFIG",
-       {I32("many_duration"), F32("many_interval"), I32("quality"), U8("timed_shot"), I32("timed_interval"),
-        Str("key_one_shot", 16), Str("key_many_shot", 16), Str("key_show_hide", 16), Str("key_region_one_shot", 16),
-        Str("key_region_many_shot", 16), Str("key_quick_publish", 16)}},
+       {I32("many_duration"), F32("many_interval"), I32("quality"), U8("timed_shot"),
+        I32("timed_interval"), Str("key_one_shot", 16), Str("key_many_shot", 16),
+        Str("key_show_hide", 16), Str("key_region_one_shot", 16), Str("key_region_many_shot", 16),
+        Str("key_quick_publish", 16)}},
       {7, "CONFIGOK", {}},
       {9, "LOGIN", {U8("kind"), U8("signed_in"), Str("text", 1024)}},
       {12, "USERINFO", {U8("has_nick")}},
@@ -121,13 +129,16 @@ const std::vector<MessageSpec>& ClientToHookMessages() {
       {26, "DATAPROMPT", {I32("counter0"), I32("counter1"), I32("counter2"), I32("counter3")}},
       {28, "FRIEND_ONLINE", {I32("total"), I32("page"), {"entries", T::kFriendList, 0}}},
       {29, "FRIEND_ONLINE_HEADICON", {Str("address", 128), Str("path", 260)}},
-      {31, "VIDEO_INVITE", {U8("send_video"), Str("invitation_id", 128), Str("account", 128), Str("inviter", 128)}},
+      {31,
+       "VIDEO_INVITE",
+       {U8("send_video"), Str("invitation_id", 128), Str("account", 128), Str("inviter", 128)}},
       {33, "VIDEO_REPLY", {U8("accepted"), Str("invitation_id", 128)}},
       {35, "VIDEO_STOP", {Str("invitation_id", 128)}},
       {37, "VIDEO_READY", {Str("invitation_id", 128)}},
       {39,
        "VEDIO_STREAM",
-       {U8("reinit"), U16("frame_rate"), U16("width"), U16("height"), Bytes("frame"), Str("invitation_id", 128)}},
+       {U8("reinit"), U16("frame_rate"), U16("width"), U16("height"), Bytes("frame"),
+        Str("invitation_id", 128)}},
       {41, "VIDEO_IM", {Str("first", 128), Str("second", 128), Str("text", 1024)}},
       {42, "VIDEO_INVITE_REPLYED", {Str("invitation_id", 128)}},
       {43, "VEDIO_ERROR", {I32("code"), Str("invitation_id", 128)}},
@@ -169,14 +180,16 @@ double WireMessage::Float(const std::string& field) const {
 
 std::u16string WireMessage::Text(const std::string& field) const {
   const WireValue* v = Find(field);
-  return v && std::holds_alternative<std::u16string>(*v) ? std::get<std::u16string>(*v) : std::u16string();
+  return v && std::holds_alternative<std::u16string>(*v) ? std::get<std::u16string>(*v)
+                                                         : std::u16string();
 }
 
 std::string WireMessage::Utf8(const std::string& field) const { return Utf16ToUtf8(Text(field)); }
 
 const std::vector<uint8_t>* WireMessage::Bytes(const std::string& field) const {
   const WireValue* v = Find(field);
-  return v && std::holds_alternative<std::vector<uint8_t>>(*v) ? &std::get<std::vector<uint8_t>>(*v) : nullptr;
+  return v && std::holds_alternative<std::vector<uint8_t>>(*v) ? &std::get<std::vector<uint8_t>>(*v)
+                                                               : nullptr;
 }
 
 std::string WireMessage::ToString() const {
@@ -184,14 +197,18 @@ std::string WireMessage::ToString() const {
   out << name;
   for (const auto& [field, value] : fields) {
     out << ' ' << field << '=';
-    if (auto* i = std::get_if<int64_t>(&value)) out << *i;
-    else if (auto* d = std::get_if<double>(&value)) out << *d;
-    else if (auto* s = std::get_if<std::u16string>(&value)) out << '"' << Utf16ToUtf8(*s) << '"';
-    else out << std::get<std::vector<uint8_t>>(value).size() << "B";
+    if (auto* i = std::get_if<int64_t>(&value))
+      out << *i;
+    else if (auto* d = std::get_if<double>(&value))
+      out << *d;
+    else if (auto* s = std::get_if<std::u16string>(&value))
+      out << '"' << Utf16ToUtf8(*s) << '"';
+    else
+      out << std::get<std::vector<uint8_t>>(value).size() << "B";
   }
   for (size_t i = 0; i < friends.size(); ++i)
-    out << " friend" << i << "=\"" << Utf16ToUtf8(friends[i].account) << '|' << Utf16ToUtf8(friends[i].name) << '|'
-        << Utf16ToUtf8(friends[i].head_icon) << '"';
+    out << " friend" << i << "=\"" << Utf16ToUtf8(friends[i].account) << '|'
+        << Utf16ToUtf8(friends[i].name) << '|' << Utf16ToUtf8(friends[i].head_icon) << '"';
   return out.str();
 }
 
@@ -201,10 +218,16 @@ std::vector<uint8_t> EncodeMessage(const MessageSpec& spec, const WireMessage& v
   PutU(&out, 0, 2);
   for (const FieldSpec& f : spec.fields) {
     switch (f.type) {
-      case T::kU8: PutU(&out, static_cast<uint64_t>(values.Int(f.name)), 1); break;
-      case T::kU16: PutU(&out, static_cast<uint64_t>(values.Int(f.name)), 2); break;
+      case T::kU8:
+        PutU(&out, static_cast<uint64_t>(values.Int(f.name)), 1);
+        break;
+      case T::kU16:
+        PutU(&out, static_cast<uint64_t>(values.Int(f.name)), 2);
+        break;
       case T::kI32:
-      case T::kU32: PutU(&out, static_cast<uint64_t>(values.Int(f.name)), 4); break;
+      case T::kU32:
+        PutU(&out, static_cast<uint64_t>(values.Int(f.name)), 4);
+        break;
       case T::kF32: {
         float v = static_cast<float>(values.Float(f.name));
         uint32_t bits;
@@ -212,14 +235,17 @@ std::vector<uint8_t> EncodeMessage(const MessageSpec& spec, const WireMessage& v
         PutU(&out, bits, 4);
         break;
       }
-      case T::kStr: PutText(&out, values.Text(f.name)); break;
+      case T::kStr:
+        PutText(&out, values.Text(f.name));
+        break;
       case T::kBytes: {
         const std::vector<uint8_t>* b = values.Bytes(f.name);
         PutU(&out, b ? b->size() : 0, 4);
         if (b) out.insert(out.end(), b->begin(), b->end());
         break;
       }
-      case T::kFriendList: break;  // client-to-hook only
+      case T::kFriendList:
+        break;  // client-to-hook only
     }
   }
   return out;
@@ -278,7 +304,8 @@ std::optional<WireMessage> DecodeMessage(const std::vector<MessageSpec>& sheet, 
         if (!r.U(4, &v)) return fail(std::string("missing count of ") + f.name);
         int32_t count = static_cast<int32_t>(v);
         const uint8_t* b;
-        if (count < 0 || !r.Take(static_cast<uint32_t>(count), &b)) return fail(std::string("bad count of ") + f.name);
+        if (count < 0 || !r.Take(static_cast<uint32_t>(count), &b))
+          return fail(std::string("bad count of ") + f.name);
         m.fields.emplace_back(f.name, std::vector<uint8_t>(b, b + count));
         break;
       }
@@ -290,7 +317,8 @@ std::optional<WireMessage> DecodeMessage(const std::vector<MessageSpec>& sheet, 
         for (int32_t i = 0; i < count; ++i) {
           FriendEntry e;
           std::string why;
-          if (!ReadText(r, 128, &e.account, &why, "account") || !ReadText(r, 128, &e.name, &why, "name") ||
+          if (!ReadText(r, 128, &e.account, &why, "account") ||
+              !ReadText(r, 128, &e.name, &why, "name") ||
               !ReadText(r, 4096, &e.head_icon, &why, "head_icon"))
             return fail(why);
           m.friends.push_back(std::move(e));
@@ -302,10 +330,11 @@ std::optional<WireMessage> DecodeMessage(const std::vector<MessageSpec>& sheet, 
   if (r.left() != 0) return fail(std::to_string(r.left()) + " bytes left over");
   if (const std::vector<uint8_t>* frame = m.Bytes("frame")) {
     // 24-bit pixels: a frame is exactly width x height x 3 bytes.
-    uint64_t width = static_cast<uint64_t>(m.Int("width")), height = static_cast<uint64_t>(m.Int("height"));
+    uint64_t width = static_cast<uint64_t>(m.Int("width")),
+             height = static_cast<uint64_t>(m.Int("height"));
     if (frame->size() != width * height * 3)
-      return fail("frame of " + std::to_string(frame->size()) + " bytes is not " + std::to_string(width) + " x " +
-                  std::to_string(height) + " x 3");
+      return fail("frame of " + std::to_string(frame->size()) + " bytes is not " +
+                  std::to_string(width) + " x " + std::to_string(height) + " x 3");
   }
   return m;
 }
@@ -318,7 +347,11 @@ std::vector<uint8_t> Frame(const std::vector<uint8_t>& body) {
   return out;
 }
 
-std::u16string Utf8ToUtf16(const std::string& text) { return brx::util::WideToUtf16(brx::util::Utf8ToWide(text)); }
-std::string Utf16ToUtf8(const std::u16string& text) { return brx::util::WideToUtf8(brx::util::Utf16ToWide(text)); }
+std::u16string Utf8ToUtf16(const std::string& text) {
+  return brx::util::WideToUtf16(brx::util::Utf8ToWide(text));
+}
+std::string Utf16ToUtf8(const std::u16string& text) {
+  return brx::util::WideToUtf8(brx::util::Utf16ToWide(text));
+}
 
 }  // namespace gamesim

@@ -46,8 +46,8 @@ struct WireMessage {
   std::vector<FriendEntry> friends;  // FRIEND_ONLINE (S2C) only
 
   const WireValue* Find(const std::string& field) const;
-  int64_t Int(const std::string& field) const;      // 0 when absent
-  double Float(const std::string& field) const;     // 0 when absent
+  int64_t Int(const std::string& field) const;   // 0 when absent
+  double Float(const std::string& field) const;  // 0 when absent
   std::u16string Text(const std::string& field) const;
   std::string Utf8(const std::string& field) const;  // the text as UTF-8
   const std::vector<uint8_t>* Bytes(const std::string& field) const;

@@ -32,8 +32,8 @@ std::vector<std::string> Words(const std::string& line) {
 }
 
 // field=value pairs typed by the message's sheet entry.
-bool ParseFields(const MessageSpec& spec, const std::vector<std::string>& words, size_t first, WireMessage* m,
-                 std::string* error) {
+bool ParseFields(const MessageSpec& spec, const std::vector<std::string>& words, size_t first,
+                 WireMessage* m, std::string* error) {
   for (size_t i = first; i < words.size(); ++i) {
     size_t eq = words[i].find('=');
     if (eq == std::string::npos) {
@@ -50,12 +50,20 @@ bool ParseFields(const MessageSpec& spec, const std::vector<std::string>& words,
     }
     try {
       switch (field->type) {
-        case FieldType::kStr: m->fields.emplace_back(name, Utf8ToUtf16(value)); break;
-        case FieldType::kF32: m->fields.emplace_back(name, std::stod(value)); break;
-        case FieldType::kBytes:
-          m->fields.emplace_back(name, std::vector<uint8_t>(value.rfind('@', 0) == 0 ? std::stoul(value.substr(1)) : 0, 0x80));
+        case FieldType::kStr:
+          m->fields.emplace_back(name, Utf8ToUtf16(value));
           break;
-        default: m->fields.emplace_back(name, static_cast<int64_t>(std::stoll(value, nullptr, 0))); break;
+        case FieldType::kF32:
+          m->fields.emplace_back(name, std::stod(value));
+          break;
+        case FieldType::kBytes:
+          m->fields.emplace_back(
+              name, std::vector<uint8_t>(value.rfind('@', 0) == 0 ? std::stoul(value.substr(1)) : 0,
+                                         0x80));
+          break;
+        default:
+          m->fields.emplace_back(name, static_cast<int64_t>(std::stoll(value, nullptr, 0)));
+          break;
       }
     } catch (const std::exception&) {
       *error = "bad value for " + name + ": " + value;
@@ -68,9 +76,10 @@ bool ParseFields(const MessageSpec& spec, const std::vector<std::string>& words,
 // The attach handshake: with a user signed in, LOGIN and USERINFO come
 // after WELCOME. A known server time follows as SERVERTIME, which the
 // script expects on its own, because nothing tells when it is not coming.
-const std::vector<std::string> kHandshake = {"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK", "DATAPROMPT"};
-const std::vector<std::string> kSignedInHandshake = {"WELCOME",    "LOGIN",    "USERINFO",  "SYSTEMCONFIG",
-                                                     "GAMECONFIG", "CONFIGOK", "DATAPROMPT"};
+const std::vector<std::string> kHandshake = {"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK",
+                                             "DATAPROMPT"};
+const std::vector<std::string> kSignedInHandshake = {
+    "WELCOME", "LOGIN", "USERINFO", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK", "DATAPROMPT"};
 
 // " A B C".
 std::string Joined(const std::vector<std::string>& names) {
@@ -83,10 +92,12 @@ bool Matches(const WireMessage& got, const WireMessage& want, std::string* error
   for (const auto& [name, value] : want.fields) {
     const WireValue* have = got.Find(name);
     bool same = have && (std::holds_alternative<std::vector<uint8_t>>(value)
-                             ? got.Bytes(name) && got.Bytes(name)->size() == std::get<std::vector<uint8_t>>(value).size()
-                             : std::holds_alternative<double>(value)
-                                   ? static_cast<float>(got.Float(name)) == static_cast<float>(std::get<double>(value))
-                                   : *have == value);
+                             ? got.Bytes(name) && got.Bytes(name)->size() ==
+                                                      std::get<std::vector<uint8_t>>(value).size()
+                         : std::holds_alternative<double>(value)
+                             ? static_cast<float>(got.Float(name)) ==
+                                   static_cast<float>(std::get<double>(value))
+                             : *have == value);
     if (!same) {
       *error = "field " + name + " differs in " + got.ToString();
       return false;
@@ -123,8 +134,8 @@ const Verb* FindVerb(const std::string& word) {
 
 }  // namespace
 
-bool RunScript(GameSimulator& sim, std::istream& script, std::ostream& out, std::chrono::milliseconds timeout,
-               std::string* error) {
+bool RunScript(GameSimulator& sim, std::istream& script, std::ostream& out,
+               std::chrono::milliseconds timeout, std::string* error) {
   std::string line;
   int number = 0;
   auto fail = [&](const std::string& why) {
@@ -138,7 +149,8 @@ bool RunScript(GameSimulator& sim, std::istream& script, std::ostream& out, std:
   };
   while (std::getline(script, line)) {
     ++number;
-    if (size_t hash = line.find('#'); hash != std::string::npos && line.find('"') > hash) line.resize(hash);
+    if (size_t hash = line.find('#'); hash != std::string::npos && line.find('"') > hash)
+      line.resize(hash);
     std::vector<std::string> w = Words(line);
     if (w.empty()) continue;
     const std::string& cmd = w[0];
@@ -153,7 +165,8 @@ bool RunScript(GameSimulator& sim, std::istream& script, std::ostream& out, std:
     } else if (cmd == "send" || cmd == "expect") {
       if (w.size() < 2) return fail(cmd + " needs a message name");
       bool sending = cmd == "send";
-      const MessageSpec* spec = FindMessage(sending ? HookToClientMessages() : ClientToHookMessages(), w[1]);
+      const MessageSpec* spec =
+          FindMessage(sending ? HookToClientMessages() : ClientToHookMessages(), w[1]);
       if (!spec) return fail("unknown message " + w[1]);
       WireMessage fields;
       std::string why;
@@ -167,12 +180,16 @@ bool RunScript(GameSimulator& sim, std::istream& script, std::ostream& out, std:
       if (m->name != w[1]) return fail("expected " + w[1] + ", got " + m->name);
       if (!Matches(*m, fields, &why)) return fail(why);
     } else if (const Verb* verb = FindVerb(cmd)) {
-      if (w.size() - 1 > verb->fields.size()) return fail(cmd + " takes at most " + std::to_string(verb->fields.size()) + " values");
+      if (w.size() - 1 > verb->fields.size())
+        return fail(cmd + " takes at most " + std::to_string(verb->fields.size()) + " values");
       std::vector<std::string> pairs = {"send", verb->message};
-      for (size_t i = 1; i < w.size(); ++i) pairs.push_back(std::string(verb->fields[i - 1]) + "=" + w[i]);
+      for (size_t i = 1; i < w.size(); ++i)
+        pairs.push_back(std::string(verb->fields[i - 1]) + "=" + w[i]);
       WireMessage fields;
       std::string why;
-      if (!ParseFields(*FindMessage(HookToClientMessages(), verb->message), pairs, 2, &fields, &why)) return fail(why);
+      if (!ParseFields(*FindMessage(HookToClientMessages(), verb->message), pairs, 2, &fields,
+                       &why))
+        return fail(why);
       if (!sim.Send(verb->message, fields)) return fail(std::string(verb->message) + " not sent");
     } else if (cmd == "await") {
       // Like expect, but other messages may come first (they are printed).
@@ -197,8 +214,9 @@ bool RunScript(GameSimulator& sim, std::istream& script, std::ostream& out, std:
         names.push_back(m->name);
       }
       if (names != kHandshake && names != kSignedInHandshake)
-        return fail("handshake was" + Joined(names) +
-                    ", expected WELCOME [LOGIN USERINFO] SYSTEMCONFIG GAMECONFIG CONFIGOK DATAPROMPT");
+        return fail(
+            "handshake was" + Joined(names) +
+            ", expected WELCOME [LOGIN USERINFO] SYSTEMCONFIG GAMECONFIG CONFIGOK DATAPROMPT");
     } else if (cmd == "video") {
       if (w.size() < 5) return fail("video <invitation> <w> <h> <count>");
       for (int i = 0; i < std::atoi(w[4].c_str()); ++i)
@@ -207,11 +225,14 @@ bool RunScript(GameSimulator& sim, std::istream& script, std::ostream& out, std:
           return fail("frame not sent");
     } else if (cmd == "raw") {
       std::vector<uint8_t> bytes;
-      for (size_t i = 1; i < w.size(); ++i) bytes.push_back(static_cast<uint8_t>(std::stoul(w[i], nullptr, 16)));
+      for (size_t i = 1; i < w.size(); ++i)
+        bytes.push_back(static_cast<uint8_t>(std::stoul(w[i], nullptr, 16)));
       if (!sim.SendBytes(bytes)) return fail("bytes not sent");
     } else if (cmd == "detach" || cmd == "close") {
-      if (cmd == "detach") sim.Detach();
-      else sim.Close();
+      if (cmd == "detach")
+        sim.Detach();
+      else
+        sim.Close();
       if (!sim.WaitDisconnected(timeout)) return fail("pipe did not close");
     } else if (cmd == "expect-closed") {
       while (receive()) {

@@ -32,7 +32,7 @@ class GameSimulator;
 //   detach | close | expect-closed
 // Every received message is printed to `out`. False at the first failed
 // command, with the reason in `*error`.
-bool RunScript(GameSimulator& simulator, std::istream& script, std::ostream& out, std::chrono::milliseconds timeout,
-               std::string* error);
+bool RunScript(GameSimulator& simulator, std::istream& script, std::ostream& out,
+               std::chrono::milliseconds timeout, std::string* error);
 
 }  // namespace gamesim

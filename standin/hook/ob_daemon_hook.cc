@@ -22,7 +22,8 @@ namespace {
 std::string RecordPath() {
   if (const char* p = getenv("OMBRIX_HOOK_RECORD"); p && *p) return p;
   Dl_info info{};
-  if (!dladdr(reinterpret_cast<void*>(&RecordPath), &info) || !info.dli_fname) return "OBDaemon.calls";
+  if (!dladdr(reinterpret_cast<void*>(&RecordPath), &info) || !info.dli_fname)
+    return "OBDaemon.calls";
   std::string self = info.dli_fname;
   return self.substr(0, self.rfind('/') + 1) + "OBDaemon.calls";
 }
@@ -72,6 +73,8 @@ __attribute__((visibility("default"))) bool InstallGlobalHook() {
 #endif
 
 #ifndef OMBRIX_HOOK_WITHOUT_UninstallGlobalHook
-__attribute__((visibility("default"))) void UninstallGlobalHook() { Enter("uninstall", "UninstallGlobalHook"); }
+__attribute__((visibility("default"))) void UninstallGlobalHook() {
+  Enter("uninstall", "UninstallGlobalHook");
+}
 #endif
 }

@@ -18,16 +18,19 @@ TEST(FindImageStorageServerTest, FirstServerInsideTheElementOnly) {
   std::string host;
   EXPECT_TRUE(FindImageStorageServer(
       "<Node><ClientInterfaceServer><Rule><Server>a:1</Server></Rule></ClientInterfaceServer>"
-      "<ImageStorageServer><Rule><Server>img:8080</Server><Server>x</Server></Rule></ImageStorageServer></Node>",
+      "<ImageStorageServer><Rule><Server>img:8080</Server><Server>x</Server></Rule></"
+      "ImageStorageServer></Node>",
       &host));
   EXPECT_EQ(host, "img:8080");
-  EXPECT_FALSE(FindImageStorageServer("<ImageStorageServer></ImageStorageServer><Server>out</Server>", &host));
+  EXPECT_FALSE(FindImageStorageServer(
+      "<ImageStorageServer></ImageStorageServer><Server>out</Server>", &host));
   EXPECT_FALSE(FindImageStorageServer("<ImageStorageServer><Server>x</Server>", &host));
   EXPECT_FALSE(FindImageStorageServer("", &host));
 }
 
 TEST(DumpPathFromArgumentsTest, QuotesAreStrippedAndArgumentsJoined) {
-  char prog[] = "OBBugreporter.exe", quoted[] = "\"/opt/a b/x.dmp\"", a[] = "\"/opt/a", b[] = "b/x.dmp\"";
+  char prog[] = "OBBugreporter.exe", quoted[] = "\"/opt/a b/x.dmp\"", a[] = "\"/opt/a",
+       b[] = "b/x.dmp\"";
   char* one[] = {prog, quoted};
   EXPECT_EQ(DumpPathFromArguments(2, one), "/opt/a b/x.dmp");
   char* split[] = {prog, a, b};
@@ -42,10 +45,12 @@ class UploaderProcessTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(web_.running());
     std::filesystem::create_directories(dir_.Sub("app"));
-    std::filesystem::copy_file(ombrix::test::DistDir() + "/OBBugreporter.exe", dir_.Sub("app/OBBugreporter.exe"));
+    std::filesystem::copy_file(ombrix::test::DistDir() + "/OBBugreporter.exe",
+                               dir_.Sub("app/OBBugreporter.exe"));
     dump_ = dir_.Sub("app/2.3.109.05.OBHost.exe.2026-12-8-7.5.9.dmp");
     std::string data;
-    for (int i = 0; i < 5000; ++i) data += "frame " + std::to_string(i) + " rip 0x" + std::to_string(i * 7919) + "\n";
+    for (int i = 0; i < 5000; ++i)
+      data += "frame " + std::to_string(i) + " rip 0x" + std::to_string(i * 7919) + "\n";
     ombrix::test::WriteFile(dump_, data);
     dump_data_ = data;
   }
@@ -57,12 +62,10 @@ class UploaderProcessTest : public ::testing::Test {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
   std::string Gsc(const std::string& host) {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Node><ImageStorageServer><Rule><Server>" + host +
-           "</Server></Rule></ImageStorageServer></Node>\n";
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Node><ImageStorageServer><Rule><Server>" +
+           host + "</Server></Rule></ImageStorageServer></Node>\n";
   }
-  std::string Uploaded(const std::string& name) {
-    return web_.StoredDump(name);
-  }
+  std::string Uploaded(const std::string& name) { return web_.StoredDump(name); }
 
   WebStandin web_;
   TempDir dir_;
@@ -100,8 +103,9 @@ TEST_F(UploaderProcessTest, TestConfigurationWinsButNotAFolderOfThatName) {
 }
 
 TEST_F(UploaderProcessTest, NothingIsSentWithoutServerOrReport) {
-  ombrix::test::WriteFile(dir_.Sub("app/gsc"),
-                          "<Node><ImageStorageServer></ImageStorageServer><Server>" + web_.host() + "</Server></Node>");
+  ombrix::test::WriteFile(
+      dir_.Sub("app/gsc"),
+      "<Node><ImageStorageServer></ImageStorageServer><Server>" + web_.host() + "</Server></Node>");
   Run({dump_});
   ombrix::test::WriteFile(dir_.Sub("app/gsc"), Gsc(web_.host()));
   Run({});

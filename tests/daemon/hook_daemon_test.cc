@@ -42,12 +42,14 @@ class HookDaemonProcessTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(dir_.Sub("app"));
     for (const char* f : {"OBDaemon.exe", "OBDaemon.dll", "OBVerCustom.dll"})
-      std::filesystem::copy_file(ombrix::test::DistDir() + "/" + f, dir_.Sub(std::string("app/") + f));
+      std::filesystem::copy_file(ombrix::test::DistDir() + "/" + f,
+                                 dir_.Sub(std::string("app/") + f));
     SetInstallHook(true);
   }
   void SetInstallHook(bool on) {
-    ombrix::test::WriteFile(dir_.Sub("app/OBVerCustom.ini"),
-                            std::string("Key=OB-TEST\nVersion=1.0.0.1\nInstallHook=") + (on ? "1" : "0") + "\n");
+    ombrix::test::WriteFile(
+        dir_.Sub("app/OBVerCustom.ini"),
+        std::string("Key=OB-TEST\nVersion=1.0.0.1\nInstallHook=") + (on ? "1" : "0") + "\n");
   }
   std::unique_ptr<brx::platform::ChildProcess> StartDaemon() {
     auto child = brx::platform::ChildProcess::Spawn({dir_.Sub("app/OBDaemon.exe"), {}, ""});
@@ -76,7 +78,9 @@ class HookDaemonProcessTest : public ::testing::Test {
     }
     return names;
   }
-  std::string Log() { return ombrix::test::ReadFile(dir_.Sub("app/Log/1.0.0.1--c--OBDaemon.exe.log")); }
+  std::string Log() {
+    return ombrix::test::ReadFile(dir_.Sub("app/Log/1.0.0.1--c--OBDaemon.exe.log"));
+  }
 
   TempDir dir_;
   ScopedEnv pipes_{"OMBRIX_PIPE_DIR", dir_.Sub("pipes")};
@@ -125,12 +129,15 @@ TEST_F(HookDaemonProcessTest, AQuittingDaemonLetsTheNextOneTakeOverAtOnce) {
   }
   ASSERT_TRUE(first);
   first->Signal(SIGTERM);
-  ASSERT_TRUE(WaitUntil([&] { return Calls() == "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;"; }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Calls() == "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;"; }));
   // The first one still waits out its grace period, without its lock.
   ASSERT_TRUE(client.Listen(L"ombrix.ipc.obdaemonexe", false));
   auto second = StartDaemon();
-  ASSERT_TRUE(WaitUntil(
-      [&] { return Calls() == "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;CalcDX9FuncRVA;InstallGlobalHook;"; }));
+  ASSERT_TRUE(WaitUntil([&] {
+    return Calls() ==
+           "CalcDX9FuncRVA;InstallGlobalHook;UninstallGlobalHook;CalcDX9FuncRVA;InstallGlobalHook;";
+  }));
   EXPECT_FALSE(first->HasExited());
   EXPECT_EQ(ExitCode(first.get()), 0);
   second->Signal(SIGTERM);
@@ -183,8 +190,9 @@ TEST_F(HookDaemonProcessTest, LibraryFailuresAreLoggedAndNothingIsInstalled) {
 
 TEST_F(HookDaemonProcessTest, ALibraryLackingAnEntryIsLogged) {
   auto use = [&](const char* without) {
-    std::filesystem::copy_file(ombrix::test::BinaryDir() + "/standin/hook-without-" + without + "/OBDaemon.dll",
-                               dir_.Sub("app/OBDaemon.dll"), std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(
+        ombrix::test::BinaryDir() + "/standin/hook-without-" + without + "/OBDaemon.dll",
+        dir_.Sub("app/OBDaemon.dll"), std::filesystem::copy_options::overwrite_existing);
   };
   use("CalcDX9FuncRVA");
   EXPECT_EQ(ExitCode(StartDaemon().get()), 0);
@@ -201,7 +209,8 @@ TEST_F(HookDaemonProcessTest, ALibraryLackingAnEntryIsLogged) {
   ASSERT_TRUE(daemon);
   daemon->Signal(SIGTERM);
   EXPECT_EQ(ExitCode(daemon.get()), 0);
-  EXPECT_NE(Log().find("GetProcAddress(UninstallGlobalHook) failed!\n"), std::string::npos) << Log();
+  EXPECT_NE(Log().find("GetProcAddress(UninstallGlobalHook) failed!\n"), std::string::npos)
+      << Log();
 }
 
 TEST_F(HookDaemonProcessTest, MessagesAreIgnoredAndABrokenFrameEndsTheLink) {
@@ -212,7 +221,8 @@ TEST_F(HookDaemonProcessTest, MessagesAreIgnoredAndABrokenFrameEndsTheLink) {
   // Whole messages change nothing; then a frame shorter than its own length
   // field breaks the stream, and only that ends the daemon (it reads in order).
   const uint8_t message[] = {0x34, 0x08, 0, 0, 1, 2, 3, 4};
-  for (int i = 0; i < 100; ++i) ASSERT_TRUE(client.SendMessage(client.connected.load(), message, sizeof message));
+  for (int i = 0; i < 100; ++i)
+    ASSERT_TRUE(client.SendMessage(client.connected.load(), message, sizeof message));
   const uint8_t broken[] = {3, 0, 0, 0};
   ASSERT_TRUE(client.Send(client.connected.load(), broken, sizeof broken, nullptr, 0));
   EXPECT_EQ(ExitCode(daemon.get()), 0);
@@ -235,7 +245,8 @@ TEST_F(HookDaemonProcessTest, AQuitThatComesBeforeTheLoopIsKeptForIt) {
 TEST_F(HookDaemonProcessTest, CrashWritesReportAndTheUploaderSendsIt) {
   ombrix::test::WebStandin web;
   ASSERT_TRUE(web.running());
-  std::filesystem::copy_file(ombrix::test::DistDir() + "/OBBugreporter.exe", dir_.Sub("app/OBBugreporter.exe"));
+  std::filesystem::copy_file(ombrix::test::DistDir() + "/OBBugreporter.exe",
+                             dir_.Sub("app/OBBugreporter.exe"));
   ombrix::test::WriteFile(dir_.Sub("app/gsc"), web.GscXml());
   ScopedEnv crash("OMBRIX_HOOK_CRASH", "install");
   auto daemon = StartDaemon();
@@ -258,7 +269,8 @@ TEST_F(HookDaemonProcessTest, CrashWritesReportAndTheUploaderSendsIt) {
   // The uploader runs on after the daemon: wait for it to tidy up.
   EXPECT_TRUE(WaitUntil([&] { return !ombrix::test::PathExists(report + ".gz"); }));
   EXPECT_NE(Log().find("[FATAL]"), std::string::npos);
-  EXPECT_NE(Log().find("[OBDaemon.exe]1.0.0.1 crash[" + report + "]!\n"), std::string::npos) << Log();
+  EXPECT_NE(Log().find("[OBDaemon.exe]1.0.0.1 crash[" + report + "]!\n"), std::string::npos)
+      << Log();
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ice::BindingDatagram d = ice::ParseBindingDatagram(buffer.data(), size, L"inv-7");
   switch (d.kind) {
     case ice::BindingDatagram::kRinging:
-      if (d.remote_private_ip.size() > ice::kMaxDatagramBytes || d.remote_public_ip.size() > ice::kMaxDatagramBytes)
+      if (d.remote_private_ip.size() > ice::kMaxDatagramBytes ||
+          d.remote_public_ip.size() > ice::kMaxDatagramBytes)
         abort();
       break;
     case ice::BindingDatagram::kConfirm:

@@ -21,12 +21,16 @@ constexpr size_t kMaxFrame = 1 << 20;
 // the stream in ways no service reads it, and must see every frame.
 class Queue : public brx::io::IOStreamMessageQueue {
  public:
-  explicit Queue(brx::io::ReassemblyBuffer* buffer = nullptr) : buffer_(buffer) { SetQueueBound(SIZE_MAX, SIZE_MAX); }
+  explicit Queue(brx::io::ReassemblyBuffer* buffer = nullptr) : buffer_(buffer) {
+    SetQueueBound(SIZE_MAX, SIZE_MAX);
+  }
   std::vector<std::string> frames;
   size_t batches = 0;  // batch notices of the reader, not of the draining
   void NotifyBatch() override {
-    if (draining_) more_ = true;
-    else ++batches;
+    if (draining_)
+      more_ = true;
+    else
+      ++batches;
   }
   // Dispatches until nothing is left, as the owner's loop does: one call
   // hands over a slice and asks, through NotifyBatch, to be called again,
@@ -39,8 +43,12 @@ class Queue : public brx::io::IOStreamMessageQueue {
     } while (more_);
     draining_ = false;
   }
-  brx::io::ReassemblyBuffer* GetReassemblyBuffer(brx::io::ConnectionId c) override { return c == 1 ? buffer_ : nullptr; }
-  bool Send(brx::io::ConnectionId, const uint8_t*, uint32_t, const uint8_t*, uint32_t) override { return true; }
+  brx::io::ReassemblyBuffer* GetReassemblyBuffer(brx::io::ConnectionId c) override {
+    return c == 1 ? buffer_ : nullptr;
+  }
+  bool Send(brx::io::ConnectionId, const uint8_t*, uint32_t, const uint8_t*, uint32_t) override {
+    return true;
+  }
 
  protected:
   void OnMessage(const brx::io::QueuedMessage& m) override {

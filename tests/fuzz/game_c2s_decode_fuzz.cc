@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto m = Decode<COBMSG_C2S_VEDIO_STREAM>(packet);
     CheckText(m.invitation_id, 128);
     if (m.HasFrame()) {
-      if (m.frame < packet.data() || m.frame + m.frame_size > packet.data() + packet.size()) abort();
+      if (m.frame < packet.data() || m.frame + m.frame_size > packet.data() + packet.size())
+        abort();
       if (uint64_t{m.width} * m.height * 3 != m.frame_size || m.frame_size == 0) abort();
       volatile uint8_t sum = 0;
       for (uint32_t i = 0; i < m.frame_size; ++i) sum = sum + m.frame[i];  // every byte readable

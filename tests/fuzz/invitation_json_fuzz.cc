@@ -10,7 +10,8 @@
 #include "runtime/util/text_convert.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::wstring text = brx::util::Utf8ToWide(std::string(reinterpret_cast<const char*>(data), size));
+  const std::wstring text =
+      brx::util::Utf8ToWide(std::string(reinterpret_cast<const char*>(data), size));
   ombrix::video::InvitationFields fields;
   std::string error;
   if (!ombrix::video::ParseInvitationJson(text, &fields, &error)) {
@@ -18,7 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   ombrix::video::InvitationFields again;
-  if (!ombrix::video::ParseInvitationJson(ombrix::video::InvitationJson(fields.sender), &again, &error)) abort();
+  if (!ombrix::video::ParseInvitationJson(ombrix::video::InvitationJson(fields.sender), &again,
+                                          &error))
+    abort();
   if (again.sender != fields.sender) abort();
   return 0;
 }

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   NetMessageHeader header(begin, length);
   if (size < NetMessage_Interact::kHeaderSize &&
-      (header.message_id() != NetMessage_Interact::kInvalidId || header.flag() != NetMessage_Interact::kInvalidId)) {
+      (header.message_id() != NetMessage_Interact::kInvalidId ||
+       header.flag() != NetMessage_Interact::kInvalidId)) {
     abort();
   }
 
@@ -25,18 +26,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (video.HasPayload()) {
     if (header.message_id() != MessageVideoData::kId) abort();
     if (video.payload < begin || video.payload + video.payload_length > begin + length) abort();
-    MessageVideoData again(video.reinit, video.fps, video.width, video.height, video.counter, video.payload,
-                           video.payload_length);
+    MessageVideoData again(video.reinit, video.fps, video.width, video.height, video.counter,
+                           video.payload, video.payload_length);
     MessageVideoData reread(again.data(), again.size());
-    if (!reread.HasPayload() || reread.payload_length != video.payload_length || reread.width != video.width ||
-        reread.height != video.height || reread.fps != video.fps || reread.counter != video.counter) {
+    if (!reread.HasPayload() || reread.payload_length != video.payload_length ||
+        reread.width != video.width || reread.height != video.height || reread.fps != video.fps ||
+        reread.counter != video.counter) {
       abort();
     }
   }
 
   MessageVideoControl control(begin, length);
   if (control.text.size() > MessageVideoControl::kMaxText) abort();
-  if (header.message_id() != MessageVideoControl::kId && (control.code != 0 || !control.text.empty())) abort();
+  if (header.message_id() != MessageVideoControl::kId &&
+      (control.code != 0 || !control.text.empty()))
+    abort();
   MessageVideoControl echo(control.code, control.text);
   MessageVideoControl reread(echo.data(), echo.size());
   if (reread.code != control.code || reread.text != control.text) abort();

@@ -15,10 +15,10 @@
 
 namespace {
 
+using framing_fuzz::kMaxFrame;
 using framing_fuzz::Queue;
 using framing_fuzz::Reference;
 using framing_fuzz::Result;
-using framing_fuzz::kMaxFrame;
 
 // Chunk sizes from the seed: 1 to 64 bytes, or large chunks.
 size_t NextChunk(uint32_t* seed) {

@@ -15,10 +15,10 @@
 namespace {
 
 constexpr size_t kReceiveSize = 4096;  // as the services
+using framing_fuzz::kMaxFrame;
 using framing_fuzz::Queue;
 using framing_fuzz::Reference;
 using framing_fuzz::Result;
-using framing_fuzz::kMaxFrame;
 
 }  // namespace
 

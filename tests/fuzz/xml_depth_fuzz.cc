@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint8_t mode = data[0];
   std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   XmlTextEncoding encoding = static_cast<XmlTextEncoding>(mode % 3);
-  if (encoding != XmlTextEncoding::kLegacy && !brx::util::IsValidUtf8(text)) encoding = XmlTextEncoding::kLegacy;
+  if (encoding != XmlTextEncoding::kLegacy && !brx::util::IsValidUtf8(text))
+    encoding = XmlTextEncoding::kLegacy;
   TiXmlBase::SetCondenseWhiteSpace((mode & 0x10) == 0);
 
   size_t counted = brx::util::XmlNestingDepth(text, SIZE_MAX, encoding);

@@ -24,7 +24,8 @@ TEST(VersionManifestTest, EntryAndMirrorsFollowTheSiblingRules) {
   // sibling with a name, whatever the element is called.
   const std::string xml =
       "<root><other name=\"K\" version=\"0\"/><key name=\"A\" version=\"1\"/><note/>"
-      "<anything name=\"K\" version=\"2.0\"><url name=\"m1\"/><skip/><mirror name=\"m2\"/></anything>"
+      "<anything name=\"K\" version=\"2.0\"><url name=\"m1\"/><skip/><mirror "
+      "name=\"m2\"/></anything>"
       "<key name=\"K\" version=\"3.0\"><url name=\"late\"/></key></root>";
   ManifestDecision d = ReadVersionManifest(xml, "K", "1.0");
   EXPECT_EQ(d.kind, Kind::kUpdate);
@@ -32,11 +33,13 @@ TEST(VersionManifestTest, EntryAndMirrorsFollowTheSiblingRules) {
   EXPECT_EQ(d.mirrors, (std::vector<std::string>{"m1", "m2"}));
 
   EXPECT_EQ(ReadVersionManifest(xml, "K", "2.0").kind, Kind::kNoUpdate);  // same version
-  EXPECT_EQ(ReadVersionManifest(xml, "K", "9.0").kind, Kind::kUpdate);    // an older one installs too
+  EXPECT_EQ(ReadVersionManifest(xml, "K", "9.0").kind, Kind::kUpdate);  // an older one installs too
   EXPECT_EQ(ReadVersionManifest(xml, "Z", "1.0").kind, Kind::kNoUpdate);
   EXPECT_EQ(ReadVersionManifest("<root><key name=\"K\"/></root>", "K", "1").kind, Kind::kNoUpdate);
-  EXPECT_EQ(ReadVersionManifest("<root><key name=\"K\" version=\"2\"/></root>", "K", "1").kind, Kind::kNoMirror);
-  EXPECT_EQ(ReadVersionManifest("<top><key name=\"K\" version=\"2\"/></top>", "K", "1").kind, Kind::kNoRoot);
+  EXPECT_EQ(ReadVersionManifest("<root><key name=\"K\" version=\"2\"/></root>", "K", "1").kind,
+            Kind::kNoMirror);
+  EXPECT_EQ(ReadVersionManifest("<top><key name=\"K\" version=\"2\"/></top>", "K", "1").kind,
+            Kind::kNoRoot);
   EXPECT_EQ(ReadVersionManifest("<root><key", "K", "1").kind, Kind::kNotXml);
 
   EXPECT_EQ(ChooseMirror({"a", "b", "c"}, 7), "b?tick=7");
@@ -64,9 +67,9 @@ TEST(DownloadProgressTipTest, ChangesOncePerSecondAndNeverDividesByZeroOrGoesNeg
 TEST(Extract7zTest, NamesAreKeptBelowTheTarget) {
   EXPECT_EQ(SafeEntryPath("a\\b.dll"), "a/b.dll");
   EXPECT_EQ(SafeEntryPath("./a//b.dll"), "a/b.dll");
-  for (const std::string& bad : {std::string(""), std::string("/etc/x"), std::string("\\x"), std::string("C:x"),
-                                 std::string("a/../../x"), std::string(".."), std::string("a\nb"),
-                                 std::string(300, 'n')})
+  for (const std::string& bad :
+       {std::string(""), std::string("/etc/x"), std::string("\\x"), std::string("C:x"),
+        std::string("a/../../x"), std::string(".."), std::string("a\nb"), std::string(300, 'n')})
     EXPECT_EQ(SafeEntryPath(bad), "") << bad;
 
   TempDir dir;
@@ -76,7 +79,8 @@ TEST(Extract7zTest, NamesAreKeptBelowTheTarget) {
   ASSERT_TRUE(good.MakeWithLibarchive());
   ASSERT_TRUE(Extract7z(nullptr, dir.Sub("good.7z"), dir.Sub("out")));
   EXPECT_EQ(ombrix::test::ReadFile(dir.Sub("out/a/b.dll")), "backslash");
-  EXPECT_EQ(std::filesystem::status(dir.Sub("out/ro.txt")).permissions() & std::filesystem::perms::owner_write,
+  EXPECT_EQ(std::filesystem::status(dir.Sub("out/ro.txt")).permissions() &
+                std::filesystem::perms::owner_write,
             std::filesystem::perms::none);
 
   PatchArchive long_name(dir.Sub("long.7z"));
@@ -105,10 +109,12 @@ TEST(Extract7zTest, UnpackingStopsAtItsBounds) {
 
   Listener count_listener, size_listener;
   EXPECT_TRUE(Extract7z(nullptr, dir.Sub("many.7z"), dir.Sub("ok"), ExtractLimits{1 << 20, 3}));
-  EXPECT_FALSE(Extract7z(&count_listener, dir.Sub("many.7z"), dir.Sub("count"), ExtractLimits{1 << 20, 2}));
+  EXPECT_FALSE(
+      Extract7z(&count_listener, dir.Sub("many.7z"), dir.Sub("count"), ExtractLimits{1 << 20, 2}));
   EXPECT_EQ(count_listener.code, kExtractErrorTooLarge);
   EXPECT_FALSE(std::filesystem::exists(dir.Sub("count/3.txt")));
-  EXPECT_FALSE(Extract7z(&size_listener, dir.Sub("big.7z"), dir.Sub("size"), ExtractLimits{1 << 20, 10}));
+  EXPECT_FALSE(
+      Extract7z(&size_listener, dir.Sub("big.7z"), dir.Sub("size"), ExtractLimits{1 << 20, 10}));
   EXPECT_EQ(size_listener.code, kExtractErrorTooLarge);
   EXPECT_FALSE(std::filesystem::exists(dir.Sub("size/zeros.bin")));
 }
@@ -127,8 +133,9 @@ TEST(OmbrixAppTest, AStalledPatchDownloadIsAbortedAtItsCap) {
   options.extra_args = {"--static-dir", dir.Sub("static")};
   ombrix::test::WebStandin web(options);
   ASSERT_TRUE(web.running());
-  ombrix::test::WriteFile(dir.Sub("static/version.xml"), "<root><key name=\"K\" version=\"2\"><url name=\"" +
-                                                              web.base_url() + "/m/patch.7z\"/></key></root>");
+  ombrix::test::WriteFile(dir.Sub("static/version.xml"),
+                          "<root><key name=\"K\" version=\"2\"><url name=\"" + web.base_url() +
+                              "/m/patch.7z\"/></key></root>");
   web.Fault("path=/m/patch.7z&mode=stall&hold_ms=60000");
 
   LauncherConfig config;
@@ -145,7 +152,8 @@ TEST(OmbrixAppTest, AStalledPatchDownloadIsAbortedAtItsCap) {
     COmbrixApp app(config, {"K", "1"}, &tray, clock);
     std::thread mover([&] {
       // Only once the patch is on its way does its clock run out.
-      if (WaitUntil([&] { return app.phase() == IUpdateHost::kPatch; })) clock.Advance(kPatchDownloadCapMs + 1);
+      if (WaitUntil([&] { return app.phase() == IUpdateHost::kPatch; }))
+        clock.Advance(kPatchDownloadCapMs + 1);
     });
     app.Run();
     mover.join();

@@ -24,6 +24,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using brx::platform::Hive;
 using ombrix::test::PathExists;
 using ombrix::test::ReadFile;
 using ombrix::test::ScopedEnv;
@@ -31,7 +32,6 @@ using ombrix::test::TempDir;
 using ombrix::test::WaitUntil;
 using ombrix::test::WebStandin;
 using ombrix::test::WriteFile;
-using brx::platform::Hive;
 
 constexpr char kKey[] = "OB-DEMO";
 constexpr char kOldVersion[] = "2.3.109.05";
@@ -53,7 +53,8 @@ std::string Contents(const std::string& path) {
 using Tree = std::map<std::string, std::string>;
 Tree Snapshot(const std::string& folder) {
   Tree tree;
-  for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
+  for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator();
+       ++it) {
     std::string rel = fs::relative(it->path(), folder).string();
     if (rel == "Log" || rel == "patch") {
       it.disable_recursion_pending();
@@ -70,15 +71,18 @@ Tree Snapshot(const std::string& folder) {
 class LauncherProcessTest : public ::testing::Test {
  protected:
   LauncherProcessTest() : web_(WebOptions(dir_.Sub("static"))) {
-    for (const char* sub : {"program", "static/m", "state", "tmp", "elsewhere/Log"}) fs::create_directories(dir_.Sub(sub));
+    for (const char* sub : {"program", "static/m", "state", "tmp", "elsewhere/Log"})
+      fs::create_directories(dir_.Sub(sub));
     // What lies in the launcher's working folder is none of its business.
     WriteFile(dir_.Sub("elsewhere/Log/keep.log"), "not the launcher's");
     WriteFile(dir_.Sub("elsewhere/OBVerCustom.dll.update"), "not the launcher's");
-    for (const char* name : {"Ombrix.exe", "OBVerCustom.dll", "OBVerCustom.ini", "OBUpdateAplldr.exe"})
+    for (const char* name :
+         {"Ombrix.exe", "OBVerCustom.dll", "OBVerCustom.ini", "OBUpdateAplldr.exe"})
       fs::copy_file(ombrix::test::DistDir() + "/" + name, Program(name));
     // The main client stands in as a script that records how it was started.
-    WriteFile(Program("OBHost.exe"), "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
-                                         dir_.Sub("state/host.record") + "'\n");
+    WriteFile(Program("OBHost.exe"),
+              "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
+                  dir_.Sub("state/host.record") + "'\n");
     chmod(Program("OBHost.exe").c_str(), 0755);
     WriteFile(Program("a.txt"), "old a\n");
     WriteFile(Program("ro.txt"), "old read-only\n");
@@ -86,9 +90,12 @@ class LauncherProcessTest : public ::testing::Test {
     fs::create_directories(Program("Log"));
     WriteFile(Program("Log/old.log"), "an old log\n");
     for (auto [name, value] : std::initializer_list<std::pair<const char*, std::string>>{
-             {"OMBRIX_LOCK_DIR", dir_.Sub("state/locks")}, {"OMBRIX_PIPE_DIR", dir_.Sub("state/pipes")},
-             {"OMBRIX_REGISTRY_DIR", dir_.Sub("state/registry")}, {"TMPDIR", dir_.Sub("tmp")},
-             {"OMBRIX_STATIC_HOST", web_.base_url()}, {"OMBRIX_DC_HOST", web_.base_url()},
+             {"OMBRIX_LOCK_DIR", dir_.Sub("state/locks")},
+             {"OMBRIX_PIPE_DIR", dir_.Sub("state/pipes")},
+             {"OMBRIX_REGISTRY_DIR", dir_.Sub("state/registry")},
+             {"TMPDIR", dir_.Sub("tmp")},
+             {"OMBRIX_STATIC_HOST", web_.base_url()},
+             {"OMBRIX_DC_HOST", web_.base_url()},
              {"OMBRIX_TRAY_RECORD", dir_.Sub("state/tray.record")},
              {"OMBRIX_UPDATER_RECORD", dir_.Sub("state/updater.record")}})
       env_.push_back(std::make_unique<ScopedEnv>(name, value));
@@ -104,21 +111,28 @@ class LauncherProcessTest : public ::testing::Test {
   std::string Program(const std::string& name) const { return dir_.Sub("program/" + name); }
   // The launcher's private folder, where it extracts and backs up.
   std::string Work(const std::string& name = "") const {
-    return dir_.Sub("tmp/ombrix-tmp-" + std::to_string(getuid())) + (name.empty() ? "" : "/" + name);
+    return dir_.Sub("tmp/ombrix-tmp-" + std::to_string(getuid())) +
+           (name.empty() ? "" : "/" + name);
   }
 
   void OfferVersion(const std::string& version, const std::string& mirror_path = "/m/patch.7z") {
     WriteFile(dir_.Sub("static/version.xml"),
-              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<root>\n  <key name=\"OTHER\" version=\"9.9\"/>\n"
-              "  <key name=\"" + std::string(kKey) + "\" version=\"" + version + "\">\n"
-              "    <url name=\"" + web_.base_url() + mirror_path + "\"/>\n  </key>\n</root>\n");
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<root>\n  <key name=\"OTHER\" "
+              "version=\"9.9\"/>\n"
+              "  <key name=\"" +
+                  std::string(kKey) + "\" version=\"" + version +
+                  "\">\n"
+                  "    <url name=\"" +
+                  web_.base_url() + mirror_path + "\"/>\n  </key>\n</root>\n");
   }
 
   // Runs the launcher to its end from a folder of its own (as a desktop
   // entry or the log-on start would); its exit code, -2000 - signal when a
   // signal ended it.
-  int RunLauncher(const std::vector<std::string>& args = {}, std::chrono::seconds limit = std::chrono::seconds(60)) {
-    auto launcher = brx::platform::ChildProcess::Spawn({Program("Ombrix.exe"), args, dir_.Sub("elsewhere")});
+  int RunLauncher(const std::vector<std::string>& args = {},
+                  std::chrono::seconds limit = std::chrono::seconds(60)) {
+    auto launcher =
+        brx::platform::ChildProcess::Spawn({Program("Ombrix.exe"), args, dir_.Sub("elsewhere")});
     if (!launcher) return -1;
     int status = 0;
     if (!launcher->Wait(static_cast<int>(limit.count() * 1000), &status)) {
@@ -155,7 +169,8 @@ class LauncherProcessTest : public ::testing::Test {
   std::string Log() {
     std::string all;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(Program("Log"), ec)) all += ReadFile(entry.path().string());
+    for (const auto& entry : fs::directory_iterator(Program("Log"), ec))
+      all += ReadFile(entry.path().string());
     return all;
   }
 
@@ -170,7 +185,8 @@ TEST_F(LauncherProcessTest, UpdateInstallsAndStartsTheClientWithTheLauncherArgum
   patch.Add("a.txt", "new a\n");
   patch.Add("ro.txt", "new read-only\n", 0444);
   patch.Add("sub/deeper/b.dll", "new library\n");
-  patch.Add("OBVerCustom.dll.update", ReadFile(ombrix::test::BinaryDir() + "/standin/edition-next/OBVerCustom.dll"));
+  patch.Add("OBVerCustom.dll.update",
+            ReadFile(ombrix::test::BinaryDir() + "/standin/edition-next/OBVerCustom.dll"));
   std::mt19937 random(7);
   std::string blob(250000, '\0');
   for (char& c : blob) c = static_cast<char>(random());  // does not compress
@@ -185,9 +201,11 @@ TEST_F(LauncherProcessTest, UpdateInstallsAndStartsTheClientWithTheLauncherArgum
   WriteFile(work + "/OBUpdateAplldr/planted.txt", "planted");
 
   ASSERT_EQ(RunLauncher({"one", "two words"}), 0);
-  EXPECT_EQ(ClientStart(), (std::vector<std::string>{dir_.Sub("program"), "one", "two words", "--gui"}));
+  EXPECT_EQ(ClientStart(),
+            (std::vector<std::string>{dir_.Sub("program"), "one", "two words", "--gui"}));
   ASSERT_TRUE(WaitUntil([&] { return PathExists(dir_.Sub("state/updater.record")); }));
-  EXPECT_EQ(ReadFile(dir_.Sub("state/updater.record")), "ran cwd=" + dir_.Sub("program") + " argc=0\n");
+  EXPECT_EQ(ReadFile(dir_.Sub("state/updater.record")),
+            "ran cwd=" + dir_.Sub("program") + " argc=0\n");
 
   Tree tree = Snapshot(dir_.Sub("program"));
   EXPECT_EQ(tree["a.txt"], "420:new a\n");
@@ -222,8 +240,9 @@ TEST_F(LauncherProcessTest, UpdateInstallsAndStartsTheClientWithTheLauncherArgum
 
   std::string tray = ReadFile(dir_.Sub("state/tray.record"));
   size_t at = 0;
-  for (const char* step : {"add 100 翎岚准备更新...", "tip 翎岚检查版本中...", "tip 翎岚准备下载...", "tip 翎岚下载中...",
-                           "icon 101", "icon 102", "tip 翎岚补丁安装中...", "remove"}) {
+  for (const char* step :
+       {"add 100 翎岚准备更新...", "tip 翎岚检查版本中...", "tip 翎岚准备下载...",
+        "tip 翎岚下载中...", "icon 101", "icon 102", "tip 翎岚补丁安装中...", "remove"}) {
     at = tray.find(step, step[0] == 'i' ? 0 : at);
     EXPECT_NE(at, std::string::npos) << step << " in\n" << tray;
     if (at == std::string::npos) break;
@@ -246,11 +265,21 @@ TEST_F(LauncherProcessTest, WithoutAnUpdateTheClientStartsAndNoEndReportIsSent) 
       {"same version", [&] { OfferVersion(kOldVersion); }, ""},
       {"no manifest", [&] { fs::remove(dir_.Sub("static/version.xml")); }, "URLDownloadToFile"},
       {"not xml", [&] { WriteFile(dir_.Sub("static/version.xml"), "<root><key"); }, "Parse "},
-      {"no mirror", [&] { WriteFile(dir_.Sub("static/version.xml"), "<root><key name=\"OB-DEMO\" version=\"3\"/></root>"); }, ""},
+      {"no mirror",
+       [&] {
+         WriteFile(dir_.Sub("static/version.xml"),
+                   "<root><key name=\"OB-DEMO\" version=\"3\"/></root>");
+       },
+       ""},
       {"deep", [&] { WriteFile(dir_.Sub("static/version.xml"), deep); }, "Parse "},
       {"cut inside a character",
-       [&] { WriteFile(dir_.Sub("static/version.xml"), "<root><key name=\"OB-DEMO\" version=\"3\xe7\xbf"); }, "Parse "},
-      {"huge", [&] { WriteFile(dir_.Sub("static/version.xml"), huge + "</root>"); }, "stopped past"},
+       [&] {
+         WriteFile(dir_.Sub("static/version.xml"),
+                   "<root><key name=\"OB-DEMO\" version=\"3\xe7\xbf");
+       },
+       "Parse "},
+      {"huge", [&] { WriteFile(dir_.Sub("static/version.xml"), huge + "</root>"); },
+       "stopped past"},
       {"endless",
        [&] {
          OfferVersion(kNewVersion);
@@ -292,19 +321,37 @@ TEST_F(LauncherProcessTest, AFailedInstallationLeavesTheOldTreeByteIdentical) {
     bool processed;  // the archive arrived and was tried
   } cases[] = {
       {"a folder stands where a file goes",
-       [&](PatchArchive& p) { fs::create_directories(Program("zz.dll")); p.Add("zz.dll", "x"); return p.MakeWith7z(); },
+       [&](PatchArchive& p) {
+         fs::create_directories(Program("zz.dll"));
+         p.Add("zz.dll", "x");
+         return p.MakeWith7z();
+       },
        "Backup ", true},
       {"a file cannot be written",
-       [&](PatchArchive& p) { p.Add("zzdata/new.bin", "x"); return p.MakeWith7z(); }, "CopyFile ", true},
-      {"a corrupt archive",
-       [&](PatchArchive& p) { return p.MakeCorrupt(); }, "decode 7z file failed", true},
+       [&](PatchArchive& p) {
+         p.Add("zzdata/new.bin", "x");
+         return p.MakeWith7z();
+       },
+       "CopyFile ", true},
+      {"a corrupt archive", [&](PatchArchive& p) { return p.MakeCorrupt(); },
+       "decode 7z file failed", true},
       {"an entry escaping the folder",
-       [&](PatchArchive& p) { p.Add("../escaped.txt", "x"); return p.MakeWithLibarchive(); }, "decode 7z file failed", true},
+       [&](PatchArchive& p) {
+         p.Add("../escaped.txt", "x");
+         return p.MakeWithLibarchive();
+       },
+       "decode 7z file failed", true},
       {"a link entry",
-       [&](PatchArchive& p) { p.AddSymlink("link.txt", "/etc/passwd"); return p.MakeWithLibarchive(); },
+       [&](PatchArchive& p) {
+         p.AddSymlink("link.txt", "/etc/passwd");
+         return p.MakeWithLibarchive();
+       },
        "decode 7z file failed", true},
       {"a patch that unpacks past its bound",
-       [&](PatchArchive& p) { p.Add("zz-bomb.bin", std::string(64 << 20, '\0')); return p.MakeWith7z(); },
+       [&](PatchArchive& p) {
+         p.Add("zz-bomb.bin", std::string(64 << 20, '\0'));
+         return p.MakeWith7z();
+       },
        "unpacks to more than", true},
       {"a truncated download",
        [&](PatchArchive& p) {
@@ -488,12 +535,15 @@ TEST_F(LauncherProcessTest, PatchDownloadsAreBoundedAndLeaveNothingBehind) {
 
   // Killed half way through the download.
   web_.Fault("path=/m/patch.7z&mode=throttle&bytes_per_s=200000");
-  auto launcher = brx::platform::ChildProcess::Spawn({Program("Ombrix.exe"), {}, dir_.Sub("elsewhere")});
+  auto launcher =
+      brx::platform::ChildProcess::Spawn({Program("Ombrix.exe"), {}, dir_.Sub("elsewhere")});
   ASSERT_TRUE(launcher);
   auto part = [&] {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(Program("patch"), ec))
-      if (entry.path().filename().string().rfind("patch.7z.part-", 0) == 0 && entry.file_size(ec) > 0) return true;
+      if (entry.path().filename().string().rfind("patch.7z.part-", 0) == 0 &&
+          entry.file_size(ec) > 0)
+        return true;
     return false;
   };
   EXPECT_TRUE(WaitUntil(part, std::chrono::seconds(30)));

@@ -27,7 +27,8 @@ TEST(NotifyIconTrayTest, ShowsBlinksAndTipsTheRunThenGoes) {
   ombrix::test::TempDir dir;
   std::filesystem::create_directories(dir.Sub("static"));
   std::filesystem::create_directories(dir.Sub("program"));
-  ombrix::test::WriteFile(dir.Sub("static/version.xml"), "<root><key name=\"K\" version=\"1.0\"><url name=\"x\"/></key></root>");
+  ombrix::test::WriteFile(dir.Sub("static/version.xml"),
+                          "<root><key name=\"K\" version=\"1.0\"><url name=\"x\"/></key></root>");
   ombrix::test::WebStandin::Options options;
   options.demo_user = false;
   options.extra_args = {"--static-dir", dir.Sub("static")};
@@ -51,7 +52,8 @@ TEST(NotifyIconTrayTest, ShowsBlinksAndTipsTheRunThenGoes) {
 
   std::vector<std::wstring> seen;
   for (const auto& action : backend->Actions())
-    if (action.kind.rfind("tray-", 0) == 0) seen.push_back(brx::util::Utf8ToWide(action.kind) + L" " + action.detail);
+    if (action.kind.rfind("tray-", 0) == 0)
+      seen.push_back(brx::util::Utf8ToWide(action.kind) + L" " + action.detail);
   ASSERT_GE(seen.size(), 5u);
   EXPECT_EQ(seen.front(), L"tray-add 100 翎岚准备更新...");
   EXPECT_EQ(seen[1], L"tray-modify 100 翎岚检查版本中...");

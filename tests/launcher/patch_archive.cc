@@ -24,7 +24,8 @@ bool PatchArchive::MakeWith7z() const {
     chmod(path.c_str(), e.mode);
   }
   fs::remove(path_);
-  auto zip = brx::platform::ChildProcess::Spawn({"/usr/bin/7z", {"a", "-bd", "-bso0", "-y", path_, "."}, stage.path()});
+  auto zip = brx::platform::ChildProcess::Spawn(
+      {"/usr/bin/7z", {"a", "-bd", "-bso0", "-y", path_, "."}, stage.path()});
   int status = -1;
   return zip && zip->Wait(60000, &status) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
@@ -44,7 +45,9 @@ bool PatchArchive::Write(bool stored) const {
     if (e.symlink) archive_entry_set_symlink(entry, e.data.c_str());
     archive_entry_set_size(entry, e.symlink ? 0 : static_cast<la_int64_t>(e.data.size()));
     ok = ok && archive_write_header(a, entry) == ARCHIVE_OK;
-    if (!e.symlink && ok) ok = archive_write_data(a, e.data.data(), e.data.size()) == static_cast<la_ssize_t>(e.data.size());
+    if (!e.symlink && ok)
+      ok = archive_write_data(a, e.data.data(), e.data.size()) ==
+           static_cast<la_ssize_t>(e.data.size());
     archive_entry_free(entry);
   }
   ok = archive_write_close(a) == ARCHIVE_OK && ok;
@@ -75,15 +78,18 @@ bool PatchArchive::MakeWithWindowsAttributes() const {
   for (const Entry& e : entries_) {
     uint32_t windows = (e.mode & 0222) ? 0x20 : 0x21;
     uint32_t unix_ext = windows | 0x8000u | (static_cast<uint32_t>(S_IFREG | e.mode) << 16);
-    std::string from(reinterpret_cast<const char*>(&unix_ext), 4), to(reinterpret_cast<const char*>(&windows), 4);
+    std::string from(reinterpret_cast<const char*>(&unix_ext), 4),
+        to(reinterpret_cast<const char*>(&windows), 4);
     size_t at = header.find(from);
     if (at == std::string::npos) return false;
     header.replace(at, 4, to);
   }
   bytes.replace(32 + offset, size, header);
-  uint32_t header_crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(header.data()), header.size()));
+  uint32_t header_crc =
+      static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(header.data()), header.size()));
   memcpy(bytes.data() + 28, &header_crc, 4);
-  uint32_t start_crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(bytes.data() + 12), 20));
+  uint32_t start_crc =
+      static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(bytes.data() + 12), 20));
   memcpy(bytes.data() + 8, &start_crc, 4);
   ombrix::test::WriteFile(path_, bytes);
   return true;

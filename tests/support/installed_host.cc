@@ -14,7 +14,8 @@ namespace ombrix::test {
 
 namespace fs = std::filesystem;
 
-HostProcess::HostProcess(const std::string& exe, const std::vector<std::string>& args, std::string stderr_path)
+HostProcess::HostProcess(const std::string& exe, const std::vector<std::string>& args,
+                         std::string stderr_path)
     : stderr_path_(std::move(stderr_path)) {
   std::vector<std::string> strings{exe};
   strings.insert(strings.end(), args.begin(), args.end());
@@ -23,7 +24,8 @@ HostProcess::HostProcess(const std::string& exe, const std::vector<std::string>&
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, stderr_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, stderr_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   if (posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
 }
@@ -61,7 +63,8 @@ long HostProcess::MainThreadWakeUps() const {
 
 InstalledHost::InstalledHost() : program_(dir_.Sub("program")) {
   fs::create_directories(program_);
-  for (const char* name : {"OBHost.exe", "OBHost.exe.bin", "OBVerCustom.dll", "OBVerCustom.ini"}) CopyFromDist(name);
+  for (const char* name : {"OBHost.exe", "OBHost.exe.bin", "OBVerCustom.dll", "OBVerCustom.ini"})
+    CopyFromDist(name);
   // The pictures of the program's icons, where the build made them.
   for (const char* name : {"OBHost156.png", "OBHost157.png", "OBHost158.png"})
     if (PathExists(DistDir() + "/" + name)) CopyFromDist(name);
@@ -87,9 +90,12 @@ void InstalledHost::CopyFromDist(const std::string& name) {
   fs::copy_file(DistDir() + "/" + name, Path(name), fs::copy_options::overwrite_existing);
 }
 
-void InstalledHost::WriteEditionValues(const std::string& ini) { WriteFile(Path("OBVerCustom.ini"), ini); }
+void InstalledHost::WriteEditionValues(const std::string& ini) {
+  WriteFile(Path("OBVerCustom.ini"), ini);
+}
 
-std::unique_ptr<HostProcess> InstalledHost::Run(const std::vector<std::string>& args, const std::string& netns) {
+std::unique_ptr<HostProcess> InstalledHost::Run(const std::vector<std::string>& args,
+                                                const std::string& netns) {
   std::vector<std::string> command = {Path("OBHost.exe")};
   command.insert(command.end(), args.begin(), args.end());
   // `ip netns exec` execs the program: the process is the client itself.

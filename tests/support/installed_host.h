@@ -15,7 +15,8 @@ namespace ombrix::test {
 // when the object dies is killed.
 class HostProcess {
  public:
-  HostProcess(const std::string& exe, const std::vector<std::string>& args, std::string stderr_path);
+  HostProcess(const std::string& exe, const std::vector<std::string>& args,
+              std::string stderr_path);
   ~HostProcess();
   HostProcess(const HostProcess&) = delete;
   HostProcess& operator=(const HostProcess&) = delete;
@@ -69,7 +70,8 @@ class InstalledHost {
 
   // Starts OBHost.exe of the copy with `args`, inside the named network
   // namespace when `netns` is not empty.
-  std::unique_ptr<HostProcess> Run(const std::vector<std::string>& args = {"--gui"}, const std::string& netns = "");
+  std::unique_ptr<HostProcess> Run(const std::vector<std::string>& args = {"--gui"},
+                                   const std::string& netns = "");
 
   // The client's log for the given edition version.
   std::string Log(const std::string& version = "2.3.109.05") const;

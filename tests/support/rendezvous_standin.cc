@@ -26,8 +26,9 @@ RendezvousStandin::RendezvousStandin(Options options)
     : options_(std::move(options)), dir_(std::make_unique<TempDir>()) {
   std::string script = SourceDir() + "/standin/rendezvous/rendezvous.py";
   std::string ready = dir_->Sub("ready.json");
-  std::vector<std::string> args = InNetns(options_.netns, {"python3", script, "--host", options_.host, "--ready-file",
-                                                           ready, "--record", dir_->Sub("record.jsonl")});
+  std::vector<std::string> args =
+      InNetns(options_.netns, {"python3", script, "--host", options_.host, "--ready-file", ready,
+                               "--record", dir_->Sub("record.jsonl")});
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -37,7 +38,8 @@ RendezvousStandin::RendezvousStandin(Options options)
   }
   if (!WaitUntil([&] { return PathExists(ready); }, std::chrono::seconds(30))) return;
   unsigned ice = 0, stun = 0, control = 0;
-  if (sscanf(ReadFile(ready).c_str(), "{\"ice\": %u, \"stun\": %u, \"control\": %u}", &ice, &stun, &control) != 3) {
+  if (sscanf(ReadFile(ready).c_str(), "{\"ice\": %u, \"stun\": %u, \"control\": %u}", &ice, &stun,
+             &control) != 3) {
     return;
   }
   stun_port_ = static_cast<uint16_t>(stun);
@@ -61,7 +63,8 @@ std::string RendezvousStandin::Control(const std::string& command) {
     address.sin_family = AF_INET;
     address.sin_port = htons(control_port_);
     inet_pton(AF_INET, options_.host.c_str(), &address.sin_addr);
-    if (control_ < 0 || connect(control_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+    if (control_ < 0 ||
+        connect(control_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
       if (control_ >= 0) close(control_);
       control_ = -1;
       return {};
@@ -70,9 +73,12 @@ std::string RendezvousStandin::Control(const std::string& command) {
   std::string line = command + "\n";
   std::string answer;
   if (send(control_, line.data(), line.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(line.size())) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(control_timeout_ms_);
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(control_timeout_ms_);
     for (;;) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+      auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+              .count();
       pollfd p{control_, POLLIN, 0};
       if (left <= 0 || poll(&p, 1, static_cast<int>(left)) != 1) break;
       char c;

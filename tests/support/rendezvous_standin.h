@@ -18,7 +18,7 @@ class TempDir;
 class RendezvousStandin {
  public:
   struct Options {
-    std::string netns;              // run inside this network namespace
+    std::string netns;               // run inside this network namespace
     std::string host = "127.0.0.1";  // every port listens here
   };
   RendezvousStandin();

@@ -42,8 +42,8 @@ namespace {
 // start Python; a slow start is not a failure of the code under test.
 constexpr std::chrono::seconds kStartLimit(30);
 
-std::string Find(const std::vector<std::pair<std::string, std::string>>& list, const std::string& key, bool nocase,
-                 bool* found) {
+std::string Find(const std::vector<std::pair<std::string, std::string>>& list,
+                 const std::string& key, bool nocase, bool* found) {
   for (const auto& [k, v] : list) {
     if (nocase ? strcasecmp(k.c_str(), key.c_str()) == 0 : k == key) {
       if (found) *found = true;
@@ -57,7 +57,8 @@ std::string Find(const std::vector<std::pair<std::string, std::string>>& list, c
 std::vector<std::pair<std::string, std::string>> Pairs(const Json::Value& array) {
   std::vector<std::pair<std::string, std::string>> out;
   for (const auto& pair : array)
-    if (pair.isArray() && pair.size() == 2) out.emplace_back(pair[0].asString(), pair[1].asString());
+    if (pair.isArray() && pair.size() == 2)
+      out.emplace_back(pair[0].asString(), pair[1].asString());
   return out;
 }
 
@@ -68,7 +69,9 @@ bool WebRequest::HasParam(const std::string& key) const {
   Find(params, key, false, &found);
   return found;
 }
-std::string WebRequest::Param(const std::string& key) const { return Find(params, key, false, nullptr); }
+std::string WebRequest::Param(const std::string& key) const {
+  return Find(params, key, false, nullptr);
+}
 std::vector<std::string> WebRequest::ParamKeys() const {
   std::vector<std::string> keys;
   for (const auto& p : params) keys.push_back(p.first);
@@ -79,7 +82,9 @@ bool WebRequest::HasHeader(const std::string& name) const {
   Find(headers, name, true, &found);
   return found;
 }
-std::string WebRequest::Header(const std::string& name) const { return Find(headers, name, true, nullptr); }
+std::string WebRequest::Header(const std::string& name) const {
+  return Find(headers, name, true, nullptr);
+}
 
 WebStandin::WebStandin() : WebStandin(Options()) {}
 
@@ -88,9 +93,9 @@ WebStandin::WebStandin(Options options) : netns_(options.netns), host_ip_(option
   log_path_ = dir_.Sub("requests.log");
   std::string port_file = dir_.Sub("port");
   std::string script = SourceDir() + "/standin/web/web_standin.py";
-  std::vector<std::string> args = {"python3",     script,    "--host",     host_ip_,  "--port",
-                                    "0",           "--port-file", port_file, "--data-dir", data_dir_,
-                                    "--request-log", log_path_};
+  std::vector<std::string> args = {"python3",    script,    "--host",        host_ip_,
+                                   "--port",     "0",       "--port-file",   port_file,
+                                   "--data-dir", data_dir_, "--request-log", log_path_};
   if (options.demo_user) args.push_back("--demo-user");
   for (const auto& a : options.extra_args) args.push_back(a);
   args = InNetns(netns_, std::move(args));
@@ -117,13 +122,15 @@ WebStandin::WebStandin(Options options) : netns_(options.netns), host_ip_(option
   posix_spawnattr_destroy(&attr);
   if (rc != 0) return;
   pid_ = pid;
-  bool up = WaitUntil([&] {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
-      return true;
-    }
-    return PathExists(port_file);
-  }, kStartLimit);
+  bool up = WaitUntil(
+      [&] {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+          pid_ = -1;
+          return true;
+        }
+        return PathExists(port_file);
+      },
+      kStartLimit);
   if (up && pid_ > 0) port_ = atoi(ReadFile(port_file).c_str());
 }
 
@@ -139,14 +146,21 @@ std::string WebStandin::base_url() const { return "http://" + host(); }
 std::string WebStandin::GscXml() const {
   std::string h = host();
   return "<Node>\n"
-         "  <ClientInterfaceServer><Rule><Server>" + h + "</Server></Rule></ClientInterfaceServer>\n"
-         "  <ImageStorageServer><Rule><Server>" + h + "</Server></Rule></ImageStorageServer>\n"
-         "  <DCServer><Rule><Server>" + h + "</Server></Rule></DCServer>\n"
+         "  <ClientInterfaceServer><Rule><Server>" +
+         h +
+         "</Server></Rule></ClientInterfaceServer>\n"
+         "  <ImageStorageServer><Rule><Server>" +
+         h +
+         "</Server></Rule></ImageStorageServer>\n"
+         "  <DCServer><Rule><Server>" +
+         h +
+         "</Server></Rule></DCServer>\n"
          "  <IceServer><Rule><Server>127.0.0.1:19000</Server></Rule></IceServer>\n"
          "</Node>\n";
 }
 
-std::string WebStandin::Control(const std::string& action, const std::string& query, const std::string& body) {
+std::string WebStandin::Control(const std::string& action, const std::string& query,
+                                const std::string& body) {
   if (!port_) return std::string();
   int fd = SocketInNetns(netns_, AF_INET, SOCK_STREAM | SOCK_CLOEXEC);
   if (fd < 0) return std::string();
@@ -185,7 +199,8 @@ std::vector<WebRequest> WebStandin::Requests() const {
     Json::Value v;
     std::string errors;
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    if (!reader->parse(line.data(), line.data() + line.size(), &v, &errors)) continue;  // a line being written
+    if (!reader->parse(line.data(), line.data() + line.size(), &v, &errors))
+      continue;  // a line being written
     WebRequest r;
     r.method = v["method"].asString();
     r.path = v["path"].asString();
@@ -225,7 +240,8 @@ bool WebStandin::WaitForRequests(const std::string& command_or_path, size_t coun
   bool by_path = !command_or_path.empty() && command_or_path[0] == '/';
   return WaitUntil(
       [&] {
-        return (by_path ? RequestsTo(command_or_path) : RequestsFor(command_or_path)).size() >= count;
+        return (by_path ? RequestsTo(command_or_path) : RequestsFor(command_or_path)).size() >=
+               count;
       },
       timeout);
 }

@@ -14,8 +14,8 @@ namespace ombrix::test {
 struct WebRequest {
   std::string method;
   std::string path;
-  std::string query;    // raw, as it came on the wire
-  std::string command;  // the CommandName parameter, or empty
+  std::string query;                                         // raw, as it came on the wire
+  std::string command;                                       // the CommandName parameter, or empty
   std::vector<std::pair<std::string, std::string>> params;   // decoded, in wire order
   std::vector<std::pair<std::string, std::string>> headers;  // in arrival order
   size_t body_length = 0;
@@ -24,7 +24,7 @@ struct WebRequest {
   bool HasParam(const std::string& key) const;
   std::string Param(const std::string& key) const;  // empty when absent
   std::vector<std::string> ParamKeys() const;
-  bool HasHeader(const std::string& name) const;     // any letter case
+  bool HasHeader(const std::string& name) const;      // any letter case
   std::string Header(const std::string& name) const;  // empty when absent
 };
 
@@ -39,7 +39,7 @@ class WebStandin {
   struct Options {
     bool demo_user = true;  // account "demo", password "ombrix2024", friend "buddy"
     std::vector<std::string> extra_args;
-    std::string netns;              // run inside this network namespace
+    std::string netns;               // run inside this network namespace
     std::string host = "127.0.0.1";  // listen here
   };
   WebStandin();
@@ -62,7 +62,8 @@ class WebStandin {
 
   // GET (or POST with a body) /__control/<action>?<query>; the reply body,
   // empty when the request failed.
-  std::string Control(const std::string& action, const std::string& query = "", const std::string& body = "");
+  std::string Control(const std::string& action, const std::string& query = "",
+                      const std::string& body = "");
   // Shorthand for Control("fault", query).
   void Fault(const std::string& query) { Control("fault", query); }
 

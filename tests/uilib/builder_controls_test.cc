@@ -84,7 +84,8 @@ TEST_F(BuilderTest, BuildsWindowValuesControlsAndNestedLayouts) {
   ASSERT_NE(list, nullptr);
   ASSERT_EQ(list->GetCount(), 3) << "the sub-layouts built while the layout was built";
   EXPECT_EQ(callback.asked, (std::vector<std::wstring>{L"ItemList"}));
-  EXPECT_EQ(w.pm.GetInitSize(), (SIZE{320, 240})) << "a sub-layout leaves the window's values alone";
+  EXPECT_EQ(w.pm.GetInitSize(), (SIZE{320, 240}))
+      << "a sub-layout leaves the window's values alone";
 
   // Three options of one group from three item builds: picking one clears
   // the others without a notification for them.
@@ -120,7 +121,8 @@ TEST_F(BuilderTest, ToolTipsComeFromTheSkinFileUnlessAControlHasItsOwn) {
 <ToolTips><Tip name="close" text="关闭"/><Tip name="help" text="from file"/></ToolTips>)");
   ASSERT_TRUE(CPaintManagerUI::InitToolTips(brx::util::Utf8ToWide(tips)));
   EXPECT_FALSE(CPaintManagerUI::InitToolTips(brx::util::Utf8ToWide(dir->Sub("none.xml"))));
-  SkinWindow w(LR"(<Window size="100,40"><HorizontalLayout>
+  SkinWindow w(
+      LR"(<Window size="100,40"><HorizontalLayout>
       <Button name="close" width="50"/><Button name="help" tooltip="own"/></HorizontalLayout></Window>)");
   w.Create(0, L"tips", WS_POPUP, 0, 0, 0, 0, 0);
   EXPECT_EQ(w.pm.FindControl(L"close")->GetToolTip(), L"关闭");
@@ -158,7 +160,8 @@ TEST_F(BuilderTest, ToolTipsComeFromTheSkinFileUnlessAControlHasItsOwn) {
 TEST_F(BuilderTest, RefusesMissingBrokenAndUnknownLayouts) {
   CPaintManagerUI pm;
   CDialogBuilder builder;
-  EXPECT_EQ(builder.Create(brx::util::Utf8ToWide(dir->Sub("absent.xml")), nullptr, nullptr, &pm), nullptr);
+  EXPECT_EQ(builder.Create(brx::util::Utf8ToWide(dir->Sub("absent.xml")), nullptr, nullptr, &pm),
+            nullptr);
   EXPECT_NE(builder.GetLastErrorMessage().find("cannot be opened"), std::string::npos);
 
   std::string broken = WriteSkin("broken.xml", "<Window><VerticalLayout></Window>");
@@ -166,20 +169,22 @@ TEST_F(BuilderTest, RefusesMissingBrokenAndUnknownLayouts) {
   EXPECT_NE(builder.GetLastErrorMessage().find("not well-formed"), std::string::npos);
 
   Callback callback(L"");
-  EXPECT_EQ(builder.Create(L"<Window><VerticalLayout><Gizmo name=\"g\"/></VerticalLayout></Window>", nullptr,
-                           &callback, &pm),
+  EXPECT_EQ(builder.Create(L"<Window><VerticalLayout><Gizmo name=\"g\"/></VerticalLayout></Window>",
+                           nullptr, &callback, &pm),
             nullptr);
   EXPECT_NE(builder.GetLastErrorMessage().find("unknown control class <Gizmo>"), std::string::npos);
   EXPECT_EQ(callback.asked, (std::vector<std::wstring>{L"Gizmo"}));
   EXPECT_EQ(pm.FindControlQuiet(L"g"), nullptr) << "nothing of a failed layout stays registered";
 
-  EXPECT_EQ(builder.Create(L"<Window><Label><Button/></Label></Window>", nullptr, nullptr, &pm), nullptr);
+  EXPECT_EQ(builder.Create(L"<Window><Label><Button/></Label></Window>", nullptr, nullptr, &pm),
+            nullptr);
   EXPECT_EQ(builder.Create(L"<Window size=\"5,5\"/>", nullptr, nullptr, &pm), nullptr);
 
   // Inline text (with the declaration) works as a file does; a window built
   // from a failed layout has no controls and does not crash.
   CControlUI* root = builder.Create(
-      L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><Window size=\"5,5\"><Container name=\"ContainerNormal\"/></Window>",
+      L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><Window size=\"5,5\"><Container "
+      L"name=\"ContainerNormal\"/></Window>",
       nullptr, nullptr, &pm);
   ASSERT_NE(root, nullptr);
   EXPECT_TRUE(builder.GetLastErrorMessage().empty());
@@ -193,7 +198,8 @@ TEST_F(BuilderTest, RefusesMissingBrokenAndUnknownLayouts) {
 }
 
 TEST_F(BuilderTest, ListsCombosMenusAndTheTrayIcon) {
-  SkinWindow w(LR"(<Window size="200,200"><VerticalLayout>
+  SkinWindow w(
+      LR"(<Window size="200,200"><VerticalLayout>
       <Combo name="province" height="24"><ListLabelElement text="A"/><ListLabelElement text="B"/></Combo>
       <List name="cities" height="100"><ListLabelElement text="x"/><ListLabelElement text="y"/></List>
     </VerticalLayout></Window>)");

@@ -16,7 +16,8 @@ namespace {
 
 namespace td = test_driver;
 
-const wchar_t* kControls = LR"(<Window size="300,300"><VerticalLayout>
+const wchar_t* kControls =
+    LR"(<Window size="300,300"><VerticalLayout>
     <RichEdit name="post" height="60" multiline="true" wantreturn="true"/>
     <RichEdit name="line" height="24"/>
     <RichEdit name="digits" height="24" numberonly="true" readonly="true"/>
@@ -111,7 +112,8 @@ TEST_F(ControlsTest, ChoicesKeepOneSelectionAndReportChanges) {
   for (const auto& n : w->Notes()) {
     if (n.rfind(L"buttondown", 0) != 0) changes.push_back(n);
   }
-  EXPECT_EQ(changes, (std::vector<std::wstring>{L"selectchanged:r1", L"selectchanged:check", L"selectchanged:check"}));
+  EXPECT_EQ(changes, (std::vector<std::wstring>{L"selectchanged:r1", L"selectchanged:check",
+                                                L"selectchanged:check"}));
   check->SetEnabled(false);
   EXPECT_FALSE(check->Activate());
   EXPECT_FALSE(check->IsSelected());
@@ -131,7 +133,8 @@ TEST_F(ControlsTest, ChoicesKeepOneSelectionAndReportChanges) {
   ASSERT_EQ(w->pm.GetFocus(), combo);
   td::PressKey(hwnd, VK_UP);
   EXPECT_EQ(combo->GetCurSel(), 0);
-  EXPECT_EQ(w->Notes(), (std::vector<std::wstring>{L"itemselect:list", L"itemselect:list", L"itemselect:combo"}));
+  EXPECT_EQ(w->Notes(), (std::vector<std::wstring>{L"itemselect:list", L"itemselect:list",
+                                                   L"itemselect:combo"}));
   list->RemoveAll();
   EXPECT_EQ(list->GetCurSel(), -1);
   EXPECT_FALSE(list->SelectItem(0));

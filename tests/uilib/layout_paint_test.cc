@@ -35,7 +35,8 @@ class LayoutTest : public HeadlessTest {
 };
 
 TEST_F(LayoutTest, StacksShareSpaceAfterFixedSizesPaddingAndInsets) {
-  auto w = Make(R"(<Window size="200,100"><VerticalLayout name="root" inset="10,5,10,5" childpadding="2">
+  auto w =
+      Make(R"(<Window size="200,100"><VerticalLayout name="root" inset="10,5,10,5" childpadding="2">
       <Control name="top" height="20"/>
       <HorizontalLayout name="row" childpadding="4">
         <Control name="a" width="30"/><Control name="b"/><Control name="c"/>
@@ -86,10 +87,12 @@ TEST_F(LayoutTest, ImagesDrawTheirPartsAndFailingOnesAreDroppedOnce) {
   EXPECT_EQ(Pixel(*w, 110, 10), 0xFFFFFFFFu) << "the mask colour is transparent";
   EXPECT_EQ(Pixel(*w, 130, 10), 0xFFFFFFFFu) << "fully faded";
   EXPECT_EQ(Pixel(*w, 150, 10), 0xFFFFFFFFu);
-  EXPECT_EQ(w->pm.FindControl(L"missing")->GetBkImage(), L"") << "a failed image is not tried again";
+  EXPECT_EQ(w->pm.FindControl(L"missing")->GetBkImage(), L"")
+      << "a failed image is not tried again";
 
   ImageSpec spec;
-  ASSERT_TRUE(ImageSpec::Parse(L"file='a\\b.png' source='1,2,3,4' corner='1,1,1,1' fade='9' dest='0,0,5,5'", &spec));
+  ASSERT_TRUE(ImageSpec::Parse(
+      L"file='a\\b.png' source='1,2,3,4' corner='1,1,1,1' fade='9' dest='0,0,5,5'", &spec));
   EXPECT_EQ(spec.file, L"a\\b.png");
   EXPECT_EQ(spec.source, (RECT{1, 2, 3, 4}));
   EXPECT_EQ(spec.fade, 9);
@@ -172,7 +175,8 @@ TEST_F(LayoutTest, TextLabelsEditsAndOptionsPaint) {
     return n;
   };
   auto red_ish = [&](RECT area) {
-    return count(area, [](uint32_t p) { return ((p >> 16) & 0xFF) > 0xC0 && ((p >> 8) & 0xFF) < 0x80; });
+    return count(area,
+                 [](uint32_t p) { return ((p >> 16) & 0xFF) > 0xC0 && ((p >> 8) & 0xFF) < 0x80; });
   };
   const RECT hint_area{0, 30, 60, 60};
   EXPECT_GT(red_ish(hint_area), 0) << "the hint shows while the edit is empty";

@@ -40,7 +40,8 @@ class SkinWindow : public CWindowWnd, public INotifyUI {
         pm.AttachDialog(root);
         pm.AddNotifier(this);
         SIZE init = pm.GetInitSize();
-        if (init.cx != 0) SetWindowPos(GetHWND(), 0, 0, 0, init.cx, init.cy, SWP_NOMOVE | SWP_NOZORDER);
+        if (init.cx != 0)
+          SetWindowPos(GetHWND(), 0, 0, 0, init.cx, init.cy, SWP_NOMOVE | SWP_NOZORDER);
         return 0;
       }
       case WM_NCHITTEST: {
@@ -49,8 +50,8 @@ class SkinWindow : public CWindowWnd, public INotifyUI {
         RECT client;
         GetClientRect(GetHWND(), &client);
         RECT band = pm.GetCaptionRect();
-        if (pt.x >= client.left + band.left && pt.x < client.right - band.right && pt.y >= band.top &&
-            pt.y < band.bottom) {
+        if (pt.x >= client.left + band.left && pt.x < client.right - band.right &&
+            pt.y >= band.top && pt.y < band.bottom) {
           CControlUI* c = pm.FindControl(pt);
           if (c && std::wstring(c->GetClass()) != L"ButtonUI") return HTCAPTION;
         }
@@ -62,7 +63,8 @@ class SkinWindow : public CWindowWnd, public INotifyUI {
           RECT rc;
           GetClientRect(GetHWND(), &rc);
           Region a = CreateRectRgn(rc.left, rc.top + corner.cx, rc.right, rc.bottom);
-          Region b = CreateRoundRectRgn(rc.left, rc.top, rc.right + 1, rc.bottom - corner.cx, corner.cx, corner.cy);
+          Region b = CreateRoundRectRgn(rc.left, rc.top, rc.right + 1, rc.bottom - corner.cx,
+                                        corner.cx, corner.cy);
           CombineRgn(&a, a, b, RGN_OR);
           SetWindowRgn(GetHWND(), &a, true);
         }
@@ -87,7 +89,8 @@ class SkinWindow : public CWindowWnd, public INotifyUI {
   std::vector<std::wstring> Notes() const {
     std::vector<std::wstring> out;
     for (const auto& n : notes) {
-      if (n.rfind(L"windowinit", 0) != 0 && n.rfind(L"setfocus", 0) != 0 && n.rfind(L"killfocus", 0) != 0)
+      if (n.rfind(L"windowinit", 0) != 0 && n.rfind(L"setfocus", 0) != 0 &&
+          n.rfind(L"killfocus", 0) != 0)
         out.push_back(n);
     }
     return out;

@@ -113,7 +113,8 @@ TEST_F(WindowApiTest, PlacementVisibilityAndZOrder) {
   EXPECT_FALSE(IsWindow(ha));
   EXPECT_FALSE(IsWindow(hb));
   EXPECT_EQ(b.Count(WM_DESTROY), 1);
-  EXPECT_LT(std::find(a.seen.begin(), a.seen.end(), WM_DESTROY), std::find(a.seen.begin(), a.seen.end(), WM_NCDESTROY));
+  EXPECT_LT(std::find(a.seen.begin(), a.seen.end(), WM_DESTROY),
+            std::find(a.seen.begin(), a.seen.end(), WM_NCDESTROY));
 }
 
 TEST_F(WindowApiTest, WorkersPostIntoTheGuiQueueInOrder) {
@@ -156,7 +157,8 @@ TEST_F(WindowApiTest, WorkersPostIntoTheGuiQueueInOrder) {
   EXPECT_EQ(msg.wParam, 3u);
   EXPECT_EQ(td::Pump(), 1);
   DestroyWindow(hwnd);
-  EXPECT_FALSE(PostMessage(hwnd, WM_USER + 100, 0, 0)) << "no queue takes messages for a destroyed window";
+  EXPECT_FALSE(PostMessage(hwnd, WM_USER + 100, 0, 0))
+      << "no queue takes messages for a destroyed window";
 }
 
 // The window functions belong to the thread that first used them; another
@@ -232,7 +234,8 @@ TEST_F(WindowApiTest, ControlTimersAndNotifiersThatLeaveWhileNotified) {
   // A window freed by its own notifier (an owner deleting a dialog on
   // "click") ends the delivery cleanly.
   {
-    auto dialog = std::make_unique<SkinWindow>(L"<Window size=\"40,20\"><Button name=\"x\"/></Window>");
+    auto dialog =
+        std::make_unique<SkinWindow>(L"<Window size=\"40,20\"><Button name=\"x\"/></Window>");
     dialog->Create(0, L"dialog", WS_POPUP, 0, 0, 0, 0, 0);
     HWND dialog_hwnd = dialog->GetHWND();
     SkinWindow* raw = dialog.get();
@@ -339,7 +342,8 @@ TEST_F(WindowApiTest, AFolderChooserHoldsItsOwnerWhileUpAndOnlyAChoiceChangesThe
     EXPECT_EQ(none, L"/tmp");
     chooser->QueueFolderChoice(L"/never");
     EXPECT_FALSE(ChooseFolder(owner.GetHWND(), L"Where to", nullptr));
-    ASSERT_EQ(chooser->owner_enabled_while_shown, (std::vector<bool>{false, false, false, false, true}));
+    ASSERT_EQ(chooser->owner_enabled_while_shown,
+              (std::vector<bool>{false, false, false, false, true}));
     auto shown = chooser->ActionsOf("folder_chooser");
     ASSERT_EQ(shown.size(), 5u);
     EXPECT_EQ(shown[0].hwnd, owner.GetHWND());

@@ -57,7 +57,8 @@ TEST_F(WindowTest, UserInputReachesControlsAndNotifiersInOrder) {
   HWND hwnd = w->GetHWND();
   RECT rc;
   GetWindowRect(hwnd, &rc);
-  EXPECT_EQ(rc, (RECT{100, 50, 400, 250})) << "the layout's size replaces the created size, not the position";
+  EXPECT_EQ(rc, (RECT{100, 50, 400, 250}))
+      << "the layout's size replaces the created size, not the position";
 
   std::vector<std::wstring> second_log;
   SecondNotifier second(&second_log);
@@ -80,7 +81,8 @@ TEST_F(WindowTest, UserInputReachesControlsAndNotifiersInOrder) {
   // A press that leaves the button before release does not click.
   CControlUI* ok = w->pm.FindControl(L"ok");
   ASSERT_NE(ok, nullptr);
-  POINT in{(ok->GetPos().left + ok->GetPos().right) / 2, (ok->GetPos().top + ok->GetPos().bottom) / 2};
+  POINT in{(ok->GetPos().left + ok->GetPos().right) / 2,
+           (ok->GetPos().top + ok->GetPos().bottom) / 2};
   td::MouseDown(hwnd, in);
   td::MouseMove(hwnd, POINT{in.x, 5});
   td::MouseUp(hwnd, POINT{in.x, 5});
@@ -114,8 +116,10 @@ TEST_F(WindowTest, UserInputReachesControlsAndNotifiersInOrder) {
   w->notes.clear();
   td::PressKey(hwnd, VK_RETURN);
   td::PressKey(hwnd, VK_ESCAPE);
-  EXPECT_EQ(w->keys, (std::vector<std::pair<UINT, UINT>>{
-                         {WM_KEYDOWN, VK_RETURN}, {WM_KEYUP, VK_RETURN}, {WM_KEYDOWN, VK_ESCAPE}, {WM_KEYUP, VK_ESCAPE}}));
+  EXPECT_EQ(w->keys, (std::vector<std::pair<UINT, UINT>>{{WM_KEYDOWN, VK_RETURN},
+                                                         {WM_KEYUP, VK_RETURN},
+                                                         {WM_KEYDOWN, VK_ESCAPE},
+                                                         {WM_KEYUP, VK_ESCAPE}}));
   EXPECT_TRUE(w->Notes().empty());
 
   // A disabled window (the owner of a modal dialog) takes no input.
@@ -172,7 +176,8 @@ TEST_F(WindowTest, RoundCornersFollowTheSizeAndSurviveMinimising) {
   EXPECT_EQ(GetWindowRgn(hwnd)->Bounds(), (RECT{0, 0, 400, 120}));
   ShowWindow(hwnd, SW_MINIMIZE);
   EXPECT_TRUE(IsIconic(hwnd));
-  EXPECT_EQ(GetWindowRgn(hwnd)->Bounds(), (RECT{0, 0, 400, 120})) << "a minimised window keeps its region";
+  EXPECT_EQ(GetWindowRgn(hwnd)->Bounds(), (RECT{0, 0, 400, 120}))
+      << "a minimised window keeps its region";
 
   // A layout with square corners makes no region; one without a size keeps
   // the created size.
@@ -191,7 +196,8 @@ TEST_F(WindowTest, SnapshotShowsImagesRegionAndColourKey) {
   CControlUI* keyhole = w->pm.FindControl(L"keyhole");
   ASSERT_TRUE(close && keyhole);
   uint32_t px = 0;
-  POINT close_mid{(close->GetPos().left + close->GetPos().right) / 2, (close->GetPos().top + close->GetPos().bottom) / 2};
+  POINT close_mid{(close->GetPos().left + close->GetPos().right) / 2,
+                  (close->GetPos().top + close->GetPos().bottom) / 2};
   ASSERT_TRUE(WindowSnapshotPixel(hwnd, close_mid, &px));
   EXPECT_EQ(px, 0xFFFF0000u) << "normal image: the red cell";
   td::MouseMove(hwnd, close_mid);

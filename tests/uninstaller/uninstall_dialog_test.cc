@@ -24,11 +24,11 @@ namespace {
 namespace fs = std::filesystem;
 namespace driver = uilib::test_driver;
 using brx::platform::Hive;
-using uilib::HWND;
 using ombrix::test::PathExists;
 using ombrix::test::ScopedEnv;
 using ombrix::test::WaitUntil;
 using ombrix::test::WriteFile;
+using uilib::HWND;
 
 constexpr char kEditionKey[] = "SOFTWARE\\Dorsk\\Ombrix\\OB-DEMO";
 constexpr int kManyFiles = 300;
@@ -36,12 +36,16 @@ constexpr int kManyFiles = 300;
 class UninstallDialogTest : public ::testing::Test {
  protected:
   UninstallDialogTest() : web_(WebOptions()) {
-    for (const char* sub : {"program/OBSnapshot/other", "program/Log", "state"}) fs::create_directories(dir_.Sub(sub));
-    for (const char* name : {"Ombrix.exe", "OBVerCustom.dll", "Log/old.log", "OBSnapshot/other/shot.png"})
+    for (const char* sub : {"program/OBSnapshot/other", "program/Log", "state"})
+      fs::create_directories(dir_.Sub(sub));
+    for (const char* name :
+         {"Ombrix.exe", "OBVerCustom.dll", "Log/old.log", "OBSnapshot/other/shot.png"})
       WriteFile(Program(name), name);
-    for (int i = 0; i < kManyFiles; ++i) WriteFile(Program("Log/" + std::to_string(1000 + i) + ".log"), "log");
+    for (int i = 0; i < kManyFiles; ++i)
+      WriteFile(Program("Log/" + std::to_string(1000 + i) + ".log"), "log");
     for (auto [name, value] : std::initializer_list<std::pair<const char*, std::string>>{
-             {"OMBRIX_LOCK_DIR", dir_.Sub("state/locks")}, {"OMBRIX_REGISTRY_DIR", dir_.Sub("state/registry")},
+             {"OMBRIX_LOCK_DIR", dir_.Sub("state/locks")},
+             {"OMBRIX_REGISTRY_DIR", dir_.Sub("state/registry")},
              {"XDG_CONFIG_HOME", dir_.Sub("state/config")}})
       env_.push_back(std::make_unique<ScopedEnv>(name, value));
     for (const wchar_t* root : {brx::util::kLocalMachineRoot, brx::util::kCurrentUserRoot})
@@ -61,8 +65,8 @@ class UninstallDialogTest : public ::testing::Test {
 
   std::unique_ptr<UninstallDialog> OpenDialog() {
     auto dialog = std::make_unique<UninstallDialog>(
-        brx::util::Utf8ToWide(ombrix::test::DistDir() + "/OBUninstall.xml"), "OB-DEMO", dir_.Sub("program"),
-        L"2.3.109.05", web_.base_url(), "http://127.0.0.1:9/site");
+        brx::util::Utf8ToWide(ombrix::test::DistDir() + "/OBUninstall.xml"), "OB-DEMO",
+        dir_.Sub("program"), L"2.3.109.05", web_.base_url(), "http://127.0.0.1:9/site");
     EXPECT_TRUE(dialog->Open());
     driver::Pump();
     return dialog;
@@ -72,7 +76,9 @@ class UninstallDialogTest : public ::testing::Test {
     return dialog.paint_manager().FindControl(name);
   }
 
-  bool Visible(UninstallDialog& dialog, const wchar_t* name) { return Find(dialog, name)->IsVisible(); }
+  bool Visible(UninstallDialog& dialog, const wchar_t* name) {
+    return Find(dialog, name)->IsVisible();
+  }
 
   ombrix::test::TempDir dir_;
   ombrix::test::WebStandin web_;
@@ -152,14 +158,16 @@ TEST_F(UninstallDialogTest, RemovesLineByLineAndCannotBeClosedBeforeTheEnd) {
   ASSERT_EQ(list->GetCount(), files);
   std::vector<std::wstring> lines;
   for (int i = 0; i < list->GetCount(); ++i) lines.push_back(list->GetItemAt(i)->GetText());
-  for (const wchar_t* line : {L"/Ombrix.exe", L"/OBVerCustom.dll", L"/Log/old.log", L"/Log/1000.log",
-                              L"/OBSnapshot/other/shot.png"})
-    EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << brx::util::WideToUtf8(line);
+  for (const wchar_t* line : {L"/Ombrix.exe", L"/OBVerCustom.dll", L"/Log/old.log",
+                              L"/Log/1000.log", L"/OBSnapshot/other/shot.png"})
+    EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end())
+        << brx::util::WideToUtf8(line);
   EXPECT_TRUE(list->GetItemAt(files - 1)->IsVisible());
   EXPECT_FALSE(list->GetItemAt(0)->IsVisible());
   EXPECT_FALSE(PathExists(dir_.Sub("program")));
   std::string value;
-  EXPECT_FALSE(brx::platform::registry::ReadString(Hive::kCurrentUser, kEditionKey, "Directory", &value));
+  EXPECT_FALSE(
+      brx::platform::registry::ReadString(Hive::kCurrentUser, kEditionKey, "Directory", &value));
 
   // "完成" ends the program, which then waits for its report.
   ASSERT_TRUE(driver::Click(dialog->paint_manager(), L"1007"));
@@ -175,8 +183,8 @@ TEST_F(UninstallDialogTest, AFolderThatIsNoInstallationIsToldInAWindow) {
   ShowNotAnInstallation(dir_.Sub("elsewhere"));
   auto boxes = uilib::HeadlessBackend::Current()->ActionsOf("message_box");
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].detail,
-            L"提示: " + brx::util::Utf8ToWide(dir_.Sub("elsewhere")) + L" 不是翎岚的安装文件夹,未删除任何文件");
+  EXPECT_EQ(boxes[0].detail, L"提示: " + brx::util::Utf8ToWide(dir_.Sub("elsewhere")) +
+                                 L" 不是翎岚的安装文件夹,未删除任何文件");
 }
 
 TEST_F(UninstallDialogTest, EveryWayOutOfPageOneRemovesNothing) {

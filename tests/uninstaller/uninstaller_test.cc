@@ -46,8 +46,8 @@ TEST(UninstallCommandLineTest, KeyAndFolderComeFromTheQuotes) {
   ASSERT_TRUE(ParseUninstallCommandLine(line, &key, &folder));
   EXPECT_EQ(key, "OB-DEMO");
   EXPECT_EQ(folder, "/opt/my games/Ombrix");
-  for (const char* bad : {"--uninstall \"\" \"/opt\"", "--uninstall \"k\" \"\"", "--uninstall", "--uninstall \"k\"",
-                          "--uninstall \"\""})
+  for (const char* bad : {"--uninstall \"\" \"/opt\"", "--uninstall \"k\" \"\"", "--uninstall",
+                          "--uninstall \"k\"", "--uninstall \"\""})
     EXPECT_FALSE(ParseUninstallCommandLine(bad, &key, &folder)) << bad;
 }
 
@@ -58,16 +58,18 @@ TEST(ShortcutPathTest, OnlyTheProductsOwnEntriesInItsOwnFoldersAreAccepted) {
   ScopedEnv home("HOME", dir.Sub("home"));
   ScopedEnv data("XDG_DATA_HOME", dir.Sub("home/.local/share"));
   std::string apps = dir.Sub("home/.local/share/applications"), desktop = dir.Sub("home/Desktop");
-  for (const std::string& sub : {apps + "/Ombrix", apps + "/Other", desktop}) fs::create_directories(sub);
+  for (const std::string& sub : {apps + "/Ombrix", apps + "/Other", desktop})
+    fs::create_directories(sub);
   std::string reason;
   EXPECT_EQ(ShortcutPathToRemove(ShortcutKind::kStartMenu, apps + "/Other/..//./Ombrix/", &reason),
             fs::canonical(apps).string() + "/Ombrix");
   EXPECT_EQ(ShortcutPathToRemove(ShortcutKind::kDesktop, desktop + "//Ombrix.desktop", &reason),
             fs::canonical(desktop).string() + "/Ombrix.desktop");
-  for (const std::string& value : {std::string("/."), std::string("//"), std::string("/usr/.."), apps + "/Other",
-                                   apps + "/..", std::string("relative/Ombrix")})
+  for (const std::string& value : {std::string("/."), std::string("//"), std::string("/usr/.."),
+                                   apps + "/Other", apps + "/..", std::string("relative/Ombrix")})
     EXPECT_EQ(ShortcutPathToRemove(ShortcutKind::kStartMenu, value, &reason), "") << value;
-  for (const std::string& value : {std::string("/."), desktop + "/notes.txt", desktop + "/sub/x.desktop"})
+  for (const std::string& value :
+       {std::string("/."), desktop + "/notes.txt", desktop + "/sub/x.desktop"})
     EXPECT_EQ(ShortcutPathToRemove(ShortcutKind::kDesktop, value, &reason), "") << value;
 }
 
@@ -77,10 +79,14 @@ class UninstallerProcessTest : public ::testing::Test {
     for (const char* sub : {"state", "tmp", "home/Desktop", "home/.local/share/applications"})
       fs::create_directories(dir_.Sub(sub));
     for (auto [name, value] : std::initializer_list<std::pair<const char*, std::string>>{
-             {"OMBRIX_LOCK_DIR", dir_.Sub("state/locks")}, {"OMBRIX_PIPE_DIR", dir_.Sub("state/pipes")},
-             {"OMBRIX_REGISTRY_DIR", dir_.Sub("state/registry")}, {"TMPDIR", dir_.Sub("tmp")},
-             {"HOME", dir_.Sub("home")}, {"XDG_DATA_HOME", dir_.Sub("home/.local/share")},
-             {"XDG_CONFIG_HOME", dir_.Sub("state/config")}, {"OMBRIX_DC_HOST", web_.base_url()},
+             {"OMBRIX_LOCK_DIR", dir_.Sub("state/locks")},
+             {"OMBRIX_PIPE_DIR", dir_.Sub("state/pipes")},
+             {"OMBRIX_REGISTRY_DIR", dir_.Sub("state/registry")},
+             {"TMPDIR", dir_.Sub("tmp")},
+             {"HOME", dir_.Sub("home")},
+             {"XDG_DATA_HOME", dir_.Sub("home/.local/share")},
+             {"XDG_CONFIG_HOME", dir_.Sub("state/config")},
+             {"OMBRIX_DC_HOST", web_.base_url()},
              {"OMBRIX_UNINSTALL_VIEW", "console"}})
       env_.push_back(std::make_unique<ScopedEnv>(name, value));
     Install();
@@ -89,10 +95,12 @@ class UninstallerProcessTest : public ::testing::Test {
   // The installation with its shortcuts where the product puts them: HKLM
   // knows only the installation; the shortcuts are HKCU's alone.
   void Install() {
-    for (const char* sub : {"program/OBSnapshot/other/2026-12-9", "program/Log"}) fs::create_directories(dir_.Sub(sub));
+    for (const char* sub : {"program/OBSnapshot/other/2026-12-9", "program/Log"})
+      fs::create_directories(dir_.Sub(sub));
     fs::create_directories(Apps("Ombrix"));
     for (const char* name : {"OBUninstall.exe", "OBVerCustom.dll", "OBVerCustom.ini"})
-      fs::copy_file(ombrix::test::DistDir() + "/" + name, Program(name), fs::copy_options::overwrite_existing);
+      fs::copy_file(ombrix::test::DistDir() + "/" + name, Program(name),
+                    fs::copy_options::overwrite_existing);
     WriteFile(Program("Ombrix.exe"), "the launcher");
     WriteFile(Program("OBSnapshot/other/2026-12-9/shot.png"), "a screenshot");
     WriteFile(Program("Log/old.log"), "a log");
@@ -104,10 +112,12 @@ class UninstallerProcessTest : public ::testing::Test {
     SetShortcuts(brx::util::kCurrentUserRoot, Apps("Ombrix"), Home("Desktop/Ombrix.desktop"));
     std::wstring user = brx::util::EditionRegistryPath(brx::util::kCurrentUserRoot, L"OB-DEMO");
     brx::util::WriteRegistryString(user, L"1", L"LaunchingWithGame");
-    brx::util::WriteRegistryString(brx::util::kAutoStartKey, brx::util::Utf8ToWide(Program("Ombrix.exe")), L"Ombrix");
+    brx::util::WriteRegistryString(brx::util::kAutoStartKey,
+                                   brx::util::Utf8ToWide(Program("Ombrix.exe")), L"Ombrix");
   }
 
-  void SetShortcuts(const wchar_t* root, const std::string& start_menu, const std::string& desktop) {
+  void SetShortcuts(const wchar_t* root, const std::string& start_menu,
+                    const std::string& desktop) {
     std::wstring key = brx::util::EditionRegistryPath(root, L"OB-DEMO");
     brx::util::WriteRegistryString(key, brx::util::Utf8ToWide(start_menu), L"StartMenuPath");
     brx::util::WriteRegistryString(key, brx::util::Utf8ToWide(desktop), L"DeskTopPath");
@@ -121,14 +131,19 @@ class UninstallerProcessTest : public ::testing::Test {
 
   std::string Program(const std::string& name) const { return dir_.Sub("program/" + name); }
   std::string Home(const std::string& name) const { return dir_.Sub("home/" + name); }
-  std::string Apps(const std::string& name) const { return Home(".local/share/applications/" + name); }
-  std::string TemporaryCopy() const { return dir_.Sub("tmp/ombrix-tmp-" + std::to_string(getuid()) + "/OBUinstall.temp"); }
+  std::string Apps(const std::string& name) const {
+    return Home(".local/share/applications/" + name);
+  }
+  std::string TemporaryCopy() const {
+    return dir_.Sub("tmp/ombrix-tmp-" + std::to_string(getuid()) + "/OBUinstall.temp");
+  }
 
   // Runs the uninstaller from the installation with `answers` on its
   // standard input; returns what its copy printed once the copy has ended.
   std::string Uninstall(const std::string& answers, const std::vector<std::string>& args = {},
                         const std::string& exe = "") {
-    std::string in = dir_.Sub("state/answers"), out = dir_.Sub("state/out." + std::to_string(runs_++));
+    std::string in = dir_.Sub("state/answers"),
+                out = dir_.Sub("state/out." + std::to_string(runs_++));
     WriteFile(in, answers);
     std::vector<std::string> strings{exe.empty() ? Program("OBUninstall.exe") : exe};
     strings.insert(strings.end(), args.begin(), args.end());
@@ -139,7 +154,8 @@ class UninstallerProcessTest : public ::testing::Test {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, (out + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, (out + ".err").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
@@ -168,8 +184,8 @@ TEST_F(UninstallerProcessTest, RemovesTheInstallationItsValuesAndShortcutsAndRep
   std::string out = Uninstall("uninstall\nok\n");
   // Every file on its own line, in listing order, then the end.
   size_t at = out.find("翎岚卸载...");
-  for (const char* line : {"/Log/old.log\n", "/OBSnapshot/other/2026-12-9/shot.png\n", "/OBUninstall.exe\n",
-                           "/OBVerCustom.dll\n", "/Ombrix.exe\n", "完成\n"}) {
+  for (const char* line : {"/Log/old.log\n", "/OBSnapshot/other/2026-12-9/shot.png\n",
+                           "/OBUninstall.exe\n", "/OBVerCustom.dll\n", "/Ombrix.exe\n", "完成\n"}) {
     at = out.find(line, at);
     ASSERT_NE(at, std::string::npos) << line << " in\n" << out;
   }
@@ -177,8 +193,8 @@ TEST_F(UninstallerProcessTest, RemovesTheInstallationItsValuesAndShortcutsAndRep
   EXPECT_FALSE(PathExists(Home("Desktop/Ombrix.desktop")));
   EXPECT_FALSE(PathExists(Apps("Ombrix")));
   for (Hive hive : {Hive::kLocalMachine, Hive::kCurrentUser}) {
-    for (const char* name : {"Directory", "Version", "Application", "Dll", "Key", "KeyDesc", "InstallHook",
-                             "StartMenuPath", "DeskTopPath", "LaunchingWithGame"})
+    for (const char* name : {"Directory", "Version", "Application", "Dll", "Key", "KeyDesc",
+                             "InstallHook", "StartMenuPath", "DeskTopPath", "LaunchingWithGame"})
       EXPECT_FALSE(Has(hive, name)) << name;
     uint32_t reject = 0;
     EXPECT_TRUE(brx::platform::registry::ReadDword(hive, kEditionKey, "RejectInstall", &reject));
@@ -248,7 +264,8 @@ TEST_F(UninstallerProcessTest, AQuitRequestDoesNotCutTheRemovalShort) {
   web_.Fault("path=/news.ashx&mode=slow&delay_ms=5000");  // keeps page 2 open a while
   std::string out = dir_.Sub("state/out.quit");
   WriteFile(dir_.Sub("state/answers"), "uninstall\nok\n");
-  std::string command = "'" + Program("OBUninstall.exe") + "' < '" + dir_.Sub("state/answers") + "' > '" + out + "'";
+  std::string command =
+      "'" + Program("OBUninstall.exe") + "' < '" + dir_.Sub("state/answers") + "' > '" + out + "'";
   ASSERT_EQ(system(command.c_str()), 0);
   ASSERT_TRUE(WaitUntil([&] { return ReadFile(out).find("翎岚卸载...") != std::string::npos; }));
   pid_t copy = 0;

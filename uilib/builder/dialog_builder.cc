@@ -56,8 +56,9 @@ CControlUI* CDialogBuilder::CreateBuiltinControl(const std::wstring& tag) {
   return nullptr;
 }
 
-CControlUI* CDialogBuilder::Create(const std::wstring& xml, LPCTSTR type, IDialogBuilderCallback* pCallback,
-                                   CPaintManagerUI* pManager, CControlUI* pParent) {
+CControlUI* CDialogBuilder::Create(const std::wstring& xml, LPCTSTR type,
+                                   IDialogBuilderCallback* pCallback, CPaintManagerUI* pManager,
+                                   CControlUI* pParent) {
   (void)type;
   m_sError.clear();
   m_pCallback = pCallback;
@@ -116,7 +117,8 @@ CControlUI* CDialogBuilder::Create(const std::wstring& xml, LPCTSTR type, IDialo
   m_pCallback = nullptr;
   if (!root) {
     if (m_sError.empty()) m_sError = "layout could not be built";
-    LogError(L"CDialogBuilder::Create: %ls: %ls\n", m_sSource.c_str(), brx::util::Utf8ToWide(m_sError).c_str());
+    LogError(L"CDialogBuilder::Create: %ls: %ls\n", m_sSource.c_str(),
+             brx::util::Utf8ToWide(m_sError).c_str());
   }
   return root;
 }
@@ -156,27 +158,32 @@ bool CDialogBuilder::ApplyWindowAttributes(TiXmlElement* root, CPaintManagerUI* 
     if (e->QueryIntAttribute("size", &size) == TIXML_SUCCESS && size > 0) font.size = size;
     font.bold = e->Attribute("bold") && std::string(e->Attribute("bold")) == "true";
     font.underline = e->Attribute("underline") && std::string(e->Attribute("underline")) == "true";
-    const bool is_default = e->Attribute("default") && std::string(e->Attribute("default")) == "true";
+    const bool is_default =
+        e->Attribute("default") && std::string(e->Attribute("default")) == "true";
     pManager->AddFont(font, is_default);
   }
   return true;
 }
 
-CControlUI* CDialogBuilder::Parse(TiXmlElement* element, CControlUI* pParent, CPaintManagerUI* pManager) {
+CControlUI* CDialogBuilder::Parse(TiXmlElement* element, CControlUI* pParent,
+                                  CPaintManagerUI* pManager) {
   const std::wstring tag = W(element->Value());
   std::unique_ptr<CControlUI> control(CreateBuiltinControl(tag));
   if (!control && m_pCallback) control.reset(m_pCallback->CreateControl(tag.c_str()));
   if (!control) {
-    m_sError = "unknown control class <" + std::string(element->Value()) + "> at row " + std::to_string(element->Row());
+    m_sError = "unknown control class <" + std::string(element->Value()) + "> at row " +
+               std::to_string(element->Row());
     return nullptr;
   }
   CControlUI* raw = control.get();
   // Join the tree first, so that attributes that look at the window (option
   // groups, sub-layouts of custom controls) see it.
-  IContainerUI* container = pParent ? static_cast<IContainerUI*>(pParent->GetInterface(kInterfaceIContainer)) : nullptr;
+  IContainerUI* container =
+      pParent ? static_cast<IContainerUI*>(pParent->GetInterface(kInterfaceIContainer)) : nullptr;
   if (container) {
     if (!container->Add(control.release())) {
-      m_sError = "control <" + std::string(element->Value()) + "> could not be added to its container";
+      m_sError =
+          "control <" + std::string(element->Value()) + "> could not be added to its container";
       return nullptr;
     }
   } else if (pManager) {
@@ -191,15 +198,22 @@ CControlUI* CDialogBuilder::Parse(TiXmlElement* element, CControlUI* pParent, CP
     if (!raw->GetInterface(kInterfaceIContainer)) {
       m_sError = std::string(element->Value());
       m_sError.insert(0, 1, '<');
-      m_sError.append("> at row ").append(std::to_string(element->Row())).append(" cannot hold controls");
-      if (container) container->Remove(raw);
-      else delete control.release();
+      m_sError.append("> at row ")
+          .append(std::to_string(element->Row()))
+          .append(" cannot hold controls");
+      if (container)
+        container->Remove(raw);
+      else
+        delete control.release();
       return nullptr;
     }
-    for (TiXmlElement* child = element->FirstChildElement(); child; child = child->NextSiblingElement()) {
+    for (TiXmlElement* child = element->FirstChildElement(); child;
+         child = child->NextSiblingElement()) {
       if (!Parse(child, raw, pManager)) {
-        if (container) container->Remove(raw);
-        else delete control.release();
+        if (container)
+          container->Remove(raw);
+        else
+          delete control.release();
         return nullptr;
       }
     }

@@ -29,8 +29,8 @@ class CDialogBuilder {
   // for the call; `pManager` receives the <Window> values, fonts and the
   // skin folder (when it has none) and may be null for a sub-tree.
   CControlUI* Create(const std::wstring& xml, LPCTSTR type = nullptr,
-                     IDialogBuilderCallback* pCallback = nullptr, CPaintManagerUI* pManager = nullptr,
-                     CControlUI* pParent = nullptr);
+                     IDialogBuilderCallback* pCallback = nullptr,
+                     CPaintManagerUI* pManager = nullptr, CControlUI* pParent = nullptr);
   // Why the last Create returned null; empty after a success.
   const std::string& GetLastErrorMessage() const { return m_sError; }
 

@@ -11,7 +11,9 @@ namespace uilib {
 
 CButtonUI::CButtonUI() : CButtonUI(FocusUse::kShown) {}
 
-CButtonUI::CButtonUI(FocusUse focus_use) : m_focusUse(focus_use) { m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_CENTER; }
+CButtonUI::CButtonUI(FocusUse focus_use) : m_focusUse(focus_use) {
+  m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
+}
 
 LPCTSTR CButtonUI::GetClass() const { return L"ButtonUI"; }
 
@@ -20,7 +22,9 @@ void* CButtonUI::GetInterface(LPCTSTR pstrName) {
   return CLabelUI::GetInterface(pstrName);
 }
 
-UINT CButtonUI::GetControlFlags() const { return (IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0) | (IsEnabled() ? UIFLAG_SETCURSOR : 0); }
+UINT CButtonUI::GetControlFlags() const {
+  return (IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0) | (IsEnabled() ? UIFLAG_SETCURSOR : 0);
+}
 
 bool CButtonUI::Activate() {
   if (!CControlUI::Activate()) return false;
@@ -35,8 +39,10 @@ void CButtonUI::SetEnabled(bool bEnable) {
 
 bool CButtonUI::ForwardWhenMouseDisabled(TEventUI& event) {
   if (IsMouseEnabled() || !IsMouseEvent(event.Type)) return false;
-  if (m_pParent) m_pParent->Event(event);
-  else CLabelUI::Event(event);
+  if (m_pParent)
+    m_pParent->Event(event);
+  else
+    CLabelUI::Event(event);
   return true;
 }
 
@@ -62,8 +68,10 @@ void CButtonUI::Event(TEventUI& event) {
       return;
     case UIEVENT_MOUSEMOVE:
       if ((m_uButtonState & UISTATE_CAPTURED) != 0) {
-        if (m_rcItem.Contains(event.ptMouse)) m_uButtonState |= UISTATE_PUSHED;
-        else m_uButtonState &= ~UISTATE_PUSHED;
+        if (m_rcItem.Contains(event.ptMouse))
+          m_uButtonState |= UISTATE_PUSHED;
+        else
+          m_uButtonState &= ~UISTATE_PUSHED;
         Invalidate();
       }
       return;
@@ -79,8 +87,10 @@ void CButtonUI::Event(TEventUI& event) {
     case UIEVENT_MOUSELEAVE:
       if (IsEnabled()) {
         const bool hot = event.Type == UIEVENT_MOUSEENTER;
-        if (hot) m_uButtonState |= UISTATE_HOT;
-        else m_uButtonState &= ~UISTATE_HOT;
+        if (hot)
+          m_uButtonState |= UISTATE_HOT;
+        else
+          m_uButtonState &= ~UISTATE_HOT;
         Invalidate();
         OnHotChanged(hot);
       }
@@ -126,18 +136,24 @@ void CButtonUI::SetDisabledImage(LPCTSTR pStrImage) {
 }
 
 SIZE CButtonUI::EstimateSize(SIZE szAvailable) {
-  if (m_cxyFixed.cy == 0 && m_pManager) return SIZE{m_cxyFixed.cx, m_pManager->GetFont(m_iFont).size + 8};
+  if (m_cxyFixed.cy == 0 && m_pManager)
+    return SIZE{m_cxyFixed.cx, m_pManager->GetFont(m_iFont).size + 8};
   return CControlUI::EstimateSize(szAvailable);
 }
 
 void CButtonUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   std::wstring name = pstrName ? pstrName : L"";
   uint32_t color;
-  if (name == L"normalimage") SetNormalImage(pstrValue);
-  else if (name == L"hotimage") SetHotImage(pstrValue);
-  else if (name == L"pushedimage") SetPushedImage(pstrValue);
-  else if (name == L"focusedimage") SetFocusedImage(pstrValue);
-  else if (name == L"disabledimage") SetDisabledImage(pstrValue);
+  if (name == L"normalimage")
+    SetNormalImage(pstrValue);
+  else if (name == L"hotimage")
+    SetHotImage(pstrValue);
+  else if (name == L"pushedimage")
+    SetPushedImage(pstrValue);
+  else if (name == L"focusedimage")
+    SetFocusedImage(pstrValue);
+  else if (name == L"disabledimage")
+    SetDisabledImage(pstrValue);
   else if (name == L"hottextcolor") {
     if (ParseColor(pstrValue ? pstrValue : L"", &color)) SetHotTextColor(color);
   } else if (name == L"pushedtextcolor") {
@@ -151,24 +167,35 @@ void CButtonUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
 
 void CButtonUI::PaintText(HDC hDC) {
   DWORD saved = m_dwTextColor;
-  if ((m_uButtonState & UISTATE_PUSHED) != 0 && m_dwPushedTextColor) m_dwTextColor = m_dwPushedTextColor;
-  else if ((m_uButtonState & UISTATE_HOT) != 0 && m_dwHotTextColor) m_dwTextColor = m_dwHotTextColor;
-  else if (IsFocused() && m_dwFocusedTextColor) m_dwTextColor = m_dwFocusedTextColor;
+  if ((m_uButtonState & UISTATE_PUSHED) != 0 && m_dwPushedTextColor)
+    m_dwTextColor = m_dwPushedTextColor;
+  else if ((m_uButtonState & UISTATE_HOT) != 0 && m_dwHotTextColor)
+    m_dwTextColor = m_dwHotTextColor;
+  else if (IsFocused() && m_dwFocusedTextColor)
+    m_dwTextColor = m_dwFocusedTextColor;
   CLabelUI::PaintText(hDC);
   m_dwTextColor = saved;
 }
 
 void CButtonUI::PaintStatusImage(HDC hDC) {
-  if (IsFocused()) m_uButtonState |= UISTATE_FOCUSED;
-  else m_uButtonState &= ~UISTATE_FOCUSED;
-  if (!IsEnabled()) m_uButtonState |= UISTATE_DISABLED;
-  else m_uButtonState &= ~UISTATE_DISABLED;
+  if (IsFocused())
+    m_uButtonState |= UISTATE_FOCUSED;
+  else
+    m_uButtonState &= ~UISTATE_FOCUSED;
+  if (!IsEnabled())
+    m_uButtonState |= UISTATE_DISABLED;
+  else
+    m_uButtonState &= ~UISTATE_DISABLED;
 
   std::wstring* chosen = nullptr;
-  if ((m_uButtonState & UISTATE_DISABLED) != 0) chosen = &m_sDisabledImage;
-  else if ((m_uButtonState & UISTATE_PUSHED) != 0) chosen = &m_sPushedImage;
-  else if ((m_uButtonState & UISTATE_HOT) != 0) chosen = &m_sHotImage;
-  else if ((m_uButtonState & UISTATE_FOCUSED) != 0) chosen = &m_sFocusedImage;
+  if ((m_uButtonState & UISTATE_DISABLED) != 0)
+    chosen = &m_sDisabledImage;
+  else if ((m_uButtonState & UISTATE_PUSHED) != 0)
+    chosen = &m_sPushedImage;
+  else if ((m_uButtonState & UISTATE_HOT) != 0)
+    chosen = &m_sHotImage;
+  else if ((m_uButtonState & UISTATE_FOCUSED) != 0)
+    chosen = &m_sFocusedImage;
   if (chosen && !chosen->empty()) {
     if (DrawImage(hDC, *chosen)) return;
     chosen->clear();  // never tried again

@@ -44,8 +44,10 @@ bool CComboUI::Activate() {
   ClientToScreen(m_pManager->GetPaintWindow(), &top_left);
   ClientToScreen(m_pManager->GetPaintWindow(), &bottom_right);
   const RECT field{top_left.x, top_left.y, bottom_right.x, bottom_right.y};
-  const int chosen = GetUiBackend().RunDropDown(rows, selected, field, m_pManager->GetPaintWindow());
-  if (chosen >= 0 && chosen < static_cast<int>(items.size())) SelectItem(items[static_cast<size_t>(chosen)], true);
+  const int chosen =
+      GetUiBackend().RunDropDown(rows, selected, field, m_pManager->GetPaintWindow());
+  if (chosen >= 0 && chosen < static_cast<int>(items.size()))
+    SelectItem(items[static_cast<size_t>(chosen)], true);
   return true;
 }
 
@@ -87,14 +89,20 @@ void CComboUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   RECT rc;
   if (name == L"textcolor") {
     if (ParseColor(value, &color)) m_dwTextColor = color;
-  } else if (name == L"font") m_iFont = ParseInt(pstrValue);
+  } else if (name == L"font")
+    m_iFont = ParseInt(pstrValue);
   else if (name == L"textpadding") {
     if (ParseRect(value, &rc)) m_rcTextPadding = rc;
-  } else if (name == L"normalimage") m_sNormalImage = value;
-  else if (name == L"hotimage") m_sHotImage = value;
-  else if (name == L"pushedimage") m_sPushedImage = value;
-  else if (name == L"disabledimage") m_sDisabledImage = value;
-  else CContainerUI::SetAttribute(pstrName, pstrValue);
+  } else if (name == L"normalimage")
+    m_sNormalImage = value;
+  else if (name == L"hotimage")
+    m_sHotImage = value;
+  else if (name == L"pushedimage")
+    m_sPushedImage = value;
+  else if (name == L"disabledimage")
+    m_sDisabledImage = value;
+  else
+    CContainerUI::SetAttribute(pstrName, pstrValue);
 }
 
 void CComboUI::DoPaint(HDC hDC, const RECT& rcPaint) {
@@ -102,22 +110,27 @@ void CComboUI::DoPaint(HDC hDC, const RECT& rcPaint) {
   if (!IntersectRect(&tmp, rcPaint, m_rcItem)) return;
   CControlUI::PaintBkColor(hDC);
   CControlUI::PaintBkImage(hDC);
-  std::wstring* image = !IsEnabled() ? &m_sDisabledImage : (m_bHot ? &m_sHotImage : &m_sNormalImage);
+  std::wstring* image =
+      !IsEnabled() ? &m_sDisabledImage : (m_bHot ? &m_sHotImage : &m_sNormalImage);
   if (image->empty()) image = &m_sNormalImage;
   if (!image->empty() && !DrawImage(hDC, *image)) image->clear();
   if (m_sNormalImage.empty() && m_dwBorderColor == 0) {
     CRenderEngine::DrawBorder(hDC, m_rcItem, 1, m_bHot ? 0xFF3C8CDC : 0xFFA0A0A0);
     // The drop-down arrow.
     const int cx = m_rcItem.right - 10, cy = (m_rcItem.top + m_rcItem.bottom) / 2;
-    for (int i = 0; i < 4; ++i) CRenderEngine::DrawColor(hDC, RECT{cx - 4 + i, cy - 2 + i, cx + 4 - i, cy - 1 + i}, 0xFF505050);
+    for (int i = 0; i < 4; ++i)
+      CRenderEngine::DrawColor(hDC, RECT{cx - 4 + i, cy - 2 + i, cx + 4 - i, cy - 1 + i},
+                               0xFF505050);
   }
   RECT rc = m_rcItem;
   rc.left += m_rcTextPadding.left;
   rc.top += m_rcTextPadding.top;
   rc.right -= m_rcTextPadding.right;
   rc.bottom -= m_rcTextPadding.bottom;
-  DWORD color = IsEnabled() ? m_dwTextColor : (m_pManager ? m_pManager->GetDefaultDisabledColor() : 0xFFA7A6AA);
-  CRenderEngine::DrawText(hDC, m_pManager, rc, GetText(), color, m_iFont, DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+  DWORD color = IsEnabled() ? m_dwTextColor
+                            : (m_pManager ? m_pManager->GetDefaultDisabledColor() : 0xFFA7A6AA);
+  CRenderEngine::DrawText(hDC, m_pManager, rc, GetText(), color, m_iFont,
+                          DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
   CControlUI::PaintBorder(hDC);
 }
 

@@ -20,8 +20,10 @@ CContainerUI::~CContainerUI() {
 LPCTSTR CContainerUI::GetClass() const { return L"ContainerUI"; }
 
 void* CContainerUI::GetInterface(LPCTSTR pstrName) {
-  if (pstrName && std::wcscmp(pstrName, kInterfaceIContainer) == 0) return static_cast<IContainerUI*>(this);
-  if (pstrName && std::wcscmp(pstrName, kInterfaceContainer) == 0) return static_cast<CContainerUI*>(this);
+  if (pstrName && std::wcscmp(pstrName, kInterfaceIContainer) == 0)
+    return static_cast<IContainerUI*>(this);
+  if (pstrName && std::wcscmp(pstrName, kInterfaceContainer) == 0)
+    return static_cast<CContainerUI*>(this);
   return CControlUI::GetInterface(pstrName);
 }
 
@@ -37,7 +39,9 @@ int CContainerUI::GetItemIndex(CControlUI* pControl) const {
 
 int CContainerUI::GetCount() const { return static_cast<int>(m_items.size()); }
 
-bool CContainerUI::Add(CControlUI* pControl) { return AddAt(pControl, static_cast<int>(m_items.size())); }
+bool CContainerUI::Add(CControlUI* pControl) {
+  return AddAt(pControl, static_cast<int>(m_items.size()));
+}
 
 bool CContainerUI::AddAt(CControlUI* pControl, int iIndex) {
   if (!pControl || iIndex < 0 || iIndex > static_cast<int>(m_items.size())) return false;
@@ -95,8 +99,8 @@ void CContainerUI::SetChildPadding(int iPadding) {
 CControlUI* CContainerUI::FindSubControl(LPCTSTR pstrSubControlName) {
   std::wstring name = pstrSubControlName ? pstrSubControlName : L"";
   return FindControl(
-      [&name](CControlUI* c, void*) -> CControlUI* { return c->GetName() == name ? c : nullptr; }, nullptr,
-      UIFIND_ALL);
+      [&name](CControlUI* c, void*) -> CControlUI* { return c->GetName() == name ? c : nullptr; },
+      nullptr, UIFIND_ALL);
 }
 
 void CContainerUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit) {
@@ -107,7 +111,8 @@ void CContainerUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bo
 CControlUI* CContainerUI::FindControl(const FindControlProc& Proc, void* pData, UINT uFlags) {
   if ((uFlags & UIFIND_VISIBLE) != 0 && !m_bVisible) return nullptr;
   if ((uFlags & UIFIND_ENABLED) != 0 && !m_bEnabled) return nullptr;
-  if ((uFlags & UIFIND_HITTEST) != 0 && !m_rcItem.Contains(*static_cast<POINT*>(pData))) return nullptr;
+  if ((uFlags & UIFIND_HITTEST) != 0 && !m_rcItem.Contains(*static_cast<POINT*>(pData)))
+    return nullptr;
   if ((uFlags & UIFIND_ME_FIRST) != 0) {
     if (CControlUI* c = CControlUI::FindControl(Proc, pData, uFlags)) return c;
   }
@@ -139,7 +144,8 @@ void CContainerUI::SetFloatPos(CControlUI* pControl) {
   SIZE xy = pControl->GetFixedXY();
   int w = pControl->GetFixedWidth();
   int h = pControl->GetFixedHeight();
-  RECT rc{m_rcItem.left + xy.cx, m_rcItem.top + xy.cy, m_rcItem.left + xy.cx + w, m_rcItem.top + xy.cy + h};
+  RECT rc{m_rcItem.left + xy.cx, m_rcItem.top + xy.cy, m_rcItem.left + xy.cx + w,
+          m_rcItem.top + xy.cy + h};
   pControl->SetPos(rc);
 }
 
@@ -153,7 +159,8 @@ void CContainerUI::SetPos(RECT rc) {
       continue;
     }
     RECT pad = item->GetPadding();
-    RECT r{inner.left + pad.left, inner.top + pad.top, inner.right - pad.right, inner.bottom - pad.bottom};
+    RECT r{inner.left + pad.left, inner.top + pad.top, inner.right - pad.right,
+           inner.bottom - pad.bottom};
     SIZE sz = item->EstimateSize(SIZE{r.right - r.left, r.bottom - r.top});
     if (sz.cx > 0) r.right = std::min(r.right, r.left + sz.cx);
     if (sz.cy > 0) r.bottom = std::min(r.bottom, r.top + sz.cy);
@@ -223,8 +230,12 @@ struct Span {
 struct Axis {
   bool vertical;
 
-  Span Main(const RECT& rc) const { return vertical ? Span{rc.top, rc.bottom} : Span{rc.left, rc.right}; }
-  Span Cross(const RECT& rc) const { return vertical ? Span{rc.left, rc.right} : Span{rc.top, rc.bottom}; }
+  Span Main(const RECT& rc) const {
+    return vertical ? Span{rc.top, rc.bottom} : Span{rc.left, rc.right};
+  }
+  Span Cross(const RECT& rc) const {
+    return vertical ? Span{rc.left, rc.right} : Span{rc.top, rc.bottom};
+  }
   int Main(SIZE sz) const { return vertical ? sz.cy : sz.cx; }
   int Cross(SIZE sz) const { return vertical ? sz.cx : sz.cy; }
   int ClampMain(const CControlUI* c, int extent) const {
@@ -236,15 +247,16 @@ struct Axis {
                     : std::clamp(extent, c->GetMinHeight(), c->GetMaxHeight());
   }
   RECT Join(Span main, Span cross) const {
-    return vertical ? RECT{cross.lo, main.lo, cross.hi, main.hi} : RECT{main.lo, cross.lo, main.hi, cross.hi};
+    return vertical ? RECT{cross.lo, main.lo, cross.hi, main.hi}
+                    : RECT{main.lo, cross.lo, main.hi, cross.hi};
   }
 };
 
 // The items a row or column places, with their fixed extents along its
 // axis, and the extent each sharing item gets. Floating items are left to
 // the caller.
-std::vector<Slot> PlanAxis(const std::vector<CControlUI*>& items, SIZE available, Axis axis, int child_padding,
-                           int* share) {
+std::vector<Slot> PlanAxis(const std::vector<CControlUI*>& items, SIZE available, Axis axis,
+                           int child_padding, int* share) {
   std::vector<Slot> slots;
   int fixed_total = 0;
   int sharing = 0;
@@ -378,7 +390,8 @@ void CTileLayoutUI::SetPos(RECT rc) {
     row_height = std::max(row_height, h);
     RECT pad = item->GetPadding();
     int left = inner.left + col * (cell_w + m_iChildPadding);
-    item->SetPos(RECT{left + pad.left, row_top + pad.top, left + cell_w - pad.right, row_top + h - pad.bottom});
+    item->SetPos(RECT{left + pad.left, row_top + pad.top, left + cell_w - pad.right,
+                      row_top + h - pad.bottom});
     ++index;
   }
 }

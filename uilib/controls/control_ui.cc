@@ -45,7 +45,8 @@ void CControlUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool
 void CControlUI::Init() {
   if (m_pManager) {
     m_pManager->NameChanged(this, L"");
-    if (m_sToolTip.empty() && !m_sName.empty()) m_sToolTip = CPaintManagerUI::GetToolTipFor(m_sName);
+    if (m_sToolTip.empty() && !m_sName.empty())
+      m_sToolTip = CPaintManagerUI::GetToolTipFor(m_sName);
   }
   DoInit();
 }
@@ -226,10 +227,14 @@ void CControlUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   RECT rc;
   SIZE sz;
   uint32_t color;
-  if (name == L"name") SetName(value.c_str());
-  else if (name == L"text") SetText(value.c_str());
-  else if (name == L"tooltip") SetToolTip(value.c_str());
-  else if (name == L"userdata") SetUserData(value.c_str());
+  if (name == L"name")
+    SetName(value.c_str());
+  else if (name == L"text")
+    SetText(value.c_str());
+  else if (name == L"tooltip")
+    SetToolTip(value.c_str());
+  else if (name == L"userdata")
+    SetUserData(value.c_str());
   else if (name == L"pos") {
     if (ParseRect(value, &rc)) {
       m_rcFloatPos = rc;
@@ -244,24 +249,37 @@ void CControlUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
     if (ParseColor(value, &color)) SetBkColor(color);
   } else if (name == L"bordercolor") {
     if (ParseColor(value, &color)) SetBorderColor(color);
-  } else if (name == L"bordersize") SetBorderSize(ParseInt(pstrValue));
-  else if (name == L"bkimage") SetBkImage(value.c_str());
-  else if (name == L"width") SetFixedWidth(ParseInt(pstrValue));
-  else if (name == L"height") SetFixedHeight(ParseInt(pstrValue));
-  else if (name == L"minwidth") SetMinWidth(ParseInt(pstrValue));
-  else if (name == L"minheight") SetMinHeight(ParseInt(pstrValue));
-  else if (name == L"maxwidth") SetMaxWidth(ParseInt(pstrValue));
-  else if (name == L"maxheight") SetMaxHeight(ParseInt(pstrValue));
+  } else if (name == L"bordersize")
+    SetBorderSize(ParseInt(pstrValue));
+  else if (name == L"bkimage")
+    SetBkImage(value.c_str());
+  else if (name == L"width")
+    SetFixedWidth(ParseInt(pstrValue));
+  else if (name == L"height")
+    SetFixedHeight(ParseInt(pstrValue));
+  else if (name == L"minwidth")
+    SetMinWidth(ParseInt(pstrValue));
+  else if (name == L"minheight")
+    SetMinHeight(ParseInt(pstrValue));
+  else if (name == L"maxwidth")
+    SetMaxWidth(ParseInt(pstrValue));
+  else if (name == L"maxheight")
+    SetMaxHeight(ParseInt(pstrValue));
   else if (name == L"size") {
     if (ParseSize(value, &sz)) {
       SetFixedWidth(sz.cx);
       SetFixedHeight(sz.cy);
     }
-  } else if (name == L"enabled") SetEnabled(ParseBool(pstrValue));
-  else if (name == L"visible") SetVisible(ParseBool(pstrValue));
-  else if (name == L"mouse") SetMouseEnabled(ParseBool(pstrValue));
-  else if (name == L"keyboard") SetKeyboardEnabled(ParseBool(pstrValue));
-  else if (name == L"float") SetFloat(ParseBool(pstrValue));
+  } else if (name == L"enabled")
+    SetEnabled(ParseBool(pstrValue));
+  else if (name == L"visible")
+    SetVisible(ParseBool(pstrValue));
+  else if (name == L"mouse")
+    SetMouseEnabled(ParseBool(pstrValue));
+  else if (name == L"keyboard")
+    SetKeyboardEnabled(ParseBool(pstrValue));
+  else if (name == L"float")
+    SetFloat(ParseBool(pstrValue));
 }
 
 void CControlUI::ApplyAttributeList(LPCTSTR pstrList) {

@@ -49,11 +49,14 @@ void CLabelUI::SetMaxLength(int nChars) {
 }
 
 std::wstring CLabelUI::ShownText() const {
-  if (m_nMaxLength > 0 && static_cast<int>(m_sText.size()) > m_nMaxLength) return m_sText.substr(0, m_nMaxLength);
+  if (m_nMaxLength > 0 && static_cast<int>(m_sText.size()) > m_nMaxLength)
+    return m_sText.substr(0, m_nMaxLength);
   return m_sText;
 }
 
-int CLabelUI::GetTextWidth() const { return CRenderEngine::MeasureText(m_pManager, ShownText(), m_iFont).cx; }
+int CLabelUI::GetTextWidth() const {
+  return CRenderEngine::MeasureText(m_pManager, ShownText(), m_iFont).cx;
+}
 
 SIZE CLabelUI::EstimateSize(SIZE szAvailable) {
   if (m_cxyFixed.cy == 0 && m_pManager) {
@@ -88,8 +91,10 @@ void CLabelUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
     }
     Invalidate();
   } else if (name == L"endellipsis") {
-    if (ParseBool(pstrValue)) m_uTextStyle |= DT_END_ELLIPSIS;
-    else m_uTextStyle &= ~DT_END_ELLIPSIS;
+    if (ParseBool(pstrValue))
+      m_uTextStyle |= DT_END_ELLIPSIS;
+    else
+      m_uTextStyle &= ~DT_END_ELLIPSIS;
   } else if (name == L"wordbreak" || name == L"multiline") {
     if (ParseBool(pstrValue)) {
       m_uTextStyle |= DT_WORDBREAK;
@@ -116,10 +121,12 @@ void CLabelUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
 void CLabelUI::PaintText(HDC hDC) {
   std::wstring text = ShownText();
   if (text.empty()) return;
-  DWORD color = m_dwTextColor ? m_dwTextColor : (m_pManager ? m_pManager->GetDefaultFontColor() : 0xFF000000);
+  DWORD color =
+      m_dwTextColor ? m_dwTextColor : (m_pManager ? m_pManager->GetDefaultFontColor() : 0xFF000000);
   if (!IsEnabled()) {
-    color = m_dwDisabledTextColor ? m_dwDisabledTextColor
-                                  : (m_pManager ? m_pManager->GetDefaultDisabledColor() : 0xFFA7A6AA);
+    color = m_dwDisabledTextColor
+                ? m_dwDisabledTextColor
+                : (m_pManager ? m_pManager->GetDefaultDisabledColor() : 0xFFA7A6AA);
   }
   RECT rc = m_rcItem;
   rc.left += m_rcTextPadding.left;
@@ -146,7 +153,8 @@ void CTextUI::Event(TEventUI& event) {
     return;
   }
   if (event.Type == UIEVENT_BUTTONUP) {
-    if (m_rcItem.Contains(event.ptMouse) && Activate() && m_pManager) m_pManager->SendNotify(this, L"click");
+    if (m_rcItem.Contains(event.ptMouse) && Activate() && m_pManager)
+      m_pManager->SendNotify(this, L"click");
     return;
   }
   if (event.Type == UIEVENT_BUTTONDOWN || event.Type == UIEVENT_DBLCLICK) return;

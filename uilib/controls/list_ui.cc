@@ -8,12 +8,16 @@
 
 namespace uilib {
 
-CListLabelElementUI::CListLabelElementUI() { m_uTextStyle = DT_VCENTER | DT_SINGLELINE; m_rcTextPadding = RECT{4, 0, 4, 0}; }
+CListLabelElementUI::CListLabelElementUI() {
+  m_uTextStyle = DT_VCENTER | DT_SINGLELINE;
+  m_rcTextPadding = RECT{4, 0, 4, 0};
+}
 
 LPCTSTR CListLabelElementUI::GetClass() const { return L"ListLabelElementUI"; }
 
 void* CListLabelElementUI::GetInterface(LPCTSTR pstrName) {
-  if (pstrName && (std::wcscmp(pstrName, kInterfaceListItem) == 0 || std::wcscmp(pstrName, L"ListLabelElement") == 0))
+  if (pstrName && (std::wcscmp(pstrName, kInterfaceListItem) == 0 ||
+                   std::wcscmp(pstrName, L"ListLabelElement") == 0))
     return this;
   return CLabelUI::GetInterface(pstrName);
 }
@@ -54,15 +58,18 @@ void CListLabelElementUI::Event(TEventUI& event) {
 }
 
 SIZE CListLabelElementUI::EstimateSize(SIZE szAvailable) {
-  if (m_cxyFixed.cy == 0) return SIZE{m_cxyFixed.cx, (m_pManager ? m_pManager->GetFont(m_iFont).size : 12) + 10};
+  if (m_cxyFixed.cy == 0)
+    return SIZE{m_cxyFixed.cx, (m_pManager ? m_pManager->GetFont(m_iFont).size : 12) + 10};
   return CLabelUI::EstimateSize(szAvailable);
 }
 
 void CListLabelElementUI::DoPaint(HDC hDC, const RECT& rcPaint) {
   RECT tmp;
   if (!IntersectRect(&tmp, rcPaint, m_rcItem)) return;
-  if (m_bSelected) CRenderEngine::DrawColor(hDC, m_rcItem, m_dwSelectedBkColor);
-  else if (m_bHot) CRenderEngine::DrawColor(hDC, m_rcItem, m_dwHotBkColor);
+  if (m_bSelected)
+    CRenderEngine::DrawColor(hDC, m_rcItem, m_dwSelectedBkColor);
+  else if (m_bHot)
+    CRenderEngine::DrawColor(hDC, m_rcItem, m_dwHotBkColor);
   CLabelUI::DoPaint(hDC, rcPaint);
 }
 
@@ -70,8 +77,10 @@ void CListLabelElementUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   std::wstring name = pstrName ? pstrName : L"";
   uint32_t color;
   if (name == L"selected") {
-    if (ParseBool(pstrValue) && m_pOwner) m_pOwner->SelectItem(m_iIndex);
-    else Select(ParseBool(pstrValue));
+    if (ParseBool(pstrValue) && m_pOwner)
+      m_pOwner->SelectItem(m_iIndex);
+    else
+      Select(ParseBool(pstrValue));
   } else if (name == L"itemselectedbkcolor" || name == L"selectedbkcolor") {
     if (ParseColor(pstrValue ? pstrValue : L"", &color)) m_dwSelectedBkColor = color;
   } else if (name == L"itemhotbkcolor" || name == L"hotbkcolor") {
@@ -85,7 +94,8 @@ void CListLabelElementUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
 
 template <class Rows>
 void* CListRowsUI<Rows>::GetInterface(LPCTSTR pstrName) {
-  if (pstrName && std::wcscmp(pstrName, L"IListOwner") == 0) return static_cast<IListOwnerUI*>(this);
+  if (pstrName && std::wcscmp(pstrName, L"IListOwner") == 0)
+    return static_cast<IListOwnerUI*>(this);
   return Rows::GetInterface(pstrName);
 }
 
@@ -97,7 +107,8 @@ UINT CListRowsUI<Rows>::GetControlFlags() const {
 template <class Rows>
 void CListRowsUI<Rows>::Reindex() {
   for (int i = 0; i < this->GetCount(); ++i) {
-    if (auto* item = static_cast<CListLabelElementUI*>(this->GetItemAt(i)->GetInterface(kInterfaceListItem))) {
+    if (auto* item = static_cast<CListLabelElementUI*>(
+            this->GetItemAt(i)->GetInterface(kInterfaceListItem))) {
       item->SetIndex(i);
       item->SetOwner(this);
     }
@@ -126,8 +137,10 @@ bool CListRowsUI<Rows>::Remove(CControlUI* pControl) {
 template <class Rows>
 bool CListRowsUI<Rows>::RemoveAt(int iIndex) {
   if (!Rows::RemoveAt(iIndex)) return false;
-  if (m_iCurSel == iIndex) m_iCurSel = -1;
-  else if (m_iCurSel > iIndex) --m_iCurSel;
+  if (m_iCurSel == iIndex)
+    m_iCurSel = -1;
+  else if (m_iCurSel > iIndex)
+    --m_iCurSel;
   Reindex();
   return true;
 }
@@ -143,12 +156,14 @@ bool CListRowsUI<Rows>::SelectItem(int iIndex, bool bTakeFocus) {
   if (iIndex == m_iCurSel) return true;
   if (iIndex >= this->GetCount()) return false;
   const int old = m_iCurSel;
-  if (auto* prev = old >= 0 ? static_cast<CListLabelElementUI*>(this->GetItemAt(old)->GetInterface(kInterfaceListItem))
+  if (auto* prev = old >= 0 ? static_cast<CListLabelElementUI*>(
+                                  this->GetItemAt(old)->GetInterface(kInterfaceListItem))
                             : nullptr)
     prev->Select(false);
   m_iCurSel = iIndex < 0 ? -1 : iIndex;
   if (m_iCurSel >= 0) {
-    if (auto* item = static_cast<CListLabelElementUI*>(this->GetItemAt(m_iCurSel)->GetInterface(kInterfaceListItem)))
+    if (auto* item = static_cast<CListLabelElementUI*>(
+            this->GetItemAt(m_iCurSel)->GetInterface(kInterfaceListItem)))
       item->Select(true);
   }
   CPaintManagerUI* manager = this->m_pManager;
@@ -162,8 +177,10 @@ bool CListRowsUI<Rows>::SelectItem(int iIndex, bool bTakeFocus) {
 template <class Rows>
 bool CListRowsUI<Rows>::StepSelection(UINT key) {
   if (key != VK_UP && key != VK_DOWN) return false;
-  if (key == VK_UP && m_iCurSel > 0) SelectItem(m_iCurSel - 1);
-  else if (key == VK_DOWN && m_iCurSel + 1 < this->GetCount()) SelectItem(m_iCurSel + 1);
+  if (key == VK_UP && m_iCurSel > 0)
+    SelectItem(m_iCurSel - 1);
+  else if (key == VK_DOWN && m_iCurSel + 1 < this->GetCount())
+    SelectItem(m_iCurSel + 1);
   return true;
 }
 

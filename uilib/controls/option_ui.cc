@@ -35,8 +35,10 @@ void COptionUI::SetGroup(LPCTSTR pStrGroupName) {
 void COptionUI::Selected(bool bSelected, bool bTriggerEvent) {
   if (m_bSelected == bSelected) return;
   m_bSelected = bSelected;
-  if (m_bSelected) m_uButtonState |= UISTATE_SELECTED;
-  else m_uButtonState &= ~UISTATE_SELECTED;
+  if (m_bSelected)
+    m_uButtonState |= UISTATE_SELECTED;
+  else
+    m_uButtonState &= ~UISTATE_SELECTED;
   if (m_bSelected && !m_sGroupName.empty() && m_pManager) {
     for (COptionUI* other : m_pManager->GetOptionGroup(m_sGroupName)) {
       if (other != this && other->IsSelected()) other->Selected(false, false);
@@ -49,8 +51,10 @@ void COptionUI::Selected(bool bSelected, bool bTriggerEvent) {
 
 bool COptionUI::Activate() {
   if (!CControlUI::Activate()) return false;
-  if (!m_sGroupName.empty()) Selected(true);
-  else Selected(!m_bSelected);
+  if (!m_sGroupName.empty())
+    Selected(true);
+  else
+    Selected(!m_bSelected);
   return true;
 }
 
@@ -67,9 +71,12 @@ void COptionUI::SetSelectedImage(LPCTSTR pStrImage) {
 void COptionUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   std::wstring name = pstrName ? pstrName : L"";
   uint32_t color;
-  if (name == L"group") SetGroup(pstrValue);
-  else if (name == L"selected") Selected(ParseBool(pstrValue), false);
-  else if (name == L"selectedimage") SetSelectedImage(pstrValue);
+  if (name == L"group")
+    SetGroup(pstrValue);
+  else if (name == L"selected")
+    Selected(ParseBool(pstrValue), false);
+  else if (name == L"selectedimage")
+    SetSelectedImage(pstrValue);
   else if (name == L"selectedtextcolor") {
     if (ParseColor(pstrValue ? pstrValue : L"", &color)) SetSelectedTextColor(color);
   } else {
@@ -78,7 +85,8 @@ void COptionUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
 }
 
 bool COptionUI::HasImages() const {
-  return !m_sSelectedImage.empty() || !m_sNormalImage.empty() || !m_sHotImage.empty() || !m_sPushedImage.empty();
+  return !m_sSelectedImage.empty() || !m_sNormalImage.empty() || !m_sHotImage.empty() ||
+         !m_sPushedImage.empty();
 }
 
 void COptionUI::PaintStatusImage(HDC hDC) {
@@ -95,7 +103,8 @@ void COptionUI::PaintStatusImage(HDC hDC) {
   const int size = 13;
   const int top = (m_rcItem.top + m_rcItem.bottom - size) / 2;
   RECT box{m_rcItem.left + 1, top, m_rcItem.left + 1 + size, top + size};
-  const DWORD edge = !IsEnabled() ? 0xFFB0B0B0 : ((m_uButtonState & UISTATE_HOT) ? 0xFF3C8CDC : 0xFF707070);
+  const DWORD edge =
+      !IsEnabled() ? 0xFFB0B0B0 : ((m_uButtonState & UISTATE_HOT) ? 0xFF3C8CDC : 0xFF707070);
   CRenderEngine::DrawColor(hDC, box, 0xFFFFFFFF);
   CRenderEngine::DrawBorder(hDC, box, 1, edge);
   if (m_bSelected) {

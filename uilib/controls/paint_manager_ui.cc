@@ -79,7 +79,8 @@ bool CPaintManagerUI::InitToolTips(const std::wstring& path) {
   }
   std::map<std::wstring, std::wstring> tips;
   TiXmlElement* root = doc.RootElement();
-  for (TiXmlElement* e = root ? root->FirstChildElement("Tip") : nullptr; e; e = e->NextSiblingElement("Tip")) {
+  for (TiXmlElement* e = root ? root->FirstChildElement("Tip") : nullptr; e;
+       e = e->NextSiblingElement("Tip")) {
     const char* name = e->Attribute("name");
     const char* text = e->Attribute("text");
     if (name && text) tips[brx::util::Utf8ToWide(name)] = brx::util::Utf8ToWide(text);
@@ -145,18 +146,23 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
   if (pControl == m_pEventClick) m_pEventClick = nullptr;
   KillTimers(pControl);
   for (auto it = m_names.begin(); it != m_names.end();) {
-    if (it->second == pControl) it = m_names.erase(it);
-    else ++it;
+    if (it->second == pControl)
+      it = m_names.erase(it);
+    else
+      ++it;
   }
   auto it = std::find(m_controls.begin(), m_controls.end(), pControl);
   if (it != m_controls.end()) m_controls.erase(it);
 }
 
 void CPaintManagerUI::NameChanged(CControlUI* pControl, const std::wstring& old_name) {
-  if (std::find(m_controls.begin(), m_controls.end(), pControl) == m_controls.end()) m_controls.push_back(pControl);
+  if (std::find(m_controls.begin(), m_controls.end(), pControl) == m_controls.end())
+    m_controls.push_back(pControl);
   for (auto it = m_names.begin(); it != m_names.end();) {
-    if (it->second == pControl) it = m_names.erase(it);
-    else ++it;
+    if (it->second == pControl)
+      it = m_names.erase(it);
+    else
+      ++it;
   }
   (void)old_name;
   if (!pControl->GetName().empty()) m_names.emplace(pControl->GetName(), pControl);
@@ -203,7 +209,9 @@ std::string CPaintManagerUI::ResolvePath(const std::wstring& file) const {
   return folder + path;
 }
 
-cairo_surface_t* CPaintManagerUI::GetImage(const std::wstring& file) { return GetMaskedImage(file, 0x01000000); }
+cairo_surface_t* CPaintManagerUI::GetImage(const std::wstring& file) {
+  return GetMaskedImage(file, 0x01000000);
+}
 
 cairo_surface_t* CPaintManagerUI::GetMaskedImage(const std::wstring& file, uint32_t mask_argb) {
   // 0x01000000 is no colour anybody writes: it stands for "no mask".
@@ -230,8 +238,8 @@ CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* pParent, LPCTSTR p
   if (!pParent || !pstrName) return nullptr;
   std::wstring name = pstrName;
   return pParent->FindControl(
-      [&name](CControlUI* c, void*) -> CControlUI* { return c->GetName() == name ? c : nullptr; }, nullptr,
-      UIFIND_ALL);
+      [&name](CControlUI* c, void*) -> CControlUI* { return c->GetName() == name ? c : nullptr; },
+      nullptr, UIFIND_ALL);
 }
 
 CControlUI* CPaintManagerUI::ControlAt(POINT pt) const {
@@ -246,7 +254,9 @@ CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
 }
 
 bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) {
-  if (!pNotifier || std::find(m_notifiers.begin(), m_notifiers.end(), pNotifier) != m_notifiers.end()) return false;
+  if (!pNotifier ||
+      std::find(m_notifiers.begin(), m_notifiers.end(), pNotifier) != m_notifiers.end())
+    return false;
   m_notifiers.push_back(pNotifier);
   return true;
 }
@@ -269,7 +279,8 @@ void CPaintManagerUI::SendNotify(TNotifyUI& Msg) {
   }
 }
 
-void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam, LPARAM lParam) {
+void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam,
+                                 LPARAM lParam) {
   TNotifyUI msg;
   msg.sType = pstrMessage ? pstrMessage : L"";
   msg.pSender = pControl;
@@ -281,7 +292,9 @@ void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPAR
 }
 
 bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* pFilter) {
-  if (!pFilter || std::find(m_preFilters.begin(), m_preFilters.end(), pFilter) != m_preFilters.end()) return false;
+  if (!pFilter ||
+      std::find(m_preFilters.begin(), m_preFilters.end(), pFilter) != m_preFilters.end())
+    return false;
   m_preFilters.push_back(pFilter);
   return true;
 }
@@ -294,7 +307,8 @@ bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* pFilter) {
 }
 
 bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* pFilter) {
-  if (!pFilter || std::find(m_filters.begin(), m_filters.end(), pFilter) != m_filters.end()) return false;
+  if (!pFilter || std::find(m_filters.begin(), m_filters.end(), pFilter) != m_filters.end())
+    return false;
   m_filters.push_back(pFilter);
   return true;
 }
@@ -334,8 +348,8 @@ bool CPaintManagerUI::SetNextTabControl(bool bForward) {
   std::vector<CControlUI*> stops;
   m_pRoot->FindControl(
       [&stops](CControlUI* c, void*) -> CControlUI* {
-        if ((c->GetControlFlags() & UIFLAG_TABSTOP) != 0 && c->IsKeyboardEnabled() && c->IsVisible() &&
-            c->IsEnabled())
+        if ((c->GetControlFlags() & UIFLAG_TABSTOP) != 0 && c->IsKeyboardEnabled() &&
+            c->IsVisible() && c->IsEnabled())
           stops.push_back(c);
         return nullptr;
       },
@@ -360,7 +374,8 @@ void CPaintManagerUI::ReleaseCapture() { m_bMouseCapture = false; }
 bool CPaintManagerUI::SetTimer(CControlUI* pControl, UINT nTimerID, UINT uElapse) {
   if (!pControl || !m_hWndPaint) return false;
   for (const TimerInfo& t : m_timers) {
-    if (t.control == pControl && t.local_id == nTimerID) return uilib::SetTimer(m_hWndPaint, t.window_id, uElapse) != 0;
+    if (t.control == pControl && t.local_id == nTimerID)
+      return uilib::SetTimer(m_hWndPaint, t.window_id, uElapse) != 0;
   }
   TimerInfo info{pControl, nTimerID, m_nextTimerId++};
   m_timers.push_back(info);
@@ -470,7 +485,8 @@ void CPaintManagerUI::DispatchMouse(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       CControlUI* hit = ControlAt(pt);
       if (!hit) return;
       SetHot(hit, pt, now);
-      if (hit->IsEnabled() && ((hit->GetControlFlags() & UIFLAG_TABSTOP) != 0 || hit->GetInterface(L"RichEdit")))
+      if (hit->IsEnabled() &&
+          ((hit->GetControlFlags() & UIFLAG_TABSTOP) != 0 || hit->GetInterface(L"RichEdit")))
         SetFocus(hit);
       m_pEventClick = hit;
       SetCapture();
@@ -533,7 +549,8 @@ bool CPaintManagerUI::DispatchKey(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (uMsg == WM_CHAR && vk == VK_TAB) return true;
   if (!m_pFocus) return false;
   TEventUI event;
-  event.Type = uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : (uMsg == WM_KEYUP ? UIEVENT_KEYUP : UIEVENT_CHAR);
+  event.Type =
+      uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : (uMsg == WM_KEYUP ? UIEVENT_KEYUP : UIEVENT_CHAR);
   event.pSender = m_pFocus;
   event.chKey = static_cast<wchar_t>(wParam);
   event.wParam = wParam;

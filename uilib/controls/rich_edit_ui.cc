@@ -25,7 +25,8 @@ void* CRichEditUI::GetInterface(LPCTSTR pstrName) {
 
 UINT CRichEditUI::GetControlFlags() const {
   if (!IsEnabled()) return 0;
-  return UIFLAG_SETCURSOR | (IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0) | (m_bWantReturn ? UIFLAG_WANTRETURN : 0);
+  return UIFLAG_SETCURSOR | (IsKeyboardEnabled() ? UIFLAG_TABSTOP : 0) |
+         (m_bWantReturn ? UIFLAG_WANTRETURN : 0);
 }
 
 std::wstring CRichEditUI::Filtered(const std::wstring& text) const {
@@ -146,7 +147,9 @@ void CRichEditUI::GetSel(long& nStartChar, long& nEndChar) const {
   nEndChar = m_nSelEnd;
 }
 
-void CRichEditUI::SetSelNone() { SetSel(static_cast<long>(m_sText.size()), static_cast<long>(m_sText.size())); }
+void CRichEditUI::SetSelNone() {
+  SetSel(static_cast<long>(m_sText.size()), static_cast<long>(m_sText.size()));
+}
 
 std::wstring CRichEditUI::GetSelText() const {
   long s = 0, e = 0;
@@ -170,7 +173,8 @@ void CRichEditUI::InsertTyped(const std::wstring& typed) {
   if (m_bReadOnly || !IsEnabled()) return;
   std::wstring ins = typed;
   if (m_iLimitText > 0) {
-    const long room = m_iLimitText - (static_cast<long>(m_sText.size()) - (m_nSelEnd - m_nSelStart));
+    const long room =
+        m_iLimitText - (static_cast<long>(m_sText.size()) - (m_nSelEnd - m_nSelStart));
     if (room <= 0) return;
     if (static_cast<long>(ins.size()) > room) ins.resize(room);
   }
@@ -341,23 +345,36 @@ void CRichEditUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
   std::wstring value = pstrValue ? pstrValue : L"";
   uint32_t color;
   RECT rc;
-  if (name == L"text") SetText(pstrValue);
-  else if (name == L"maxchar") SetLimitText(ParseInt(pstrValue));
-  else if (name == L"readonly") SetReadOnly(ParseBool(pstrValue));
-  else if (name == L"password") SetPassword(ParseBool(pstrValue));
-  else if (name == L"multiline") SetMultiLine(ParseBool(pstrValue));
-  else if (name == L"wantreturn") SetWantReturn(ParseBool(pstrValue));
-  else if (name == L"wanttab") SetWantTab(ParseBool(pstrValue));
-  else if (name == L"wantctrlreturn") SetWantCtrlReturn(ParseBool(pstrValue));
-  else if (name == L"rich") SetRich(ParseBool(pstrValue));
-  else if (name == L"numberonly") SetNumberOnly(ParseBool(pstrValue));
-  else if (name == L"floatonly") SetFloatOnly(ParseBool(pstrValue), true);
-  else if (name == L"tiptext" || name == L"hinttext") SetTipText(pstrValue);
+  if (name == L"text")
+    SetText(pstrValue);
+  else if (name == L"maxchar")
+    SetLimitText(ParseInt(pstrValue));
+  else if (name == L"readonly")
+    SetReadOnly(ParseBool(pstrValue));
+  else if (name == L"password")
+    SetPassword(ParseBool(pstrValue));
+  else if (name == L"multiline")
+    SetMultiLine(ParseBool(pstrValue));
+  else if (name == L"wantreturn")
+    SetWantReturn(ParseBool(pstrValue));
+  else if (name == L"wanttab")
+    SetWantTab(ParseBool(pstrValue));
+  else if (name == L"wantctrlreturn")
+    SetWantCtrlReturn(ParseBool(pstrValue));
+  else if (name == L"rich")
+    SetRich(ParseBool(pstrValue));
+  else if (name == L"numberonly")
+    SetNumberOnly(ParseBool(pstrValue));
+  else if (name == L"floatonly")
+    SetFloatOnly(ParseBool(pstrValue), true);
+  else if (name == L"tiptext" || name == L"hinttext")
+    SetTipText(pstrValue);
   else if (name == L"tipcolor") {
     if (ParseColor(value, &color)) SetTipColor(color);
   } else if (name == L"textcolor") {
     if (ParseColor(value, &color)) SetTextColor(color);
-  } else if (name == L"font") SetFont(ParseInt(pstrValue));
+  } else if (name == L"font")
+    SetFont(ParseInt(pstrValue));
   else if (name == L"textpadding") {
     if (ParseRect(value, &rc)) m_rcTextPadding = rc;
   } else if (name == L"align") {
@@ -382,7 +399,8 @@ void CRichEditUI::DoPaint(HDC hDC, const RECT& rcPaint) {
   if (!m_pHost) {
     if (m_sText.empty()) {
       if (!m_bFocused && !m_sTipText.empty())
-        CRenderEngine::DrawText(hDC, m_pManager, rc, m_sTipText, m_dwTipColor, m_iFont, m_uTextStyle);
+        CRenderEngine::DrawText(hDC, m_pManager, rc, m_sTipText, m_dwTipColor, m_iFont,
+                                m_uTextStyle);
     } else {
       std::wstring shown = m_bPassword ? std::wstring(m_sText.size(), L'\x25CF') : m_sText;
       DWORD color = IsEnabled() ? m_dwTextColor
@@ -390,7 +408,8 @@ void CRichEditUI::DoPaint(HDC hDC, const RECT& rcPaint) {
       CRenderEngine::DrawText(hDC, m_pManager, rc, shown, color, m_iFont, m_uTextStyle);
     }
     if (m_bFocused) {
-      std::wstring before = m_bPassword ? std::wstring(m_nSelEnd, L'\x25CF') : m_sText.substr(0, m_nSelEnd);
+      std::wstring before =
+          m_bPassword ? std::wstring(m_nSelEnd, L'\x25CF') : m_sText.substr(0, m_nSelEnd);
       int x = rc.left + CRenderEngine::MeasureText(m_pManager, before, m_iFont).cx;
       CRenderEngine::DrawColor(hDC, RECT{x, rc.top + 2, x + 1, rc.bottom - 2}, m_dwTextColor);
     }

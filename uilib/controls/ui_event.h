@@ -35,7 +35,9 @@ enum EventTypeUI {
 
 // Events from the mouse: those a control that does not take the mouse
 // hands to its parent.
-inline bool IsMouseEvent(int type) { return type >= UIEVENT_MOUSEMOVE && type <= UIEVENT_SCROLLWHEEL; }
+inline bool IsMouseEvent(int type) {
+  return type >= UIEVENT_MOUSEMOVE && type <= UIEVENT_SCROLLWHEEL;
+}
 
 struct TEventUI {
   int Type = 0;

@@ -54,7 +54,8 @@ cairo_surface_t* ImageCache::Get(const std::string& path, bool use_mask, uint32_
   GError* error = nullptr;
   GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path.c_str(), &error);
   if (!pixbuf) {
-    LogWarnA("GetImage: cannot read image %s: %s\n", path.c_str(), error ? error->message : "unknown error");
+    LogWarnA("GetImage: cannot read image %s: %s\n", path.c_str(),
+             error ? error->message : "unknown error");
     if (error) g_error_free(error);
     failed_.insert(key);
     return nullptr;

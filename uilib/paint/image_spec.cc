@@ -19,7 +19,8 @@ bool ParseInts(const std::wstring& text, std::vector<int>* out, size_t count) {
   size_t pos = 0;
   while (out->size() < count) {
     size_t comma = text.find(L',', pos);
-    std::wstring part = Trim(text.substr(pos, comma == std::wstring::npos ? std::wstring::npos : comma - pos));
+    std::wstring part =
+        Trim(text.substr(pos, comma == std::wstring::npos ? std::wstring::npos : comma - pos));
     if (part.empty()) return false;
     size_t used = 0;
     int v = 0;
@@ -55,9 +56,12 @@ bool ParseSize(const std::wstring& text, SIZE* out) {
 bool ParseColor(const std::wstring& text_in, uint32_t* argb) {
   std::wstring text = Trim(text_in);
   std::wstring hex;
-  if (!text.empty() && text[0] == L'#') hex = text.substr(1);
-  else if (text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) hex = text.substr(2);
-  else return false;
+  if (!text.empty() && text[0] == L'#')
+    hex = text.substr(1);
+  else if (text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X'))
+    hex = text.substr(2);
+  else
+    return false;
   if (hex.size() != 6 && hex.size() != 8) return false;
   for (wchar_t c : hex) {
     if (!iswxdigit(c)) return false;

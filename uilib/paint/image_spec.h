@@ -12,12 +12,12 @@ namespace uilib {
 // `corner` keeps that many pixels of each edge unscaled (nine-patch).
 struct ImageSpec {
   std::wstring file;
-  RECT source{};       // empty: the whole image
+  RECT source{};  // empty: the whole image
   RECT corner{};
   int fade = 255;
   bool has_mask = false;
-  uint32_t mask = 0;   // ARGB of the colour drawn transparent
-  RECT dest{};         // `dest='l,t,r,b'`: a box inside the control; empty: the control's box
+  uint32_t mask = 0;  // ARGB of the colour drawn transparent
+  RECT dest{};        // `dest='l,t,r,b'`: a box inside the control; empty: the control's box
   bool has_dest = false;
 
   // False when the text names no file.

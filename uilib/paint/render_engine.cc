@@ -14,8 +14,8 @@ namespace uilib {
 namespace {
 
 void SetArgb(cairo_t* cr, DWORD argb) {
-  cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0, (argb & 0xFF) / 255.0,
-                        ((argb >> 24) & 0xFF) / 255.0);
+  cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
+                        (argb & 0xFF) / 255.0, ((argb >> 24) & 0xFF) / 255.0);
 }
 
 const FontInfo& FontOf(PaintResources* pm, int index) {
@@ -34,7 +34,8 @@ PangoFontDescription* MakeFont(const FontInfo& font) {
 
 // A layout for measuring outside a paint; one per thread.
 cairo_t* ScratchContext() {
-  static thread_local cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+  static thread_local cairo_surface_t* surface =
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
   static thread_local cairo_t* cr = cairo_create(surface);
   return cr;
 }
@@ -55,8 +56,8 @@ PangoLayout* MakeLayout(cairo_t* cr, PaintResources* pm, const std::wstring& tex
   return layout;
 }
 
-void Blit(cairo_t* cr, cairo_surface_t* image, double sx, double sy, double sw, double sh, double dx, double dy,
-          double dw, double dh, double alpha) {
+void Blit(cairo_t* cr, cairo_surface_t* image, double sx, double sy, double sw, double sh,
+          double dx, double dy, double dw, double dh, double alpha) {
   if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
   cairo_save(cr);
   cairo_rectangle(cr, dx, dy, dw, dh);
@@ -64,10 +65,13 @@ void Blit(cairo_t* cr, cairo_surface_t* image, double sx, double sy, double sw, 
   cairo_translate(cr, dx, dy);
   cairo_scale(cr, dw / sw, dh / sh);
   cairo_set_source_surface(cr, image, -sx, -sy);
-  cairo_pattern_set_filter(cairo_get_source(cr), (dw == sw && dh == sh) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+  cairo_pattern_set_filter(cairo_get_source(cr),
+                           (dw == sw && dh == sh) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
   cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-  if (alpha >= 1.0) cairo_paint(cr);
-  else cairo_paint_with_alpha(cr, alpha);
+  if (alpha >= 1.0)
+    cairo_paint(cr);
+  else
+    cairo_paint_with_alpha(cr, alpha);
   cairo_restore(cr);
 }
 
@@ -90,8 +94,9 @@ void CRenderEngine::DrawBorder(HDC hDC, const RECT& rc, int size, DWORD argb) {
   DrawColor(hDC, RECT{rc.right - size, rc.top + size, rc.right, rc.bottom - size}, argb);
 }
 
-bool CRenderEngine::DrawImageString(HDC hDC, PaintResources* pResources, const RECT& rcItem, const RECT& rcPaint,
-                                    const std::wstring& image, const std::wstring& modify) {
+bool CRenderEngine::DrawImageString(HDC hDC, PaintResources* pResources, const RECT& rcItem,
+                                    const RECT& rcPaint, const std::wstring& image,
+                                    const std::wstring& modify) {
   if (!pResources) return false;
   ImageSpec spec;
   if (!ImageSpec::Parse(image, &spec)) return false;
@@ -105,8 +110,8 @@ bool CRenderEngine::DrawImageString(HDC hDC, PaintResources* pResources, const R
     }
     if (over.fade != 255) spec.fade = over.fade;
   }
-  cairo_surface_t* surface =
-      spec.has_mask ? pResources->GetMaskedImage(spec.file, spec.mask) : pResources->GetImage(spec.file);
+  cairo_surface_t* surface = spec.has_mask ? pResources->GetMaskedImage(spec.file, spec.mask)
+                                           : pResources->GetImage(spec.file);
   if (!surface) return false;
   if (!hDC) return true;
   const int iw = cairo_image_surface_get_width(surface);
@@ -117,8 +122,8 @@ bool CRenderEngine::DrawImageString(HDC hDC, PaintResources* pResources, const R
   if (src.IsEmpty()) return false;
   RECT dst = rcItem;
   if (spec.has_dest) {
-    dst = RECT{rcItem.left + spec.dest.left, rcItem.top + spec.dest.top, rcItem.left + spec.dest.right,
-               rcItem.top + spec.dest.bottom};
+    dst = RECT{rcItem.left + spec.dest.left, rcItem.top + spec.dest.top,
+               rcItem.left + spec.dest.right, rcItem.top + spec.dest.bottom};
   }
   RECT clip;
   if (!IntersectRect(&clip, dst, rcPaint)) return true;
@@ -128,7 +133,8 @@ bool CRenderEngine::DrawImageString(HDC hDC, PaintResources* pResources, const R
   cairo_clip(hDC);
   const RECT& c = spec.corner;
   if (c.left == 0 && c.top == 0 && c.right == 0 && c.bottom == 0) {
-    Blit(hDC, surface, src.left, src.top, src.Width(), src.Height(), dst.left, dst.top, dst.Width(), dst.Height(), alpha);
+    Blit(hDC, surface, src.left, src.top, src.Width(), src.Height(), dst.left, dst.top, dst.Width(),
+         dst.Height(), alpha);
   } else {
     // Nine parts: corners kept, edges stretched one way, middle both ways.
     const int sx[4] = {src.left, src.left + c.left, src.right - c.right, src.right};
@@ -137,8 +143,8 @@ bool CRenderEngine::DrawImageString(HDC hDC, PaintResources* pResources, const R
     const int dy[4] = {dst.top, dst.top + c.top, dst.bottom - c.bottom, dst.bottom};
     for (int row = 0; row < 3; ++row) {
       for (int col = 0; col < 3; ++col) {
-        Blit(hDC, surface, sx[col], sy[row], sx[col + 1] - sx[col], sy[row + 1] - sy[row], dx[col], dy[row],
-             dx[col + 1] - dx[col], dy[row + 1] - dy[row], alpha);
+        Blit(hDC, surface, sx[col], sy[row], sx[col + 1] - sx[col], sy[row + 1] - sy[row], dx[col],
+             dy[row], dx[col + 1] - dx[col], dy[row + 1] - dy[row], alpha);
       }
     }
   }
@@ -146,8 +152,8 @@ bool CRenderEngine::DrawImageString(HDC hDC, PaintResources* pResources, const R
   return true;
 }
 
-void CRenderEngine::DrawText(HDC hDC, PaintResources* pResources, const RECT& rc, const std::wstring& text, DWORD argb,
-                             int iFont, UINT uStyle) {
+void CRenderEngine::DrawText(HDC hDC, PaintResources* pResources, const RECT& rc,
+                             const std::wstring& text, DWORD argb, int iFont, UINT uStyle) {
   if (!hDC || text.empty() || rc.IsEmpty() || (argb >> 24) == 0) return;
   PangoLayout* layout = MakeLayout(hDC, pResources, text, iFont);
   const int width = rc.Width();
@@ -164,11 +170,15 @@ void CRenderEngine::DrawText(HDC hDC, PaintResources* pResources, const RECT& rc
   int tw = 0, th = 0;
   pango_layout_get_pixel_size(layout, &tw, &th);
   int x = rc.left;
-  if ((uStyle & DT_CENTER) != 0) x = rc.left + (width - tw) / 2;
-  else if ((uStyle & DT_RIGHT) != 0) x = rc.right - tw;
+  if ((uStyle & DT_CENTER) != 0)
+    x = rc.left + (width - tw) / 2;
+  else if ((uStyle & DT_RIGHT) != 0)
+    x = rc.right - tw;
   int y = rc.top;
-  if ((uStyle & DT_VCENTER) != 0) y = rc.top + (rc.Height() - th) / 2;
-  else if ((uStyle & DT_BOTTOM) != 0) y = rc.bottom - th;
+  if ((uStyle & DT_VCENTER) != 0)
+    y = rc.top + (rc.Height() - th) / 2;
+  else if ((uStyle & DT_BOTTOM) != 0)
+    y = rc.bottom - th;
   cairo_save(hDC);
   cairo_rectangle(hDC, rc.left, rc.top, rc.Width(), rc.Height());
   cairo_clip(hDC);
@@ -179,7 +189,8 @@ void CRenderEngine::DrawText(HDC hDC, PaintResources* pResources, const RECT& rc
   g_object_unref(layout);
 }
 
-SIZE CRenderEngine::MeasureText(PaintResources* pResources, const std::wstring& text, int iFont, int width_limit) {
+SIZE CRenderEngine::MeasureText(PaintResources* pResources, const std::wstring& text, int iFont,
+                                int width_limit) {
   if (text.empty()) return SIZE{0, FontOf(pResources, iFont).size};
   PangoLayout* layout = MakeLayout(ScratchContext(), pResources, text, iFont);
   if (width_limit > 0) {

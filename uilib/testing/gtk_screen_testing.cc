@@ -13,7 +13,8 @@ bool ScreenColorAt(HWND hwnd, int x, int y, uint32_t* rgb) {
   if (native == nullptr || !gtk_widget_get_mapped(native->window)) return false;
   gint ox = 0, oy = 0;
   gdk_window_get_origin(gtk_widget_get_window(native->area), &ox, &oy);
-  GdkPixbuf* pixel = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), ox + x, oy + y, 1, 1);
+  GdkPixbuf* pixel =
+      gdk_pixbuf_get_from_window(gdk_get_default_root_window(), ox + x, oy + y, 1, 1);
   if (pixel == nullptr) return false;
   const guchar* p = gdk_pixbuf_get_pixels(pixel);
   *rgb = (static_cast<uint32_t>(p[0]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[2];

@@ -90,8 +90,8 @@ bool SendKey(HWND hwnd, const std::string& key) {
     event->key.keyval = keyval;
     GdkKeymapKey* keys = nullptr;
     gint count = 0;
-    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), keyval, &keys,
-                                          &count) &&
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()),
+                                          keyval, &keys, &count) &&
         count > 0) {
       event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
       event->key.group = static_cast<guint8>(keys[0].group);
@@ -209,7 +209,8 @@ bool DropDownShown(RECT* screen_rect) {
   if (screen_rect != nullptr) {
     gint x = 0, y = 0;
     gtk_window_get_position(GTK_WINDOW(w), &x, &y);
-    *screen_rect = RECT{x, y, x + gtk_widget_get_allocated_width(w), y + gtk_widget_get_allocated_height(w)};
+    *screen_rect =
+        RECT{x, y, x + gtk_widget_get_allocated_width(w), y + gtk_widget_get_allocated_height(w)};
   }
   return true;
 }

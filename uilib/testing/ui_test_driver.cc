@@ -103,7 +103,8 @@ bool Click(CPaintManagerUI& pm, const std::wstring& name) {
 void PressKey(HWND hWnd, UINT vk, bool shift) {
   if (shift) PostMessage(hWnd, WM_KEYDOWN, VK_SHIFT, 1);
   PostMessage(hWnd, WM_KEYDOWN, vk, 1);
-  if (vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_TAB || vk == VK_BACK) PostMessage(hWnd, WM_CHAR, vk, 1);
+  if (vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_TAB || vk == VK_BACK)
+    PostMessage(hWnd, WM_CHAR, vk, 1);
   PostMessage(hWnd, WM_KEYUP, vk, 1);
   if (shift) PostMessage(hWnd, WM_KEYUP, VK_SHIFT, 1);
   Pump();

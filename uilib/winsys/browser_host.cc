@@ -34,15 +34,19 @@ bool HasScheme(const std::string& url, const char* scheme) {
 
 }  // namespace
 
-NavigationVerdict DecideNavigation(const NavigationRequest& request, const std::vector<std::string>& stay_prefixes) {
+NavigationVerdict DecideNavigation(const NavigationRequest& request,
+                                   const std::vector<std::string>& stay_prefixes) {
   if (stay_prefixes.empty()) return NavigationVerdict::kFollow;
   // Frames start blank before their own page comes.
-  if (request.url == "about:blank" || request.url == "about:srcdoc") return NavigationVerdict::kFollow;
+  if (request.url == "about:blank" || request.url == "about:srcdoc")
+    return NavigationVerdict::kFollow;
   if (UrlAllowed(request.url, stay_prefixes)) return NavigationVerdict::kFollow;
   // Only what the user's browser shows as a web page may go there: a file
   // or another scheme handed to the desktop could start a program.
-  if (!HasScheme(request.url, "http://") && !HasScheme(request.url, "https://")) return NavigationVerdict::kRefuse;
-  return request.user_gesture || request.redirect ? NavigationVerdict::kOpenElsewhere : NavigationVerdict::kRefuse;
+  if (!HasScheme(request.url, "http://") && !HasScheme(request.url, "https://"))
+    return NavigationVerdict::kRefuse;
+  return request.user_gesture || request.redirect ? NavigationVerdict::kOpenElsewhere
+                                                  : NavigationVerdict::kRefuse;
 }
 
 bool CallJScript(BrowserHost* browser, const std::string& name, const std::wstring& argument) {
@@ -55,7 +59,8 @@ bool CallJScript(BrowserHost* browser, const std::string& name, const std::wstri
     if (result == PageCallResult::kMissing) {
       LogWarnA("CallJScript[GetIDsOfNames failed] %s(%s)\n", name.c_str(), text.c_str());
     } else if (result == PageCallResult::kFailed) {
-      LogWarnA("CallJScript[Invoke failed:%d] %s(%s)\n", kScriptException, name.c_str(), text.c_str());
+      LogWarnA("CallJScript[Invoke failed:%d] %s(%s)\n", kScriptException, name.c_str(),
+               text.c_str());
     }
   });
 }

@@ -111,7 +111,8 @@ bool UrlAllowed(const std::string& url, const std::vector<std::string>& allowed_
 // http or https page is handed to the user's browser when the user asked
 // for it or a server redirected there, and refused otherwise, so a page
 // cannot open windows on its own; other schemes are refused.
-NavigationVerdict DecideNavigation(const NavigationRequest& request, const std::vector<std::string>& stay_prefixes);
+NavigationVerdict DecideNavigation(const NavigationRequest& request,
+                                   const std::vector<std::string>& stay_prefixes);
 
 // Calls the page function `name` with one text argument on `browser`'s
 // trusted page and writes a warning when the page lacks the function or

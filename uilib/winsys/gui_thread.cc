@@ -28,14 +28,16 @@ void CheckGuiThread(const char* function) {
   const long self = ThisThread();
   long bound = g_gui_thread.load(std::memory_order_acquire);
   if (bound == self) return;
-  if (bound == 0 && g_gui_thread.compare_exchange_strong(bound, self, std::memory_order_acq_rel)) return;
+  if (bound == 0 && g_gui_thread.compare_exchange_strong(bound, self, std::memory_order_acq_rel))
+    return;
 #ifndef NDEBUG
-  std::fprintf(stderr, "uilib: %s called off the GUI thread (thread %ld, GUI thread %ld)\n", function, self, bound);
+  std::fprintf(stderr, "uilib: %s called off the GUI thread (thread %ld, GUI thread %ld)\n",
+               function, self, bound);
   std::abort();
 #else
   if (!g_reported.exchange(true))
-    LogError(L"%s:%d:%s called off the GUI thread (thread %ld, GUI thread %ld)\n", __func__, __LINE__, function, self,
-             bound);
+    LogError(L"%s:%d:%s called off the GUI thread (thread %ld, GUI thread %ld)\n", __func__,
+             __LINE__, function, self, bound);
 #endif
 }
 

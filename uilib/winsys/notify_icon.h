@@ -15,7 +15,8 @@ class NotifyIcon {
  public:
   virtual ~NotifyIcon() = default;
   // NIM_ADD; false when the desktop has no notification area.
-  virtual bool Add(HWND callback_window, UINT callback_message, int icon_id, const std::wstring& tip) = 0;
+  virtual bool Add(HWND callback_window, UINT callback_message, int icon_id,
+                   const std::wstring& tip) = 0;
   // NIM_MODIFY of icon and tip.
   virtual bool Modify(int icon_id, const std::wstring& tip) = 0;
   // NIM_DELETE; safe to call twice.

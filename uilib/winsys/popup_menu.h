@@ -9,7 +9,7 @@ namespace uilib {
 
 // A context menu as data: what LoadMenu gives and EnableMenuItem changes.
 struct MenuItem {
-  UINT id = 0;            // 0 with `separator`
+  UINT id = 0;  // 0 with `separator`
   std::wstring text;
   bool separator = false;
   bool enabled = true;
@@ -20,7 +20,9 @@ class PopupMenu {
   PopupMenu() = default;
   explicit PopupMenu(std::vector<MenuItem> items) : items_(std::move(items)) {}
 
-  void Append(UINT id, const std::wstring& text) { items_.push_back(MenuItem{id, text, false, true}); }
+  void Append(UINT id, const std::wstring& text) {
+    items_.push_back(MenuItem{id, text, false, true});
+  }
   void AppendSeparator() { items_.push_back(MenuItem{0, L"", true, true}); }
   // MF_GRAYED or MF_ENABLED for the item of command `id`; false when absent.
   bool EnableMenuItem(UINT id, UINT flags);

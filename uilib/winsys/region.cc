@@ -34,12 +34,14 @@ Region Region::FromRows(int top, const std::vector<Row>& rows) {
     size_t j = i + 1;
     while (j < rows.size() && rows[j] == rows[i]) ++j;
     for (const auto& span : rows[i]) {
-      r.spans_.push_back(RECT{span.first, top + static_cast<int>(i), span.second, top + static_cast<int>(j)});
+      r.spans_.push_back(
+          RECT{span.first, top + static_cast<int>(i), span.second, top + static_cast<int>(j)});
     }
     i = j;
   }
-  std::sort(r.spans_.begin(), r.spans_.end(),
-            [](const RECT& a, const RECT& b) { return a.top != b.top ? a.top < b.top : a.left < b.left; });
+  std::sort(r.spans_.begin(), r.spans_.end(), [](const RECT& a, const RECT& b) {
+    return a.top != b.top ? a.top < b.top : a.left < b.left;
+  });
   return r;
 }
 
@@ -59,7 +61,8 @@ Region Region::FromRect(const RECT& rect) {
   return r;
 }
 
-Region Region::FromRoundRect(int left, int top, int right, int bottom, int ellipse_w, int ellipse_h) {
+Region Region::FromRoundRect(int left, int top, int right, int bottom, int ellipse_w,
+                             int ellipse_h) {
   if (right < left) std::swap(left, right);
   if (bottom < top) std::swap(top, bottom);
   // The familiar function leaves out the last column and row.
@@ -77,8 +80,10 @@ Region Region::FromRoundRect(int left, int top, int right, int bottom, int ellip
     if (a > 0 && bb > 0) {
       const double cy = y + 0.5;
       double dy = 0;
-      if (cy < top + bb) dy = top + bb - cy;
-      else if (cy > b - bb) dy = cy - (b - bb);
+      if (cy < top + bb)
+        dy = top + bb - cy;
+      else if (cy > b - bb)
+        dy = cy - (b - bb);
       if (dy > 0) {
         const double t = std::max(0.0, 1.0 - (dy * dy) / (bb * bb));
         inset = static_cast<int>(std::lround(a - a * std::sqrt(t)));

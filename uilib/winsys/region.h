@@ -16,7 +16,8 @@ class Region {
  public:
   Region() = default;
   static Region FromRect(const RECT& rect);
-  static Region FromRoundRect(int left, int top, int right, int bottom, int ellipse_w, int ellipse_h);
+  static Region FromRoundRect(int left, int top, int right, int bottom, int ellipse_w,
+                              int ellipse_h);
 
   // The union of this and `other` (RGN_OR).
   void Union(const Region& other);

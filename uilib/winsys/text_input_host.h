@@ -30,7 +30,7 @@ class TextInputHost {
   virtual std::wstring GetText() const = 0;
   virtual void SetSelection(int start, int end) = 0;  // end -1: to the end
   virtual void GetSelection(int* start, int* end) const = 0;
-  virtual void SetMaxLength(int chars) = 0;           // 0: none
+  virtual void SetMaxLength(int chars) = 0;  // 0: none
   virtual void SetPassword(bool password) = 0;
   virtual void SetReadOnly(bool read_only) = 0;
   virtual void SetMultiLine(bool multi_line) = 0;

@@ -32,7 +32,8 @@ bool UiBackend::KillWindowTimer(HWND hWnd, uintptr_t id) {
 
 uint32_t UiBackend::Now() const { return brx::platform::GetTickCount(); }
 
-int UiBackend::RunDropDown(const std::vector<std::wstring>& rows, int, const RECT& field, HWND owner) {
+int UiBackend::RunDropDown(const std::vector<std::wstring>& rows, int, const RECT& field,
+                           HWND owner) {
   PopupMenu menu;
   for (size_t i = 0; i < rows.size(); ++i) menu.Append(static_cast<UINT>(i + 1), rows[i]);
   const UINT chosen = RunPopupMenu(menu, POINT{field.left, field.bottom}, owner);

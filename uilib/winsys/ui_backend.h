@@ -78,7 +78,8 @@ class UiBackend {
 
   // A native text field over an edit control; null when the backend has
   // none (the edit keeps its own text model).
-  virtual std::unique_ptr<TextInputHost> CreateTextInput(HWND hWnd, TextInputListener* listener) = 0;
+  virtual std::unique_ptr<TextInputHost> CreateTextInput(HWND hWnd,
+                                                         TextInputListener* listener) = 0;
   virtual std::unique_ptr<NotifyIcon> CreateNotifyIcon() = 0;
   // Shows the menu and returns the chosen id, 0 when dismissed.
   virtual UINT RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND owner) = 0;
@@ -86,7 +87,8 @@ class UiBackend {
   // `selected` marked; returns the chosen row once the user picked one, -1
   // when the list was closed without a choice. By default the rows go
   // through RunPopupMenu (ids are row + 1).
-  virtual int RunDropDown(const std::vector<std::wstring>& rows, int selected, const RECT& field, HWND owner);
+  virtual int RunDropDown(const std::vector<std::wstring>& rows, int selected, const RECT& field,
+                          HWND owner);
   // A modal box with the text, the caption and one OK button; returns when
   // the user dismissed it (a backend without a screen returns at once).
   virtual void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) = 0;

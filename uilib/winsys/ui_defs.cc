@@ -5,7 +5,8 @@
 namespace uilib {
 
 bool IntersectRect(RECT* out, const RECT& a, const RECT& b) {
-  RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+         std::min(a.bottom, b.bottom)};
   if (r.IsEmpty()) {
     *out = RECT{};
     return false;

@@ -158,7 +158,8 @@ bool ShowWindow(HWND hWnd, int nCmdShow) {
         backend.ShowNativeWindow(hWnd, true, activate);
       }
       if (!was_visible) T().Send(hWnd, WM_SHOWWINDOW, 1, 0);
-      if (restore) T().Send(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(s.rect.Width(), s.rect.Height()));
+      if (restore)
+        T().Send(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(s.rect.Width(), s.rect.Height()));
       if (activate) SetFocus(hWnd);
       return was_visible;
     }
@@ -199,8 +200,10 @@ bool SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int x, int y, int cx, int cy,
   }
   bool top_most = s.top_most;
   if ((uFlags & SWP_NOZORDER) == 0) {
-    if (hWndInsertAfter == HWND_TOPMOST) top_most = true;
-    else if (hWndInsertAfter == HWND_NOTOPMOST) top_most = false;
+    if (hWndInsertAfter == HWND_TOPMOST)
+      top_most = true;
+    else if (hWndInsertAfter == HWND_NOTOPMOST)
+      top_most = false;
   }
   uint64_t z = (uFlags & SWP_NOZORDER) == 0 ? T().NextZ() : s.z;
   T().Update(hWnd, [&](State& st) {
@@ -212,10 +215,12 @@ bool SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int x, int y, int cx, int cy,
   if (top_most != s.top_most && !s.message_only) backend.SetNativeTopMost(hWnd, top_most);
   if (!(rc == s.rect) && !s.message_only) backend.MoveNativeWindow(hWnd, rc);
   if ((uFlags & SWP_FRAMECHANGED) != 0) T().Send(hWnd, WM_NCCALCSIZE, 1, 0);
-  if (rc.left != s.rect.left || rc.top != s.rect.top) T().Send(hWnd, WM_MOVE, 0, MAKELPARAM(rc.left, rc.top));
+  if (rc.left != s.rect.left || rc.top != s.rect.top)
+    T().Send(hWnd, WM_MOVE, 0, MAKELPARAM(rc.left, rc.top));
   if (rc.Width() != s.rect.Width() || rc.Height() != s.rect.Height())
     T().Send(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(rc.Width(), rc.Height()));
-  if ((uFlags & SWP_SHOWWINDOW) != 0) ShowWindow(hWnd, (uFlags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
+  if ((uFlags & SWP_SHOWWINDOW) != 0)
+    ShowWindow(hWnd, (uFlags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
   if ((uFlags & SWP_HIDEWINDOW) != 0) ShowWindow(hWnd, SW_HIDE);
   return true;
 }
@@ -311,7 +316,8 @@ HWND WindowFromPoint(POINT pt) {
   bool best_top = false;
   for (HWND h : T().Windows()) {
     State s;
-    if (!T().Read(h, &s) || !s.visible || s.minimized || s.message_only || !s.rect.Contains(pt)) continue;
+    if (!T().Read(h, &s) || !s.visible || s.minimized || s.message_only || !s.rect.Contains(pt))
+      continue;
     if (s.region && !s.region->Contains(POINT{pt.x - s.rect.left, pt.y - s.rect.top})) continue;
     if (!best || (s.top_most && !best_top) || (s.top_most == best_top && s.z > best_z)) {
       best = h;
@@ -533,9 +539,7 @@ cairo_t* BeginPaint(HWND hWnd, PAINTSTRUCT* ps) {
   return s.paint_ctx;
 }
 
-void EndPaint(HWND, const PAINTSTRUCT*) {
-  CheckGuiThread(__func__);
-}
+void EndPaint(HWND, const PAINTSTRUCT*) { CheckGuiThread(__func__); }
 
 void PaintWindowInto(HWND hWnd, cairo_t* ctx, const RECT& rcPaint) {
   CheckGuiThread(__func__);

@@ -57,7 +57,7 @@ bool IsOtherProgramFullScreen();
 
 DWORD GetWindowStyle(HWND hWnd);
 DWORD GetWindowExStyle(HWND hWnd);
-long GetWindowLong(HWND hWnd, int nIndex);                // GWL_STYLE, GWL_EXSTYLE
+long GetWindowLong(HWND hWnd, int nIndex);                  // GWL_STYLE, GWL_EXSTYLE
 long SetWindowLong(HWND hWnd, int nIndex, long dwNewLong);  // returns the old value
 
 // The window's shape; null (or std::nullopt) removes it. Kept by value.

@@ -23,15 +23,18 @@ cairo_surface_t* RenderWindow(HWND hWnd) {
   cairo_surface_flush(surface);
   unsigned char* data = cairo_image_surface_get_data(surface);
   const int stride = cairo_image_surface_get_stride(surface);
-  const bool keyed = (state.layered_flags & LWA_COLORKEY) != 0 && (state.ex_style & WS_EX_LAYERED) != 0;
+  const bool keyed =
+      (state.layered_flags & LWA_COLORKEY) != 0 && (state.ex_style & WS_EX_LAYERED) != 0;
   // COLORREF is 0x00BBGGRR; the image is 0xAARRGGBB.
-  const uint32_t key_rgb =
-      ((state.color_key & 0xFF) << 16) | (state.color_key & 0xFF00) | ((state.color_key >> 16) & 0xFF);
+  const uint32_t key_rgb = ((state.color_key & 0xFF) << 16) | (state.color_key & 0xFF00) |
+                           ((state.color_key >> 16) & 0xFF);
   for (int y = 0; y < h; ++y) {
     uint32_t* row = reinterpret_cast<uint32_t*>(data + y * stride);
     for (int x = 0; x < w; ++x) {
-      if (state.region && !state.region->Contains(x, y)) row[x] = 0;
-      else if (keyed && (row[x] >> 24) == 0xFF && (row[x] & 0xFFFFFF) == key_rgb) row[x] = 0;
+      if (state.region && !state.region->Contains(x, y))
+        row[x] = 0;
+      else if (keyed && (row[x] >> 24) == 0xFF && (row[x] & 0xFFFFFF) == key_rgb)
+        row[x] = 0;
     }
   }
   cairo_surface_mark_dirty(surface);
@@ -70,10 +73,12 @@ bool WindowSnapshotPixel(HWND hWnd, POINT client_pt, uint32_t* argb) {
   cairo_surface_t* surface = RenderWindow(hWnd);
   if (!surface) return false;
   bool ok = false;
-  if (client_pt.x >= 0 && client_pt.y >= 0 && client_pt.x < cairo_image_surface_get_width(surface) &&
+  if (client_pt.x >= 0 && client_pt.y >= 0 &&
+      client_pt.x < cairo_image_surface_get_width(surface) &&
       client_pt.y < cairo_image_surface_get_height(surface)) {
     const unsigned char* data = cairo_image_surface_get_data(surface);
-    *argb = reinterpret_cast<const uint32_t*>(data + client_pt.y * cairo_image_surface_get_stride(surface))[client_pt.x];
+    *argb = reinterpret_cast<const uint32_t*>(
+        data + client_pt.y * cairo_image_surface_get_stride(surface))[client_pt.x];
     ok = true;
   }
   cairo_surface_destroy(surface);

@@ -21,8 +21,8 @@ brx::base::ThreadMessageQueue* WindowTable::ThreadQueue() {
   return own.get();
 }
 
-HWND WindowTable::Create(CWindowWnd* wnd, HWND owner, const std::wstring& title, DWORD style, DWORD ex_style,
-                         const RECT& rect, bool message_only) {
+HWND WindowTable::Create(CWindowWnd* wnd, HWND owner, const std::wstring& title, DWORD style,
+                         DWORD ex_style, const RECT& rect, bool message_only) {
   brx::base::ThreadMessageQueue* queue = ThreadQueue();
   if (!message_only) AttachUiToThisThread();
   HWND hwnd;
@@ -107,8 +107,10 @@ LRESULT WindowTable::DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     case WM_SETICON: {
       int id = static_cast<int>(lParam);
       Update(hwnd, [&](State& s) {
-        if (wParam) s.icon_big = id;
-        else s.icon_small = id;
+        if (wParam)
+          s.icon_big = id;
+        else
+          s.icon_small = id;
       });
       GetUiBackend().SetNativeIcon(hwnd, id);
       return 0;
@@ -180,7 +182,8 @@ void WindowTable::NativeMoved(HWND hwnd, const RECT& rect) {
         s.rect = rect;
       }))
     return;
-  if (old.left != rect.left || old.top != rect.top) Send(hwnd, WM_MOVE, 0, MAKELPARAM(rect.left, rect.top));
+  if (old.left != rect.left || old.top != rect.top)
+    Send(hwnd, WM_MOVE, 0, MAKELPARAM(rect.left, rect.top));
   if (old.Width() != rect.Width() || old.Height() != rect.Height())
     Send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(rect.Width(), rect.Height()));
 }

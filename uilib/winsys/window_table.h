@@ -51,8 +51,8 @@ class WindowTable {
 
   static WindowTable& Get();
 
-  HWND Create(CWindowWnd* wnd, HWND owner, const std::wstring& title, DWORD style, DWORD ex_style, const RECT& rect,
-              bool message_only = false);
+  HWND Create(CWindowWnd* wnd, HWND owner, const std::wstring& title, DWORD style, DWORD ex_style,
+              const RECT& rect, bool message_only = false);
   bool Destroy(HWND hwnd);
   // The object is being deleted: forget it, then destroy the window.
   void DetachAndDestroy(HWND hwnd);

@@ -14,16 +14,17 @@ CWindowWnd::~CWindowWnd() {
   if (m_hWnd) WindowTable::Get().DetachAndDestroy(m_hWnd);
 }
 
-HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x, int y, int cx,
-                        int cy, uintptr_t hMenu) {
+HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x,
+                        int y, int cx, int cy, uintptr_t hMenu) {
   (void)hMenu;
   return WindowTable::Get().Create(this, hwndParent, pstrName ? pstrName : L"", dwStyle, dwExStyle,
                                    RECT{x, y, x + cx, y + cy});
 }
 
-HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT& rc,
-                        uintptr_t hMenu) {
-  return Create(hwndParent, pstrName, dwStyle, dwExStyle, rc.left, rc.top, rc.Width(), rc.Height(), hMenu);
+HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle,
+                        const RECT& rc, uintptr_t hMenu) {
+  return Create(hwndParent, pstrName, dwStyle, dwExStyle, rc.left, rc.top, rc.Width(), rc.Height(),
+                hMenu);
 }
 
 void CWindowWnd::ShowWindow(bool bShow, bool bTakeFocus) {

@@ -24,8 +24,8 @@ class CWindowWnd {
   // Makes the window and sends WM_CREATE (and, with WS_VISIBLE, shows it).
   // `hwndParent` is the owner: the window stays above it and goes with it.
   // Returns the handle, or 0 when WM_CREATE answered -1.
-  HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x = 0, int y = 0,
-              int cx = 0, int cy = 0, uintptr_t hMenu = 0);
+  HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x = 0,
+              int y = 0, int cx = 0, int cy = 0, uintptr_t hMenu = 0);
   HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT& rc,
               uintptr_t hMenu = 0);
   void ShowWindow(bool bShow = true, bool bTakeFocus = true);

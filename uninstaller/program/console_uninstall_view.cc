@@ -19,7 +19,8 @@ std::string ReadAnswer(FILE* in) {
   char line[256];
   if (!fgets(line, sizeof line, in)) return "cancel";
   std::string answer = line;
-  while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r' || answer.back() == ' '))
+  while (!answer.empty() &&
+         (answer.back() == '\n' || answer.back() == '\r' || answer.back() == ' '))
     answer.pop_back();
   return answer;
 }
@@ -40,16 +41,17 @@ class PostingSink : public IRemovalSink {
 
 }  // namespace
 
-ConsoleUninstallView::ConsoleUninstallView(std::string edition_key, std::string folder, std::wstring version,
-                                           std::string report_base)
+ConsoleUninstallView::ConsoleUninstallView(std::string edition_key, std::string folder,
+                                           std::wstring version, std::string report_base)
     : key_(std::move(edition_key)),
       folder_(std::move(folder)),
       version_(std::move(version)),
       report_base_(std::move(report_base)) {}
 
 int ConsoleUninstallView::Run(FILE* in, FILE* out) {
-  fprintf(out, "卸载翎岚\n将从您的计算机中删除翎岚\n警告:删除翎岚,将一同删除存放截图的文件夹\n"
-               "提示:如需再次使用翎岚,请到翎岚官方网站下载\n");
+  fprintf(out,
+          "卸载翎岚\n将从您的计算机中删除翎岚\n警告:删除翎岚,将一同删除存放截图的文件夹\n"
+          "提示:如需再次使用翎岚,请到翎岚官方网站下载\n");
   if (ConfirmOnPageOne(in, out)) RemoveOnPageTwo(out);
   fflush(out);
   return 0;
@@ -92,10 +94,12 @@ void ConsoleUninstallView::RemoveOnPageTwo(FILE* out) {
   brx::base::Message msg;
   while (brx::base::GetMessage(&msg)) {
     if (msg.message == kRemovalFinished) break;
-    if (msg.message < IRemovalSink::kFileDeleted || msg.message > IRemovalSink::kFolderFailed) continue;
+    if (msg.message < IRemovalSink::kFileDeleted || msg.message > IRemovalSink::kFolderFailed)
+      continue;
     std::unique_ptr<std::string> path = brx::base::TakeMessagePayload<std::string>(msg.wParam);
     if (!path) continue;
-    fprintf(out, "%s\n", RemovalListLine(static_cast<IRemovalSink::Event>(msg.message), *path).c_str());
+    fprintf(out, "%s\n",
+            RemovalListLine(static_cast<IRemovalSink::Event>(msg.message), *path).c_str());
     fflush(out);
   }
   removal.Stop();

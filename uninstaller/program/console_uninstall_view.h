@@ -11,7 +11,8 @@
 // cannot be closed: quit signals wait until it is done.
 class ConsoleUninstallView {
  public:
-  ConsoleUninstallView(std::string edition_key, std::string folder, std::wstring version, std::string report_base);
+  ConsoleUninstallView(std::string edition_key, std::string folder, std::wstring version,
+                       std::string report_base);
 
   // Runs both pages; the program's exit code (0).
   int Run(FILE* in, FILE* out);

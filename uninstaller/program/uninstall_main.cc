@@ -42,7 +42,8 @@ int StartTemporaryCopy() {
   if (temp.empty() || folder.empty() || key.empty()) return 0;
   std::string copy = temp + "/" + kTemporaryCopyName;
   unlink(copy.c_str());
-  if (!brx::util::CopyFileOver(brx::util::Utf8ToWide(brx::platform::ExecutablePath()), brx::util::Utf8ToWide(copy)))
+  if (!brx::util::CopyFileOver(brx::util::Utf8ToWide(brx::platform::ExecutablePath()),
+                               brx::util::Utf8ToWide(copy)))
     return 0;
   brx::platform::ChildProcess::Spawn({copy, UninstallCopyArguments(key, folder), ""});
   return 0;
@@ -55,7 +56,8 @@ class TemporaryCopyRemover {
  public:
   ~TemporaryCopyRemover() {
     std::string self = brx::platform::ExecutablePath();
-    if (self.size() > sizeof kTemporaryCopyName && self.substr(self.rfind('/') + 1) == kTemporaryCopyName)
+    if (self.size() > sizeof kTemporaryCopyName &&
+        self.substr(self.rfind('/') + 1) == kTemporaryCopyName)
       unlink(self.c_str());
   }
 };
@@ -63,7 +65,8 @@ class TemporaryCopyRemover {
 // The product's web site as the launcher recorded it; empty: the layout's.
 std::string RecordedWebsite() {
   std::wstring website;
-  brx::util::ReadRegistryString(brx::util::ProductRegistryPath(brx::util::kCurrentUserRoot), L"Website", &website);
+  brx::util::ReadRegistryString(brx::util::ProductRegistryPath(brx::util::kCurrentUserRoot),
+                                L"Website", &website);
   return brx::util::WideToUtf8(website);
 }
 
@@ -73,8 +76,9 @@ int RunDialog(const std::string& install, const std::string& key, bool* shown) {
   std::string layout = install + "/OBUninstall.xml";
   *shown = false;
   if (access(layout.c_str(), R_OK) != 0) return 0;
-  UninstallDialog dialog(brx::util::Utf8ToWide(layout), key, install, brx::util::GetEditionVersion(),
-                         brx::http::DataCollectHost(brx::util::GetEditionGlobalConfig()), RecordedWebsite());
+  UninstallDialog dialog(
+      brx::util::Utf8ToWide(layout), key, install, brx::util::GetEditionVersion(),
+      brx::http::DataCollectHost(brx::util::GetEditionGlobalConfig()), RecordedWebsite());
   if (!dialog.Open()) return 0;
   *shown = true;
   // Quit signals wait for the window: it decides when the program may end.

@@ -105,7 +105,9 @@ LRESULT UninstallDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (!BindControls()) return -1;
       pm_.AddNotifier(this);
       SIZE size = pm_.GetInitSize();
-      if (size.cx != 0) uilib::SetWindowPos(GetHWND(), 0, 0, 0, size.cx, size.cy, uilib::SWP_NOMOVE | uilib::SWP_NOZORDER);
+      if (size.cx != 0)
+        uilib::SetWindowPos(GetHWND(), 0, 0, 0, size.cx, size.cy,
+                            uilib::SWP_NOMOVE | uilib::SWP_NOZORDER);
       if (CControlUI* link = pm_.FindControlQuiet(kWebLink); link && !website_.empty())
         link->SetText(brx::util::Utf8ToWide(website_));
       return 0;
@@ -124,8 +126,10 @@ LRESULT UninstallDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       // Escape is the dialog's cancel: it answers an open question "no",
       // otherwise it closes the frame.
       if (wParam == uilib::VK_ESCAPE) {
-        if (question_ != Question::kNone) Answer(false);
-        else CloseFrame();
+        if (question_ != Question::kNone)
+          Answer(false);
+        else
+          CloseFrame();
         return 0;
       }
       if (wParam == uilib::VK_RETURN && question_ != Question::kNone) {
@@ -161,12 +165,18 @@ LRESULT UninstallDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 void UninstallDialog::Notify(uilib::TNotifyUI& msg) {
   if (msg.sType != L"click" || !msg.pSender) return;
   std::wstring name = msg.pSender->GetName();
-  if (name == kMessageOk) Answer(true);
-  else if (name == kMessageCancel) Answer(false);
-  else if (name == kCancelButton) CloseFrame();
-  else if (name == kUninstallButton) OnUninstallClicked();
-  else if (name == kFinishButton) CloseFrame();
-  else if (name == kWebLink && !website_.empty()) uilib::GetUiBackend().GetShell().OpenUrl(website_);
+  if (name == kMessageOk)
+    Answer(true);
+  else if (name == kMessageCancel)
+    Answer(false);
+  else if (name == kCancelButton)
+    CloseFrame();
+  else if (name == kUninstallButton)
+    OnUninstallClicked();
+  else if (name == kFinishButton)
+    CloseFrame();
+  else if (name == kWebLink && !website_.empty())
+    uilib::GetUiBackend().GetShell().OpenUrl(website_);
 }
 
 void UninstallDialog::OnUninstallClicked() {
@@ -200,8 +210,10 @@ void UninstallDialog::Answer(bool ok) {
   controls_.message_panel->SetVisible(false);
   controls_.page_one->SetEnabled(true);
   if (question != Question::kConfirm) return;
-  if (ok) StartRemoval();
-  else CloseFrame();
+  if (ok)
+    StartRemoval();
+  else
+    CloseFrame();
 }
 
 void UninstallDialog::StartRemoval() {
@@ -218,7 +230,8 @@ void UninstallDialog::StartRemoval() {
 void UninstallDialog::AddListLine(UINT event, const std::string& path) {
   uilib::CListUI* list = controls_.file_list;
   auto* row = new uilib::CListLabelElementUI;
-  row->SetText(brx::util::Utf8ToWide(RemovalListLine(static_cast<IRemovalSink::Event>(event), path)));
+  row->SetText(
+      brx::util::Utf8ToWide(RemovalListLine(static_cast<IRemovalSink::Event>(event), path)));
   row->SetFixedHeight(kListRowHeight);
   list->Add(row);
   // Keep the last line in view: the rows that no longer fit above it are
@@ -232,10 +245,14 @@ bool UninstallDialog::BindControls() {
   // Looked up once: a layout that lacks one refuses the dialog here rather
   // than failing at the first click that needs it.
   const std::pair<const wchar_t*, CControlUI**> required[] = {
-      {kPageOne, &controls_.page_one},           {kPageTwo, &controls_.page_two},
-      {kFinishButton, &controls_.finish},        {kMessagePanel, &controls_.message_panel},
-      {kMessageCaption, &controls_.message_caption}, {kMessageText, &controls_.message_text},
-      {kMessageOk, &controls_.message_ok},       {kMessageCancel, &controls_.message_cancel},
+      {kPageOne, &controls_.page_one},
+      {kPageTwo, &controls_.page_two},
+      {kFinishButton, &controls_.finish},
+      {kMessagePanel, &controls_.message_panel},
+      {kMessageCaption, &controls_.message_caption},
+      {kMessageText, &controls_.message_text},
+      {kMessageOk, &controls_.message_ok},
+      {kMessageCancel, &controls_.message_cancel},
   };
   const wchar_t* missing = nullptr;
   for (const auto& [name, slot] : required) {
@@ -245,8 +262,8 @@ bool UninstallDialog::BindControls() {
   controls_.file_list = dynamic_cast<uilib::CListUI*>(pm_.FindControlQuiet(kFileList));
   if (controls_.file_list == nullptr && missing == nullptr) missing = kFileList;
   if (missing == nullptr) return true;
-  LogError(L"%s:%d:the uninstall layout lacks the required control %ls; the dialog is not made\n", __func__,
-           __LINE__, missing);
+  LogError(L"%s:%d:the uninstall layout lacks the required control %ls; the dialog is not made\n",
+           __func__, __LINE__, missing);
   return false;
 }
 

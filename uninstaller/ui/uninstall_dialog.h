@@ -28,8 +28,8 @@ class UninstallDialog : public uilib::CWindowWnd, public uilib::INotifyUI {
   static constexpr uilib::UINT kFolderFailed = 2030;
   static constexpr uilib::UINT kRemovalFinished = 2031;
 
-  UninstallDialog(std::wstring layout, std::string edition_key, std::string folder, std::wstring version,
-                  std::string report_base, std::string website);
+  UninstallDialog(std::wstring layout, std::string edition_key, std::string folder,
+                  std::wstring version, std::string report_base, std::string website);
   ~UninstallDialog() override;
 
   // Makes, centres and shows the window; false when the layout cannot be built.
@@ -42,7 +42,8 @@ class UninstallDialog : public uilib::CWindowWnd, public uilib::INotifyUI {
   uilib::CPaintManagerUI& paint_manager() { return pm_; }
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBUninstallFrame"; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wParam, uilib::LPARAM lParam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wParam,
+                               uilib::LPARAM lParam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
  private:

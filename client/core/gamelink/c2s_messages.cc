@@ -1,6 +1,7 @@
 #include "client/core/gamelink/c2s_messages.h"
 
-COBMSG_C2S_ATTACH::COBMSG_C2S_ATTACH(const uint8_t* packet, uint32_t length) : IPCMessage(packet, length) {
+COBMSG_C2S_ATTACH::COBMSG_C2S_ATTACH(const uint8_t* packet, uint32_t length)
+    : IPCMessage(packet, length) {
   ReadString(128, &game_id);
 }
 
@@ -10,12 +11,14 @@ COBMSG_C2S_SYSTEMCONFIG::COBMSG_C2S_SYSTEMCONFIG(const uint8_t* packet, uint32_t
   ReadI32(&value);
 }
 
-COBMSG_C2S_GAMECONFIG::COBMSG_C2S_GAMECONFIG(const uint8_t* packet, uint32_t length) : IPCMessage(packet, length) {
+COBMSG_C2S_GAMECONFIG::COBMSG_C2S_GAMECONFIG(const uint8_t* packet, uint32_t length)
+    : IPCMessage(packet, length) {
   ReadI32(&kind);
   ReadU8(&value);
 }
 
-COBMSG_C2S_LOGIN::COBMSG_C2S_LOGIN(const uint8_t* packet, uint32_t length) : IPCMessage(packet, length) {
+COBMSG_C2S_LOGIN::COBMSG_C2S_LOGIN(const uint8_t* packet, uint32_t length)
+    : IPCMessage(packet, length) {
   ReadString(128, &account);
   ReadString(128, &password);
   ReadString(128, &unused);
@@ -23,24 +26,28 @@ COBMSG_C2S_LOGIN::COBMSG_C2S_LOGIN(const uint8_t* packet, uint32_t length) : IPC
   ReadU8(&auto_login);
 }
 
-COBMSG_C2S_QTLLOGIN::COBMSG_C2S_QTLLOGIN(const uint8_t* packet, uint32_t length) : IPCMessage(packet, length) {
+COBMSG_C2S_QTLLOGIN::COBMSG_C2S_QTLLOGIN(const uint8_t* packet, uint32_t length)
+    : IPCMessage(packet, length) {
   ReadString(1024, &ticket);
   ReadString(128, &unused);
 }
 
-COBMSG_C2S_POSTBLOG::COBMSG_C2S_POSTBLOG(const uint8_t* packet, uint32_t length) : IPCMessage(packet, length) {
+COBMSG_C2S_POSTBLOG::COBMSG_C2S_POSTBLOG(const uint8_t* packet, uint32_t length)
+    : IPCMessage(packet, length) {
   ReadString(1024, &text);
   ReadString(260, &image_path);
 }
 
-COBMSG_C2S_NEWIMAGE::COBMSG_C2S_NEWIMAGE(const uint8_t* packet, uint32_t length) : IPCMessage(packet, length) {
+COBMSG_C2S_NEWIMAGE::COBMSG_C2S_NEWIMAGE(const uint8_t* packet, uint32_t length)
+    : IPCMessage(packet, length) {
   ReadU32(&unused1);
   ReadU32(&unused2);
   ReadI32(&kind);
   ReadString(260, &image_path);
 }
 
-COBMSG_C2S_OPENURL::COBMSG_C2S_OPENURL(const uint8_t* packet, uint32_t length) : IPCMessage(packet, length) {
+COBMSG_C2S_OPENURL::COBMSG_C2S_OPENURL(const uint8_t* packet, uint32_t length)
+    : IPCMessage(packet, length) {
   ReadI32(&which);
 }
 
@@ -63,7 +70,8 @@ COBMSG_C2S_VIDEO_REPLY::COBMSG_C2S_VIDEO_REPLY(const uint8_t* packet, uint32_t l
   ReadString(128, &invitation_id);
 }
 
-COBMSG_C2S_VIDEO_STOP::COBMSG_C2S_VIDEO_STOP(const uint8_t* packet, uint32_t length) : IPCMessage(packet, length) {
+COBMSG_C2S_VIDEO_STOP::COBMSG_C2S_VIDEO_STOP(const uint8_t* packet, uint32_t length)
+    : IPCMessage(packet, length) {
   ReadString(128, &invitation_id);
 }
 

@@ -128,7 +128,7 @@ class COBMSG_C2S_VIDEO_REPLY : public IPCMessage {
  public:
   static constexpr uint16_t kId = 32;
   COBMSG_C2S_VIDEO_REPLY(const uint8_t* packet, uint32_t length);
-  int32_t answer = 0;  // 0 accept, anything else refuse
+  int32_t answer = 0;          // 0 accept, anything else refuse
   std::wstring invitation_id;  // 128
 };
 

@@ -16,9 +16,11 @@ class IGameLinkWebCommands {
 
   // Uploads a screenshot; the reply event (SEVENT_RESPONSE_Upload) names
   // the file and, on success, the stored image's address.
-  virtual void Upload(const std::wstring& local_file, uint32_t timeout_ms, const FromHandle& origin) = 0;
-  virtual void AddBlog(const std::wstring& content, const std::wstring& post_from, const std::wstring& image_url,
-                       const std::wstring& game_id, const FromHandle& origin) = 0;
+  virtual void Upload(const std::wstring& local_file, uint32_t timeout_ms,
+                      const FromHandle& origin) = 0;
+  virtual void AddBlog(const std::wstring& content, const std::wstring& post_from,
+                       const std::wstring& image_url, const std::wstring& game_id,
+                       const FromHandle& origin) = 0;
   // The screenshot statistics: id-24 messages and new images since the
   // last report.
   virtual void CommitShot(uint32_t shot_messages, uint32_t new_images) = 0;

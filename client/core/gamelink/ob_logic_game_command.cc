@@ -24,10 +24,15 @@ const wchar_t* const OBLogicGameCommand::kPipeNames[kPipeCount] = {
 
 OBLogicGameCommand::OBLogicGameCommand(EventChain& chain, ConfigStore& config, IWebUser* user,
                                        GameLinkServices services)
-    : chain_(chain), config_(config), user_(user ? *user : signed_out_), services_(std::move(services)) {
+    : chain_(chain),
+      config_(config),
+      user_(user ? *user : signed_out_),
+      services_(std::move(services)) {
   IGameLinkWebCommands& web = services_.web ? *services_.web : no_web_commands_;
-  const brx::platform::TickClock& clock = services_.clock ? *services_.clock : brx::platform::SystemTickClock();
-  blocks_.push_back(std::make_unique<OBLogicGameConfig>(*this, chain_, config_, services_.shell, services_.pages));
+  const brx::platform::TickClock& clock =
+      services_.clock ? *services_.clock : brx::platform::SystemTickClock();
+  blocks_.push_back(std::make_unique<OBLogicGameConfig>(*this, chain_, config_, services_.shell,
+                                                        services_.pages));
   auto web_block = std::make_unique<OBLogicGameWeb>(*this, chain_, config_, user_, web);
   web_block_ = web_block.get();
   blocks_.push_back(std::move(web_block));
@@ -36,7 +41,9 @@ OBLogicGameCommand::OBLogicGameCommand(EventChain& chain, ConfigStore& config, I
   blocks_.push_back(std::move(image));
 }
 
-void OBLogicGameCommand::AddBlock(std::unique_ptr<GameCommandBlock> block) { blocks_.push_back(std::move(block)); }
+void OBLogicGameCommand::AddBlock(std::unique_ptr<GameCommandBlock> block) {
+  blocks_.push_back(std::move(block));
+}
 
 void OBLogicGameCommand::FlushShotStatistics() {
   if (blocks_started_) image_block_->FlushShotStatistics();
@@ -64,7 +71,8 @@ bool OBLogicGameCommand::Start(uint32_t gui_thread_id) {
   }
   for (int i = 0; i < kPipeCount; ++i) {
     std::wstring name = PipeName(i);
-    if (!Listen(name, true)) LogWarn(L"%ls:%d:Listen(%ls) failed\n", L"OBLogicGameCommand::Start", __LINE__, name.c_str());
+    if (!Listen(name, true))
+      LogWarn(L"%ls:%d:Listen(%ls) failed\n", L"OBLogicGameCommand::Start", __LINE__, name.c_str());
   }
   for (auto& block : blocks_) block->Start();
   blocks_started_ = true;
@@ -90,7 +98,9 @@ void OBLogicGameCommand::Stop() {
     left = clients_.size();
     clients_.clear();
   }
-  if (left) LogWarn(L"%ls:%d:%zu game clients were still connected\n", L"OBLogicGameCommand::Stop", __LINE__, left);
+  if (left)
+    LogWarn(L"%ls:%d:%zu game clients were still connected\n", L"OBLogicGameCommand::Stop",
+            __LINE__, left);
 }
 
 void OBLogicGameCommand::OnConnect(ConnectionId connection, const std::wstring& pipe_name) {
@@ -170,7 +180,8 @@ GameConfigValues OBLogicGameCommand::CurrentGameConfig(const std::wstring& game)
   return v;
 }
 
-void OBLogicGameCommand::OnAttach(ConnectionId connection, const uint8_t* message, uint32_t length) {
+void OBLogicGameCommand::OnAttach(ConnectionId connection, const uint8_t* message,
+                                  uint32_t length) {
   COBMSG_C2S_ATTACH attach(message, length);
   brx::util::LoadEditionLibrary();
   if (!brx::util::GetEditionInstallHook() && attach.game_id != config_.games().GetCurrentGameId()) {
@@ -196,7 +207,8 @@ void OBLogicGameCommand::OnAttach(ConnectionId connection, const uint8_t* messag
   WriteTo(connection, COBMSG_S2C_CONFIGOK());
   std::array<int32_t, 4> counters = {user_.new_mirror_blog_count(), user_.new_about_user_count(),
                                      user_.new_message_count(), user_.new_fans_count()};
-  WriteTo(connection, COBMSG_S2C_USERINFO_GetDataPrompt(counters[0], counters[1], counters[2], counters[3]));
+  WriteTo(connection,
+          COBMSG_S2C_USERINFO_GetDataPrompt(counters[0], counters[1], counters[2], counters[3]));
   if (!server_time_.empty()) WriteTo(connection, COBMSG_S2C_SERVERTIME(server_time_));
 }
 
@@ -214,8 +226,8 @@ void OBLogicGameCommand::OnDetach(ConnectionId connection, const uint8_t*, uint3
     }
     game_name = it->second.game_name;
   }
-  LogWarn(L"%ls:%d:game %ls left, IPC=0x%x\n", L"OBLogicGameCommand::OnDetach", __LINE__, game_name.c_str(),
-          connection);
+  LogWarn(L"%ls:%d:game %ls left, IPC=0x%x\n", L"OBLogicGameCommand::OnDetach", __LINE__,
+          game_name.c_str(), connection);
   // Fired without the client table held: the video frame handler takes the
   // chain's lock before the table's.
   payload::SEVENT_GAME_DETACH detach(game_name, static_cast<int32_t>(connection));
@@ -247,7 +259,8 @@ void OBLogicGameCommand::SendToAll(const IPCMessage& message, ConnectionId excep
     if (!record.game_name.empty() && connection != except) WriteTo(connection, message);
 }
 
-void OBLogicGameCommand::SendToGame(const std::wstring& game_name, const IPCMessage& message, ConnectionId except) {
+void OBLogicGameCommand::SendToGame(const std::wstring& game_name, const IPCMessage& message,
+                                    ConnectionId except) {
   std::lock_guard<std::recursive_mutex> lock(clients_mutex_);
   for (const auto& [connection, record] : clients_)
     if (record.game_name == game_name && connection != except) WriteTo(connection, message);

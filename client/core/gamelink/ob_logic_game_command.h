@@ -90,7 +90,8 @@ class OBLogicGameCommand : public IPCServer {
   // Sends to every attached client but `except` (0: none).
   void SendToAll(const IPCMessage& message, brx::io::ConnectionId except = 0);
   // Sends to every client attached as `game_name` (exact match) but `except`.
-  void SendToGame(const std::wstring& game_name, const IPCMessage& message, brx::io::ConnectionId except = 0);
+  void SendToGame(const std::wstring& game_name, const IPCMessage& message,
+                  brx::io::ConnectionId except = 0);
   // The client's game name (empty until attached); "other" when unknown.
   std::wstring GetClientGameName(brx::io::ConnectionId connection);
   // Connected clients, attached or not.
@@ -107,7 +108,8 @@ class OBLogicGameCommand : public IPCServer {
   void OnConnect(brx::io::ConnectionId connection, const std::wstring& pipe_name) override;
   void OnDisconnect(brx::io::ConnectionId connection, int error) override;
   void NotifyBatch() override;
-  bool IPCFilter(brx::io::ConnectionId connection, const uint8_t* message, uint32_t length) override;
+  bool IPCFilter(brx::io::ConnectionId connection, const uint8_t* message,
+                 uint32_t length) override;
 
  private:
   struct ClientRecord {

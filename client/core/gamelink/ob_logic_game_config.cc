@@ -11,9 +11,14 @@
 
 using brx::io::ConnectionId;
 
-OBLogicGameConfig::OBLogicGameConfig(OBLogicGameCommand& server, EventChain& chain, ConfigStore& config,
-                                     brx::platform::Shell* shell, GamePageHosts pages)
-    : GameCommandBlock(chain), server_(server), config_(config), shell_(shell), pages_(std::move(pages)) {}
+OBLogicGameConfig::OBLogicGameConfig(OBLogicGameCommand& server, EventChain& chain,
+                                     ConfigStore& config, brx::platform::Shell* shell,
+                                     GamePageHosts pages)
+    : GameCommandBlock(chain),
+      server_(server),
+      config_(config),
+      shell_(shell),
+      pages_(std::move(pages)) {}
 
 void OBLogicGameConfig::Start() {
   server_.Register(COBMSG_C2S_SYSTEMCONFIG::kId, this, &OBLogicGameConfig::OnSystemConfig);
@@ -23,16 +28,25 @@ void OBLogicGameConfig::Start() {
   Subscribe(SEVENT_CONFIG_CHANGE_GAME, this, &OBLogicGameConfig::OnGameConfigChanged);
 }
 
-void OBLogicGameConfig::OnSystemConfig(ConnectionId sender, const uint8_t* message, uint32_t length) {
+void OBLogicGameConfig::OnSystemConfig(ConnectionId sender, const uint8_t* message,
+                                       uint32_t length) {
   COBMSG_C2S_SYSTEMCONFIG change(message, length);
   SystemConfig& system = config_.system();
   switch (change.kind) {
-    case COBMSG_C2S_SYSTEMCONFIG::kShowHelp: system.SetShowHelp(change.value != 0); break;
-    case COBMSG_C2S_SYSTEMCONFIG::kOverlayX: system.SetInnerPositionX(change.value); break;
-    case COBMSG_C2S_SYSTEMCONFIG::kOverlayY: system.SetInnerPositionY(change.value); break;
-    default: break;  // nothing to write, but the other games still hear the settings again
+    case COBMSG_C2S_SYSTEMCONFIG::kShowHelp:
+      system.SetShowHelp(change.value != 0);
+      break;
+    case COBMSG_C2S_SYSTEMCONFIG::kOverlayX:
+      system.SetInnerPositionX(change.value);
+      break;
+    case COBMSG_C2S_SYSTEMCONFIG::kOverlayY:
+      system.SetInnerPositionY(change.value);
+      break;
+    default:
+      break;  // nothing to write, but the other games still hear the settings again
   }
-  payload::SEVENT_CONFIG_CHANGE_SYSTEM event(payload::kConfigFromPipeClient, static_cast<int32_t>(sender));
+  payload::SEVENT_CONFIG_CHANGE_SYSTEM event(payload::kConfigFromPipeClient,
+                                             static_cast<int32_t>(sender));
   chain().FireEvent(&event);
 }
 
@@ -47,10 +61,17 @@ void OBLogicGameConfig::OnOpenUrl(ConnectionId, const uint8_t* message, uint32_t
   COBMSG_C2S_OPENURL open(message, length);
   std::wstring url;
   switch (open.which) {
-    case COBMSG_C2S_OPENURL::kHomePage: url = pages_.home + L"/"; break;
-    case COBMSG_C2S_OPENURL::kPasswordRecovery: url = pages_.account + kPasswordRecoveryPath; break;
-    case COBMSG_C2S_OPENURL::kRegistrationAgreement: url = pages_.account + kRegistrationAgreementPath; break;
-    default: return;
+    case COBMSG_C2S_OPENURL::kHomePage:
+      url = pages_.home + L"/";
+      break;
+    case COBMSG_C2S_OPENURL::kPasswordRecovery:
+      url = pages_.account + kPasswordRecoveryPath;
+      break;
+    case COBMSG_C2S_OPENURL::kRegistrationAgreement:
+      url = pages_.account + kRegistrationAgreementPath;
+      break;
+    default:
+      return;
   }
   if (!shell_ || !shell_->OpenUrl(brx::util::WideToUtf8(url)))
     LogWarn(L"%ls:%d:cannot open %ls\n", L"OBLogicGameConfig::OnOpenUrl", __LINE__, url.c_str());
@@ -58,14 +79,17 @@ void OBLogicGameConfig::OnOpenUrl(ConnectionId, const uint8_t* message, uint32_t
 
 void OBLogicGameConfig::OnSystemConfigChanged(const EventParameter* event) {
   const auto* change = static_cast<const payload::SEVENT_CONFIG_CHANGE_SYSTEM*>(event);
-  ConnectionId except =
-      change->origin_kind == payload::kConfigFromPipeClient ? static_cast<ConnectionId>(change->origin_handle) : 0;
+  ConnectionId except = change->origin_kind == payload::kConfigFromPipeClient
+                            ? static_cast<ConnectionId>(change->origin_handle)
+                            : 0;
   server_.SendToAll(COBMSG_S2C_SYSTEMCONFIG(server_.PrepareSystemConfig()), except);
 }
 
 void OBLogicGameConfig::OnGameConfigChanged(const EventParameter* event) {
   const auto* change = static_cast<const payload::SEVENT_CONFIG_CHANGE_GAME*>(event);
-  ConnectionId except =
-      change->origin_kind == payload::kConfigFromPipeClient ? static_cast<ConnectionId>(change->origin_handle) : 0;
-  server_.SendToGame(change->game_id, COBMSG_S2C_GAMECONFIG(server_.CurrentGameConfig(change->game_id)), except);
+  ConnectionId except = change->origin_kind == payload::kConfigFromPipeClient
+                            ? static_cast<ConnectionId>(change->origin_handle)
+                            : 0;
+  server_.SendToGame(change->game_id,
+                     COBMSG_S2C_GAMECONFIG(server_.CurrentGameConfig(change->game_id)), except);
 }

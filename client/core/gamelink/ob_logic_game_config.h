@@ -18,7 +18,8 @@ class OBLogicGameCommand;
 // and outlives it; the shell is borrowed.
 class OBLogicGameConfig : public GameCommandBlock {
  public:
-  static constexpr wchar_t kPasswordRecoveryPath[] = L"/ptinfo/safecenter/getpwd/ChgPwdStepInputAcc.aspx?pwdchoose=findpwd";
+  static constexpr wchar_t kPasswordRecoveryPath[] =
+      L"/ptinfo/safecenter/getpwd/ChgPwdStepInputAcc.aspx?pwdchoose=findpwd";
   static constexpr wchar_t kRegistrationAgreementPath[] = L"/PTNew/xieyi.htm";
 
   OBLogicGameConfig(OBLogicGameCommand& server, EventChain& chain, ConfigStore& config,

@@ -9,7 +9,8 @@
 
 using brx::io::ConnectionId;
 
-OBLogicGameFriend::OBLogicGameFriend(OBLogicGameCommand& server, EventChain& chain, IGameLinkVideoChat& video)
+OBLogicGameFriend::OBLogicGameFriend(OBLogicGameCommand& server, EventChain& chain,
+                                     IGameLinkVideoChat& video)
     : GameCommandBlock(chain), server_(server), video_(video) {}
 
 void OBLogicGameFriend::Start() {

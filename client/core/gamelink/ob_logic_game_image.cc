@@ -9,8 +9,8 @@
 
 using brx::io::ConnectionId;
 
-OBLogicGameImage::OBLogicGameImage(OBLogicGameCommand& server, EventChain& chain, IGameLinkWebCommands& web,
-                                   const brx::platform::TickClock& clock)
+OBLogicGameImage::OBLogicGameImage(OBLogicGameCommand& server, EventChain& chain,
+                                   IGameLinkWebCommands& web, const brx::platform::TickClock& clock)
     : GameCommandBlock(chain), server_(server), web_(web), clock_(clock) {}
 
 void OBLogicGameImage::Start() {

@@ -19,14 +19,22 @@ FromHandle GameOrigin(ConnectionId connection) {
 // The game's error code for a reply that is neither an accept nor a refusal.
 int32_t ErrorCode(int32_t result) {
   switch (result) {
-    case payload::kVideoNoLink: return 0;
-    case payload::kVideoOffline: return 1;
-    case 2: return 4;
-    case payload::kVideoNoUser: return 2;
-    case payload::kVideoBusy: return 3;
-    case payload::kVideoTimeout: return 5;
-    case payload::kVideoSessionExists: return 6;
-    default: return 0;
+    case payload::kVideoNoLink:
+      return 0;
+    case payload::kVideoOffline:
+      return 1;
+    case 2:
+      return 4;
+    case payload::kVideoNoUser:
+      return 2;
+    case payload::kVideoBusy:
+      return 3;
+    case payload::kVideoTimeout:
+      return 5;
+    case payload::kVideoSessionExists:
+      return 6;
+    default:
+      return 0;
   }
 }
 
@@ -37,15 +45,18 @@ ConnectionId TargetOf(const FromHandle& origin) {
 
 }  // namespace
 
-OBLogicGameInteract_VideoTransfer::OBLogicGameInteract_VideoTransfer(OBLogicGameCommand& server, EventChain& chain,
+OBLogicGameInteract_VideoTransfer::OBLogicGameInteract_VideoTransfer(OBLogicGameCommand& server,
+                                                                     EventChain& chain,
                                                                      IGameLinkVideoChat& video)
     : GameCommandBlock(chain), server_(server), video_(video) {}
 
 void OBLogicGameInteract_VideoTransfer::Start() {
-  server_.Register(COBMSG_C2S_VIDEO_INVITE::kId, this, &OBLogicGameInteract_VideoTransfer::OnInvite);
+  server_.Register(COBMSG_C2S_VIDEO_INVITE::kId, this,
+                   &OBLogicGameInteract_VideoTransfer::OnInvite);
   server_.Register(COBMSG_C2S_VIDEO_REPLY::kId, this, &OBLogicGameInteract_VideoTransfer::OnReply);
   server_.Register(COBMSG_C2S_VIDEO_STOP::kId, this, &OBLogicGameInteract_VideoTransfer::OnStop);
-  server_.Register(COBMSG_C2S_VEDIO_STREAM::kId, this, &OBLogicGameInteract_VideoTransfer::OnStream);
+  server_.Register(COBMSG_C2S_VEDIO_STREAM::kId, this,
+                   &OBLogicGameInteract_VideoTransfer::OnStream);
   Subscribe(SEVENT_VIDEO_INVITE, this, &OBLogicGameInteract_VideoTransfer::OnVideoInvite);
   Subscribe(SEVENT_VIDEO_REPLY, this, &OBLogicGameInteract_VideoTransfer::OnVideoReply);
   Subscribe(SEVENT_VIDEO_STOP, this, &OBLogicGameInteract_VideoTransfer::OnVideoStop);
@@ -54,34 +65,40 @@ void OBLogicGameInteract_VideoTransfer::Start() {
   Subscribe(SEVENT_VIDEO_READY, this, &OBLogicGameInteract_VideoTransfer::OnVideoReady);
 }
 
-void OBLogicGameInteract_VideoTransfer::OnInvite(ConnectionId sender, const uint8_t* message, uint32_t length) {
+void OBLogicGameInteract_VideoTransfer::OnInvite(ConnectionId sender, const uint8_t* message,
+                                                 uint32_t length) {
   COBMSG_C2S_VIDEO_INVITE invite(message, length);
   if (invite.invitation_id.empty() || invite.invited_account.empty()) {
     // Nothing can come of it, and the game waits for an answer: it fails.
-    server_.SendToClient(sender, COBMSG_S2C_VEDIO_ERROR(ErrorCode(payload::kVideoNoLink), invite.invitation_id));
+    server_.SendToClient(
+        sender, COBMSG_S2C_VEDIO_ERROR(ErrorCode(payload::kVideoNoLink), invite.invitation_id));
     return;
   }
-  video_.InviteVideo(invite.invitation_id, invite.invited_account, invite.send_own_video != 0, GameOrigin(sender));
+  video_.InviteVideo(invite.invitation_id, invite.invited_account, invite.send_own_video != 0,
+                     GameOrigin(sender));
 }
 
-void OBLogicGameInteract_VideoTransfer::OnReply(ConnectionId sender, const uint8_t* message, uint32_t length) {
+void OBLogicGameInteract_VideoTransfer::OnReply(ConnectionId sender, const uint8_t* message,
+                                                uint32_t length) {
   COBMSG_C2S_VIDEO_REPLY reply(message, length);
   // The other games close their copy of the invitation.
   server_.SendToAll(COBMSG_S2C_VIDEO_INVITE_REPLYED(reply.invitation_id), sender);
   video_.ReplyVideoInvite(reply.invitation_id, reply.answer != 0 ? 1 : 0, GameOrigin(sender));
 }
 
-void OBLogicGameInteract_VideoTransfer::OnStop(ConnectionId sender, const uint8_t* message, uint32_t length) {
+void OBLogicGameInteract_VideoTransfer::OnStop(ConnectionId sender, const uint8_t* message,
+                                               uint32_t length) {
   COBMSG_C2S_VIDEO_STOP stop(message, length);
   video_.CloseVideoSession(stop.invitation_id);
   video_.StopVideoOfRequester(GameOrigin(sender));
 }
 
-void OBLogicGameInteract_VideoTransfer::OnStream(ConnectionId, const uint8_t* message, uint32_t length) {
+void OBLogicGameInteract_VideoTransfer::OnStream(ConnectionId, const uint8_t* message,
+                                                 uint32_t length) {
   COBMSG_C2S_VEDIO_STREAM stream(message, length);
   if (!stream.HasFrame()) return;
-  video_.PushVideoFrame(stream.invitation_id, stream.frame, stream.frame_size, stream.frame_rate, stream.width,
-                        stream.height);
+  video_.PushVideoFrame(stream.invitation_id, stream.frame, stream.frame_size, stream.frame_rate,
+                        stream.width, stream.height);
 }
 
 void OBLogicGameInteract_VideoTransfer::OnGameDetach(const EventParameter* event) {
@@ -96,8 +113,8 @@ void OBLogicGameInteract_VideoTransfer::OnVideoInvite(const EventParameter* even
     video_.ReplyVideoInvite(invite->id, 1, FromHandle{});
     return;
   }
-  server_.SendToAll(
-      COBMSG_S2C_VIDEO_INVITE(invite->sends_video, invite->id, invite->invited_account, invite->inviter_name));
+  server_.SendToAll(COBMSG_S2C_VIDEO_INVITE(invite->sends_video, invite->id,
+                                            invite->invited_account, invite->inviter_name));
 }
 
 void OBLogicGameInteract_VideoTransfer::OnVideoReply(const EventParameter* event) {
@@ -112,7 +129,8 @@ void OBLogicGameInteract_VideoTransfer::OnVideoReply(const EventParameter* event
     return;
   }
   if (reply->result == payload::kVideoAccept || reply->result == payload::kVideoReject) {
-    server_.SendToClient(target, COBMSG_S2C_VIDEO_REPLY(reply->result == payload::kVideoAccept, reply->id));
+    server_.SendToClient(target,
+                         COBMSG_S2C_VIDEO_REPLY(reply->result == payload::kVideoAccept, reply->id));
   } else {
     server_.SendToClient(target, COBMSG_S2C_VEDIO_ERROR(ErrorCode(reply->result), reply->id));
   }
@@ -127,19 +145,21 @@ void OBLogicGameInteract_VideoTransfer::OnVideoStop(const EventParameter* event)
     server_.SendToAll(COBMSG_S2C_VIDEO_INVITE_REPLYED(stop->id));
     return;
   }
-  if (const ConnectionId target = TargetOf(stop->origin)) server_.SendToClient(target, COBMSG_S2C_VIDEO_STOP(stop->id));
+  if (const ConnectionId target = TargetOf(stop->origin))
+    server_.SendToClient(target, COBMSG_S2C_VIDEO_STOP(stop->id));
 }
 
 void OBLogicGameInteract_VideoTransfer::OnVideoStream(const EventParameter* event) {
   const auto* stream = static_cast<const payload::SEVENT_VIDEO_STREAM*>(event);
   const ConnectionId target = TargetOf(stream->origin);
   if (target == 0 || !stream->bytes || stream->size <= 0) return;
-  server_.SendToClient(target, COBMSG_S2C_VEDIO_STREAM(stream->reinit != 0, stream->fps, stream->width, stream->height,
-                                                       stream->bytes, static_cast<uint32_t>(stream->size),
-                                                       stream->id));
+  server_.SendToClient(target, COBMSG_S2C_VEDIO_STREAM(
+                                   stream->reinit != 0, stream->fps, stream->width, stream->height,
+                                   stream->bytes, static_cast<uint32_t>(stream->size), stream->id));
 }
 
 void OBLogicGameInteract_VideoTransfer::OnVideoReady(const EventParameter* event) {
   const auto* ready = static_cast<const payload::SEVENT_VIDEO_READY*>(event);
-  if (const ConnectionId target = TargetOf(ready->origin)) server_.SendToClient(target, COBMSG_S2C_VIDEO_READY(ready->id));
+  if (const ConnectionId target = TargetOf(ready->origin))
+    server_.SendToClient(target, COBMSG_S2C_VIDEO_READY(ready->id));
 }

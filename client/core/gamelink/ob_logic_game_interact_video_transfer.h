@@ -15,7 +15,8 @@ class OBLogicGameCommand;
 // server's client table, whose lock is never held while calling out.
 class OBLogicGameInteract_VideoTransfer : public GameCommandBlock {
  public:
-  OBLogicGameInteract_VideoTransfer(OBLogicGameCommand& server, EventChain& chain, IGameLinkVideoChat& video);
+  OBLogicGameInteract_VideoTransfer(OBLogicGameCommand& server, EventChain& chain,
+                                    IGameLinkVideoChat& video);
 
   void Start() override;
 

@@ -17,7 +17,9 @@ using brx::io::ConnectionId;
 
 namespace {
 
-FromHandle FromGame(ConnectionId connection) { return {FromHandle::kGameClient, static_cast<int32_t>(connection)}; }
+FromHandle FromGame(ConnectionId connection) {
+  return {FromHandle::kGameClient, static_cast<int32_t>(connection)};
+}
 
 // The connection a reply is for, or 0 when no game asked for it.
 ConnectionId GameOf(const FromHandle& origin) {
@@ -66,7 +68,8 @@ void OBLogicGameWeb::OnLogin(ConnectionId sender, const uint8_t* message, uint32
   bool auto_login = login.auto_login != 0;
   if (auto_login == config_.system().IsAutoLogin()) return;
   config_.system().SetAutoLogin(auto_login);
-  payload::SEVENT_CONFIG_CHANGE_SYSTEM event(payload::kConfigFromPipeClient, static_cast<int32_t>(sender));
+  payload::SEVENT_CONFIG_CHANGE_SYSTEM event(payload::kConfigFromPipeClient,
+                                             static_cast<int32_t>(sender));
   chain().FireEvent(&event);
 }
 
@@ -85,8 +88,8 @@ void OBLogicGameWeb::OnLogout(ConnectionId, const uint8_t*, uint32_t) { user_.Us
 
 void OBLogicGameWeb::OnSetNickName(ConnectionId sender, const uint8_t*, uint32_t) {
   std::wstring game = server_.GetClientGameName(sender);
-  LogWarn(L"%ls:%d:game %ls asks for the nick name step\n", L"OBLogicGameWeb::OnSetNickName", __LINE__,
-          game.c_str());
+  LogWarn(L"%ls:%d:game %ls asks for the nick name step\n", L"OBLogicGameWeb::OnSetNickName",
+          __LINE__, game.c_str());
   payload::SEVENT_USERINFO_SETNICKNAME event(game);
   chain().FireEvent(&event);
 }
@@ -156,7 +159,8 @@ void OBLogicGameWeb::OnUploaded(const EventParameter* event) {
   pending_.erase(it);
   if (reply.ok) {
     std::wstring game_id = server_.GetClientGameName(game);
-    web_.AddBlog(post.text, config_.games().GetGameName(game_id), reply.text, game_id, FromGame(game));
+    web_.AddBlog(post.text, config_.games().GetGameName(game_id), reply.text, game_id,
+                 FromGame(game));
   } else {
     server_.SendToClient(game, COBMSG_S2C_POSTBLOG(false, post.image_path));
   }
@@ -164,7 +168,8 @@ void OBLogicGameWeb::OnUploaded(const EventParameter* event) {
 
 void OBLogicGameWeb::OnBlogAdded(const EventParameter* event) {
   const auto& reply = static_cast<const payload::SEVENT_RESPONSE_Addblog&>(*event);
-  if (ConnectionId game = GameOf(reply)) server_.SendToClient(game, COBMSG_S2C_POSTBLOG(reply.ok != 0, L""));
+  if (ConnectionId game = GameOf(reply))
+    server_.SendToClient(game, COBMSG_S2C_POSTBLOG(reply.ok != 0, L""));
 }
 
 void OBLogicGameWeb::OnDataPrompt(const EventParameter*) {
@@ -183,11 +188,14 @@ void OBLogicGameWeb::OnServerTime(const EventParameter* event) {
   if (!reply.ok) return;
   // The client asks for the time on its own at start-up, when games may
   // already be waiting: those answers go to every game.
-  if (ConnectionId game = GameOf(reply)) server_.SendToClient(game, COBMSG_S2C_SERVERTIME(reply.text));
-  else server_.SendToAll(COBMSG_S2C_SERVERTIME(reply.text));
+  if (ConnectionId game = GameOf(reply))
+    server_.SendToClient(game, COBMSG_S2C_SERVERTIME(reply.text));
+  else
+    server_.SendToAll(COBMSG_S2C_SERVERTIME(reply.text));
 }
 
 void OBLogicGameWeb::OnGameDetach(const EventParameter* event) {
-  ConnectionId gone = static_cast<ConnectionId>(static_cast<const payload::SEVENT_GAME_DETACH*>(event)->connection);
+  ConnectionId gone =
+      static_cast<ConnectionId>(static_cast<const payload::SEVENT_GAME_DETACH*>(event)->connection);
   pending_.remove_if([gone](const PendingPost& post) { return post.connection == gone; });
 }

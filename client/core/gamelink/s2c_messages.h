@@ -119,19 +119,22 @@ struct FriendOnlineEntry {
 class COBMSG_S2C_FRIEND_ONLINE : public IPCMessage {
  public:
   static constexpr uint16_t kId = 28;
-  COBMSG_S2C_FRIEND_ONLINE(int32_t total, int32_t page, const std::vector<FriendOnlineEntry>& entries);
+  COBMSG_S2C_FRIEND_ONLINE(int32_t total, int32_t page,
+                           const std::vector<FriendOnlineEntry>& entries);
 };
 
 class COBMSG_S2C_FRIEND_ONLINE_HEADICON : public IPCMessage {
  public:
   static constexpr uint16_t kId = 29;
-  COBMSG_S2C_FRIEND_ONLINE_HEADICON(const std::wstring& address, const std::wstring& local_path);  // 128, 260
+  COBMSG_S2C_FRIEND_ONLINE_HEADICON(const std::wstring& address,
+                                    const std::wstring& local_path);  // 128, 260
 };
 
 class COBMSG_S2C_VIDEO_INVITE : public IPCMessage {
  public:
   static constexpr uint16_t kId = 31;
-  COBMSG_S2C_VIDEO_INVITE(bool send_own_video, const std::wstring& invitation_id, const std::wstring& invited_account,
+  COBMSG_S2C_VIDEO_INVITE(bool send_own_video, const std::wstring& invitation_id,
+                          const std::wstring& invited_account,
                           const std::wstring& inviter_name);  // 128 each
 };
 
@@ -161,14 +164,16 @@ class COBMSG_S2C_VEDIO_STREAM : public IPCMessage {
  public:
   static constexpr uint16_t kId = 39;
   COBMSG_S2C_VEDIO_STREAM(bool reinitialised, uint16_t frame_rate, uint16_t width, uint16_t height,
-                          const uint8_t* frame, uint32_t frame_size, const std::wstring& invitation_id);
+                          const uint8_t* frame, uint32_t frame_size,
+                          const std::wstring& invitation_id);
 };
 
 // Reserved: nothing sends it.
 class COBMSG_S2C_VIDEO_IM : public IPCMessage {
  public:
   static constexpr uint16_t kId = 41;
-  COBMSG_S2C_VIDEO_IM(const std::wstring& first, const std::wstring& second, const std::wstring& text);
+  COBMSG_S2C_VIDEO_IM(const std::wstring& first, const std::wstring& second,
+                      const std::wstring& text);
 };
 
 class COBMSG_S2C_VIDEO_INVITE_REPLYED : public IPCMessage {

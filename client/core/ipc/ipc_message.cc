@@ -28,7 +28,8 @@ IPCMessage::IPCMessage(const uint8_t* packet, uint32_t length)
 void IPCMessage::WriteString(uint32_t capacity, const std::wstring& text) {
   std::u16string units = brx::util::WideToUtf16(text);
   size_t n = units.size();
-  if (capacity == 0) n = 0;
+  if (capacity == 0)
+    n = 0;
   else if (n >= capacity) {
     n = capacity - 1;
     if (n > 0 && IsHighSurrogate(units[n - 1])) --n;
@@ -45,7 +46,8 @@ bool IPCMessage::ReadString(uint32_t capacity, std::wstring* text) {
   std::u16string value(units, u'\0');
   const uint8_t* p = at_cursor();
   for (size_t i = 0; i < units; ++i) value[i] = static_cast<char16_t>(p[2 * i] | p[2 * i + 1] << 8);
-  if (units < static_cast<uint32_t>(count) / 2 && !value.empty() && IsHighSurrogate(value.back())) value.pop_back();
+  if (units < static_cast<uint32_t>(count) / 2 && !value.empty() && IsHighSurrogate(value.back()))
+    value.pop_back();
   Advance(static_cast<uint32_t>(count));
   *text = brx::util::Utf16ToWide(value);
   return true;
@@ -70,7 +72,8 @@ uint32_t WriteFramedMessage(const IPCMessage& message, brx::io::IOStreamMessageQ
                             brx::io::ConnectionId connection) {
   if (message.refused()) return 0;
   uint8_t header[brx::io::kFrameHeaderSize];
-  brx::io::WriteFrameLength(header, message.size() + static_cast<uint32_t>(brx::io::kFrameHeaderSize));
+  brx::io::WriteFrameLength(header,
+                            message.size() + static_cast<uint32_t>(brx::io::kFrameHeaderSize));
   if (!server.Send(connection, header, sizeof header, message.data(), message.size())) return 0;
   return message.size();
 }

@@ -17,7 +17,8 @@
 // event chain, then a client table) but never the other way round.
 class IPCServer : public brx::io::ipc::IPCServiceServer {
  public:
-  using Handler = std::function<void(brx::io::ConnectionId connection, const uint8_t* message, uint32_t length)>;
+  using Handler = std::function<void(brx::io::ConnectionId connection, const uint8_t* message,
+                                     uint32_t length)>;
 
   // Adds a handler behind those already registered for `message_id`.
   void Register(uint16_t message_id, Handler handler);

@@ -14,14 +14,18 @@ MessageSerialize::~MessageSerialize() = default;
 
 const uint8_t* MessageSerialize::data() const { return writer_ ? writer_->data() : packet_; }
 
-uint32_t MessageSerialize::size() const { return writer_ ? static_cast<uint32_t>(writer_->size()) : length_; }
+uint32_t MessageSerialize::size() const {
+  return writer_ ? static_cast<uint32_t>(writer_->size()) : length_;
+}
 
 void MessageSerialize::WriteU8(uint8_t value) { writer_->WriteU8(value); }
 void MessageSerialize::WriteU16(uint16_t value) { writer_->WriteU16(value); }
 void MessageSerialize::WriteI32(int32_t value) { writer_->WriteI32(value); }
 void MessageSerialize::WriteU32(uint32_t value) { writer_->WriteU32(value); }
 void MessageSerialize::WriteF32(float value) { writer_->WriteF32(value); }
-void MessageSerialize::WriteRaw(const void* bytes, uint32_t length) { writer_->WriteBytes(bytes, length); }
+void MessageSerialize::WriteRaw(const void* bytes, uint32_t length) {
+  writer_->WriteBytes(bytes, length);
+}
 
 bool MessageSerialize::ReadRaw(void* out, uint32_t length) {
   assert(!writer_);

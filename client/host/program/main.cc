@@ -12,7 +12,8 @@ namespace {
 // Installed before main, so a crash during start-up is reported too. On a
 // crash the report is written beside the program, the crash is logged, the
 // uploader is started on the report and the process ends with exit code 0.
-const bool g_crash_handler = brx::util::InstallProgramCrashHandler("OBHost.exe", brx::logmaker::AppLogPath(false));
+const bool g_crash_handler =
+    brx::util::InstallProgramCrashHandler("OBHost.exe", brx::logmaker::AppLogPath(false));
 
 }  // namespace
 

@@ -21,12 +21,24 @@ std::wstring EscapeXml(const std::wstring& text) {
   out.reserve(text.size());
   for (wchar_t c : text) {
     switch (c) {
-      case L'&': out += L"&amp;"; break;
-      case L'<': out += L"&lt;"; break;
-      case L'>': out += L"&gt;"; break;
-      case L'"': out += L"&quot;"; break;
-      case L'\'': out += L"&apos;"; break;
-      default: out += c; break;
+      case L'&':
+        out += L"&amp;";
+        break;
+      case L'<':
+        out += L"&lt;";
+        break;
+      case L'>':
+        out += L"&gt;";
+        break;
+      case L'"':
+        out += L"&quot;";
+        break;
+      case L'\'':
+        out += L"&apos;";
+        break;
+      default:
+        out += c;
+        break;
     }
   }
   return out;

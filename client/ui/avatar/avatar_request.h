@@ -5,7 +5,8 @@
 // The editor page's requests and the one call the client makes into it.
 // Both are the invoke XML of an embedded player's external interface:
 //   page -> client  <invoke name="NAME" returntype="xml"><arguments>...</arguments></invoke>
-//   client -> page  <invoke name="CB_RoleAvatarGetId"><arguments><string>KEY</string></arguments></invoke>
+//   client -> page  <invoke
+//   name="CB_RoleAvatarGetId"><arguments><string>KEY</string></arguments></invoke>
 // The page is our own, but its requests are still read as untrusted text:
 // anything that does not parse, nests too deep or lacks the invoke head is
 // ignored.

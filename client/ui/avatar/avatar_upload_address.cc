@@ -15,7 +15,8 @@ constexpr wchar_t kScheme[] = L"http://";
 bool IsHostAndPort(const std::wstring& server) {
   if (server.empty()) return false;
   for (wchar_t c : server) {
-    bool ok = (c < 128 && std::iswalnum(c)) || c == L'.' || c == L'-' || c == L':' || c == L'[' || c == L']';
+    bool ok = (c < 128 && std::iswalnum(c)) || c == L'.' || c == L'-' || c == L':' || c == L'[' ||
+              c == L']';
     if (!ok) return false;
   }
   return server.front() != L':' && server.front() != L'.';

@@ -1,6 +1,5 @@
 #include "client/ui/avatar/ob_update_user_image_dlg.h"
 
-
 #include <utility>
 
 #include "client/core/core_events.h"
@@ -19,8 +18,8 @@ std::string QueryEscape(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : text) {
-    bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                c == '.' || c == '_' || c == '~';
+    bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                c == '-' || c == '.' || c == '_' || c == '~';
     if (keep) {
       out += static_cast<char>(c);
     } else {
@@ -37,7 +36,8 @@ std::string QueryEscape(const std::string& text) {
 COBUpdateUserImageDlg::COBUpdateUserImageDlg(uilib::HWND owner, Setup setup)
     : owner_(owner), setup_(std::move(setup)) {
   if (setup_.messages != nullptr) {
-    subscription_ = setup_.messages->Subscribe(SEVENTCHAIN_MESSAGE, this, &COBUpdateUserImageDlg::OnWindowMessage);
+    subscription_ = setup_.messages->Subscribe(SEVENTCHAIN_MESSAGE, this,
+                                               &COBUpdateUserImageDlg::OnWindowMessage);
   }
 }
 
@@ -106,7 +106,8 @@ bool COBUpdateUserImageDlg::EnsureBrowser() {
   }
   page_ready_ = false;
   // Only the editor's own folder gets window.external.
-  std::string folder = uilib::FileUrl(brx::util::WideToUtf8(setup_.program_dir + L"/OBPaint/" + setup_.game_id + L"/"));
+  std::string folder = uilib::FileUrl(
+      brx::util::WideToUtf8(setup_.program_dir + L"/OBPaint/" + setup_.game_id + L"/"));
   browser_->SetExternal(this, {folder});
   browser_->Navigate(brx::util::Utf8ToWide(PageUrl()));
   return true;
@@ -134,9 +135,12 @@ void COBUpdateUserImageDlg::SendKey() {
   if (browser_) browser_->CallFunction("CallFunction", {AvatarKeyCall(key_)});
 }
 
-std::vector<std::string> COBUpdateUserImageDlg::ExternalMethodNames() const { return {"MovieCall"}; }
+std::vector<std::string> COBUpdateUserImageDlg::ExternalMethodNames() const {
+  return {"MovieCall"};
+}
 
-void COBUpdateUserImageDlg::OnExternalCall(const std::string& name, const std::vector<std::wstring>& args) {
+void COBUpdateUserImageDlg::OnExternalCall(const std::string& name,
+                                           const std::vector<std::wstring>& args) {
   if (name != "MovieCall" || args.size() != 1) return;
   HandleRequest(args[0]);
 }
@@ -164,7 +168,8 @@ bool COBUpdateUserImageDlg::OnWindowMessage(const EventParameter* event) {
   const auto* payload = static_cast<const payload::SEVENTCHAIN_MESSAGE*>(event);
   const brx::base::Message* msg = payload->msg;
   if (msg == nullptr || GetHWND() == 0) return false;
-  if (msg->message != uilib::WM_SYSCOMMAND || msg->wParam != uilib::SC_CLOSE || msg->hwnd != GetHWND()) {
+  if (msg->message != uilib::WM_SYSCOMMAND || msg->wParam != uilib::SC_CLOSE ||
+      msg->hwnd != GetHWND()) {
     return false;
   }
   HideEditor();
@@ -203,7 +208,8 @@ void COBUpdateUserImageDlg::Paint() {
   uilib::EndPaint(GetHWND(), &ps);
 }
 
-uilib::LRESULT COBUpdateUserImageDlg::HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) {
+uilib::LRESULT COBUpdateUserImageDlg::HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                                                    uilib::LPARAM lparam) {
   switch (msg) {
     case uilib::WM_CLOSE:
       HideEditor();
@@ -223,7 +229,8 @@ uilib::LRESULT COBUpdateUserImageDlg::HandleMessage(uilib::UINT msg, uilib::WPAR
       uilib::ScreenToClient(GetHWND(), &pt);
       uilib::RECT client{};
       uilib::GetClientRect(GetHWND(), &client);
-      if (pt.y >= 0 && pt.y < kDragBandHeight && pt.x >= 0 && pt.x < client.right - kDragBandRightGap) {
+      if (pt.y >= 0 && pt.y < kDragBandHeight && pt.x >= 0 &&
+          pt.x < client.right - kDragBandRightGap) {
         return uilib::HTCAPTION;
       }
       return uilib::HTCLIENT;

@@ -38,16 +38,16 @@ class COBUpdateUserImageDlg : public uilib::CWindowWnd, public uilib::ExternalHa
   static constexpr int kDragBandRightGap = 27;
   static constexpr uilib::UINT kIconResource = 157;
 
-  using BrowserFactory =
-      std::function<std::unique_ptr<uilib::BrowserHost>(uilib::HWND host, const uilib::RECT& client_rect)>;
+  using BrowserFactory = std::function<std::unique_ptr<uilib::BrowserHost>(
+      uilib::HWND host, const uilib::RECT& client_rect)>;
 
   struct Setup {
-    AvatarEditorHost* host = nullptr;              // borrowed
-    MessageEventChain* messages = nullptr;         // borrowed; carries Alt+F4 (event 42)
+    AvatarEditorHost* host = nullptr;       // borrowed
+    MessageEventChain* messages = nullptr;  // borrowed; carries Alt+F4 (event 42)
     BrowserFactory browser_factory;
-    std::wstring program_dir;                      // the install folder
-    std::wstring game_id;                          // picks OBPaint/<game id>
-    std::wstring upload_url;                       // where the page posts the picture
+    std::wstring program_dir;  // the install folder
+    std::wstring game_id;      // picks OBPaint/<game id>
+    std::wstring upload_url;   // where the page posts the picture
   };
 
   COBUpdateUserImageDlg(uilib::HWND owner, Setup setup);
@@ -72,7 +72,8 @@ class COBUpdateUserImageDlg : public uilib::CWindowWnd, public uilib::ExternalHa
   const std::wstring& key() const { return key_; }
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"COBUpdateUserImageDlg Class"; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
 
   // ExternalHandler: the page's window.external.
   std::vector<std::string> ExternalMethodNames() const override;

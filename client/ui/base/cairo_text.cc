@@ -3,7 +3,8 @@
 #include <pango/pangocairo.h>
 
 void SetSourceRgb(cairo_t* cr, uint32_t rgb) {
-  cairo_set_source_rgb(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0);
+  cairo_set_source_rgb(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0,
+                       (rgb & 0xFF) / 255.0);
 }
 
 CairoText::CairoText(cairo_t* cr, const char* font, const char* text)

@@ -27,13 +27,27 @@ LRESULT OBUIWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   bool handled = true;
   LRESULT result = 0;
   switch (msg) {
-    case WM_CREATE: result = OnCreate(wparam, lparam, handled); break;
-    case WM_SIZE: result = OnSize(wparam, lparam, handled); break;
-    case WM_NCCALCSIZE: result = OnNcCalcSize(wparam, lparam, handled); break;
-    case WM_NCHITTEST: result = OnNcHitTest(wparam, lparam, handled); break;
-    case WM_NCPAINT: result = OnNcPaint(wparam, lparam, handled); break;
-    case WM_NCACTIVATE: result = OnNcActivate(wparam, lparam, handled); break;
-    default: handled = false; break;
+    case WM_CREATE:
+      result = OnCreate(wparam, lparam, handled);
+      break;
+    case WM_SIZE:
+      result = OnSize(wparam, lparam, handled);
+      break;
+    case WM_NCCALCSIZE:
+      result = OnNcCalcSize(wparam, lparam, handled);
+      break;
+    case WM_NCHITTEST:
+      result = OnNcHitTest(wparam, lparam, handled);
+      break;
+    case WM_NCPAINT:
+      result = OnNcPaint(wparam, lparam, handled);
+      break;
+    case WM_NCACTIVATE:
+      result = OnNcActivate(wparam, lparam, handled);
+      break;
+    default:
+      handled = false;
+      break;
   }
   if (handled) return result;
   if (paint_manager_.MessageHandler(msg, wparam, lparam, result)) return result;
@@ -48,7 +62,8 @@ void OBUIWindow::OnFinalMessage(HWND hwnd) {
 LRESULT OBUIWindow::OnCreate(WPARAM, LPARAM, bool& handled) {
   handled = true;
   HWND hwnd = GetHWND();
-  SetWindowLong(hwnd, GWL_STYLE, static_cast<long>((GetWindowStyle(hwnd) & kFramelessMask) | kClipBits));
+  SetWindowLong(hwnd, GWL_STYLE,
+                static_cast<long>((GetWindowStyle(hwnd) & kFramelessMask) | kClipBits));
   RECT client;
   GetClientRect(hwnd, &client);
   SetWindowPos(hwnd, 0, client.left, client.top, client.Width(), client.Height(), SWP_FRAMECHANGED);
@@ -57,13 +72,14 @@ LRESULT OBUIWindow::OnCreate(WPARAM, LPARAM, bool& handled) {
 
   paint_manager_.Init(hwnd);
   CDialogBuilder builder;
-  CControlUI* root = builder.Create(skin_source_, nullptr, builder_callback_.get(), &paint_manager_);
+  CControlUI* root =
+      builder.Create(skin_source_, nullptr, builder_callback_.get(), &paint_manager_);
   builder_callback_.reset();
   if (root == nullptr) {
     // A window without its controls would only fail later, one look-up at a
     // time; refuse to make it.
-    LogError(L"%s:%d:skin %ls of window class %ls not built: %s\n", __func__, __LINE__, SkinName().c_str(),
-             GetWindowClassName(), builder.GetLastErrorMessage().c_str());
+    LogError(L"%s:%d:skin %ls of window class %ls not built: %s\n", __func__, __LINE__,
+             SkinName().c_str(), GetWindowClassName(), builder.GetLastErrorMessage().c_str());
     return -1;
   }
   paint_manager_.AttachDialog(root);
@@ -76,14 +92,15 @@ LRESULT OBUIWindow::OnCreate(WPARAM, LPARAM, bool& handled) {
   return 0;
 }
 
-LRESULT OBUIWindow::CaptionHitTest(LPARAM lparam, std::initializer_list<const wchar_t*> client_classes) {
+LRESULT OBUIWindow::CaptionHitTest(LPARAM lparam,
+                                   std::initializer_list<const wchar_t*> client_classes) {
   POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
   ScreenToClient(GetHWND(), &pt);
   RECT client;
   GetClientRect(GetHWND(), &client);
   RECT band = paint_manager_.GetCaptionRect();
-  bool in_band = pt.x >= client.left + band.left && pt.x < client.right - band.right && pt.y >= band.top &&
-                 pt.y < band.bottom;
+  bool in_band = pt.x >= client.left + band.left && pt.x < client.right - band.right &&
+                 pt.y >= band.top && pt.y < band.bottom;
   if (!in_band) return HTCLIENT;
   CControlUI* control = paint_manager_.FindControl(pt);
   if (control == nullptr) return HTCLIENT;
@@ -100,13 +117,15 @@ LRESULT OBUIWindow::OnNcHitTest(WPARAM, LPARAM lparam, bool& handled) {
 LRESULT OBUIWindow::OnSize(WPARAM wparam, LPARAM, bool& handled) {
   handled = false;
   SIZE corner = paint_manager_.GetRoundCorner();
-  if (wparam == SIZE_MINIMIZED || IsIconic(GetHWND()) || (corner.cx == 0 && corner.cy == 0)) return 0;
+  if (wparam == SIZE_MINIMIZED || IsIconic(GetHWND()) || (corner.cx == 0 && corner.cy == 0))
+    return 0;
   RECT rc;
   GetClientRect(GetHWND(), &rc);
   // Square bottom corners: the round rectangle covers only the top, the
   // plain one everything below its corners.
   Region shape = CreateRectRgn(rc.left, rc.top + corner.cx, rc.right, rc.bottom);
-  Region round = CreateRoundRectRgn(rc.left, rc.top, rc.right + 1, rc.bottom - corner.cx, corner.cx, corner.cy);
+  Region round = CreateRoundRectRgn(rc.left, rc.top, rc.right + 1, rc.bottom - corner.cx, corner.cx,
+                                    corner.cy);
   CombineRgn(&shape, shape, round, RGN_OR);
   SetWindowRgn(GetHWND(), &shape, true);
   return 0;
@@ -134,8 +153,10 @@ std::wstring OBUIWindow::SkinName() const {
 bool OBUIWindow::BindRequired() {
   for (const RequiredControl& control : required_) {
     if (control.bind()) continue;
-    LogError(L"%s:%d:skin %ls of window class %ls lacks the required control %ls; the window is not made\n",
-             __func__, __LINE__, SkinName().c_str(), GetWindowClassName(), control.name);
+    LogError(
+        L"%s:%d:skin %ls of window class %ls lacks the required control %ls; the window is not "
+        L"made\n",
+        __func__, __LINE__, SkinName().c_str(), GetWindowClassName(), control.name);
     return false;
   }
   return true;

@@ -31,7 +31,8 @@ class OBUIWindow : public uilib::CWindowWnd, public uilib::INotifyUI {
   OBUIWindow(std::unique_ptr<uilib::IDialogBuilderCallback> callback, bool color_key);
   ~OBUIWindow() override;
 
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void OnFinalMessage(uilib::HWND hwnd) override;
 
   // For a window without an owner: the object deletes itself once its
@@ -56,7 +57,8 @@ class OBUIWindow : public uilib::CWindowWnd, public uilib::INotifyUI {
   // The caption-band hit test of a screen point in lParam: HTCLIENT outside
   // the band, over nothing or over a control whose class is one of
   // `client_classes`; HTCAPTION over anything else in the band.
-  uilib::LRESULT CaptionHitTest(uilib::LPARAM lparam, std::initializer_list<const wchar_t*> client_classes);
+  uilib::LRESULT CaptionHitTest(uilib::LPARAM lparam,
+                                std::initializer_list<const wchar_t*> client_classes);
 
   // The named control as a T, or null (logged) when the layout has none or
   // it is of another kind; windows check before use.

@@ -7,7 +7,8 @@
 #include "client/ui/controls/ob_pic_button_ui.h"
 #include "client/ui/controls/ob_user_button_ui.h"
 
-CDialogBuilderCallbackEx::CDialogBuilderCallbackEx(const ControlContext* context) : context_(context) {}
+CDialogBuilderCallbackEx::CDialogBuilderCallbackEx(const ControlContext* context)
+    : context_(context) {}
 
 uilib::CControlUI* CDialogBuilderCallbackEx::CreateControl(uilib::LPCTSTR class_name) {
   if (class_name == nullptr) return nullptr;

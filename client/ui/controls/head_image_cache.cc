@@ -16,7 +16,8 @@ namespace {
 // letters and digits counts, so an address can never put a separator or
 // ".." into the cache file's name.
 std::wstring ExtensionOf(const std::wstring& url) {
-  std::wstring name = url.substr(url.find_last_of(L"/\\") == std::wstring::npos ? 0 : url.find_last_of(L"/\\") + 1);
+  std::wstring name =
+      url.substr(url.find_last_of(L"/\\") == std::wstring::npos ? 0 : url.find_last_of(L"/\\") + 1);
   name = name.substr(0, name.find_first_of(L"?#"));
   size_t dot = name.rfind(L'.');
   if (dot == std::wstring::npos) return L"gif";
@@ -28,7 +29,8 @@ std::wstring ExtensionOf(const std::wstring& url) {
 }
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 }  // namespace
@@ -50,8 +52,9 @@ std::wstring NewHeadImageCachePath(const std::wstring& user_folder, const std::w
   for (unsigned char& byte : b) byte = static_cast<unsigned char>(bits());
   uint32_t data1 = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
   wchar_t name[96];
-  std::swprintf(name, 96, L"%08X-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X.%ls", data1, (b[4] << 8) | b[5],
-                (b[6] << 8) | b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15], ExtensionOf(url).c_str());
+  std::swprintf(name, 96, L"%08X-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X.%ls", data1,
+                (b[4] << 8) | b[5], (b[6] << 8) | b[7], b[8], b[9], b[10], b[11], b[12], b[13],
+                b[14], b[15], ExtensionOf(url).c_str());
   return (folder / name).wstring();
 }
 
@@ -72,7 +75,8 @@ std::wstring ShowableHeadImage(const std::wstring& downloaded) {
     return shown;
   }
   // PNG bytes under the ".jpg" name: the image loaders look at the content.
-  if (!gdk_pixbuf_save(image, brx::util::WideToUtf8(shown).c_str(), "png", &error, nullptr)) g_clear_error(&error);
+  if (!gdk_pixbuf_save(image, brx::util::WideToUtf8(shown).c_str(), "png", &error, nullptr))
+    g_clear_error(&error);
   g_object_unref(image);
   return shown;
 }

@@ -38,7 +38,8 @@ void OBListRecords::SelectAll(bool selected) {
 }
 
 int OBListRecords::SelectedCount() const {
-  return static_cast<int>(std::count_if(users_.begin(), users_.end(), [](const auto& u) { return u.selected; }));
+  return static_cast<int>(
+      std::count_if(users_.begin(), users_.end(), [](const auto& u) { return u.selected; }));
 }
 
 std::wstring OBListRecords::SelectedAccounts() const {

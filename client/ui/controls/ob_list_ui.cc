@@ -22,7 +22,9 @@ constexpr int kMaxPageLabels = 99;
 constexpr DWORD kArrowDisabledColor = 0xFF666666;
 constexpr DWORD kPageDisabledColor = 0xFFFFFFFF;
 
-std::wstring Absolute(const std::filesystem::path& path) { return std::filesystem::absolute(path).wstring(); }
+std::wstring Absolute(const std::filesystem::path& path) {
+  return std::filesystem::absolute(path).wstring();
+}
 
 void Show(CControlUI* control, bool visible) {
   if (control != nullptr) control->SetVisible(visible);
@@ -40,8 +42,8 @@ COBListUI::COBListUI(const ControlContext* context) : context_(context) {
   if (context_ != nullptr) {
     default_head_image_ = Absolute(std::filesystem::path(context_->skin_folder) / "img_t.png");
     if (context_->events != nullptr)
-      download_subscription_ =
-          context_->events->Subscribe(::SEVENT_RESPONSE_GameDownloadFile, this, &COBListUI::OnDownloadReply);
+      download_subscription_ = context_->events->Subscribe(::SEVENT_RESPONSE_GameDownloadFile, this,
+                                                           &COBListUI::OnDownloadReply);
   }
 }
 
@@ -66,7 +68,9 @@ void COBListUI::BuildItems(int count) {
   for (int i = 0; i < count; ++i) {
     CDialogBuilder builder;
     CControlUI* item = builder.Create(layout, nullptr, nullptr, nullptr);
-    auto* box = item != nullptr ? static_cast<CContainerUI*>(item->GetInterface(kInterfaceContainer)) : nullptr;
+    auto* box = item != nullptr
+                    ? static_cast<CContainerUI*>(item->GetInterface(kInterfaceContainer))
+                    : nullptr;
     if (box == nullptr) {
       LogWarn(L"%s:%d:list item %ls not built: %s\n", __func__, __LINE__, layout.c_str(),
               builder.GetLastErrorMessage().c_str());
@@ -76,8 +80,8 @@ void COBListUI::BuildItems(int count) {
       return;
     }
     Add(item);
-    slots_.push_back(Slot{item, box->FindSubControl(L"NickNameLabel"), box->FindSubControl(L"RoleNameLabel"),
-                          box->FindSubControl(L"VerifyIcon"),
+    slots_.push_back(Slot{item, box->FindSubControl(L"NickNameLabel"),
+                          box->FindSubControl(L"RoleNameLabel"), box->FindSubControl(L"VerifyIcon"),
                           dynamic_cast<COptionUI*>(box->FindSubControl(L"IsSelected")),
                           box->FindSubControl(L"ImgContainer")});
   }
@@ -188,7 +192,8 @@ bool COBListUI::GoToPage(int page) {
 
 void COBListUI::ShowPage(int page) {
   if (page < 1) return;
-  if (current_page_ >= 1 && current_page_ <= page_label_count()) page_labels_[current_page_ - 1]->SetEnabled(true);
+  if (current_page_ >= 1 && current_page_ <= page_label_count())
+    page_labels_[current_page_ - 1]->SetEnabled(true);
   current_page_ = page;
   // The current page's label is drawn in the disabled colour.
   if (page <= page_label_count()) page_labels_[page - 1]->SetEnabled(false);

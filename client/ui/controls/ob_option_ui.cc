@@ -32,13 +32,16 @@ void COBOptionUI::Selected(bool selected) {
     return;
   }
   selected_ = selected;
-  if (selected_) m_uButtonState |= UISTATE_SELECTED;
-  else m_uButtonState &= ~UISTATE_SELECTED;
+  if (selected_)
+    m_uButtonState |= UISTATE_SELECTED;
+  else
+    m_uButtonState &= ~UISTATE_SELECTED;
   if (grouped_ && m_pParent != nullptr) {
     auto* siblings = static_cast<IContainerUI*>(m_pParent->GetInterface(kInterfaceIContainer));
     for (int i = 0; siblings != nullptr && i < siblings->GetCount(); ++i) {
       auto* other = dynamic_cast<COBOptionUI*>(siblings->GetItemAt(i));
-      if (other != nullptr && other != this && other->grouped_ && other->IsVisible() && other->IsEnabled())
+      if (other != nullptr && other != this && other->grouped_ && other->IsVisible() &&
+          other->IsEnabled())
         other->Deselect();
     }
   }

@@ -17,7 +17,9 @@ constexpr int kMarkSize = 16;
 
 COBPicButtonUI::COBPicButtonUI(const ControlContext* context) : CButtonUI(FocusUse::kRepaintOnly) {
   if (context != nullptr)
-    close_mark_ = std::filesystem::absolute(std::filesystem::path(context->skin_folder) / "close_hover.png").wstring();
+    close_mark_ =
+        std::filesystem::absolute(std::filesystem::path(context->skin_folder) / "close_hover.png")
+            .wstring();
   SetTextStyle(DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
@@ -47,7 +49,8 @@ SIZE COBPicButtonUI::EstimateSize(SIZE available) {
 
 bool COBPicButtonUI::InCloseMark(const TEventUI& event) const {
   POINT pt = event.ptMouse;
-  if (mapping_window_ != 0 && (m_pManager == nullptr || mapping_window_ != m_pManager->GetPaintWindow())) {
+  if (mapping_window_ != 0 &&
+      (m_pManager == nullptr || mapping_window_ != m_pManager->GetPaintWindow())) {
     GetCursorPos(&pt);
     ScreenToClient(mapping_window_, &pt);
   }
@@ -72,9 +75,11 @@ void COBPicButtonUI::PaintStatusImage(HDC hdc) {
   CButtonUI::PaintStatusImage(hdc);
   // While hot, an attachment shows the mark that removes it, over whatever
   // image the button has.
-  const bool hot_only = (m_uButtonState & (UISTATE_DISABLED | UISTATE_PUSHED | UISTATE_HOT)) == UISTATE_HOT;
+  const bool hot_only =
+      (m_uButtonState & (UISTATE_DISABLED | UISTATE_PUSHED | UISTATE_HOT)) == UISTATE_HOT;
   if (!attached_ || !hot_only) return;
   wchar_t dest[64];
-  std::swprintf(dest, 64, L"dest='%d,0,%d,%d'", m_rcItem.Width() - kMarkSize, m_rcItem.Width(), kMarkSize);
+  std::swprintf(dest, 64, L"dest='%d,0,%d,%d'", m_rcItem.Width() - kMarkSize, m_rcItem.Width(),
+                kMarkSize);
   DrawImage(hdc, L"file='" + close_mark_ + L"' source='0,0,16,16'", dest);
 }

@@ -7,7 +7,9 @@
 
 using namespace uilib;
 
-COBUserButtonUI::COBUserButtonUI() : CButtonUI(FocusUse::kRepaintOnly) { SetTextStyle(DT_CENTER | DT_VCENTER | DT_SINGLELINE); }
+COBUserButtonUI::COBUserButtonUI() : CButtonUI(FocusUse::kRepaintOnly) {
+  SetTextStyle(DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
 
 COBUserButtonUI::~COBUserButtonUI() = default;
 
@@ -23,8 +25,10 @@ UINT COBUserButtonUI::GetControlFlags() const {
 }
 
 void COBUserButtonUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
-  if (std::wcscmp(name, L"containerhotimage") == 0) container_hot_image_ = value;
-  else CButtonUI::SetAttribute(name, value);
+  if (std::wcscmp(name, L"containerhotimage") == 0)
+    container_hot_image_ = value;
+  else
+    CButtonUI::SetAttribute(name, value);
 }
 
 SIZE COBUserButtonUI::EstimateSize(SIZE available) {

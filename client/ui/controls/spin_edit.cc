@@ -5,8 +5,8 @@
 
 using namespace uilib;
 
-void SpinEdit::Init(CButtonUI* up, CRichEditUI* edit, CButtonUI* down, float minimum, float maximum, float step,
-                    float value, SpinValue::Kind kind) {
+void SpinEdit::Init(CButtonUI* up, CRichEditUI* edit, CButtonUI* down, float minimum, float maximum,
+                    float step, float value, SpinValue::Kind kind) {
   up_ = up;
   edit_ = edit;
   down_ = down;

@@ -15,8 +15,8 @@ class CRichEditUI;
 // GUI thread only.
 class SpinEdit {
  public:
-  void Init(uilib::CButtonUI* up, uilib::CRichEditUI* edit, uilib::CButtonUI* down, float minimum, float maximum,
-            float step, float value, SpinValue::Kind kind);
+  void Init(uilib::CButtonUI* up, uilib::CRichEditUI* edit, uilib::CButtonUI* down, float minimum,
+            float maximum, float step, float value, SpinValue::Kind kind);
   // True when the notification was this spin's.
   bool HandleNotify(const uilib::TNotifyUI& msg);
   void Show();

@@ -22,7 +22,8 @@ double LeadingNumber(const std::string& text) {
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   double value = 0;
-  auto result = std::from_chars(text.data() + i, text.data() + text.size(), value, std::chars_format::fixed);
+  auto result =
+      std::from_chars(text.data() + i, text.data() + text.size(), value, std::chars_format::fixed);
   if (result.ec != std::errc()) return 0;
   return negative ? -value : value;
 }
@@ -81,6 +82,7 @@ bool SpinValue::Parse(const std::wstring& typed) {
 
 std::wstring SpinValue::Text() const {
   char buffer[kMaxTextBytes];
-  std::snprintf(buffer, sizeof buffer, kind_ == Kind::kInteger ? "%.0f" : "%.1f", static_cast<double>(value_));
+  std::snprintf(buffer, sizeof buffer, kind_ == Kind::kInteger ? "%.0f" : "%.1f",
+                static_cast<double>(value_));
   return brx::util::AnsiToWide(buffer);
 }

@@ -16,7 +16,8 @@ class CAboutDialog : public OBSmallDialog {
   CAboutDialog(const std::wstring& skin_folder, Info info);
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBAboutDialog"; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
   void Show();

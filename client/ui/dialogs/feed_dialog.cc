@@ -13,7 +13,9 @@
 using namespace uilib;
 
 CFeedDialog::CFeedDialog(const std::wstring& skin_folder, EventChain* events, Sender send)
-    : OBSmallDialog(skin_folder, L"feed_dialog.xml"), skin_folder_(skin_folder), events_(events),
+    : OBSmallDialog(skin_folder, L"feed_dialog.xml"),
+      skin_folder_(skin_folder),
+      events_(events),
       send_(std::move(send)) {
   if (events_ != nullptr)
     subscription_ = events_->Subscribe(SEVENT_RESPONSE_RecommendedAdd, this, &CFeedDialog::OnReply);
@@ -33,7 +35,8 @@ LRESULT CFeedDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
 
 void CFeedDialog::InitControls() {
   if (auto* title = Find<CRichEditUI>(L"feedtitle")) title->SetTipText(L"请输入4—30个字符（选填）");
-  if (auto* content = Find<CRichEditUI>(L"feedlist")) content->SetTipText(L"请输入10—1000个字符的内容（必填）");
+  if (auto* content = Find<CRichEditUI>(L"feedlist"))
+    content->SetTipText(L"请输入10—1000个字符的内容（必填）");
 }
 
 void CFeedDialog::Show() {
@@ -45,8 +48,10 @@ void CFeedDialog::Notify(TNotifyUI& msg) {
   if (msg.pSender == nullptr) return;
   const std::wstring& name = msg.pSender->GetName();
   if (msg.sType == L"click") {
-    if (name == L"closebtn") Close();
-    else if (name == L"confirmbtn") OnConfirm();
+    if (name == L"closebtn")
+      Close();
+    else if (name == L"confirmbtn")
+      OnConfirm();
   } else if (msg.sType == L"textchanged") {
     OnTextChanged(name);
   }
@@ -73,8 +78,10 @@ void CFeedDialog::OnTextChanged(const std::wstring& name) {
   if (!topic->GetText().empty()) topic->SetText(L"");
   auto* edit = Find<CRichEditUI>(name.c_str());
   if (edit == nullptr) return;
-  if (name == L"feedtitle" && edit->GetTextLength() >= 31) topic->SetText(L"标题栏内容不能超过30个字。");
-  else if (name == L"feedlist" && edit->GetTextLength() >= 1001) topic->SetText(L"提交内容不能超过1000个字。");
+  if (name == L"feedtitle" && edit->GetTextLength() >= 31)
+    topic->SetText(L"标题栏内容不能超过30个字。");
+  else if (name == L"feedlist" && edit->GetTextLength() >= 1001)
+    topic->SetText(L"提交内容不能超过1000个字。");
 }
 
 void CFeedDialog::OnReply(const EventParameter* p) {

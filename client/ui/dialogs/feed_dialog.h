@@ -23,7 +23,8 @@ class CFeedDialog : public OBSmallDialog {
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBFeedDialog"; }
   uilib::UINT GetClassStyle() const override { return 8; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
   void Show();

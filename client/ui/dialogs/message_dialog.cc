@@ -4,7 +4,8 @@
 
 using namespace uilib;
 
-CMessageDialog::CMessageDialog(const std::wstring& skin_folder) : OBSmallDialog(skin_folder, L"message_dialog.xml") {
+CMessageDialog::CMessageDialog(const std::wstring& skin_folder)
+    : OBSmallDialog(skin_folder, L"message_dialog.xml") {
   close_shows_hidden_owner_ = false;
 }
 

@@ -9,7 +9,8 @@ class CMessageDialog : public OBSmallDialog {
   explicit CMessageDialog(const std::wstring& skin_folder);
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBMessageDialog"; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI&) override {}
 
   void Show();

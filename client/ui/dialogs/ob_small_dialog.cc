@@ -12,7 +12,8 @@ OBSmallDialog::OBSmallDialog(const std::wstring& skin_folder, const wchar_t* lay
 
 OBSmallDialog::~OBSmallDialog() {
   // Going away while shown must not leave the owner disabled for good.
-  if (GetHWND() != 0 && IsWindowVisible(GetHWND()) && owner_ != 0 && IsWindow(owner_)) EnableWindow(owner_, true);
+  if (GetHWND() != 0 && IsWindowVisible(GetHWND()) && owner_ != 0 && IsWindow(owner_))
+    EnableWindow(owner_, true);
 }
 
 HWND OBSmallDialog::CreateOwned(HWND owner, const wchar_t* name) {

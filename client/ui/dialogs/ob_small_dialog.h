@@ -25,7 +25,8 @@ class OBSmallDialog : public OBUIWindow {
 
   // The window manager's close closes the dialog as its own close button
   // does (the dialog object lives on with its owner).
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
 
  protected:
   // Restores a minimised owner, then centres the dialog over the owner or,

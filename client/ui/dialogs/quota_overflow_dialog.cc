@@ -4,7 +4,8 @@
 
 using namespace uilib;
 
-CQuotaOverflowDialog::CQuotaOverflowDialog(const std::wstring& skin_folder, IQuotaDialogOwner* owner)
+CQuotaOverflowDialog::CQuotaOverflowDialog(const std::wstring& skin_folder,
+                                           IQuotaDialogOwner* owner)
     : OBSmallDialog(skin_folder, L"quota_overflow.xml"), owner_(owner) {}
 
 void CQuotaOverflowDialog::Show(int megabytes) {

@@ -2,7 +2,8 @@
 
 using namespace uilib;
 
-CWarningDialog::CWarningDialog(const std::wstring& skin_folder) : OBSmallDialog(skin_folder, L"warning_dialog.xml") {
+CWarningDialog::CWarningDialog(const std::wstring& skin_folder)
+    : OBSmallDialog(skin_folder, L"warning_dialog.xml") {
   close_shows_hidden_owner_ = false;
 }
 
@@ -16,7 +17,9 @@ void CWarningDialog::Show(const std::wstring& title, const std::wstring& text) {
 LRESULT CWarningDialog::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == WM_CLOSE) return 0;  // only the buttons and the keys close it
   if (msg == WM_KEYUP) {
-    const wchar_t* button = wparam == VK_ESCAPE ? L"closebtn" : wparam == VK_RETURN ? L"confirmbtn" : nullptr;
+    const wchar_t* button = wparam == VK_ESCAPE   ? L"closebtn"
+                            : wparam == VK_RETURN ? L"confirmbtn"
+                                                  : nullptr;
     if (button != nullptr) {
       if (CControlUI* control = Find(button)) control->Activate();
     }

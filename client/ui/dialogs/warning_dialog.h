@@ -11,7 +11,8 @@ class CWarningDialog : public OBSmallDialog {
   explicit CWarningDialog(const std::wstring& skin_folder);
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBWarningDialog"; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
   void Show(const std::wstring& title, const std::wstring& text);

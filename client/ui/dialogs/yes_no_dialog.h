@@ -24,7 +24,8 @@ class CYesNoDialog : public OBSmallDialog {
   CYesNoDialog(const std::wstring& skin_folder, IYesNoFrame* frame);
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBYesNoDialog"; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
   // `second` non-empty: the text takes two lines.

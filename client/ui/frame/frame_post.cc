@@ -15,7 +15,9 @@ const FromHandle kFromFrame{FromHandle::kClient, 0};
 
 }  // namespace
 
-std::wstring COBFrameWnd::EditorText() const { return editor_ != nullptr ? editor_->GetText() : L""; }
+std::wstring COBFrameWnd::EditorText() const {
+  return editor_ != nullptr ? editor_->GetText() : L"";
+}
 
 bool COBFrameWnd::TextPresent(const std::wstring& text) const {
   for (wchar_t c : text) {
@@ -28,8 +30,8 @@ void COBFrameWnd::RefreshCommitButton() {
   if (commit_ == nullptr) return;
   std::wstring text = EditorText();
   bool chosen = pic_button_ != nullptr && pic_button_->IsAttached();
-  bool enable = (TextPresent(text) || chosen) && static_cast<int>(text.size()) <= kMaxPostLength && !posting_ &&
-                !uploading_;
+  bool enable = (TextPresent(text) || chosen) && static_cast<int>(text.size()) <= kMaxPostLength &&
+                !posting_ && !uploading_;
   commit_->SetEnabled(enable);
 }
 
@@ -118,7 +120,8 @@ void COBFrameWnd::UploadPicture(const std::wstring& path) {
 
 void COBFrameWnd::RemoveAttachment() {
   if (pic_button_ != nullptr) {
-    for (const auto& [name, value] : saved_pic_images_) pic_button_->SetAttribute(name.c_str(), value.c_str());
+    for (const auto& [name, value] : saved_pic_images_)
+      pic_button_->SetAttribute(name.c_str(), value.c_str());
     pic_button_->SetAttached(false);
     pic_button_->Invalidate();
   }
@@ -147,7 +150,8 @@ void COBFrameWnd::OnUpload(const EventParameter* p) {
 void COBFrameWnd::OnAddBlogDone(const EventParameter* p) {
   auto* reply = static_cast<const payload::SEVENT_RESPONSE_Addblog*>(p);
   bool own = static_cast<const FromHandle*>(reply)->kind == FromHandle::kClient;
-  bool on_default = browser_ != nullptr && browser_->LocationName().find(L"default") != std::wstring::npos;
+  bool on_default =
+      browser_ != nullptr && browser_->LocationName().find(L"default") != std::wstring::npos;
   if (reply->ok) {
     if (on_default) CallPage("Blog_InsertSingle", {pending_post_text_, reply->param});
     // A game's post leaves the user's draft and picture alone.

@@ -40,12 +40,14 @@ class FrameServices {
 
   // Requests; each answers on the event chain. False when no request went
   // out (no session, no server address): no answer will come.
-  virtual bool AddBlog(const std::wstring& content, const std::wstring& image_url, const std::wstring& game_id,
-                       const std::wstring& post_from, const FromHandle& from) = 0;
+  virtual bool AddBlog(const std::wstring& content, const std::wstring& image_url,
+                       const std::wstring& game_id, const std::wstring& post_from,
+                       const FromHandle& from) = 0;
   virtual bool Upload(const std::wstring& file, int timeout_ms, const FromHandle& from) = 0;
-  virtual bool GameDownloadFile(const std::wstring& url, const std::wstring& file, const FromHandle& from) = 0;
+  virtual bool GameDownloadFile(const std::wstring& url, const std::wstring& file,
+                                const FromHandle& from) = 0;
   virtual bool SearchByNickAndProfile(const std::wstring& keyword, const std::wstring& page,
-                                     const std::wstring& page_size) = 0;
+                                      const std::wstring& page_size) = 0;
   // Follows the users whose ids the text lists (as the lists give them).
   virtual bool AddFollowList(const std::wstring& ids, const FromHandle& from) = 0;
   virtual void UserLogout() = 0;

@@ -25,15 +25,20 @@ class ConfirmPrompt : public IConfirmPrompt {
  public:
   explicit ConfirmPrompt(const ControlContext* context) : dialog_(context) {}
 
-  void Ask(uilib::HWND parent, const std::wstring&, const std::wstring&, std::function<void()> on_yes,
-           std::function<void()> on_no) override {
+  void Ask(uilib::HWND parent, const std::wstring&, const std::wstring&,
+           std::function<void()> on_yes, std::function<void()> on_no) override {
     if (dialog_.GetHWND() == 0 && dialog_.CreateDialogWindow(parent) == 0) {
       // Without the question nothing is deleted.
       if (on_no) on_no();
       return;
     }
-    dialog_.SetCallbacks([yes = std::move(on_yes)](uintptr_t) { if (yes) yes(); },
-                         [no = std::move(on_no)](uintptr_t) { if (no) no(); });
+    dialog_.SetCallbacks(
+        [yes = std::move(on_yes)](uintptr_t) {
+          if (yes) yes();
+        },
+        [no = std::move(on_no)](uintptr_t) {
+          if (no) no();
+        });
     dialog_.Show();
   }
 
@@ -43,7 +48,8 @@ class ConfirmPrompt : public IConfirmPrompt {
 
 }  // namespace
 
-FrameWindows::FrameWindows(COBFrameWnd* frame, FrameServices* services, const ControlContext* context)
+FrameWindows::FrameWindows(COBFrameWnd* frame, FrameServices* services,
+                           const ControlContext* context)
     : frame_(frame), services_(services), context_(context) {}
 
 FrameWindows::~FrameWindows() = default;
@@ -187,7 +193,9 @@ std::unique_ptr<IConfirmPrompt> FrameWindows::CreateConfirmPrompt() {
 
 uilib::HWND FrameWindows::MainWindow() const { return frame_->GetHWND(); }
 
-bool FrameWindows::IsSignedOutState() const { return frame_->sign_in_state() == SignInState::kGuest; }
+bool FrameWindows::IsSignedOutState() const {
+  return frame_->sign_in_state() == SignInState::kGuest;
+}
 
 void FrameWindows::ChangeUser() { frame_->HideAndSignOut(); }
 
@@ -201,7 +209,8 @@ void FrameWindows::ShowAbout() {
 
 void FrameWindows::OpenCommunitySite() { services_->OpenCommunitySite(); }
 
-void FrameWindows::AskYesNo(int kind, const std::wstring& first_line, const std::wstring& second_line) {
+void FrameWindows::AskYesNo(int kind, const std::wstring& first_line,
+                            const std::wstring& second_line) {
   if (!yes_no_) {
     yes_no_ = std::make_unique<CYesNoDialog>(context_->skin_folder, this);
     yes_no_->CreateOwned(frame_->GetHWND(), L"OBYesNoDialog");
@@ -217,7 +226,9 @@ void FrameWindows::UpdateUserInfo(const std::map<std::wstring, std::wstring>& fi
   services_->UpdateUserInfo(fields);
 }
 
-void FrameWindows::UpdateGameProfile(const std::wstring& json) { services_->UpdateGameProfile(json); }
+void FrameWindows::UpdateGameProfile(const std::wstring& json) {
+  services_->UpdateGameProfile(json);
+}
 
 void FrameWindows::RequestAvatarKey() { services_->RequestAvatarKey(); }
 

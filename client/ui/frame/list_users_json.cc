@@ -18,7 +18,8 @@ std::wstring Text(const Json::Value& value) {
 
 }  // namespace
 
-bool ParseListUsers(const std::wstring& json, const std::wstring& own_id, std::vector<OBListRecord>* users) {
+bool ParseListUsers(const std::wstring& json, const std::wstring& own_id,
+                    std::vector<OBListRecord>* users) {
   users->clear();
   std::string text = brx::util::WideToUtf8(json);
   Json::Value root;
@@ -34,7 +35,8 @@ bool ParseListUsers(const std::wstring& json, const std::wstring& own_id, std::v
     record.head_image = Text(item.get("HeadImageUrl", ""));
     record.role_name = Text(item.get("ProfileName", ""));
     const Json::Value& certified = item.get("IsCertificated", 0);
-    record.verified = certified.isNumeric() ? certified.asDouble() != 0 : Text(certified) != L"0" && !Text(certified).empty();
+    record.verified = certified.isNumeric() ? certified.asDouble() != 0
+                                            : Text(certified) != L"0" && !Text(certified).empty();
     users->push_back(std::move(record));
   }
   return true;

@@ -10,4 +10,5 @@
 // and "IsCertificated"), without the signed-in user (`own_id`; ids compare
 // as text, whether the reply gives numbers or strings). False when the
 // text is not an array or an element lacks its id or nick name.
-bool ParseListUsers(const std::wstring& json, const std::wstring& own_id, std::vector<OBListRecord>* users);
+bool ParseListUsers(const std::wstring& json, const std::wstring& own_id,
+                    std::vector<OBListRecord>* users);

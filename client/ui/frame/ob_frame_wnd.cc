@@ -88,7 +88,8 @@ void COBFrameWnd::Subscribe() {
 }
 
 std::wstring COBFrameWnd::LocalPageUrl() const {
-  return brx::util::Utf8ToWide(uilib::FileUrl(brx::util::WideToUtf8(services_->ProgramDir()) + "/html/Default.html"));
+  return brx::util::Utf8ToWide(
+      uilib::FileUrl(brx::util::WideToUtf8(services_->ProgramDir()) + "/html/Default.html"));
 }
 
 void COBFrameWnd::InitControls() {
@@ -123,19 +124,22 @@ void COBFrameWnd::InitControls() {
     editor_->SetRich(false);
     editor_->SetTipText(kEditorHint);
   }
-  if (editor_ != nullptr && topic_num_ != nullptr) editor_->SetCompanionLabel(topic_num_, kMaxPostLength);
+  if (editor_ != nullptr && topic_num_ != nullptr)
+    editor_->SetCompanionLabel(topic_num_, kMaxPostLength);
   if (auto* search = Find<uilib::CRichEditUI>(L"userName")) {
     search->SetLimitText(20);
     search->SetTipText(kSearchHint);
   }
 
   uilib::HWND hwnd = GetHWND();
-  dispatch_ = std::make_unique<JScriptDispatch>(nullptr, [hwnd] { uilib::PostMessage(hwnd, kScriptResult, 0, 0); });
+  dispatch_ = std::make_unique<JScriptDispatch>(
+      nullptr, [hwnd] { uilib::PostMessage(hwnd, kScriptResult, 0, 0); });
   FrameServices* services = services_;
   // The service's own origins, as its configuration names them now.
   dispatch_->AddExecutor(std::make_unique<JScriptExecuteHttp>([services] {
-    return std::vector<std::string>{brx::util::WideToUtf8(services->ServerAddress(L"ClientInterfaceServer")),
-                                    brx::util::WideToUtf8(services->SiteAddress())};
+    return std::vector<std::string>{
+        brx::util::WideToUtf8(services->ServerAddress(L"ClientInterfaceServer")),
+        brx::util::WideToUtf8(services->SiteAddress())};
   }));
   dispatch_->AddExecutor(std::make_unique<JScriptExecuteLogicFrameWndCore>(this));
   sign_in_ = SignInState::kNotYet;
@@ -158,7 +162,8 @@ std::string COBFrameWnd::HtmlFolderUrl() const {
 }
 
 bool COBFrameWnd::PageIsLocal() const {
-  return browser_ != nullptr && uilib::UrlAllowed(brx::util::WideToUtf8(browser_->CurrentUrl()), {HtmlFolderUrl()});
+  return browser_ != nullptr &&
+         uilib::UrlAllowed(brx::util::WideToUtf8(browser_->CurrentUrl()), {HtmlFolderUrl()});
 }
 
 void COBFrameWnd::EnsurePage() {
@@ -179,7 +184,8 @@ void COBFrameWnd::EnsurePage() {
   std::vector<std::string> stay = {html};
   if (!site.empty()) stay.push_back(site);
   FrameServices* services = services_;
-  browser_->SetNavigationPolicy(stay, [services](const std::string& url) { services->OpenInWebBrowser(url); });
+  browser_->SetNavigationPolicy(
+      stay, [services](const std::string& url) { services->OpenInWebBrowser(url); });
   browser_->Navigate(LocalPageUrl());
   if (slot_ != nullptr) slot_->SetListener(this);
   card_ = std::make_unique<MiniUserCard>(browsers_);
@@ -197,7 +203,8 @@ uilib::LRESULT COBFrameWnd::OnNcHitTest(uilib::WPARAM, uilib::LPARAM lparam, boo
   return CaptionHitTest(lparam, {L"ButtonUI", L"OptionUI", L"TextUI"});
 }
 
-uilib::LRESULT COBFrameWnd::HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) {
+uilib::LRESULT COBFrameWnd::HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                                          uilib::LPARAM lparam) {
   switch (msg) {
     case uilib::WM_DESTROY:
       uilib::PostQuitMessage(0);
@@ -239,9 +246,18 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
   if (msg.pSender == nullptr) return;
   const std::wstring name = msg.pSender->GetName();
   if (msg.sType == L"click") {
-    static const wchar_t* const kHidesTips[] = {L"userbtn", L"insertpicbtn", L"picbtn", L"topicbtn", L"menubtn",
-                                                L"confbtn", L"keybtn", L"lookForbtn", L"goToOmbrix", L"findOut",
-                                                L"recommend_tip_close_button_1", L"recommend_tip_close_button_2"};
+    static const wchar_t* const kHidesTips[] = {L"userbtn",
+                                                L"insertpicbtn",
+                                                L"picbtn",
+                                                L"topicbtn",
+                                                L"menubtn",
+                                                L"confbtn",
+                                                L"keybtn",
+                                                L"lookForbtn",
+                                                L"goToOmbrix",
+                                                L"findOut",
+                                                L"recommend_tip_close_button_1",
+                                                L"recommend_tip_close_button_2"};
     for (const wchar_t* tip_name : kHidesTips) {
       if (name == tip_name) HideTips();
     }
@@ -290,7 +306,8 @@ void COBFrameWnd::Notify(uilib::TNotifyUI& msg) {
       }
     } else if (name == L"findOut") {
       auto* box = Find<uilib::CRichEditUI>(L"userName");
-      if (box != nullptr && !box->GetText().empty()) services_->SearchByNickAndProfile(box->GetText(), L"1", L"100");
+      if (box != nullptr && !box->GetText().empty())
+        services_->SearchByNickAndProfile(box->GetText(), L"1", L"100");
     } else if (name == L"followthem") {
       FollowSelected(search_);
       if (auto* box = Find<uilib::CRichEditUI>(L"userName")) box->SetText(L"");
@@ -512,7 +529,8 @@ void COBFrameWnd::OnPageLoad(const std::wstring& page_name) {
     site_shown_ = false;
     ShowSearchPage(false);
     if (!server.empty()) CallPage("Config_UrlPrompt", {server});
-    if (!saved_sign_in_args_.empty()) CallPage("UserLogin", {saved_sign_in_args_[0], L"load_search"});
+    if (!saved_sign_in_args_.empty())
+      CallPage("UserLogin", {saved_sign_in_args_[0], L"load_search"});
   }
 }
 
@@ -550,10 +568,16 @@ void COBFrameWnd::RequestUserLogout() {
   SendMessage(uilib::WM_SETICON, 1, kIconSignedOut);
 }
 
-void COBFrameWnd::ResetAboutUserCount() { services_->ResetCounter(SEVENT_RESPONSE_ResetAboutUserCount); }
-void COBFrameWnd::ResetMessageCount() { services_->ResetCounter(SEVENT_RESPONSE_ResetMessageCount); }
+void COBFrameWnd::ResetAboutUserCount() {
+  services_->ResetCounter(SEVENT_RESPONSE_ResetAboutUserCount);
+}
+void COBFrameWnd::ResetMessageCount() {
+  services_->ResetCounter(SEVENT_RESPONSE_ResetMessageCount);
+}
 void COBFrameWnd::ResetFansCount() { services_->ResetCounter(SEVENT_RESPONSE_ResetFansCount); }
-void COBFrameWnd::ResetMirrorBlogCount() { services_->ResetCounter(SEVENT_RESPONSE_ResetMirrorBlogCount); }
+void COBFrameWnd::ResetMirrorBlogCount() {
+  services_->ResetCounter(SEVENT_RESPONSE_ResetMirrorBlogCount);
+}
 
 void COBFrameWnd::ShowMiniCard(const ScriptArgs& args) {
   if (card_) card_->ShowMiniCard(args);
@@ -569,7 +593,8 @@ void COBFrameWnd::ShowDefaultPage() {
     ie->SetInset(ie_inset_);
   }
   if (!frame_background_.empty()) {
-    if (auto* container = Find(L"OBFrameContainer")) container->SetBkImage(frame_background_.c_str());
+    if (auto* container = Find(L"OBFrameContainer"))
+      container->SetBkImage(frame_background_.c_str());
   }
   // Last: the editor takes the focus only once its container is back.
   ShowLayout(0, false);
@@ -588,7 +613,8 @@ void COBFrameWnd::SendKnowStatus() { CallPage("GetKnow", {know_status_ ? L"true"
 
 void COBFrameWnd::OpenOriginImage(const std::wstring& url) {
   std::wstring account = services_->HasSession() ? services_->Account() : L"All Users";
-  if (account.empty() || account.find(L'/') != std::wstring::npos || account.find(L"..") != std::wstring::npos) {
+  if (account.empty() || account.find(L'/') != std::wstring::npos ||
+      account.find(L"..") != std::wstring::npos) {
     account = L"All Users";
   }
   std::filesystem::path folder =

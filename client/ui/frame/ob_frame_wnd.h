@@ -36,7 +36,9 @@ class FrameWindows;
 // page (the install's html folder) hears from the client and may act for
 // the user; the service's site, which the view may show too, gets its
 // load notice and its close button; the view never leaves the two.
-class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::BrowserSlotListener {
+class COBFrameWnd : public OBUIWindow,
+                    public FrameScriptTarget,
+                    private uilib::BrowserSlotListener {
  public:
   static constexpr int kMaxPostLength = 140;
   static constexpr int kUploadTimeoutMs = 20000;
@@ -47,12 +49,14 @@ class COBFrameWnd : public OBUIWindow, public FrameScriptTarget, private uilib::
   // What the service's site may call of window.external.
   static const std::vector<std::string>& SiteMethods();
 
-  COBFrameWnd(FrameServices* services, const ControlContext* context, MiniUserCard::BrowserFactory browsers);
+  COBFrameWnd(FrameServices* services, const ControlContext* context,
+              MiniUserCard::BrowserFactory browsers);
   ~COBFrameWnd() override;
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBFrameWndCore"; }
   uilib::UINT GetClassStyle() const override { return 0x0008; /* CS_DBLCLKS */ }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
   // A sign-in completed: 2 with an account, 3 as a guest; `mode` is how

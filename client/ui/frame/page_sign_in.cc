@@ -17,7 +17,8 @@ bool RemoveSecret(Json::Value* value) {
       value->removeMember(kSecret);
       removed = true;
     }
-    for (const std::string& name : value->getMemberNames()) removed = RemoveSecret(&(*value)[name]) || removed;
+    for (const std::string& name : value->getMemberNames())
+      removed = RemoveSecret(&(*value)[name]) || removed;
   } else if (value->isArray()) {
     for (Json::Value& item : *value) removed = RemoveSecret(&item) || removed;
   }

@@ -30,9 +30,9 @@ constexpr int kIconSignedOut = 156;
 constexpr int kIconSignedIn = 157;
 constexpr FromHandle kFromWindow{FromHandle::kClient, 0};
 
-const wchar_t* const kContainers[] = {L"ContainerNormal",           L"ContainerLoggingIn",
-                                      L"ContainerQuickLogin",       L"ContainerQuickLoginFailed",
-                                      L"ContainerSignInWithAccount", L"ContainerSignInWithoutAccount"};
+const wchar_t* const kContainers[] = {
+    L"ContainerNormal",           L"ContainerLoggingIn",         L"ContainerQuickLogin",
+    L"ContainerQuickLoginFailed", L"ContainerSignInWithAccount", L"ContainerSignInWithoutAccount"};
 
 // Nicknames are limited in bytes of the system's code page, where a
 // Chinese character takes two.
@@ -47,17 +47,22 @@ bool ReadStatus(const std::wstring& text, bool* is_json, int* status) {
   *is_json = brx::util::ParseUntrustedJson(brx::util::WideToUtf8(text), &root) && root.isObject();
   if (!*is_json || !root.isMember("Status")) return false;
   const Json::Value& value = root["Status"];
-  if (value.isIntegral()) *status = value.asInt();
-  else if (value.isString()) *status = std::atoi(value.asString().c_str());
-  else return false;
+  if (value.isIntegral())
+    *status = value.asInt();
+  else if (value.isString())
+    *status = std::atoi(value.asString().c_str());
+  else
+    return false;
   return true;
 }
 
 }  // namespace
 
 COBLoginWnd::COBLoginWnd(const std::wstring& skin_folder, Links links)
-    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(nullptr), true), skin_folder_(skin_folder),
-      links_(std::move(links)), warning_(std::make_unique<CWarningDialog>(skin_folder)) {
+    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(nullptr), true),
+      skin_folder_(skin_folder),
+      links_(std::move(links)),
+      warning_(std::make_unique<CWarningDialog>(skin_folder)) {
   skin_source_ = skin_folder + L"/login_layout.xml";
   Require(L"accountedit", &account_edit_);
   Require(L"pwdedit", &password_edit_);
@@ -68,14 +73,18 @@ COBLoginWnd::COBLoginWnd(const std::wstring& skin_folder, Links links)
   Require(L"couldEdit", &could_edit_);
   Require(L"nicknameEdit", &nickname_edit_);
   if (EventChain* chain = links_.events) {
-    subscriptions_.push_back(chain->Subscribe(SEVENT_RESPONSE_UserLogin, this, &COBLoginWnd::OnUserLogin));
     subscriptions_.push_back(
-        chain->Subscribe(SEVENT_RESPONSE_UserLoginByTicket, this, &COBLoginWnd::OnUserLoginByTicket));
-    subscriptions_.push_back(chain->Subscribe(SEVENT_USERINFO_SETNICKNAME, this, &COBLoginWnd::OnSetNickName));
-    subscriptions_.push_back(chain->Subscribe(SEVENT_USERINFO_REQUESTLOGIN, this, &COBLoginWnd::OnRequestLogin));
+        chain->Subscribe(SEVENT_RESPONSE_UserLogin, this, &COBLoginWnd::OnUserLogin));
+    subscriptions_.push_back(chain->Subscribe(SEVENT_RESPONSE_UserLoginByTicket, this,
+                                              &COBLoginWnd::OnUserLoginByTicket));
+    subscriptions_.push_back(
+        chain->Subscribe(SEVENT_USERINFO_SETNICKNAME, this, &COBLoginWnd::OnSetNickName));
+    subscriptions_.push_back(
+        chain->Subscribe(SEVENT_USERINFO_REQUESTLOGIN, this, &COBLoginWnd::OnRequestLogin));
     subscriptions_.push_back(
         chain->Subscribe(SEVENT_RESPONSE_UpdateUserInfo, this, &COBLoginWnd::OnUpdateUserInfo));
-    subscriptions_.push_back(chain->Subscribe(SEVENT_GAME_DETACH, this, &COBLoginWnd::OnGameDetach));
+    subscriptions_.push_back(
+        chain->Subscribe(SEVENT_GAME_DETACH, this, &COBLoginWnd::OnGameDetach));
   }
 }
 
@@ -120,8 +129,10 @@ void COBLoginWnd::SetState(State state) {
     case State::kNormal:
       // A ticket sign-in never shows the account entry: it goes on as a
       // quick sign-in.
-      if (ticket_login_) StartQuickLogin();
-      else ShowAccountEntry();
+      if (ticket_login_)
+        StartQuickLogin();
+      else
+        ShowAccountEntry();
       return;
     case State::kLoggingIn:
       ShowProgress();
@@ -184,8 +195,7 @@ void COBLoginWnd::ShowProgress() {
   SetVisible(L"loggingText", !guest_);
   SetVisible(L"userAccount", !guest_);
   if (!guest_) {
-    if (CControlUI* label = Find(L"userAccount"))
-      label->SetText(account_edit_->GetText());
+    if (CControlUI* label = Find(L"userAccount")) label->SetText(account_edit_->GetText());
   }
   StartAnimation();
   HideNickNameLabels();
@@ -236,7 +246,7 @@ void COBLoginWnd::StartQuickLogin() {
 
 void COBLoginWnd::FinishLogin(bool guest) {
   HWND hwnd = GetHWND();
-  LoginStood stood = IsIconic(hwnd)           ? LoginStood::kMinimized
+  LoginStood stood = IsIconic(hwnd)          ? LoginStood::kMinimized
                      : IsWindowVisible(hwnd) ? LoginStood::kVisible
                                              : LoginStood::kHidden;
   ::uilib::ShowWindow(hwnd, SW_HIDE);
@@ -369,7 +379,8 @@ void COBLoginWnd::OnTimer(uintptr_t id) {
       return;
     case kAutoLoginSendTimer:
       KillTimer(GetHWND(), id);
-      if (state_ == State::kLoggingIn) SendLogin(links_.config->GetAccount(), links_.config->GetPassword());
+      if (state_ == State::kLoggingIn)
+        SendLogin(links_.config->GetAccount(), links_.config->GetPassword());
       return;
     case kGuestTimer:
       KillTimer(GetHWND(), id);
@@ -441,8 +452,7 @@ void COBLoginWnd::Notify(TNotifyUI& msg) {
     if (name == L"checkAutoLogin") {
       if (auto_login_->IsSelected() && !remember_->IsSelected()) remember_->Selected(true);
     } else if (name == L"checkRemPassword") {
-      if (!remember_->IsSelected() && auto_login_->IsSelected())
-        auto_login_->Selected(false);
+      if (!remember_->IsSelected() && auto_login_->IsSelected()) auto_login_->Selected(false);
     } else if (name == L"sugerSideName") {
       SelectNameOption(true);
     } else if (name == L"newSideName") {
@@ -489,10 +499,10 @@ LRESULT COBLoginWnd::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     return 0;
   }
   if (msg == WM_KEYUP && wparam == VK_RETURN && !composing_) {
-    const wchar_t* button = state_ == State::kNormal                  ? L"loginBtn"
+    const wchar_t* button = state_ == State::kNormal                 ? L"loginBtn"
                             : state_ == State::kSignInWithAccount    ? L"signInRightNow1"
                             : state_ == State::kSignInWithoutAccount ? L"signInRightNow2"
-                                                              : nullptr;
+                                                                     : nullptr;
     if (button != nullptr) {
       if (CControlUI* control = Find(button)) control->Activate();
     }
@@ -586,7 +596,8 @@ void COBLoginWnd::OnGameDetach(const EventParameter* p) {
 bool COBLoginWnd::FrameWaitsForLogin() const {
   if (links_.frame == nullptr) return false;
   HWND frame = links_.frame->GetFrameHwnd();
-  return !(frame != 0 && IsWindowVisible(frame)) && links_.frame->GetSignInState() == SignInState::kSignedOut;
+  return !(frame != 0 && IsWindowVisible(frame)) &&
+         links_.frame->GetSignInState() == SignInState::kSignedOut;
 }
 
 void COBLoginWnd::BringToFront() {

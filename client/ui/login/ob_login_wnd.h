@@ -62,7 +62,8 @@ class COBLoginWnd : public OBUIWindow {
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBLoginWnd"; }
   uilib::UINT GetClassStyle() const override { return 8; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
   // Shut-down: forgets the main window and the tray before they go.
@@ -80,7 +81,6 @@ class COBLoginWnd : public OBUIWindow {
 
   State state() const { return state_; }
   CWarningDialog* warning_dialog() const { return warning_.get(); }
-
 
  protected:
   void InitControls() override;

@@ -34,7 +34,8 @@ bool MiniUserCard::CreateMiniCard(uilib::HWND main_window, uilib::BrowserHost* m
                                   const std::wstring& program_dir) {
   main_window_ = main_window;
   main_browser_ = main_browser;
-  if (GetHWND() == 0 && Create(main_window, L"", uilib::WS_POPUP, 0, 0, 0, kWidth, kCreateHeight) == 0) {
+  if (GetHWND() == 0 &&
+      Create(main_window, L"", uilib::WS_POPUP, 0, 0, 0, kWidth, kCreateHeight) == 0) {
     return false;
   }
   if (browser_) return true;
@@ -82,7 +83,8 @@ void MiniUserCard::CheckAutoHide() {
   uilib::GetWindowRect(GetHWND(), &rect);
   uilib::POINT cursor{};
   uilib::GetCursorPos(&cursor);
-  bool inside = cursor.x >= rect.left && cursor.x < rect.right && cursor.y >= rect.top && cursor.y < rect.bottom;
+  bool inside = cursor.x >= rect.left && cursor.x < rect.right && cursor.y >= rect.top &&
+                cursor.y < rect.bottom;
   if (inside || pinned_) return;
   uilib::KillTimer(GetHWND(), kTimerId);
   uilib::ShowWindow(GetHWND(), uilib::SW_HIDE);
@@ -140,7 +142,8 @@ void MiniUserCard::OnCardClose() {
   if (GetHWND() != 0) uilib::ShowWindow(GetHWND(), uilib::SW_HIDE);
 }
 
-uilib::LRESULT MiniUserCard::HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) {
+uilib::LRESULT MiniUserCard::HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                                           uilib::LPARAM lparam) {
   switch (msg) {
     case uilib::WM_CLOSE:
     case uilib::WM_DESTROY:

@@ -22,8 +22,8 @@ class MiniUserCard : public uilib::CWindowWnd, public uilib::ExternalHandler {
   static constexpr uilib::UINT kAutoHideMs = 200;
   static constexpr uintptr_t kTimerId = 0;
 
-  using BrowserFactory =
-      std::function<std::unique_ptr<uilib::BrowserHost>(uilib::HWND host, const uilib::RECT& client_rect)>;
+  using BrowserFactory = std::function<std::unique_ptr<uilib::BrowserHost>(
+      uilib::HWND host, const uilib::RECT& client_rect)>;
 
   explicit MiniUserCard(BrowserFactory factory);
   ~MiniUserCard() override;
@@ -31,7 +31,8 @@ class MiniUserCard : public uilib::CWindowWnd, public uilib::ExternalHandler {
   // Makes the hidden card owned by `main_window` and starts loading the
   // card page from `program_dir`/html. `main_browser` (borrowed) shows the
   // main page. False when the window cannot be made.
-  bool CreateMiniCard(uilib::HWND main_window, uilib::BrowserHost* main_browser, const std::wstring& program_dir);
+  bool CreateMiniCard(uilib::HWND main_window, uilib::BrowserHost* main_browser,
+                      const std::wstring& program_dir);
 
   // The main page's request: (mode, offset, data). Ignored until the main
   // page has loaded, or with another argument count.
@@ -49,7 +50,8 @@ class MiniUserCard : public uilib::CWindowWnd, public uilib::ExternalHandler {
   static uilib::Region CardRegion(int w, int h);
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBMiniUserInfo Class"; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
 
   // ExternalHandler (the card page's window.external).
   std::vector<std::string> ExternalMethodNames() const override;

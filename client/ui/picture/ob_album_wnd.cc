@@ -24,7 +24,8 @@ bool DeletePicture(const PictureItem& item) {
 
 }  // namespace
 
-COBAlbumWnd::COBAlbumWnd(IPictureWindowHost* host) : PictureWindow(host, true), confirm_(host->CreateConfirmPrompt()) {}
+COBAlbumWnd::COBAlbumWnd(IPictureWindowHost* host)
+    : PictureWindow(host, true), confirm_(host->CreateConfirmPrompt()) {}
 
 COBAlbumWnd::~COBAlbumWnd() = default;
 

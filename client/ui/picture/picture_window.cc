@@ -33,11 +33,16 @@ struct SpriteCell {
 
 SpriteCell CellOf(int id, int choose_x) {
   switch (id) {
-    case PictureWindow::kClose: return {7, 3, 21, 13, 11};
-    case PictureWindow::kChoose: return {choose_x, 85, 117, 57, 28};
-    case PictureWindow::kCancel: return {75, 85, 117, 57, 28};
-    case PictureWindow::kDelete: return {209, 85, 117, 57, 28};
-    default: return {30, 0, 0, 52, 37};  // back: no hover row
+    case PictureWindow::kClose:
+      return {7, 3, 21, 13, 11};
+    case PictureWindow::kChoose:
+      return {choose_x, 85, 117, 57, 28};
+    case PictureWindow::kCancel:
+      return {75, 85, 117, 57, 28};
+    case PictureWindow::kDelete:
+      return {209, 85, 117, 57, 28};
+    default:
+      return {30, 0, 0, 52, 37};  // back: no hover row
   }
 }
 
@@ -77,12 +82,18 @@ PictureWindow::~PictureWindow() {
 RECT PictureWindow::ButtonRect(int id) {
   const int w = kWidth, h = kHeight;
   switch (id) {
-    case kClose: return RECT{w - 25, 5, w - 25 + 13, 5 + 11};
-    case kChoose: return RECT{w - 185, h - 43, w - 185 + 57, h - 43 + 28};
-    case kCancel: return RECT{w - 100, h - 43, w - 100 + 57, h - 43 + 28};
-    case kDelete: return RECT{w - 270, h - 43, w - 270 + 57, h - 43 + 28};
-    case kBack: return RECT{35, 35, 35 + 52, 35 + 37};
-    default: return RECT{};
+    case kClose:
+      return RECT{w - 25, 5, w - 25 + 13, 5 + 11};
+    case kChoose:
+      return RECT{w - 185, h - 43, w - 185 + 57, h - 43 + 28};
+    case kCancel:
+      return RECT{w - 100, h - 43, w - 100 + 57, h - 43 + 28};
+    case kDelete:
+      return RECT{w - 270, h - 43, w - 270 + 57, h - 43 + 28};
+    case kBack:
+      return RECT{35, 35, 35 + 52, 35 + 37};
+    default:
+      return RECT{};
   }
 }
 
@@ -154,8 +165,8 @@ void PictureWindow::OpenSeries(const PictureItem& series) {
           for (const auto& [position, shot] : d.shots) {
             if ((shot.location != 1 && shot.location != 2) || shot.folder != series.path) continue;
             items_.push_back(PictureItem{static_cast<int32_t>(shot.location),
-                                         shot.folder + L"/" + shot.file.file_name, shot.file.file_name,
-                                         game->game_id});
+                                         shot.folder + L"/" + shot.file.file_name,
+                                         shot.file.file_name, game->game_id});
           }
   }
   SetListState(false);
@@ -232,7 +243,8 @@ size_t PictureWindow::FirstSelected() const {
 
 RECT PictureWindow::ItemRect(size_t index) const {
   const int col = static_cast<int>(index % kColumns), row = static_cast<int>(index / kColumns);
-  const int left = kListRect.left + col * kCellWidth + (kCellWidth - ThumbnailLoader::kTileWidth) / 2;
+  const int left =
+      kListRect.left + col * kCellWidth + (kCellWidth - ThumbnailLoader::kTileWidth) / 2;
   const int top = kListRect.top + row * kCellHeight + 5 - scroll_;
   return RECT{left, top, left + ThumbnailLoader::kTileWidth, top + ThumbnailLoader::kTileHeight};
 }
@@ -260,7 +272,9 @@ int PictureWindow::ContentHeight() const {
   return rows * kCellHeight;
 }
 
-void PictureWindow::ClampScroll() { scroll_ = std::clamp(scroll_, 0, std::max(0, ContentHeight() - ViewHeight())); }
+void PictureWindow::ClampScroll() {
+  scroll_ = std::clamp(scroll_, 0, std::max(0, ContentHeight() - ViewHeight()));
+}
 
 void PictureWindow::ScrollBy(int pixels) {
   const int before = scroll_;
@@ -282,8 +296,10 @@ void PictureWindow::OnWheel(int delta) { ScrollBy(-delta / 120 * kCellHeight / 2
 void PictureWindow::EnsureVisible(size_t index) {
   const RECT rc = ItemRect(index);
   // Whole cells, so that the row above or below is not cut in half.
-  if (rc.top - 5 < kListRect.top) ScrollBy(rc.top - 5 - kListRect.top);
-  else if (rc.bottom + 5 > kListRect.bottom) ScrollBy(rc.bottom + 5 - kListRect.bottom);
+  if (rc.top - 5 < kListRect.top)
+    ScrollBy(rc.top - 5 - kListRect.top);
+  else if (rc.bottom + 5 > kListRect.bottom)
+    ScrollBy(rc.bottom + 5 - kListRect.bottom);
 }
 
 void PictureWindow::OnLButtonDown(POINT pt, WPARAM keys) {
@@ -357,12 +373,24 @@ void PictureWindow::OnKeyDown(UINT vk) {
   const size_t page = rows_in_view * columns;
   size_t at = current_ != npos ? current_ : (FirstSelected() != npos ? FirstSelected() : 0);
   switch (vk) {
-    case VK_LEFT: if (at > 0) --at; break;
-    case VK_RIGHT: if (at + 1 < count) ++at; break;
-    case VK_UP: if (at >= columns) at -= columns; break;
-    case VK_DOWN: if (at + columns < count) at += columns; break;
-    case VK_HOME: at = 0; break;
-    case VK_END: at = count - 1; break;
+    case VK_LEFT:
+      if (at > 0) --at;
+      break;
+    case VK_RIGHT:
+      if (at + 1 < count) ++at;
+      break;
+    case VK_UP:
+      if (at >= columns) at -= columns;
+      break;
+    case VK_DOWN:
+      if (at + columns < count) at += columns;
+      break;
+    case VK_HOME:
+      at = 0;
+      break;
+    case VK_END:
+      at = count - 1;
+      break;
     case VK_PRIOR:
       // The view moves a page, and the current item with it.
       ScrollBy(-static_cast<int>(rows_in_view) * kCellHeight);
@@ -372,7 +400,8 @@ void PictureWindow::OnKeyDown(UINT vk) {
       ScrollBy(static_cast<int>(rows_in_view) * kCellHeight);
       at = std::min(count - 1, at + page);
       break;
-    default: return;
+    default:
+      return;
   }
   MoveCurrent(at, multi_select_ && (GetKeyState(VK_SHIFT) & 0x8000) != 0);
 }
@@ -380,7 +409,8 @@ void PictureWindow::OnKeyDown(UINT vk) {
 void PictureWindow::MoveCurrent(size_t index, bool extend) {
   std::fill(selected_.begin(), selected_.end(), false);
   if (extend && anchor_ != npos) {
-    for (size_t i = std::min(anchor_, index); i <= std::max(anchor_, index); ++i) selected_[i] = true;
+    for (size_t i = std::min(anchor_, index); i <= std::max(anchor_, index); ++i)
+      selected_[i] = true;
   } else {
     selected_[index] = true;
     anchor_ = index;
@@ -393,11 +423,20 @@ void PictureWindow::MoveCurrent(size_t index, bool extend) {
 void PictureWindow::RunButton(int id) {
   switch (id) {
     case kClose:
-    case kCancel: Hide(); break;
-    case kChoose: Choose(FirstSelected()); break;
-    case kBack: Back(); break;
-    case kDelete: OnDelete(); break;
-    default: break;
+    case kCancel:
+      Hide();
+      break;
+    case kChoose:
+      Choose(FirstSelected());
+      break;
+    case kBack:
+      Back();
+      break;
+    case kDelete:
+      OnDelete();
+      break;
+    default:
+      break;
   }
 }
 
@@ -417,17 +456,24 @@ LRESULT PictureWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       POINT client{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
       ScreenToClient(GetHWND(), &client);
       // The top strip drags the window; the close button in it stays a button.
-      if (client.x >= 2 && client.x < kWidth - 13 && client.y >= 0 && client.y < 25 && !ButtonAt(client))
+      if (client.x >= 2 && client.x < kWidth - 13 && client.y >= 0 && client.y < 25 &&
+          !ButtonAt(client))
         return HTCAPTION;
       return HTCLIENT;
     }
-    case WM_MOUSEMOVE: OnMouseMove(pt, wparam); return 0;
+    case WM_MOUSEMOVE:
+      OnMouseMove(pt, wparam);
+      return 0;
     case WM_MOUSELEAVE:
       if (hover_button_) InvalidateRect(GetHWND(), nullptr, false);
       hover_button_ = 0;
       return 0;
-    case WM_LBUTTONDOWN: OnLButtonDown(pt, wparam); return 0;
-    case WM_KEYDOWN: OnKeyDown(static_cast<UINT>(wparam)); return 0;
+    case WM_LBUTTONDOWN:
+      OnLButtonDown(pt, wparam);
+      return 0;
+    case WM_KEYDOWN:
+      OnKeyDown(static_cast<UINT>(wparam));
+      return 0;
     case WM_LBUTTONUP: {
       dragging_thumb_ = false;
       const int id = ButtonAt(pt);
@@ -441,13 +487,17 @@ LRESULT PictureWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       if (index != npos) Choose(index);
       return 0;
     }
-    case WM_MOUSEWHEEL: OnWheel(static_cast<int16_t>(HIWORD(wparam))); return 0;
+    case WM_MOUSEWHEEL:
+      OnWheel(static_cast<int16_t>(HIWORD(wparam)));
+      return 0;
     case WM_CLOSE:
       // The window lives for the whole run; closing it only hides it.
       if (shown_) Hide();
       return 0;
-    case WM_DESTROY: return 0;
-    default: return CWindowWnd::HandleMessage(msg, wparam, lparam);
+    case WM_DESTROY:
+      return 0;
+    default:
+      return CWindowWnd::HandleMessage(msg, wparam, lparam);
   }
 }
 
@@ -487,8 +537,9 @@ void PictureWindow::PaintList(cairo_t* cr) {
   SetSourceRgb(cr, kListBackground);
   cairo_paint(cr);
   const size_t first = static_cast<size_t>(scroll_ / kCellHeight) * kColumns;
-  const size_t last = std::min(items_.size(), first + static_cast<size_t>(
-                                                          ((list.bottom - list.top) / kCellHeight + 2) * kColumns));
+  const size_t last = std::min(
+      items_.size(),
+      first + static_cast<size_t>(((list.bottom - list.top) / kCellHeight + 2) * kColumns));
   for (size_t i = first; i < last; ++i) {
     const RECT rc = ItemRect(i);
     if (cairo_surface_t* tile = loader_->Find(tile_keys_[i])) {

@@ -20,7 +20,13 @@ typedef struct _cairo cairo_t;
 // the window hides instead of closing. GUI thread only.
 class PictureWindow : public uilib::CWindowWnd {
  public:
-  enum ButtonId : int { kClose = 1001, kChoose = 1002, kCancel = 1003, kBack = 1004, kDelete = 1006 };
+  enum ButtonId : int {
+    kClose = 1001,
+    kChoose = 1002,
+    kCancel = 1003,
+    kBack = 1004,
+    kDelete = 1006
+  };
   static constexpr int kWidth = 766;
   static constexpr int kHeight = 600;
   static constexpr uilib::RECT kListRect{25, 104, 25 + kWidth - 60, 104 + 420};
@@ -47,7 +53,8 @@ class PictureWindow : public uilib::CWindowWnd {
   // fits. The strip it runs in takes presses (a page up or down) and drags.
   uilib::RECT ScrollThumbRect() const;
 
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
 
  protected:
   PictureWindow(IPictureWindowHost* host, bool multi_select);

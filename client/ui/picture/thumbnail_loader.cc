@@ -28,7 +28,8 @@ cairo_surface_t* SurfaceFromPixbuf(GdkPixbuf* pixbuf) {
   const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
   const int src_stride = gdk_pixbuf_get_rowstride(pixbuf);
   const guchar* src = gdk_pixbuf_read_pixels(pixbuf);
-  cairo_surface_t* surface = cairo_image_surface_create(alpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, w, h);
+  cairo_surface_t* surface =
+      cairo_image_surface_create(alpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, w, h);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) return surface;
   cairo_surface_flush(surface);
   unsigned char* dst = cairo_image_surface_get_data(surface);
@@ -70,7 +71,8 @@ void DrawPixbuf(cairo_t* cr, GdkPixbuf* pixbuf, double x, double y, double w, do
 
 TileSurface MakeFitted(const std::string& path, bool* missing) {
   int width = 0, height = 0;
-  *missing = gdk_pixbuf_get_file_info(path.c_str(), &width, &height) == nullptr || width <= 0 || height <= 0;
+  *missing = gdk_pixbuf_get_file_info(path.c_str(), &width, &height) == nullptr || width <= 0 ||
+             height <= 0;
   GdkPixbuf* pixbuf = nullptr;
   float s = 0, ox = 0, oy = 0;
   if (!*missing) {
@@ -86,8 +88,8 @@ TileSurface MakeFitted(const std::string& path, bool* missing) {
                         static_cast<int>(static_cast<float>(height) * s));
     *missing = pixbuf == nullptr;
   }
-  cairo_surface_t* surface =
-      cairo_image_surface_create(CAIRO_FORMAT_RGB24, ThumbnailLoader::kTileWidth, ThumbnailLoader::kTileHeight);
+  cairo_surface_t* surface = cairo_image_surface_create(
+      CAIRO_FORMAT_RGB24, ThumbnailLoader::kTileWidth, ThumbnailLoader::kTileHeight);
   cairo_t* cr = cairo_create(surface);
   SetSourceRgb(cr, ThumbnailLoader::kClearColor);
   cairo_paint(cr);
@@ -104,8 +106,8 @@ TileSurface MakeSeries(const std::string& path, bool* missing) {
   GdkPixbuf* pixbuf = LoadScaled(path, 80, 60);
   *missing = pixbuf == nullptr;
   if (!pixbuf) return TileSurface();
-  cairo_surface_t* surface =
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, ThumbnailLoader::kTileWidth, ThumbnailLoader::kTileHeight);
+  cairo_surface_t* surface = cairo_image_surface_create(
+      CAIRO_FORMAT_ARGB32, ThumbnailLoader::kTileWidth, ThumbnailLoader::kTileHeight);
   cairo_t* cr = cairo_create(surface);
   cairo_set_source_rgb(cr, 0, 0, 0);
   cairo_paint(cr);
@@ -150,7 +152,8 @@ TileSurface ThumbnailLoader::MakeTile(const std::wstring& path, TileStyle style,
 }
 
 TileSurface ThumbnailLoader::MakeNotFoundTile() {
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kTileWidth, kTileHeight);
+  cairo_surface_t* surface =
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kTileWidth, kTileHeight);
   cairo_t* cr = cairo_create(surface);
   cairo_set_source_rgb(cr, 0, 0, 0);
   cairo_paint(cr);
@@ -164,7 +167,8 @@ TileSurface ThumbnailLoader::MakeNotFoundTile() {
 }
 
 TileSurface ThumbnailLoader::MakePlainTile() {
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kTileWidth, kTileHeight);
+  cairo_surface_t* surface =
+      cairo_image_surface_create(CAIRO_FORMAT_RGB24, kTileWidth, kTileHeight);
   cairo_t* cr = cairo_create(surface);
   SetSourceRgb(cr, kClearColor);
   cairo_paint(cr);
@@ -198,7 +202,8 @@ std::string ThumbnailLoader::KeyOf(const std::wstring& path, TileStyle style) {
   return std::to_string(static_cast<int>(style)) + "|" + stamp + "|" + file;
 }
 
-std::vector<std::string> ThumbnailLoader::Request(const std::vector<std::pair<std::wstring, TileStyle>>& tiles) {
+std::vector<std::string> ThumbnailLoader::Request(
+    const std::vector<std::pair<std::wstring, TileStyle>>& tiles) {
   std::vector<std::string> keys;
   keys.reserve(tiles.size());
   std::unordered_map<std::string, bool> wanted;

@@ -18,7 +18,8 @@ void JScriptDispatch::AddExecutor(std::unique_ptr<IJScriptExecute> executor) {
   executors_.push_back(std::move(executor));
 }
 
-long JScriptDispatch::GetIDsOfNames(const std::vector<std::string>& names, std::vector<int32_t>* ids) const {
+long JScriptDispatch::GetIDsOfNames(const std::vector<std::string>& names,
+                                    std::vector<int32_t>* ids) const {
   if (names.empty()) return kDispNotImpl;
   ids->resize(names.size(), -1);
   bool any = false;
@@ -62,7 +63,8 @@ std::vector<std::string> JScriptDispatch::ExternalMethodNames() const {
   return names;
 }
 
-void JScriptDispatch::OnExternalCall(const std::string& name, const std::vector<std::wstring>& args) {
+void JScriptDispatch::OnExternalCall(const std::string& name,
+                                     const std::vector<std::wstring>& args) {
   std::vector<int32_t> ids;
   if (GetIDsOfNames({name}, &ids) != kDispOk) return;
   Invoke(ids[0], kDispatchMethod, args);

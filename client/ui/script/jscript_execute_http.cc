@@ -36,11 +36,13 @@ bool JScriptExecuteHttp::SendHttpRequest(IJScriptExecute* base, const ScriptArgs
   Request request{args[0], args[3], args[1], ClampTimeout(args[2])};
   // Judged here, on the GUI thread, against what the service's
   // configuration names now.
-  std::vector<std::string> allowed = self->allowed_origins_ ? self->allowed_origins_() : std::vector<std::string>();
+  std::vector<std::string> allowed =
+      self->allowed_origins_ ? self->allowed_origins_() : std::vector<std::string>();
   request.refused = !OriginAllowed(brx::util::WideToUtf8(request.url), allowed);
   std::lock_guard<std::mutex> lock(self->pending_lock_);
   self->pending_.push_back(request);
-  self->owner()->loop().PostTask(std::make_unique<JScriptHttpRequestTask>(request, self, self->gzip_));
+  self->owner()->loop().PostTask(
+      std::make_unique<JScriptHttpRequestTask>(request, self, self->gzip_));
   return true;
 }
 
@@ -51,7 +53,8 @@ bool JScriptExecuteHttp::ClearHttpRequest(IJScriptExecute* base, const ScriptArg
   return true;
 }
 
-void JScriptExecuteHttp::AcceptResult(const std::wstring& id, const std::wstring& text, int status, int error) {
+void JScriptExecuteHttp::AcceptResult(const std::wstring& id, const std::wstring& text, int status,
+                                      int error) {
   Result result;
   {
     std::lock_guard<std::mutex> lock(pending_lock_);
@@ -75,8 +78,9 @@ void JScriptExecuteHttp::OnResultsReady() {
     results_.pop_front();
   }
   if (owner() == nullptr) return;
-  CallPageFunction({result.id, result.text, std::to_wstring(result.status), std::to_wstring(result.error)},
-                   brx::util::WideToUtf8(result.callback), owner()->browser());
+  CallPageFunction(
+      {result.id, result.text, std::to_wstring(result.status), std::to_wstring(result.error)},
+      brx::util::WideToUtf8(result.callback), owner()->browser());
 }
 
 size_t JScriptExecuteHttp::PendingCountForTesting() {

@@ -15,11 +15,16 @@ std::vector<IJScriptExecute::Entry> Table() {
          return true;
        }},
       {"CB_UserLogin", [](IJScriptExecute* s, Args) { return Frame(s)->HideAndSignOut(), true; }},
-      {"CB_UserLogout", [](IJScriptExecute* s, Args) { return Frame(s)->RequestUserLogout(), true; }},
-      {"CB_ResetAboutUserCount", [](IJScriptExecute* s, Args) { return Frame(s)->ResetAboutUserCount(), true; }},
-      {"CB_ResetMessageCount", [](IJScriptExecute* s, Args) { return Frame(s)->ResetMessageCount(), true; }},
-      {"CB_ResetFansCount", [](IJScriptExecute* s, Args) { return Frame(s)->ResetFansCount(), true; }},
-      {"CB_ResetMirrorBlogCount", [](IJScriptExecute* s, Args) { return Frame(s)->ResetMirrorBlogCount(), true; }},
+      {"CB_UserLogout",
+       [](IJScriptExecute* s, Args) { return Frame(s)->RequestUserLogout(), true; }},
+      {"CB_ResetAboutUserCount",
+       [](IJScriptExecute* s, Args) { return Frame(s)->ResetAboutUserCount(), true; }},
+      {"CB_ResetMessageCount",
+       [](IJScriptExecute* s, Args) { return Frame(s)->ResetMessageCount(), true; }},
+      {"CB_ResetFansCount",
+       [](IJScriptExecute* s, Args) { return Frame(s)->ResetFansCount(), true; }},
+      {"CB_ResetMirrorBlogCount",
+       [](IJScriptExecute* s, Args) { return Frame(s)->ResetMirrorBlogCount(), true; }},
       {"CB_ShowMiniUserInfoDlg",
        [](IJScriptExecute* s, Args a) {
          if (a.size() != 3) return false;
@@ -32,7 +37,8 @@ std::vector<IJScriptExecute::Entry> Table() {
          Frame(s)->OpenOriginImage(a[0]);
          return true;
        }},
-      {"CB_ShowFrameNormal", [](IJScriptExecute* s, Args) { return Frame(s)->ShowDefaultPage(), true; }},
+      {"CB_ShowFrameNormal",
+       [](IJScriptExecute* s, Args) { return Frame(s)->ShowDefaultPage(), true; }},
       {"CB_CloseAction", [](IJScriptExecute* s, Args) { return Frame(s)->CloseAction(), true; }},
       {"CB_SetKnow",
        [](IJScriptExecute* s, Args a) {

@@ -4,8 +4,8 @@
 #include "client/ui/script/page_http_transfer.h"
 #include "runtime/util/text_convert.h"
 
-JScriptHttpRequestTask::JScriptHttpRequestTask(JScriptExecuteHttp::Request request, JScriptExecuteHttp* owner,
-                                               bool gzip)
+JScriptHttpRequestTask::JScriptHttpRequestTask(JScriptExecuteHttp::Request request,
+                                               JScriptExecuteHttp* owner, bool gzip)
     : Task("JScriptHttpRequestTask"), request_(std::move(request)), owner_(owner), gzip_(gzip) {}
 
 void JScriptHttpRequestTask::Run(brx::base::MessageLoop*, int64_t) {
@@ -19,7 +19,7 @@ void JScriptHttpRequestTask::Run(brx::base::MessageLoop*, int64_t) {
   if (gzip_) url += url.find('?') == std::string::npos ? "?zip=gzip" : "&zip=gzip";
   uint32_t ms = static_cast<uint32_t>(request_.timeout_seconds) * 1000u;
   PageHttpLimits limits{ms, ms, ms, JScriptExecuteHttp::kMaxReplyBytes};
-  PageHttpReply reply =
-      RunPageHttpRequest(url, limits, gzip_, [dispatch] { return dispatch != nullptr && dispatch->stopping(); });
+  PageHttpReply reply = RunPageHttpRequest(
+      url, limits, gzip_, [dispatch] { return dispatch != nullptr && dispatch->stopping(); });
   owner_->AcceptResult(request_.id, brx::util::Utf8ToWide(reply.body), reply.status, reply.error);
 }

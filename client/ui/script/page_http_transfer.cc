@@ -55,7 +55,8 @@ PageHttpReply RunPageHttpRequest(const std::string& url, const PageHttpLimits& l
   Reception in;
   in.max_bytes = limits.max_bytes;
   curl_slist* headers = nullptr;
-  for (const char* header : {"Accept:", "Content-Type:", "Expect:"}) headers = curl_slist_append(headers, header);
+  for (const char* header : {"Accept:", "Content-Type:", "Expect:"})
+    headers = curl_slist_append(headers, header);
   if (gzip) headers = curl_slist_append(headers, "Accept-Encoding: gzip");
   curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
   curl_easy_setopt(easy, CURLOPT_USERAGENT, brx::http::HttpSession::kUserAgent);
@@ -72,7 +73,8 @@ PageHttpReply RunPageHttpRequest(const std::string& url, const PageHttpLimits& l
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &in);
 
   brx::http::AbortSignal abort{[&] { return stopping && stopping(); }};
-  const brx::http::TransferLimits transfer_limits{limits.connect_ms, limits.idle_ms, limits.overall_ms, limits.max_bytes};
+  const brx::http::TransferLimits transfer_limits{limits.connect_ms, limits.idle_ms,
+                                                  limits.overall_ms, limits.max_bytes};
   int rc = brx::http::RunTransfer(easy, transfer_limits, abort);
   long status = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
@@ -82,8 +84,10 @@ PageHttpReply RunPageHttpRequest(const std::string& url, const PageHttpLimits& l
   if (in.too_big) rc = CURLE_FILESIZE_EXCEEDED;
   if (rc == CURLE_OK && gzip && in.encoding == "gzip" && !in.body.empty()) {
     std::string inflated;
-    if (!brx::util::InflateGzipBodyUpTo(in.body.data(), in.body.size(), limits.max_bytes, &inflated))
-      rc = inflated.size() > limits.max_bytes ? CURLE_FILESIZE_EXCEEDED : CURLE_BAD_CONTENT_ENCODING;
+    if (!brx::util::InflateGzipBodyUpTo(in.body.data(), in.body.size(), limits.max_bytes,
+                                        &inflated))
+      rc =
+          inflated.size() > limits.max_bytes ? CURLE_FILESIZE_EXCEEDED : CURLE_BAD_CONTENT_ENCODING;
     in.body.swap(inflated);
   }
   if (rc != CURLE_OK || status == 0) {

@@ -6,7 +6,8 @@
 namespace {
 
 std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   return text;
 }
 
@@ -24,7 +25,8 @@ std::string HttpOrigin(const std::string& url) {
   if (scheme != "http" && scheme != "https") return "";
   size_t start = scheme_end + 3;
   size_t end = url.find_first_of("/?#", start);
-  std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  std::string authority =
+      url.substr(start, end == std::string::npos ? std::string::npos : end - start);
   // Anything a URL parser could read as another host is refused outright.
   for (unsigned char c : authority) {
     if (c <= ' ' || c == '@' || c == '\\' || c == '%' || c >= 0x7F) return "";

@@ -25,16 +25,19 @@ using namespace uilib;
 
 namespace {
 
-constexpr const wchar_t* kTabButtons[5] = {L"normalSetBtn", L"accelSetBtn", L"soundsetBtn", L"folderSetBtn",
-                                           L"pwdSecuritySetBtn"};
-constexpr const wchar_t* kTabContainers[5] = {L"regularSetContainer", L"accelSetContainer", L"soundSetContainer",
-                                              L"folderSetContainer", L"pwdsecSetContainer"};
-constexpr const wchar_t* kKeyEdits[4] = {L"OneShotAccel", L"ConShotAccel", L"partShotAccel", L"hideShowOmbrix"};
+constexpr const wchar_t* kTabButtons[5] = {L"normalSetBtn", L"accelSetBtn", L"soundsetBtn",
+                                           L"folderSetBtn", L"pwdSecuritySetBtn"};
+constexpr const wchar_t* kTabContainers[5] = {L"regularSetContainer", L"accelSetContainer",
+                                              L"soundSetContainer", L"folderSetContainer",
+                                              L"pwdsecSetContainer"};
+constexpr const wchar_t* kKeyEdits[4] = {L"OneShotAccel", L"ConShotAccel", L"partShotAccel",
+                                         L"hideShowOmbrix"};
 constexpr wchar_t kLaunchingWithGame[] = L"LaunchingWithGame";
 constexpr wchar_t kAutoLoginOn[] = L"您已经设置了自动登录";
 constexpr wchar_t kAutoLoginOff[] = L"您没有设置自动登录";
 constexpr wchar_t kChooseFolderTitle[] = L"选择翎岚文件夹的保存位置";
-constexpr wchar_t kChangePasswordPage[] = L"/PTInfo/SafeCenter/GetPwd/ChgPwdStepInputAcc.aspx?pwdchoose=chgpwd";
+constexpr wchar_t kChangePasswordPage[] =
+    L"/PTInfo/SafeCenter/GetPwd/ChgPwdStepInputAcc.aspx?pwdchoose=chgpwd";
 // Posted by the folder walks when they end.
 constexpr UINT kQuotaMeasured = WM_USER + 0x160;
 constexpr UINT kChosenFolderMeasured = WM_USER + 0x161;
@@ -46,12 +49,15 @@ bool Checked(const COptionUI* option) { return option != nullptr && option->IsSe
 void Enable(CControlUI* control, bool on) {
   if (control != nullptr) control->SetEnabled(on);
 }
-std::wstring TextOf(const CControlUI* control) { return control != nullptr ? control->GetText() : std::wstring(); }
+std::wstring TextOf(const CControlUI* control) {
+  return control != nullptr ? control->GetText() : std::wstring();
+}
 
 }  // namespace
 
 CConfigurationDialog::CConfigurationDialog(ConfigurationDialogHost host)
-    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(host.controls), true), host_(std::move(host)) {
+    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(host.controls), true),
+      host_(std::move(host)) {
   skin_source_ = (host_.controls != nullptr ? host_.controls->skin_folder : std::wstring()) +
                  L"/configuration_dialog.xml";
 }
@@ -73,7 +79,9 @@ bool CConfigurationDialog::measuring() const {
   return (quota_walk_ && quota_walk_->busy()) || (chosen_walk_ && chosen_walk_->busy());
 }
 
-std::wstring CConfigurationDialog::GameId() const { return host_.config->games().GetCurrentGameId(); }
+std::wstring CConfigurationDialog::GameId() const {
+  return host_.config->games().GetCurrentGameId();
+}
 
 void CConfigurationDialog::InitControls() {
   for (int i = 0; i < 5; ++i) {
@@ -88,11 +96,12 @@ void CConfigurationDialog::InitControls() {
   duration_.Init(Find<CButtonUI>(L"durationUpBtn"), Find<CRichEditUI>(L"durationEdit"),
                  Find<CButtonUI>(L"durationDownBtn"), 1, 3600, 1, 5, SpinValue::Kind::kInteger);
   interval_.Init(Find<CButtonUI>(L"intervalUpBtn"), Find<CRichEditUI>(L"intervalEdit"),
-                 Find<CButtonUI>(L"intervalDownBtn"), 0.1f, 999.9f, 0.1f, 0.1f, SpinValue::Kind::kDecimal);
+                 Find<CButtonUI>(L"intervalDownBtn"), 0.1f, 999.9f, 0.1f, 0.1f,
+                 SpinValue::Kind::kDecimal);
   timer_shot_.Init(Find<CButtonUI>(L"timerShotUpBtn"), Find<CRichEditUI>(L"timerShotEdit"),
                    Find<CButtonUI>(L"timerShotDownBtn"), 1, 60, 1, 5, SpinValue::Kind::kInteger);
-  quota_.Init(Find<CButtonUI>(L"quotaUpBtn"), Find<CRichEditUI>(L"quotaEdit"), Find<CButtonUI>(L"quotaDownBtn"), 1,
-              9999, 10, 500, SpinValue::Kind::kInteger);
+  quota_.Init(Find<CButtonUI>(L"quotaUpBtn"), Find<CRichEditUI>(L"quotaEdit"),
+              Find<CButtonUI>(L"quotaDownBtn"), 1, 9999, 10, 500, SpinValue::Kind::kInteger);
 
   auto_start_ = Find<COptionUI>(L"checkRemPassword");
   auto_login_ = Find<COptionUI>(L"checkAutoLogin");
@@ -224,10 +233,11 @@ void CConfigurationDialog::LoadNormal() {
   // The user's own value wins; the machine's is read only when the user
   // has none. No value at all means "launch with the game".
   uint32_t value = 1;
-  bool read = brx::util::ReadLaunchingWithGame(
-                  brx::util::EditionRegistryPath(brx::util::kCurrentUserRoot, host_.edition_key), &value) ||
-              brx::util::ReadLaunchingWithGame(
-                  brx::util::EditionRegistryPath(brx::util::kLocalMachineRoot, host_.edition_key), &value);
+  bool read =
+      brx::util::ReadLaunchingWithGame(
+          brx::util::EditionRegistryPath(brx::util::kCurrentUserRoot, host_.edition_key), &value) ||
+      brx::util::ReadLaunchingWithGame(
+          brx::util::EditionRegistryPath(brx::util::kLocalMachineRoot, host_.edition_key), &value);
   bool checked = read && value == 0;
   Check(launching_with_game_, checked);
   if (launching_tip_ != nullptr) launching_tip_->SetVisible(checked);
@@ -278,7 +288,8 @@ void CConfigurationDialog::LoadFolder() {
   Check(save_default_, type == L"default");
   Check(save_documents_, type == L"mydocument");
   Check(save_custom_, type == L"custom");
-  if (navigate_edit_ != nullptr) navigate_edit_->SetText(type == L"custom" ? system.GetStorePath() : L"");
+  if (navigate_edit_ != nullptr)
+    navigate_edit_->SetText(type == L"custom" ? system.GetStorePath() : L"");
   SetFolderEditEnabled(type == L"custom");
   bool remind = system.GetConfigValue(config_keys::kQuotaEnable, L"0") == L"1";
   Check(remind_quota_, remind);
@@ -299,8 +310,8 @@ bool CConfigurationDialog::Save() {
   // A typed folder is checked before anything is written, so a refusal
   // loses none of the other edits.
   StoreFolderChoice custom;
-  const bool to_custom = !Checked(save_default_) && !Checked(save_documents_) && Checked(save_custom_) &&
-                         !TextOf(navigate_edit_).empty();
+  const bool to_custom = !Checked(save_default_) && !Checked(save_documents_) &&
+                         Checked(save_custom_) && !TextOf(navigate_edit_).empty();
   if (to_custom) {
     custom = CheckStoreFolder(TextOf(navigate_edit_));
     if (!custom.refusal.empty()) {
@@ -318,9 +329,11 @@ bool CConfigurationDialog::Save() {
   }
   uint32_t launching = Checked(launching_with_game_) ? 0 : 1;
   brx::util::WriteRegistryDword(
-      launching, brx::util::EditionRegistryPath(brx::util::kLocalMachineRoot, host_.edition_key), kLaunchingWithGame);
+      launching, brx::util::EditionRegistryPath(brx::util::kLocalMachineRoot, host_.edition_key),
+      kLaunchingWithGame);
   brx::util::WriteRegistryDword(
-      launching, brx::util::EditionRegistryPath(brx::util::kCurrentUserRoot, host_.edition_key), kLaunchingWithGame);
+      launching, brx::util::EditionRegistryPath(brx::util::kCurrentUserRoot, host_.edition_key),
+      kLaunchingWithGame);
   games.SetExitWithGame(game, Checked(exit_with_game_));
 
   const std::wstring keys[4] = {TextOf(key_edits_[0]), TextOf(key_edits_[1]), TextOf(key_edits_[2]),
@@ -377,7 +390,8 @@ void CConfigurationDialog::OnQuotaMeasured() {
   const int megabytes = host_.config->system().GetQuotaSize();
   // What a cut-short walk counted is already a lower bound.
   if (!ExceedsQuota(size->bytes, megabytes)) {
-    if (!size->complete) LogWarn(L"settings: the screenshot folder is too big to be measured against its quota\n");
+    if (!size->complete)
+      LogWarn(L"settings: the screenshot folder is too big to be measured against its quota\n");
     return;
   }
   if (!uilib::IsWindowVisible(GetHWND())) Show(3);
@@ -427,7 +441,8 @@ void CConfigurationDialog::EndFolderCheck(bool accepted) {
 
 void CConfigurationDialog::Warn(const std::wstring& text) {
   if (!warning_) {
-    warning_ = std::make_unique<CWarningDialog>(host_.controls != nullptr ? host_.controls->skin_folder : L"");
+    warning_ = std::make_unique<CWarningDialog>(
+        host_.controls != nullptr ? host_.controls->skin_folder : L"");
     warning_->CreateOwned(GetHWND(), L"OBWarningDialog");
   }
   warning_->Show(L"提示", text);
@@ -471,9 +486,11 @@ void CConfigurationDialog::Notify(TNotifyUI& msg) {
       ChooseFolder();
     } else if (name == L"openFolder") {
       std::wstring path = host_.config->system().GetStorePath();
-      if (!path.empty() && host_.shell != nullptr) host_.shell->OpenFile(brx::util::WideToUtf8(path));
+      if (!path.empty() && host_.shell != nullptr)
+        host_.shell->OpenFile(brx::util::WideToUtf8(path));
     } else if (name == L"setChangePasswordBtn") {
-      if (host_.shell != nullptr) host_.shell->OpenUrl(brx::util::WideToUtf8(host_.account_site + kChangePasswordPage));
+      if (host_.shell != nullptr)
+        host_.shell->OpenUrl(brx::util::WideToUtf8(host_.account_site + kChangePasswordPage));
     } else if (sender == cancel_auto_login_) {
       CancelAutoLogin();
     }

@@ -46,7 +46,8 @@ struct ConfigurationDialogHost {
   // The folder chooser, modal to `owner` (the dialog), opened at *folder
   // when that names one: true with the chosen folder in *folder, false
   // when cancelled.
-  std::function<bool(uilib::HWND owner, const std::wstring& title, std::wstring* folder)> choose_folder;
+  std::function<bool(uilib::HWND owner, const std::wstring& title, std::wstring* folder)>
+      choose_folder;
   // The quota overflow dialog, shown with the quota in MB.
   std::function<void(int megabytes)> show_quota_overflow;
   // Where the account provider's pages live ("https://host").
@@ -71,7 +72,8 @@ class CConfigurationDialog : public OBUIWindow {
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBSysConfigure"; }
   uilib::UINT GetClassStyle() const override { return 2059; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
   // Creates the hidden dialog window owned by `owner` (may be 0).

@@ -9,7 +9,8 @@ using namespace uilib;
 
 CConfirmDialog::CConfirmDialog(const ControlContext* controls)
     : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(controls), true) {
-  skin_source_ = (controls != nullptr ? controls->skin_folder : std::wstring()) + L"/yesno_dialog.xml";
+  skin_source_ =
+      (controls != nullptr ? controls->skin_folder : std::wstring()) + L"/yesno_dialog.xml";
 }
 
 HWND CConfirmDialog::CreateDialogWindow(HWND owner) {

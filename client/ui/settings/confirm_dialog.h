@@ -19,7 +19,8 @@ class CConfirmDialog : public OBUIWindow {
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBConfirmDialog"; }
   void Notify(uilib::TNotifyUI& msg) override;
   // The window manager's close goes as the close button: nothing is deleted.
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
 
   uilib::HWND CreateDialogWindow(uilib::HWND owner);
   void SetCallbacks(Callback confirm, Callback deny);

@@ -74,7 +74,8 @@ void COBContextMenu::HideAndShowMain() {
 
 void COBContextMenu::SetSignedOut(bool signed_out) {
   if (CControlUI* configure = Find(L"configureBtn")) configure->SetEnabled(!signed_out);
-  if (CControlUI* change = Find(L"changeUserBtn")) change->SetText(signed_out ? L"   登录翎岚" : L"   更改用户");
+  if (CControlUI* change = Find(L"changeUserBtn"))
+    change->SetText(signed_out ? L"   登录翎岚" : L"   更改用户");
 }
 
 void COBContextMenu::RequestLogin(bool ask) {

@@ -19,7 +19,8 @@ class ContextMenuHost {
   virtual void OpenCommunitySite() = 0;
   // Kind 1 switches the user, kind 2 exits; `second_line` empty for a
   // one-line question.
-  virtual void AskYesNo(int kind, const std::wstring& first_line, const std::wstring& second_line) = 0;
+  virtual void AskYesNo(int kind, const std::wstring& first_line,
+                        const std::wstring& second_line) = 0;
 };
 
 // The main window's pop-up menu: about, community site, settings, change
@@ -31,7 +32,8 @@ class COBContextMenu : public OBUIWindow {
   ~COBContextMenu() override;
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBContextMenu"; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
   // The hidden menu window and the hidden settings dialog, both owned by

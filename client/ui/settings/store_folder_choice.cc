@@ -16,11 +16,13 @@ namespace fs = std::filesystem;
 // there, and a walk of the root would be a walk of everything.
 bool IsSystemFolder(const std::string& path) {
   if (path == "/") return true;
-  static const char* const kSystem[] = {"/proc", "/sys",  "/dev", "/run",   "/boot",  "/etc",  "/usr",
-                                        "/bin",  "/sbin", "/lib", "/lib32", "/lib64", "/libx32"};
+  static const char* const kSystem[] = {"/proc",  "/sys",   "/dev",   "/run",  "/boot",
+                                        "/etc",   "/usr",   "/bin",   "/sbin", "/lib",
+                                        "/lib32", "/lib64", "/libx32"};
   for (const char* top : kSystem) {
     const std::string prefix = top;
-    if (path.compare(0, prefix.size(), prefix) == 0 && (path.size() == prefix.size() || path[prefix.size()] == '/'))
+    if (path.compare(0, prefix.size(), prefix) == 0 &&
+        (path.size() == prefix.size() || path[prefix.size()] == '/'))
       return true;
   }
   return false;
@@ -47,7 +49,8 @@ StoreFolderChoice CheckStoreFolder(const std::wstring& text) {
     return choice;
   }
   fs::path existing(path);
-  while (!fs::exists(existing, ec) && existing.has_relative_path()) existing = existing.parent_path();
+  while (!fs::exists(existing, ec) && existing.has_relative_path())
+    existing = existing.parent_path();
   if (!fs::is_directory(existing, ec)) {
     choice.refusal = kStoreFolderNotFolder;
   } else if (::access(existing.c_str(), W_OK | X_OK) != 0) {

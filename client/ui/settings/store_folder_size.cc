@@ -5,7 +5,8 @@
 
 #include "runtime/util/text_convert.h"
 
-FolderSize MeasureFolder(const std::wstring& folder, const FolderWalkLimits& limits, const std::atomic<bool>* stop) {
+FolderSize MeasureFolder(const std::wstring& folder, const FolderWalkLimits& limits,
+                         const std::atomic<bool>* stop) {
   FolderSize result;
   if (limits.on_entry_for_testing) limits.on_entry_for_testing();
   if (folder.empty()) {

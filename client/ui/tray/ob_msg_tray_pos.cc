@@ -27,5 +27,6 @@ void OBMsgTrayPos::Post(uilib::UINT message, uilib::LPARAM what) {
     if (message == 0) message = message_;
   }
   // Both are safe from any thread; nothing else of the UI is touched here.
-  if (hwnd != 0 && message != 0 && uilib::IsWindow(hwnd)) uilib::PostMessage(hwnd, message, wparam, what);
+  if (hwnd != 0 && message != 0 && uilib::IsWindow(hwnd))
+    uilib::PostMessage(hwnd, message, wparam, what);
 }

@@ -11,7 +11,8 @@ class OBMsgTrayPos : public OBTrayPos {
   using OBTrayPos::OBTrayPos;
   ~OBMsgTrayPos() override;
 
-  void SetTarget(uilib::HWND hwnd, uilib::WPARAM wparam, uilib::UINT message, uilib::UINT check_message);
+  void SetTarget(uilib::HWND hwnd, uilib::WPARAM wparam, uilib::UINT message,
+                 uilib::UINT check_message);
 
  protected:
   void OnHover() override;

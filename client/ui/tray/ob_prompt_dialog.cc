@@ -22,15 +22,18 @@ constexpr Line kLines[] = {{L"botton_new", L"   有新日记 (%d)", L"1"},
 
 }  // namespace
 
-OBPromptDialog::OBPromptDialog(const std::wstring& skin_folder, EventChain* events, const IWebUser* user,
-                               ITrayFrame* frame)
-    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(nullptr), true), events_(events), user_(user),
+OBPromptDialog::OBPromptDialog(const std::wstring& skin_folder, EventChain* events,
+                               const IWebUser* user, ITrayFrame* frame)
+    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(nullptr), true),
+      events_(events),
+      user_(user),
       frame_(frame) {
   skin_source_ = skin_folder + L"/prompt_dialog.xml";
   if (events_ != nullptr) {
     for (int id : {SEVENT_RESPONSE_ResetMirrorBlogCount, SEVENT_RESPONSE_ResetAboutUserCount,
                    SEVENT_RESPONSE_ResetMessageCount, SEVENT_RESPONSE_ResetFansCount})
-      subscriptions_.push_back(events_->Subscribe(id, [this](const EventParameter*) { RefreshTexts(); }));
+      subscriptions_.push_back(
+          events_->Subscribe(id, [this](const EventParameter*) { RefreshTexts(); }));
   }
 }
 
@@ -40,8 +43,8 @@ OBPromptDialog::~OBPromptDialog() {
 
 void OBPromptDialog::RefreshTexts() {
   if (GetHWND() == 0) return;
-  const int counts[] = {user_->new_mirror_blog_count(), user_->new_about_user_count(), user_->new_message_count(),
-                        user_->new_fans_count()};
+  const int counts[] = {user_->new_mirror_blog_count(), user_->new_about_user_count(),
+                        user_->new_message_count(), user_->new_fans_count()};
   for (size_t i = 0; i < 4; ++i) {
     wchar_t text[256];
     std::swprintf(text, 256, kLines[i].format, counts[i]);
@@ -50,8 +53,8 @@ void OBPromptDialog::RefreshTexts() {
 }
 
 void OBPromptDialog::PlaceAndShow() {
-  if (user_->new_mirror_blog_count() == 0 && user_->new_about_user_count() == 0 && user_->new_message_count() == 0 &&
-      user_->new_fans_count() == 0) {
+  if (user_->new_mirror_blog_count() == 0 && user_->new_about_user_count() == 0 &&
+      user_->new_message_count() == 0 && user_->new_fans_count() == 0) {
     ShowWindow(false);
     return;
   }
@@ -72,8 +75,8 @@ void OBPromptDialog::PlaceAndShow() {
 void OBPromptDialog::OpenFirstNew() {
   ShowWindow(false);
   if (frame_ == nullptr || frame_->GetFrameHwnd() == 0) return;
-  const int counts[] = {user_->new_mirror_blog_count(), user_->new_about_user_count(), user_->new_message_count(),
-                        user_->new_fans_count()};
+  const int counts[] = {user_->new_mirror_blog_count(), user_->new_about_user_count(),
+                        user_->new_message_count(), user_->new_fans_count()};
   for (size_t i = 0; i < 4; ++i) {
     if (counts[i] != 0) {
       frame_->ShowRemind(kLines[i].page);

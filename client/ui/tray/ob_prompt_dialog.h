@@ -13,11 +13,13 @@ class OBPromptDialog : public OBUIWindow {
  public:
   // `events` carries the counter resets; `user` and `frame` outlive the
   // dialog.
-  OBPromptDialog(const std::wstring& skin_folder, EventChain* events, const IWebUser* user, ITrayFrame* frame);
+  OBPromptDialog(const std::wstring& skin_folder, EventChain* events, const IWebUser* user,
+                 ITrayFrame* frame);
   ~OBPromptDialog() override;
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBPromptDialog"; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
   void RefreshTexts();

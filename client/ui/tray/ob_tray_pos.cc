@@ -2,7 +2,8 @@
 
 #include "uilib/winsys/win_api.h"
 
-OBTrayPos::OBTrayPos(std::chrono::milliseconds interval) : interval_(interval), thread_([this] { Run(); }) {}
+OBTrayPos::OBTrayPos(std::chrono::milliseconds interval)
+    : interval_(interval), thread_([this] { Run(); }) {}
 
 OBTrayPos::~OBTrayPos() { Stop(); }
 

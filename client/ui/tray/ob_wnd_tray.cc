@@ -18,7 +18,8 @@ using namespace uilib;
 namespace {
 
 constexpr const wchar_t* kInlineSkin =
-    L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><Window size=\"5,5\"><Container name=\"ContainerNormal\"/></Window>";
+    L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><Window size=\"5,5\"><Container "
+    L"name=\"ContainerNormal\"/></Window>";
 
 std::wstring String(const char* key, const wchar_t* fallback) {
   const wchar_t* text = UIStringTable::GetString(key);
@@ -35,15 +36,17 @@ OBWndTray::OBWndTray(Links links)
       if (static_cast<const payload::SEVENT_RESPONSE_UserLogin*>(p)->ok) UpdateIconAndTip();
     };
     subscriptions_.push_back(chain->Subscribe(SEVENT_RESPONSE_UserLogin, refresh_on_success));
-    subscriptions_.push_back(chain->Subscribe(SEVENT_RESPONSE_UserLoginByTicket, [this](const EventParameter* p) {
-      if (static_cast<const payload::SEVENT_RESPONSE_UserLoginByTicket*>(p)->ok) UpdateIconAndTip();
-    }));
     subscriptions_.push_back(
-        chain->Subscribe(SEVENT_RESPONSE_UserLogout, [this](const EventParameter*) { UpdateIconAndTip(); }));
-    subscriptions_.push_back(
-        chain->Subscribe(SEVENT_RESPONSE_GetDataPrompt, [this](const EventParameter*) { CreatePromptDialog(); }));
-    subscriptions_.push_back(
-        chain->Subscribe(SEVENT_RESPONSE_UpdateUserInfo, [this](const EventParameter*) { UpdateIconAndTip(); }));
+        chain->Subscribe(SEVENT_RESPONSE_UserLoginByTicket, [this](const EventParameter* p) {
+          if (static_cast<const payload::SEVENT_RESPONSE_UserLoginByTicket*>(p)->ok)
+            UpdateIconAndTip();
+        }));
+    subscriptions_.push_back(chain->Subscribe(
+        SEVENT_RESPONSE_UserLogout, [this](const EventParameter*) { UpdateIconAndTip(); }));
+    subscriptions_.push_back(chain->Subscribe(
+        SEVENT_RESPONSE_GetDataPrompt, [this](const EventParameter*) { CreatePromptDialog(); }));
+    subscriptions_.push_back(chain->Subscribe(
+        SEVENT_RESPONSE_UpdateUserInfo, [this](const EventParameter*) { UpdateIconAndTip(); }));
   }
 }
 
@@ -72,7 +75,8 @@ void OBWndTray::RegisterMenus() {
 }
 
 void OBWndTray::InitControls() {
-  tracker_.SetTarget(GetHWND(), 0, ombrix::messages::kTrayIconCallback, ombrix::messages::kTrayHoverCheck);
+  tracker_.SetTarget(GetHWND(), 0, ombrix::messages::kTrayIconCallback,
+                     ombrix::messages::kTrayHoverCheck);
   icon_ = GetUiBackend().CreateNotifyIcon();
   if (icon_) icon_->Add(GetHWND(), ombrix::messages::kTrayIconCallback, kIconSignedOut, Tip());
   SetTimer(GetHWND(), kBlinkTimer, 500);
@@ -103,10 +107,13 @@ void OBWndTray::SetTrayIcon(int icon) {
 bool OBWndTray::HasNewItems() const {
   const IWebUser* user = links_.user;
   if (user == nullptr) return false;
-  if (user->new_about_user_count() != 0 || user->new_message_count() != 0 || user->new_fans_count() != 0) return true;
-  bool show_diary = links_.config == nullptr ||
-                    std::wcstol(links_.config->GetConfigValue(L"root.user.shownewmessage", L"1").c_str(), nullptr,
-                                10) == 1;
+  if (user->new_about_user_count() != 0 || user->new_message_count() != 0 ||
+      user->new_fans_count() != 0)
+    return true;
+  bool show_diary =
+      links_.config == nullptr ||
+      std::wcstol(links_.config->GetConfigValue(L"root.user.shownewmessage", L"1").c_str(), nullptr,
+                  10) == 1;
   return show_diary && user->new_mirror_blog_count() != 0;
 }
 
@@ -126,14 +133,23 @@ LRESULT OBWndTray::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == ombrix::messages::kTrayIconCallback) {
     if (lparam < 512 || lparam > 675) return 0;
     switch (static_cast<UINT>(lparam)) {
-      case WM_MOUSEMOVE: tracker_.Track(); break;
-      case WM_LBUTTONDBLCLK: OnDoubleClick(); break;
-      case WM_RBUTTONUP: ShowContextMenu(); break;
-      case WM_MOUSEHOVER: ShowPrompt(); break;
+      case WM_MOUSEMOVE:
+        tracker_.Track();
+        break;
+      case WM_LBUTTONDBLCLK:
+        OnDoubleClick();
+        break;
+      case WM_RBUTTONUP:
+        ShowContextMenu();
+        break;
+      case WM_MOUSEHOVER:
+        ShowPrompt();
+        break;
       case WM_MOUSELEAVE:
         if (prompt_ && !prompt_->inside()) prompt_->ShowWindow(false);
         break;
-      default: break;
+      default:
+        break;
     }
     return 0;
   }
@@ -165,7 +181,8 @@ void OBWndTray::OnMenuCommand(UINT id) {
 
 void OBWndTray::OnBlinkTimer() {
   bool signed_in = links_.user != nullptr && links_.user->IsLoggedIn();
-  if (HasNewItems() && links_.frame != nullptr && links_.frame->GetSignInState() == SignInState::kAccount) {
+  if (HasNewItems() && links_.frame != nullptr &&
+      links_.frame->GetSignInState() == SignInState::kAccount) {
     SetTrayIcon(blink_phase_ ? kIconSignedIn : kIconBlink);
     blink_phase_ = !blink_phase_;
     if (prompt_ && IsWindowVisible(prompt_->GetHWND())) prompt_->RefreshTexts();
@@ -195,11 +212,12 @@ void OBWndTray::OpenTarget() {
   ::uilib::ShowWindow(target_, SW_SHOW);
   ::uilib::SetFocus(target_);
   SetForegroundWindow(target_);
-  if (links_.frame != nullptr && target_ == links_.frame->GetFrameHwnd()) links_.frame->StartDelayedCheck();
+  if (links_.frame != nullptr && target_ == links_.frame->GetFrameHwnd())
+    links_.frame->StartDelayedCheck();
 }
 
 void OBWndTray::ShowContextMenu() {
-  int resource = !IsWindow(target_)          ? kMenuNoTarget
+  int resource = !IsWindow(target_)         ? kMenuNoTarget
                  : IsWindowVisible(target_) ? kMenuTargetVisible
                                             : kMenuTargetHidden;
   PopupMenu menu = LoadMenu(resource);
@@ -221,8 +239,10 @@ void OBWndTray::ShowPrompt() {
 void OBWndTray::CreatePromptDialog() {
   if (prompt_) return;
   HWND owner = links_.frame != nullptr ? links_.frame->GetFrameHwnd() : 0;
-  prompt_ = std::make_unique<OBPromptDialog>(links_.skin_folder, links_.events, links_.user, links_.frame);
-  prompt_->Create(owner, L"OBWndPromptDialog", WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU,
+  prompt_ = std::make_unique<OBPromptDialog>(links_.skin_folder, links_.events, links_.user,
+                                             links_.frame);
+  prompt_->Create(owner, L"OBWndPromptDialog",
+                  WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU,
                   WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME, 0, 0, 0, 0);
   prompt_->ShowWindow(false);
 }

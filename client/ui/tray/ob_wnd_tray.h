@@ -53,7 +53,8 @@ class OBWndTray : public OBUIWindow, public ITrayTarget {
   static void RegisterMenus();
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBWndTray"; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI&) override {}
 
   void SetTargetWindow(uilib::HWND hwnd) override { target_ = hwnd; }

@@ -34,7 +34,8 @@ void CityInfo::LoadCityInfo(const std::wstring& path) {
       province_combo_->Add(item);
       ++province_count_;
     } else {
-      LogWarn(L"CityInfo.txt: province %ls beyond %d is ignored\n", province.c_str(), kMaxProvinces);
+      LogWarn(L"CityInfo.txt: province %ls beyond %d is ignored\n", province.c_str(),
+              kMaxProvinces);
     }
     while (in >> token && token[0] != L'|') {
       if (!kept) continue;
@@ -75,6 +76,7 @@ void CityInfo::SelectProvinceCity(const std::wstring& province_in, const std::ws
     city_combo_->Add(item);
     if (it->second == city) wanted = n;
   }
-  if (city_combo_->GetCount() > 0 && city_combo_->GetText() != city) city_combo_->SelectItem(wanted);
+  if (city_combo_->GetCount() > 0 && city_combo_->GetText() != city)
+    city_combo_->SelectItem(wanted);
   selecting_ = false;
 }

@@ -39,7 +39,8 @@ CControlUI* Sub(CControlUI* root, const wchar_t* name) {
 
 }  // namespace
 
-CUserInfoDialog::CUserInfoDialog(UserInfoHost* host, EventChain* events, const ControlContext* controls)
+CUserInfoDialog::CUserInfoDialog(UserInfoHost* host, EventChain* events,
+                                 const ControlContext* controls)
     : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(controls), true),
       host_(host),
       events_(events),
@@ -63,14 +64,17 @@ std::wstring CUserInfoDialog::MaskAccount(const std::wstring& account) {
 
 bool CUserInfoDialog::ParseRoles(const std::wstring& data, std::vector<GameRole>* roles) {
   Json::Value root;
-  if (!brx::util::ParseUntrustedJson(brx::util::WideToUtf8(data), &root) || !root.isArray()) return false;
+  if (!brx::util::ParseUntrustedJson(brx::util::WideToUtf8(data), &root) || !root.isArray())
+    return false;
   roles->clear();
   for (const Json::Value& item : root) {
     if (roles->size() >= static_cast<size_t>(kMaxRoles)) break;
     if (!item.isObject()) continue;
-    GameRole role{JsonText(item, "ID"),         JsonText(item, "GameId"),        JsonText(item, "GameName"),
-                  JsonText(item, "GameArea"),   JsonText(item, "GameServer"),    JsonText(item, "CharacterName"),
-                  JsonText(item, "JobName"),    JsonText(item, "CharacterLevel"), JsonText(item, "Privacy")};
+    GameRole role{JsonText(item, "ID"),         JsonText(item, "GameId"),
+                  JsonText(item, "GameName"),   JsonText(item, "GameArea"),
+                  JsonText(item, "GameServer"), JsonText(item, "CharacterName"),
+                  JsonText(item, "JobName"),    JsonText(item, "CharacterLevel"),
+                  JsonText(item, "Privacy")};
     size_t dash = role.GameServer.find(L'-');
     if (dash != std::wstring::npos) role.GameServer.erase(dash, 1);
     roles->push_back(std::move(role));
@@ -137,16 +141,18 @@ void CUserInfoDialog::InitControls() {
   city_info_.LoadCityInfo(skin_folder_ + L"/CityInfo.txt");
 
   if (events_ != nullptr) {
-    subscriptions_.push_back(events_->Subscribe(SEVENT_RESPONSE_GetGameUserProfileList, this, &CUserInfoDialog::OnRoleList));
-    subscriptions_.push_back(events_->Subscribe(SEVENT_RESPONSE_UpdateUserInfo, this, &CUserInfoDialog::OnNicknameResult));
-    subscriptions_.push_back(
-        events_->Subscribe(SEVENT_RESPONSE_UpdateUserHeadImage, this, &CUserInfoDialog::OnHeadImageUpdated));
-    subscriptions_.push_back(
-        events_->Subscribe(SEVENT_RESPONSE_GetCurrentUserQtidByEncrypt, this, &CUserInfoDialog::OnAvatarKey));
-    subscriptions_.push_back(
-        events_->Subscribe(SEVENT_RESPONSE_GetUserAccountByAccount, this, &CUserInfoDialog::OnAccountRefreshed));
-    subscriptions_.push_back(
-        events_->Subscribe(SEVENT_RESPONSE_UpdateUserInfo, this, &CUserInfoDialog::OnHeadPictureRefresh));
+    subscriptions_.push_back(events_->Subscribe(SEVENT_RESPONSE_GetGameUserProfileList, this,
+                                                &CUserInfoDialog::OnRoleList));
+    subscriptions_.push_back(events_->Subscribe(SEVENT_RESPONSE_UpdateUserInfo, this,
+                                                &CUserInfoDialog::OnNicknameResult));
+    subscriptions_.push_back(events_->Subscribe(SEVENT_RESPONSE_UpdateUserHeadImage, this,
+                                                &CUserInfoDialog::OnHeadImageUpdated));
+    subscriptions_.push_back(events_->Subscribe(SEVENT_RESPONSE_GetCurrentUserQtidByEncrypt, this,
+                                                &CUserInfoDialog::OnAvatarKey));
+    subscriptions_.push_back(events_->Subscribe(SEVENT_RESPONSE_GetUserAccountByAccount, this,
+                                                &CUserInfoDialog::OnAccountRefreshed));
+    subscriptions_.push_back(events_->Subscribe(SEVENT_RESPONSE_UpdateUserInfo, this,
+                                                &CUserInfoDialog::OnHeadPictureRefresh));
   }
 }
 
@@ -233,9 +239,9 @@ void CUserInfoDialog::RebuildRows() {
     const GameRole& role = roles_[i];
     row.id = role.ID;
     const std::pair<const wchar_t*, const std::wstring*> texts[] = {
-        {L"role_game", &role.GameName},       {L"role_server_up", &role.GameArea},
+        {L"role_game", &role.GameName},          {L"role_server_up", &role.GameArea},
         {L"role_server_down", &role.GameServer}, {L"role_name", &role.CharacterName},
-        {L"role_occupation", &role.JobName},  {L"role_level", &role.CharacterLevel}};
+        {L"role_occupation", &role.JobName},     {L"role_level", &role.CharacterLevel}};
     for (const auto& [name, text] : texts)
       if (CControlUI* label = Sub(row.root, name)) label->SetText(*text);
     if (row.privacy != nullptr) {
@@ -253,7 +259,8 @@ void CUserInfoDialog::RebuildRows() {
     if (user != nullptr && rows_[i].id == user->DisplayRoleId) display = static_cast<int>(i);
   if (display < 0 && !roles_.empty() && !rows_.empty()) display = 0;
   for (size_t i = 0; i < rows_.size(); ++i)
-    if (rows_[i].option != nullptr) rows_[i].option->Selected(static_cast<int>(i) == display, false);
+    if (rows_[i].option != nullptr)
+      rows_[i].option->Selected(static_cast<int>(i) == display, false);
   SetRoleLabel(display >= 0 ? roles_[display].CharacterName : L"");
   stored_display_row_ = display;
   // The display role is in view, at the bottom when it lies further down.
@@ -343,14 +350,16 @@ void CUserInfoDialog::Save() {
   const std::wstring city = city_ != nullptr ? city_->GetText() : L"";
   const std::wstring mood = signature_ != nullptr ? signature_->GetText() : L"";
   const int selected = SelectedRow();
-  bool changed = nickname != stored_nickname_ || province != stored_province_ || city != stored_city_ ||
-                 mood != stored_mood_ || (selected >= 0 && selected != stored_display_row_);
+  bool changed = nickname != stored_nickname_ || province != stored_province_ ||
+                 city != stored_city_ || mood != stored_mood_ ||
+                 (selected >= 0 && selected != stored_display_row_);
   if (changed) {
     std::map<std::wstring, std::wstring> fields{
         {L"NickName", nickname}, {L"Province", province}, {L"City", city}, {L"Mood", mood}};
     if (selected >= 0) {
       fields[L"DisplayRoleId"] = rows_[selected].id;
-      fields[L"DisplayRoleName"] = rows_[selected].name != nullptr ? rows_[selected].name->GetText() : L"";
+      fields[L"DisplayRoleName"] =
+          rows_[selected].name != nullptr ? rows_[selected].name->GetText() : L"";
     }
     stored_province_ = province;
     stored_city_ = city;
@@ -465,12 +474,16 @@ void CUserInfoDialog::OnNicknameResult(const EventParameter* event) {
   if (!uilib::IsWindowVisible(GetHWND())) return;
   auto* reply = static_cast<const payload::SEVENT_RESPONSE_UpdateUserInfo*>(event);
   Json::Value root;
-  if (!brx::util::ParseUntrustedJson(brx::util::WideToUtf8(reply->param), &root) || !root.isObject()) return;
+  if (!brx::util::ParseUntrustedJson(brx::util::WideToUtf8(reply->param), &root) ||
+      !root.isObject())
+    return;
   const Json::Value& status_value = root["Status"];
   const bool has_status = !status_value.isNull();
   int status = 0;
-  if (status_value.isString()) status = std::atoi(status_value.asCString());
-  else if (status_value.isNumeric()) status = status_value.asInt();
+  if (status_value.isString())
+    status = std::atoi(status_value.asCString());
+  else if (status_value.isNumeric())
+    status = status_value.asInt();
   if (has_status && (status == -9 || status == -10)) {
     ShowError(status == -9 ? L"注册昵称中包含敏感字符" : L"此昵称已被注册，请另换一个");
     if (nickname_ != nullptr) {
@@ -489,7 +502,8 @@ void CUserInfoDialog::OnNicknameResult(const EventParameter* event) {
 }
 
 void CUserInfoDialog::OnHeadImageUpdated(const EventParameter* event) {
-  if (static_cast<const payload::SEVENT_RESPONSE_UpdateUserHeadImage*>(event)->ok) SetModified(true);
+  if (static_cast<const payload::SEVENT_RESPONSE_UpdateUserHeadImage*>(event)->ok)
+    SetModified(true);
 }
 
 void CUserInfoDialog::OnAvatarKey(const EventParameter* event) {
@@ -569,7 +583,8 @@ bool CUserInfoDialog::ScrollRolesByMouse(UINT msg, WPARAM wparam, LPARAM lparam)
   // The bar's strip: the mark's width and a little more, for a finger's
   // worth of room.
   const int strip = std::max(8, static_cast<int>(mark.Width()) + 4);
-  if (pt.x < list.right - strip || pt.x >= list.right || pt.y < list.top || pt.y >= list.bottom) return false;
+  if (pt.x < list.right - strip || pt.x >= list.right || pt.y < list.top || pt.y >= list.bottom)
+    return false;
   if (pt.y >= mark.top && pt.y < mark.bottom) {
     dragging_mark_ = true;
     drag_offset_ = pt.y - mark.top;
@@ -584,13 +599,26 @@ bool CUserInfoDialog::ScrollRolesByKey(UINT vk) {
   if (role_list_ == nullptr || paint_manager_.GetFocus() != nullptr) return false;
   const int count = static_cast<int>(std::min(roles_.size(), rows_.size()));
   switch (vk) {
-    case VK_UP: ScrollRoles(-1); return true;
-    case VK_DOWN: ScrollRoles(1); return true;
-    case VK_PRIOR: ScrollRoles(-RolesInView()); return true;
-    case VK_NEXT: ScrollRoles(RolesInView()); return true;
-    case VK_HOME: ScrollRoles(-count); return true;
-    case VK_END: ScrollRoles(count); return true;
-    default: return false;
+    case VK_UP:
+      ScrollRoles(-1);
+      return true;
+    case VK_DOWN:
+      ScrollRoles(1);
+      return true;
+    case VK_PRIOR:
+      ScrollRoles(-RolesInView());
+      return true;
+    case VK_NEXT:
+      ScrollRoles(RolesInView());
+      return true;
+    case VK_HOME:
+      ScrollRoles(-count);
+      return true;
+    case VK_END:
+      ScrollRoles(count);
+      return true;
+    default:
+      return false;
   }
 }
 

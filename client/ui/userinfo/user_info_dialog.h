@@ -37,7 +37,8 @@ class UserInfoHost {
 
 // One of the user's game roles as the server lists it.
 struct GameRole {
-  std::wstring ID, GameId, GameName, GameArea, GameServer, CharacterName, JobName, CharacterLevel, Privacy;
+  std::wstring ID, GameId, GameName, GameArea, GameServer, CharacterName, JobName, CharacterLevel,
+      Privacy;
 };
 
 // The profile editor: nickname, mood, province and city, the display role
@@ -53,7 +54,8 @@ class CUserInfoDialog : public OBUIWindow {
 
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBSysConfigure"; }
   uilib::UINT GetClassStyle() const override { return 2059; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   void Notify(uilib::TNotifyUI& msg) override;
 
   uilib::HWND CreateDialogWindow(uilib::HWND owner);

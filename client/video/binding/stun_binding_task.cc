@@ -36,8 +36,9 @@ std::wstring IpText(const sockaddr_in& address) {
 
 }  // namespace
 
-StunBindingTask::StunBindingTask(std::string name, BindingParams params, const sockaddr_in& stun_server,
-                                 BindingTiming timing, EventSink sink)
+StunBindingTask::StunBindingTask(std::string name, BindingParams params,
+                                 const sockaddr_in& stun_server, BindingTiming timing,
+                                 EventSink sink)
     : Task(std::move(name)),
       params_(std::move(params)),
       stun_server_(stun_server),
@@ -77,11 +78,13 @@ bool StunBindingTask::OpenAndBind() {
     draw = static_cast<uint32_t>(generator());
   }
   const uint32_t offset = (draw % 100) & ~1u;
-  const uint16_t base = params_.port_type == ICE_PORT_EVEN ? timing_.first_port : timing_.first_port + 1;
+  const uint16_t base =
+      params_.port_type == ICE_PORT_EVEN ? timing_.first_port : timing_.first_port + 1;
   const uint32_t step = params_.port_type == ICE_PORT_ANY ? 1 : 2;
   sockaddr_in local{};
   local.sin_family = AF_INET;
-  if (params_.local_ip.empty() || inet_pton(AF_INET, params_.local_ip.c_str(), &local.sin_addr) != 1) {
+  if (params_.local_ip.empty() ||
+      inet_pton(AF_INET, params_.local_ip.c_str(), &local.sin_addr) != 1) {
     local.sin_addr.s_addr = htonl(INADDR_ANY);
   }
   for (uint32_t at = offset; at < timing_.port_span; at += step) {
@@ -144,13 +147,15 @@ void StunBindingTask::RunTask(brx::base::MessageLoop* loop) {
   }
 }
 
-StunBindingTask::Next StunBindingTask::OnDatagram(const char* data, size_t length, const sockaddr_in& from) {
+StunBindingTask::Next StunBindingTask::OnDatagram(const char* data, size_t length,
+                                                  const sockaddr_in& from) {
   const BindingDatagram datagram = ParseBindingDatagram(data, length, params_.id);
   switch (datagram.kind) {
     case BindingDatagram::kIgnored:
       return Next::kReceive;
     case BindingDatagram::kIgnoredWithWarning:
-      LogWarnA("%s:%d:%s\n", kRunTask, __LINE__, brx::http::ReplyTextForLog(std::string(data, length)).c_str());
+      LogWarnA("%s:%d:%s\n", kRunTask, __LINE__,
+               brx::http::ReplyTextForLog(std::string(data, length)).c_str());
       return Next::kReceive;
     case BindingDatagram::kOffline: {
       auto event = std::make_unique<ICEEvent_ice_reply>();
@@ -163,8 +168,8 @@ StunBindingTask::Next StunBindingTask::OnDatagram(const char* data, size_t lengt
       PostStunReply(2);
       return Next::kReceive;
     case BindingDatagram::kRinging:
-      BindRounds(datagram.remote_private_ip, datagram.remote_private_port, datagram.remote_public_ip,
-                 datagram.remote_public_port);
+      BindRounds(datagram.remote_private_ip, datagram.remote_private_port,
+                 datagram.remote_public_ip, datagram.remote_public_port);
       PostStunReply(3);
       return Next::kReceive;
     case BindingDatagram::kBind:
@@ -178,7 +183,8 @@ StunBindingTask::Next StunBindingTask::OnDatagram(const char* data, size_t lengt
     case BindingDatagram::kMalformedRinging:
     case BindingDatagram::kMalformedConfirm:
       // The binding cannot finish; saying so lets the session try the relay.
-      LogWarnA("%s:%d:%s\n", kRunTask, __LINE__, brx::http::ReplyTextForLog(std::string(data, length)).c_str());
+      LogWarnA("%s:%d:%s\n", kRunTask, __LINE__,
+               brx::http::ReplyTextForLog(std::string(data, length)).c_str());
       PostStunReply(0);
       return Next::kEnd;
     case BindingDatagram::kConfirm: {
@@ -207,18 +213,21 @@ StunBindingTask::Next StunBindingTask::OnDatagram(const char* data, size_t lengt
 void StunBindingTask::SendTo(const std::string& document, const sockaddr_in& to) {
   // Send failures are not reported: a lost BIND is what the rounds and the
   // time limit are for.
-  sendto(socket_, document.data(), document.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to),
-         sizeof(to));
+  sendto(socket_, document.data(), document.size(), MSG_NOSIGNAL,
+         reinterpret_cast<const sockaddr*>(&to), sizeof(to));
 }
 
-void StunBindingTask::SendToStunServer(const std::string& document) { SendTo(document, stun_server_); }
+void StunBindingTask::SendToStunServer(const std::string& document) {
+  SendTo(document, stun_server_);
+}
 
-void StunBindingTask::BindRounds(const std::wstring& private_ip, int32_t private_port, const std::wstring& public_ip,
-                                 int32_t public_port) {
+void StunBindingTask::BindRounds(const std::wstring& private_ip, int32_t private_port,
+                                 const std::wstring& public_ip, int32_t public_port) {
   const std::string bind = StunBindDatagram(params_.id);
   sockaddr_in private_address, public_address;
   const bool have_private = MakeAddress(private_ip, private_port, &private_address);
-  const bool have_public = private_ip != public_ip && MakeAddress(public_ip, public_port, &public_address);
+  const bool have_public =
+      private_ip != public_ip && MakeAddress(public_ip, public_port, &public_address);
   for (int round = 0; round < 2 && !Stopping(); ++round) {
     if (have_private) SendTo(bind, private_address);
     if (have_public) SendTo(bind, public_address);

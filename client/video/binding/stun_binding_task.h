@@ -33,8 +33,8 @@ class StunBindingTask : public brx::base::Task {
  public:
   using EventSink = std::function<void(std::unique_ptr<ICEEvent>)>;
 
-  StunBindingTask(std::string name, BindingParams params, const sockaddr_in& stun_server, BindingTiming timing,
-                  EventSink sink);
+  StunBindingTask(std::string name, BindingParams params, const sockaddr_in& stun_server,
+                  BindingTiming timing, EventSink sink);
   ~StunBindingTask() override;
 
   void Run(brx::base::MessageLoop* loop, int64_t task_id) final;
@@ -49,8 +49,8 @@ class StunBindingTask : public brx::base::Task {
   void SendToStunServer(const std::string& document);
   // Two rounds of BIND to the peer's private address, and to its public
   // one when the texts differ, each followed by the pause.
-  void BindRounds(const std::wstring& private_ip, int32_t private_port, const std::wstring& public_ip,
-                  int32_t public_port);
+  void BindRounds(const std::wstring& private_ip, int32_t private_port,
+                  const std::wstring& public_ip, int32_t public_port);
   // Waits `ms`, or less when the loop stops.
   void Pause(int ms);
 

@@ -8,7 +8,8 @@ namespace ice {
 // BINDs once the server passes on the invited side's RINGING.
 class StunBindingTaskUac : public StunBindingTask {
  public:
-  StunBindingTaskUac(BindingParams params, const sockaddr_in& stun_server, BindingTiming timing, EventSink sink);
+  StunBindingTaskUac(BindingParams params, const sockaddr_in& stun_server, BindingTiming timing,
+                     EventSink sink);
 
  protected:
   void SendFirst() override;

@@ -58,7 +58,8 @@ inline void LumaRow(const Planes& p, int n, uint8_t* __restrict y) {
 
 // One U and one V per 2x2 block, from the block's rounded mean colour; a
 // block of one colour gives exactly that colour's chroma.
-inline void ChromaRows(const Planes& top, const Planes& bottom, int n, uint8_t* __restrict u, uint8_t* __restrict v) {
+inline void ChromaRows(const Planes& top, const Planes& bottom, int n, uint8_t* __restrict u,
+                       uint8_t* __restrict v) {
   for (int j = 0; j < n / 2; ++j) {
     const int16_t b = static_cast<int16_t>(
         (top.b[2 * j] + top.b[2 * j + 1] + bottom.b[2 * j] + bottom.b[2 * j + 1] + 2) >> 2);
@@ -105,12 +106,18 @@ inline void Terms(const uint8_t* __restrict u, const uint8_t* __restrict v, int 
 }
 
 // Luma plus or minus a term lies within -227..482: a 16-bit lane.
-inline void AddClamped(const uint8_t* __restrict y, const int16_t* __restrict term, int n, uint8_t* __restrict out) {
-  for (int x = 0; x < n; ++x) out[x] = static_cast<uint8_t>(std::clamp<int16_t>(static_cast<int16_t>(y[x] + term[x]), 0, 255));
+inline void AddClamped(const uint8_t* __restrict y, const int16_t* __restrict term, int n,
+                       uint8_t* __restrict out) {
+  for (int x = 0; x < n; ++x)
+    out[x] =
+        static_cast<uint8_t>(std::clamp<int16_t>(static_cast<int16_t>(y[x] + term[x]), 0, 255));
 }
 
-inline void SubClamped(const uint8_t* __restrict y, const int16_t* __restrict term, int n, uint8_t* __restrict out) {
-  for (int x = 0; x < n; ++x) out[x] = static_cast<uint8_t>(std::clamp<int16_t>(static_cast<int16_t>(y[x] - term[x]), 0, 255));
+inline void SubClamped(const uint8_t* __restrict y, const int16_t* __restrict term, int n,
+                       uint8_t* __restrict out) {
+  for (int x = 0; x < n; ++x)
+    out[x] =
+        static_cast<uint8_t>(std::clamp<int16_t>(static_cast<int16_t>(y[x] - term[x]), 0, 255));
 }
 
 inline void PixelsRow(const uint8_t* __restrict y, const ChromaTerms& t, int n, Planes& p) {

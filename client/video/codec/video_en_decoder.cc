@@ -39,8 +39,8 @@ void VideoEnDecoder::Shutdown() {
   }
 }
 
-bool VideoEnDecoder::PushFrame(uint8_t flag, uint16_t fps, uint16_t width, uint16_t height, const uint8_t* bytes,
-                               uint32_t size) {
+bool VideoEnDecoder::PushFrame(uint8_t flag, uint16_t fps, uint16_t width, uint16_t height,
+                               const uint8_t* bytes, uint32_t size) {
   if (width == 0 || height == 0) return false;
   if (fps == 0) fps = kDefaultFps;
   const uint64_t pixel_bytes = uint64_t{width} * height * 3;
@@ -66,7 +66,8 @@ bool VideoEnDecoder::PushFrame(uint8_t flag, uint16_t fps, uint16_t width, uint1
     frame->counter = frame_counter_++;
     frame->flag = (flag != 0 || stream_flag_pending_) ? 1 : 0;
     stream_flag_pending_ = false;
-    dropped = encode_ ? QueueRaw(std::move(frame), &freed) : QueueCoded(std::move(frame), key_frame, &freed);
+    dropped = encode_ ? QueueRaw(std::move(frame), &freed)
+                      : QueueCoded(std::move(frame), key_frame, &freed);
     peak_queued_ = std::max(peak_queued_, input_.size());
   }
   input_cv_.notify_one();
@@ -74,7 +75,8 @@ bool VideoEnDecoder::PushFrame(uint8_t flag, uint16_t fps, uint16_t width, uint1
   return true;
 }
 
-size_t VideoEnDecoder::QueueRaw(std::unique_ptr<CodecFrame> frame, std::vector<std::unique_ptr<CodecFrame>>* freed) {
+size_t VideoEnDecoder::QueueRaw(std::unique_ptr<CodecFrame> frame,
+                                std::vector<std::unique_ptr<CodecFrame>>* freed) {
   size_t dropped = 0;
   while (input_.size() >= kMaxQueuedRawFrames) {
     std::unique_ptr<CodecFrame> oldest = std::move(input_.front());
@@ -118,7 +120,8 @@ size_t VideoEnDecoder::QueueCoded(std::unique_ptr<CodecFrame> frame, bool key_fr
   return dropped;
 }
 
-void VideoEnDecoder::Retire(std::unique_ptr<CodecFrame> frame, std::vector<std::unique_ptr<CodecFrame>>* freed) {
+void VideoEnDecoder::Retire(std::unique_ptr<CodecFrame> frame,
+                            std::vector<std::unique_ptr<CodecFrame>>* freed) {
   KeepSpare(&frame);
   if (frame) freed->push_back(std::move(frame));
 }
@@ -151,8 +154,8 @@ void VideoEnDecoder::CountDrops(size_t count) {
 }
 
 void VideoEnDecoder::LogBurst(uint64_t total) const {
-  LogWarnA("%s:%d:%s: the %s falls behind; dropping frames (%llu so far)\n", "VideoEnDecoder", __LINE__,
-           brx::util::WideToUtf8(id_).c_str(), encode_ ? "encoder" : "decoder",
+  LogWarnA("%s:%d:%s: the %s falls behind; dropping frames (%llu so far)\n", "VideoEnDecoder",
+           __LINE__, brx::util::WideToUtf8(id_).c_str(), encode_ ? "encoder" : "decoder",
            static_cast<unsigned long long>(total));
 }
 
@@ -258,8 +261,8 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work, bool more_waiting
     opened_ = Open(fps_, width_, height_);
     frame->flag = 1;
     if (!opened_) {
-      LogWarnA("%s:%d:cannot open the codec for %ux%u at %u fps\n", "VideoEnDecoder::Process", __LINE__,
-               unsigned{width_}, unsigned{height_}, unsigned{fps_});
+      LogWarnA("%s:%d:cannot open the codec for %ux%u at %u fps\n", "VideoEnDecoder::Process",
+               __LINE__, unsigned{width_}, unsigned{height_}, unsigned{fps_});
       // The game's own frames with an unusable size end the session's
       // video; a peer's are only skipped.
       return !encode_;
@@ -274,7 +277,8 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work, bool more_waiting
       CountDrops(gone);
       frame->flag = 1;
     }
-    if (!Encode(frame->bytes.get(), frame->size, frame->flag != 0, work, &out_size, kWorkBufferSize)) {
+    if (!Encode(frame->bytes.get(), frame->size, frame->flag != 0, work, &out_size,
+                kWorkBufferSize)) {
       return false;
     }
     if (out_size == 0) return true;
@@ -287,7 +291,8 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work, bool more_waiting
     // decoded, which keeps the frames after it decodable, but its picture
     // is let go.
     if (more_waiting) {
-      if (Decode(frame->bytes.get(), frame->size, nullptr, &out_size, 0) && out_size != 0) CountDrops(1);
+      if (Decode(frame->bytes.get(), frame->size, nullptr, &out_size, 0) && out_size != 0)
+        CountDrops(1);
       start_unshown_ = start_unshown_ || frame->flag != 0;
       return true;
     }
@@ -296,7 +301,8 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work, bool more_waiting
     const uint32_t picture = uint32_t{width_} * height_ * 3;
     result->bytes = std::make_unique_for_overwrite<uint8_t[]>(picture);
     result->capacity = picture;
-    if (!Decode(frame->bytes.get(), frame->size, result->bytes.get(), &out_size, picture) || out_size == 0) {
+    if (!Decode(frame->bytes.get(), frame->size, result->bytes.get(), &out_size, picture) ||
+        out_size == 0) {
       start_unshown_ = start_unshown_ || frame->flag != 0;
       return true;
     }
@@ -322,10 +328,12 @@ bool VideoEnDecoder::Process(CodecFrame* frame, uint8_t* work, bool more_waiting
   return true;
 }
 
-std::unique_ptr<VideoEnDecoder> NewVideoEnDecoder(int codec_type, VideoEnDecoder::VEDWatcher* watcher,
+std::unique_ptr<VideoEnDecoder> NewVideoEnDecoder(int codec_type,
+                                                  VideoEnDecoder::VEDWatcher* watcher,
                                                   const std::wstring& id, bool encode) {
   if (codec_type != kCodecTypeWebM) return nullptr;
-  std::unique_ptr<VideoEnDecoder> codec = std::make_unique<VideoEnDecoder_WebM>(watcher, id, encode);
+  std::unique_ptr<VideoEnDecoder> codec =
+      std::make_unique<VideoEnDecoder_WebM>(watcher, id, encode);
   if (!codec->Start()) return nullptr;
   return codec;
 }

@@ -112,8 +112,8 @@ class VideoEnDecoder {
   // tells in `*output_size` what the picture would have taken.
   virtual bool Encode(const uint8_t* input, uint32_t input_size, bool key_frame, uint8_t* output,
                       uint32_t* output_size, uint32_t capacity) = 0;
-  virtual bool Decode(const uint8_t* input, uint32_t input_size, uint8_t* output, uint32_t* output_size,
-                      uint32_t capacity) = 0;
+  virtual bool Decode(const uint8_t* input, uint32_t input_size, uint8_t* output,
+                      uint32_t* output_size, uint32_t capacity) = 0;
   // Any thread: whether a coded frame can be decoded without those before
   // it. Reads nothing but the frame.
   virtual bool IsKeyFrame(const uint8_t* input, uint32_t input_size) const = 0;
@@ -132,7 +132,8 @@ class VideoEnDecoder {
   // Input lock held. Queue `frame` within the bound; frames let go are
   // kept as spares or moved to `*freed` (to be freed without the lock).
   // Returns how many frames were dropped.
-  size_t QueueRaw(std::unique_ptr<CodecFrame> frame, std::vector<std::unique_ptr<CodecFrame>>* freed);
+  size_t QueueRaw(std::unique_ptr<CodecFrame> frame,
+                  std::vector<std::unique_ptr<CodecFrame>>* freed);
   size_t QueueCoded(std::unique_ptr<CodecFrame> frame, bool key_frame,
                     std::vector<std::unique_ptr<CodecFrame>>* freed);
   void Retire(std::unique_ptr<CodecFrame> frame, std::vector<std::unique_ptr<CodecFrame>>* freed);
@@ -187,5 +188,6 @@ inline constexpr int kCodecTypeWebM = 0;
 
 // A started worker of `codec_type`, or null for an unknown type or a
 // thread that would not start.
-std::unique_ptr<VideoEnDecoder> NewVideoEnDecoder(int codec_type, VideoEnDecoder::VEDWatcher* watcher,
+std::unique_ptr<VideoEnDecoder> NewVideoEnDecoder(int codec_type,
+                                                  VideoEnDecoder::VEDWatcher* watcher,
                                                   const std::wstring& id, bool encode);

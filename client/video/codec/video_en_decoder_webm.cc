@@ -51,15 +51,18 @@ bool VideoEnDecoder_WebM::Open(uint16_t fps, uint16_t width, uint16_t height) {
   state->width = width;
   state->height = height;
   if (encode()) {
-    if (vpx_codec_enc_config_default(vpx_codec_vp8_cx(), &state->config, 0) != VPX_CODEC_OK) return false;
+    if (vpx_codec_enc_config_default(vpx_codec_vp8_cx(), &state->config, 0) != VPX_CODEC_OK)
+      return false;
     state->config.g_w = width;
     state->config.g_h = height;
     state->config.rc_target_bitrate = TargetBitrate(width, height);
     state->config.g_timebase.num = 1;
     state->config.g_timebase.den = 1000;
     state->duration = 1000 / fps == 0 ? 1 : 1000 / fps;
-    if (vpx_codec_enc_init(&state->encoder, vpx_codec_vp8_cx(), &state->config, 0) != VPX_CODEC_OK) {
-      LogWarnA("%s:%d:%s\n", "VideoEnDecoder_WebM::Open", __LINE__, vpx_codec_error(&state->encoder));
+    if (vpx_codec_enc_init(&state->encoder, vpx_codec_vp8_cx(), &state->config, 0) !=
+        VPX_CODEC_OK) {
+      LogWarnA("%s:%d:%s\n", "VideoEnDecoder_WebM::Open", __LINE__,
+               vpx_codec_error(&state->encoder));
       return false;
     }
     state->encoder_open = true;
@@ -67,7 +70,8 @@ bool VideoEnDecoder_WebM::Open(uint16_t fps, uint16_t width, uint16_t height) {
     if (state->image == nullptr) return false;
   } else {
     if (vpx_codec_dec_init(&state->decoder, vpx_codec_vp8_dx(), nullptr, 0) != VPX_CODEC_OK) {
-      LogWarnA("%s:%d:%s\n", "VideoEnDecoder_WebM::Open", __LINE__, vpx_codec_error(&state->decoder));
+      LogWarnA("%s:%d:%s\n", "VideoEnDecoder_WebM::Open", __LINE__,
+               vpx_codec_error(&state->decoder));
       return false;
     }
     state->decoder_open = true;
@@ -78,8 +82,8 @@ bool VideoEnDecoder_WebM::Open(uint16_t fps, uint16_t width, uint16_t height) {
 
 void VideoEnDecoder_WebM::Close() { state_.reset(); }
 
-bool VideoEnDecoder_WebM::Encode(const uint8_t* input, uint32_t input_size, bool key_frame, uint8_t* output,
-                                 uint32_t* output_size, uint32_t capacity) {
+bool VideoEnDecoder_WebM::Encode(const uint8_t* input, uint32_t input_size, bool key_frame,
+                                 uint8_t* output, uint32_t* output_size, uint32_t capacity) {
   *output_size = 0;
   if (!state_ || !state_->encoder_open) return false;
   WebMCodecState& s = *state_;
@@ -87,10 +91,11 @@ bool VideoEnDecoder_WebM::Encode(const uint8_t* input, uint32_t input_size, bool
   vpx_image_t* img = s.image;
   ombrix::video::BgrBottomUpToYuv420(
       input, s.width, s.height,
-      {img->planes[VPX_PLANE_Y], img->planes[VPX_PLANE_U], img->planes[VPX_PLANE_V], img->stride[VPX_PLANE_Y],
-       img->stride[VPX_PLANE_U], img->stride[VPX_PLANE_V]});
+      {img->planes[VPX_PLANE_Y], img->planes[VPX_PLANE_U], img->planes[VPX_PLANE_V],
+       img->stride[VPX_PLANE_Y], img->stride[VPX_PLANE_U], img->stride[VPX_PLANE_V]});
   const vpx_enc_frame_flags_t flags = key_frame ? VPX_EFLAG_FORCE_KF : 0;
-  if (vpx_codec_encode(&s.encoder, img, s.pts, s.duration, flags, VPX_DL_REALTIME) != VPX_CODEC_OK) {
+  if (vpx_codec_encode(&s.encoder, img, s.pts, s.duration, flags, VPX_DL_REALTIME) !=
+      VPX_CODEC_OK) {
     LogWarnA("%s:%d:%s\n", "VideoEnDecoder_WebM::Encode", __LINE__, vpx_codec_error(&s.encoder));
     return false;
   }
@@ -114,11 +119,12 @@ bool VideoEnDecoder_WebM::IsKeyFrame(const uint8_t* input, uint32_t input_size) 
   vpx_codec_stream_info_t info{};
   info.sz = sizeof(info);
   return input != nullptr && input_size != 0 &&
-         vpx_codec_peek_stream_info(vpx_codec_vp8_dx(), input, input_size, &info) == VPX_CODEC_OK && info.is_kf != 0;
+         vpx_codec_peek_stream_info(vpx_codec_vp8_dx(), input, input_size, &info) == VPX_CODEC_OK &&
+         info.is_kf != 0;
 }
 
-bool VideoEnDecoder_WebM::Decode(const uint8_t* input, uint32_t input_size, uint8_t* output, uint32_t* output_size,
-                                 uint32_t capacity) {
+bool VideoEnDecoder_WebM::Decode(const uint8_t* input, uint32_t input_size, uint8_t* output,
+                                 uint32_t* output_size, uint32_t capacity) {
   *output_size = 0;
   if (!state_ || !state_->decoder_open || input_size == 0) return false;
   WebMCodecState& s = *state_;
@@ -127,7 +133,8 @@ bool VideoEnDecoder_WebM::Decode(const uint8_t* input, uint32_t input_size, uint
   // make the decoder allocate for a size nobody checked.
   vpx_codec_stream_info_t info{};
   info.sz = sizeof(info);
-  const bool parsed = vpx_codec_peek_stream_info(vpx_codec_vp8_dx(), input, input_size, &info) == VPX_CODEC_OK;
+  const bool parsed =
+      vpx_codec_peek_stream_info(vpx_codec_vp8_dx(), input, input_size, &info) == VPX_CODEC_OK;
   if (parsed && info.is_kf && (info.w != s.width || info.h != s.height)) {
     s.awaiting_key_frame = true;
     return true;
@@ -152,8 +159,8 @@ bool VideoEnDecoder_WebM::Decode(const uint8_t* input, uint32_t input_size, uint
     }
     if (frame_bytes > capacity) continue;
     ombrix::video::Yuv420ToBgrBottomUp(
-        {img->planes[VPX_PLANE_Y], img->planes[VPX_PLANE_U], img->planes[VPX_PLANE_V], img->stride[VPX_PLANE_Y],
-         img->stride[VPX_PLANE_U], img->stride[VPX_PLANE_V]},
+        {img->planes[VPX_PLANE_Y], img->planes[VPX_PLANE_U], img->planes[VPX_PLANE_V],
+         img->stride[VPX_PLANE_Y], img->stride[VPX_PLANE_U], img->stride[VPX_PLANE_V]},
         s.width, s.height, output);
     *output_size = frame_bytes;
   }

@@ -21,8 +21,8 @@ class VideoEnDecoder_WebM : public VideoEnDecoder {
  protected:
   bool Open(uint16_t fps, uint16_t width, uint16_t height) override;
   void Close() override;
-  bool Encode(const uint8_t* input, uint32_t input_size, bool key_frame, uint8_t* output, uint32_t* output_size,
-              uint32_t capacity) override;
+  bool Encode(const uint8_t* input, uint32_t input_size, bool key_frame, uint8_t* output,
+              uint32_t* output_size, uint32_t capacity) override;
   bool Decode(const uint8_t* input, uint32_t input_size, uint8_t* output, uint32_t* output_size,
               uint32_t capacity) override;
   bool IsKeyFrame(const uint8_t* input, uint32_t input_size) const override;

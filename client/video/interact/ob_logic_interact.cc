@@ -27,13 +27,15 @@ using ombrix::messages::kVideoTransportNotice;
 std::string NewFileName() {
   std::random_device device;
   char name[33];
-  for (int i = 0; i < 4; ++i) std::snprintf(name + 8 * i, 9, "%08x", static_cast<unsigned>(device()));
+  for (int i = 0; i < 4; ++i)
+    std::snprintf(name + 8 * i, 9, "%08x", static_cast<unsigned>(device()));
   return name;
 }
 
 }  // namespace
 
-OBLogicInteract::OBLogicInteract(EventChain* chain, InteractHost* host, std::unique_ptr<ice::IceSignalling> signalling,
+OBLogicInteract::OBLogicInteract(EventChain* chain, InteractHost* host,
+                                 std::unique_ptr<ice::IceSignalling> signalling,
                                  const brx::platform::TickClock& clock)
     : chain_(chain), host_(host), clock_(clock), signalling_(std::move(signalling)) {
   if (!signalling_) signalling_ = std::make_unique<ice::IceClient>(this);
@@ -49,11 +51,12 @@ OBLogicInteract::~OBLogicInteract() {
 
 bool OBLogicInteract::Start(uint32_t main_thread_id) {
   main_thread_id_ = main_thread_id;
-  subscriptions_.push_back(chain_->Subscribe(SEVENT_RESPONSE_UserLogin, this, &OBLogicInteract::OnUserLoginResult));
   subscriptions_.push_back(
-      chain_->Subscribe(SEVENT_RESPONSE_UserLoginByTicket, this, &OBLogicInteract::OnUserLoginResult));
-  subscriptions_.push_back(
-      chain_->Subscribe(SEVENT_RESPONSE_BeforeUserLogout, this, &OBLogicInteract::OnBeforeUserLogout));
+      chain_->Subscribe(SEVENT_RESPONSE_UserLogin, this, &OBLogicInteract::OnUserLoginResult));
+  subscriptions_.push_back(chain_->Subscribe(SEVENT_RESPONSE_UserLoginByTicket, this,
+                                             &OBLogicInteract::OnUserLoginResult));
+  subscriptions_.push_back(chain_->Subscribe(SEVENT_RESPONSE_BeforeUserLogout, this,
+                                             &OBLogicInteract::OnBeforeUserLogout));
   subscriptions_.push_back(
       chain_->Subscribe(SEVENT_RESPONSE_UpdateUserInfo, this, &OBLogicInteract::OnUserInfoUpdated));
   signalling_->set_main_thread_id(main_thread_id);
@@ -75,7 +78,8 @@ bool OBLogicInteract::OnThreadMessage(uint32_t message, uintptr_t wparam) {
     return true;
   }
   if (message == kVideoTransportNotice) {
-    std::unique_ptr<VideoTransferNotice> notice = brx::base::TakeMessagePayload<VideoTransferNotice>(wparam);
+    std::unique_ptr<VideoTransferNotice> notice =
+        brx::base::TakeMessagePayload<VideoTransferNotice>(wparam);
     if (!notice) return true;
     switch (notice->code) {
       case VideoTransferNotice::kConnected:
@@ -94,7 +98,8 @@ bool OBLogicInteract::OnThreadMessage(uint32_t message, uintptr_t wparam) {
     return true;
   }
   if (message == kHeadImageDownloaded) {
-    std::unique_ptr<HeadIconDownloadResult> result = brx::base::TakeMessagePayload<HeadIconDownloadResult>(wparam);
+    std::unique_ptr<HeadIconDownloadResult> result =
+        brx::base::TakeMessagePayload<HeadIconDownloadResult>(wparam);
     if (result) OnHeadIconDownloaded(*result);
     return true;
   }
@@ -109,7 +114,7 @@ void OBLogicInteract::OnTick() {
 void OBLogicInteract::ExpireInvitations() {
   const std::wstring own = OwnAccount();
   const uint32_t now = clock_.Now();
-  std::vector<std::wstring> unanswered;  // this side was asked
+  std::vector<std::wstring> unanswered;                        // this side was asked
   std::vector<std::pair<FromHandle, std::wstring>> unreplied;  // this side asked
   {
     std::lock_guard<std::mutex> lock(sessions_mutex_);
@@ -149,12 +154,13 @@ void OBLogicInteract::GetOnlineFriend(int page, int page_size) {
   chain_->FireEvent(&event);
 }
 
-void OBLogicInteract::InviteVideo(const std::wstring& id, const std::wstring& invited, bool send_own_video,
-                                  const FromHandle& origin) {
+void OBLogicInteract::InviteVideo(const std::wstring& id, const std::wstring& invited,
+                                  bool send_own_video, const FromHandle& origin) {
   const InteractUser user = host_->CurrentUser();
   if (invited == user.account) return;
   if (signalling_->state() != ice::ICE_STATE_LOGGED_IN) {
-    FireReply(origin, id, user.display_name.empty() ? payload::kVideoNoUser : payload::kVideoNoLink);
+    FireReply(origin, id,
+              user.display_name.empty() ? payload::kVideoNoUser : payload::kVideoNoLink);
     if (signalling_->state() == ice::ICE_STATE_OFFLINE) ConnectIceServer();
     return;
   }
@@ -182,7 +188,8 @@ void OBLogicInteract::InviteVideo(const std::wstring& id, const std::wstring& in
   signalling_->Invite(ombrix::video::InvitationJson(sender), id, invited);
 }
 
-void OBLogicInteract::ReplyVideoInvite(const std::wstring& id, int result, const FromHandle& origin) {
+void OBLogicInteract::ReplyVideoInvite(const std::wstring& id, int result,
+                                       const FromHandle& origin) {
   const std::wstring own = OwnAccount();
   std::wstring inviter;
   int32_t codec_type = 0;
@@ -297,9 +304,10 @@ void OBLogicInteract::CloseAllVideoSessions() {
   for (auto& [id, session] : all) Dispose(std::move(session), true);
 }
 
-void OBLogicInteract::PushVideoFrame(const std::wstring& id, const uint8_t* bytes, uint32_t size, uint16_t fps,
-                                     uint16_t width, uint16_t height) {
-  if (VideoEnDecoder* codec = CodecToFeed(id, Feed::kOwnVideo)) codec->PushFrame(0, fps, width, height, bytes, size);
+void OBLogicInteract::PushVideoFrame(const std::wstring& id, const uint8_t* bytes, uint32_t size,
+                                     uint16_t fps, uint16_t width, uint16_t height) {
+  if (VideoEnDecoder* codec = CodecToFeed(id, Feed::kOwnVideo))
+    codec->PushFrame(0, fps, width, height, bytes, size);
 }
 
 VideoEnDecoder* OBLogicInteract::CodecToFeed(const std::wstring& id, Feed feed) const {
@@ -328,7 +336,8 @@ void OBLogicInteract::ConnectIceServer() {
   wchar_t* end = nullptr;
   const long port = wcstol(port_text.c_str(), &end, 10);
   if (port <= 0 || port > 65535) return;
-  signalling_->Login(host, static_cast<int>(port), user.session_id, user.account, user.display_name);
+  signalling_->Login(host, static_cast<int>(port), user.session_id, user.account,
+                     user.display_name);
 }
 
 void OBLogicInteract::OnUserLoginResult(const EventParameter*) {
@@ -408,7 +417,9 @@ void OBLogicInteract::OnIceReply(const ice::ICEEvent_ice_reply* e) {
     std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(e->id);
     // Answers matter only to the inviter's session still waiting for one.
-    if (it == sessions_.end() || it->second.inviter != own || it->second.state != VideoSession::kInvited) return;
+    if (it == sessions_.end() || it->second.inviter != own ||
+        it->second.state != VideoSession::kInvited)
+      return;
     const VideoSession& s = it->second;
     origin = s.origin;
     invited = s.invited.front();
@@ -421,7 +432,8 @@ void OBLogicInteract::OnIceReply(const ice::ICEEvent_ice_reply* e) {
       LogWarnA("%s:%d:Json Error:%s\n", "OBLogicInteract::OnIceReply", __LINE__, error.c_str());
       invited.clear();
     } else {
-      std::unique_ptr<VideoEnDecoder> codec = NewVideoEnDecoder(kCodecTypeWebM, this, e->id, sender);
+      std::unique_ptr<VideoEnDecoder> codec =
+          NewVideoEnDecoder(kCodecTypeWebM, this, e->id, sender);
       std::lock_guard<std::mutex> lock(sessions_mutex_);
       VideoSession& s = sessions_.at(e->id);  // only this thread removes sessions
       s.state = VideoSession::kNegotiating;
@@ -487,7 +499,9 @@ void OBLogicInteract::OnStunReady(const ice::ICEEvent_stun_ready* e) {
   {
     std::lock_guard<std::mutex> lock(sessions_mutex_);
     auto it = sessions_.find(e->id);
-    if (it == sessions_.end() || it->second.state != VideoSession::kNegotiating || it->second.udt_link) return;
+    if (it == sessions_.end() || it->second.state != VideoSession::kNegotiating ||
+        it->second.udt_link)
+      return;
     VideoSession& s = it->second;
     s.peer_ip = result->peer_ip;
     s.peer_port = result->peer_port;
@@ -497,14 +511,17 @@ void OBLogicInteract::OnStunReady(const ice::ICEEvent_stun_ready* e) {
   // only this thread changes, takes it afterwards.
   // The socket's own port: behind a NAT that changes ports the port the
   // peer saw is not one this host has.
-  const uint16_t port = static_cast<uint16_t>(result->local_port != 0 ? result->local_port : result->bind_port);
+  const uint16_t port =
+      static_cast<uint16_t>(result->local_port != 0 ? result->local_port : result->bind_port);
   auto link = std::make_unique<UdtLink>(this, main_thread_id_, kVideoTransportNotice, e->id);
   bool failed = false;
   if (sender) {
     failed = !link->InitialServer(port);
   } else {
     failed = !link->InitialClient(port);
-    if (!failed) link->Connect(brx::util::WideToUtf8(result->peer_ip), static_cast<uint16_t>(result->peer_port));
+    if (!failed)
+      link->Connect(brx::util::WideToUtf8(result->peer_ip),
+                    static_cast<uint16_t>(result->peer_port));
   }
   {
     std::lock_guard<std::mutex> lock(sessions_mutex_);
@@ -578,7 +595,8 @@ void OBLogicInteract::OnIceGetOnlineFriend(const ice::ICEEvent_ice_getonlinefrie
           std::filesystem::create_directories(folder, ignored);
         }
         head_icons_[f.head_icon] = L"";
-        host_->StartHeadIconDownload(f.head_icon, brx::util::Utf8ToWide(folder + "/" + NewFileName()));
+        host_->StartHeadIconDownload(f.head_icon,
+                                     brx::util::Utf8ToWide(folder + "/" + NewFileName()));
       }
     }
     friends.push_back(std::move(info));
@@ -662,7 +680,8 @@ void OBLogicInteract::DrainTransport(const std::wstring& id) {
   for (const auto& [close_id, hangup] : closes) CloseSession(close_id, hangup);
 }
 
-void OBLogicInteract::OnPeerMessage(const uint8_t* message, uint32_t length, const std::wstring& id) {
+void OBLogicInteract::OnPeerMessage(const uint8_t* message, uint32_t length,
+                                    const std::wstring& id) {
   if (length < NetMessage_Interact::kHeaderSize) return;
   const NetMessageHeader header(message, length);
   if (header.message_id() == MessageVideoControl::kId) {
@@ -738,7 +757,8 @@ void OBLogicInteract::OnVideoOutput(const std::wstring& id) {
   if (stopping) return;
   if (codec->encode()) {
     for (const auto& f : frames) {
-      const MessageVideoData message(f->flag, f->fps, f->width, f->height, f->counter, f->bytes.get(), f->size);
+      const MessageVideoData message(f->flag, f->fps, f->width, f->height, f->counter,
+                                     f->bytes.get(), f->size);
       if (relay) {
         relay->Send(message);
       } else {

@@ -49,7 +49,9 @@ class MessageVideoData;
 // side therefore answers it with a time-out after kAnswerLimitMs, and the
 // inviter gives up by itself after kReplyLimitMs (longer, so the invited
 // side's answer normally comes first) when no answer arrives at all.
-class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VEDWatcher, public VideoTransferOwner {
+class OBLogicInteract : public ice::IceClientObersver,
+                        public VideoEnDecoder::VEDWatcher,
+                        public VideoTransferOwner {
  public:
   static constexpr uint32_t kAnswerLimitMs = 30000;
   static constexpr uint32_t kReplyLimitMs = 45000;
@@ -57,7 +59,8 @@ class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VE
   // `chain` and `host` are borrowed and outlive this object. Without a
   // `signalling`, the real signalling client is made. `clock` times the
   // unanswered invitations.
-  OBLogicInteract(EventChain* chain, InteractHost* host, std::unique_ptr<ice::IceSignalling> signalling = nullptr,
+  OBLogicInteract(EventChain* chain, InteractHost* host,
+                  std::unique_ptr<ice::IceSignalling> signalling = nullptr,
                   const brx::platform::TickClock& clock = brx::platform::SystemTickClock());
   ~OBLogicInteract() override;
 
@@ -83,8 +86,8 @@ class OBLogicInteract : public ice::IceClientObersver, public VideoEnDecoder::VE
   void CloseVideoSession(const std::wstring& id);
   void StopVideoSession(const std::wstring& id);
   void CloseAllVideoSessions();
-  void PushVideoFrame(const std::wstring& id, const uint8_t* bytes, uint32_t size, uint16_t fps, uint16_t width,
-                      uint16_t height);
+  void PushVideoFrame(const std::wstring& id, const uint8_t* bytes, uint32_t size, uint16_t fps,
+                      uint16_t width, uint16_t height);
   void ConnectIceServer();
 
   // Signalling events (GUI thread).

@@ -16,13 +16,13 @@ struct VideoSession {
   enum State : int32_t { kInvited = 0, kNegotiating = 1, kRelay = 2, kReady = 3 };
 
   std::wstring id;
-  FromHandle origin;            // the game connection that asked; {0, 0} until known
-  std::wstring inviter;         // account that sent the invitation
-  std::wstring sender;          // account whose video is sent
+  FromHandle origin;                  // the game connection that asked; {0, 0} until known
+  std::wstring inviter;               // account that sent the invitation
+  std::wstring sender;                // account whose video is sent
   std::vector<std::wstring> invited;  // one entry, the invited account
-  bool answered = false;        // the invited side answered
-  uint32_t invited_at = 0;      // tick of the invitation's sending or arrival
-  std::wstring peer_ip;         // the relay, or the peer from the binding
+  bool answered = false;              // the invited side answered
+  uint32_t invited_at = 0;            // tick of the invitation's sending or arrival
+  std::wstring peer_ip;               // the relay, or the peer from the binding
   int32_t peer_port = 0;
   int32_t state = kInvited;
   // Stopped, with its close still to come (closes wait while links are

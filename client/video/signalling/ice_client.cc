@@ -63,7 +63,8 @@ bool IceClient::Initial() {
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_ANY);
   if (!bind_address_.empty() && inet_pton(AF_INET, bind_address_.c_str(), &local.sin_addr) != 1) {
-    LogWarnA("%s:%d:bad bind address %s\n", "ice::IceClient::Initial", __LINE__, bind_address_.c_str());
+    LogWarnA("%s:%d:bad bind address %s\n", "ice::IceClient::Initial", __LINE__,
+             bind_address_.c_str());
     return false;
   }
   socket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
@@ -95,7 +96,8 @@ bool IceClient::Initial() {
 
 int IceClient::SendData(const std::string& document) {
   if (document.size() > kMaxDatagramBytes) {
-    LogWarnA("%s:%d:document of %zu bytes not sent\n", "ice::IceClient::SendData", __LINE__, document.size());
+    LogWarnA("%s:%d:document of %zu bytes not sent\n", "ice::IceClient::SendData", __LINE__,
+             document.size());
     errno = EMSGSIZE;
     return -1;
   }
@@ -126,7 +128,8 @@ void IceClient::Login(const std::wstring& host, int port, const std::wstring& se
   }
   // Looked up before the lock is taken: it makes system calls.
   std::string local_ip = bind_address_;
-  if (local_ip.empty()) local_ip = route_lookup_ ? route_lookup_(server) : RouteSourceAddress(server);
+  if (local_ip.empty())
+    local_ip = route_lookup_ ? route_lookup_(server) : RouteSourceAddress(server);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     session_id_ = session_id;
@@ -199,11 +202,13 @@ void IceClient::GetOnlineFriend(int page, int page_size) {
   SendIfLoggedIn(IceGetOnlineFriendDatagram(session_id(), account(), page, page_size));
 }
 
-void IceClient::Invite(const std::wstring& payload, const std::wstring& id, const std::wstring& account) {
+void IceClient::Invite(const std::wstring& payload, const std::wstring& id,
+                       const std::wstring& account) {
   SendIfLoggedIn(IceInviteDatagram(session_id(), this->account(), account, id, payload));
 }
 
-void IceClient::Reply(const std::wstring& id, const std::wstring& target, int result, const std::wstring& payload) {
+void IceClient::Reply(const std::wstring& id, const std::wstring& target, int result,
+                      const std::wstring& payload) {
   SendIfLoggedIn(IceReplyDatagram(session_id(), target, id, result, payload));
 }
 
@@ -225,15 +230,17 @@ void IceClient::StartStunUac(const std::wstring& target, const std::wstring& id)
       [this](std::unique_ptr<ICEEvent> event) { PostEvent(std::move(event)); }));
 }
 
-void IceClient::StartStunUas(const std::wstring& id, const std::wstring& peer_private_ip, const std::wstring& target,
-                             int32_t port_type, int32_t peer_private_port, const std::wstring& peer_public_ip,
+void IceClient::StartStunUas(const std::wstring& id, const std::wstring& peer_private_ip,
+                             const std::wstring& target, int32_t port_type,
+                             int32_t peer_private_port, const std::wstring& peer_public_ip,
                              int32_t peer_public_port) {
   if (state() != ICE_STATE_LOGGED_IN) return;
   BindingParams params{id, session_id(), target, port_type, local_ip(), 0, binding_limit_ms_};
   BindingTiming timing = binding_timing_;
   if (!timing.clock) timing.clock = &clock_;
   ice_stun_->PostTask(std::make_unique<StunBindingTaskUas>(
-      std::move(params), PeerBindingAddress{peer_private_ip, peer_private_port, peer_public_ip, peer_public_port},
+      std::move(params),
+      PeerBindingAddress{peer_private_ip, peer_private_port, peer_public_ip, peer_public_port},
       stun_server_address(), std::move(timing),
       [this](std::unique_ptr<ICEEvent> event) { PostEvent(std::move(event)); }));
 }
@@ -306,8 +313,8 @@ int IceClient::Run() {
     if (!(fds[0].revents & POLLIN)) continue;
     sockaddr_in from{};
     socklen_t from_length = sizeof(from);
-    ssize_t got = recvfrom(socket_, buffer, kMaxDatagramBytes, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
-                           &from_length);
+    ssize_t got = recvfrom(socket_, buffer, kMaxDatagramBytes, MSG_DONTWAIT,
+                           reinterpret_cast<sockaddr*>(&from), &from_length);
     if (got < 0) {
       const int error = errno;
       switch (error) {

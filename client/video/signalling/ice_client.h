@@ -83,8 +83,8 @@ class IceClient : public brx::base::ThreadRun, public IceSignalling {
   // when logged in or when `name` is empty; otherwise the state becomes
   // logging in, and LOGIN goes out unless the session id or the account is
   // empty. A failed send queues a failed login event.
-  void Login(const std::wstring& host, int port, const std::wstring& session_id, const std::wstring& account,
-             const std::wstring& name) override;
+  void Login(const std::wstring& host, int port, const std::wstring& session_id,
+             const std::wstring& account, const std::wstring& name) override;
   // Sends LOGOUT whatever the state; the state becomes offline.
   int Logout() override;
   // While logged in, a new display name is stored and sent; a failed send
@@ -99,7 +99,8 @@ class IceClient : public brx::base::ThreadRun, public IceSignalling {
 
   // These send only while logged in and ignore send failures.
   void GetOnlineFriend(int page, int page_size) override;
-  void Invite(const std::wstring& payload, const std::wstring& id, const std::wstring& account) override;
+  void Invite(const std::wstring& payload, const std::wstring& id,
+              const std::wstring& account) override;
   // `result`: 0 ACCEPT, 1 REJECT, 2 BUSY, anything else OPTIMEOUT.
   void Reply(const std::wstring& id, const std::wstring& target, int result,
              const std::wstring& payload) override;
@@ -111,9 +112,9 @@ class IceClient : public brx::base::ThreadRun, public IceSignalling {
   // side: not towards the own account.
   void StartStunUac(const std::wstring& target, const std::wstring& id) override;
   // The invited side, aiming at the inviter's binding socket.
-  void StartStunUas(const std::wstring& id, const std::wstring& peer_private_ip, const std::wstring& target,
-                    int32_t port_type, int32_t peer_private_port, const std::wstring& peer_public_ip,
-                    int32_t peer_public_port) override;
+  void StartStunUas(const std::wstring& id, const std::wstring& peer_private_ip,
+                    const std::wstring& target, int32_t port_type, int32_t peer_private_port,
+                    const std::wstring& peer_public_ip, int32_t peer_public_port) override;
   // Waits, port range and draw of the bindings started from now on; the
   // client's clock drives their limit unless the timing names another.
   void SetBindingTimingForTesting(BindingTiming timing) { binding_timing_ = std::move(timing); }

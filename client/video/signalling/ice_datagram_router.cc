@@ -171,7 +171,8 @@ void OnIceGetOnlineFriend(const TiXmlElement* command, RouteResult* out) {
   auto event = std::make_unique<ICEEvent_ice_getonlinefriend>();
   event->record_count = Number(record_count);
   event->page = Number(page);
-  for (const TiXmlElement* user = list->FirstChildElement("user"); user; user = user->NextSiblingElement("user")) {
+  for (const TiXmlElement* user = list->FirstChildElement("user"); user;
+       user = user->NextSiblingElement("user")) {
     Attributes fields(user);
     const char* account = fields["user_account"];
     const char* name = fields["user_name"];
@@ -180,12 +181,14 @@ void OnIceGetOnlineFriend(const TiXmlElement* command, RouteResult* out) {
       continue;
     }
     const char* head_icon = user->Attribute("head_icon");
-    event->friends.push_back({Wide(account), Wide(name), head_icon ? Wide(head_icon) : std::wstring()});
+    event->friends.push_back(
+        {Wide(account), Wide(name), head_icon ? Wide(head_icon) : std::wstring()});
   }
   out->event = std::move(event);
 }
 
-void OnIce(const TiXmlElement* command, int32_t state, const std::wstring& own_account, RouteResult* out) {
+void OnIce(const TiXmlElement* command, int32_t state, const std::wstring& own_account,
+           RouteResult* out) {
   const char* step_attr = command->Attribute("step");
   std::string step = step_attr ? step_attr : "";
   if (step == "LOGIN") {
@@ -218,7 +221,9 @@ void OnStunInvite(const TiXmlElement* command, RouteResult* out) {
   if (!attrs.complete() || !host.complete()) return Warn(kOnStunInvite, __LINE__);
   auto event = std::make_unique<ICEEvent_stun_invite>();
   event->id = Wide(id);
-  event->port_type = port_type == "even" ? ICE_PORT_EVEN : port_type == "odd" ? ICE_PORT_ODD : ICE_PORT_ANY;
+  event->port_type = port_type == "even"  ? ICE_PORT_EVEN
+                     : port_type == "odd" ? ICE_PORT_ODD
+                                          : ICE_PORT_ANY;
   event->remote_private_ip = Wide(private_ip);
   event->remote_private_port = Number(private_port);
   event->remote_public_ip = Wide(public_ip);
@@ -242,7 +247,8 @@ void OnRelayReply(const TiXmlElement* command, RouteResult* out) {
 
 }  // namespace
 
-RouteResult RouteDatagram(const char* data, size_t length, int32_t state, const std::wstring& own_account) {
+RouteResult RouteDatagram(const char* data, size_t length, int32_t state,
+                          const std::wstring& own_account) {
   RouteResult out;
   // Stop at a NUL as the terminated receive buffer does.
   std::string text(data, strnlen(data, std::min(length, kMaxDatagramBytes)));

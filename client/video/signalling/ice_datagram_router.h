@@ -38,6 +38,7 @@ struct RouteResult {
 // another account, are dropped with a warning in the log.
 //
 // Pure: no I/O but the log; safe on any thread.
-RouteResult RouteDatagram(const char* data, size_t length, int32_t state, const std::wstring& own_account);
+RouteResult RouteDatagram(const char* data, size_t length, int32_t state,
+                          const std::wstring& own_account);
 
 }  // namespace ice

@@ -57,12 +57,24 @@ std::string XmlAttributeText(const std::wstring& value) {
   out.reserve(utf8.size());
   for (char c : utf8) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
+        break;
     }
   }
   return out;
@@ -83,39 +95,56 @@ std::string CDataText(const std::wstring& value) {
 
 const char* ReplyResultText(int result) {
   switch (result) {
-    case 0: return "ACCEPT";
-    case 1: return "REJECT";
-    case 2: return "BUSY";
-    default: return "OPTIMEOUT";
+    case 0:
+      return "ACCEPT";
+    case 1:
+      return "REJECT";
+    case 2:
+      return "BUSY";
+    default:
+      return "OPTIMEOUT";
   }
 }
 
 const char* PortTypeText(int port_type) {
   switch (port_type) {
-    case 0: return "even";
-    case 1: return "odd";
-    default: return "any";
+    case 0:
+      return "even";
+    case 1:
+      return "odd";
+    default:
+      return "any";
   }
 }
 
-std::string IceLoginDatagram(const std::wstring& sid, const std::wstring& account, const std::wstring& name) {
-  return Document("ICE", "LOGIN").Attr("sid", sid).Attr("user_account", account).Attr("user_name", name).Close();
+std::string IceLoginDatagram(const std::wstring& sid, const std::wstring& account,
+                             const std::wstring& name) {
+  return Document("ICE", "LOGIN")
+      .Attr("sid", sid)
+      .Attr("user_account", account)
+      .Attr("user_name", name)
+      .Close();
 }
 
 std::string IceLogoutDatagram(const std::wstring& sid) {
   return Document("ICE", "LOGOUT").Attr("sid", sid).Close();
 }
 
-std::string IceRenameDatagram(const std::wstring& sid, const std::wstring& account, const std::wstring& name) {
-  return Document("ICE", "RENAME").Attr("sid", sid).Attr("user_account", account).Attr("user_name", name).Close();
+std::string IceRenameDatagram(const std::wstring& sid, const std::wstring& account,
+                              const std::wstring& name) {
+  return Document("ICE", "RENAME")
+      .Attr("sid", sid)
+      .Attr("user_account", account)
+      .Attr("user_name", name)
+      .Close();
 }
 
 std::string IceKeepAliveDatagram(const std::wstring& sid) {
   return Document("ICE", "KEEPALIVE").Attr("sid", sid).Close();
 }
 
-std::string IceGetOnlineFriendDatagram(const std::wstring& sid, const std::wstring& account, int page,
-                                       int page_count) {
+std::string IceGetOnlineFriendDatagram(const std::wstring& sid, const std::wstring& account,
+                                       int page, int page_count) {
   return Document("ICE", "GetOnlineFriend")
       .Attr("sid", sid)
       .Attr("user_account", account)
@@ -124,14 +153,19 @@ std::string IceGetOnlineFriendDatagram(const std::wstring& sid, const std::wstri
       .Close();
 }
 
-std::string IceInviteDatagram(const std::wstring& sid, const std::wstring& from, const std::wstring& to,
-                              const std::wstring& id, const std::wstring& payload) {
-  return Document("ICE", "INVITE").Attr("sid", sid).Attr("from", from).Attr("to", to).Attr("id", id).CloseWithData(
-      payload);
+std::string IceInviteDatagram(const std::wstring& sid, const std::wstring& from,
+                              const std::wstring& to, const std::wstring& id,
+                              const std::wstring& payload) {
+  return Document("ICE", "INVITE")
+      .Attr("sid", sid)
+      .Attr("from", from)
+      .Attr("to", to)
+      .Attr("id", id)
+      .CloseWithData(payload);
 }
 
-std::string IceReplyDatagram(const std::wstring& sid, const std::wstring& target, const std::wstring& id,
-                             int result, const std::wstring& payload) {
+std::string IceReplyDatagram(const std::wstring& sid, const std::wstring& target,
+                             const std::wstring& id, int result, const std::wstring& payload) {
   return Document("ICE", "REPLY")
       .Attr("sid", sid)
       .Attr("target", target)
@@ -140,25 +174,31 @@ std::string IceReplyDatagram(const std::wstring& sid, const std::wstring& target
       .CloseWithData(payload);
 }
 
-std::string IceHangupDatagram(const std::wstring& sid, const std::wstring& id, const std::wstring& target) {
+std::string IceHangupDatagram(const std::wstring& sid, const std::wstring& id,
+                              const std::wstring& target) {
   return Document("ICE", "HANGUP").Attr("sid", sid).Attr("id", id).Attr("target", target).Close();
 }
 
-std::string RelayInviteDatagram(const std::wstring& sid, const std::wstring& target, const std::wstring& id) {
+std::string RelayInviteDatagram(const std::wstring& sid, const std::wstring& target,
+                                const std::wstring& id) {
   return Document("RELAY", "INVITE").Attr("sid", sid).Attr("target", target).Attr("id", id).Close();
 }
 
-std::string StunInviteDatagram(const std::wstring& sid, const std::wstring& target, const std::wstring& id,
-                               int port_type, const std::wstring& local_ip, int local_port) {
+std::string StunInviteDatagram(const std::wstring& sid, const std::wstring& target,
+                               const std::wstring& id, int port_type, const std::wstring& local_ip,
+                               int local_port) {
   Document doc("STUN", "INVITE");
-  doc.Attr("sid", sid).Attr("target", target).Attr("id", id).Raw("port_type", PortTypeText(port_type));
+  doc.Attr("sid", sid)
+      .Attr("target", target)
+      .Attr("id", id)
+      .Raw("port_type", PortTypeText(port_type));
   doc.Append("><host").Attr("local_pri_ip", local_ip).Attr("local_pri_port", local_port);
   return doc.Append("/></command>").text();
 }
 
-std::string StunRingingDatagram(const std::wstring& sid, const std::wstring& target, const std::wstring& id,
-                                const std::wstring& local_ip, int local_port, const std::wstring& remote_ip,
-                                int remote_port) {
+std::string StunRingingDatagram(const std::wstring& sid, const std::wstring& target,
+                                const std::wstring& id, const std::wstring& local_ip,
+                                int local_port, const std::wstring& remote_ip, int remote_port) {
   Document doc("STUN", "RINGING");
   doc.Attr("sid", sid).Attr("target", target).Attr("id", id);
   doc.Append("><host")
@@ -169,9 +209,12 @@ std::string StunRingingDatagram(const std::wstring& sid, const std::wstring& tar
   return doc.Append("/></command>").text();
 }
 
-std::string StunBindDatagram(const std::wstring& id) { return Document("STUN", "BIND").Attr("id", id).Close(); }
+std::string StunBindDatagram(const std::wstring& id) {
+  return Document("STUN", "BIND").Attr("id", id).Close();
+}
 
-std::string StunConfirmDatagram(const std::wstring& id, const std::wstring& bind_ip, int bind_port) {
+std::string StunConfirmDatagram(const std::wstring& id, const std::wstring& bind_ip,
+                                int bind_port) {
   Document doc("STUN", "CONFIRM");
   doc.Attr("id", id).Append("><host").Attr("bind_ip", bind_ip).Attr("bind_port", bind_port);
   return doc.Append("/></command>").text();

@@ -27,25 +27,31 @@ const char* ReplyResultText(int result);
 const char* PortTypeText(int port_type);
 
 // To the server's signalling port.
-std::string IceLoginDatagram(const std::wstring& sid, const std::wstring& account, const std::wstring& name);
+std::string IceLoginDatagram(const std::wstring& sid, const std::wstring& account,
+                             const std::wstring& name);
 std::string IceLogoutDatagram(const std::wstring& sid);
-std::string IceRenameDatagram(const std::wstring& sid, const std::wstring& account, const std::wstring& name);
+std::string IceRenameDatagram(const std::wstring& sid, const std::wstring& account,
+                              const std::wstring& name);
 std::string IceKeepAliveDatagram(const std::wstring& sid);
-std::string IceGetOnlineFriendDatagram(const std::wstring& sid, const std::wstring& account, int page,
-                                       int page_count);
-std::string IceInviteDatagram(const std::wstring& sid, const std::wstring& from, const std::wstring& to,
-                              const std::wstring& id, const std::wstring& payload);
-std::string IceReplyDatagram(const std::wstring& sid, const std::wstring& target, const std::wstring& id,
-                             int result, const std::wstring& payload);
-std::string IceHangupDatagram(const std::wstring& sid, const std::wstring& id, const std::wstring& target);
-std::string RelayInviteDatagram(const std::wstring& sid, const std::wstring& target, const std::wstring& id);
+std::string IceGetOnlineFriendDatagram(const std::wstring& sid, const std::wstring& account,
+                                       int page, int page_count);
+std::string IceInviteDatagram(const std::wstring& sid, const std::wstring& from,
+                              const std::wstring& to, const std::wstring& id,
+                              const std::wstring& payload);
+std::string IceReplyDatagram(const std::wstring& sid, const std::wstring& target,
+                             const std::wstring& id, int result, const std::wstring& payload);
+std::string IceHangupDatagram(const std::wstring& sid, const std::wstring& id,
+                              const std::wstring& target);
+std::string RelayInviteDatagram(const std::wstring& sid, const std::wstring& target,
+                                const std::wstring& id);
 
 // To the server's STUN port, from a binding socket.
-std::string StunInviteDatagram(const std::wstring& sid, const std::wstring& target, const std::wstring& id,
-                               int port_type, const std::wstring& local_ip, int local_port);
-std::string StunRingingDatagram(const std::wstring& sid, const std::wstring& target, const std::wstring& id,
-                                const std::wstring& local_ip, int local_port, const std::wstring& remote_ip,
-                                int remote_port);
+std::string StunInviteDatagram(const std::wstring& sid, const std::wstring& target,
+                               const std::wstring& id, int port_type, const std::wstring& local_ip,
+                               int local_port);
+std::string StunRingingDatagram(const std::wstring& sid, const std::wstring& target,
+                                const std::wstring& id, const std::wstring& local_ip,
+                                int local_port, const std::wstring& remote_ip, int remote_port);
 
 // Between the peers' binding sockets.
 std::string StunBindDatagram(const std::wstring& id);

@@ -76,7 +76,7 @@ struct ICEEvent_ice_invite : ICEEvent {
   ICEEvent_ice_invite() : ICEEvent(ICE_EVENT_INVITE) {}
   std::wstring id;
   std::wstring from;
-  std::wstring inviter;  // the from text again
+  std::wstring inviter;               // the from text again
   std::vector<std::wstring> invited;  // always empty
   std::wstring from_name;
   std::wstring data;

@@ -20,14 +20,16 @@ class IceSignalling {
   virtual void Rename(const std::wstring& name) = 0;
   virtual void KeepAliveTick() = 0;
   virtual void GetOnlineFriend(int page, int page_size) = 0;
-  virtual void Invite(const std::wstring& payload, const std::wstring& id, const std::wstring& account) = 0;
+  virtual void Invite(const std::wstring& payload, const std::wstring& id,
+                      const std::wstring& account) = 0;
   virtual void Reply(const std::wstring& id, const std::wstring& target, int result,
                      const std::wstring& payload) = 0;
   virtual void Hangup(const std::wstring& target, const std::wstring& id) = 0;
   virtual void RelayInvite(const std::wstring& id, const std::wstring& target) = 0;
   virtual void StartStunUac(const std::wstring& target, const std::wstring& id) = 0;
-  virtual void StartStunUas(const std::wstring& id, const std::wstring& peer_private_ip, const std::wstring& target,
-                            int32_t port_type, int32_t peer_private_port, const std::wstring& peer_public_ip,
+  virtual void StartStunUas(const std::wstring& id, const std::wstring& peer_private_ip,
+                            const std::wstring& target, int32_t port_type,
+                            int32_t peer_private_port, const std::wstring& peer_public_ip,
                             int32_t peer_public_port) = 0;
   virtual bool DispatchEvents() = 0;
   virtual int32_t state() const = 0;

@@ -2,7 +2,8 @@
 
 #include "runtime/logmaker/log.h"
 
-OBLogicInteract_VideoTransferUDT_Client::OBLogicInteract_VideoTransferUDT_Client(VideoLinkContext* link)
+OBLogicInteract_VideoTransferUDT_Client::OBLogicInteract_VideoTransferUDT_Client(
+    VideoLinkContext* link)
     : VideoTransferClient(link) {}
 
 OBLogicInteract_VideoTransferUDT_Client::~OBLogicInteract_VideoTransferUDT_Client() { Stop(); }
@@ -12,8 +13,8 @@ void OBLogicInteract_VideoTransferUDT_Client::OnStop(int) { PostClosed(); }
 void OBLogicInteract_VideoTransferUDT_Client::OnConnect(int error) {
   if (error != 0) {
     CUDTException failure(error / 1000, error % 1000, 0);
-    LogWarnA("%s:%d:Failed(%d:%s)\n", "OBLogicInteract_VideoTransferUDT_Client::OnConnect", __LINE__, error,
-             failure.getErrorMessage());
+    LogWarnA("%s:%d:Failed(%d:%s)\n", "OBLogicInteract_VideoTransferUDT_Client::OnConnect",
+             __LINE__, error, failure.getErrorMessage());
   }
   PostConnected(error);
 }

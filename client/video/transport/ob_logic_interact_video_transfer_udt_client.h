@@ -10,7 +10,8 @@
 // (connect outcome: connected with flag 1 or 0; the peer gone or the
 // service ended: closed); OnMessage runs where the owner drains the queue.
 // Once the connection has closed, what is still queued is not delivered.
-class OBLogicInteract_VideoTransferUDT_Client : public VideoTransferClient<brx::net::udt::UDTServiceClient> {
+class OBLogicInteract_VideoTransferUDT_Client
+    : public VideoTransferClient<brx::net::udt::UDTServiceClient> {
  public:
   explicit OBLogicInteract_VideoTransferUDT_Client(VideoLinkContext* link);
   ~OBLogicInteract_VideoTransferUDT_Client() override;

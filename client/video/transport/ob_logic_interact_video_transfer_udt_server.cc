@@ -2,7 +2,8 @@
 
 #include "client/video/transport/video_link_context.h"
 
-OBLogicInteract_VideoTransferUDT_Server::OBLogicInteract_VideoTransferUDT_Server(VideoLinkContext* link)
+OBLogicInteract_VideoTransferUDT_Server::OBLogicInteract_VideoTransferUDT_Server(
+    VideoLinkContext* link)
     : link_(link) {}
 
 OBLogicInteract_VideoTransferUDT_Server::~OBLogicInteract_VideoTransferUDT_Server() { Stop(); }
@@ -21,8 +22,9 @@ void OBLogicInteract_VideoTransferUDT_Server::OnStop(int error) {
   link_->PostNotice(VideoTransferNotice::kClosed, 0);
 }
 
-void OBLogicInteract_VideoTransferUDT_Server::OnAccept(brx::io::ConnectionId connection, const sockaddr* address,
-                                                      int address_length) {
+void OBLogicInteract_VideoTransferUDT_Server::OnAccept(brx::io::ConnectionId connection,
+                                                       const sockaddr* address,
+                                                       int address_length) {
   (void)address;
   (void)address_length;
   brx::io::ConnectionId none = 0;

@@ -27,7 +27,8 @@ class OBLogicInteract_VideoTransferUDT_Server : public brx::net::udt::UDTService
   void NotifyBatch() override;
   void OnMessage(const brx::io::QueuedMessage& message) override;
   void OnStop(int error) override;
-  void OnAccept(brx::io::ConnectionId connection, const sockaddr* address, int address_length) override;
+  void OnAccept(brx::io::ConnectionId connection, const sockaddr* address,
+                int address_length) override;
   void OnClose(brx::io::ConnectionId connection, int error) override;
 
  private:

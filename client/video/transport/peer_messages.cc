@@ -8,7 +8,8 @@ NetMessage_Interact::NetMessage_Interact(uint16_t message_id) : message_id_(mess
   WriteU32(0);
 }
 
-NetMessage_Interact::NetMessage_Interact(const uint8_t* packet, uint32_t length) : MessageSerialize(packet, length) {
+NetMessage_Interact::NetMessage_Interact(const uint8_t* packet, uint32_t length)
+    : MessageSerialize(packet, length) {
   if (remaining() < kHeaderSize) return;
   ReadU16(&message_id_);
   ReadU16(&flag_);
@@ -16,8 +17,8 @@ NetMessage_Interact::NetMessage_Interact(const uint8_t* packet, uint32_t length)
 }
 
 MessageVideoData::MessageVideoData(uint8_t reinit_flag, uint16_t frame_rate, uint16_t frame_width,
-                                   uint16_t frame_height, uint32_t frame_counter, const uint8_t* bytes,
-                                   uint32_t bytes_length)
+                                   uint16_t frame_height, uint32_t frame_counter,
+                                   const uint8_t* bytes, uint32_t bytes_length)
     : NetMessage_Interact(kId) {
   WriteU8(reinit_flag);
   WriteU16(frame_rate);
@@ -28,7 +29,8 @@ MessageVideoData::MessageVideoData(uint8_t reinit_flag, uint16_t frame_rate, uin
   WriteRaw(bytes, bytes_length);
 }
 
-MessageVideoData::MessageVideoData(const uint8_t* packet, uint32_t length) : NetMessage_Interact(packet, length) {
+MessageVideoData::MessageVideoData(const uint8_t* packet, uint32_t length)
+    : NetMessage_Interact(packet, length) {
   if (message_id() != kId) return;
   ReadU8(&reinit);
   ReadU16(&fps);

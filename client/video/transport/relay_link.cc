@@ -3,7 +3,8 @@
 #include "client/video/transport/peer_messages.h"
 #include "client/video/transport/tcp_service_client_manager_video_transfer.h"
 
-RelayLink::RelayLink(VideoTransferOwner* owner, uint32_t main_thread_id, uint32_t message_id, const std::wstring& id)
+RelayLink::RelayLink(VideoTransferOwner* owner, uint32_t main_thread_id, uint32_t message_id,
+                     const std::wstring& id)
     : context_(owner, main_thread_id, message_id, id) {}
 
 RelayLink::~RelayLink() { Close(); }

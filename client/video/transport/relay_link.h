@@ -18,7 +18,8 @@ class TCPServiceClientManager_VideoTransfer;
 // connection, stops the service and releases the socket.
 class RelayLink {
  public:
-  RelayLink(VideoTransferOwner* owner, uint32_t main_thread_id, uint32_t message_id, const std::wstring& id);
+  RelayLink(VideoTransferOwner* owner, uint32_t main_thread_id, uint32_t message_id,
+            const std::wstring& id);
   ~RelayLink();
   RelayLink(const RelayLink&) = delete;
   RelayLink& operator=(const RelayLink&) = delete;

@@ -11,7 +11,8 @@ void TCPServiceClientManager_VideoTransfer::OnConnect(int error) { PostConnected
 
 void TCPServiceClientManager_VideoTransfer::OnPostServiceQuit(int error) {
   if (error != 0) {
-    LogWarnA("%s:%d:%d\n", "TCPServiceClientManager_VideoTransfer::OnPostServiceQuit", __LINE__, error);
+    LogWarnA("%s:%d:%d\n", "TCPServiceClientManager_VideoTransfer::OnPostServiceQuit", __LINE__,
+             error);
   }
   PostClosed();
 }

@@ -9,7 +9,8 @@
 // (connect outcome: connected with flag 1 or 0; closed); OnMessage runs
 // where the owner drains the queue. Once the connection has closed, what
 // is still queued is not delivered.
-class TCPServiceClientManager_VideoTransfer : public VideoTransferClient<brx::net::TCPServiceClient> {
+class TCPServiceClientManager_VideoTransfer
+    : public VideoTransferClient<brx::net::TCPServiceClient> {
  public:
   explicit TCPServiceClientManager_VideoTransfer(VideoLinkContext* link);
   ~TCPServiceClientManager_VideoTransfer() override;

@@ -4,7 +4,8 @@
 #include "client/video/transport/ob_logic_interact_video_transfer_udt_server.h"
 #include "client/video/transport/peer_messages.h"
 
-UdtLink::UdtLink(VideoTransferOwner* owner, uint32_t main_thread_id, uint32_t message_id, const std::wstring& id)
+UdtLink::UdtLink(VideoTransferOwner* owner, uint32_t main_thread_id, uint32_t message_id,
+                 const std::wstring& id)
     : context_(owner, main_thread_id, message_id, id) {}
 
 UdtLink::~UdtLink() { Close(); }

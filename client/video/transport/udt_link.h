@@ -18,7 +18,8 @@ class OBLogicInteract_VideoTransferUDT_Client;
 // meanwhile (the session marks it in use). The destructor closes.
 class UdtLink {
  public:
-  UdtLink(VideoTransferOwner* owner, uint32_t main_thread_id, uint32_t message_id, const std::wstring& id);
+  UdtLink(VideoTransferOwner* owner, uint32_t main_thread_id, uint32_t message_id,
+          const std::wstring& id);
   ~UdtLink();
   UdtLink(const UdtLink&) = delete;
   UdtLink& operator=(const UdtLink&) = delete;

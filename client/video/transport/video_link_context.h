@@ -19,8 +19,12 @@ class VideoTransferOwner {
 // borrow it and die before it.
 class VideoLinkContext {
  public:
-  VideoLinkContext(VideoTransferOwner* owner, uint32_t main_thread_id, uint32_t message_id, std::wstring id)
-      : owner_(owner), main_thread_id_(main_thread_id), message_id_(message_id), id_(std::move(id)) {}
+  VideoLinkContext(VideoTransferOwner* owner, uint32_t main_thread_id, uint32_t message_id,
+                   std::wstring id)
+      : owner_(owner),
+        main_thread_id_(main_thread_id),
+        message_id_(message_id),
+        id_(std::move(id)) {}
   VideoLinkContext(const VideoLinkContext&) = delete;
   VideoLinkContext& operator=(const VideoLinkContext&) = delete;
 

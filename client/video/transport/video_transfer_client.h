@@ -33,7 +33,9 @@ class VideoTransferClient : public Service {
   }
 
   // Connected with flag 1, or not with flag 0.
-  void PostConnected(int error) const { link_->PostNotice(VideoTransferNotice::kConnected, error == 0 ? 1 : 0); }
+  void PostConnected(int error) const {
+    link_->PostNotice(VideoTransferNotice::kConnected, error == 0 ? 1 : 0);
+  }
   void PostClosed() const { link_->PostNotice(VideoTransferNotice::kClosed, 0); }
 
  private:

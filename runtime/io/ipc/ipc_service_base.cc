@@ -5,8 +5,9 @@
 namespace brx::io::ipc {
 
 IPCServiceBase::IPCServiceBase()
-    : ReactorStreamService("brx.io.ipc.IPCServiceBase:read_service_", "brx.io.ipc.IPCServiceBase:write_service_",
-                           kBufferSize, kMaxFrameLength) {}
+    : ReactorStreamService("brx.io.ipc.IPCServiceBase:read_service_",
+                           "brx.io.ipc.IPCServiceBase:write_service_", kBufferSize,
+                           kMaxFrameLength) {}
 
 IPCServiceBase::~IPCServiceBase() { Stop(); }
 

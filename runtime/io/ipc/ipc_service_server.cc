@@ -50,16 +50,19 @@ ScopedFd BindListening(const std::string& path, const sockaddr_un& address, sock
   ScopedFd listener(socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (!listener.valid()) return ScopedFd();
   unlink(staging.c_str());  // left by a process of ours that died here
-  if (bind(listener.get(), reinterpret_cast<const sockaddr*>(&staging_address), staging_length) != 0 ||
+  if (bind(listener.get(), reinterpret_cast<const sockaddr*>(&staging_address), staging_length) !=
+          0 ||
       listen(listener.get(), kBacklog) != 0) {
-    LogWarnA("%s:%d:bind %s failed: %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str(), strerror(errno));
+    LogWarnA("%s:%d:bind %s failed: %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str(),
+             strerror(errno));
     unlink(staging.c_str());
     return ScopedFd();
   }
   bool linked = link(staging.c_str(), path.c_str()) == 0;
   if (!linked && errno == EEXIST) {
     if (IsServed(address, length)) {
-      LogWarnA("%s:%d:%s is served by another process\n", "IPCServiceServer::Listen", __LINE__, path.c_str());
+      LogWarnA("%s:%d:%s is served by another process\n", "IPCServiceServer::Listen", __LINE__,
+               path.c_str());
       unlink(staging.c_str());
       return ScopedFd();
     }
@@ -69,7 +72,8 @@ ScopedFd BindListening(const std::string& path, const sockaddr_un& address, sock
   int link_error = errno;
   unlink(staging.c_str());
   if (!linked) {
-    LogWarnA("%s:%d:bind %s failed: %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str(), strerror(link_error));
+    LogWarnA("%s:%d:bind %s failed: %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str(),
+             strerror(link_error));
     return ScopedFd();
   }
   return listener;
@@ -101,7 +105,8 @@ struct IPCServiceServer::PipeConnection : IOOperation {
   // bound: never another live process's.
   void UnlinkPath() {
     struct stat st;
-    if (stat(path.c_str(), &st) == 0 && st.st_dev == bound_device && st.st_ino == bound_inode) unlink(path.c_str());
+    if (stat(path.c_str(), &st) == 0 && st.st_dev == bound_device && st.st_ino == bound_inode)
+      unlink(path.c_str());
   }
 };
 
@@ -126,7 +131,8 @@ bool IPCServiceServer::Listen(const std::wstring& name, bool relisten) {
   socklen_t length;
   if (!MakePipeAddress(path, &address, &length)) return false;
   if (IsWaitingOn(path)) {
-    LogWarnA("%s:%d:already waiting for a client on %s\n", "IPCServiceServer::Listen", __LINE__, path.c_str());
+    LogWarnA("%s:%d:already waiting for a client on %s\n", "IPCServiceServer::Listen", __LINE__,
+             path.c_str());
     return false;
   }
   ScopedFd listener = BindListening(path, address, length);
@@ -275,7 +281,8 @@ void IPCServiceServer::Close(ConnectionId connection, int error, bool notify) {
   cache_.Remove(connection);
 }
 
-void IPCServiceServer::DisconnectUnlessKept(ConnectionId connection, uint32_t ms, std::function<bool()> keep) {
+void IPCServiceServer::DisconnectUnlessKept(ConnectionId connection, uint32_t ms,
+                                            std::function<bool()> keep) {
   read_service().PostDelayedTask(ms, [this, connection, ms, keep = std::move(keep)] {
     std::string path;
     {
@@ -285,8 +292,8 @@ void IPCServiceServer::DisconnectUnlessKept(ConnectionId connection, uint32_t ms
       path = it->second->path;
     }
     if (keep()) return;
-    LogWarnA("%s:%d:the client of %s was not kept within %u ms; closed\n", "IPCServiceServer", __LINE__,
-             path.c_str(), ms);
+    LogWarnA("%s:%d:the client of %s was not kept within %u ms; closed\n", "IPCServiceServer",
+             __LINE__, path.c_str(), ms);
     Close(connection, ETIMEDOUT, true);
   });
 }
@@ -296,7 +303,8 @@ void IPCServiceServer::ClosePipe(ConnectionId connection) {
 }
 
 void IPCServiceServer::DisconnectPipe(ConnectionId connection) {
-  read_service().RunOnIoThread([this, connection] { Close(connection, kErrorConnectionAborted, true); });
+  read_service().RunOnIoThread(
+      [this, connection] { Close(connection, kErrorConnectionAborted, true); });
 }
 
 void IPCServiceServer::CloseAllPipes() {
@@ -318,6 +326,8 @@ void IPCServiceServer::CloseAllNow() {
   cache_.Clear();
 }
 
-ReassemblyBuffer* IPCServiceServer::GetReassemblyBuffer(ConnectionId connection) { return cache_.Get(connection); }
+ReassemblyBuffer* IPCServiceServer::GetReassemblyBuffer(ConnectionId connection) {
+  return cache_.Get(connection);
+}
 
 }  // namespace brx::io::ipc

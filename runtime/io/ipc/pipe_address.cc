@@ -20,8 +20,8 @@ bool MakePipeAddress(const std::string& path, sockaddr_un* address, socklen_t* l
   memset(address, 0, sizeof *address);
   address->sun_family = AF_UNIX;
   if (path.size() >= sizeof address->sun_path) {
-    LogWarnA("%s:%d:pipe path is %zu bytes, a Unix socket takes at most %zu: %s\n", "MakePipeAddress", __LINE__,
-             path.size(), sizeof address->sun_path - 1, path.c_str());
+    LogWarnA("%s:%d:pipe path is %zu bytes, a Unix socket takes at most %zu: %s\n",
+             "MakePipeAddress", __LINE__, path.size(), sizeof address->sun_path - 1, path.c_str());
     return false;
   }
   memcpy(address->sun_path, path.data(), path.size());

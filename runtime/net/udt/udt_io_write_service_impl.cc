@@ -21,7 +21,8 @@ void UDTIOWriteServiceImpl::DetachAll() {
   sockets_.clear();
 }
 
-int UDTIOWriteServiceImpl::WriteSome(io::ConnectionId connection, const iovec* parts, int count, size_t* written) {
+int UDTIOWriteServiceImpl::WriteSome(io::ConnectionId connection, const iovec* parts, int count,
+                                     size_t* written) {
   *written = 0;
   UDTSOCKET socket = UDT::INVALID_SOCK;
   Clock::time_point stalled_since;
@@ -55,7 +56,8 @@ int UDTIOWriteServiceImpl::WriteSome(io::ConnectionId connection, const iovec* p
   bool stuck = false;
   if (result == EAGAIN && *written == 0) {
     if (stalled_since == Clock::time_point{}) stalled_since = now;
-    stuck = now - stalled_since > std::chrono::milliseconds(stall_timeout_ms_.load(std::memory_order_relaxed));
+    stuck = now - stalled_since >
+            std::chrono::milliseconds(stall_timeout_ms_.load(std::memory_order_relaxed));
   } else {
     stalled_since = {};
   }

@@ -38,7 +38,8 @@ class UDTIOWriteServiceImpl : public io::IOWriteService::IWriteServiceImpl {
   void Detach(io::ConnectionId connection);
   void DetachAll();
 
-  int WriteSome(io::ConnectionId connection, const iovec* parts, int count, size_t* written) override;
+  int WriteSome(io::ConnectionId connection, const iovec* parts, int count,
+                size_t* written) override;
 
  private:
   using Clock = std::chrono::steady_clock;

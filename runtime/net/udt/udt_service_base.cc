@@ -21,12 +21,15 @@ namespace {
 constexpr char kThreadName[] = "brx.net.udt.UDTServiceBase:recv_service_";
 constexpr uint32_t kLastPort = 65534;
 
-bool IsGone(UDTSTATUS state) { return state == BROKEN || state == CLOSING || state == CLOSED || state == NONEXIST; }
+bool IsGone(UDTSTATUS state) {
+  return state == BROKEN || state == CLOSING || state == CLOSED || state == NONEXIST;
+}
 
 }  // namespace
 
 UDTServiceBase::UDTServiceBase()
-    : StreamServiceBase(kThreadName, std::make_unique<UDTIOWriteServiceImpl>()), recv_service_(kThreadName) {
+    : StreamServiceBase(kThreadName, std::make_unique<UDTIOWriteServiceImpl>()),
+      recv_service_(kThreadName) {
   UDT::startup();
   recv_service_.BindThreadMethod(this, &UDTServiceBase::ReceiveLoop);
 }
@@ -61,7 +64,8 @@ bool UDTServiceBase::BindSocket(UDTSOCKET socket, uint16_t port, uint16_t first_
   }
   auto try_bind = [&](uint32_t p) {
     local_address_.sin_port = htons(static_cast<uint16_t>(p));
-    return UDT::bind(socket, reinterpret_cast<sockaddr*>(&local_address_), sizeof(local_address_)) != UDT::ERROR;
+    return UDT::bind(socket, reinterpret_cast<sockaddr*>(&local_address_),
+                     sizeof(local_address_)) != UDT::ERROR;
   };
   if (port != 0) return try_bind(port);
   // A failed bind leaves the UDT socket unbound, so the same socket tries on.
@@ -160,7 +164,8 @@ bool UDTServiceBase::ReadSocket(io::ConnectionId connection, UDTSOCKET socket) {
   };
   while (!recv_service_.IsStopping()) {
     char* room = reinterpret_cast<char*>(buffer->Reserve(buffer->WantedReadSpace(kReceiveSize)));
-    int space = static_cast<int>(std::min<size_t>(buffer->ReadLimit(), std::numeric_limits<int32_t>::max()));
+    int space = static_cast<int>(
+        std::min<size_t>(buffer->ReadLimit(), std::numeric_limits<int32_t>::max()));
     int n = UDT::recv(socket, room, space, 0);
     if (n == UDT::ERROR || n == 0) {
       int code = n == 0 ? CUDTException::ECONNLOST : UDT::getlasterror_code();
@@ -195,7 +200,8 @@ void UDTServiceBase::ReceiveLoop() {
         poll(&stop, 1, kWaitMs);
       } else if (code != CUDTException::ETIMEOUT) {
         error = code;
-        LogWarnA("%s:%d:epoll_wait failed (%d)\n", "brx::net::udt::UDTServiceBase::ReceiveLoop", __LINE__, code);
+        LogWarnA("%s:%d:epoll_wait failed (%d)\n", "brx::net::udt::UDTServiceBase::ReceiveLoop",
+                 __LINE__, code);
         break;
       }
     }

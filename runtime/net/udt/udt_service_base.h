@@ -87,7 +87,9 @@ class UDTServiceBase : public io::StreamServiceBase {
   bool StartServiceThreads();
   void StopServiceThreads();
 
-  UDTIOWriteServiceImpl& writer() { return static_cast<UDTIOWriteServiceImpl&>(StreamServiceBase::writer()); }
+  UDTIOWriteServiceImpl& writer() {
+    return static_cast<UDTIOWriteServiceImpl&>(StreamServiceBase::writer());
+  }
 
   std::string bind_address_;
   sockaddr_in local_address_{};

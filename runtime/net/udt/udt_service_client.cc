@@ -22,7 +22,8 @@ bool WaitStop(base::ThreadBase& thread, int ms) {
 }  // namespace
 
 UDTServiceClient::UDTServiceClient()
-    : buffer_(kReceiveSize, kMaxFrameLength), connecter_service_("brx.net.udt.UDTServiceClient:connecter_service_") {
+    : buffer_(kReceiveSize, kMaxFrameLength),
+      connecter_service_("brx.net.udt.UDTServiceClient:connecter_service_") {
   connecter_service_.BindThreadMethod(this, &UDTServiceClient::ConnectRoutine);
 }
 
@@ -37,8 +38,8 @@ bool UDTServiceClient::Initial(uint16_t port) {
   // can be given up the moment the client stops.
   PrepareStreamSocket(socket);
   if (!BindSocket(socket, port, kFirstPort)) {
-    LogWarnA("%s:%d:cannot bind %u (%d)\n", "brx::net::udt::UDTServiceClient::Initial", __LINE__, port,
-             UDT::getlasterror_code());
+    LogWarnA("%s:%d:cannot bind %u (%d)\n", "brx::net::udt::UDTServiceClient::Initial", __LINE__,
+             port, UDT::getlasterror_code());
     UDT::close(socket);
     return false;
   }
@@ -51,13 +52,15 @@ bool UDTServiceClient::Initial(uint16_t port) {
 
 void UDTServiceClient::Connect(const std::string& ip, uint16_t port) {
   if (!IsRunning()) return;
-  if (connecting_.load() || connected_.load() || connecter_service_.GetThreadId() == base::CurrentThreadId()) {
-    LogWarnA("%s:%d:connect ignored: already connecting or connected\n", "brx::net::udt::UDTServiceClient::Connect",
-             __LINE__);
+  if (connecting_.load() || connected_.load() ||
+      connecter_service_.GetThreadId() == base::CurrentThreadId()) {
+    LogWarnA("%s:%d:connect ignored: already connecting or connected\n",
+             "brx::net::udt::UDTServiceClient::Connect", __LINE__);
     return;
   }
   connecter_service_.Stop();  // the last attempt's thread has ended; join it
-  if (!MakeIPv4Address(ip, port, &peer_address_) || ip.empty()) peer_address_.sin_family = AF_UNSPEC;
+  if (!MakeIPv4Address(ip, port, &peer_address_) || ip.empty())
+    peer_address_.sin_family = AF_UNSPEC;
   connect_delay_ms_ = next_connect_delay_ms_;
   connecting_.store(true);
   if (!connecter_service_.Start()) connecting_.store(false);
@@ -71,7 +74,8 @@ void UDTServiceClient::ConnectRoutine() {
   UDTSOCKET socket = socket_.load();
   if (socket == UDT::INVALID_SOCK) return OnConnectResult(CUDTException::EINVSOCK);
   if (peer_address_.sin_family != AF_INET) return OnConnectResult(CUDTException::EINVPARAM);
-  if (UDT::connect(socket, reinterpret_cast<sockaddr*>(&peer_address_), sizeof(peer_address_)) == UDT::ERROR) {
+  if (UDT::connect(socket, reinterpret_cast<sockaddr*>(&peer_address_), sizeof(peer_address_)) ==
+      UDT::ERROR) {
     return OnConnectResult(UDT::getlasterror_code());
   }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(connect_timeout_ms_);
@@ -79,7 +83,8 @@ void UDTServiceClient::ConnectRoutine() {
     UDTSTATUS state = UDT::getsockstate(socket);
     if (state == CONNECTED) return OnConnectResult(0);
     if (state != CONNECTING) return OnConnectResult(CUDTException::ECONNREJ);
-    if (std::chrono::steady_clock::now() >= deadline) return OnConnectResult(CUDTException::ENOSERVER);
+    if (std::chrono::steady_clock::now() >= deadline)
+      return OnConnectResult(CUDTException::ENOSERVER);
     if (WaitStop(connecter_service_, 5)) {
       connecting_.store(false);
       return;
@@ -92,7 +97,8 @@ void UDTServiceClient::OnConnectResult(int error) {
     Watch(connection_, socket_.load());
     connected_.store(true);
   } else {
-    LogWarnA("%s:%d:connect failed (%d)\n", "brx::net::udt::UDTServiceClient::ConnectRoutine", __LINE__, error);
+    LogWarnA("%s:%d:connect failed (%d)\n", "brx::net::udt::UDTServiceClient::ConnectRoutine",
+             __LINE__, error);
     CloseSocket();
   }
   connecting_.store(false);

@@ -14,7 +14,8 @@ int UDTServiceThreadAccept::Run() {
   return 0;
 }
 
-UDTServiceServer::UDTServiceServer() : accept_thread_(std::make_unique<UDTServiceThreadAccept>(this)) {}
+UDTServiceServer::UDTServiceServer()
+    : accept_thread_(std::make_unique<UDTServiceThreadAccept>(this)) {}
 
 UDTServiceServer::~UDTServiceServer() { Stop(); }
 
@@ -24,8 +25,8 @@ bool UDTServiceServer::Initial(uint16_t port) {
   UDTSOCKET listener = NewSocket();
   if (listener == UDT::INVALID_SOCK) return false;
   if (!BindSocket(listener, port, first_port_) || UDT::listen(listener, 1) == UDT::ERROR) {
-    LogWarnA("%s:%d:cannot listen on %u (%d)\n", "brx::net::udt::UDTServiceServer::Initial", __LINE__, port,
-             UDT::getlasterror_code());
+    LogWarnA("%s:%d:cannot listen on %u (%d)\n", "brx::net::udt::UDTServiceServer::Initial",
+             __LINE__, port, UDT::getlasterror_code());
     UDT::close(listener);
     return false;
   }
@@ -58,14 +59,16 @@ void UDTServiceServer::AcceptLoop(base::ThreadBase* thread) {
   while (!stopping()) {
     sockaddr_in address{};
     int length = sizeof(address);
-    UDTSOCKET socket = UDT::accept(listener_.load(), reinterpret_cast<sockaddr*>(&address), &length);
+    UDTSOCKET socket =
+        UDT::accept(listener_.load(), reinterpret_cast<sockaddr*>(&address), &length);
     if (stopping()) {
       if (socket != UDT::INVALID_SOCK) UDT::close(socket);
       break;
     }
     if (socket == UDT::INVALID_SOCK) {
       error = UDT::getlasterror_code();
-      LogWarnA("%s:%d:accept failed (%d)\n", "brx::net::udt::UDTServiceServer::AcceptLoop", __LINE__, error);
+      LogWarnA("%s:%d:accept failed (%d)\n", "brx::net::udt::UDTServiceServer::AcceptLoop",
+               __LINE__, error);
       break;
     }
     OnAccepted(socket, reinterpret_cast<sockaddr*>(&address), length);

@@ -50,7 +50,8 @@ class UDTServiceServer : public UDTServiceBase {
   void SetFirstPortForTesting(uint16_t first) { first_port_ = first; }
 
  protected:
-  virtual void OnAccept(io::ConnectionId connection, const sockaddr* address, int address_length) = 0;
+  virtual void OnAccept(io::ConnectionId connection, const sockaddr* address,
+                        int address_length) = 0;
   virtual void OnClose(io::ConnectionId connection, int error) = 0;
 
   io::ReassemblyBuffer* GetReassemblyBuffer(io::ConnectionId connection) override;

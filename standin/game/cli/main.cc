@@ -30,17 +30,23 @@ int main(int argc, char** argv) {
       }
       return argv[++i];
     };
-    if (arg == "--pipe-dir") setenv("OMBRIX_PIPE_DIR", value().c_str(), 1);
-    else if (arg == "--suffix") options.name_suffix = brx::util::Utf8ToWide(value());
-    else if (arg == "--timeout") timeout_ms = std::atoi(value().c_str());
-    else if (arg == "--wait") options.connect_wait_ms = std::atoi(value().c_str());
-    else if (arg == "--script") script_file = value();
+    if (arg == "--pipe-dir")
+      setenv("OMBRIX_PIPE_DIR", value().c_str(), 1);
+    else if (arg == "--suffix")
+      options.name_suffix = brx::util::Utf8ToWide(value());
+    else if (arg == "--timeout")
+      timeout_ms = std::atoi(value().c_str());
+    else if (arg == "--wait")
+      options.connect_wait_ms = std::atoi(value().c_str());
+    else if (arg == "--script")
+      script_file = value();
     else if (arg == "-e") {
       inline_script = value();
       has_inline = true;
     } else {
-      std::cerr << "usage: game-simulator [--pipe-dir DIR] [--suffix GAMEID] [--timeout MS] [--wait MS] "
-                   "[--script FILE | -e \"cmd; cmd\"]\n";
+      std::cerr
+          << "usage: game-simulator [--pipe-dir DIR] [--suffix GAMEID] [--timeout MS] [--wait MS] "
+             "[--script FILE | -e \"cmd; cmd\"]\n";
       return 2;
     }
   }
@@ -62,7 +68,8 @@ int main(int argc, char** argv) {
   }
   gamesim::GameSimulator simulator(options);
   std::string error;
-  if (!gamesim::RunScript(simulator, *script, std::cout, std::chrono::milliseconds(timeout_ms), &error)) {
+  if (!gamesim::RunScript(simulator, *script, std::cout, std::chrono::milliseconds(timeout_ms),
+                          &error)) {
     std::cerr << "game-simulator: " << error << "\n";
     return 1;
   }

@@ -40,10 +40,14 @@ TestInstall::TestInstall(const std::string& edition_ini) {
   ombrix::test::WriteFile(dir_.Sub("OBVerCustom.ini"), edition_ini);
   brx::util::SetEditionLibraryPathForTesting(dir_.Sub("OBVerCustom.dll"));
   brx::util::ResetEditionCacheForTesting();
-  env_.push_back(std::make_unique<ombrix::test::ScopedEnv>("OMBRIX_REGISTRY_DIR", dir_.Sub("state/registry")));
-  env_.push_back(std::make_unique<ombrix::test::ScopedEnv>("OMBRIX_LOCK_DIR", dir_.Sub("state/locks")));
-  env_.push_back(std::make_unique<ombrix::test::ScopedEnv>("OMBRIX_PIPE_DIR", dir_.Sub("state/pipes")));
-  env_.push_back(std::make_unique<ombrix::test::ScopedEnv>("XDG_CONFIG_HOME", dir_.Sub("state/config")));
+  env_.push_back(
+      std::make_unique<ombrix::test::ScopedEnv>("OMBRIX_REGISTRY_DIR", dir_.Sub("state/registry")));
+  env_.push_back(
+      std::make_unique<ombrix::test::ScopedEnv>("OMBRIX_LOCK_DIR", dir_.Sub("state/locks")));
+  env_.push_back(
+      std::make_unique<ombrix::test::ScopedEnv>("OMBRIX_PIPE_DIR", dir_.Sub("state/pipes")));
+  env_.push_back(
+      std::make_unique<ombrix::test::ScopedEnv>("XDG_CONFIG_HOME", dir_.Sub("state/config")));
   env_.push_back(std::make_unique<ombrix::test::ScopedEnv>("OMBRIX_FONT_CHECK", "present"));
 }
 

@@ -142,7 +142,9 @@ class TestInstall {
   explicit TestInstall(const std::string& edition_ini = DefaultIni());
   ~TestInstall();
 
-  static std::string DefaultIni() { return "GameId=other\nKey=OB-TEST\nKeyDesc=Test edition\nInstallHook=0\n"; }
+  static std::string DefaultIni() {
+    return "GameId=other\nKey=OB-TEST\nKeyDesc=Test edition\nInstallHook=0\n";
+  }
 
   const std::string& path() const { return dir_.path(); }
   std::string Sub(const std::string& name) const { return dir_.Sub(name); }

@@ -32,13 +32,16 @@ class HookDaemonTest : public ::testing::Test {
  protected:
   std::wstring Folder() const { return brx::util::Utf8ToWide(dir_.path()); }
   // Starts the fake daemon under `name` in the folder, as an earlier client would have.
-  std::unique_ptr<ChildProcess> StartStale(const std::string& name, std::vector<std::string> args = {}) {
+  std::unique_ptr<ChildProcess> StartStale(const std::string& name,
+                                           std::vector<std::string> args = {}) {
     std::string path = dir_.Sub(name);
-    EXPECT_TRUE(brx::util::CopyFileOver(brx::util::Utf8ToWide(FAKE_OBDAEMON_PATH), brx::util::Utf8ToWide(path)));
+    EXPECT_TRUE(brx::util::CopyFileOver(brx::util::Utf8ToWide(FAKE_OBDAEMON_PATH),
+                                        brx::util::Utf8ToWide(path)));
     auto child = ChildProcess::Spawn({path, std::move(args), dir_.path()});
     EXPECT_NE(child, nullptr);
     // Running under its own image, not the loader's.
-    EXPECT_TRUE(WaitUntil([&] { return ReadFile(dir_.Sub("daemon.log")).find("started") != std::string::npos; }));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return ReadFile(dir_.Sub("daemon.log")).find("started") != std::string::npos; }));
     return child;
   }
 
@@ -61,7 +64,8 @@ TEST_F(HookDaemonTest, AStaleDaemonThatStaysIsAskedAtMostFortyTimes) {
   KillAtEnd guard{stale.get()};
   EXPECT_EQ(StopStaleHookDaemons(HookDaemonPath(Folder()), 40, 5), 40);
   EXPECT_FALSE(stale->HasExited());
-  EXPECT_TRUE(WaitUntil([&] { return ReadFile(dir_.Sub("daemon.log")).find("term") != std::string::npos; }));
+  EXPECT_TRUE(WaitUntil(
+      [&] { return ReadFile(dir_.Sub("daemon.log")).find("term") != std::string::npos; }));
 }
 
 TEST_F(HookDaemonTest, OnlyTheDaemonImageItselfIsEverSignalled) {

@@ -34,7 +34,9 @@ class MainLoopTest : public ::testing::Test {
     });
     journal_.entries.clear();
   }
-  void Post(uint32_t message, uintptr_t wParam = 0) { queue_.Post(Message{0, message, wParam, 0, 0}); }
+  void Post(uint32_t message, uintptr_t wParam = 0) {
+    queue_.Post(Message{0, message, wParam, 0, 0});
+  }
   void Run() { RunMessageLoop(app_.get(), &ui_); }
 
   brx::base::ThreadMessageQueue queue_;
@@ -51,8 +53,9 @@ TEST_F(MainLoopTest, TheTimerTicksTheLogicAndStillReachesTheWindows) {
   Post(WM_TIMER, kLogicTimerId);
   Post(WM_QUIT);
   Run();
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"web.OnTimer", "game.Flush", "ui.Translate:275",
-                                                        "chain:275", "ui.Dispatch:275"}));
+  EXPECT_EQ(journal_.entries,
+            (std::vector<std::string>{"web.OnTimer", "game.Flush", "ui.Translate:275", "chain:275",
+                                      "ui.Dispatch:275"}));
 }
 
 TEST_F(MainLoopTest, EachPartTakesItsOwnThreadMessages) {
@@ -64,8 +67,9 @@ TEST_F(MainLoopTest, EachPartTakesItsOwnThreadMessages) {
   Post(ombrix::messages::kWebJobsFinished);
   Post(WM_QUIT);
   Run();
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"game.Dispatch", "video.Message:2224", "video.Message:2225",
-                                                        "video.Message:2226", "web.Dispatch"}));
+  EXPECT_EQ(journal_.entries,
+            (std::vector<std::string>{"game.Dispatch", "video.Message:2224", "video.Message:2225",
+                                      "video.Message:2226", "web.Dispatch"}));
 }
 
 TEST_F(MainLoopTest, DaemonInputWithoutDaemonLinkGoesOnToTheWindows) {
@@ -74,7 +78,8 @@ TEST_F(MainLoopTest, DaemonInputWithoutDaemonLinkGoesOnToTheWindows) {
   Post(ombrix::messages::kDaemonPipeInput);
   Post(WM_QUIT);
   Run();
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"ui.Translate:2125", "chain:2125", "ui.Dispatch:2125"}));
+  EXPECT_EQ(journal_.entries,
+            (std::vector<std::string>{"ui.Translate:2125", "chain:2125", "ui.Dispatch:2125"}));
 }
 
 TEST_F(MainLoopTest, DaemonInputIsDrainedByTheDaemonLink) {
@@ -92,8 +97,8 @@ TEST_F(MainLoopTest, FinishedWebJobsTheManagerDoesNotTakeGoOn) {
   Post(ombrix::messages::kWebJobsFinished);
   Post(WM_QUIT);
   Run();
-  EXPECT_EQ(journal_.entries,
-            (std::vector<std::string>{"web.Dispatch", "ui.Translate:2024", "chain:2024", "ui.Dispatch:2024"}));
+  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"web.Dispatch", "ui.Translate:2024",
+                                                        "chain:2024", "ui.Dispatch:2024"}));
 }
 
 TEST_F(MainLoopTest, TheTranslateStepAndTheChainTakeMessagesBeforeDispatch) {
@@ -105,8 +110,9 @@ TEST_F(MainLoopTest, TheTranslateStepAndTheChainTakeMessagesBeforeDispatch) {
   Post(3003);
   Post(WM_QUIT);
   Run();
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"ui.Translate:3001", "ui.Translate:3002", "chain:3002",
-                                                        "ui.Translate:3003", "chain:3003", "ui.Dispatch:3003"}));
+  EXPECT_EQ(journal_.entries,
+            (std::vector<std::string>{"ui.Translate:3001", "ui.Translate:3002", "chain:3002",
+                                      "ui.Translate:3003", "chain:3003", "ui.Dispatch:3003"}));
 }
 
 TEST_F(MainLoopTest, ACloseCommandEndsTheLoopOnlyWhenNoWindowTakesIt) {
@@ -118,9 +124,10 @@ TEST_F(MainLoopTest, ACloseCommandEndsTheLoopOnlyWhenNoWindowTakesIt) {
   Post(WM_SYSCOMMAND, SC_CLOSE);
   Post(3002);
   Run();
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"ui.Translate:274", "chain:274", "ui.Translate:274", "chain:274",
-                                                        "ui.Dispatch:274", "ui.Translate:3001", "chain:3001",
-                                                        "ui.Dispatch:3001", "ui.Translate:274", "chain:274"}));
+  EXPECT_EQ(journal_.entries, (std::vector<std::string>{
+                                  "ui.Translate:274", "chain:274", "ui.Translate:274", "chain:274",
+                                  "ui.Dispatch:274", "ui.Translate:3001", "chain:3001",
+                                  "ui.Dispatch:3001", "ui.Translate:274", "chain:274"}));
   // The loop ended at the untaken close command; what follows stays queued.
   Message left;
   ASSERT_TRUE(queue_.Peek(&left, true));
@@ -137,8 +144,9 @@ TEST_F(MainLoopTest, AWindowsCloseCommandGoesToThatWindowAndTheLoopGoesOn) {
   Post(3001);
   Post(WM_QUIT);
   Run();
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"ui.Translate:274", "chain:274", "ui.Dispatch:274",
-                                                        "ui.Translate:3001", "chain:3001", "ui.Dispatch:3001"}));
+  EXPECT_EQ(journal_.entries,
+            (std::vector<std::string>{"ui.Translate:274", "chain:274", "ui.Dispatch:274",
+                                      "ui.Translate:3001", "chain:3001", "ui.Dispatch:3001"}));
 }
 
 TEST_F(MainLoopTest, QuitEndsTheLoopAfterTheMessagesPostedBeforeIt) {
@@ -147,7 +155,8 @@ TEST_F(MainLoopTest, QuitEndsTheLoopAfterTheMessagesPostedBeforeIt) {
   Post(WM_QUIT);
   Post(3002);
   Run();
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"ui.Translate:3001", "chain:3001", "ui.Dispatch:3001"}));
+  EXPECT_EQ(journal_.entries,
+            (std::vector<std::string>{"ui.Translate:3001", "chain:3001", "ui.Dispatch:3001"}));
 }
 
 TEST_F(MainLoopTest, WithoutApplicationEverythingGoesToTheWindows) {
@@ -155,8 +164,8 @@ TEST_F(MainLoopTest, WithoutApplicationEverythingGoesToTheWindows) {
   Post(ombrix::messages::kGamePipeInput);
   Post(WM_QUIT);
   RunMessageLoop(nullptr, &ui_);
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"ui.Translate:275", "ui.Dispatch:275", "ui.Translate:2124",
-                                                        "ui.Dispatch:2124"}));
+  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"ui.Translate:275", "ui.Dispatch:275",
+                                                        "ui.Translate:2124", "ui.Dispatch:2124"}));
 }
 
 // The whole life after start-up: windows, start-up jobs, the 1-second
@@ -179,15 +188,16 @@ TEST(CreateUserInterfaceTest, RunsUntilQuitTicksAndShutsDownInOrder) {
   CreateUserInterface(&ui);
   EXPECT_EQ(app->timer_id(), kLogicTimerId);
   EXPECT_FALSE(brx::base::KillTimer(0, kLogicTimerId));  // already killed
-  EXPECT_EQ(journal.entries,
-            (std::vector<std::string>{"ui.CreateWindows", "web.StartUpJobs", "web.OnTimer", "game.Flush",
-                                      "ui.Translate:275", "ui.Dispatch:275", "ui.DestroyTray"}));
+  EXPECT_EQ(journal.entries, (std::vector<std::string>{
+                                 "ui.CreateWindows", "web.StartUpJobs", "web.OnTimer", "game.Flush",
+                                 "ui.Translate:275", "ui.Dispatch:275", "ui.DestroyTray"}));
 
   journal.entries.clear();
   ExitApplication();
   EXPECT_EQ(OBApplication::Get(), nullptr);
   EXPECT_EQ(journal.entries, (std::vector<std::string>{"game.Stop", "web.Stop", "video.Stop"}));
-  EXPECT_NE(ombrix::test::ReadFile(install.Sub("sysconfig.xml")).find("<firstrun>0</firstrun>"), std::string::npos);
+  EXPECT_NE(ombrix::test::ReadFile(install.Sub("sysconfig.xml")).find("<firstrun>0</firstrun>"),
+            std::string::npos);
   std::unique_ptr<brx::platform::SingleInstanceLock> lock;
   EXPECT_EQ(brx::platform::SingleInstanceLock::Acquire("Global\\OBHOST_MUTEX", &lock),
             brx::platform::SingleInstanceLock::Result::kAcquired);

@@ -32,8 +32,11 @@ class OBApplicationTest : public ::testing::Test {
     ExitApplication();
     UIStringTable::Destroy();
   }
-  void Install(const std::string& ini = TestInstall::DefaultIni()) { install_ = std::make_unique<TestInstall>(ini); }
-  bool Start(const std::string& command_line = "--gui", bool with_daemon_link = false, int timeout_ms = 15000) {
+  void Install(const std::string& ini = TestInstall::DefaultIni()) {
+    install_ = std::make_unique<TestInstall>(ini);
+  }
+  bool Start(const std::string& command_line = "--gui", bool with_daemon_link = false,
+             int timeout_ms = 15000) {
     OBApplication::Options options = install_->Options(&journal_, with_daemon_link);
     options.daemon_connect_timeout_ms = timeout_ms;
     return OBApplication::InitialApplication(&ui_, command_line, std::move(options));
@@ -41,14 +44,17 @@ class OBApplicationTest : public ::testing::Test {
   bool StartedAnyPart() const {
     return journal_.Has("web.Start") || journal_.Has("video.Start") || journal_.Has("game.Start");
   }
-  bool StoppedEveryPart() const { return journal_.Has("web.Stop") && journal_.Has("video.Stop") && journal_.Has("game.Stop"); }
+  bool StoppedEveryPart() const {
+    return journal_.Has("web.Stop") && journal_.Has("video.Stop") && journal_.Has("game.Stop");
+  }
   void InstallFakeDaemon() {
     ASSERT_TRUE(brx::util::CopyFileOver(brx::util::Utf8ToWide(FAKE_OBDAEMON_PATH),
                                         brx::util::Utf8ToWide(install_->Sub("OBDaemon.exe"))));
   }
   static bool LockIsFree() {
     std::unique_ptr<SingleInstanceLock> lock;
-    return SingleInstanceLock::Acquire("Global\\OBHOST_MUTEX", &lock) == SingleInstanceLock::Result::kAcquired;
+    return SingleInstanceLock::Acquire("Global\\OBHOST_MUTEX", &lock) ==
+           SingleInstanceLock::Result::kAcquired;
   }
 
   brx::base::ThreadMessageQueue queue_;
@@ -114,7 +120,8 @@ TEST_F(OBApplicationTest, StartWritesTheEditionValuesBelowBothHives) {
 TEST_F(OBApplicationTest, ASecondStartIsRefusedBeforeAnyLogicStarts) {
   Install();
   std::unique_ptr<SingleInstanceLock> running;
-  ASSERT_EQ(SingleInstanceLock::Acquire("Global\\OBHOST_MUTEX", &running), SingleInstanceLock::Result::kAcquired);
+  ASSERT_EQ(SingleInstanceLock::Acquire("Global\\OBHOST_MUTEX", &running),
+            SingleInstanceLock::Result::kAcquired);
   EXPECT_FALSE(Start());
   EXPECT_EQ(OBApplication::Get(), nullptr);
   ASSERT_EQ(ui_.boxes.size(), 1u);
@@ -173,15 +180,18 @@ TEST_F(OBApplicationTest, TheHookDaemonIsStartedInTheProgramFolderAndToldToQuitA
   ombrix::test::ScopedEnv report("FAKE_OBDAEMON_REPORT", install_->Sub("daemon.log"));
   ASSERT_TRUE(Start("--gui", /*with_daemon_link=*/true));
   OBApplication* app = OBApplication::Get();
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"web.Start", "video.Start", "game.Start", "daemon.Start"}));
+  EXPECT_EQ(journal_.entries,
+            (std::vector<std::string>{"web.Start", "video.Start", "game.Start", "daemon.Start"}));
   pid_t daemon = app->daemon_process_id();
   ASSERT_NE(daemon, 0);
-  ASSERT_TRUE(WaitUntil([&] { return ReadFile(install_->Sub("daemon.log")).find('\n') != std::string::npos; }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return ReadFile(install_->Sub("daemon.log")).find('\n') != std::string::npos; }));
   EXPECT_EQ(ReadFile(install_->Sub("daemon.log")), "started cwd=" + install_->path() + " args=0\n");
 
   journal_.entries.clear();
   ExitApplication();
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"game.Stop", "web.Stop", "video.Stop", "daemon.Stop"}));
+  EXPECT_EQ(journal_.entries,
+            (std::vector<std::string>{"game.Stop", "web.Stop", "video.Stop", "daemon.Stop"}));
   EXPECT_TRUE(WaitUntil([&] { return ChildEnded(daemon); }));
 }
 
@@ -208,7 +218,8 @@ TEST_F(OBApplicationTest, ADaemonThatNeverConnectsFailsTheStartAndIsToldToQuit) 
   EXPECT_TRUE(WaitUntil([&] { return !daemon_running(); }));
 }
 
-TEST_F(OBApplicationTest, ADaemonThatEndsWithoutConnectingFailsTheStartWithoutWaitingOutTheTimeOut) {
+TEST_F(OBApplicationTest,
+       ADaemonThatEndsWithoutConnectingFailsTheStartWithoutWaitingOutTheTimeOut) {
   Install(kHookIni);
   InstallFakeDaemon();
   ombrix::test::ScopedEnv gives_up("FAKE_OBDAEMON_EXIT", "1");

@@ -56,7 +56,8 @@ TEST_F(OBLogicCommandTest, StartsThePartsInOrderAndSavesOnConfigurationEvents) {
   logic_.config().games().SetQuality(L"wow", 42);
   payload::SEVENT_CONFIG_CHANGE_GAME game_changed(L"wow", payload::kConfigFromSettingsDialog, 0);
   events_.FireEvent(&game_changed);
-  EXPECT_NE(ReadFile(install_.Sub("games/wow.xml")).find("<quality>42</quality>"), std::string::npos);
+  EXPECT_NE(ReadFile(install_.Sub("games/wow.xml")).find("<quality>42</quality>"),
+            std::string::npos);
 }
 
 TEST_F(OBLogicCommandTest, AMissingSkinFolderStartsNothing) {
@@ -69,7 +70,8 @@ TEST_F(OBLogicCommandTest, AMissingSkinFolderStartsNothing) {
 TEST_F(OBLogicCommandTest, AFailingVideoChatStopsWhatStartedBeforeIt) {
   video_->start_result = false;
   EXPECT_FALSE(logic_.Start(1, &events_));
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"web.Start", "video.Start", "web.Stop", "video.Stop"}));
+  EXPECT_EQ(journal_.entries,
+            (std::vector<std::string>{"web.Start", "video.Start", "web.Stop", "video.Stop"}));
   EXPECT_EQ(events_.SubscriberCount(SEVENT_CONFIG_CHANGE_SYSTEM), 0u);
   EXPECT_FALSE(PathExists(SysConfig()));
 }
@@ -77,8 +79,8 @@ TEST_F(OBLogicCommandTest, AFailingVideoChatStopsWhatStartedBeforeIt) {
 TEST_F(OBLogicCommandTest, AFailingGameLinkStopsEverythingThatStarted) {
   game_->start_result = false;
   EXPECT_FALSE(logic_.Start(1, &events_));
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"web.Start", "video.Start", "game.Start", "game.Stop",
-                                                        "web.Stop", "video.Stop"}));
+  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"web.Start", "video.Start", "game.Start",
+                                                        "game.Stop", "web.Stop", "video.Stop"}));
   EXPECT_FALSE(PathExists(SysConfig()));
 }
 
@@ -87,8 +89,9 @@ TEST_F(OBLogicCommandTest, StopUnsubscribesStopsInOrderAndSavesTheConfiguration)
   ASSERT_TRUE(logic_.Start(1, &events_));
   bool saved_before_video_stopped = false;
   video_->on_stop = [&] {
-    saved_before_video_stopped = ReadFile(SysConfig()).find("<firstrun>0</firstrun>") != std::string::npos &&
-                                 ReadFile(install_.Sub("games/wow.xml")).find("gb2312") != std::string::npos;
+    saved_before_video_stopped =
+        ReadFile(SysConfig()).find("<firstrun>0</firstrun>") != std::string::npos &&
+        ReadFile(install_.Sub("games/wow.xml")).find("gb2312") != std::string::npos;
   };
   journal_.entries.clear();
   logic_.Stop();
@@ -127,7 +130,8 @@ TEST_F(OBLogicCommandTest, EachTickRunsTheWebTickKeepAliveAndStatisticsInOrder) 
   clock_.Advance(1);
   journal_.entries.clear();
   logic_.OnTimer();
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"web.OnTimer", "video.KeepAlive", "game.Flush"}));
+  EXPECT_EQ(journal_.entries,
+            (std::vector<std::string>{"web.OnTimer", "video.KeepAlive", "game.Flush"}));
 
   clock_.Advance(4999);
   journal_.entries.clear();
@@ -164,13 +168,15 @@ TEST_F(OBLogicCommandTest, LoopStepsReachOnlyStartedParts) {
   EXPECT_FALSE(logic_.DispatchFinishedWebJobs(other));
   EXPECT_TRUE(logic_.OnVideoChatMessage(video_msg));
   EXPECT_FALSE(logic_.OnVideoChatMessage(other));
-  EXPECT_EQ(journal_.entries, (std::vector<std::string>{"game.Dispatch", "web.Dispatch", "video.Message:2225"}));
+  EXPECT_EQ(journal_.entries,
+            (std::vector<std::string>{"game.Dispatch", "web.Dispatch", "video.Message:2225"}));
 }
 
 TEST_F(OBLogicCommandTest, TheCatalogueLooksBelowTheStoreAndTheUsersFolder) {
   ASSERT_TRUE(logic_.Start(1, &events_));
   web_->user_folder = L"Users/alice";
-  EXPECT_EQ(logic_.catalogue().GameFolder(L"wow"), install_.Folder() + L"/OBSnapshot/Users/alice/wow");
+  EXPECT_EQ(logic_.catalogue().GameFolder(L"wow"),
+            install_.Folder() + L"/OBSnapshot/Users/alice/wow");
 }
 
 TEST(OBLogicCommandWithoutPartsTest, RunsWithoutTheLaterLayers) {
@@ -183,7 +189,8 @@ TEST(OBLogicCommandWithoutPartsTest, RunsWithoutTheLaterLayers) {
   EXPECT_FALSE(logic.DispatchGamePipeInput());
   EXPECT_EQ(logic.GetUserFolder(), L"Users/All Users");
   logic.Stop();
-  EXPECT_NE(ReadFile(install.Sub("sysconfig.xml")).find("<firstrun>0</firstrun>"), std::string::npos);
+  EXPECT_NE(ReadFile(install.Sub("sysconfig.xml")).find("<firstrun>0</firstrun>"),
+            std::string::npos);
 }
 
 }  // namespace

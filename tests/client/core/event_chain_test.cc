@@ -41,9 +41,18 @@ TEST(EventChainTest, HandlersRunInSubscriptionOrderAndOnlyForTheirId) {
 TEST(EventChainTest, FireUntilHandledStopsAtTheFirstHandlerThatTakesIt) {
   MessageEventChain chain;
   std::vector<int> called;
-  chain.Subscribe(SEVENTCHAIN_MESSAGE, [&](const EventParameter*) { called.push_back(1); return false; });
-  chain.Subscribe(SEVENTCHAIN_MESSAGE, [&](const EventParameter*) { called.push_back(2); return true; });
-  chain.Subscribe(SEVENTCHAIN_MESSAGE, [&](const EventParameter*) { called.push_back(3); return true; });
+  chain.Subscribe(SEVENTCHAIN_MESSAGE, [&](const EventParameter*) {
+    called.push_back(1);
+    return false;
+  });
+  chain.Subscribe(SEVENTCHAIN_MESSAGE, [&](const EventParameter*) {
+    called.push_back(2);
+    return true;
+  });
+  chain.Subscribe(SEVENTCHAIN_MESSAGE, [&](const EventParameter*) {
+    called.push_back(3);
+    return true;
+  });
   payload::SEVENTCHAIN_MESSAGE message(nullptr);
   EXPECT_TRUE(chain.FireEventUntilHandled(&message));
   EXPECT_EQ(called, (std::vector<int>{1, 2}));

@@ -57,7 +57,8 @@ class LogLines : public brx::logmaker::ILogWriter {
 };
 
 std::string GameFile(const std::string& id, const std::string& inner = "") {
-  return "<?xml version=\"1.0\" encoding=\"gb2312\" ?>\n<root><game id=\"" + id + "\">" + inner + "</game></root>\n";
+  return "<?xml version=\"1.0\" encoding=\"gb2312\" ?>\n<root><game id=\"" + id + "\">" + inner +
+         "</game></root>\n";
 }
 
 class GameConfigSetTest : public ::testing::Test {
@@ -134,7 +135,8 @@ TEST_F(GameConfigSetTest, EveryGameKeyRoundTripsThroughItsFile) {
   EXPECT_FALSE(set->IsExitWithGame(L"wow"));
   EXPECT_EQ(set->GetGameName(L"wow"), L"魔兽世界");
   std::string text = ReadFile(dir_.Sub("games/wow.xml"));
-  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u) << text;
+  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u)
+      << text;
   EXPECT_NE(text.find(Gbk(L"魔兽世界")), std::string::npos);
 }
 
@@ -162,7 +164,8 @@ TEST_F(GameConfigSetTest, TheFallbackFileAnswersForGamesWithoutAFile) {
 }
 
 TEST_F(GameConfigSetTest, ChangesMadeThroughTheFallbackAreSaved) {
-  WriteFile(dir_.Sub("games/other.xml"), GameFile("other", "<shortcut><quality>70</quality></shortcut>"));
+  WriteFile(dir_.Sub("games/other.xml"),
+            GameFile("other", "<shortcut><quality>70</quality></shortcut>"));
   {
     auto set = Load();
     ASSERT_TRUE(set->HasGame(L"other"));
@@ -177,7 +180,8 @@ TEST_F(GameConfigSetTest, ChangesMadeThroughTheFallbackAreSaved) {
 }
 
 TEST_F(GameConfigSetTest, TheFallbackFileIsListedUnderItsOwnIdLikeAnyOtherGameFile) {
-  WriteFile(dir_.Sub("games/other.xml"), GameFile("", "<shortcut><quality>70</quality></shortcut>"));
+  WriteFile(dir_.Sub("games/other.xml"),
+            GameFile("", "<shortcut><quality>70</quality></shortcut>"));
   {
     auto set = Load();
     std::vector<std::wstring> ids;
@@ -188,7 +192,8 @@ TEST_F(GameConfigSetTest, TheFallbackFileIsListedUnderItsOwnIdLikeAnyOtherGameFi
     EXPECT_EQ(set->GetQuality(L"unknown"), 70);  // still the fallback
   }
 
-  WriteFile(dir_.Sub("games/other.xml"), GameFile("mine", "<shortcut><quality>70</quality></shortcut>"));
+  WriteFile(dir_.Sub("games/other.xml"),
+            GameFile("mine", "<shortcut><quality>70</quality></shortcut>"));
   WriteFile(dir_.Sub("games/a.xml"), GameFile("dup"));
   WriteFile(dir_.Sub("games/p.xml"), GameFile("dup"));
   WriteFile(dir_.Sub("games/z.xml"), GameFile("last"));
@@ -213,14 +218,16 @@ TEST_F(GameConfigSetTest, TheFallbackFileIsListedUnderItsOwnIdLikeAnyOtherGameFi
 }
 
 TEST_F(GameConfigSetTest, TheFallbackFileIsSavedWithTheDeclarationOfEveryGameFile) {
-  WriteFile(dir_.Sub("games/other.xml"), "<root><game id=\"other\" name=\"" + Gbk(L"别名") + "\" /></root>");
+  WriteFile(dir_.Sub("games/other.xml"),
+            "<root><game id=\"other\" name=\"" + Gbk(L"别名") + "\" /></root>");
   {
     auto set = Load();
     set->SetQuality(L"unknown", 66);
     set->Save();
   }
   std::string text = ReadFile(dir_.Sub("games/other.xml"));
-  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u) << text;
+  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u)
+      << text;
   EXPECT_NE(text.find("<quality>66</quality>"), std::string::npos) << text;
   // The file keeps its own name; only readers through the fallback see the fixed one.
   EXPECT_NE(text.find(Gbk(L"别名")), std::string::npos) << text;
@@ -234,7 +241,8 @@ TEST_F(GameConfigSetTest, TheFallbackFileIsSavedWithTheDeclarationOfEveryGameFil
   fresh->SetQuality(L"unknown", 44);
   fresh->Save();
   text = ReadFile(dir_.Sub("games/other.xml"));
-  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u) << text;
+  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u)
+      << text;
 }
 
 TEST_F(GameConfigSetTest, AFallbackWithoutFileIsWrittenOnlyOnceItHoldsSomething) {
@@ -273,7 +281,8 @@ TEST_F(GameConfigSetTest, BrokenEmptyAndDuplicateFilesAreSkipped) {
   std::string broken = ReadFile(dir_.Sub("games/c.xml"));
   set->Save();
   EXPECT_EQ(ReadFile(dir_.Sub("games/c.xml")), broken);  // skipped files are never rewritten
-  EXPECT_EQ(ReadFile(dir_.Sub("games/b.xml")), GameFile("dup", "<shortcut><quality>22</quality></shortcut>"));
+  EXPECT_EQ(ReadFile(dir_.Sub("games/b.xml")),
+            GameFile("dup", "<shortcut><quality>22</quality></shortcut>"));
 }
 
 TEST_F(GameConfigSetTest, GameIdsAreListedInKeyOrder) {
@@ -304,7 +313,8 @@ TEST_F(GameConfigSetTest, SkinCheckNeedsAGameIdAndItsSkinFolder) {
 }  // namespace
 
 TEST_F(GameConfigSetTest, AnIdLessFallbackFileBecomesTheGameOtherAtItsFirstSave) {
-  WriteFile(dir_.Sub("games/other.xml"), GameFile("", "<shortcut><quality>70</quality></shortcut>"));
+  WriteFile(dir_.Sub("games/other.xml"),
+            GameFile("", "<shortcut><quality>70</quality></shortcut>"));
   {
     auto set = Load();
     EXPECT_FALSE(set->HasGame(L"other"));
@@ -321,7 +331,8 @@ TEST_F(GameConfigSetTest, AnIdLessFallbackFileBecomesTheGameOtherAtItsFirstSave)
   EXPECT_TRUE(set->IsTimeShotEnabled(L"other"));
 
   // A file that already claims the id keeps it; the fallback stays id-less.
-  WriteFile(dir_.Sub("games/other.xml"), GameFile("", "<shortcut><quality>71</quality></shortcut>"));
+  WriteFile(dir_.Sub("games/other.xml"),
+            GameFile("", "<shortcut><quality>71</quality></shortcut>"));
   WriteFile(dir_.Sub("games/b.xml"), GameFile("other"));
   set = Load();
   set->SetQuality(L"unknown", 72);

@@ -132,7 +132,8 @@ TEST_F(ShotCatalogueTest, TheUserFolderChoosesWhoseShotsAreSeen) {
   Shot("wow", "shared.jpg", LocalTime(2026, 5, 1));
   GameShots* signed_out = catalogue_.GetShotIndex(L"wow");
   ASSERT_NE(signed_out, nullptr);
-  EXPECT_EQ(signed_out->years.at(2026).months.at(5).days.at(1).shots.at(1).file.file_name, L"shared.jpg");
+  EXPECT_EQ(signed_out->years.at(2026).months.at(5).days.at(1).shots.at(1).file.file_name,
+            L"shared.jpg");
 
   owner_.user = L"Users/alice";
   catalogue_.ClearAllShots();

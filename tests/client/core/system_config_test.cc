@@ -51,7 +51,8 @@ TEST_F(SystemConfigTest, BrokenFileGivesTheBuiltInDocumentAndTheNextSaveWritesIt
   EXPECT_EQ(config.GetAccount(), L"");
   ASSERT_TRUE(config.Save());
   std::string text = ReadFile(File());
-  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u) << text;
+  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u)
+      << text;
   EXPECT_NE(text.find("<quota enable=\"1\">"), std::string::npos) << text;
 }
 
@@ -125,7 +126,9 @@ TEST_F(SystemConfigTest, TheCustomStorePathRoundTripsThroughTheFile) {
     EXPECT_EQ(config.GetSnapshotDirectory(), stored) << round;
     ASSERT_TRUE(config.Save());
   }
-  EXPECT_NE(ReadFile(File()).find(brx::util::WideToAnsi(L"游戏  截图 &amp; &quot;&lt;shots&gt;&quot;")), std::string::npos)
+  EXPECT_NE(
+      ReadFile(File()).find(brx::util::WideToAnsi(L"游戏  截图 &amp; &quot;&lt;shots&gt;&quot;")),
+      std::string::npos)
       << ReadFile(File());
 }
 
@@ -157,12 +160,15 @@ TEST_F(SystemConfigTest, AReadOnlyFileIsStillSaved) {
 }
 
 TEST_F(SystemConfigTest, SaveReplacesAnOldDeclaration) {
-  WriteFile(File(), "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<root><user><account>a</account></user></root>\n");
+  WriteFile(File(),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" "
+            "?>\n<root><user><account>a</account></user></root>\n");
   SystemConfig config(Folder());
   config.Load();
   ASSERT_TRUE(config.Save());
   std::string text = ReadFile(File());
-  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u) << text;
+  EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>", 0), 0u)
+      << text;
   EXPECT_EQ(text.find("UTF-8"), std::string::npos) << text;
 }
 
@@ -211,8 +217,10 @@ TEST_F(SystemConfigTest, MyDocumentStoreUsesTheDocumentsFolderWhenThereIsOne) {
 
   mkdir(home.Sub(".config").c_str(), 0700);
   mkdir(home.Sub("Dokumente").c_str(), 0700);
-  WriteFile(home.Sub(".config/user-dirs.dirs"), "# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
-  EXPECT_EQ(config.GetSnapshotDirectory(), brx::util::Utf8ToWide(home.Sub("Dokumente")) + L"/OBSnapshot");
+  WriteFile(home.Sub(".config/user-dirs.dirs"),
+            "# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
+  EXPECT_EQ(config.GetSnapshotDirectory(),
+            brx::util::Utf8ToWide(home.Sub("Dokumente")) + L"/OBSnapshot");
 }
 
 TEST(NormalizeSnapshotDirectoryTest, AppendsTheFolderNameOnce) {

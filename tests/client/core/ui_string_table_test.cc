@@ -30,10 +30,12 @@ const Text kTexts[] = {
     {"STRING_MESSAGE_TIP", L"提示", L"Tip"},
     {"STRING_MESSAGE_WARN", L"警告", L"Warn"},
     {"STRING_MESSAGE_ERROR", L"错误", L"Error"},
-    {"STRING_MESSAGE_NONEEDFONT", L"检测到您的电脑没有安装运行翎岚所需的字体", L"There is no fonts installed to run Ombrix"},
+    {"STRING_MESSAGE_NONEEDFONT", L"检测到您的电脑没有安装运行翎岚所需的字体",
+     L"There is no fonts installed to run Ombrix"},
     {"STRING_MESSAGE_OMBRIXISRUNNING", L"你已启动翎岚,不能重复启动", L"Ombrix is running"},
     {"STRING_POSTBLOG_ME", L"我在", L"Screen shot from"},
-    {"STRING_POSTBLOG_SHOTANDSHARE", L"游戏上截了这张图片,与大家一同分享", L",I would to like to share with you"},
+    {"STRING_POSTBLOG_SHOTANDSHARE", L"游戏上截了这张图片,与大家一同分享",
+     L",I would to like to share with you"},
 };
 
 TEST_F(UIStringTableTest, LookupsBeforeBuildAndOfUnknownKeysGiveNull) {
@@ -48,7 +50,9 @@ TEST_F(UIStringTableTest, LookupsBeforeBuildAndOfUnknownKeysGiveNull) {
 TEST_F(UIStringTableTest, ChineseLanguageIdsSelectTheChineseTable) {
   for (unsigned id : {1028u, 2052u, 3076u, 4100u}) {
     UIStringTable::Build(id);
-    EXPECT_STREQ(UIStringTable::GetString(STRING_MESSAGE_OMBRIXISRUNNING), L"你已启动翎岚,不能重复启动") << id;
+    EXPECT_STREQ(UIStringTable::GetString(STRING_MESSAGE_OMBRIXISRUNNING),
+                 L"你已启动翎岚,不能重复启动")
+        << id;
     EXPECT_STREQ(UIStringTable::GetString(STRING_MESSAGE_TIP), L"提示") << id;
   }
 }
@@ -57,21 +61,25 @@ TEST_F(UIStringTableTest, OtherLanguageIdsSelectTheEnglishTable) {
   // 5124 is Chinese (Macao) but not one of the ids the table knows.
   for (unsigned id : {1033u, 2057u, 1041u, 5124u, 0u}) {
     UIStringTable::Build(id);
-    EXPECT_STREQ(UIStringTable::GetString(STRING_MESSAGE_OMBRIXISRUNNING), L"Ombrix is running") << id;
+    EXPECT_STREQ(UIStringTable::GetString(STRING_MESSAGE_OMBRIXISRUNNING), L"Ombrix is running")
+        << id;
     EXPECT_STREQ(UIStringTable::GetString(STRING_OMBRIX), L"OmBrix") << id;
   }
 }
 
 TEST_F(UIStringTableTest, BothTablesHoldExactlyTheThirteenTexts) {
   UIStringTable::Build(2052);
-  for (const Text& text : kTexts) EXPECT_STREQ(UIStringTable::GetString(text.key), text.chinese) << text.key;
+  for (const Text& text : kTexts)
+    EXPECT_STREQ(UIStringTable::GetString(text.key), text.chinese) << text.key;
   UIStringTable::Build(1033);
-  for (const Text& text : kTexts) EXPECT_STREQ(UIStringTable::GetString(text.key), text.english) << text.key;
+  for (const Text& text : kTexts)
+    EXPECT_STREQ(UIStringTable::GetString(text.key), text.english) << text.key;
   // The constants callers use name the same keys.
-  for (const char* key : {STRING_OMBRIX, STRING_LOGIN_STATE_OFFLINE, STRING_LOGIN_STATE_ONLINE,
-                          STRING_LOGIN_STATE_LOGIN, STRING_LOGIN_STATE_LOGINING, STRING_LOGIN_STATE_LOGINFAIL,
-                          STRING_MESSAGE_TIP, STRING_MESSAGE_WARN, STRING_MESSAGE_ERROR, STRING_MESSAGE_NONEEDFONT,
-                          STRING_MESSAGE_OMBRIXISRUNNING, STRING_POSTBLOG_ME, STRING_POSTBLOG_SHOTANDSHARE}) {
+  for (const char* key :
+       {STRING_OMBRIX, STRING_LOGIN_STATE_OFFLINE, STRING_LOGIN_STATE_ONLINE,
+        STRING_LOGIN_STATE_LOGIN, STRING_LOGIN_STATE_LOGINING, STRING_LOGIN_STATE_LOGINFAIL,
+        STRING_MESSAGE_TIP, STRING_MESSAGE_WARN, STRING_MESSAGE_ERROR, STRING_MESSAGE_NONEEDFONT,
+        STRING_MESSAGE_OMBRIXISRUNNING, STRING_POSTBLOG_ME, STRING_POSTBLOG_SHOTANDSHARE}) {
     EXPECT_NE(UIStringTable::GetString(key), nullptr) << key;
   }
 }

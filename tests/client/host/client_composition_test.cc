@@ -24,9 +24,10 @@ std::wstring W(const std::string& s) { return brx::util::Utf8ToWide(s); }
 class ClientCompositionTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(brx::util::CopyFileOver(W(DistDir() + "/OBVerCustom.dll"), W(dir_.Sub("OBVerCustom.dll"))));
-    ombrix::test::WriteFile(dir_.Sub("OBVerCustom.ini"),
-                            std::string("Key=OB-TEST\nInstallHook=") + (GetParam() ? "1" : "0") + "\n");
+    ASSERT_TRUE(
+        brx::util::CopyFileOver(W(DistDir() + "/OBVerCustom.dll"), W(dir_.Sub("OBVerCustom.dll"))));
+    ombrix::test::WriteFile(dir_.Sub("OBVerCustom.ini"), std::string("Key=OB-TEST\nInstallHook=") +
+                                                             (GetParam() ? "1" : "0") + "\n");
     brx::util::SetEditionLibraryPathForTesting(dir_.Sub("OBVerCustom.dll"));
     brx::util::ResetEditionCacheForTesting();
   }

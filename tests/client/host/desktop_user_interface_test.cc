@@ -47,16 +47,19 @@ std::wstring W(const std::string& s) { return brx::util::Utf8ToWide(s); }
 class DesktopUserInterfaceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    uilib::SetUiBackend(std::make_unique<uilib::HeadlessBackend>(uilib::HeadlessBackend::Options{}));
+    uilib::SetUiBackend(
+        std::make_unique<uilib::HeadlessBackend>(uilib::HeadlessBackend::Options{}));
     backend_ = uilib::HeadlessBackend::Current();
     ASSERT_NE(backend_, nullptr);
     fs::copy(DistDir() + "/OBSkin", dir_.Sub("OBSkin"), fs::copy_options::recursive);
     fs::copy(DistDir() + "/games", dir_.Sub("games"), fs::copy_options::recursive);
     for (const char* icon : {"OBHost156.png", "OBHost157.png", "OBHost158.png"})
       if (fs::exists(DistDir() + "/" + icon)) fs::copy_file(DistDir() + "/" + icon, dir_.Sub(icon));
-    ASSERT_TRUE(brx::util::CopyFileOver(W(DistDir() + "/OBVerCustom.dll"), W(dir_.Sub("OBVerCustom.dll"))));
-    ombrix::test::WriteFile(dir_.Sub("OBVerCustom.ini"), "GameId=other\nKey=OB-TEST\nInstallHook=0\n"
-                                                         "GlobalConfig=http://127.0.0.1:9/\n");
+    ASSERT_TRUE(
+        brx::util::CopyFileOver(W(DistDir() + "/OBVerCustom.dll"), W(dir_.Sub("OBVerCustom.dll"))));
+    ombrix::test::WriteFile(dir_.Sub("OBVerCustom.ini"),
+                            "GameId=other\nKey=OB-TEST\nInstallHook=0\n"
+                            "GlobalConfig=http://127.0.0.1:9/\n");
     brx::util::SetEditionLibraryPathForTesting(dir_.Sub("OBVerCustom.dll"));
     brx::util::ResetEditionCacheForTesting();
     ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
@@ -81,7 +84,8 @@ class DesktopUserInterfaceTest : public ::testing::Test {
     OBApplication::Options options;
     options.program_folder = W(dir_.path());
     options.compose_parts = composition_.Composer();
-    if (!OBApplication::InitialApplication(ui_.get(), command_line, std::move(options))) return nullptr;
+    if (!OBApplication::InitialApplication(ui_.get(), command_line, std::move(options)))
+      return nullptr;
     return OBApplication::Get();
   }
 
@@ -99,7 +103,8 @@ class DesktopUserInterfaceTest : public ::testing::Test {
   std::unique_ptr<DesktopUserInterface> ui_;
 };
 
-TEST_F(DesktopUserInterfaceTest, MakesTheThreeWindowsLinkedWithTheLoginWindowInFrontThenTakesThemDown) {
+TEST_F(DesktopUserInterfaceTest,
+       MakesTheThreeWindowsLinkedWithTheLoginWindowInFrontThenTakesThemDown) {
   OBApplication* app = Start("--gui");
   ASSERT_NE(app, nullptr);
   ui_->CreateMainWindows(app);
@@ -186,7 +191,8 @@ TEST_F(DesktopUserInterfaceTest, MakesTheThreeWindowsLinkedWithTheLoginWindowInF
   EXPECT_FALSE(uilib::IsWindow(frame_hwnd));
 }
 
-TEST_F(DesktopUserInterfaceTest, TheSettingsDialogsBrowseButtonAsksTheLibrarysFolderChooserOverTheDialog) {
+TEST_F(DesktopUserInterfaceTest,
+       TheSettingsDialogsBrowseButtonAsksTheLibrarysFolderChooserOverTheDialog) {
   OBApplication* app = Start("--gui");
   ASSERT_NE(app, nullptr);
   ui_->CreateMainWindows(app);
@@ -245,7 +251,8 @@ TEST_F(DesktopUserInterfaceTest, TheSettingsDialogsBrowseButtonAsksTheLibrarysFo
   ui_->frame()->windows().CloseSettings();
 }
 
-TEST_F(DesktopUserInterfaceTest, OverAGameInFullScreenTheLoginWindowAppearsWithoutTakingTheForeground) {
+TEST_F(DesktopUserInterfaceTest,
+       OverAGameInFullScreenTheLoginWindowAppearsWithoutTakingTheForeground) {
   OBApplication* app = Start("--gui");
   ASSERT_NE(app, nullptr);
   backend_->SetOtherProgramFullScreenForTesting(true);
@@ -278,7 +285,8 @@ TEST_F(DesktopUserInterfaceTest, AGameThatAsksForAHiddenLoginGetsNoWindowInFront
 
 }  // namespace
 
-TEST_F(DesktopUserInterfaceTest, TheProfileEditorOpensTheAvatarEditorOverItselfWithTheKeyOfEachOpen) {
+TEST_F(DesktopUserInterfaceTest,
+       TheProfileEditorOpensTheAvatarEditorOverItselfWithTheKeyOfEachOpen) {
   // The upload address is the service's, so the editor waits for the
   // server configuration.
   OBApplication* app = Start("--gui");
@@ -301,7 +309,8 @@ TEST_F(DesktopUserInterfaceTest, TheProfileEditorOpensTheAvatarEditorOverItselfW
   COBUpdateUserImageDlg* editor = ui_->avatar_editor();
   std::string host = standin.host();
   host.replace(host.find(':'), 1, "%3A");
-  EXPECT_NE(editor->PageUrl().find("?upload=http%3A%2F%2F" + host + "%2FUploadHeadImage.axd"), std::string::npos)
+  EXPECT_NE(editor->PageUrl().find("?upload=http%3A%2F%2F" + host + "%2FUploadHeadImage.axd"),
+            std::string::npos)
       << editor->PageUrl();
   EXPECT_EQ(editor->owner(), profile->GetHWND());
   EXPECT_EQ(editor->key(), L"key-1");

@@ -21,7 +21,8 @@ std::wstring W(const std::string& s) { return brx::util::Utf8ToWide(s); }
 class EditionUpdateTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(brx::util::CopyFileOver(W(DistDir() + "/OBVerCustom.dll"), W(dir_.Sub("OBVerCustom.dll"))));
+    ASSERT_TRUE(
+        brx::util::CopyFileOver(W(DistDir() + "/OBVerCustom.dll"), W(dir_.Sub("OBVerCustom.dll"))));
     ombrix::test::WriteFile(dir_.Sub("OBVerCustom.ini"), "Key=OB-TEST\n");
     brx::util::SetEditionLibraryPathForTesting(dir_.Sub("OBVerCustom.dll"));
     brx::util::ResetEditionCacheForTesting();

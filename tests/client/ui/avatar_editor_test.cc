@@ -31,29 +31,34 @@ namespace {
 
 using Kind = AvatarRequest::Kind;
 
-std::wstring Invoke(const std::wstring& name, const std::wstring& arguments = L"<arguments></arguments>") {
+std::wstring Invoke(const std::wstring& name,
+                    const std::wstring& arguments = L"<arguments></arguments>") {
   return L"<invoke name=\"" + name + L"\" returntype=\"xml\">" + arguments + L"</invoke>";
 }
 
 std::wstring Upload(const std::wstring& argument) {
-  return Invoke(L"CB_RoleAvatarUpload", L"<arguments><string>" + argument + L"</string></arguments>");
+  return Invoke(L"CB_RoleAvatarUpload",
+                L"<arguments><string>" + argument + L"</string></arguments>");
 }
 
 // The page's requests, well formed and not, and the call back into it.
 TEST(AvatarRequestTest, ReadsTheThreeRequestsIgnoresEverythingElseAndEscapesTheKey) {
   EXPECT_EQ(Kind::kReady, ParseAvatarRequest(Invoke(L"CB_RoleAvatarReady")).kind);
   EXPECT_EQ(Kind::kClose, ParseAvatarRequest(Invoke(L"CB_RoleAvatarClose")).kind);
-  AvatarRequest up = ParseAvatarRequest(Upload(L"0,png,3,http://h/s.png,http://h/m.png,http://h/b.png"));
+  AvatarRequest up =
+      ParseAvatarRequest(Upload(L"0,png,3,http://h/s.png,http://h/m.png,http://h/b.png"));
   EXPECT_EQ(Kind::kUpload, up.kind);
   EXPECT_EQ(L"http://h/s.png,http://h/m.png,http://h/b.png", up.head_image_url);
   // Entities are the XML's, not the address's.
-  EXPECT_EQ(L"http://h/p?a=1&b=2", ParseAvatarRequest(Upload(L"a,b,c,http://h/p?a=1&amp;b=2")).head_image_url);
+  EXPECT_EQ(L"http://h/p?a=1&b=2",
+            ParseAvatarRequest(Upload(L"a,b,c,http://h/p?a=1&amp;b=2")).head_image_url);
   EXPECT_EQ(L"中文,,", HeadImageUrlOfUploadArgument(L",,,中文,,"));
   EXPECT_EQ(L"", HeadImageUrlOfUploadArgument(L"a,b,c"));
 
   // Uploads without an address: nothing to send.
-  for (const std::wstring& bad : {Upload(L"a,b,c"), Upload(L"a,b,c,"), Upload(L""), Upload(L"no commas"),
-                                  Invoke(L"CB_RoleAvatarUpload"), Invoke(L"CB_RoleAvatarUpload", L"")}) {
+  for (const std::wstring& bad :
+       {Upload(L"a,b,c"), Upload(L"a,b,c,"), Upload(L""), Upload(L"no commas"),
+        Invoke(L"CB_RoleAvatarUpload"), Invoke(L"CB_RoleAvatarUpload", L"")}) {
     SCOPED_TRACE(brx::util::WideToUtf8(bad));
     AvatarRequest r = ParseAvatarRequest(bad);
     EXPECT_EQ(Kind::kIgnored, r.kind);
@@ -80,24 +85,28 @@ TEST(AvatarRequestTest, ReadsTheThreeRequestsIgnoresEverythingElseAndEscapesTheK
       L"<invoke name=\"CB_RoleAvatarClose\" returntype=\"xml\"><arguments></invoke>",
       L"<!-- <invoke name=\"CB_RoleAvatarClose\" returntype=\"xml\"/> -->",
       L"<!DOCTYPE x [<!ENTITY e \"CB_RoleAvatarClose\">]><invoke name=\"&e;\" returntype=\"xml\"/>",
-      L"<invoke name=\"CB_RoleAvatarReady\" returntype=\"xml\"/><invoke name=\"CB_RoleAvatarClose\"",
+      L"<invoke name=\"CB_RoleAvatarReady\" returntype=\"xml\"/><invoke "
+      L"name=\"CB_RoleAvatarClose\"",
       std::wstring(L"<invoke name=\"CB_RoleAvatarReady\0\" returntype=\"xml\"/>", 49),
       L"<invoke name=\"CB_RoleAvatar\xD800Ready\" returntype=\"xml\"/>",
       deep,
       deep + L"</invoke>",
       deep_7f,
-      L"<invoke name=\"CB_RoleAvatarReady\" returntype=\"xml\"><<!-->" + deep.substr(deep.find(L"<a>")),
+      L"<invoke name=\"CB_RoleAvatarReady\" returntype=\"xml\"><<!-->" +
+          deep.substr(deep.find(L"<a>")),
   };
   for (const std::wstring& text : malformed) {
     SCOPED_TRACE(brx::util::WideToUtf8(text.substr(0, 80)));
     EXPECT_EQ(Kind::kIgnored, ParseAvatarRequest(text).kind);
   }
 
-  EXPECT_EQ(L"<invoke name=\"CB_RoleAvatarGetId\"><arguments><string>k3y==</string></arguments></invoke>",
-            AvatarKeyCall(L"k3y=="));
-  EXPECT_EQ(L"<invoke name=\"CB_RoleAvatarGetId\"><arguments><string>a&lt;/string&gt;&amp;&quot;&apos;"
-            L"</string></arguments></invoke>",
-            AvatarKeyCall(L"a</string>&\"'"));
+  EXPECT_EQ(
+      L"<invoke name=\"CB_RoleAvatarGetId\"><arguments><string>k3y==</string></arguments></invoke>",
+      AvatarKeyCall(L"k3y=="));
+  EXPECT_EQ(
+      L"<invoke name=\"CB_RoleAvatarGetId\"><arguments><string>a&lt;/string&gt;&amp;&quot;&apos;"
+      L"</string></arguments></invoke>",
+      AvatarKeyCall(L"a</string>&\"'"));
 }
 
 class OwnerWindow : public uilib::CWindowWnd {
@@ -144,7 +153,9 @@ struct EditorFixture {
     std::filesystem::create_directories(dir.Sub("OBPaint/other"));
     WriteFile(dir.Sub("OBPaint/other/AvatarEditor.html"), "<html></html>");
   }
-  bool Visible() const { return editor->GetHWND() != 0 && uilib::IsWindowVisible(editor->GetHWND()); }
+  bool Visible() const {
+    return editor->GetHWND() != 0 && uilib::IsWindowVisible(editor->GetHWND());
+  }
   bool MovieCall(const std::wstring& xml) { return page->SimulateExternalCall("MovieCall", {xml}); }
   std::vector<std::wstring> KeysSent() const {
     std::vector<std::wstring> out;
@@ -197,8 +208,9 @@ TEST(AvatarEditorTest, PageRequestsKeyPerOpenAndEveryClosePath) {
   ASSERT_TRUE(f.MovieCall(Invoke(L"CB_RoleAvatarReady")));
   EXPECT_EQ(std::vector<std::wstring>{AvatarKeyCall(L"key-1")}, f.KeysSent());
   // Malformed and unknown requests and other methods change nothing.
-  for (const std::wstring& text : {std::wstring(L"<invoke"), std::wstring(L"garbage"), Invoke(L"CB_Other"),
-                                   Upload(L"1,2,3"), std::wstring(L"<invoke name=\"CB_RoleAvatarClose\">")}) {
+  for (const std::wstring& text :
+       {std::wstring(L"<invoke"), std::wstring(L"garbage"), Invoke(L"CB_Other"), Upload(L"1,2,3"),
+        std::wstring(L"<invoke name=\"CB_RoleAvatarClose\">")}) {
     EXPECT_TRUE(f.MovieCall(text));
   }
   // A close request under 100000 levels the reader takes for elements.
@@ -206,7 +218,8 @@ TEST(AvatarEditorTest, PageRequestsKeyPerOpenAndEveryClosePath) {
   for (int i = 0; i < 100000; ++i) levels += L"<\x7f>";
   EXPECT_TRUE(f.MovieCall(Invoke(L"CB_RoleAvatarClose", L"<arguments></arguments>" + levels)));
   EXPECT_TRUE(f.page->SimulateExternalCall("MovieCall", {Invoke(L"CB_RoleAvatarClose"), L"extra"}));
-  EXPECT_FALSE(f.page->SimulateExternalCall("CB_RoleAvatarClose", {}));  // not a method of the page's
+  EXPECT_FALSE(
+      f.page->SimulateExternalCall("CB_RoleAvatarClose", {}));  // not a method of the page's
   EXPECT_TRUE(f.Visible());
   EXPECT_TRUE(f.host.head_images.empty());
 
@@ -333,7 +346,8 @@ class EditorOwningHost : public UserInfoHost {
   void UpdateGameProfile(const std::wstring&) override {}
   void RequestAvatarKey() override {}
   void OpenAvatarEditor(const std::wstring& key, const uilib::RECT& at) override {
-    if (!f_->editor) f_->editor = std::make_unique<COBUpdateUserImageDlg>(dialog_window, f_->Setup());
+    if (!f_->editor)
+      f_->editor = std::make_unique<COBUpdateUserImageDlg>(dialog_window, f_->Setup());
     f_->editor->ShowAt(at, key);
   }
   UserAccountRecord user;
@@ -376,7 +390,8 @@ TEST(AvatarEditorTest, TheProfileEditorOpensItWithTheCurrentUsersKey) {
   dialog.Reset();
   host.user.Account = L"second";
   ASSERT_TRUE(open_with_key(L"second-key"));
-  EXPECT_EQ((std::vector<std::wstring>{AvatarKeyCall(L"first-key"), AvatarKeyCall(L"second-key")}), f.KeysSent());
+  EXPECT_EQ((std::vector<std::wstring>{AvatarKeyCall(L"first-key"), AvatarKeyCall(L"second-key")}),
+            f.KeysSent());
   EXPECT_EQ(1, f.browsers_made);
   // Torn down with the dialog still hidden: it stays hidden.
   uilib::ShowWindow(host.dialog_window, uilib::SW_HIDE);

@@ -53,8 +53,9 @@ class ConfigurationDialogTest : public ::testing::Test {
     context.skin_folder = DefaultSkin();
     events.Subscribe(SEVENT_CONFIG_CHANGE_SYSTEM, [this](const EventParameter* p) {
       auto* e = static_cast<const payload::SEVENT_CONFIG_CHANGE_SYSTEM*>(p);
-      fired.push_back(L"34:" + std::to_wstring(e->origin_kind) + L"," + std::to_wstring(e->origin_handle) +
-                      L":" + store->system().GetConfigValue(config_keys::kOneShotSound, L""));
+      fired.push_back(L"34:" + std::to_wstring(e->origin_kind) + L"," +
+                      std::to_wstring(e->origin_handle) + L":" +
+                      store->system().GetConfigValue(config_keys::kOneShotSound, L""));
     });
     events.Subscribe(SEVENT_CONFIG_CHANGE_GAME, [this](const EventParameter* p) {
       auto* e = static_cast<const payload::SEVENT_CONFIG_CHANGE_GAME*>(p);
@@ -73,7 +74,8 @@ class ConfigurationDialogTest : public ::testing::Test {
     host.controls = &context;
     host.login_password = [] { return std::wstring(L"cipher-text"); };
     host.show_quota_overflow = [this](int mb) { quota_warnings.push_back(mb); };
-    host.choose_folder = [this](HWND chooser_owner, const std::wstring& title, std::wstring* folder) {
+    host.choose_folder = [this](HWND chooser_owner, const std::wstring& title,
+                                std::wstring* folder) {
       chooser_calls.push_back({chooser_owner, title, *folder});
       if (folder_answers.empty() || !folder_answers.front()) {
         if (!folder_answers.empty()) folder_answers.erase(folder_answers.begin());
@@ -149,11 +151,13 @@ class ConfigurationDialogTest : public ::testing::Test {
     driver::ClickAt(dialog->GetHWND(), POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
     return true;
   }
-  static void CollectShowing(CControlUI* control, const std::wstring& text, std::vector<CControlUI*>* out) {
+  static void CollectShowing(CControlUI* control, const std::wstring& text,
+                             std::vector<CControlUI*>* out) {
     if (control == nullptr || !control->IsVisible()) return;
     if (control->GetText() == text) out->push_back(control);
     auto* box = static_cast<CContainerUI*>(control->GetInterface(kInterfaceContainer));
-    for (int i = 0; box != nullptr && i < box->GetCount(); ++i) CollectShowing(box->GetItemAt(i), text, out);
+    for (int i = 0; box != nullptr && i < box->GetCount(); ++i)
+      CollectShowing(box->GetItemAt(i), text, out);
   }
   bool Checked(const wchar_t* name) { return static_cast<COptionUI*>(C(name))->IsSelected(); }
   bool Click(const wchar_t* name) { return driver::Click(dialog->paint_manager(), name); }
@@ -161,12 +165,15 @@ class ConfigurationDialogTest : public ::testing::Test {
     C(name)->SetText(L"");
     ASSERT_TRUE(driver::TypeInto(dialog->paint_manager(), name, text));
   }
-  std::wstring Game(const wchar_t* key) { return store->games().GetGameConfigValue(L"other", key, L"?"); }
+  std::wstring Game(const wchar_t* key) {
+    return store->games().GetGameConfigValue(L"other", key, L"?");
+  }
   std::wstring Sys(const wchar_t* key) { return store->system().GetConfigValue(key, L"?"); }
   std::wstring Hive(const wchar_t* root) {
     uint32_t v = 0;
-    return brx::util::ReadLaunchingWithGame(brx::util::EditionRegistryPath(root, kEdition), &v) ? std::to_wstring(v)
-                                                                                                 : L"none";
+    return brx::util::ReadLaunchingWithGame(brx::util::EditionRegistryPath(root, kEdition), &v)
+               ? std::to_wstring(v)
+               : L"none";
   }
   void Snapshot(const std::string& name) {
     std::string out = BinaryDir() + "/test-output/settings";
@@ -202,10 +209,12 @@ TEST_F(ConfigurationDialogTest, LoadsCancelsAndSavesEveryTab) {
   dialog->Show(1);
   EXPECT_FALSE(Checked(L"checkLaunchingWithGame"));
   dialog->Close();
-  brx::util::WriteRegistryDword(0, brx::util::EditionRegistryPath(brx::util::kCurrentUserRoot, kEdition),
-                                L"LaunchingWithGame");
-  brx::util::WriteRegistryDword(1, brx::util::EditionRegistryPath(brx::util::kLocalMachineRoot, kEdition),
-                                L"LaunchingWithGame");
+  brx::util::WriteRegistryDword(
+      0, brx::util::EditionRegistryPath(brx::util::kCurrentUserRoot, kEdition),
+      L"LaunchingWithGame");
+  brx::util::WriteRegistryDword(
+      1, brx::util::EditionRegistryPath(brx::util::kLocalMachineRoot, kEdition),
+      L"LaunchingWithGame");
   SystemConfig& sys = store->system();
   sys.SetOneShotSound(true);
   sys.SetManyShotSound(false);
@@ -498,8 +507,9 @@ TEST_F(ConfigurationDialogTest, AChosenFolderIsMadePlainAndFoldersTheProgramMayN
   ASSERT_TRUE(Click(L"OKBtn"));
   EXPECT_TRUE(WarningShows(kStoreFolderIsSystem));
   Snapshot("settings_folder_typed_root.png");
-  EXPECT_TRUE(HeadlessBackend::Current()->RenderWindowToPng(dialog->warning_dialog()->GetHWND(),
-                                                            BinaryDir() + "/test-output/settings/folder_refused.png"));
+  EXPECT_TRUE(HeadlessBackend::Current()->RenderWindowToPng(
+      dialog->warning_dialog()->GetHWND(),
+      BinaryDir() + "/test-output/settings/folder_refused.png"));
   DismissWarning();
   Type(L"navigateEdit", L"shots");
   ASSERT_TRUE(Click(L"OKBtn"));
@@ -566,7 +576,8 @@ TEST_F(ConfigurationDialogTest, ContextMenuAndConfirmDialogKeepTheOwnerUsable) {
   ASSERT_TRUE(driver::Click(pm, L"exitBtn"));
   menu.ShowAt();
   ASSERT_TRUE(driver::Click(pm, L"changeUserBtn"));
-  EXPECT_EQ(host.calls, (std::vector<std::wstring>{L"change", L"1:登录后继续刚才的操作!|", L"2:确定要退出翎岚吗？|",
+  EXPECT_EQ(host.calls, (std::vector<std::wstring>{L"change", L"1:登录后继续刚才的操作!|",
+                                                   L"2:确定要退出翎岚吗？|",
                                                    L"1:您确定要退出，更换其他帐号|登录吗？"}));
   menu.ShowAt();
   ASSERT_TRUE(driver::Click(pm, L"configureBtn"));

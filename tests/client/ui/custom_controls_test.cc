@@ -100,11 +100,13 @@ TEST_F(CustomControlsTest, GroupedOptionsSelectOneSilentlyAndNeverToggleOff) {
 TEST_F(CustomControlsTest, SpinEditsStepTypeAndClamp) {
   SpinEdit whole;
   SpinEdit decimal;
-  whole.Init(Find<CButtonUI>(L"intUp"), Find<CRichEditUI>(L"intEdit"), Find<CButtonUI>(L"intDown"), 1, 60, 1, 5,
-             SpinValue::Kind::kInteger);
-  decimal.Init(Find<CButtonUI>(L"decUp"), Find<CRichEditUI>(L"decEdit"), Find<CButtonUI>(L"decDown"), 0.1f, 999.9f,
-               0.1f, 0.1f, SpinValue::Kind::kDecimal);
-  window_->on_notify = [&](TNotifyUI& msg) { whole.HandleNotify(msg) || decimal.HandleNotify(msg); };
+  whole.Init(Find<CButtonUI>(L"intUp"), Find<CRichEditUI>(L"intEdit"), Find<CButtonUI>(L"intDown"),
+             1, 60, 1, 5, SpinValue::Kind::kInteger);
+  decimal.Init(Find<CButtonUI>(L"decUp"), Find<CRichEditUI>(L"decEdit"),
+               Find<CButtonUI>(L"decDown"), 0.1f, 999.9f, 0.1f, 0.1f, SpinValue::Kind::kDecimal);
+  window_->on_notify = [&](TNotifyUI& msg) {
+    whole.HandleNotify(msg) || decimal.HandleNotify(msg);
+  };
   CRichEditUI* whole_edit = whole.edit();
   CRichEditUI* decimal_edit = decimal.edit();
   ASSERT_TRUE(whole_edit && decimal_edit);
@@ -165,14 +167,16 @@ TEST_F(CustomControlsTest, PagedListShowsSelectsAndFetchesHeadImagesOnce) {
   ASSERT_TRUE(test_driver::Click(window_->paint_manager(), L"selectAll"));
   for (int i = 0; i < 3; ++i) empty->AddRecord({L"e" + std::to_wstring(i), L"", L"nick", L"role"});
   EXPECT_EQ(empty->page_count(), 0);
-  test_driver::ClickAt(hwnd_, Centre(static_cast<CContainerUI*>(Find(L"emptybox"))->FindSubControl(L"selectNull")));
+  test_driver::ClickAt(
+      hwnd_, Centre(static_cast<CContainerUI*>(Find(L"emptybox"))->FindSubControl(L"selectNull")));
   EXPECT_EQ(empty->GetSelectedAccounts(), L"");
 
   for (int i = 1; i <= 25; ++i) {
-    std::wstring reference = i == 1 ? L"a,b,http://img.example/dir.v2/face.gif"
-                                    : (i == 2 ? L"x," : L"http://img.example/u" + std::to_wstring(i % 3) + L".png");
-    ASSERT_TRUE(list->AddRecord({L"u" + std::to_wstring(i), reference, L"nick" + std::to_wstring(i), L"role",
-                                 i % 5 == 0}));
+    std::wstring reference =
+        i == 1 ? L"a,b,http://img.example/dir.v2/face.gif"
+               : (i == 2 ? L"x," : L"http://img.example/u" + std::to_wstring(i % 3) + L".png");
+    ASSERT_TRUE(list->AddRecord(
+        {L"u" + std::to_wstring(i), reference, L"nick" + std::to_wstring(i), L"role", i % 5 == 0}));
   }
   EXPECT_EQ(list->page_count(), 3);
   // One download per address; an empty address asks nothing; the cache
@@ -197,7 +201,8 @@ TEST_F(CustomControlsTest, PagedListShowsSelectsAndFetchesHeadImagesOnce) {
   ASSERT_TRUE(test_driver::Click(window_->paint_manager(), L"page1"));
   EXPECT_EQ(list->current_page(), 1);
   EXPECT_TRUE(Find(L"page3")->IsEnabled());
-  auto* first_box = static_cast<CContainerUI*>(list->GetItemAt(0)->GetInterface(kInterfaceContainer));
+  auto* first_box =
+      static_cast<CContainerUI*>(list->GetItemAt(0)->GetInterface(kInterfaceContainer));
   EXPECT_EQ(first_box->FindSubControl(L"NickNameLabel")->GetText(), L"nick1");
   auto* first_check = static_cast<COptionUI*>(first_box->FindSubControl(L"IsSelected"));
   EXPECT_TRUE(first_check->IsSelected()) << "users start selected";
@@ -219,7 +224,8 @@ TEST_F(CustomControlsTest, PagedListShowsSelectsAndFetchesHeadImagesOnce) {
   // A finished download: a GIF becomes a PNG beside it under ".jpg"; a
   // download the list did not ask for is none of its business.
   std::filesystem::copy_file(brx::util::WideToUtf8(FixtureLayout(L"head.gif")), cached);
-  payload::SEVENT_RESPONSE_GameDownloadFile other({}, true, L"http://elsewhere/a.gif", cached.wstring());
+  payload::SEVENT_RESPONSE_GameDownloadFile other({}, true, L"http://elsewhere/a.gif",
+                                                  cached.wstring());
   events_.FireEvent(&other);
   EXPECT_EQ(list->HeadImageFor(L"http://elsewhere/a.gif"), L"");
   payload::SEVENT_RESPONSE_GameDownloadFile done({}, true, downloads_[0].first, cached.wstring());
@@ -251,12 +257,14 @@ TEST_F(CustomControlsTest, PictureButtonMarkRemovesTheAttachment) {
   window_->notes.clear();
   test_driver::ClickAt(hwnd_, mark);
   EXPECT_FALSE(pic->IsAttached());
-  EXPECT_EQ(window_->notes, std::vector<std::wstring>{L"selectchanged:pic"}) << "removing is not a click";
+  EXPECT_EQ(window_->notes, std::vector<std::wstring>{L"selectchanged:pic"})
+      << "removing is not a click";
   EXPECT_NE(pic->GetNormalImage().find(L"close_hover.png"), std::wstring::npos);
 
   window_->notes.clear();
   test_driver::ClickAt(hwnd_, mark);
-  EXPECT_EQ(window_->notes, std::vector<std::wstring>{L"click:pic"}) << "without attachment the corner clicks";
+  EXPECT_EQ(window_->notes, std::vector<std::wstring>{L"click:pic"})
+      << "without attachment the corner clicks";
 
   pic->SetEnabled(false);
   window_->notes.clear();

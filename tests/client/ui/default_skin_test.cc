@@ -33,11 +33,13 @@ TEST(DefaultSkinTest, EveryLayoutBuildsWithEveryNamedControl) {
     HWND hwnd = window.CreateDefault();
     ASSERT_NE(hwnd, 0u);
     for (const wchar_t* name : layout.names)
-      EXPECT_NE(window.paint_manager().FindControlQuiet(name), nullptr) << brx::util::WideToUtf8(name);
+      EXPECT_NE(window.paint_manager().FindControlQuiet(name), nullptr)
+          << brx::util::WideToUtf8(name);
     ShowWindow(hwnd, SW_SHOWNORMAL);
     std::wstring png = layout.file;
     png.replace(png.rfind(L".xml"), 4, L".png");
-    EXPECT_TRUE(HeadlessBackend::Current()->RenderWindowToPng(hwnd, out + "/" + brx::util::WideToUtf8(png)));
+    EXPECT_TRUE(HeadlessBackend::Current()->RenderWindowToPng(
+        hwnd, out + "/" + brx::util::WideToUtf8(png)));
   }
   for (const Layout& layout : kDefaultSkinParts) {
     SCOPED_TRACE(brx::util::WideToUtf8(layout.file));

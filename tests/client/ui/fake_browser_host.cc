@@ -29,13 +29,15 @@ bool FakeBrowserHost::CallFunction(const std::string& name, const std::vector<st
   return true;
 }
 
-void FakeBrowserHost::SetExternalAccess(uilib::ExternalHandler* handler, uilib::ExternalAccess access) {
+void FakeBrowserHost::SetExternalAccess(uilib::ExternalHandler* handler,
+                                        uilib::ExternalAccess access) {
   handler_ = handler;
   access_ = std::move(access);
 }
 
-void FakeBrowserHost::SetNavigationPolicy(std::vector<std::string> stay_prefixes,
-                                          std::function<void(const std::string& url)> open_elsewhere) {
+void FakeBrowserHost::SetNavigationPolicy(
+    std::vector<std::string> stay_prefixes,
+    std::function<void(const std::string& url)> open_elsewhere) {
   stay_ = std::move(stay_prefixes);
   open_elsewhere_ = std::move(open_elsewhere);
 }
@@ -52,7 +54,8 @@ void FakeBrowserHost::FinishLoad(const std::wstring& title) {
   loaded_ = true;
 }
 
-bool FakeBrowserHost::SimulateExternalCall(const std::string& name, const std::vector<std::wstring>& args) {
+bool FakeBrowserHost::SimulateExternalCall(const std::string& name,
+                                           const std::vector<std::wstring>& args) {
   if (closed_ || handler_ == nullptr) return false;
   std::string url = brx::util::WideToUtf8(url_);
   bool trusted = uilib::UrlAllowed(url, access_.trusted_prefixes);
@@ -60,8 +63,8 @@ bool FakeBrowserHost::SimulateExternalCall(const std::string& name, const std::v
   if (!trusted && !limited) return false;
   auto names = handler_->ExternalMethodNames();
   if (std::find(names.begin(), names.end(), name) == names.end()) return false;
-  if (limited &&
-      std::find(access_.limited_methods.begin(), access_.limited_methods.end(), name) == access_.limited_methods.end())
+  if (limited && std::find(access_.limited_methods.begin(), access_.limited_methods.end(), name) ==
+                     access_.limited_methods.end())
     return false;
   handler_->OnExternalCall(name, args);
   return true;
@@ -80,7 +83,8 @@ uilib::NavigationVerdict FakeBrowserHost::PageNavigation(const uilib::Navigation
   return verdict;
 }
 
-uilib::NavigationVerdict FakeBrowserHost::SimulateLinkClick(const std::string& url, bool new_window) {
+uilib::NavigationVerdict FakeBrowserHost::SimulateLinkClick(const std::string& url,
+                                                            bool new_window) {
   return PageNavigation({url, new_window, true, false});
 }
 

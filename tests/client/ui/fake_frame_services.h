@@ -29,8 +29,12 @@ struct FakeFrameServices : FrameServices {
   EventChain* Events() override { return &events; }
   std::wstring ProgramDir() override { return std::filesystem::path(dir.path()).wstring(); }
   std::wstring GameId() override { return L"other"; }
-  std::wstring GameName(const std::wstring& id) override { return id.empty() ? L"" : L"Game " + id; }
-  std::wstring ServerAddress(const std::wstring&) override { return L"http://127.0.0.1:9/ClientInterface.axd"; }
+  std::wstring GameName(const std::wstring& id) override {
+    return id.empty() ? L"" : L"Game " + id;
+  }
+  std::wstring ServerAddress(const std::wstring&) override {
+    return L"http://127.0.0.1:9/ClientInterface.axd";
+  }
   std::wstring SiteAddress() override { return L"http://site.example/"; }
   bool HasSession() override { return session; }
   std::wstring UserId() override { return L"1001"; }
@@ -40,8 +44,8 @@ struct FakeFrameServices : FrameServices {
     return config.count(k) ? config[k] : d;
   }
   void SetConfigValue(const std::wstring& k, const std::wstring& v) override { config[k] = v; }
-  bool AddBlog(const std::wstring& c, const std::wstring& i, const std::wstring& g, const std::wstring& f,
-               const FromHandle&) override {
+  bool AddBlog(const std::wstring& c, const std::wstring& i, const std::wstring& g,
+               const std::wstring& f, const FromHandle&) override {
     if (!accept_requests) return false;
     blogs.push_back({c, i, g, f});
     return true;
@@ -51,11 +55,13 @@ struct FakeFrameServices : FrameServices {
     uploads.push_back({file, std::to_wstring(timeout)});
     return true;
   }
-  bool GameDownloadFile(const std::wstring& url, const std::wstring& file, const FromHandle&) override {
+  bool GameDownloadFile(const std::wstring& url, const std::wstring& file,
+                        const FromHandle&) override {
     downloads.push_back({url, file});
     return true;
   }
-  bool SearchByNickAndProfile(const std::wstring& k, const std::wstring& pg, const std::wstring& n) override {
+  bool SearchByNickAndProfile(const std::wstring& k, const std::wstring& pg,
+                              const std::wstring& n) override {
     log.push_back(L"search " + k + L" " + pg + L" " + n);
     return true;
   }
@@ -81,7 +87,9 @@ struct FakeFrameServices : FrameServices {
     host.edition_key = L"E100";
     return host;
   }
-  CAboutDialog::Info AboutInfo() override { return {L"1.0.0", L"test edition", "http://home.example/"}; }
+  CAboutDialog::Info AboutInfo() override {
+    return {L"1.0.0", L"test edition", "http://home.example/"};
+  }
   void OpenCommunitySite() override { log.push_back(L"community"); }
   void SendFeedback(const std::wstring& content, const std::wstring& title) override {
     log.push_back(L"feedback " + title + L"|" + content);
@@ -90,10 +98,14 @@ struct FakeFrameServices : FrameServices {
   void RequestProfile(const FromHandle& from) override {
     log.push_back(L"profile " + std::to_wstring(from.kind) + L"," + std::to_wstring(from.handle));
   }
-  void UpdateUserInfo(const std::map<std::wstring, std::wstring>& fields) override { user_updates.push_back(fields); }
+  void UpdateUserInfo(const std::map<std::wstring, std::wstring>& fields) override {
+    user_updates.push_back(fields);
+  }
   void UpdateGameProfile(const std::wstring& json) override { profile_updates.push_back(json); }
   void RequestAvatarKey() override { log.push_back(L"avatar key"); }
-  void OpenAvatarEditor(const std::wstring& key, const uilib::RECT&) override { log.push_back(L"avatar " + key); }
+  void OpenAvatarEditor(const std::wstring& key, const uilib::RECT&) override {
+    log.push_back(L"avatar " + key);
+  }
 
   ShotCatalogue* shots = nullptr;
   std::vector<std::wstring> game_ids;

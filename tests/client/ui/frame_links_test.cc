@@ -51,10 +51,10 @@ namespace {
 
 // A 2 x 2 GIF (the smallest the format allows with a two-colour table).
 std::string TinyGif() {
-  static const unsigned char kGif[] = {
-      0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x02, 0x00, 0x02, 0x00, 0x80, 0x00, 0x00, 0xFF, 0x00, 0x00,
-      0x00, 0x00, 0xFF, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0x02, 0x02, 0x84,
-      0x51, 0x00, 0x3B};
+  static const unsigned char kGif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x02, 0x00, 0x02,
+                                       0x00, 0x80, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00,
+                                       0xFF, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02,
+                                       0x00, 0x00, 0x02, 0x02, 0x84, 0x51, 0x00, 0x3B};
   return std::string(reinterpret_cast<const char*>(kGif), sizeof(kGif));
 }
 
@@ -153,17 +153,19 @@ class FrameLinksTest : public ::testing::Test {
     services.user.UserAccountId = L"1001";
     context.skin_folder = DefaultSkin();
     context.events = &services.events;
-    services.events.Subscribe(SEVENT_CONFIG_CHANGE_SYSTEM, [this](const EventParameter*) { fired.push_back(34); });
+    services.events.Subscribe(SEVENT_CONFIG_CHANGE_SYSTEM,
+                              [this](const EventParameter*) { fired.push_back(34); });
     services.events.Subscribe(SEVENT_CONFIG_CHANGE_GAME, [this](const EventParameter* p) {
       // Only the current game's change counts.
-      if (static_cast<const payload::SEVENT_CONFIG_CHANGE_GAME*>(p)->game_id == L"other") fired.push_back(35);
+      if (static_cast<const payload::SEVENT_CONFIG_CHANGE_GAME*>(p)->game_id == L"other")
+        fired.push_back(35);
     });
-    frame = std::make_unique<COBFrameWnd>(&services, &context,
-                                          [this](HWND, const RECT&) -> std::unique_ptr<BrowserHost> {
-                                            auto host = std::make_unique<FakeBrowserHost>();
-                                            if (page == nullptr) page = host.get();
-                                            return host;
-                                          });
+    frame = std::make_unique<COBFrameWnd>(
+        &services, &context, [this](HWND, const RECT&) -> std::unique_ptr<BrowserHost> {
+          auto host = std::make_unique<FakeBrowserHost>();
+          if (page == nullptr) page = host.get();
+          return host;
+        });
     ASSERT_NE(0u, frame->Create(0, L"Ombrix", 0x00CF0000, 0, 0, 0, 300, 650));
     frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kVisible);
     ASSERT_NE(nullptr, page);
@@ -194,7 +196,9 @@ class FrameLinksTest : public ::testing::Test {
         },
         std::chrono::seconds(60)));
   }
-  static POINT Centre(const RECT& rc) { return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}; }
+  static POINT Centre(const RECT& rc) {
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  }
   void Screen(const std::string& name, std::vector<HWND> on_top) {
     on_top.insert(on_top.begin(), frame->GetHWND());
     EXPECT_TRUE(SaveScreen(on_top, out + "/" + name));
@@ -262,13 +266,15 @@ TEST_F(FrameLinksTest, PickerFeedsThePostAndTheAlbumDeletesAfterAsking) {
   EXPECT_EQ(L"file='" + second + L"'", pic_button->GetNormalImage());
   Screen("picture_attached.png", {});
 
-  payload::SEVENT_RESPONSE_Upload uploaded(FromHandle{FromHandle::kClient, 0}, L"", true, second, L"http://img/b");
+  payload::SEVENT_RESPONSE_Upload uploaded(FromHandle{FromHandle::kClient, 0}, L"", true, second,
+                                           L"http://img/b");
   services.events.FireEvent(&uploaded);
   static_cast<CRichEditUI*>(C(L"txtrich"))->SetText(L"看我的截图");
   frame->RefreshCommitButton();
   driver::PressKey(frame->GetHWND(), VK_RETURN);
   ASSERT_EQ(1u, services.blogs.size());
-  EXPECT_EQ((std::vector<std::wstring>{L"看我的截图", L"http://img/b", L"", L"Game other"}), services.blogs[0]);
+  EXPECT_EQ((std::vector<std::wstring>{L"看我的截图", L"http://img/b", L"", L"Game other"}),
+            services.blogs[0]);
 
   // The album: the picture button is off while it is open.
   Click(L"picbtn");
@@ -287,7 +293,9 @@ TEST_F(FrameLinksTest, PickerFeedsThePostAndTheAlbumDeletesAfterAsking) {
   EXPECT_FALSE(IsWindowEnabled(album->GetHWND()));
   HWND question = 0;
   for (HWND hwnd : WindowTable::Get().Windows()) {
-    if (hwnd != album->GetHWND() && GetWindowOwner(hwnd) == album->GetHWND() && IsWindowVisible(hwnd)) question = hwnd;
+    if (hwnd != album->GetHWND() && GetWindowOwner(hwnd) == album->GetHWND() &&
+        IsWindowVisible(hwnd))
+      question = hwnd;
   }
   ASSERT_NE(0u, question);
   Screen("album_delete.png", {album->GetHWND(), question});
@@ -372,8 +380,8 @@ TEST_F(FrameLinksTest, SettingsMenuProfileAndDialogsOverTheFrame) {
   std::wstring roles = L"[";
   for (int i = 0; i < 100; ++i) {
     roles += (i ? L"," : L"") + std::wstring(L"{\"ID\":\"r") + std::to_wstring(i) +
-             L"\",\"GameName\":\"g\",\"CharacterName\":\"角色" + std::to_wstring(i) + L"\",\"CharacterLevel\":\"" +
-             std::to_wstring(200 - i) + L"\",\"Privacy\":\"1\"}";
+             L"\",\"GameName\":\"g\",\"CharacterName\":\"角色" + std::to_wstring(i) +
+             L"\",\"CharacterLevel\":\"" + std::to_wstring(200 - i) + L"\",\"Privacy\":\"1\"}";
   }
   payload::SEVENT_RESPONSE_GetGameUserProfileList list(FromHandle{2, 0}, L"", true, roles + L"]");
   services.events.FireEvent(&list);
@@ -387,8 +395,8 @@ TEST_F(FrameLinksTest, SettingsMenuProfileAndDialogsOverTheFrame) {
   POINT over = Centre(role_list->GetPos());
   ClientToScreen(profile->GetHWND(), &over);
   for (int notch = 0; notch < 60; ++notch)
-    SendMessage(profile->GetHWND(), WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<uint16_t>(-120)) << 16,
-                MAKELPARAM(over.x, over.y));
+    SendMessage(profile->GetHWND(), WM_MOUSEWHEEL,
+                static_cast<WPARAM>(static_cast<uint16_t>(-120)) << 16, MAKELPARAM(over.x, over.y));
   EXPECT_EQ(100 - in_view, profile->first_role_in_view());
   profile->paint_manager().FindControl(POINT{0, 0});  // lays the rows out as painting does
   auto* list_container = static_cast<CContainerUI*>(role_list);
@@ -396,11 +404,13 @@ TEST_F(FrameLinksTest, SettingsMenuProfileAndDialogsOverTheFrame) {
   EXPECT_FALSE(list_container->GetItemAt(0)->IsVisible());
   EXPECT_TRUE(role_list->GetPos().Contains(Centre(list_container->GetItemAt(99)->GetPos())));
   Screen("profile_scrolled.png", {profile->GetHWND()});
-  SendMessage(profile->GetHWND(), WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16, MAKELPARAM(over.x, over.y));
+  SendMessage(profile->GetHWND(), WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16,
+              MAKELPARAM(over.x, over.y));
   EXPECT_EQ(97 - in_view, profile->first_role_in_view());
   POINT outside{5, 5};
   ClientToScreen(profile->GetHWND(), &outside);
-  SendMessage(profile->GetHWND(), WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16, MAKELPARAM(outside.x, outside.y));
+  SendMessage(profile->GetHWND(), WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16,
+              MAKELPARAM(outside.x, outside.y));
   EXPECT_EQ(97 - in_view, profile->first_role_in_view());
   // The keys scroll it as well (nothing in the dialog has the focus)...
   const HWND profile_hwnd = profile->GetHWND();
@@ -443,7 +453,8 @@ TEST_F(FrameLinksTest, SettingsMenuProfileAndDialogsOverTheFrame) {
   EXPECT_TRUE(list_container->GetItemAt(0)->IsVisible());
   EXPECT_FALSE(list_container->GetItemAt(in_view)->IsVisible());
   // Saving sends the changed nickname; OK leaves once the server agrees.
-  auto* nickname = static_cast<CRichEditUI*>(profile->paint_manager().FindControlQuiet(L"nickname_edit"));
+  auto* nickname =
+      static_cast<CRichEditUI*>(profile->paint_manager().FindControlQuiet(L"nickname_edit"));
   nickname->SetText(L"新昵称");
   ASSERT_TRUE(driver::Click(profile->paint_manager(), L"ok_button"));
   ASSERT_EQ(1u, services.user_updates.size());
@@ -460,7 +471,8 @@ TEST_F(FrameLinksTest, SettingsMenuProfileAndDialogsOverTheFrame) {
   EXPECT_TRUE(IsWindowVisible(feed->GetHWND()));
   EXPECT_FALSE(IsWindowEnabled(main));
   Screen("feedback.png", {feed->GetHWND()});
-  static_cast<CRichEditUI*>(feed->paint_manager().FindControlQuiet(L"feedlist"))->SetText(L"这是十个以上的反馈内容。");
+  static_cast<CRichEditUI*>(feed->paint_manager().FindControlQuiet(L"feedlist"))
+      ->SetText(L"这是十个以上的反馈内容。");
   ASSERT_TRUE(driver::Click(feed->paint_manager(), L"confirmbtn"));
   EXPECT_EQ(L"feedback |这是十个以上的反馈内容。", services.log.back());
   ASSERT_TRUE(driver::Click(feed->paint_manager(), L"closebtn"));
@@ -474,7 +486,8 @@ TEST_F(FrameLinksTest, SettingsMenuProfileAndDialogsOverTheFrame) {
   CWarningDialog* warning = windows.warning();
   ASSERT_NE(nullptr, warning);
   EXPECT_TRUE(IsWindowVisible(warning->GetHWND()));
-  EXPECT_EQ(L"请修改自定义话题！", warning->paint_manager().FindControlQuiet(L"messagelabel")->GetText());
+  EXPECT_EQ(L"请修改自定义话题！",
+            warning->paint_manager().FindControlQuiet(L"messagelabel")->GetText());
   EXPECT_EQ(L"提示", warning->paint_manager().FindControlQuiet(L"headerlabel")->GetText());
   EXPECT_FALSE(IsWindowEnabled(main));
   EXPECT_TRUE(services.blogs.empty());
@@ -490,7 +503,8 @@ TEST_F(FrameLinksTest, SettingsMenuProfileAndDialogsOverTheFrame) {
   CYesNoDialog* question = windows.yes_no();
   ASSERT_NE(nullptr, question);
   EXPECT_TRUE(IsWindowVisible(question->GetHWND()));
-  EXPECT_EQ(L"您确定要退出，更换其他帐号", question->paint_manager().FindControlQuiet(L"messagelabel1")->GetText());
+  EXPECT_EQ(L"您确定要退出，更换其他帐号",
+            question->paint_manager().FindControlQuiet(L"messagelabel1")->GetText());
   Screen("switch_user.png", {question->GetHWND()});
   EXPECT_EQ(SignInState::kAccount, frame->sign_in_state());
   ASSERT_TRUE(driver::Click(question->paint_manager(), L"confirmbtn"));
@@ -521,7 +535,8 @@ TEST_F(FrameLinksTest, HeadImageAndTheDelayedStorageCheck) {
   ASSERT_NE(nullptr, decoded);
   EXPECT_EQ(2, gdk_pixbuf_get_width(decoded));
   g_object_unref(decoded);
-  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(head).parent_path()))
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::path(head).parent_path()))
     EXPECT_EQ("head.jpg", entry.path().filename().string());  // nothing temporary left
   // Already PNG: left alone. Still the address list: nothing shown.
   services.events.FireEvent(&updated);
@@ -640,7 +655,8 @@ TEST_F(FrameLinksTest, TheWindowManagersCloseIsEachWindowsOwnAndEndsNothing) {
   windows.ShowFeedback();
   EXPECT_EQ(L"写了一半的反馈", feed->paint_manager().FindControlQuiet(L"feedlist")->GetText());
   // Sent: the thank-you note closes with the window manager too.
-  static_cast<CRichEditUI*>(feed->paint_manager().FindControlQuiet(L"feedlist"))->SetText(L"这是十个以上的反馈内容。");
+  static_cast<CRichEditUI*>(feed->paint_manager().FindControlQuiet(L"feedlist"))
+      ->SetText(L"这是十个以上的反馈内容。");
   ASSERT_TRUE(driver::Click(feed->paint_manager(), L"confirmbtn"));
   payload::SEVENT_RESPONSE_RecommendedAdd thanks({}, L"{\"Status\":0}", true);
   services.events.FireEvent(&thanks);
@@ -656,7 +672,8 @@ TEST_F(FrameLinksTest, TheWindowManagersCloseIsEachWindowsOwnAndEndsNothing) {
   CUserInfoDialog* profile = windows.user_info();
   ASSERT_NE(nullptr, profile);
   ASSERT_TRUE(shown(profile->GetHWND()));
-  static_cast<CRichEditUI*>(profile->paint_manager().FindControlQuiet(L"nickname_edit"))->SetText(L"新昵称");
+  static_cast<CRichEditUI*>(profile->paint_manager().FindControlQuiet(L"nickname_edit"))
+      ->SetText(L"新昵称");
   driver::CloseFromWindowManager(profile->GetHWND());
   EXPECT_FALSE(shown(profile->GetHWND()));
   EXPECT_TRUE(IsWindow(profile->GetHWND()));
@@ -730,7 +747,8 @@ TEST_F(FrameLinksTest, GuestOpenersAndClosingWithEverythingOpen) {
   Click(L"insertpicbtn");
   ASSERT_NE(nullptr, windows.picker());
   WaitForTiles(*windows.picker());
-  driver::ClickAt(windows.picker()->GetHWND(), Centre(PictureWindow::ButtonRect(PictureWindow::kCancel)));
+  driver::ClickAt(windows.picker()->GetHWND(),
+                  Centre(PictureWindow::ButtonRect(PictureWindow::kCancel)));
   EXPECT_FALSE(windows.picker()->shown());
   EXPECT_TRUE(C(L"insertpicbtn")->IsEnabled());
   EXPECT_FALSE(C(L"picbtn")->IsEnabled());
@@ -773,7 +791,8 @@ TEST_F(FrameLinksTest, GuestOpenersAndClosingWithEverythingOpen) {
   windows.OpenAlbum();
   WaitForTiles(*windows.album());
   driver::ClickAt(windows.album()->GetHWND(), Centre(windows.album()->ItemRect(0)));
-  driver::ClickAt(windows.album()->GetHWND(), Centre(PictureWindow::ButtonRect(PictureWindow::kDelete)));
+  driver::ClickAt(windows.album()->GetHWND(),
+                  Centre(PictureWindow::ButtonRect(PictureWindow::kDelete)));
   windows.ShowSettings(1);
   windows.ShowFeedback();
   windows.ShowWarning(L"提示", L"文字");
@@ -800,14 +819,10 @@ TEST_F(FrameLinksTest, EveryWindowKeysOutTheTransparentColour) {
   CConfirmDialog confirm(&context);
   ASSERT_NE(0u, confirm.CreateDialogWindow(*frame));
   std::vector<std::pair<const char*, HWND>> windows = {
-      {"frame", frame->GetHWND()},
-      {"feedback", w.feed()->GetHWND()},
-      {"warning", w.warning()->GetHWND()},
-      {"menu", w.menu()->GetHWND()},
-      {"settings", w.settings()->GetHWND()},
-      {"about", w.about()->GetHWND()},
-      {"yes/no", w.yes_no()->GetHWND()},
-      {"user info", w.user_info()->GetHWND()},
+      {"frame", frame->GetHWND()},           {"feedback", w.feed()->GetHWND()},
+      {"warning", w.warning()->GetHWND()},   {"menu", w.menu()->GetHWND()},
+      {"settings", w.settings()->GetHWND()}, {"about", w.about()->GetHWND()},
+      {"yes/no", w.yes_no()->GetHWND()},     {"user info", w.user_info()->GetHWND()},
       {"confirm", confirm.GetHWND()}};
   for (const auto& [name, hwnd] : windows) {
     ASSERT_NE(0u, hwnd) << name;

@@ -47,13 +47,14 @@ struct FrameFixture {
     // folder it runs in).
     context.skin_folder = std::filesystem::relative(std::filesystem::path(DefaultSkin())).wstring();
     context.events = &services.events;
-    frame = std::make_unique<COBFrameWnd>(&services, &context,
-                                          [this](uilib::HWND, const uilib::RECT&) -> std::unique_ptr<uilib::BrowserHost> {
-                                            ++browsers_made;
-                                            auto host = std::make_unique<FakeBrowserHost>();
-                                            if (page == nullptr) page = host.get();  // the first is the main page
-                                            return host;
-                                          });
+    frame = std::make_unique<COBFrameWnd>(
+        &services, &context,
+        [this](uilib::HWND, const uilib::RECT&) -> std::unique_ptr<uilib::BrowserHost> {
+          ++browsers_made;
+          auto host = std::make_unique<FakeBrowserHost>();
+          if (page == nullptr) page = host.get();  // the first is the main page
+          return host;
+        });
     EXPECT_NE(0u, frame->Create(0, L"Ombrix", 0x00CF0000, 0, 0, 0, 300, 650));
     editor = dynamic_cast<uilib::CRichEditUI*>(frame->paint_manager().FindControl(L"txtrich"));
     commit = frame->paint_manager().FindControl(L"commitbtn");
@@ -67,7 +68,9 @@ struct FrameFixture {
     page->FinishLoad(L"Ombrix default");
     page->SimulateExternalCall("CB_OnLoad", {L"", L"default"});
   }
-  bool Shown(const wchar_t* name) { return frame->paint_manager().FindControl(name)->IsOwnVisible(); }
+  bool Shown(const wchar_t* name) {
+    return frame->paint_manager().FindControl(name)->IsOwnVisible();
+  }
   void Type(const std::wstring& text) {
     editor->SetText(text);
     frame->RefreshCommitButton();
@@ -75,7 +78,8 @@ struct FrameFixture {
   std::wstring Status() { return frame->paint_manager().FindControl(L"topicnum")->GetText(); }
   void Shot(const std::wstring& path) {
     PictureItem shot{0, path, L"", L"g7"};
-    uilib::SendMessage(*frame, ombrix::messages::kScreenshotChosen, 0, reinterpret_cast<uilib::LPARAM>(&shot));
+    uilib::SendMessage(*frame, ombrix::messages::kScreenshotChosen, 0,
+                       reinterpret_cast<uilib::LPARAM>(&shot));
   }
   void UploadDone(const std::wstring& file, bool ok, const FromHandle& from = kFrame) {
     payload::SEVENT_RESPONSE_Upload reply(from, L"", ok, file, ok ? L"http://img/" + file : L"");
@@ -86,7 +90,8 @@ struct FrameFixture {
     services.events.FireEvent(&reply);
   }
   bool Attached() {
-    return dynamic_cast<COBPicButtonUI*>(frame->paint_manager().FindControl(L"insertpicbtn"))->IsAttached();
+    return dynamic_cast<COBPicButtonUI*>(frame->paint_manager().FindControl(L"insertpicbtn"))
+        ->IsAttached();
   }
 };
 
@@ -146,7 +151,8 @@ TEST(FrameWnd, PostingWithAScreenshot) {
   uilib::test_driver::PressKey(*f.frame, uilib::VK_RETURN);
   uilib::test_driver::PressKey(*f.frame, uilib::VK_RETURN);
   ASSERT_EQ(1u, f.services.blogs.size());
-  EXPECT_EQ((std::vector<std::wstring>{L"hello", L"http://img//shots/2.png", L"", L"Game g7"}), f.services.blogs[0]);
+  EXPECT_EQ((std::vector<std::wstring>{L"hello", L"http://img//shots/2.png", L"", L"Game g7"}),
+            f.services.blogs[0]);
   EXPECT_TRUE(f.frame->posting());
   EXPECT_EQ(L"发布中...", f.Status());
 
@@ -170,7 +176,8 @@ TEST(FrameWnd, PostingWithAScreenshot) {
 
   // Our answer while the page shows the web site: the frame still settles.
   uilib::test_driver::Click(f.frame->paint_manager(), L"eventbtn");
-  EXPECT_EQ(L"http://site.example/Action/MiniIndex_other.aspx?sessionid=s1", f.page->navigations.back());
+  EXPECT_EQ(L"http://site.example/Action/MiniIndex_other.aspx?sessionid=s1",
+            f.page->navigations.back());
   f.page->FinishLoad(L"活动");
   f.BlogDone(true);
   EXPECT_FALSE(f.frame->posting());
@@ -224,7 +231,8 @@ TEST(FrameWnd, EventsAndPageCallbacks) {
   EXPECT_EQ(1u, page.navigations.size());
   EXPECT_NE(std::wstring::npos, page.navigations[0].find(L"/html/Default.html"));
   ASSERT_TRUE(page.SimulateExternalCall("CB_OnLoad", {L"", L"default"}));
-  EXPECT_EQ(L"http://127.0.0.1:9/ClientInterface.axd", page.CallsOf("Config_UrlPrompt").back().args[0]);
+  EXPECT_EQ(L"http://127.0.0.1:9/ClientInterface.axd",
+            page.CallsOf("Config_UrlPrompt").back().args[0]);
   EXPECT_EQ(L"1001", page.CallsOf("User_SetCurrentUserID").back().args[0]);
   EXPECT_EQ(L"false", page.CallsOf("GetKnow").back().args[0]);
   ASSERT_TRUE(page.SimulateExternalCall("CB_SetKnow", {L"true"}));
@@ -326,7 +334,8 @@ TEST(FrameWnd, TheSiteAndForeignPagesGetNothingOfTheUser) {
       {"CB_ResetFansCount", {}},
       {"CB_ShowMiniUserInfoDlg", {L"show", L"0", L"{}"}},
       {"CB_ShowFrameNormal", {}}};
-  for (const auto& [name, args] : privileged) EXPECT_FALSE(page.SimulateExternalCall(name, args)) << name;
+  for (const auto& [name, args] : privileged)
+    EXPECT_FALSE(page.SimulateExternalCall(name, args)) << name;
   f.services.events.FireEvent(&login);
   payload::SEVENT_RESPONSE_GetDataPrompt prompt(kFrame, L"{\"n\":2}");
   f.services.events.FireEvent(&prompt);
@@ -339,12 +348,16 @@ TEST(FrameWnd, TheSiteAndForeignPagesGetNothingOfTheUser) {
   EXPECT_TRUE(f.frame->site_shown());
 
   // Elsewhere: to the user's browser, the view stays.
-  EXPECT_EQ(uilib::NavigationVerdict::kOpenElsewhere, page.SimulateLinkClick("http://elsewhere.example/page"));
-  EXPECT_EQ(uilib::NavigationVerdict::kOpenElsewhere, page.SimulateRedirect("https://elsewhere.example/r"));
+  EXPECT_EQ(uilib::NavigationVerdict::kOpenElsewhere,
+            page.SimulateLinkClick("http://elsewhere.example/page"));
+  EXPECT_EQ(uilib::NavigationVerdict::kOpenElsewhere,
+            page.SimulateRedirect("https://elsewhere.example/r"));
   EXPECT_EQ(uilib::NavigationVerdict::kRefuse, page.SimulateLinkClick("file:///etc/passwd"));
-  EXPECT_EQ((std::vector<std::string>{"http://elsewhere.example/page", "https://elsewhere.example/r"}),
-            f.services.web_browser);
-  EXPECT_EQ(uilib::NavigationVerdict::kFollow, page.SimulateLinkClick("http://site.example/Action/Other.aspx"));
+  EXPECT_EQ(
+      (std::vector<std::string>{"http://elsewhere.example/page", "https://elsewhere.example/r"}),
+      f.services.web_browser);
+  EXPECT_EQ(uilib::NavigationVerdict::kFollow,
+            page.SimulateLinkClick("http://site.example/Action/Other.aspx"));
 
   // Closed, back on the local page: the sign-in comes again, still
   // without the cipher password.
@@ -448,7 +461,8 @@ TEST(FrameWnd, RemindersLayoutsAndTheEditor) {
   // picture; the page brings the normal view back.
   ASSERT_TRUE(uilib::test_driver::Click(pm, L"lookForbtn"));
   std::wstring background = pm.FindControl(L"OBFrameContainer")->GetBkImage();
-  EXPECT_TRUE(std::filesystem::is_regular_file(pm.ResolvePath(background))) << pm.ResolvePath(background);
+  EXPECT_TRUE(std::filesystem::is_regular_file(pm.ResolvePath(background)))
+      << pm.ResolvePath(background);
   EXPECT_TRUE(f.Shown(L"LayoutNormal"));
   pm.SetFocus(nullptr);
   ASSERT_TRUE(page.SimulateExternalCall("CB_ShowFrameNormal", {}));
@@ -479,10 +493,12 @@ TEST(FrameWnd, OriginalPicturesOpenOnlyWhenAskedFor) {
   ASSERT_TRUE(f.page->SimulateExternalCall("CB_GetOriginImage", {L"http://img/big.jpg"}));
   ASSERT_EQ(1u, f.services.downloads.size());
   std::wstring file = f.services.downloads[0][1];
-  EXPECT_EQ(std::filesystem::path(f.services.ProgramDir()) / L"Users" / L"demo" / L"Cache" / L"big.jpg",
-            std::filesystem::path(file));
+  EXPECT_EQ(
+      std::filesystem::path(f.services.ProgramDir()) / L"Users" / L"demo" / L"Cache" / L"big.jpg",
+      std::filesystem::path(file));
   // A list's head image arriving the same way is not opened.
-  payload::SEVENT_RESPONSE_GameDownloadFile head(FromHandle{}, true, L"http://img/head.jpg", L"/tmp/head.jpg");
+  payload::SEVENT_RESPONSE_GameDownloadFile head(FromHandle{}, true, L"http://img/head.jpg",
+                                                 L"/tmp/head.jpg");
   f.services.events.FireEvent(&head);
   EXPECT_TRUE(f.services.opened.empty());
   payload::SEVENT_RESPONSE_GameDownloadFile done(FromHandle{}, true, L"http://img/big.jpg", file);
@@ -505,19 +521,20 @@ TEST(FrameWnd, TheCardAndTheBridgeGoBeforeTheFrame) {
   EXPECT_FALSE(uilib::IsWindowVisible(*f.frame));
   EXPECT_FALSE(f.frame->card()->pinned());
   bool closed_with_dispatch_alive = false;
-  f.page->on_close = [&] { closed_with_dispatch_alive = f.page->SimulateExternalCall("CB_SetKnow", {L"true"}); };
+  f.page->on_close = [&] {
+    closed_with_dispatch_alive = f.page->SimulateExternalCall("CB_SetKnow", {L"true"});
+  };
   f.frame.reset();
   EXPECT_TRUE(closed_with_dispatch_alive);
 }
 
-
 TEST(FrameWnd, ListsFromReplies) {
   std::vector<OBListRecord> users;
-  ASSERT_TRUE(ParseListUsers(
-      LR"([{"UserAccountId":1001,"NickName":"me"},
+  ASSERT_TRUE(
+      ParseListUsers(LR"([{"UserAccountId":1001,"NickName":"me"},
            {"UserAccountId":"7","NickName":"好友","HeadImageUrl":"http://h/7.jpg","ProfileName":"Hero","IsCertificated":1},
            {"UserAccountId":8,"NickName":"plain"}])",
-      L"1001", &users));
+                     L"1001", &users));
   ASSERT_EQ(2u, users.size());
   EXPECT_EQ(L"7", users[0].account);
   EXPECT_EQ(L"好友", users[0].nickname);
@@ -539,19 +556,21 @@ TEST(FrameWnd, ListsFromReplies) {
   ASSERT_NE(nullptr, search);
   ASSERT_NE(nullptr, friends);
   payload::SEVENT_RESPONSE_SearchByNickAndProfile found(
-      kFrame, L"", true, LR"([{"UserAccountId":"1001","NickName":"me"},{"UserAccountId":"9","NickName":"n"}])");
+      kFrame, L"", true,
+      LR"([{"UserAccountId":"1001","NickName":"me"},{"UserAccountId":"9","NickName":"n"}])");
   f.services.events.FireEvent(&found);
   EXPECT_EQ(1, search->user_count());
   EXPECT_TRUE(pm.FindControl(L"LayoutSearchFriend_searchresult")->IsOwnVisible());
   EXPECT_FALSE(pm.FindControl(L"LayoutSearchFriend_NoResults")->IsOwnVisible());
-  payload::SEVENT_RESPONSE_SearchByNickAndProfile only_me(kFrame, L"", true,
-                                                          LR"([{"UserAccountId":1001,"NickName":"me"}])");
+  payload::SEVENT_RESPONSE_SearchByNickAndProfile only_me(
+      kFrame, L"", true, LR"([{"UserAccountId":1001,"NickName":"me"}])");
   f.services.events.FireEvent(&only_me);
   EXPECT_EQ(0, search->user_count());
   EXPECT_FALSE(pm.FindControl(L"LayoutSearchFriend_searchresult")->IsOwnVisible());
   EXPECT_TRUE(pm.FindControl(L"LayoutSearchFriend_NoResults")->IsOwnVisible());
 
-  payload::SEVENT_RESPONSE_GetWYGameUserFriend good(kFrame, L"", true, LR"([{"UserAccountId":5,"NickName":"a"}])");
+  payload::SEVENT_RESPONSE_GetWYGameUserFriend good(kFrame, L"", true,
+                                                    LR"([{"UserAccountId":5,"NickName":"a"}])");
   f.services.events.FireEvent(&good);
   EXPECT_EQ(1, friends->user_count());
   payload::SEVENT_RESPONSE_GetWYGameUserFriend broken(

@@ -39,8 +39,8 @@ struct LoginCall {
 
 class FakeWeb : public SignedOutWebUser {
  public:
-  void UserLogin(const std::wstring& account, const std::wstring& password, const FromHandle& origin,
-                 LoginFlags flags) override {
+  void UserLogin(const std::wstring& account, const std::wstring& password,
+                 const FromHandle& origin, LoginFlags flags) override {
     logins.push_back({account, password, origin, HasFlag(flags, LoginFlags::kCipher),
                       HasFlag(flags, LoginFlags::kRememberPassword)});
   }
@@ -60,7 +60,9 @@ class FakeFrame : public ILoginFrame, public ITrayTarget {
  public:
   HWND GetFrameHwnd() const override { return hwnd; }
   SignInState GetSignInState() const override { return sign_in_state; }
-  void ShowAfterSignIn(SignInState state, HWND, LoginStood stood) override { handovers.push_back({state, stood}); }
+  void ShowAfterSignIn(SignInState state, HWND, LoginStood stood) override {
+    handovers.push_back({state, stood});
+  }
   void SetTargetWindow(HWND target) override { tray_target = target; }
 
   HWND hwnd = 0;
@@ -91,7 +93,9 @@ class LoginWindowTest : public ::testing::Test {
     links.exit_with_game = [this] { return exit_with_game_; };
     links.register_url = "https://passport.example/PTNew/phone_default.aspx?from=0";
     login_ = std::make_unique<COBLoginWnd>(DefaultSkin(), links);
-    ASSERT_NE(login_->Create(0, L"OBLoginWnd", WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 200, 150, 0, 0), 0u);
+    ASSERT_NE(login_->Create(0, L"OBLoginWnd", WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 200,
+                             150, 0, 0),
+              0u);
     SetWindowPos(*login_, 0, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ::uilib::ShowWindow(*login_, SW_SHOW);
   }
@@ -106,7 +110,9 @@ class LoginWindowTest : public ::testing::Test {
   bool Enabled(const wchar_t* name) { return Control(name)->IsEnabled(); }
   bool Selected(const wchar_t* name) { return Control<COptionUI>(name)->IsSelected(); }
   std::wstring Text(const wchar_t* name) { return Control(name)->GetText(); }
-  void Click(const wchar_t* name) { ASSERT_TRUE(test_driver::Click(login_->paint_manager(), name)); }
+  void Click(const wchar_t* name) {
+    ASSERT_TRUE(test_driver::Click(login_->paint_manager(), name));
+  }
   void Advance(uint32_t ms) {
     HeadlessBackend::Current()->AdvanceClock(ms);
     test_driver::Pump();
@@ -123,7 +129,8 @@ class LoginWindowTest : public ::testing::Test {
   int VisibleFrame() {
     int shown = -1;
     for (int i = 0; i < 8; ++i)
-      if (Control((L"LoggingPic" + std::to_wstring(i)).c_str())->IsOwnVisible()) shown = shown == -1 ? i : -2;
+      if (Control((L"LoggingPic" + std::to_wstring(i)).c_str())->IsOwnVisible())
+        shown = shown == -1 ? i : -2;
     return shown;
   }
   static bool QuitPosted() {
@@ -269,10 +276,10 @@ TEST_F(LoginWindowTest, TheMainWindowTakesTheLoginWindowsPlaceButStaysOnTheScree
   SetWindowPos(frame_.hwnd, 0, 0, 0, 300, 650, SWP_NOZORDER);
   RECT work = GetWorkArea();
   struct Case {
-    int x, y;            // the login window's corner
+    int x, y;              // the login window's corner
     int frame_x, frame_y;  // where the main window goes
   } cases[] = {
-      {200, 150, 200, 150},                                           // fits: the same corner
+      {200, 150, 200, 150},  // fits: the same corner
       {work.right - 100, work.bottom - 100, work.right - 300, work.bottom - 650},  // pulled back in
       {work.left - 50, work.top - 40, work.left, work.top},
   };
@@ -313,7 +320,8 @@ TEST_F(LoginWindowTest, ShownAgainTheWindowHasTheKeyboardInTheFieldToFill) {
   SetFocus(*login_);
   SetForegroundWindow(*login_);
   ASSERT_NE(login_->paint_manager().GetFocus(), nullptr) << "the first keys would be lost";
-  EXPECT_EQ(login_->paint_manager().GetFocus()->GetName(), L"pwdedit") << "the password box is the one to fill";
+  EXPECT_EQ(login_->paint_manager().GetFocus()->GetName(), L"pwdedit")
+      << "the password box is the one to fill";
   test_driver::TypeText(*login_, L"again");
   EXPECT_EQ(Text(L"pwdedit"), L"again");
 }
@@ -454,7 +462,8 @@ TEST_F(LoginWindowTest, GameRequestsTicketAndGameSignIns) {
   // A ticket sign-in finishes without leaving the progress running on the
   // hidden window.
   login_->Show();
-  payload::SEVENT_RESPONSE_UserLoginByTicket ticket(kGame, L"{\"Status\":\"0\"}", true, L"player1", false);
+  payload::SEVENT_RESPONSE_UserLoginByTicket ticket(kGame, L"{\"Status\":\"0\"}", true, L"player1",
+                                                    false);
   events_.FireEvent(&ticket);
   EXPECT_EQ(login_->state(), COBLoginWnd::State::kFinished);
   EXPECT_EQ(frame_.handovers.size(), 2u);

@@ -29,8 +29,8 @@ struct CardFixture {
 
   explicit CardFixture(uilib::RECT main_rect) {
     UseHeadlessBackend();
-    main.Create(0, L"main", uilib::WS_POPUP, 0, main_rect.left, main_rect.top, main_rect.right - main_rect.left,
-                main_rect.bottom - main_rect.top);
+    main.Create(0, L"main", uilib::WS_POPUP, 0, main_rect.left, main_rect.top,
+                main_rect.right - main_rect.left, main_rect.bottom - main_rect.top);
     main_page.SetExternal(nullptr, {"file:///opt/ombrix/html/"});
     main_page.Navigate(L"file:///opt/ombrix/html/Default.html");
     main_page.FinishLoad(L"default");
@@ -144,7 +144,7 @@ TEST(MiniUserCard, HideRequestsWaitForThePointerToLeave) {
   f.card->ShowMiniCard({L"show", L"0", L"{}"});
   ASSERT_TRUE(f.PageLoaded(133));
   ASSERT_TRUE(f.Visible());
-  backend->SetCursorPos({800, 250});  // over the card
+  backend->SetCursorPos({800, 250});             // over the card
   f.card->ShowMiniCard({L"Show", L"0", L"{}"});  // any other mode hides
   EXPECT_FALSE(f.card->pinned());
   f.Tick(200);

@@ -87,7 +87,8 @@ TEST_F(OBUIWindowTest, CreationAppliesFrameColourKeyAndLayoutSize) {
 
   // A layout given as text instead of a file name.
   TestWindow inline_layout(
-      L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><Window size=\"5,5\"><Container name=\"ContainerNormal\"/></Window>",
+      L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><Window size=\"5,5\"><Container "
+      L"name=\"ContainerNormal\"/></Window>",
       true, nullptr);
   HWND tiny = inline_layout.CreateDefault();
   ASSERT_NE(tiny, 0u);
@@ -145,7 +146,8 @@ TEST_F(OBUIWindowTest, MissingBrokenOrUnknownLayoutFailsCreation) {
     EXPECT_EQ(callbacks_deleted, 1) << "the callback goes whatever the result";
   }
   int callbacks_deleted = 0;
-  TestWindow good(FixtureLayout(L"nosize.xml"), std::make_unique<CountingCallback>(&callbacks_deleted));
+  TestWindow good(FixtureLayout(L"nosize.xml"),
+                  std::make_unique<CountingCallback>(&callbacks_deleted));
   EXPECT_NE(good.CreateDefault(), 0u);
   EXPECT_EQ(callbacks_deleted, 1);
   EXPECT_EQ(good.Find(L"no_such_control"), nullptr) << "a missing control is null, not a crash";
@@ -155,7 +157,8 @@ TEST_F(OBUIWindowTest, EveryWindowObjectHasExactlyOneOwner) {
   // The owner deletes the object while its window exists: the window goes
   // with it and nothing deletes the object again.
   bool destroyed = false;
-  auto owned = std::make_unique<TestWindow>(FixtureLayout(L"nosize.xml"), true, nullptr, &destroyed);
+  auto owned =
+      std::make_unique<TestWindow>(FixtureLayout(L"nosize.xml"), true, nullptr, &destroyed);
   HWND hwnd = owned->CreateDefault();
   ASSERT_NE(hwnd, 0u);
   owned.reset();

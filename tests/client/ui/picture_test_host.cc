@@ -12,7 +12,8 @@
 
 namespace ombrix::test {
 
-uilib::LRESULT FrameWindow::HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) {
+uilib::LRESULT FrameWindow::HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                                          uilib::LPARAM lparam) {
   if (msg == ombrix::messages::kScreenshotChosen) {
     chosen.push_back(*reinterpret_cast<const PictureItem*>(lparam));
     return 0;

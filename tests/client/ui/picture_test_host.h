@@ -20,15 +20,16 @@ namespace ombrix::test {
 class FrameWindow : public uilib::CWindowWnd {
  public:
   uilib::LPCTSTR GetWindowClassName() const override { return L"OBTestFrame"; }
-  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam, uilib::LPARAM lparam) override;
+  uilib::LRESULT HandleMessage(uilib::UINT msg, uilib::WPARAM wparam,
+                               uilib::LPARAM lparam) override;
   std::vector<PictureItem> chosen;
 };
 
 class FakePrompt : public IConfirmPrompt {
  public:
   explicit FakePrompt(std::vector<FakePrompt*>* made) { made->push_back(this); }
-  void Ask(uilib::HWND parent, const std::wstring& title, const std::wstring& text, std::function<void()> on_yes,
-           std::function<void()> on_no) override;
+  void Ask(uilib::HWND parent, const std::wstring& title, const std::wstring& text,
+           std::function<void()> on_yes, std::function<void()> on_no) override;
   std::wstring asked;
   bool parent_enabled_while_asked = true;
   std::function<void()> yes, no;
@@ -40,7 +41,9 @@ class Host : public IPictureWindowHost, public IShotFolderSource {
   void GetGameIds(std::vector<std::wstring>* ids) override { *ids = game_ids; }
   std::wstring GetSkinFolder() override;
   void EnableOpener(PictureOpener opener) override { enabled.push_back(opener); }
-  std::unique_ptr<IConfirmPrompt> CreateConfirmPrompt() override { return std::make_unique<FakePrompt>(&prompts); }
+  std::unique_ptr<IConfirmPrompt> CreateConfirmPrompt() override {
+    return std::make_unique<FakePrompt>(&prompts);
+  }
   std::wstring GetSnapshotDirectory() const override { return store; }
   std::wstring GetUserFolder() const override { return L"Users/All Users"; }
 

@@ -38,7 +38,8 @@ class PictureWindowTest : public ::testing::Test {
     ASSERT_NE(frame_.Create(0, L"frame", WS_POPUP, 0, 0, 0, 300, 200), 0u);
   }
   // <store>/Users/All Users/<game>/<relative>, made on `day` of the month.
-  std::wstring Shot(const std::string& game, const std::string& relative, int day, uint32_t rgb = 0xC02020) {
+  std::wstring Shot(const std::string& game, const std::string& relative, int day,
+                    uint32_t rgb = 0xC02020) {
     std::string path = dir_.path() + "/Users/All Users/" + game + "/" + relative;
     WriteJpeg(path, 320, 180, rgb);
     dates_[brx::util::Utf8ToWide(relative.substr(relative.rfind('/') + 1))] = Day(day);
@@ -48,12 +49,16 @@ class PictureWindowTest : public ::testing::Test {
     return brx::util::Utf8ToWide(dir_.path() + "/Users/All Users/" + game);
   }
   static void WaitForTiles(const PictureWindow& window) {
-    ASSERT_TRUE(WaitUntil([&] {
-      test_driver::Pump();
-      return window.PendingTiles() == 0;
-    }, std::chrono::seconds(60)));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          test_driver::Pump();
+          return window.PendingTiles() == 0;
+        },
+        std::chrono::seconds(60)));
   }
-  static POINT Centre(const RECT& rc) { return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}; }
+  static POINT Centre(const RECT& rc) {
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  }
   static uint32_t Pixel(HWND hwnd, POINT pt) {
     uint32_t argb = 0;
     EXPECT_TRUE(WindowSnapshotPixel(hwnd, pt, &argb));
@@ -61,7 +66,9 @@ class PictureWindowTest : public ::testing::Test {
   }
   static bool Near(uint32_t a, uint32_t b) {
     for (int shift : {0, 8, 16})
-      if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 24) return false;
+      if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
+          24)
+        return false;
     return true;
   }
 
@@ -114,7 +121,8 @@ TEST_F(PictureWindowTest, PickerFillsSeriesAndSendsTheChoiceToTheFrame) {
   WaitForTiles(picker);
   const RECT tile0 = picker.ItemRect(0), tile1 = picker.ItemRect(1);
   EXPECT_TRUE(Near(Pixel(hwnd, Centre(tile0)), 0x20C020));
-  EXPECT_TRUE(Near(Pixel(hwnd, {tile0.left + 80, tile0.top + 2}), 0xEDFEE0)) << "16:9 leaves bands above";
+  EXPECT_TRUE(Near(Pixel(hwnd, {tile0.left + 80, tile0.top + 2}), 0xEDFEE0))
+      << "16:9 leaves bands above";
   EXPECT_TRUE(Near(Pixel(hwnd, {tile1.left + 80, tile1.top + 30}), 0xFFDC7A));
   EXPECT_TRUE(Near(Pixel(hwnd, {tile1.left + 40, tile1.top + 30}), 0xC02020));
 
@@ -312,7 +320,8 @@ TEST_F(PictureWindowTest, ALongAlbumScrollsByKeysAndItsBarAndShiftClickSelectsAR
   SendMessage(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(grab.x, grab.y - 1000));
   SendMessage(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(grab.x, grab.y + 1000));
   EXPECT_TRUE(in_view(0)) << "the drag ended with the button";
-  EXPECT_EQ(selected().size(), static_cast<size_t>(PictureWindow::kColumns + 1)) << "the bar selects nothing";
+  EXPECT_EQ(selected().size(), static_cast<size_t>(PictureWindow::kColumns + 1))
+      << "the bar selects nothing";
   // A press on the bar's track below the thumb goes a page down.
   SendMessage(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grab.x, list.bottom - 3));
   SendMessage(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(grab.x, list.bottom - 3));
@@ -334,7 +343,8 @@ TEST_F(PictureWindowTest, SnapshotsOfBothWindows) {
   EXPECT_TRUE(text);
   EXPECT_TRUE(SaveWindowSnapshot(album, out + "/album_empty.png"));
 
-  for (int i = 0; i < 9; ++i) Shot("3", "s" + std::to_string(i) + ".jpg", 1 + i, 0x204080 + 0x101000 * i);
+  for (int i = 0; i < 9; ++i)
+    Shot("3", "s" + std::to_string(i) + ".jpg", 1 + i, 0x204080 + 0x101000 * i);
   Shot("3", "set/a.jpg", 12, 0x8040C0);
   // Files that do not decode keep their place with the not-found tile.
   Shot("3", "gone/g.jpg", 13);
@@ -350,12 +360,14 @@ TEST_F(PictureWindowTest, SnapshotsOfBothWindows) {
     const std::wstring& path = picker.items()[i].path;
     const bool broken = path.ends_with(L"/gone") || path.ends_with(L"/bad.jpg");
     const RECT tile = picker.ItemRect(i);
-    EXPECT_EQ(Pixel(picker, {tile.left + 2, tile.top + 2}) == 0u, broken) << brx::util::WideToUtf8(path);
+    EXPECT_EQ(Pixel(picker, {tile.left + 2, tile.top + 2}) == 0u, broken)
+        << brx::util::WideToUtf8(path);
   }
   EXPECT_TRUE(Near(Pixel(picker, Centre(picker.ItemRect(0))), 0x204080));
   EXPECT_TRUE(SaveWindowSnapshot(picker, out + "/picker.png"));
   for (size_t i = 0; i < picker.items().size(); ++i)
-    if (picker.items()[i].path.ends_with(L"/set")) test_driver::DoubleClickAt(picker, Centre(picker.ItemRect(i)));
+    if (picker.items()[i].path.ends_with(L"/set"))
+      test_driver::DoubleClickAt(picker, Centre(picker.ItemRect(i)));
   ASSERT_TRUE(picker.series_open());
   WaitForTiles(picker);
   EXPECT_TRUE(Near(Pixel(picker, Centre(picker.ItemRect(0))), 0x8040C0));

@@ -26,7 +26,9 @@ struct RecordingFrame : FrameScriptTarget {
   void ResetMessageCount() override { log.push_back(L"message"); }
   void ResetFansCount() override { log.push_back(L"fans"); }
   void ResetMirrorBlogCount() override { log.push_back(L"mirror"); }
-  void ShowMiniCard(const ScriptArgs& a) override { log.push_back(L"card:" + a[0] + L"," + a[1] + L"," + a[2]); }
+  void ShowMiniCard(const ScriptArgs& a) override {
+    log.push_back(L"card:" + a[0] + L"," + a[1] + L"," + a[2]);
+  }
   void OpenOriginImage(const std::wstring& url) override { log.push_back(L"image:" + url); }
   void ShowDefaultPage() override { log.push_back(L"default"); }
   void CloseAction() override { log.push_back(L"close"); }
@@ -44,7 +46,8 @@ struct Bridge {
   // Where the page's requests may go.
   std::vector<std::string> origins;
 
-  explicit Bridge(std::vector<std::string> allowed_origins = {}) : origins(std::move(allowed_origins)) {
+  explicit Bridge(std::vector<std::string> allowed_origins = {})
+      : origins(std::move(allowed_origins)) {
     dispatch = std::make_unique<JScriptDispatch>(&page, [this] { ++posted; });
     auto executor = std::make_unique<JScriptExecuteHttp>([this] { return origins; });
     http = executor.get();
@@ -70,7 +73,8 @@ struct Bridge {
 TEST(ScriptBridge, NamesIdsAndInvokeRules) {
   Bridge b;
   std::vector<int32_t> ids;
-  ASSERT_EQ(kDispOk, b.dispatch->GetIDsOfNames({"CB_SendHttpRequest", "CB_OnLoad", "CB_SetKnow"}, &ids));
+  ASSERT_EQ(kDispOk,
+            b.dispatch->GetIDsOfNames({"CB_SendHttpRequest", "CB_OnLoad", "CB_SetKnow"}, &ids));
   EXPECT_EQ(0x00000000, ids[0]);
   EXPECT_EQ(0x00010000, ids[1]);
   EXPECT_EQ(0x0001000B, ids[2]);
@@ -124,7 +128,8 @@ TEST(ScriptBridge, NamesIdsAndInvokeRules) {
   // A name outside the tables does not exist on the page's object.
   EXPECT_FALSE(b.page.SimulateExternalCall("CB_Missing", {}));
   // A wrong count for the request method queues nothing.
-  EXPECT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"a", L"http://127.0.0.1:1/", L"5"}));
+  EXPECT_TRUE(
+      b.page.SimulateExternalCall("CB_SendHttpRequest", {L"a", L"http://127.0.0.1:1/", L"5"}));
   EXPECT_EQ(0u, b.http->PendingCountForTesting());
 }
 
@@ -147,7 +152,8 @@ TEST(ScriptBridge, ExternalOnlyForAllowedPages) {
     uilib::NavigationRequest request;
     NavigationVerdict verdict;
   } rows[] = {
-      {{"file:///opt/ombrix/html/Default.html?load=search", false, false, false}, NavigationVerdict::kFollow},
+      {{"file:///opt/ombrix/html/Default.html?load=search", false, false, false},
+       NavigationVerdict::kFollow},
       {{"http://site.example/Action/x.aspx", false, true, false}, NavigationVerdict::kFollow},
       {{"http://site.example/popup", true, true, false}, NavigationVerdict::kFollow},
       {{"about:blank", false, false, false}, NavigationVerdict::kFollow},
@@ -165,7 +171,8 @@ TEST(ScriptBridge, ExternalOnlyForAllowedPages) {
   for (const Row& row : rows) {
     EXPECT_EQ(row.verdict, uilib::DecideNavigation(row.request, stay)) << row.request.url;
   }
-  EXPECT_EQ(NavigationVerdict::kFollow, uilib::DecideNavigation({"http://anywhere.example/", false, false, false}, {}));
+  EXPECT_EQ(NavigationVerdict::kFollow,
+            uilib::DecideNavigation({"http://anywhere.example/", false, false, false}, {}));
 }
 
 TEST(ScriptBridge, TimeoutsAreHeldToSaneLimits) {
@@ -188,12 +195,14 @@ TEST(ScriptBridge, PageHttpRequestsRunInOrderAndClearDropsResults) {
   std::wstring date = base + L"/ClientInterface.axd?CommandName=GetServerDateTime";
   web.Fault("path=/slow&mode=slow&delay_ms=300&count=-1");
 
-  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"a", base + L"/slow", L"10", L"onA"}));
+  ASSERT_TRUE(
+      b.page.SimulateExternalCall("CB_SendHttpRequest", {L"a", base + L"/slow", L"10", L"onA"}));
   ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"b", date, L"10", L"onB"}));
   ASSERT_TRUE(b.Deliver(1));
   ASSERT_EQ(1u, b.page.page_calls.size());
   EXPECT_EQ("onA", b.page.page_calls[0].name);
-  EXPECT_EQ((std::vector<std::wstring>{L"a", L"not found", L"404", L"0"}), b.page.page_calls[0].args);
+  EXPECT_EQ((std::vector<std::wstring>{L"a", L"not found", L"404", L"0"}),
+            b.page.page_calls[0].args);
   ASSERT_TRUE(b.Deliver(2));
   ASSERT_EQ(2u, b.page.page_calls.size());
   const auto& second = b.page.page_calls[1];
@@ -209,7 +218,8 @@ TEST(ScriptBridge, PageHttpRequestsRunInOrderAndClearDropsResults) {
 
   // Cleared while running: that answer never reaches the page; the next
   // request still does.
-  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"c", base + L"/slow?x=1", L"10", L"onC"}));
+  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest",
+                                          {L"c", base + L"/slow?x=1", L"10", L"onC"}));
   ASSERT_TRUE(web.WaitForRequests("/slow", 2));
   ASSERT_TRUE(b.page.SimulateExternalCall("CB_ClearHttpRequest", {}));
   EXPECT_EQ(0u, b.http->PendingCountForTesting());
@@ -219,7 +229,8 @@ TEST(ScriptBridge, PageHttpRequestsRunInOrderAndClearDropsResults) {
   EXPECT_EQ("onD", b.page.page_calls[2].name);
 
   // The same id twice: each answer goes with its own request, in order.
-  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"x", base + L"/slow", L"10", L"first"}));
+  ASSERT_TRUE(
+      b.page.SimulateExternalCall("CB_SendHttpRequest", {L"x", base + L"/slow", L"10", L"first"}));
   ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"x", date, L"10", L"second"}));
   ASSERT_TRUE(b.Deliver(5));
   ASSERT_EQ(5u, b.page.page_calls.size());
@@ -230,9 +241,11 @@ TEST(ScriptBridge, PageHttpRequestsRunInOrderAndClearDropsResults) {
   // Nobody listening: no status, an error number; and a page function
   // that sends again from inside its delivery.
   b.page.on_page_call = [&](const FakeBrowserHost::PageCall& call) {
-    if (call.name == "refused") b.page.SimulateExternalCall("CB_SendHttpRequest", {L"again", date, L"5", L"again"});
+    if (call.name == "refused")
+      b.page.SimulateExternalCall("CB_SendHttpRequest", {L"again", date, L"5", L"again"});
   };
-  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"r", L"http://127.0.0.1:1/", L"5", L"refused"}));
+  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest",
+                                          {L"r", L"http://127.0.0.1:1/", L"5", L"refused"}));
   ASSERT_TRUE(b.Deliver(6));
   ASSERT_EQ("refused", b.page.page_calls[5].name);
   EXPECT_EQ(L"", b.page.page_calls[5].args[1]);
@@ -255,14 +268,17 @@ TEST(ScriptBridge, PageRequestsStayWithTheServiceAndAreCutOff) {
   Bridge b({web.base_url()});
   std::wstring base = brx::util::Utf8ToWide(web.base_url());
   std::wstring date = base + L"/ClientInterface.axd?CommandName=GetServerDateTime";
-  std::wstring elsewhere = brx::util::Utf8ToWide(other.base_url()) + L"/ClientInterface.axd?CommandName=GetServerDateTime";
+  std::wstring elsewhere = brx::util::Utf8ToWide(other.base_url()) +
+                           L"/ClientInterface.axd?CommandName=GetServerDateTime";
   std::wstring disguised = L"http://" + brx::util::Utf8ToWide(web.host()) + L"@" +
                            brx::util::Utf8ToWide(other.host()) + L"/ClientInterface.axd";
-  std::vector<std::wstring> refused = {elsewhere, disguised, L"file:///etc/passwd", L"ftp://" +
-                                       brx::util::Utf8ToWide(web.host()) + L"/", L"not an address"};
+  std::vector<std::wstring> refused = {elsewhere, disguised, L"file:///etc/passwd",
+                                       L"ftp://" + brx::util::Utf8ToWide(web.host()) + L"/",
+                                       L"not an address"};
   int n = 0;
   for (const std::wstring& url : refused) {
-    ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"r" + std::to_wstring(n), url, L"5", L"onR"}));
+    ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest",
+                                            {L"r" + std::to_wstring(n), url, L"5", L"onR"}));
     ++n;
   }
   ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"ok", date, L"5", L"onOk"}));
@@ -270,7 +286,8 @@ TEST(ScriptBridge, PageRequestsStayWithTheServiceAndAreCutOff) {
   ASSERT_EQ(static_cast<size_t>(n + 1), b.page.page_calls.size());
   for (int i = 0; i < n; ++i) {
     SCOPED_TRACE(brx::util::WideToUtf8(refused[i]));
-    EXPECT_EQ((std::vector<std::wstring>{L"r" + std::to_wstring(i), L"", L"0", L"5"}), b.page.page_calls[i].args);
+    EXPECT_EQ((std::vector<std::wstring>{L"r" + std::to_wstring(i), L"", L"0", L"5"}),
+              b.page.page_calls[i].args);
   }
   EXPECT_EQ(L"200", b.page.page_calls[n].args[2]);
   EXPECT_TRUE(other.Requests().empty());
@@ -278,18 +295,21 @@ TEST(ScriptBridge, PageRequestsStayWithTheServiceAndAreCutOff) {
   // Trickling: one byte every 100 ms would keep an idle limit happy for
   // ever; the request's own time is up after its 2 seconds.
   web.Fault("path=/trickle&mode=trickle&interval_ms=100&hold_ms=60000");
-  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"t", base + L"/trickle", L"2", L"onT"}));
+  ASSERT_TRUE(
+      b.page.SimulateExternalCall("CB_SendHttpRequest", {L"t", base + L"/trickle", L"2", L"onT"}));
   ASSERT_TRUE(b.Deliver(n + 2));
   EXPECT_EQ((std::vector<std::wstring>{L"t", L"", L"0", L"28"}), b.page.page_calls.back().args);
 
   // Swelling: a small compressed reply that inflates past the limit, and
   // the same uncompressed.
   web.Fault("path=/huge&mode=huge&size=8000000&count=2");
-  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"z", base + L"/huge", L"10", L"onZ"}));
+  ASSERT_TRUE(
+      b.page.SimulateExternalCall("CB_SendHttpRequest", {L"z", base + L"/huge", L"10", L"onZ"}));
   ASSERT_TRUE(b.Deliver(n + 3));
   EXPECT_EQ((std::vector<std::wstring>{L"z", L"", L"0", L"63"}), b.page.page_calls.back().args);
   web.Control("settings", "gzip=0");
-  ASSERT_TRUE(b.page.SimulateExternalCall("CB_SendHttpRequest", {L"h", base + L"/huge", L"10", L"onH"}));
+  ASSERT_TRUE(
+      b.page.SimulateExternalCall("CB_SendHttpRequest", {L"h", base + L"/huge", L"10", L"onH"}));
   ASSERT_TRUE(b.Deliver(n + 4));
   EXPECT_EQ((std::vector<std::wstring>{L"h", L"", L"0", L"63"}), b.page.page_calls.back().args);
 
@@ -304,7 +324,8 @@ TEST(ScriptBridge, DispatchGoesAwayWhileARequestHangs) {
   web.Fault("path=/hang&mode=timeout&hold_ms=60000");
   auto b = std::make_unique<Bridge>(std::vector<std::string>{web.base_url()});
   ASSERT_TRUE(b->page.SimulateExternalCall(
-      "CB_SendHttpRequest", {L"h", brx::util::Utf8ToWide(web.base_url()) + L"/hang", L"120", L"cb"}));
+      "CB_SendHttpRequest",
+      {L"h", brx::util::Utf8ToWide(web.base_url()) + L"/hang", L"120", L"cb"}));
   ASSERT_TRUE(web.WaitForRequests("/hang"));
   b.reset();  // must not wait for the server's answer
 }

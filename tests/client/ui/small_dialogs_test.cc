@@ -45,8 +45,8 @@ class SmallDialogsTest : public ::testing::Test {
     COLORREF key = 0;
     uint8_t alpha = 0;
     DWORD flags = 0;
-    EXPECT_TRUE(GetLayeredWindowAttributes(hwnd, &key, &alpha, &flags) && (flags & LWA_COLORKEY) != 0 &&
-                key == OBUIWindow::kColorKey);
+    EXPECT_TRUE(GetLayeredWindowAttributes(hwnd, &key, &alpha, &flags) &&
+                (flags & LWA_COLORKEY) != 0 && key == OBUIWindow::kColorKey);
     return hwnd;
   }
 
@@ -232,9 +232,10 @@ TEST_F(SmallDialogsTest, QuotaAndYesNoButtonsReachTheirOwners) {
 TEST_F(SmallDialogsTest, FeedbackChecksLimitsSendsAndAnswersTheReply) {
   EventChain events;
   std::vector<std::pair<std::wstring, std::wstring>> sent;
-  auto feed = std::make_unique<CFeedDialog>(DefaultSkin(), &events, [&](const std::wstring& content, const std::wstring& title) {
-    sent.emplace_back(content, title);
-  });
+  auto feed = std::make_unique<CFeedDialog>(
+      DefaultSkin(), &events, [&](const std::wstring& content, const std::wstring& title) {
+        sent.emplace_back(content, title);
+      });
   HWND hwnd = Create(*feed, L"OBFeedDialog");
   feed->Show();
   ExpectModal(hwnd, true);

@@ -8,13 +8,15 @@
 
 namespace ombrix::test {
 
-TestWindow::TestWindow(const std::wstring& layout, bool color_key, const ControlContext* context, bool* destroyed)
-    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(context), color_key), destroyed_(destroyed) {
+TestWindow::TestWindow(const std::wstring& layout, bool color_key, const ControlContext* context,
+                       bool* destroyed)
+    : OBUIWindow(std::make_unique<CDialogBuilderCallbackEx>(context), color_key),
+      destroyed_(destroyed) {
   skin_source_ = layout;
 }
 
-TestWindow::TestWindow(const std::wstring& layout, std::unique_ptr<uilib::IDialogBuilderCallback> callback,
-                       bool* destroyed)
+TestWindow::TestWindow(const std::wstring& layout,
+                       std::unique_ptr<uilib::IDialogBuilderCallback> callback, bool* destroyed)
     : OBUIWindow(std::move(callback), true), destroyed_(destroyed) {
   skin_source_ = layout;
 }
@@ -29,8 +31,9 @@ void TestWindow::Notify(uilib::TNotifyUI& msg) {
 }
 
 uilib::HWND TestWindow::CreateDefault() {
-  return Create(0, L"test", uilib::WS_POPUP | uilib::WS_CAPTION | uilib::WS_THICKFRAME | uilib::WS_MAXIMIZEBOX, 0,
-                100, 100, 400, 300);
+  return Create(0, L"test",
+                uilib::WS_POPUP | uilib::WS_CAPTION | uilib::WS_THICKFRAME | uilib::WS_MAXIMIZEBOX,
+                0, 100, 100, 400, 300);
 }
 
 std::wstring FixtureSkin() {

@@ -40,7 +40,8 @@ TEST(CityInfoTest, ReadsAnsiRecordsLooksUpCitiesAndBoundsTheProvinces) {
   EXPECT_EQ(city.GetCount(), 0);
 
   // GBK bytes; line breaks are plain whitespace.
-  WriteFile(dir.Sub("CityInfo.txt"), brx::util::WideToAnsi(L"江苏 南京 苏州\n朝阳 |\n辽宁 沈阳\n朝阳 |\n"));
+  WriteFile(dir.Sub("CityInfo.txt"),
+            brx::util::WideToAnsi(L"江苏 南京 苏州\n朝阳 |\n辽宁 沈阳\n朝阳 |\n"));
   CComboUI p2, c2;
   CityInfo two;
   two.SetCombos(&p2, &c2);
@@ -61,7 +62,8 @@ TEST(CityInfoTest, ReadsAnsiRecordsLooksUpCitiesAndBoundsTheProvinces) {
   EXPECT_EQ(ComboText(&c2), L"南京");
 
   std::wstring many;
-  for (int i = 0; i < 60; ++i) many += L"P" + std::to_wstring(i) + L" c" + std::to_wstring(i) + L" |\n";
+  for (int i = 0; i < 60; ++i)
+    many += L"P" + std::to_wstring(i) + L" c" + std::to_wstring(i) + L" |\n";
   WriteFile(dir.Sub("Many.txt"), brx::util::WideToAnsi(many));
   CComboUI p3, c3;
   CityInfo sixty;
@@ -88,7 +90,9 @@ TEST(CityInfoTest, TheShippedFileListsEveryProvince) {
 class RecordingUserHost : public UserInfoHost {
  public:
   const UserAccountRecord* CurrentUser() const override { return &user; }
-  void UpdateUserInfo(const std::map<std::wstring, std::wstring>& fields) override { infos.push_back(fields); }
+  void UpdateUserInfo(const std::map<std::wstring, std::wstring>& fields) override {
+    infos.push_back(fields);
+  }
   void UpdateGameProfile(const std::wstring& json) override { profiles.push_back(json); }
   void RequestAvatarKey() override { ++key_requests; }
   void OpenAvatarEditor(const std::wstring& key, const RECT& at) override {
@@ -107,13 +111,14 @@ std::wstring RoleJson(int n) {
                   const std::wstring& server, const std::wstring& privacy) {
     if (out.size() > 1) out += L",";
     out += L"{\"ID\":\"" + id + L"\",\"GameName\":\"" + game + L"\",\"GameServer\":\"" + server +
-           L"\",\"CharacterName\":\"name-" + id + L"\",\"CharacterLevel\":\"" + level + L"\",\"Privacy\":\"" +
-           privacy + L"\"}";
+           L"\",\"CharacterName\":\"name-" + id + L"\",\"CharacterLevel\":\"" + level +
+           L"\",\"Privacy\":\"" + privacy + L"\"}";
   };
   role(L"r1", L"9", L"b", L"A-B-C", L"1");
   role(L"r2", L"10", L"z", L"S", L"2");
   role(L"r3", L"10", L"a", L"S", L"");
-  for (int i = 3; i < n; ++i) role(L"f" + std::to_wstring(i), i < 100 ? L"1" : L"99", L"g", L"S", L"1");
+  for (int i = 3; i < n; ++i)
+    role(L"f" + std::to_wstring(i), i < 100 ? L"1" : L"99", L"g", L"S", L"1");
   return out + L"]";
 }
 
@@ -174,8 +179,8 @@ TEST_F(UserInfoDialogTest, ProfileRolesNicknameRulesAndSavePayloads) {
   EXPECT_FALSE(dialog.modified());
   EXPECT_FALSE(C(L"set_button")->IsEnabled());
   std::filesystem::create_directories(BinaryDir() + "/test-output/settings");
-  EXPECT_TRUE(HeadlessBackend::Current()->RenderWindowToPng(dialog.GetHWND(),
-                                                          BinaryDir() + "/test-output/settings/user_info.png"));
+  EXPECT_TRUE(HeadlessBackend::Current()->RenderWindowToPng(
+      dialog.GetHWND(), BinaryDir() + "/test-output/settings/user_info.png"));
 
   // Nothing changed: OK hides at once and sends nothing.
   ASSERT_TRUE(driver::Click(pm, L"ok_button"));
@@ -216,16 +221,17 @@ TEST_F(UserInfoDialogTest, ProfileRolesNicknameRulesAndSavePayloads) {
   row0_privacy->SelectItem(1);
   ASSERT_TRUE(driver::Click(pm, L"set_button"));
   ASSERT_EQ(host.infos.size(), 1u);
-  EXPECT_EQ(host.infos[0], (std::map<std::wstring, std::wstring>{{L"NickName", L"新昵称"},
-                                                                  {L"Province", L"浙江"},
-                                                                  {L"City", L"杭州"},
-                                                                  {L"Mood", L"心情"},
-                                                                  {L"DisplayRoleId", L"r2"},
-                                                                  {L"DisplayRoleName", L"name-r2"}}));
+  EXPECT_EQ(host.infos[0],
+            (std::map<std::wstring, std::wstring>{{L"NickName", L"新昵称"},
+                                                  {L"Province", L"浙江"},
+                                                  {L"City", L"杭州"},
+                                                  {L"Mood", L"心情"},
+                                                  {L"DisplayRoleId", L"r2"},
+                                                  {L"DisplayRoleName", L"name-r2"}}));
   ASSERT_EQ(host.profiles.size(), 1u);
   const std::string profile = brx::util::WideToUtf8(host.profiles[0]);
   EXPECT_NE(profile.find("\"r3\""), std::string::npos);
-  EXPECT_NE(profile.find("\"f99\""), std::string::npos);  // every row, not only the changed one
+  EXPECT_NE(profile.find("\"f99\""), std::string::npos);     // every row, not only the changed one
   EXPECT_LT(profile.find("\"2\""), profile.find("\"r2\""));  // r3 now private, listed first
 
   // The server refuses the name; a later accepted save closes after OK.

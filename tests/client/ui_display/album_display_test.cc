@@ -64,11 +64,13 @@ TEST(AlbumDisplayTest, CtrlClicksAddToTheSelectionAndTheKeysScrollALongAlbum) {
   ASSERT_TRUE(XUser::Settle([&] { return selected() == std::vector<size_t>{0}; }));
   XUser::ClickAt(centre(2), "ctrl");
   XUser::ClickAt(centre(5), "ctrl");
-  EXPECT_TRUE(XUser::Settle([&] { return selected() == std::vector<size_t>{0, 2, 5}; }))
-      << "Ctrl+click adds to the selection";
+  EXPECT_TRUE(XUser::Settle([&] {
+    return selected() == std::vector<size_t>{0, 2, 5};
+  })) << "Ctrl+click adds to the selection";
   XUser::ClickAt(centre(7), "shift");
-  EXPECT_TRUE(XUser::Settle([&] { return selected() == std::vector<size_t>{5, 6, 7}; }))
-      << "Shift+click selects from the last click";
+  EXPECT_TRUE(XUser::Settle([&] {
+    return selected() == std::vector<size_t>{5, 6, 7};
+  })) << "Shift+click selects from the last click";
 
   // The keys go to the album, which has the focus since the click.
   ASSERT_FALSE(in_view(29));
@@ -78,12 +80,14 @@ TEST(AlbumDisplayTest, CtrlClicksAddToTheSelectionAndTheKeysScrollALongAlbum) {
   XUser::Key("Home");
   EXPECT_TRUE(XUser::Settle([&] { return selected() == std::vector<size_t>{0} && in_view(0); }));
   XUser::Key("Next");
-  EXPECT_TRUE(XUser::Settle([&] { return !selected().empty() && selected()[0] > 8 && !in_view(0); }))
-      << "Page Down scrolls a page";
+  EXPECT_TRUE(XUser::Settle([&] {
+    return !selected().empty() && selected()[0] > 8 && !in_view(0);
+  })) << "Page Down scrolls a page";
   XUser::Key("Prior");
   EXPECT_TRUE(XUser::Settle([&] { return in_view(0); })) << "Page Up scrolls back";
   XUser::Key("Down");
-  EXPECT_TRUE(XUser::Settle([&] { return selected() == std::vector<size_t>{PictureWindow::kColumns}; }));
+  EXPECT_TRUE(
+      XUser::Settle([&] { return selected() == std::vector<size_t>{PictureWindow::kColumns}; }));
 
   // The bar, dragged with the pointer to the bottom.
   const RECT thumb = album.ScrollThumbRect();

@@ -74,7 +74,9 @@ class RecordingBrowser : public uilib::BrowserHost, public uilib::ExternalHandle
   void SetRect(const uilib::RECT& rect) override { real_->SetRect(rect); }
   void SetVisible(bool visible) override { real_->SetVisible(visible); }
   void Close() override { real_->Close(); }
-  std::vector<std::string> ExternalMethodNames() const override { return client_->ExternalMethodNames(); }
+  std::vector<std::string> ExternalMethodNames() const override {
+    return client_->ExternalMethodNames();
+  }
   void OnExternalCall(const std::string& name, const std::vector<std::wstring>& args) override {
     if (name == "MovieCall" && args.size() == 1) requests.push_back(ParseAvatarRequest(args[0]));
     client_->OnExternalCall(name, args);
@@ -125,10 +127,12 @@ Json::Value Parse(const std::string& text) {
 
 // The key the service hands the signed-in `account`.
 std::wstring KeyOf(const WebStandin& s, const std::string& account, const std::string& password) {
-  Json::Value login = Parse(Post(s, "/ClientInterface.axd?CommandName=UserLogin&Account=" + account +
-                                        "&Password=" + password + "&PaswordType=simple&RequireCipher=false"));
-  Json::Value key = Parse(Post(s, "/ClientInterface.axd?CommandName=GetCurrentUserQtidByEncrypt&SessionId=" +
-                                      login["Data"]["SessionID"].asString()));
+  Json::Value login =
+      Parse(Post(s, "/ClientInterface.axd?CommandName=UserLogin&Account=" + account +
+                        "&Password=" + password + "&PaswordType=simple&RequireCipher=false"));
+  Json::Value key =
+      Parse(Post(s, "/ClientInterface.axd?CommandName=GetCurrentUserQtidByEncrypt&SessionId=" +
+                        login["Data"]["SessionID"].asString()));
   return brx::util::Utf8ToWide(key["Data"].asString());
 }
 
@@ -212,7 +216,8 @@ std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const std::
                                                   HeadImages* heads, RecordingBrowser** page) {
   COBUpdateUserImageDlg::Setup setup;
   setup.host = heads;
-  setup.browser_factory = [page](uilib::HWND host, const uilib::RECT& rect) -> std::unique_ptr<uilib::BrowserHost> {
+  setup.browser_factory = [page](uilib::HWND host,
+                                 const uilib::RECT& rect) -> std::unique_ptr<uilib::BrowserHost> {
     auto real = uilib::CreateBrowserHost(host, rect);
     if (!real) return nullptr;
     auto recording = std::make_unique<RecordingBrowser>(std::move(real));
@@ -225,9 +230,10 @@ std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const std::
   return std::make_unique<COBUpdateUserImageDlg>(owner, std::move(setup));
 }
 
-std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const WebStandin& web, HeadImages* heads,
-                                                  RecordingBrowser** page) {
-  return MakeEditor(owner, brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd"), heads, page);
+std::unique_ptr<COBUpdateUserImageDlg> MakeEditor(uilib::HWND owner, const WebStandin& web,
+                                                  HeadImages* heads, RecordingBrowser** page) {
+  return MakeEditor(owner, brx::util::Utf8ToWide(web.base_url() + "/UploadHeadImage.axd"), heads,
+                    page);
 }
 
 // The editor over an owner window, shown at (40, 40) with its page ready
@@ -276,7 +282,8 @@ TEST(AvatarDisplayTest, PickCropUploadAndCloseInTheRealPage) {
   uilib::gtk_testing::Iterate(300);  // let it paint for the picture
   Shoot(*editor, "avatar-editor.png");
   ASSERT_TRUE(page->Run("UploadPicture", {}));
-  ASSERT_TRUE(RunUntil([&] { return heads.sent.size() == 1; })) << brx::util::WideToUtf8(page->LocationName());
+  ASSERT_TRUE(RunUntil([&] { return heads.sent.size() == 1; }))
+      << brx::util::WideToUtf8(page->LocationName());
   EXPECT_FALSE(uilib::IsWindowVisible(*editor));
   std::vector<Json::Value> got = HeadUploads(web, "demo");
   ASSERT_EQ(3u, got.size());
@@ -305,7 +312,8 @@ TEST(AvatarDisplayTest, PickCropUploadAndCloseInTheRealPage) {
   // previous picture; what is uploaded now is theirs.
   ASSERT_TRUE(editor->ShowAt(at, second_key));
   ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - ready"; }));
-  EXPECT_EQ((std::vector<std::wstring>{AvatarKeyCall(demo_key), AvatarKeyCall(second_key)}), page->calls_in);
+  EXPECT_EQ((std::vector<std::wstring>{AvatarKeyCall(demo_key), AvatarKeyCall(second_key)}),
+            page->calls_in);
   EXPECT_EQ(1u, page->Count(AvatarRequest::Kind::kReady));  // the page was not reloaded
   ASSERT_TRUE(page->Run("UploadPicture", {}));              // nothing picked: nothing sent
   ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
@@ -359,7 +367,8 @@ TEST(AvatarDisplayTest, OpensAndUploadsWithTheStandInsOwnServerConfiguration) {
   ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
   ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - picked"; }));
   ASSERT_TRUE(page->Run("UploadPicture", {}));
-  ASSERT_TRUE(RunUntil([&] { return shown.heads.sent.size() == 1; })) << brx::util::WideToUtf8(page->LocationName());
+  ASSERT_TRUE(RunUntil([&] { return shown.heads.sent.size() == 1; }))
+      << brx::util::WideToUtf8(page->LocationName());
   EXPECT_EQ(3u, HeadUploads(web, "demo").size());
   shown.editor.reset();
   manager.Stop();
@@ -368,7 +377,8 @@ TEST(AvatarDisplayTest, OpensAndUploadsWithTheStandInsOwnServerConfiguration) {
 // The user's own hands: a right-button drag does not reach the page, a
 // left-button drag moves the square, and the upload holds what it framed.
 TEST(AvatarDisplayTest, TheSquareFollowsTheLeftButtonOnly) {
-  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "xdotool is not installed";
   WebStandin web;
   ASSERT_TRUE(web.running());
   const std::wstring key = KeyOf(web, "demo", "ombrix2024");
@@ -385,25 +395,30 @@ TEST(AvatarDisplayTest, TheSquareFollowsTheLeftButtonOnly) {
   // square (stage 75..225) is centred at the stage's (150, 150). The stage
   // starts 17 x 15 into the page, the page 30 below the window's top.
   const int cx = 40 + 17 + 150, cy = 40 + 30 + 15 + 150;
-  auto pointer = [](const std::string& args) { return std::system(("xdotool " + args).c_str()) == 0; };
+  auto pointer = [](const std::string& args) {
+    return std::system(("xdotool " + args).c_str()) == 0;
+  };
   auto at = [cy](int x) { return std::to_string(x) + " " + std::to_string(cy); };
   auto big_upload = [&](size_t round, Picture* big) {
-    if (!page->Run("UploadPicture", {}) || !RunUntil([&] { return heads.sent.size() == round; })) return false;
+    if (!page->Run("UploadPicture", {}) || !RunUntil([&] { return heads.sent.size() == round; }))
+      return false;
     std::vector<Json::Value> got = HeadUploads(web, "demo");
     if (got.size() != 3 * round) return false;
-    return LoadPicture(web.data_dir() + "/uploads/" + got[3 * round - 1]["File"].asString(), big) && big->w == 180;
+    return LoadPicture(web.data_dir() + "/uploads/" + got[3 * round - 1]["File"].asString(), big) &&
+           big->w == 180;
   };
   auto count = [](const Picture& p, int Rgb::*channel) {
     int n = 0;
-    for (const Rgb& c : p.px) n += c.*channel > 100 && c.*channel >= c.r && c.*channel >= c.g && c.*channel >= c.b;
+    for (const Rgb& c : p.px)
+      n += c.*channel > 100 && c.*channel >= c.r && c.*channel >= c.g && c.*channel >= c.b;
     return n;
   };
 
   // A right-button drag, then a left click where the pointer ended: the
   // square stays in the middle (the click only tells that the page has
   // had the pointer's events).
-  ASSERT_TRUE(pointer("mousemove " + at(cx) + " mousedown 3 mousemove " + at(cx + 25) + " mousemove " +
-                      at(cx + 50) + " mouseup 3 mousedown 1 mouseup 1"));
+  ASSERT_TRUE(pointer("mousemove " + at(cx) + " mousedown 3 mousemove " + at(cx + 25) +
+                      " mousemove " + at(cx + 50) + " mouseup 3 mousedown 1 mouseup 1"));
   ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - cropped"; }));
   Picture middle;
   ASSERT_TRUE(big_upload(1, &middle));
@@ -416,8 +431,8 @@ TEST(AvatarDisplayTest, TheSquareFollowsTheLeftButtonOnly) {
   ASSERT_TRUE(page->Run("OpenPictureData", {StripedPictureDataUrl()}));
   ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - picked"; }));
   uilib::gtk_testing::Iterate(300);
-  ASSERT_TRUE(pointer("mousemove " + at(cx) + " mousedown 1 mousemove " + at(cx - 50) + " mousemove " +
-                      at(cx - 100) + " mouseup 1"));
+  ASSERT_TRUE(pointer("mousemove " + at(cx) + " mousedown 1 mousemove " + at(cx - 50) +
+                      " mousemove " + at(cx - 100) + " mouseup 1"));
   ASSERT_TRUE(RunUntil([&] { return page->LocationName() == L"更换头像 - cropped"; }));
   uilib::gtk_testing::Iterate(200);
   Shoot(*editor, "avatar-editor-cropped.png");

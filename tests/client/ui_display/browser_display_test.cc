@@ -92,7 +92,8 @@ struct Browser {
   }
 };
 
-const char kEchoPage[] = R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>echo default</title>
+const char kEchoPage[] =
+    R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>echo default</title>
 <script>
 function Echo() { var a = ["echo"]; for (var i = 0; i < arguments.length; i++) a.push(arguments[i]);
   window.external.CB_Echo.apply(null, a); }
@@ -137,7 +138,8 @@ TEST(BrowserDisplayTest, BridgeRoundTripAndAllowList) {
   Recorder recorder;
   b.host->SetExternal(&recorder, {uilib::FileUrl(html + "/")});
   b.host->Navigate(brx::util::Utf8ToWide(uilib::FileUrl(html + "/echo.html")));
-  ASSERT_TRUE(RunUntil([&] { return recorder.Find("CB_Echo", L"unknown") && recorder.Find("CB_Echo", L"frame"); }));
+  ASSERT_TRUE(RunUntil(
+      [&] { return recorder.Find("CB_Echo", L"unknown") && recorder.Find("CB_Echo", L"frame"); }));
   ASSERT_NE(nullptr, recorder.Find("CB_OnLoad", L"x"));
   EXPECT_EQ((std::vector<std::wstring>{L"x", L"default"}), recorder.Find("CB_OnLoad", L"x")->args);
   EXPECT_EQ(L"threw", recorder.Find("CB_Echo", L"unknown")->args.at(1));
@@ -145,12 +147,18 @@ TEST(BrowserDisplayTest, BridgeRoundTripAndAllowList) {
   ASSERT_TRUE(RunUntil([&] { return b.host->IsLoadComplete(); }));
   EXPECT_EQ(L"echo default", b.host->LocationName());
 
-  std::vector<std::wstring> tricky = {L"a \"quoted\" 'word'", L"back\\slash\\\\", L"line\nnext\r\n",
-                                      L"sep\u2028para\u2029end", L"</script><script>alert(1)</script>",
-                                      L"中文 ${x} `tick`", L""};
+  std::vector<std::wstring> tricky = {L"a \"quoted\" 'word'",
+                                      L"back\\slash\\\\",
+                                      L"line\nnext\r\n",
+                                      L"sep\u2028para\u2029end",
+                                      L"</script><script>alert(1)</script>",
+                                      L"中文 ${x} `tick`",
+                                      L""};
   bool found = false;
   bool answered = false;
-  ASSERT_TRUE(b.host->CallFunction("Echo", tricky, [&](uilib::PageCallResult r) { found = r == uilib::PageCallResult::kCalled, answered = true; }));
+  ASSERT_TRUE(b.host->CallFunction("Echo", tricky, [&](uilib::PageCallResult r) {
+    found = r == uilib::PageCallResult::kCalled, answered = true;
+  }));
   ASSERT_TRUE(RunUntil([&] { return recorder.Find("CB_Echo", L"echo") != nullptr && answered; }));
   EXPECT_TRUE(found);
   std::vector<std::wstring> expected = {L"echo"};
@@ -158,17 +166,22 @@ TEST(BrowserDisplayTest, BridgeRoundTripAndAllowList) {
   EXPECT_EQ(expected, recorder.Find("CB_Echo", L"echo")->args);
   // A function the page lacks changes nothing there.
   answered = false;
-  ASSERT_TRUE(b.host->CallFunction("NoSuchFunction", {L"1"}, [&](uilib::PageCallResult r) { found = r == uilib::PageCallResult::kCalled, answered = true; }));
+  ASSERT_TRUE(b.host->CallFunction("NoSuchFunction", {L"1"}, [&](uilib::PageCallResult r) {
+    found = r == uilib::PageCallResult::kCalled, answered = true;
+  }));
   ASSERT_TRUE(RunUntil([&] { return answered; }));
   EXPECT_FALSE(found);
 
   // Outside the allowed folder, local or remote.
   size_t before = recorder.calls.size();
-  for (std::string url : {uilib::FileUrl(dir.path() + "/other/page.html"), web.base_url() + "/page.html"}) {
+  for (std::string url :
+       {uilib::FileUrl(dir.path() + "/other/page.html"), web.base_url() + "/page.html"}) {
     SCOPED_TRACE(url);
     b.host->Navigate(brx::util::Utf8ToWide(url));
-    ASSERT_TRUE(RunUntil([&] { return b.host->IsLoadComplete() && b.host->LocationName() != L"start" &&
-                                      b.host->LocationName() != L"page.html"; }));
+    ASSERT_TRUE(RunUntil([&] {
+      return b.host->IsLoadComplete() && b.host->LocationName() != L"start" &&
+             b.host->LocationName() != L"page.html";
+    }));
     EXPECT_EQ(L"no external", b.host->LocationName());
     // The client's calls do not reach it either.
     EXPECT_FALSE(b.host->CallFunction("Echo", {L"secret"}));
@@ -228,16 +241,18 @@ struct InstalledMainPage {
   PageFrame frame;
   std::unique_ptr<JScriptDispatch> dispatch;
 
-  InstalledMainPage(WebStandin& web, int height, const std::string& server_path) : browser(300, height) {
+  InstalledMainPage(WebStandin& web, int height, const std::string& server_path)
+      : browser(300, height) {
     if (!browser.host) return;
     frame.page = browser.host.get();
     frame.server = web.base_url() + server_path;
     frame.user_id = DemoUserId(web);
     uilib::HWND hwnd = browser.window;
-    dispatch = std::make_unique<JScriptDispatch>(browser.host.get(),
-                                                 [hwnd] { uilib::PostMessage(hwnd, kScriptResult, 0, 0); });
+    dispatch = std::make_unique<JScriptDispatch>(
+        browser.host.get(), [hwnd] { uilib::PostMessage(hwnd, kScriptResult, 0, 0); });
     std::string origin = web.base_url();
-    dispatch->AddExecutor(std::make_unique<JScriptExecuteHttp>([origin] { return std::vector<std::string>{origin}; }));
+    dispatch->AddExecutor(std::make_unique<JScriptExecuteHttp>(
+        [origin] { return std::vector<std::string>{origin}; }));
     dispatch->AddExecutor(std::make_unique<JScriptExecuteLogicFrameWndCore>(&frame));
     browser.window.dispatch = dispatch.get();
     browser.host->SetExternal(dispatch.get(), {uilib::FileUrl(DistDir() + "/html/")});
@@ -247,7 +262,8 @@ struct InstalledMainPage {
     if (browser.host) browser.host->Close();
   }
   void Open(const std::string& query) {
-    browser.host->Navigate(brx::util::Utf8ToWide(uilib::FileUrl(DistDir() + "/html/Default.html") + query));
+    browser.host->Navigate(
+        brx::util::Utf8ToWide(uilib::FileUrl(DistDir() + "/html/Default.html") + query));
   }
 };
 
@@ -286,12 +302,12 @@ TEST(BrowserDisplayTest, MainPageShowsTheDemoUsersDiary) {
   b.host->Close();
 }
 
-
 // The demo user's sign-in reply, as the service gives it to the client.
 std::string SignInReply(WebStandin& web) {
   brx::http::HttpSession session;
-  if (!session.Open(web.base_url() + "/ClientInterface.axd?CommandName=UserLogin&Account=demo&Password=ombrix2024"
-                                     "&PaswordType=simple&RequireCipher=true"))
+  if (!session.Open(web.base_url() +
+                    "/ClientInterface.axd?CommandName=UserLogin&Account=demo&Password=ombrix2024"
+                    "&PaswordType=simple&RequireCipher=true"))
     return "";
   if (!session.SendRequest(nullptr, 0)) return "";
   return session.body();
@@ -333,7 +349,8 @@ TEST(BrowserDisplayTest, MainPageSearchRemindersAndLoadKind) {
       {L"1", L"日记"}, {L"2", L"提到"}, {L"3", L"私信"}, {L"4", L"粉丝"}};
   for (const auto& [which, word] : reminders) {
     ASSERT_TRUE(b.host->CallFunction("RemindShow", {which}));
-    EXPECT_NE(std::wstring::npos, ask(L"document.getElementById('remind').textContent").find(word)) << which;
+    EXPECT_NE(std::wstring::npos, ask(L"document.getElementById('remind').textContent").find(word))
+        << which;
   }
 
   std::string reply = SignInReply(web);
@@ -358,7 +375,8 @@ TEST(BrowserDisplayTest, MainPageSearchRemindersAndLoadKind) {
   std::string out = BinaryDir() + "/test-output/browser-display";
   std::filesystem::create_directories(out);
   std::string png = out + "/main-page-search.png";
-  if (std::system(("import -window root -crop 300x626+20+20 '" + png + "' 2>/dev/null").c_str()) == 0) {
+  if (std::system(("import -window root -crop 300x626+20+20 '" + png + "' 2>/dev/null").c_str()) ==
+      0) {
     EXPECT_TRUE(PathExists(png));
   }
   b.host->CallFunction("eval", {L"document.querySelector('#results input').checked = true;"
@@ -369,7 +387,6 @@ TEST(BrowserDisplayTest, MainPageSearchRemindersAndLoadKind) {
   EXPECT_FALSE(follow.Param("FollowUserAccountIds").empty());
   EXPECT_NE(DemoUserId(web), follow.Param("FollowUserAccountIds"));
 }
-
 
 // Enough of the client for the main window against the web stand-in, with
 // the demo user signed in.
@@ -408,7 +425,8 @@ struct DemoServices : FrameServices {
     acted.push_back(L"download " + url);
     return false;
   }
-  bool SearchByNickAndProfile(const std::wstring&, const std::wstring&, const std::wstring&) override {
+  bool SearchByNickAndProfile(const std::wstring&, const std::wstring&,
+                              const std::wstring&) override {
     return false;
   }
   bool AddFollowList(const std::wstring&, const FromHandle&) override { return false; }
@@ -447,7 +465,8 @@ var seq = 0;
 function Done() {}
 function report(kind, name, args) {
   var q = "kind=" + kind + "&fn=" + encodeURIComponent(name) + "&args=" + encodeURIComponent(JSON.stringify(args || []));
-  )" + report + R"(;
+  )" + report +
+         R"(;
 }
 ["UserLogin", "Config_UrlPrompt", "User_SetCurrentUserID", "GetKnow", "Notify_DataPrompt", "RemindShow",
  "Other_ClearState", "UserLogout", "Blog_InsertSingle"].forEach(function (name) {
@@ -461,9 +480,11 @@ window.addEventListener("load", function () {
   });
   try { window.webkit.messageHandlers.obExternal.postMessage({t: "guess", n: "CB_UserLogout", a: []}); } catch (e) {}
   if (ext.CB_OnLoad) ext.CB_OnLoad("", "default");
-  report("loaded", ")" + title + R"(");
+  report("loaded", ")" +
+         title + R"(");
 });
-</script></head><body>)" + link + R"(<p>)" + title + R"(</p></body></html>)";
+</script></head><body>)" +
+         link + R"(<p>)" + title + R"(</p></body></html>)";
 }
 
 std::vector<std::string> Reports(const WebStandin& server, const std::string& kind) {
@@ -489,12 +510,15 @@ TEST(BrowserDisplayTest, SiteAndForeignPagesGetNothingTheLocalPageGetsEverything
   ASSERT_TRUE(web.running() && foreign.running() && site.running());
   std::string foreign_page = foreign.base_url() + "/page.html";
   WriteFile(dir.path() + "/foreign/page.html", ProbePage("foreign", "", false, ""));
-  WriteFile(dir.path() + "/site/Action/MiniIndex_other.aspx",
-            ProbePage("site", "", false,
-                      "<a id='out' href='" + foreign_page +
-                          "' style='display:block;width:200px;height:150px;background:#ddd'>elsewhere</a>"));
+  WriteFile(
+      dir.path() + "/site/Action/MiniIndex_other.aspx",
+      ProbePage(
+          "site", "", false,
+          "<a id='out' href='" + foreign_page +
+              "' style='display:block;width:200px;height:150px;background:#ddd'>elsewhere</a>"));
   std::filesystem::create_directories(dir.path() + "/program/html");
-  WriteFile(dir.path() + "/program/html/Default.html", ProbePage("local default", web.base_url(), true, ""));
+  WriteFile(dir.path() + "/program/html/Default.html",
+            ProbePage("local default", web.base_url(), true, ""));
 
   DemoServices services;
   services.base_url = web.base_url();
@@ -507,7 +531,8 @@ TEST(BrowserDisplayTest, SiteAndForeignPagesGetNothingTheLocalPageGetsEverything
   ASSERT_NE(0u, frame->Create(0, L"Ombrix", 0x00CF0000, 0, 0, 0, 300, 650));
   const std::wstring reply =
       LR"({"Status":0,"Data":{"SessionID":"sess-42","CipherPassword":"cipher-42","UserAccount":{"UserAccountId":7}}})";
-  payload::SEVENT_RESPONSE_UserLogin login(FromHandle{FromHandle::kClient, 0}, reply, true, L"demo", false);
+  payload::SEVENT_RESPONSE_UserLogin login(FromHandle{FromHandle::kClient, 0}, reply, true, L"demo",
+                                           false);
   services.events.FireEvent(&login);
   frame->ShowAfterSignIn(SignInState::kAccount, LoginStood::kVisible);
   ASSERT_NE(nullptr, frame->browser());
@@ -541,7 +566,8 @@ TEST(BrowserDisplayTest, SiteAndForeignPagesGetNothingTheLocalPageGetsEverything
   uilib::RECT window{};
   uilib::GetWindowRect(*frame, &window);
   uilib::RECT slot = frame->paint_manager().FindControl(L"ie")->GetPos();
-  std::string at = std::to_string(window.left + slot.left + 40) + " " + std::to_string(window.top + slot.top + 40);
+  std::string at = std::to_string(window.left + slot.left + 40) + " " +
+                   std::to_string(window.top + slot.top + 40);
   ASSERT_EQ(0, std::system(("xdotool mousemove " + at + " click 1").c_str()));
   ASSERT_TRUE(RunUntil([&] { return !services.shell.requests().empty(); }));
   EXPECT_EQ(foreign_page, services.shell.requests().at(0).target);
@@ -554,10 +580,10 @@ TEST(BrowserDisplayTest, SiteAndForeignPagesGetNothingTheLocalPageGetsEverything
   EXPECT_TRUE(Reports(site, "got").empty());
   EXPECT_TRUE(foreign.Requests().empty());
   EXPECT_TRUE(services.acted.empty()) << brx::util::WideToUtf8(services.acted.at(0));
-  for (const WebRequest& r : web.RequestsTo("/report")) EXPECT_EQ(std::string::npos, r.query.find("cipher-42"));
+  for (const WebRequest& r : web.RequestsTo("/report"))
+    EXPECT_EQ(std::string::npos, r.query.find("cipher-42"));
   frame.reset();
 }
-
 
 // The main window as a user sees it: the skin around the installed page,
 // which shows the demo user's diary; the user card opens beside it at the
@@ -601,7 +627,10 @@ TEST(BrowserDisplayTest, MainWindowWithTheDiaryAndTheUserCard) {
   uilib::RECT main{}, rect{};
   uilib::GetWindowRect(*frame, &main);
   // The desktop settles the new size a little after the request.
-  RunUntil([&] { return uilib::GetWindowRect(*card, &rect) && rect.bottom - rect.top < MiniUserCard::kCreateHeight; });
+  RunUntil([&] {
+    return uilib::GetWindowRect(*card, &rect) &&
+           rect.bottom - rect.top < MiniUserCard::kCreateHeight;
+  });
   EXPECT_EQ(MiniUserCard::kWidth, rect.right - rect.left);
   EXPECT_EQ(main.left - MiniUserCard::kWidth, rect.left);
   // Shrunk towards the page's height from the 600 it was made with (the

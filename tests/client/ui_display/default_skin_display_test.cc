@@ -28,7 +28,8 @@ namespace {
 bool PaintToPng(CPaintManagerUI& pm, HWND hwnd, const std::string& path) {
   RECT rc;
   GetClientRect(hwnd, &rc);
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, rc.Width(), rc.Height());
+  cairo_surface_t* surface =
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, rc.Width(), rc.Height());
   cairo_t* cr = cairo_create(surface);
   pm.Paint(cr, rc);
   cairo_destroy(cr);
@@ -54,7 +55,8 @@ TEST(DefaultSkinDisplayTest, EveryWindowMapsWithItsShape) {
     HWND hwnd = window.CreateDefault();
     ASSERT_NE(hwnd, 0u);
     for (const wchar_t* name : layout.names)
-      EXPECT_NE(window.paint_manager().FindControlQuiet(name), nullptr) << brx::util::WideToUtf8(name);
+      EXPECT_NE(window.paint_manager().FindControlQuiet(name), nullptr)
+          << brx::util::WideToUtf8(name);
     ShowWindow(hwnd, SW_SHOWNORMAL);
     test_driver::Pump();
     EXPECT_TRUE(IsWindowVisible(hwnd));

@@ -40,9 +40,9 @@ void Shoot(HWND hwnd, const std::string& name) {
   GetWindowRect(hwnd, &r);
   std::string out = BinaryDir() + "/test-output/feedback-display";
   std::filesystem::create_directories(out);
-  std::string command = "import -window root -crop " + std::to_string(r.Width()) + "x" + std::to_string(r.Height()) +
-                        "+" + std::to_string(r.left) + "+" + std::to_string(r.top) + " '" + out + "/" + name +
-                        "' 2>/dev/null";
+  std::string command = "import -window root -crop " + std::to_string(r.Width()) + "x" +
+                        std::to_string(r.Height()) + "+" + std::to_string(r.left) + "+" +
+                        std::to_string(r.top) + " '" + out + "/" + name + "' 2>/dev/null";
   EXPECT_EQ(std::system(command.c_str()), 0);
 }
 
@@ -54,7 +54,8 @@ TEST(FeedbackDisplayTest, TheThankYouNoteShowsInFrontOfTheMainWindow) {
 
   EventChain events;
   int sent = 0;
-  CFeedDialog feed(DefaultSkin(), &events, [&](const std::wstring&, const std::wstring&) { ++sent; });
+  CFeedDialog feed(DefaultSkin(), &events,
+                   [&](const std::wstring&, const std::wstring&) { ++sent; });
   ASSERT_NE(feed.CreateOwned(main_window, L"OBFeedDialog"), 0u);
   feed.Show();
   ASSERT_TRUE(ToolkitUntil([&] { return gtk_testing::IsMapped(feed); }));
@@ -71,8 +72,10 @@ TEST(FeedbackDisplayTest, TheThankYouNoteShowsInFrontOfTheMainWindow) {
   // not the main window's red, once the display has settled.
   uint32_t color = kMainColor;
   EXPECT_TRUE(ToolkitUntil([&] {
-    return gtk_testing::IsMapped(*note) && gtk_testing::ScreenColorAt(*note, 8, 8, &color) && color == 0xFFFFFF;
-  })) << std::hex << "the screen shows 0x" << color << " where the note is";
+    return gtk_testing::IsMapped(*note) && gtk_testing::ScreenColorAt(*note, 8, 8, &color) &&
+           color == 0xFFFFFF;
+  })) << std::hex
+      << "the screen shows 0x" << color << " where the note is";
   Shoot(*note, "thank-you-note.png");
   Shoot(main_window, "main-window-with-note.png");
 

@@ -45,7 +45,8 @@ void XUser::Drag(uilib::POINT from, uilib::POINT to) {
   std::string command = "xdotool mousemove " + At(from) + " mousedown 1";
   // In steps, as a hand moves.
   for (int step = 1; step <= 5; ++step)
-    command += " mousemove " + At(uilib::POINT{from.x + (to.x - from.x) * step / 5, from.y + (to.y - from.y) * step / 5});
+    command += " mousemove " + At(uilib::POINT{from.x + (to.x - from.x) * step / 5,
+                                               from.y + (to.y - from.y) * step / 5});
   command += " mouseup 1";
   Shell(command);
 }
@@ -65,8 +66,8 @@ bool XUser::SettlePlaced(uilib::HWND hwnd) {
     uilib::RECT rc{};
     uilib::GetWindowRect(hwnd, &rc);
     uilib::POINT at{};
-    return uilib::gtk_testing::IsMapped(hwnd) && uilib::gtk_testing::NativeOrigin(hwnd, &at) && at.x == rc.left &&
-           at.y == rc.top;
+    return uilib::gtk_testing::IsMapped(hwnd) && uilib::gtk_testing::NativeOrigin(hwnd, &at) &&
+           at.x == rc.left && at.y == rc.top;
   });
 }
 

@@ -24,7 +24,8 @@ class XUser {
   // Presses at `from`, moves to `to` and releases.
   static void Drag(uilib::POINT from, uilib::POINT to);
   // Runs the toolkit and the window messages until `done`, or the deadline.
-  static bool Settle(const std::function<bool()>& done, std::chrono::milliseconds deadline = std::chrono::seconds(10));
+  static bool Settle(const std::function<bool()>& done,
+                     std::chrono::milliseconds deadline = std::chrono::seconds(10));
   // The window is mapped, and placed by the window manager where the
   // program knows it.
   static bool SettlePlaced(uilib::HWND hwnd);

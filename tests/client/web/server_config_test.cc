@@ -40,14 +40,16 @@ TEST_F(ServerConfigTest, ParseReadsRulesKeepsOldNodesAndFiresOnlyForANodeRoot) {
   StartManager(false);
   EXPECT_EQ(config().GetServerUrlForCommand(L"UserLogin"), L"");
   ASSERT_TRUE(config().ParseServerConfig(
-      "<Node><ClientInterfaceServer x='1'><Rule><Other/><Server>a:1</Server></Rule></ClientInterfaceServer>"
+      "<Node><ClientInterfaceServer "
+      "x='1'><Rule><Other/><Server>a:1</Server></Rule></ClientInterfaceServer>"
       "<DCServer><Rule><Server></Server><Backup>dc:2</Backup></Rule></DCServer>"
       "<IceServer><Rule><Server>ice:3</Server></Rule></IceServer>"
       "<ImageStorageServer><NoRule/></ImageStorageServer></Node>"));
   EXPECT_EQ(events_.Count(32), 1u);
   EXPECT_EQ(config().GetServerUrlForCommand(L"UserLogin"), L"http://a:1");
   EXPECT_EQ(config().GetServerUrlForCommand(L"ModfyNickName"), L"http://a:1");
-  EXPECT_EQ(config().GetServerUrlForCommand(L"WhenStart"), L"http://dc:2");  // a sibling of any name counts
+  EXPECT_EQ(config().GetServerUrlForCommand(L"WhenStart"),
+            L"http://dc:2");  // a sibling of any name counts
   EXPECT_EQ(config().GetServerUrlForCommand(L"IceServer"), L"http://ice:3");
   EXPECT_EQ(config().GetServerUrlForCommand(L"Upload"), L"");  // node without servers
   EXPECT_EQ(config().GetServerUrlForCommand(L"userlogin"), L"");
@@ -72,9 +74,10 @@ TEST_F(ServerConfigTest, ParseReadsRulesKeepsOldNodesAndFiresOnlyForANodeRoot) {
 
 TEST_F(ServerConfigTest, EachReadPicksOneServerAtRandomAndOneTickPicksOneIndex) {
   StartManager(false);
-  const std::string three = "<Rule><Server>s0</Server><Server>s1</Server><Server>s2</Server></Rule>";
-  std::string text = "<Node><ClientInterfaceServer>" + three + "</ClientInterfaceServer><DCServer>" + three +
-                     "</DCServer></Node>";
+  const std::string three =
+      "<Rule><Server>s0</Server><Server>s1</Server><Server>s2</Server></Rule>";
+  std::string text = "<Node><ClientInterfaceServer>" + three +
+                     "</ClientInterfaceServer><DCServer>" + three + "</DCServer></Node>";
   std::set<std::wstring> seen;
   for (uint32_t tick = 1; tick < 200 && seen.size() < 3; ++tick) {
     clock_.Set(tick * 7919);
@@ -97,7 +100,8 @@ TEST_F(ServerConfigTest, WithoutConfigurationNothingIsSentUntilTheDownloadArrive
   auto r = standin_.RequestsTo("/gsc").at(0);
   EXPECT_EQ(r.method, "GET");
   EXPECT_EQ(r.ParamKeys(), std::vector<std::string>{"random_ticket"});
-  EXPECT_NE(ReadFile(program_.Sub("gsc")).find("<Server>" + standin_.host() + "</Server>"), std::string::npos);
+  EXPECT_NE(ReadFile(program_.Sub("gsc")).find("<Server>" + standin_.host() + "</Server>"),
+            std::string::npos);
   EXPECT_FALSE(PathExists(program_.Sub("gsc.download")));
   manager_->Other().GetServerDateTime();
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(30) == 1; }));
@@ -106,13 +110,15 @@ TEST_F(ServerConfigTest, WithoutConfigurationNothingIsSentUntilTheDownloadArrive
 
 TEST_F(ServerConfigTest, TheTestOverrideIsReadAtStartAndAfterEveryDownload) {
   ScopedEnv host("OMBRIX_STATIC_HOST", standin_.base_url());
-  WriteFile(program_.Sub("gsc"), "<Node><ClientInterfaceServer><Rule><Server>127.0.0.1:1</Server></Rule>"
-                                 "</ClientInterfaceServer></Node>");
+  WriteFile(program_.Sub("gsc"),
+            "<Node><ClientInterfaceServer><Rule><Server>127.0.0.1:1</Server></Rule>"
+            "</ClientInterfaceServer></Node>");
   WriteFile(program_.Sub("gsc.test"), standin_.GscXml());
   StartManager(false);
   EXPECT_EQ(config().GetServerUrlForCommand(L"UserLogin"), Utf8ToWide(standin_.base_url()));
   const std::string elsewhere =
-      "<Node><ClientInterfaceServer><Rule><Server>127.0.0.1:2</Server></Rule></ClientInterfaceServer></Node>";
+      "<Node><ClientInterfaceServer><Rule><Server>127.0.0.1:2</Server></Rule></"
+      "ClientInterfaceServer></Node>";
   standin_.Control("gsc", "", elsewhere);
   config().DownloadServerConfig();
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(32) == 2; }));
@@ -142,8 +148,9 @@ TEST_F(ServerConfigTest, ABrokenDownloadKeepsTheGoodFileAndTheTable) {
   StartManager(true);
   const std::string good = ReadFile(program_.Sub("gsc"));
   EXPECT_EQ(events_.Count(32), 1u);
-  for (const char* fault : {"path=/gsc&mode=garbage", "path=/gsc&mode=http500", "path=/gsc&mode=notfound",
-                            "path=/gsc&mode=drop", "path=/gsc&mode=empty"}) {
+  for (const char* fault :
+       {"path=/gsc&mode=garbage", "path=/gsc&mode=http500", "path=/gsc&mode=notfound",
+        "path=/gsc&mode=drop", "path=/gsc&mode=empty"}) {
     standin_.Fault(fault);
     size_t before = standin_.RequestsTo("/gsc").size();
     config().DownloadServerConfig();

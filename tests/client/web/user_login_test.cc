@@ -21,8 +21,10 @@ using brx::util::WideToUtf8;
 TEST(UserAccountRecordTest, LoginDataReadsNestedKeysNumbersAndFlagsOfEveryForm) {
   UserAccountRecord r;
   ASSERT_TRUE(ParseLoginReply(
-      L"{\"SessionID\":\"s1\",\"CipherPassword\":\"c1\",\"BindBlogIds\":\"7,8\",\"TGNickName\":\"tg\","
-      L"\"UserAccount\":{\"UserAccountId\":\"1001\",\"Account\":\"alice\",\"NickName\":\"\u7231\u4e3d\u4e1d\","
+      L"{\"SessionID\":\"s1\",\"CipherPassword\":\"c1\",\"BindBlogIds\":\"7,8\",\"TGNickName\":"
+      L"\"tg\","
+      L"\"UserAccount\":{\"UserAccountId\":\"1001\",\"Account\":\"alice\",\"NickName\":"
+      L"\"\u7231\u4e3d\u4e1d\","
       L"\"BlogCount\":3,\"FollowCount\":\"4\",\"IsCertificated\":1,\"IsSetRelevanceUser\":true,"
       L"\"OnlineTimeHours\":5,\"City\":\"\u5317\u4eac\"}}",
       &r));
@@ -43,7 +45,8 @@ TEST(UserAccountRecordTest, LoginDataReadsNestedKeysNumbersAndFlagsOfEveryForm) 
   EXPECT_EQ(r.Email, L"");
 
   UserAccountRecord bare;
-  ASSERT_TRUE(ParseUserAccount(L"{\"Account\":\"bob\",\"IsCertificated\":\"0\",\"IsSetRelevanceUser\":false}", &bare));
+  ASSERT_TRUE(ParseUserAccount(
+      L"{\"Account\":\"bob\",\"IsCertificated\":\"0\",\"IsSetRelevanceUser\":false}", &bare));
   EXPECT_EQ(bare.Account, L"bob");
   EXPECT_FALSE(bare.IsCertificated);
   EXPECT_FALSE(bare.IsSetRelevanceUser);
@@ -60,12 +63,14 @@ class UserLoginTest : public WebTestFixture {
   void SetUp() override {
     WebTestFixture::SetUp();
     StartManager();
-    host_.config = {{L"root.user.account", L"kept"}, {L"root.user.password", L"kept-cipher"},
+    host_.config = {{L"root.user.account", L"kept"},
+                    {L"root.user.password", L"kept-cipher"},
                     {L"root.base.normal.autologin", L"1"}};
   }
   OBLogicWeb_User& user() { return manager_->User(); }
-  const std::map<std::wstring, std::wstring> kRemembered = {
-      {L"root.user.account", L"kept"}, {L"root.user.password", L"kept-cipher"}, {L"root.base.normal.autologin", L"1"}};
+  const std::map<std::wstring, std::wstring> kRemembered = {{L"root.user.account", L"kept"},
+                                                            {L"root.user.password", L"kept-cipher"},
+                                                            {L"root.base.normal.autologin", L"1"}};
 };
 
 TEST_F(UserLoginTest, PasswordSignInFillsTheRecordRemembersAndFetchesHeadImagesAndPrompts) {
@@ -78,8 +83,9 @@ TEST_F(UserLoginTest, PasswordSignInFillsTheRecordRemembersAndFetchesHeadImagesA
   EXPECT_NE(e.param.find(L"\"SessionID\""), std::wstring::npos);
 
   auto wire = standin_.RequestsFor("UserLogin").at(0);
-  EXPECT_EQ(wire.ParamKeys(), (std::vector<std::string>{"Account", "CommandName", "Interface", "Password", "PaswordType",
-                                                        "RequireCipher", "SerializationType", "random_ticket", "zip"}));
+  EXPECT_EQ(wire.ParamKeys(), (std::vector<std::string>{
+                                  "Account", "CommandName", "Interface", "Password", "PaswordType",
+                                  "RequireCipher", "SerializationType", "random_ticket", "zip"}));
   EXPECT_EQ(wire.Param("Interface"), "UserAccount");
   EXPECT_EQ(wire.Param("PaswordType"), "simple");
   EXPECT_EQ(wire.Param("RequireCipher"), "true");
@@ -123,10 +129,13 @@ TEST_F(UserLoginTest, PasswordSignInFillsTheRecordRemembersAndFetchesHeadImagesA
   std::string folder = program_.Sub("Users/demo/HeadImage/head_small");
   ASSERT_EQ(small.rfind(folder, 0), 0u) << small;
   std::string round = small.substr(folder.size(), small.size() - folder.size() - 4);
-  EXPECT_EQ(WideToUtf8(r.mid_head_image_path), program_.Sub("Users/demo/HeadImage/head_mid" + round + ".jpg"));
-  EXPECT_EQ(WideToUtf8(r.HeadImageUrl), program_.Sub("Users/demo/HeadImage/head_big" + round + ".jpg"));
+  EXPECT_EQ(WideToUtf8(r.mid_head_image_path),
+            program_.Sub("Users/demo/HeadImage/head_mid" + round + ".jpg"));
+  EXPECT_EQ(WideToUtf8(r.HeadImageUrl),
+            program_.Sub("Users/demo/HeadImage/head_big" + round + ".jpg"));
   EXPECT_NE(ReadFile(small).find("1001_small.jpg"), std::string::npos);
-  EXPECT_EQ(standin_.RequestsTo("/head/1001_big.jpg").at(0).query, "");  // complete address, no ticket
+  EXPECT_EQ(standin_.RequestsTo("/head/1001_big.jpg").at(0).query,
+            "");  // complete address, no ticket
 }
 
 TEST_F(UserLoginTest, CipherRuleAndTheStoredCipherPassword) {
@@ -140,7 +149,8 @@ TEST_F(UserLoginTest, CipherRuleAndTheStoredCipherPassword) {
   EXPECT_EQ(wire.Param("RequireCipher"), "false");
   EXPECT_EQ(user().record().CipherPassword, L"");  // not asked for this time
 
-  user().UserLogin(L"demo", L"", {FromHandle::kClient, 0}, LoginFlags::kCipher | LoginFlags::kRememberPassword);
+  user().UserLogin(L"demo", L"", {FromHandle::kClient, 0},
+                   LoginFlags::kCipher | LoginFlags::kRememberPassword);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 3; }));
   EXPECT_EQ(standin_.RequestsFor("UserLogin").at(2).Param("PaswordType"), "simple");
   EXPECT_EQ(events_.Of(0)[2].ok, 0);
@@ -156,8 +166,8 @@ TEST_F(UserLoginTest, TicketSignInAnswersItsRequesterAndRemembersNothing) {
   EXPECT_EQ(e.text, L"demo");
   EXPECT_EQ(user().record().logged_in_by_ticket, 1);
   EXPECT_EQ(standin_.RequestsFor("UserLoginByTicket").at(0).ParamKeys(),
-            (std::vector<std::string>{"CommandName", "Interface", "SerializationType", "Ticket", "random_ticket",
-                                      "zip"}));
+            (std::vector<std::string>{"CommandName", "Interface", "SerializationType", "Ticket",
+                                      "random_ticket", "zip"}));
   EXPECT_EQ(host_.config, kRemembered);
   EXPECT_TRUE(standin_.WaitForRequests("GetDataPrompt"));
   EXPECT_TRUE(std::filesystem::is_directory(program_.Sub("Users/demo")));
@@ -176,12 +186,15 @@ TEST_F(UserLoginTest, OnlyARefusalForgetsTheRememberedCredentials) {
   // Time-out, an unreadable reply, a dropped connection, a Data that holds
   // no account: the sign-in fails and nothing remembered is touched.
   user().SetLoginTimeoutForTesting(300);
-  const char* faults[] = {"command=UserLogin&mode=timeout&hold_ms=20000", "command=UserLogin&mode=garbage",
-                          "command=UserLogin&mode=drop", "command=UserLogin&mode=raw&body=%7B%22Status%22%3A0%2C%22Data%22%3A%22x%22%7D"};
+  const char* faults[] = {
+      "command=UserLogin&mode=timeout&hold_ms=20000", "command=UserLogin&mode=garbage",
+      "command=UserLogin&mode=drop",
+      "command=UserLogin&mode=raw&body=%7B%22Status%22%3A0%2C%22Data%22%3A%22x%22%7D"};
   size_t n = 0;
   for (const char* fault : faults) {
     standin_.Fault(fault);
-    user().UserLogin(L"demo", L"ombrix2024", {FromHandle::kGameClient, 5}, LoginFlags::kRememberPassword);
+    user().UserLogin(L"demo", L"ombrix2024", {FromHandle::kGameClient, 5},
+                     LoginFlags::kRememberPassword);
     ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == n + 1; })) << fault;
     auto e = events_.Of(0)[n++];
     EXPECT_EQ(e.ok, 0) << fault;
@@ -194,7 +207,8 @@ TEST_F(UserLoginTest, OnlyARefusalForgetsTheRememberedCredentials) {
 
   // A server error is an outage, even with a refusing envelope as its body.
   standin_.Fault("command=UserLogin&mode=http500");
-  user().UserLogin(L"demo", L"ombrix2024", {FromHandle::kGameClient, 5}, LoginFlags::kRememberPassword);
+  user().UserLogin(L"demo", L"ombrix2024", {FromHandle::kGameClient, 5},
+                   LoginFlags::kRememberPassword);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == n + 1; }));
   auto outage = events_.Of(0)[n++];
   EXPECT_EQ(outage.ok, 0);
@@ -252,12 +266,15 @@ TEST_F(UserLoginTest, AFailedSignInLeavesTheSignedInUserAsItWas) {
 }
 
 TEST_F(UserLoginTest, EveryFieldOfTheRecordComesThroughTheWire) {
-  standin_.Control("user",
-                   "account=carol&password=pw1&nick=Carol&BindBlogIds=7%2C8&TGNickName=CarolTG&DisplayRoleId=r9"
-                   "&DisplayRoleName=Hero&BlogCount=4&FollowCount=5&FollowByOtherCount=6&Mood=calm&IsCertificated=1"
-                   "&RegisterIP=10.0.0.1&Birthday=1990-02-03&Province=%E6%B5%99%E6%B1%9F&City=Hangzhou"
-                   "&IsSetRelevanceUser=1&OnlineTimeHours=12&LastOnlineTimeStatDate=2026-12-01&PrivateDomain=carol-home"
-                   "&RegFrom=web&Email=c%40x.invalid&Status=2");
+  standin_.Control(
+      "user",
+      "account=carol&password=pw1&nick=Carol&BindBlogIds=7%2C8&TGNickName=CarolTG&DisplayRoleId=r9"
+      "&DisplayRoleName=Hero&BlogCount=4&FollowCount=5&FollowByOtherCount=6&Mood=calm&"
+      "IsCertificated=1"
+      "&RegisterIP=10.0.0.1&Birthday=1990-02-03&Province=%E6%B5%99%E6%B1%9F&City=Hangzhou"
+      "&IsSetRelevanceUser=1&OnlineTimeHours=12&LastOnlineTimeStatDate=2026-12-01&PrivateDomain="
+      "carol-home"
+      "&RegFrom=web&Email=c%40x.invalid&Status=2");
   user().UserLogin(L"carol", L"pw1", {FromHandle::kClient, 0}, LoginFlags::kNone);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1; }));
   ASSERT_EQ(events_.Of(0)[0].ok, 1);
@@ -289,8 +306,10 @@ TEST_F(UserLoginTest, EveryFieldOfTheRecordComesThroughTheWire) {
   EXPECT_EQ(r.CipherPassword, L"");  // not asked for
 
   // A refresh takes the account fields and keeps the sign-in's own.
-  standin_.Control("user", "account=carol&password=pw1&nick=Carol2&BindBlogIds=9&TGNickName=Other&Birthday=1991-01-01"
-                           "&FollowByOtherCount=8&DisplayRoleName=Mage&LastOnlineTimeStatDate=2026-12-02");
+  standin_.Control(
+      "user",
+      "account=carol&password=pw1&nick=Carol2&BindBlogIds=9&TGNickName=Other&Birthday=1991-01-01"
+      "&FollowByOtherCount=8&DisplayRoleName=Mage&LastOnlineTimeStatDate=2026-12-02");
   user().GetUserAccountByAccount();
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(5) == 1; }));
   EXPECT_EQ(r.NickName, L"Carol2");
@@ -304,12 +323,14 @@ TEST_F(UserLoginTest, EveryFieldOfTheRecordComesThroughTheWire) {
 
 TEST_F(UserLoginTest, SignInDataAsATextHoldingJsonOrWithoutASession) {
   // Data as a JSON text inside the envelope's string.
-  std::string inner = "{\"SessionID\":\"s-text\",\"TGNickName\":\"tg\",\"UserAccount\":{\"UserAccountId\":\"77\","
-                      "\"Account\":\"texty\",\"BlogCount\":\"3\",\"IsCertificated\":1}}";
+  std::string inner =
+      "{\"SessionID\":\"s-text\",\"TGNickName\":\"tg\",\"UserAccount\":{\"UserAccountId\":\"77\","
+      "\"Account\":\"texty\",\"BlogCount\":\"3\",\"IsCertificated\":1}}";
   Json::Value envelope;
   envelope["Status"] = 0;
   envelope["Data"] = inner;
-  standin_.Fault("command=UserLogin&mode=raw&body=" + QueryEscape(Json::FastWriter().write(envelope)));
+  standin_.Fault("command=UserLogin&mode=raw&body=" +
+                 QueryEscape(Json::FastWriter().write(envelope)));
   user().UserLogin(L"texty", L"pw", {FromHandle::kClient, 0}, LoginFlags::kNone);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1; }));
   EXPECT_EQ(events_.Of(0)[0].ok, 1);
@@ -325,9 +346,11 @@ TEST_F(UserLoginTest, SignInDataAsATextHoldingJsonOrWithoutASession) {
   // A Data without SessionID: the sign-in "succeeds", yet nobody is signed
   // in, and the commands that need a session send nothing.
   user().UserLogout();
-  standin_.Fault("command=UserLogin&mode=raw&body=" +
-                 QueryEscape("{\"Status\":0,\"Data\":{\"UserAccount\":{\"Account\":\"ghost\",\"HeadImageUrl\":\"" +
-                             standin_.base_url() + "/head/ghost_small.jpg\"}}}"));
+  standin_.Fault(
+      "command=UserLogin&mode=raw&body=" +
+      QueryEscape(
+          "{\"Status\":0,\"Data\":{\"UserAccount\":{\"Account\":\"ghost\",\"HeadImageUrl\":\"" +
+          standin_.base_url() + "/head/ghost_small.jpg\"}}}"));
   size_t prompts = standin_.RequestsFor("GetDataPrompt").size();
   user().UserLogin(L"ghost", L"pw", {FromHandle::kClient, 0}, LoginFlags::kNone);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 2; }));
@@ -347,8 +370,8 @@ TEST(UserFolderNameTest, PlainAccountsStayAndAnyOtherBecomesOneSafeComponent) {
   for (const wchar_t* plain : {L"demo", L"\u7231\u4e3d\u4e1d", L"a.b_c-d@mail", L"...", L"x..y"})
     EXPECT_EQ(UserFolderName(plain), plain);
   std::set<std::wstring> names;
-  for (const wchar_t* account : {L"", L".", L"..", L"../..", L"a/b", L"a\\b", L"/", L"%", L"%2E", L"%2E%2E",
-                                 L"a%2Fb", L"a\nb", L"demo"}) {
+  for (const wchar_t* account : {L"", L".", L"..", L"../..", L"a/b", L"a\\b", L"/", L"%", L"%2E",
+                                 L"%2E%2E", L"a%2Fb", L"a\nb", L"demo"}) {
     std::wstring name = UserFolderName(account);
     EXPECT_FALSE(name.empty()) << WideToUtf8(account);
     EXPECT_NE(name, L".") << WideToUtf8(account);
@@ -373,7 +396,8 @@ TEST_F(UserLoginTest, AnAccountNeverLeadsOutOfItsOwnFolder) {
     envelope["Data"]["SessionID"] = "s-odd";
     envelope["Data"]["UserAccount"]["Account"] = account;
     envelope["Data"]["UserAccount"]["HeadImageUrl"] = standin_.base_url() + "/head/odd_small.jpg";
-    standin_.Fault("command=UserLogin&mode=raw&body=" + QueryEscape(Json::FastWriter().write(envelope)));
+    standin_.Fault("command=UserLogin&mode=raw&body=" +
+                   QueryEscape(Json::FastWriter().write(envelope)));
     events_.Clear();
     user().UserLogin(Utf8ToWide(account), L"pw", {FromHandle::kClient, 0}, LoginFlags::kNone);
     ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == 1 && events_.Count(10) == 1; }));

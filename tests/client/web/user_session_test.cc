@@ -36,16 +36,19 @@ TEST_F(UserSessionTest, HeadImageRoundsSkipEmptyEntriesNumberOnAndClearTheFolder
   SignIn();
   std::wstring first = user().record().small_head_image_path;
   std::string folder = program_.Sub("Users/demo/HeadImage/");
-  std::string list = standin_.base_url() + "/head/x_small.jpg,," + standin_.base_url() + "/head/x_big.jpg";
+  std::string list =
+      standin_.base_url() + "/head/x_small.jpg,," + standin_.base_url() + "/head/x_big.jpg";
   user().UpdateUserHeadImage(Utf8ToWide(list));
   // Reply 11, then the refresh (event 5) starts a new round: two images.
-  ASSERT_TRUE(PumpUntil([&] { return events_.Count(11) == 1 && events_.Count(5) == 1 && events_.Count(10) == 2; }));
+  ASSERT_TRUE(PumpUntil(
+      [&] { return events_.Count(11) == 1 && events_.Count(5) == 1 && events_.Count(10) == 2; }));
   EXPECT_EQ(events_.Of(11)[0].ok, 1);
   EXPECT_EQ(standin_.RequestsFor("UpdateUserHeadImage").at(0).Param("HeadImageUrl"), list);
   EXPECT_EQ(standin_.RequestsTo("/head/x_mid.jpg").size(), 0u);
-  EXPECT_EQ(standin_.RequestsFor("UpdateUserHeadImage").at(0).ParamKeys(),
-            (std::vector<std::string>{"CommandName", "HeadImageUrl", "Interface", "SerializationType", "SessionId",
-                                      "UserAccountId", "random_ticket", "zip"}));
+  EXPECT_EQ(
+      standin_.RequestsFor("UpdateUserHeadImage").at(0).ParamKeys(),
+      (std::vector<std::string>{"CommandName", "HeadImageUrl", "Interface", "SerializationType",
+                                "SessionId", "UserAccountId", "random_ticket", "zip"}));
   std::string small = WideToUtf8(user().record().small_head_image_path);
   int round1 = atoi(WideToUtf8(first).substr(folder.size() + strlen("head_small")).c_str());
   int round2 = atoi(small.substr(folder.size() + strlen("head_small")).c_str());
@@ -69,7 +72,8 @@ TEST_F(UserSessionTest, AccountRefreshAppliesOnlyToTheSignedInAccount) {
   SignIn();
   std::wstring session = user().record().SessionID;
   standin_.Fault("command=GetUserAccountByAccount&mode=raw&body=" +
-                 std::string("%7B%22Status%22%3A0%2C%22Data%22%3A%7B%22Account%22%3A%22someone%22%2C%22NickName%22%3A%22X%22%7D%7D"));
+                 std::string("%7B%22Status%22%3A0%2C%22Data%22%3A%7B%22Account%22%3A%22someone%22%"
+                             "2C%22NickName%22%3A%22X%22%7D%7D"));
   user().GetUserAccountByAccount();
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(5) == 1; }));
   EXPECT_EQ(events_.Of(5)[0].ok, 1);
@@ -84,16 +88,18 @@ TEST_F(UserSessionTest, AccountRefreshAppliesOnlyToTheSignedInAccount) {
   EXPECT_EQ(standin_.RequestsFor("GetUserAccountByAccount").size(), 1u);
 
   // Accepted: event 10 ok 1, then the record is refreshed from the service.
-  std::map<std::wstring, std::wstring> fields = {{L"NickName", L"NewNick"}, {L"City", L"\u676d\u5dde"}};
+  std::map<std::wstring, std::wstring> fields = {{L"NickName", L"NewNick"},
+                                                 {L"City", L"\u676d\u5dde"}};
   user().UpdateUserInfo(fields);
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(10) >= 2 && events_.Count(5) == 2; }));
   EXPECT_EQ(events_.Of(10)[1].ok, 1);
   EXPECT_EQ(user().record().NickName, L"NewNick");
   EXPECT_EQ(user().record().City, L"\u676d\u5dde");
   EXPECT_EQ(user().record().SessionID, session);
-  EXPECT_EQ(standin_.RequestsFor("UpdateUserInfo").at(1).ParamKeys(),
-            (std::vector<std::string>{"City", "CommandName", "Interface", "NickName", "SerializationType", "SessionId",
-                                      "UserAccountId", "random_ticket", "zip"}));
+  EXPECT_EQ(
+      standin_.RequestsFor("UpdateUserInfo").at(1).ParamKeys(),
+      (std::vector<std::string>{"City", "CommandName", "Interface", "NickName", "SerializationType",
+                                "SessionId", "UserAccountId", "random_ticket", "zip"}));
 }
 
 TEST_F(UserSessionTest, DataPromptEvery30000MsOnlyWhileSignedInAndCountersReset) {
@@ -157,9 +163,9 @@ TEST_F(UserSessionTest, SignOutCancelsQueuedWorkTellsTheServiceAndFiresThreeThen
 
   standin_.Control("prompt", "account=demo&fans=5");
   standin_.Fault("command=GetDataPrompt&mode=slow&delay_ms=1500");
-  user().GetDataPrompt();                                   // runs, holding the worker
+  user().GetDataPrompt();  // runs, holding the worker
   ASSERT_TRUE(standin_.WaitForRequests("GetDataPrompt", 2));
-  user().SearchByNickAndProfile(L"x", L"1", L"100");        // queued behind it
+  user().SearchByNickAndProfile(L"x", L"1", L"100");  // queued behind it
   user().UserLogout();
   EXPECT_EQ(seen, (std::vector<std::string>{"3:in", "4:out"}));
   EXPECT_EQ(host_.cleared_shots, 1);
@@ -172,8 +178,9 @@ TEST_F(UserSessionTest, SignOutCancelsQueuedWorkTellsTheServiceAndFiresThreeThen
   ASSERT_TRUE(standin_.WaitForRequests("UserLogout"));
   auto logout = standin_.RequestsFor("UserLogout").at(0);
   EXPECT_EQ(logout.Param("SessionId"), WideToUtf8(session));
-  EXPECT_EQ(logout.ParamKeys(), (std::vector<std::string>{"CommandName", "Interface", "SerializationType", "SessionId",
-                                                         "random_ticket", "zip"}));
+  EXPECT_EQ(logout.ParamKeys(),
+            (std::vector<std::string>{"CommandName", "Interface", "SerializationType", "SessionId",
+                                      "random_ticket", "zip"}));
   // The worker runs in order: had the search survived, it would come before this.
   manager_->Other().GetServerDateTime();
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(30) == 1; }));
@@ -202,7 +209,8 @@ TEST_F(UserSessionTest, SignOutAnswersTheCancelledUploadsAndPostsWithAFailure) {
   standin_.Fault("command=GetDataPrompt&mode=timeout&hold_ms=20000");
   standin_.Fault("path=/head/hold.jpg&mode=timeout&hold_ms=20000");
   user().GetDataPrompt();  // holds the normal worker
-  manager_->Game().GameDownloadFile(Utf8ToWide(standin_.base_url() + "/head/hold.jpg"), ProgramPath("hold.jpg"));
+  manager_->Game().GameDownloadFile(Utf8ToWide(standin_.base_url() + "/head/hold.jpg"),
+                                    ProgramPath("hold.jpg"));
   ASSERT_TRUE(standin_.WaitForRequests("GetDataPrompt", 2));
   ASSERT_TRUE(standin_.WaitForRequests("/head/hold.jpg"));
   manager_->Blog().Upload(ProgramPath("shot.jpg"), 15000, first);
@@ -271,8 +279,9 @@ TEST_F(UserSessionTest, ShutDownSignsOutWithoutARequestAndUnsubscribes) {
   EXPECT_EQ(events_.Ids(), (std::vector<int32_t>{3, 4}));
   EXPECT_FALSE(manager_->User().IsLoggedIn());
   EXPECT_EQ(standin_.RequestsFor("UserLogout").size(), 0u);
-  for (int32_t id : {0, 1, 3, 4}) EXPECT_EQ(chain_.SubscriberCount(id), 1u) << id;  // only the recorder
-  manager_->Stop();  // twice is harmless
+  for (int32_t id : {0, 1, 3, 4})
+    EXPECT_EQ(chain_.SubscriberCount(id), 1u) << id;  // only the recorder
+  manager_->Stop();                                   // twice is harmless
   EXPECT_EQ(events_.Count(3), 1u);
 }
 

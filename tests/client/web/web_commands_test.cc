@@ -71,11 +71,13 @@ TEST_F(WebCommandsTest, UploadThenPostTheBlogWithTheStoredImageAddress) {
   EXPECT_EQ(post.handle, 7);
   auto wire = standin_.RequestsFor("AddBlog").at(0);
   EXPECT_EQ(wire.ParamKeys(),
-            (std::vector<std::string>{"BlogType", "CommandName", "Content", "ContentImageUrl", "GameCharacterID", "GameId",
-                                      "GameMapID", "Interface", "PostFrom", "QuoteBlogID", "SerializationType",
-                                      "SessionId", "ShareOtherBlogIds", "SourceBlogId", "Status",
-                                      "TargetUserAccountID", "UserAccountId", "random_ticket", "zip"}));
-  EXPECT_NE(wire.query.find("Content=hello+world+%E4%BD%A0%E5%A5%BD&"), std::string::npos) << wire.query;
+            (std::vector<std::string>{
+                "BlogType", "CommandName", "Content", "ContentImageUrl", "GameCharacterID",
+                "GameId", "GameMapID", "Interface", "PostFrom", "QuoteBlogID", "SerializationType",
+                "SessionId", "ShareOtherBlogIds", "SourceBlogId", "Status", "TargetUserAccountID",
+                "UserAccountId", "random_ticket", "zip"}));
+  EXPECT_NE(wire.query.find("Content=hello+world+%E4%BD%A0%E5%A5%BD&"), std::string::npos)
+      << wire.query;
   EXPECT_NE(wire.query.find("ShareOtherBlogIds=&"), std::string::npos);
   EXPECT_EQ(wire.Param("Interface"), "Blog");
   EXPECT_EQ(wire.Param("SessionId"), WideToUtf8(manager_->User().record().SessionID));
@@ -119,12 +121,14 @@ TEST_F(WebCommandsTest, WithoutSessionNothingIsSentAndWaitingPostersStillHearBac
   EXPECT_EQ(events_.Of(31)[0].ok, 0);  // the service wants a session for it
   std::vector<std::string> commands;
   for (const auto& r : standin_.Requests()) commands.push_back(r.command);
-  EXPECT_EQ(commands, (std::vector<std::string>{"RecommendedAdd", "GetCurrentUserQtidByEncrypt", "GetServerDateTime"}));
+  EXPECT_EQ(commands, (std::vector<std::string>{"RecommendedAdd", "GetCurrentUserQtidByEncrypt",
+                                                "GetServerDateTime"}));
   auto feedback = standin_.RequestsFor("RecommendedAdd").at(0);
   EXPECT_TRUE(feedback.HasParam("SessionId"));
   EXPECT_EQ(feedback.Param("SessionId"), "");
-  EXPECT_EQ(feedback.ParamKeys(), (std::vector<std::string>{"CommandName", "Content", "Interface", "SerializationType",
-                                                           "SessionId", "Title", "random_ticket", "zip"}));
+  EXPECT_EQ(feedback.ParamKeys(),
+            (std::vector<std::string>{"CommandName", "Content", "Interface", "SerializationType",
+                                      "SessionId", "Title", "random_ticket", "zip"}));
   EXPECT_EQ(State()["feedback"][0]["Title"].asString(), "idea");
 }
 
@@ -164,9 +168,10 @@ TEST_F(WebCommandsTest, FollowGameAndOtherCommands) {
   EXPECT_EQ(events_.Of(17)[0].ok, 1);
   EXPECT_EQ(events_.Of(17)[0].kind, FromHandle::kClient);
   auto follow = standin_.RequestsFor("AddFollowList").at(0);
-  EXPECT_EQ(follow.ParamKeys(), (std::vector<std::string>{"CommandName", "FollowUserAccountIds", "Interface",
-                                                         "SerializationType", "SessionID", "UserAccountId",
-                                                         "random_ticket", "zip"}));
+  EXPECT_EQ(follow.ParamKeys(),
+            (std::vector<std::string>{"CommandName", "FollowUserAccountIds", "Interface",
+                                      "SerializationType", "SessionID", "UserAccountId",
+                                      "random_ticket", "zip"}));
   EXPECT_EQ(follow.Param("SessionID"), WideToUtf8(manager_->User().record().SessionID));
   EXPECT_EQ(State()["users"]["demo"]["follows"][0].asString(), "1002");
 
@@ -193,7 +198,8 @@ TEST_F(WebCommandsTest, FollowGameAndOtherCommands) {
 
   std::string url = standin_.base_url() + "/head/1002_big.jpg";
   EXPECT_GT(manager_->Game().GameDownloadFile(Utf8ToWide(url), ProgramPath("friend.jpg")), 0);
-  manager_->Game().GameDownloadFile(Utf8ToWide(standin_.base_url() + "/nope.jpg"), ProgramPath("nope.jpg"));
+  manager_->Game().GameDownloadFile(Utf8ToWide(standin_.base_url() + "/nope.jpg"),
+                                    ProgramPath("nope.jpg"));
   ASSERT_TRUE(PumpUntil([&] { return events_.Count(21) == 2; }));
   auto got = events_.Of(21)[0];
   EXPECT_EQ(got.ok, 1);
@@ -234,7 +240,8 @@ TEST_F(WebCommandsTest, DataCollectionReportsCarryAddressVersionAndEditionKey) {
   const auto& start = reports[0];
   EXPECT_EQ(start.method, "POST");
   EXPECT_EQ(start.body_length, 0u);
-  EXPECT_EQ(start.ParamKeys(), (std::vector<std::string>{"d", "mac", "random_ticket", "version", "vkey", "zip"}));
+  EXPECT_EQ(start.ParamKeys(),
+            (std::vector<std::string>{"d", "mac", "random_ticket", "version", "vkey", "zip"}));
   EXPECT_EQ(start.Param("d"), "R3|0");
   EXPECT_NE(start.query.find("d=R3%7C0&"), std::string::npos) << start.query;
   EXPECT_EQ(start.Param("version"), "2.3.109.05");

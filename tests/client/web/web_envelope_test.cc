@@ -22,7 +22,8 @@ TEST(WebEnvelopeTest, JsonStatusDecidesAndDataComesAsTextOrStyledJson) {
   EXPECT_EQ(OBGetReturnData_Json(L"", &out), 0);
   EXPECT_EQ(OBGetReturnData_Json(L"<html>oops</html>", &out), 0);
   EXPECT_EQ(out, L"untouched");
-  EXPECT_EQ(OBGetReturnData_Json(L"{\"Status\":\"1\",\"Message\":\"\u9519\",\"Data\":\"x\"}", &out), 2);
+  EXPECT_EQ(OBGetReturnData_Json(L"{\"Status\":\"1\",\"Message\":\"\u9519\",\"Data\":\"x\"}", &out),
+            2);
   EXPECT_EQ(out, L"\u9519");
   EXPECT_EQ(OBGetReturnData_Json(L"{\"Status\":-10,\"Message\":\"taken\"}", &out), 2);
   EXPECT_EQ(out, L"taken");
@@ -44,11 +45,13 @@ TEST(WebEnvelopeTest, JsonStatusDecidesAndDataComesAsTextOrStyledJson) {
 
 TEST(WebEnvelopeTest, XmlEnvelopeUnderAnyRoot) {
   std::wstring message, status, data;
-  EXPECT_TRUE(ParseXmlReturn(&message, L"<R><Status>0</Status><Data>http://h/a.jpg</Data></R>", &status, &data));
+  EXPECT_TRUE(ParseXmlReturn(&message, L"<R><Status>0</Status><Data>http://h/a.jpg</Data></R>",
+                             &status, &data));
   EXPECT_EQ(status, L"0");
   EXPECT_EQ(data, L"http://h/a.jpg");
   EXPECT_EQ(message, L"");
-  EXPECT_TRUE(ParseXmlReturn(&message, L"<X><Status>3</Status><Message>\u5931\u8d25</Message></X>", &status, &data));
+  EXPECT_TRUE(ParseXmlReturn(&message, L"<X><Status>3</Status><Message>\u5931\u8d25</Message></X>",
+                             &status, &data));
   EXPECT_EQ(status, L"3");
   EXPECT_EQ(data, L"");  // no Data child
   EXPECT_EQ(message, L"\u5931\u8d25");
@@ -70,7 +73,8 @@ class WebEnvelopeE2ETest : public WebTestFixture {
     bool rejected = false;
     std::wstring text, reply;
   };
-  Outcome Run(std::unique_ptr<JoberDesc_Web> job, std::unique_ptr<Jober> jober = std::make_unique<Jober_WebNormal>(),
+  Outcome Run(std::unique_ptr<JoberDesc_Web> job,
+              std::unique_ptr<Jober> jober = std::make_unique<Jober_WebNormal>(),
               WebLogicManager::Worker worker = WebLogicManager::kNormalWorker) {
     auto outcome = std::make_shared<Outcome>();
     job->callback = [outcome](const JoberDescReturn_Web* r) {
@@ -101,8 +105,8 @@ TEST_F(WebEnvelopeE2ETest, CommandUrlAndHeadersOnTheWire) {
   auto r = standin_.RequestsFor("GetServerDateTime").at(0);
   EXPECT_EQ(r.method, "POST");
   EXPECT_EQ(r.path, "/ClientInterface.axd");
-  EXPECT_EQ(r.ParamKeys(),
-            (std::vector<std::string>{"CommandName", "Interface", "SerializationType", "random_ticket", "zip"}));
+  EXPECT_EQ(r.ParamKeys(), (std::vector<std::string>{"CommandName", "Interface",
+                                                     "SerializationType", "random_ticket", "zip"}));
   EXPECT_EQ(r.Param("Interface"), "Other");
   EXPECT_EQ(r.Param("SerializationType"), "Json");
   EXPECT_EQ(r.Param("zip"), "gzip");
@@ -136,7 +140,9 @@ TEST_F(WebEnvelopeE2ETest, StatusVariantsAndDataShapes) {
     EXPECT_EQ(o.text.size(), 19u) << fine;
   }
 
-  standin_.Fault("command=GetServerDateTime&mode=raw&body=%7B%22Status%22%3A0%2C%22Data%22%3A%7B%22k%22%3A%5B1%5D%7D%7D");
+  standin_.Fault(
+      "command=GetServerDateTime&mode=raw&body=%7B%22Status%22%3A0%2C%22Data%22%3A%7B%22k%22%3A%"
+      "5B1%5D%7D%7D");
   o = Run(Command());
   ASSERT_TRUE(o.ok);
   Json::Value v;
@@ -222,14 +228,16 @@ TEST_F(WebEnvelopeE2ETest, TransportFailureLogsHideSecretsWhileTheWireCarriesThe
 TEST_F(WebEnvelopeE2ETest, AGarbledSignInReplyIsLoggedWithItsSecretsHidden) {
   // Cut off in the middle, and a Data that is a text holding JSON, broken.
   const std::string replies[] = {
-      "{\"Status\":0,\"Message\":\"\",\"Data\":{\"SessionID\":\"s-SECRET-1\",\"CipherPassword\":\"c-SECRET-2\","
+      "{\"Status\":0,\"Message\":\"\",\"Data\":{\"SessionID\":\"s-SECRET-1\",\"CipherPassword\":"
+      "\"c-SECRET-2\","
       "\"UserAccount\":{\"Account\":\"demo\",\"NickName\":\"cut-off-her",
       "{\"Status\":0,\"Data\":\"{\\\"SessionID\\\":\\\"s-SECRET-3\\\",\\\"CipherPassword\\\":"
       "\\\"c-SECRET-4\\\"}\""};
   for (const std::string& reply : replies) {
     standin_.Fault("command=UserLogin&mode=raw&body=" + QueryEscape(reply));
     size_t before = events_.Count(0);
-    manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, LoginFlags::kRememberPassword);
+    manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0},
+                               LoginFlags::kRememberPassword);
     ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == before + 1; }));
     EXPECT_EQ(events_.Of(0).back().ok, 0);
   }
@@ -238,7 +246,8 @@ TEST_F(WebEnvelopeE2ETest, AGarbledSignInReplyIsLoggedWithItsSecretsHidden) {
     EXPECT_EQ(line.find("SECRET"), std::string::npos) << line;
     if (line.find("OBGetReturnData_Json:74:Json Error:") == std::string::npos) continue;
     ++json_errors;
-    EXPECT_NE(line.find("SessionID"), std::string::npos) << line;  // the rest of the reply is still there
+    EXPECT_NE(line.find("SessionID"), std::string::npos)
+        << line;  // the rest of the reply is still there
     EXPECT_NE(line.find("***"), std::string::npos) << line;
   }
   EXPECT_EQ(json_errors, 2u);
@@ -247,16 +256,22 @@ TEST_F(WebEnvelopeE2ETest, AGarbledSignInReplyIsLoggedWithItsSecretsHidden) {
 TEST_F(WebEnvelopeE2ETest, HostileSignInRepliesFailTheSignInAndLeakNothing) {
   // An XML reply (too long to log whole), then JSON nested past the
   // reader's limit: bare, and as the text of Data that the sign-in reads.
-  std::string xml = "<?xml version=\"1.0\"?><LoginResult><Status>0</Status><Data><SessionID>s-SECRET-1</SessionID>"
-                    "<CipherPassword>c-SECRET-2</CipherPassword><UserAccount Account=\"demo\" Ticket=\"t-SECRET-3\"/>"
-                    "</Data><Note>" + std::string(3000, 'x') + "</Note></LoginResult>";
-  const std::string faults[] = {"mode=raw&body=" + QueryEscape(xml), "mode=nested&kind=json&depth=1001",
-                                "mode=nested&kind=json&depth=100000", "mode=nested&kind=json-data&depth=1001",
-                                "mode=nested&kind=json-data&depth=100000"};
+  std::string xml =
+      "<?xml "
+      "version=\"1.0\"?><LoginResult><Status>0</Status><Data><SessionID>s-SECRET-1</SessionID>"
+      "<CipherPassword>c-SECRET-2</CipherPassword><UserAccount Account=\"demo\" "
+      "Ticket=\"t-SECRET-3\"/>"
+      "</Data><Note>" +
+      std::string(3000, 'x') + "</Note></LoginResult>";
+  const std::string faults[] = {
+      "mode=raw&body=" + QueryEscape(xml), "mode=nested&kind=json&depth=1001",
+      "mode=nested&kind=json&depth=100000", "mode=nested&kind=json-data&depth=1001",
+      "mode=nested&kind=json-data&depth=100000"};
   for (const std::string& fault : faults) {
     standin_.Fault("command=UserLogin&" + fault);
     size_t before = events_.Count(0);
-    manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, LoginFlags::kRememberPassword);
+    manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0},
+                               LoginFlags::kRememberPassword);
     ASSERT_TRUE(PumpUntil([&] { return events_.Count(0) == before + 1; })) << fault;
     EXPECT_EQ(events_.Of(0).back().ok, 0) << fault;
     EXPECT_FALSE(manager_->User().IsLoggedIn());
@@ -284,7 +299,8 @@ TEST_F(WebEnvelopeE2ETest, HostileSignInRepliesFailTheSignInAndLeakNothing) {
   EXPECT_EQ(events_.Count(12), 1u);
   EXPECT_EQ(manager_->User().new_about_user_count(), 4);
   manager_->User().GetDataPrompt();
-  ASSERT_TRUE(PumpUntil([&] { return events_.Count(12) == 2; }));  // and the next reply is read as ever
+  ASSERT_TRUE(
+      PumpUntil([&] { return events_.Count(12) == 2; }));  // and the next reply is read as ever
   EXPECT_EQ(manager_->User().new_about_user_count(), 9);
 }
 
@@ -318,16 +334,20 @@ TEST_F(WebEnvelopeE2ETest, ADownloadPastItsSizeOrTimeFailsOnceLoggedAndKeepsTheF
     job->file = ProgramPath("head_big.jpg");
     job->max_bytes = max_bytes;
     job->total_ms = total_ms;
-    return Run(std::move(job), std::make_unique<Jober_WebDownload>(), WebLogicManager::kUploadWorker);
+    return Run(std::move(job), std::make_unique<Jober_WebDownload>(),
+               WebLogicManager::kUploadWorker);
   };
   // Without end at full speed, then a trickle that never goes idle.
   EXPECT_FALSE(download("mode=endless", 1 << 20, JoberDesc_WebDownload::kDefaultTotalMs).ok);
-  EXPECT_FALSE(download("mode=endless&bytes_per_s=400", JoberDesc_WebDownload::kDefaultMaxBytes, 500).ok);
+  EXPECT_FALSE(
+      download("mode=endless&bytes_per_s=400", JoberDesc_WebDownload::kDefaultMaxBytes, 500).ok);
   EXPECT_EQ(ReadFile(program_.Sub("head_big.jpg")), "the picture we had");
   size_t size_lines = 0, time_lines = 0;
   for (const auto& line : LogCapture::Get().Lines()) {
-    size_lines += line.find("/head/7_big.jpg passed 1048576 bytes; request failed") != std::string::npos;
-    time_lines += line.find("/head/7_big.jpg took longer than 500 ms in all; request failed") != std::string::npos;
+    size_lines +=
+        line.find("/head/7_big.jpg passed 1048576 bytes; request failed") != std::string::npos;
+    time_lines += line.find("/head/7_big.jpg took longer than 500 ms in all; request failed") !=
+                  std::string::npos;
   }
   EXPECT_EQ(size_lines, 1u);
   EXPECT_EQ(time_lines, 1u);

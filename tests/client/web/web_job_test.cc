@@ -24,14 +24,16 @@ class WebJobTest : public WebTestFixture {
   }
   // A GetServerDateTime job tagged `tag`, whose callback appends the tag.
   std::unique_ptr<JoberDesc_Web> Tagged(int tag, uint32_t timeout_ms = 10000) {
-    auto job = NewInterfaceCommand(Utf8ToWide(standin_.base_url()), L"Other", L"GetServerDateTime", {},
-                                   [this, tag](const JoberDescReturn_Web*) { order_.push_back(tag); });
+    auto job =
+        NewInterfaceCommand(Utf8ToWide(standin_.base_url()), L"Other", L"GetServerDateTime", {},
+                            [this, tag](const JoberDescReturn_Web*) { order_.push_back(tag); });
     job->url.SetParam(L"tag", std::to_wstring(tag));
     job->request.timeout_ms = timeout_ms;
     return job;
   }
   void Post(std::unique_ptr<JoberDesc_Web> job) {
-    ASSERT_GT(manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(), std::move(job)),
+    ASSERT_GT(manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(),
+                                std::move(job)),
               0);
   }
   std::vector<int> order_;
@@ -73,7 +75,7 @@ TEST_F(WebJobTest, ACancelledJobNeverRunsNorCallsBack) {
 TEST_F(WebJobTest, StopDuringASlowRequestReturnsAtOnceAndNothingCallsBack) {
   standin_.Fault("command=GetServerDateTime&mode=timeout&hold_ms=30000");
   manager_->Other().GetServerDateTime();  // a 10 s time-out
-  Post(Tagged(7));                       // queued behind it
+  Post(Tagged(7));                        // queued behind it
   ASSERT_TRUE(standin_.WaitForRequests("GetServerDateTime"));
   std::atomic<bool> stopped{false};
   std::thread stopper([&] {
@@ -86,7 +88,9 @@ TEST_F(WebJobTest, StopDuringASlowRequestReturnsAtOnceAndNothingCallsBack) {
   PumpPending();
   EXPECT_EQ(events_.Count(30), 0u);
   EXPECT_TRUE(order_.empty());
-  EXPECT_EQ(manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(), Tagged(8)), -1);
+  EXPECT_EQ(manager_->PostJob(WebLogicManager::kNormalWorker, std::make_unique<Jober_WebNormal>(),
+                              Tagged(8)),
+            -1);
   EXPECT_EQ(standin_.RequestsFor("GetServerDateTime").size(), 1u);
 }
 
@@ -105,16 +109,19 @@ TEST_F(WebJobTest, DestroyingTheManagerWithWorkInFlightLeavesNothingBehind) {
   EXPECT_TRUE(WaitUntil([&] { return destroyed.load(); }, std::chrono::milliseconds(5000)));
   destroyer.join();
   brx::base::Message msg;
-  while (queue_->Peek(&msg, true)) EXPECT_EQ(msg.message, 2024u);  // a late wake-up finds no manager work
+  while (queue_->Peek(&msg, true))
+    EXPECT_EQ(msg.message, 2024u);  // a late wake-up finds no manager work
   EXPECT_EQ(events_.Count(30), 0u);
   // The user object's handlers are gone with it: firing its events now
   // reaches only the recorder.
   for (int32_t id : {0, 1, 3, 4}) EXPECT_EQ(chain_.SubscriberCount(id), 1u) << id;
   payload::SEVENT_RESPONSE_UserLogin login({FromHandle::kClient, 0}, L"{}", true, L"demo", false);
-  payload::SEVENT_RESPONSE_UserLoginByTicket ticket({FromHandle::kGameClient, 1}, L"{}", true, L"demo", false);
+  payload::SEVENT_RESPONSE_UserLoginByTicket ticket({FromHandle::kGameClient, 1}, L"{}", true,
+                                                    L"demo", false);
   payload::SEVENT_RESPONSE_BeforeUserLogout before;
   payload::SEVENT_RESPONSE_UserLogout after;
-  for (const EventParameter* event : std::initializer_list<const EventParameter*>{&login, &ticket, &before, &after})
+  for (const EventParameter* event :
+       std::initializer_list<const EventParameter*>{&login, &ticket, &before, &after})
     chain_.FireEvent(event);
   EXPECT_EQ(events_.Count(3), 1u);
 }

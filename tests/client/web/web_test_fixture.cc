@@ -23,7 +23,8 @@ void OkText(const EventParameter* p, RecordedEvent* e) {
 }  // namespace
 
 void EventRecorder::Attach(EventChain* chain) {
-  for (int32_t id : {0, 1, 3, 4, 5, 6, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 23, 30, 31, 32, 33})
+  for (int32_t id :
+       {0, 1, 3, 4, 5, 6, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 23, 30, 31, 32, 33})
     chain->Subscribe(id, [this](const EventParameter* p) { Record(p); });
 }
 
@@ -46,17 +47,39 @@ void EventRecorder::Record(const EventParameter* p) {
       e.ok = x->ok, e.text = x->text, e.rejected = x->rejected;
       break;
     }
-    case 5: OkText<payload::SEVENT_RESPONSE_GetUserAccountByAccount>(p, &e); break;
-    case 6: OkText<payload::SEVENT_RESPONSE_SearchByNickAndProfile>(p, &e); break;
-    case 20: OkText<payload::SEVENT_RESPONSE_GetWYGameUserFriend>(p, &e); break;
-    case 23: OkText<payload::SEVENT_RESPONSE_GetGameUserProfileList>(p, &e); break;
-    case 30: OkText<payload::SEVENT_RESPONSE_GetServerDateTime>(p, &e); break;
-    case 31: OkText<payload::SEVENT_RESPONSE_GetCurrentUserQtidByEncrypt>(p, &e); break;
-    case 10: e.ok = static_cast<const payload::SEVENT_RESPONSE_UpdateUserInfo*>(p)->ok; break;
-    case 11: e.ok = static_cast<const payload::SEVENT_RESPONSE_UpdateUserHeadImage*>(p)->ok; break;
-    case 17: e.ok = static_cast<const payload::SEVENT_RESPONSE_AddFollowList*>(p)->ok; break;
-    case 19: e.ok = static_cast<const payload::SEVENT_RESPONSE_Addblog*>(p)->ok; break;
-    case 33: e.ok = static_cast<const payload::SEVENT_RESPONSE_RecommendedAdd*>(p)->ok; break;
+    case 5:
+      OkText<payload::SEVENT_RESPONSE_GetUserAccountByAccount>(p, &e);
+      break;
+    case 6:
+      OkText<payload::SEVENT_RESPONSE_SearchByNickAndProfile>(p, &e);
+      break;
+    case 20:
+      OkText<payload::SEVENT_RESPONSE_GetWYGameUserFriend>(p, &e);
+      break;
+    case 23:
+      OkText<payload::SEVENT_RESPONSE_GetGameUserProfileList>(p, &e);
+      break;
+    case 30:
+      OkText<payload::SEVENT_RESPONSE_GetServerDateTime>(p, &e);
+      break;
+    case 31:
+      OkText<payload::SEVENT_RESPONSE_GetCurrentUserQtidByEncrypt>(p, &e);
+      break;
+    case 10:
+      e.ok = static_cast<const payload::SEVENT_RESPONSE_UpdateUserInfo*>(p)->ok;
+      break;
+    case 11:
+      e.ok = static_cast<const payload::SEVENT_RESPONSE_UpdateUserHeadImage*>(p)->ok;
+      break;
+    case 17:
+      e.ok = static_cast<const payload::SEVENT_RESPONSE_AddFollowList*>(p)->ok;
+      break;
+    case 19:
+      e.ok = static_cast<const payload::SEVENT_RESPONSE_Addblog*>(p)->ok;
+      break;
+    case 33:
+      e.ok = static_cast<const payload::SEVENT_RESPONSE_RecommendedAdd*>(p)->ok;
+      break;
     case 18: {
       auto* x = static_cast<const payload::SEVENT_RESPONSE_Upload*>(p);
       e.ok = x->ok, e.text = x->text, e.local_file = x->local_file;
@@ -115,7 +138,9 @@ class CaptureWriter : public brx::logmaker::ILogWriter {
   LogCapture* capture_;
 };
 
-LogCapture::LogCapture() { brx::logmaker::GetAppLogger()->AddWriter(std::make_unique<CaptureWriter>(this)); }
+LogCapture::LogCapture() {
+  brx::logmaker::GetAppLogger()->AddWriter(std::make_unique<CaptureWriter>(this));
+}
 
 LogCapture& LogCapture::Get() {
   static LogCapture* capture = new LogCapture;  // the logger keeps writing to it until exit
@@ -196,7 +221,8 @@ bool WebTestFixture::DrainWorker(WebLogicManager::Worker which) {
   return true;
 }
 
-bool WebTestFixture::PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+bool WebTestFixture::PumpUntil(const std::function<bool()>& condition,
+                               std::chrono::milliseconds timeout) {
   return WaitUntil(
       [&] {
         PumpPending();
@@ -207,7 +233,8 @@ bool WebTestFixture::PumpUntil(const std::function<bool()>& condition, std::chro
 
 bool WebTestFixture::SignInDemo() {
   size_t before = events_.Count(0);
-  manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0}, LoginFlags::kRememberPassword);
+  manager_->User().UserLogin(L"demo", L"ombrix2024", {FromHandle::kClient, 0},
+                             LoginFlags::kRememberPassword);
   if (!PumpUntil([&] { return events_.Count(0) > before; })) return false;
   return events_.Of(0).back().ok == 1;
 }

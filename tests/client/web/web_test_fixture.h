@@ -52,7 +52,9 @@ class EventRecorder {
 // The configuration and screenshot store the web logic writes to.
 class FakeClientHost : public IWebClientHost {
  public:
-  void SetSystemConfigValue(const std::wstring& key, const std::wstring& value) override { config[key] = value; }
+  void SetSystemConfigValue(const std::wstring& key, const std::wstring& value) override {
+    config[key] = value;
+  }
   std::wstring GetSystemConfigValue(const std::wstring& key) override {
     auto it = config.find(key);
     return it == config.end() ? L"" : it->second;

@@ -29,7 +29,8 @@ constexpr char kHookEdition[] = "GameId=other\nKey=OB-DEMO\nInstallHook=1\n";
 class DaemonLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"OBDaemon.exe", "OBDaemon.dll", "OBBugreporter.exe"}) host_.CopyFromDist(name);
+    for (const char* name : {"OBDaemon.exe", "OBDaemon.dll", "OBBugreporter.exe"})
+      host_.CopyFromDist(name);
     host_.WriteEditionValues(kHookEdition);
   }
   // The hook library's calls, by name.
@@ -41,9 +42,13 @@ class DaemonLinkTest : public ::testing::Test {
   }
   pid_t DaemonPid() const {
     pid_t pid = 0;
-    return brx::util::FindProcessByPath(brx::util::Utf8ToWide(host_.Path("OBDaemon.exe")), &pid) ? pid : 0;
+    return brx::util::FindProcessByPath(brx::util::Utf8ToWide(host_.Path("OBDaemon.exe")), &pid)
+               ? pid
+               : 0;
   }
-  bool Running(ombrix::test::HostProcess* host) { return !host->HasExited() && host_.LogHas("[OBHost.exe]2.3.109.05 start"); }
+  bool Running(ombrix::test::HostProcess* host) {
+    return !host->HasExited() && host_.LogHas("[OBHost.exe]2.3.109.05 start");
+  }
 
   InstalledHost host_;
   ScopedEnv record_{"OMBRIX_HOOK_RECORD", host_.Scratch("calls")};
@@ -53,7 +58,8 @@ class DaemonLinkTest : public ::testing::Test {
 
 TEST_F(DaemonLinkTest, ADaemonThatDiesEndsTheClientInOrder) {
   auto host = host_.Run();
-  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(20))) << host_.Log();
+  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(20)))
+      << host_.Log();
   EXPECT_EQ(Calls(), "CalcDX9FuncRVA;InstallGlobalHook;");
   pid_t daemon = DaemonPid();
   ASSERT_NE(daemon, 0);
@@ -64,7 +70,8 @@ TEST_F(DaemonLinkTest, ADaemonThatDiesEndsTheClientInOrder) {
 
 TEST_F(DaemonLinkTest, EndingTheClientMakesTheDaemonRemoveTheHookAndQuit) {
   auto host = host_.Run();
-  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(20))) << host_.Log();
+  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(20)))
+      << host_.Log();
   pid_t daemon = DaemonPid();
   ASSERT_NE(daemon, 0);
   host->Signal(SIGTERM);
@@ -96,7 +103,8 @@ TEST_F(DaemonLinkTest, AStaleDaemonIsStoppedBeforeTheNewOneStarts) {
   ASSERT_TRUE(WaitUntil([&] { return old_client.connected.load(); }));
 
   auto host = host_.Run();
-  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(30))) << host_.Log();
+  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(30)))
+      << host_.Log();
   EXPECT_TRUE(stale->Wait(10000));
   std::string calls = ombrix::test::ReadFile(host_.Scratch("calls"));
   std::string stale_pid = "pid=" + std::to_string(stale->pid());
@@ -113,14 +121,16 @@ TEST_F(DaemonLinkTest, ADaemonThatNeverConnectsFailsTheStart) {
   ScopedEnv fail("OMBRIX_HOOK_FAIL", "calc");  // the daemon gives up before connecting
   auto host = host_.Run();
   EXPECT_EQ(host->WaitForExit(std::chrono::seconds(40)), 255);
-  EXPECT_TRUE(host_.LogHas("WaitForSingleObject " + host_.Path("OBDaemon.exe") + " failed\n")) << host_.Log();
+  EXPECT_TRUE(host_.LogHas("WaitForSingleObject " + host_.Path("OBDaemon.exe") + " failed\n"))
+      << host_.Log();
   EXPECT_FALSE(host_.LogHas("[OBHost.exe]2.3.109.05 start"));
 }
 
 TEST_F(DaemonLinkTest, WithoutTheHookFlagThereIsNoDaemonNoPipeAndNoWait) {
   host_.WriteEditionValues("GameId=other\nKey=OB-DEMO\nInstallHook=0\n");
   auto host = host_.Run();
-  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(10))) << host_.Log();
+  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(10)))
+      << host_.Log();
   EXPECT_EQ(DaemonPid(), 0);
   EXPECT_FALSE(ombrix::test::PathExists(host_.PipeDir() + "/ombrix.ipc.obdaemonexe"));
   EXPECT_EQ(Calls(), "");
@@ -134,7 +144,8 @@ TEST_F(DaemonLinkTest, ACrashOfTheClientIsReportedAndUploaded) {
   ASSERT_TRUE(web.running());
   ombrix::test::WriteFile(host_.Path("gsc"), web.GscXml());
   auto host = host_.Run();
-  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(10))) << host_.Log();
+  ASSERT_TRUE(WaitUntil([&] { return Running(host.get()); }, std::chrono::seconds(10)))
+      << host_.Log();
   host->Signal(SIGSEGV);
   // A crash is a failure, after the report and the uploader's start.
   EXPECT_EQ(host->WaitForExit(), 128 + SIGSEGV);

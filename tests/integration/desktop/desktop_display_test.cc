@@ -32,9 +32,9 @@ using ombrix::test::Have;
 using ombrix::test::HostProcess;
 using ombrix::test::InstalledHost;
 using ombrix::test::Lines;
+using ombrix::test::ScopedEnv;
 using ombrix::test::Shell;
 using ombrix::test::Spot;
-using ombrix::test::ScopedEnv;
 using ombrix::test::WaitUntil;
 using ombrix::test::WebStandin;
 
@@ -70,15 +70,19 @@ class DesktopDisplayTest : public ::testing::Test {
     for (const char* tool : {"xdotool", "import", "trayer", "xprop"})
       if (!Have(tool)) GTEST_SKIP() << tool << " is missing";
     ASSERT_TRUE(standin_.running());
-    installed_.WriteEditionValues("GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo edition\nInstallHook=0\n"
-                                  "GlobalConfig=" + standin_.base_url() + "/\n");
-    fs::copy(ombrix::test::DistDir() + "/html", installed_.Path("html"), fs::copy_options::recursive);
+    installed_.WriteEditionValues(
+        "GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo edition\nInstallHook=0\n"
+        "GlobalConfig=" +
+        standin_.base_url() + "/\n");
+    fs::copy(ombrix::test::DistDir() + "/html", installed_.Path("html"),
+             fs::copy_options::recursive);
     out_ = ombrix::test::BinaryDir() + "/test-output/desktop-display";
     fs::create_directories(out_);
   }
 
   // Visible windows of a client (by default the first) of one window class.
-  std::vector<std::string> Windows(const std::string& class_name, const HostProcess* host = nullptr) const {
+  std::vector<std::string> Windows(const std::string& class_name,
+                                   const HostProcess* host = nullptr) const {
     if (host == nullptr) host = host_.get();
     return Lines(Shell("xdotool search --all --onlyvisible --pid " + std::to_string(host->pid()) +
                        " --classname '^" + class_name + "$'"));
@@ -120,12 +124,14 @@ class DesktopDisplayTest : public ::testing::Test {
   std::unique_ptr<HostProcess> StartTray() {
     auto tray = std::make_unique<HostProcess>(
         "/usr/bin/trayer",
-        std::vector<std::string>{"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24",
-                                 "--transparent", "false", "--SetDockType", "true"},
+        std::vector<std::string>{"--edge", "top", "--align", "right", "--widthtype", "request",
+                                 "--height", "24", "--transparent", "false", "--SetDockType",
+                                 "true"},
         installed_.Scratch("trayer.stderr"));
     EXPECT_TRUE(tray->started());
     EXPECT_TRUE(WaitUntil([&] {
-      auto found = Lines(Shell("xdotool search --onlyvisible --pid " + std::to_string(tray->pid()) + " --class trayer"));
+      auto found = Lines(Shell("xdotool search --onlyvisible --pid " + std::to_string(tray->pid()) +
+                               " --class trayer"));
       if (!found.empty()) panel_ = found.front();
       return !panel_.empty();
     }));
@@ -135,8 +141,8 @@ class DesktopDisplayTest : public ::testing::Test {
   void ClickTrayIcon(int button, int count = 1) {
     Geometry icon = GeometryOf(panel_);
     Shell("xdotool mousemove " + std::to_string(icon.x + icon.width / 2) + " " +
-          std::to_string(icon.y + icon.height / 2) + " click --repeat " + std::to_string(count) + " --delay 80 " +
-          std::to_string(button));
+          std::to_string(icon.y + icon.height / 2) + " click --repeat " + std::to_string(count) +
+          " --delay 80 " + std::to_string(button));
   }
 
   // Right-clicks the tray icon; the menu's window once it is up, or "".
@@ -152,7 +158,8 @@ class DesktopDisplayTest : public ::testing::Test {
   }
 
   // The one visible window of a class, once there is one.
-  std::string WaitForWindow(const std::string& class_name, std::chrono::seconds deadline = std::chrono::seconds(20)) {
+  std::string WaitForWindow(const std::string& class_name,
+                            std::chrono::seconds deadline = std::chrono::seconds(20)) {
     std::string found;
     WaitUntil(
         [&] {
@@ -168,7 +175,8 @@ class DesktopDisplayTest : public ::testing::Test {
     const Spot spot = ControlCentre(file, name);
     ASSERT_GE(spot.x, 0) << "no such control in the skin";
     const Geometry g = GeometryOf(window);
-    Shell("xdotool mousemove " + std::to_string(g.x + spot.x) + " " + std::to_string(g.y + spot.y) + " click 1");
+    Shell("xdotool mousemove " + std::to_string(g.x + spot.x) + " " + std::to_string(g.y + spot.y) +
+          " click 1");
   }
   // Clicks a control of `window` and waits for a window of `class_name`.
   std::string OpenBy(const std::string& window, const std::wstring& file, const wchar_t* control,
@@ -178,13 +186,15 @@ class DesktopDisplayTest : public ::testing::Test {
   }
   // A box that waits for an answer: the window manager's close leaves it
   // shown, its button ends it.
-  void ExpectStaysUntilAnswered(const std::string& box, const std::string& class_name, const std::wstring& file,
-                                const wchar_t* button, const std::string& png) {
+  void ExpectStaysUntilAnswered(const std::string& box, const std::string& class_name,
+                                const std::wstring& file, const wchar_t* button,
+                                const std::string& png) {
     ASSERT_FALSE(box.empty()) << class_name << " did not open";
     EXPECT_EQ(CloseThroughWindowManager(box, class_name), "still shown") << class_name;
     EXPECT_TRUE(ShootSettled(box, png));
     ClickControl(box, file, button);
-    EXPECT_TRUE(WaitUntil([&] { return !Shows(class_name); })) << class_name << " stayed after its answer";
+    EXPECT_TRUE(WaitUntil([&] { return !Shows(class_name); }))
+        << class_name << " stayed after its answer";
   }
   // Asks the window manager to close `window` (of `class_name`) and waits
   // until the client has answered; what the window then is: "still shown"
@@ -199,7 +209,8 @@ class DesktopDisplayTest : public ::testing::Test {
     };
     const size_t before = count();
     EXPECT_TRUE(CloseByWindowManager(window));
-    if (!WaitUntil([&] { return count() > before; }, std::chrono::seconds(20))) return "not answered";
+    if (!WaitUntil([&] { return count() > before; }, std::chrono::seconds(20)))
+      return "not answered";
     const std::string log = installed_.Log();
     const size_t at = log.rfind(said) + said.size();
     return log.substr(at, log.find('\n', at) - at);
@@ -229,7 +240,8 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
       [&] {
         auto found = Windows("OBLoginWnd");
         if (!found.empty()) login = found.front();
-        return !login.empty() && Lines(Shell("xdotool getwindowfocus")) == std::vector<std::string>{login};
+        return !login.empty() &&
+               Lines(Shell("xdotool getwindowfocus")) == std::vector<std::string>{login};
       },
       kStartUp))
       << host_->Stderr();
@@ -269,7 +281,8 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
         return !frame.empty() && !Shows("OBLoginWnd");
       },
       kSignIn));
-  EXPECT_TRUE(WaitUntil([&] { return installed_.LogHas("UI: signed in (account), the main window takes over"); }));
+  EXPECT_TRUE(WaitUntil(
+      [&] { return installed_.LogHas("UI: signed in (account), the main window takes over"); }));
   // Signed in: the tray's picture changes, and the main window's icon is
   // not the signed-out one.
   EXPECT_TRUE(WaitUntil([&] { return Pixels(panel_) != signed_out_tray; }))
@@ -295,7 +308,8 @@ TEST_F(DesktopDisplayTest, KeyboardSignInHandsOverToTheMainWindowAndTheTrayMenuQ
   ASSERT_FALSE(menu.empty()) << "no tray menu";
   ASSERT_TRUE(ShootSettled("root", "tray-menu.png"));
   Geometry m = GeometryOf(menu);
-  Shell("xdotool mousemove " + std::to_string(m.x + m.width / 2) + " " + std::to_string(m.y + m.height - 14));
+  Shell("xdotool mousemove " + std::to_string(m.x + m.width / 2) + " " +
+        std::to_string(m.y + m.height - 14));
   Shell("xdotool click 1");
   EXPECT_EQ(host_->WaitForExit(std::chrono::seconds(30)), 0) << host_->Stderr();
   EXPECT_TRUE(installed_.LogHas("[OBHost.exe]2.3.109.05 exit"));
@@ -331,7 +345,8 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
   Shell("xdotool key Down Return");
   login = WaitForWindow("OBLoginWnd");
   ASSERT_FALSE(login.empty()) << "the tray's menu shows the login window";
-  ASSERT_TRUE(WaitUntil([&] { return Lines(Shell("xdotool getwindowfocus")) == std::vector<std::string>{login}; }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Lines(Shell("xdotool getwindowfocus")) == std::vector<std::string>{login}; }));
   Shell(std::string("xdotool type --delay 30 ") + WebStandin::kDemoAccount);
   Shell("xdotool key Tab");
   Shell(std::string("xdotool type --delay 30 ") + WebStandin::kDemoPassword);
@@ -368,16 +383,18 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
   EXPECT_EQ(CloseThroughWindowManager(menu, "OBContextMenu"), "hidden");
   menu = OpenBy(frame, L"obskin.xml", L"menubtn", "OBContextMenu");
   ASSERT_FALSE(menu.empty());
-  ExpectStaysUntilAnswered(OpenBy(menu, L"context_menu.xml", L"aboutBtn", "OBAboutDialog"), "OBAboutDialog",
-                           L"about_dialog.xml", L"confirmbtn", "wm-about.png");
+  ExpectStaysUntilAnswered(OpenBy(menu, L"context_menu.xml", L"aboutBtn", "OBAboutDialog"),
+                           "OBAboutDialog", L"about_dialog.xml", L"confirmbtn", "wm-about.png");
   menu = OpenBy(frame, L"obskin.xml", L"menubtn", "OBContextMenu");
   ASSERT_FALSE(menu.empty());
-  ExpectStaysUntilAnswered(OpenBy(menu, L"context_menu.xml", L"exitBtn", "OBYesNoDialog"), "OBYesNoDialog",
-                           L"yesno_dialog.xml", L"denybtn", "wm-exit-question.png");
+  ExpectStaysUntilAnswered(OpenBy(menu, L"context_menu.xml", L"exitBtn", "OBYesNoDialog"),
+                           "OBYesNoDialog", L"yesno_dialog.xml", L"denybtn",
+                           "wm-exit-question.png");
   EXPECT_TRUE(alive()) << "closing the exit question is no yes";
   ClickControl(frame, L"obskin.xml", L"topicbtn");
-  ExpectStaysUntilAnswered(OpenBy(frame, L"obskin.xml", L"commitbtn", "OBWarningDialog"), "OBWarningDialog",
-                           L"warning_dialog.xml", L"confirmbtn", "wm-warning.png");
+  ExpectStaysUntilAnswered(OpenBy(frame, L"obskin.xml", L"commitbtn", "OBWarningDialog"),
+                           "OBWarningDialog", L"warning_dialog.xml", L"confirmbtn",
+                           "wm-warning.png");
 
   // The feedback form stays with its draft, which is then sent whole.
   std::string feedback = OpenBy(frame, L"obskin.xml", L"feedbackbtn", "OBFeedDialog");
@@ -401,8 +418,8 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
   ClickControl(profile, L"OBUserInfoDialog.xml", L"province_combo");
   Geometry list;
   ASSERT_TRUE(WaitUntil([&] {
-    for (const std::string& w : Lines(Shell("xdotool search --onlyvisible --pid " + std::to_string(host_->pid()) +
-                                            " --name ''"))) {
+    for (const std::string& w : Lines(Shell("xdotool search --onlyvisible --pid " +
+                                            std::to_string(host_->pid()) + " --name ''"))) {
       const Geometry g = GeometryOf(w);
       if (g.y == at.y + field.bottom && g.x == at.x + field.left) list = g;
     }
@@ -411,13 +428,15 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
   EXPECT_EQ(list.width, field.right - field.left);
   const std::string screen = Shell("xdotool getdisplaygeometry");  // "width height"
   EXPECT_LE(list.y + list.height, std::atoi(screen.substr(screen.find(' ') + 1).c_str()));
-  Shell("import -window root -crop " + std::to_string(list.width + 40) + "x" + std::to_string(list.height + 60) + "+" +
-        std::to_string(list.x - 20) + "+" + std::to_string(list.y - 40) + " '" + out_ + "/wm-profile-provinces.png'");
+  Shell("import -window root -crop " + std::to_string(list.width + 40) + "x" +
+        std::to_string(list.height + 60) + "+" + std::to_string(list.x - 20) + "+" +
+        std::to_string(list.y - 40) + " '" + out_ + "/wm-profile-provinces.png'");
   const int row = (list.height - 2) / 12;  // twelve rows in view
   Shell("xdotool mousemove " + std::to_string(list.x + list.width / 2) + " " +
         std::to_string(list.y + 1 + row * 2 + row / 2) + " click 1");
   ClickControl(profile, L"OBUserInfoDialog.xml", L"ok_button");
-  ASSERT_TRUE(standin_.WaitForRequests("UpdateUserInfo", 1, kSignIn)) << "the pick did not change the profile";
+  ASSERT_TRUE(standin_.WaitForRequests("UpdateUserInfo", 1, kSignIn))
+      << "the pick did not change the profile";
   EXPECT_EQ(standin_.RequestsFor("UpdateUserInfo").at(0).Param("Province"), "上海");
   EXPECT_EQ(standin_.RequestsFor("UpdateUserInfo").at(0).Param("City"), "黄浦");
   EXPECT_TRUE(WaitUntil([&] { return !Shows("OBSysConfigure"); })) << "OK closes it once saved";
@@ -444,11 +463,13 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
   ClickControl(question, L"yesno_dialog.xml", L"confirmbtn");
   login = WaitForWindow("OBLoginWnd");
   ASSERT_FALSE(login.empty());
-  ASSERT_TRUE(WaitUntil([&] { return Lines(Shell("xdotool getwindowfocus")) == std::vector<std::string>{login}; }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Lines(Shell("xdotool getwindowfocus")) == std::vector<std::string>{login}; }));
   ASSERT_TRUE(ShootSettled(login, "wm-login-again.png"));
   Shell(std::string("xdotool type --delay 30 ") + WebStandin::kDemoPassword);
   Shell("xdotool key Return");
-  ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 2, kSignIn)) << "the keys went nowhere after the sign-out";
+  ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 2, kSignIn))
+      << "the keys went nowhere after the sign-out";
   EXPECT_EQ(standin_.RequestsFor("UserLogin").at(1).Param("Password"), WebStandin::kDemoPassword);
   ASSERT_FALSE(WaitForWindow("OBFrameWndCore", kSignIn).empty());
 
@@ -457,8 +478,8 @@ TEST_F(DesktopDisplayTest, TheWindowManagersCloseIsEachWindowsOwnAndOnlyQuitEnds
   const std::string tray_menu = OpenTrayMenu();
   ASSERT_FALSE(tray_menu.empty()) << "no tray menu";
   Geometry m = GeometryOf(tray_menu);
-  Shell("xdotool mousemove " + std::to_string(m.x + m.width / 2) + " " + std::to_string(m.y + m.height - 14) +
-        " click 1");
+  Shell("xdotool mousemove " + std::to_string(m.x + m.width / 2) + " " +
+        std::to_string(m.y + m.height - 14) + " click 1");
   EXPECT_EQ(host_->WaitForExit(std::chrono::seconds(30)), 0) << host_->Stderr();
   tray->Signal(SIGTERM);
   tray->WaitForExit(std::chrono::seconds(10));

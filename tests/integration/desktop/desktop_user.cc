@@ -31,7 +31,9 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-bool Have(const std::string& program) { return !Shell("sh -c 'command -v " + program + "'").empty(); }
+bool Have(const std::string& program) {
+  return !Shell("sh -c 'command -v " + program + "'").empty();
+}
 
 Geometry GeometryOf(const std::string& window) {
   Geometry g;

@@ -20,7 +20,8 @@ bool CloseByWindowManager(const std::string& window) {
   event.xclient.format = 32;
   event.xclient.data.l[0] = CurrentTime;
   event.xclient.data.l[1] = 2;  // from a pager or taskbar
-  const Status sent = XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  const Status sent =
+      XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
   XSync(display, False);
   XCloseDisplay(display);
   return sent != 0;

@@ -65,8 +65,10 @@ class Game {
     for (;;) {
       auto m = sim_.Receive(kWait);
       if (!m) return m;
-      if (m->name == "SERVERTIME") server_times_.push_back(Utf8(m->Text("text")));
-      else if (m->name != "DATAPROMPT") return m;
+      if (m->name == "SERVERTIME")
+        server_times_.push_back(Utf8(m->Text("text")));
+      else if (m->name != "DATAPROMPT")
+        return m;
     }
   }
   // The next such message, which must be `name`.
@@ -79,7 +81,9 @@ class Game {
     EXPECT_EQ(m->name, name) << m->ToString();
     return *m;
   }
-  void Send(const std::string& name, WireMessage fields = {}) { ASSERT_TRUE(sim_.Send(name, fields)) << name; }
+  void Send(const std::string& name, WireMessage fields = {}) {
+    ASSERT_TRUE(sim_.Send(name, fields)) << name;
+  }
   // A screenshot message, answered with the counts: proves that every
   // message sent before it was handled and none of them answered.
   WireMessage NewImage(int kind) {
@@ -88,9 +92,12 @@ class Game {
     Send("NEWIMAGE", m);
     return Next("IMAGESYN");
   }
-  void Login(const std::string& account, const std::string& password, int remember, int auto_login) {
+  void Login(const std::string& account, const std::string& password, int remember,
+             int auto_login) {
     WireMessage m;
-    m.fields = {{"account", Utf16(account)}, {"password", Utf16(password)}, {"remember", int64_t{remember}},
+    m.fields = {{"account", Utf16(account)},
+                {"password", Utf16(password)},
+                {"remember", int64_t{remember}},
                 {"auto_login", int64_t{auto_login}}};
     Send("LOGIN", m);
   }
@@ -112,20 +119,23 @@ class Game {
 };
 
 std::string Kinds(const WireMessage& m) {
-  return std::to_string(m.Int("kind0")) + "," + std::to_string(m.Int("kind1")) + "," + std::to_string(m.Int("kind2"));
+  return std::to_string(m.Int("kind0")) + "," + std::to_string(m.Int("kind1")) + "," +
+         std::to_string(m.Int("kind2"));
 }
 
 class GameCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(standin_.running());
-    installed_.WriteEditionValues("GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo edition\nInstallHook=0\nGlobalConfig=" +
-                                  standin_.base_url() + "/\n");
+    installed_.WriteEditionValues(
+        "GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo edition\nInstallHook=0\nGlobalConfig=" +
+        standin_.base_url() + "/\n");
     WriteFile(installed_.Path("gsc.test"), standin_.GscXml());
     // Games come and go: the client must outlive them.
     std::string other = ReadFile(installed_.Path("games/other.xml"));
     WriteFile(installed_.Path("games/other.xml"),
-              std::regex_replace(other, std::regex("<ExitWithGame enable=\"1\""), "<ExitWithGame enable=\"0\""));
+              std::regex_replace(other, std::regex("<ExitWithGame enable=\"1\""),
+                                 "<ExitWithGame enable=\"0\""));
   }
   void StartHost() {
     host_ = installed_.Run();
@@ -186,8 +196,9 @@ TEST_F(GameCommandsTest, SettingsScreenshotsPagesAndSignInAcrossTwoGames) {
   setting.fields = {{"kind", int64_t{7}}, {"value", int64_t{5}}};
   a.Send("SYSTEMCONFIG", setting);
   EXPECT_EQ(b.Next("SYSTEMCONFIG").Int("x"), 321);
-  EXPECT_TRUE(WaitUntil([&] { return ReadFile(installed_.Path("sysconfig.xml")).find("x=\"321\"") != std::string::npos; }))
-      << ReadFile(installed_.Path("sysconfig.xml"));
+  EXPECT_TRUE(WaitUntil([&] {
+    return ReadFile(installed_.Path("sysconfig.xml")).find("x=\"321\"") != std::string::npos;
+  })) << ReadFile(installed_.Path("sysconfig.xml"));
   // The timed-shot switch goes into the game's document, silently.
   WireMessage game_setting;
   game_setting.fields = {{"kind", int64_t{0}}, {"value", int64_t{1}}};
@@ -211,13 +222,17 @@ TEST_F(GameCommandsTest, SettingsScreenshotsPagesAndSignInAcrossTwoGames) {
   b.NewImage(2);
   ASSERT_TRUE(WaitUntil([&] { return installed_.LogHas("/PTNew/xieyi.htm"); }));
   std::string log = installed_.Log();
-  EXPECT_NE(log.find(std::string("[Shell]open url ") + kHomeHost + "/\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(std::string("[Shell]open url ") + kHomeHost + "/\n"), std::string::npos)
+      << log;
   EXPECT_NE(log.find(std::string("[Shell]open url ") + kAccountHost +
                      "/ptinfo/safecenter/getpwd/ChgPwdStepInputAcc.aspx?pwdchoose=findpwd\n"),
             std::string::npos);
-  EXPECT_NE(log.find(std::string("[Shell]open url ") + kAccountHost + "/PTNew/xieyi.htm\n"), std::string::npos);
+  EXPECT_NE(log.find(std::string("[Shell]open url ") + kAccountHost + "/PTNew/xieyi.htm\n"),
+            std::string::npos);
   size_t opened = 0;
-  for (size_t at = log.find("[Shell]open url"); at != std::string::npos; at = log.find("[Shell]open url", at + 1)) ++opened;
+  for (size_t at = log.find("[Shell]open url"); at != std::string::npos;
+       at = log.find("[Shell]open url", at + 1))
+    ++opened;
   EXPECT_EQ(opened, 3u);
 
   // A refused sign-in is answered to the game that asked, only.
@@ -245,8 +260,10 @@ TEST_F(GameCommandsTest, SettingsScreenshotsPagesAndSignInAcrossTwoGames) {
     EXPECT_EQ(g->Next("USERINFO").Int("has_nick"), 1);
     EXPECT_EQ(Utf8(g->Next("SYSTEMCONFIG").Text("user_folder")), "Users/demo");
   }
-  EXPECT_TRUE(WaitUntil(
-      [&] { return ReadFile(installed_.Path("sysconfig.xml")).find("<autologin>1</autologin>") != std::string::npos; }));
+  EXPECT_TRUE(WaitUntil([&] {
+    return ReadFile(installed_.Path("sysconfig.xml")).find("<autologin>1</autologin>") !=
+           std::string::npos;
+  }));
   // Signing in started the counts again.
   EXPECT_EQ(Kinds(a.NewImage(1)), "0,1,0");
 
@@ -254,7 +271,8 @@ TEST_F(GameCommandsTest, SettingsScreenshotsPagesAndSignInAcrossTwoGames) {
   b.Send("SETNICKNAME");
   b.Send("REQUESTLOGIN");
   b.NewImage(0);
-  EXPECT_TRUE(WaitUntil([&] { return installed_.LogHas("game other asks for the nick name step"); }));
+  EXPECT_TRUE(
+      WaitUntil([&] { return installed_.LogHas("game other asks for the nick name step"); }));
 
   // Sign-out, from the other game: every game hears it.
   b.Send("LOGOUT");
@@ -348,7 +366,8 @@ TEST_F(GameCommandsTest, PostsReachTheBlogAndEveryPosterHearsItsOwnResult) {
   EXPECT_EQ(a.Next("POSTBLOG").Int("result"), 1);
   blogs = Blogs();
   ASSERT_EQ(blogs.size(), 5u);
-  EXPECT_EQ(blogs[3]["Content"].asString(), "Screen shot from" + kOther + ",I would to like to share with you");
+  EXPECT_EQ(blogs[3]["Content"].asString(),
+            "Screen shot from" + kOther + ",I would to like to share with you");
   EXPECT_EQ(blogs[3]["ContentImageUrl"].asString(), "");
   EXPECT_EQ(blogs[4]["Content"].asString(), std::string(1023, 'x'));
 
@@ -399,7 +418,8 @@ TEST_F(GameCommandsTest, AnUploadReplyThatOnlyTinyXmlSeesAsDeepFailsThePostAndNo
   a.Next("SYSTEMCONFIG");
   std::string shot = Screenshot("shot.png");
   for (const char* kind : {"xml-stray", "xml-7f", "xml-quote"}) {
-    standin_.Fault(std::string("path=/UploadFile.axd&mode=nested&depth=100000&count=1&kind=") + kind);
+    standin_.Fault(std::string("path=/UploadFile.axd&mode=nested&depth=100000&count=1&kind=") +
+                   kind);
     a.Post("refused reply", shot);
     EXPECT_EQ(a.Next("POSTBLOG").Int("result"), 0) << kind;
   }

@@ -41,12 +41,14 @@ std::vector<std::string> ReadHandshake(GameSimulator& sim) {
   return names;
 }
 
-const std::vector<std::string> kHandshake = {"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK", "DATAPROMPT"};
+const std::vector<std::string> kHandshake = {"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK",
+                                             "DATAPROMPT"};
 
 // How often the text occurs.
 size_t Count(const std::string& text, const std::string& what) {
   size_t count = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++count;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
+    ++count;
   return count;
 }
 
@@ -55,12 +57,14 @@ constexpr char kDetachLine[] = "game other left, IPC=";
 
 class GameLinkProcessTest : public ::testing::Test {
  protected:
-  explicit GameLinkProcessTest(HostUnderTest::ExitWithGame exit_with_game = HostUnderTest::ExitWithGame::kOff)
+  explicit GameLinkProcessTest(
+      HostUnderTest::ExitWithGame exit_with_game = HostUnderTest::ExitWithGame::kOff)
       : host_(exit_with_game) {}
   void SetUp() override {
     ASSERT_TRUE(host_.Start());
     // The game pipes are served before the main loop starts.
-    ASSERT_TRUE(WaitUntil([&] { return host_.Log().find(" start") != std::string::npos; }, 60s)) << host_.Stderr();
+    ASSERT_TRUE(WaitUntil([&] { return host_.Log().find(" start") != std::string::npos; }, 60s))
+        << host_.Stderr();
     ASSERT_TRUE(host_.ServesGamePipes(10s));
   }
   void TearDown() override {
@@ -89,15 +93,18 @@ TEST_F(GameLinkProcessTest, FreshInstallHandshakeIsExactlyTheSpecifiedSequence) 
   auto ok = sim.Expect("CONFIGOK", kWait);
   auto prompt = sim.Expect("DATAPROMPT", kWait);
   ASSERT_TRUE(welcome && system && game && ok && prompt) << sim.errors().front();
-  EXPECT_EQ(system->ToString(), "SYSTEMCONFIG one_shot_sound=1 many_shot_sound=1 show_help=1 first_run=1 x=4800 "
-                                "y=2550 user_folder=\"Users/All Users\" store_folder=\"" +
-                                    host_.program() + "/OBSnapshot\"");
-  EXPECT_EQ(game->ToString(), "GAMECONFIG many_duration=5 many_interval=0.3 quality=90 timed_shot=0 "
-                              "timed_interval=5 key_one_shot=\"HOME\" key_many_shot=\"END\" key_show_hide=\"F10\" "
-                              "key_region_one_shot=\"INSERT\" key_region_many_shot=\"DELETE\" "
-                              "key_quick_publish=\"F1\"");
+  EXPECT_EQ(system->ToString(),
+            "SYSTEMCONFIG one_shot_sound=1 many_shot_sound=1 show_help=1 first_run=1 x=4800 "
+            "y=2550 user_folder=\"Users/All Users\" store_folder=\"" +
+                host_.program() + "/OBSnapshot\"");
+  EXPECT_EQ(game->ToString(),
+            "GAMECONFIG many_duration=5 many_interval=0.3 quality=90 timed_shot=0 "
+            "timed_interval=5 key_one_shot=\"HOME\" key_many_shot=\"END\" key_show_hide=\"F10\" "
+            "key_region_one_shot=\"INSERT\" key_region_many_shot=\"DELETE\" "
+            "key_quick_publish=\"F1\"");
   EXPECT_EQ(prompt->ToString(), "DATAPROMPT counter0=0 counter1=0 counter2=0 counter3=0");
-  EXPECT_FALSE(sim.Receive(500ms)) << "nothing else while no user is signed in and no server time is known";
+  EXPECT_FALSE(sim.Receive(500ms))
+      << "nothing else while no user is signed in and no server time is known";
   EXPECT_TRUE(sim.errors().empty()) << sim.errors().front();
 }
 
@@ -134,7 +141,8 @@ TEST_F(GameLinkProcessTest, FiveGamesBusyNamesBrokenAndShortLivedGames) {
   ASSERT_TRUE(short_lived.Send("SYSTEMCONFIG", config));
   short_lived.Close();
   ASSERT_TRUE(short_lived.WaitDisconnected(kWait));
-  EXPECT_TRUE(WaitUntil([&] { return host_.Log().find(";msg:3 is not attached yet") != std::string::npos; }, kWait));
+  EXPECT_TRUE(WaitUntil(
+      [&] { return host_.Log().find(";msg:3 is not attached yet") != std::string::npos; }, kWait));
   GameSimulator after(OtherGame());
   EXPECT_TRUE(WaitUntil([&] { return after.Connect() != 0; }, kWait));
 }
@@ -173,13 +181,16 @@ TEST_F(GameLinkProcessTest, FiveGamesTimesAThousandAttachDetachCyclesLoseNothing
       for (int i = 0; i < kCycles && failures[g].empty(); ++i) {
         // Names come and go under five games at once: a game that is
         // turned away tries again.
-        if (!sim.ConnectAndAttach("other", kWait)) failures[g] = "not served";
+        if (!sim.ConnectAndAttach("other", kWait))
+          failures[g] = "not served";
         else if (auto names = ReadHandshake(sim); names != kHandshake)
           failures[g] = "handshake of " + std::to_string(names.size()) + " messages";
         if (!failures[g].empty()) break;
         sim.Detach();
-        if (!sim.WaitDisconnected(kWait)) failures[g] = "pipe not closed";
-        else ++done;
+        if (!sim.WaitDisconnected(kWait))
+          failures[g] = "pipe not closed";
+        else
+          ++done;
       }
       if (!sim.errors().empty()) failures[g] += "; " + sim.errors().front();
     });

@@ -13,7 +13,8 @@ using ombrix::test::WaitUntil;
 HostUnderTest::HostUnderTest(ExitWithGame exit_with_game) {
   if (exit_with_game == ExitWithGame::kOff) {
     std::string other = ReadFile(installed_.Path("games/other.xml"));
-    other = std::regex_replace(other, std::regex("<ExitWithGame enable=\"1\""), "<ExitWithGame enable=\"0\"");
+    other = std::regex_replace(other, std::regex("<ExitWithGame enable=\"1\""),
+                               "<ExitWithGame enable=\"0\"");
     ombrix::test::WriteFile(installed_.Path("games/other.xml"), other);
   }
   env_.push_back(std::make_unique<ScopedEnv>("HOME", installed_.Scratch("state/home")));

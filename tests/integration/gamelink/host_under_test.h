@@ -23,7 +23,9 @@ class HostUnderTest {
   bool ServesGamePipes(std::chrono::milliseconds timeout);
   bool Signal(int signal) { return process_ && process_->Signal(signal); }
   // Exit code once it ended by itself within `timeout`; -1000 otherwise.
-  int WaitForExit(std::chrono::milliseconds timeout) { return process_ ? process_->WaitForExit(timeout) : -1000; }
+  int WaitForExit(std::chrono::milliseconds timeout) {
+    return process_ ? process_->WaitForExit(timeout) : -1000;
+  }
   bool HasExited() { return !process_ || process_->HasExited(); }
   std::string Stderr() const { return process_ ? process_->Stderr() : ""; }
   std::string Log() const { return installed_.Log(); }

@@ -43,7 +43,9 @@ GameSimulator::Options OtherGame() {
   return o;
 }
 
-std::string PipeName(int index) { return "ombrix.ipc.obdaemondll_" + std::to_string(index) + "_other"; }
+std::string PipeName(int index) {
+  return "ombrix.ipc.obdaemondll_" + std::to_string(index) + "_other";
+}
 
 // A game played on a bare socket: it sends what the test says and reads
 // only when told to.
@@ -57,7 +59,8 @@ class RawGame {
       address.sun_family = AF_UNIX;
       std::string path = pipe_dir + "/" + PipeName(i);
       snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-      if (connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) fd_ = std::move(fd);
+      if (connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        fd_ = std::move(fd);
     }
   }
   bool connected() const { return fd_.valid(); }
@@ -132,15 +135,18 @@ std::vector<std::string> ReadHandshake(GameSimulator& sim, std::chrono::millisec
   return names;
 }
 
-const std::vector<std::string> kHandshake = {"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK", "DATAPROMPT"};
+const std::vector<std::string> kHandshake = {"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK",
+                                             "DATAPROMPT"};
 
 class HostileGamesTest : public ::testing::Test {
  protected:
-  explicit HostileGamesTest(HostUnderTest::ExitWithGame exit_with_game = HostUnderTest::ExitWithGame::kOff)
+  explicit HostileGamesTest(
+      HostUnderTest::ExitWithGame exit_with_game = HostUnderTest::ExitWithGame::kOff)
       : host_(exit_with_game) {}
   void SetUp() override {
     ASSERT_TRUE(host_.Start());
-    ASSERT_TRUE(WaitUntil([&] { return host_.Log().find(" start") != std::string::npos; }, 60s)) << host_.Stderr();
+    ASSERT_TRUE(WaitUntil([&] { return host_.Log().find(" start") != std::string::npos; }, 60s))
+        << host_.Stderr();
     ASSERT_TRUE(host_.ServesGamePipes(10s));
   }
   void TearDown() override {
@@ -186,8 +192,9 @@ TEST_F(HostileGamesTest, NonReadingAndFloodingGamesLeaveAThirdGameAndTheQuitProm
 
   // The flooder went over what one game may have waiting and was closed;
   // the game that only stopped reading keeps its link.
-  EXPECT_TRUE(WaitUntil([&] { return host_.Log().find("received messages wait to be handled") != std::string::npos; },
-                        kWait));
+  EXPECT_TRUE(WaitUntil(
+      [&] { return host_.Log().find("received messages wait to be handled") != std::string::npos; },
+      kWait));
   EXPECT_TRUE(WaitUntil([&] { return flooding.ClosedByClient(); }, kWait));
   EXPECT_FALSE(stalled.ClosedByClient());
 
@@ -237,7 +244,8 @@ TEST_F(HostileGamesTest, FiveConnectionsThatNeverAttachAreClosedAndARealGameThen
   // Past the time a game has to attach, each is closed and its name served.
   ASSERT_TRUE(game.ConnectAndAttach("other", 30s));
   EXPECT_EQ(ReadHandshake(game, kWait), kHandshake);
-  for (auto& connection : idle) EXPECT_TRUE(WaitUntil([&] { return connection->ClosedByClient(); }, kWait));
+  for (auto& connection : idle)
+    EXPECT_TRUE(WaitUntil([&] { return connection->ClosedByClient(); }, kWait));
   EXPECT_NE(host_.Log().find("was not kept within 10000 ms; closed"), std::string::npos);
   EXPECT_TRUE(game.errors().empty());
 }
@@ -257,13 +265,17 @@ TEST_F(HostileGamesTest, FiveGamesAttachingAtTheSameInstantAllAttach) {
         while (ready < kGames) std::this_thread::yield();  // start together
         GameSimulator& sim = *games[g];
         // One pass over the five names, as a game does: each must find one.
-        if (sim.Connect() == 0) failures[g] = "no free name";
-        else if (!sim.Attach("other")) failures[g] = "attach not sent";
-        else if (ReadHandshake(sim, kWait) != kHandshake) failures[g] = "handshake cut short";
+        if (sim.Connect() == 0)
+          failures[g] = "no free name";
+        else if (!sim.Attach("other"))
+          failures[g] = "attach not sent";
+        else if (ReadHandshake(sim, kWait) != kHandshake)
+          failures[g] = "handshake cut short";
       });
     }
     for (auto& t : threads) t.join();
-    for (int g = 0; g < kGames; ++g) ASSERT_EQ(failures[g], "") << "round " << round << ", game " << g;
+    for (int g = 0; g < kGames; ++g)
+      ASSERT_EQ(failures[g], "") << "round " << round << ", game " << g;
     for (auto& sim : games) {
       sim->Detach();
       ASSERT_TRUE(sim->WaitDisconnected(kWait));

@@ -30,7 +30,8 @@ using ombrix::test::WaitUntil;
 using ombrix::test::WriteFile;
 
 // What a run leaves in the install folder, by path relative to it.
-const char* const kRunState[] = {"Log", "sysconfig.xml", "gsc", "Users", "OBSnapshot", "games/wow.xml"};
+const char* const kRunState[] = {"Log",   "sysconfig.xml", "gsc",
+                                 "Users", "OBSnapshot",    "games/wow.xml"};
 
 // Puts the build's install folder back as it was: every top-level entry
 // and game file that was not there before goes, and the default game file
@@ -39,14 +40,16 @@ class DistFolderRestorer {
  public:
   DistFolderRestorer() : dist_(DistDir()), game_file_(ReadFile(dist_ + "/games/other.xml")) {
     for (const auto& e : fs::directory_iterator(dist_)) before_.insert(e.path().filename());
-    for (const auto& e : fs::directory_iterator(dist_ + "/games")) before_.insert("games/" + e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dist_ + "/games"))
+      before_.insert("games/" + e.path().filename().string());
   }
   ~DistFolderRestorer() {
     std::error_code ignored;
     for (const auto& e : fs::directory_iterator(dist_))
       if (!before_.count(e.path().filename())) fs::remove_all(e.path(), ignored);
     for (const auto& e : fs::directory_iterator(dist_ + "/games"))
-      if (!before_.count("games/" + e.path().filename().string())) fs::remove_all(e.path(), ignored);
+      if (!before_.count("games/" + e.path().filename().string()))
+        fs::remove_all(e.path(), ignored);
     WriteFile(dist_ + "/games/other.xml", game_file_);
   }
 
@@ -103,7 +106,9 @@ TEST(InstallLayoutTest, AnInstallAfterADemoRunHoldsOnlyWhatAFreshInstallShould) 
 
   TempDir prefix;
   auto install = brx::platform::ChildProcess::Spawn(
-      {OMBRIX_CMAKE_COMMAND, {"--install", ombrix::test::BinaryDir(), "--prefix", prefix.path()}, ""});
+      {OMBRIX_CMAKE_COMMAND,
+       {"--install", ombrix::test::BinaryDir(), "--prefix", prefix.path()},
+       ""});
   ASSERT_TRUE(install);
   int status = -1;
   ASSERT_TRUE(install->Wait(120000, &status));
@@ -111,15 +116,16 @@ TEST(InstallLayoutTest, AnInstallAfterADemoRunHoldsOnlyWhatAFreshInstallShould) 
 
   const std::string root = prefix.Sub("ombrix");
   std::set<std::string> tree = TreeOf(root);
-  for (const char* program : {"OBHost.exe", "OBHost.exe.bin", "OBDaemon.exe", "OBBugreporter.exe", "Ombrix.exe",
-                              "OBUninstall.exe", "OBUpdateAplldr.exe"}) {
+  for (const char* program : {"OBHost.exe", "OBHost.exe.bin", "OBDaemon.exe", "OBBugreporter.exe",
+                              "Ombrix.exe", "OBUninstall.exe", "OBUpdateAplldr.exe"}) {
     EXPECT_TRUE(tree.count(program)) << program;
     struct stat st {};
-    EXPECT_TRUE(stat((root + "/" + program).c_str(), &st) == 0 && (st.st_mode & S_IXUSR)) << program;
+    EXPECT_TRUE(stat((root + "/" + program).c_str(), &st) == 0 && (st.st_mode & S_IXUSR))
+        << program;
   }
   for (const char* file :
-       {"OBVerCustom.dll", "OBVerCustom.ini", "OBDaemon.dll", "OBSkin/other/", "OBUninstall.xml", "tray100.png",
-        "html/Default.html", "html/ucard.htm", "OBPaint/other/AvatarEditor.html"})
+       {"OBVerCustom.dll", "OBVerCustom.ini", "OBDaemon.dll", "OBSkin/other/", "OBUninstall.xml",
+        "tray100.png", "html/Default.html", "html/ucard.htm", "OBPaint/other/AvatarEditor.html"})
     EXPECT_TRUE(tree.count(file)) << file;
   EXPECT_EQ(ReadFile(root + "/games/other.xml"),
             ReadFile(ombrix::test::SourceDir() + "/client/host/games/other.xml"));

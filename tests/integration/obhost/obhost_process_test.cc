@@ -38,7 +38,8 @@ constexpr auto kExitDeadline = std::chrono::seconds(30);
 constexpr auto kGameWait = std::chrono::seconds(15);
 
 // What the client sends a game that attaches.
-const std::vector<std::string> kHandshake = {"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK", "DATAPROMPT"};
+const std::vector<std::string> kHandshake = {"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK",
+                                             "DATAPROMPT"};
 
 // The names of the messages up to the handshake's last, or fewer when the
 // link goes quiet.
@@ -123,7 +124,8 @@ TEST_F(OBHostProcessTest, RunsHeadlessHoldsItsLockTicksAndStopsInOrderOnSigterm)
   // a second apart; start-up work that ends (a failed download, say) wakes
   // it only in a short burst, which cannot pass for that.
   ASSERT_GE(host->MainThreadWakeUps(), 0);
-  EXPECT_TRUE(WakesUpAtIntervals(host.get(), 4, std::chrono::milliseconds(700), std::chrono::seconds(20)));
+  EXPECT_TRUE(
+      WakesUpAtIntervals(host.get(), 4, std::chrono::milliseconds(700), std::chrono::seconds(20)));
 
   auto second = Run();
   EXPECT_EQ(second->WaitForExit(), 255);
@@ -139,7 +141,8 @@ TEST_F(OBHostProcessTest, RunsHeadlessHoldsItsLockTicksAndStopsInOrderOnSigterm)
   EXPECT_EQ(host->WaitForExit(), 0);
   EXPECT_EQ(host->Stderr(), "");
   EXPECT_TRUE(LogHas("[OBHost.exe]2.3.109.05 exit"));
-  EXPECT_NE(ReadFile(Program() + "/sysconfig.xml").find("<firstrun>0</firstrun>"), std::string::npos);
+  EXPECT_NE(ReadFile(Program() + "/sysconfig.xml").find("<firstrun>0</firstrun>"),
+            std::string::npos);
   EXPECT_FALSE(LockHeld());
 }
 
@@ -162,7 +165,8 @@ TEST_F(OBHostProcessTest, AQuitSignalAtAnyMomentOfStartUpEndsTheClientInOrder) {
   const std::vector<std::pair<std::string, std::function<bool(pid_t)>>> moments = {
       {"edition library read",
        [](pid_t pid) {
-         return ReadFile("/proc/" + std::to_string(pid) + "/maps").find("OBVerCustom.dll") != std::string::npos;
+         return ReadFile("/proc/" + std::to_string(pid) + "/maps").find("OBVerCustom.dll") !=
+                std::string::npos;
        }},
       {"edition values written", [&](pid_t) { return PathExists(hive); }},
       {"instance lock taken", [&](pid_t) { return LockHeld(); }},
@@ -186,8 +190,8 @@ TEST_F(OBHostProcessTest, AQuitSignalAtAnyMomentOfStartUpEndsTheClientInOrder) {
         auto host = Run();
         auto deadline = std::chrono::steady_clock::now() + kExitDeadline;
         bool missed = false;
-        while (!(seen = reached(host->pid())) && !(missed = passed(host->pid())) && !host->HasExited() &&
-               std::chrono::steady_clock::now() < deadline)
+        while (!(seen = reached(host->pid())) && !(missed = passed(host->pid())) &&
+               !host->HasExited() && std::chrono::steady_clock::now() < deadline)
           std::this_thread::sleep_for(std::chrono::microseconds(100));
         if (!seen && missed) {
           ASSERT_TRUE(host->Signal(SIGTERM)) << moment;
@@ -197,7 +201,8 @@ TEST_F(OBHostProcessTest, AQuitSignalAtAnyMomentOfStartUpEndsTheClientInOrder) {
         ASSERT_TRUE(seen) << moment;
         ASSERT_TRUE(host->Signal(sig)) << moment;
         EXPECT_EQ(host->WaitForExit(), 0) << moment << ", signal " << sig;
-        EXPECT_EQ(count(exit_line), exits + 1) << moment << ", signal " << sig;  // shut down, not cut off
+        EXPECT_EQ(count(exit_line), exits + 1)
+            << moment << ", signal " << sig;  // shut down, not cut off
         EXPECT_FALSE(LockHeld()) << moment;
       }
       ASSERT_TRUE(seen) << moment << ": never caught in 20 runs";
@@ -213,11 +218,14 @@ bool HasBegun(pid_t pid) {
   std::string proc = "/proc/" + std::to_string(pid);
   std::string status = ReadFile(proc + "/status");
   size_t blocked = status.find("SigBlk:");
-  if (blocked != std::string::npos && std::stoull(status.substr(blocked + 7), nullptr, 16) != 0) return true;
+  if (blocked != std::string::npos && std::stoull(status.substr(blocked + 7), nullptr, 16) != 0)
+    return true;
   std::string maps = ReadFile(proc + "/maps");
   for (size_t at = maps.find(".so"); at != std::string::npos; at = maps.find(".so", at + 1)) {
     size_t line = maps.rfind('\n', at);
-    if (maps.substr(line == std::string::npos ? 0 : line, at - line).find("/ld-linux") == std::string::npos) return true;
+    if (maps.substr(line == std::string::npos ? 0 : line, at - line).find("/ld-linux") ==
+        std::string::npos)
+      return true;
   }
   return false;
 }
@@ -231,13 +239,15 @@ TEST_F(OBHostProcessTest, SigintAndSigtermAtRandomMomentsOfTheFirstSecondAlwaysE
   for (int attempt = 0; attempt < 100; ++attempt) {
     int sig = attempt % 2 ? SIGTERM : SIGINT;
     ScopedEnv ui("OMBRIX_UI", attempt % 4 < 2 ? "none" : "headless");
-    auto moment = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds(random));
+    auto moment =
+        std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds(random));
     auto host = Run();
     ASSERT_TRUE(WaitUntil([&] { return HasBegun(host->pid()); })) << attempt;
     // The moment to send it at, picked at random; nothing is waited for.
     std::this_thread::sleep_until(moment);
     ASSERT_TRUE(host->Signal(sig)) << attempt;
-    ASSERT_EQ(host->WaitForExit(), 0) << "attempt " << attempt << ", signal " << sig << "\n" << host->Stderr();
+    ASSERT_EQ(host->WaitForExit(), 0) << "attempt " << attempt << ", signal " << sig << "\n"
+                                      << host->Stderr();
     ASSERT_FALSE(LockHeld()) << attempt;
   }
 }
@@ -287,10 +297,12 @@ TEST_F(OBHostProcessTest, APendingEditionUpdateTakesEffectOnThisStart) {
   fs::copy_file(ombrix::test::BinaryDir() + "/standin/edition-next/OBVerCustom.dll",
                 Program() + "/OBVerCustom.dll.update");
   auto host = Run();
-  ASSERT_TRUE(WaitUntil([&] { return LogHas("[OBHost.exe]2.3.110.01 start", "2.3.110.01"); }, kExitDeadline));
+  ASSERT_TRUE(WaitUntil([&] { return LogHas("[OBHost.exe]2.3.110.01 start", "2.3.110.01"); },
+                        kExitDeadline));
   EXPECT_FALSE(PathExists(Program() + "/OBVerCustom.dll.update"));
   std::wstring version;
-  ASSERT_TRUE(brx::util::ReadRegistryString(EditionKeyPath(L"HKEY_LOCAL_MACHINE"), L"Version", &version));
+  ASSERT_TRUE(
+      brx::util::ReadRegistryString(EditionKeyPath(L"HKEY_LOCAL_MACHINE"), L"Version", &version));
   EXPECT_EQ(version, L"2.3.110.01");
   // Ctrl-C ends it in order as well.
   ASSERT_TRUE(host->Signal(SIGINT));
@@ -333,7 +345,8 @@ TEST_F(OBHostProcessTest, AHookDaemonThatCannotBeStartedEndsTheStart) {
   EXPECT_TRUE(LogHas("CreateProcessW " + Program() + "/OBDaemon.exe failed["));
   EXPECT_TRUE(LogHas("OBApplication::InitialApplication:420:OBApplication::Initial() failed!"));
   uint32_t hook = 0;
-  ASSERT_TRUE(brx::util::ReadRegistryDword(EditionKeyPath(L"HKEY_CURRENT_USER"), L"InstallHook", &hook));
+  ASSERT_TRUE(
+      brx::util::ReadRegistryDword(EditionKeyPath(L"HKEY_CURRENT_USER"), L"InstallHook", &hook));
   EXPECT_EQ(hook, 1u);
 }
 

@@ -30,7 +30,8 @@ class VideoChatTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil(
         [&] {
           const std::string online = rendezvous_.Control("online");
-          return online.find("\"demo\"") != std::string::npos && online.find("\"buddy\"") != std::string::npos;
+          return online.find("\"demo\"") != std::string::npos &&
+                 online.find("\"buddy\"") != std::string::npos;
         },
         kWait))
         << rendezvous_.Control("online") << a_->installed().Log();
@@ -45,7 +46,9 @@ class VideoChatTest : public ::testing::Test {
     a_.reset();
   }
 
-  void Call(const std::string& id, std::chrono::milliseconds ready_wait) { videochat::Call(*a_, *b_, id, ready_wait); }
+  void Call(const std::string& id, std::chrono::milliseconds ready_wait) {
+    videochat::Call(*a_, *b_, id, ready_wait);
+  }
   int RelayRequests(const std::string& id) { return Requests("RELAY", id); }
   int Requests(const std::string& text, const std::string& id) {
     return static_cast<int>(videochat::Requests(rendezvous_, text, id).size());
@@ -73,7 +76,8 @@ TEST_F(VideoChatTest, FriendsCallsRelayRefusalDetachAndStopWhileStreaming) {
   auto icon = a_->Skip("FRIEND_ONLINE_HEADICON", kWait);
   ASSERT_TRUE(icon) << a_->installed().Log();
   EXPECT_EQ(icon->Utf8("address"), head);
-  EXPECT_NE(ReadFile(icon->Utf8("path")).find("JFIF-standin buddy.jpg"), std::string::npos) << icon->Utf8("path");
+  EXPECT_NE(ReadFile(icon->Utf8("path")).find("JFIF-standin buddy.jpg"), std::string::npos)
+      << icon->Utf8("path");
 
   // A direct call: the frames arrive with the pattern's colours.
   ASSERT_NO_FATAL_FAILURE(Call("call-direct", kWait));
@@ -92,7 +96,8 @@ TEST_F(VideoChatTest, FriendsCallsRelayRefusalDetachAndStopWhileStreaming) {
   EXPECT_EQ(stopped->Utf8("invitation_id"), "call-direct");
 
   // A refusal reaches the inviter as such.
-  a_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-refused")},
+  a_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}},
+                            {"invitation_id", Utf16("call-refused")},
                             {"account", Utf16("buddy")}});
   ASSERT_TRUE(b_->Skip("VIDEO_INVITE", kWait));
   b_->Send("VIDEO_REPLY", {{"answer", int64_t{3}}, {"invitation_id", Utf16("call-refused")}});
@@ -131,8 +136,11 @@ TEST_F(VideoChatTest, FriendsCallsRelayRefusalDetachAndStopWhileStreaming) {
   EXPECT_EQ(stopped->Utf8("invitation_id"), "call-stop");
   // The sender's client is stopped while its game still pushes frames.
   WireMessage m;
-  m.fields = {{"invitation_id", Utf16("call-stop")}, {"frame_rate", int64_t{25}}, {"width", int64_t{kWidth}},
-              {"height", int64_t{kHeight}}, {"frame", pattern}};
+  m.fields = {{"invitation_id", Utf16("call-stop")},
+              {"frame_rate", int64_t{25}},
+              {"width", int64_t{kWidth}},
+              {"height", int64_t{kHeight}},
+              {"frame", pattern}};
   EXPECT_TRUE(a_->game().Send("VEDIO_STREAM", m));
   ASSERT_NO_FATAL_FAILURE(a_->Stop());
 }
@@ -141,7 +149,8 @@ TEST_F(VideoChatTest, SecondInvitationInviterHangUpAndNoGameToAnswer) {
   ASSERT_NO_FATAL_FAILURE(Call("call-one", kWait));
   // One session at a time: a second invitation is answered at once and
   // never reaches the peer.
-  a_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-two")},
+  a_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}},
+                            {"invitation_id", Utf16("call-two")},
                             {"account", Utf16("buddy")}});
   auto error = a_->Skip("VEDIO_ERROR", kWait);
   ASSERT_TRUE(error);
@@ -157,7 +166,8 @@ TEST_F(VideoChatTest, SecondInvitationInviterHangUpAndNoGameToAnswer) {
   // With no game to answer it, the peer's client refuses the invitation.
   b_->game().Detach();
   ASSERT_TRUE(b_->game().WaitDisconnected(kWait));
-  a_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-nobody")},
+  a_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}},
+                            {"invitation_id", Utf16("call-nobody")},
                             {"account", Utf16("buddy")}});
   auto refused = a_->Skip("VIDEO_REPLY", kWait);
   ASSERT_TRUE(refused);
@@ -169,7 +179,8 @@ TEST_F(VideoChatTest, BusyPlayersAnswerBusyAndAnUnansweredInvitationTimesOutOnBo
   c_ = std::make_unique<Player>(web_, rendezvous_);
   ASSERT_NO_FATAL_FAILURE(c_->Start());
   ASSERT_NO_FATAL_FAILURE(c_->SignIn("carol", "carol2024"));
-  ASSERT_TRUE(WaitUntil([&] { return rendezvous_.Control("online").find("\"carol\"") != std::string::npos; }, kWait));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return rendezvous_.Control("online").find("\"carol\"") != std::string::npos; }, kWait));
 
   // A call between A and B is streaming.
   ASSERT_NO_FATAL_FAILURE(Call("call-ab", kWait));
@@ -180,7 +191,9 @@ TEST_F(VideoChatTest, BusyPlayersAnswerBusyAndAnUnansweredInvitationTimesOutOnBo
   const std::pair<std::string, std::string> calls[] = {
       {"buddy", "call-c-buddy"}, {"demo", "call-c-demo"}, {"buddy", "call-ab"}};
   for (const auto& [account, id] : calls) {
-    c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16(id)}, {"account", Utf16(account)}});
+    c_->Send(
+        "VIDEO_INVITE",
+        {{"send_video", int64_t{1}}, {"invitation_id", Utf16(id)}, {"account", Utf16(account)}});
     auto busy = c_->Skip("VEDIO_ERROR", kWait);
     ASSERT_TRUE(busy) << c_->installed().Log();
     EXPECT_EQ(busy->Int("code"), 3) << account;
@@ -201,7 +214,8 @@ TEST_F(VideoChatTest, BusyPlayersAnswerBusyAndAnUnansweredInvitationTimesOutOnBo
 
   // C calls B and hangs up while it still rings: B's game closes the
   // invitation, and an answer to it afterwards starts nothing.
-  c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-cancelled")},
+  c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}},
+                            {"invitation_id", Utf16("call-cancelled")},
                             {"account", Utf16("buddy")}});
   auto ringing = b_->Skip("VIDEO_INVITE", kWait);
   ASSERT_TRUE(ringing);
@@ -217,7 +231,8 @@ TEST_F(VideoChatTest, BusyPlayersAnswerBusyAndAnUnansweredInvitationTimesOutOnBo
   // over. Nothing of it is left on either side.
   ASSERT_TRUE(WaitUntil([&] { return b_->Threads() > 0 && c_->Threads() > 0; }, kWait));
   const int threads_before = b_->Threads(), inviter_threads_before = c_->Threads();
-  c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-quiet")},
+  c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}},
+                            {"invitation_id", Utf16("call-quiet")},
                             {"account", Utf16("buddy")}});
   auto unanswered = b_->Skip("VIDEO_INVITE", kWait);
   ASSERT_TRUE(unanswered);
@@ -240,7 +255,8 @@ TEST_F(VideoChatTest, BusyPlayersAnswerBusyAndAnUnansweredInvitationTimesOutOnBo
       << c_->Threads() << " threads, " << inviter_threads_before << " before the invitation";
 
   // Both slots are free again: the next call from C goes through.
-  c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16("call-after")},
+  c_->Send("VIDEO_INVITE", {{"send_video", int64_t{1}},
+                            {"invitation_id", Utf16("call-after")},
                             {"account", Utf16("buddy")}});
   auto invite = b_->Skip("VIDEO_INVITE", kWait);
   ASSERT_TRUE(invite);

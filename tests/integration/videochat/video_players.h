@@ -76,7 +76,8 @@ inline std::vector<uint8_t> PatternFrame() {
 // The mean colour of the middle of each band differs from the pattern by
 // at most `tolerance` per channel.
 inline ::testing::AssertionResult MatchesPattern(const std::vector<uint8_t>& frame, int tolerance) {
-  if (frame.size() != size_t{kWidth} * kHeight * 3) return ::testing::AssertionFailure() << "size " << frame.size();
+  if (frame.size() != size_t{kWidth} * kHeight * 3)
+    return ::testing::AssertionFailure() << "size " << frame.size();
   for (int band = 0; band < 4; ++band) {
     long sum[3] = {0, 0, 0};
     int count = 0;
@@ -90,9 +91,10 @@ inline ::testing::AssertionResult MatchesPattern(const std::vector<uint8_t>& fra
     const int b = static_cast<int>(sum[0] / count), g = static_cast<int>(sum[1] / count),
               r = static_cast<int>(sum[2] / count);
     const Rgb& want = kBands[band];
-    if (std::abs(r - want.r) > tolerance || std::abs(g - want.g) > tolerance || std::abs(b - want.b) > tolerance)
-      return ::testing::AssertionFailure() << "band " << band << " is " << r << "," << g << "," << b << " not "
-                                           << want.r << "," << want.g << "," << want.b;
+    if (std::abs(r - want.r) > tolerance || std::abs(g - want.g) > tolerance ||
+        std::abs(b - want.b) > tolerance)
+      return ::testing::AssertionFailure() << "band " << band << " is " << r << "," << g << "," << b
+                                           << " not " << want.r << "," << want.g << "," << want.b;
   }
   return ::testing::AssertionSuccess();
 }
@@ -105,21 +107,30 @@ class Player {
   // process's own.
   Player(const WebStandin& web, const RendezvousStandin& rendezvous, std::string netns = "")
       : netns_(std::move(netns)) {
-    installed_.WriteEditionValues("GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo edition\nInstallHook=0\nGlobalConfig=" +
-                                  web.base_url() + "/\n");
+    installed_.WriteEditionValues(
+        "GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo edition\nInstallHook=0\nGlobalConfig=" +
+        web.base_url() + "/\n");
     const std::string h = web.host();
     WriteFile(installed_.Path("gsc.test"),
               "<Node>\n"
-              "  <ClientInterfaceServer><Rule><Server>" + h + "</Server></Rule></ClientInterfaceServer>\n"
-              "  <ImageStorageServer><Rule><Server>" + h + "</Server></Rule></ImageStorageServer>\n"
-              "  <DCServer><Rule><Server>" + h + "</Server></Rule></DCServer>\n"
-              "  <IceServer><Rule><Server>" + rendezvous.host() + ":" + std::to_string(rendezvous.ice_port()) +
+              "  <ClientInterfaceServer><Rule><Server>" +
+                  h +
+                  "</Server></Rule></ClientInterfaceServer>\n"
+                  "  <ImageStorageServer><Rule><Server>" +
+                  h +
+                  "</Server></Rule></ImageStorageServer>\n"
+                  "  <DCServer><Rule><Server>" +
+                  h +
+                  "</Server></Rule></DCServer>\n"
+                  "  <IceServer><Rule><Server>" +
+                  rendezvous.host() + ":" + std::to_string(rendezvous.ice_port()) +
                   "</Server></Rule></IceServer>\n"
-              "</Node>\n");
+                  "</Node>\n");
     // Games come and go: the client must outlive them.
     const std::string other = ReadFile(installed_.Path("games/other.xml"));
     WriteFile(installed_.Path("games/other.xml"),
-              std::regex_replace(other, std::regex("<ExitWithGame enable=\"1\""), "<ExitWithGame enable=\"0\""));
+              std::regex_replace(other, std::regex("<ExitWithGame enable=\"1\""),
+                                 "<ExitWithGame enable=\"0\""));
   }
 
   // Starts the client and attaches the game; the environment of this
@@ -142,7 +153,9 @@ class Player {
   void SignIn(const std::string& account, const std::string& password) {
     account_ = account;
     WireMessage m;
-    m.fields = {{"account", Utf16(account)}, {"password", Utf16(password)}, {"remember", int64_t{0}},
+    m.fields = {{"account", Utf16(account)},
+                {"password", Utf16(password)},
+                {"remember", int64_t{0}},
                 {"auto_login", int64_t{0}}};
     ASSERT_TRUE(game_->Send("LOGIN", m));
     auto reply = Skip("LOGIN", kWait);
@@ -154,7 +167,8 @@ class Player {
   std::optional<WireMessage> Skip(const std::string& name, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < end) {
-      auto m = game_->Receive(std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()));
+      auto m = game_->Receive(std::chrono::duration_cast<std::chrono::milliseconds>(
+          end - std::chrono::steady_clock::now()));
       if (!m) return m;
       if (m->name == name) return m;
       seen_.push_back(m->name);
@@ -162,7 +176,8 @@ class Player {
     return std::nullopt;
   }
 
-  void Send(const std::string& name, std::vector<std::pair<std::string, gamesim::WireValue>> fields) {
+  void Send(const std::string& name,
+            std::vector<std::pair<std::string, gamesim::WireValue>> fields) {
     WireMessage m;
     m.fields = std::move(fields);
     ASSERT_TRUE(game_->Send(name, m)) << name;
@@ -174,8 +189,11 @@ class Player {
     const std::vector<uint8_t> frame = PatternFrame();
     for (int i = 0; i < 200; ++i) {
       WireMessage m;
-      m.fields = {{"invitation_id", Utf16(id)}, {"frame_rate", int64_t{25}}, {"width", int64_t{kWidth}},
-                  {"height", int64_t{kHeight}}, {"frame", frame}};
+      m.fields = {{"invitation_id", Utf16(id)},
+                  {"frame_rate", int64_t{25}},
+                  {"width", int64_t{kWidth}},
+                  {"height", int64_t{kHeight}},
+                  {"frame", frame}};
       if (!game_->Send("VEDIO_STREAM", m)) return std::nullopt;
       if (auto got = peer.Skip("VEDIO_STREAM", 100ms)) return got;
     }
@@ -205,7 +223,9 @@ class Player {
   const std::string& account() const { return account_; }
   HostProcess* host() { return host_.get(); }
   // Whether Skip passed over a message called `name`.
-  bool Passed(const std::string& name) const { return std::find(seen_.begin(), seen_.end(), name) != seen_.end(); }
+  bool Passed(const std::string& name) const {
+    return std::find(seen_.begin(), seen_.end(), name) != seen_.end();
+  }
   // The client's threads now; -1 when unknown.
   int Threads() const {
     std::ifstream in("/proc/" + std::to_string(host_->pid()) + "/status");
@@ -227,8 +247,11 @@ class Player {
 };
 
 // A invites B to receive A's video and B accepts; both sides learn it.
-inline void Call(Player& a, Player& b, const std::string& id, std::chrono::milliseconds ready_wait) {
-  a.Send("VIDEO_INVITE", {{"send_video", int64_t{1}}, {"invitation_id", Utf16(id)}, {"account", Utf16(b.account())}});
+inline void Call(Player& a, Player& b, const std::string& id,
+                 std::chrono::milliseconds ready_wait) {
+  a.Send(
+      "VIDEO_INVITE",
+      {{"send_video", int64_t{1}}, {"invitation_id", Utf16(id)}, {"account", Utf16(b.account())}});
   auto invite = b.Skip("VIDEO_INVITE", kWait);
   ASSERT_TRUE(invite);
   EXPECT_EQ(invite->Utf8("invitation_id"), id);
@@ -245,13 +268,15 @@ inline void Call(Player& a, Player& b, const std::string& id, std::chrono::milli
 
 // The datagrams the rendezvous server got for the invitation that hold
 // `text`, oldest first.
-inline std::vector<Json::Value> Requests(RendezvousStandin& rendezvous, const std::string& text, const std::string& id) {
+inline std::vector<Json::Value> Requests(RendezvousStandin& rendezvous, const std::string& text,
+                                         const std::string& id) {
   Json::Value answer;
   EXPECT_TRUE(Json::Reader().parse(rendezvous.Control("requests"), answer));
   std::vector<Json::Value> found;
   for (const Json::Value& r : answer["requests"]) {
     const std::string datagram = r["text"].asString();
-    if (datagram.find(text) != std::string::npos && datagram.find("\"" + id + "\"") != std::string::npos) {
+    if (datagram.find(text) != std::string::npos &&
+        datagram.find("\"" + id + "\"") != std::string::npos) {
       found.push_back(r);
     }
   }

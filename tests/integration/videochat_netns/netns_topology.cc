@@ -34,7 +34,8 @@ NetnsTopology::NetnsTopology(Nat nat) : prefix_(kPrefix + std::to_string(getpid(
   }
   RemoveStale();
   if (!AddNamespace(pub())) {
-    unavailable_ = "network namespaces cannot be made here (root or CAP_NET_ADMIN is needed): " + error_;
+    unavailable_ =
+        "network namespaces cannot be made here (root or CAP_NET_ADMIN is needed): " + error_;
     error_.clear();
     return;
   }
@@ -53,7 +54,8 @@ void NetnsTopology::RemoveStale() {
   for (const auto& entry : std::filesystem::directory_iterator("/run/netns", ec)) {
     const std::string name = entry.path().filename().string();
     if (name.rfind(kPrefix, 0) != 0) continue;
-    const pid_t pid = static_cast<pid_t>(std::atol(name.c_str() + std::char_traits<char>::length(kPrefix)));
+    const pid_t pid =
+        static_cast<pid_t>(std::atol(name.c_str() + std::char_traits<char>::length(kPrefix)));
     if (pid <= 0 || (kill(pid, 0) == 0 || errno != ESRCH)) continue;
     const std::string ip = FindProgram("ip");
     pid_t child;
@@ -61,7 +63,8 @@ void NetnsTopology::RemoveStale() {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    if (posix_spawn(&child, ip.c_str(), nullptr, nullptr, argv.data(), environ) == 0) waitpid(child, nullptr, 0);
+    if (posix_spawn(&child, ip.c_str(), nullptr, nullptr, argv.data(), environ) == 0)
+      waitpid(child, nullptr, 0);
   }
 }
 
@@ -115,13 +118,15 @@ bool NetnsTopology::Build(Nat nat) {
     const std::string public_net = "10.99." + std::to_string(n) + ".";
     const std::string private_net = "10." + std::to_string(10 + n) + ".0.";
     const bool built =
-        Run({ip_, "link", "add", pub_end, "netns", pub(), "type", "veth", "peer", "name", outer, "netns", nat_ns}) &&
+        Run({ip_, "link", "add", pub_end, "netns", pub(), "type", "veth", "peer", "name", outer,
+             "netns", nat_ns}) &&
         Run({ip_, "-n", pub(), "addr", "add", public_net + "1/24", "dev", pub_end}) &&
         Run({ip_, "-n", pub(), "link", "set", pub_end, "up"}) &&
         Run({ip_, "-n", nat_ns, "addr", "add", public_net + "2/24", "dev", outer}) &&
         Run({ip_, "-n", nat_ns, "link", "set", outer, "up"}) &&
         Run({ip_, "-n", nat_ns, "route", "add", "default", "via", public_net + "1"}) &&
-        Run({ip_, "link", "add", inner, "netns", nat_ns, "type", "veth", "peer", "name", host_end, "netns", host_ns}) &&
+        Run({ip_, "link", "add", inner, "netns", nat_ns, "type", "veth", "peer", "name", host_end,
+             "netns", host_ns}) &&
         Run({ip_, "-n", nat_ns, "addr", "add", private_net + "1/24", "dev", inner}) &&
         Run({ip_, "-n", nat_ns, "link", "set", inner, "up"}) &&
         Run({ip_, "-n", host_ns, "addr", "add", private_net + "2/24", "dev", host_end}) &&
@@ -129,8 +134,10 @@ bool NetnsTopology::Build(Nat nat) {
         Run({ip_, "-n", host_ns, "route", "add", "default", "via", private_net + "1"}) &&
         In(nat_ns, {"/bin/sh", "-c", forward});
     if (!built) return false;
-    std::vector<std::string> masquerade = {"-t", "nat", "-A", "POSTROUTING", "-o", outer, "-j", "MASQUERADE"};
-    if (nat == Nat::kPortShifting) masquerade.insert(masquerade.end(), {"-p", "udp", "--to-ports", "20000-20999"});
+    std::vector<std::string> masquerade = {"-t", "nat", "-A", "POSTROUTING",
+                                           "-o", outer, "-j", "MASQUERADE"};
+    if (nat == Nat::kPortShifting)
+      masquerade.insert(masquerade.end(), {"-p", "udp", "--to-ports", "20000-20999"});
     if (nat == Nat::kPortRandomising) masquerade.push_back("--random-fully");
     auto iptables = [&](std::vector<std::string> rule) {
       rule.insert(rule.begin(), iptables_);
@@ -154,7 +161,9 @@ bool NetnsTopology::Build(Nat nat) {
     // reaches the NAT itself. Without it, a peer's datagram that arrives
     // before this side's own first one leaves a tracked flow behind on the
     // NAT, and the NAT then gives this side's answer a different port.
-    if (!iptables({"-A", "INPUT", "-i", outer, "-m", "conntrack", "--ctstate", "NEW", "-j", "DROP"})) return false;
+    if (!iptables(
+            {"-A", "INPUT", "-i", outer, "-m", "conntrack", "--ctstate", "NEW", "-j", "DROP"}))
+      return false;
   }
   return true;
 }

@@ -28,7 +28,8 @@ struct Announcement {
   int private_port = 0;
 };
 
-std::optional<Announcement> Announced(RendezvousStandin& rendezvous, const std::string& step, const std::string& id) {
+std::optional<Announcement> Announced(RendezvousStandin& rendezvous, const std::string& step,
+                                      const std::string& id) {
   const auto found = Requests(rendezvous, "name=\"STUN\" step=\"" + step + "\"", id);
   if (found.empty()) return std::nullopt;
   const Json::Value& r = found.front();
@@ -37,7 +38,8 @@ std::optional<Announcement> Announced(RendezvousStandin& rendezvous, const std::
   a.public_port = r["from"][1].asInt();
   std::smatch m;
   const std::string text = r["text"].asString();
-  if (!std::regex_search(text, m, std::regex("local_pri_ip=\"([0-9.]+)\" local_pri_port=\"([0-9]+)\""))) {
+  if (!std::regex_search(text, m,
+                         std::regex("local_pri_ip=\"([0-9.]+)\" local_pri_port=\"([0-9]+)\""))) {
     return std::nullopt;
   }
   a.private_ip = m[1];
@@ -71,7 +73,8 @@ class VideoChatNatTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil(
         [&] {
           const std::string online = rendezvous_->Control("online");
-          return online.find("\"demo\"") != std::string::npos && online.find("\"buddy\"") != std::string::npos;
+          return online.find("\"demo\"") != std::string::npos &&
+                 online.find("\"buddy\"") != std::string::npos;
         },
         kWait))
         << rendezvous_->Control("online") << a_->installed().Log();
@@ -149,7 +152,8 @@ TEST_F(VideoChatNatTest, PortRandomisingNatsFailTheBindingAndTheRelayCarriesTheV
   ASSERT_NO_FATAL_FAILURE(Start(NetnsTopology::Nat::kPortRandomising));
   if (IsSkipped()) return;
   ASSERT_NO_FATAL_FAILURE(CallAndStream("nat-relay", kRelayWait));
-  EXPECT_GT(Requests(*rendezvous_, "RELAY", "nat-relay").size(), 0u) << "the binding cannot have succeeded";
+  EXPECT_GT(Requests(*rendezvous_, "RELAY", "nat-relay").size(), 0u)
+      << "the binding cannot have succeeded";
   auto uac = Announced(*rendezvous_, "INVITE", "nat-relay");
   ASSERT_TRUE(uac);
   EXPECT_EQ(uac->private_ip, "10.11.0.2");

@@ -41,8 +41,9 @@ class WebObHostTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(standin_.running());
     // The edition's global-configuration address names the stand-in.
-    installed_.WriteEditionValues("GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo edition\nInstallHook=0\nGlobalConfig=" +
-                                  standin_.base_url() + "/\n");
+    installed_.WriteEditionValues(
+        "GameId=other\nKey=OB-DEMO\nKeyDesc=Ombrix demo edition\nInstallHook=0\nGlobalConfig=" +
+        standin_.base_url() + "/\n");
   }
   std::string Program() const { return installed_.program(); }
   std::unique_ptr<HostProcess> Start() {
@@ -64,15 +65,16 @@ class WebObHostTest : public ::testing::Test {
     return stat((Program() + name).c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
   }
   bool ServerConfigDownloaded(size_t downloads = 1) {
-    return standin_.WaitForRequests("/gsc", downloads,
-                                    std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline));
+    return standin_.WaitForRequests(
+        "/gsc", downloads, std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline));
   }
 
   // Attaches `game` as the demo edition's game and reads its handshake.
   static void Attach(gamesim::GameSimulator* game) {
-    ASSERT_TRUE(
-        game->ConnectAndAttach("other", std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline)));
-    for (auto m = game->Receive(kStartUpDeadline); m && m->name != "DATAPROMPT"; m = game->Receive(kStartUpDeadline)) {
+    ASSERT_TRUE(game->ConnectAndAttach(
+        "other", std::chrono::duration_cast<std::chrono::milliseconds>(kStartUpDeadline)));
+    for (auto m = game->Receive(kStartUpDeadline); m && m->name != "DATAPROMPT";
+         m = game->Receive(kStartUpDeadline)) {
     }
   }
   static gamesim::GameSimulator::Options DemoGame() {
@@ -84,12 +86,15 @@ class WebObHostTest : public ::testing::Test {
   // sign in by itself next time.
   static bool SendLogin(gamesim::GameSimulator* game, bool remember) {
     gamesim::WireMessage login;
-    login.fields = {{"account", u"demo"}, {"password", u"ombrix2024"}, {"remember", int64_t{remember}},
+    login.fields = {{"account", u"demo"},
+                    {"password", u"ombrix2024"},
+                    {"remember", int64_t{remember}},
                     {"auto_login", int64_t{remember}}};
     return game->Send("LOGIN", login);
   }
   // The next LOGIN message the game hears, skipping others.
-  static std::optional<gamesim::WireMessage> NextLogin(gamesim::GameSimulator* game, std::chrono::seconds timeout) {
+  static std::optional<gamesim::WireMessage> NextLogin(gamesim::GameSimulator* game,
+                                                       std::chrono::seconds timeout) {
     std::optional<gamesim::WireMessage> reply;
     while ((reply = game->Receive(timeout)) && reply->name != "LOGIN") {
     }
@@ -109,7 +114,8 @@ TEST_F(WebObHostTest, DownloadsItsServerConfigurationFromTheStandinAndReportsIts
   auto gsc = standin_.RequestsTo("/gsc").at(0);
   EXPECT_EQ(gsc.method, "GET");
   EXPECT_EQ(gsc.ParamKeys(), std::vector<std::string>{"random_ticket"});
-  ASSERT_TRUE(WaitUntil([&] { return ReadFile(Program() + "/gsc").find(standin_.host()) != std::string::npos; }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return ReadFile(Program() + "/gsc").find(standin_.host()) != std::string::npos; }));
   ASSERT_TRUE(Stop(host.get()));
 
   // With the configuration on disk, the next start reaches the service at once.
@@ -125,14 +131,16 @@ TEST_F(WebObHostTest, DownloadsItsServerConfigurationFromTheStandinAndReportsIts
 TEST_F(WebObHostTest, HostileRepliesLeaveItRunningOnItsGoodConfigurationWithPrivateFiles) {
   auto host = Start();
   ASSERT_TRUE(ServerConfigDownloaded());
-  ASSERT_TRUE(WaitUntil([&] { return ReadFile(Program() + "/gsc").find(standin_.host()) != std::string::npos; }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return ReadFile(Program() + "/gsc").find(standin_.host()) != std::string::npos; }));
   ASSERT_TRUE(Stop(host.get()));
   const std::string good = ReadFile(Program() + "/gsc");
 
   // What a download cut off by a kill leaves, and a settings file (it
   // remembers the password) and a log that an older version left readable
   // to others.
-  WriteFile(Program() + "/gsc.download", "<Node><ClientInterfaceServer><Rule><Server>elsewhere</Server>");
+  WriteFile(Program() + "/gsc.download",
+            "<Node><ClientInterfaceServer><Rule><Server>elsewhere</Server>");
   WriteFile(Program() + "/gsc.download.part-Ab12Cd", "<Node>");
   for (const char* name : {"/sysconfig.xml", "/Log/2.3.109.05--c--OBHost.exe.log"})
     ASSERT_EQ(chmod((Program() + name).c_str(), 0644), 0);
@@ -142,17 +150,20 @@ TEST_F(WebObHostTest, HostileRepliesLeaveItRunningOnItsGoodConfigurationWithPriv
   // the JSON reader's limit: just past it, then far past it.
   standin_.Fault("path=/gsc&mode=nested&kind=xml&depth=100000");
   for (int depth : {1001, 100000}) {
-    standin_.Fault("command=GetServerDateTime&mode=nested&kind=json&depth=" + std::to_string(depth));
+    standin_.Fault("command=GetServerDateTime&mode=nested&kind=json&depth=" +
+                   std::to_string(depth));
     size_t json_errors = CountInLog("OBGetReturnData_Json:74:Json Error:");
     size_t reports = standin_.RequestsTo("/news.ashx").size();
     host = Start();
-    ASSERT_TRUE(WaitUntil([&] { return CountInLog("OBGetReturnData_Json:74:Json Error:") > json_errors; },
-                          kStartUpDeadline))
+    ASSERT_TRUE(
+        WaitUntil([&] { return CountInLog("OBGetReturnData_Json:74:Json Error:") > json_errors; },
+                  kStartUpDeadline))
         << depth;
     EXPECT_FALSE(host->HasExited()) << depth;
     if (depth == 1001) {
-      ASSERT_TRUE(WaitUntil([&] { return installed_.LogHas("downloaded server configuration is not readable"); },
-                            kStartUpDeadline));
+      ASSERT_TRUE(WaitUntil(
+          [&] { return installed_.LogHas("downloaded server configuration is not readable"); },
+          kStartUpDeadline));
       EXPECT_EQ(Mode("/sysconfig.xml"), 0600);  // closed at start, not only at the next save
     }
     // Still up, on the configuration it had: the worker goes on to the
@@ -176,8 +187,9 @@ TEST_F(WebObHostTest, HostileRepliesLeaveItRunningOnItsGoodConfigurationWithPriv
     size_t refused = CountInLog("downloaded server configuration is not readable");
     size_t reports = standin_.RequestsTo("/news.ashx").size();
     host = Start();
-    ASSERT_TRUE(WaitUntil([&] { return CountInLog("downloaded server configuration is not readable") > refused; },
-                          kStartUpDeadline))
+    ASSERT_TRUE(WaitUntil(
+        [&] { return CountInLog("downloaded server configuration is not readable") > refused; },
+        kStartUpDeadline))
         << kind;
     ASSERT_TRUE(standin_.WaitForRequests("/news.ashx", reports + 1)) << kind;
     EXPECT_FALSE(host->HasExited()) << kind;
@@ -195,7 +207,9 @@ TEST_F(WebObHostTest, HostileRepliesLeaveItRunningOnItsGoodConfigurationWithPriv
 TEST_F(WebObHostTest, TheDemoUserSignsInThroughTheClientsWebLogic) {
   Json::Value user;
   ASSERT_TRUE(Json::Reader().parse(
-      standin_.Control("user", "account=demo&password=ombrix2024&nick=%E6%BC%94%E7%A4%BA%E7%8E%A9%E5%AE%B6"), user));
+      standin_.Control(
+          "user", "account=demo&password=ombrix2024&nick=%E6%BC%94%E7%A4%BA%E7%8E%A9%E5%AE%B6"),
+      user));
   std::string cipher = user["cipher"].asString();
   ASSERT_EQ(cipher.size(), 32u);
   WriteFile(Program() + "/gsc.test", standin_.GscXml());
@@ -208,8 +222,8 @@ TEST_F(WebObHostTest, TheDemoUserSignsInThroughTheClientsWebLogic) {
   ASSERT_NO_FATAL_FAILURE(Attach(&game));
   ASSERT_TRUE(SendLogin(&game, true));
 
-  ASSERT_TRUE(standin_.WaitForRequests("UserLogin", 1,
-                                       std::chrono::duration_cast<std::chrono::milliseconds>(kSignInDeadline)));
+  ASSERT_TRUE(standin_.WaitForRequests(
+      "UserLogin", 1, std::chrono::duration_cast<std::chrono::milliseconds>(kSignInDeadline)));
   auto request = standin_.RequestsFor("UserLogin").at(0);
   EXPECT_EQ(request.Param("Account"), "demo");
   EXPECT_EQ(request.Param("Password"), "ombrix2024");

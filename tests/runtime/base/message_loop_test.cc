@@ -28,7 +28,8 @@ struct Probe {
 
 class ProbeTask : public Task {
  public:
-  ProbeTask(Probe* probe, int tag, uint32_t delay = 0) : Task("ProbeTask"), probe_(probe), tag_(tag) {
+  ProbeTask(Probe* probe, int tag, uint32_t delay = 0)
+      : Task("ProbeTask"), probe_(probe), tag_(tag) {
     delay_ms = delay;
     posted_at_ = platform::GetTickCount();
   }
@@ -70,7 +71,8 @@ TEST(MessageLoopTest, IdsAreUniqueAndIncreasingAcrossLoopsAndThreads) {
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&, t] {
       MessageLoop& loop = t % 2 ? a : b;
-      for (int i = 0; i < 500; ++i) per_thread[t].push_back(loop.PostTask(std::make_unique<Task>("Noop")));
+      for (int i = 0; i < 500; ++i)
+        per_thread[t].push_back(loop.PostTask(std::make_unique<Task>("Noop")));
     });
   for (auto& th : threads) th.join();
   std::set<int64_t> all;
@@ -128,7 +130,8 @@ TEST(MessageLoopTest, RunAtOnceRunsInThePostingThread) {
 // Blocks the loop thread until released, so tasks can be held pending.
 class GateTask : public Task {
  public:
-  GateTask(std::atomic<bool>* entered, platform::Event* release) : Task("GateTask"), entered_(entered), release_(release) {}
+  GateTask(std::atomic<bool>* entered, platform::Event* release)
+      : Task("GateTask"), entered_(entered), release_(release) {}
   void Run(MessageLoop*, int64_t) override {
     *entered_ = true;
     release_->Wait(10000);
@@ -148,7 +151,8 @@ TEST(MessageLoopTest, DestructionDeletesPendingAndDeferredTasksUnrun) {
     loop.PostTask(std::make_unique<ProbeTask>(&probe, 1, 60000));  // deferred
     loop.PostTask(std::make_unique<GateTask>(&entered, &release));
     ASSERT_TRUE(WaitUntil([&] { return entered.load(); }));
-    for (int i = 0; i < 5; ++i) loop.PostTask(std::make_unique<ProbeTask>(&probe, 10 + i));  // pending
+    for (int i = 0; i < 5; ++i)
+      loop.PostTask(std::make_unique<ProbeTask>(&probe, 10 + i));  // pending
     release.Set();
   }
   EXPECT_EQ(probe.destroyed.load(), 6);
@@ -158,7 +162,8 @@ TEST(MessageLoopTest, DestructionDeletesPendingAndDeferredTasksUnrun) {
 // (the loop thread is held by a gate until then), then opens the gate.
 class PostOnDestroyTask : public Task {
  public:
-  PostOnDestroyTask(MessageLoop* loop, Probe* probe, std::atomic<int64_t>* result, platform::Event* gate)
+  PostOnDestroyTask(MessageLoop* loop, Probe* probe, std::atomic<int64_t>* result,
+                    platform::Event* gate)
       : Task("PostOnDestroyTask"), loop_(loop), probe_(probe), result_(result), gate_(gate) {}
   ~PostOnDestroyTask() override {
     *result_ = loop_->PostTask(std::make_unique<ProbeTask>(probe_, 1));
@@ -207,7 +212,8 @@ TEST(MessageLoopTest, CancelAllTasksDropsOnlyWhatIsPending) {
 // A task that hands itself on during Run (as a web job does).
 class HandOffTask : public Task {
  public:
-  HandOffTask(std::unique_ptr<Task>* slot, std::atomic<bool>* done) : Task("HandOffTask"), slot_(slot), done_(done) {
+  HandOffTask(std::unique_ptr<Task>* slot, std::atomic<bool>* done)
+      : Task("HandOffTask"), slot_(slot), done_(done) {
     delete_after_run = false;
   }
   void Run(MessageLoop*, int64_t) override {

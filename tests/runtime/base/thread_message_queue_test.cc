@@ -101,7 +101,8 @@ TEST(ThreadMessageQueueTest, OwnedPayloadsAreClaimedOnceOrDieWithTheQueue) {
   {
     ThreadMessageQueue queue;
     std::thread poster([me] {
-      for (int i = 0; i < 3; ++i) EXPECT_TRUE(PostOwnedMessage(me, 7, WM_USER + 1, std::make_unique<Parcel>(i)));
+      for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(PostOwnedMessage(me, 7, WM_USER + 1, std::make_unique<Parcel>(i)));
     });
     poster.join();
     EXPECT_EQ(Parcel::alive, 3);

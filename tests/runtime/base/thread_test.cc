@@ -157,7 +157,8 @@ TEST(ThreadTest, StopWaitsPastItsTimeoutAndSaysSo) {
   ASSERT_TRUE(s.Start());
   // Released only once the stop has given up waiting quietly.
   logmaker::GetAppLogger()->AddWriter(std::make_unique<LineTap>([&](const std::string& line) {
-    if (line.find("thread test.Stubborn did not stop within 3000 ms") != std::string::npos) s.release.Set();
+    if (line.find("thread test.Stubborn did not stop within 3000 ms") != std::string::npos)
+      s.release.Set();
   }));
   uint32_t start = platform::GetTickCount();
   s.Stop();

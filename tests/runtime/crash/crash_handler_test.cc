@@ -22,7 +22,8 @@ struct CrashRun {
   std::string marker;
 };
 
-CrashRun RunCrasher(const TempDir& dir, const std::string& mode, const std::string& folder = "bin") {
+CrashRun RunCrasher(const TempDir& dir, const std::string& mode,
+                    const std::string& folder = "bin") {
   std::filesystem::create_directories(dir.Sub(folder));
   std::string exe = dir.Sub(folder + "/crasher");
   if (!ombrix::test::PathExists(exe))
@@ -45,7 +46,9 @@ TEST(CrashHandlerTest, SegfaultWritesNamedReportAndCallsBack) {
   EXPECT_EQ(WEXITSTATUS(run.status), 0);
   ASSERT_EQ(run.reports.size(), 1u);
   std::string name = std::filesystem::path(run.reports[0]).filename();
-  EXPECT_TRUE(std::regex_match(name, std::regex(R"(9\.9\.9\.crasher\.\d{4}-\d{1,2}-\d{1,2}-\d{1,2}\.\d{1,2}\.\d{1,2}\.dmp)")))
+  EXPECT_TRUE(std::regex_match(
+      name,
+      std::regex(R"(9\.9\.9\.crasher\.\d{4}-\d{1,2}-\d{1,2}-\d{1,2}\.\d{1,2}\.\d{1,2}\.dmp)")))
       << name;
   EXPECT_EQ(run.marker, run.reports[0] + "\n");
   struct stat st {};
@@ -53,7 +56,8 @@ TEST(CrashHandlerTest, SegfaultWritesNamedReportAndCallsBack) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);  // registers and the memory map are the user's only
   std::string report = ombrix::test::ReadFile(run.reports[0]);
   EXPECT_NE(report.find("signal: 11"), std::string::npos);
-  EXPECT_TRUE(std::regex_search(report, std::regex("address: 0x[0-9a-f]{4,}\n"))) << report.substr(0, 300);
+  EXPECT_TRUE(std::regex_search(report, std::regex("address: 0x[0-9a-f]{4,}\n")))
+      << report.substr(0, 300);
   EXPECT_NE(report.find("rip 0x"), std::string::npos);
   EXPECT_NE(report.find("backtrace:"), std::string::npos);
   EXPECT_NE(report.find("maps:"), std::string::npos);
@@ -66,7 +70,8 @@ TEST(CrashHandlerTest, UncaughtExceptionOnAWorkerIsReportedWithWhatItSaid) {
   ASSERT_EQ(run.reports.size(), 1u);
   std::string report = ombrix::test::ReadFile(run.reports[0]);
   EXPECT_NE(report.find("signal: 6"), std::string::npos);
-  EXPECT_NE(report.find("runtime_error: uncaught on a worker\n"), std::string::npos) << report.substr(0, 400);
+  EXPECT_NE(report.find("runtime_error: uncaught on a worker\n"), std::string::npos)
+      << report.substr(0, 400);
   EXPECT_EQ(run.marker, run.reports[0] + "\n");
 }
 
@@ -90,8 +95,10 @@ TEST(CrashHandlerTest, TwoThreadsCrashingAtOnceGiveOneReport) {
 TEST(CrashHandlerTest, ReportThatCannotBeWrittenStillCallsBack) {
   TempDir dir;
   std::filesystem::create_directories(dir.Sub("gone"));
-  std::filesystem::copy_file(ombrix::test::BinaryDir() + "/tests/runtime/crasher", dir.Sub("gone/crasher"));
-  auto child = brx::platform::ChildProcess::Spawn({dir.Sub("gone/crasher"), {"orphan", dir.Sub("marker")}, ""});
+  std::filesystem::copy_file(ombrix::test::BinaryDir() + "/tests/runtime/crasher",
+                             dir.Sub("gone/crasher"));
+  auto child = brx::platform::ChildProcess::Spawn(
+      {dir.Sub("gone/crasher"), {"orphan", dir.Sub("marker")}, ""});
   ASSERT_TRUE(child);
   int status = -1;
   ASSERT_TRUE(child->Wait(20000, &status));

@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
   if (argc < 2) return 2;
   g_marker = argc > 2 ? argv[2] : nullptr;
   brx::util::InstallCrashHandler(L"9.9.9", OnCrash);
-  g_forbidden = static_cast<volatile int*>(mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  g_forbidden = static_cast<volatile int*>(
+      mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
   std::string mode = argv[1];
   if (mode == "segv") Segv();
   if (mode == "fault-in-callback") {

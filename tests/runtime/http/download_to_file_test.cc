@@ -49,11 +49,13 @@ TEST_F(DownloadToFileTest, ReplacesTheTargetAndReportsProgress) {
     return true;
   };
   DownloadResult result;
-  ASSERT_TRUE(DownloadToFile(standin_.base_url() + "/gsc?random_ticket=5", target_, options, &result));
+  ASSERT_TRUE(
+      DownloadToFile(standin_.base_url() + "/gsc?random_ticket=5", target_, options, &result));
   EXPECT_EQ(result.error, 0);
   EXPECT_EQ(result.http_status, 200);
   std::string text = ReadFile(target_);
-  EXPECT_NE(text.find("<ClientInterfaceServer><Rule><Server>" + standin_.host()), std::string::npos) << text;
+  EXPECT_NE(text.find("<ClientInterfaceServer><Rule><Server>" + standin_.host()), std::string::npos)
+      << text;
   EXPECT_GT(calls, 0);
   EXPECT_EQ(last, text.size());
   auto r = standin_.RequestsTo("/gsc").at(0);
@@ -64,9 +66,11 @@ TEST_F(DownloadToFileTest, ReplacesTheTargetAndReportsProgress) {
 
 TEST_F(DownloadToFileTest, AnAddressWithABlankOrRawUtf8IsEscapedAsABrowserWould) {
   DownloadResult result;
-  ASSERT_TRUE(DownloadToFile(standin_.base_url() + "/head/my friend \xe4\xb8\xad.jpg", target_, {}, &result))
+  ASSERT_TRUE(DownloadToFile(standin_.base_url() + "/head/my friend \xe4\xb8\xad.jpg", target_, {},
+                             &result))
       << result.error;
-  EXPECT_NE(ReadFile(target_).find("my%20friend%20%E4%B8%AD.jpg"), std::string::npos) << ReadFile(target_);
+  EXPECT_NE(ReadFile(target_).find("my%20friend%20%E4%B8%AD.jpg"), std::string::npos)
+      << ReadFile(target_);
   EXPECT_EQ(standin_.RequestsTo("/head/my%20friend%20%E4%B8%AD.jpg").size(), 1u);
 }
 
@@ -94,7 +98,8 @@ TEST_F(DownloadToFileTest, AFailedDownloadNeverTouchesTheGoodFile) {
   EXPECT_FALSE(DownloadToFile(standin_.base_url() + "/gsc", target_, refuse, &result));
   EXPECT_EQ(result.error, CURLE_ABORTED_BY_CALLBACK);
 
-  EXPECT_FALSE(DownloadToFile(standin_.base_url() + "/gsc", dir_.Sub("no/such/folder/gsc"), {}, &result));
+  EXPECT_FALSE(
+      DownloadToFile(standin_.base_url() + "/gsc", dir_.Sub("no/such/folder/gsc"), {}, &result));
   EXPECT_FALSE(DownloadToFile("file:///etc/passwd", target_, {}, &result));
 
   EXPECT_EQ(ReadFile(target_), "good old file");

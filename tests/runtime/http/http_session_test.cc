@@ -17,7 +17,9 @@ namespace {
 using ombrix::test::WaitUntil;
 using ombrix::test::WebStandin;
 
-bool Inflate(const void* data, size_t length, std::string* out) { return util::InflateGzipBody(data, length, out); }
+bool Inflate(const void* data, size_t length, std::string* out) {
+  return util::InflateGzipBody(data, length, out);
+}
 
 class HttpSessionTest : public ::testing::Test {
  protected:
@@ -50,7 +52,8 @@ TEST_F(HttpSessionTest, SendsOnlyTheNamedHeadersAndTheBodyBytes) {
   EXPECT_EQ(r.Header("User-Agent"), "WinHTTP HttpSession/1.0");
   EXPECT_EQ(r.Header("Accept-Encoding"), "gzip");
   size_t accept_encoding = 0;
-  for (const auto& [name, value] : r.headers) accept_encoding += strcasecmp(name.c_str(), "Accept-Encoding") == 0;
+  for (const auto& [name, value] : r.headers)
+    accept_encoding += strcasecmp(name.c_str(), "Accept-Encoding") == 0;
   EXPECT_EQ(accept_encoding, 1u);
   EXPECT_FALSE(r.HasHeader("Accept"));
   EXPECT_FALSE(r.HasHeader("Content-Type"));

@@ -47,7 +47,8 @@ class ReplyBoundsTest : public ::testing::Test {
   uint64_t EndlessSent(size_t index) {
     Json::Value state;
     EXPECT_TRUE(WaitUntil([&] {
-      return Json::Reader().parse(standin_.Control("state"), state) && state["endless_sent"].size() > index;
+      return Json::Reader().parse(standin_.Control("state"), state) &&
+             state["endless_sent"].size() > index;
     }));
     return state["endless_sent"][static_cast<Json::ArrayIndex>(index)].asUInt64();
   }
@@ -79,7 +80,8 @@ TEST_F(ReplyBoundsTest, ASessionReadsNoMoreThanItsBoundAndFailsTheRequest) {
   // A bound of the caller's: a reply announced larger fails, one exactly
   // at the bound arrives whole.
   for (size_t length : {1000u, 1001u}) {
-    standin_.Fault("command=GetServerDateTime&mode=raw&encoding=none&body=" + std::string(length, 'x'));
+    standin_.Fault("command=GetServerDateTime&mode=raw&encoding=none&body=" +
+                   std::string(length, 'x'));
     HttpSession sized;
     sized.SetMaxReplyBytes(1000);
     bool sent = Post(&sized, Command("GetServerDateTime"));
@@ -114,10 +116,12 @@ TEST_F(ReplyBoundsTest, ADownloadStopsAtItsBoundAndItsTimeLimitAndKeepsTheGoodFi
     options.limits = limits;
     options.abort = Deadline(std::chrono::seconds(20));
     DownloadResult result;
-    EXPECT_FALSE(DownloadToFile(standin_.base_url() + "/head/1_big.jpg", target, options, &result)) << fault;
+    EXPECT_FALSE(DownloadToFile(standin_.base_url() + "/head/1_big.jpg", target, options, &result))
+        << fault;
     EXPECT_EQ(ReadFile(target), "good old file") << fault;
     size_t entries = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) entries += entry.exists();
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+      entries += entry.exists();
     EXPECT_EQ(entries, 1u) << fault;  // no partial file left beside it
     return result.error;
   };

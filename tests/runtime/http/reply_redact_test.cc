@@ -15,14 +15,17 @@ void ExpectNoSecret(const std::string& text) {
 
 TEST(ReplyRedactTest, SecretFieldsOfALoginReplyAreHiddenAndTheRestKept) {
   std::string reply =
-      "{\"Status\":0,\"Message\":\"\",\"Data\":{\"SessionID\":\"s-SECRET-1\",\"CipherPassword\" : \"c-SECRET-2\","
+      "{\"Status\":0,\"Message\":\"\",\"Data\":{\"SessionID\":\"s-SECRET-1\",\"CipherPassword\" : "
+      "\"c-SECRET-2\","
       "\"UserAccount\":{\"Account\":\"demo\",\"NickName\":\"Password\"}}}";
-  EXPECT_EQ(RedactReplySecrets(reply),
-            "{\"Status\":0,\"Message\":\"\",\"Data\":{\"SessionID\":\"***\",\"CipherPassword\" : \"***\","
-            "\"UserAccount\":{\"Account\":\"demo\",\"NickName\":\"Password\"}}}");
+  EXPECT_EQ(
+      RedactReplySecrets(reply),
+      "{\"Status\":0,\"Message\":\"\",\"Data\":{\"SessionID\":\"***\",\"CipherPassword\" : \"***\","
+      "\"UserAccount\":{\"Account\":\"demo\",\"NickName\":\"Password\"}}}");
   // Numbers, other letter cases, and a value with escaped quotes inside.
-  EXPECT_EQ(RedactReplySecrets("{\"sessionid\":12345SECRET,\"Ticket\":\"a\\\"SECRET\\\"b\",\"x\":1}"),
-            "{\"sessionid\":***,\"Ticket\":\"***\",\"x\":1}");
+  EXPECT_EQ(
+      RedactReplySecrets("{\"sessionid\":12345SECRET,\"Ticket\":\"a\\\"SECRET\\\"b\",\"x\":1}"),
+      "{\"sessionid\":***,\"Ticket\":\"***\",\"x\":1}");
   EXPECT_EQ(RedactReplySecrets("{\"Password\":\"\",\"PaswordType\":\"simple\"}"),
             "{\"Password\":\"\",\"PaswordType\":\"simple\"}");
 }
@@ -32,32 +35,40 @@ TEST(ReplyRedactTest, CutOffNestedAndQueryShapedSecretsAreHiddenToo) {
   ExpectNoSecret("{\"Status\":0,\"Data\":{\"SessionID\":\"s-SECRET-cut");
   EXPECT_EQ(RedactReplySecrets("{\"Data\":{\"CipherPassword\":"), "{\"Data\":{\"CipherPassword\":");
   // Data given as a text holding JSON, once and twice nested.
-  ExpectNoSecret("{\"Status\":0,\"Data\":\"{\\\"SessionID\\\":\\\"s-SECRET-1\\\",\\\"CipherPassword\\\":"
-                 "\\\"c-SECRET-2\\\",\\\"UserAccount\\\":{}}\"}");
-  ExpectNoSecret("{\"Data\":\"{\\\"Inner\\\":\\\"{\\\\\\\"SessionId\\\\\\\":\\\\\\\"SECRET\\\\\\\"}\\\"}\"}");
+  ExpectNoSecret(
+      "{\"Status\":0,\"Data\":\"{\\\"SessionID\\\":\\\"s-SECRET-1\\\",\\\"CipherPassword\\\":"
+      "\\\"c-SECRET-2\\\",\\\"UserAccount\\\":{}}\"}");
+  ExpectNoSecret(
+      "{\"Data\":\"{\\\"Inner\\\":\\\"{\\\\\\\"SessionId\\\\\\\":\\\\\\\"SECRET\\\\\\\"}\\\"}\"}");
   ExpectNoSecret("{\"Data\":\"{\\\"SessionID\\\":\\\"s-SECRET-cut");
   // An error page echoing the request.
-  EXPECT_EQ(RedactReplySecrets("<p>/ClientInterface.axd?Account=demo&Password=pw-SECRET&SessionId=x-SECRET</p>"),
+  EXPECT_EQ(RedactReplySecrets(
+                "<p>/ClientInterface.axd?Account=demo&Password=pw-SECRET&SessionId=x-SECRET</p>"),
             "<p>/ClientInterface.axd?Account=demo&Password=***&SessionId=***</p>");
   EXPECT_EQ(RedactReplySecrets("random_ticket=123&zip=gzip"), "random_ticket=123&zip=gzip");
   EXPECT_EQ(RedactReplySecrets(""), "");
 }
 
 TEST(ReplyRedactTest, XmlElementsAndAttributesInEveryDisguiseAreHidden) {
-  EXPECT_EQ(RedactReplySecrets("<Result><Status>0</Status><Data><SessionID>s-SECRET-1</SessionID>"
-                               "<Account>demo</Account><CipherPassword>c-SECRET-2</CipherPassword></Data></Result>"),
-            "<Result><Status>0</Status><Data><SessionID>***</SessionID>"
-            "<Account>demo</Account><CipherPassword>***</CipherPassword></Data></Result>");
-  EXPECT_EQ(RedactReplySecrets("<User SessionID=\"s-SECRET\" Account='demo' CipherPassword = 'c-SECRET'/>"),
+  EXPECT_EQ(
+      RedactReplySecrets(
+          "<Result><Status>0</Status><Data><SessionID>s-SECRET-1</SessionID>"
+          "<Account>demo</Account><CipherPassword>c-SECRET-2</CipherPassword></Data></Result>"),
+      "<Result><Status>0</Status><Data><SessionID>***</SessionID>"
+      "<Account>demo</Account><CipherPassword>***</CipherPassword></Data></Result>");
+  EXPECT_EQ(RedactReplySecrets(
+                "<User SessionID=\"s-SECRET\" Account='demo' CipherPassword = 'c-SECRET'/>"),
             "<User SessionID=\"***\" Account='demo' CipherPassword = '***'/>");
   // A namespace prefix, attributes on the element, a cut-off value.
   ExpectNoSecret("<a:SessionID xmlns:a=\"urn:x\">s-SECRET</a:SessionID><b:Ticket>t-SECRET");
   // As entities in an HTML page, and escaped inside a JSON string.
   ExpectNoSecret("<pre>&lt;SessionID&gt;s-SECRET&lt;/SessionID&gt;&lt;Password&gt;p-SECRET</pre>");
-  ExpectNoSecret("{\"Data\":\"\\u003cCipherPassword\\u003ec-SECRET\\u003c/CipherPassword\\u003e\"}");
+  ExpectNoSecret(
+      "{\"Data\":\"\\u003cCipherPassword\\u003ec-SECRET\\u003c/CipherPassword\\u003e\"}");
   ExpectNoSecret("{\"Data\":\"<User SessionID=\\\"s-SECRET\\\"/>\"}");
-  EXPECT_EQ(RedactReplySecrets("<SessionID/><Password></Password><PaswordType>simple</PaswordType>"),
-            "<SessionID/><Password></Password><PaswordType>simple</PaswordType>");
+  EXPECT_EQ(
+      RedactReplySecrets("<SessionID/><Password></Password><PaswordType>simple</PaswordType>"),
+      "<SessionID/><Password></Password><PaswordType>simple</PaswordType>");
 }
 
 TEST(ReplyRedactTest, AnUnreadableReplyIsLoggedCutShortAndRedacted) {
@@ -76,9 +87,11 @@ TEST(ReplyRedactTest, AnUnreadableReplyIsLoggedCutShortAndRedacted) {
 }
 
 TEST(ReplyRedactTest, SecretNamesAreCredentialsOnly) {
-  for (const char* name : {"Password", "CipherPassword", "Ticket", "SessionId", "SessionID", "NewPassword", "ticket"})
+  for (const char* name :
+       {"Password", "CipherPassword", "Ticket", "SessionId", "SessionID", "NewPassword", "ticket"})
     EXPECT_TRUE(IsSecretParameterName(name)) << name;
-  for (const char* name : {"PaswordType", "random_ticket", "SessionIdx", "Account", "RequireCipher", ""})
+  for (const char* name :
+       {"PaswordType", "random_ticket", "SessionIdx", "Account", "RequireCipher", ""})
     EXPECT_FALSE(IsSecretParameterName(name)) << name;
 }
 

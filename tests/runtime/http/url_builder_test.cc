@@ -20,7 +20,8 @@ TEST(UrlBuilderTest, ParametersComeOutInKeyOrderWithTheTicketAmongThem) {
   std::wstring ticket = b.params().at(L"random_ticket");
   ASSERT_FALSE(ticket.empty());
   for (wchar_t c : ticket) EXPECT_TRUE(iswdigit(c));
-  EXPECT_EQ(url, L"http://h:1/ClientInterface.axd?Zeta=z&a=3&b=2&random_ticket=" + ticket + L"&zip=gzip");
+  EXPECT_EQ(
+      url, L"http://h:1/ClientInterface.axd?Zeta=z&a=3&b=2&random_ticket=" + ticket + L"&zip=gzip");
   EXPECT_EQ(b.GetUrl(false), url);  // the ticket stays in the builder
 }
 
@@ -51,13 +52,16 @@ TEST(UrlBuilderTest, PathSlashRulesEmptyPathAndRawMode) {
 }
 
 TEST(UrlRedactTest, SecretValuesAreHiddenAndEverythingElseKept) {
-  EXPECT_EQ(RedactUrlSecrets(std::string("http://h/p?Account=al&Password=p%40ss&PaswordType=simple&Ticket=t1&"
-                                         "SessionId=s1&SessionID=s2&CipherPassword=c&SessionIdx=keep#frag")),
-            "http://h/p?Account=al&Password=***&PaswordType=simple&Ticket=***&SessionId=***&SessionID=***&"
+  EXPECT_EQ(RedactUrlSecrets(
+                std::string("http://h/p?Account=al&Password=p%40ss&PaswordType=simple&Ticket=t1&"
+                            "SessionId=s1&SessionID=s2&CipherPassword=c&SessionIdx=keep#frag")),
+            "http://h/"
+            "p?Account=al&Password=***&PaswordType=simple&Ticket=***&SessionId=***&SessionID=***&"
             "CipherPassword=***&SessionIdx=keep#frag");
   EXPECT_EQ(RedactUrlSecrets(std::string("http://h/p")), "http://h/p");
   EXPECT_EQ(RedactUrlSecrets(std::string("http://h/p?Password")), "http://h/p?Password");
-  EXPECT_EQ(RedactUrlSecrets(std::wstring(L"http://h/?Password=\u4e2d&a=\u4e2d")), L"http://h/?Password=***&a=\u4e2d");
+  EXPECT_EQ(RedactUrlSecrets(std::wstring(L"http://h/?Password=\u4e2d&a=\u4e2d")),
+            L"http://h/?Password=***&a=\u4e2d");
 }
 
 }  // namespace

@@ -187,7 +187,8 @@ TEST(IOMonitorServiceTest, LastingWaitErrorIsRetriedWithPausesNotInALoop) {
   std::lock_guard<std::mutex> lock(handler.mutex);
   EXPECT_EQ(handler.errors[0], EINVAL);
   for (size_t i = 1; i < handler.times.size(); ++i)
-    EXPECT_GE(handler.times[i] - handler.times[i - 1], std::chrono::milliseconds(IOMonitorService::kErrorRetryMs))
+    EXPECT_GE(handler.times[i] - handler.times[i - 1],
+              std::chrono::milliseconds(IOMonitorService::kErrorRetryMs))
         << "error " << i << " came right after the one before";
 }
 

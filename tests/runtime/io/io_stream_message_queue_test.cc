@@ -16,10 +16,11 @@ namespace {
 // message is freed after its call (ASan reports a leak otherwise).
 class ReentrantQueue : public testing::RecordingQueue {
  public:
-  bool Send(ConnectionId connection, const uint8_t* header, uint32_t header_length, const uint8_t* body,
-            uint32_t body_length) override {
-    sent.emplace_back(connection, std::string(reinterpret_cast<const char*>(header), header_length) +
-                                      std::string(reinterpret_cast<const char*>(body), body_length));
+  bool Send(ConnectionId connection, const uint8_t* header, uint32_t header_length,
+            const uint8_t* body, uint32_t body_length) override {
+    sent.emplace_back(connection,
+                      std::string(reinterpret_cast<const char*>(header), header_length) +
+                          std::string(reinterpret_cast<const char*>(body), body_length));
     return true;
   }
   std::vector<std::pair<ConnectionId, std::string>> sent;
@@ -61,7 +62,8 @@ TEST(IOStreamMessageQueueTest, DispatchedLargeBodiesAreReusedLastFreedFirst) {
     memset(body.get(), 'a' + i, kLarge);
     ASSERT_TRUE(q.PushReceived(testing::RecordingQueue::kKnown, std::move(body), kLarge, kLarge));
   }
-  ASSERT_TRUE(q.PushReceived(testing::RecordingQueue::kKnown, reinterpret_cast<const uint8_t*>("tiny"), 4));
+  ASSERT_TRUE(
+      q.PushReceived(testing::RecordingQueue::kKnown, reinterpret_cast<const uint8_t*>("tiny"), 4));
   ASSERT_EQ(q.Drain().size(), 4u);
   ASSERT_EQ(q.body_addresses.size(), 4u);
   uint32_t capacity = 0;
@@ -123,7 +125,8 @@ TEST(IOStreamMessageQueueTest, FloodingConnectionIsBoundedServedInTurnAndDispatc
   std::string flood;
   for (int i = 0; i < 150; ++i) flood += testing::Frame("f" + std::to_string(i));
   EXPECT_FALSE(ReassembleStreamPackets(q, testing::RecordingQueue::kKnown,
-                                       reinterpret_cast<const uint8_t*>(flood.data()), flood.size()));
+                                       reinterpret_cast<const uint8_t*>(flood.data()),
+                                       flood.size()));
   q.DispatchMessages();
   EXPECT_TRUE(q.bodies.empty()) << "a closed flooder's messages are dropped";
 

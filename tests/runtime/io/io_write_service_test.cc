@@ -39,7 +39,8 @@ std::unique_ptr<IOWriteService> MakeService(SocketWriteServiceImpl** impl,
 bool QueueFrame(IOWriteService& s, ConnectionId c, const std::string& body) {
   uint8_t header[4];
   WriteFrameLength(header, static_cast<uint32_t>(body.size() + 4));
-  return s.Write(c, header, 4, reinterpret_cast<const uint8_t*>(body.data()), static_cast<uint32_t>(body.size()));
+  return s.Write(c, header, 4, reinterpret_cast<const uint8_t*>(body.data()),
+                 static_cast<uint32_t>(body.size()));
 }
 
 // Reads frames from `fd` until `count` arrived or the stream ends.
@@ -50,7 +51,8 @@ std::vector<std::string> ReadFrames(int fd, size_t count) {
   while (out.size() < count) {
     ssize_t n = recv(fd, chunk.data(), chunk.size(), 0);
     if (n <= 0) break;
-    EXPECT_TRUE(ReassembleStreamPackets(q, testing::RecordingQueue::kKnown, chunk.data(), static_cast<size_t>(n)));
+    EXPECT_TRUE(ReassembleStreamPackets(q, testing::RecordingQueue::kKnown, chunk.data(),
+                                        static_cast<size_t>(n)));
     for (auto& b : q.Drain()) out.push_back(std::move(b));
   }
   return out;

@@ -14,7 +14,8 @@ TEST(SerializeWriterTest, WritesLittleEndianFields) {
   w.WriteI32(-2);
   w.WriteF32(1.0f);
   std::vector<uint8_t> got(w.data(), w.data() + w.size());
-  EXPECT_EQ(got, (std::vector<uint8_t>{0xAB, 0x34, 0x12, 0xFE, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x80, 0x3F}));
+  EXPECT_EQ(got, (std::vector<uint8_t>{0xAB, 0x34, 0x12, 0xFE, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x80,
+                                       0x3F}));
 }
 
 TEST(SerializeWriterTest, GrowsByDoublingAndKeepsContent) {

@@ -15,7 +15,8 @@ using testing::RawLength;
 using testing::RecordingQueue;
 
 bool Feed(RecordingQueue& q, const std::string& bytes, ConnectionId c = RecordingQueue::kKnown) {
-  return ReassembleStreamPackets(q, c, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  return ReassembleStreamPackets(q, c, reinterpret_cast<const uint8_t*>(bytes.data()),
+                                 bytes.size());
 }
 
 TEST(StreamFramingTest, TwoAndAHalfMessagesDeliverTwoWithOneNotify) {
@@ -191,7 +192,8 @@ TEST(StreamFramingTest, ReadsStopShortOfALargeFrameSoItIsNotCopied) {
   EXPECT_EQ(got[2003], "tail");
   // What went through the buffer is the small frames, the medium frame,
   // and at most one frame-start read for each large frame (and the tail).
-  EXPECT_LE(through_buffer, small_frames.size() + medium.size() + 3 * ReassemblyBuffer::kFrameStartReadBytes);
+  EXPECT_LE(through_buffer,
+            small_frames.size() + medium.size() + 3 * ReassemblyBuffer::kFrameStartReadBytes);
   // Few reads in all: small frames many to a read, the rest of each large
   // frame in one.
   EXPECT_LT(reads, 20u);
@@ -227,8 +229,7 @@ TEST(StreamFramingTest, LargeFrameThroughAppendKeepsOrderWithWhatFollows) {
   RecordingQueue q(64);
   std::string large(200000, 'L');
   std::string bytes = Frame("first") + Frame(large) + Frame("last");
-  for (size_t at = 0; at < bytes.size(); at += 30001)
-    ASSERT_TRUE(Feed(q, bytes.substr(at, 30001)));
+  for (size_t at = 0; at < bytes.size(); at += 30001) ASSERT_TRUE(Feed(q, bytes.substr(at, 30001)));
   EXPECT_EQ(q.Drain(), (std::vector<std::string>{"first", large, "last"}));
   EXPECT_FALSE(q.buffer().InLargeFrame());
 }

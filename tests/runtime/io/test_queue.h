@@ -15,7 +15,8 @@ class RecordingQueue : public IOStreamMessageQueue {
  public:
   // Unbounded, as a reader that drains after every chunk must be: one chunk
   // may hold thousands of small frames.
-  explicit RecordingQueue(size_t capacity = 16, size_t max_frame = 1 << 20) : buffer_(capacity, max_frame) {
+  explicit RecordingQueue(size_t capacity = 16, size_t max_frame = 1 << 20)
+      : buffer_(capacity, max_frame) {
     SetQueueBound(SIZE_MAX, SIZE_MAX);
   }
 
@@ -23,7 +24,9 @@ class RecordingQueue : public IOStreamMessageQueue {
   ReassemblyBuffer* GetReassemblyBuffer(ConnectionId connection) override {
     return connection == kKnown ? &buffer_ : nullptr;
   }
-  bool Send(ConnectionId, const uint8_t*, uint32_t, const uint8_t*, uint32_t) override { return false; }
+  bool Send(ConnectionId, const uint8_t*, uint32_t, const uint8_t*, uint32_t) override {
+    return false;
+  }
 
   // Dispatches and returns every body as a string.
   // A dispatch that yields after its slice asks again through NotifyBatch.

@@ -62,10 +62,13 @@ TEST(LogWriterFileTest, BannerLinesAndCloseMarker) {
   auto lines = Lines(text);
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0], std::string(50, '*'));
-  EXPECT_TRUE(std::regex_match(lines[1], std::regex(" {15}\\[\\d{4}\\.\\d+\\.\\d+-\\d+:\\d+:\\d+\\]\\[RELEASE\\]")))
+  EXPECT_TRUE(std::regex_match(
+      lines[1], std::regex(" {15}\\[\\d{4}\\.\\d+\\.\\d+-\\d+:\\d+:\\d+\\]\\[RELEASE\\]")))
       << lines[1];
   EXPECT_EQ(lines[2], std::string(50, '*'));
-  EXPECT_TRUE(std::regex_match(lines[3], std::regex("\\[WARN \\]\\[\\d+ *\\]\\[\\d{4}\\.[ \\d]\\d\\.[ \\d]\\d-[ \\d]\\d:[ \\d]\\d:[ \\d]\\d\\]hello")))
+  EXPECT_TRUE(
+      std::regex_match(lines[3], std::regex("\\[WARN \\]\\[\\d+ *\\]\\[\\d{4}\\.[ \\d]\\d\\.[ "
+                                            "\\d]\\d-[ \\d]\\d:[ \\d]\\d:[ \\d]\\d\\]hello")))
       << lines[3];
   EXPECT_EQ(text.substr(text.size() - 5), "\n\n\n\n\n");
 }
@@ -77,7 +80,8 @@ TEST(LogWriterFileTest, SizeRuleAtOpening) {
   ombrix::test::WriteFile(emptied, std::string(LogWriterFile::kMaxSizeKept + 1, 'e'));
   { LogWriterFile a(kept), b(emptied); }
   std::string k = ombrix::test::ReadFile(kept), e = ombrix::test::ReadFile(emptied);
-  EXPECT_EQ(k.substr(0, LogWriterFile::kMaxSizeKept), std::string(LogWriterFile::kMaxSizeKept, 'k'));
+  EXPECT_EQ(k.substr(0, LogWriterFile::kMaxSizeKept),
+            std::string(LogWriterFile::kMaxSizeKept, 'k'));
   EXPECT_GT(k.size(), static_cast<size_t>(LogWriterFile::kMaxSizeKept));
   EXPECT_EQ(e.find('e'), std::string::npos);
   EXPECT_EQ(e.substr(0, 50), std::string(50, '*'));
@@ -173,8 +177,10 @@ TEST(FrontEndTest, LongTextIsCutAt40959) {
 TEST(FrontEndTest, FirstLogCallCreatesTheFolderAndTheNamedFile) {
   // A program of its own in a fresh folder, beside the edition library.
   TempDir dir;
-  std::filesystem::copy_file(ombrix::test::BinaryDir() + "/tests/runtime/log_probe", dir.Sub("log_probe"));
-  std::filesystem::copy_file(ombrix::test::DistDir() + "/OBVerCustom.dll", dir.Sub("OBVerCustom.dll"));
+  std::filesystem::copy_file(ombrix::test::BinaryDir() + "/tests/runtime/log_probe",
+                             dir.Sub("log_probe"));
+  std::filesystem::copy_file(ombrix::test::DistDir() + "/OBVerCustom.dll",
+                             dir.Sub("OBVerCustom.dll"));
   auto probe = brx::platform::ChildProcess::Spawn({dir.Sub("log_probe"), {}, ""});
   ASSERT_TRUE(probe);
   int status = -1;
@@ -182,15 +188,21 @@ TEST(FrontEndTest, FirstLogCallCreatesTheFolderAndTheNamedFile) {
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   std::string text = ombrix::test::ReadFile(dir.Sub("Log/2.3.109.05--c--log_probe.log"));
   auto lines = Lines(text);
-  ASSERT_EQ(lines.size(), 4u + 4u) << text;  // banner, the line, and the four line ends of the close
-  EXPECT_TRUE(std::regex_match(lines[3], std::regex("\\[ERROR\\]\\[\\d+ *\\]\\[[^\\]]+\\]log_probe:1:first line \xe7\xbf\x8e\xe5\xb2\x9a")))
+  ASSERT_EQ(lines.size(), 4u + 4u)
+      << text;  // banner, the line, and the four line ends of the close
+  EXPECT_TRUE(std::regex_match(
+      lines[3],
+      std::regex(
+          "\\[ERROR\\]\\[\\d+ *\\]\\[[^\\]]+\\]log_probe:1:first line \xe7\xbf\x8e\xe5\xb2\x9a")))
       << lines[3];
 }
 
 TEST(FrontEndTest, ALinkedLogFolderKeepsItsTargetsMode) {
   TempDir dir;
-  std::filesystem::copy_file(ombrix::test::BinaryDir() + "/tests/runtime/log_probe", dir.Sub("log_probe"));
-  std::filesystem::copy_file(ombrix::test::DistDir() + "/OBVerCustom.dll", dir.Sub("OBVerCustom.dll"));
+  std::filesystem::copy_file(ombrix::test::BinaryDir() + "/tests/runtime/log_probe",
+                             dir.Sub("log_probe"));
+  std::filesystem::copy_file(ombrix::test::DistDir() + "/OBVerCustom.dll",
+                             dir.Sub("OBVerCustom.dll"));
   std::filesystem::create_directory(dir.Sub("shared"));
   chmod(dir.Sub("shared").c_str(), 0755);
   ASSERT_EQ(symlink(dir.Sub("shared").c_str(), dir.Sub("Log").c_str()), 0);
@@ -207,7 +219,8 @@ TEST(FrontEndTest, ALinkedLogFolderKeepsItsTargetsMode) {
 // Collects what the application logger writes, for the life of the object.
 class CaptureWriter : public ILogWriter {
  public:
-  explicit CaptureWriter(std::vector<std::string>* lines, std::mutex* mutex) : lines_(lines), mutex_(mutex) {}
+  explicit CaptureWriter(std::vector<std::string>* lines, std::mutex* mutex)
+      : lines_(lines), mutex_(mutex) {}
   void Write(const LogRecord& record) override {
     std::lock_guard<std::mutex> lock(*mutex_);
     lines_->push_back(record.line);

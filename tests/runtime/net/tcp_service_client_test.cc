@@ -29,7 +29,8 @@ using ombrix::test::WaitUntil;
 
 std::string Frame(const std::string& body) {
   std::string out(4, '\0');
-  io::WriteFrameLength(reinterpret_cast<uint8_t*>(out.data()), static_cast<uint32_t>(body.size() + 4));
+  io::WriteFrameLength(reinterpret_cast<uint8_t*>(out.data()),
+                       static_cast<uint32_t>(body.size() + 4));
   return out + body;
 }
 
@@ -42,7 +43,9 @@ int CountOpenSockets() {
     if (entry->d_name[0] == '.') continue;
     char target[64] = {};
     std::string path = std::string("/proc/self/fd/") + entry->d_name;
-    if (readlink(path.c_str(), target, sizeof(target) - 1) > 0 && strncmp(target, "socket:", 7) == 0) ++count;
+    if (readlink(path.c_str(), target, sizeof(target) - 1) > 0 &&
+        strncmp(target, "socket:", 7) == 0)
+      ++count;
   }
   closedir(dir);
   return count;
@@ -63,7 +66,9 @@ class Peer {
     conn_ = accept(listener_, nullptr, nullptr);
     return conn_ >= 0;
   }
-  void Send(const std::string& bytes) { ASSERT_EQ(send(conn_, bytes.data(), bytes.size(), 0), (ssize_t)bytes.size()); }
+  void Send(const std::string& bytes) {
+    ASSERT_EQ(send(conn_, bytes.data(), bytes.size(), 0), (ssize_t)bytes.size());
+  }
   // Reads exactly n bytes (10 s at most); fewer when the stream ended.
   std::string Read(size_t n) {
     std::string out;
@@ -123,7 +128,8 @@ class FullListener {
   bool Full() const {
     tcp_info info{};
     socklen_t length = sizeof(info);
-    return getsockopt(listener_, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 && info.tcpi_unacked > info.tcpi_sacked;
+    return getsockopt(listener_, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 &&
+           info.tcpi_unacked > info.tcpi_sacked;
   }
 
  private:
@@ -140,7 +146,8 @@ std::set<int> EpollFds() {
     if (entry->d_name[0] == '.') continue;
     char target[64] = {};
     std::string path = std::string("/proc/self/fd/") + entry->d_name;
-    if (readlink(path.c_str(), target, sizeof(target) - 1) > 0 && std::string(target) == "anon_inode:[eventpoll]") {
+    if (readlink(path.c_str(), target, sizeof(target) - 1) > 0 &&
+        std::string(target) == "anon_inode:[eventpoll]") {
       fds.insert(atoi(entry->d_name));
     }
   }
@@ -243,7 +250,8 @@ TEST(TCPServiceClientTest, SentMessagesReachThePeerFramedAndInOrder) {
   ConnectTo(client, peer);
   std::string big(1 << 20, 'x');
   ASSERT_TRUE(client.SendMessage(client.connection(), reinterpret_cast<const uint8_t*>("hi"), 2));
-  ASSERT_TRUE(client.SendMessage(client.connection(), reinterpret_cast<const uint8_t*>(big.data()), big.size()));
+  ASSERT_TRUE(client.SendMessage(client.connection(), reinterpret_cast<const uint8_t*>(big.data()),
+                                 big.size()));
   EXPECT_EQ(peer.Read(6), Frame("hi"));
   EXPECT_EQ(peer.Read(big.size() + 4), Frame(big));
 }
@@ -350,7 +358,8 @@ TEST(TCPServiceClientTest, StopWhileConnectingOrConnectedEndsEverythingWithoutRe
   // Stop ends the reports.
   EXPECT_EQ(connecting.connects.load(), 0);
   EXPECT_EQ(connected.closes.load(), 0);
-  EXPECT_FALSE(connected.SendMessage(connected.connection(), reinterpret_cast<const uint8_t*>("x"), 1));
+  EXPECT_FALSE(
+      connected.SendMessage(connected.connection(), reinterpret_cast<const uint8_t*>("x"), 1));
 }
 
 // OnConnect once per Connect, OnClose only for a connection that was made.

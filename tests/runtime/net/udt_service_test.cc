@@ -27,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 
 std::string Frame(const std::string& body) {
   std::string out(4, '\0');
-  io::WriteFrameLength(reinterpret_cast<uint8_t*>(out.data()), static_cast<uint32_t>(body.size() + 4));
+  io::WriteFrameLength(reinterpret_cast<uint8_t*>(out.data()),
+                       static_cast<uint32_t>(body.size() + 4));
   return out + body;
 }
 
@@ -177,7 +178,8 @@ class SlowReader {
     std::string out;
     char buffer[4096];
     while (out.size() < n) {
-      int got = UDT::recv(conn_, buffer, static_cast<int>(std::min(sizeof(buffer), n - out.size())), 0);
+      int got =
+          UDT::recv(conn_, buffer, static_cast<int>(std::min(sizeof(buffer), n - out.size())), 0);
       if (got <= 0) break;
       out.append(buffer, static_cast<size_t>(got));
     }
@@ -204,7 +206,6 @@ class SlowReader {
   UDTSOCKET conn_ = UDT::INVALID_SOCK;
 };
 
-
 // The server waits on an empty epoll set until its first peer comes; UDT
 // refuses an unbounded wait on an empty set, which must not end the loop.
 TEST(UDTServiceTest, IdleServerStaysUpAndThenServes) {
@@ -228,11 +229,13 @@ TEST(UDTServiceTest, LargeMessagesRoundTripWholeAndInOrder) {
   Connect(client, server);
   std::vector<std::string> sent = {Pattern(3 << 20, 1), "", Pattern(70000, 2), Pattern(5, 3)};
   for (auto& m : sent) ASSERT_TRUE(Send(client, client.connection(), m));
-  ASSERT_TRUE(WaitUntil([&] { return server.Taken().size() == sent.size(); }, std::chrono::seconds(20)));
+  ASSERT_TRUE(
+      WaitUntil([&] { return server.Taken().size() == sent.size(); }, std::chrono::seconds(20)));
   EXPECT_EQ(server.Taken(), sent);
   // And back, on the accepted connection.
   for (auto& m : sent) ASSERT_TRUE(Send(server, server.heard.accepted.load(), m));
-  ASSERT_TRUE(WaitUntil([&] { return client.Taken().size() == sent.size(); }, std::chrono::seconds(20)));
+  ASSERT_TRUE(
+      WaitUntil([&] { return client.Taken().size() == sent.size(); }, std::chrono::seconds(20)));
   EXPECT_EQ(client.Taken(), sent);
 }
 
@@ -248,7 +251,8 @@ TEST(UDTServiceTest, BurstOfMessagesJoinedAndCutIntoSendsArrivesWholeAndInOrder)
   size_t sizes[] = {1, 4096, 16380, 16384, 16385, 40000, 0, 7, 20000, 32768, 3};
   for (int i = 0; i < 400; ++i) sent.push_back(Pattern(sizes[i % std::size(sizes)] + (i % 5), i));
   for (auto& m : sent) ASSERT_TRUE(Send(client, client.connection(), m));
-  ASSERT_TRUE(WaitUntil([&] { return server.Taken().size() >= sent.size(); }, std::chrono::seconds(20)));
+  ASSERT_TRUE(
+      WaitUntil([&] { return server.Taken().size() >= sent.size(); }, std::chrono::seconds(20)));
   std::vector<std::string> got = server.Taken();
   ASSERT_EQ(got.size(), sent.size());
   for (size_t i = 0; i < sent.size(); ++i) ASSERT_EQ(got[i], sent[i]) << "message " << i;
@@ -266,7 +270,8 @@ TEST(UDTServiceTest, TwoFramesInOneReceiveAreOneBatch) {
                           static_cast<uint32_t>(two.size()), nullptr, 0));
   // The receive thread tells of the batch after it queued the frames, so
   // the frames may be taken before the notice comes: wait for both.
-  ASSERT_TRUE(WaitUntil([&] { return server.Taken().size() == 2 && server.heard.batches.load() >= 1; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return server.Taken().size() == 2 && server.heard.batches.load() >= 1; }));
   EXPECT_EQ(server.heard.batches.load(), 1);
   EXPECT_EQ(server.Taken(), (std::vector<std::string>{"one", "two"}));
 }
@@ -327,7 +332,8 @@ TEST(UDTServiceTest, ConnectWaitsItsDelayAndFailsWhereNothingListens) {
   EXPECT_GE(client.heard.connected_at - asked, std::chrono::milliseconds(kDelayMs));
   EXPECT_EQ(client.heard.last_error.load(), CUDTException::ENOSERVER);
   EXPECT_FALSE(client.IsConnected());
-  EXPECT_FALSE(WaitUntil([&] { return client.heard.connects.load() > 1; }, std::chrono::milliseconds(200)));
+  EXPECT_FALSE(
+      WaitUntil([&] { return client.heard.connects.load() > 1; }, std::chrono::milliseconds(200)));
   EXPECT_EQ(client.heard.closes.load(), 0);
 }
 
@@ -346,8 +352,9 @@ TEST(UDTServiceTest, StopIsPromptWhileConnectingConnectedOrListening) {
   attempting.Stop();
   connected.Stop();
   server.Stop();
-  for (const UDTServiceBase* s : {static_cast<UDTServiceBase*>(&delayed), static_cast<UDTServiceBase*>(&attempting),
-                                  static_cast<UDTServiceBase*>(&connected), static_cast<UDTServiceBase*>(&server)})
+  for (const UDTServiceBase* s :
+       {static_cast<UDTServiceBase*>(&delayed), static_cast<UDTServiceBase*>(&attempting),
+        static_cast<UDTServiceBase*>(&connected), static_cast<UDTServiceBase*>(&server)})
     EXPECT_FALSE(s->IsRunning());
   EXPECT_EQ(delayed.heard.connects.load(), 0);
   EXPECT_FALSE(Send(connected, connected.connection(), "late"));

@@ -67,8 +67,9 @@ TEST(ProcessListTest, FindsSpawnedChildAndNeverReportsEmptyPaths) {
   ASSERT_TRUE(child);
   bool found = ombrix::test::WaitUntil([&] {
     auto images = ListProcessImages();
-    return std::any_of(images.begin(), images.end(),
-                       [&](const ProcessImage& p) { return p.pid == child->pid() && p.path == path; });
+    return std::any_of(images.begin(), images.end(), [&](const ProcessImage& p) {
+      return p.pid == child->pid() && p.path == path;
+    });
   });
   EXPECT_TRUE(found);
   for (const ProcessImage& p : ListProcessImages()) EXPECT_FALSE(p.path.empty());

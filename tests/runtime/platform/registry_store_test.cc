@@ -68,7 +68,8 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
     pids[p] = fork();
     if (pids[p] == 0) {
       for (int i = 0; i < kWrites; ++i)
-        if (!WriteDword(Hive::kCurrentUser, "SOFTWARE\\Race", "p" + std::to_string(p) + "_" + std::to_string(i),
+        if (!WriteDword(Hive::kCurrentUser, "SOFTWARE\\Race",
+                        "p" + std::to_string(p) + "_" + std::to_string(i),
                         static_cast<uint32_t>(i)))
           _exit(1);
       _exit(0);
@@ -82,7 +83,8 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
   for (int p = 0; p < 2; ++p) {
     for (int i = 0; i < kWrites; ++i) {
       uint32_t v = 999;
-      ASSERT_TRUE(ReadDword(Hive::kCurrentUser, "SOFTWARE\\Race", "p" + std::to_string(p) + "_" + std::to_string(i), &v));
+      ASSERT_TRUE(ReadDword(Hive::kCurrentUser, "SOFTWARE\\Race",
+                            "p" + std::to_string(p) + "_" + std::to_string(i), &v));
       EXPECT_EQ(v, static_cast<uint32_t>(i));
     }
   }
@@ -108,7 +110,8 @@ TEST_F(RegistryStoreTest, RunValueIsMirroredToAutostart) {
   EXPECT_FALSE(ombrix::test::PathExists(desktop));
   // The user's own Run key is mirrored the same way.
   ASSERT_TRUE(WriteString(Hive::kCurrentUser, run, "Ombrix", "/opt/ombrix/Ombrix.exe"));
-  EXPECT_NE(ombrix::test::ReadFile(desktop).find("Exec=\"/opt/ombrix/Ombrix.exe\"\n"), std::string::npos);
+  EXPECT_NE(ombrix::test::ReadFile(desktop).find("Exec=\"/opt/ombrix/Ombrix.exe\"\n"),
+            std::string::npos);
   ASSERT_TRUE(DeleteValue(Hive::kCurrentUser, run, "Ombrix"));
   EXPECT_FALSE(ombrix::test::PathExists(desktop));
   // Other values under Run are not ours to mirror.

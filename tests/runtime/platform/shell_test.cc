@@ -22,12 +22,13 @@ TEST(DesktopShellTest, TheOpenerGetsTheTargetAsOneUnchangedArgument) {
   TempDir dir;
   std::string out = dir.Sub("opened");
   std::string marker = dir.Sub("injected");
-  WriteFile(dir.Sub("xdg-open"), "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" + out + ".tmp' && mv '" + out +
-                                     ".tmp' '" + out + "'\n");
+  WriteFile(dir.Sub("xdg-open"), "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" + out +
+                                     ".tmp' && mv '" + out + ".tmp' '" + out + "'\n");
   chmod(dir.Sub("xdg-open").c_str(), 0755);
   ScopedEnv path("PATH", dir.path() + ":" + getenv("PATH"));
 
-  std::string url = "http://127.0.0.1/a b?x=\"1\"&y=$(touch " + marker + ")`touch " + marker + "`;'q'";
+  std::string url =
+      "http://127.0.0.1/a b?x=\"1\"&y=$(touch " + marker + ")`touch " + marker + "`;'q'";
   std::unique_ptr<Shell> shell = CreateDesktopShell();
   ASSERT_TRUE(shell->OpenUrl(url));
   ASSERT_TRUE(WaitUntil([&] { return ombrix::test::PathExists(out); }));

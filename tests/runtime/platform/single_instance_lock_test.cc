@@ -18,12 +18,15 @@ TEST(SingleInstanceLockTest, SecondAcquireSeesItHeldUntilReleased) {
   TempDir dir;
   ScopedEnv env("OMBRIX_LOCK_DIR", dir.path());
   std::unique_ptr<SingleInstanceLock> first, second;
-  ASSERT_EQ(SingleInstanceLock::Acquire("Global\\OBHOST_MUTEX", &first), SingleInstanceLock::Result::kAcquired);
+  ASSERT_EQ(SingleInstanceLock::Acquire("Global\\OBHOST_MUTEX", &first),
+            SingleInstanceLock::Result::kAcquired);
   EXPECT_EQ(first->path(), dir.Sub("OBHOST_MUTEX.lock"));
-  EXPECT_EQ(SingleInstanceLock::Acquire("OBHOST_MUTEX", &second), SingleInstanceLock::Result::kAlreadyHeld);
+  EXPECT_EQ(SingleInstanceLock::Acquire("OBHOST_MUTEX", &second),
+            SingleInstanceLock::Result::kAlreadyHeld);
   EXPECT_FALSE(second);
   first.reset();
-  EXPECT_EQ(SingleInstanceLock::Acquire("OBHOST_MUTEX", &second), SingleInstanceLock::Result::kAcquired);
+  EXPECT_EQ(SingleInstanceLock::Acquire("OBHOST_MUTEX", &second),
+            SingleInstanceLock::Result::kAcquired);
 }
 
 TEST(SingleInstanceLockTest, HeldAcrossProcessesAndFreedWhenHolderDies) {
@@ -35,7 +38,10 @@ TEST(SingleInstanceLockTest, HeldAcrossProcessesAndFreedWhenHolderDies) {
   pid_t pid = fork();
   if (pid == 0) {
     std::unique_ptr<SingleInstanceLock> lock;
-    char r = SingleInstanceLock::Acquire("OBDAEMONEXE_MUTEX", &lock) == SingleInstanceLock::Result::kAcquired ? 'y' : 'n';
+    char r = SingleInstanceLock::Acquire("OBDAEMONEXE_MUTEX", &lock) ==
+                     SingleInstanceLock::Result::kAcquired
+                 ? 'y'
+                 : 'n';
     (void)!write(from_child[1], &r, 1);
     char c;
     (void)!read(to_child[0], &c, 1);
@@ -45,11 +51,13 @@ TEST(SingleInstanceLockTest, HeldAcrossProcessesAndFreedWhenHolderDies) {
   ASSERT_EQ(read(from_child[0], &r, 1), 1);
   ASSERT_EQ(r, 'y');
   std::unique_ptr<SingleInstanceLock> lock;
-  EXPECT_EQ(SingleInstanceLock::Acquire("OBDAEMONEXE_MUTEX", &lock), SingleInstanceLock::Result::kAlreadyHeld);
+  EXPECT_EQ(SingleInstanceLock::Acquire("OBDAEMONEXE_MUTEX", &lock),
+            SingleInstanceLock::Result::kAlreadyHeld);
   char go = 'x';
   ASSERT_EQ(write(to_child[1], &go, 1), 1);
   waitpid(pid, nullptr, 0);
-  EXPECT_EQ(SingleInstanceLock::Acquire("OBDAEMONEXE_MUTEX", &lock), SingleInstanceLock::Result::kAcquired);
+  EXPECT_EQ(SingleInstanceLock::Acquire("OBDAEMONEXE_MUTEX", &lock),
+            SingleInstanceLock::Result::kAcquired);
   for (int fd : {to_child[0], to_child[1], from_child[0], from_child[1]}) close(fd);
 }
 
@@ -57,7 +65,8 @@ TEST(SingleInstanceLockTest, HeldAcrossProcessesAndFreedWhenHolderDies) {
 TEST(SingleInstanceLockTest, ANameNeverLeavesTheLockFolder) {
   TempDir dir;
   ScopedEnv env("OMBRIX_LOCK_DIR", dir.Sub("locks"));
-  for (const char* name : {"../escaped", "Global\\../../escaped", "a/../../escaped", "/abs", "..", "x\nlog"}) {
+  for (const char* name :
+       {"../escaped", "Global\\../../escaped", "a/../../escaped", "/abs", "..", "x\nlog"}) {
     SCOPED_TRACE(name);
     std::unique_ptr<SingleInstanceLock> lock, again;
     ASSERT_EQ(SingleInstanceLock::Acquire(name, &lock), SingleInstanceLock::Result::kAcquired);

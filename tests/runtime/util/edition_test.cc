@@ -31,7 +31,9 @@ class EditionTest : public ::testing::Test {
 };
 
 TEST_F(EditionTest, ValuesComeFromTheLibrary) {
-  InstallLibrary("GameId=wow\nKey=OB-TEST\nKeyDesc=Test \xe7\xbf\x8e\nGlobalConfig=http://h/\nInstallHook=1\n");
+  InstallLibrary(
+      "GameId=wow\nKey=OB-TEST\nKeyDesc=Test "
+      "\xe7\xbf\x8e\nGlobalConfig=http://h/\nInstallHook=1\n");
   EXPECT_EQ(GetEditionKey(), L"OB-TEST");
   EXPECT_EQ(GetEditionGameId(), L"wow");
   EXPECT_EQ(GetEditionKeyDesc(), L"Test \u7fce");
@@ -66,7 +68,8 @@ TEST_F(EditionTest, EmptyKeyKeepsTryingAndOtherValuesStay) {
 
 TEST_F(EditionTest, NewerBuildReportsItsVersion) {
   std::string lib = dir_.Sub("OBVerCustom.dll");
-  std::filesystem::copy_file(ombrix::test::BinaryDir() + "/standin/edition-next/OBVerCustom.dll", lib);
+  std::filesystem::copy_file(ombrix::test::BinaryDir() + "/standin/edition-next/OBVerCustom.dll",
+                             lib);
   SetEditionLibraryPathForTesting(lib);
   EXPECT_EQ(GetEditionVersion(), L"2.3.110.01");
 }

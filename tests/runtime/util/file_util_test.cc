@@ -40,7 +40,8 @@ class ListingTest : public ::testing::Test {
     std::filesystem::create_directories(dir_.Sub("root/2026/12"));
     std::filesystem::create_directories(dir_.Sub("root/empty"));
     // Names a first-entry skip would lose whatever order readdir gives.
-    for (const char* f : {"root/a.jpg", "root/x.JPG", "root/x.jpeg", "root/2026/12/b.jpg", "root/2026/note.txt"})
+    for (const char* f :
+         {"root/a.jpg", "root/x.JPG", "root/x.jpeg", "root/2026/12/b.jpg", "root/2026/note.txt"})
       ombrix::test::WriteFile(dir_.Sub(f), "data");
   }
   TempDir dir_;
@@ -66,7 +67,8 @@ TEST_F(ListingTest, FindDataPutsFoldersBeforeTheirContents) {
   ListFindDataRecursive(W(dir_.Sub("root")), &entries);
   std::vector<std::wstring> names;
   for (const FindData& e : entries) names.push_back(e.name);
-  std::vector<std::wstring> want = {L"2026", L"12", L"b.jpg", L"note.txt", L"a.jpg", L"empty", L"x.JPG", L"x.jpeg"};
+  std::vector<std::wstring> want = {L"2026",  L"12",    L"b.jpg", L"note.txt",
+                                    L"a.jpg", L"empty", L"x.JPG", L"x.jpeg"};
   EXPECT_EQ(names, want);
   EXPECT_TRUE(entries[0].is_directory);
   EXPECT_EQ(entries[2].size, 4u);
@@ -109,8 +111,8 @@ TEST(DeleteTreeGuardTest, HomeItsParentsAndSystemFoldersAreNeverDeleted) {
                                   dir.Sub("users/me/../../users"), dir.path() + "/."})
     EXPECT_FALSE(DeleteDirectoryTree(W(path))) << path;
   EXPECT_EQ(ombrix::test::ReadFile(home + "/docs/keep.txt"), "keep");
-  for (const char* path : {"/", "/.", "//", "/..", "/usr", "/usr/", "/usr/lib", "/etc/..", "/var/lib", "/home/somebody",
-                           "/usr/../etc"})
+  for (const char* path : {"/", "/.", "//", "/..", "/usr", "/usr/", "/usr/lib", "/etc/..",
+                           "/var/lib", "/home/somebody", "/usr/../etc"})
     EXPECT_TRUE(IsProtectedFolder(path)) << path;
   EXPECT_FALSE(IsProtectedFolder(home + "/docs"));
   EXPECT_FALSE(IsProtectedFolder("/opt/Ombrix"));

@@ -26,7 +26,9 @@ TEST(KeyPathTest, Split) {
 }
 
 TEST(XmlPathTest, GetGivesDefaultForMissingOrEmpty) {
-  TiXmlDocument doc = Parse("<root><user><account></account><name>bob</name></user><base><store type=\"1\"/></base></root>");
+  TiXmlDocument doc = Parse(
+      "<root><user><account></account><name>bob</name></user><base><store "
+      "type=\"1\"/></base></root>");
   EXPECT_EQ(XmlPathGet("root.user.account", &doc, "dflt"), "dflt");
   EXPECT_EQ(XmlPathGet("root.user.name", &doc, "dflt"), "bob");
   EXPECT_EQ(XmlPathGet("root.nouser.account", &doc, "dflt"), "dflt");
@@ -103,7 +105,9 @@ TEST(InflateTest, GzipAndZlibGiveTheSameOutput) {
   std::string z;
   z.resize(compressBound(data.size()));
   uLongf zlen = z.size();
-  ASSERT_EQ(compress(reinterpret_cast<Bytef*>(z.data()), &zlen, reinterpret_cast<const Bytef*>(data.data()), data.size()), Z_OK);
+  ASSERT_EQ(compress(reinterpret_cast<Bytef*>(z.data()), &zlen,
+                     reinterpret_cast<const Bytef*>(data.data()), data.size()),
+            Z_OK);
   EXPECT_TRUE(InflateGzipBody(z.data(), zlen, &out2));
   EXPECT_EQ(out2, data);
 }

@@ -15,10 +15,12 @@ TEST(TextConvertTest, Utf8RoundTripWithCjkAndAstral) {
 }
 
 TEST(TextConvertTest, InvalidUtf8BecomesReplacement) {
-  EXPECT_EQ(Utf8ToWide("a\xff" "b"), L"a\ufffdb");
-  EXPECT_EQ(Utf8ToWide("a\xe7\xbf"), L"a\ufffd");           // cut short
-  EXPECT_EQ(Utf8ToWide("\xc0\xaf"), L"\ufffd");             // overlong
-  EXPECT_EQ(Utf8ToWide("\xed\xa0\x80"), L"\ufffd");         // encoded surrogate
+  EXPECT_EQ(Utf8ToWide("a\xff"
+                       "b"),
+            L"a\ufffdb");
+  EXPECT_EQ(Utf8ToWide("a\xe7\xbf"), L"a\ufffd");    // cut short
+  EXPECT_EQ(Utf8ToWide("\xc0\xaf"), L"\ufffd");      // overlong
+  EXPECT_EQ(Utf8ToWide("\xed\xa0\x80"), L"\ufffd");  // encoded surrogate
 }
 
 TEST(TextConvertTest, Utf16SurrogatePairs) {
@@ -64,7 +66,9 @@ TEST(TextConvertTest, Utf8Validity) {
   EXPECT_TRUE(IsValidUtf8("\xe7\xbf\x8e\xf0\x9f\x98\x80"));
   EXPECT_TRUE(IsValidUtf8("\xef\xbf\xbd"));  // a replacement character of its own is text
   EXPECT_FALSE(IsValidUtf8("ab\xea"));       // cut short at the end
-  EXPECT_FALSE(IsValidUtf8("\xea\xea" "a"));
+  EXPECT_FALSE(
+      IsValidUtf8("\xea\xea"
+                  "a"));
   EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));
   EXPECT_FALSE(IsValidUtf8("\xed\xa0\x80"));
   EXPECT_FALSE(IsValidUtf8("\xf4\x90\x80\x80"));  // above U+10FFFF

@@ -20,7 +20,8 @@ TEST(ParseUntrustedXmlTest, WellFormedUtf8KeepsItsText) {
 
 TEST(ParseUntrustedXmlTest, BrokenUtf8IsReadByteByByte) {
   // A three-byte sequence cut short right before the end of the text.
-  std::string text = "<command name=\"ICE\" from_name=\"x\xea\"><data>\xea\xea</data></command>\xea";
+  std::string text =
+      "<command name=\"ICE\" from_name=\"x\xea\"><data>\xea\xea</data></command>\xea";
   TiXmlDocument doc;
   EXPECT_TRUE(ParseUntrustedXml(text, &doc));
   EXPECT_EQ(XmlPathGet("command:name", &doc, ""), "ICE");
@@ -47,13 +48,15 @@ TEST(ParseUntrustedXmlTest, DeepNestingIsRefusedBeforeTheParserRecursesIntoIt) {
   EXPECT_EQ(doc.RootElement(), nullptr);
   // Unclosed, and with a quoted "/>" that does not end the tag.
   EXPECT_FALSE(ParseUntrustedXml(nested(100000, "<a x=\"/>\" y='>'>", ""), &doc));
-  EXPECT_EQ(XmlNestingDepth(nested(1000, "<a x=\"/>\">", "</a>")), 257u);  // counting stops past the limit
+  EXPECT_EQ(XmlNestingDepth(nested(1000, "<a x=\"/>\">", "</a>")),
+            257u);  // counting stops past the limit
 
   TiXmlDocument at_limit;
   EXPECT_TRUE(ParseUntrustedXml(nested(kMaxXmlDepth, "<a>", "</a>"), &at_limit));
   // Empty elements, comments, CDATA and declarations nest nothing.
   std::string wide = "<?xml version=\"1.0\"?><!DOCTYPE x><Node>";
-  for (int i = 0; i < 5000; ++i) wide += "<Server/><!-- <a><a> --><![CDATA[<a><a>]]><s a='<b>'></s>";
+  for (int i = 0; i < 5000; ++i)
+    wide += "<Server/><!-- <a><a> --><![CDATA[<a><a>]]><s a='<b>'></s>";
   wide += "</Node>";
   EXPECT_EQ(XmlNestingDepth(wide), 2u);
   TiXmlDocument many;
@@ -107,9 +110,11 @@ TEST(XmlNestingDepthTest, NeverCountsBelowWhatTinyXmlBuildsAndMatchesItOnSoundTe
         doc.Parse(text.c_str(), nullptr, tiny);
         size_t built = ombrix::test::XmlTreeDepth(&doc);
         size_t counted = XmlNestingDepth(text, 1000, encoding);
-        EXPECT_GE(counted, built) << text << " as " << static_cast<int>(encoding) << ", condense " << condense;
+        EXPECT_GE(counted, built) << text << " as " << static_cast<int>(encoding) << ", condense "
+                                  << condense;
         if (!doc.Error()) {
-          EXPECT_EQ(counted, built) << text << " as " << static_cast<int>(encoding) << ", condense " << condense;
+          EXPECT_EQ(counted, built)
+              << text << " as " << static_cast<int>(encoding) << ", condense " << condense;
         }
       }
     }
@@ -124,8 +129,9 @@ TEST(ParseUntrustedXmlTest, TextsThatOnlyTinyXmlSeesAsDeepAreRefused) {
     return out;
   };
   const std::string deep = repeat("<a>", 100000);
-  for (const std::string& text : {"<Node><<!-->" + deep, "<Node><<![CDATA[>" + deep, "<Node>" + repeat("<\x7f>", 100000),
-                                  "<Node><1 '<!--'>" + deep, "<?xml version=\"><!--\"?>" + deep}) {
+  for (const std::string& text :
+       {"<Node><<!-->" + deep, "<Node><<![CDATA[>" + deep, "<Node>" + repeat("<\x7f>", 100000),
+        "<Node><1 '<!--'>" + deep, "<?xml version=\"><!--\"?>" + deep}) {
     EXPECT_GT(XmlNestingDepth(text), kMaxXmlDepth);
     for (auto encoding : {XmlTextEncoding::kDeclared, XmlTextEncoding::kLegacy}) {
       TiXmlDocument doc;

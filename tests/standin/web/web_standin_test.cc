@@ -12,8 +12,8 @@ namespace ombrix::test {
 namespace {
 
 // Posts to the stand-in; the reply body, or "" on a transport failure.
-std::string Post(const WebStandin& s, const std::string& path_and_query, const std::string& body = "",
-                 int* status = nullptr) {
+std::string Post(const WebStandin& s, const std::string& path_and_query,
+                 const std::string& body = "", int* status = nullptr) {
   brx::http::HttpSession session;
   if (!session.Open(s.base_url() + path_and_query)) return "";
   if (!session.SendRequest(body.data(), body.size())) return "";
@@ -35,19 +35,24 @@ TEST(WebStandinTest, UsersAndSessionsSurviveARestartWithAStateFile) {
     WebStandin first(WebStandin::Options{false, {"--state", state}});
     ASSERT_TRUE(first.running());
     first.Control("user", "account=carol&password=pw1&nick=Carol");
-    Json::Value login = Parse(Post(first, "/ClientInterface.axd?Account=carol&CommandName=UserLogin&Password=pw1"
-                                          "&PaswordType=simple&RequireCipher=false"));
+    Json::Value login =
+        Parse(Post(first,
+                   "/ClientInterface.axd?Account=carol&CommandName=UserLogin&Password=pw1"
+                   "&PaswordType=simple&RequireCipher=false"));
     ASSERT_EQ(login["Status"].asInt(), 0);
     session = login["Data"]["SessionID"].asString();
-    EXPECT_EQ(login["Data"]["UserAccount"]["IsCertificated"].asInt(), 0);  // flags go out as numbers
+    EXPECT_EQ(login["Data"]["UserAccount"]["IsCertificated"].asInt(),
+              0);  // flags go out as numbers
   }
   WebStandin second(WebStandin::Options{false, {"--state", state}});
   ASSERT_TRUE(second.running());
-  Json::Value prompt = Parse(Post(second, "/ClientInterface.axd?CommandName=GetDataPrompt&SessionId=" + session +
-                                              "&UserAccountId=1001"));
+  Json::Value prompt =
+      Parse(Post(second, "/ClientInterface.axd?CommandName=GetDataPrompt&SessionId=" + session +
+                             "&UserAccountId=1001"));
   EXPECT_EQ(prompt["Status"].asInt(), 0);
   EXPECT_EQ(prompt["Data"]["NewFansCount"].asInt(), 0);
-  Json::Value refused = Parse(Post(second, "/ClientInterface.axd?CommandName=GetDataPrompt&SessionID=" + session));
+  Json::Value refused =
+      Parse(Post(second, "/ClientInterface.axd?CommandName=GetDataPrompt&SessionID=" + session));
   EXPECT_NE(refused["Status"].asInt(), 0);  // the session parameter's spelling matters
 }
 
@@ -63,7 +68,8 @@ TEST(WebStandinTest, UploadsAreStoredAsSentUnderTheirOwnNamesOnly) {
   ASSERT_NE(b, std::string::npos) << xml;
   std::string address = xml.substr(b + 6, e - b - 6);
   EXPECT_EQ(ReadFile(s.data_dir() + address.substr(s.base_url().size())), "jpeg bytes");
-  EXPECT_NE(Post(s, "/UploadFile.axd?CommandName=BlogImage", "").find("<Status>2</Status>"), std::string::npos);
+  EXPECT_NE(Post(s, "/UploadFile.axd?CommandName=BlogImage", "").find("<Status>2</Status>"),
+            std::string::npos);
 }
 
 TEST(WebStandinTest, FaultsApplyAsOftenAsAskedAndOnlyToTheirCommand) {
@@ -83,10 +89,13 @@ TEST(WebStandinTest, FaultsApplyAsOftenAsAskedAndOnlyToTheirCommand) {
 
 TEST(WebStandinTest, BadInputGetsAClearErrorInsteadOfADroppedLine) {
   WebStandin s;
-  Json::Value login = Parse(Post(s, "/ClientInterface.axd?Account=demo&CommandName=UserLogin&Password=ombrix2024"
-                                    "&PaswordType=simple&RequireCipher=false"));
-  std::string search = "/ClientInterface.axd?CommandName=SearchByNickAndProfile&Keyword=d&SessionId=" +
-                       login["Data"]["SessionID"].asString();
+  Json::Value login =
+      Parse(Post(s,
+                 "/ClientInterface.axd?Account=demo&CommandName=UserLogin&Password=ombrix2024"
+                 "&PaswordType=simple&RequireCipher=false"));
+  std::string search =
+      "/ClientInterface.axd?CommandName=SearchByNickAndProfile&Keyword=d&SessionId=" +
+      login["Data"]["SessionID"].asString();
   EXPECT_EQ(Parse(Post(s, search + "&Page=1&PageSize=10"))["Status"].asInt(), 0);
   for (const char* paging : {"&Page=abc&PageSize=100", "&Page=1&PageSize=1.5"}) {
     Json::Value reply = Parse(Post(s, search + paging));
@@ -94,15 +103,17 @@ TEST(WebStandinTest, BadInputGetsAClearErrorInsteadOfADroppedLine) {
     EXPECT_FALSE(reply["Message"].asString().empty()) << paging;
   }
   // Control requests that lack a parameter or carry a malformed one.
-  for (const char* bad : {"user?password=x", "user?account=a", "user?account=a&password=b&BlogCount=lots",
-                          "ticket?ticket=t", "ticket?account=demo", "prompt?fans=1", "prompt?account=nobody&fans=1",
-                          "prompt?account=demo&fans=many", "fault?mode=slow&delay_ms=soon", "fault?count=x"}) {
+  for (const char* bad :
+       {"user?password=x", "user?account=a", "user?account=a&password=b&BlogCount=lots",
+        "ticket?ticket=t", "ticket?account=demo", "prompt?fans=1", "prompt?account=nobody&fans=1",
+        "prompt?account=demo&fans=many", "fault?mode=slow&delay_ms=soon", "fault?count=x"}) {
     int status = 0;
     std::string body = Post(s, std::string("/__control/") + bad, "", &status);
     EXPECT_EQ(status, 400) << bad;
     EXPECT_FALSE(Parse(body)["error"].asString().empty()) << bad;
   }
-  EXPECT_EQ(Parse(Post(s, "/ClientInterface.axd?CommandName=GetServerDateTime"))["Status"].asInt(), 0);
+  EXPECT_EQ(Parse(Post(s, "/ClientInterface.axd?CommandName=GetServerDateTime"))["Status"].asInt(),
+            0);
 }
 
 // A PNG's signature and header chunk: all the head upload looks at.
@@ -115,10 +126,13 @@ std::string PngHead(uint32_t w, uint32_t h) {
 
 TEST(WebStandinTest, HeadPicturesAreTakenForTheKeysUserOnlyAndRecorded) {
   WebStandin s;
-  Json::Value login = Parse(Post(s, "/ClientInterface.axd?Account=demo&CommandName=UserLogin&Password=ombrix2024"
-                                    "&PaswordType=simple&RequireCipher=false"));
-  Json::Value key = Parse(Post(s, "/ClientInterface.axd?CommandName=GetCurrentUserQtidByEncrypt&SessionId=" +
-                                      login["Data"]["SessionID"].asString()));
+  Json::Value login =
+      Parse(Post(s,
+                 "/ClientInterface.axd?Account=demo&CommandName=UserLogin&Password=ombrix2024"
+                 "&PaswordType=simple&RequireCipher=false"));
+  Json::Value key =
+      Parse(Post(s, "/ClientInterface.axd?CommandName=GetCurrentUserQtidByEncrypt&SessionId=" +
+                        login["Data"]["SessionID"].asString()));
   ASSERT_EQ(key["Status"].asInt(), 0);
   const std::string upload = "/UploadHeadImage.axd?Key=" + key["Data"].asString();
   const std::string png = PngHead(180, 180);

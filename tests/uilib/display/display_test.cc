@@ -27,7 +27,8 @@ namespace {
 
 namespace td = test_driver;
 
-const wchar_t* kLogin = LR"(<?xml version="1.0" encoding="UTF-8"?>
+const wchar_t* kLogin =
+    LR"(<?xml version="1.0" encoding="UTF-8"?>
 <Window size="320,220" caption="0,0,0,36" roundcorner="10,10">
   <VerticalLayout bkcolor="#FFF2F4F7" bordercolor="#FF8090A0" bordersize="1">
     <HorizontalLayout height="36" bkcolor="#FF2B5D8C">
@@ -55,23 +56,27 @@ std::string OutputDir() {
 // Mapped at (x, y), where the window manager put it as asked, and known
 // there by the program.
 bool SettlePlacedAt(HWND hwnd, int x, int y) {
-  return ombrix::test::WaitUntil([&] {
-    gtk_testing::Iterate(5);
-    td::Pump();
-    RECT rc{};
-    GetWindowRect(hwnd, &rc);
-    POINT at{};
-    return gtk_testing::IsMapped(hwnd) && gtk_testing::NativeOrigin(hwnd, &at) && at.x == x && at.y == y &&
-           rc.left == x && rc.top == y;
-  }, std::chrono::milliseconds(10000));
+  return ombrix::test::WaitUntil(
+      [&] {
+        gtk_testing::Iterate(5);
+        td::Pump();
+        RECT rc{};
+        GetWindowRect(hwnd, &rc);
+        POINT at{};
+        return gtk_testing::IsMapped(hwnd) && gtk_testing::NativeOrigin(hwnd, &at) && at.x == x &&
+               at.y == y && rc.left == x && rc.top == y;
+      },
+      std::chrono::milliseconds(10000));
 }
 
 bool Settle(const std::function<bool()>& done) {
-  return ombrix::test::WaitUntil([&] {
-    gtk_testing::Iterate(5);
-    td::Pump();
-    return done();
-  }, std::chrono::milliseconds(5000));
+  return ombrix::test::WaitUntil(
+      [&] {
+        gtk_testing::Iterate(5);
+        td::Pump();
+        return done();
+      },
+      std::chrono::milliseconds(5000));
 }
 
 class DisplayTest : public ::testing::Test {
@@ -92,7 +97,8 @@ TEST_F(DisplayTest, ShapedWindowMapsAndTypedTextArrivesThroughTheNativeField) {
   SkinWindow owner(L"<Window size=\"200,120\"><Container bkcolor=\"#FF446688\"/></Window>");
   owner.Create(0, L"owner", WS_POPUP, 0, 40, 40, 0, 0);
   SkinWindow login(kLogin);
-  login.Create(owner.GetHWND(), L"login", WS_POPUP, WS_EX_LAYERED | WS_EX_TOOLWINDOW, 300, 200, 0, 0);
+  login.Create(owner.GetHWND(), L"login", WS_POPUP, WS_EX_LAYERED | WS_EX_TOOLWINDOW, 300, 200, 0,
+               0);
   ASSERT_TRUE(login.built);
   HWND hwnd = login.GetHWND();
   ASSERT_TRUE(SetLayeredWindowAttributes(hwnd, RGB(0x43, 0x4B, 0x00), 255, LWA_COLORKEY));
@@ -115,7 +121,8 @@ TEST_F(DisplayTest, ShapedWindowMapsAndTypedTextArrivesThroughTheNativeField) {
   ASSERT_TRUE(td::Click(login.pm, L"account"));
   ASSERT_TRUE(account->HasTextHostForTesting());
   for (const char* key : {"a", "b", "c"}) ASSERT_TRUE(gtk_testing::SendKey(hwnd, key));
-  ASSERT_TRUE(Settle([&] { return account->GetText() == L"abc"; })) << brx::util::WideToUtf8(account->GetText());
+  ASSERT_TRUE(Settle([&] { return account->GetText() == L"abc"; }))
+      << brx::util::WideToUtf8(account->GetText());
   std::wstring hosted;
   ASSERT_TRUE(gtk_testing::HostedText(hwnd, &hosted));
   EXPECT_EQ(hosted, L"abc");
@@ -125,7 +132,8 @@ TEST_F(DisplayTest, ShapedWindowMapsAndTypedTextArrivesThroughTheNativeField) {
 
   // Tab leaves the field for the next control; Enter reaches the window.
   ASSERT_TRUE(gtk_testing::SendKey(hwnd, "Tab"));
-  ASSERT_TRUE(Settle([&] { return login.pm.GetFocus() && login.pm.GetFocus()->GetName() == L"password"; }));
+  ASSERT_TRUE(
+      Settle([&] { return login.pm.GetFocus() && login.pm.GetFocus()->GetName() == L"password"; }));
   ASSERT_TRUE(gtk_testing::SendKey(hwnd, "Return"));
   ASSERT_TRUE(Settle([&] {
     for (auto& k : login.keys) {
@@ -157,7 +165,8 @@ TEST_F(DisplayTest, EnterWhileAnInputMethodComposesStaysWithTheInputMethod) {
     return false;
   };
   ASSERT_TRUE(gtk_testing::SetPreedit(hwnd, "ni"));
-  ASSERT_TRUE(Settle([&] { return form.composition == std::vector<UINT>{WM_IME_STARTCOMPOSITION}; }));
+  ASSERT_TRUE(
+      Settle([&] { return form.composition == std::vector<UINT>{WM_IME_STARTCOMPOSITION}; }));
   // The key is handled as SendKey delivers it: what it posts is in the
   // queue when it returns.
   ASSERT_TRUE(gtk_testing::SendKey(hwnd, "Return"));
@@ -209,7 +218,8 @@ std::string Shell(const std::string& command) {
 // The user sees the chooser over its owner, opened at the given folder,
 // and Escape dismisses it: nothing is chosen and the owner works again.
 TEST_F(DisplayTest, TheFolderChooserAppearsOverItsOwnerAndEscapeCancelsIt) {
-  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "xdotool is not installed";
   ombrix::test::TempDir dir;
   const std::string start = dir.Sub("start here");
   std::filesystem::create_directories(start);
@@ -250,10 +260,14 @@ TEST_F(DisplayTest, TheFolderChooserAppearsOverItsOwnerAndEscapeCancelsIt) {
   });
   std::thread user([seen] {
     std::string window;
-    ombrix::test::WaitUntil([&] {
-      window = Shell("xdotool search --onlyvisible --name '^Pick the shots folder$' 2>/dev/null | head -n 1");
-      return !window.empty();
-    }, std::chrono::milliseconds(15000));
+    ombrix::test::WaitUntil(
+        [&] {
+          window = Shell(
+              "xdotool search --onlyvisible --name '^Pick the shots folder$' 2>/dev/null | head -n "
+              "1");
+          return !window.empty();
+        },
+        std::chrono::milliseconds(15000));
     if (window.empty()) return;
     seen->found = true;
     // Let the chooser's own loop look first, then press Escape in it.
@@ -327,11 +341,15 @@ void ProbeDropDown(std::shared_ptr<DropDownSeen> seen) {
 // second click picks a row; Escape closes it without a change; near the
 // bottom of the screen it opens above the field.
 TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
-  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "xdotool is not installed";
   std::wstring rows;
-  for (int i = 0; i < 30; ++i) rows += L"<ListLabelElement text=\"省份" + std::to_wstring(i) + L"\"/>";
-  SkinWindow w(L"<Window size=\"260,120\"><VerticalLayout bkcolor=\"#FFF0F0F0\" inset=\"20,40,20,0\">"
-               L"<Combo name=\"province\" height=\"24\" width=\"160\">" + rows + L"</Combo></VerticalLayout></Window>");
+  for (int i = 0; i < 30; ++i)
+    rows += L"<ListLabelElement text=\"省份" + std::to_wstring(i) + L"\"/>";
+  SkinWindow w(
+      L"<Window size=\"260,120\"><VerticalLayout bkcolor=\"#FFF0F0F0\" inset=\"20,40,20,0\">"
+      L"<Combo name=\"province\" height=\"24\" width=\"160\">" +
+      rows + L"</Combo></VerticalLayout></Window>");
   w.Create(0, L"combo", WS_POPUP, 0, 100, 80, 0, 0);
   const HWND hwnd = w.GetHWND();
   ShowWindow(hwnd, SW_SHOW);
@@ -354,7 +372,8 @@ TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
     return ombrix::test::WaitUntil([&] { return seen->shown == shown; }, std::chrono::seconds(15));
   };
   struct Steps {
-    std::atomic<bool> opened{false}, closed_by_pick{false}, opened_again{false}, closed_by_escape{false};
+    std::atomic<bool> opened{false}, closed_by_pick{false}, opened_again{false},
+        closed_by_escape{false};
     RECT list{};
   };
   auto steps = std::make_shared<Steps>();
@@ -428,8 +447,10 @@ TEST_F(DisplayTest, AComboOpensUnderItsFieldOnAClickAndASecondClickPicks) {
 // comes back on the next rest, also after the pointer crossed the web
 // view. A click whose answer covers the button leaves no hover outline.
 TEST_F(DisplayTest, ATipGoesWhenItsControlIsLeftCoveredOrClicked) {
-  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
-  SkinWindow w(LR"(<Window size="420,220"><HorizontalLayout bkcolor="#FFF0F0F0">
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "xdotool is not installed";
+  SkinWindow w(
+      LR"(<Window size="420,220"><HorizontalLayout bkcolor="#FFF0F0F0">
       <VerticalLayout width="150" inset="10,10,10,10" childpadding="20">
         <Button name="a" height="40" text="A" tooltip="提示甲" bkcolor="#FFDDDDDD"/>
         <Button name="b" height="40" text="B" tooltip="提示乙" bkcolor="#FFDDDDDD"/>
@@ -500,9 +521,11 @@ TEST_F(DisplayTest, ATipGoesWhenItsControlIsLeftCoveredOrClicked) {
   rest_on(centre(L"b"));
   ASSERT_TRUE(tip_is(L"提示乙"));
   Shell("xdotool click 1");
-  ASSERT_TRUE(Settle([&] { return IsWindowVisible(cover.GetHWND()) && gtk_testing::IsMapped(cover.GetHWND()); }));
+  ASSERT_TRUE(Settle(
+      [&] { return IsWindowVisible(cover.GetHWND()) && gtk_testing::IsMapped(cover.GetHWND()); }));
   auto* b = static_cast<CButtonUI*>(w.pm.FindControl(L"b"));
-  EXPECT_TRUE(Settle([&] { return (b->GetButtonState() & UISTATE_HOT) == 0; })) << "the outline went with the pointer";
+  EXPECT_TRUE(Settle([&] { return (b->GetButtonState() & UISTATE_HOT) == 0; }))
+      << "the outline went with the pointer";
   EXPECT_TRUE(tip_is(L""));
   ShowWindow(cover.GetHWND(), SW_HIDE);
   ASSERT_TRUE(Settle([&] { return !gtk_testing::IsMapped(cover.GetHWND()); }));

@@ -30,11 +30,13 @@ std::string OutputDir() {
 }
 
 bool Settle(const std::function<bool()>& done) {
-  return ombrix::test::WaitUntil([&] {
-    uilib::gtk_testing::Iterate(5);
-    td::Pump();
-    return done();
-  }, std::chrono::milliseconds(10000));
+  return ombrix::test::WaitUntil(
+      [&] {
+        uilib::gtk_testing::Iterate(5);
+        td::Pump();
+        return done();
+      },
+      std::chrono::milliseconds(10000));
 }
 
 TEST(UninstallDisplayTest, BothPagesAndTheConfirmationAreDrawn) {
@@ -46,7 +48,8 @@ TEST(UninstallDisplayTest, BothPagesAndTheConfirmationAreDrawn) {
   std::filesystem::create_directories(dir.Sub("program/OBSnapshot"));
   for (const char* name : {"Ombrix.exe", "OBVerCustom.dll", "OBHost.exe", "OBSnapshot/shot.png"})
     ombrix::test::WriteFile(dir.Sub("program/") + name, name);
-  for (int i = 0; i < 40; ++i) ombrix::test::WriteFile(dir.Sub("program/OBSnapshot/" + std::to_string(i) + ".png"), "");
+  for (int i = 0; i < 40; ++i)
+    ombrix::test::WriteFile(dir.Sub("program/OBSnapshot/" + std::to_string(i) + ".png"), "");
   ScopedEnv locks("OMBRIX_LOCK_DIR", dir.Sub("locks"));
   ScopedEnv registry("OMBRIX_REGISTRY_DIR", dir.Sub("registry"));
   ScopedEnv config("XDG_CONFIG_HOME", dir.Sub("config"));
@@ -54,8 +57,8 @@ TEST(UninstallDisplayTest, BothPagesAndTheConfirmationAreDrawn) {
     brx::util::WriteEditionValues(brx::util::EditionRegistryPath(root, L"OB-DEMO"),
                                   brx::util::Utf8ToWide(dir.Sub("program")), L"OB-DEMO");
   {
-    UninstallDialog dialog(brx::util::Utf8ToWide(ombrix::test::DistDir() + "/OBUninstall.xml"), "OB-DEMO",
-                           dir.Sub("program"), L"2.3.109.05", "http://127.0.0.1:9", "");
+    UninstallDialog dialog(brx::util::Utf8ToWide(ombrix::test::DistDir() + "/OBUninstall.xml"),
+                           "OB-DEMO", dir.Sub("program"), L"2.3.109.05", "http://127.0.0.1:9", "");
     ASSERT_TRUE(dialog.Open());
     uilib::HWND hwnd = dialog.GetHWND();
     ASSERT_TRUE(Settle([&] { return uilib::gtk_testing::IsMapped(hwnd); }));

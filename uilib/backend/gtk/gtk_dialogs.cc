@@ -5,11 +5,12 @@
 
 namespace uilib {
 
-void GtkUiBackend::RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) {
+void GtkUiBackend::RunMessageBox(HWND owner, const std::wstring& text,
+                                 const std::wstring& caption) {
   CheckGuiThread(__func__);
   Native* parent = Find(owner);
-  GtkWidget* box = gtk_message_dialog_new(parent ? GTK_WINDOW(parent->window) : nullptr, GTK_DIALOG_MODAL,
-                                          GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s",
+  GtkWidget* box = gtk_message_dialog_new(parent ? GTK_WINDOW(parent->window) : nullptr,
+                                          GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s",
                                           brx::util::WideToUtf8(text).c_str());
   gtk_window_set_title(GTK_WINDOW(box), brx::util::WideToUtf8(caption).c_str());
   gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
@@ -24,9 +25,11 @@ bool GtkUiBackend::RunFolderChooser(HWND owner, const std::wstring& title, std::
   Native* parent = Find(owner);
   GtkWidget* chooser = gtk_file_chooser_dialog_new(
       brx::util::WideToUtf8(title).c_str(), parent ? GTK_WINDOW(parent->window) : nullptr,
-      GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Cancel", GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT, nullptr);
+      GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Cancel", GTK_RESPONSE_CANCEL, "_Select",
+      GTK_RESPONSE_ACCEPT, nullptr);
   gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
-  gtk_window_set_position(GTK_WINDOW(chooser), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+  gtk_window_set_position(GTK_WINDOW(chooser),
+                          parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
   // Its owner is disabled meanwhile: a chooser lost behind another window
   // would leave the user with windows that ignore every click.
   gtk_window_set_keep_above(GTK_WINDOW(chooser), TRUE);

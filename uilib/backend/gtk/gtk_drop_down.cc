@@ -41,7 +41,8 @@ gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* event, gpointer data) 
   gtk_window_get_position(GTK_WINDOW(widget), &x, &y);
   const int w = gtk_widget_get_allocated_width(widget);
   const int h = gtk_widget_get_allocated_height(widget);
-  const bool inside = event->x_root >= x && event->x_root < x + w && event->y_root >= y && event->y_root < y + h;
+  const bool inside =
+      event->x_root >= x && event->x_root < x + w && event->y_root >= y && event->y_root < y + h;
   if (inside) return FALSE;
   Finish(static_cast<DropDownRun*>(data), -1);
   return TRUE;
@@ -68,7 +69,8 @@ GdkRectangle WorkAreaAt(GtkWidget* widget, int x, int y) {
 // own click opened it; a click on a row picks it, Escape or a click
 // anywhere else closes it. The pointer and the keyboard are grabbed
 // meanwhile, so a click in another window only closes the list.
-int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int selected, const RECT& field) {
+int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int selected,
+                   const RECT& field) {
   if (rows.empty()) return -1;
   DropDownRun run;
   GtkWidget* popup = gtk_window_new(GTK_WINDOW_POPUP);
@@ -81,7 +83,8 @@ int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int
   GtkWidget* frame = gtk_frame_new(nullptr);
   gtk_frame_set_shadow_type(GTK_FRAME(frame), GTK_SHADOW_OUT);
   GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
-  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER,
+                                 GTK_POLICY_AUTOMATIC);
   GtkWidget* list = gtk_list_box_new();
   gtk_list_box_set_selection_mode(GTK_LIST_BOX(list), GTK_SELECTION_BROWSE);
   gtk_list_box_set_activate_on_single_click(GTK_LIST_BOX(list), TRUE);
@@ -96,8 +99,8 @@ int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int
   }
   // The focused row (the chosen one, or the one the arrow keys reach)
   // is scrolled into view.
-  gtk_container_set_focus_vadjustment(GTK_CONTAINER(list),
-                                      gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scrolled)));
+  gtk_container_set_focus_vadjustment(
+      GTK_CONTAINER(list), gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scrolled)));
   gtk_container_add(GTK_CONTAINER(scrolled), list);
   gtk_container_add(GTK_CONTAINER(frame), scrolled);
   gtk_container_add(GTK_CONTAINER(popup), frame);
@@ -116,7 +119,8 @@ int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int
   const int height = std::max(row_height + 2, std::min(wanted, up ? above : below));
   const int width = std::max(static_cast<int>(field.right - field.left), 40);
   gtk_widget_set_size_request(scrolled, width - 2, height - 2);
-  const int x = std::clamp(static_cast<int>(field.left), area.x, std::max(area.x, area.x + area.width - width));
+  const int x = std::clamp(static_cast<int>(field.left), area.x,
+                           std::max(area.x, area.x + area.width - width));
   gtk_window_move(GTK_WINDOW(popup), x, up ? field.top - height : field.bottom);
 
   if (selected >= 0 && selected < static_cast<int>(rows.size())) {
@@ -135,8 +139,9 @@ int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int
   gtk_widget_show(popup);
   gtk_grab_add(popup);
   GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(popup));
-  const GdkGrabStatus grabbed = gdk_seat_grab(seat, gtk_widget_get_window(popup), GDK_SEAT_CAPABILITY_ALL, TRUE,
-                                              nullptr, nullptr, nullptr, nullptr);
+  const GdkGrabStatus grabbed =
+      gdk_seat_grab(seat, gtk_widget_get_window(popup), GDK_SEAT_CAPABILITY_ALL, TRUE, nullptr,
+                    nullptr, nullptr, nullptr);
   if (grabbed == GDK_GRAB_SUCCESS) g_main_loop_run(run.loop);
   gdk_seat_ungrab(seat);
   gtk_grab_remove(popup);
@@ -145,7 +150,8 @@ int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int
   return run.chosen;
 }
 
-int GtkUiBackend::RunDropDown(const std::vector<std::wstring>& rows, int selected, const RECT& field, HWND owner) {
+int GtkUiBackend::RunDropDown(const std::vector<std::wstring>& rows, int selected,
+                              const RECT& field, HWND owner) {
   CheckGuiThread(__func__);
   Native* parent = Find(owner);
   return RunGtkDropDown(parent ? GTK_WINDOW(parent->window) : nullptr, rows, selected, field);

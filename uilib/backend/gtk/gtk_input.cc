@@ -92,7 +92,8 @@ gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
   native->hover_sent = false;
   if (native->hover_timer) g_source_remove(native->hover_timer);
   native->hover_timer = g_timeout_add(kHoverDelayMs, OnHover, native);
-  PostMessage(native->hwnd, WM_MOUSEMOVE, MouseKeys(event->state), MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y)));
+  PostMessage(native->hwnd, WM_MOUSEMOVE, MouseKeys(event->state),
+              MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y)));
   PostMessage(native->hwnd, WM_SETCURSOR, native->hwnd, 1);
   return TRUE;
 }
@@ -124,8 +125,9 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
     if (GtkUiBackend* backend = GtkUiBackend::Current()) backend->HideToolTip(0);
   }
   if (event->type == GDK_BUTTON_PRESS && event->button == 1) {
-    const LRESULT hit = SendMessage(hwnd, WM_NCHITTEST, 0,
-                                    MAKELPARAM(static_cast<int>(event->x_root), static_cast<int>(event->y_root)));
+    const LRESULT hit =
+        SendMessage(hwnd, WM_NCHITTEST, 0,
+                    MAKELPARAM(static_cast<int>(event->x_root), static_cast<int>(event->y_root)));
     if (hit == HTCAPTION) {
       gtk_window_begin_move_drag(GTK_WINDOW(native->window), 1, static_cast<gint>(event->x_root),
                                  static_cast<gint>(event->y_root), event->time);
@@ -146,9 +148,11 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
 }
 
 gboolean OnScroll(GtkWidget*, GdkEventScroll* event, gpointer data) {
-  int delta = event->direction == GDK_SCROLL_UP ? 120 : (event->direction == GDK_SCROLL_DOWN ? -120 : 0);
+  int delta =
+      event->direction == GDK_SCROLL_UP ? 120 : (event->direction == GDK_SCROLL_DOWN ? -120 : 0);
   if (delta != 0)
-    PostMessage(HwndOf(data), WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<uint16_t>(delta)) << 16,
+    PostMessage(HwndOf(data), WM_MOUSEWHEEL,
+                static_cast<WPARAM>(static_cast<uint16_t>(delta)) << 16,
                 MAKELPARAM(static_cast<int>(event->x_root), static_cast<int>(event->y_root)));
   return TRUE;
 }
@@ -175,10 +179,14 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
     if (vk != 0) PostMessage(native->hwnd, press ? WM_KEYDOWN : WM_KEYUP, vk, 1);
     if (press) {
       guint32 uc = gdk_keyval_to_unicode(event->keyval);
-      if (vk == VK_RETURN) uc = '\r';
-      else if (vk == VK_ESCAPE) uc = 27;
-      else if (vk == VK_BACK) uc = 8;
-      else if (vk == VK_TAB) uc = '\t';
+      if (vk == VK_RETURN)
+        uc = '\r';
+      else if (vk == VK_ESCAPE)
+        uc = 27;
+      else if (vk == VK_BACK)
+        uc = 8;
+      else if (vk == VK_TAB)
+        uc = '\t';
       if (uc != 0 && (event->state & GDK_CONTROL_MASK) == 0 && vk != VK_DELETE)
         PostMessage(native->hwnd, WM_CHAR, uc, 1);
     }

@@ -18,7 +18,8 @@ class GtkNotifyIcon : public NotifyIcon {
  public:
   ~GtkNotifyIcon() override { Delete(); }
 
-  bool Add(HWND callback_window, UINT callback_message, int icon_id, const std::wstring& tip) override {
+  bool Add(HWND callback_window, UINT callback_message, int icon_id,
+           const std::wstring& tip) override {
     CheckGuiThread(__func__);
     if (icon_) Delete();
     hwnd_ = callback_window;
@@ -39,8 +40,10 @@ class GtkNotifyIcon : public NotifyIcon {
     icon_id_ = icon_id;
     tip_ = tip;
     std::string path = GetIconResourcePath(icon_id);
-    if (!path.empty()) gtk_status_icon_set_from_file(icon_, path.c_str());
-    else gtk_status_icon_set_from_icon_name(icon_, "applications-games");
+    if (!path.empty())
+      gtk_status_icon_set_from_file(icon_, path.c_str());
+    else
+      gtk_status_icon_set_from_icon_name(icon_, "applications-games");
     gtk_status_icon_set_tooltip_text(icon_, brx::util::WideToUtf8(tip).c_str());
     return true;
   }
@@ -66,7 +69,8 @@ class GtkNotifyIcon : public NotifyIcon {
   }
   static void OnPopup(GtkStatusIcon*, guint, guint activate_time, gpointer data) {
     auto* self = static_cast<GtkNotifyIcon*>(data);
-    if (GtkUiBackend* backend = GtkUiBackend::Current()) backend->NoteMenuRequestTime(activate_time);
+    if (GtkUiBackend* backend = GtkUiBackend::Current())
+      backend->NoteMenuRequestTime(activate_time);
     PostMessage(self->hwnd_, self->message_, 0, WM_RBUTTONUP);
   }
   static gboolean OnQueryTooltip(GtkStatusIcon*, gint, gint, gboolean, GtkTooltip*, gpointer data) {

@@ -19,8 +19,9 @@ UINT GtkUiBackend::RunPopupMenu(const PopupMenu& menu, POINT, HWND) {
   GtkWidget* gmenu = gtk_menu_new();
   MenuRun run;
   for (const MenuItem& item : menu.items()) {
-    GtkWidget* w = item.separator ? gtk_separator_menu_item_new()
-                                  : gtk_menu_item_new_with_label(brx::util::WideToUtf8(item.text).c_str());
+    GtkWidget* w = item.separator
+                       ? gtk_separator_menu_item_new()
+                       : gtk_menu_item_new_with_label(brx::util::WideToUtf8(item.text).c_str());
     if (!item.separator) {
       gtk_widget_set_sensitive(w, item.enabled);
       g_object_set_data(G_OBJECT(w), "ombrix-id", GUINT_TO_POINTER(item.id));

@@ -53,7 +53,8 @@ bool GtkUiBackend::OtherProgramCoversScreen() const {
   bool ours = false;
   for (const auto& [hwnd, native] : windows_) {
     GdkWindow* own = native->window ? gtk_widget_get_window(native->window) : nullptr;
-    if (own != nullptr && gdk_window_get_toplevel(own) == gdk_window_get_toplevel(active)) ours = true;
+    if (own != nullptr && gdk_window_get_toplevel(own) == gdk_window_get_toplevel(active))
+      ours = true;
   }
   GdkRectangle frame{};
   gdk_window_get_frame_extents(active, &frame);

@@ -12,7 +12,8 @@ namespace {
 // Changes the program makes are not reported back as user changes.
 class GtkTextInput : public TextInputHost {
  public:
-  GtkTextInput(GtkUiBackend::Native* native, TextInputListener* listener) : native_(native), listener_(listener) {
+  GtkTextInput(GtkUiBackend::Native* native, TextInputListener* listener)
+      : native_(native), listener_(listener) {
     MakeField(false);
   }
 
@@ -75,7 +76,8 @@ class GtkTextInput : public TextInputHost {
     if (!native_) return;
     if (entry()) {
       gint s = 0, e = 0;
-      if (!gtk_editable_get_selection_bounds(GTK_EDITABLE(entry()), &s, &e)) s = e = gtk_editable_get_position(GTK_EDITABLE(entry()));
+      if (!gtk_editable_get_selection_bounds(GTK_EDITABLE(entry()), &s, &e))
+        s = e = gtk_editable_get_position(GTK_EDITABLE(entry()));
       *start = s;
       *end = e;
       return;
@@ -97,8 +99,10 @@ class GtkTextInput : public TextInputHost {
 
   void SetReadOnly(bool read_only) override {
     if (!native_) return;
-    if (entry()) gtk_editable_set_editable(GTK_EDITABLE(entry()), !read_only);
-    else gtk_text_view_set_editable(GTK_TEXT_VIEW(field_), !read_only);
+    if (entry())
+      gtk_editable_set_editable(GTK_EDITABLE(entry()), !read_only);
+    else
+      gtk_text_view_set_editable(GTK_TEXT_VIEW(field_), !read_only);
   }
 
   void SetMultiLine(bool multi_line) override {
@@ -114,11 +118,13 @@ class GtkTextInput : public TextInputHost {
 
   void SetFont(const std::wstring& family, int pixel_size) override {
     if (!native_) return;
-    std::string css = "* { font-family: \"" + brx::util::WideToUtf8(family) + "\"; font-size: " +
-                      std::to_string(pixel_size) + "px; border: none; box-shadow: none; padding: 0; min-height: 0; }";
+    std::string css = "* { font-family: \"" + brx::util::WideToUtf8(family) +
+                      "\"; font-size: " + std::to_string(pixel_size) +
+                      "px; border: none; box-shadow: none; padding: 0; min-height: 0; }";
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(field_), GTK_STYLE_PROVIDER(provider),
+    gtk_style_context_add_provider(gtk_widget_get_style_context(field_),
+                                   GTK_STYLE_PROVIDER(provider),
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
   }
@@ -188,7 +194,8 @@ class GtkTextInput : public TextInputHost {
 
 }  // namespace
 
-std::unique_ptr<TextInputHost> CreateGtkTextInput(GtkUiBackend::Native* native, TextInputListener* listener) {
+std::unique_ptr<TextInputHost> CreateGtkTextInput(GtkUiBackend::Native* native,
+                                                  TextInputListener* listener) {
   return std::make_unique<GtkTextInput>(native, listener);
 }
 

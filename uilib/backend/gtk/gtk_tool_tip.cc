@@ -36,7 +36,8 @@ void GtkUiBackend::ShowToolTip(HWND hWnd, const std::wstring& text) {
   gint w = 0, h = 0;
   gtk_widget_get_preferred_width(tip_window_, nullptr, &w);
   gtk_widget_get_preferred_height(tip_window_, nullptr, &h);
-  const int x = std::max(static_cast<int>(area.left), std::min(static_cast<int>(cursor.x) + 4, static_cast<int>(area.right) - w));
+  const int x = std::max(static_cast<int>(area.left), std::min(static_cast<int>(cursor.x) + 4,
+                                                               static_cast<int>(area.right) - w));
   int y = cursor.y + 22;
   if (y + h > area.bottom) y = cursor.y - 6 - h;
   gtk_window_move(GTK_WINDOW(tip_window_), x, std::max(static_cast<int>(area.top), y));

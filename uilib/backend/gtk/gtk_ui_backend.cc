@@ -43,11 +43,14 @@ void GlibIdleWait(int fd, int timeout_ms) {
       &state);
   guint timer = 0;
   if (timeout_ms >= 0) {
-    timer = g_timeout_add(static_cast<guint>(timeout_ms), [](gpointer data) -> gboolean {
-      auto* st = static_cast<WaitState*>(data);
-      st->done = st->timer_fired = true;
-      return G_SOURCE_REMOVE;
-    }, &state);
+    timer = g_timeout_add(
+        static_cast<guint>(timeout_ms),
+        [](gpointer data) -> gboolean {
+          auto* st = static_cast<WaitState*>(data);
+          st->done = st->timer_fired = true;
+          return G_SOURCE_REMOVE;
+        },
+        &state);
   }
   while (!state.done) g_main_context_iteration(nullptr, TRUE);
   // Whichever source did not fire still points at `state`: remove it.
@@ -73,7 +76,8 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
   PaintWindowInto(native->hwnd, icr, rc);
   cairo_destroy(icr);
   cairo_surface_flush(image);
-  const uint32_t key = ((native->key & 0xFF) << 16) | (native->key & 0xFF00) | ((native->key >> 16) & 0xFF);
+  const uint32_t key =
+      ((native->key & 0xFF) << 16) | (native->key & 0xFF00) | ((native->key >> 16) & 0xFF);
   unsigned char* px = cairo_image_surface_get_data(image);
   const int stride = cairo_image_surface_get_stride(image);
   for (int y = clip.y; y < clip.y + clip.height && y < h; ++y) {
@@ -93,7 +97,9 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
 }
 
 void OnMap(GtkWidget*, gpointer data) { static_cast<GtkUiBackend::Native*>(data)->mapped = true; }
-void OnUnmap(GtkWidget*, gpointer data) { static_cast<GtkUiBackend::Native*>(data)->mapped = false; }
+void OnUnmap(GtkWidget*, gpointer data) {
+  static_cast<GtkUiBackend::Native*>(data)->mapped = false;
+}
 
 cairo_region_t* ToCairo(const Region& region) {
   cairo_region_t* r = cairo_region_create();
@@ -164,14 +170,16 @@ void GtkUiBackend::CreateNativeWindow(HWND hWnd, const NativeWindowInfo& info) {
   // the user's window rules) can tell the program's windows apart.
   if (!info.class_name.empty()) {
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    gtk_window_set_wmclass(GTK_WINDOW(window), brx::util::WideToUtf8(info.class_name).c_str(), "Ombrix");
+    gtk_window_set_wmclass(GTK_WINDOW(window), brx::util::WideToUtf8(info.class_name).c_str(),
+                           "Ombrix");
     G_GNUC_END_IGNORE_DEPRECATIONS
   }
   native->fixed = gtk_fixed_new();
   native->area = gtk_drawing_area_new();
   gtk_widget_set_can_focus(native->area, TRUE);
-  gtk_widget_add_events(native->area, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                          GDK_LEAVE_NOTIFY_MASK | GDK_ENTER_NOTIFY_MASK | GDK_SCROLL_MASK |
+  gtk_widget_add_events(native->area, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK |
+                                          GDK_BUTTON_RELEASE_MASK | GDK_LEAVE_NOTIFY_MASK |
+                                          GDK_ENTER_NOTIFY_MASK | GDK_SCROLL_MASK |
                                           GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK);
   gtk_fixed_put(GTK_FIXED(native->fixed), native->area, 0, 0);
   gtk_container_add(GTK_CONTAINER(window), native->fixed);
@@ -189,7 +197,8 @@ void GtkUiBackend::CreateNativeWindow(HWND hWnd, const NativeWindowInfo& info) {
   gtk_widget_show(native->area);
   windows_[hWnd] = std::move(native);
   if (info.owner) {
-    if (Native* owner = Find(info.owner)) gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(owner->window));
+    if (Native* owner = Find(info.owner))
+      gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(owner->window));
   }
   SetNativeStyle(hWnd, info.style, info.ex_style);
 }
@@ -225,8 +234,10 @@ void GtkUiBackend::MinimizeNativeWindow(HWND hWnd, bool minimized) {
   CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return;
-  if (minimized) gtk_window_iconify(GTK_WINDOW(native->window));
-  else gtk_window_deiconify(GTK_WINDOW(native->window));
+  if (minimized)
+    gtk_window_iconify(GTK_WINDOW(native->window));
+  else
+    gtk_window_deiconify(GTK_WINDOW(native->window));
 }
 
 void GtkUiBackend::MoveNativeWindow(HWND hWnd, const RECT& rc) {
@@ -256,7 +267,8 @@ void GtkUiBackend::SetNativeStyle(HWND hWnd, DWORD, DWORD ex_style) {
 
 void GtkUiBackend::SetNativeTitle(HWND hWnd, const std::wstring& title) {
   CheckGuiThread(__func__);
-  if (Native* native = Find(hWnd)) gtk_window_set_title(GTK_WINDOW(native->window), brx::util::WideToUtf8(title).c_str());
+  if (Native* native = Find(hWnd))
+    gtk_window_set_title(GTK_WINDOW(native->window), brx::util::WideToUtf8(title).c_str());
 }
 
 void GtkUiBackend::SetNativeRegion(HWND hWnd, const Region* region) {
@@ -306,7 +318,8 @@ void GtkUiBackend::SetNativeIcon(HWND hWnd, int icon_id) {
 
 void GtkUiBackend::InvalidateNative(HWND hWnd, const RECT& rc) {
   CheckGuiThread(__func__);
-  if (Native* native = Find(hWnd)) gtk_widget_queue_draw_area(native->area, rc.left, rc.top, rc.Width(), rc.Height());
+  if (Native* native = Find(hWnd))
+    gtk_widget_queue_draw_area(native->area, rc.left, rc.top, rc.Width(), rc.Height());
 }
 
 void GtkUiBackend::UpdateNative(HWND hWnd) {
@@ -321,7 +334,8 @@ void GtkUiBackend::ActivateNative(HWND hWnd) {
   // Bringing a hidden window to the front leaves it hidden (the tray's
   // window is made foreground before its menu, and must not appear).
   Native* native = Find(hWnd);
-  if (native && gtk_widget_get_visible(native->window)) gtk_window_present(GTK_WINDOW(native->window));
+  if (native && gtk_widget_get_visible(native->window))
+    gtk_window_present(GTK_WINDOW(native->window));
 }
 
 void GtkUiBackend::BeginMoveDrag(HWND hWnd, POINT pt) {
@@ -338,13 +352,16 @@ void GtkUiBackend::SetNativeCursor(HWND hWnd, CursorShape shape) {
   if (!w) return;
   GdkCursor*& cursor = cursors_[static_cast<int>(shape)];
   if (!cursor) {
-    const char* name = shape == CursorShape::kHand ? "pointer" : (shape == CursorShape::kIBeam ? "text" : "default");
+    const char* name = shape == CursorShape::kHand
+                           ? "pointer"
+                           : (shape == CursorShape::kIBeam ? "text" : "default");
     cursor = gdk_cursor_new_from_name(gdk_window_get_display(w), name);
   }
   gdk_window_set_cursor(w, cursor);
 }
 
-std::unique_ptr<TextInputHost> GtkUiBackend::CreateTextInput(HWND hWnd, TextInputListener* listener) {
+std::unique_ptr<TextInputHost> GtkUiBackend::CreateTextInput(HWND hWnd,
+                                                             TextInputListener* listener) {
   CheckGuiThread(__func__);
   Native* native = Find(hWnd);
   if (!native) return nullptr;

@@ -73,7 +73,8 @@ class GtkUiBackend : public UiBackend {
   std::unique_ptr<TextInputHost> CreateTextInput(HWND hWnd, TextInputListener* listener) override;
   std::unique_ptr<NotifyIcon> CreateNotifyIcon() override;
   UINT RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND owner) override;
-  int RunDropDown(const std::vector<std::wstring>& rows, int selected, const RECT& field, HWND owner) override;
+  int RunDropDown(const std::vector<std::wstring>& rows, int selected, const RECT& field,
+                  HWND owner) override;
   void RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) override;
   bool RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) override;
   brx::platform::Shell& GetShell() override { return *shell_; }
@@ -104,10 +105,12 @@ class GtkUiBackend : public UiBackend {
 void ConnectGtkInput(GtkUiBackend::Native* native);
 // The native text field of a window (GtkEntry, or GtkTextView for
 // multi-line edits).
-std::unique_ptr<TextInputHost> CreateGtkTextInput(GtkUiBackend::Native* native, TextInputListener* listener);
+std::unique_ptr<TextInputHost> CreateGtkTextInput(GtkUiBackend::Native* native,
+                                                  TextInputListener* listener);
 std::unique_ptr<NotifyIcon> CreateGtkNotifyIcon();
 // The rows of a combo as a list under its field (screen pixels), over
 // `parent`; the chosen row, or -1.
-int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int selected, const RECT& field);
+int RunGtkDropDown(GtkWindow* parent, const std::vector<std::wstring>& rows, int selected,
+                   const RECT& field);
 
 }  // namespace uilib

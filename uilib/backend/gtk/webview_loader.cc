@@ -10,8 +10,8 @@
 
 #ifdef OMBRIX_WEBVIEW_LINKED
 // The sanitizer build has the view inside the library (see CMakeLists.txt).
-extern "C" uilib::BrowserHost* OmbrixCreateWebView(const uilib::WebViewModuleHost* host, void* container,
-                                                   const uilib::RECT* rect);
+extern "C" uilib::BrowserHost* OmbrixCreateWebView(const uilib::WebViewModuleHost* host,
+                                                   void* container, const uilib::RECT* rect);
 #endif
 
 namespace uilib {
@@ -46,10 +46,12 @@ WebViewFactory Factory() {
         errors += dlerror();
         continue;
       }
-      if (void* entry = dlsym(module, kWebViewFactorySymbol)) return reinterpret_cast<WebViewFactory>(entry);
+      if (void* entry = dlsym(module, kWebViewFactorySymbol))
+        return reinterpret_cast<WebViewFactory>(entry);
       errors += path + ": no " + kWebViewFactorySymbol;
     }
-    LogWarnA("browser: no web view module %s: %s\n", kWebViewModuleFile, errors.empty() ? "not found" : errors.c_str());
+    LogWarnA("browser: no web view module %s: %s\n", kWebViewModuleFile,
+             errors.empty() ? "not found" : errors.c_str());
     return nullptr;
   }();
   return factory;

@@ -17,7 +17,8 @@ struct WebViewModuleHost {
   // One log line, without its line end.
   void (*log_warning)(const char* line);
   bool (*url_allowed)(const std::string& url, const std::vector<std::string>& prefixes);
-  NavigationVerdict (*decide_navigation)(const NavigationRequest& request, const std::vector<std::string>& stay);
+  NavigationVerdict (*decide_navigation)(const NavigationRequest& request,
+                                         const std::vector<std::string>& stay);
 };
 
 // The module's file, beside the program, and its one entry: a view placed
@@ -25,6 +26,7 @@ struct WebViewModuleHost {
 // it cannot be made.
 inline constexpr char kWebViewModuleFile[] = "ombrix-webview.so";
 inline constexpr char kWebViewFactorySymbol[] = "OmbrixCreateWebView";
-using WebViewFactory = BrowserHost* (*)(const WebViewModuleHost* host, void* container, const RECT* rect);
+using WebViewFactory = BrowserHost* (*)(const WebViewModuleHost* host, void* container,
+                                        const RECT* rect);
 
 }  // namespace uilib

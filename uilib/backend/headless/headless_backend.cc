@@ -14,8 +14,8 @@ namespace uilib {
 namespace {
 
 std::wstring RectText(const RECT& rc) {
-  return std::to_wstring(rc.left) + L"," + std::to_wstring(rc.top) + L"," + std::to_wstring(rc.right) + L"," +
-         std::to_wstring(rc.bottom);
+  return std::to_wstring(rc.left) + L"," + std::to_wstring(rc.top) + L"," +
+         std::to_wstring(rc.right) + L"," + std::to_wstring(rc.bottom);
 }
 
 // The notification-area icon without a desktop: its state and a record.
@@ -26,7 +26,8 @@ class HeadlessNotifyIcon : public NotifyIcon {
     Delete();
     backend_->SetNotifyIconForTesting(nullptr);
   }
-  bool Add(HWND callback_window, UINT callback_message, int icon_id, const std::wstring& tip) override {
+  bool Add(HWND callback_window, UINT callback_message, int icon_id,
+           const std::wstring& tip) override {
     added_ = true;
     icon_ = icon_id;
     tip_ = tip;
@@ -66,7 +67,9 @@ std::unique_ptr<UiBackend> CreateHeadlessUiBackend() { return std::make_unique<H
 
 HeadlessBackend::HeadlessBackend() : HeadlessBackend(Options()) {}
 
-HeadlessBackend::HeadlessBackend(const Options& options) : options_(options), clock_(1000) { g_current = this; }
+HeadlessBackend::HeadlessBackend(const Options& options) : options_(options), clock_(1000) {
+  g_current = this;
+}
 
 HeadlessBackend::~HeadlessBackend() {
   if (g_current == this) g_current = nullptr;
@@ -89,20 +92,30 @@ void HeadlessBackend::ShowNativeWindow(HWND hWnd, bool show, bool activate) {
 void HeadlessBackend::MinimizeNativeWindow(HWND hWnd, bool minimized) {
   Record(minimized ? "minimize" : "restore", hWnd, L"");
 }
-void HeadlessBackend::MoveNativeWindow(HWND hWnd, const RECT& screen_rect) { Record("move", hWnd, RectText(screen_rect)); }
+void HeadlessBackend::MoveNativeWindow(HWND hWnd, const RECT& screen_rect) {
+  Record("move", hWnd, RectText(screen_rect));
+}
 void HeadlessBackend::SetNativeStyle(HWND hWnd, DWORD style, DWORD ex_style) {
   Record("style", hWnd, std::to_wstring(style) + L"," + std::to_wstring(ex_style));
 }
-void HeadlessBackend::SetNativeTitle(HWND hWnd, const std::wstring& title) { Record("title", hWnd, title); }
+void HeadlessBackend::SetNativeTitle(HWND hWnd, const std::wstring& title) {
+  Record("title", hWnd, title);
+}
 void HeadlessBackend::SetNativeRegion(HWND hWnd, const Region* region) {
   Record("region", hWnd, region ? RectText(region->Bounds()) : L"none");
 }
 void HeadlessBackend::SetNativeColorKey(HWND hWnd, bool enabled, COLORREF key) {
   Record("colorkey", hWnd, enabled ? std::to_wstring(key) : L"none");
 }
-void HeadlessBackend::SetNativeTopMost(HWND hWnd, bool top_most) { Record("topmost", hWnd, top_most ? L"1" : L"0"); }
-void HeadlessBackend::SetNativeEnabled(HWND hWnd, bool enabled) { Record(enabled ? "enable" : "disable", hWnd, L""); }
-void HeadlessBackend::SetNativeIcon(HWND hWnd, int icon_id) { Record("icon", hWnd, std::to_wstring(icon_id)); }
+void HeadlessBackend::SetNativeTopMost(HWND hWnd, bool top_most) {
+  Record("topmost", hWnd, top_most ? L"1" : L"0");
+}
+void HeadlessBackend::SetNativeEnabled(HWND hWnd, bool enabled) {
+  Record(enabled ? "enable" : "disable", hWnd, L"");
+}
+void HeadlessBackend::SetNativeIcon(HWND hWnd, int icon_id) {
+  Record("icon", hWnd, std::to_wstring(icon_id));
+}
 void HeadlessBackend::InvalidateNative(HWND, const RECT&) {}
 void HeadlessBackend::UpdateNative(HWND) {}
 void HeadlessBackend::ActivateNative(HWND hWnd) { Record("activate", hWnd, L""); }
@@ -133,13 +146,16 @@ uintptr_t HeadlessBackend::SetWindowTimer(HWND hWnd, uintptr_t id, UINT elapse_m
 bool HeadlessBackend::KillWindowTimer(HWND hWnd, uintptr_t id) {
   if (!options_.manual_clock) return UiBackend::KillWindowTimer(hWnd, id);
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.hwnd == hWnd && t.id == id; });
+  auto it = std::find_if(timers_.begin(), timers_.end(),
+                         [&](const Timer& t) { return t.hwnd == hWnd && t.id == id; });
   if (it == timers_.end()) return false;
   timers_.erase(it);
   return true;
 }
 
-uint32_t HeadlessBackend::Now() const { return options_.manual_clock ? clock_.Now() : UiBackend::Now(); }
+uint32_t HeadlessBackend::Now() const {
+  return options_.manual_clock ? clock_.Now() : UiBackend::Now();
+}
 
 void HeadlessBackend::AdvanceClock(uint32_t ms) {
   std::vector<Timer> due;
@@ -155,8 +171,10 @@ void HeadlessBackend::AdvanceClock(uint32_t ms) {
     }
   }
   for (const Timer& t : due) {
-    if (t.hwnd) PostMessage(t.hwnd, WM_TIMER, t.id, 0);
-    else WindowTable::ThreadQueue()->Post(MSG{0, WM_TIMER, t.id, 0, 0});
+    if (t.hwnd)
+      PostMessage(t.hwnd, WM_TIMER, t.id, 0);
+    else
+      WindowTable::ThreadQueue()->Post(MSG{0, WM_TIMER, t.id, 0, 0});
   }
 }
 
@@ -170,14 +188,21 @@ void HeadlessBackend::SetCursorPos(POINT pt) {
   cursor_ = pt;
 }
 
-std::unique_ptr<TextInputHost> HeadlessBackend::CreateTextInput(HWND, TextInputListener*) { return nullptr; }
+std::unique_ptr<TextInputHost> HeadlessBackend::CreateTextInput(HWND, TextInputListener*) {
+  return nullptr;
+}
 
-std::unique_ptr<NotifyIcon> HeadlessBackend::CreateNotifyIcon() { return std::make_unique<HeadlessNotifyIcon>(this); }
+std::unique_ptr<NotifyIcon> HeadlessBackend::CreateNotifyIcon() {
+  return std::make_unique<HeadlessNotifyIcon>(this);
+}
 
 // Without a screen there is no web engine to show a page.
-std::unique_ptr<BrowserHost> HeadlessBackend::CreateBrowserHost(HWND, const RECT&) { return nullptr; }
+std::unique_ptr<BrowserHost> HeadlessBackend::CreateBrowserHost(HWND, const RECT&) {
+  return nullptr;
+}
 
-void HeadlessBackend::RunMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption) {
+void HeadlessBackend::RunMessageBox(HWND owner, const std::wstring& text,
+                                    const std::wstring& caption) {
   Record("message_box", owner, caption + L": " + text);
 }
 
@@ -195,7 +220,8 @@ UINT HeadlessBackend::RunPopupMenu(const PopupMenu& menu, POINT screen_pt, HWND 
   return choice;
 }
 
-bool HeadlessBackend::RunFolderChooser(HWND owner, const std::wstring& title, std::wstring* folder) {
+bool HeadlessBackend::RunFolderChooser(HWND owner, const std::wstring& title,
+                                       std::wstring* folder) {
   std::optional<std::wstring> choice;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -271,7 +297,9 @@ bool HeadlessBackend::PostTrayMouseForTesting(UINT mouse_message) {
   return PostMessage(hwnd, message, 0, static_cast<LPARAM>(mouse_message));
 }
 
-bool HeadlessBackend::RenderWindowToPng(HWND hWnd, const std::string& path) { return SaveWindowSnapshot(hWnd, path); }
+bool HeadlessBackend::RenderWindowToPng(HWND hWnd, const std::string& path) {
+  return SaveWindowSnapshot(hWnd, path);
+}
 
 bool HeadlessBackend::RenderWindowPixel(HWND hWnd, POINT client_pt, uint32_t* argb) {
   return WindowSnapshotPixel(hWnd, client_pt, argb);

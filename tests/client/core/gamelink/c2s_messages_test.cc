@@ -79,10 +79,12 @@ TEST(C2SMessagesTest, LoginAndTicketAndPost) {
   auto t = Read<COBMSG_C2S_QTLLOGIN>(Packet::Header(11).str(u"T-1").str(u"x").bytes);
   EXPECT_EQ(t.ticket, L"T-1");
   EXPECT_EQ(t.unused, L"x");
-  auto p = Read<COBMSG_C2S_POSTBLOG>(Packet::Header(16).str(u"\u6211\u5728").str(u"/s/a.jpg").bytes);
+  auto p =
+      Read<COBMSG_C2S_POSTBLOG>(Packet::Header(16).str(u"\u6211\u5728").str(u"/s/a.jpg").bytes);
   EXPECT_EQ(p.text, L"\u6211\u5728");
   EXPECT_EQ(p.image_path, L"/s/a.jpg");
-  auto n = Read<COBMSG_C2S_NEWIMAGE>(Packet::Header(18).i32(9).i32(9).i32(1).str(u"/s/b.jpg").bytes);
+  auto n =
+      Read<COBMSG_C2S_NEWIMAGE>(Packet::Header(18).i32(9).i32(9).i32(1).str(u"/s/b.jpg").bytes);
   EXPECT_EQ(n.kind, 1);
   EXPECT_EQ(n.image_path, L"/s/b.jpg");
 }
@@ -95,7 +97,8 @@ TEST(C2SMessagesTest, VideoControlMessages) {
   auto rep = Read<COBMSG_C2S_VIDEO_REPLY>(Packet::Header(32).i32(-3).str(u"inv").bytes);
   EXPECT_EQ(rep.answer, -3);
   EXPECT_EQ(rep.invitation_id, L"inv");
-  EXPECT_EQ(Read<COBMSG_C2S_VIDEO_STOP>(Packet::Header(34).str(u"inv").bytes).invitation_id, L"inv");
+  EXPECT_EQ(Read<COBMSG_C2S_VIDEO_STOP>(Packet::Header(34).str(u"inv").bytes).invitation_id,
+            L"inv");
 }
 
 TEST(C2SMessagesTest, VideoFrameIsReadInPlaceWhenItsCountMatchesTheSize) {
@@ -114,19 +117,25 @@ TEST(C2SMessagesTest, VideoFrameIsReadInPlaceWhenItsCountMatchesTheSize) {
 TEST(C2SMessagesTest, VideoFrameWithAWrongNegativeOrTruncatedCountIsDropped) {
   Bytes pixels(12, 7);
   // Count 12 for a 2x1 frame (needs 6): dropped.
-  EXPECT_FALSE(Read<COBMSG_C2S_VEDIO_STREAM>(Packet::Header(38).str(u"i").u16(30).u16(2).u16(1).i32(12).raw(pixels).bytes)
+  EXPECT_FALSE(Read<COBMSG_C2S_VEDIO_STREAM>(
+                   Packet::Header(38).str(u"i").u16(30).u16(2).u16(1).i32(12).raw(pixels).bytes)
                    .HasFrame());
   // Count 3 (short of 6): dropped, so nothing reads past the buffer.
-  EXPECT_FALSE(Read<COBMSG_C2S_VEDIO_STREAM>(Packet::Header(38).str(u"i").u16(30).u16(2).u16(1).i32(3).raw(pixels).bytes)
+  EXPECT_FALSE(Read<COBMSG_C2S_VEDIO_STREAM>(
+                   Packet::Header(38).str(u"i").u16(30).u16(2).u16(1).i32(3).raw(pixels).bytes)
                    .HasFrame());
   // Negative count.
-  EXPECT_FALSE(Read<COBMSG_C2S_VEDIO_STREAM>(Packet::Header(38).str(u"i").u16(30).u16(2).u16(1).i32(-6).raw(pixels).bytes)
+  EXPECT_FALSE(Read<COBMSG_C2S_VEDIO_STREAM>(
+                   Packet::Header(38).str(u"i").u16(30).u16(2).u16(1).i32(-6).raw(pixels).bytes)
                    .HasFrame());
   // Count right, bytes missing.
-  EXPECT_FALSE(Read<COBMSG_C2S_VEDIO_STREAM>(Packet::Header(38).str(u"i").u16(30).u16(2).u16(1).i32(6).raw({1, 2}).bytes)
+  EXPECT_FALSE(Read<COBMSG_C2S_VEDIO_STREAM>(
+                   Packet::Header(38).str(u"i").u16(30).u16(2).u16(1).i32(6).raw({1, 2}).bytes)
                    .HasFrame());
   // An empty frame is no frame.
-  EXPECT_FALSE(Read<COBMSG_C2S_VEDIO_STREAM>(Packet::Header(38).str(u"i").u16(30).u16(0).u16(0).i32(0).bytes).HasFrame());
+  EXPECT_FALSE(
+      Read<COBMSG_C2S_VEDIO_STREAM>(Packet::Header(38).str(u"i").u16(30).u16(0).u16(0).i32(0).bytes)
+          .HasFrame());
 }
 
 // The string reader's rules, through a plain message that keeps its packet.
@@ -136,7 +145,8 @@ struct PacketHolder {
 class StringReader : private PacketHolder, public IPCMessage {
  public:
   explicit StringReader(Bytes b)
-      : PacketHolder{std::move(b)}, IPCMessage(packet.data(), static_cast<uint32_t>(packet.size())) {}
+      : PacketHolder{std::move(b)},
+        IPCMessage(packet.data(), static_cast<uint32_t>(packet.size())) {}
 };
 
 TEST(C2SMessagesTest, OverLongStringIsCutButTheWholeCountIsSkipped) {

@@ -40,11 +40,13 @@ class FakeWebCommands : public IGameLinkWebCommands {
   void Upload(const std::wstring& f, uint32_t ms, const FromHandle& o) override {
     Add({"upload", {f, std::to_wstring(ms)}, o});
   }
-  void AddBlog(const std::wstring& c, const std::wstring& from, const std::wstring& url, const std::wstring& game,
-               const FromHandle& o) override {
+  void AddBlog(const std::wstring& c, const std::wstring& from, const std::wstring& url,
+               const std::wstring& game, const FromHandle& o) override {
     Add({"addblog", {c, from, url, game}, o});
   }
-  void CommitShot(uint32_t a, uint32_t b) override { Add({"commit", {std::to_wstring(a), std::to_wstring(b)}, {}}); }
+  void CommitShot(uint32_t a, uint32_t b) override {
+    Add({"commit", {std::to_wstring(a), std::to_wstring(b)}, {}});
+  }
   std::vector<Call> Calls(const std::string& what) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<Call> out;
@@ -66,7 +68,8 @@ class FakeWebCommands : public IGameLinkWebCommands {
 class FakeVideoChat : public IGameLinkVideoChat {
  public:
   void GetOnlineFriend(int32_t, int32_t) override {}
-  void InviteVideo(const std::wstring& id, const std::wstring& invited, bool, const FromHandle&) override {
+  void InviteVideo(const std::wstring& id, const std::wstring& invited, bool,
+                   const FromHandle&) override {
     Add(L"invite " + id + L" " + invited);
   }
   void ReplyVideoInvite(const std::wstring& id, int32_t result, const FromHandle&) override {
@@ -74,7 +77,8 @@ class FakeVideoChat : public IGameLinkVideoChat {
   }
   void CloseVideoSession(const std::wstring& id) override { Add(L"close " + id); }
   void StopVideoOfRequester(const FromHandle&) override {}
-  void PushVideoFrame(const std::wstring&, const uint8_t*, uint32_t, uint16_t, uint16_t, uint16_t) override {}
+  void PushVideoFrame(const std::wstring&, const uint8_t*, uint32_t, uint16_t, uint16_t,
+                      uint16_t) override {}
   std::vector<std::wstring> Calls() {
     std::lock_guard<std::mutex> lock(mutex_);
     return calls_;
@@ -101,7 +105,8 @@ class GameCommandBlocksTest : public ::testing::Test {
     GameLinkServices services;
     services.web = &web_;
     services.clock = &clock_;
-    state_.on_request = [this](const std::string& what, std::vector<std::wstring> args, const FromHandle& origin) {
+    state_.on_request = [this](const std::string& what, std::vector<std::wstring> args,
+                               const FromHandle& origin) {
       web_.Add({what, std::move(args), origin});
     };
     gui_ = std::make_unique<GuiThread>(folder_, &state_, services, &video_);
@@ -134,12 +139,15 @@ class GameCommandBlocksTest : public ::testing::Test {
     gui_->Run([&](OBLogicGameCommand& s) { n = s.web_block().PendingPostCountForTesting(); });
     return n;
   }
-  static FromHandle From(brx::io::ConnectionId c) { return {FromHandle::kGameClient, static_cast<int32_t>(c)}; }
+  static FromHandle From(brx::io::ConnectionId c) {
+    return {FromHandle::kGameClient, static_cast<int32_t>(c)};
+  }
   // The one call of `what` the game on `connection` made.
   FakeWebCommands::Call CallOf(const std::string& what, brx::io::ConnectionId connection) {
     std::vector<FakeWebCommands::Call> found;
     for (const auto& c : web_.Calls(what))
-      if (c.origin.kind == FromHandle::kGameClient && c.origin.handle == static_cast<int32_t>(connection))
+      if (c.origin.kind == FromHandle::kGameClient &&
+          c.origin.handle == static_cast<int32_t>(connection))
         found.push_back(c);
     EXPECT_EQ(found.size(), 1u) << what;
     return found.empty() ? FakeWebCommands::Call{} : found.front();
@@ -151,7 +159,8 @@ class GameCommandBlocksTest : public ::testing::Test {
     m.fields = {{"kind", int64_t{kind}}};
     EXPECT_TRUE(sim.Send("NEWIMAGE", m));
     for (auto reply = sim.Receive(kWait); reply; reply = sim.Receive(kWait)) {
-      if (reply->name == "IMAGESYN") return {reply->Int("kind0"), reply->Int("kind1"), reply->Int("kind2")};
+      if (reply->name == "IMAGESYN")
+        return {reply->Int("kind0"), reply->Int("kind1"), reply->Int("kind2")};
     }
     return {};
   }
@@ -197,7 +206,8 @@ TEST_F(GameCommandBlocksTest, RepliesReachTheGameThatAskedOrEveryGameWhenNoGameA
 
   // The server time the client asked for on its own goes to every game;
   // one a game asked for, to that game.
-  Fire(payload::SEVENT_RESPONSE_GetServerDateTime({FromHandle::kClient, 0}, L"", true, L"2026-12-09 10:00:00"));
+  Fire(payload::SEVENT_RESPONSE_GetServerDateTime({FromHandle::kClient, 0}, L"", true,
+                                                  L"2026-12-09 10:00:00"));
   for (GameSimulator* g : {&a, &b}) {
     auto m = g->Expect("SERVERTIME", kWait);
     ASSERT_TRUE(m);
@@ -209,7 +219,8 @@ TEST_F(GameCommandBlocksTest, RepliesReachTheGameThatAskedOrEveryGameWhenNoGameA
   // A game's settings changed by that game go to its other clients; the
   // system settings, account news and counters changed by the client itself
   // go to every game.
-  Fire(payload::SEVENT_CONFIG_CHANGE_GAME(L"g1", payload::kConfigFromPipeClient, static_cast<int32_t>(ca)));
+  Fire(payload::SEVENT_CONFIG_CHANGE_GAME(L"g1", payload::kConfigFromPipeClient,
+                                          static_cast<int32_t>(ca)));
   EXPECT_TRUE(b.Expect("GAMECONFIG", kWait));
   Fire(payload::SEVENT_CONFIG_CHANGE_SYSTEM(payload::kConfigFromSettingsDialog, 0));
   Fire(EVENT_DATA(SEVENT_RESPONSE_ResetFansCount, {}));
@@ -256,16 +267,18 @@ TEST_F(GameCommandBlocksTest, EachPostWaitsForItsOwnUploadAndLeavesWithItsGame) 
   // known by the game it came from.
   ASSERT_EQ(web_.Calls("upload").size(), 3u);
   for (brx::io::ConnectionId game : {ca, cb, cc}) {
-    EXPECT_EQ(CallOf("upload", game).args, (std::vector<std::wstring>{L"/shots/same.png", L"15000"}));
+    EXPECT_EQ(CallOf("upload", game).args,
+              (std::vector<std::wstring>{L"/shots/same.png", L"15000"}));
   }
   EXPECT_EQ(Pending(), 3u);
 
   // b's upload returns first: b's text (the default one) is posted.
-  Fire(payload::SEVENT_RESPONSE_Upload(From(cb), L"", true, L"/shots/same.png", L"http://img/1.png"));
+  Fire(payload::SEVENT_RESPONSE_Upload(From(cb), L"", true, L"/shots/same.png",
+                                       L"http://img/1.png"));
   ASSERT_EQ(web_.Calls("addblog").size(), 1u);
   EXPECT_EQ(web_.Calls("addblog")[0].args,
-            (std::vector<std::wstring>{L"我在Game One游戏上截了这张图片,与大家一同分享", L"Game One",
-                                       L"http://img/1.png", L"g1"}));
+            (std::vector<std::wstring>{L"我在Game One游戏上截了这张图片,与大家一同分享",
+                                       L"Game One", L"http://img/1.png", L"g1"}));
   Fire(payload::SEVENT_RESPONSE_Addblog(From(cb), L"", true));
   auto done = b.Expect("POSTBLOG", kWait);
   ASSERT_TRUE(done);
@@ -281,7 +294,8 @@ TEST_F(GameCommandBlocksTest, EachPostWaitsForItsOwnUploadAndLeavesWithItsGame) 
   c.Close();
   ASSERT_TRUE(WaitUntil([&] { return gui_->Detaches().size() == 1; }));
   EXPECT_EQ(Pending(), 0u);
-  Fire(payload::SEVENT_RESPONSE_Upload(From(cc), L"", true, L"/shots/same.png", L"http://img/2.png"));
+  Fire(payload::SEVENT_RESPONSE_Upload(From(cc), L"", true, L"/shots/same.png",
+                                       L"http://img/2.png"));
   EXPECT_EQ(web_.Calls("addblog").size(), 1u);
 
   EXPECT_TRUE(a.errors().empty() && b.errors().empty());
@@ -317,8 +331,8 @@ TEST_F(GameCommandBlocksTest, VideoFailuresReachTheAskingGameAsItsErrorCodes) {
 
   // The video chat's failures, each as the game's own code: no link, the
   // friend offline, an unknown reason 2, nobody signed in.
-  const std::pair<int32_t, int64_t> codes[] = {{payload::kVideoNoLink, 0}, {payload::kVideoOffline, 1}, {2, 4},
-                                               {payload::kVideoNoUser, 2}};
+  const std::pair<int32_t, int64_t> codes[] = {
+      {payload::kVideoNoLink, 0}, {payload::kVideoOffline, 1}, {2, 4}, {payload::kVideoNoUser, 2}};
   for (const auto& [result, code] : codes) {
     const std::wstring id = L"inv-" + std::to_wstring(result);
     Fire(payload::SEVENT_VIDEO_REPLY(From(ca), id, result));

@@ -21,8 +21,10 @@ constexpr uint32_t kRunTask = brx::base::WM_USER + 77;
 const char kGameFile[] =
     "<?xml version=\"1.0\" encoding=\"gb2312\" standalone=\"yes\" ?>\n"
     "<root><game id=\"g1\" name=\"Game One\"><shortcut>"
-    "<oneshot key=\"F5\" /><manyshot key=\"F6\"><duration>7</duration><interval>0.5</interval></manyshot>"
-    "<regiononeshot key=\"F7\" /><regionmanyshot key=\"F8\" /><showhide key=\"F9\" /><quickpublish key=\"F2\" />"
+    "<oneshot key=\"F5\" /><manyshot "
+    "key=\"F6\"><duration>7</duration><interval>0.5</interval></manyshot>"
+    "<regiononeshot key=\"F7\" /><regionmanyshot key=\"F8\" /><showhide key=\"F9\" /><quickpublish "
+    "key=\"F2\" />"
     "<timeshot enable=\"1\"><interval>9</interval></timeshot><quality>77</quality>"
     "</shortcut></game></root>\n";
 
@@ -30,7 +32,8 @@ const char kGameFile[] =
 class RecordingGameCommand : public OBLogicGameCommand {
  public:
   RecordingGameCommand(EventChain& chain, ConfigStore& config, IWebUser* web,
-                       GameLinkServices services, std::function<void(brx::io::ConnectionId)> on_connect,
+                       GameLinkServices services,
+                       std::function<void(brx::io::ConnectionId)> on_connect,
                        std::function<void()> on_disconnect)
       : OBLogicGameCommand(chain, config, web, std::move(services)),
         on_connect_(std::move(on_connect)),
@@ -57,8 +60,9 @@ class RecordingGameCommand : public OBLogicGameCommand {
 GameLinkFolder::GameLinkFolder(bool install_hook) {
   namespace fs = std::filesystem;
   fs::copy_file(ombrix::test::DistDir() + "/OBVerCustom.dll", dir_.Sub("OBVerCustom.dll"));
-  ombrix::test::WriteFile(dir_.Sub("OBVerCustom.ini"), std::string("GameId=g1\nKey=OB-TEST\nInstallHook=") +
-                                                           (install_hook ? "1" : "0") + "\n");
+  ombrix::test::WriteFile(
+      dir_.Sub("OBVerCustom.ini"),
+      std::string("GameId=g1\nKey=OB-TEST\nInstallHook=") + (install_hook ? "1" : "0") + "\n");
   brx::util::ResetEditionCacheForTesting();
   brx::util::SetEditionLibraryPathForTesting(dir_.Sub("OBVerCustom.dll"));
   fs::create_directories(dir_.Sub("OBSkin/g1"));

@@ -43,10 +43,13 @@ class FakeWebState : public IWebUser {
   std::array<int32_t, 4> counters{0, 0, 0, 0};
   std::function<void(const std::string&, std::vector<std::wstring>, const FromHandle&)> on_request;
 
-  void UserLogin(const std::wstring& a, const std::wstring& p, const FromHandle& o, LoginFlags flags) override {
+  void UserLogin(const std::wstring& a, const std::wstring& p, const FromHandle& o,
+                 LoginFlags flags) override {
     Request("login", {a, p, HasFlag(flags, LoginFlags::kRememberPassword) ? L"1" : L"0"}, o);
   }
-  void UserLoginByTicket(const std::wstring& t, const FromHandle& o) override { Request("ticket", {t}, o); }
+  void UserLoginByTicket(const std::wstring& t, const FromHandle& o) override {
+    Request("ticket", {t}, o);
+  }
   void UserLogout() override { Request("logout", {}, {}); }
   void UpdateNickName(const std::wstring& n) override { Request("nick", {n}, {}); }
   bool IsLoggedIn() const override { return signed_in; }
@@ -105,8 +108,8 @@ class GuiThread {
   EventChain& chain() { return *chain_; }
 
  private:
-  void Main(std::wstring folder, IWebUser* web, GameLinkServices services, IGameLinkVideoChat* video,
-            uint32_t attach_limit_ms);
+  void Main(std::wstring folder, IWebUser* web, GameLinkServices services,
+            IGameLinkVideoChat* video, uint32_t attach_limit_ms);
 
   std::thread thread_;
   std::mutex mutex_;

@@ -25,20 +25,30 @@ using namespace std::chrono_literals;
 
 std::string DecodeError(const Bytes& body) {
   std::string error;
-  if (DecodeMessage(ClientToHookMessages(), body.data(), static_cast<uint32_t>(body.size()), &error)) return "";
+  if (DecodeMessage(ClientToHookMessages(), body.data(), static_cast<uint32_t>(body.size()),
+                    &error))
+    return "";
   return error;
 }
 
 TEST(GameSimulatorTest, DecoderRefusesAFlagOtherThanZero) {
   EXPECT_EQ(DecodeError(Packet::Header(7).bytes), "");
   EXPECT_EQ(DecodeError(Packet().u16(7).u16(1).bytes), "CONFIGOK: flag 1 is not 0");
-  EXPECT_EQ(DecodeError(Packet().u16(23).u16(0x8000).str(u"t").bytes), "SERVERTIME: flag 32768 is not 0");
+  EXPECT_EQ(DecodeError(Packet().u16(23).u16(0x8000).str(u"t").bytes),
+            "SERVERTIME: flag 32768 is not 0");
 }
 
 TEST(GameSimulatorTest, DecoderRefusesAVideoFrameWhoseSizeIsNotWidthTimesHeightTimesThree) {
   auto frame = [](uint16_t width, uint16_t height, size_t bytes) {
-    return Packet::Header(39).u8(0).u16(25).u16(width).u16(height).i32(static_cast<int32_t>(bytes))
-        .raw(Bytes(bytes, 0x33)).str(u"inv").bytes;
+    return Packet::Header(39)
+        .u8(0)
+        .u16(25)
+        .u16(width)
+        .u16(height)
+        .i32(static_cast<int32_t>(bytes))
+        .raw(Bytes(bytes, 0x33))
+        .str(u"inv")
+        .bytes;
   };
   EXPECT_EQ(DecodeError(frame(4, 2, 24)), "");
   EXPECT_EQ(DecodeError(frame(0, 0, 0)), "");
@@ -60,7 +70,8 @@ class ScriptedServer : public brx::io::ipc::IPCServiceServer {
   // Answered on the read thread: the test has no loop to drain on.
   void NotifyBatch() override { DispatchMessages(); }
   void OnMessage(const brx::io::QueuedMessage& message) override {
-    for (const Bytes& reply : replies_) SendMessage(message.connection, reply.data(), static_cast<uint32_t>(reply.size()));
+    for (const Bytes& reply : replies_)
+      SendMessage(message.connection, reply.data(), static_cast<uint32_t>(reply.size()));
     QueueShutdown(message.connection);
   }
 
@@ -72,7 +83,16 @@ Bytes Welcome() { return Packet::Header(1).bytes; }
 Bytes Login() { return Packet::Header(9).u8(0).u8(1).str(u"").bytes; }
 Bytes UserInfo() { return Packet::Header(12).u8(1).bytes; }
 Bytes SystemConfig() {
-  return Packet::Header(4).u8(1).u8(1).u8(1).u8(1).i32(4800).i32(2550).str(u"Users/All Users").str(u"/s").bytes;
+  return Packet::Header(4)
+      .u8(1)
+      .u8(1)
+      .u8(1)
+      .u8(1)
+      .i32(4800)
+      .i32(2550)
+      .str(u"Users/All Users")
+      .str(u"/s")
+      .bytes;
 }
 Bytes GameConfig() {
   Packet p = Packet::Header(5).i32(5).i32(0x3e99999a).i32(90).u8(0).i32(5);
@@ -106,7 +126,9 @@ class SimulatorHandshakeTest : public ::testing::Test {
 
 TEST_F(SimulatorHandshakeTest, SpecifiedSequencesPass) {
   EXPECT_EQ(Handshake({Welcome(), SystemConfig(), GameConfig(), ConfigOk(), DataPrompt()}), "");
-  EXPECT_EQ(Handshake({Welcome(), Login(), UserInfo(), SystemConfig(), GameConfig(), ConfigOk(), DataPrompt()}), "");
+  EXPECT_EQ(Handshake({Welcome(), Login(), UserInfo(), SystemConfig(), GameConfig(), ConfigOk(),
+                       DataPrompt()}),
+            "");
 }
 
 TEST_F(SimulatorHandshakeTest, AnyOtherSequenceFailsWithWhatCame) {
@@ -116,10 +138,14 @@ TEST_F(SimulatorHandshakeTest, AnyOtherSequenceFailsWithWhatCame) {
             "line 2: handshake was WELCOME GAMECONFIG SYSTEMCONFIG CONFIGOK DATAPROMPT" + expected);
   EXPECT_EQ(Handshake({Welcome(), SystemConfig(), GameConfig(), DataPrompt()}),
             "line 2: handshake was WELCOME SYSTEMCONFIG GAMECONFIG DATAPROMPT" + expected);
-  EXPECT_EQ(Handshake({Welcome(), Login(), SystemConfig(), GameConfig(), ConfigOk(), DataPrompt()}),
-            "line 2: handshake was WELCOME LOGIN SYSTEMCONFIG GAMECONFIG CONFIGOK DATAPROMPT" + expected);
-  EXPECT_EQ(Handshake({Welcome(), SystemConfig(), SystemConfig(), GameConfig(), ConfigOk(), DataPrompt()}),
-            "line 2: handshake was WELCOME SYSTEMCONFIG SYSTEMCONFIG GAMECONFIG CONFIGOK DATAPROMPT" + expected);
+  EXPECT_EQ(
+      Handshake({Welcome(), Login(), SystemConfig(), GameConfig(), ConfigOk(), DataPrompt()}),
+      "line 2: handshake was WELCOME LOGIN SYSTEMCONFIG GAMECONFIG CONFIGOK DATAPROMPT" + expected);
+  EXPECT_EQ(
+      Handshake(
+          {Welcome(), SystemConfig(), SystemConfig(), GameConfig(), ConfigOk(), DataPrompt()}),
+      "line 2: handshake was WELCOME SYSTEMCONFIG SYSTEMCONFIG GAMECONFIG CONFIGOK DATAPROMPT" +
+          expected);
   EXPECT_EQ(Handshake({Welcome(), SystemConfig(), GameConfig()}),
             "line 2: handshake ended early after WELCOME SYSTEMCONFIG GAMECONFIG");
 }

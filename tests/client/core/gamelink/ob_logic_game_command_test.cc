@@ -58,9 +58,7 @@ void AttachAndDrain(GameSimulator& sim, const std::string& game) {
 
 class GameLinkTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::make_unique<GameLinkFolder>(install_hook_);
-  }
+  void SetUp() override { folder_ = std::make_unique<GameLinkFolder>(install_hook_); }
   bool install_hook_ = false;
   std::unique_ptr<GameLinkFolder> folder_;
 };
@@ -77,12 +75,14 @@ TEST_F(GameLinkTest, HandshakeOfAFreshInstallSendsExactlyTheSpecifiedSequence) {
   auto ok = sim.Expect("CONFIGOK", kWait);
   auto prompt = sim.Expect("DATAPROMPT", kWait);
   ASSERT_TRUE(welcome && system && game && ok && prompt) << sim.errors().front();
-  EXPECT_EQ(system->ToString(), "SYSTEMCONFIG one_shot_sound=1 many_shot_sound=1 show_help=1 first_run=1 x=4800 "
-                                "y=2550 user_folder=\"Users/All Users\" store_folder=\"" +
-                                    folder_->path() + "/OBSnapshot\"");
-  EXPECT_EQ(game->ToString(), "GAMECONFIG many_duration=7 many_interval=0.5 quality=77 timed_shot=1 "
-                              "timed_interval=9 key_one_shot=\"F5\" key_many_shot=\"F6\" key_show_hide=\"F9\" "
-                              "key_region_one_shot=\"F7\" key_region_many_shot=\"F8\" key_quick_publish=\"F2\"");
+  EXPECT_EQ(system->ToString(),
+            "SYSTEMCONFIG one_shot_sound=1 many_shot_sound=1 show_help=1 first_run=1 x=4800 "
+            "y=2550 user_folder=\"Users/All Users\" store_folder=\"" +
+                folder_->path() + "/OBSnapshot\"");
+  EXPECT_EQ(game->ToString(),
+            "GAMECONFIG many_duration=7 many_interval=0.5 quality=77 timed_shot=1 "
+            "timed_interval=9 key_one_shot=\"F5\" key_many_shot=\"F6\" key_show_hide=\"F9\" "
+            "key_region_one_shot=\"F7\" key_region_many_shot=\"F8\" key_quick_publish=\"F2\"");
   EXPECT_EQ(prompt->ToString(), "DATAPROMPT counter0=0 counter1=0 counter2=0 counter3=0");
   // No server time is known: nothing more comes.
   EXPECT_FALSE(sim.Receive(200ms));
@@ -108,8 +108,9 @@ TEST_F(GameLinkTest, SignedInUserAndKnownServerTimeJoinTheHandshake) {
   GameSimulator sim(Suffix(L"g1"));
   ASSERT_NE(sim.Connect(), 0);
   ASSERT_TRUE(sim.Attach("g1"));
-  EXPECT_EQ(Names(sim, 8), (std::vector<std::string>{"WELCOME", "LOGIN", "USERINFO", "SYSTEMCONFIG", "GAMECONFIG",
-                                                      "CONFIGOK", "DATAPROMPT", "SERVERTIME"}));
+  EXPECT_EQ(Names(sim, 8),
+            (std::vector<std::string>{"WELCOME", "LOGIN", "USERINFO", "SYSTEMCONFIG", "GAMECONFIG",
+                                      "CONFIGOK", "DATAPROMPT", "SERVERTIME"}));
   EXPECT_TRUE(PathExists(folder_->path() + "/OBSnapshot/Users/alice"));
   EXPECT_TRUE(sim.errors().empty());
 }
@@ -343,8 +344,10 @@ TEST_F(GameLinkTest, GameThatClosesAfterOneMessageHasItDispatchedThenItsDetach) 
   AttachAndDrain(sim, "g1");
   std::vector<std::string> order;
   gui.Run([&](OBLogicGameCommand& s) {
-    s.Register(22, [&](brx::io::ConnectionId, const uint8_t*, uint32_t) { order.push_back("OPENURL"); });
-    gui.chain().Subscribe(SEVENT_GAME_DETACH, [&](const EventParameter*) { order.push_back("detach"); });
+    s.Register(
+        22, [&](brx::io::ConnectionId, const uint8_t*, uint32_t) { order.push_back("OPENURL"); });
+    gui.chain().Subscribe(SEVENT_GAME_DETACH,
+                          [&](const EventParameter*) { order.push_back("detach"); });
   });
   gui.Block();  // both arrive before the GUI thread looks
   WireMessage open;
@@ -354,7 +357,9 @@ TEST_F(GameLinkTest, GameThatClosesAfterOneMessageHasItDispatchedThenItsDetach) 
   ASSERT_TRUE(sim.WaitDisconnected(kWait));
   gui.Release();
   ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 1; }));
-  gui.Run([&](OBLogicGameCommand&) { EXPECT_EQ(order, (std::vector<std::string>{"OPENURL", "detach"})); });
+  gui.Run([&](OBLogicGameCommand&) {
+    EXPECT_EQ(order, (std::vector<std::string>{"OPENURL", "detach"}));
+  });
 }
 
 TEST_F(GameLinkTest, ExplicitDetachThenCloseGivesExactlyOneDetachEvent) {
@@ -388,8 +393,8 @@ TEST_F(GameLinkTest, StaleDetachOfALeftGameNeverErasesTheGameThatTookItsName) {
   open.fields = {{"which", int64_t{2}}};
   ASSERT_TRUE(second.Send("OPENURL", open));
   gui.Release();
-  EXPECT_EQ(Names(second, 5),
-            (std::vector<std::string>{"WELCOME", "SYSTEMCONFIG", "GAMECONFIG", "CONFIGOK", "DATAPROMPT"}));
+  EXPECT_EQ(Names(second, 5), (std::vector<std::string>{"WELCOME", "SYSTEMCONFIG", "GAMECONFIG",
+                                                        "CONFIGOK", "DATAPROMPT"}));
   ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 1; }));
   ASSERT_TRUE(WaitUntil([&] { return gui.Detaches().size() == 1; }));
   gui.Run([&](OBLogicGameCommand& s) {
@@ -436,15 +441,18 @@ TEST_F(GameLinkTest, VideoFrameOfTheWrongSizeIsNeverSentToAGame) {
   brx::io::ConnectionId game = gui.Handled()[0].first;
   std::vector<uint8_t> pixels(4 * 2 * 3, 0x11);
   gui.Run([&](OBLogicGameCommand& s) {
-    EXPECT_FALSE(s.SendToClient(game, COBMSG_S2C_VEDIO_STREAM(false, 25, 4, 2, pixels.data(), 23, L"inv")));
+    EXPECT_FALSE(
+        s.SendToClient(game, COBMSG_S2C_VEDIO_STREAM(false, 25, 4, 2, pixels.data(), 23, L"inv")));
     s.SendToAll(COBMSG_S2C_VEDIO_STREAM(false, 25, 4, 3, pixels.data(), 24, L"inv"));
     s.SendToGame(L"g1", COBMSG_S2C_VEDIO_STREAM(false, 25, 3, 2, pixels.data(), 24, L"inv"));
-    EXPECT_TRUE(s.SendToClient(game, COBMSG_S2C_VEDIO_STREAM(true, 25, 4, 2, pixels.data(), 24, L"inv")));
+    EXPECT_TRUE(
+        s.SendToClient(game, COBMSG_S2C_VEDIO_STREAM(true, 25, 4, 2, pixels.data(), 24, L"inv")));
   });
   // One pipe keeps the order: the first message to come is the last one sent.
   auto frame = sim.Expect("VEDIO_STREAM", kWait);
   ASSERT_TRUE(frame) << sim.errors().front();
-  EXPECT_EQ(frame->ToString(), "VEDIO_STREAM reinit=1 frame_rate=25 width=4 height=2 frame=24B invitation_id=\"inv\"");
+  EXPECT_EQ(frame->ToString(),
+            "VEDIO_STREAM reinit=1 frame_rate=25 width=4 height=2 frame=24B invitation_id=\"inv\"");
   EXPECT_TRUE(sim.errors().empty());
 }
 
@@ -457,7 +465,9 @@ TEST_F(GameLinkTest, SecondAttachRepeatsTheHandshakeAndRenamesTheGame) {
   AttachAndDrain(sim, "g1");
   ASSERT_TRUE(sim.Send("OPENURL"));
   ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 1; }));
-  gui.Run([&](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientGameName(gui.Handled()[0].first), L"g1"); });
+  gui.Run([&](OBLogicGameCommand& s) {
+    EXPECT_EQ(s.GetClientGameName(gui.Handled()[0].first), L"g1");
+  });
 }
 
 TEST_F(GameLinkTest, StopWithGamesConnectedEndsTheThreadsWithoutDetachEvents) {
@@ -476,7 +486,8 @@ TEST_F(GameLinkTest, StopWithGamesConnectedEndsTheThreadsWithoutDetachEvents) {
   for (auto& g : games) EXPECT_TRUE(g->WaitDisconnected(kWait));
   EXPECT_TRUE(gui->Detaches().empty());
   for (int i = 1; i <= 5; ++i)
-    EXPECT_FALSE(PathExists(folder_->PipeDir() + "/ombrix.ipc.obdaemondll_" + std::to_string(i) + "_g1"));
+    EXPECT_FALSE(
+        PathExists(folder_->PipeDir() + "/ombrix.ipc.obdaemondll_" + std::to_string(i) + "_g1"));
   gui.reset();
 }
 
@@ -504,7 +515,9 @@ TEST_F(GameLinkWithHookTest, PipeNamesHaveNoSuffixAndAnUnknownGameAttachesAsOthe
   ASSERT_TRUE(sim.Expect("CONFIGOK", kWait));
   ASSERT_TRUE(sim.Send("OPENURL"));
   ASSERT_TRUE(WaitUntil([&] { return gui.Handled().size() == 1; }));
-  gui.Run([&](OBLogicGameCommand& s) { EXPECT_EQ(s.GetClientGameName(gui.Handled()[0].first), L"other"); });
+  gui.Run([&](OBLogicGameCommand& s) {
+    EXPECT_EQ(s.GetClientGameName(gui.Handled()[0].first), L"other");
+  });
 }
 
 }  // namespace

@@ -26,8 +26,10 @@ TEST(S2CMessagesTest, SystemConfigOfAFreshInstall) {
   v.store_folder = L"/o/OBSnapshot";
   EXPECT_EQ(Of(COBMSG_S2C_SYSTEMCONFIG(v)),
             Hex("04 00 00 00  01 01 01 01  c0 12 00 00  f6 09 00 00"
-                "1e 00 00 00  55 00 73 00 65 00 72 00 73 00 2f 00 41 00 6c 00 6c 00 20 00 55 00 73 00 65 00 72 00 73 00"
-                "1a 00 00 00  2f 00 6f 00 2f 00 4f 00 42 00 53 00 6e 00 61 00 70 00 73 00 68 00 6f 00 74 00"));
+                "1e 00 00 00  55 00 73 00 65 00 72 00 73 00 2f 00 41 00 6c 00 6c 00 20 00 55 00 73 "
+                "00 65 00 72 00 73 00"
+                "1a 00 00 00  2f 00 6f 00 2f 00 4f 00 42 00 53 00 6e 00 61 00 70 00 73 00 68 00 6f "
+                "00 74 00"));
 }
 
 TEST(S2CMessagesTest, GameConfigWithDefaultValues) {
@@ -47,8 +49,10 @@ TEST(S2CMessagesTest, ScalarAndTextMessages) {
   EXPECT_EQ(Of(COBMSG_S2C_LOGIN(0, false, L"")), Hex("09 00 00 00 00 00 00 00 00 00"));
   EXPECT_EQ(Of(COBMSG_S2C_USERINFO(true)), Hex("0c 00 00 00 01"));
   EXPECT_EQ(Of(COBMSG_S2C_POSTBLOG(false, L"p")), Hex("11 00 00 00 00 02 00 00 00 70 00"));
-  EXPECT_EQ(Of(COBMSG_S2C_SERVERTIME(L"2024")), Hex("17 00 00 00 08 00 00 00 32 00 30 00 32 00 34 00"));
-  EXPECT_EQ(Of(COBMSG_S2C_IMAGESYN(0, 6, 0)), Hex("19 00 00 00 00 00 00 00 06 00 00 00 00 00 00 00"));
+  EXPECT_EQ(Of(COBMSG_S2C_SERVERTIME(L"2024")),
+            Hex("17 00 00 00 08 00 00 00 32 00 30 00 32 00 34 00"));
+  EXPECT_EQ(Of(COBMSG_S2C_IMAGESYN(0, 6, 0)),
+            Hex("19 00 00 00 00 00 00 00 06 00 00 00 00 00 00 00"));
   EXPECT_EQ(Of(COBMSG_S2C_USERINFO_GetDataPrompt(1, 2, 3, -1)),
             Hex("1a 00 00 00 01 00 00 00 02 00 00 00 03 00 00 00 ff ff ff ff"));
   EXPECT_EQ(Of(COBMSG_S2C_FRIEND_ONLINE_HEADICON(L"h", L"f")),
@@ -65,20 +69,24 @@ TEST(S2CMessagesTest, ScalarAndTextMessages) {
 }
 
 TEST(S2CMessagesTest, FriendListWithNoneAndWithTwoEntries) {
-  EXPECT_EQ(Of(COBMSG_S2C_FRIEND_ONLINE(0, 1, {})), Hex("1c 00 00 00 00 00 00 00 01 00 00 00 00 00 00 00"));
+  EXPECT_EQ(Of(COBMSG_S2C_FRIEND_ONLINE(0, 1, {})),
+            Hex("1c 00 00 00 00 00 00 00 01 00 00 00 00 00 00 00"));
   std::vector<FriendOnlineEntry> two{{L"a", L"A", L""}, {L"b", L"B", L"/h.png"}};
-  EXPECT_EQ(Of(COBMSG_S2C_FRIEND_ONLINE(7, 0, two)),
-            Hex("1c 00 00 00 07 00 00 00 00 00 00 00 02 00 00 00"
-                "02 00 00 00 61 00 02 00 00 00 41 00 00 00 00 00"
-                "02 00 00 00 62 00 02 00 00 00 42 00 0c 00 00 00 2f 00 68 00 2e 00 70 00 6e 00 67 00"));
+  EXPECT_EQ(
+      Of(COBMSG_S2C_FRIEND_ONLINE(7, 0, two)),
+      Hex("1c 00 00 00 07 00 00 00 00 00 00 00 02 00 00 00"
+          "02 00 00 00 61 00 02 00 00 00 41 00 00 00 00 00"
+          "02 00 00 00 62 00 02 00 00 00 42 00 0c 00 00 00 2f 00 68 00 2e 00 70 00 6e 00 67 00"));
 }
 
 TEST(S2CMessagesTest, VideoFrameIsWrittenInOnePieceBeforeTheInvitation) {
   const uint8_t pixels[6] = {1, 2, 3, 4, 5, 6};
-  EXPECT_EQ(Of(COBMSG_S2C_VEDIO_STREAM(true, 25, 2, 1, pixels, 6, L"i")),
-            Hex("27 00 00 00 01 19 00 02 00 01 00 06 00 00 00 01 02 03 04 05 06 02 00 00 00 69 00"));
+  EXPECT_EQ(
+      Of(COBMSG_S2C_VEDIO_STREAM(true, 25, 2, 1, pixels, 6, L"i")),
+      Hex("27 00 00 00 01 19 00 02 00 01 00 06 00 00 00 01 02 03 04 05 06 02 00 00 00 69 00"));
   std::vector<uint8_t> frame(640 * 480 * 3, 0x5a);
-  COBMSG_S2C_VEDIO_STREAM big(false, 25, 640, 480, frame.data(), static_cast<uint32_t>(frame.size()), L"x");
+  COBMSG_S2C_VEDIO_STREAM big(false, 25, 640, 480, frame.data(),
+                              static_cast<uint32_t>(frame.size()), L"x");
   ASSERT_EQ(big.size(), 4u + 7 + 4 + frame.size() + 4 + 2);
   EXPECT_EQ(big.data()[15], 0x5a);
   EXPECT_EQ(big.data()[15 + frame.size() - 1], 0x5a);
@@ -113,7 +121,8 @@ TEST(S2CMessagesTest, VideoFrameWhoseByteCountIsNotWidthTimesHeightTimesThreeIsR
   COBMSG_S2C_VEDIO_STREAM short_frame(false, 25, 2, 1, pixels, 5, L"i");
   COBMSG_S2C_VEDIO_STREAM long_frame(false, 25, 2, 1, pixels, 7, L"i");
   COBMSG_S2C_VEDIO_STREAM missing(false, 25, 2, 1, nullptr, 6, L"i");
-  COBMSG_S2C_VEDIO_STREAM huge(false, 25, 65535, 65535, pixels, static_cast<uint32_t>(65535ull * 65535 * 3), L"i");
+  COBMSG_S2C_VEDIO_STREAM huge(false, 25, 65535, 65535, pixels,
+                               static_cast<uint32_t>(65535ull * 65535 * 3), L"i");
   for (const COBMSG_S2C_VEDIO_STREAM* m : {&short_frame, &long_frame, &missing, &huge}) {
     EXPECT_TRUE(m->refused());
     EXPECT_EQ(WriteFramedMessage(*m, queue, 1), 0u);
@@ -139,7 +148,8 @@ TEST(S2CMessagesTest, TextsAreCutToCapacityMinusOneUnits) {
 
 TEST(S2CMessagesTest, SurrogatePairsTravelWholeAndAreNeverSplitAtTheCut) {
   // U+1F600 is the pair D83D DE00.
-  EXPECT_EQ(Of(COBMSG_S2C_SERVERTIME(L"a\U0001F600")), Hex("17 00 00 00 06 00 00 00 61 00 3d d8 00 de"));
+  EXPECT_EQ(Of(COBMSG_S2C_SERVERTIME(L"a\U0001F600")),
+            Hex("17 00 00 00 06 00 00 00 61 00 3d d8 00 de"));
   // 126 units of 'x' then a pair: the cut at 127 units would split it, so
   // only the 126 units go.
   COBMSG_S2C_SERVERTIME at_cut(std::wstring(126, L'x') + L"\U0001F600");

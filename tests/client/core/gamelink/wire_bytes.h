@@ -14,7 +14,8 @@ inline Bytes Hex(const std::string& text) {
   std::string digits;
   for (char c : text)
     if (c != ' ' && c != '\n') digits += c;
-  for (size_t i = 0; i + 1 < digits.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i + 1 < digits.size(); i += 2)
+    out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
   return out;
 }
 

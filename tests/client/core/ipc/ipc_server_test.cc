@@ -33,8 +33,8 @@ TEST(IPCServerTest, HandlersOfAnIdRunInRegistrationOrderAndShortOrInvalidMessage
   std::vector<std::string> calls;
   auto record = [&](const std::string& name) {
     return [&calls, name](ConnectionId c, const uint8_t* m, uint32_t n) {
-      calls.push_back(name + " c" + std::to_string(c) + " id" + std::to_string(m[0] | m[1] << 8) + " n" +
-                      std::to_string(n));
+      calls.push_back(name + " c" + std::to_string(c) + " id" + std::to_string(m[0] | m[1] << 8) +
+                      " n" + std::to_string(n));
     };
   };
   server.Register(5, record("first"));
@@ -43,15 +43,15 @@ TEST(IPCServerTest, HandlersOfAnIdRunInRegistrationOrderAndShortOrInvalidMessage
   server.Register(5, record("third"));
   server.Register(0xFFFF, record("invalid"));
   server.Register(0, record("short"));
-  server.Queue(1, {5, 0, 0});                    // under 4 bytes: ignored
-  server.Queue(2, {});                            // empty: ignored
-  server.Queue(3, {0xFF, 0xFF, 0, 0});            // id 0xFFFF: ignored
-  server.Queue(4, {5, 0, 0, 0});                  // all three, in order
-  server.Queue(0, {6, 0, 7, 7, 1, 2});            // flag not looked at; connection 0 kept too
-  server.Queue(5, {9, 0, 0, 0});                  // nobody's
+  server.Queue(1, {5, 0, 0});           // under 4 bytes: ignored
+  server.Queue(2, {});                  // empty: ignored
+  server.Queue(3, {0xFF, 0xFF, 0, 0});  // id 0xFFFF: ignored
+  server.Queue(4, {5, 0, 0, 0});        // all three, in order
+  server.Queue(0, {6, 0, 7, 7, 1, 2});  // flag not looked at; connection 0 kept too
+  server.Queue(5, {9, 0, 0, 0});        // nobody's
   server.DispatchMessages();
-  EXPECT_EQ(calls, (std::vector<std::string>{"first c4 id5 n4", "second c4 id5 n4", "third c4 id5 n4",
-                                             "other c0 id6 n6"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"first c4 id5 n4", "second c4 id5 n4",
+                                             "third c4 id5 n4", "other c0 id6 n6"}));
 }
 
 TEST(IPCServerTest, HandlerWithoutATargetThrowsBadFunctionCall) {

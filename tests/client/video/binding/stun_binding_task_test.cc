@@ -28,7 +28,6 @@ namespace {
 
 using ombrix::test::WaitUntil;
 
-
 int BindUdp(uint16_t port) { return ombrix::test::OpenLoopbackSocket(SOCK_DGRAM, port, nullptr); }
 
 sockaddr_in AddressOf(int fd) {
@@ -41,7 +40,8 @@ sockaddr_in AddressOf(int fd) {
 // A run of free UDP ports for the binding sockets, away from other tests.
 uint16_t FreePorts(int count) {
   for (int attempt = 0; attempt < 200; ++attempt) {
-    const uint16_t base = static_cast<uint16_t>(30000 + ((getpid() * 13 + attempt * 157) % 600) * 50);
+    const uint16_t base =
+        static_cast<uint16_t>(30000 + ((getpid() * 13 + attempt * 157) % 600) * 50);
     std::vector<int> fds;
     for (int i = 0; i < count; ++i) {
       const int fd = BindUdp(static_cast<uint16_t>(base + i));
@@ -66,12 +66,14 @@ struct Endpoint {
     char buffer[4097];
     sockaddr_in source{};
     socklen_t length = sizeof(source);
-    const ssize_t got = recvfrom(fd, buffer, 4096, 0, reinterpret_cast<sockaddr*>(&source), &length);
+    const ssize_t got =
+        recvfrom(fd, buffer, 4096, 0, reinterpret_cast<sockaddr*>(&source), &length);
     if (from) *from = source;
     return got > 0 ? std::string(buffer, size_t(got)) : "";
   }
   void Send(const sockaddr_in& to, const std::string& document) {
-    sendto(fd, document.data(), document.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+    sendto(fd, document.data(), document.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+           sizeof(to));
   }
   int fd;
   sockaddr_in address;
@@ -86,7 +88,8 @@ class Sink {
       if (event->type == ICE_EVENT_STUN_REPLY) {
         lines_.push_back("stun " + std::to_string(static_cast<ICEEvent_stun_reply&>(*event).code));
       } else if (event->type == ICE_EVENT_REPLY) {
-        lines_.push_back("reply " + std::to_string(static_cast<ICEEvent_ice_reply&>(*event).result));
+        lines_.push_back("reply " +
+                         std::to_string(static_cast<ICEEvent_ice_reply&>(*event).result));
       } else if (event->type == ICE_EVENT_STUN_READY) {
         lines_.push_back("ready");
         ready_.reset(static_cast<ICEEvent_stun_ready*>(event.release()));
@@ -132,9 +135,11 @@ class StunBindingTaskTest : public ::testing::Test {
     t.random = [draw] { return draw; };
     return t;
   }
-  std::unique_ptr<StunBindingTaskUac> Uac(Sink& sink, uint32_t draw = 0, int32_t port_type = ICE_PORT_ANY) {
+  std::unique_ptr<StunBindingTaskUac> Uac(Sink& sink, uint32_t draw = 0,
+                                          int32_t port_type = ICE_PORT_ANY) {
     BindingParams params{L"inv-7", L"sid-a", L"bob", port_type, "127.0.0.1", 0, 10000};
-    return std::make_unique<StunBindingTaskUac>(params, server_.address, Timing(draw), sink.Callback());
+    return std::make_unique<StunBindingTaskUac>(params, server_.address, Timing(draw),
+                                                sink.Callback());
   }
 
   brx::platform::ManualTickClock clock_{5000};
@@ -155,17 +160,21 @@ TEST_F(StunBindingTaskTest, InviterBindsConfirmsAndHandsOverItsSocket) {
             std::string::npos)
       << invite;
   EXPECT_EQ(ntohs(task.sin_port), first_port_ + 57);
-  EXPECT_NE(invite.find("local_pri_port=\"" + std::to_string(first_port_ + 57) + "\""), std::string::npos);
+  EXPECT_NE(invite.find("local_pri_port=\"" + std::to_string(first_port_ + 57) + "\""),
+            std::string::npos);
 
   server_.Send(task, StunBindDatagram(L"other"));  // another invitation: ignored
-  server_.Send(task, std::string(kXmlDeclaration) + R"(<command name="STUN" step="TRYING" id="inv-7"/>)");
+  server_.Send(task,
+               std::string(kXmlDeclaration) + R"(<command name="STUN" step="TRYING" id="inv-7"/>)");
   ASSERT_TRUE(sink.WaitFor("stun 2"));
   // The peer's private and public address are the same text: one BIND a
   // round, two rounds.
   const std::string port = std::to_string(ntohs(peer.address.sin_port));
-  server_.Send(task, std::string(kXmlDeclaration) + R"(<command name="STUN" step="RINGING" id="inv-7"><host )" +
-                         R"(remote_pri_ip="127.0.0.1" remote_pri_port=")" + port + R"(" remote_pub_ip="127.0.0.1" )" +
-                         R"(remote_pub_port=")" + port + R"("/></command>)");
+  server_.Send(task, std::string(kXmlDeclaration) +
+                         R"(<command name="STUN" step="RINGING" id="inv-7"><host )" +
+                         R"(remote_pri_ip="127.0.0.1" remote_pri_port=")" + port +
+                         R"(" remote_pub_ip="127.0.0.1" )" + R"(remote_pub_port=")" + port +
+                         R"("/></command>)");
   EXPECT_EQ(peer.Receive(), StunBindDatagram(L"inv-7"));
   EXPECT_EQ(peer.Receive(), StunBindDatagram(L"inv-7"));
   ASSERT_TRUE(sink.WaitFor("stun 3"));
@@ -175,7 +184,8 @@ TEST_F(StunBindingTaskTest, InviterBindsConfirmsAndHandsOverItsSocket) {
   // peer's address as seen; the second gets nothing.
   peer.Send(task, StunBindDatagram(L"inv-7"));
   EXPECT_EQ(peer.Receive(), StunBindDatagram(L"inv-7"));
-  EXPECT_EQ(peer.Receive(), StunConfirmDatagram(L"inv-7", L"127.0.0.1", ntohs(peer.address.sin_port)));
+  EXPECT_EQ(peer.Receive(),
+            StunConfirmDatagram(L"inv-7", L"127.0.0.1", ntohs(peer.address.sin_port)));
   ASSERT_TRUE(sink.WaitFor("stun 4"));
   peer.Send(task, StunBindDatagram(L"inv-7"));
   peer.Send(task, StunConfirmDatagram(L"inv-8", L"10.0.0.9", 999));  // wrong id: ignored
@@ -205,8 +215,10 @@ TEST_F(StunBindingTaskTest, EveryOtherEndingReportsOnceAndClosesTheSocket) {
   } cases[] = {
       {R"(<command name="STUN" step="OFFLINE" id="inv-7"/>)", "reply 1"},
       // Malformed: the binding cannot go on, and says so.
-      {R"(<command name="STUN" step="RINGING" id="inv-7"><host remote_pri_ip="1.2.3.4"/></command>)", "stun 0"},
-      {R"(<command name="STUN" step="CONFIRM" id="inv-7"><host bind_ip="1.2.3.4"/></command>)", "stun 0"},
+      {R"(<command name="STUN" step="RINGING" id="inv-7"><host remote_pri_ip="1.2.3.4"/></command>)",
+       "stun 0"},
+      {R"(<command name="STUN" step="CONFIRM" id="inv-7"><host bind_ip="1.2.3.4"/></command>)",
+       "stun 0"},
       {R"(<command name="STUN" step="CONFIRM" id="inv-7"/>)", "stun 0"},
       {"", "stun 1"},
   };
@@ -309,8 +321,8 @@ TEST(StunBinding, TwoClientsPunchTowardsEachOther) {
   a.StartStunUac(L"bob", L"inv-1");
   ASSERT_TRUE(wait([&] { return ob.stun_invite != nullptr; }));
   const ICEEvent_stun_invite& si = *ob.stun_invite;
-  b.StartStunUas(si.id, si.remote_private_ip, L"alice", si.port_type, si.remote_private_port, si.remote_public_ip,
-                 si.remote_public_port);
+  b.StartStunUas(si.id, si.remote_private_ip, L"alice", si.port_type, si.remote_private_port,
+                 si.remote_public_ip, si.remote_public_port);
   ASSERT_TRUE(wait([&] { return oa.result && ob.result; }));
 
   EXPECT_EQ(oa.result->peer_port, ob.result->local_port);

@@ -47,8 +47,8 @@ struct GameFrame {
   std::vector<uint8_t> bytes;
 };
 
-constexpr Bgr kRed{0, 0, 255}, kGreen{0, 255, 0}, kBlue{255, 0, 0}, kWhite{255, 255, 255}, kBlack{0, 0, 0},
-    kYellow{0, 255, 255}, kCyan{255, 255, 0}, kMagenta{255, 0, 255};
+constexpr Bgr kRed{0, 0, 255}, kGreen{0, 255, 0}, kBlue{255, 0, 0}, kWhite{255, 255, 255},
+    kBlack{0, 0, 0}, kYellow{0, 255, 255}, kCyan{255, 255, 0}, kMagenta{255, 0, 255};
 
 // Eight colour blocks, four across and two down; a red/blue or U/V swap
 // moves every saturated block far from where it belongs.
@@ -82,7 +82,8 @@ void ExpectNear(Bgr actual, Bgr expected, int tolerance, const char* where) {
 bool IsKeyFrame(const CodecFrame& f) {
   vpx_codec_stream_info_t info{};
   info.sz = sizeof(info);
-  return vpx_codec_peek_stream_info(vpx_codec_vp8_dx(), f.bytes.get(), f.size, &info) == VPX_CODEC_OK &&
+  return vpx_codec_peek_stream_info(vpx_codec_vp8_dx(), f.bytes.get(), f.size, &info) ==
+             VPX_CODEC_OK &&
          info.is_kf != 0;
 }
 
@@ -207,8 +208,8 @@ TEST(ColourConversion, PinsChannelOrderChromaPlanesAndRowOrder) {
     uint8_t y, u, v;
     Bgr out;
   } cases[] = {
-      {kRed, 82, 90, 240, {14, 16, 239}},     {kGreen, 144, 54, 34, {12, 238, 12}},
-      {kBlue, 41, 240, 110, {239, 16, 15}},   {kWhite, 235, 128, 128, {235, 235, 235}},
+      {kRed, 82, 90, 240, {14, 16, 239}},   {kGreen, 144, 54, 34, {12, 238, 12}},
+      {kBlue, 41, 240, 110, {239, 16, 15}}, {kWhite, 235, 128, 128, {235, 235, 235}},
       {kBlack, 16, 128, 128, {16, 16, 16}},
   };
   for (const Case& c : cases) {
@@ -294,8 +295,8 @@ TEST(VideoEnDecoder, StreamsOneKeyFrameAndKeepsColours) {
     std::copy(f->bytes.get(), f->bytes.get() + f->size, out.bytes.begin());
     for (int by = 0; by < 2; ++by)
       for (int bx = 0; bx < 4; ++bx) {
-        ExpectNear(out.Get(by * h / 2 + h / 4, bx * w / 4 + w / 8), ConvertedBack(kPattern[by][bx]), 24,
-                   "block centre");
+        ExpectNear(out.Get(by * h / 2 + h / 4, bx * w / 4 + w / 8), ConvertedBack(kPattern[by][bx]),
+                   24, "block centre");
       }
   }
   EXPECT_FALSE(decoder->failed());
@@ -307,7 +308,8 @@ TEST(VideoEnDecoder, DecoderSkipsWhatItCannotUseAndRecovers) {
   const int w = 160, h = 120;
   GameFrame pattern = TestPattern(w, h);
   PacedFeed enc(*encoder, enc_watch);
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(enc.Push(0, 30, w, h, pattern.bytes.data(), pattern.bytes.size()));
+  for (int i = 0; i < 3; ++i)
+    ASSERT_TRUE(enc.Push(0, 30, w, h, pattern.bytes.data(), pattern.bytes.size()));
   Frames encoded = enc.Take(3);
   ASSERT_EQ(encoded.size(), 3u);
   const CodecFrame& key = *encoded[0];
@@ -352,7 +354,8 @@ TEST(VideoEnDecoder, EncoderRefusesShortFramesAndStopsOnUnusableSize) {
 // The conversions worked out one pixel at a time, the slow obvious way.
 uint8_t ClampByte(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
-void ReferenceToYuv(const GameFrame& in, std::vector<uint8_t>* y, std::vector<uint8_t>* u, std::vector<uint8_t>* v) {
+void ReferenceToYuv(const GameFrame& in, std::vector<uint8_t>* y, std::vector<uint8_t>* u,
+                    std::vector<uint8_t>* v) {
   const int w = in.width, h = in.height;
   y->assign(static_cast<size_t>(w) * h, 0);
   u->assign(static_cast<size_t>(w / 2) * (h / 2), 0);
@@ -360,7 +363,8 @@ void ReferenceToYuv(const GameFrame& in, std::vector<uint8_t>* y, std::vector<ui
   for (int i = 0; i < h; ++i)
     for (int x = 0; x < w; ++x) {
       const Bgr c = in.Get(i, x);
-      (*y)[static_cast<size_t>(i) * w + x] = static_cast<uint8_t>(((66 * c.r + 129 * c.g + 25 * c.b + 128) >> 8) + 16);
+      (*y)[static_cast<size_t>(i) * w + x] =
+          static_cast<uint8_t>(((66 * c.r + 129 * c.g + 25 * c.b + 128) >> 8) + 16);
     }
   for (int i = 0; i < h; i += 2)
     for (int x = 0; x < w; x += 2) {
@@ -408,12 +412,15 @@ TEST(ColourConversion, MatchesThePixelByPixelFormulasAtAnyWidthAndStride) {
       ReferenceToYuv(in, &ry, &ru, &rv);
 
       const int ys = w + 7, us = w / 2 + 3, vs = w / 2 + 5;
-      std::vector<uint8_t> yp(static_cast<size_t>(ys) * h, kCanary), up(static_cast<size_t>(us) * (h / 2), kCanary),
+      std::vector<uint8_t> yp(static_cast<size_t>(ys) * h, kCanary),
+          up(static_cast<size_t>(us) * (h / 2), kCanary),
           vp(static_cast<size_t>(vs) * (h / 2), kCanary);
-      ombrix::video::BgrBottomUpToYuv420(in.bytes.data(), w, h, {yp.data(), up.data(), vp.data(), ys, us, vs});
+      ombrix::video::BgrBottomUpToYuv420(in.bytes.data(), w, h,
+                                         {yp.data(), up.data(), vp.data(), ys, us, vs});
       int wrong = 0;
       for (int i = 0; i < h; ++i) {
-        for (int x = 0; x < w; ++x) wrong += yp[static_cast<size_t>(i) * ys + x] != ry[static_cast<size_t>(i) * w + x];
+        for (int x = 0; x < w; ++x)
+          wrong += yp[static_cast<size_t>(i) * ys + x] != ry[static_cast<size_t>(i) * w + x];
         for (int x = w; x < ys; ++x) wrong += yp[static_cast<size_t>(i) * ys + x] != kCanary;
       }
       for (int i = 0; i < h / 2; ++i) {
@@ -431,14 +438,16 @@ TEST(ColourConversion, MatchesThePixelByPixelFormulasAtAnyWidthAndStride) {
       for (auto& byte : up) byte = next();
       for (auto& byte : vp) byte = next();
       std::vector<uint8_t> bytes(in.bytes.size() + 3, kCanary);
-      ombrix::video::Yuv420ToBgrBottomUp({yp.data(), up.data(), vp.data(), ys, us, vs}, w, h, bytes.data());
+      ombrix::video::Yuv420ToBgrBottomUp({yp.data(), up.data(), vp.data(), ys, us, vs}, w, h,
+                                         bytes.data());
       GameFrame out(w, h);
       std::copy(bytes.begin(), bytes.end() - 3, out.bytes.begin());
       wrong = 0;
       for (int i = 0; i < h; ++i)
         for (int x = 0; x < w; ++x) {
           const size_t c = static_cast<size_t>(i / 2);
-          const Bgr want = ReferenceToBgr(yp[static_cast<size_t>(i) * ys + x], up[c * us + x / 2], vp[c * vs + x / 2]);
+          const Bgr want = ReferenceToBgr(yp[static_cast<size_t>(i) * ys + x], up[c * us + x / 2],
+                                          vp[c * vs + x / 2]);
           const Bgr got = out.Get(i, x);
           wrong += got.b != want.b || got.g != want.g || got.r != want.r;
         }
@@ -479,7 +488,8 @@ TEST(VideoEnDecoder, StreamChangingSizeKeepsEveryFrameWhole) {
   auto encoder = NewVideoEnDecoder(kCodecTypeWebM, &enc_watch, L"inv-1", true);
   auto decoder = NewVideoEnDecoder(kCodecTypeWebM, &dec_watch, L"inv-1", false);
   ASSERT_TRUE(encoder && decoder);
-  const int sizes[][2] = {{320, 240}, {320, 240}, {640, 480}, {640, 480}, {160, 120}, {160, 120}, {320, 240}};
+  const int sizes[][2] = {{320, 240}, {320, 240}, {640, 480}, {640, 480},
+                          {160, 120}, {160, 120}, {320, 240}};
   PacedFeed enc(*encoder, enc_watch), dec(*decoder, dec_watch);
   for (const auto& s : sizes) {
     const GameFrame pattern = TestPattern(s[0], s[1]);
@@ -506,11 +516,12 @@ TEST(VideoEnDecoder, StreamChangingSizeKeepsEveryFrameWhole) {
     ASSERT_EQ(decoded[i]->size, static_cast<uint32_t>(w * h * 3)) << i;
     EXPECT_GE(decoded[i]->capacity, decoded[i]->size);
     GameFrame out(w, h);
-    std::copy(decoded[i]->bytes.get(), decoded[i]->bytes.get() + decoded[i]->size, out.bytes.begin());
+    std::copy(decoded[i]->bytes.get(), decoded[i]->bytes.get() + decoded[i]->size,
+              out.bytes.begin());
     for (int by = 0; by < 2; ++by)
       for (int bx = 0; bx < 4; ++bx) {
-        ExpectNear(out.Get(by * h / 2 + h / 4, bx * w / 4 + w / 8), ConvertedBack(kPattern[by][bx]), 24,
-                   "block centre");
+        ExpectNear(out.Get(by * h / 2 + h / 4, bx * w / 4 + w / 8), ConvertedBack(kPattern[by][bx]),
+                   24, "block centre");
       }
   }
   EXPECT_FALSE(encoder->failed());
@@ -523,7 +534,9 @@ TEST(VideoEnDecoder, EncoderFallingBehindKeepsTheNewestPicturesAndTheStreamStart
   auto encoder = NewVideoEnDecoder(kCodecTypeWebM, &watch, L"inv-1", true);
   const int w = 160, h = 120;
   const GameFrame pattern = TestPattern(w, h);
-  auto push = [&] { return encoder->PushFrame(0, 30, w, h, pattern.bytes.data(), pattern.bytes.size()); };
+  auto push = [&] {
+    return encoder->PushFrame(0, 30, w, h, pattern.bytes.data(), pattern.bytes.size());
+  };
   ASSERT_TRUE(push());
   ASSERT_TRUE(watch.WaitForCalls(1));  // the worker is held with frame 0 done
 
@@ -548,7 +561,8 @@ TEST(VideoEnDecoder, EncoderFallingBehindKeepsTheNewestPicturesAndTheStreamStart
   EXPECT_EQ(out[0]->counter, 0u);
   EXPECT_EQ(out[1]->counter, 11 - bound);
   EXPECT_EQ(out[2]->counter, 10u);
-  EXPECT_TRUE(out[1]->flag == 1 && IsKeyFrame(*out[1])) << "the dropped frame's key frame passed on";
+  EXPECT_TRUE(out[1]->flag == 1 && IsKeyFrame(*out[1]))
+      << "the dropped frame's key frame passed on";
   EXPECT_TRUE(out[2]->flag == 0 && !IsKeyFrame(*out[2]));
   EXPECT_FALSE(encoder->failed());
 }
@@ -600,13 +614,15 @@ TEST(VideoEnDecoder, DecoderFallingBehindDropsCodedFramesOnlyUpToTheNextKeyFrame
   }));
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[1]->counter, static_cast<uint32_t>(key + 1));
-  EXPECT_EQ(out[1]->flag, 1) << "the new stream the game is told of starts with the first picture it gets";
+  EXPECT_EQ(out[1]->flag, 1)
+      << "the new stream the game is told of starts with the first picture it gets";
   EXPECT_EQ(decoder->dropped_frames(), static_cast<uint64_t>(key));
   GameFrame last(w, h);
   std::copy(out[1]->bytes.get(), out[1]->bytes.get() + out[1]->size, last.bytes.begin());
   for (int by = 0; by < 2; ++by)
     for (int bx = 0; bx < 4; ++bx) {
-      ExpectNear(last.Get(by * h / 2 + h / 4, bx * w / 4 + w / 8), ConvertedBack(kPattern[by][bx]), 24, "block");
+      ExpectNear(last.Get(by * h / 2 + h / 4, bx * w / 4 + w / 8), ConvertedBack(kPattern[by][bx]),
+                 24, "block");
     }
   EXPECT_FALSE(decoder->failed());
 }

@@ -23,10 +23,10 @@ class FakeSignalling : public ice::IceSignalling {
   void set_main_thread_id(uint32_t) override {}
   void set_message_id(uint32_t) override {}
   bool Initial() override { return true; }
-  void Login(const std::wstring& host, int port, const std::wstring& sid, const std::wstring& account,
-             const std::wstring& name) override {
-    Add("Login " + Narrow(host) + " " + std::to_string(port) + " " + Narrow(sid) + " " + Narrow(account) + " " +
-        Narrow(name));
+  void Login(const std::wstring& host, int port, const std::wstring& sid,
+             const std::wstring& account, const std::wstring& name) override {
+    Add("Login " + Narrow(host) + " " + std::to_string(port) + " " + Narrow(sid) + " " +
+        Narrow(account) + " " + Narrow(name));
   }
   int Logout() override {
     Add("Logout");
@@ -38,12 +38,14 @@ class FakeSignalling : public ice::IceSignalling {
   void GetOnlineFriend(int page, int size) override {
     Add("GetOnlineFriend " + std::to_string(page) + " " + std::to_string(size));
   }
-  void Invite(const std::wstring& payload, const std::wstring& id, const std::wstring& account) override {
+  void Invite(const std::wstring& payload, const std::wstring& id,
+              const std::wstring& account) override {
     if (state_now != 2) return;
     last_payload = payload;
     Add("Invite " + Narrow(id) + " " + Narrow(account));
   }
-  void Reply(const std::wstring& id, const std::wstring& target, int result, const std::wstring& payload) override {
+  void Reply(const std::wstring& id, const std::wstring& target, int result,
+             const std::wstring& payload) override {
     if (state_now != 2) return;
     last_payload = payload;
     Add("Reply " + Narrow(id) + " " + Narrow(target) + " " + std::to_string(result));
@@ -59,8 +61,8 @@ class FakeSignalling : public ice::IceSignalling {
   void StartStunUac(const std::wstring& target, const std::wstring& id) override {
     Add("StartStunUac " + Narrow(target) + " " + Narrow(id));
   }
-  void StartStunUas(const std::wstring& id, const std::wstring&, const std::wstring& target, int32_t, int32_t,
-                    const std::wstring&, int32_t) override {
+  void StartStunUas(const std::wstring& id, const std::wstring&, const std::wstring& target,
+                    int32_t, int32_t, const std::wstring&, int32_t) override {
     Add("StartStunUas " + Narrow(id) + " " + Narrow(target));
   }
   bool DispatchEvents() override { return true; }
@@ -131,7 +133,8 @@ class EventLog {
     switch (p->event_id) {
       case SEVENT_VIDEO_INVITE: {
         auto* e = static_cast<const payload::SEVENT_VIDEO_INVITE*>(p);
-        line += " " + Narrow(e->id) + " " + Narrow(e->inviter_name) + " " + std::to_string(e->sends_video);
+        line += " " + Narrow(e->id) + " " + Narrow(e->inviter_name) + " " +
+                std::to_string(e->sends_video);
         break;
       }
       case SEVENT_VIDEO_REPLY: {

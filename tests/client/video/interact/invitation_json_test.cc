@@ -10,7 +10,8 @@ namespace {
 TEST(InvitationJsonTest, ReadsTheSenderAndRefusesWhatIsNotAPlainObject) {
   InvitationFields fields;
   std::string error;
-  ASSERT_TRUE(ParseInvitationJson(LR"({"type":"video","video_type":"webm","sender":"buddy"})", &fields, &error));
+  ASSERT_TRUE(ParseInvitationJson(LR"({"type":"video","video_type":"webm","sender":"buddy"})",
+                                  &fields, &error));
   EXPECT_EQ(fields.sender, L"buddy");
 
   for (size_t depth : {1001u, 100000u}) {

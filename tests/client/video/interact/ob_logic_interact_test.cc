@@ -93,7 +93,8 @@ struct TwoSides {
     brx::base::Message m;
     while (queue.Peek(&m, true)) {
       if (m.message == kForwarded) {
-        std::unique_ptr<brx::base::Message> inner = brx::base::TakeMessagePayload<brx::base::Message>(m.wParam);
+        std::unique_ptr<brx::base::Message> inner =
+            brx::base::TakeMessagePayload<brx::base::Message>(m.wParam);
         b.logic->OnThreadMessage(inner->message, inner->wParam);
       } else if (m.message == kForwardedNotice) {
         b.logic->OnThreadMessage(ombrix::messages::kVideoTransportNotice, m.wParam);
@@ -108,7 +109,8 @@ struct TwoSides {
     b.logic->Stop();
     Pump();
   }
-  bool Wait(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+  bool Wait(const std::function<bool()>& done,
+            std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
     return WaitUntil(
         [&] {
           Pump();
@@ -258,14 +260,17 @@ TEST(OBLogicInteract, DirectSessionFromInviteToDetachWithThePeerAsTarget) {
   a.logic->OnStunReady(ready_a.get());
   b.logic->OnStunReady(ready_b.get());
   EXPECT_EQ(ready_a->socket, -1) << "the binding socket was taken";
-  ASSERT_TRUE(wait([&] { return a.events.Count("50 inv-1") == 1 && b.logic->SessionStateForTesting(L"inv-1") == 3; }));
+  ASSERT_TRUE(wait([&] {
+    return a.events.Count("50 inv-1") == 1 && b.logic->SessionStateForTesting(L"inv-1") == 3;
+  }));
   EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-1"), 3);
   EXPECT_EQ(b.events.Count("50 inv-1"), 0u) << "only the sending side hears ready";
 
   // Alice's game streams; Bob's game gets the pictures, colours intact.
   const int w = 320, h = 240;
   const std::vector<uint8_t> frame = Pattern(w, h);
-  b.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 25, w, h);  // Bob does not send
+  b.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 25, w,
+                          h);  // Bob does not send
   for (size_t i = 1; i <= 5; ++i) {
     a.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 25, w, h);
     ASSERT_TRUE(wait([&] { return b.events.frame_count() >= i; })) << i;
@@ -276,19 +281,24 @@ TEST(OBLogicInteract, DirectSessionFromInviteToDetachWithThePeerAsTarget) {
   const uint8_t* red = PixelAt(got, w, h, h * 3 / 4, w / 4);
   const uint8_t* blue = PixelAt(got, w, h, h * 3 / 4, w * 3 / 4);
   const uint8_t* white = PixelAt(got, w, h, h / 8, w / 2);
-  EXPECT_TRUE(red[2] > 200 && red[0] < 50) << int(red[0]) << "," << int(red[1]) << "," << int(red[2]);
-  EXPECT_TRUE(blue[0] > 200 && blue[2] < 50) << int(blue[0]) << "," << int(blue[1]) << "," << int(blue[2]);
+  EXPECT_TRUE(red[2] > 200 && red[0] < 50)
+      << int(red[0]) << "," << int(red[1]) << "," << int(red[2]);
+  EXPECT_TRUE(blue[0] > 200 && blue[2] < 50)
+      << int(blue[0]) << "," << int(blue[1]) << "," << int(blue[2]);
   EXPECT_TRUE(white[0] > 200 && white[1] > 200 && white[2] > 200);
 
   // Bob's game leaves while frames still flow: his side hangs up to Alice;
   // Alice's side sees the link close and stops with event 48.
-  for (int i = 0; i < 3; ++i) a.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 25, w, h);
+  for (int i = 0; i < 3; ++i)
+    a.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 25, w, h);
   b.logic->StopVideoOfRequester(game_b);
   EXPECT_EQ(b.signalling->Count("Hangup alice inv-1"), 1u);
   EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-1"), -1);
   ASSERT_TRUE(wait([&] { return a.events.Count("48 inv-1") == 1; }));
   EXPECT_EQ(a.signalling->Count("Hangup bob inv-1"), 1u);
-  ASSERT_TRUE(wait([&] { return a.logic->RetiredCodecsForTesting() == 0 && b.logic->RetiredCodecsForTesting() == 0; }));
+  ASSERT_TRUE(wait([&] {
+    return a.logic->RetiredCodecsForTesting() == 0 && b.logic->RetiredCodecsForTesting() == 0;
+  }));
   call.Stop();
 }
 
@@ -362,7 +372,8 @@ TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
       const ssize_t n = read(peer, chunk, sizeof(chunk));
       if (n > 0) in.insert(in.end(), chunk, chunk + n);
     }
-    return in.size() >= 4 && in.size() >= (in[0] | in[1] << 8 | in[2] << 16 | uint32_t(in[3]) << 24);
+    return in.size() >= 4 &&
+           in.size() >= (in[0] | in[1] << 8 | in[2] << 16 | uint32_t(in[3]) << 24);
   }));
   const MessageVideoData first(in.data() + 4, uint32_t(in.size() - 4));
   EXPECT_EQ(first.reinit, 1);
@@ -374,7 +385,8 @@ TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
   auto send_control = [&](uint8_t code) {
     const MessageVideoControl control(code, "");
     const uint32_t len = control.size() + 4;
-    std::vector<uint8_t> bytes = {uint8_t(len), uint8_t(len >> 8), uint8_t(len >> 16), uint8_t(len >> 24)};
+    std::vector<uint8_t> bytes = {uint8_t(len), uint8_t(len >> 8), uint8_t(len >> 16),
+                                  uint8_t(len >> 24)};
     bytes.insert(bytes.end(), control.data(), control.data() + control.size());
     ASSERT_EQ(write(peer, bytes.data(), bytes.size()), ssize_t(bytes.size()));
   };
@@ -391,16 +403,19 @@ TEST(OBLogicInteract, RelayFallbackRefusalsAndFriends) {
   // fetch not retried, a finished one reported and used.
   ice::ICEEvent_ice_getonlinefriend list;
   list.record_count = 3;
-  list.friends = {{L"alice", L"Alice", L"http://img/a"}, {L"bob", L"Bob", L"http://img/b"}, {L"dan", L"Dan", L""}};
+  list.friends = {{L"alice", L"Alice", L"http://img/a"},
+                  {L"bob", L"Bob", L"http://img/b"},
+                  {L"dan", L"Dan", L""}};
   a.logic->OnIceGetOnlineFriend(&list);
   a.logic->OnIceGetOnlineFriend(&list);
   EXPECT_EQ(a.events.Count("44 3 2"), 2u);
   ASSERT_EQ(a.host.downloads.size(), 1u);
   EXPECT_EQ(a.host.downloads[0].first, "http://img/b");
   EXPECT_TRUE(ombrix::test::PathExists(a.host.cache));
-  ASSERT_TRUE(brx::base::PostOwnedMessage(
-      queue.thread_id(), 0, ombrix::messages::kHeadImageDownloaded,
-      std::make_unique<HeadIconDownloadResult>(HeadIconDownloadResult{true, L"http://img/b", L"/tmp/b.png"})));
+  ASSERT_TRUE(
+      brx::base::PostOwnedMessage(queue.thread_id(), 0, ombrix::messages::kHeadImageDownloaded,
+                                  std::make_unique<HeadIconDownloadResult>(HeadIconDownloadResult{
+                                      true, L"http://img/b", L"/tmp/b.png"})));
   brx::base::Message downloaded;
   ASSERT_TRUE(queue.Peek(&downloaded, true));
   a.logic->OnThreadMessage(downloaded.message, downloaded.wParam);
@@ -477,7 +492,8 @@ TEST(OBLogicInteract, UnansweredInvitationsTimeOutOnBothSidesAndFreeTheSlot) {
   ASSERT_NO_FATAL_FAILURE(invite_b(L"inv-2"));
   a.clock.Advance(OBLogicInteract::kAnswerLimitMs);
   a.logic->OnTick();
-  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-2"), 0) << "the invited side's answer is still awaited";
+  EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-2"), 0)
+      << "the invited side's answer is still awaited";
   a.clock.Advance(OBLogicInteract::kReplyLimitMs - OBLogicInteract::kAnswerLimitMs);
   a.logic->OnTick();
   EXPECT_EQ(a.events.Count("47 inv-2 7"), 1u);
@@ -520,13 +536,17 @@ TEST(OBLogicInteract, GameOutrunningTheEncoderAt1080pLeavesMemoryFlatAndTheCallG
   Side& b = call.b;
   auto pump = [&] { call.Pump(); };
   // Pictures this size take their time under the memory checker.
-  auto wait = [&](const std::function<bool()>& done) { return call.Wait(done, std::chrono::seconds(30)); };
+  auto wait = [&](const std::function<bool()>& done) {
+    return call.Wait(done, std::chrono::seconds(30));
+  };
   ASSERT_NO_FATAL_FAILURE(ConnectDirectCall(a, b, L"inv-1", wait));
 
   // Both codecs opened at full size before memory is measured.
   const int w = 1920, h = 1080;
   const std::vector<uint8_t> frame = Pattern(w, h);
-  auto push = [&] { a.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 60, w, h); };
+  auto push = [&] {
+    a.logic->PushVideoFrame(L"inv-1", frame.data(), uint32_t(frame.size()), 60, w, h);
+  };
   push();
   ASSERT_TRUE(wait([&] { return b.events.frame_count() != 0; }));
   VideoEnDecoder* encoder = a.logic->SessionForTesting(L"inv-1")->codec.get();
@@ -548,7 +568,8 @@ TEST(OBLogicInteract, GameOutrunningTheEncoderAt1080pLeavesMemoryFlatAndTheCallG
     peak = std::max(peak, ombrix::test::ResidentBytes());
   }
   EXPECT_EQ(pushed, kFrames);
-  EXPECT_LT(peak - start, kGrowthLimit) << "resident memory grew by " << ((peak - start) >> 20) << " MB";
+  EXPECT_LT(peak - start, kGrowthLimit)
+      << "resident memory grew by " << ((peak - start) >> 20) << " MB";
   EXPECT_LE(encoder->peak_queued_frames(), VideoEnDecoder::kMaxQueuedRawFrames);
   EXPECT_GT(encoder->dropped_frames(), 0u);
 
@@ -561,7 +582,8 @@ TEST(OBLogicInteract, GameOutrunningTheEncoderAt1080pLeavesMemoryFlatAndTheCallG
   const std::vector<uint8_t> got = b.events.last_frame();
   ASSERT_EQ(got.size(), frame.size());
   const uint8_t* red = PixelAt(got, w, h, h * 3 / 4, w / 4);
-  EXPECT_TRUE(red[2] > 200 && red[0] < 50) << int(red[0]) << "," << int(red[1]) << "," << int(red[2]);
+  EXPECT_TRUE(red[2] > 200 && red[0] < 50)
+      << int(red[0]) << "," << int(red[1]) << "," << int(red[2]);
   EXPECT_FALSE(encoder->failed());
   EXPECT_EQ(a.logic->SessionStateForTesting(L"inv-1"), VideoSession::kReady);
   EXPECT_EQ(b.logic->SessionStateForTesting(L"inv-1"), VideoSession::kReady);
@@ -595,7 +617,8 @@ TEST(OBLogicInteract, TwoStopsInOneBatchStopTheCallOnceAndTheFramesAfterThemAreR
   ASSERT_GE(listener, 0);
   const auto relay = RelayAt(L"inv-1", relay_port);
   b.logic->OnRelayReply(relay.get());
-  ASSERT_TRUE(wait([&] { return b.logic->SessionStateForTesting(L"inv-1") == VideoSession::kReady; }));
+  ASSERT_TRUE(
+      wait([&] { return b.logic->SessionStateForTesting(L"inv-1") == VideoSession::kReady; }));
 
   // One batch from the peer: stop, stop again, then a frame. The link is
   // closed only once the batch is over.

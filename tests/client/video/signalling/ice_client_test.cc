@@ -51,7 +51,8 @@ uint16_t PortOf(int fd) {
 }
 
 void SendTo(int fd, const sockaddr_in& to, const std::string& document) {
-  sendto(fd, document.data(), document.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+  sendto(fd, document.data(), document.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+         sizeof(to));
 }
 
 // A run of `count` UDP ports free right now, away from 15000-15019 so that
@@ -102,9 +103,9 @@ class Recorder : public IceClientObersver {
   }
   void OnIceHangup(const ICEEvent_ice_hangup* e) override { Add("hangup " + Narrow(e->id)); }
   void OnStunInvite(const ICEEvent_stun_invite* e) override {
-    Add("stun_invite " + Narrow(e->id) + " " + std::to_string(e->port_type) + " " + Narrow(e->remote_private_ip) +
-        ":" + std::to_string(e->remote_private_port) + " " + Narrow(e->remote_public_ip) + ":" +
-        std::to_string(e->remote_public_port));
+    Add("stun_invite " + Narrow(e->id) + " " + std::to_string(e->port_type) + " " +
+        Narrow(e->remote_private_ip) + ":" + std::to_string(e->remote_private_port) + " " +
+        Narrow(e->remote_public_ip) + ":" + std::to_string(e->remote_public_port));
   }
   void OnRelayReply(const ICEEvent_relay_reply* e) override {
     Add("relay " + Narrow(e->id) + " " + Narrow(e->relay_ip));
@@ -166,13 +167,16 @@ class IceClientTest : public ::testing::Test {
   size_t Count(const std::string& fragment) {
     std::string requests = server_.Control("requests");
     size_t count = 0;
-    for (size_t at = 0; (at = requests.find(fragment, at)) != std::string::npos; at += fragment.size()) ++count;
+    for (size_t at = 0; (at = requests.find(fragment, at)) != std::string::npos;
+         at += fragment.size())
+      ++count;
     return count;
   }
   bool ServerSaw(const std::string& fragment, size_t times = 1) {
     return WaitUntil([&] { return Count(fragment) >= times; });
   }
-  void LogIn(IceClient& client, Recorder& r, const std::wstring& account, const std::wstring& name) {
+  void LogIn(IceClient& client, Recorder& r, const std::wstring& account,
+             const std::wstring& name) {
     client.Login(L"127.0.0.1", server_.ice_port(), L"sid-" + account, account, name);
     ASSERT_TRUE(WaitFor(r, "login 1 127.0.0.1"));
     ASSERT_EQ(client.state(), ICE_STATE_LOGGED_IN);
@@ -234,7 +238,8 @@ TEST_F(IceClientTest, LogsInListsFriendsKeepsAliveAndLogsOut) {
 
   EXPECT_GE(a->Logout(), 0);
   EXPECT_EQ(a->state(), ICE_STATE_OFFLINE);
-  ASSERT_TRUE(WaitUntil([&] { return server_.Control("online") == R"({"ok": true, "online": ["bob"]})"; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return server_.Control("online") == R"({"ok": true, "online": ["bob"]})"; }));
   // Offline: the name is kept as it was and nothing is sent, not even a
   // keep-alive when its time comes. LOGOUT goes out in any state, so it
   // marks the end of what the calls before it sent.
@@ -396,10 +401,12 @@ TEST_F(IceClientTest, RejectedLoginAndStaleReplies) {
 
   // A login reply that comes after the client gave up must not log it in.
   std::string reply =
-      "<command name=\"ICE\" step=\"LOGIN\" result=\"OK\"><host server_port_udp=\"1\" local_pub_ip=\"1.1.1.1\" "
+      "<command name=\"ICE\" step=\"LOGIN\" result=\"OK\"><host server_port_udp=\"1\" "
+      "local_pub_ip=\"1.1.1.1\" "
       "local_pub_port=\"1\"/></command>";
   server_.Control("sendto 127.0.0.1 " + std::to_string(a->local_port()) + " " + reply);
-  server_.Control("sendto 127.0.0.1 " + std::to_string(a->local_port()) + " <command name=\"ICE\" step=\"LOGOUT\"/>");
+  server_.Control("sendto 127.0.0.1 " + std::to_string(a->local_port()) +
+                  " <command name=\"ICE\" step=\"LOGOUT\"/>");
   ASSERT_TRUE(WaitFor(ra, "logout"));  // sent after the stale reply, so that one was read
   EXPECT_EQ(a->state(), ICE_STATE_OFFLINE);
   EXPECT_FALSE(ra.Has("login 1 1.1.1.1"));
@@ -446,7 +453,8 @@ TEST_F(IceClientTest, EventsKeepTheirOrderAcrossOneWakeUp) {
   }
   a->PostEvent(std::make_unique<ICEEvent_stun_reply>());  // no handler: freed
   EXPECT_TRUE(a->DispatchEvents());
-  EXPECT_EQ(ra.lines, (std::vector<std::string>{"hangup 0", "hangup 1", "hangup 2", "hangup 3", "hangup 4"}));
+  EXPECT_EQ(ra.lines,
+            (std::vector<std::string>{"hangup 0", "hangup 1", "hangup 2", "hangup 3", "hangup 4"}));
   EXPECT_TRUE(a->DispatchEvents());
   EXPECT_EQ(ra.lines.size(), 5u);
 }
@@ -463,9 +471,12 @@ TEST_F(IceClientTest, ResetWhileLoggedInIsAnErrorAndTheReceiverGoesOn) {
   char buffer[4096];
   sockaddr_in client{};
   socklen_t length = sizeof(client);
-  ASSERT_GT(recvfrom(server, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&client), &length), 0);
+  ASSERT_GT(
+      recvfrom(server, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&client), &length),
+      0);
   SendTo(server, client,
-         "<command name=\"ICE\" step=\"LOGIN\" result=\"OK\"><host server_port_udp=\"1\" local_pub_ip=\"1.1.1.1\" "
+         "<command name=\"ICE\" step=\"LOGIN\" result=\"OK\"><host server_port_udp=\"1\" "
+         "local_pub_ip=\"1.1.1.1\" "
          "local_pub_port=\"1\"/></command>");
   ASSERT_TRUE(WaitFor(ra, "login 1 1.1.1.1"));
   close(server);
@@ -478,7 +489,8 @@ TEST_F(IceClientTest, ResetWhileLoggedInIsAnErrorAndTheReceiverGoesOn) {
   ASSERT_TRUE(WaitFor(ra, "hangup h1"));
   close(other);
   EXPECT_EQ(ra.lines,
-            (std::vector<std::string>{"login 1 1.1.1.1", "error " + std::to_string(ECONNREFUSED), "hangup h1"}));
+            (std::vector<std::string>{"login 1 1.1.1.1", "error " + std::to_string(ECONNREFUSED),
+                                      "hangup h1"}));
 }
 
 // A datagram is read against the state of the moment; when the main
@@ -499,9 +511,12 @@ TEST_F(IceClientTest, DatagramsReadBeforeAConcurrentLogoutAreVoid) {
     std::string document;
   } cases[] = {
       {"invitation",
-       "<command name=\"ICE\" step=\"INVITE\" from=\"bob\" to=\"alice\" id=\"r1\" from_name=\"Bob\">"
+       "<command name=\"ICE\" step=\"INVITE\" from=\"bob\" to=\"alice\" id=\"r1\" "
+       "from_name=\"Bob\">"
        "<data><![CDATA[{}]]></data></command>"},
-      {"kick-out", "<command name=\"ICE\" step=\"KICKOUT\"><host new_pub_ip=\"1.1.1.1\" new_pub_port=\"1\"/></command>"},
+      {"kick-out",
+       "<command name=\"ICE\" step=\"KICKOUT\"><host new_pub_ip=\"1.1.1.1\" "
+       "new_pub_port=\"1\"/></command>"},
   };
   size_t logouts = 0;
   for (auto& c : cases) {
@@ -628,19 +643,26 @@ TEST_F(IceClientTest, StunPortPassesBindingAnnouncements) {
   int uac = BindUdp(0);
   int uas = BindUdp(0);
   send_to_stun(uac, StunInviteDatagram(L"sid-alice", L"bob", L"i1", 1, L"10.1.0.2", 14001));
-  EXPECT_EQ(ReceiveOn(uac), std::string(kXmlDeclaration) + "<command name=\"STUN\" step=\"TRYING\" id=\"i1\"/>");
-  ASSERT_TRUE(WaitFor(rb, "stun_invite i1 1 10.1.0.2:14001 127.0.0.1:" + std::to_string(PortOf(uac))));
+  EXPECT_EQ(ReceiveOn(uac),
+            std::string(kXmlDeclaration) + "<command name=\"STUN\" step=\"TRYING\" id=\"i1\"/>");
+  ASSERT_TRUE(
+      WaitFor(rb, "stun_invite i1 1 10.1.0.2:14001 127.0.0.1:" + std::to_string(PortOf(uac))));
 
-  send_to_stun(uas, StunRingingDatagram(L"sid-bob", L"alice", L"i1", L"10.2.0.2", 14003, L"127.0.0.1", PortOf(uac)));
+  send_to_stun(uas, StunRingingDatagram(L"sid-bob", L"alice", L"i1", L"10.2.0.2", 14003,
+                                        L"127.0.0.1", PortOf(uac)));
   std::string ringing = ReceiveOn(uac);
-  EXPECT_NE(ringing.find("step=\"RINGING\" id=\"i1\"><host remote_pri_ip=\"10.2.0.2\" remote_pri_port=\"14003\" "
-                         "remote_pub_ip=\"127.0.0.1\" remote_pub_port=\"" + std::to_string(PortOf(uas)) + "\"/>"),
-            std::string::npos)
+  EXPECT_NE(
+      ringing.find(
+          "step=\"RINGING\" id=\"i1\"><host remote_pri_ip=\"10.2.0.2\" remote_pri_port=\"14003\" "
+          "remote_pub_ip=\"127.0.0.1\" remote_pub_port=\"" +
+          std::to_string(PortOf(uas)) + "\"/>"),
+      std::string::npos)
       << ringing;
 
   // An announcement for someone offline is answered OFFLINE.
   send_to_stun(uac, StunInviteDatagram(L"sid-alice", L"carol", L"i2", 2, L"10.1.0.2", 14001));
-  EXPECT_EQ(ReceiveOn(uac), std::string(kXmlDeclaration) + "<command name=\"STUN\" step=\"OFFLINE\" id=\"i2\"/>");
+  EXPECT_EQ(ReceiveOn(uac),
+            std::string(kXmlDeclaration) + "<command name=\"STUN\" step=\"OFFLINE\" id=\"i2\"/>");
   close(uac);
   close(uas);
 }

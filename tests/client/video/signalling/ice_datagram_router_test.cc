@@ -29,7 +29,8 @@ const std::string kInvite =
     R"(<command name="ICE" step="INVITE" from="bob" to="me" id="i1" from_name="Bob"><data><![CDATA[{"a":1}]]></data></command>)";
 const std::string kStunInvite =
     R"(<command name="STUN" step="INVITE" id="i1" port_type="odd"><host remote_pri_ip="10.0.0.2" remote_pri_port="14001" remote_pub_ip="1.1.1.1" remote_pub_port="2222"/></command>)";
-const std::string kRelayReply = R"(<command name="RELAY" step="REPLY" id="i1"><host ip="9.9.9.9" port="3001"/></command>)";
+const std::string kRelayReply =
+    R"(<command name="RELAY" step="REPLY" id="i1"><host ip="9.9.9.9" port="3001"/></command>)";
 
 // The router's drop and state rules, document by document and state by state.
 TEST(IceDatagramRouterTest, StateAndDropRules) {
@@ -44,16 +45,18 @@ TEST(IceDatagramRouterTest, StateAndDropRules) {
       {"failed login reply", kLoginFail, kIn, ICE_EVENT_LOGIN, kOff},
       {"stale login reply after logout", kLoginOk, kOff, kNone, kNone},
       {"second login reply while logged in", kLoginOk, kOn, kNone, kNone},
-      {"login reply without host",
-       R"(<command name="ICE" step="LOGIN" result="FAIL"/>)", kIn, kNone, kNone},
-      {"login reply without a host field",
-       R"(<command name="ICE" step="LOGIN" result="OK"><host server_port_udp="1" local_pub_ip="x"/></command>)", kIn,
+      {"login reply without host", R"(<command name="ICE" step="LOGIN" result="FAIL"/>)", kIn,
        kNone, kNone},
+      {"login reply without a host field",
+       R"(<command name="ICE" step="LOGIN" result="OK"><host server_port_udp="1" local_pub_ip="x"/></command>)",
+       kIn, kNone, kNone},
       {"login reply without result",
        R"(<command name="ICE" step="LOGIN"><host server_port_udp="1" local_pub_ip="x" local_pub_port="2"/></command>)",
        kIn, kNone, kNone},
-      {"server logout when offline", R"(<command name="ICE" step="LOGOUT"/>)", kOff, ICE_EVENT_LOGOUT, kNone},
-      {"server logout when logged in", R"(<command name="ICE" step="LOGOUT"/>)", kOn, ICE_EVENT_LOGOUT, kNone},
+      {"server logout when offline", R"(<command name="ICE" step="LOGOUT"/>)", kOff,
+       ICE_EVENT_LOGOUT, kNone},
+      {"server logout when logged in", R"(<command name="ICE" step="LOGOUT"/>)", kOn,
+       ICE_EVENT_LOGOUT, kNone},
       {"kickout", kKickout, kOn, ICE_EVENT_KICKOUT, kOff},
       {"kickout while logging in", kKickout, kIn, kNone, kNone},
       {"kickout without host", R"(<command name="ICE" step="KICKOUT"/>)", kOn, kNone, kNone},
@@ -61,44 +64,56 @@ TEST(IceDatagramRouterTest, StateAndDropRules) {
       {"invite", kInvite, kOn, ICE_EVENT_INVITE, kNone},
       {"invite while offline", kInvite, kOff, kNone, kNone},
       {"invite for another account",
-       R"(<command name="ICE" step="INVITE" from="bob" to="eve" id="i1" from_name="Bob"><data>x</data></command>)", kOn,
-       kNone, kNone},
+       R"(<command name="ICE" step="INVITE" from="bob" to="eve" id="i1" from_name="Bob"><data>x</data></command>)",
+       kOn, kNone, kNone},
       {"invite without from_name",
-       R"(<command name="ICE" step="INVITE" from="bob" to="me" id="i1"><data>x</data></command>)", kOn, kNone, kNone},
-      {"invite without data", R"(<command name="ICE" step="INVITE" from="bob" to="me" id="i1" from_name="B"/>)", kOn,
+       R"(<command name="ICE" step="INVITE" from="bob" to="me" id="i1"><data>x</data></command>)",
+       kOn, kNone, kNone},
+      {"invite without data",
+       R"(<command name="ICE" step="INVITE" from="bob" to="me" id="i1" from_name="B"/>)", kOn,
        kNone, kNone},
       {"invite with empty data",
-       R"(<command name="ICE" step="INVITE" from="bob" to="me" id="i1" from_name="B"><data></data></command>)", kOn,
-       kNone, kNone},
-      {"reply accept", R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data>{}</data></command>)", kOn,
+       R"(<command name="ICE" step="INVITE" from="bob" to="me" id="i1" from_name="B"><data></data></command>)",
+       kOn, kNone, kNone},
+      {"reply accept",
+       R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data>{}</data></command>)", kOn,
        ICE_EVENT_REPLY, kNone},
-      {"reply accept without data", R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"/>)", kOn, kNone, kNone},
+      {"reply accept without data", R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"/>)",
+       kOn, kNone, kNone},
       {"reply accept with empty data",
-       R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data/></command>)", kOn, kNone, kNone},
-      {"reply accept with an empty section",
-       R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data><![CDATA[]]></data></command>)", kOn, kNone,
+       R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data/></command>)", kOn, kNone,
        kNone},
+      {"reply accept with an empty section",
+       R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data><![CDATA[]]></data></command>)",
+       kOn, kNone, kNone},
       {"reply accept with a blank section",
-       R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data><![CDATA[ ]]></data></command>)", kOn,
+       R"(<command name="ICE" step="REPLY" id="i1" result="ACCEPT"><data><![CDATA[ ]]></data></command>)",
+       kOn, ICE_EVENT_REPLY, kNone},
+      {"reply reject", R"(<command name="ICE" step="REPLY" id="i1" result="REJECT"/>)", kOn,
        ICE_EVENT_REPLY, kNone},
-      {"reply reject", R"(<command name="ICE" step="REPLY" id="i1" result="REJECT"/>)", kOn, ICE_EVENT_REPLY, kNone},
-      {"reply unknown result", R"(<command name="ICE" step="REPLY" id="i1" result="MAYBE"/>)", kOn, kNone, kNone},
-      {"reply without id", R"(<command name="ICE" step="REPLY" result="BUSY"/>)", kOn, kNone, kNone},
-      {"reply while logging in", R"(<command name="ICE" step="REPLY" id="i1" result="BUSY"/>)", kIn, kNone, kNone},
+      {"reply unknown result", R"(<command name="ICE" step="REPLY" id="i1" result="MAYBE"/>)", kOn,
+       kNone, kNone},
+      {"reply without id", R"(<command name="ICE" step="REPLY" result="BUSY"/>)", kOn, kNone,
+       kNone},
+      {"reply while logging in", R"(<command name="ICE" step="REPLY" id="i1" result="BUSY"/>)", kIn,
+       kNone, kNone},
       {"hangup", R"(<command name="ICE" step="HANGUP" id="i1"/>)", kOn, ICE_EVENT_HANGUP, kNone},
       {"hangup without id", R"(<command name="ICE" step="HANGUP"/>)", kOn, kNone, kNone},
-      {"friends", R"(<command name="ICE" step="GetOnlineFriend" record_count="0" page="1"><list/></command>)", kOn,
-       ICE_EVENT_GETONLINEFRIEND, kNone},
-      {"friends without list", R"(<command name="ICE" step="GetOnlineFriend" record_count="0" page="1"/>)", kOn, kNone,
+      {"friends",
+       R"(<command name="ICE" step="GetOnlineFriend" record_count="0" page="1"><list/></command>)",
+       kOn, ICE_EVENT_GETONLINEFRIEND, kNone},
+      {"friends without list",
+       R"(<command name="ICE" step="GetOnlineFriend" record_count="0" page="1"/>)", kOn, kNone,
        kNone},
       {"stun invite", kStunInvite, kOn, ICE_EVENT_STUN_INVITE, kNone},
       {"stun invite while logging in", kStunInvite, kIn, kNone, kNone},
-      {"stun invite without host", R"(<command name="STUN" step="INVITE" id="i1" port_type="any"/>)", kOn, kNone,
-       kNone},
+      {"stun invite without host",
+       R"(<command name="STUN" step="INVITE" id="i1" port_type="any"/>)", kOn, kNone, kNone},
       {"other stun step", R"(<command name="STUN" step="RINGING" id="i1"/>)", kOn, kNone, kNone},
       {"relay reply", kRelayReply, kOn, ICE_EVENT_RELAY_REPLY, kNone},
       {"relay reply while offline", kRelayReply, kOff, kNone, kNone},
-      {"relay reply without host", R"(<command name="RELAY" step="REPLY" id="i1"/>)", kOn, kNone, kNone},
+      {"relay reply without host", R"(<command name="RELAY" step="REPLY" id="i1"/>)", kOn, kNone,
+       kNone},
       {"other relay step", R"(<command name="RELAY" step="INVITE" id="i1"/>)", kOn, kNone, kNone},
       {"unknown name", R"(<command name="FOO" step="LOGOUT"/>)", kOn, kNone, kNone},
       {"lower-case name", R"(<command name="ice" step="LOGOUT"/>)", kOn, kNone, kNone},
@@ -158,8 +173,8 @@ TEST(IceDatagramRouterTest, FieldsOfEachEvent) {
     } results[] = {{"REJECT", 5}, {"OFFLINE", 1}, {"BUSY", 6}, {"OPTIMEOUT", 7}};
     for (auto& c : results) {
       // Results other than ACCEPT never read their data.
-      RouteResult r = Route(std::string(R"(<command name="ICE" step="REPLY" id="i9" result=")") + c.word +
-                                R"("><data>ignored</data></command>)",
+      RouteResult r = Route(std::string(R"(<command name="ICE" step="REPLY" id="i9" result=")") +
+                                c.word + R"("><data>ignored</data></command>)",
                             kOn);
       auto* e = static_cast<ICEEvent_ice_reply*>(r.event.get());
       ASSERT_TRUE(e) << c.word;
@@ -167,7 +182,9 @@ TEST(IceDatagramRouterTest, FieldsOfEachEvent) {
       EXPECT_EQ(e->result, c.result);
       EXPECT_EQ(e->data, L"");
     }
-    RouteResult r = Route(R"(<command name="ICE" step="REPLY" id="i9" result="ACCEPT"><data><![CDATA[{"x":"]]]]><![CDATA[>"}]]></data></command>)", kOn);
+    RouteResult r = Route(
+        R"(<command name="ICE" step="REPLY" id="i9" result="ACCEPT"><data><![CDATA[{"x":"]]]]><![CDATA[>"}]]></data></command>)",
+        kOn);
     auto* e = static_cast<ICEEvent_ice_reply*>(r.event.get());
     EXPECT_EQ(e->result, 4);
     EXPECT_EQ(e->data, L"{\"x\":\"]]>\"}");

@@ -31,8 +31,10 @@ TEST(IceDatagramsTest, EveryTemplateIsByteExactForPlainValues) {
       {IceReplyDatagram(L"S2", L"alice", L"inv-1", 1, L""),
        R"(<command name="ICE" step="REPLY" sid="S2" target="alice" id="inv-1" result="REJECT">)"
        R"(<data><![CDATA[]]></data></command>)"},
-      {IceHangupDatagram(L"S1", L"inv-1", L"bob"), R"(<command name="ICE" step="HANGUP" sid="S1" id="inv-1" target="bob"/>)"},
-      {RelayInviteDatagram(L"S1", L"bob", L"inv-1"), R"(<command name="RELAY" step="INVITE" sid="S1" target="bob" id="inv-1"/>)"},
+      {IceHangupDatagram(L"S1", L"inv-1", L"bob"),
+       R"(<command name="ICE" step="HANGUP" sid="S1" id="inv-1" target="bob"/>)"},
+      {RelayInviteDatagram(L"S1", L"bob", L"inv-1"),
+       R"(<command name="RELAY" step="INVITE" sid="S1" target="bob" id="inv-1"/>)"},
       {StunInviteDatagram(L"S1", L"bob", L"inv-1", 2, L"10.1.0.2", 14001),
        R"(<command name="STUN" step="INVITE" sid="S1" target="bob" id="inv-1" port_type="any">)"
        R"(<host local_pri_ip="10.1.0.2" local_pri_port="14001"/></command>)"},
@@ -54,7 +56,8 @@ TEST(IceDatagramsTest, SpecialCharactersAreEscapedAndNonAsciiIsUtf8) {
             Doc(R"(<command name="ICE" step="LOGIN" sid="S&amp;1" user_account="a&quot;b" )"
                 R"(user_name="&lt;Tom&apos;s&gt;"/>)"));
   EXPECT_EQ(IceRenameDatagram(L"S", L"a", L"\u5F20\u4E09"),
-            Doc("<command name=\"ICE\" step=\"RENAME\" sid=\"S\" user_account=\"a\" user_name=\"\xE5\xBC\xA0\xE4\xB8\x89\"/>"));
+            Doc("<command name=\"ICE\" step=\"RENAME\" sid=\"S\" user_account=\"a\" "
+                "user_name=\"\xE5\xBC\xA0\xE4\xB8\x89\"/>"));
   // "]]>" in a payload is split across two sections; other markup stays raw.
   EXPECT_EQ(CDataText(L"a]]>b<&]]>"), "a]]]]><![CDATA[>b<&]]]]><![CDATA[>");
   EXPECT_EQ(CDataText(L"]]"), "]]");

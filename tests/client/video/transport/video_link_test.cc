@@ -48,7 +48,8 @@ int OpenFds() {
 
 std::vector<uint8_t> Framed(const NetMessage_Interact& m) {
   const uint32_t length = m.size() + 4;
-  std::vector<uint8_t> out = {uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16), uint8_t(length >> 24)};
+  std::vector<uint8_t> out = {uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16),
+                              uint8_t(length >> 24)};
   out.insert(out.end(), m.data(), m.data() + m.size());
   return out;
 }
@@ -62,9 +63,10 @@ class LinkTest : public ::testing::Test {
     brx::base::Message m;
     while (queue_.Peek(&m, true)) {
       if (m.message != kNoticeMessage) continue;
-      std::unique_ptr<VideoTransferNotice> n = brx::base::TakeMessagePayload<VideoTransferNotice>(m.wParam);
-      notices_.push_back(std::string(n->id.begin(), n->id.end()) + " " + std::to_string(n->code) + " " +
-                         std::to_string(n->flag));
+      std::unique_ptr<VideoTransferNotice> n =
+          brx::base::TakeMessagePayload<VideoTransferNotice>(m.wParam);
+      notices_.push_back(std::string(n->id.begin(), n->id.end()) + " " + std::to_string(n->code) +
+                         " " + std::to_string(n->flag));
       auto drain = drains_.find(n->id);
       if (n->code == VideoTransferNotice::kDataWaiting && drain != drains_.end()) drain->second();
     }
@@ -113,14 +115,21 @@ TEST_F(LinkTest, DirectLinkCarriesBothWaysAndDropsWhatArrivesAfterThePeerLeft) {
     Pump();
     return at_client.messages.size() == 2 && at_server.messages.size() == 1;
   }));
-  const MessageVideoData got(at_client.messages[0].data(), static_cast<uint32_t>(at_client.messages[0].size()));
+  const MessageVideoData got(at_client.messages[0].data(),
+                             static_cast<uint32_t>(at_client.messages[0].size()));
   ASSERT_TRUE(got.HasPayload());
   EXPECT_EQ(got.reinit, 1);
   EXPECT_EQ(got.counter, 7u);
   EXPECT_EQ(std::vector<uint8_t>(got.payload, got.payload + got.payload_length),
             std::vector<uint8_t>(payload, payload + sizeof(payload)));
-  EXPECT_EQ(MessageVideoControl(at_client.messages[1].data(), uint32_t(at_client.messages[1].size())).text, "ready");
-  EXPECT_EQ(MessageVideoControl(at_server.messages[0].data(), uint32_t(at_server.messages[0].size())).code, 0);
+  EXPECT_EQ(
+      MessageVideoControl(at_client.messages[1].data(), uint32_t(at_client.messages[1].size()))
+          .text,
+      "ready");
+  EXPECT_EQ(
+      MessageVideoControl(at_server.messages[0].data(), uint32_t(at_server.messages[0].size()))
+          .code,
+      0);
   EXPECT_EQ(at_client.ids[0], L"cli");
 
   // Frames already queued when the peer goes away are not handed on.
@@ -165,7 +174,9 @@ TEST_F(LinkTest, RelayLinkConnectsCarriesAndReleasesItsSocket) {
       Pump();
       return owner.messages.size() == 2;
     }));
-    EXPECT_EQ(MessageVideoControl(owner.messages[0].data(), uint32_t(owner.messages[0].size())).text, "paired");
+    EXPECT_EQ(
+        MessageVideoControl(owner.messages[0].data(), uint32_t(owner.messages[0].size())).text,
+        "paired");
 
     // Our frames reach the relay framed as they are.
     const MessageVideoData mine(1, 25, 4, 2, 9, payload, 3);
@@ -207,8 +218,8 @@ TEST_F(LinkTest, RelayLinkConnectsCarriesAndReleasesItsSocket) {
 TEST(PeerMessages, HeaderPayloadAndTextRules) {
   const uint8_t payload[] = {0xaa, 0xbb};
   const MessageVideoData data(1, 30, 640, 480, 0x01020304, payload, 2);
-  const std::vector<uint8_t> golden = {1, 0, 0, 0, 0, 0, 0, 0, 1, 30, 0, 0x80, 2, 0xe0, 1,
-                                       4, 3, 2, 1, 2, 0, 0, 0, 0xaa, 0xbb};
+  const std::vector<uint8_t> golden = {1,    0, 0, 0, 0, 0, 0, 0, 1, 30, 0,    0x80, 2,
+                                       0xe0, 1, 4, 3, 2, 1, 2, 0, 0, 0,  0xaa, 0xbb};
   ASSERT_EQ(std::vector<uint8_t>(data.data(), data.data() + data.size()), golden);
   const MessageVideoData back(golden.data(), uint32_t(golden.size()));
   EXPECT_TRUE(back.HasPayload() && back.width == 640 && back.height == 480 && back.fps == 30);

@@ -51,9 +51,12 @@ TEST_F(IPCServiceTest, ClientAndServerExchangeFramesBothWays) {
   EXPECT_NE(c, 0u);
   ASSERT_TRUE(client.Send("echo one"));
   ASSERT_TRUE(client.Send(""));
-  ASSERT_TRUE(client.Send("echo " + std::string(3'000'000, 'b')));  // several reads, bigger than a buffer
-  ASSERT_TRUE(WaitUntil([&] { return server.journal.Count("batch") >= 1 && (server.DispatchMessages(), true) &&
-                                     server.journal.Count("message:") == 3; }));
+  ASSERT_TRUE(
+      client.Send("echo " + std::string(3'000'000, 'b')));  // several reads, bigger than a buffer
+  ASSERT_TRUE(WaitUntil([&] {
+    return server.journal.Count("batch") >= 1 && (server.DispatchMessages(), true) &&
+           server.journal.Count("message:") == 3;
+  }));
   std::vector<std::string> got;
   ASSERT_TRUE(WaitUntil([&] {
     for (auto& m : client.Drain()) got.push_back(m);
@@ -107,7 +110,8 @@ TEST_F(IPCServiceTest, LengthThreeDropsOnlyThatClientAndTheNameIsServedAgainAtOn
   ScopedFd bad(RawConnect(Name(1)));
   ASSERT_TRUE(bad.valid());
   std::string bytes = RawFrame("before") + std::string("\x03\x00\x00\x00", 4) + RawFrame("after");
-  ASSERT_EQ(send(bad.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+  ASSERT_EQ(send(bad.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(bytes.size()));
   ASSERT_TRUE(WaitUntil([&] { return server.Disconnected().size() == 1; }));
   EXPECT_EQ(server.Disconnected()[0].second, kErrorBadFrame);
   server.DispatchMessages();
@@ -145,15 +149,16 @@ TEST_F(IPCServiceTest, FrameAboveTheCapClosesThatConnectionWithALogLine) {
     ASSERT_GT(n, 0);
     sent += static_cast<size_t>(n);
   }
-  ASSERT_TRUE(WaitUntil([&] { return (server.DispatchMessages(), server.journal.Count("message:") == 1); }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return (server.DispatchMessages(), server.journal.Count("message:") == 1); }));
   // ... one byte more closes the connection.
   std::string header(4, '\0');
   WriteFrameLength(reinterpret_cast<uint8_t*>(header.data()), kCap + 1);
   ASSERT_EQ(send(raw.get(), header.data(), 4, MSG_NOSIGNAL), 4);
   ASSERT_TRUE(WaitUntil([&] { return server.Disconnected().size() == 1; }));
   EXPECT_EQ(server.Disconnected()[0].second, kErrorBadFrame);
-  EXPECT_TRUE(log.Has("closed: a frame of " + std::to_string(kCap + 1) + " bytes is over the limit of " +
-                      std::to_string(kCap)));
+  EXPECT_TRUE(log.Has("closed: a frame of " + std::to_string(kCap + 1) +
+                      " bytes is over the limit of " + std::to_string(kCap)));
   // Without relisten the name is gone.
   EXPECT_FALSE(PathExists(dir_.Sub("test.pipe_1_")));
 }
@@ -187,7 +192,8 @@ class DescriptorShortage {
   std::vector<ScopedFd> fillers_;
 };
 
-TEST_F(IPCServiceTest, AcceptFailingForWantOfDescriptorsKeepsTheNameAndServesTheClientOnceTheyAreFree) {
+TEST_F(IPCServiceTest,
+       AcceptFailingForWantOfDescriptorsKeepsTheNameAndServesTheClientOnceTheyAreFree) {
   ombrix::test::LogTap log;
   TestServer server;
   ASSERT_TRUE(server.Serve(Name(1)));
@@ -221,13 +227,16 @@ TEST_F(IPCServiceTest, AcceptFailingForWantOfDescriptorsKeepsTheNameAndServesThe
   // Descriptors are free again: the queued client is served.
   ASSERT_TRUE(WaitUntil([&] { return server.Connected().size() == 2; }));
   std::string bytes = RawFrame("after the shortage");
-  ASSERT_EQ(send(raw.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
-  ASSERT_TRUE(WaitUntil([&] { return (server.DispatchMessages(), server.journal.Count("message:") == 1); }));
+  ASSERT_EQ(send(raw.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(bytes.size()));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return (server.DispatchMessages(), server.journal.Count("message:") == 1); }));
   EXPECT_EQ(server.journal.Snapshot().back(),
             "message:" + std::to_string(server.Connected()[1]) + ":after the shortage");
   // The failure was logged once, not for every try.
   size_t failures = 0;
-  for (const std::string& line : log.Lines()) failures += line.find("accept on") != std::string::npos;
+  for (const std::string& line : log.Lines())
+    failures += line.find("accept on") != std::string::npos;
   EXPECT_EQ(failures, 1u);
 }
 
@@ -236,7 +245,8 @@ TEST_F(IPCServiceTest, ClientThatClosesAfterOneMessageHasItQueuedBeforeTheDiscon
   ASSERT_TRUE(server.Serve(Name(1)));
   ScopedFd raw(RawConnect(Name(1)));
   std::string bytes = RawFrame("last words");
-  ASSERT_EQ(send(raw.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+  ASSERT_EQ(send(raw.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(bytes.size()));
   raw.Reset();
   ASSERT_TRUE(WaitUntil([&] { return server.Disconnected().size() == 1; }));
   auto events = server.journal.Snapshot();
@@ -244,7 +254,8 @@ TEST_F(IPCServiceTest, ClientThatClosesAfterOneMessageHasItQueuedBeforeTheDiscon
   EXPECT_EQ(events[1], "batch");
   EXPECT_EQ(events[2].rfind("disconnect:", 0), 0u);
   server.DispatchMessages();
-  EXPECT_EQ(server.journal.Count("message:" + std::to_string(server.Connected()[0]) + ":last words"), 1u);
+  EXPECT_EQ(
+      server.journal.Count("message:" + std::to_string(server.Connected()[0]) + ":last words"), 1u);
 }
 
 TEST_F(IPCServiceTest, ClientCloseWritesWhatWasSentBeforeIt) {
@@ -261,7 +272,8 @@ TEST_F(IPCServiceTest, ClientCloseWritesWhatWasSentBeforeIt) {
   EXPECT_EQ(events.back().rfind("disconnect:", 0), 0u);
   server.DispatchMessages();
   EXPECT_EQ(server.journal.Count("message:"), 2u);
-  EXPECT_EQ(server.journal.Count("message:" + std::to_string(server.Connected()[0]) + ":goodbye"), 1u);
+  EXPECT_EQ(server.journal.Count("message:" + std::to_string(server.Connected()[0]) + ":goodbye"),
+            1u);
   ASSERT_TRUE(WaitUntil([&] { return client.journal.Count("disconnect:") == 1; }));
 }
 
@@ -282,7 +294,8 @@ TEST_F(IPCServiceTest, StopWithClientsConnectedEndsBothThreadsAndCloseAllGivesNo
   server->CloseAllPipes();
   EXPECT_TRUE(server->Disconnected().empty());
   EXPECT_FALSE(PathExists(dir_.Sub("test.pipe_4_")));
-  for (auto& c : clients) ASSERT_TRUE(WaitUntil([&] { return c->journal.Count("disconnect:") == 1; }));
+  for (auto& c : clients)
+    ASSERT_TRUE(WaitUntil([&] { return c->journal.Count("disconnect:") == 1; }));
   server.reset();
 }
 

@@ -38,7 +38,9 @@ class TestServer : public IPCServiceServer {
  public:
   ~TestServer() override { Stop(); }
   // Starts the service and creates one instance of `name`.
-  bool Serve(const std::wstring& name, bool relisten = true) { return Start() && Listen(name, relisten); }
+  bool Serve(const std::wstring& name, bool relisten = true) {
+    return Start() && Listen(name, relisten);
+  }
   Journal journal;
   std::mutex mutex;
   std::vector<ConnectionId> connected;
@@ -87,7 +89,8 @@ class TestClient : public IPCServiceClient {
   }
   std::vector<std::string> received;
   bool Send(const std::string& body) {
-    return SendToServer(reinterpret_cast<const uint8_t*>(body.data()), static_cast<uint32_t>(body.size()));
+    return SendToServer(reinterpret_cast<const uint8_t*>(body.data()),
+                        static_cast<uint32_t>(body.size()));
   }
 
  protected:

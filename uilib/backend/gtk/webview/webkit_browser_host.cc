@@ -44,8 +44,8 @@ NavigationVerdict Decide(const NavigationRequest& request, const std::vector<std
 // The program's wide texts are UCS-4; the engine's are UTF-8.
 std::string Utf8Of(const std::wstring& text) {
   static_assert(sizeof(wchar_t) == sizeof(gunichar));
-  gchar* utf8 = g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(text.data()), static_cast<glong>(text.size()),
-                               nullptr, nullptr, nullptr);
+  gchar* utf8 = g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(text.data()),
+                               static_cast<glong>(text.size()), nullptr, nullptr, nullptr);
   std::string out = utf8 != nullptr ? utf8 : "";
   g_free(utf8);
   return out;
@@ -75,7 +75,8 @@ std::string JsString(const std::string& text) {
       out += "\\u00";
       out += kHex[c >> 4];
       out += kHex[c & 15];
-    } else if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+    } else if (c == 0xE2 && i + 2 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) == 0x80 &&
                (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
                 static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
       out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
@@ -112,8 +113,8 @@ std::string PatternOf(const std::string& prefix) {
   if (scheme_end == std::string::npos) return prefix + "*";
   size_t host_start = scheme_end + 3;
   size_t path_start = prefix.find('/', host_start);
-  std::string host = prefix.substr(host_start, path_start == std::string::npos ? std::string::npos
-                                                                                : path_start - host_start);
+  std::string host = prefix.substr(
+      host_start, path_start == std::string::npos ? std::string::npos : path_start - host_start);
   size_t colon = host.rfind(':');
   if (colon != std::string::npos && host.find(']') == std::string::npos) host.resize(colon);
   std::string path = path_start == std::string::npos ? "/" : prefix.substr(path_start);
@@ -127,7 +128,8 @@ std::string OriginOf(const std::string& url) {
   if (scheme_end == std::string::npos) return url.substr(0, url.find(':'));
   size_t start = scheme_end + 3;
   size_t end = url.find_first_of("/?#", start);
-  std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  std::string authority =
+      url.substr(start, end == std::string::npos ? std::string::npos : end - start);
   size_t at = authority.rfind('@');
   if (at != std::string::npos) authority.erase(0, at + 1);
   return url.substr(0, start) + authority;
@@ -146,17 +148,19 @@ GtkWidget* NewView(WebKitUserContentManager* manager) {
   static bool prepared = false;
   if (!prepared) {
     prepared = true;
-    webkit_web_context_set_cache_model(webkit_web_context_get_default(), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+    webkit_web_context_set_cache_model(webkit_web_context_get_default(),
+                                       WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
   }
   WebKitSettings* settings = webkit_settings_new();
-  webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  webkit_settings_set_hardware_acceleration_policy(settings,
+                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   GtkWidget* related = LiveViews().empty() ? nullptr : *LiveViews().begin();
   GtkWidget* view =
       related != nullptr
-          ? GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", manager, "settings", settings,
-                                    "related-view", related, nullptr))
-          : GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", manager, "settings", settings,
-                                    nullptr));
+          ? GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", manager,
+                                    "settings", settings, "related-view", related, nullptr))
+          : GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", manager,
+                                    "settings", settings, nullptr));
   g_object_unref(settings);
   LiveViews().insert(view);
   return view;
@@ -170,7 +174,8 @@ class WebKitBrowserHost : public BrowserHost {
     view_ = NewView(manager_);
     g_object_ref_sink(view_);
     webkit_user_content_manager_register_script_message_handler(manager_, kChannel);
-    g_signal_connect(manager_, "script-message-received::obExternal", G_CALLBACK(&OnScriptMessage), this);
+    g_signal_connect(manager_, "script-message-received::obExternal", G_CALLBACK(&OnScriptMessage),
+                     this);
     g_signal_connect(view_, "load-changed", G_CALLBACK(&OnLoadChanged), this);
     g_signal_connect(view_, "context-menu", G_CALLBACK(&OnContextMenu), this);
     g_signal_connect(view_, "decide-policy", G_CALLBACK(&OnDecidePolicy), this);
@@ -223,29 +228,30 @@ class WebKitBrowserHost : public BrowserHost {
     std::string list;
     for (size_t i = 0; i < access_.trusted_prefixes.size(); ++i) {
       std::string key = "trusted" + std::to_string(i);
-      g_variant_builder_add(&dict, "{sv}", key.c_str(), g_variant_new_string(access_.trusted_prefixes[i].c_str()));
+      g_variant_builder_add(&dict, "{sv}", key.c_str(),
+                            g_variant_new_string(access_.trusted_prefixes[i].c_str()));
       list += (i ? "," : "") + key;
     }
     // The address test uses nothing a page could have replaced: the
     // location is unforgeable, and strings are compared by index.
-    std::string body =
-        "var trusted = [" + list + "];"
-        "var href = window.location.href, ok = false;"
-        "for (var i = 0; i < trusted.length && !ok; i++) {"
-        "  var p = trusted[i], same = href.length >= p.length;"
-        "  for (var j = 0; same && j < p.length; j++) same = href[j] === p[j];"
-        "  ok = same;"
-        "}"
-        "if (!ok) return 'refused';"
-        "var args = JSON.parse(argsJson);"
-        "var f = window[name];"
-        "if (typeof f !== 'function') return 'missing';"
-        "f.apply(window, args);"
-        "return 'called';";
+    std::string body = "var trusted = [" + list +
+                       "];"
+                       "var href = window.location.href, ok = false;"
+                       "for (var i = 0; i < trusted.length && !ok; i++) {"
+                       "  var p = trusted[i], same = href.length >= p.length;"
+                       "  for (var j = 0; same && j < p.length; j++) same = href[j] === p[j];"
+                       "  ok = same;"
+                       "}"
+                       "if (!ok) return 'refused';"
+                       "var args = JSON.parse(argsJson);"
+                       "var f = window[name];"
+                       "if (typeof f !== 'function') return 'missing';"
+                       "f.apply(window, args);"
+                       "return 'called';";
     auto* pending = new std::function<void(PageCallResult)>(std::move(done));
     webkit_web_view_call_async_javascript_function(WEBKIT_WEB_VIEW(view_), body.c_str(), -1,
-                                                   g_variant_builder_end(&dict),
-                                                   nullptr, nullptr, cancellable_, &OnCallDone, pending);
+                                                   g_variant_builder_end(&dict), nullptr, nullptr,
+                                                   cancellable_, &OnCallDone, pending);
     return true;
   }
 
@@ -276,7 +282,8 @@ class WebKitBrowserHost : public BrowserHost {
     if (closed_) return;
     rect_ = client_rect;
     GtkWidget* parent = gtk_widget_get_parent(view_);
-    if (parent != nullptr && GTK_IS_FIXED(parent)) gtk_fixed_move(GTK_FIXED(parent), view_, rect_.left, rect_.top);
+    if (parent != nullptr && GTK_IS_FIXED(parent))
+      gtk_fixed_move(GTK_FIXED(parent), view_, rect_.left, rect_.top);
     ApplySize();
   }
 
@@ -313,14 +320,22 @@ class WebKitBrowserHost : public BrowserHost {
     if (prefixes.empty() || names.empty()) return;
     std::string source =
         "(function(){"
-        "var token=" + JsString(token) + ";"
-        "var names=" + JsArray(names) + ";"
-        "var allowed=" + JsArray(prefixes) + ";"
+        "var token=" +
+        JsString(token) +
+        ";"
+        "var names=" +
+        JsArray(names) +
+        ";"
+        "var allowed=" +
+        JsArray(prefixes) +
+        ";"
         "if (window.top !== window) return;"
         "var href=String(location.href), ok=false;"
         "for (var i=0;i<allowed.length;i++) if (href.lastIndexOf(allowed[i],0)===0) ok=true;"
         "if (!ok) return;"
-        "var h=window.webkit.messageHandlers." + std::string(kChannel) + ";"
+        "var h=window.webkit.messageHandlers." +
+        std::string(kChannel) +
+        ";"
         "var post=h.postMessage.bind(h);"
         "var ext={};"
         "names.forEach(function(n){ext[n]=function(){"
@@ -334,9 +349,9 @@ class WebKitBrowserHost : public BrowserHost {
     std::vector<const gchar*> allow_list;
     for (const std::string& p : patterns) allow_list.push_back(p.c_str());
     allow_list.push_back(nullptr);
-    WebKitUserScript* script =
-        webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, allow_list.data(), nullptr);
+    WebKitUserScript* script = webkit_user_script_new(
+        source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, allow_list.data(), nullptr);
     webkit_user_content_manager_add_script(manager_, script);
     webkit_user_script_unref(script);
   }
@@ -358,7 +373,8 @@ class WebKitBrowserHost : public BrowserHost {
     if (event == WEBKIT_LOAD_FINISHED) self->complete_ = true;
   }
 
-  static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer) {
+  static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
+                                gpointer) {
     return TRUE;
   }
 
@@ -366,10 +382,11 @@ class WebKitBrowserHost : public BrowserHost {
     std::unique_ptr<std::function<void(PageCallResult)>> done(
         static_cast<std::function<void(PageCallResult)>*>(data));
     GError* error = nullptr;
-    JSCValue* value =
-        webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &error);
+    JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source),
+                                                                            result, &error);
     bool cancelled = error != nullptr && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
-    std::string outcome = value != nullptr && jsc_value_is_string(value) ? Text(value) : std::string();
+    std::string outcome =
+        value != nullptr && jsc_value_is_string(value) ? Text(value) : std::string();
     if (error != nullptr && !cancelled) LogWarning("page function call failed: %s", error->message);
     if (error) g_error_free(error);
     if (value) g_object_unref(value);
@@ -382,11 +399,12 @@ class WebKitBrowserHost : public BrowserHost {
   static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
                                  WebKitPolicyDecisionType type, gpointer data) {
     auto* self = static_cast<WebKitBrowserHost*>(data);
-    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION &&
+        type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
       return FALSE;
     if (self->stay_.empty()) return FALSE;
-    WebKitNavigationAction* action =
-        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     NavigationRequest request;
     request.url = uri != nullptr ? uri : "";
@@ -407,7 +425,8 @@ class WebKitBrowserHost : public BrowserHost {
     return TRUE;
   }
 
-  static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
+  static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
+                              gpointer data) {
     auto* self = static_cast<WebKitBrowserHost*>(data);
     if (self->closed_ || self->handler_ == nullptr) return;
     // The channel is visible to every frame of every page; only a shim
@@ -422,7 +441,8 @@ class WebKitBrowserHost : public BrowserHost {
       if (!Allowed(self->Uri(), access.trusted_prefixes)) return;
     } else if (token == self->limited_token_) {
       if (!Allowed(self->Uri(), access.limited_prefixes)) return;
-      if (std::find(access.limited_methods.begin(), access.limited_methods.end(), name) == access.limited_methods.end())
+      if (std::find(access.limited_methods.begin(), access.limited_methods.end(), name) ==
+          access.limited_methods.end())
         return;
     } else {
       return;
@@ -477,7 +497,8 @@ class WebKitBrowserHost : public BrowserHost {
 
 extern "C" __attribute__((visibility("default"))) uilib::BrowserHost* OmbrixCreateWebView(
     const uilib::WebViewModuleHost* host, void* container, const uilib::RECT* rect) {
-  if (host == nullptr || rect == nullptr || container == nullptr || !GTK_IS_FIXED(container)) return nullptr;
+  if (host == nullptr || rect == nullptr || container == nullptr || !GTK_IS_FIXED(container))
+    return nullptr;
   uilib::g_host = host;
   return new uilib::WebKitBrowserHost(GTK_WIDGET(container), *rect);
 }
