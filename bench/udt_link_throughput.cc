@@ -321,8 +321,8 @@ int main(int argc, char** argv) {
   const std::string load_before = bench::LoadAverage();
   int failures = 0;
   printf(
-      "loopback, %llu MiB per figure, medians of %d rounds (MiB/s; libudt per frame, in pieces, at "
-      "its best)\n",
+      "loopback, %llu MiB per figure, medians of %d rounds "
+      "(MiB/s; libudt per frame, in pieces, at its best)\n",
       static_cast<unsigned long long>(megabytes), kRounds);
   printf("%-9s %10s %10s %10s %10s %10s %10s %10s\n", "message", "link", "per frame", "in pieces",
          "best", "tcp", "link/best", "link/tcp");

@@ -112,9 +112,8 @@ int Run(int w, int h, int seconds) {
   auto at = [&](size_t pct) { return ages[std::min(ages.size() - 1, ages.size() * pct / 100)]; };
   if (rss_max == 0) rss_min = 0;
   std::printf(
-      "%4dx%-4d %zu frames in %d s: %zu encoded, %llu dropped (queue at most %zu); age when "
-      "encoded "
-      "p50 %.1f ms, p95 %.1f ms, max %.1f ms (first %.1f ms); resident memory %zu-%zu MB each "
+      "%4dx%-4d %zu frames in %d s: %zu encoded, %llu dropped (queue at most %zu); "
+      "age when encoded p50 %.1f ms, p95 %.1f ms, max %.1f ms (first %.1f ms); resident memory %zu-%zu MB each "
       "second, %zu MB peak; "
       "load average %s before, %s after\n",
       w, h, frames, seconds, ages.size(), static_cast<unsigned long long>(dropped), peak_queue,
@@ -128,8 +127,8 @@ int Run(int w, int h, int seconds) {
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
   std::printf(
-      "video backlog: a game at %d frames a second for %d s, %ld CPUs (goal: flat memory, p95 age "
-      "< 100 ms)\n",
+      "video backlog: a game at %d frames a second for %d s, %ld CPUs "
+      "(goal: flat memory, p95 age < 100 ms)\n",
       kFps, seconds, sysconf(_SC_NPROCESSORS_ONLN));
   std::fflush(stdout);
   int failed = 0;

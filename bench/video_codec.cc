@@ -329,24 +329,22 @@ int main(int argc, char** argv) {
 
     std::printf("\n%dx%d (target %u kbit/s)\n", w, h, VideoEnDecoder_WebM::TargetBitrate(w, h));
     std::printf("  bgr->yuv %.3f/%.3f   yuv->bgr %.3f/%.3f\n", cy.mean, cy.p95, cb.mean, cb.p95);
+    // One line per direction: the worker, the worker pipelined, the codec
+    // called directly, and the command-line tool.
+    auto print_direction = [&](const char* name, const Stats& w_stats, double pipelined,
+                               const Stats& d_stats, const char* tool, double tool_ms) {
+      std::printf("  %s  worker %.3f/%.3f (pipelined %.3f)  direct %.3f/%.3f  ", name, w_stats.mean,
+                  w_stats.p95, pipelined, d_stats.mean, d_stats.p95);
+      std::printf("ratio %.2fx (pipelined %.2fx)  %s %.3f\n", d_stats.mean / w_stats.mean,
+                  d_stats.mean / pipelined, tool, tool_ms < 0 ? -1.0 : tool_ms / count);
+    };
+    print_direction("encode", worker.encode, worker.encode_pipelined, direct.encode, "vpxenc --rt",
+                    tool_enc);
+    print_direction("decode", worker.decode, worker.decode_pipelined, direct.decode, "vpxdec",
+                    tool_dec);
     std::printf(
-        "  encode  worker %.3f/%.3f (pipelined %.3f)  direct %.3f/%.3f  ratio %.2fx (pipelined "
-        "%.2fx)  "
-        "vpxenc --rt %.3f\n",
-        worker.encode.mean, worker.encode.p95, worker.encode_pipelined, direct.encode.mean,
-        direct.encode.p95, direct.encode.mean / worker.encode.mean,
-        direct.encode.mean / worker.encode_pipelined, tool_enc < 0 ? -1.0 : tool_enc / count);
-    std::printf(
-        "  decode  worker %.3f/%.3f (pipelined %.3f)  direct %.3f/%.3f  ratio %.2fx (pipelined "
-        "%.2fx)  "
-        "vpxdec %.3f\n",
-        worker.decode.mean, worker.decode.p95, worker.decode_pipelined, direct.decode.mean,
-        direct.decode.p95, direct.decode.mean / worker.decode.mean,
-        direct.decode.mean / worker.decode_pipelined, tool_dec < 0 ? -1.0 : tool_dec / count);
-    std::printf(
-        "  libvpx alone (no conversion): encode %.3f/%.3f  decode %.3f/%.3f; conversion share of "
-        "the "
-        "worker: encode %.0f%%  decode %.0f%%\n",
+        "  libvpx alone (no conversion): encode %.3f/%.3f  decode %.3f/%.3f; "
+        "conversion share of the worker: encode %.0f%%  decode %.0f%%\n",
         codec.encode.mean, codec.encode.p95, codec.decode.mean, codec.decode.p95,
         100 * cy.mean / worker.encode.mean, 100 * cb.mean / worker.decode.mean);
     std::printf("  bytes per frame  worker %zu  direct %zu\n", worker.bytes / count,

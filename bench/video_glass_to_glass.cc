@@ -243,9 +243,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf(
-      "glass to glass, 640x480 at 30 fps over the direct link: %zu of %d frames, p50 %.1f ms, p95 "
-      "%.1f ms, "
-      "max %.1f ms (limit: p95 < 50 ms)\n",
+      "glass to glass, 640x480 at 30 fps over the direct link: %zu of %d frames, "
+      "p50 %.1f ms, p95 %.1f ms, max %.1f ms (limit: p95 < 50 ms)\n",
       v.size(), count, v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)], v.back());
   if (!steady.empty()) {
     std::printf("  after the first second: p50 %.1f ms, p95 %.1f ms, max %.1f ms\n",

@@ -145,8 +145,8 @@ int main(int argc, char** argv) {
   double ours = Median(framework.per_request), theirs = Median(curl.per_request);
   double ours_server = Median(framework.server), theirs_server = Median(curl.server);
   printf(
-      "web command round trip on loopback against a canned server, medians of %d rounds of %d "
-      "requests\n",
+      "web command round trip on loopback against a canned server, "
+      "medians of %d rounds of %d requests\n",
       rounds, requests);
   printf("  %-15s %10s %24s\n", "", "ms/request", "server, accept to close");
   printf("  %-15s %10.3f %14.3f (%4.1f%%)\n", "job framework", ours, ours_server,

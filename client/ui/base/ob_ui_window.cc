@@ -154,8 +154,8 @@ bool OBUIWindow::BindRequired() {
   for (const RequiredControl& control : required_) {
     if (control.bind()) continue;
     LogError(
-        L"%s:%d:skin %ls of window class %ls lacks the required control %ls; the window is not "
-        L"made\n",
+        L"%s:%d:skin %ls of window class %ls lacks the required control %ls; "
+        L"the window is not made\n",
         __func__, __LINE__, SkinName().c_str(), GetWindowClassName(), control.name);
     return false;
   }
