@@ -13,6 +13,10 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_L
 endif()
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
+# The include views below are made from the layering table: a change to it
+# configures again.
+set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/scripts/check_layering.py)
 
 # ombrix_include_view(<view name> <dirs...>): sets OMBRIX_INCLUDE_VIEW in the
 # caller to a folder that holds, under their source-root paths, links to
@@ -28,8 +32,6 @@ function(ombrix_include_view view)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "No layering rule for ${ARGN}: ${err}")
   endif()
-  set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-    ${CMAKE_SOURCE_DIR}/scripts/check_layering.py)
   string(STRIP "${allowed}" allowed)
   string(REPLACE "\n" ";" allowed "${allowed}")
   set(root ${CMAKE_BINARY_DIR}/include-views/${view})
