@@ -41,7 +41,6 @@ bool HttpSession::Open(const std::string& url) {
   curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(easy, CURLOPT_PROXY, "");
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpSession::OnHeader);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
@@ -113,6 +112,7 @@ bool HttpSession::SendRequest(const void* body, size_t length) {
   status_ = 0;
   reply_too_large_ = false;
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, follow_redirects_ ? 1L : 0L);
   curl_easy_setopt(easy, CURLOPT_POST, 1L);
   curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body ? length : 0));
   curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body && length ? static_cast<const char*>(body) : "");

@@ -55,6 +55,10 @@ class HttpSession {
   void SetDecoder(const std::string& content_encoding, ContentDecoder decoder);
   void SetGzipDecoder(ContentDecoder decoder) { SetDecoder("gzip", std::move(decoder)); }
   void SetAbortSignal(AbortSignal abort) { abort_ = std::move(abort); }
+  // Whether redirects are followed (up to five; the default). A caller that
+  // checked the address itself turns it off: a redirect's answer is then the
+  // reply, and the request never leaves the address it allowed.
+  void SetFollowRedirects(bool follow) { follow_redirects_ = follow; }
 
   // Prepares a request to an http:// or https:// address; false for any
   // other address.
@@ -90,6 +94,7 @@ class HttpSession {
   uint32_t receive_ms_ = kDefaultTimeoutMs;
   uint32_t total_ms_ = 0;  // 0: the sum of the phases
   uint64_t max_reply_bytes_ = kDefaultMaxReplyBytes;
+  bool follow_redirects_ = true;
   std::map<std::string, ContentDecoder> decoders_;
   AbortSignal abort_;
   std::string raw_headers_;

@@ -28,7 +28,8 @@ Tests steer the service through /__control/<action>?... (GET or POST):
             modes: timeout (hold without answering, hold_ms), slow (delay_ms,
             then answer), http500 (http_status, default 500; body), garbage,
             empty, drop (close, no reply),
-            notfound, status (answer with status_json / message), raw (body),
+            notfound, redirect (302 to location), status (answer with
+            status_json / message), raw (body),
             badgzip (labelled gzip, not gzip), nested (depth=N levels of
             kind=json: [[...]], json-data: an envelope whose Data is a text
             holding that, or xml: <Node><a><a>...</a></a></Node>; the
@@ -814,6 +815,10 @@ class Handler(BaseHTTPRequestHandler):
             return True
         if mode == "notfound":
             self.reply(404, b"not found", "text/plain", None, None)
+            return True
+        if mode == "redirect":
+            self.reply(302, b"moved", "text/plain", None, None,
+                       headers=(("Location", fault.get("location", "/")),))
             return True
         if mode == "bomb":
             body = self.service.bomb(int(fault.get("inflated", 1 << 28)))

@@ -123,6 +123,28 @@ TEST_F(HttpSessionTest, ErrorStatusKeepsItsBodyAndAReplyWithoutBodySucceeds) {
   EXPECT_TRUE(empty.body().empty());
 }
 
+// A caller that allowed an address turns redirects off: the redirect is
+// then the reply, and its target is never asked.
+TEST_F(HttpSessionTest, ARedirectIsTheReplyWhenFollowingIsOff) {
+  for (bool follow : {true, false}) {
+    standin_.Fault("command=GetServerDateTime&mode=redirect&location=%2Fnowhere");
+    HttpSession s;
+    s.SetFollowRedirects(follow);
+    ASSERT_TRUE(s.Open(Command("GetServerDateTime", false)));
+    ASSERT_TRUE(s.SendRequest(nullptr, 0));
+    int code = 0;
+    ASSERT_TRUE(s.GetStatusCode(&code));
+    if (follow) {
+      EXPECT_NE(code, 302);
+      EXPECT_EQ(standin_.RequestsTo("/nowhere").size(), 1u);
+    } else {
+      EXPECT_EQ(code, 302);
+      EXPECT_EQ(s.body(), "moved");
+      EXPECT_EQ(standin_.RequestsTo("/nowhere").size(), 1u) << "asked again";
+    }
+  }
+}
+
 TEST_F(HttpSessionTest, TransportFailuresAndTimeOutsReportFalse) {
   HttpSession bad;
   EXPECT_FALSE(bad.Open("ftp://127.0.0.1/x"));
