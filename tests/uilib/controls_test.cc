@@ -140,6 +140,32 @@ TEST_F(ControlsTest, ChoicesKeepOneSelectionAndReportChanges) {
   EXPECT_FALSE(list->SelectItem(0));
 }
 
+// The drop-down list runs a loop of its own; a window that goes while it
+// is open (its object with it) is not touched when the list closes.
+TEST(ComboDropDownTest, AWindowGoneWhileItsListIsOpenIsLeftAlone) {
+  struct ClosingBackend : HeadlessBackend {
+    using HeadlessBackend::HeadlessBackend;
+    int RunDropDown(const std::vector<std::wstring>&, int, const RECT&, HWND) override {
+      if (during) during();
+      return 0;
+    }
+    std::function<void()> during;
+  };
+  HeadlessBackend::Options options;
+  options.manual_clock = true;
+  auto owned = std::make_unique<ClosingBackend>(options);
+  ClosingBackend* backend = owned.get();
+  std::unique_ptr<UiBackend> previous = SetUiBackend(std::move(owned));
+  auto w = std::make_unique<SkinWindow>(kControls);
+  w->Create(0, L"controls", WS_POPUP, 0, 0, 0, 0, 0);
+  ASSERT_TRUE(w->built);
+  auto* combo = static_cast<CComboUI*>(w->pm.FindControl(L"combo"));
+  backend->during = [&] { w.reset(); };
+  EXPECT_FALSE(
+      combo->Activate());  // under the address checker, a use after the window is gone fails
+  SetUiBackend(std::move(previous));
+}
+
 TEST_F(ControlsTest, TheBrowserSlotTellsWhereAndWhetherItIsShown) {
   struct Listener : BrowserSlotListener {
     void OnSlotChanged(const RECT& rc, bool visible) override {

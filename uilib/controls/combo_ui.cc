@@ -44,8 +44,11 @@ bool CComboUI::Activate() {
   ClientToScreen(m_pManager->GetPaintWindow(), &top_left);
   ClientToScreen(m_pManager->GetPaintWindow(), &bottom_right);
   const RECT field{top_left.x, top_left.y, bottom_right.x, bottom_right.y};
-  const int chosen =
-      GetUiBackend().RunDropDown(rows, selected, field, m_pManager->GetPaintWindow());
+  const HWND owner = m_pManager->GetPaintWindow();
+  const int chosen = GetUiBackend().RunDropDown(rows, selected, field, owner);
+  // The list runs a loop of its own: the window, and this combo with it,
+  // may have gone meanwhile (closed by the window manager or the program).
+  if (!IsWindow(owner)) return false;
   if (chosen >= 0 && chosen < static_cast<int>(items.size()))
     SelectItem(items[static_cast<size_t>(chosen)], true);
   return true;
