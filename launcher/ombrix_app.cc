@@ -93,14 +93,6 @@ bool COmbrixApp::OnProgress(uint64_t received, uint64_t expected) {
   if ((phase == kManifest && elapsed > kManifestDownloadCapMs) ||
       (phase == kPatch && elapsed > kPatchDownloadCapMs))
     return false;
-  // A server that sends without end, or announces more than the cap, is
-  // given up on as soon as that shows.
-  uint64_t size_cap = size_cap_.load();
-  if (received > size_cap || expected > size_cap) {
-    LogWarnA("Download stopped past its cap of %llu bytes\n",
-             static_cast<unsigned long long>(size_cap));
-    return false;
-  }
   progress_time_ = now;
   brx::base::PostThreadMessage(main_thread_id_, kProgressMessage, static_cast<uintptr_t>(received),
                                static_cast<intptr_t>(expected));
@@ -121,9 +113,6 @@ void COmbrixApp::SetTip(const std::wstring& tip) {
 
 brx::http::DownloadOptions COmbrixApp::BeginDownload(Phase phase) {
   download_start_ = clock_.Now();
-  size_cap_ = phase == kManifest
-                  ? kManifestMaxBytes
-                  : std::min(config_.patch_cap_bytes, FreeSpaceAt(config_.PatchFolder()));
   phase_ = phase;
   brx::http::DownloadOptions options;
   options.progress = [this](uint64_t received, uint64_t expected) {
@@ -134,6 +123,13 @@ brx::http::DownloadOptions COmbrixApp::BeginDownload(Phase phase) {
   uint32_t cap = phase == kManifest ? kManifestDownloadCapMs : kPatchDownloadCapMs;
   options.limits.connect_ms = cap;
   options.limits.idle_ms = cap;
+  // A server that sends without end, or announces more than the cap, is
+  // given up on as soon as that shows (the transfer logs it). A full disk
+  // still caps at a byte: 0 would mean no cap at all.
+  options.limits.max_reply_bytes =
+      phase == kManifest ? kManifestMaxBytes
+                         : std::max<uint64_t>(1, std::min(config_.patch_cap_bytes,
+                                                          FreeSpaceAt(config_.PatchFolder())));
   return options;
 }
 

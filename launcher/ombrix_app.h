@@ -71,7 +71,6 @@ class COmbrixApp : public IUpdateHost {
   const uint32_t main_thread_id_;
   std::atomic<int> phase_{kIdle};
   std::atomic<uint32_t> download_start_{0};
-  std::atomic<uint64_t> size_cap_{UINT64_MAX};  // of the download under way
   // When progress was last reported: a report the loop reads late is
   // timed as it was sent, not as it is read.
   std::atomic<uint32_t> progress_time_{0};

@@ -279,13 +279,13 @@ TEST_F(LauncherProcessTest, WithoutAnUpdateTheClientStartsAndNoEndReportIsSent) 
        },
        "Parse "},
       {"huge", [&] { WriteFile(dir_.Sub("static/version.xml"), huge + "</root>"); },
-       "stopped past"},
+       "passed 262144 bytes; request failed"},
       {"endless",
        [&] {
          OfferVersion(kNewVersion);
          web_.Fault("path=/version.xml&mode=endless");
        },
-       "stopped past"},
+       "passed 262144 bytes; request failed"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -558,7 +558,7 @@ TEST_F(LauncherProcessTest, PatchDownloadsAreBoundedAndLeaveNothingBehind) {
     ASSERT_EQ(RunLauncher(), 0);
   }
   EXPECT_EQ(ClientStart(), (std::vector<std::string>{dir_.Sub("program"), "--gui"}));
-  EXPECT_NE(Log().find("stopped past"), std::string::npos) << Log();
+  EXPECT_NE(Log().find("passed 4194304 bytes; request failed"), std::string::npos) << Log();
   EXPECT_EQ(Snapshot(dir_.Sub("program")), before);
   EXPECT_FALSE(part());
   EXPECT_TRUE(fs::is_empty(Program("patch")));
