@@ -205,10 +205,7 @@ void OBLogicGameCommand::OnAttach(ConnectionId connection, const uint8_t* messag
   WriteTo(connection, COBMSG_S2C_SYSTEMCONFIG(PrepareSystemConfig()));
   WriteTo(connection, COBMSG_S2C_GAMECONFIG(CurrentGameConfig(game_name)));
   WriteTo(connection, COBMSG_S2C_CONFIGOK());
-  std::array<int32_t, 4> counters = {user_.new_mirror_blog_count(), user_.new_about_user_count(),
-                                     user_.new_message_count(), user_.new_fans_count()};
-  WriteTo(connection,
-          COBMSG_S2C_USERINFO_GetDataPrompt(counters[0], counters[1], counters[2], counters[3]));
+  WriteTo(connection, COBMSG_S2C_USERINFO_GetDataPrompt(user_));
   if (!server_time_.empty()) WriteTo(connection, COBMSG_S2C_SERVERTIME(server_time_));
 }
 

@@ -173,9 +173,7 @@ void OBLogicGameWeb::OnBlogAdded(const EventParameter* event) {
 }
 
 void OBLogicGameWeb::OnDataPrompt(const EventParameter*) {
-  const std::array<int32_t, 4> c = {user_.new_mirror_blog_count(), user_.new_about_user_count(),
-                                    user_.new_message_count(), user_.new_fans_count()};
-  server_.SendToAll(COBMSG_S2C_USERINFO_GetDataPrompt(c[0], c[1], c[2], c[3]));
+  server_.SendToAll(COBMSG_S2C_USERINFO_GetDataPrompt(user_));
 }
 
 void OBLogicGameWeb::OnUserAccount(const EventParameter* event) {

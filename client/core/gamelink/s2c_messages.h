@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "client/core/ipc/ipc_message.h"
+#include "client/core/web_user.h"
 
 // Messages from the main client to the in-game hook library. Each is built
 // by its constructor from the field values. Capacities in the comments are
@@ -107,6 +108,10 @@ class COBMSG_S2C_USERINFO_GetDataPrompt : public IPCMessage {
  public:
   static constexpr uint16_t kId = 26;
   COBMSG_S2C_USERINFO_GetDataPrompt(int32_t first, int32_t second, int32_t third, int32_t fourth);
+  // The user's four new-item counts in the order the games read them.
+  explicit COBMSG_S2C_USERINFO_GetDataPrompt(const IWebUser& user)
+      : COBMSG_S2C_USERINFO_GetDataPrompt(user.new_mirror_blog_count(), user.new_about_user_count(),
+                                          user.new_message_count(), user.new_fans_count()) {}
 };
 
 // One online friend as the games list them.
