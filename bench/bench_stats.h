@@ -17,6 +17,12 @@ inline double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
+// The value below which `pct` percent of a sorted, non-empty series lie
+// (the nearest rank; the largest for 100).
+inline double Percentile(const std::vector<double>& sorted, size_t pct) {
+  return sorted[std::min(sorted.size() - 1, sorted.size() * pct / 100)];
+}
+
 // The three load averages of /proc/loadavg ("1.20 0.95 0.80"), or "?".
 inline std::string LoadAverage() {
   char text[128] = "?";

@@ -66,7 +66,7 @@ struct ScopedEpoll {
 
 Latency Percentiles(std::vector<double> us) {
   std::sort(us.begin(), us.end());
-  return {us[us.size() / 2], us[us.size() * 99 / 100]};
+  return {bench::Percentile(us, 50), bench::Percentile(us, 99)};
 }
 
 // ---- raw socketpair -------------------------------------------------------

@@ -109,7 +109,7 @@ int Run(int w, int h, int seconds) {
   }
   const double first = ages.front();  // the encoder opens with it
   std::sort(ages.begin(), ages.end());
-  auto at = [&](size_t pct) { return ages[std::min(ages.size() - 1, ages.size() * pct / 100)]; };
+  auto at = [&](size_t pct) { return bench::Percentile(ages, pct); };
   if (rss_max == 0) rss_min = 0;
   std::printf(
       "%4dx%-4d %zu frames in %d s: %zu encoded, %llu dropped (queue at most %zu); "

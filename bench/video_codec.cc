@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_stats.h"
 #include "client/video/codec/color_convert.h"
 #include "client/video/codec/video_en_decoder.h"
 #include "client/video/codec/video_en_decoder_webm.h"
@@ -60,7 +61,7 @@ Stats Summarise(std::vector<double> v) {
   for (double x : v) s.mean += x;
   s.mean /= static_cast<double>(v.size());
   std::sort(v.begin(), v.end());
-  s.p95 = v[std::min(v.size() - 1, v.size() * 95 / 100)];
+  s.p95 = bench::Percentile(v, 95);
   return s;
 }
 

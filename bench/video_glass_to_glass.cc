@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_stats.h"
 #include "client/core/message_ids.h"
 #include "client/core/video_events.h"
 #include "client/video/interact/ob_logic_interact.h"
@@ -245,11 +246,10 @@ int main(int argc, char** argv) {
   std::printf(
       "glass to glass, 640x480 at 30 fps over the direct link: %zu of %d frames, "
       "p50 %.1f ms, p95 %.1f ms, max %.1f ms (limit: p95 < 50 ms)\n",
-      v.size(), count, v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)], v.back());
+      v.size(), count, bench::Percentile(v, 50), bench::Percentile(v, 95), v.back());
   if (!steady.empty()) {
     std::printf("  after the first second: p50 %.1f ms, p95 %.1f ms, max %.1f ms\n",
-                steady[steady.size() / 2],
-                steady[std::min(steady.size() - 1, steady.size() * 95 / 100)], steady.back());
+                bench::Percentile(steady, 50), bench::Percentile(steady, 95), steady.back());
   }
   a.Stop();
   b.Stop();
