@@ -41,6 +41,10 @@ void CheckGuiThread(const char* function) {
 #endif
 }
 
-void UnbindGuiThread() { g_gui_thread.store(0, std::memory_order_release); }
+void UnbindGuiThread() {
+  g_gui_thread.store(0, std::memory_order_release);
+  // A new binding is a new story: its first stray call is reported too.
+  g_reported.store(false, std::memory_order_relaxed);
+}
 
 }  // namespace uilib
